@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and runs every test (under a virtual X display for the ones that draw).
+set -euo pipefail
+cd "$(dirname "$0")"
+source tools/deps.sh
+zentrak_ensure_packages
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZENTRAK_SANITIZE=ON >/dev/null
+cmake --build build/asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+jobs=$(nproc)
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-failure -j "$jobs"

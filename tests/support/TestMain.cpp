@@ -1,0 +1,53 @@
+// Test entry point: every test runs with its own empty user folder, the headless
+// back ends, the assembled data folder as working directory, and fresh
+// process-wide objects.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/Singletons.h"
+#include "support/TestSupport.h"
+
+namespace {
+std::string g_userDir;
+
+class FreshUserFolder : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override {
+    ResetAllSingletons();
+    char tmpl[] = "/tmp/zentrak-test-XXXXXX";
+    const char* dir = mkdtemp(tmpl);
+    g_userDir = dir ? dir : "";
+    setenv("ZENTRAK_USER_DIR", g_userDir.c_str(), 1);
+  }
+  void OnTestEnd(const ::testing::TestInfo&) override {
+    ResetAllSingletons();
+    if (!g_userDir.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(g_userDir, ec);
+    }
+    g_userDir.clear();
+  }
+};
+}  // namespace
+
+namespace zt_test {
+const std::string& UserDir() { return g_userDir; }
+std::string UserRoot() { return g_userDir + "/Zentrak"; }
+std::string BuildDir() { return ZENTRAK_BUILD_DIR; }
+std::string SourceDir() { return ZENTRAK_SOURCE_DIR; }
+std::string TestSourceDir() { return ZENTRAK_TEST_SOURCE_DIR; }
+}  // namespace zt_test
+
+int main(int argc, char** argv) {
+  // Headless back ends unless a test program asks for a real display itself.
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("ALSOFT_DRIVERS", "null", 0);
+  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 2;
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new FreshUserFolder);
+  return RUN_ALL_TESTS();
+}
