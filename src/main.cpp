@@ -1,6 +1,4 @@
 // Thin entry point: everything lives in the subsystem libraries.
-int main(int argc, char** argv) {
-  (void)argc;
-  (void)argv;
-  return 0;
-}
+#include "app/Game.h"
+
+int main(int argc, char** argv) { return RunGame(argc, argv); }

@@ -1,0 +1,152 @@
+// Steps a battle with 400 deployed units headless (null graphics device, no sound
+// device) and reports how much battle time one wall-clock millisecond buys.
+#include <benchmark/benchmark.h>
+#include <SDL.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleUnit.h"
+#include "battle/BattleUnitManager.h"
+#include "engine/D3DEngine.h"
+#include "engine/Singletons.h"
+#include "platform/Device.h"
+#include "simdata/MapSquare.h"
+#include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
+#include "simdata/UnitHullVariant.h"
+
+namespace {
+
+constexpr int kUnits = 400;
+
+// Headless set-up as the tests have it: a throw-away user folder and the assembled
+// data folder as the working directory.
+bool PrepareProcess() {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  setenv("ALSOFT_DRIVERS", "null", 0);
+  static char dir[] = "/tmp/zentrak-bench-XXXXXX";
+  if (!mkdtemp(dir)) return false;
+  setenv("ZENTRAK_USER_DIR", dir, 1);
+  return chdir(ZENTRAK_BUILD_DIR) == 0;
+}
+
+// The null device, so the per-frame scene brackets cost what they cost in a test run.
+bool OpenNullDevice() {
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1024, 768, SDL_WINDOW_HIDDEN);
+  if (!window) return false;
+  D3DEngine& device = GetRenderDevice();
+  device.SetBackend(platform::Backend::Null);
+  device.SetMainWindow(window);
+  return device.InitD3D(1024, 768, true);
+}
+
+// Deploys one side's units, cycling over its squares and the non-infantry designs.
+int DeploySide(SIM_BattleArmy* army, const std::vector<SIM_MapSquare*>& squares,
+               const std::vector<SIM_UnitDesign*>& designs, bool defenderSide, int count) {
+  int placed = 0;
+  for (int i = 0; placed < count && i < count * 4 && !squares.empty(); ++i) {
+    SIM_MapSquare* sq = squares[static_cast<size_t>(i) % squares.size()];
+    SIM_UnitDesign* d = designs[static_cast<size_t>(i) % designs.size()];
+    if (army->DeployDesign(sq->column, sq->row, d, 1, 0.0f, defenderSide)) ++placed;
+  }
+  return placed;
+}
+
+bool SetUpBattle(std::string* why) {
+  SIM_ScenarioManager::Get().Load();
+  const auto& campaign = SIM_ScenarioManager::Get().Campaign();
+  if (campaign.empty()) {
+    *why = "no campaign scenario shipped";
+    return false;
+  }
+  SIM_UnitDesignManager::Get().Load();
+  std::vector<SIM_UnitDesign*> mobile, buildings;
+  for (auto& d : SIM_UnitDesignManager::Get().Designs()) {
+    if (!d->hull) continue;
+    if (d->hull->sizeType == SIZETYPE_BUILDING) buildings.push_back(d.get());
+    else if (d->hull->sizeType != SIZETYPE_INFANTRY) mobile.push_back(d.get());
+  }
+  if (mobile.empty()) {
+    *why = "no tank or mech design shipped";
+    return false;
+  }
+  if (buildings.empty()) buildings = mobile;
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = false;
+  battle.aiUnitSource = AI_UNITS_NONE;
+  battle.scenario = campaign.front();
+  battle.Start();
+  SIM_Scenario* s = battle.scenario;
+  int n = DeploySide(battle.playerArmy, s->attackerSquares, mobile, false, kUnits / 2);
+  n += DeploySide(battle.opponentArmy, s->defenderSquares, buildings, true, kUnits - n);
+  if (n < kUnits) {
+    *why = "only " + std::to_string(n) + " units could be deployed";
+    return false;
+  }
+  battle.Begin();
+  // Let every unit land before measuring.
+  for (int i = 0; i < 40; ++i) battle.Update();
+  return true;
+}
+
+void BM_BattleStep(benchmark::State& state) {
+  static bool ready = false;
+  static std::string why;
+  static bool device = false;
+  if (!ready && why.empty()) {
+    if (!PrepareProcess()) why = "cannot prepare the process";
+    else {
+      device = OpenNullDevice();
+      ready = SetUpBattle(&why);
+    }
+  }
+  if (!ready) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  SIM_Battle& battle = GetBattle();
+  D3DEngine& d3d = GetRenderDevice();
+  battle.SetSpeed(1.0f);
+  const float clockBefore = battle.battleClock;
+  const auto wallBefore = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    if (device) d3d.BeginScene();
+    battle.Update();
+    if (device) d3d.EndScene();
+  }
+  const double wallMs =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallBefore).count();
+  const double battleMs = battle.battleClock - clockBefore;
+  state.counters["units"] = static_cast<double>(GetBattleUnitManager().allUnits.size());
+  state.counters["battle_ms_per_wall_ms"] = wallMs > 0 ? battleMs / wallMs : 0.0;
+  state.counters["us_per_16ms_step"] =
+      state.iterations() > 0 ? wallMs * 1000.0 / static_cast<double>(state.iterations()) : 0.0;
+  std::printf("battle: %zu units, %.1f battle ms per wall ms, %.2f us per 16 ms step%s\n",
+              GetBattleUnitManager().allUnits.size(), wallMs > 0 ? battleMs / wallMs : 0.0,
+              state.iterations() > 0 ? wallMs * 1000.0 / static_cast<double>(state.iterations()) : 0.0,
+              device ? " (null device)" : " (no device)");
+}
+BENCHMARK(BM_BattleStep)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  // Release the battle and the catalogues before exit, as the tests do.
+  ResetAllSingletons();
+  DeleteAllVariants();
+  return 0;
+}

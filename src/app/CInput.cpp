@@ -1,0 +1,53 @@
+#include "app/CInput.h"
+
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
+
+namespace {
+// The mode current at the moment of the event, or null before the first mode.
+GUI_GameModeBase* CurrentMode() { return GameExists() ? GetGame().CurrentMode : nullptr; }
+}  // namespace
+
+void CInput::Poll() {
+  WindowUnderMouse = nullptr;
+  UpdateMouse();
+  pollFlag = false;
+  MouseClaimed = false;
+}
+
+void CInput::OnWheelUp() {
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnWheelUp();
+}
+
+void CInput::OnWheelDown() {
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnWheelDown();
+}
+
+void CInput::OnLeftDown() {
+  leftHeld = true;
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnLeftDown();
+}
+
+void CInput::OnLeftUp() { leftHeld = false; }
+
+void CInput::OnRightDown() {
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnRightDown();
+}
+
+void CInput::OnRightUp() {}
+
+void CInput::OnKeyDown(int key) {
+  if (key == kKeyPrintScreen) {
+    if (GameExists()) GetGame().Screenshot();
+    return;
+  }
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnKeyDown(key);
+}
+
+void CInput::OnChar(int character) {
+  if (GUI_GameModeBase* mode = CurrentMode()) mode->OnChar(character);
+}
+
+GUI_InputManager* CreateGameInputManager() { return new CInput(); }
+
+CInput& GetCInput() { return static_cast<CInput&>(GetInputManager()); }

@@ -1,0 +1,158 @@
+// The message loop, the frame and the window procedure.
+#include <ctime>
+
+#include "app/CInput.h"
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
+#include "app/GameModes.h"
+#include "app/Sounds.h"
+#include "app/SteamGlue.h"
+#include "battlehud/DeploymentSeam.h"
+#include "battlescreen/DeviceResetSeam.h"
+#include "engine/CommandLine.h"
+#include "engine/D3DEngine.h"
+#include "engine/InputManager.h"
+#include "engine/Log.h"
+#include "engine/MainWindow.h"
+#include "engine/ShaderEffects.h"
+#include "engine/Shell.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/Cursor.h"
+#include "platform/Window.h"
+
+namespace {
+// Every frame the cursor returns to the arrow; hovered buttons ask for the hand.
+void ResetCursorChoice() { GUI_Cursor::ResetShape(); }
+// The window procedure applies the cursor chosen this frame.
+void ApplyCursorChoice() { GUI_Cursor::ApplySystemCursor(); }
+
+void RebuildDeviceResources(Game& game) {
+  DebugLog("Rebuilding directx resources");
+  D3DEngine& d3d = GetRenderDevice();
+  if (DeleteOpenDeploymentWindow()) d3d.DeleteTexture("rt_depicons");
+  game.CreateRenderTargets();
+  RebuildInfantryComposites();
+  RelinkTextures();
+  ReleaseAllEffects();
+  ReloadAllEffects();
+  game.LoadFonts();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Init(5000);
+  vb.Create();
+  FlagBattleScreenDeviceRebuilt();
+}
+}  // namespace
+
+void Game::Frame() {
+  D3DEngine& d3d = GetRenderDevice();
+  const platform::HRESULT level = d3d.TestCooperativeLevel();
+  if (level == platform::D3DERR_DEVICENOTRESET) {
+    if (!d3d.RestoreDevice()) {
+      platform::SleepMilliseconds(50);
+      return;
+    }
+    RebuildDeviceResources(*this);
+  } else if (level != platform::D3D_OK) {
+    // Lost, or any other failure: wait for the device to come back.
+    platform::SleepMilliseconds(50);
+    return;
+  }
+
+  if (steamStarted_) GetSteamData().RunCallbacks();
+  GetInputManager().Poll();
+  ResetCursorChoice();
+  if (!IsActive) {
+    Shutdown();
+    return;
+  }
+  if (SoundsExist()) GetSounds().Update();
+
+  if (CurrentMode) CurrentMode->Process();
+  d3d.BeginScene();
+  // Process may have switched modes: the new mode draws.
+  if (CurrentMode) CurrentMode->Draw();
+  d3d.EndScene();
+  d3d.Flip();
+  if (++framesDrawn_ == 1) DebugLog("First frame presented");
+  platform::SleepMilliseconds(1);
+}
+
+void Game::Screenshot() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  GetRenderDevice().RequestScreenshot(FormatScreenshotPath(UserFolder[USERFOLDER_ROOT], local));
+}
+
+void MainWindowProc(const platform::Message& message) {
+  Game& game = GetGame();
+  GUI_InputManager& input = GetInputManager();
+  switch (message.message) {
+    case platform::WM_DESTROY:
+      DebuggerOutput("WM_DESTROY");
+      platform::PostQuitMessage(0);
+      game.Shutdown();
+      break;
+    case platform::WM_ACTIVATEAPP:
+      DebugLog(message.wParam == 1 || message.wParam == 2 ? "Window activated" : "Window deactivated");
+      OnWindowActivation(message.wParam == 1 || message.wParam == 2);
+      break;
+    case platform::WM_SETCURSOR:
+      ApplyCursorChoice();
+      break;
+    case platform::WM_KEYDOWN:
+      input.OnKeyDown(static_cast<int>(message.wParam));
+      break;
+    case platform::WM_KEYUP:
+      // PrintScreen reports only its release; it takes the screenshot.
+      if (message.wParam == 44) input.OnKeyDown(44);
+      break;
+    case platform::WM_CHAR:
+      input.OnChar(static_cast<int>(message.wParam));
+      break;
+    case platform::WM_LBUTTONDOWN:
+    case platform::WM_LBUTTONUP:
+    case platform::WM_LBUTTONDBLCLK:
+    case platform::WM_RBUTTONDOWN:
+    case platform::WM_RBUTTONUP:
+    case platform::WM_MBUTTONDOWN:
+    case platform::WM_MBUTTONUP:
+    case platform::WM_MOUSEWHEEL:
+      DispatchMouseMessage(message.message, input, static_cast<long>(message.wParam));
+      break;
+    default:
+      break;
+  }
+}
+
+int RunGame(int argc, char** argv) {
+  SetProgramArguments(argc, argv);
+  GetCommandLine().Parse(JoinCommandLine(argc, argv));
+  Game& game = GetGame();
+  Game::IsActive = game.Init();
+  Game::HasFocus = true;
+  if (!Game::IsActive) return 0;
+
+  int exitCode = 0;
+  for (;;) {
+    platform::Message message;
+    if (platform::PollMessage(message)) {
+      if (message.message == platform::WM_QUIT) {
+        exitCode = static_cast<int>(message.wParam);
+        break;
+      }
+      MainWindowProc(message);
+    } else if (Game::IsActive) {
+      game.Frame();
+    } else {
+      platform::SleepMilliseconds(1);
+    }
+  }
+  // Quit without the window going first (Escape on the main menu): still shut down.
+  game.Shutdown();
+  if (game.MainWindow) DestroyMainWindow(game.MainWindow);
+  game.MainWindow = nullptr;
+  platform::ShutdownVideo();
+  return exitCode;
+}

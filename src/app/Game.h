@@ -1,0 +1,118 @@
+#pragma once
+// The application object: the player's folders, the current game mode, version and
+// display values, start-up, the frame and shutdown.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+struct SDL_Window;
+class GUI_GameModeBase;
+namespace platform {
+struct Message;
+}
+
+// Indexes of the user folder table.
+enum UserFolderIndex {
+  USERFOLDER_ROOT = 0,            // prefs.ini, config.txt, stat.ini, ...; logs in "debug"
+  USERFOLDER_PLAYER_UNITS = 1,    // the player's unit designs
+  USERFOLDER_SCENARIOS = 2,       // the player's scenarios
+  USERFOLDER_DEPLOYMENTS = 3,     // deployment recordings
+  USERFOLDER_DESIGNTEXTURES = 4,  // composited design textures
+  USERFOLDER_CHALLENGE_TEMP = 5,  // challenge packages being built
+  USERFOLDER_WEB = 6,             // cached server replies
+  USERFOLDER_WEB_DEBUG = 7,       // temporary server reply files ("web/debug")
+  USERFOLDER_BITMAPS = 8,         // player images
+  USERFOLDER_BADGE_DATABASE = 9,  // downloaded regiment badges
+  USERFOLDER_PATCHES = 10,        // downloaded patches ("web/patches")
+  USERFOLDER_COUNT = 11
+};
+
+// Display preferences read from prefs.ini (validated: bad values fall back).
+struct DisplayPrefs {
+  int width = 0;
+  int height = 0;
+  bool windowed = false;
+};
+
+class Game {
+ public:
+  Game();
+  ~Game();
+  Game(const Game&) = delete;
+  Game& operator=(const Game&) = delete;
+
+  float MinScreenHeight = 768.0f;
+  float MinScreenWidth = 1024.0f;
+  std::string UserFolder[USERFOLDER_COUNT];
+  GUI_GameModeBase* CurrentMode = nullptr;
+  int CurrentModeNumber = 10;  // 10: no mode yet
+  // Makes mode n (0..9) current, building it on first request; the old mode's Leave
+  // and the new mode's Enter run only when there was an old mode and it differs.
+  void SetGameMode(int n);
+  std::string VersionText = "Release 1.008";
+  float VersionNumber = 1.008f;
+  int RenderTargetWidth = 0;
+  int RenderTargetHeight = 0;
+  uint32_t TextColour = 0xFFE2B101;
+  uint32_t DimTextColour = 0xFF787878;
+  SDL_Window* MainWindow = nullptr;
+
+  // True while the window is active and frames run.
+  static std::atomic<bool> IsActive;
+  // True from start-up and while the window has the focus (the battle map reads it).
+  static std::atomic<bool> HasFocus;
+
+  std::string GetVersionString() const { return VersionText; }
+
+  // The start-up sequence; true when the game can run.
+  bool Init();
+  // Builds the user folder tree and the UserFolder table.
+  void InitUserFolders();
+  // Writes prefs.ini ("[prefs]", width, height, windowed); false (failed check) when it
+  // cannot be written.
+  bool WritePrefs(int width, int height, bool windowed);
+  // Reads prefs.ini into prefs; false when the file is missing. Values that cannot work
+  // (below 640 by 480, above 16384, or not numbers) fall back to the desktop size.
+  bool ReadPrefs(DisplayPrefs& prefs, int desktopWidth, int desktopHeight);
+  void InitDirect3D(int width, int height, bool windowed);
+  void CreateRenderTargets();
+  void LoadFonts();
+  // One frame (see Frame.cpp).
+  void Frame();
+  // Requests a screenshot of the next presented frame.
+  void Screenshot();
+  // The orderly end; later calls do nothing.
+  void Shutdown();
+  bool IsShutDown() const { return shutDown_; }
+  // Frames that reached the present since start-up.
+  long long FramesDrawn() const { return framesDrawn_; }
+
+  // The size of the full-screen render targets for a screen size: 512, 1024, 2048, 4096.
+  static int RenderTargetSize(int screenSize);
+  // The desktop size start-up works with (the primary display's, else 1280 by 1024).
+  void GetDesktopSize(int& width, int& height) const;
+  // Tests stand in for the display: a non-zero size replaces the desktop's.
+  int DesktopWidthOverride = 0;
+  int DesktopHeightOverride = 0;
+
+ private:
+  bool shutDown_ = false;
+  bool steamStarted_ = false;
+  long long framesDrawn_ = 0;
+};
+
+Game& GetGame();
+bool GameExists();
+// A copy of one user folder path (index 0..10); empty for an index out of range.
+std::string GetUserFolder(int index);
+
+// Sine and cosine of each whole degree, filled by BuildTrigTables at start-up.
+extern float SinTable[360];
+extern float CosTable[360];
+void BuildTrigTables();
+
+// The program entry (src/main.cpp calls it): parses the command line, starts the game
+// and runs the message loop; returns the process exit code.
+int RunGame(int argc, char** argv);
+// Handles one window message the way the game's window procedure does.
+void MainWindowProc(const platform::Message& message);

@@ -1,0 +1,141 @@
+#include "app/GameModes.h"
+
+#include <memory>
+
+#include "app/Game.h"
+#include "app/MainMenuSeam.h"
+#include "app/Sounds.h"
+#include "browser/GUI_BattleBrowser.h"
+#include "engine/Log.h"
+#include "engine/Singletons.h"
+#include "mapdesigner/GUI_DeploymentScreen.h"
+#include "unitdesign/GUI_UnitDesign.h"
+
+namespace {
+
+GUI_GameModeBase* BuildMainMenu() { return CreateMainMenuMode(); }
+GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
+GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
+GUI_GameModeBase* BuildOnline() { return new GUI_PlaceholderMode(MODE_ONLINE); }
+GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
+GUI_GameModeBase* BuildOptions() { return new GUI_PlaceholderMode(MODE_OPTIONS); }
+GUI_GameModeBase* BuildBattleScreen() { return new GUI_PlaceholderMode(MODE_BATTLE_SCREEN); }
+GUI_GameModeBase* BuildEffectsEditor() { return new GUI_PlaceholderMode(MODE_EFFECTS_EDITOR); }
+GUI_GameModeBase* BuildLoadingScreen() { return new GUI_PlaceholderMode(MODE_LOADING_SCREEN); }
+GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
+
+// The builder of each mode number, in number order.
+constexpr GameModeFactory kDefaultFactories[kGameModeCount] = {
+    BuildMainMenu,     BuildBattleBrowser, BuildMapDesigner,   BuildOnline,        BuildUnitDesign,
+    BuildOptions,      BuildBattleScreen,  BuildEffectsEditor, BuildLoadingScreen, BuildHullEditor,
+};
+
+struct ModeStore {
+  // Each mode is built once and kept until the process ends (or a test resets it).
+  std::unique_ptr<GUI_GameModeBase> modes[kGameModeCount];
+  GameModeFactory factories[kGameModeCount];
+  ModeStore() {
+    for (int i = 0; i < kGameModeCount; ++i) factories[i] = kDefaultFactories[i];
+  }
+};
+
+std::unique_ptr<ModeStore>& StorePtr() {
+  static std::unique_ptr<ModeStore> p;
+  return p;
+}
+
+ModeStore& Store() {
+  static bool registered = (RegisterSingletonReset([] { StorePtr().reset(); }), true);
+  (void)registered;
+  auto& p = StorePtr();
+  if (!p) p = std::make_unique<ModeStore>();
+  return *p;
+}
+
+bool ValidModeNumber(int n) { return n >= 0 && n < kGameModeCount; }
+
+BattlePausedQuery& PausedQuery() {
+  static BattlePausedQuery query = nullptr;
+  return query;
+}
+
+}  // namespace
+
+// ---- mode objects ----------------------------------------------------------
+
+GUI_GameModeBase* FindGameModeObject(int number) {
+  if (!ValidModeNumber(number) || !StorePtr()) return nullptr;
+  return StorePtr()->modes[number].get();
+}
+
+GUI_GameModeBase* GetGameModeObject(int number) {
+  if (!ValidModeNumber(number)) return nullptr;
+  ModeStore& store = Store();
+  if (!store.modes[number]) {
+    GameModeFactory factory = store.factories[number] ? store.factories[number] : kDefaultFactories[number];
+    GUI_GameModeBase* mode = factory();
+    if (!mode) {
+      LogErrorF("Game mode %d could not be built; using an empty screen", number);
+      mode = new GUI_PlaceholderMode(number);
+    }
+    store.modes[number].reset(mode);
+  }
+  return store.modes[number].get();
+}
+
+void SetGameModeFactory(int number, GameModeFactory factory) {
+  if (!ValidModeNumber(number)) return;
+  Store().factories[number] = factory ? factory : kDefaultFactories[number];
+}
+
+void Game::SetGameMode(int n) {
+  if (!ValidModeNumber(n)) {
+    LogErrorF("SetGameMode: no game mode %d", n);
+    return;
+  }
+  GUI_GameModeBase* previous = CurrentMode;
+  CurrentModeNumber = n;
+  CurrentMode = GetGameModeObject(n);
+  // The first mode made current gets neither call; asking for the current mode
+  // again changes nothing.
+  if (previous && CurrentMode != previous) {
+    previous->Leave();
+    CurrentMode->Enter();
+  }
+}
+
+void ReturnToMainMenu() { GetGame().SetGameMode(MODE_MAIN_MENU); }
+
+// ---- default bodies --------------------------------------------------------
+
+void GUI_GameModeBase::OnChar(int character) {
+  if (FocusedEdit) FocusedEdit->OnChar(character);
+}
+
+void GUI_GameModeBase::OnKeyDown(int key) {
+  if (FocusedEdit) FocusedEdit->OnKeyDown(key);
+}
+
+void GUI_PlaceholderMode::OnKeyDown(int key) { StandardModeKeyDown(this, key); }
+
+// ---- window activation -----------------------------------------------------
+
+void SetBattlePausedQuery(BattlePausedQuery query) { PausedQuery() = query; }
+
+bool IsRunningBattlePaused() {
+  BattlePausedQuery query = PausedQuery();
+  return query ? query() : false;
+}
+
+void ApplyWindowActivation(bool active, GUI_Sounds* sounds) {
+  Game::IsActive = active;
+  Game::HasFocus = active;
+  if (!sounds) return;
+  if (!active) {
+    sounds->SetAllSoundsPaused(true);
+  } else if (!IsRunningBattlePaused()) {
+    sounds->SetAllSoundsPaused(false);
+  }
+}
+
+void OnWindowActivation(bool active) { ApplyWindowActivation(active, SoundsExist() ? &GetSounds() : nullptr); }

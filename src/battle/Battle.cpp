@@ -1,0 +1,294 @@
+#include "battle/Battle.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "app/ErrorReporting.h"
+#include "app/GameModes.h"
+#include "app/Sounds.h"
+#include "battle/BattleAI.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleHooks.h"
+#include "battle/BattleOutcome.h"
+#include "battle/BattleServices.h"
+#include "battle/BattleUnit.h"
+#include "battle/BattleUnitManager.h"
+#include "battle/CollisionGrid.h"
+#include "battle/Gameplay.h"
+#include "battle/SupplyLimits.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "engine/Random.h"
+#include "engine/Singletons.h"
+#include "simdata/GlobalStats.h"
+#include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+
+namespace {
+std::unique_ptr<SIM_Battle>& Instance() {
+  static std::unique_ptr<SIM_Battle> s;
+  return s;
+}
+
+void Progress(float p) {
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.setLoadingProgress) hooks.setLoadingProgress(p);
+}
+
+int RecordingMode() {
+  BattleHooks& hooks = GetBattleHooks();
+  return hooks.recordingMode ? hooks.recordingMode() : 0;
+}
+}  // namespace
+
+SIM_Battle& GetBattle() {
+  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
+  (void)registered;
+  if (!Instance()) {
+    Instance() = std::make_unique<SIM_Battle>();
+    // Regaining the window focus resumes sounds only when the battle is not paused.
+    SetBattlePausedQuery([] {
+      return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused;
+    });
+  }
+  return *Instance();
+}
+
+bool BattleExists() { return Instance() != nullptr; }
+
+SIM_Battle::~SIM_Battle() { DeleteArmies(); }
+
+void SIM_Battle::DeleteArmies() {
+  // The opponent first: the player's army is kept longest for the post-mortem.
+  SIM_BattleArmy* opponent = opponentArmy;
+  SIM_BattleArmy* player = playerArmy;
+  opponentArmy = nullptr;
+  delete opponent;
+  playerArmy = nullptr;
+  delete player;
+}
+
+bool SIM_Battle::PlayerDefends() const { return playerDefends; }
+
+SIM_BattleArmy* SIM_Battle::AttackerArmy() const {
+  return playerDefends ? opponentArmy : playerArmy;
+}
+
+SIM_BattleArmy* SIM_Battle::DefenderArmy() const {
+  return playerDefends ? playerArmy : opponentArmy;
+}
+
+void SIM_Battle::SetScenario(SIM_Scenario* s) {
+  ZT_ASSERT(s != nullptr);
+  scenario = s;
+  GetSounds().StopAllSounds();
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.beginBattleLoad) hooks.beginBattleLoad();
+}
+
+void SIM_Battle::Start() {
+  BattleHooks& hooks = GetBattleHooks();
+  Progress(0.0f);
+  if (aiUnitSource == AI_UNITS_SCRIPTED) {
+    if (hooks.recordingLoadDesigns) hooks.recordingLoadDesigns();
+  } else if (aiUnitSource == AI_UNITS_SCENARIO || aiUnitSource == AI_UNITS_ALL) {
+    if (scenario) scenario->LoadAIDesigns();
+  }
+  ZT_ASSERT(scenario != nullptr);
+  if (scenario) scenario->LoadMap();
+  if (hooks.readLighting) hooks.readLighting(scenario);
+  state = BATTLE_DEPLOYMENT;
+  outcome = OUTCOME_UNDECIDED;
+  outcomeDecided = false;
+  GetOutcomeManager().Reset(scenario);
+  InitRandom();
+  GetCollisionGrid().Clear();
+  GetCollisionGrid().Build(scenario);
+  GetBattleUnitManager().Reset();
+  GetSupplyLimits().Reset();
+  GetDogTagManager().Clear();
+  GUI_BS_Map::Instance().Init(scenario);
+  DeleteArmies();
+  GetBattleScreen().InitCorpses();
+  opponentArmy = new SIM_BattleArmy();
+  playerArmy = new SIM_BattleArmy();
+  Progress(0.25f);
+  playerArmy->enemy = opponentArmy;
+  opponentArmy->enemy = playerArmy;
+  playerArmy->side = playerDefends ? SIDE_DEFENDER : SIDE_ATTACKER;
+  opponentArmy->side = playerDefends ? SIDE_ATTACKER : SIDE_DEFENDER;
+
+  Gameplay& gameplay = GetGameplay();
+  GameplayHooks& gh = gameplay.hooks;
+  gh.battleRunning = [] { return GetBattle().state == BATTLE_RUNNING; };
+  gh.testOutcome = [] { GetOutcomeManager().TestIfUndecided(); };
+  gh.opponentSupplyStep = [] {
+    if (GetBattle().PlayerDefends()) GetAttackerAI().SupplyStep();
+    else GetDefenderAI().SupplyStep();
+  };
+  gameplay.StartBattle(scenario, playerDefends);
+  GetAirDropManager().Reset();
+  Progress(0.3f);
+  if (playerDefends) GetAttackerAI().Reset();
+  else GetDefenderAI().Reset();
+  Progress(0.55f);
+  PrepareAI();
+  battleClock = 0.0f;
+  totalTime = 0.0f;
+  checkAccumulator = 0.0f;
+  checkCount = 0;
+  endElapsed = 0.0f;
+  stepOnce = false;
+  paused = false;
+  speed = 1.0f;
+  frameStep = baseStep;
+  lastFrameTime = static_cast<double>(ClockMilliseconds());
+  GetStepRateMeter().Reset();
+  Progress(0.85f);
+  GetBattleScreen().Init();
+  if (hooks.finishLoading) hooks.finishLoading();
+}
+
+void SIM_Battle::PrepareAI() {
+  if (playerDefends) {
+    if (RecordingMode() != 2) GetAttackerAI().PrepareBattleStart();
+    return;
+  }
+  // The defender spends its budget pass by pass; a pass that places nothing would
+  // be repeated for ever, so it ends the set-up.
+  SIM_DefenderAI& ai = GetDefenderAI();
+  for (int pass = 0; pass < kMaxPreparePasses; ++pass) {
+    if (!(ai.remainingSupplies >= ai.thresholdA && ai.remainingSupplies >= ai.thresholdB)) break;
+    if (ai.Step() <= 0) break;
+  }
+}
+
+void SIM_Battle::Begin() {
+  state = BATTLE_RUNNING;
+  if (playerDefends) return;
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.recordingClear) hooks.recordingClear();
+  if (hooks.recordingSetMode) hooks.recordingSetMode(0);
+  if (hooks.recordingRecordArmy) hooks.recordingRecordArmy(playerArmy);
+}
+
+void SIM_Battle::SetPaused(bool p) {
+  if (state != BATTLE_RUNNING) return;
+  paused = p;
+  GetSounds().SetAllSoundsPaused(p);
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.refreshSpeedLabel) hooks.refreshSpeedLabel();
+}
+
+void SIM_Battle::SetSpeed(float s) {
+  if (!std::isfinite(s)) s = 1.0f;
+  speed = std::clamp(s, kMinSpeed, kMaxSpeed);
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.refreshSpeedLabel) hooks.refreshSpeedLabel();
+}
+
+void SIM_Battle::Update() {
+  ZT_ASSERT(!(stepOnce && paused));
+  frameStep = paused ? 0.0f : speed * baseStep;
+  GetStepRateMeter().Tick();
+  if (!paused) GetBattleUnitManager().UpdateFrame();
+  checkAccumulator += frameStep;
+  totalTime += frameStep;
+  // At most one check per frame; the remainder is dropped, not carried.
+  if (checkAccumulator >= checkPeriod) {
+    Check();
+    checkAccumulator = 0.0f;
+  }
+  if (state == BATTLE_RUNNING) battleClock += frameStep;
+  GetAirStrikeManager().Update();
+  GetSupplyLimits().Update();
+  GetDogTagManager().Update();
+  GetBattleScreen().DrawBattle();
+  GetAirDropManager().Update();
+
+  if (outcomeDecided) {
+    endTimer.Update();
+    endElapsed = static_cast<float>(static_cast<double>(ClockMilliseconds()) - endStartMs);
+    if (endElapsed > kEndDelayMs) {
+      SetPaused(true);
+      state = BATTLE_OVER;
+      BattleHooks& hooks = GetBattleHooks();
+      if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN && hooks.checkAchievements)
+        hooks.checkAchievements();
+      if (hooks.openPostMortem) hooks.openPostMortem();
+      SIM_GlobalStats::Get().RemoveTempStats();
+      outcomeDecided = false;
+      GetSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg",
+                            false, false);
+    }
+  }
+
+  lastFrameTime = static_cast<double>(ClockMilliseconds());
+  if (stepOnce) {
+    stepOnce = false;
+    SetPaused(true);
+  }
+}
+
+void SIM_Battle::Check() {
+  ++checkCount;
+  GetBattleUnitManager().UpdateCheck();
+  Gameplay& gameplay = GetGameplay();
+  gameplay.CheckSupplyTime();
+  gameplay.UpdateIncome();
+  if (RecordingMode() == 2) {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.recordingReplayDue) hooks.recordingReplayDue();
+  } else if (playerDefends) {
+    GetAttackerAI().Step();
+  } else {
+    GetDefenderAI().Step();
+  }
+  if (state == BATTLE_RUNNING) {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.hintStep) hooks.hintStep();
+  }
+}
+
+void SIM_Battle::SetDefeat() {
+  outcome = OUTCOME_DEFEAT;
+  SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+  stats.AddStat("battles_lost", 1);
+  stats.SetStat("consecutive_victories", 0);
+  RecordBattleFought();
+}
+
+void SIM_Battle::SetVictory() {
+  outcome = OUTCOME_VICTORY;
+  SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+  stats.AddStat("battles_won", 1);
+  stats.AddStat("consecutive_victories", 1);
+  if (stats.GetStat("temp_deployed_size_infantry") == 0) stats.AddStat("victory_noinfantry", 1);
+  RecordBattleFought();
+}
+
+void SIM_Battle::RecordBattleFought() {
+  SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+  if (playerDefends) {
+    float onField = 0.0f;
+    if (playerArmy)
+      for (SIM_BattleUnit* u : playerArmy->allUnits)
+        if (u->design) onField += u->design->cost;
+    GetGameplay().TallyArmyValue(onField);
+    stats.AddStat("battles_fought_defender", 1);
+  } else {
+    stats.AddStat("battles_fought_attacker", 1);
+  }
+  if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED)
+    stats.AddStat("online_games_fought", 1);
+  stats.AddStat("battles_fought", 1);
+  outcomeDecided = true;
+  endTimer.Start();
+  endStartMs = static_cast<double>(ClockMilliseconds());
+  endElapsed = 0.0f;
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.metricsRecordBattle) hooks.metricsRecordBattle();
+  if (opponentArmy) opponentArmy->ReportUnits();
+  if (playerArmy) playerArmy->ReportUnits();
+}

@@ -1,0 +1,43 @@
+#pragma once
+// What the battle calls in the screens and services around it: the loading screen,
+// the deployment recording, the HUD (minimap, damage numbers, hints, post-mortem),
+// the light map, metrics and achievements. Each call lands here so the simulation runs
+// on its own; a screen that exists wires itself in by setting the matching hook.
+#include <functional>
+#include <string>
+
+class SIM_BattleArmy;
+class SIM_BattleUnit;
+class SIM_Scenario;
+
+struct BattleHooks {
+  // Loading screen.
+  std::function<void()> beginBattleLoad;
+  std::function<void(float)> setLoadingProgress;
+  std::function<void()> finishLoading;
+  // Deployment recording: 0 recording, 2 replaying.
+  std::function<int()> recordingMode;
+  std::function<void()> recordingClear;
+  std::function<void(int)> recordingSetMode;
+  std::function<void(SIM_BattleArmy*)> recordingRecordArmy;
+  std::function<void()> recordingReplayDue;
+  std::function<void()> recordingLoadDesigns;
+  // Battle screen: a soldier takes the first free place of an emplacement (the map
+  // square it stands for); false when none is free. Unset: every soldier finds one.
+  std::function<bool(void*, SIM_BattleUnit*)> assignToEmplacement;
+  // HUD.
+  std::function<void()> refreshSpeedLabel;
+  std::function<void(SIM_BattleUnit*)> announceUnit;
+  std::function<void()> openPostMortem;
+  std::function<void()> hintStep;
+  // kind 0 shield, 1 armour, 2 internal; (x, y) the hit part's offset.
+  std::function<void(SIM_BattleUnit*, float, int, float, float)> damageNumber;
+  // Light map and services.
+  std::function<void(SIM_Scenario*)> readLighting;
+  std::function<void(const std::string&, float)> metricsAddSample;
+  std::function<void()> metricsRecordBattle;
+  std::function<void()> checkAchievements;
+};
+
+// The process-wide hooks; unset hooks are skipped.
+BattleHooks& GetBattleHooks();

@@ -1,0 +1,490 @@
+#include "battle/BattleUnit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/ErrorReporting.h"
+#include "app/Sounds.h"
+#include "battle/Battle.h"
+#include "battle/BattleAI.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleUnitManager.h"
+#include "battle/CollisionGrid.h"
+#include "battle/Gameplay.h"
+#include "battle/Module.h"
+#include "battle/Movement.h"
+#include "battle/PathManager.h"
+#include "battle/Squadron.h"
+#include "battle/SupportComponents.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/UnitVisuals.h"
+#include "engine/MathHelpers.h"
+#include "engine/Random.h"
+#include "simdata/GlobalStats.h"
+#include "simdata/PropType.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
+#include "simdata/UnitHullVariant.h"
+
+namespace {
+constexpr float kPi = 3.14159265358979f;
+constexpr float kDropInMs = 250.0f;
+constexpr float kWarpOutMs = 200.0f;
+
+float Wrap360(float a) {
+  a = std::fmod(a, 360.0f);
+  if (a < 0.0f) a += 360.0f;
+  return a;
+}
+
+const char* KindOfSizeType(int sizeType) {
+  switch (sizeType) {
+    case SIZE_INFANTRY: return "infantry";
+    case SIZE_MECH: return "mech";
+    case SIZE_TANK: return "tank";
+    case SIZE_BUILDING: return "building";
+    default: return "infantry";
+  }
+}
+}  // namespace
+
+// ------------------------------------------------------- turret and head look
+
+void SIM_TurretFacing::Update() {
+  if (!enabled || !unit) return;
+  wanted = unit->target ? HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y)
+                        : unit->heading;
+  turning = AngleDifference(wanted, angle) > 4.0f;
+  angle = TurnTowardsAngle(angle, wanted, turnRate * GetBattle().frameStep);
+}
+
+SIM_HeadLook::SIM_HeadLook(SIM_BattleUnit* unit) : unit(unit) {
+  wanderOffset = RandomFloat() * 80.0f - 40.0f;
+}
+
+void SIM_HeadLook::Update() {
+  if (!unit) return;
+  const float step = GetBattle().frameStep;
+  if (unit->target) {
+    wanted = HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y);
+  } else {
+    wanderTimer += step;
+    if (wanderTimer >= 4000.0f) {
+      wanderOffset = RandomRange(-40.0f, 40.0f);
+      wanderTimer = 0.0f;
+    }
+    wanted = Wrap360(unit->heading + wanderOffset);
+  }
+  angle = TurnTowardsAngle(angle, wanted, turnRate * step);
+}
+
+// ------------------------------------------------------------ the unit itself
+
+SIM_BattleUnit::SIM_BattleUnit() {
+  sizeType = SIZE_INFANTRY;
+  GetBattleUnitManager().Register(this);
+}
+
+SIM_BattleUnit::~SIM_BattleUnit() {
+  if (BattleUnitManagerExists()) GetBattleUnitManager().Unregister(this);
+  const bool tearingDown = army && army->tearingDown;
+  if (!tearingDown) {
+    for (SIM_SupportComponent* s : repairers) s->ForgetUnit(this);
+    for (SIM_SupportComponent* s : hospitals) s->ForgetUnit(this);
+    for (SIM_SupportComponent* s : commanders) s->ForgetUnit(this);
+  }
+  repairers.clear();
+  hospitals.clear();
+  commanders.clear();
+  groundProps.clear();
+  pathManager.reset();
+  visual.reset();
+  // Modules may still unlink from other units here; the army detaches them first
+  // when it is torn down.
+  moduleManager.reset();
+  movement.reset();
+  turretFacing.reset();
+  headLook.reset();
+  damageTally.reset();
+  unitVariables.reset();
+}
+
+void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
+  ZT_ASSERT(d != nullptr);
+  design = d;
+  SIM_UnitHull* hull = d ? d->hull : nullptr;
+  size = sizeCopy = hull ? hull->size : 0.0f;
+  if (hull) sizeType = hull->sizeType;
+  moduleManager = std::make_unique<SIM_ModuleManager>(this);
+  unitVariables = std::make_unique<UnitVariables>(this);
+  unitVariables->Recompute();
+  moduleManager->ApplyUpgrades();
+  ratedWeapon = moduleManager->lastWeapon;
+  damageTally = std::make_unique<UnitBattleStats>();
+  damageTally->owner = this;
+
+  switch (sizeType) {
+    case SIZE_INFANTRY:
+      visual = std::make_unique<GUI_BS_InfantryUnit>(this);
+      headLook = std::make_unique<SIM_HeadLook>(this);
+      break;
+    case SIZE_MECH:
+      visual = std::make_unique<GUI_BS_MechUnit>(this);
+      if (d && d->variant && d->variant->FindLayer("mech_head"))
+        headLook = std::make_unique<SIM_HeadLook>(this);
+      break;
+    case SIZE_TANK: visual = std::make_unique<GUI_BS_TankUnit>(this); break;
+    case SIZE_BUILDING: visual = std::make_unique<GUI_BS_BuildingUnit>(this); break;
+    default:
+      // The unit then has no visual; every use of it checks.
+      ZT_WARNING("Invalid size type");
+      break;
+  }
+  if (visual) visual->BindSprites();
+  if (sizeType == SIZE_MECH || sizeType == SIZE_TANK)
+    pathManager = std::make_unique<SIM_BattlePathManager>(this);
+  movement = std::make_unique<SIM_BattleMovement>(this);
+  turretFacing = std::make_unique<SIM_TurretFacing>(this);
+  turretFacing->turnRate = moduleManager->turretTurnRate;
+
+  targetParts.clear();
+  if (hull)
+    for (auto& t : hull->targets) targetParts.push_back(t.get());
+  ValidateTargetParts();
+  partCursor = 0;
+  barrelPointName = "gunbarrel";
+
+  if (sizeType == SIZE_BUILDING) {
+    Gameplay& g = GetGameplay();
+    const std::string cls = hull ? hull->moduleSize : std::string();
+    float perCost = 0.0f;
+    if (cls == "LARGETURRET") perCost = g.CONSTRUCTION_SPEED_LARGE;
+    else if (cls == "MEDIUMTURRET") perCost = g.CONSTRUCTION_SPEED_MEDIUM;
+    else if (cls == "SMALLTURRET") perCost = g.CONSTRUCTION_SPEED_SMALL;
+    constructionTime = (d ? d->cost : 0.0f) * perCost;
+    demolitionTime = constructionTime * g.DECONSTRUCT_SPEED_MULTIPLIER;
+  }
+  if (sizeType == SIZE_INFANTRY) dropFactor = 0.5f + RandomFloat() * 1.5f;
+}
+
+void SIM_BattleUnit::ValidateTargetParts() {
+  const SIM_UnitHullVariant* variant = design ? design->variant : nullptr;
+  for (SIM_UnitTargetData* part : targetParts) {
+    // A hull without aim points gets one unnamed point at its centre.
+    if (part->name.empty()) continue;
+    ZT_ASSERT(variant != nullptr && variant->FindLayer(part->name) != nullptr);
+  }
+}
+
+const char* SIM_BattleUnit::KindName() const {
+  int st = sizeType;
+  if (design && design->hull) st = design->hull->sizeType;
+  return KindOfSizeType(st);
+}
+
+float SIM_BattleUnit::GetConstructionProgress() const {
+  float p = 0.0f;
+  if (state == US_UNDER_CONSTRUCTION) p = constructionTime > 0.0f ? demolitionTimer / constructionTime : 1.0f;
+  else if (state == US_DEMOLISHING) p = demolitionTime > 0.0f ? demolitionTimer / demolitionTime : 1.0f;
+  return std::clamp(p, 0.0f, 1.0f);
+}
+
+float SIM_BattleUnit::GetRefund() const {
+  const float cost = design ? design->cost : 0.0f;
+  const float health = moduleManager ? moduleManager->healthFraction : 0.0f;
+  return cost * GetGameplay().DECONSTRUCT_RECOVERY_RATE * health;
+}
+
+bool SIM_BattleUnit::CanAct() const {
+  if (GetBattle().state == BATTLE_DEPLOYMENT) return false;
+  switch (state) {
+    case US_IN_DROPPER:
+    case US_DROPPING_IN:
+    case US_UNDER_CONSTRUCTION:
+    case US_INACTIVE:
+    case US_DESTROYED:
+    case US_WARPING_OUT:
+      return false;
+    default:
+      return true;
+  }
+}
+
+void SIM_BattleUnit::CacheHeading() {
+  const float r = heading * kPi / 180.0f;
+  cosHeading = std::cos(r);
+  sinHeading = std::sin(r);
+}
+
+void SIM_BattleUnit::LocalToWorld(float ox, float oy, float* wx, float* wy) const {
+  *wx = cosHeading * ox - sinHeading * oy + x;
+  *wy = cosHeading * oy + sinHeading * ox + y;
+}
+
+float SIM_BattleUnit::DropInScale() const {
+  if (state != US_IN_DROPPER && state != US_DROPPING_IN) return 1.0f;
+  const float span = kDropInMs * dropFactor;
+  const float t = span > 0.0f ? std::clamp(placementTimer / span, 0.0f, 1.0f) : 1.0f;
+  return 1.5f - 0.5f * t;
+}
+
+void SIM_BattleUnit::LocalToWorldScaled(float ox, float oy, float* wx, float* wy) const {
+  const float s = DropInScale();
+  LocalToWorld(ox * s, oy * s, wx, wy);
+}
+
+void SIM_BattleUnit::GetTurretWorldPos(float* wx, float* wy) const {
+  const SIM_UnitHullVariant* variant = design ? design->variant : nullptr;
+  const float tx = variant ? variant->turretOffsetX : 0.0f;
+  const float ty = variant ? variant->turretOffsetY : 0.0f;
+  LocalToWorldScaled(tx, ty, wx, wy);
+}
+
+void SIM_BattleUnit::GetNamedPointWorldPos(const std::string& name, float* wx, float* wy,
+                                           int index) const {
+  const SIM_UnitHullVariant* variant = design ? design->variant : nullptr;
+  const VariantLayer* point = nullptr;
+  bool hasTurret = false;
+  if (variant) {
+    int seen = 0;
+    for (const VariantLayer& l : variant->layers) {
+      if (l.layerName.find("_turret") != std::string::npos) hasTurret = true;
+      if (!point && l.layerName == name && seen++ == index) point = &l;
+    }
+  }
+  if (!point) {
+    // A hull drawn without the point: fire from the turret rather than from nowhere.
+    ZT_ASSERT(point != nullptr);
+    GetTurretWorldPos(wx, wy);
+    return;
+  }
+  const float s = DropInScale();
+  const bool barrel = name == barrelPointName;
+  if (!hasTurret) {
+    float ox = point->offsetx, oy = point->offsety;
+    if (barrel) oy -= point->sizey * 0.5f;  // the muzzle end, forwards
+    LocalToWorldScaled(ox, oy, wx, wy);
+    return;
+  }
+  float px = 0.0f, py = 0.0f;
+  GetTurretWorldPos(&px, &py);
+  const float a = (turretFacing ? turretFacing->angle : heading) * kPi / 180.0f;
+  const float ca = std::cos(a), sa = std::sin(a);
+  const float ox = (point->offsetx - variant->turretOffsetX) * s;
+  float oy = (point->offsety - variant->turretOffsetY) * s;
+  if (barrel) oy -= point->sizey * 0.5f * s;
+  *wx = px + ca * ox - sa * oy;
+  *wy = py + ca * oy + sa * ox;
+}
+
+SIM_UnitTargetData* SIM_BattleUnit::GetActivePart() {
+  if (targetParts.empty()) return nullptr;
+  const int n = static_cast<int>(targetParts.size());
+  if (partCursor < 0 || partCursor >= n) partCursor = 0;
+  if (sizeType == SIZE_INFANTRY || !visual) return targetParts[static_cast<size_t>(partCursor)];
+  for (int i = 0; i < n; ++i) {
+    SIM_UnitTargetData* part = targetParts[static_cast<size_t>(partCursor)];
+    if (!visual->IsPartDestroyed(part)) return part;
+    partCursor = (partCursor + 1) % n;
+  }
+  return targetParts[static_cast<size_t>(partCursor)];
+}
+
+bool SIM_BattleUnit::HasModule(const SIM_Module* module) const {
+  if (!moduleManager) return false;
+  for (auto& m : moduleManager->allModules)
+    if (m.get() == module) return true;
+  return false;
+}
+
+void SIM_BattleUnit::OnDeployed() {
+  CacheHeading();
+  if (pathManager) pathManager->EnterGrid();
+  if (turretFacing) turretFacing->angle = turretFacing->wanted = heading;
+  if (headLook) headLook->angle = headLook->wanted = heading;
+  if (sizeType == SIZE_BUILDING) {
+    SIM_CollisionCell* cell = GetCollisionGrid().GetCell(x, y);
+    if (cell && !cell->occupant) cell->occupant = this;
+    SpawnHullProps();
+  }
+  if (!isPlayers) return;
+  // A squad counts with its first soldier's design.
+  SIM_UnitDesign* d = design;
+  if (!IsSingleUnit()) {
+    auto* squad = static_cast<SIM_BattleSquadron*>(this);
+    d = squad->members.empty() ? nullptr : squad->members.front()->design;
+  }
+  if (!d || !d->hull) return;
+  const std::string kind = KindOfSizeType(d->hull->sizeType);
+  SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+  stats.AddStat("deployed_total_" + kind, 1);
+  stats.AddStat("temp_deployed_size_" + kind, 1);
+  stats.AddStat("deployed_unit_" + d->hull->name, 1);
+  stats.AddStat("temp_unit_" + d->hull->name, 1);
+}
+
+void SIM_BattleUnit::SpawnHullProps() {
+  const SIM_UnitHullVariant* variant = design ? design->variant : nullptr;
+  if (!variant) return;
+  for (const VariantProp& p : variant->props) {
+    GroundPropDesc desc;
+    LocalToWorld(p.x, p.y, &desc.x, &desc.y);
+    desc.size = p.size;
+    if (p.size == -1.0f) desc.size = p.propType ? p.propType->defaultWidth : 0.0f;
+    desc.angle = p.angle == -1.0f ? RandomFloat() * 360.0f : p.angle;
+    desc.propType = p.propType;
+    auto prop = std::make_unique<GUI_BS_GroundProp>();
+    prop->Init(desc);
+    groundProps.push_back(std::move(prop));
+  }
+}
+
+void SIM_BattleUnit::RemoveGroundProps() { groundProps.clear(); }
+
+void SIM_BattleUnit::PruneAttachments() {
+  attachments.remove_if([](const std::unique_ptr<SIM_UnitAttachment>& a) { return a->IsFinished(); });
+}
+
+void SIM_BattleUnit::LeaveSquadron() {
+  if (squadron) squadron->OnMemberLost(this);
+}
+
+void SIM_BattleUnit::LeaveGrid() { GetCollisionGrid().ClearOccupant(this); }
+
+void SIM_BattleUnit::Update() {
+  if (visual) visual->PruneEmitters();
+  SIM_Battle& battle = GetBattle();
+  const float step = battle.frameStep;
+  switch (state) {
+    case US_INACTIVE:
+      // The visual's death sequence ends a unit; one without a visual ends at once.
+      if (!visual) Destroy();
+      break;
+    case US_DESTROYED:
+      break;
+    case US_DROPPING_IN:
+      placementTimer += step;
+      if (placementTimer > kDropInMs * dropFactor) {
+        if (sizeType == SIZE_BUILDING) {
+          if (battle.state != BATTLE_DEPLOYMENT) {
+            state = US_UNDER_CONSTRUCTION;
+            demolitionTimer = 0.0f;
+          } else {
+            state = US_ACTIVE;
+          }
+        } else {
+          state = (squadron && squadron->state == US_IN_EMPLACEMENT) ? US_SETTLED : US_ACTIVE;
+        }
+        if (visual) visual->Placed();
+      }
+      break;
+    case US_UNDER_CONSTRUCTION:
+      demolitionTimer += step;
+      if (demolitionTimer > constructionTime) {
+        state = US_ACTIVE;
+        if (visual) visual->AddPlacedMarker();
+      }
+      break;
+    case US_DEMOLISHING:
+      demolitionTimer += step;
+      if (demolitionTimer > demolitionTime) {
+        if (visual) {
+          visual->SpawnPlacementEffect();
+          visual->AddPlacedMarker();
+        }
+        const float refund = GetRefund();
+        if (isPlayers) {
+          GetGameplay().SpendSupplies(-refund);
+          SIM_GlobalStats::Get().AddStat("temp_demolition", 1);
+        } else {
+          GetDefenderAI().remainingSupplies += refund;
+        }
+        state = US_DESTROYED;
+        RemoveGroundProps();
+        removed = true;
+        GetBattleUnitManager().AddDead(this);
+        LeaveSquadron();
+        LeaveGrid();
+      }
+      break;
+    default:
+      if (CanAct()) {
+        stateTimer += step;
+        if (movement) movement->Update();
+        CacheHeading();
+        if (turretFacing) turretFacing->Update();
+        if (headLook) headLook->Update();
+      }
+      break;
+  }
+  if (state == US_WARPING_OUT) {
+    warpTimer += step;
+    warpAlpha = 1.0f - std::clamp(warpTimer / kWarpOutMs, 0.0f, 1.0f);
+    if (warpTimer > kWarpOutMs) FinishWarpOut();
+  }
+  if (moved) {
+    if (visual) visual->LayTracks();
+    moved = false;
+  }
+}
+
+void SIM_BattleUnit::Think() {
+  if (!CanAct()) return;
+  if (moduleManager) moduleManager->UpdateModules();
+  if (pathManager && state != US_IN_DROPPER && state != US_DROPPING_IN) {
+    if (++pathManager->replanCounter >= SIM_BattlePathManager::kReplanEvery) {
+      pathManager->Replan();
+      pathManager->replanCounter = 0;
+    }
+  }
+  PruneAttachments();
+}
+
+void SIM_BattleUnit::MoveTo(float tx, float ty) {
+  if (visual) visual->StartWalking();
+  if (movement) movement->SetTarget(tx, ty);
+}
+
+void SIM_BattleUnit::Stop() {
+  if (sizeType == SIZE_MECH) {
+    if (visual) visual->StopWalking();
+  } else if (movement) {
+    movement->throttle = 0.0f;
+  }
+}
+
+void SIM_BattleUnit::Destroy() {
+  if (state == US_DESTROYED && removed) return;
+  state = US_DESTROYED;
+  removed = true;
+  GetBattleUnitManager().AddDead(this);
+  if (!isPlayers && army && army->side == SIDE_ATTACKER && design)
+    GetGameplay().valueLost += design->cost;
+  LeaveSquadron();
+  if (sizeType != SIZE_INFANTRY) LeaveGrid();
+  if (!isPlayers) SIM_GlobalStats::Get().AddStat(std::string("destroyed_total_") + KindName(), 1);
+  RemoveGroundProps();
+}
+
+void SIM_BattleUnit::WarpOut() {
+  if (state == US_WARPING_OUT || state == US_GONE) return;
+  state = US_WARPING_OUT;
+  GUI_BS_WarpOutManager::Instance().Add(size, x, y);
+  warpTimer = 0.0f;
+  if (!GUI_BS_Map::Instance().IsOffScreen(x, y, 0.0f))
+    GetSounds().PlaySound("data/sounds/lb_warpout.ogg", 1, 1.0f, false, 64.0f, x, y);
+  if (isPlayers) {
+    if (sizeType == SIZE_INFANTRY) SIM_GlobalStats::Get().AddStat("temp_infantry_exit", 1);
+    if (damageTally) damageTally->escaped += 1.0f;
+  }
+}
+
+void SIM_BattleUnit::FinishWarpOut() {
+  warpAlpha = 0.0f;
+  state = US_GONE;
+  GetBattleUnitManager().AddExited(this);
+  LeaveGrid();
+  LeaveSquadron();
+  if (visual) visual->ClearSelection();
+  if (moduleManager) moduleManager->StopAllEffects();
+}

@@ -1,0 +1,182 @@
+#pragma once
+// One combat unit on the battle map (a tank, mech, building or soldier): the hub that
+// owns the unit's fitted modules, movement, path manager, turret facing and its drawn
+// counterpart, and walks it through its states from drop-in to destruction or warp-out.
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battle/MapObject.h"
+#include "battle/UnitBattleStats.h"
+#include "battle/UnitVariables.h"
+
+class GUI_BS_Unit;
+class GUI_BS_GroundProp;
+class SIM_BattleArmy;
+class SIM_BattleMovement;
+class SIM_BattlePathManager;
+class SIM_BattleSquadron;
+class SIM_Module;
+class SIM_ModuleManager;
+class SIM_SupportComponent;
+class SIM_UnitDesign;
+class SIM_UnitTargetData;
+
+enum UnitState : int32_t {
+  US_IN_EMPLACEMENT = 0,  // squad manning an emplacement
+  US_IN_DROPPER = 1,      // held in the deployment dropper
+  US_DROPPING_IN = 2,
+  US_UNDER_CONSTRUCTION = 3,
+  US_DEMOLISHING = 4,
+  US_ACTIVE = 5,
+  US_TURNING = 6,         // turning to an order
+  US_SETTLED = 7,         // infantry at rest, manning an emplacement
+  US_INACTIVE = 8,        // all module hit points gone; the visual's death sequence runs
+  US_DESTROYED = 9,
+  US_WARPING_OUT = 10,
+  US_GONE = 11
+};
+
+enum SizeType : int32_t {
+  SIZE_INFANTRY = 0,
+  SIZE_MECH = 1,
+  SIZE_TANK = 2,
+  SIZE_BUILDING = 3,
+  SIZE_SQUADRON = 4
+};
+
+class SIM_BattleUnit;
+
+// Where the turret points: at the unit's target, else along the hull.
+class SIM_TurretFacing {
+ public:
+  explicit SIM_TurretFacing(SIM_BattleUnit* unit) : unit(unit) {}
+  virtual ~SIM_TurretFacing() = default;
+  void Update();
+
+  SIM_BattleUnit* unit = nullptr;
+  float angle = 0.0f;
+  float wanted = 0.0f;
+  float turnRate = 0.0f;  // degrees per ms
+  bool enabled = true;
+  bool turning = false;
+};
+
+// Where a soldier's or mech's head looks: at the target, else a slow wander.
+class SIM_HeadLook {
+ public:
+  explicit SIM_HeadLook(SIM_BattleUnit* unit);
+  virtual ~SIM_HeadLook() = default;
+  void Update();
+
+  SIM_BattleUnit* unit = nullptr;
+  float angle = 0.0f;
+  float wanted = 0.0f;
+  float turnRate = 0.32f;  // degrees per ms
+  float wanderTimer = 0.0f;
+  float wanderOffset = 0.0f;
+};
+
+// A short-lived effect record attached to a unit.
+class SIM_UnitAttachment {
+ public:
+  virtual ~SIM_UnitAttachment() = default;
+  virtual bool IsFinished() const { return true; }
+};
+
+class SIM_BattleUnit : public SIM_MapObject {
+ public:
+  SIM_BattleUnit();
+  ~SIM_BattleUnit() override;
+  SIM_BattleUnit(const SIM_BattleUnit&) = delete;
+  SIM_BattleUnit& operator=(const SIM_BattleUnit&) = delete;
+
+  // The 64 ms step: modules, replanning, attachments.
+  virtual void Think();
+  // The per-frame step: placement, construction, demolition, movement, warp-out.
+  virtual void Update();
+  virtual void MoveTo(float tx, float ty);
+  virtual void Stop();
+  // The unit has been placed on the map.
+  virtual void OnDeployed();
+  virtual bool IsSingleUnit() const { return true; }
+
+  // Builds modules, variables, tally, visual and handling from the design.
+  void InitFromDesign(SIM_UnitDesign* design);
+  float GetConstructionProgress() const;
+  float GetRefund() const;
+  bool CanAct() const;
+  void CacheHeading();
+  void LocalToWorld(float ox, float oy, float* wx, float* wy) const;
+  // The same with the drop-in scale applied to the offset (1.5 falling to 1.0).
+  void LocalToWorldScaled(float ox, float oy, float* wx, float* wy) const;
+  float DropInScale() const;
+  void GetTurretWorldPos(float* wx, float* wy) const;
+  // The index-th hull point of that name (a layer of the variant), turned by the turret
+  // about the turret point; the turret point when the hull has no such point.
+  void GetNamedPointWorldPos(const std::string& name, float* wx, float* wy, int index = 0) const;
+  // The part enemy fire aims at, skipping parts the visual reports destroyed.
+  SIM_UnitTargetData* GetActivePart();
+  bool HasModule(const SIM_Module* module) const;
+  void ValidateTargetParts();
+  void Destroy();
+  void WarpOut();
+  void FinishWarpOut();
+  void SpawnHullProps();
+  void RemoveGroundProps();
+  void PruneAttachments();
+  // Leaves the unit's squadron (member loss) and the collision grid.
+  void LeaveSquadron();
+  void LeaveGrid();
+  // "infantry", "mech", "tank" or "building" by size type.
+  const char* KindName() const;
+  int32_t GetState() const { return state; }
+  void SetState(int32_t s) { state = s; }
+
+  float stateTimer = 0.0f;
+  std::unique_ptr<SIM_BattlePathManager> pathManager;
+  int32_t sizeType = SIZE_TANK;
+  std::string barrelPointName;
+  SIM_BattleUnit* target = nullptr;
+  std::unique_ptr<GUI_BS_Unit> visual;
+  std::string secondName;
+  int32_t placementIndex = 0;
+  SIM_BattleArmy* army = nullptr;
+  SIM_UnitDesign* design = nullptr;
+  float size = 0.0f;
+  float sizeCopy = 0.0f;
+  std::unique_ptr<SIM_ModuleManager> moduleManager;
+  SIM_Module* ratedWeapon = nullptr;
+  std::unique_ptr<SIM_BattleMovement> movement;
+  std::unique_ptr<UnitVariables> unitVariables;
+  std::unique_ptr<SIM_TurretFacing> turretFacing;
+  std::unique_ptr<SIM_HeadLook> headLook;
+  bool removed = false;
+  SIM_BattleSquadron* squadron = nullptr;
+  std::unique_ptr<UnitBattleStats> damageTally;
+  bool selected = false;
+  int32_t state = US_ACTIVE;
+  float cosHeading = 1.0f;
+  float sinHeading = 0.0f;
+  std::vector<SIM_UnitTargetData*> targetParts;  // the hull's, not owned
+  int32_t partCursor = 0;
+  float placementTimer = 0.0f;
+  float warpTimer = 0.0f;
+  float warpAlpha = 1.0f;
+  bool moved = false;
+  bool isPlayers = false;
+  float demolitionTimer = 0.0f;
+  float constructionTime = 0.0f;
+  float demolitionTime = 0.0f;
+  std::vector<std::unique_ptr<GUI_BS_GroundProp>> groundProps;
+  std::list<std::unique_ptr<SIM_UnitAttachment>> attachments;
+  float dropFactor = 1.0f;
+  // Support modules covering this unit, by kind: repair, hospital, command.
+  std::list<SIM_SupportComponent*> repairers;
+  std::list<SIM_SupportComponent*> hospitals;
+  std::list<SIM_SupportComponent*> commanders;
+  // Damage taken is multiplied by 1 - this (0 when built).
+  float damageReduction = 0.0f;
+};

@@ -1,0 +1,94 @@
+#include "battle/BattleUnitManager.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleOutcome.h"
+#include "battle/BattleUnit.h"
+#include "battlescreen/UnitVisuals.h"
+#include "engine/Singletons.h"
+
+namespace {
+std::unique_ptr<SIM_BattleUnitManager>& Instance() {
+  static std::unique_ptr<SIM_BattleUnitManager> s;
+  return s;
+}
+
+void PushOnce(std::list<SIM_BattleUnit*>& list, SIM_BattleUnit* unit) {
+  if (std::find(list.begin(), list.end(), unit) == list.end()) list.push_back(unit);
+}
+
+// The unit leaves the battle's working lists; its visual lives on as a wreck.
+void TakeOut(SIM_BattleUnitManager& m, SIM_BattleUnit* u) {
+  if (u->army) u->army->RemoveLiving(u);
+  m.allUnits.remove(u);
+  if (u->visual) {
+    u->visual->DetachUnit();
+    GUI_BS_UnitManager::Instance().Adopt(std::move(u->visual));
+  }
+}
+}  // namespace
+
+SIM_BattleUnitManager& GetBattleUnitManager() {
+  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
+  (void)registered;
+  if (!Instance()) Instance() = std::make_unique<SIM_BattleUnitManager>();
+  return *Instance();
+}
+
+bool BattleUnitManagerExists() { return Instance() != nullptr; }
+
+void SIM_BattleUnitManager::Reset() {
+  dead.clear();
+  exited.clear();
+  opponentShareTimer = 0.0f;
+  playerShareTimer = 250.0f;
+}
+
+void SIM_BattleUnitManager::ClearSelection() {
+  for (SIM_BattleUnit* u : allUnits) u->selected = false;
+}
+
+void SIM_BattleUnitManager::Register(SIM_BattleUnit* unit) { allUnits.push_back(unit); }
+
+void SIM_BattleUnitManager::Unregister(SIM_BattleUnit* unit) {
+  allUnits.remove(unit);
+  dead.remove(unit);
+  exited.remove(unit);
+}
+
+void SIM_BattleUnitManager::AddDead(SIM_BattleUnit* unit) { PushOnce(dead, unit); }
+void SIM_BattleUnitManager::AddExited(SIM_BattleUnit* unit) { PushOnce(exited, unit); }
+
+void SIM_BattleUnitManager::UpdateFrame() {
+  // Creation order; units added during the walk are updated in the same frame.
+  for (SIM_BattleUnit* u : allUnits) u->Update();
+
+  const bool removedAny = !dead.empty() || !exited.empty();
+  for (SIM_BattleUnit* u : dead) TakeOut(*this, u);
+  dead.clear();
+  for (SIM_BattleUnit* u : exited) {
+    GetOutcomeManager().OnUnitExited(u);
+    TakeOut(*this, u);
+  }
+  exited.clear();
+  if (removedAny && GetBattle().outcome == OUTCOME_UNDECIDED) GetOutcomeManager().TestIfUndecided();
+}
+
+void SIM_BattleUnitManager::UpdateCheck() {
+  for (SIM_BattleUnit* u : allUnits) u->Think();
+  SIM_Battle& battle = GetBattle();
+  // The fixed period, not the accumulated check length: shares refresh every 512 ms.
+  opponentShareTimer += 64.0f;
+  if (opponentShareTimer > 500.0f) {
+    opponentShareTimer = 0.0f;
+    if (battle.opponentArmy) battle.opponentArmy->NormaliseShares();
+  }
+  playerShareTimer += 64.0f;
+  if (playerShareTimer > 500.0f) {
+    playerShareTimer = 0.0f;
+    if (battle.playerArmy) battle.playerArmy->NormaliseShares();
+  }
+}

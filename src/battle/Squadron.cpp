@@ -1,0 +1,121 @@
+#include "battle/Squadron.h"
+
+#include <algorithm>
+
+#include "app/ErrorReporting.h"
+#include "battle/Battle.h"
+#include "battle/BattleAI.h"
+#include "battle/BattleArmy.h"
+#include "battle/Gameplay.h"
+#include "battle/Movement.h"
+#include "battle/PathManager.h"
+#include "engine/Log.h"
+#include "engine/Random.h"
+
+namespace {
+// Member number -> place in the 5 x 5 grid (column + 5 x row): the first soldiers
+// stand in the middle, later ones fill outwards.
+const int kSlots[SIM_BattleSquadron::kFormationSize] = {12, 13, 17, 18, 6,  16, 7,  8, 11,
+                                                         5,  14, 10, 15, 23, 2,  1,  21, 22,
+                                                         9,  4,  24, 19, 3,  20, 0};
+}  // namespace
+
+SIM_BattleSquadron::SIM_BattleSquadron() {
+  sizeType = SIZE_SQUADRON;
+  pathManager = std::make_unique<SIM_BattlePathManager>(this);
+  if (!IsRandomReady()) LogError("Random not ready");
+  centreTimer = RandomFloat() * 400.0f;
+}
+
+SIM_BattleSquadron::~SIM_BattleSquadron() = default;
+
+void SIM_BattleSquadron::GetFormationOffset(int i, float* ox, float* oy) {
+  i = std::clamp(i, 0, kFormationSize - 1);
+  const int s = kSlots[i];
+  const int column = s % 5;
+  const int row = s / 5;
+  *ox = 15.0f + 30.0f * column - 75.0f;
+  *oy = 15.0f + 30.0f * row - 75.0f;
+}
+
+void SIM_BattleSquadron::AddMember(SIM_BattleUnit* soldier) {
+  ZT_ASSERT(soldier != nullptr);
+  if (!soldier) return;
+  members.push_back(soldier);
+  livingMembers.push_back(soldier);
+  soldier->squadron = this;
+}
+
+void SIM_BattleSquadron::RemoveMember(SIM_BattleUnit* soldier) {
+  members.remove(soldier);
+  livingMembers.remove(soldier);
+  if (soldier && soldier->squadron == this) soldier->squadron = nullptr;
+}
+
+void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
+  const size_t before = livingMembers.size();
+  livingMembers.remove(soldier);
+  if (gone || before == 0 || !livingMembers.empty()) return;
+  gone = true;
+  LeaveGrid();
+  emplacement = nullptr;
+  if (army && army->side == SIDE_ATTACKER && isPlayers)
+    GetDefenderAI().remainingSupplies += GetGameplay().DOGTAG_VALUE;
+}
+
+void SIM_BattleSquadron::SetOwner(void* e) { emplacement = e; }
+
+SIM_BattleUnit* SIM_BattleSquadron::GetRandomMember() const {
+  if (members.empty()) return nullptr;
+  int n = RandomInt(static_cast<int>(members.size()));
+  auto it = members.begin();
+  std::advance(it, std::clamp(n, 0, static_cast<int>(members.size()) - 1));
+  return *it;
+}
+
+void SIM_BattleSquadron::ComputeCentre() {
+  float sx = 0.0f, sy = 0.0f;
+  int count = 0;
+  for (SIM_BattleUnit* m : members) {
+    if (m->removed) continue;
+    sx += m->x;
+    sy += m->y;
+    ++count;
+  }
+  // With no soldier left the squad keeps its last place.
+  if (count == 0) return;
+  x = sx / count;
+  y = sy / count;
+}
+
+void SIM_BattleSquadron::Update() {
+  if (gone) return;
+  if (state == US_IN_EMPLACEMENT) {
+    if (!centreComputed) {
+      ComputeCentre();
+      centreComputed = true;
+    }
+    return;
+  }
+  centreTimer += GetBattle().frameStep;
+  if (centreTimer > 400.0f) {
+    ComputeCentre();
+    centreTimer = 0.0f;
+  }
+}
+
+void SIM_BattleSquadron::MoveTo(float tx, float ty) {
+  for (SIM_BattleUnit* m : members) {
+    if (m->removed) continue;
+    m->MoveTo(tx, ty);
+    const int s = m->state;
+    if (s != US_IN_DROPPER && s != US_DROPPING_IN && s != US_INACTIVE && s != US_WARPING_OUT &&
+        s != US_GONE)
+      m->state = US_TURNING;
+  }
+}
+
+void SIM_BattleSquadron::Stop() {
+  for (SIM_BattleUnit* m : members)
+    if (m->movement) m->movement->throttle = 0.0f;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Folder creation, listing and deletion, and small file helpers.
+// Paths use "/" (a "\\" in data is accepted and converted); names are case-sensitive.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Creates the folder and every missing folder above it. Ends on any path (no existing
+// leading part included). When the folder still cannot be made the game stops with a
+// "WindowsError" box ("EnsureDirectoryExists"), as a missing user folder is unusable.
+void EnsureDirectoryExists(const std::string& path);
+// The same without the fatal end: false when the folder does not exist afterwards.
+bool TryEnsureDirectoryExists(const std::string& path);
+
+// What ListFiles and ListFolders fill. With usePrefix set, the part of the pattern
+// before its first "*" is put in front of every name, so the list holds paths.
+struct FileList {
+  std::vector<std::string> files;
+  std::string prefix;
+  bool usePrefix = false;
+};
+
+// Appends every entry matching the pattern ("folder/*.txt"; "*" and "?" wildcards,
+// "*.*" matches every name) whose name does not begin with ".", files and folders
+// alike, sorted by name. A missing folder adds nothing.
+void ListFiles(FileList& list, const std::string& pattern);
+// The same, folders only.
+void ListFolders(FileList& list, const std::string& pattern);
+// Convenience forms returning the names (or paths when prefixed).
+std::vector<std::string> ListFiles(const std::string& pattern, bool prefixed = false);
+std::vector<std::string> ListFolders(const std::string& pattern, bool prefixed = false);
+// Whether a name matches a wildcard pattern the way the listings do.
+bool WildcardMatch(const std::string& pattern, const std::string& name);
+
+// Deletes every file directly inside the folder (not subfolders); failures ignored.
+void DeleteFilesInFolder(const std::string& folder);
+// Deletes a folder and everything in it. Symbolic links are removed, never followed.
+// False (with a debug-log line) when a file or the folder itself could not be removed.
+bool DeleteFolderTree(const std::string& folder);
+
+// Size in bytes, or -1 when the file cannot be opened for reading.
+int64_t GetFileSizeByName(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+// Writes the bytes to "<path>.tmp", flushes and renames it over the path, so a failed
+// or interrupted save leaves the old file intact. Failure is logged and returned.
+bool WriteFileAtomic(const std::string& path, const std::string& contents);
+// "\\" to "/".
+std::string NormalizeSlashes(const std::string& path);
+// A plain file name safe to join to a folder: not empty, at most maxLength bytes,
+// no "/" or "\\", not "." or "..", no control characters. For names from other players.
+bool IsPlainFileName(const std::string& name, size_t maxLength = 128);

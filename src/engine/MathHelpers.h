@@ -1,0 +1,32 @@
+#pragma once
+// Angle, geometry and number-formatting helpers shared by the simulation and the
+// screens. Angles are degrees in [0, 360); heading 0 points up the screen
+// (negative y) and headings grow clockwise.
+#include <cstddef>
+#include <string>
+
+// Unsigned difference of two angles folded into [0, 180].
+float AngleDifference(float a, float b);
+// True when turning from -> to is shorter going clockwise (positive).
+bool IsTurnPositive(float from, float to);
+// current turned toward target by at most step degrees, wrapped into [0, 360).
+float TurnTowardsAngle(float current, float target, float step);
+// Heading from the first point to the second: +x 90, +y 180, -x 270, -y 0.
+float HeadingDegrees(float x1, float y1, float x2, float y2);
+float Distance(float x1, float y1, float x2, float y2);
+
+struct Vec2f {
+  float x = 0.0f;
+  float y = 0.0f;
+};
+// Entry point of the ray start->end into the circle (the nearer crossing; it may
+// lie behind the start). False when the line misses the circle or start == end.
+bool RayCircleIntersection(Vec2f* out, float radius, float centreX, float centreY, float startX,
+                           float startY, float endX, float endY);
+
+// 1234567 -> "1,234,567"; 0 -> "0"; negative values get a leading "-".
+std::string FormatThousands(int value);
+// C-style form: writes at most size - 1 characters and a terminator.
+void FormatThousands(int value, char* out, std::size_t size);
+// "05" for 5, "12" for 12.
+std::string TwoDigits(int n);

@@ -1,0 +1,31 @@
+#pragma once
+// Shell helpers: the program's folder, opening documents and links, restart, and the
+// fatal system-error exit.
+#include <string>
+
+// The full path of the running program, and its folder (cut before the last "/").
+std::string GetExePath();
+std::string GetExeFolder();
+// Opens a document or link with the desktop's handler (xdg-open) without waiting.
+// False, with a debug-log line, when it could not be started.
+bool ShellOpen(const std::string& target);
+// Opens "ZTK Manual.pdf" from the working folder.
+void OpenManual();
+// Opens a problem-report mail to the support address; subject and body percent-encoded.
+void OpenBugReport();
+std::string BuildBugReportLink(const std::string& subject, const std::string& body);
+std::string PercentEncode(const std::string& text);
+extern const char* const kSupportMailAddress;
+// True on every system this build runs on (the documents folder lookup is available).
+bool CheckWindowsVersion();
+// Tests replace the shell launch (the hook receives the document or link); null restores it.
+using ShellOpenHook = bool (*)(const std::string& target);
+void SetShellOpenHook(ShellOpenHook hook);
+// Remembered by the program entry so a restart passes the same arguments.
+void SetProgramArguments(int argc, char** argv);
+// Replaces the process with a fresh start of the same program (options Apply).
+// Returns false when that failed; the caller then carries on.
+bool RestartGame();
+// Shows the last system error in a "WindowsError" box, logs the operation name and
+// ends the process with the error code.
+[[noreturn]] void FatalWindowsError(const char* operation);

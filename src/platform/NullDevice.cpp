@@ -1,0 +1,499 @@
+#include "platform/NullDevice.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/DeviceEffectFile.h"
+
+namespace platform {
+
+// ---- DrawRecord helpers ----
+namespace {
+float ReadF(const std::vector<uint8_t>& b, size_t off) {
+  float f = 0.0f;
+  if (off + 4 <= b.size()) std::memcpy(&f, b.data() + off, 4);
+  return f;
+}
+}  // namespace
+float DrawRecord::X(int i) const { return ReadF(vertices, size_t(i) * stride); }
+float DrawRecord::Y(int i) const { return ReadF(vertices, size_t(i) * stride + 4); }
+uint32_t DrawRecord::Colour(int i) const {
+  uint32_t c = 0;
+  size_t off = size_t(i) * stride + 16;
+  if (off + 4 <= vertices.size()) std::memcpy(&c, vertices.data() + off, 4);
+  return c;
+}
+float DrawRecord::U(int i, int set) const { return ReadF(vertices, size_t(i) * stride + 20 + set * 8); }
+float DrawRecord::V(int i, int set) const { return ReadF(vertices, size_t(i) * stride + 24 + set * 8); }
+
+// ---- Resources ----
+NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live) : live_(std::move(live)) {
+  width_ = w;
+  height_ = h;
+  levels_ = levels;
+  format_ = f;
+  renderTarget_ = rt;
+  pixels.assign(size_t(w) * size_t(h), f == Format::X8R8G8B8 ? 0xFF000000u : 0u);
+  ++*live_;
+}
+NullTexture::~NullTexture() { --*live_; }
+
+HRESULT NullTexture::UploadLevel(int level, int width, int height, const uint32_t* argb) {
+  if (level < 0 || level >= levels_ || !argb) return D3DERR_INVALIDCALL;
+  int w = std::max(1, width_ >> level), h = std::max(1, height_ >> level);
+  if (width != w || height != h) return D3DERR_INVALIDCALL;
+  if (level == 0) pixels.assign(argb, argb + size_t(w) * size_t(h));
+  ++uploads;
+  return D3D_OK;
+}
+
+namespace {
+class NullBuffer : public VertexBuffer, public IndexBuffer {
+ public:
+  explicit NullBuffer(uint32_t length) : data(length) {}
+  HRESULT Lock(uint32_t offset, uint32_t size, void** out, uint32_t) override {
+    if (locked || !out) return D3DERR_INVALIDCALL;
+    if (size == 0) size = uint32_t(data.size()) - offset;
+    if (offset > data.size() || size > data.size() - offset) return D3DERR_INVALIDCALL;
+    *out = data.data() + offset;
+    locked = true;
+    return D3D_OK;
+  }
+  HRESULT Unlock() override {
+    if (!locked) return D3DERR_INVALIDCALL;
+    locked = false;
+    return D3D_OK;
+  }
+  uint32_t Length() const override { return uint32_t(data.size()); }
+  std::vector<uint8_t> data;
+  bool locked = false;
+};
+class NullVB : public NullBuffer {
+ public:
+  using NullBuffer::NullBuffer;
+};
+class NullIB : public NullBuffer {
+ public:
+  using NullBuffer::NullBuffer;
+};
+
+class NullEffect : public Effect {
+ public:
+  NullEffect(NullDevice* dev, EffectFile file, std::string name) : dev_(dev), file_(std::move(file)), name_(std::move(name)) {}
+  HRESULT FindNextValidTechnique(int from, int* technique) override {
+    if (from < 0) from = 0;
+    if (from >= int(file_.techniques.size())) {
+      *technique = -1;
+      return E_FAIL;
+    }
+    *technique = from;
+    return D3D_OK;
+  }
+  HRESULT SetTechnique(int t) override {
+    if (t < 0 || t >= int(file_.techniques.size())) return D3DERR_INVALIDCALL;
+    technique_ = t;
+    return D3D_OK;
+  }
+  HRESULT Begin(int* passes) override {
+    if (begun_) return D3DERR_INVALIDCALL;
+    begun_ = true;
+    if (passes) *passes = int(file_.techniques[size_t(technique_)].passes.size());
+    dev_->calls.push_back("EffectBegin " + name_);
+    return D3D_OK;
+  }
+  HRESULT BeginPass(int pass) override {
+    if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size())) return D3DERR_INVALIDCALL;
+    dev_->activeEffect = name_;
+    dev_->calls.push_back("EffectBeginPass " + std::to_string(pass));
+    return D3D_OK;
+  }
+  HRESULT EndPass() override {
+    dev_->activeEffect.clear();
+    dev_->calls.push_back("EffectEndPass");
+    return D3D_OK;
+  }
+  HRESULT End() override {
+    if (!begun_) return D3DERR_INVALIDCALL;
+    begun_ = false;
+    dev_->calls.push_back("EffectEnd");
+    return D3D_OK;
+  }
+  HRESULT SetValue(const char* name, const void* data, int bytes) override {
+    const EffectParam* p = file_.FindParam(name ? name : "");
+    if (!p || p->kind != EffectParam::Float || !data || bytes < 4) return D3DERR_INVALIDCALL;
+    float f;
+    std::memcpy(&f, data, 4);
+    dev_->calls.push_back(std::string("EffectSetValue ") + name + " " + std::to_string(f));
+    return D3D_OK;
+  }
+  HRESULT SetTexture(const char* name, Texture*) override {
+    const EffectParam* p = file_.FindParam(name ? name : "");
+    if (!p || p->kind != EffectParam::Texture) return D3DERR_INVALIDCALL;
+    return D3D_OK;
+  }
+  int TechniqueCount() const override { return int(file_.techniques.size()); }
+
+ private:
+  NullDevice* dev_;
+  EffectFile file_;
+  std::string name_;
+  int technique_ = 0;
+  bool begun_ = false;
+};
+}  // namespace
+
+// ---- Factory ----
+HRESULT NullDirect3D::GetAdapterIdentifier(AdapterIdentifier* out) {
+  out->driver = "null";
+  out->description = "Zentrak null device";
+  out->deviceName = "null0";
+  return D3D_OK;
+}
+HRESULT NullDirect3D::GetDeviceCaps(DeviceCaps* out) {
+  *out = caps;
+  return D3D_OK;
+}
+HRESULT NullDirect3D::CheckDeviceFormat(uint32_t, Format format) {
+  return (format == Format::A8R8G8B8 || format == Format::X8R8G8B8) ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+void NullDirect3D::EnumAdapterModes(std::vector<DisplayMode>* out) {
+  static const int modes[][2] = {{1024, 768}, {1280, 720}, {1280, 1024}, {1920, 1080}};
+  for (auto& m : modes) out->push_back(DisplayMode{m[0], m[1], 60, Format::X8R8G8B8});
+}
+HRESULT NullDirect3D::CreateDevice(SDL_Window*, VertexProcessing vp, PresentParameters* params,
+                                   std::unique_ptr<Device>* out) {
+  createAttempts.push_back(vp);
+  if (failCreateAttempts > 0) {
+    --failCreateAttempts;
+    return D3DERR_NOTAVAILABLE;
+  }
+  PresentParameters p = *params;
+  if (p.backBufferWidth <= 0) p.backBufferWidth = 1024;
+  if (p.backBufferHeight <= 0) p.backBufferHeight = 768;
+  auto dev = std::make_unique<NullDevice>(p, shaderSupport && caps.pixelShaderMajor >= 2);
+  lastDevice = dev.get();
+  *out = std::move(dev);
+  return D3D_OK;
+}
+
+// ---- Device ----
+NullDevice::NullDevice(const PresentParameters& params, bool shaderSupport)
+    : width_(params.backBufferWidth > 0 ? params.backBufferWidth : 1024),
+      height_(params.backBufferHeight > 0 ? params.backBufferHeight : 768),
+      shaderSupport_(shaderSupport),
+      live_(std::make_shared<int>(0)) {
+  viewport_.width = width_;
+  viewport_.height = height_;
+  for (auto& stage : ss_) {
+    stage[int(SamplerState::AddressU)] = TADDRESS_WRAP;
+    stage[int(SamplerState::AddressV)] = TADDRESS_WRAP;
+    stage[int(SamplerState::MagFilter)] = TEXF_POINT;
+    stage[int(SamplerState::MinFilter)] = TEXF_POINT;
+    stage[int(SamplerState::MipFilter)] = TEXF_NONE;
+  }
+  ts_[0][int(StageState::ColorOp)] = TOP_MODULATE;
+  ts_[0][int(StageState::AlphaOp)] = TOP_SELECTARG1;
+  ts_[1][int(StageState::ColorOp)] = TOP_DISABLE;
+  ts_[1][int(StageState::AlphaOp)] = TOP_DISABLE;
+  ts_[1][int(StageState::TexCoordIndex)] = 1;
+  for (auto& stage : ts_) {
+    stage[int(StageState::ColorArg1)] = TA_TEXTURE;
+    stage[int(StageState::ColorArg2)] = TA_CURRENT;
+    stage[int(StageState::AlphaArg1)] = TA_TEXTURE;
+    stage[int(StageState::AlphaArg2)] = TA_CURRENT;
+  }
+  ts_[0][int(StageState::ColorArg2)] = TA_DIFFUSE;
+  ts_[0][int(StageState::AlphaArg2)] = TA_DIFFUSE;
+  rs_[int(RenderState::AlphaFunc)] = CMP_ALWAYS;
+  rs_[int(RenderState::SrcBlend)] = BLEND_ONE;
+  rs_[int(RenderState::DestBlend)] = BLEND_ZERO;
+  rs_[int(RenderState::BlendOp)] = BLENDOP_ADD;
+  rs_[int(RenderState::Lighting)] = 1;
+  rs_[int(RenderState::CullMode)] = CULL_CCW;
+  rs_[int(RenderState::TextureFactor)] = 0xFFFFFFFFu;
+}
+NullDevice::~NullDevice() = default;
+
+int NullDevice::CountCalls(const std::string& prefix) const {
+  int n = 0;
+  for (const std::string& c : calls)
+    if (c.compare(0, prefix.size(), prefix) == 0 && (c.size() == prefix.size() || c[prefix.size()] == ' ')) ++n;
+  return n;
+}
+
+HRESULT NullDevice::TestCooperativeLevel() { return cooperativeLevel; }
+
+HRESULT NullDevice::Reset(const PresentParameters& params) {
+  Record("Reset");
+  if (failReset != D3D_OK) {
+    HRESULT hr = failReset;
+    failReset = D3D_OK;
+    return hr;
+  }
+  if (params.backBufferWidth > 0) width_ = params.backBufferWidth;
+  if (params.backBufferHeight > 0) height_ = params.backBufferHeight;
+  ++resets;
+  cooperativeLevel = D3D_OK;
+  renderTarget_ = nullptr;
+  for (auto& t : textures_) t = nullptr;
+  stream_ = nullptr;
+  indices_ = nullptr;
+  viewport_ = Viewport{0, 0, width_, height_, 0.0f, 1.0f};
+  return D3D_OK;
+}
+
+HRESULT NullDevice::BeginScene() {
+  Record("BeginScene");
+  if (failBeginScene != D3D_OK) return failBeginScene;
+  ++sceneDepth;
+  return D3D_OK;
+}
+HRESULT NullDevice::EndScene() {
+  Record("EndScene");
+  if (sceneDepth <= 0) return D3DERR_INVALIDCALL;
+  --sceneDepth;
+  return D3D_OK;
+}
+HRESULT NullDevice::Present() {
+  Record("Present");
+  if (failPresent != D3D_OK) return failPresent;
+  if (cooperativeLevel == D3DERR_DEVICELOST) return D3DERR_DEVICELOST;
+  ++presents;
+  return D3D_OK;
+}
+HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "Clear %u %08X %g %u", flags, argb, double(z), stencil);
+  Record(buf);
+  if (renderTarget_ && (flags & CLEAR_TARGET)) {
+    auto* t = static_cast<NullTexture*>(renderTarget_);
+    std::fill(t->pixels.begin(), t->pixels.end(), argb);
+  }
+  return D3D_OK;
+}
+HRESULT NullDevice::SetViewport(const Viewport& vp) {
+  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) + " " +
+         std::to_string(vp.height));
+  if (vp.width < 0 || vp.height < 0) return D3DERR_INVALIDCALL;
+  viewport_ = vp;
+  return D3D_OK;
+}
+HRESULT NullDevice::GetViewport(Viewport* vp) {
+  *vp = viewport_;
+  return D3D_OK;
+}
+HRESULT NullDevice::SetScissorRect(const Rect& r) {
+  scissor_ = r;
+  Record("SetScissorRect");
+  return D3D_OK;
+}
+
+HRESULT NullDevice::SetRenderState(RenderState state, uint32_t value) {
+  int i = int(state);
+  if (i < 0 || i >= int(RenderState::Count)) return D3DERR_INVALIDCALL;
+  Record(std::string("SetRenderState ") + RenderStateName(state) + " " + std::to_string(value));
+  rs_[size_t(i)] = value;
+  return D3D_OK;
+}
+uint32_t NullDevice::GetRenderState(RenderState state) const {
+  int i = int(state);
+  return i >= 0 && i < int(RenderState::Count) ? rs_[size_t(i)] : 0;
+}
+HRESULT NullDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
+  int i = int(state);
+  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return D3DERR_INVALIDCALL;
+  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " + std::to_string(value));
+  ss_[size_t(stage)][size_t(i)] = value;
+  return D3D_OK;
+}
+uint32_t NullDevice::GetSamplerState(int stage, SamplerState state) const {
+  int i = int(state);
+  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return 0;
+  return ss_[size_t(stage)][size_t(i)];
+}
+HRESULT NullDevice::SetTextureStageState(int stage, StageState state, uint32_t value) {
+  int i = int(state);
+  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return D3DERR_INVALIDCALL;
+  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " + std::to_string(value));
+  ts_[size_t(stage)][size_t(i)] = value;
+  return D3D_OK;
+}
+uint32_t NullDevice::GetTextureStageState(int stage, StageState state) const {
+  int i = int(state);
+  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return 0;
+  return ts_[size_t(stage)][size_t(i)];
+}
+HRESULT NullDevice::SetFVF(uint32_t fvf) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "SetFVF 0x%X", fvf);
+  Record(buf);
+  if (fvf != FVF_ENGINE && fvf != FVF_TWOUV) return D3DERR_INVALIDCALL;
+  fvf_ = fvf;
+  return D3D_OK;
+}
+
+HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t usage, Format format, Pool pool,
+                                  std::unique_ptr<Texture>* out) {
+  Record("CreateTexture " + std::to_string(width) + " " + std::to_string(height) + " " + FormatName(format));
+  out->reset();
+  if (failCreateTexture > 0) {
+    --failCreateTexture;
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  if (width <= 0 || height <= 0 || width > 16384 || height > 16384) return D3DERR_INVALIDCALL;
+  bool rt = (usage & USAGE_RENDERTARGET) != 0;
+  if (rt && pool != Pool::Default) return D3DERR_INVALIDCALL;
+  if (levels <= 0) {
+    levels = 1;
+    for (int s = std::max(width, height); s > 1; s >>= 1) ++levels;
+  }
+  *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_);
+  return D3D_OK;
+}
+HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool, std::unique_ptr<VertexBuffer>* out) {
+  Record("CreateVertexBuffer " + std::to_string(length));
+  if (failCreateVertexBuffer > 0) {
+    --failCreateVertexBuffer;
+    return D3DERR_OUTOFVIDEOMEMORY;
+  }
+  if (length == 0) return D3DERR_INVALIDCALL;
+  *out = std::make_unique<NullVB>(length);
+  return D3D_OK;
+}
+HRESULT NullDevice::CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) {
+  Record("CreateIndexBuffer " + std::to_string(length));
+  if (length == 0) return D3DERR_INVALIDCALL;
+  *out = std::make_unique<NullIB>(length);
+  return D3D_OK;
+}
+HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) {
+  Record("CreateEffectFromFile " + path);
+  out->reset();
+  if (!shaderSupport_) {
+    if (errors) *errors = "no shader support";
+    return D3DERR_NOTAVAILABLE;
+  }
+  EffectFile file;
+  if (!LoadEffectFile(path, &file, errors)) return E_FAIL;
+  *out = std::make_unique<NullEffect>(this, std::move(file), path);
+  return D3D_OK;
+}
+
+HRESULT NullDevice::SetTexture(int stage, Texture* texture) {
+  if (stage < 0 || stage >= kMaxStages) return D3DERR_INVALIDCALL;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "SetTexture %d %p", stage, static_cast<void*>(texture));
+  Record(buf);
+  textures_[stage] = texture;
+  return D3D_OK;
+}
+Texture* NullDevice::GetTexture(int stage) const { return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr; }
+HRESULT NullDevice::SetRenderTarget(Texture* target) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "SetRenderTarget %p", static_cast<void*>(target));
+  Record(buf);
+  if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  renderTarget_ = target;
+  viewport_ = Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
+  return D3D_OK;
+}
+HRESULT NullDevice::SetStreamSource(VertexBuffer* vb, uint32_t offset, uint32_t stride) {
+  Record("SetStreamSource " + std::to_string(stride));
+  stream_ = vb;
+  streamOffset_ = offset;
+  streamStride_ = stride;
+  return D3D_OK;
+}
+HRESULT NullDevice::SetIndices(IndexBuffer* ib) {
+  Record("SetIndices");
+  indices_ = ib;
+  return D3D_OK;
+}
+
+DrawRecord NullDevice::Snapshot(PrimitiveType type, int prims, int stride) const {
+  DrawRecord r;
+  r.type = type;
+  r.primitiveCount = prims;
+  r.stride = stride;
+  r.fvf = fvf_;
+  r.textures[0] = textures_[0];
+  r.textures[1] = textures_[1];
+  r.renderTarget = renderTarget_;
+  r.srcBlend = rs_[int(RenderState::SrcBlend)];
+  r.destBlend = rs_[int(RenderState::DestBlend)];
+  r.blendEnabled = rs_[int(RenderState::AlphaBlendEnable)] != 0;
+  r.minFilter = ss_[0][int(SamplerState::MinFilter)];
+  r.magFilter = ss_[0][int(SamplerState::MagFilter)];
+  r.colorOp0 = ts_[0][int(StageState::ColorOp)];
+  r.colorArg1_0 = ts_[0][int(StageState::ColorArg1)];
+  r.colorOp1 = ts_[1][int(StageState::ColorOp)];
+  r.effect = activeEffect;
+  r.viewport = viewport_;
+  return r;
+}
+
+HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, int stride) {
+  Record("DrawPrimitiveUP " + std::to_string(int(type)) + " " + std::to_string(primitiveCount) + " " +
+         std::to_string(stride));
+  if (!vertices || primitiveCount <= 0 || stride != FvfStride(fvf_)) return D3DERR_INVALIDCALL;
+  DrawRecord r = Snapshot(type, primitiveCount, stride);
+  r.vertexCount = VerticesForPrimitives(type, primitiveCount);
+  const auto* p = static_cast<const uint8_t*>(vertices);
+  r.vertices.assign(p, p + size_t(r.vertexCount) * size_t(stride));
+  draws.push_back(std::move(r));
+  return D3D_OK;
+}
+
+HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
+                                         int startIndex, int primitiveCount) {
+  Record("DrawIndexedPrimitive " + std::to_string(int(type)) + " " + std::to_string(baseVertex) + " " +
+         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) + " " +
+         std::to_string(primitiveCount));
+  auto* vb = static_cast<NullBuffer*>(static_cast<NullVB*>(stream_));
+  auto* ib = static_cast<NullBuffer*>(static_cast<NullIB*>(indices_));
+  if (!vb || !ib || primitiveCount <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
+  if (vb->locked || ib->locked) return D3DERR_INVALIDCALL;
+  DrawRecord r = Snapshot(type, primitiveCount, int(streamStride_));
+  r.indexed = true;
+  r.baseVertex = baseVertex;
+  int count = VerticesForPrimitives(type, primitiveCount);
+  r.vertexCount = count;
+  for (int i = 0; i < count; ++i) {
+    size_t ioff = size_t(startIndex + i) * 2;
+    if (ioff + 2 > ib->data.size()) return D3DERR_INVALIDCALL;
+    uint16_t idx;
+    std::memcpy(&idx, ib->data.data() + ioff, 2);
+    if (idx < minIndex || idx >= minIndex + numVertices) return D3DERR_INVALIDCALL;
+    size_t voff = streamOffset_ + size_t(baseVertex + idx) * streamStride_;
+    if (voff + streamStride_ > vb->data.size()) return D3DERR_INVALIDCALL;
+    r.vertices.insert(r.vertices.end(), vb->data.begin() + long(voff), vb->data.begin() + long(voff + streamStride_));
+  }
+  draws.push_back(std::move(r));
+  return D3D_OK;
+}
+
+HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect*) {
+  char buf[96];
+  std::snprintf(buf, sizeof buf, "StretchRect %p %p", static_cast<void*>(source), static_cast<void*>(dest));
+  Record(buf);
+  if (!dest || !dest->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  return D3D_OK;
+}
+
+HRESULT NullDevice::ReadPixels(Texture* source, const Rect& rect, std::vector<uint32_t>* argb) {
+  Record("ReadPixels");
+  int w = source ? source->Width() : width_, h = source ? source->Height() : height_;
+  if (rect.left < 0 || rect.top < 0 || rect.right > w || rect.bottom > h || rect.right <= rect.left ||
+      rect.bottom <= rect.top)
+    return D3DERR_INVALIDCALL;
+  int rw = rect.right - rect.left, rh = rect.bottom - rect.top;
+  argb->assign(size_t(rw) * size_t(rh), 0xFF000000u);
+  if (source) {
+    auto* t = static_cast<NullTexture*>(source);
+    for (int y = 0; y < rh; ++y)
+      for (int x = 0; x < rw; ++x) (*argb)[size_t(y) * rw + x] = t->pixels[size_t(rect.top + y) * w + rect.left + x];
+  }
+  return D3D_OK;
+}
+
+}  // namespace platform

@@ -1,0 +1,252 @@
+// The frame on the null device, the window procedure and the message loop.
+#include <chrono>
+#include <thread>
+
+#include "GameFixture.h"
+#include "app/GameModes.h"
+#include "battlehud/DeploymentSeam.h"
+#include "battlescreen/DeviceResetSeam.h"
+#include "engine/CommandLine.h"
+#include "engine/Folders.h"
+#include "engine/VertexBuffer.h"
+#include "gui/Cursor.h"
+#include "platform/Window.h"
+
+namespace {
+
+using ft::GameTest;
+
+struct SkippedFrameCase {
+  const char* name;
+  platform::HRESULT level;
+};
+
+class SkippedFrame : public GameTest, public ::testing::WithParamInterface<SkippedFrameCase> {};
+
+// A device that stays lost (or fails otherwise) gets no Process, Draw or present at all.
+TEST_P(SkippedFrame, NothingRunsUntilTheDeviceIsBack) {
+  Game& game = Start();
+  platform::NullDevice* device = Device();
+  ASSERT_NE(device, nullptr);
+  device->cooperativeLevel = GetParam().level;
+  const int presentsBefore = device->presents;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) game.Frame();
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(Mode().calls.empty());
+  EXPECT_EQ(device->presents, presentsBefore);
+  EXPECT_EQ(device->resets, 0);
+  EXPECT_GE(waited, std::chrono::milliseconds(150));  // 50 ms per skipped frame
+
+  device->cooperativeLevel = platform::D3D_OK;
+  game.Frame();
+  EXPECT_EQ(Mode().calls, (std::vector<std::string>{"Process", "Draw"}));
+  EXPECT_EQ(device->presents, presentsBefore + 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, SkippedFrame,
+                         ::testing::Values(SkippedFrameCase{"Lost", platform::D3DERR_DEVICELOST},
+                                           SkippedFrameCase{"DriverError",
+                                                            platform::D3DERR_DRIVERINTERNALERROR}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class CountedDeployment : public GUI_BS_Deployment {
+ public:
+  explicit CountedDeployment(int* deleted) : deleted_(deleted) {}
+  ~CountedDeployment() override { ++*deleted_; }
+
+ private:
+  int* deleted_;
+};
+
+TEST_F(GameTest, ResetRebuildsDeviceResourcesThenTheFrameGoesOn) {
+  Game& game = Start();
+  platform::NullDevice* device = Device();
+  ASSERT_NE(device, nullptr);
+  int deploymentsDeleted = 0;
+  SetOpenDeploymentWindow(new CountedDeployment(&deploymentsDeleted));
+  GetRenderDevice().CreateRenderTarget("rt_depicons", 256, 256, platform::Format::A8R8G8B8);
+  device->cooperativeLevel = platform::D3DERR_DEVICENOTRESET;
+
+  game.Frame();
+
+  EXPECT_EQ(device->resets, 1);
+  EXPECT_EQ(deploymentsDeleted, 1);
+  EXPECT_EQ(GetOpenDeploymentWindow(), nullptr);
+  EXPECT_FALSE(GetRenderDevice().HasTexture("rt_depicons"));
+  for (const char* name : {"rt_offscreen1", "rt_transition", "rt_minimap_backdrop"})
+    EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
+  EXPECT_EQ(InfantryCompositeRebuilds(), 1);
+  EXPECT_TRUE(BattleScreenDeviceRebuiltFlag());
+  EXPECT_TRUE(GetGlobalVertexBuffer().IsCreated());
+  EXPECT_EQ(GetGlobalVertexBuffer().Capacity(), 5000);
+  EXPECT_NE(DebugText().find("\nRebuilding directx resources\n"), std::string::npos);
+  EXPECT_EQ(Mode().calls, (std::vector<std::string>{"Process", "Draw"}));
+
+  // Back to normal: the next frame rebuilds nothing.
+  game.Frame();
+  EXPECT_EQ(device->resets, 1);
+  EXPECT_EQ(InfantryCompositeRebuilds(), 1);
+}
+
+TEST_F(GameTest, FailedResetSkipsTheFrame) {
+  Game& game = Start();
+  platform::NullDevice* device = Device();
+  ASSERT_NE(device, nullptr);
+  device->cooperativeLevel = platform::D3DERR_DEVICENOTRESET;
+  device->failReset = platform::D3DERR_DEVICELOST;
+  game.Frame();
+  EXPECT_TRUE(Mode().calls.empty());
+  EXPECT_FALSE(BattleScreenDeviceRebuiltFlag());
+  EXPECT_EQ(InfantryCompositeRebuilds(), 0);
+}
+
+TEST_F(GameTest, FrameShutsDownOnceTheActiveFlagIsCleared) {
+  Game& game = Start();
+  Game::IsActive = false;
+  game.Frame();
+  EXPECT_TRUE(game.IsShutDown());
+  EXPECT_EQ(Mode().calls, std::vector<std::string>{"Leave"});
+}
+
+struct ActivationCase {
+  int64_t wParam;
+  bool active;
+};
+
+TEST_F(GameTest, ActivationMessagesSetActiveAndFocus) {
+  Start();
+  for (const ActivationCase& c : {ActivationCase{0, false}, ActivationCase{1, true}, ActivationCase{0, false},
+                                  ActivationCase{2, true}}) {
+    platform::Message m;
+    m.message = platform::WM_ACTIVATEAPP;
+    m.wParam = c.wParam;
+    MainWindowProc(m);
+    EXPECT_EQ(Game::IsActive.load(), c.active) << c.wParam;
+    EXPECT_EQ(Game::HasFocus.load(), c.active) << c.wParam;
+  }
+}
+
+TEST_F(GameTest, WindowMessagesReachTheCurrentMode) {
+  Start();
+  struct Case {
+    uint32_t message;
+    int64_t wParam;
+    const char* call;  // "" when the mode must see nothing
+  };
+  const int64_t wheelUp = static_cast<int32_t>(120u << 16);
+  const int64_t wheelDown = static_cast<int32_t>(static_cast<uint32_t>(-120) << 16);
+  const Case cases[] = {
+      {platform::WM_KEYDOWN, 65, "Key 65"},
+      {platform::WM_KEYUP, 65, ""},
+      {platform::WM_CHAR, 0xA3, "Char 163"},
+      {platform::WM_LBUTTONDOWN, 0, "LeftDown"},
+      {platform::WM_LBUTTONUP, 0, ""},
+      {platform::WM_LBUTTONDBLCLK, 0, "LeftDown"},
+      {platform::WM_RBUTTONDOWN, 0, "RightDown"},
+      {platform::WM_MBUTTONDOWN, 0, ""},
+      {platform::WM_MOUSEWHEEL, wheelUp, "WheelUp"},
+      {platform::WM_MOUSEWHEEL, wheelDown, "WheelDown"},
+      {platform::WM_MOUSEWHEEL, 0, "WheelDown"},
+  };
+  for (const Case& c : cases) {
+    Mode().calls.clear();
+    platform::Message m;
+    m.message = c.message;
+    m.wParam = c.wParam;
+    MainWindowProc(m);
+    const std::vector<std::string> expected =
+        *c.call ? std::vector<std::string>{c.call} : std::vector<std::string>{};
+    EXPECT_EQ(Mode().calls, expected) << "message " << c.message << " wParam " << c.wParam;
+  }
+}
+
+// PrintScreen reports only its release; the picture is the next presented frame.
+TEST_F(GameTest, PrintScreenReleaseSavesTheNextFrame) {
+  Game& game = Start();
+  platform::Message up;
+  up.message = platform::WM_KEYUP;
+  up.wParam = 44;
+  MainWindowProc(up);
+  EXPECT_TRUE(Mode().calls.empty());
+  EXPECT_TRUE(GetRenderDevice().ScreenshotRequested());
+  EXPECT_TRUE(ListFiles(Root() + "/screenshots/*.bmp").empty());
+  game.Frame();
+  EXPECT_FALSE(GetRenderDevice().ScreenshotRequested());
+  const std::vector<std::string> shots = ListFiles(Root() + "/screenshots/*.bmp");
+  ASSERT_EQ(shots.size(), 1u);
+  EXPECT_EQ(shots[0].rfind("screenshot_", 0), 0u);
+}
+
+TEST_F(GameTest, DestroyShutsDownAndPostsQuit) {
+  Game& game = Start();
+  platform::Message destroy;
+  destroy.message = platform::WM_DESTROY;
+  MainWindowProc(destroy);
+  MainWindowProc(destroy);  // a second destroy changes nothing
+  EXPECT_TRUE(game.IsShutDown());
+  EXPECT_EQ(Mode().Count("Leave"), 1);
+  platform::Message m;
+  ASSERT_TRUE(platform::PollMessage(m));
+  EXPECT_EQ(m.message, platform::WM_QUIT);
+  EXPECT_EQ(m.wParam, 0);
+}
+
+// The whole road: start, frames, window closed, exit code 0, log closed.
+TEST_F(GameTest, RunGameRunsFramesUntilTheWindowCloses) {
+  static int processed = 0;
+  processed = 0;
+  SetGameModeFactory(MODE_MAIN_MENU, [] {
+    auto* mode = new ft::RecordingMode;
+    mode->onProcess = [] {
+      if (++processed == 3) {
+        platform::Message close;
+        close.message = platform::WM_DESTROY;
+        platform::PostMessage(close);
+      }
+    };
+    return static_cast<GUI_GameModeBase*>(mode);
+  });
+  char name[] = "zentrak";
+  char words[] = "-skipintro,level2";
+  char* argv[] = {name, words, nullptr};
+  EXPECT_EQ(RunGame(2, argv), 0);
+  EXPECT_EQ(processed, 3);
+  EXPECT_EQ(GetCommandLine().FirstWord(), "-skipintro");
+  EXPECT_EQ(GetCommandLine().Words(), std::vector<std::string>{"level2"});
+  EXPECT_TRUE(FileExists(Root() + "/prefs.ini"));
+  const std::string debug = DebugText();
+  EXPECT_NE(debug.find("\nFirst frame presented\n"), std::string::npos);
+  EXPECT_EQ(debug.size() - debug.rfind("END DEBUG---\n"), std::string("END DEBUG---\n").size());
+}
+
+TEST_F(GameTest, EveryFrameStartsWithTheArrowCursor) {
+  Game& game = Start();
+  GUI_Cursor::SetHandCursor();
+  game.Frame();
+  EXPECT_EQ(GUI_Cursor::Shape(), GUI_Cursor::kArrow);
+}
+
+// While the window is in the background the loop neither updates nor draws.
+TEST_F(GameTest, InactiveWindowRunsNoFrames) {
+  platform::Message inactive;
+  inactive.message = platform::WM_ACTIVATEAPP;
+  inactive.wParam = 0;
+  platform::PostMessage(inactive);
+  std::thread closer([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    platform::Message close;
+    close.message = platform::WM_DESTROY;
+    platform::PostMessage(close);
+  });
+  char name[] = "zentrak";
+  char* argv[] = {name, nullptr};
+  const int code = RunGame(1, argv);
+  closer.join();
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(Mode().Count("Process"), 0);
+  EXPECT_EQ(Mode().Count("Draw"), 0);
+  EXPECT_EQ(Mode().Count("Leave"), 1);
+}
+
+}  // namespace

@@ -1,0 +1,164 @@
+// Start-up, the user folders, prefs.ini and shutdown.
+#include "GameFixture.h"
+#include "app/GameModes.h"
+#include "engine/Folders.h"
+#include "platform/Window.h"
+
+namespace ft {
+RecordingMode* RecordingMode::last = nullptr;
+}
+
+namespace {
+
+using ft::GameTest;
+
+TEST_F(GameTest, FirstStartBuildsEveryUserFolderAndLogs) {
+  Game& game = Start();
+  const std::string root = Root();
+  const std::pair<int, std::string> expected[] = {
+      {USERFOLDER_ROOT, ""},
+      {USERFOLDER_PLAYER_UNITS, "/player_units"},
+      {USERFOLDER_SCENARIOS, "/scenarios"},
+      {USERFOLDER_DEPLOYMENTS, "/deployments"},
+      {USERFOLDER_DESIGNTEXTURES, "/designtextures"},
+      {USERFOLDER_CHALLENGE_TEMP, "/challenge_temp"},
+      {USERFOLDER_WEB, "/web"},
+      {USERFOLDER_WEB_DEBUG, "/web/debug"},  // not the logs' folder
+      {USERFOLDER_BITMAPS, "/bitmaps"},
+      {USERFOLDER_BADGE_DATABASE, "/badge_database"},
+      {USERFOLDER_PATCHES, "/web/patches"},
+  };
+  for (const auto& [index, suffix] : expected) {
+    EXPECT_EQ(GetUserFolder(index), root + suffix) << index;
+    EXPECT_TRUE(DirectoryExists(root + suffix)) << suffix;
+  }
+  EXPECT_EQ(GetUserFolder(11), "");
+  EXPECT_EQ(GetUserFolder(-1), "");
+  EXPECT_TRUE(DirectoryExists(root + "/screenshots"));
+  EXPECT_TRUE(DirectoryExists(root + "/web/challenges"));
+  EXPECT_EQ(game.CurrentModeNumber, MODE_MAIN_MENU);
+  EXPECT_TRUE(Mode().calls.empty());  // the first mode gets neither Leave nor Enter
+
+  const std::string debug = DebugText();
+  EXPECT_EQ(debug.rfind("----DEBUG FILE----\n", 0), 0u);
+  EXPECT_NE(debug.find("\nZTK Debug File. App version Release 1.008\n"), std::string::npos);
+  EXPECT_NE(debug.find("\nDesktop resolution is 1280 x 1024\n"), std::string::npos);
+  EXPECT_NE(debug.find("\nInitialising Direct3D\n"), std::string::npos);
+}
+
+struct DesktopCase {
+  int width, height;
+  const char* prefs;
+  bool warned;
+  int targetWidth, targetHeight;
+};
+
+class FirstStartDesktop : public GameTest, public ::testing::WithParamInterface<DesktopCase> {};
+
+TEST_P(FirstStartDesktop, WritesPrefsWithDesktopSizeAndSizesTargets) {
+  const DesktopCase& c = GetParam();
+  Game& game = Start(c.width, c.height);
+  EXPECT_EQ(ft::ReadText(Root() + "/prefs.ini"), c.prefs);
+  EXPECT_EQ(
+      ErrorsText().find("WARNING: Desktop Screen Resolution is below MinScreenHeight") != std::string::npos,
+      c.warned);
+  EXPECT_EQ(game.RenderTargetWidth, c.targetWidth);
+  EXPECT_EQ(game.RenderTargetHeight, c.targetHeight);
+  EXPECT_FALSE(GetRenderDevice().Windowed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FirstStartDesktop,
+    ::testing::Values(
+        DesktopCase{1366, 720, "[prefs]\nwidth = 1366\nheight = 768\nwindowed = 0\n", true, 2048, 1024},
+        DesktopCase{1024, 768, "[prefs]\nwidth = 1024\nheight = 768\nwindowed = 0\n", false, 1024, 1024},
+        DesktopCase{1920, 1200, "[prefs]\nwidth = 1920\nheight = 1200\nwindowed = 0\n", false, 2048, 2048}));
+
+TEST_F(GameTest, RenderTargetsAreCreatedAtTheirSizes) {
+  Start(1280, 1024);
+  for (const char* name :
+       {"rt_offscreen1", "rt_offscreen2", "rt_distortion", "rt_lightmap", "rt_selection", "rt_transition",
+        "rt_icon_compositor", "rt_icon_compositor2", "rt_minimap_backdrop"}) {
+    EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
+  }
+  struct SizeCase {
+    int screen, target;
+  };
+  for (const SizeCase& c :
+       {SizeCase{1, 512}, SizeCase{512, 512}, SizeCase{513, 1024}, SizeCase{1024, 1024}, SizeCase{1025, 2048},
+        SizeCase{2048, 2048}, SizeCase{2049, 4096}, SizeCase{7680, 4096}}) {
+    EXPECT_EQ(Game::RenderTargetSize(c.screen), c.target) << c.screen;
+  }
+}
+
+TEST_F(GameTest, ExistingPrefsAreUsedAndKept) {
+  EnsureDirectoryExists(Root());
+  const std::string prefs = "[prefs]\r\nwidth = 800\r\nheight = 600\r\nwindowed = 1\r\n";
+  ft::WriteText(Root() + "/prefs.ini", prefs);
+  Game& game = Start(1920, 1080);
+  EXPECT_EQ(game.RenderTargetWidth, 1024);
+  EXPECT_EQ(game.RenderTargetHeight, 1024);
+  EXPECT_TRUE(GetRenderDevice().Windowed());
+  EXPECT_EQ(ft::ReadText(Root() + "/prefs.ini"), prefs);
+}
+
+// A prefs.ini that cannot work must not block every later start.
+class BadPrefs : public GameTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(BadPrefs, FallBackToDesktopAndRepairFile) {
+  EnsureDirectoryExists(Root());
+  ft::WriteText(Root() + "/prefs.ini", GetParam());
+  Game& game = Start(1920, 1080);
+  EXPECT_EQ(game.RenderTargetWidth, 2048);
+  EXPECT_EQ(game.RenderTargetHeight, 2048);
+  DisplayPrefs prefs;
+  ASSERT_TRUE(game.ReadPrefs(prefs, 1, 1));
+  EXPECT_EQ(prefs.width, 1920);
+  EXPECT_EQ(prefs.height, 1080);
+  EXPECT_NE(ErrorsText().find("unusable display size"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, BadPrefs,
+                         ::testing::Values("", "garbage\n\x01\x02",
+                                           "[prefs]\nwidth = 0\nheight = 0\nwindowed = 1\n",
+                                           "[prefs]\nwidth = wide\nheight = tall\n",
+                                           "[prefs]\nwidth = 99999999999\nheight = -5\n"));
+
+TEST_F(GameTest, TrigTablesHoldWholeDegrees) {
+  BuildTrigTables();
+  EXPECT_FLOAT_EQ(SinTable[0], 0.0f);
+  EXPECT_FLOAT_EQ(SinTable[90], 1.0f);
+  EXPECT_NEAR(SinTable[30], 0.5f, 1e-6f);
+  EXPECT_FLOAT_EQ(CosTable[0], 1.0f);
+  EXPECT_NEAR(CosTable[180], -1.0f, 1e-6f);
+  EXPECT_NEAR(SinTable[359], -0.0174524f, 1e-6f);
+}
+
+int QuitMessages() {
+  int quits = 0;
+  platform::Message m;
+  while (platform::PollMessage(m)) quits += m.message == platform::WM_QUIT;
+  return quits;
+}
+
+TEST_F(GameTest, ShutdownTwiceReleasesOnce) {
+  Game& game = Start();
+  game.Shutdown();
+  game.Shutdown();
+  EXPECT_TRUE(game.IsShutDown());
+  EXPECT_FALSE(Game::IsActive);
+  EXPECT_EQ(Mode().Count("Leave"), 1);
+  EXPECT_EQ(GetRenderDevice().Device(), nullptr);
+  EXPECT_EQ(QuitMessages(), 1);
+  EXPECT_TRUE(FileExists(Root() + "/stat.ini"));
+  const std::string debug = DebugText();
+  // The mode leaves while the log is still open, and the log closes exactly once, last.
+  const size_t leave = debug.find("recording mode leaves\n");
+  const size_t end = debug.find("END DEBUG---\n");
+  ASSERT_NE(leave, std::string::npos);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_LT(leave, end);
+  EXPECT_EQ(end + std::string("END DEBUG---\n").size(), debug.size());
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#pragma once
+// Shared fixture: the engine on a recording null device, plus small file helpers.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/D3DEngine.h"
+#include "engine/Log.h"
+#include "platform/Dds.h"
+#include "platform/NullDevice.h"
+#include "support/TestSupport.h"
+
+namespace zt_graphics_test {
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+inline std::string ErrorLog() { return ReadText(GetLogFolder() + "/errors.txt"); }
+inline std::string DrawLog() { return ReadText(zt_test::UserRoot() + "/debug/drawdebug.txt"); }
+inline std::string DebugText() { return ReadText(zt_test::UserRoot() + "/debug/debug.txt"); }
+
+// A solid-colour DDS (one level) written to a path.
+inline void WriteSolidDds(const std::string& path, int w, int h, uint32_t argb) {
+  std::vector<std::vector<uint32_t>> levels(1, std::vector<uint32_t>(size_t(w) * size_t(h), argb));
+  ASSERT_TRUE(platform::WriteDdsFile(path, w, h, levels)) << path;
+}
+
+class NullEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    OpenDebugFile(zt_test::UserRoot());
+    auto d3d = std::make_unique<platform::NullDirect3D>();
+    d3d_ = d3d.get();
+    ConfigureDirect3D(*d3d_);
+    engine().SetDirect3D(std::move(d3d));
+    ASSERT_TRUE(engine().InitD3D(1024, 768, true));
+    dev_ = d3d_->lastDevice;
+    ASSERT_NE(dev_, nullptr);
+  }
+  virtual void ConfigureDirect3D(platform::NullDirect3D&) {}
+  D3DEngine& engine() { return GetRenderDevice(); }
+  platform::NullDevice& dev() { return *dev_; }
+
+  platform::NullDirect3D* d3d_ = nullptr;
+  platform::NullDevice* dev_ = nullptr;
+};
+
+}  // namespace zt_graphics_test

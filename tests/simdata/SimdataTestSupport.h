@@ -1,0 +1,82 @@
+#pragma once
+// Shared fixture for the catalogue and player-record tests: a user folder tree, an open
+// debug log to read warnings back from, fatal errors turned into exceptions, and small
+// helpers for writing fixture files.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "app/ErrorReporting.h"
+#include "app/Game.h"
+#include "engine/Log.h"
+#include "simdata/CatalogueLog.h"
+#include "support/TestSupport.h"
+
+namespace simdata_test {
+
+struct FatalThrown : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+inline void ThrowingFatalHook(const std::string& text) { throw FatalThrown(text); }
+
+inline void WriteText(const std::string& path, const std::string& text) {
+  std::filesystem::path p(path);
+  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+inline std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline std::string UserFile(const std::string& name) { return zt_test::UserRoot() + "/" + name; }
+
+// Runs the call and returns the fatal error's text; fails the test when it returns.
+inline std::string FatalTextOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const FatalThrown& e) {
+    return e.what();
+  }
+  ADD_FAILURE() << "expected a fatal error";
+  return std::string();
+}
+
+class SimdataTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GetGame().InitUserFolders();
+    OpenDebugFile(zt_test::UserRoot());
+    ResetDataProblemCount();
+    SetFatalErrorHook(&ThrowingFatalHook);
+  }
+  void TearDown() override {
+    SetFatalErrorHook(nullptr);
+    CloseDebugFiles();
+    if (chdir(zt_test::BuildDir().c_str()) != 0) ADD_FAILURE() << "cannot return to the build folder";
+  }
+
+  std::string DebugLogText() const { return ReadText(zt_test::UserRoot() + "/debug/debug.txt"); }
+
+  // Makes a fresh folder the working folder, so the catalogues' fixed "data/..." paths
+  // read the test's own fixture files. TearDown returns to the build folder.
+  std::string UseFixtureFolder() {
+    const std::string dir = zt_test::UserDir() + "/fixture";
+    std::filesystem::create_directories(dir + "/data");
+    if (chdir(dir.c_str()) != 0) ADD_FAILURE() << "cannot enter " << dir;
+    return dir;
+  }
+};
+
+}  // namespace simdata_test
