@@ -3,9 +3,11 @@
 #include <memory>
 
 #include "app/Game.h"
-#include "app/MainMenuSeam.h"
+#include "app/MainMenu.h"
 #include "app/Sounds.h"
+#include "battlescreen/BattleScreen.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "engine/GUI_BaseElement.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
@@ -13,13 +15,13 @@
 
 namespace {
 
-GUI_GameModeBase* BuildMainMenu() { return CreateMainMenuMode(); }
+GUI_GameModeBase* BuildMainMenu() { return CreateMainMenu(); }
 GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
 GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
 GUI_GameModeBase* BuildOnline() { return new GUI_PlaceholderMode(MODE_ONLINE); }
 GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
 GUI_GameModeBase* BuildOptions() { return new GUI_PlaceholderMode(MODE_OPTIONS); }
-GUI_GameModeBase* BuildBattleScreen() { return new GUI_PlaceholderMode(MODE_BATTLE_SCREEN); }
+GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
 GUI_GameModeBase* BuildEffectsEditor() { return new GUI_PlaceholderMode(MODE_EFFECTS_EDITOR); }
 GUI_GameModeBase* BuildLoadingScreen() { return new GUI_PlaceholderMode(MODE_LOADING_SCREEN); }
 GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
@@ -40,6 +42,10 @@ struct ModeStore {
 };
 
 std::unique_ptr<ModeStore>& StorePtr() {
+  // The modes own interface elements that leave the element registry when destroyed at
+  // exit: building the registry first makes it outlive them.
+  static const bool registryFirst = (FindElement(std::string()), true);
+  (void)registryFirst;
   static std::unique_ptr<ModeStore> p;
   return p;
 }

@@ -16,13 +16,18 @@
 #include "battle/BattleUnitManager.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
+#include "battle/Module.h"
+#include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
+#include "engine/Strings.h"
 #include "simdata/GlobalStats.h"
+#include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
+#include "simdata/ScenarioRouteThreat.h"
 #include "simdata/UnitDesign.h"
 
 namespace {
@@ -39,6 +44,65 @@ void Progress(float p) {
 int RecordingMode() {
   BattleHooks& hooks = GetBattleHooks();
   return hooks.recordingMode ? hooks.recordingMode() : 0;
+}
+
+// The supply rules reach the battle, the AIs and the HUD through these; without them
+// the supply clock and the income never move.
+void WireGameplayHooks(GameplayHooks& gh) {
+  gh.battleRunning = [] { return GetBattle().state == BATTLE_RUNNING; };
+  gh.clearAirDrops = [] {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.clearAirDropCrates) hooks.clearAirDropCrates();
+    GetAirDropManager().Clear();
+  };
+  gh.rechooseAttackerMoodIfHoarding = [] { GetAttackerAI().RechooseMoodIfHoarding(); };
+  gh.postMessage = [](const std::string& key) {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.midBattleMessage) hooks.midBattleMessage(GetTranslation(key));
+  };
+  gh.playAirRaidSiren = PlayAirRaidSiren;
+  gh.testOutcome = [] { GetOutcomeManager().TestIfUndecided(); };
+  gh.opponentSupplyStep = [] {
+    if (GetBattle().PlayerDefends()) GetAttackerAI().SupplyStep();
+    else GetDefenderAI().SupplyStep();
+  };
+  gh.suppliesChanged = [] {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.suppliesChanged) hooks.suppliesChanged();
+  };
+}
+
+// Damage per second of a weapon as fitted: damage x 1000 / fire interval, with the
+// unit's damage bonus. A missing interval means the weapon never fires.
+float WeaponDamagePerSecond(const SIM_Module& weapon) {
+  const float interval = weapon.DataFloat("fire_interval");
+  if (!(interval > 0.0f)) return 0.0f;
+  const float damage = weapon.DataFloat("damage") * (1.0f + weapon.UnitVariable(UVT_WPN_DMG_BONUS));
+  return damage * 1000.0f / interval;
+}
+
+// Who stands on a square, for the route threats: a single unit, or a squad counted by
+// its living soldiers and armed like its first one.
+bool RouteThreatOccupantOf(const SIM_MapSquare& square, RouteThreatOccupant& out) {
+  if (!square.occupant || !square.occupant->occupant) return false;
+  SIM_BattleUnit* unit = square.occupant->occupant;
+  if (unit->squadron) unit = unit->squadron;
+  if (unit->removed) return false;
+  SIM_BattleUnit* armed = unit;
+  out.count = 1;
+  if (!unit->IsSingleUnit()) {
+    auto* squad = static_cast<SIM_BattleSquadron*>(unit);
+    if (squad->members.empty()) return false;
+    armed = squad->members.front();
+    out.count = static_cast<int>(squad->livingMembers.size());
+  }
+  if (!armed->moduleManager) return false;
+  const SIM_Module* weapon = armed->ratedWeapon;
+  if (!weapon && !armed->moduleManager->weapons.empty()) weapon = armed->moduleManager->weapons.front();
+  if (!weapon || !weapon->moduleType) return false;
+  out.weapon = weapon->moduleType;
+  out.damagePerSecond = WeaponDamagePerSecond(*weapon);
+  return true;
 }
 }  // namespace
 
@@ -120,13 +184,8 @@ void SIM_Battle::Start() {
   opponentArmy->side = playerDefends ? SIDE_ATTACKER : SIDE_DEFENDER;
 
   Gameplay& gameplay = GetGameplay();
-  GameplayHooks& gh = gameplay.hooks;
-  gh.battleRunning = [] { return GetBattle().state == BATTLE_RUNNING; };
-  gh.testOutcome = [] { GetOutcomeManager().TestIfUndecided(); };
-  gh.opponentSupplyStep = [] {
-    if (GetBattle().PlayerDefends()) GetAttackerAI().SupplyStep();
-    else GetDefenderAI().SupplyStep();
-  };
+  WireGameplayHooks(gameplay.hooks);
+  SIM_RouteThreat::SetOccupantQuery(RouteThreatOccupantOf);
   gameplay.StartBattle(scenario, playerDefends);
   GetAirDropManager().Reset();
   Progress(0.3f);

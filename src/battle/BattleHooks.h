@@ -30,6 +30,12 @@ struct BattleHooks {
   std::function<void(SIM_BattleUnit*)> announceUnit;
   std::function<void()> openPostMortem;
   std::function<void()> hintStep;
+  // Mid-battle message with its text already translated.
+  std::function<void(const std::string&)> midBattleMessage;
+  // The supplies panel and the open deployment window show the new supplies.
+  std::function<void()> suppliesChanged;
+  // The battle screen delivers or removes every crate still pending.
+  std::function<void()> clearAirDropCrates;
   // kind 0 shield, 1 armour, 2 internal; (x, y) the hit part's offset.
   std::function<void(SIM_BattleUnit*, float, int, float, float)> damageNumber;
   // Light map and services.

@@ -21,5 +21,7 @@ class SIM_AirDropManager {
   virtual ~SIM_AirDropManager() = default;
   void Reset() {}
   void Update() {}
+  // Removes every pending drop (the battle's supplies ran out).
+  void Clear() {}
 };
 SIM_AirDropManager& GetAirDropManager();

@@ -22,6 +22,7 @@
 #include "engine/Random.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/PropType.h"
+#include "simdata/ScenarioRouteThreat.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
@@ -304,7 +305,10 @@ void SIM_BattleUnit::OnDeployed() {
   if (headLook) headLook->angle = headLook->wanted = heading;
   if (sizeType == SIZE_BUILDING) {
     SIM_CollisionCell* cell = GetCollisionGrid().GetCell(x, y);
-    if (cell && !cell->occupant) cell->occupant = this;
+    if (cell && !cell->occupant) {
+      cell->occupant = this;
+      if (cell->square) MarkRouteThreatsDirty(cell->square);
+    }
     SpawnHullProps();
   }
   if (!isPlayers) return;

@@ -62,7 +62,8 @@ void Gameplay::StartBattle(const SIM_Scenario* battleScenario, bool defends) {
   armyValue = 0.0f;
   supplies = 0.0f;
   if (scenario) {
-    supplies = defends ? scenario->classic.startingSuppliesDefender : scenario->classic.startingSuppliesAttacker;
+    supplies =
+        defends ? scenario->classic.startingSuppliesDefender : scenario->classic.startingSuppliesAttacker;
   }
   ArmMessages();
 }
@@ -72,13 +73,9 @@ void Gameplay::ArmMessages() {
   exhaustedMessageArmed = true;
 }
 
-const ClassicModeValues& Gameplay::Classic() const {
-  return scenario ? scenario->classic : kNoClassicValues;
-}
+const ClassicModeValues& Gameplay::Classic() const { return scenario ? scenario->classic : kNoClassicValues; }
 
-bool Gameplay::IsRunning() const {
-  return hooks.battleRunning ? hooks.battleRunning() : false;
-}
+bool Gameplay::IsRunning() const { return hooks.battleRunning ? hooks.battleRunning() : false; }
 
 void Gameplay::CheckSupplyTime() {
   if (!IsRunning()) return;
@@ -168,8 +165,8 @@ Gameplay& GetGameplay() {
 
 void PlayAirRaidSiren() {
   GUI_Sounds& sounds = GetSounds();
-  sounds.PlaySoundFile("data/sounds/ztk_airraid_sirens.ogg", false, sounds.EffectsVolume() * sounds.MasterVolume(),
-                       GUI_Sounds::kInterfaceBank);
+  sounds.PlaySoundFile("data/sounds/ztk_airraid_sirens.ogg", false,
+                       sounds.EffectsVolume() * sounds.MasterVolume(), GUI_Sounds::kInterfaceBank);
 }
 
 void StepRateMeter::Reset() {

@@ -12,14 +12,14 @@ class SIM_Scenario;
 // What the supply rules call in the rest of the game. The battle fills these in when it
 // starts; an unset hook is skipped, so the supply rules also run on their own in tests.
 struct GameplayHooks {
-  std::function<bool()> battleRunning;                // battle state is 1 (running)
-  std::function<void()> clearAirDrops;                // pending air drops removed
+  std::function<bool()> battleRunning;  // battle state is 1 (running)
+  std::function<void()> clearAirDrops;  // pending air drops removed
   std::function<void()> rechooseAttackerMoodIfHoarding;
   std::function<void(const std::string&)> postMessage;  // a strings-table key to show
-  std::function<void()> playAirRaidSiren;             // default: PlayAirRaidSiren
+  std::function<void()> playAirRaidSiren;               // default: PlayAirRaidSiren
   std::function<void()> testOutcome;
-  std::function<void()> opponentSupplyStep;           // the opponent AI's budget step
-  std::function<void()> suppliesChanged;              // supplies panel and dropper refresh
+  std::function<void()> opponentSupplyStep;  // the opponent AI's budget step
+  std::function<void()> suppliesChanged;     // supplies panel and dropper refresh
 };
 
 class Gameplay {

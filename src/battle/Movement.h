@@ -1,7 +1,7 @@
 #pragma once
-// How a unit moves: throttle, speed and where it is heading. Steering and path
-// following are still to come: for now a unit stays where it was placed and only
-// remembers its orders.
+// How a unit moves: throttle, speed and where it is heading. Driving and path
+// following are still to come: for now a unit turns to face its order and stays where
+// it was placed.
 class SIM_BattleUnit;
 
 class SIM_BattleMovement {

@@ -1,6 +1,7 @@
 #include "battlescreen/BattleMap.h"
 
 #include "battle/ProcessWide.h"
+#include "gui/SharedTextures.h"
 #include "simdata/Scenario.h"
 
 GUI_BS_Map& GUI_BS_Map::Instance() { return ProcessWide<GUI_BS_Map>(); }
@@ -15,6 +16,8 @@ void GUI_BS_Map::Init(SIM_Scenario* scenario) {
   viewTop = 0.0f;
   viewRight = mapWidth;
   viewBottom = mapHeight;
+  // The toolkit's off-screen test reads the same visible area.
+  SetBattleViewRect(viewLeft, viewTop, viewRight, viewBottom);
 }
 
 bool GUI_BS_Map::IsOffScreen(float x, float y, float margin) const {

@@ -46,7 +46,9 @@ D3DEngine* LiveRenderDevice() { return g_liveEngine; }
 D3DEngine::D3DEngine() { g_liveEngine = this; }
 
 D3DEngine::~D3DEngine() {
-  // Textures and effects go before the device that made them.
+  // Going away (possibly at process exit, when the logs may be gone): textures are
+  // deleted quietly, before the device that made them.
+  if (g_liveEngine == this) g_liveEngine = nullptr;
   textures_.clear();
   bound_ = nullptr;
   device_.reset();

@@ -12,6 +12,9 @@ namespace {
 
 GUI_InputManager::CursorReader& Reader() {
   static GUI_InputManager::CursorReader reader;
+  // A test's fake cursor never outlives the test.
+  static bool registered = (RegisterSingletonReset([] { reader = nullptr; }), true);
+  (void)registered;
   return reader;
 }
 

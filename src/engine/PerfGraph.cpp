@@ -5,6 +5,7 @@
 
 #include "engine/D3DEngine.h"
 #include "engine/Singletons.h"
+#include "engine/VertexBuffer.h"
 
 PerfGraph::PerfGraph() { timer.Start(); }
 
@@ -48,7 +49,24 @@ void PerfGraph::Draw() {
   device.DrawRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
                   static_cast<float>(bottom), kPanelColour);
   device.DrawRectOutline(platform::Rect{left, top, right, bottom}, kOutlineColour);
-  for (const Line& l : lines) device.DrawLine(l.x1, l.y1, l.x2, l.y2, l.colour);
+  // The bars go out as one line list; the 60 fps marker is the last line.
+  std::vector<GVertex> vertices;
+  vertices.reserve(lines.size() * 2);
+  for (const Line& l : lines) {
+    GVertex a;
+    a.x = l.x1;
+    a.y = l.y1;
+    a.colour = l.colour;
+    GVertex b = a;
+    b.x = l.x2;
+    b.y = l.y2;
+    vertices.push_back(a);
+    vertices.push_back(b);
+  }
+  const int bars = kHistory;
+  device.DrawVertices(platform::PrimitiveType::LineList, bars, vertices.data(), sizeof(GVertex));
+  const GVertex* marker = vertices.data() + 2 * bars;
+  device.DrawVertices(platform::PrimitiveType::LineList, 1, marker, sizeof(GVertex));
 }
 
 PerfGraph& GetPerfGraph() {

@@ -10,6 +10,7 @@
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
+#include "engine/VertexBuffer.h"
 
 D3DEngine* LiveRenderDevice();
 
@@ -83,6 +84,7 @@ CLoadedTexture::CLoadedTexture(const std::string& n) : name(n) {
 }
 
 CLoadedTexture::~CLoadedTexture() {
+  for (GVertexBuffer* vb : AllVertexBuffers()) vb->ForgetTexture(this);
   auto& r = Registry();
   r.erase(std::remove(r.begin(), r.end(), this), r.end());
 }

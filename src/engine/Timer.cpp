@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "engine/Singletons.h"
+
 namespace {
 
 std::int64_t RealClock() {
@@ -13,6 +15,9 @@ std::int64_t RealClock() {
 
 ClockSource& CurrentSource() {
   static ClockSource source = nullptr;
+  // A test's fake clock never outlives the test.
+  static bool registered = (RegisterSingletonReset([] { source = nullptr; }), true);
+  (void)registered;
   return source;
 }
 

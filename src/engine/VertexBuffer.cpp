@@ -107,6 +107,7 @@ void GVertexBuffer::Release() {
   queued_ = 0;
   writePos_ = 0;
   drawStart_ = 0;
+  texture_ = nullptr;
   externalVertices = nullptr;
   externalCount = 0;
 }

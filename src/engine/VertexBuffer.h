@@ -41,6 +41,11 @@ class GVertexBuffer {
   void SetTexture(CLoadedTexture* handle);
   void Flush();
   void DrawQueued(int triangles);
+  // A handle being destroyed stops being the current texture (queued quads keep their
+  // place and draw with whatever is bound).
+  void ForgetTexture(const CLoadedTexture* handle) {
+    if (texture_ == handle) texture_ = nullptr;
+  }
 
   int QueuedCount() const { return queued_; }
   int Capacity() const { return capacity_; }

@@ -35,7 +35,7 @@ void GUI_Dialog::BeginDrag() {
   if (!title_.empty() && titleBar_.HitTest(MouseX(), MouseY())) GUI_WindowBase::BeginDrag();
 }
 
-void GUI_Dialog::SetPosition(float x, float y) { MoveTo(x, y); }
+void GUI_Dialog::SetPosition(float x, float y) { MoveWithContents(x, y); }
 
 GUI_Rect GUI_Dialog::GetClientRect() {
   clientRect.left = static_cast<int>(left + sideBorder);

@@ -168,27 +168,18 @@ void DrawWindowBackground(int overlayIndex, float corner, float l, float t, floa
   CLoadedTexture* base = shared.Get(SHARED_WINDOW_BACKGROUND);
   CLoadedTexture* overlay = shared.Get(overlayIndex);
   if (base) base->Bind();
+  // The overlay modulates the frame through the second stage and its own UV set.
   d3d.SetStage1Texture(overlay ? overlay->Texture() : nullptr);
   if (dev) {
-    dev->SetTextureStageState(1, platform::StageState::ColorOp, platform::TOP_MODULATE);
-    dev->SetTextureStageState(1, platform::StageState::ColorArg1, platform::TA_TEXTURE);
-    dev->SetTextureStageState(1, platform::StageState::ColorArg2, platform::TA_CURRENT);
-    dev->SetTextureStageState(1, platform::StageState::AlphaOp, platform::TOP_SELECTARG1);
-    dev->SetTextureStageState(1, platform::StageState::AlphaArg1, platform::TA_CURRENT);
-    dev->SetTextureStageState(1, platform::StageState::TexCoordIndex, 1);
     dev->SetSamplerState(1, platform::SamplerState::AddressU, platform::TADDRESS_WRAP);
     dev->SetSamplerState(1, platform::SamplerState::AddressV, platform::TADDRESS_WRAP);
-    dev->SetFVF(platform::FVF_TWOUV);
   }
   GUI_FrameQuad quads[9];
   const int n = LayoutNineSlice(corner, true, l, t, r, b, quads);
   DrawTwoStageQuads(quads, n, l, t, WithAlpha(g_frameTint, 255));
+  // Back to one stage and the engine's vertex layout for everything drawn after.
   d3d.SetStage1Texture(nullptr);
-  if (dev) {
-    dev->SetTextureStageState(1, platform::StageState::ColorOp, platform::TOP_DISABLE);
-    dev->SetTextureStageState(1, platform::StageState::AlphaOp, platform::TOP_DISABLE);
-    dev->SetFVF(platform::FVF_ENGINE);
-  }
+  if (dev) dev->SetFVF(platform::FVF_ENGINE);
 }
 
 void DrawWindowBorder(float c, float l, float t, float r, float b) {

@@ -28,7 +28,7 @@ void GUI_SpriteSheet::BeginCapture() {
   GetGlobalVertexBuffer().Flush();
   d3d.SetTexture(nullptr);
   d3d.RememberRenderTarget();
-  d3d.SetRenderTarget(name_.c_str());
+  if (!d3d.SetRenderTarget(name_.c_str())) LogError("Failed to set render target");
   d3d.EnsureScene();
   d3d.ClearTarget(0x00000000u);
   cellsFilled_ = 0;

@@ -216,6 +216,17 @@ void ShiftContents(GUI_WindowBase* window, int dx, int dy) {
 }
 }  // namespace
 
+void GUI_WindowBase::MoveWithContents(float x, float y) {
+  const int l = static_cast<int>(x), t = static_cast<int>(y);
+  const int dx = l - left, dy = t - top;
+  left = l;
+  top = t;
+  right = l + width;
+  bottom = t + height;
+  ShiftContents(this, dx, dy);
+  if (!children.empty()) UpdateChildren();
+}
+
 void GUI_WindowBase::UpdateDrag() {
   const Ref self = MakeRef();
   if (dragging_) {
@@ -226,12 +237,7 @@ void GUI_WindowBase::UpdateDrag() {
       int t = static_cast<int>(gui_draw::MouseY() - dragOffsetY);
       if (t < 0) t = 0;
       if (t > gui_draw::ScreenHeight() - height) t = gui_draw::ScreenHeight() - height;
-      const int dx = l - left, dy = t - top;
-      left = l;
-      top = t;
-      right = l + width;
-      bottom = t + height;
-      ShiftContents(this, dx, dy);
+      MoveWithContents(static_cast<float>(l), static_cast<float>(t));
     } else {
       dragging_ = false;
       OnDrop();

@@ -42,6 +42,9 @@ class GUI_WindowBase : public GUIButtonList {
   void RemoveChild(GUI_WindowBase* child);
   void ClearChildren();
   void DrawChildren();
+  // Moves the window's top-left to (x, y) together with its buttons and child windows
+  // (attached elements follow through their offsets, the others by the same distance).
+  void MoveWithContents(float x, float y);
 
   const std::vector<GUI_WindowBase*>& ChildWindows() const { return childWindows_; }
   GUI_WindowBase* ParentWindow() const { return parentWindow_; }

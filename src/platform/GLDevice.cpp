@@ -332,6 +332,16 @@ class GLBufferBase {
     locked = false;
     glBindBuffer(GL_COPY_WRITE_BUFFER, id);
     if (lockFlags & LOCK_DISCARD) glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(shadow.size()), nullptr, GL_DYNAMIC_DRAW);
+    if (lockFlags & LOCK_NOOVERWRITE) {
+      // The caller promises not to touch data in flight, so the write need not wait for
+      // earlier draws (a plain sub-data upload would stall until they finish).
+      void* dst = glMapBufferRange(GL_COPY_WRITE_BUFFER, lockOffset, lockSize,
+                                   GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+      if (dst) {
+        std::memcpy(dst, shadow.data() + lockOffset, lockSize);
+        if (glUnmapBuffer(GL_COPY_WRITE_BUFFER)) return D3D_OK;
+      }
+    }
     glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset, lockSize, shadow.data() + lockOffset);
     return D3D_OK;
   }
@@ -634,6 +644,8 @@ class GLDevice : public Device {
     if (rt) levels = 1;
     // Everything is stored as 8-bit RGBA; compressed files are decoded before upload.
     Format stored = format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
+    while (glGetError() != GL_NO_ERROR) {
+    }  // judge this creation by its own errors only
     GLint prev = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &prev);
     auto t = std::make_unique<GLTexture>(alive_, w, h, levels, stored, rt);
@@ -720,11 +732,14 @@ class GLDevice : public Device {
     if (!source) glReadBuffer(GL_BACK);
     // The back buffer is stored bottom row first; render targets top row first.
     int sy0 = source ? s.top : sh - s.top, sy1 = source ? s.bottom : sh - s.bottom;
+    while (glGetError() != GL_NO_ERROR) {
+    }  // only this copy's own error counts
     glBlitFramebuffer(s.left, sy0, s.right, sy1, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    GLenum err = glGetError();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     boundFbo_ = ~0u;
     glEnable(GL_SCISSOR_TEST);
-    return D3D_OK;
+    return err == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
   }
 
   HRESULT ReadPixels(Texture* source, const Rect& r, std::vector<uint32_t>* argb) override {
@@ -733,6 +748,8 @@ class GLDevice : public Device {
       return D3DERR_INVALIDCALL;
     int rw = r.right - r.left, rh = r.bottom - r.top;
     argb->assign(size_t(rw) * size_t(rh), 0);
+    while (glGetError() != GL_NO_ERROR) {
+    }  // an earlier call's error is not this read's
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     if (!source) {
       glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);

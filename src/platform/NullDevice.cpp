@@ -5,6 +5,8 @@
 
 #include "platform/DeviceEffectFile.h"
 
+#include <SDL.h>
+
 namespace platform {
 
 // ---- DrawRecord helpers ----
@@ -160,7 +162,7 @@ void NullDirect3D::EnumAdapterModes(std::vector<DisplayMode>* out) {
   static const int modes[][2] = {{1024, 768}, {1280, 720}, {1280, 1024}, {1920, 1080}};
   for (auto& m : modes) out->push_back(DisplayMode{m[0], m[1], 60, Format::X8R8G8B8});
 }
-HRESULT NullDirect3D::CreateDevice(SDL_Window*, VertexProcessing vp, PresentParameters* params,
+HRESULT NullDirect3D::CreateDevice(SDL_Window* window, VertexProcessing vp, PresentParameters* params,
                                    std::unique_ptr<Device>* out) {
   createAttempts.push_back(vp);
   if (failCreateAttempts > 0) {
@@ -168,6 +170,8 @@ HRESULT NullDirect3D::CreateDevice(SDL_Window*, VertexProcessing vp, PresentPara
     return D3DERR_NOTAVAILABLE;
   }
   PresentParameters p = *params;
+  // A windowed back buffer takes the window's size, as a real device would.
+  if (window && (p.backBufferWidth <= 0 || p.backBufferHeight <= 0)) SDL_GetWindowSize(window, &p.backBufferWidth, &p.backBufferHeight);
   if (p.backBufferWidth <= 0) p.backBufferWidth = 1024;
   if (p.backBufferHeight <= 0) p.backBufferHeight = 768;
   auto dev = std::make_unique<NullDevice>(p, shaderSupport && caps.pixelShaderMajor >= 2);

@@ -213,10 +213,14 @@ void SIM_HighScores::LoadUnlocks() {
   const std::string path = UserFilePath(kUnlocksFile);
   if (FileExists(path)) {
     SettingsFile file;
-    file.LoadSection(path, "unlocks");
-    for (const auto& entry : file.Entries())
-      if (!IsUnlocked(entry.first)) unlocked.push_back(entry.first);
-    return;
+    if (file.LoadSection(path, "unlocks")) {
+      for (const auto& entry : file.Entries())
+        if (!IsUnlocked(entry.first)) unlocked.push_back(entry.first);
+      return;
+    }
+    // Every saved record holds at least the defaults: an empty one is damaged, and
+    // leaving the player with nothing unlocked would make the game unplayable.
+    ZT_DATA_PROBLEM(std::string(kUnlocksFile) + " holds no unlocks; the starting set is restored");
   }
   if (unlocked.empty()) {
     LoadDefaultUnlocks();

@@ -7,6 +7,7 @@
 
 #include "engine/Log.h"
 #include "engine/Tokenizer.h"
+#include "simdata/ScenarioRouteThreat.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ bool ParseWholeInt(const std::string& token, int32_t& out) {
 
 }  // namespace
 
+SIM_MapSquare::SIM_MapSquare() = default;
 SIM_MapSquare::~SIM_MapSquare() = default;
 
 void SIM_MapSquare::Read(const std::string& line, int column, int row) {

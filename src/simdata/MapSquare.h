@@ -1,6 +1,7 @@
 #pragma once
 // One 200 x 200 square of a scenario map, its attack-route links and its one-line form.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@ class SIM_MapSquare {
  public:
   enum Kind { KIND_EMPLACEMENT = 0, KIND_SUPPORT = 1, KIND_OTHER = 2 };
 
-  SIM_MapSquare() = default;
+  SIM_MapSquare();
   virtual ~SIM_MapSquare();
   SIM_MapSquare(const SIM_MapSquare&) = delete;
   SIM_MapSquare& operator=(const SIM_MapSquare&) = delete;
@@ -38,9 +39,8 @@ class SIM_MapSquare {
   bool notExit = true;
   float angle = 0.0f;
   int32_t routeLength = -1;
-  // The route threat entering at this square; owned and deleted by the route threat
-  // builder, which clears it before the square goes.
-  SIM_RouteThreat* routeThreat = nullptr;
+  // The route threat of the branch that starts here (owned); null for most squares.
+  std::unique_ptr<SIM_RouteThreat> routeThreat;
   // The battle's collision cell for this square, through which its occupant is found.
   SIM_CollisionCell* occupant = nullptr;
 };

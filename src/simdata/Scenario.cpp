@@ -15,6 +15,7 @@
 #include "engine/Tokenizer.h"
 #include "simdata/MapSquare.h"
 #include "simdata/PropType.h"
+#include "simdata/ScenarioRouteThreat.h"
 #include "simdata/UnitDesign.h"
 
 namespace {
@@ -75,25 +76,30 @@ struct PathTile {
 
 // Indexed by linked neighbours: bit 0 above, bit 1 below, bit 2 left, bit 3 right.
 const PathTile kPathTiles[16] = {
-    {nullptr, 0.0f},         // none
-    {"path_fade", 90.0f},    // above
-    {"path_fade", 270.0f},   // below
-    {"pathlr", 270.0f},      // above and below
-    {"path_fade", 0.0f},     // left
-    {"pathcnr", 90.0f},      // above and left
-    {"pathcnr", 0.0f},       // below and left
-    {"patht", 0.0f},         // all but right
-    {"path_fade", 180.0f},   // right
-    {"pathcnr", 180.0f},     // above and right
-    {"pathcnr", 270.0f},     // below and right
-    {"patht", 180.0f},       // all but left
-    {"pathlr", 0.0f},        // left and right
-    {"patht", 90.0f},        // all but below
-    {"patht", 270.0f},       // all but above
-    {"path_cross", 0.0f},    // all four
+    {nullptr, 0.0f},        // none
+    {"path_fade", 90.0f},   // above
+    {"path_fade", 270.0f},  // below
+    {"pathlr", 270.0f},     // above and below
+    {"path_fade", 0.0f},    // left
+    {"pathcnr", 90.0f},     // above and left
+    {"pathcnr", 0.0f},      // below and left
+    {"patht", 0.0f},        // all but right
+    {"path_fade", 180.0f},  // right
+    {"pathcnr", 180.0f},    // above and right
+    {"pathcnr", 270.0f},    // below and right
+    {"patht", 180.0f},      // all but left
+    {"pathlr", 0.0f},       // left and right
+    {"patht", 90.0f},       // all but below
+    {"patht", 270.0f},      // all but above
+    {"path_cross", 0.0f},   // all four
 };
 
 void LoadCampaignForUnlocks() { SIM_ScenarioManager::Get().Load(); }
+
+// Scenarios carry unlockables: a lookup by name must be able to load the campaign even
+// before anything else has asked for a scenario.
+const bool kUnlocksKnowScenarios =
+    (SIM_UnlocksManager::RegisterCatalogueLoader(LoadCampaignForUnlocks), true);
 
 }  // namespace
 
@@ -127,7 +133,9 @@ bool SIM_Scenario::Load(const std::string& path) {
   uiStyle = config->GetString("uistyle");
   shadowMap = PlainNameOrEmpty(config->GetString("shadowmap"), "shadowmap", path);
   description = config->GetString("description");
-  atmosphere = atmosphereText == "DESERT" ? ATMOSPHERE_DESERT : atmosphereText == "SNOWING" ? ATMOSPHERE_SNOWING : ATMOSPHERE_NONE;
+  atmosphere = atmosphereText == "DESERT"    ? ATMOSPHERE_DESERT
+               : atmosphereText == "SNOWING" ? ATMOSPHERE_SNOWING
+                                             : ATMOSPHERE_NONE;
   dust = dustText == "DUST_SAND" ? DUST_SAND : dustText == "DUST_SNOW" ? DUST_SNOW : DUST_NONE;
 
   usingLightMap = config->GetInt("using_lightmap", 0) != 0;
@@ -227,8 +235,8 @@ void SIM_Scenario::LoadProps() {
         finite = finite && std::isfinite(number);
       }
       if (!finite) {
-        LogErrorF("Scenario [%s]: prop [%s] entry %s is not a number; skipped", file.c_str(), typeName.c_str(),
-                  entry.first.c_str());
+        LogErrorF("Scenario [%s]: prop [%s] entry %s is not a number; skipped", file.c_str(),
+                  typeName.c_str(), entry.first.c_str());
         continue;
       }
       auto prop = std::make_unique<PlacedProp>();
@@ -270,19 +278,21 @@ bool SIM_Scenario::LoadMap() {
       const int position = row * maxCols + column;
       // Links and the table of squares by number rely on number == grid position.
       if (square->number != position) {
-        LogErrorF("Scenario [%s]: map square %s has number %d, expected %d", file.c_str(), key, square->number,
-                  position);
+        LogErrorF("Scenario [%s]: map square %s has number %d, expected %d", file.c_str(), key,
+                  square->number, position);
         Clear();
         return false;
       }
       auto outside = [count](int32_t link) { return link < 0 || link >= count; };
       if (std::any_of(square->links.begin(), square->links.end(), outside)) {
-        LogErrorF("Scenario [%s]: map square %s links outside the map; those links dropped", file.c_str(), key);
+        LogErrorF("Scenario [%s]: map square %s links outside the map; those links dropped", file.c_str(),
+                  key);
         square->links.erase(std::remove_if(square->links.begin(), square->links.end(), outside),
                             square->links.end());
       }
       if (!square->object.empty() && !IsPlainFileName(square->object, kMaxNameLength)) {
-        LogErrorF("Scenario [%s]: map square %s object [%s] ignored", file.c_str(), key, square->object.c_str());
+        LogErrorF("Scenario [%s]: map square %s object [%s] ignored", file.c_str(), key,
+                  square->object.c_str());
         square->object.clear();
       }
       squaresByNumber[static_cast<size_t>(position)] = square.get();
@@ -307,7 +317,22 @@ bool SIM_Scenario::LoadMap() {
 
   const bool inMapDesigner = GameExists() && GetGame().CurrentModeNumber == kMapDesignerMode;
   if (!inMapDesigner) ComputeRouteLengths();
+  BuildRouteThreats();
   return true;
+}
+
+void SIM_Scenario::BuildRouteThreats() {
+  std::vector<SIM_MapSquare*> entries;
+  for (SIM_MapSquare* start : routeStartSquares) {
+    if (start->links.size() < 2) continue;
+    for (int32_t link : start->links) {
+      SIM_MapSquare* square = GetSquareByNumber(link);
+      if (square && std::find(entries.begin(), entries.end(), square) == entries.end())
+        entries.push_back(square);
+    }
+  }
+  // The entry square owns its route threat.
+  for (SIM_MapSquare* square : entries) new SIM_RouteThreat(square, this);
 }
 
 void SIM_Scenario::ComputeRouteLengths() {
@@ -337,7 +362,8 @@ void SIM_Scenario::ComputeRouteLengths() {
     }
     start->routeLength = found;
     if (found == kNoRoute || found >= kMaxRouteLength) {
-      LogErrorF("Scenario [%s]: square %d-%d has no route to an exit", file.c_str(), start->row, start->column);
+      LogErrorF("Scenario [%s]: square %d-%d has no route to an exit", file.c_str(), start->row,
+                start->column);
     }
   }
 }
@@ -381,7 +407,8 @@ bool SIM_Scenario::WriteMap(const std::string& path) {
   // Props grouped by type, in the order each type first appears.
   std::vector<SIM_PropType*> types;
   for (const auto& prop : placedProps) {
-    if (prop->type && std::find(types.begin(), types.end(), prop->type) == types.end()) types.push_back(prop->type);
+    if (prop->type && std::find(types.begin(), types.end(), prop->type) == types.end())
+      types.push_back(prop->type);
   }
   for (SIM_PropType* type : types) {
     text += "[prop_" + type->name + "]\n";
@@ -389,8 +416,8 @@ bool SIM_Scenario::WriteMap(const std::string& path) {
     for (const auto& prop : placedProps) {
       if (prop->type != type) continue;
       AppendLine(text, "%d = %.0f,%.0f,%.0f,%.0f,%.0f\n", n++, static_cast<double>(prop->x),
-                 static_cast<double>(prop->y), static_cast<double>(prop->width), static_cast<double>(prop->height),
-                 static_cast<double>(prop->angle));
+                 static_cast<double>(prop->y), static_cast<double>(prop->width),
+                 static_cast<double>(prop->height), static_cast<double>(prop->angle));
     }
     text += "\n";
   }
@@ -492,9 +519,9 @@ SIM_ScenarioManager::~SIM_ScenarioManager() = default;
 
 SIM_ScenarioManager& SIM_ScenarioManager::Get() {
   static std::unique_ptr<SIM_ScenarioManager> instance;
-  static bool registered = (RegisterSingletonReset([] { instance.reset(); }),
-                            SIM_UnlocksManager::RegisterCatalogueLoader(LoadCampaignForUnlocks), true);
+  static bool registered = (RegisterSingletonReset([] { instance.reset(); }), true);
   (void)registered;
+  (void)kUnlocksKnowScenarios;
   if (!instance) instance = std::make_unique<SIM_ScenarioManager>();
   return *instance;
 }

@@ -56,6 +56,8 @@ class SIM_Scenario {
   // Reads the `config` section and the classic values. False (logged) for a missing
   // file or a grid size out of range; the scenario must then not be used.
   bool Load(const std::string& file);
+  // One route threat per branch leaving a fork of the attack routes.
+  void BuildRouteThreats();
   // The fewest link steps from every route start square to an exit (999: none).
   void ComputeRouteLengths();
   // Rebuilds the grid from the `map` section. False (logged) when the map is
@@ -93,7 +95,7 @@ class SIM_Scenario {
   std::vector<SIM_MapSquare*> exitSquares;
   std::unique_ptr<SettingsFile> config;
   std::vector<std::unique_ptr<SIM_MapSquare>> grid;  // row by row
-  std::vector<SIM_MapSquare*> squaresByNumber;      // grid position -> square
+  std::vector<SIM_MapSquare*> squaresByNumber;       // grid position -> square
   bool usingLightMap = false;
   int32_t lightMapColour[4] = {255, 255, 255, 255};
   int32_t defenceBudget = 0;

@@ -250,7 +250,8 @@ bool SIM_UnitDesign::HasSplashDamage() const {
   for (const DesignModule& module : modules) {
     if (!module.type) continue;
     const SettingsFile& data = module.type->ModuleData();
-    if (!data.GetString("splash_damage_radius").empty() && data.GetFloat("splash_damage_radius", 0.0f) > 0.0f) {
+    if (!data.GetString("splash_damage_radius").empty() &&
+        data.GetFloat("splash_damage_radius", 0.0f) > 0.0f) {
       return true;
     }
   }

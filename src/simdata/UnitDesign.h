@@ -19,7 +19,7 @@ struct DesignModule {
 };
 
 struct DesignLayer {
-  std::string name;  // a layer of the variant
+  std::string name;                          // a layer of the variant
   int32_t colour[4] = {255, 255, 255, 255};  // in the order written
 };
 

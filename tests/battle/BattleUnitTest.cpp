@@ -351,3 +351,23 @@ TEST(BattleUnit, BarrelPointTurnsWithTheTurretAboutItsPivot) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BattleUnit, AnOrderedUnitTurnsAndIsActiveWithinThreeDegrees) {
+  SIM_Battle& battle = StartBareBattle();
+  Catalogue cat;
+  SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull("t", SIZETYPE_TANK, 1, 10.0f), {}), battle.playerArmy);
+  battle.Begin();
+  u->x = u->y = 500.0f;
+  u->MoveTo(1000.0f, 500.0f);  // due east: 90 degrees
+  u->state = US_TURNING;
+  // 0.12 degrees per ms at full throttle: 1.92 degrees a frame, 87 degrees in 46 frames.
+  for (int i = 0; i < 45; ++i) battle.Update();
+  EXPECT_EQ(u->state, US_TURNING);
+  EXPECT_NEAR(u->heading, 45 * 1.92f, 1e-2);
+  battle.Update();
+  EXPECT_EQ(u->state, US_ACTIVE);
+}
+
+}  // namespace

@@ -275,8 +275,10 @@ TEST(UnitVariables, SumValueTimesHealthAndScaleUpgrades) {
   u->moduleManager->allModules[2]->TakeDamage(1000.0f);
   u->unitVariables->Recompute();
   EXPECT_FLOAT_EQ(u->unitVariables->Get(UVT_ARMORSTRENGTH), 0.0f);
-  for (int i = 0; i < UVT_COUNT; ++i)
-    if (i != UVT_HITPOINTS) EXPECT_FLOAT_EQ(u->unitVariables->Get(i), 0.0f) << i;
+  for (int i = 0; i < UVT_COUNT; ++i) {
+    if (i == UVT_HITPOINTS) continue;
+    EXPECT_FLOAT_EQ(u->unitVariables->Get(i), 0.0f) << i;
+  }
 }
 
 TEST(PassiveComponents, BuildingsGetTheDefenceBonusBeforeUpgrades) {

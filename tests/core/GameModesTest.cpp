@@ -6,7 +6,7 @@
 #include "app/CInput.h"
 #include "app/Game.h"
 #include "app/GameModes.h"
-#include "app/MainMenuSeam.h"
+#include "app/MainMenu.h"
 #include "app/Sounds.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "gui/WindowBase.h"
@@ -105,7 +105,7 @@ TEST_F(GameModes, EveryNumberBuildsItsOwnScreen) {
     for (GUI_GameModeBase* other : seen) EXPECT_NE(mode, other) << n;
     seen.push_back(mode);
   }
-  EXPECT_NE(dynamic_cast<GUI_MainMenuSeam*>(seen[MODE_MAIN_MENU]), nullptr);
+  EXPECT_NE(dynamic_cast<GUI_MainMenu*>(seen[MODE_MAIN_MENU]), nullptr);
   EXPECT_NE(dynamic_cast<GUI_BattleBrowser*>(seen[MODE_BATTLE_BROWSER]), nullptr);
   EXPECT_NE(dynamic_cast<GUI_DeploymentScreen*>(seen[MODE_MAP_DESIGNER]), nullptr);
   EXPECT_NE(dynamic_cast<GUI_UnitDesign*>(seen[MODE_UNIT_DESIGN]), nullptr);

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
+#include "engine/D3DEngine.h"
 #include "engine/PerfGraph.h"
+#include "platform/NullDevice.h"
 #include "engine/Timer.h"
 
 namespace {
@@ -124,6 +127,32 @@ TEST_F(PerfGraphTest, HistoryShiftsAndBarsScaleToSixtyMilliseconds) {
   EXPECT_EQ(lines[0].colour, PerfGraph::kBarColour);
   const PerfGraph::Line& target = lines.back();
   EXPECT_NEAR(graph.bottom - target.y1, height * 16.666666f / 60.0f, 1e-2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PerfGraphTest, DrawsThePanelThenOneLineListOfAHundredVertices) {
+  auto d3d = std::make_unique<platform::NullDirect3D>();
+  GetRenderDevice().SetDirect3D(std::move(d3d));
+  ASSERT_TRUE(GetRenderDevice().InitD3D(800, 600, true));
+  auto* dev = static_cast<platform::NullDevice*>(GetRenderDevice().Device());
+  PerfGraph& graph = GetPerfGraph();
+  graph.timer.Start();
+  AdvanceMs(20);
+  graph.Tick();
+  dev->ClearRecord();
+  graph.Draw();
+  ASSERT_EQ(dev->draws.size(), 4u);
+  EXPECT_EQ(dev->draws[0].type, platform::PrimitiveType::TriangleStrip);  // filled panel
+  EXPECT_EQ(dev->draws[1].type, platform::PrimitiveType::LineStrip);      // outline
+  const platform::DrawRecord& bars = dev->draws[2];
+  EXPECT_EQ(bars.type, platform::PrimitiveType::LineList);
+  EXPECT_EQ(bars.vertexCount, 100);
+  EXPECT_EQ(bars.Colour(99), PerfGraph::kBarColour);
+  EXPECT_NEAR(bars.Y(98) - bars.Y(99), 400.0f * 20.0f / 60.0f, 1e-2);  // newest bar: 20 ms
+  EXPECT_EQ(dev->draws[3].vertexCount, 2);
 }
 
 }  // namespace

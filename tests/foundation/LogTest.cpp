@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "FoundationTestUtil.h"
+#include "engine/Folders.h"
 #include "engine/Log.h"
 #include "support/TestSupport.h"
 
@@ -61,6 +62,18 @@ TEST(LogTest, LongMessagesAreCutToOneBoundedLine) {
   const std::vector<std::string> lines = ft::ReadLines(ErrorsPath());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].size(), 511u);
+}
+
+TEST(LogTest, UnopenableLogsDropMessagesQuietly) {
+  // Folders stand where the log files should be.
+  EnsureDirectoryExists(ErrorsPath());
+  EnsureDirectoryExists(DebugPath());
+  LogError("dropped");
+  OpenDebugFile(zt_test::UserRoot());
+  EXPECT_FALSE(IsDebugFileOpen());
+  DebugLog("also dropped");
+  CloseDebugFiles();
+  EXPECT_TRUE(DirectoryExists(ErrorsPath()));
 }
 
 // Worker threads log too: every line must arrive whole, none lost.

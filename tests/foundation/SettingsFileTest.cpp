@@ -1,7 +1,11 @@
 // The settings grammar every data and player file goes through, and saving it safely.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <functional>
 #include <utility>
 
 #include "FoundationTestUtil.h"
@@ -140,18 +144,57 @@ TEST(SettingsFileTest, GetEntryWalksEntriesIntoBoundedBuffers) {
 }
 
 // A save that cannot finish must leave the player's old file as it was.
-TEST(SettingsFileTest, FailedSaveKeepsOldFileAndReportsFailure) {
+struct InterruptedSave {
+  const char* name;
+  // Breaks the next save; returns what undoes it.
+  std::function<std::function<void()>(const std::string& path)> breakSave;
+};
+
+class FailedSave : public ::testing::TestWithParam<InterruptedSave> {};
+
+TEST_P(FailedSave, KeepsOldFileAndReportsFailure) {
   const std::string path = zt_test::UserDir() + "/stat.ini";
-  ft::WriteText(path, "[stats]\nbattles = 41\n");
-  // The temporary file cannot be created: a folder stands in its place.
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0755), 0);
+  const std::string old = "[stats]\nbattles = 41\n";
+  ft::WriteText(path, old);
   SettingsFile settings;
   settings.SetSectionName("stats");
-  settings.SetInt("battles", 42);
-  EXPECT_FALSE(settings.Save(path));
-  EXPECT_EQ(ft::ReadText(path), "[stats]\nbattles = 41\n");
+  for (int i = 0; i < 500; ++i) settings.SetInt("counter_" + std::to_string(i), i);
+  const std::function<void()> undo = GetParam().breakSave(path);
+  const bool saved = settings.Save(path);
+  undo();
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ft::ReadText(path), old);
+  EXPECT_FALSE(FileExists(path + ".tmp"));
   EXPECT_NE(ft::ReadText(zt_test::UserRoot() + "/debug/errors.txt").find("stat.ini"), std::string::npos);
 }
+
+// The temporary file cannot be created: a folder stands in its place.
+std::function<void()> BlockTemporaryFile(const std::string& path) {
+  mkdir((path + ".tmp").c_str(), 0755);
+  return [path] { rmdir((path + ".tmp").c_str()); };
+}
+
+// The disk fills up part way through writing: the section is larger than the limit,
+// an error-log line is not.
+std::function<void()> FillDiskMidWrite(const std::string&) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  return [old] {
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailedSave,
+                         ::testing::Values(InterruptedSave{"NoTemporaryFile", BlockTemporaryFile},
+                                           InterruptedSave{"DiskFullMidWrite", FillDiskMidWrite}),
+                         [](const ::testing::TestParamInfo<InterruptedSave>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST(SettingsFileTest, SaveReplacesFileWithoutLeavingTemporary) {
   const std::string path = zt_test::UserDir() + "/opts.ini";

@@ -1,5 +1,7 @@
 // The engine's device wrapper on the null device: creation and its fallback, the fixed
 // states, binding, blending, render targets, device loss and reset, scenes, error names.
+#include <SDL.h>
+
 #include <ctime>
 #include <filesystem>
 
@@ -290,6 +292,33 @@ TEST_F(DeviceTest, ScreenshotIsSavedAtTheNextFlip) {
 TEST_F(DeviceTest, SavingAnUnknownTargetIsLogged) {
   engine().SaveTextureImage("rt_nothing", (zt_test::UserRoot() + "/x.jpg").c_str(), ImageFileFormat::JPG, nullptr);
   EXPECT_NE(DrawLog().find("Failed to find image texture for saving"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceStartTest, RealDeviceNeedsAMainWindow) {
+  D3DEngine& e = GetRenderDevice();
+  e.SetBackend(Backend::OpenGL);
+  EXPECT_FALSE(e.InitD3D(1024, 768, true));
+  EXPECT_EQ(e.Device(), nullptr);
+  EXPECT_NE(ErrorLog().find("InitD3D: no main window"), std::string::npos);
+}
+
+TEST(DeviceStartTest, NullDeviceTakesTheWindowSize) {
+  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();  // the dummy driver in tests
+  SDL_Window* w = SDL_CreateWindow("t", 0, 0, 800, 600, 0);
+  ASSERT_NE(w, nullptr);
+  D3DEngine& e = GetRenderDevice();
+  e.SetMainWindow(w);
+  e.SetBackend(Backend::Null);
+  ASSERT_TRUE(e.InitD3D(1280, 1024, true));
+  EXPECT_EQ(e.ScreenWidth(), 800);
+  EXPECT_EQ(e.ScreenHeight(), 600);
+  e.ReleaseD3D();
+  SDL_DestroyWindow(w);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 }  // namespace

@@ -109,6 +109,7 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   GetShaderManager().LoadAll();
   e.CreateRenderTarget("rt_test_a", 256, 256, Format::A8R8G8B8);
   e.CreateRenderTarget("rt_test_x", 64, 64, Format::X8R8G8B8);
+  e.CreateRenderTarget("rt_test_copy", 64, 64, Format::A8R8G8B8);
 
   e.BeginScene();
   // Into a render target: red top half, blue bottom half, a checker in the middle.
@@ -186,6 +187,15 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   grey.DrawDirect();
   locked->End();
 
+  // A copy of the back buffer's top-left corner (with the red square) drawn back.
+  ASSERT_TRUE(e.CopyBackBufferTo("rt_test_copy"));
+  Rect corner{0, 0, 64, 64};
+  ASSERT_TRUE(e.CopyBackBufferTo("rt_test_copy", &corner, &corner));
+  CTexturedSprite copy("rt_test_copy");
+  copy.width = copy.height = 64;
+  copy.SetPosition(470, 230);  // covers 438..502 by 198..262
+  copy.DrawDirect();
+
   // Primitives.
   e.DrawLine(20, 460, 620, 460, 0xFF80FF80u);
   e.DrawCircle(560, 380, 60, 48);
@@ -222,6 +232,8 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   EXPECT_GT((rtTop >> 16) & 0xFF, 0xC0u) << "render target drawn upside down";
   EXPECT_GT(rtBottom & 0xFF, 0xC0u) << "render target drawn upside down";
   EXPECT_EQ(At(img, 430, 60), 0x00C000u) << "an X8 target must sample as opaque";
+  EXPECT_EQ(At(img, 438 + 15, 198 + 15), 0xFF0000u) << "back-buffer copy lost or flipped";
+  EXPECT_EQ(At(img, 438 + 15, 198 + 64 - 15), 0x101820u) << "back-buffer copy flipped";
 
   std::string reference = zt_test::TestSourceDir() + "/graphics/reference/scene.png";
   if (std::getenv("ZENTRAK_UPDATE_REFERENCE")) {
@@ -249,6 +261,51 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   if (HasFailure()) {
     SaveImageFile(zt_test::BuildDir() + "/graphics_scene_actual.png", ImageFileFormat::PNG, kW, kH, img.levels[0]);
     ADD_FAILURE() << "picture kept at " << zt_test::BuildDir() << "/graphics_scene_actual.png";
+  }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GLSceneTest, SamplerAddressModesOnTheDevice) {
+  D3DEngine& e = GetRenderDevice();
+  std::string art = zt_test::UserRoot() + "/art";
+  std::filesystem::create_directories(art);
+  WriteArt(art);  // 64x64 checker of 8-pixel cells, light in the top-left cell
+  RegisterTextureFolder(art);
+  e.CreateRenderTarget("rt_test_modes", 128, 64, Format::A8R8G8B8);
+  Texture* target = e.FindNamedTexture("rt_test_modes")->Get();
+  const uint32_t light = 0xC8B070u, dark = 0x3A5A2Au;
+  struct Case {
+    const char* mode;
+    uint32_t address;
+    uint32_t at67, at124;  // pixels in the second copy of the texture (u from 1 to 2)
+  } cases[] = {{"wrap", TADDRESS_WRAP, light, dark},
+               {"clamp", TADDRESS_CLAMP, dark, dark},
+               {"mirror", TADDRESS_MIRROR, dark, light}};
+  for (const Case& c : cases) {
+    e.BeginScene();
+    ASSERT_TRUE(e.SetRenderTarget("rt_test_modes"));
+    e.ClearTarget(0);
+    e.SetPointFiltering(true);
+    e.SetAddressMode(c.address);
+    CTexturedSprite s("checker.dds");
+    s.width = 128;
+    s.height = 64;
+    s.SetPosition(64, 32);
+    s.MoveBy(-0.5f, -0.5f);  // texel centres on pixel centres
+    s.SetUV(0, 0, 2, 1);
+    s.DrawDirect();
+    e.SetAddressMode(TADDRESS_CLAMP);
+    e.SetPointFiltering(false);
+    e.SetBackBufferTarget();
+    e.EndScene();
+    std::vector<uint32_t> px;
+    ASSERT_EQ(e.Device()->ReadPixels(target, Rect{0, 0, 128, 64}, &px), D3D_OK);
+    EXPECT_EQ(px[3] & 0xFFFFFF, light) << c.mode;
+    EXPECT_EQ(px[3 * 128 + 67] & 0xFFFFFF, c.at67) << c.mode;
+    EXPECT_EQ(px[3 * 128 + 124] & 0xFFFFFF, c.at124) << c.mode;
   }
 }
 

@@ -67,6 +67,18 @@ TEST_F(VertexBufferTest, FlushesOnTextureChangeByDeviceTexture) {
   EXPECT_EQ(dev().draws.back().textures[0], one_->texture);
 }
 
+TEST_F(VertexBufferTest, DestroyedHandleIsNeverBoundLater) {
+  auto quads = Quads(1);
+  {
+    CLoadedTexture temporary("tex_two");
+    vb().SetTexture(&temporary);
+    vb().AddVertices(quads.data(), 4);
+  }
+  EXPECT_EQ(vb().CurrentTexture(), nullptr);
+  vb().Flush();  // draws the queued quad without touching the freed handle
+  EXPECT_EQ(Draws(), 1);
+}
+
 TEST_F(VertexBufferTest, EmptyFlushMakesNoDeviceCall) {
   vb().Flush();
   vb().SetTexture(two_);

@@ -50,6 +50,7 @@ class GuiTest : public ::testing::Test {
     // Process-wide objects go with the test's singleton reset; the window is ours.
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 
   void MoveMouse(float x, float y) {

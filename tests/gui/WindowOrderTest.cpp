@@ -221,3 +221,37 @@ TEST_F(WindowOrderTest, OpeningTwiceLeavesOneEntryOnTop) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowOrderTest, TheTopmostWindowUnderTheMouseClaimsItAndForgetsItWhenDeleted) {
+  auto* below = new GUI_WindowBase();
+  below->SetRect(0, 0, 400, 400);
+  below->Open();
+  auto* above = new GUI_WindowBase();
+  above->SetRect(100, 100, 300, 300);
+  above->Open();
+  auto* button = new GUI_ButtonBase(nullptr, 0);
+  button->SetRect(0, 0, 50, 50);  // inside the lower window only
+  below->AddButton(button);
+
+  MoveMouse(150, 150);
+  NewFrame();
+  GetWindowOrder().Process();
+  EXPECT_EQ(GetCInput().WindowUnderMouse, above);
+  EXPECT_TRUE(GetCInput().MouseClaimed);
+
+  // Under the lower window only: it claims, and its buttons are processed.
+  MoveMouse(20, 20);
+  NewFrame();
+  GetWindowOrder().Process();
+  EXPECT_EQ(GetCInput().WindowUnderMouse, below);
+  EXPECT_EQ(button->hover, 1u);
+
+  // The claimed window is deleted mid-frame: nothing keeps pointing at it.
+  delete below;
+  EXPECT_EQ(GetCInput().WindowUnderMouse, nullptr);
+  delete above;
+}
+
+}  // namespace

@@ -44,7 +44,9 @@ class SupplyTest : public ::testing::Test {
     gameplay.UpdateIncome();
   }
 
-  int Count(const std::string& call) const { return static_cast<int>(std::count(calls.begin(), calls.end(), call)); }
+  int Count(const std::string& call) const {
+    return static_cast<int>(std::count(calls.begin(), calls.end(), call));
+  }
 
   SIM_Scenario scenario;
   Gameplay gameplay;
@@ -105,8 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Halfway through the time: rate 15 per second, 1.5 per period.
         IncomeCase{"medium", true, 1, 30000, false, 1.5f}, IncomeCase{"easy", true, 0, 30000, false, 1.875f},
-        IncomeCase{"hard", true, 2, 30000, false, 1.125f},
-        IncomeCase{"start_rate", true, 1, 0, false, 1.0f},
+        IncomeCase{"hard", true, 2, 30000, false, 1.125f}, IncomeCase{"start_rate", true, 1, 0, false, 1.0f},
         // The attacking player has its own rates: 30 + 0.5 x 20 = 40 per second.
         IncomeCase{"attacker_rate", false, 1, 30000, false, 4.0f},
         // After the time limit the defender keeps the end rate, the attacker gets nothing.
@@ -205,13 +206,20 @@ TEST(StepRate, MeasuresSixtyUpdatesAndSurvivesAFrozenClock) {
 
 TEST(GameplayConstants, ShippedFileSetsEveryKey) {
   const Gameplay& gameplay = GetGameplay();
-  const float values[] = {gameplay.DECONSTRUCT_SPEED_MULTIPLIER, gameplay.DECONSTRUCT_RECOVERY_RATE,
-                          gameplay.CONSTRUCTION_SPEED_SMALL,     gameplay.CONSTRUCTION_SPEED_MEDIUM,
-                          gameplay.CONSTRUCTION_SPEED_LARGE,     gameplay.AI_HOARDSIZE,
-                          gameplay.AI_MODE_DURATION,             gameplay.DEFENDER_DAMAGE_MULT,
-                          gameplay.DEFENDER_DEFENSE_BONUS,       gameplay.SUPPORT_DAMAGE_REDUCTION,
-                          gameplay.SUPPORT_COMMAND_ROFBONUS,     gameplay.AI_CHEAT_DAMAGE_REDUCTION,
-                          gameplay.DOGTAG_LIFETIME,              gameplay.DOGTAG_VALUE};
+  const float values[] = {gameplay.DECONSTRUCT_SPEED_MULTIPLIER,
+                          gameplay.DECONSTRUCT_RECOVERY_RATE,
+                          gameplay.CONSTRUCTION_SPEED_SMALL,
+                          gameplay.CONSTRUCTION_SPEED_MEDIUM,
+                          gameplay.CONSTRUCTION_SPEED_LARGE,
+                          gameplay.AI_HOARDSIZE,
+                          gameplay.AI_MODE_DURATION,
+                          gameplay.DEFENDER_DAMAGE_MULT,
+                          gameplay.DEFENDER_DEFENSE_BONUS,
+                          gameplay.SUPPORT_DAMAGE_REDUCTION,
+                          gameplay.SUPPORT_COMMAND_ROFBONUS,
+                          gameplay.AI_CHEAT_DAMAGE_REDUCTION,
+                          gameplay.DOGTAG_LIFETIME,
+                          gameplay.DOGTAG_VALUE};
   for (float value : values) EXPECT_GT(value, 0.0f);
   // Fractions that must stay fractions, or damage and reloads turn negative.
   for (float fraction : {gameplay.SUPPORT_DAMAGE_REDUCTION, gameplay.SUPPORT_COMMAND_ROFBONUS,

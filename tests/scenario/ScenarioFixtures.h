@@ -35,7 +35,8 @@ inline std::string ErrorLog() { return ReadText(GetLogFolder() + "/errors.txt");
 // 3 slots, two variants), bunker (building, cost 300, 1000 hp, 3 slots).
 // Module types with round numbers; DEFENDER_DEFENSE_BONUS is 1.5.
 inline const char* kHullTable =
-    "#,name,guiname,description,size,hitpoints,weight,victorypoints,shield_size_scalar,cost,sizetype,modulesize\n"
+    "#,name,guiname,description,size,hitpoints,weight,victorypoints,shield_size_scalar,cost,sizetype,"
+    "modulesize\n"
     "#,fx_infantry,FX_INF,,24,50,10,1,1,100,INFANTRY,S\n"
     "#,fx_tank,FX_TANK,,128,400,100,10,1,200,TANK,M\n"
     "#,fx_bunker,FX_BUNKER,,128,1000,50,10,1,300,BUILDING,L\n";
@@ -72,18 +73,24 @@ class CatalogueFolder {
   CatalogueFolder() : root_(zt_test::UserDir() + "/fixture") {
     WriteText(root_ + "/data/hulls/hulls.csv", kHullTable);
     WriteText(root_ + "/data/hulls/fx_infantry.txt", "[slots]\n0 = WEAPON\n1 = AUGMENTATION\n");
-    WriteText(root_ + "/data/hulls/fx_tank.txt",
-              "[slots]\n0 = WEAPON\n1 = SYSTEM\n2 = AUGMENTATION\n\n[variants]\n0 = fx_tank_a\n1 = fx_tank_b\n");
+    WriteText(
+        root_ + "/data/hulls/fx_tank.txt",
+        "[slots]\n0 = WEAPON\n1 = SYSTEM\n2 = AUGMENTATION\n\n[variants]\n0 = fx_tank_a\n1 = fx_tank_b\n");
     WriteText(root_ + "/data/hulls/fx_bunker.txt", "[slots]\n0 = WEAPON\n1 = SYSTEM\n2 = SYSTEM\n");
     WriteText(root_ + "/data/variants/fx_infantry_default.txt", Variant("fx_infantry_default", "soldier"));
-    WriteText(root_ + "/data/variants/fx_tank_a.txt", Variant("fx_tank_a", "tank_chassis tank_chassis_color"));
+    WriteText(root_ + "/data/variants/fx_tank_a.txt",
+              Variant("fx_tank_a", "tank_chassis tank_chassis_color"));
     WriteText(root_ + "/data/variants/fx_tank_b.txt",
               Variant("fx_tank_b", "tank_chassis tank_chassis_color tank_turret tank_turret_color"));
     WriteText(root_ + "/data/variants/fx_bunker_default.txt", Variant("fx_bunker_default", "turret_base"));
     WriteText(root_ + "/data/modules/unit modules.csv", kModuleTable);
     WriteText(root_ + "/data/modules/module_data_items.txt", "");
-    WriteText(root_ + "/data/props/fx_rock.txt", "[config]\nName = fx_rock\nTexture = fx.dds\nDefaultWidth = 100\nDefaultHeight = 100\npropheight = GROUND\n");
-    WriteText(root_ + "/data/props/fx_tree.txt", "[config]\nName = fx_tree\nTexture = fx.dds\nDefaultWidth = 60\nDefaultHeight = 60\npropheight = HIGH\n");
+    WriteText(root_ + "/data/props/fx_rock.txt",
+              "[config]\nName = fx_rock\nTexture = fx.dds\nDefaultWidth = 100\nDefaultHeight = "
+              "100\npropheight = GROUND\n");
+    WriteText(root_ + "/data/props/fx_tree.txt",
+              "[config]\nName = fx_tree\nTexture = fx.dds\nDefaultWidth = 60\nDefaultHeight = 60\npropheight "
+              "= HIGH\n");
     WriteText(root_ + "/data/gameplay.ini", "[gameplay]\nDEFENDER_DEFENSE_BONUS = 1.5\n");
     if (chdir(root_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << root_;
   }

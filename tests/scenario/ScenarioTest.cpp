@@ -88,8 +88,9 @@ class ScenarioTest : public ::testing::Test {
 
 TEST_F(ScenarioTest, FixtureLoadsConfigGridLinksPropsAndAIDesigns) {
   const std::string path = WriteScenario("data/scenarios/fx_ridge", std::string(kConfig) + kMap + kProps);
-  WriteText(catalogue.Path("data/scenarios/fx_ridge/ai_designs/rifles.txt"),
-            "[config]\nname = Rifles\nhull = fx_infantry\nvariant = fx_infantry_default\n[modules]\n0 = fx_gun,\n");
+  WriteText(
+      catalogue.Path("data/scenarios/fx_ridge/ai_designs/rifles.txt"),
+      "[config]\nname = Rifles\nhull = fx_infantry\nvariant = fx_infantry_default\n[modules]\n0 = fx_gun,\n");
   WriteText(catalogue.Path("data/scenarios/fx_ridge/ai_designs/post.txt"),
             "[config]\nname = Post\nhull = fx_bunker\nvariant = fx_bunker_default\n[modules]\n0 = fx_gun,\n");
 
@@ -142,7 +143,8 @@ TEST_F(ScenarioTest, FixtureLoadsConfigGridLinksPropsAndAIDesigns) {
   EXPECT_EQ(scenario.GetSquare(2, 1)->object, "fx_emp");
   EXPECT_FLOAT_EQ(scenario.GetSquare(2, 1)->angle, 90.0f);
   // Fewest link steps to an exit; squares off the routes keep -1.
-  const std::map<int, int> routeLengths = {{0, 3}, {1, 2}, {2, 1}, {4, 3}, {5, 2}, {10, 1}, {3, -1}, {6, -1}, {9, -1}};
+  const std::map<int, int> routeLengths = {{0, 3},  {1, 2},  {2, 1},  {4, 3}, {5, 2},
+                                           {10, 1}, {3, -1}, {6, -1}, {9, -1}};
   for (const auto& [number, length] : routeLengths) {
     EXPECT_EQ(scenario.GetSquareByNumber(number)->routeLength, length) << "square " << number;
   }
@@ -209,8 +211,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConfigCase{"dust_sand", "dust", "DUST_SAND", DustOf, 2.0f},
                       ConfigCase{"dust_snow", "dust", "DUST_SNOW", DustOf, 1.0f},
                       ConfigCase{"dust_other", "dust", "SAND", DustOf, 0.0f},
-                      ConfigCase{"size", "maxcols", nullptr, [](const SIM_Scenario& s) { return s.width + s.height; },
-                                 3600.0f}),
+                      ConfigCase{"size", "maxcols", nullptr,
+                                 [](const SIM_Scenario& s) { return s.width + s.height; }, 3600.0f}),
     [](const ::testing::TestParamInfo<ConfigCase>& info) { return std::string(info.param.label); });
 
 TEST_F(ScenarioTest, GridLookupsStayInsideTheMap) {
@@ -219,8 +221,8 @@ TEST_F(ScenarioTest, GridLookupsStayInsideTheMap) {
     float x, y;
     int column, row;
   };
-  const Case cases[] = {{-50, 99999, 0, 2}, {250, 150, 1, 0}, {799.9f, 599.9f, 3, 2}, {NAN, 250, 0, 1},
-                        {1e30f, -1e30f, 3, 0}};
+  const Case cases[] = {
+      {-50, 99999, 0, 2}, {250, 150, 1, 0}, {799.9f, 599.9f, 3, 2}, {NAN, 250, 0, 1}, {1e30f, -1e30f, 3, 0}};
   for (const Case& c : cases) {
     const SIM_MapSquare* square = scenario.GetSquareAt(c.x, c.y);
     ASSERT_NE(square, nullptr);
@@ -267,8 +269,8 @@ TEST_P(PathTiles, FollowTheLinkedNeighbours) {
   if (c.right) links += "5,";
   std::string text = "[config]\nname = tiles\nmaxcols = 3\nmaxrows = 3\n\n[map]\n";
   for (int n = 0; n < 9; ++n) {
-    const std::string square = n == 4 ? "4,\"" + links + "\",0,0,,\"keep,45\",EMPLACEMENT,"
-                                      : std::to_string(n) + ",\"\",0,0,,,,";
+    const std::string square =
+        n == 4 ? "4,\"" + links + "\",0,0,,\"keep,45\",EMPLACEMENT," : std::to_string(n) + ",\"\",0,0,,,,";
     text += std::to_string(n / 3) + "-" + std::to_string(n % 3) + " = " + square + "\n";
   }
   SIM_Scenario& scenario = Loaded(text);
@@ -290,19 +292,18 @@ TEST_P(PathTiles, FollowTheLinkedNeighbours) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllSixteen, PathTiles,
-    ::testing::Values(TileCase{"none", 0, 0, 0, 0, nullptr, 0}, TileCase{"left", 0, 0, 1, 0, "path_fade", 0},
-                      TileCase{"above", 1, 0, 0, 0, "path_fade", 90}, TileCase{"right", 0, 0, 0, 1, "path_fade", 180},
-                      TileCase{"below", 0, 1, 0, 0, "path_fade", 270}, TileCase{"left_right", 0, 0, 1, 1, "pathlr", 0},
-                      TileCase{"above_below", 1, 1, 0, 0, "pathlr", 270},
-                      TileCase{"below_left", 0, 1, 1, 0, "pathcnr", 0},
-                      TileCase{"above_left", 1, 0, 1, 0, "pathcnr", 90},
-                      TileCase{"above_right", 1, 0, 0, 1, "pathcnr", 180},
-                      TileCase{"below_right", 0, 1, 0, 1, "pathcnr", 270},
-                      TileCase{"all_but_right", 1, 1, 1, 0, "patht", 0},
-                      TileCase{"all_but_below", 1, 0, 1, 1, "patht", 90},
-                      TileCase{"all_but_left", 1, 1, 0, 1, "patht", 180},
-                      TileCase{"all_but_above", 0, 1, 1, 1, "patht", 270},
-                      TileCase{"all_four", 1, 1, 1, 1, "path_cross", 0}),
+    ::testing::Values(
+        TileCase{"none", 0, 0, 0, 0, nullptr, 0}, TileCase{"left", 0, 0, 1, 0, "path_fade", 0},
+        TileCase{"above", 1, 0, 0, 0, "path_fade", 90}, TileCase{"right", 0, 0, 0, 1, "path_fade", 180},
+        TileCase{"below", 0, 1, 0, 0, "path_fade", 270}, TileCase{"left_right", 0, 0, 1, 1, "pathlr", 0},
+        TileCase{"above_below", 1, 1, 0, 0, "pathlr", 270}, TileCase{"below_left", 0, 1, 1, 0, "pathcnr", 0},
+        TileCase{"above_left", 1, 0, 1, 0, "pathcnr", 90},
+        TileCase{"above_right", 1, 0, 0, 1, "pathcnr", 180},
+        TileCase{"below_right", 0, 1, 0, 1, "pathcnr", 270},
+        TileCase{"all_but_right", 1, 1, 1, 0, "patht", 0}, TileCase{"all_but_below", 1, 0, 1, 1, "patht", 90},
+        TileCase{"all_but_left", 1, 1, 0, 1, "patht", 180},
+        TileCase{"all_but_above", 0, 1, 1, 1, "patht", 270},
+        TileCase{"all_four", 1, 1, 1, 1, "path_cross", 0}),
     [](const ::testing::TestParamInfo<TileCase>& info) { return std::string(info.param.label); });
 
 TEST_F(ScenarioTest, WriteMapRoundTripsGridPropsAndComposition) {
@@ -375,7 +376,9 @@ TEST_P(HostileScenarioFiles, AreRejectedOrCleanedWithALogLine) {
   if (loaded) {
     EXPECT_EQ(scenario.LoadMap(), c.mapLoads);
     scenario.LoadProps();
-    if (!c.mapLoads) EXPECT_TRUE(scenario.grid.empty());
+    if (!c.mapLoads) {
+      EXPECT_TRUE(scenario.grid.empty());
+    }
     for (const auto& square : scenario.grid) {
       for (int link : square->links) {
         EXPECT_NE(scenario.GetSquareByNumber(link), nullptr);
@@ -402,34 +405,43 @@ const std::string kGood = std::string(kConfig) + kMap;
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostileScenarioFiles,
     ::testing::Values(
-        HostileScenario{"parent_path_name", Replace(kGood, "name = fx_ridge", "name = ../../escape"), false, false,
+        HostileScenario{"parent_path_name", Replace(kGood, "name = fx_ridge", "name = ../../escape"), false,
+                        false, "unusable name"},
+        HostileScenario{"dot_dot_name", Replace(kGood, "name = fx_ridge", "name = .."), false, false,
                         "unusable name"},
-        HostileScenario{"dot_dot_name", Replace(kGood, "name = fx_ridge", "name = .."), false, false, "unusable name"},
-        HostileScenario{"oversize_grid", Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 30\nmaxrows = 30"),
-                        false, false, "outside 1..400"},
-        HostileScenario{"overflowing_grid",
-                        Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 2000000000\nmaxrows = 2000000000"),
-                        false, false, "outside 1..400"},
-        HostileScenario{"empty_grid", Replace(kGood, "maxcols = 4", "maxcols = 0"), false, false, "outside 1..400"},
-        HostileScenario{"texture_path", Replace(kGood, "texture = snow_ground", "texture = ../../../etc/passwd"), true,
-                        true, "texture [../../../etc/passwd] is not a plain file name"},
-        HostileScenario{"shadow_map_path", Replace(kGood, "shadowmap = ridge_shadow.dds", "shadowmap = /tmp/x.dds"),
-                        true, true, "shadowmap [/tmp/x.dds] is not a plain file name"},
-        HostileScenario{"link_out_of_range", Replace(kGood, "0-0 = 0,\"1,\"", "0-0 = 0,\"1,399,-7,\""), true, true,
-                        "links outside the map"},
+        HostileScenario{"oversize_grid",
+                        Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 30\nmaxrows = 30"), false,
+                        false, "outside 1..400"},
+        HostileScenario{
+            "overflowing_grid",
+            Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 2000000000\nmaxrows = 2000000000"), false,
+            false, "outside 1..400"},
+        HostileScenario{"empty_grid", Replace(kGood, "maxcols = 4", "maxcols = 0"), false, false,
+                        "outside 1..400"},
+        HostileScenario{"texture_path",
+                        Replace(kGood, "texture = snow_ground", "texture = ../../../etc/passwd"), true, true,
+                        "texture [../../../etc/passwd] is not a plain file name"},
+        HostileScenario{"shadow_map_path",
+                        Replace(kGood, "shadowmap = ridge_shadow.dds", "shadowmap = /tmp/x.dds"), true, true,
+                        "shadowmap [/tmp/x.dds] is not a plain file name"},
+        HostileScenario{"link_out_of_range", Replace(kGood, "0-0 = 0,\"1,\"", "0-0 = 0,\"1,399,-7,\""), true,
+                        true, "links outside the map"},
         HostileScenario{"dead_end_route", Replace(kGood, "2-2 = 10,\"11,\"", "2-2 = 10,\"9,\""), true, true,
                         "square 2-2 has no route to an exit"},
         HostileScenario{"square_number_mismatch", Replace(kGood, "0-1 = 1,", "0-1 = 300,"), true, false,
                         "has number 300, expected 1"},
         HostileScenario{"missing_square", Replace(kGood, "2-3 = 11,\"\",0,0,,,,EXIT\n", ""), true, false,
                         "map square 2-3 missing"},
-        HostileScenario{"ambient_outside_data",
-                        Replace(kGood, "ambient_sound = wind.ogg", "ambient_sound = data/../../../home/x.ogg"), true,
-                        true, "ambient_sound [data/../../../home/x.ogg] is not a data file name"},
-        HostileScenario{"ambient_absolute", Replace(kGood, "ambient_sound = wind.ogg", "ambient_sound = /etc/x.ogg"),
-                        true, true, "ambient_sound [/etc/x.ogg] is not a data file name"},
-        HostileScenario{"time_limit_not_finite", Replace(kGood, "classic_timelimit = 240000", "classic_timelimit = nan"),
-                        true, true, "classic_timelimit is not a finite number"},
+        HostileScenario{
+            "ambient_outside_data",
+            Replace(kGood, "ambient_sound = wind.ogg", "ambient_sound = data/../../../home/x.ogg"), true,
+            true, "ambient_sound [data/../../../home/x.ogg] is not a data file name"},
+        HostileScenario{"ambient_absolute",
+                        Replace(kGood, "ambient_sound = wind.ogg", "ambient_sound = /etc/x.ogg"), true, true,
+                        "ambient_sound [/etc/x.ogg] is not a data file name"},
+        HostileScenario{"time_limit_not_finite",
+                        Replace(kGood, "classic_timelimit = 240000", "classic_timelimit = nan"), true, true,
+                        "classic_timelimit is not a finite number"},
         HostileScenario{"object_path", Replace(kGood, "fx_emp,90", "../../evil,90"), true, true,
                         "object [../../evil] ignored"},
         HostileScenario{"prop_not_a_number", kGood + "[prop_fx_rock]\n0 = nan,1,1,1,1\n", true, true,
@@ -439,8 +451,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(ScenarioTest, SoundsMayBeNamedByTheirPathInTheDataFolder) {
   SIM_Scenario scenario;
-  ASSERT_TRUE(scenario.Load(WriteScenario(
-      "sound", Replace(kGood, "ambient_sound = wind.ogg", "ambient_sound = data/sounds/ambience/wind_plains.ogg"))));
+  ASSERT_TRUE(
+      scenario.Load(WriteScenario("sound", Replace(kGood, "ambient_sound = wind.ogg",
+                                                   "ambient_sound = data/sounds/ambience/wind_plains.ogg"))));
   EXPECT_EQ(scenario.ambientSound, "data/sounds/ambience/wind_plains.ogg");
 }
 
@@ -454,7 +467,8 @@ TEST_F(ScenarioTest, ManagerLoadsTheCampaignOnceAndAddsScenarios) {
   WriteScenario("data/scenarios/a_ridge", kGood);
   WriteScenario("data/scenarios/b_broken", Replace(kGood, "maxcols = 4", "maxcols = 900"));
   WriteText(catalogue.Path("data/scenarios/c_empty/readme.txt"), "no scenario here\n");
-  const std::string added = WriteScenario("user/custom", Replace(kGood, "name = fx_ridge", "name = fx_custom"));
+  const std::string added =
+      WriteScenario("user/custom", Replace(kGood, "name = fx_ridge", "name = fx_custom"));
 
   SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
   SIM_Scenario* ridge = manager.Find("fx_ridge");

@@ -30,7 +30,8 @@ class ShippedContent : public ::testing::Test {
 
 std::vector<std::string> DesignFolders() {
   std::vector<std::string> folders = {"data/sampleunits", "data/default_aiunits"};
-  for (const std::string& scenario : ListFolders("data/scenarios/*.*", true)) folders.push_back(scenario + "/ai_designs");
+  for (const std::string& scenario : ListFolders("data/scenarios/*.*", true))
+    folders.push_back(scenario + "/ai_designs");
   return folders;
 }
 
@@ -66,7 +67,8 @@ TEST_F(ShippedContent, DesignsEveryDesignLoadsFitsItsHullAndColoursEveryLayer) {
         EXPECT_GT(design.speed, 0.0f) << "a mobile design without an engine";
       }
       if (design.weapon) {
-        EXPECT_GT(design.CountModulesOfClass("SIM_VariableComponent"), 0) << "a weapon without targeting or loader";
+        EXPECT_GT(design.CountModulesOfClass("SIM_VariableComponent"), 0)
+            << "a weapon without targeting or loader";
       }
       // The save writes back exactly what was shipped.
       const std::string copy = zt_test::UserDir() + "/copy.txt";
@@ -93,7 +95,8 @@ Roles RolesOf(const std::vector<std::unique_ptr<SIM_UnitDesign>>& designs) {
     if (infantry) roles.defender.insert(7);
     if (building && design->weapon) roles.defender.insert(6);
     if (building && !design->weapon) {
-      if (design->CountModulesOfClass("SIM_CommandComponent") || design->CountModulesOfClass("SIM_RepairComponent")) {
+      if (design->CountModulesOfClass("SIM_CommandComponent") ||
+          design->CountModulesOfClass("SIM_RepairComponent")) {
         roles.defender.insert(8);
       } else if (design->CountModulesOfClass("SIM_HospitalComponent")) {
         roles.defender.insert(9);
@@ -115,7 +118,8 @@ Roles RolesOf(const std::vector<std::unique_ptr<SIM_UnitDesign>>& designs) {
     if (building) continue;
     if (design->CountModulesOfClass("SIM_HospitalComponent")) {
       roles.attacker.insert(4);
-    } else if (design->CountModulesOfClass("SIM_RepairComponent") || design->CountModulesOfClass("SIM_SupplyComponent") ||
+    } else if (design->CountModulesOfClass("SIM_RepairComponent") ||
+               design->CountModulesOfClass("SIM_SupplyComponent") ||
                design->CountModulesOfClass("SIM_CommandComponent")) {
       roles.attacker.insert(5);
     } else {
@@ -161,7 +165,8 @@ TEST_F(ShippedContent, DesignsEveryAISetCoversEveryRoleTheAIsPickFrom) {
     manager.LoadAIFolder(folder + "/*.txt");
     const Roles roles = RolesOf(manager.AIDesigns());
     for (int list : possible.defender) EXPECT_TRUE(roles.defender.count(list)) << "defender list " << list;
-    for (int category : possible.attacker) EXPECT_TRUE(roles.attacker.count(category)) << "attacker category " << category;
+    for (int category : possible.attacker)
+      EXPECT_TRUE(roles.attacker.count(category)) << "attacker category " << category;
     EXPECT_TRUE(manager.HasAIDesignFor(true, true, true));
   }
 }
@@ -203,9 +208,12 @@ TEST_F(ShippedContent, ScenariosCampaignLoadsPlayableFromBothSides) {
     EXPECT_GE(scenario->placedProps.size(), 20u);
 
     // The picture, the music and the ambience the battle screen will ask for.
-    EXPECT_TRUE(FileExists(scenario->Folder() + "/bitmaps/" + scenario->groundTexture)) << scenario->groundTexture;
+    EXPECT_TRUE(FileExists(scenario->Folder() + "/bitmaps/" + scenario->groundTexture))
+        << scenario->groundTexture;
     EXPECT_TRUE(FileExists("data/sounds/music/battles/" + scenario->music)) << scenario->music;
-    if (!scenario->ambientSound.empty()) EXPECT_TRUE(FileExists(scenario->ambientSound)) << scenario->ambientSound;
+    if (!scenario->ambientSound.empty()) {
+      EXPECT_TRUE(FileExists(scenario->ambientSound)) << scenario->ambientSound;
+    }
 
     scenario->LoadAIDesigns();
     EXPECT_FALSE(SIM_UnitDesignManager::Get().AIDesigns().empty());
@@ -221,7 +229,8 @@ TEST_F(ShippedContent, ScenariosTheFirstBattleIsOpenToANewPlayer) {
   SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
   manager.Load();
   std::set<std::string> linked;
-  for (SIM_Scenario* scenario : manager.Campaign()) linked.insert(scenario->unlockLinks.begin(), scenario->unlockLinks.end());
+  for (SIM_Scenario* scenario : manager.Campaign())
+    linked.insert(scenario->unlockLinks.begin(), scenario->unlockLinks.end());
   int open = 0;
   for (SIM_Scenario* scenario : manager.Campaign()) {
     if (linked.count(scenario->name)) continue;

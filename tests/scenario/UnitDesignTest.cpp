@@ -57,7 +57,8 @@ TEST_F(UnitDesignTest, SavedDesignReloadsByteIdenticalWithHandComputedTotals) {
   // slots: all normalised away by the save.
   SIM_UnitDesign& design = LoadText(
       "[config]\n  name =   Raider  \nguiname=RAIDER_NAME\ndescription = Fast gun tank\nhull = fx_tank\n"
-      "variant = fx_tank_a\n\n[modules]\n0 = fx_gun,extra,cells\n1 = fx_engine,\n2 = fx_speed\n5 = fx_plate,\n\n"
+      "variant = fx_tank_a\n\n[modules]\n0 = fx_gun,extra,cells\n1 = fx_engine,\n2 = fx_speed\n5 = "
+      "fx_plate,\n\n"
       "[layers]\n0 = tank_chassis,10,20,30,255\n1 = tank_chassis_color, 200, 100, 50, 255\n");
 
   const std::string first = catalogue.Path("saved1.txt");
@@ -107,20 +108,24 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, DesignTotals,
     ::testing::Values(
         // Infantry pay a fifth for augmentations: 100 + 30 + 0.2 x 50.
-        TotalsCase{"infantry_augmentation", "fx_infantry", "fx_infantry_default", "0 = fx_gun,\n1 = fx_speed,\n", 140,
-                   20, 0, 50, 0, 0},
+        TotalsCase{"infantry_augmentation", "fx_infantry", "fx_infantry_default",
+                   "0 = fx_gun,\n1 = fx_speed,\n", 140, 20, 0, 50, 0, 0},
         // Any supply module makes the design free.
-        TotalsCase{"supply_is_free", "fx_tank", "fx_tank_a", "0 = fx_gun,\n1 = fx_supply,\n", 0, 120, 0, 400, 0, 0},
+        TotalsCase{"supply_is_free", "fx_tank", "fx_tank_a", "0 = fx_gun,\n1 = fx_supply,\n", 0, 120, 0, 400,
+                   0, 0},
         // Thrust 200 / weight 100 = 2, +50%.
-        TotalsCase{"speed_bonus", "fx_tank", "fx_tank_a", "1 = fx_engine,\n2 = fx_speed,\n", 270, 100, 3, 400, 0, 0},
+        TotalsCase{"speed_bonus", "fx_tank", "fx_tank_a", "1 = fx_engine,\n2 = fx_speed,\n", 270, 100, 3, 400,
+                   0, 0},
         // A building's armour and shields get the defence bonus 1.5.
-        TotalsCase{"building_armour", "fx_bunker", "fx_bunker_default", "1 = fx_plate,\n", 340, 70, 0, 1000, 150, 0},
-        TotalsCase{"building_shield_and_armour", "fx_bunker", "fx_bunker_default", "1 = fx_shield,\n2 = fx_plate,\n",
-                   390, 75, 0, 1000, 150, 120},
+        TotalsCase{"building_armour", "fx_bunker", "fx_bunker_default", "1 = fx_plate,\n", 340, 70, 0, 1000,
+                   150, 0},
+        TotalsCase{"building_shield_and_armour", "fx_bunker", "fx_bunker_default",
+                   "1 = fx_shield,\n2 = fx_plate,\n", 390, 75, 0, 1000, 150, 120},
         // A tank gets no defence bonus.
         TotalsCase{"tank_shield", "fx_tank", "fx_tank_a", "1 = fx_shield,\n", 250, 105, 0, 400, 0, 80},
         // The hit-point augmentation of this very design counts: 400 x 1.5.
-        TotalsCase{"own_augmentation_factors", "fx_tank", "fx_tank_a", "2 = fx_tough,\n", 250, 100, 0, 600, 0, 0},
+        TotalsCase{"own_augmentation_factors", "fx_tank", "fx_tank_a", "2 = fx_tough,\n", 250, 100, 0, 600, 0,
+                   0},
         // No modules, no engine: speed 0, never NaN.
         TotalsCase{"bare_hull", "fx_bunker", "fx_bunker_default", "", 300, 50, 0, 1000, 0, 0}),
     [](const ::testing::TestParamInfo<TotalsCase>& info) { return std::string(info.param.label); });
@@ -135,15 +140,18 @@ TEST_F(UnitDesignTest, OnlyTheHullsSlotsAreReadAndEmptySlotsAreWrittenEmpty) {
 
   const std::string path = catalogue.Path("gaps.txt");
   ASSERT_TRUE(design.Save(path));
-  EXPECT_NE(ReadText(path).find("\n[modules]\n0 = fx_gun,\n1 = \n2 = fx_speed,\n\n[layers]\n"), std::string::npos);
+  EXPECT_NE(ReadText(path).find("\n[modules]\n0 = fx_gun,\n1 = \n2 = fx_speed,\n\n[layers]\n"),
+            std::string::npos);
 }
 
 TEST_F(UnitDesignTest, LayerWithMissingComponentsReadsZeroAndOutOfRangeIsClamped) {
-  SIM_UnitDesign& design = LoadText(
-      DesignText("Paint", "fx_tank", "fx_tank_a", "", "0 = tank_chassis,12,34\n1 = tank_chassis_color,999,-5,7,8\n"));
+  SIM_UnitDesign& design = LoadText(DesignText(
+      "Paint", "fx_tank", "fx_tank_a", "", "0 = tank_chassis,12,34\n1 = tank_chassis_color,999,-5,7,8\n"));
   ASSERT_EQ(design.layers.size(), 2u);
-  EXPECT_EQ(std::vector<int>(design.layers[0].colour, design.layers[0].colour + 4), (std::vector<int>{12, 34, 0, 0}));
-  EXPECT_EQ(std::vector<int>(design.layers[1].colour, design.layers[1].colour + 4), (std::vector<int>{255, 0, 7, 8}));
+  EXPECT_EQ(std::vector<int>(design.layers[0].colour, design.layers[0].colour + 4),
+            (std::vector<int>{12, 34, 0, 0}));
+  EXPECT_EQ(std::vector<int>(design.layers[1].colour, design.layers[1].colour + 4),
+            (std::vector<int>{255, 0, 7, 8}));
 }
 
 TEST_F(UnitDesignTest, AIDesignsCarryThePrefixAndSaveIt) {
@@ -156,8 +164,8 @@ TEST_F(UnitDesignTest, AIDesignsCarryThePrefixAndSaveIt) {
 }
 
 TEST_F(UnitDesignTest, SetVariantResetsColoursOnlyWhenTheVariantChanges) {
-  SIM_UnitDesign& design =
-      LoadText(DesignText("Paint", "fx_tank", "fx_tank_a", "", "0 = tank_chassis,1,2,3,4\n1 = tank_chassis_color,5,6,7,8\n"));
+  SIM_UnitDesign& design = LoadText(DesignText("Paint", "fx_tank", "fx_tank_a", "",
+                                               "0 = tank_chassis,1,2,3,4\n1 = tank_chassis_color,5,6,7,8\n"));
   design.SetVariant(design.variant);
   EXPECT_EQ(design.layers[0].colour[0], 1);
 
@@ -174,8 +182,10 @@ TEST_F(UnitDesignTest, SetVariantResetsColoursOnlyWhenTheVariantChanges) {
 }
 
 TEST_F(UnitDesignTest, ModuleQueries) {
-  SIM_UnitDesign& gunner = LoadText(DesignText("Gunner", "fx_tank", "fx_tank_a", "0 = fx_gun,\n2 = fx_speed,\n"));
-  SIM_UnitDesign& mortar = LoadText(DesignText("Mortar", "fx_bunker", "fx_bunker_default", "0 = fx_mortar,\n1 = fx_plate,\n2 = fx_plate,\n"));
+  SIM_UnitDesign& gunner =
+      LoadText(DesignText("Gunner", "fx_tank", "fx_tank_a", "0 = fx_gun,\n2 = fx_speed,\n"));
+  SIM_UnitDesign& mortar = LoadText(DesignText("Mortar", "fx_bunker", "fx_bunker_default",
+                                               "0 = fx_mortar,\n1 = fx_plate,\n2 = fx_plate,\n"));
   SIM_ModuleTypeManager& types = SIM_ModuleTypeManager::Get();
 
   EXPECT_EQ(mortar.CountModulesOfClass("SIM_ArmorComponent"), 2);
@@ -208,10 +218,12 @@ TEST_P(HostileDesignFiles, AreRejectedWithALogLine) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, HostileDesignFiles,
     ::testing::Values(
-        HostileDesign{"parent_path_name", DesignText("../../escape", "fx_tank", "fx_tank_a", ""), "unusable name"},
+        HostileDesign{"parent_path_name", DesignText("../../escape", "fx_tank", "fx_tank_a", ""),
+                      "unusable name"},
         HostileDesign{"separator_name", DesignText("a/b", "fx_tank", "fx_tank_a", ""), "unusable name"},
         HostileDesign{"dot_dot_name", DesignText("..", "fx_tank", "fx_tank_a", ""), "unusable name"},
-        HostileDesign{"oversize_name", DesignText(std::string(300, 'x'), "fx_tank", "fx_tank_a", ""), "unusable name"},
+        HostileDesign{"oversize_name", DesignText(std::string(300, 'x'), "fx_tank", "fx_tank_a", ""),
+                      "unusable name"},
         HostileDesign{"empty_name", DesignText("", "fx_tank", "fx_tank_a", ""), "unusable name"},
         HostileDesign{"unknown_hull", DesignText("X", "fx_nothing", "fx_tank_a", ""), "unknown hull"},
         HostileDesign{"unknown_variant", DesignText("X", "fx_tank", "fx_none", ""), "unknown variant"},
@@ -257,8 +269,10 @@ TEST_F(UnitDesignTest, FailedSaveIsReportedAndLeavesTheOldFile) {
 class DesignManagerTest : public UnitDesignTest {};
 
 TEST_F(DesignManagerTest, LoadsSamplesThenPlayerDesignsSkippingBrokenOnes) {
-  WriteText(catalogue.Path("data/sampleunits/a_raider.txt"), DesignText("Raider", "fx_tank", "fx_tank_a", "0 = fx_gun,\n"));
-  WriteText(catalogue.Path("data/sampleunits/b_broken.txt"), DesignText("Broken", "fx_gone", "fx_tank_a", ""));
+  WriteText(catalogue.Path("data/sampleunits/a_raider.txt"),
+            DesignText("Raider", "fx_tank", "fx_tank_a", "0 = fx_gun,\n"));
+  WriteText(catalogue.Path("data/sampleunits/b_broken.txt"),
+            DesignText("Broken", "fx_gone", "fx_tank_a", ""));
   WriteText(zt_test::UserRoot() + "/player_units/mine.txt",
             DesignText("Mine", "fx_infantry", "fx_infantry_default", "0 = fx_gun,\n"));
 
@@ -291,8 +305,11 @@ TEST_F(DesignManagerTest, AIFolderAndTheDefenceOptionsItAllows) {
     bool infantry, armed, unarmed, expected;
   };
   // Infantry and an unarmed building are here, no armed building; tanks never count.
-  const Case cases[] = {{true, false, false, true}, {false, true, false, false}, {false, false, true, true},
-                        {false, false, false, false}, {false, true, true, true}};
+  const Case cases[] = {{true, false, false, true},
+                        {false, true, false, false},
+                        {false, false, true, true},
+                        {false, false, false, false},
+                        {false, true, true, true}};
   for (const Case& c : cases) {
     EXPECT_EQ(manager.HasAIDesignFor(c.infantry, c.armed, c.unarmed), c.expected)
         << c.infantry << c.armed << c.unarmed;

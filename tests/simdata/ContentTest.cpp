@@ -1,6 +1,7 @@
 // The shipped catalogue: everything loads without a reported problem, every name it
 // refers to exists with its exact case in the assembled data folder, and the numbers
 // keep the promises the game relies on (no weapon that can never fire or never hit).
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -165,6 +166,18 @@ TEST_F(ContentTest, HullsVariantsAndTheirArtFitTogether) {
       {SIZETYPE_MECH, {"mech_legs", "mech_turret", "mech_turret_color"}},
       {SIZETYPE_TANK, {"tank_chassis", "tank_chassis_color"}},
       {SIZETYPE_BUILDING, {"turret_base"}}};
+  // Death sequences of major units: explosion managers named by the hulls.
+  std::set<std::string> deathSequences;
+  for (const auto& entry : fs::directory_iterator("data/explosionmanagers")) {
+    SettingsFile config, lines;
+    ASSERT_TRUE(config.LoadSection(entry.path().string(), "config"));
+    ASSERT_TRUE(lines.LoadSection(entry.path().string(), "explosions")) << entry.path();
+    for (const auto& line : lines.Entries()) {
+      EXPECT_EQ(std::count(line.first.begin(), line.first.end(), ','), 9) << line.first;
+      EXPECT_NE(line.first.find(",EXP_"), std::string::npos) << line.first;
+    }
+    deathSequences.insert(config.GetString("name"));
+  }
   std::set<int> sizeTypes;
   for (const auto& owned : SIM_UnitHullManager::Get().All()) {
     const SIM_UnitHull& h = *owned;
@@ -175,6 +188,10 @@ TEST_F(ContentTest, HullsVariantsAndTheirArtFitTogether) {
     EXPECT_GT(h.size, 0.0f);
     EXPECT_GT(h.hitPoints, 0.0f);
     EXPECT_TRUE(strings.HasKey(h.description)) << h.description;
+    if (h.sizeType != SIZETYPE_INFANTRY) {
+      EXPECT_FALSE(h.explosions.empty()) << "a major unit needs a death sequence";
+    }
+    for (const std::string& name : h.explosions) EXPECT_TRUE(deathSequences.count(name)) << name;
     std::set<std::string> slotKinds;
     for (const HullSlot& slot : h.slots) {
       slotKinds.insert(slot.text);

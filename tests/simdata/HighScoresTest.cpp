@@ -87,6 +87,14 @@ TEST_F(HighScoresTest, FirstStartUnlocksExactlyTheDefaults) {
   EXPECT_EQ(ReadText(UserFile("unl.dat")), expected + "\n[config]\n");
 }
 
+TEST_F(HighScoresTest, DamagedUnlockRecordFallsBackToTheDefaults) {
+  WriteText(UserFile("unl.dat"), "");
+  SIM_HighScores& hs = SIM_HighScores::Get();
+  EXPECT_TRUE(hs.IsUnlocked("inf_rifleman"));
+  EXPECT_EQ(DataProblemCount(), 1);
+  EXPECT_EQ(ReadText(UserFile("unl.dat")).rfind("[unlocks]\ninf_rifleman\n", 0), 0u);
+}
+
 TEST_F(HighScoresTest, StoredUnlocksWinOverTheDefaults) {
   WriteText(UserFile("unl.dat"), "[unlocks]\nrailgun\nrailgun\n\n[config]\n");
   SIM_HighScores& hs = SIM_HighScores::Get();

@@ -1,0 +1,55 @@
+#pragma once
+// The picture behind the menu-style screens: the full-screen title picture with sixteen
+// slowly drifting, turning clouds over it and, on the main menu, the game's logo.
+#include <cstdint>
+
+#include "engine/Sprites.h"
+
+class GUI_TitleBackdrop {
+ public:
+  static constexpr int kCloudCount = 16;
+  static constexpr uint32_t kCloudColour = 0x908A7D6D;
+  static constexpr int kMaxCloudStepMs = 32;  // a long pause moves the clouds at most this far
+
+  struct Cloud {
+    CTexturedSprite sprite;  // "clouds.dds", one frame of its 2 by 2 sheet
+    float angle = 0.0f;      // degrees
+    float turn = 0.0f;       // degrees per update
+    float speedX = 0.0f;     // pixels per step unit
+    float speedY = 0.0f;
+    float x = 0.0f;
+    float y = 0.0f;
+    int frame = 0;
+  };
+
+  GUI_TitleBackdrop();
+  // Clears the screen, draws the picture, the clouds and (when asked) the logo.
+  virtual void Draw(bool showLogo);
+  virtual ~GUI_TitleBackdrop();
+  GUI_TitleBackdrop(const GUI_TitleBackdrop&) = delete;
+  GUI_TitleBackdrop& operator=(const GUI_TitleBackdrop&) = delete;
+
+  // Places a cloud anywhere over twice the screen width (initial) or just beyond the
+  // right edge (a cloud that drifted off the left).
+  void StartCloud(Cloud& cloud, bool initial);
+  // Moves, turns and draws the clouds (only at a graphics detail of 0.75 or more).
+  void UpdateClouds();
+
+  const CTexturedSprite& Logo() const { return logo_; }
+  const CTexturedSprite& Picture() const { return picture_; }
+  const Cloud& CloudAt(int i) const { return clouds_[i]; }
+  Cloud& CloudAt(int i) { return clouds_[i]; }
+  std::uint64_t LastUpdate() const { return lastUpdate_; }
+
+ private:
+  CTexturedSprite logo_;     // "titlescreen_logo.dds"
+  CTexturedSprite picture_;  // "titlescreen.jpg"
+  Cloud clouds_[kCloudCount];
+  std::uint64_t lastUpdate_ = 0;  // milliseconds
+  float screenW_ = 0.0f;
+  float screenH_ = 0.0f;
+};
+
+// The process-wide backdrop, built on first use.
+GUI_TitleBackdrop& GetTitleBackdrop();
+bool TitleBackdropExists();

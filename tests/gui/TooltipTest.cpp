@@ -1,0 +1,113 @@
+// Tooltips: fading in after the still delay, placement near the screen edges, and the
+// draw queue surviving windows deleted during the frame.
+#include "gui/Tooltip.h"
+#include "gui/WindowBase.h"
+#include "gui/WindowOrder.h"
+#include "GuiFixture.h"
+
+namespace {
+
+class TooltipTest : public GuiTest {
+ protected:
+  // One frame's input poll with the mouse at (x, y).
+  void Poll(float x, float y) {
+    GUI_InputManager::SetCursorReader([x, y](float& ox, float& oy) {
+      ox = x;
+      oy = y;
+    });
+    GetInputManager().Poll();
+  }
+};
+
+TEST_F(TooltipTest, FadesInOnlyAfterTheStillDelay) {
+  GUI_ButtonBase button(nullptr, 0);
+  button.SetRect(100, 100, 200, 130);
+  button.SetTooltip("SOME_TIP", 60);
+  GUI_Tooltip* tip = button.Tooltip();
+  ASSERT_NE(tip, nullptr);
+
+  Poll(150, 110);
+  Poll(150, 110);  // the first still poll
+  int polls = 0;
+  while (GetInputManager().stillCounter <= 60) {
+    button.Process();
+    ASSERT_FLOAT_EQ(tip->alpha, 0.0f) << "visible after " << polls << " still polls";
+    // Small movements (under 12 pixels) keep the mouse "still".
+    Poll(150.0f + (polls % 2) * 11.0f, 110);
+    ++polls;
+  }
+  EXPECT_GE(polls, 58);
+  const float expected[] = {0.25f, 0.5f, 0.75f, 1.0f, 1.0f};
+  for (float e : expected) {
+    button.Process();
+    EXPECT_FLOAT_EQ(tip->alpha, e);
+    Poll(150, 110);
+  }
+  // Queued for this frame's tooltip pass, once however often it is asked.
+  button.Draw();
+  EXPECT_EQ(GUI_Tooltip::Queue().size(), 1u);
+  GUI_Tooltip::DrawQueued();
+  EXPECT_TRUE(GUI_Tooltip::Queue().empty());
+
+  // Leaving the button hides it; a move of 12 pixels restarts the count.
+  Poll(400, 400);
+  button.Process();
+  EXPECT_FLOAT_EQ(tip->alpha, 0.0f);
+  Poll(400, 400);  // the poll after the move sees it and restarts the count
+  EXPECT_EQ(GetInputManager().stillCounter, 0);
+}
+
+struct PlaceCase {
+  const char* name;
+  float mouseX, mouseY;
+  float width, height;
+  float expectX, expectY;
+};
+
+TEST_F(TooltipTest, OpensAwayFromTheScreenEdges) {
+  const PlaceCase cases[] = {
+      {"room to the right and below", 100, 100, 200, 40, 130, 100},
+      {"near the right edge it opens left of the mouse", 900, 100, 200, 40, 700, 100},
+      {"near the bottom it opens above the mouse", 100, 750, 200, 40, 130, 710},
+      {"both", 1000, 760, 120, 30, 880, 730},
+  };
+  for (const PlaceCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    GUI_Tooltip tip("text", 0);
+    tip.textWidth = c.width;
+    tip.textHeight = c.height;
+    tip.PlaceAtMouse(c.mouseX, c.mouseY, kScreenW, kScreenH);
+    EXPECT_FLOAT_EQ(tip.x, c.expectX);
+    EXPECT_FLOAT_EQ(tip.y, c.expectY);
+  }
+}
+
+// A window's button queues its tooltip during Process and the window is deleted at the
+// end of the same Process (DeleteLater): the tooltip pass must not touch it (ASan).
+class SelfDeleting : public GUI_WindowBase {
+ public:
+  void Process() override {
+    GUI_WindowBase::Process();
+    GetWindowOrder().DeleteLater(this);
+  }
+};
+
+TEST_F(TooltipTest, ATooltipOfAWindowDeletedThisFrameIsNotDrawn) {
+  auto* window = new SelfDeleting();
+  window->SetRect(0, 0, 300, 300);
+  window->Open();
+  auto* button = new GUI_ButtonBase(nullptr, 0);
+  button->SetRect(10, 10, 100, 40);
+  button->SetTooltip("TIP", 0);
+  window->AddButton(button);
+  button->Tooltip()->alpha = 1.0f;
+  MoveMouse(50, 20);
+  GetInputManager().stillCounter = 100;
+  NewFrame();
+  GetWindowOrder().Process();
+  EXPECT_TRUE(GetWindowOrder().OpenWindows().empty());
+  EXPECT_TRUE(GUI_Tooltip::Queue().empty());
+  GUI_Tooltip::DrawQueued();
+}
+
+}  // namespace
