@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -221,10 +222,15 @@ class RateReporter : public benchmark::ConsoleReporter {
 int main(int argc, char** argv) {
   // Logs go to a scratch folder, never into the player's own.
   char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  if (const char* dir = mkdtemp(tmpl)) setenv("ZENTRAK_USER_DIR", dir, 0);
+  const char* scratch = mkdtemp(tmpl);
+  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
   benchmark::Initialize(&argc, argv);
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    std::fprintf(stderr, "SDL video unavailable: %s\n", SDL_GetError());
+    std::fprintf(stderr, "SDL video unavailable (run under a display, e.g. xvfb-run): %s\n", SDL_GetError());
+    if (scratch) {
+      std::error_code ec;
+      std::filesystem::remove_all(scratch, ec);
+    }
     return 1;
   }
   RateReporter reporter;
@@ -243,5 +249,9 @@ int main(int argc, char** argv) {
   if (s.window) SDL_DestroyWindow(s.window);
   SDL_Quit();
   benchmark::Shutdown();
+  if (scratch) {
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+  }
   return 0;
 }

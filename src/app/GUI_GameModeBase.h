@@ -75,6 +75,8 @@ void DrawStandardMode(GUIButtonList* buttons);
 using StandardModeLayer = void (*)();
 void SetStandardModeBackdrop(StandardModeLayer draw);
 void SetStandardModeTransition(StandardModeLayer draw);
+StandardModeLayer StandardModeBackdrop();
+StandardModeLayer StandardModeTransition();
 // Focused edit first; Escape closes the topmost pop-up, else returns to the main menu.
 void StandardModeKeyDown(GUI_GameModeBase* mode, int key);
 void ProcessStandardMode(GUIButtonList* buttons);

@@ -122,7 +122,12 @@ void GUI_GameModeBase::OnKeyDown(int key) {
   if (FocusedEdit) FocusedEdit->OnKeyDown(key);
 }
 
-void GUI_PlaceholderMode::OnKeyDown(int key) { StandardModeKeyDown(this, key); }
+void GUI_StandardMode::Draw() { DrawStandardMode(this); }
+void GUI_StandardMode::OnKeyDown(int key) { StandardModeKeyDown(this, key); }
+void GUI_StandardMode::Process() { ProcessStandardMode(this); }
+void GUI_StandardMode::OnLeftDown() { StandardModeLeftDown(this); }
+void GUI_StandardMode::OnWheelUp() { StandardModeWheelUp(); }
+void GUI_StandardMode::OnWheelDown() { StandardModeWheelDown(); }
 
 // ---- window activation -----------------------------------------------------
 

@@ -2,13 +2,25 @@
 // The concrete mode objects the game switches between, and the window-activation
 // hook that pauses the sounds while the game is in the background.
 #include "app/GUI_GameModeBase.h"
+#include "gui/Buttons.h"
 
-// A mode with nothing on screen yet: Escape (or a pop-up's close) returns to the
-// main menu. Stands for the screens that are not built yet.
-class GUI_PlaceholderMode : public GUI_GameModeBase {
+// A menu-style mode that uses every standard body: its own buttons under the open
+// windows, Escape closing the topmost pop-up or returning to the main menu.
+class GUI_StandardMode : public GUI_GameModeBase, public GUIButtonList {
+ public:
+  void Draw() override;
+  void OnKeyDown(int key) override;
+  void Process() override;
+  void OnLeftDown() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
+};
+
+// A mode with nothing of its own on screen yet; Escape returns to the main menu.
+// Stands for the screens that are not built yet.
+class GUI_PlaceholderMode : public GUI_StandardMode {
  public:
   explicit GUI_PlaceholderMode(int number) : number_(number) {}
-  void OnKeyDown(int key) override;
   int Number() const { return number_; }
 
  private:

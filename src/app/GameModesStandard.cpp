@@ -18,6 +18,8 @@ StandardModeLayer& TransitionHook() {
 
 void SetStandardModeBackdrop(StandardModeLayer draw) { BackdropHook() = draw; }
 void SetStandardModeTransition(StandardModeLayer draw) { TransitionHook() = draw; }
+StandardModeLayer StandardModeBackdrop() { return BackdropHook(); }
+StandardModeLayer StandardModeTransition() { return TransitionHook(); }
 
 void DrawStandardMode(GUIButtonList* buttons) {
   if (StandardModeLayer backdrop = BackdropHook()) backdrop();

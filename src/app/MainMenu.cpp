@@ -65,9 +65,13 @@ void GUI_MainMenu::LayOutButtons() {
   const float screenW = static_cast<float>(GetRenderDevice().ScreenWidth());
   const float screenH = static_cast<float>(GetRenderDevice().ScreenHeight());
   const float top = screenH - kRowFromBottom;
+  // The widths are thirds of a pixel written to four places; the nudge keeps the
+  // whole-pixel edges where the exact thirds put them (the row ends at 1015, not 1014).
+  constexpr double kNudge = 0.0005;
   for (int i = 0; i < kButtonCount; ++i) {
-    const float left = screenW / 2.0f - kRowOffset + static_cast<float>(i) * kButtonStep;
-    buttons_[i]->SetRect(left, top, left + kButtonWidth, top + kButtonHeight);
+    const double left = screenW / 2.0 - static_cast<double>(kRowOffset) + static_cast<double>(i) * kButtonStep;
+    buttons_[i]->SetRect(static_cast<float>(left + kNudge), top, static_cast<float>(left + kButtonWidth + kNudge),
+                         top + kButtonHeight);
   }
 }
 

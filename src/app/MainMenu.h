@@ -10,9 +10,9 @@
 class GUI_MainMenu : public GUI_GameModeBase, public GUIButtonList {
  public:
   // Button row geometry.
-  static constexpr float kButtonWidth = 166.3333f;
+  static constexpr double kButtonWidth = 166.3333;
   static constexpr float kButtonHeight = 32.0f;
-  static constexpr float kButtonStep = 168.3333f;
+  static constexpr double kButtonStep = 168.3333;
   static constexpr float kRowOffset = 505.0f;  // first button's left edge: centre - this
   static constexpr float kRowFromBottom = 64.0f;
   static constexpr float kFadeMs = 1000.0f;

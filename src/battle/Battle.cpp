@@ -160,6 +160,9 @@ void SIM_Battle::Start() {
     if (scenario) scenario->LoadAIDesigns();
   }
   ZT_ASSERT(scenario != nullptr);
+  // The old grid points into the squares the map reload is about to delete (the same
+  // scenario fought again): let go of them first.
+  GetCollisionGrid().Clear();
   if (scenario) scenario->LoadMap();
   if (hooks.readLighting) hooks.readLighting(scenario);
   state = BATTLE_DEPLOYMENT;

@@ -448,8 +448,10 @@ void D3DEngine::ClearTarget(uint32_t argb) {
 }
 
 void D3DEngine::SetTexture(Texture* texture) {
-  if (texture == bound_) return;
   if (!device_) return;
+  // Redundant binds are skipped, checked against the device too in case a caller bound
+  // something on it directly.
+  if (texture == bound_ && device_->GetTexture(0) == texture) return;
   HRESULT hr = device_->SetTexture(0, texture);
   if (Failed(hr)) LogD3DError("SetTexture", hr);
   bound_ = texture;
@@ -492,22 +494,19 @@ void D3DEngine::ForgetTexture(Texture* texture) {
 }
 
 void D3DEngine::SetBlend(BlendMode mode) {
-  if (mode == blend_ && !blendDirty_) return;
+  uint32_t src = BLEND_SRCALPHA, dest = BLEND_INVSRCALPHA;
+  if (mode == BlendMode::Additive) dest = BLEND_ONE;
+  if (mode == BlendMode::Multiply) {
+    src = BLEND_ZERO;
+    dest = BLEND_SRCCOLOR;
+  }
+  // Unchanged when the flag and the device agree (a caller may have set states directly).
+  bool deviceAgrees = !device_ || (device_->GetRenderState(RenderState::SrcBlend) == src &&
+                                   device_->GetRenderState(RenderState::DestBlend) == dest);
+  if (mode == blend_ && !blendDirty_ && deviceAgrees) return;
   if (device_) {
-    switch (mode) {
-      case BlendMode::Normal:
-        device_->SetRenderState(RenderState::SrcBlend, BLEND_SRCALPHA);
-        device_->SetRenderState(RenderState::DestBlend, BLEND_INVSRCALPHA);
-        break;
-      case BlendMode::Additive:
-        device_->SetRenderState(RenderState::SrcBlend, BLEND_SRCALPHA);
-        device_->SetRenderState(RenderState::DestBlend, BLEND_ONE);
-        break;
-      case BlendMode::Multiply:
-        device_->SetRenderState(RenderState::SrcBlend, BLEND_ZERO);
-        device_->SetRenderState(RenderState::DestBlend, BLEND_SRCCOLOR);
-        break;
-    }
+    device_->SetRenderState(RenderState::SrcBlend, src);
+    device_->SetRenderState(RenderState::DestBlend, dest);
   }
   blend_ = mode;
   additive_ = mode == BlendMode::Additive;

@@ -29,11 +29,11 @@ class GUI_InputManager {
   GUI_InputManager(const GUI_InputManager&) = delete;
   GUI_InputManager& operator=(const GUI_InputManager&) = delete;
 
-  virtual void Poll();          // update the cursor, clear the per-poll flag
+  virtual void Poll();  // update the cursor, clear the per-poll flag
   virtual void OnWheelUp() {}
   virtual void OnWheelDown() {}
-  virtual void OnLeftDown();    // sets leftHeld
-  virtual void OnLeftUp();      // clears leftHeld
+  virtual void OnLeftDown();  // sets leftHeld
+  virtual void OnLeftUp();    // clears leftHeld
   virtual void OnRightDown() {}
   virtual void OnRightUp() {}
   virtual void OnKeyDown(int key) {}

@@ -45,8 +45,8 @@ float Distance(float x1, float y1, float x2, float y2) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
-bool RayCircleIntersection(Vec2f* out, float radius, float centreX, float centreY, float startX,
-                           float startY, float endX, float endY) {
+bool RayCircleIntersection(Vec2f* out, float radius, float centreX, float centreY, float startX, float startY,
+                           float endX, float endY) {
   float dirX = endX - startX;
   float dirY = endY - startY;
   const float length = std::sqrt(dirX * dirX + dirY * dirY);

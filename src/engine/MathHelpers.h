@@ -21,8 +21,8 @@ struct Vec2f {
 };
 // Entry point of the ray start->end into the circle (the nearer crossing; it may
 // lie behind the start). False when the line misses the circle or start == end.
-bool RayCircleIntersection(Vec2f* out, float radius, float centreX, float centreY, float startX,
-                           float startY, float endX, float endY);
+bool RayCircleIntersection(Vec2f* out, float radius, float centreX, float centreY, float startX, float startY,
+                           float endX, float endY);
 
 // 1234567 -> "1,234,567"; 0 -> "0"; negative values get a leading "-".
 std::string FormatThousands(int value);

@@ -16,7 +16,7 @@ class PerfGraph {
     int value = 0;
   };
 
-  static constexpr float kFullScaleMs = 60.0f;      // the rectangle's height
+  static constexpr float kFullScaleMs = 60.0f;         // the rectangle's height
   static constexpr float kTargetFrameMs = 16.666666f;  // 60 frames per second
   static constexpr unsigned kBarColour = 0xFFFF4040;
   static constexpr unsigned kTargetColour = 0xFF40FF40;

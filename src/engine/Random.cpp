@@ -1,8 +1,9 @@
 #include "engine/Random.h"
 
+#include <chrono>
+
 #include "engine/Log.h"
 #include "engine/Singletons.h"
-#include "engine/Timer.h"
 
 namespace {
 
@@ -53,7 +54,13 @@ void InitRandomWithSeed(std::uint32_t seed) {
   s.ready = true;
 }
 
-void InitRandom() { InitRandomWithSeed(static_cast<std::uint32_t>(ClockMilliseconds())); }
+void InitRandom() {
+  // The system's millisecond count (time since boot), not the process clock: the
+  // process clock is nearly the same at every start, and so would the battles be.
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now().time_since_epoch());
+  InitRandomWithSeed(static_cast<std::uint32_t>(ms.count()));
+}
 
 bool IsRandomReady() { return State().ready; }
 

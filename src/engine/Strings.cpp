@@ -228,6 +228,10 @@ const std::string& GetTranslation(std::string_view key) {
   return *it;
 }
 
+const std::string& GetTranslation(const char* key) {
+  return GetTranslation(key ? std::string_view(key) : std::string_view());
+}
+
 std::string TooltipKey(std::string_view key) {
   std::string tt(key);
   tt += "_TT";

@@ -66,6 +66,8 @@ GHashTable& GetStringsTable();
 // has no entry or an empty value. Loads the table on first use. The reference
 // stays valid until the table is reloaded or released.
 const std::string& GetTranslation(std::string_view key);
+// The same for a C string; a null pointer counts as the empty key.
+const std::string& GetTranslation(const char* key);
 // The tooltip key of a label key (key + "_TT").
 std::string TooltipKey(std::string_view key);
 // The translated tooltip of a label key, or "" when the table has none.

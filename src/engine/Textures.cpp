@@ -151,7 +151,7 @@ bool LoadTextureFromFolders(const std::string& name) {
     return false;
   }
   for (const std::string& folder : e.TextureFolders()) {
-    if (FileExists(folder + "/" + name)) return CreateTextureFromFile(folder, name);
+    if (FileExists(folder + "/" + NormalizeSlashes(name))) return CreateTextureFromFile(folder, name);
   }
   e.DrawDebug(("Failed to create texture: " + name + " ").c_str());
   return false;
@@ -169,7 +169,7 @@ bool CreateTextureFromFile(const std::string& folder, const std::string& name) {
   if (!e.Device()) return false;
   auto tex = std::make_unique<GTexture9>(name);
   std::string file = TextureFileFor(name);
-  std::string path = folder + "/" + file;
+  std::string path = folder + "/" + NormalizeSlashes(file);
   bool fullMips = name.find(".jpg") != std::string::npos;
   bool ok = false;
   if (!SafeTextureName(file)) {

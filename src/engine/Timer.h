@@ -13,14 +13,14 @@ void SetClockSource(ClockSource source);
 std::uint64_t ClockMilliseconds();
 
 struct Timer {
-  float speed = 1.0f;        // multiplier of step and total (1 unless the owner sets it)
-  double lastTime = 0.0;     // millisecond clock at the last update
-  float total = 0.0f;        // scaled milliseconds since Start
-  float step = 0.0f;         // elapsed / 12 * speed
-  float elapsed = 0.0f;      // unscaled milliseconds of the last update, at most 36
+  float speed = 1.0f;     // multiplier of step and total (1 unless the owner sets it)
+  double lastTime = 0.0;  // millisecond clock at the last update
+  float total = 0.0f;     // scaled milliseconds since Start
+  float step = 0.0f;      // elapsed / 12 * speed
+  float elapsed = 0.0f;   // unscaled milliseconds of the last update, at most 36
   bool paused = false;
   bool highResolution = false;
-  std::int64_t frequency = 0;    // counter ticks per second
+  std::int64_t frequency = 0;  // counter ticks per second
   std::int64_t lastCounter = 0;
 
   static constexpr float kNominalFrameMs = 12.0f;

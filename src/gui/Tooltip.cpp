@@ -83,7 +83,7 @@ void GUI_Tooltip::DrawOne() {
   const int alpha255 = static_cast<int>(a * 255.0f);
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();
-  const float l = x - 5.0f, t = y - 4.0f, r = x + textWidth + 5.0f, b = y + textHeight + 4.0f;
+  const float l = x - 6.0f, t = y - 4.0f, r = x + textWidth + 10.0f, b = y + textHeight + 4.0f;
   d3d.DrawRect(l, t, r, b, WithAlpha(kBackground, alpha255 * 230 / 255));
   platform::Rect outline{static_cast<int>(l), static_cast<int>(t), static_cast<int>(r), static_cast<int>(b)};
   d3d.DrawRectOutline(outline, WithAlpha(kOutline, alpha255 * 200 / 255));
@@ -91,7 +91,7 @@ void GUI_Tooltip::DrawOne() {
   UseFont();
   const uint32_t colour = WithAlpha(TextColour(), alpha255);
   float lineY = y;
-  for (const std::string& line : lines_) lineY = text.PrintWrapped(line.c_str(), colour, x + 3.0f, lineY, kMaxWidth);
+  for (const std::string& line : lines_) lineY = text.PrintWrapped(line.c_str(), colour, x + 2.0f, lineY, kMaxWidth);
   // Each tooltip's text before the next one's background.
   if (text.IsInitialised()) text.Flush();
 }

@@ -518,6 +518,7 @@ class GLDevice : public Device {
     SDL_GL_MakeCurrent(window_, ctx_);
     for (ProgramInfo* p : {&fixed_, &modulate_, &diffuse_})
       if (p->id) glDeleteProgram(p->id);
+    DeleteVirtualBackBuffer();
     glDeleteSamplers(2, samplers_);
     glDeleteBuffers(1, &streamVbo_);
     glDeleteVertexArrays(1, &vao_);
@@ -549,12 +550,28 @@ class GLDevice : public Device {
     renderTarget_ = nullptr;
     textures_[0] = textures_[1] = nullptr;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    boundFbo_ = ~0u;
     viewport_ = Viewport{0, 0, bbWidth_, bbHeight_, 0.0f, 1.0f};
     return D3D_OK;
   }
   HRESULT BeginScene() override { return D3D_OK; }
   HRESULT EndScene() override { return D3D_OK; }
   HRESULT Present() override {
+    if (virtualFbo_) {
+      // Scale the game's back buffer onto the screen, keeping its shape (black bars).
+      glDisable(GL_SCISSOR_TEST);
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      glClearColor(0, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      double scale = std::min(double(drawableWidth_) / bbWidth_, double(drawableHeight_) / bbHeight_);
+      int w = int(bbWidth_ * scale), h = int(bbHeight_ * scale);
+      int x = (drawableWidth_ - w) / 2, y = (drawableHeight_ - h) / 2;
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, virtualFbo_);
+      glBlitFramebuffer(0, 0, bbWidth_, bbHeight_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      boundFbo_ = ~0u;
+      glEnable(GL_SCISSOR_TEST);
+    }
     SDL_GL_SwapWindow(window_);
     UpdateBackBufferSize();
     return D3D_OK;
@@ -727,9 +744,14 @@ class GLDevice : public Device {
     Rect s = sr ? *sr : Rect{0, 0, sw, sh};
     Rect d = dr ? *dr : Rect{0, 0, dest->Width(), dest->Height()};
     glDisable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, source ? static_cast<GLTexture*>(source)->Framebuffer() : 0);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLTexture*>(dest)->Framebuffer());
-    if (!source) glReadBuffer(GL_BACK);
+    GLuint destFbo = static_cast<GLTexture*>(dest)->Framebuffer();
+    if (source) {
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLTexture*>(source)->Framebuffer());
+      glReadBuffer(GL_COLOR_ATTACHMENT0);
+    } else {
+      ReadFromBackBuffer();
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destFbo);
     // The back buffer is stored bottom row first; render targets top row first.
     int sy0 = source ? s.top : sh - s.top, sy1 = source ? s.bottom : sh - s.bottom;
     while (glGetError() != GL_NO_ERROR) {
@@ -752,8 +774,7 @@ class GLDevice : public Device {
     }  // an earlier call's error is not this read's
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     if (!source) {
-      glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
-      glReadBuffer(GL_BACK);
+      ReadFromBackBuffer();
       std::vector<uint32_t> tmp(argb->size());
       glReadPixels(r.left, h - r.bottom, rw, rh, GL_BGRA, GL_UNSIGNED_BYTE, tmp.data());
       for (int y = 0; y < rh; ++y)
@@ -781,16 +802,50 @@ class GLDevice : public Device {
   void UpdateBackBufferSize() {
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
+    drawableWidth_ = w > 0 ? w : 1;
+    drawableHeight_ = h > 0 ? h : 1;
     if (!params_.windowed && params_.backBufferWidth > 0) {
       w = params_.backBufferWidth;
       h = params_.backBufferHeight;
     }
-    bbWidth_ = w > 0 ? w : 1;
-    bbHeight_ = h > 0 ? h : 1;
+    int bw = w > 0 ? w : 1, bh = h > 0 ? h : 1;
+    // A full-screen mode other than the desktop's: the game draws into a back buffer of
+    // its chosen size, scaled onto the screen when presented (no display-mode switch).
+    bool needVirtual = bw != drawableWidth_ || bh != drawableHeight_;
+    if (needVirtual && (!virtualFbo_ || bw != bbWidth_ || bh != bbHeight_)) {
+      DeleteVirtualBackBuffer();
+      glGenTextures(1, &virtualTex_);
+      glBindTexture(GL_TEXTURE_2D, virtualTex_);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+      glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, bw, bh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+      glGenFramebuffers(1, &virtualFbo_);
+      glBindFramebuffer(GL_FRAMEBUFFER, virtualFbo_);
+      glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, virtualTex_, 0);
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      boundFbo_ = ~0u;
+    } else if (!needVirtual) {
+      DeleteVirtualBackBuffer();
+    }
+    bbWidth_ = bw;
+    bbHeight_ = bh;
+  }
+
+  void DeleteVirtualBackBuffer() {
+    if (virtualFbo_) glDeleteFramebuffers(1, &virtualFbo_);
+    if (virtualTex_) glDeleteTextures(1, &virtualTex_);
+    virtualFbo_ = virtualTex_ = 0;
+    boundFbo_ = ~0u;
+  }
+
+  // The framebuffer standing for the back buffer, and how to read it.
+  GLuint BackBufferFbo() const { return virtualFbo_; }
+  void ReadFromBackBuffer() {
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, virtualFbo_);
+    glReadBuffer(virtualFbo_ ? GL_COLOR_ATTACHMENT0 : GL_BACK);
   }
 
   void ApplyTargetAndScissor() {
-    GLuint fbo = renderTarget_ ? static_cast<GLTexture*>(renderTarget_)->Framebuffer() : 0;
+    GLuint fbo = renderTarget_ ? static_cast<GLTexture*>(renderTarget_)->Framebuffer() : BackBufferFbo();
     if (fbo != boundFbo_) {
       glBindFramebuffer(GL_FRAMEBUFFER, fbo);
       boundFbo_ = fbo;
@@ -966,6 +1021,8 @@ class GLDevice : public Device {
   AliveToken alive_;
   PresentParameters params_;
   int bbWidth_ = 1, bbHeight_ = 1;
+  int drawableWidth_ = 1, drawableHeight_ = 1;
+  GLuint virtualFbo_ = 0, virtualTex_ = 0;
   int maxTexture_ = 16384;
   GLuint vao_ = 0, streamVbo_ = 0, fixedProgram_ = 0;
   ProgramInfo fixed_, modulate_, diffuse_;

@@ -4,8 +4,6 @@
 
 GUI_UnitDesign::GUI_UnitDesign() = default;
 
-void GUI_UnitDesign::OnKeyDown(int key) { StandardModeKeyDown(this, key); }
-
 void GUI_UnitDesign::Enter() {
   if (shownDesign_) ComputeAugmentationFactors();
 }
@@ -18,8 +16,6 @@ void GUI_UnitDesign::ShowDesign(SIM_UnitDesign* design) {
 }
 
 GUI_GameModeBase* GUI_HullEditor::Create() { return new GUI_HullEditor(); }
-
-void GUI_HullEditor::OnKeyDown(int key) { StandardModeKeyDown(this, key); }
 
 GUI_UnitDesign* FindUnitDesignMode() {
   return dynamic_cast<GUI_UnitDesign*>(FindGameModeObject(MODE_UNIT_DESIGN));

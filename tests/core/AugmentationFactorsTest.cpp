@@ -69,13 +69,19 @@ TEST(AugmentationFactors, SumsModulesAndKeepsLoadingSpeedUsable) {
     float expected;
   } cases[] = {
       {"no modules: loading speed becomes 1", {}, AUG_LOADING_SPEED, 1.0f},
-      {"two damage modules add up", {{"UVT_WPN_DMG_BONUS", "0.1"}, {"UVT_WPN_DMG_BONUS", "0.1"}}, AUG_DAMAGE, 1.2f},
+      {"two damage modules add up",
+       {{"UVT_WPN_DMG_BONUS", "0.1"}, {"UVT_WPN_DMG_BONUS", "0.1"}},
+       AUG_DAMAGE,
+       1.2f},
       {"loading speed 0.5 stays 0.5", {{"UVT_WPN_LOADING_SPEED", "0.5"}}, AUG_LOADING_SPEED, 0.5f},
       {"loading speed summing to 0 becomes 1", {{"UVT_WPN_LOADING_SPEED", "0"}}, AUG_LOADING_SPEED, 1.0f},
       {"missing amount reads 0", {{"UVT_HITPOINTS", ""}}, AUG_HIT_POINTS, 1.0f},
       {"unknown variable changes nothing", {{"UVT_NOT_A_FACTOR", "5"}}, AUG_HIT_POINTS, 1.0f},
       {"names are exact", {{"uvt_hitpoints", "5"}}, AUG_HIT_POINTS, 1.0f},
-      {"reductions stack", {{"UVT_MIN_RANGE_RED", "0.25"}, {"UVT_MIN_RANGE_RED", "0.5"}}, AUG_MIN_RANGE, 0.25f},
+      {"reductions stack",
+       {{"UVT_MIN_RANGE_RED", "0.25"}, {"UVT_MIN_RANGE_RED", "0.5"}},
+       AUG_MIN_RANGE,
+       0.25f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

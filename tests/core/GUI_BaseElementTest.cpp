@@ -25,8 +25,8 @@ TEST(BaseElement, HitTestIncludesLeftAndTopEdgesOnly) {
     float x, y;
     bool inside;
   } cases[] = {
-      {10, 20, true},    {109.9f, 69.9f, true}, {110, 20, false}, {10, 70, false},
-      {110, 70, false},  {9.9f, 20, false},     {10.9f, 20.5f, true}, {60, 19, false},
+      {10, 20, true},   {109.9f, 69.9f, true}, {110, 20, false},     {10, 70, false},
+      {110, 70, false}, {9.9f, 20, false},     {10.9f, 20.5f, true}, {60, 19, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "(" << c.x << ", " << c.y << ")");

@@ -66,8 +66,8 @@ TEST_F(GameModes, SwitchCallsLeaveThenEnterOnceAndBuildsEachModeOnce) {
     int mode;
     std::vector<std::string> calls;
   } steps[] = {
-      {0, {}},                        // the first mode gets neither call
-      {0, {}},                        // asking for the current mode does nothing
+      {0, {}},  // the first mode gets neither call
+      {0, {}},  // asking for the current mode does nothing
       {5, {"0:leave", "5:enter"}},
       {0, {"5:leave", "0:enter"}},
       {6, {"0:leave", "6:enter"}},
@@ -83,7 +83,7 @@ TEST_F(GameModes, SwitchCallsLeaveThenEnterOnceAndBuildsEachModeOnce) {
     EXPECT_EQ(game.CurrentMode, FindGameModeObject(s.mode));
   }
   for (int n : {0, 1, 5, 6}) EXPECT_EQ(g_built[n], 1) << n;  // kept, never rebuilt
-  EXPECT_EQ(FindGameModeObject(MODE_UNIT_DESIGN), nullptr);   // never requested
+  EXPECT_EQ(FindGameModeObject(MODE_UNIT_DESIGN), nullptr);  // never requested
 }
 
 TEST_F(GameModes, RejectsNumbersOutsideTheTable) {
@@ -191,7 +191,7 @@ class PopupWindow : public GUI_WindowBase {
   bool IsPopup() const override { return true; }
 };
 
-TEST(ScreenSeams, EscapeClosesAPopupFirstThenReturnsToTheMainMenu) {
+TEST(EscapeKey, EscapeClosesAPopupFirstThenReturnsToTheMainMenu) {
   for (int mode : {MODE_BATTLE_BROWSER, MODE_MAP_DESIGNER, MODE_UNIT_DESIGN, MODE_HULL_EDITOR, MODE_ONLINE,
                    MODE_OPTIONS}) {
     SCOPED_TRACE(mode);
@@ -220,7 +220,7 @@ TEST(ScreenSeams, EscapeClosesAPopupFirstThenReturnsToTheMainMenu) {
   }
 }
 
-TEST(ScreenSeams, EscapeOnTheMainMenuQuits) {
+TEST(EscapeKey, EscapeOnTheMainMenuQuits) {
   Game& game = GetGame();
   game.SetGameMode(MODE_MAIN_MENU);
   ASSERT_FALSE(game.IsShutDown());
@@ -238,7 +238,9 @@ class PauseRecordingEngine : public platform::SoundEngine {
   PauseRecordingEngine(int* p, int* r) : pauses(p), resumes(r) {}
   bool HasDevice() const override { return false; }
   platform::SoundHandle Play2D(const std::string&, bool, bool, bool) override { return -1; }
-  platform::SoundHandle Play3D(const std::string&, platform::SoundVec3, bool, bool, bool) override { return -1; }
+  platform::SoundHandle Play3D(const std::string&, platform::SoundVec3, bool, bool, bool) override {
+    return -1;
+  }
   void StopAllSounds() override {}
   void SetAllSoundsPaused(bool paused) override { ++*(paused ? pauses : resumes); }
   void SetListenerPosition(platform::SoundVec3, platform::SoundVec3, platform::SoundVec3,
@@ -271,7 +273,7 @@ TEST(WindowActivation, PausesSoundsInTheBackgroundAndKeepsAPausedBattleQuiet) {
       {false, false, 1, 0},  // focus lost: everything pauses
       {true, false, 1, 1},   // focus back: everything resumes
       {false, true, 2, 1},
-      {true, true, 2, 1},    // a paused battle stays silent
+      {true, true, 2, 1},  // a paused battle stays silent
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(testing::Message() << "active " << s.active << " battle paused " << s.battlePaused);
@@ -285,6 +287,83 @@ TEST(WindowActivation, PausesSoundsInTheBackgroundAndKeepsAPausedBattleQuiet) {
   SetBattlePausedQuery(nullptr);
   ApplyWindowActivation(true, nullptr);  // no sound manager yet: flags only
   EXPECT_TRUE(Game::IsActive.load());
+}
+
+}  // namespace
+
+namespace {
+
+int g_buttonClicks = 0;
+int CountClick(int) { return ++g_buttonClicks; }
+
+TEST(StandardMode, AClickAWindowTakesNeverReachesTheModesButtons) {
+  g_buttonClicks = 0;
+  GUI_InputManager::SetCursorReader([](float& x, float& y) {
+    x = 150;
+    y = 120;
+  });
+  GetInputManager().Poll();
+  Game& game = GetGame();
+  game.SetGameMode(MODE_MAIN_MENU);
+  game.SetGameMode(MODE_BATTLE_BROWSER);
+  auto* mode = dynamic_cast<GUI_StandardMode*>(game.CurrentMode);
+  ASSERT_NE(mode, nullptr);
+  auto* button = new GUI_ButtonBase(CountClick, 0);  // the mode's list owns it
+  button->SetRect(100, 100, 200, 140);
+  mode->AddButton(button);
+
+  GetCInput().enabled = true;
+  DispatchMouseMessage(kMsgLeftDown, GetCInput(), 0);
+  EXPECT_EQ(g_buttonClicks, 1);
+
+  auto* window = new GUI_WindowBase();  // deleted by the window order below
+  window->SetRect(0, 0, 400, 400);
+  window->Open();
+  DispatchMouseMessage(kMsgLeftDown, GetCInput(), 0);
+  EXPECT_EQ(g_buttonClicks, 1);
+
+  window->Close();
+  GetWindowOrder().DeleteLater(window);
+  GetWindowOrder().FlushDeleted();
+  DispatchMouseMessage(kMsgLeftDown, GetCInput(), 0);
+  EXPECT_EQ(g_buttonClicks, 2);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> g_layers;
+
+class LoggingButton : public GUI_ButtonBase {
+ public:
+  void Draw() override { g_layers.push_back("buttons"); }
+};
+
+class LoggingWindow : public GUI_WindowBase {
+ public:
+  void Draw() override { g_layers.push_back("windows"); }
+};
+
+TEST(StandardMode, DrawsBackdropButtonsWindowsThenTheTransitionLast) {
+  const StandardModeLayer backdrop = StandardModeBackdrop();
+  const StandardModeLayer transition = StandardModeTransition();
+  SetStandardModeBackdrop([] { g_layers.push_back("backdrop"); });
+  SetStandardModeTransition([] { g_layers.push_back("transition"); });
+
+  GUI_StandardMode mode;
+  mode.AddButton(new LoggingButton());
+  auto* window = new LoggingWindow();
+  window->Open();
+  g_layers.clear();
+  mode.Draw();
+  EXPECT_EQ(g_layers, (std::vector<std::string>{"backdrop", "buttons", "windows", "transition"}));
+
+  window->Close();
+  GetWindowOrder().DeleteLater(window);
+  GetWindowOrder().FlushDeleted();
+  SetStandardModeBackdrop(backdrop);
+  SetStandardModeTransition(transition);
 }
 
 }  // namespace

@@ -55,14 +55,13 @@ TEST_F(StillCounter, CountsPollsNearTheAnchorAndResetsOnAMoveOfTwelvePixels) {
     int counter;
     float anchorX, anchorY;
   } steps[] = {
-      {0, 0, 0, 100, 100},     // judges the built-in (100, 100): far from (0, 0)
-      {5, 5, 0, 0, 0},         // judges (0, 0): far from (100, 100), anchor follows
-      {11, -11, 1, 0, 0},      // judges (5, 5): still
-      {12, 0, 2, 0, 0},        // judges (11, -11): 11 pixels is still
-      {12, 0, 0, 12, 0},       // judges (12, 0): exactly 12 resets and moves the anchor
-      {20, 8, 1, 12, 0},
-      {12, -12, 2, 12, 0},     // judges (20, 8): 8 pixels each way
-      {12, -12, 0, 12, -12},   // judges (12, -12): 12 vertically resets
+      {0, 0, 0, 100, 100},                         // judges the built-in (100, 100): far from (0, 0)
+      {5, 5, 0, 0, 0},                             // judges (0, 0): far from (100, 100), anchor follows
+      {11, -11, 1, 0, 0},                          // judges (5, 5): still
+      {12, 0, 2, 0, 0},                            // judges (11, -11): 11 pixels is still
+      {12, 0, 0, 12, 0},                           // judges (12, 0): exactly 12 resets and moves the anchor
+      {20, 8, 1, 12, 0},     {12, -12, 2, 12, 0},  // judges (20, 8): 8 pixels each way
+      {12, -12, 0, 12, -12},                       // judges (12, -12): 12 vertically resets
       {0, 0, 1, 12, -12},
   };
   GUI_InputManager input;
@@ -123,7 +122,8 @@ TEST(MouseDispatch, TurnsMessagesIntoOneCallEach) {
 TEST(MouseDispatch, IgnoresEverythingUntilEnabled) {
   RecordingInput input;
   ASSERT_FALSE(input.enabled);
-  for (unsigned m : {kMsgLeftDown, kMsgLeftDoubleClick, kMsgRightDown, kMsgWheel}) DispatchMouseMessage(m, input, 1);
+  for (unsigned m : {kMsgLeftDown, kMsgLeftDoubleClick, kMsgRightDown, kMsgWheel})
+    DispatchMouseMessage(m, input, 1);
   EXPECT_TRUE(input.calls.empty());
   EXPECT_FALSE(input.leftHeld);
   EXPECT_FALSE(input.doubleClick);

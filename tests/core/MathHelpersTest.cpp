@@ -10,14 +10,13 @@ TEST(Angles, TurnTowardsAngle) {
   struct Case {
     float current, target, step, expected;
   } cases[] = {
-      {350, 10, 30, 10},   // the step covers the 20-degree gap
-      {350, 10, 5, 355},   // turns up through 360 toward 10
-      {355, 10, 10, 5},    // crosses 360 and wraps
-      {10, 350, 5, 5},     // the short way is anticlockwise
-      {5, 300, 10, 355},   // anticlockwise below 0 wraps
-      {0, 180, 10, 350},   // exactly opposite: the step is subtracted
-      {90, 100, 20, 100},
-      {90, 90, 0, 90},
+      {350, 10, 30, 10},  // the step covers the 20-degree gap
+      {350, 10, 5, 355},  // turns up through 360 toward 10
+      {355, 10, 10, 5},   // crosses 360 and wraps
+      {10, 350, 5, 5},    // the short way is anticlockwise
+      {5, 300, 10, 355},  // anticlockwise below 0 wraps
+      {0, 180, 10, 350},  // exactly opposite: the step is subtracted
+      {90, 100, 20, 100}, {90, 90, 0, 90},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.current << " -> " << c.target << " by " << c.step);

@@ -76,7 +76,11 @@ std::string CodeOnly(const std::string& text) {
 // through std:: or ::, but not a member or a longer name ending in them.
 const std::regex& ForbiddenCall() {
   static const std::regex re(std::string("(^|[^A-Za-z0-9_.>:])(std::|::)?") +
-                             "(s?ra" "nd|ra" "nd_r|s?ra" "ndom|[delmns]ra" "nd48)\\s*\\(");
+                             "(s?ra"
+                             "nd|ra"
+                             "nd_r|s?ra"
+                             "ndom|[delmns]ra"
+                             "nd48)\\s*\\(");
   return re;
 }
 
@@ -85,19 +89,39 @@ TEST(NoCLibraryRandom, TheCheckFindsRealCallsOnly) {
     const char* code;
     bool flagged;
   } cases[] = {
-      {"int x = ra" "nd();", true},
-      {"x = std::ra" "nd() % 6;", true},
-      {"::sra" "nd(42);", true},
-      {"if (ra" "nd_r(&s) > 3)", true},
-      {"long v = ra" "ndom ();", true},
-      {"double d = dra" "nd48();", true},
+      {"int x = ra"
+       "nd();",
+       true},
+      {"x = std::ra"
+       "nd() % 6;",
+       true},
+      {"::sra"
+       "nd(42);",
+       true},
+      {"if (ra"
+       "nd_r(&s) > 3)",
+       true},
+      {"long v = ra"
+       "ndom ();",
+       true},
+      {"double d = dra"
+       "nd48();",
+       true},
       {"x = EngineRand();", false},
       {"x = RandomInt(6);", false},
       {"operand(1)", false},
-      {"dice.ra" "nd()", false},
-      {"// ra" "nd() in a comment", false},
-      {"s = \"ra" "nd()\";", false},
-      {"/* sra" "nd(1) */ int y;", false},
+      {"dice.ra"
+       "nd()",
+       false},
+      {"// ra"
+       "nd() in a comment",
+       false},
+      {"s = \"ra"
+       "nd()\";",
+       false},
+      {"/* sra"
+       "nd(1) */ int y;",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);

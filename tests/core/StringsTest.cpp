@@ -52,7 +52,11 @@ const LineCase kLineCases[] = {
     {"OTHER_ESCAPE=\\n stays n", true, "OTHER_ESCAPE", "n stays n"},
     {"TRAILING_BACKSLASH=end\\", true, "TRAILING_BACKSLASH", "end"},
     {"EMPTY=", true, "EMPTY", ""},
-    {"POUND=Cost \xA3" "5", true, "POUND", "Cost \xA3" "5"},
+    {"POUND=Cost \xA3"
+     "5",
+     true, "POUND",
+     "Cost \xA3"
+     "5"},
     {"no equals sign here", false, "", ""},
     {"=value without key", false, "", ""},
     {"   =also no key", false, "", ""},
@@ -85,8 +89,8 @@ TEST(StringsTable, BucketIndexUsesFirstAndLastLetter) {
   struct Case {
     const char* key;
     int bucket;
-  } cases[] = {{"a", 0}, {"A", 0}, {"AZ", 25}, {"zz", 50}, {"Abc", 2}, {"abc", 2},
-               {"_X", 26 + 23}, {"1_", 52}, {"MENU_TT", 12 + 19}};
+  } cases[] = {{"a", 0},   {"A", 0},        {"AZ", 25}, {"zz", 50},          {"Abc", 2},
+               {"abc", 2}, {"_X", 26 + 23}, {"1_", 52}, {"MENU_TT", 12 + 19}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.key);
     EXPECT_EQ(GHashTable::BucketIndex(c.key), c.bucket);
@@ -168,10 +172,7 @@ TEST(GetTranslation, ShowsMissingAndEmptyKeysAsTheKey) {
     std::string key;
     std::string expected;
   } cases[] = {
-      {"", ""},
-      {"OK_BUTTON", "OK"},
-      {"NO_SUCH_KEY", "NO_SUCH_KEY"},
-      {"BLANK_TEXT", "BLANK_TEXT"},
+      {"", ""},       {"OK_BUTTON", "OK"}, {"NO_SUCH_KEY", "NO_SUCH_KEY"}, {"BLANK_TEXT", "BLANK_TEXT"},
       {"ABC", "ABC"},
   };
   for (const Case& c : cases) {
@@ -185,6 +186,9 @@ TEST(GetTranslation, ShowsMissingAndEmptyKeysAsTheKey) {
     shown = &GetTranslation(temporary);
   }
   EXPECT_EQ(*shown, "TEMPORARY_KEY");
+
+  EXPECT_EQ(GetTranslation(static_cast<const char*>(nullptr)), "");
+  EXPECT_EQ(GetTranslation("OK_BUTTON"), "OK");  // a literal takes the C-string path
 
   EXPECT_EQ(TooltipKey("OK_BUTTON"), "OK_BUTTON_TT");
   EXPECT_EQ(GetTooltipTranslation("OK_BUTTON"), "");

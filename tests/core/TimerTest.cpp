@@ -5,8 +5,8 @@
 
 #include "engine/D3DEngine.h"
 #include "engine/PerfGraph.h"
-#include "platform/NullDevice.h"
 #include "engine/Timer.h"
+#include "platform/NullDevice.h"
 
 namespace {
 
@@ -41,7 +41,8 @@ TEST_F(TimerTest, StepIsElapsedOverTwelveTimesSpeed) {
   };
   for (bool highResolution : {true, false}) {
     for (const Case& c : cases) {
-      SCOPED_TRACE(testing::Message() << "speed " << c.speed << " gap " << c.gapMs << " hr " << highResolution);
+      SCOPED_TRACE(testing::Message()
+                   << "speed " << c.speed << " gap " << c.gapMs << " hr " << highResolution);
       Timer t;
       t.Start();
       t.highResolution = highResolution;

@@ -79,6 +79,9 @@ TEST_F(DeviceTest, RedundantBindsReachTheDeviceOnce) {
   engine().SetTexture(nullptr);
   engine().SetTexture(nullptr);
   EXPECT_EQ(dev().CountCalls("SetTexture"), 3);
+  dev().SetTexture(0, a.get());  // bound behind the engine's back
+  engine().SetTexture(nullptr);
+  EXPECT_EQ(dev().GetTexture(0), nullptr);
   engine().ForgetTexture(a.get());
   engine().ForgetTexture(b.get());
 }
@@ -96,6 +99,10 @@ TEST_F(DeviceTest, BlendSwitchesOnlyOnChange) {
   EXPECT_EQ(dev().GetRenderState(RenderState::DestBlend), uint32_t(BLEND_SRCCOLOR));
   engine().SetNormalBlend();
   EXPECT_EQ(dev().GetRenderState(RenderState::SrcBlend), uint32_t(BLEND_SRCALPHA));
+  EXPECT_EQ(dev().GetRenderState(RenderState::DestBlend), uint32_t(BLEND_INVSRCALPHA));
+  // A caller that set the device directly does not fool the cache.
+  dev().SetRenderState(RenderState::DestBlend, BLEND_ONE);
+  engine().SetNormalBlend();
   EXPECT_EQ(dev().GetRenderState(RenderState::DestBlend), uint32_t(BLEND_INVSRCALPHA));
 }
 

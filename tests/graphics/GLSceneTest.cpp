@@ -310,3 +310,54 @@ TEST_F(GLSceneTest, SamplerAddressModesOnTheDevice) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GLSceneTest, EveryShippedEffectCompilesOnTheDevice) {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator("data/shaders"))
+    if (entry.path().extension() == ".fx") files.push_back(entry.path().string());
+  ASSERT_GE(files.size(), 8u);
+  for (const std::string& path : files) {
+    std::unique_ptr<Effect> fx;
+    std::string errors;
+    EXPECT_EQ(GetRenderDevice().Device()->CreateEffectFromFile(path, &fx, &errors), D3D_OK) << errors;
+    int technique = -1;
+    if (fx) EXPECT_EQ(fx->FindNextValidTechnique(0, &technique), D3D_OK) << path;
+  }
+  // A GLSL fault is reported against the effect file's own line.
+  std::string bad = zt_test::UserRoot() + "/bad.fx";
+  std::ofstream(bad) << "@technique t\n@pass p\n@fragment\nvoid main() {\n  fragColour = nonsense;\n}\n@end\n";
+  std::unique_ptr<Effect> fx;
+  std::string errors;
+  EXPECT_NE(GetRenderDevice().Device()->CreateEffectFromFile(bad, &fx, &errors), D3D_OK);
+  EXPECT_NE(errors.find(bad), std::string::npos) << errors;
+  // Drivers word it "0:5(17)" (Mesa), "0(5)" or "0:5:": any of them names line 5.
+  bool line5 = errors.find(":5(") != std::string::npos || errors.find("(5)") != std::string::npos ||
+               errors.find(":5:") != std::string::npos;
+  EXPECT_TRUE(line5) << errors;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GLSceneTest, FullScreenModeOtherThanTheWindowIsScaledOnPresent) {
+  D3DEngine& e = GetRenderDevice();
+  e.ReleaseD3D();
+  ASSERT_TRUE(e.InitD3D(320, 240, false));
+  EXPECT_EQ(e.ScreenWidth(), 320);  // the game keeps its chosen size
+  EXPECT_EQ(e.ScreenHeight(), 240);
+  e.BeginScene();
+  e.DrawRect(10, 10, 20, 20, 0xFFFF0000u);
+  e.EndScene();
+  std::vector<uint32_t> px;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, Rect{0, 0, 320, 240}, &px), D3D_OK);
+  EXPECT_EQ(px[10 * 320 + 10] & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(px[9 * 320 + 10] & 0xFFFFFF, 0x000000u);
+  EXPECT_EQ(px[20 * 320 + 20] & 0xFFFFFF, 0x000000u);
+  e.Flip();  // scaled onto the 640x480 window
+  EXPECT_EQ(e.TestCooperativeLevel(), D3D_OK);
+}
+
+}  // namespace

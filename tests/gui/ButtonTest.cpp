@@ -57,7 +57,9 @@ TEST_F(ButtonTest, ClickAsksTheTutorialThenPlaysTheSoundThenCallsBack) {
     if (*r.buttonName) button.SetName(r.buttonName);
     button.Click();
     EXPECT_EQ(g_calls.size(), r.expectCall ? 1u : 0u);
-    if (r.expectCall && !g_calls.empty()) EXPECT_EQ(g_calls[0], 42);
+    if (r.expectCall && !g_calls.empty()) {
+      EXPECT_EQ(g_calls[0], 42);
+    }
     EXPECT_EQ(SoundsPlayed(kClick), r.expectSounds);
   }
   GetTutorial().AllowButtons();
@@ -172,6 +174,35 @@ TEST_F(ButtonTest, CallbacksMayDeleteTheirOwnDialog) {
   EXPECT_TRUE(GetWindowOrder().LeftClick());
   EXPECT_EQ(OpenMessageBox(), nullptr);
   EXPECT_TRUE(GetWindowOrder().OpenWindows().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ButtonTest, OnlyTheBoxOfACheckButtonTakesClicks) {
+  struct Case {
+    const char* name;
+    float x, y;
+    bool taken;
+  } cases[] = {
+      {"centre of the box", 37, 21, true},
+      {"edge of the box", 26, 10, true},
+      {"the label", 150, 21, false},
+      {"left of the box", 5, 21, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_calls.clear();
+    GUI_CheckButton check(&Record, "CONFIRM_YES", 7);
+    check.SetRect(0, 0, 300, 42);
+    EXPECT_EQ(check.LeftClick(c.x, c.y), c.taken);
+    EXPECT_EQ(check.checked, c.taken);
+    EXPECT_EQ(g_calls.size(), c.taken ? 1u : 0u);
+  }
+  // A label longer than the field is cut, never overflowing.
+  GUI_CheckButton longLabel(nullptr, std::string(500, 'W'), 0);
+  EXPECT_EQ(longLabel.label.size(), GUI_CheckButton::kMaxLabel);
 }
 
 }  // namespace

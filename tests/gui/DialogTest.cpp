@@ -224,7 +224,9 @@ TEST_F(DialogTest, PleaseWaitLampRunsThroughAllPositions) {
   for (int i = 0; i < GUI_PleaseWait::kLampCount; ++i) {
     EXPECT_GE(wait->Lamp(i).left, wait->LampArea().left);
     EXPECT_LE(wait->Lamp(i).right, wait->LampArea().right);
-    if (i > 0) EXPECT_GT(wait->Lamp(i).left, wait->Lamp(i - 1).left);
+    if (i > 0) {
+      EXPECT_GT(wait->Lamp(i).left, wait->Lamp(i - 1).left);
+    }
   }
   // The looping Morse sound plays while the window is open and stops with it.
   const int handle = wait->SoundHandle();

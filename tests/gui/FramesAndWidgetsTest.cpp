@@ -1,4 +1,5 @@
 // Frame layout, shared textures, the cursor's carrying, the clock dial and sprite sheets.
+#include <algorithm>
 #include <vector>
 
 #include "engine/Sprites.h"
@@ -225,6 +226,30 @@ TEST_F(FramesTest, SubtleButtonDropsItsHighlightWhenTheMouseLeaves) {
   MoveMouse(500, 500);
   button.Draw();
   EXPECT_EQ(button.hover, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FramesTest, WindowBackgroundUsesTheOverlayStageAndPutsItBack) {
+  GetSharedGUITextures().Load();
+  CLoadedTexture* overlay = GetSharedGUITextures().Get(SHARED_WINDOW_OVERLAY);
+  ASSERT_NE(overlay, nullptr);
+  ASSERT_NE(overlay->Texture(), nullptr) << "window_overlay.jpg did not load";
+  device->ClearRecord();
+  DrawWindowBackground(SHARED_WINDOW_OVERLAY, 32, 100, 100, 1124, 356);
+  ASSERT_EQ(device->draws.size(), 1u);
+  const platform::DrawRecord& d = device->draws[0];
+  EXPECT_EQ(d.stride, 36);
+  EXPECT_EQ(d.textures[1], overlay->Texture());
+  // The overlay repeats every 512 pixels across the box: 1024 pixels wide is two tiles.
+  float maxU2 = 0;
+  for (int i = 0; i < d.vertexCount; ++i) maxU2 = std::max(maxU2, d.U(i, 1));
+  EXPECT_FLOAT_EQ(maxU2, 2.0f);
+  // Later drawing finds one stage and the engine's vertex layout again.
+  EXPECT_EQ(device->GetTexture(1), nullptr);
+  EXPECT_EQ(device->GetFVF(), platform::FVF_ENGINE);
 }
 
 }  // namespace

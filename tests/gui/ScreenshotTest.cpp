@@ -109,12 +109,12 @@ TEST_F(ScreenshotTest, DialogTooltipAndMessageBoxLookRight) {
   GUI_Message* box = ShowMessage("", "Enemy armour sighted near grid C4. Hold the bridge until reinforcements arrive.",
                                  GUI_Message::kStyleOK, nullptr);
   box->SetTitle("Field Report");
-  box->SetPosition(560, 330);
+  box->SetPosition(560, 420);
 
   // The mouse rests on YES long enough for its tooltip to show.
   GUI_ButtonText* yes = dialog->YesButton();
   GUI_InputManager& input = GetInputManager();
-  input.x = yes->left + 40.0f;
+  input.x = yes->right - 24.0f;
   input.y = (yes->top + yes->bottom) / 2.0f;
   input.stillCounter = 100;
   for (int i = 0; i < 4; ++i) yes->Process();
@@ -138,8 +138,9 @@ TEST_F(ScreenshotTest, DialogTooltipAndMessageBoxLookRight) {
 
   const std::string refPath = zt_test::TestSourceDir() + "/gui/reference/dialog_scene.png";
   // ZENTRAK_UPDATE_REFERENCE=1 makes the current picture the reference (look at it first).
-  if (std::getenv("ZENTRAK_UPDATE_REFERENCE"))
+  if (std::getenv("ZENTRAK_UPDATE_REFERENCE")) {
     ASSERT_TRUE(platform::WriteImageFile(refPath, platform::ImageFileFormat::PNG, kW, kH, actual));
+  }
   platform::DecodedImage ref;
   std::string error;
   ASSERT_TRUE(platform::LoadImageFile(refPath, &ref, &error)) << refPath << ": " << error << " (actual saved as "

@@ -255,3 +255,46 @@ TEST_F(WindowOrderTest, TheTopmostWindowUnderTheMouseClaimsItAndForgetsItWhenDel
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowOrderTest, WindowClickFlagsAndHiddenWindows) {
+  struct Case {
+    const char* name;
+    bool visible, blocks, raises;
+    float x;
+    bool expect;
+  } cases[] = {
+      {"inside, nothing takes it: still handled", true, true, true, 50, true},
+      {"inside, only blocking", true, true, false, 50, true},
+      {"inside, only raising", true, false, true, 50, true},
+      {"inside, neither flag", true, false, false, 50, false},
+      {"outside", true, true, true, 500, false},
+      {"hidden", false, true, true, 50, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GUI_WindowBase window;
+    window.SetRect(0, 0, 100, 100);
+    window.visible = c.visible;
+    window.blocksClicks = c.blocks;
+    window.raisesOnClick = c.raises;
+    EXPECT_EQ(window.LeftClick(c.x, 50), c.expect);
+  }
+  // A hidden window processes nothing below it.
+  g_log.clear();
+  auto* parent = new GUI_WindowBase();
+  auto* child = new Probe("child", 0, 0, 10, 10);
+  child->Close();
+  parent->AddChild(child);
+  parent->visible = false;
+  NewFrame();
+  parent->Process();
+  EXPECT_TRUE(g_log.empty());
+  parent->visible = true;
+  parent->Process();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"process child"}));
+  delete parent;
+}
+
+}  // namespace

@@ -2,6 +2,7 @@
 // both computer opponents something to pick for every role.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -132,30 +133,12 @@ Roles RolesOf(const std::vector<std::unique_ptr<SIM_UnitDesign>>& designs) {
   return roles;
 }
 
-// Roles the catalogue can fill at all: no weapon with a hit bonus against infantry
-// means no design can join the two anti-infantry lists; no mobile hull with a hospital
-// slot means no mobile medic.
-Roles PossibleRoles() {
-  Roles possible{{0, 2, 3, 4, 6, 7, 8, 9}, {0, 1, 2, 3, 5}};
-  SIM_ModuleTypeManager& modules = SIM_ModuleTypeManager::Get();
-  if (!modules.IsLoaded()) modules.Load();
-  for (const auto& type : modules.All()) {
-    if (type->isWeapon && ModuleValue(type.get(), "hit_vs_infantry") > 1) {
-      possible.defender.insert(1);
-      possible.defender.insert(5);
-    }
-  }
-  for (const auto& hull : SIM_UnitHullManager::Get().All()) {
-    if (hull->sizeType == SIZETYPE_BUILDING) continue;
-    for (const HullSlot& slot : hull->slots) {
-      if (slot.text == "HOSPITAL") possible.attacker.insert(4);
-    }
-  }
-  return possible;
-}
+// Every list and category the two AIs pick from. Each must be fillable and filled:
+// an empty anti-infantry list or medic category means the AI never fields that role.
+Roles EveryRole() { return Roles{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 1, 2, 3, 4, 5}}; }
 
 TEST_F(ShippedContent, DesignsEveryAISetCoversEveryRoleTheAIsPickFrom) {
-  const Roles possible = PossibleRoles();
+  const Roles possible = EveryRole();
   SIM_UnitDesignManager& manager = SIM_UnitDesignManager::Get();
   std::vector<std::string> folders = DesignFolders();
   folders.erase(folders.begin());  // the player's samples are not an AI set
@@ -169,6 +152,55 @@ TEST_F(ShippedContent, DesignsEveryAISetCoversEveryRoleTheAIsPickFrom) {
       EXPECT_TRUE(roles.attacker.count(category)) << "attacker category " << category;
     EXPECT_TRUE(manager.HasAIDesignFor(true, true, true));
   }
+}
+
+// Infantry is bought per soldier and deployed 25 at a time: a squad must cost about
+// what the light vehicles it fights beside do, and every design must be affordable
+// with the starting supplies of any campaign battle.
+TEST_F(ShippedContent, DesignsSquadsCostAboutALightVehicleAndAllAreAffordable) {
+  SIM_ScenarioManager::Get().Load();
+  float leanestStart = 1e9f;
+  for (SIM_Scenario* scenario : SIM_ScenarioManager::Get().Campaign()) {
+    leanestStart = std::min({leanestStart, scenario->classic.startingSuppliesAttacker,
+                             scenario->classic.startingSuppliesDefender});
+  }
+  ASSERT_LT(leanestStart, 1e9f);
+  struct Priced {
+    std::string file;
+    int sizeType;
+    float price;  // what one deployment costs: 25 soldiers or one unit
+    bool lightArmedVehicle;
+  };
+  std::vector<Priced> priced;
+  for (const std::string& folder : DesignFolders()) {
+    for (const std::string& file : ListFiles(folder + "/*.txt", true)) {
+      SIM_UnitDesign design;
+      ASSERT_TRUE(design.Load(file, false)) << file;
+      const int size = design.GetSizeType();
+      const bool vehicle = size == SIZETYPE_MECH || size == SIZETYPE_TANK;
+      priced.push_back({file, size, design.cost * (size == SIZETYPE_INFANTRY ? 25.0f : 1.0f),
+                        vehicle && design.weapon && design.hull->moduleSize == "LIGHT"});
+    }
+  }
+  float lightTotal = 0.0f;
+  int lightCount = 0;
+  for (const Priced& p : priced) {
+    if (!p.lightArmedVehicle) continue;
+    lightTotal += p.price;
+    ++lightCount;
+  }
+  ASSERT_GT(lightCount, 0) << "no armed light vehicle to compare squads with";
+  const float light = lightTotal / static_cast<float>(lightCount);
+  int squads = 0;
+  for (const Priced& p : priced) {
+    SCOPED_TRACE(p.file);
+    EXPECT_LE(p.price, leanestStart) << "cannot be deployed at the start of every battle";
+    if (p.sizeType != SIZETYPE_INFANTRY) continue;
+    ++squads;
+    EXPECT_GE(p.price, 0.5f * light) << "a squad far cheaper than a light vehicle (" << light << ")";
+    EXPECT_LE(p.price, 1.5f * light) << "a squad far dearer than a light vehicle (" << light << ")";
+  }
+  EXPECT_GT(squads, 0);
 }
 
 TEST_F(ShippedContent, ScenariosCampaignLoadsPlayableFromBothSides) {

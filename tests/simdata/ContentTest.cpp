@@ -157,6 +157,54 @@ TEST_F(ContentTest, WeaponClassesKeepTheirMatchUps) {
   EXPECT_LT(bestShield["SIM_KineticWeaponComponent"], 1.0f);
 }
 
+// Against soldiers the match-ups turn: anti-personnel weapons hit them far more
+// often, the armour killers rarely. The defender AI's anti-infantry lists are built
+// from exactly this bonus, so without it they stay empty.
+TEST_F(ContentTest, WeaponsAgainstInfantryKeepTheirMatchUps) {
+  const struct {
+    const char* name;
+    bool antiPersonnel;
+  } cases[] = {{"inf_mg", true},  {"hmg", true},        {"inf_flamer", true}, {"scorcher", true},
+               {"inferno", true}, {"inf_rifle", true},  {"inf_rocket", false}, {"atgm", false},
+               {"cannon_120", false}, {"railgun", false}};
+  SIM_ModuleTypeManager& modules = SIM_ModuleTypeManager::Get();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const SIM_ModuleType* m = modules.Find(c.name);
+    ASSERT_NE(m, nullptr);
+    ASSERT_TRUE(m->isWeapon);
+    const float vsInfantry = m->ModuleData().GetFloat("hit_vs_infantry", 0);
+    if (c.antiPersonnel) {
+      EXPECT_GT(vsInfantry, 1.0f);
+      // ... and still blunted by plating and shields.
+      EXPECT_LT(m->ModuleData().GetFloat("effective_vs_armor", 0), 1.0f);
+      EXPECT_LT(m->ModuleData().GetFloat("effective_vs_shield", 0), 1.0f);
+    } else {
+      EXPECT_LT(vsInfantry, 1.0f);
+    }
+  }
+  // Every flamethrower and every missile follows its class.
+  for (const auto& owned : modules.All()) {
+    if (!owned->isWeapon) continue;
+    SCOPED_TRACE(owned->name);
+    const float vsInfantry = owned->ModuleData().GetFloat("hit_vs_infantry", 0);
+    if (owned->moduleClass == "SIM_FlamethrowerComponent") EXPECT_GT(vsInfantry, 1.0f);
+    if (owned->moduleClass == "SIM_MissileLauncherComponent") EXPECT_LT(vsInfantry, 1.0f);
+  }
+}
+
+// Support slots on hulls that can follow an attack: the attacker AI's medic and
+// support roles need a mobile hull for each.
+TEST_F(ContentTest, MobileHullsCarryEverySupportSlot) {
+  std::set<std::string> mobileSlots;
+  for (const auto& owned : SIM_UnitHullManager::Get().All()) {
+    if (owned->sizeType == SIZETYPE_BUILDING || owned->sizeType == SIZETYPE_INFANTRY) continue;
+    for (const HullSlot& slot : owned->slots) mobileSlots.insert(slot.text);
+  }
+  for (const char* slot : {"HOSPITAL", "REPAIRYARD", "COMMAND", "SUPPLIES"})
+    EXPECT_TRUE(mobileSlots.count(slot)) << "no mobile hull has a " << slot << " slot";
+}
+
 TEST_F(ContentTest, HullsVariantsAndTheirArtFitTogether) {
   SettingsFile strings;
   ASSERT_TRUE(strings.LoadSection("data/strings.ini", "strings"));
