@@ -331,18 +331,10 @@ class GLBufferBase {
     if (!locked) return D3DERR_INVALIDCALL;
     locked = false;
     glBindBuffer(GL_COPY_WRITE_BUFFER, id);
-    if (lockFlags & LOCK_DISCARD) glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(shadow.size()), nullptr, GL_DYNAMIC_DRAW);
-    if (lockFlags & LOCK_NOOVERWRITE) {
-      // The caller promises not to touch data in flight, so the write need not wait for
-      // earlier draws (a plain sub-data upload would stall until they finish).
-      void* dst = glMapBufferRange(GL_COPY_WRITE_BUFFER, lockOffset, lockSize,
-                                   GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
-      if (dst) {
-        std::memcpy(dst, shadow.data() + lockOffset, lockSize);
-        if (glUnmapBuffer(GL_COPY_WRITE_BUFFER)) return D3D_OK;
-      }
-    }
-    glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset, lockSize, shadow.data() + lockOffset);
+    // Every upload gives the buffer fresh storage holding the whole shadow copy: draws
+    // still in flight keep the old storage, so the upload never waits for them (a
+    // sub-range update would), and earlier appended data stays valid as promised.
+    glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(shadow.size()), shadow.data(), GL_DYNAMIC_DRAW);
     return D3D_OK;
   }
   GLuint id = 0;

@@ -157,8 +157,7 @@ TEST_F(BattleSupply, RouteThreatsTotalTheDefenceBesideTheRoutes) {
   EXPECT_FLOAT_EQ(threat->threatInfantry, 0.0f);
   EXPECT_FALSE(threat->dirty);
 
-  SIM_BattleUnit* squad =
-      battle->opponentArmy->DeployDesign(post->column, post->row, trooper, 5, 0.0f, true);
+  SIM_BattleUnit* squad = battle->opponentArmy->DeployDesign(post->column, post->row, trooper, 5, 0.0f, true);
   ASSERT_NE(squad, nullptr);
   EXPECT_TRUE(threat->dirty) << "a squad on a covering square changes the threat";
   threat->Recalculate();
@@ -177,6 +176,40 @@ TEST_F(BattleSupply, RouteThreatsTotalTheDefenceBesideTheRoutes) {
   EXPECT_TRUE(threat->dirty);
   threat->Recalculate();
   EXPECT_FLOAT_EQ(threat->threatInfantry, 0.0f);
+}
+
+}  // namespace
+
+namespace {
+
+// Once time is up with the victory-point target nearly reached, a hoarding attacker
+// must spend: the mood draw may no longer end in HOARD.
+TEST(AttackerMood, HoardTurnsSteadyOnlyWhenTimeIsUpNearTheTarget) {
+  const struct {
+    const char* what;
+    float total;  // victory points gained of a target of 100
+    int exhausted;
+    bool hoardPossible;
+  } cases[] = {{"time up, 5 points short", 95.0f, 1, false},
+               {"time up, 50 points short", 50.0f, 1, true},
+               {"time up, target reached", 100.0f, 1, true},
+               {"time left, 5 points short", 95.0f, 0, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    SIM_BattleOutcomeManager& outcome = GetOutcomeManager();
+    outcome.target = 100.0f;
+    outcome.total = c.total;
+    GetGameplay().suppliesExhausted = c.exhausted;
+    SIM_ClassicAttackerAI& ai = GetAttackerAI();
+    bool sawHoard = false;
+    for (int draw = 0; draw < 64; ++draw) {
+      ai.moodDeployments = 3;
+      ai.ChooseMood();
+      EXPECT_EQ(ai.moodDeployments, 0);
+      sawHoard = sawHoard || ai.mood == SIM_ClassicAttackerAI::MOOD_HOARD;
+    }
+    EXPECT_EQ(sawHoard, c.hoardPossible);
+  }
 }
 
 }  // namespace

@@ -29,6 +29,7 @@
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "menu/MenuFixture.h"
+#include "simdata/GlobalStats.h"
 #include "simdata/Options.h"
 
 namespace menu_test {
@@ -76,6 +77,7 @@ class MainMenuTest : public MenuTest {
     SetGameModeFactory(MODE_UNIT_DESIGN, BuildStandIn<MODE_UNIT_DESIGN>);
     SetGameModeFactory(MODE_OPTIONS, BuildStandIn<MODE_OPTIONS>);
     SetShellOpenHook(RecordOpen);
+    BeforeMenu();
     GetGame().SetGameMode(MODE_MAIN_MENU);
     menu = dynamic_cast<GUI_MainMenu*>(GetGame().CurrentMode);
     ASSERT_NE(menu, nullptr);
@@ -84,6 +86,8 @@ class MainMenuTest : public MenuTest {
     SetShellOpenHook(nullptr);
     MenuTest::TearDown();
   }
+  // Runs just before the menu is built.
+  virtual void BeforeMenu() {}
 
   // A left click at the middle of one of the menu's buttons, as the window delivers it.
   void ClickButton(int screenIndex) {
@@ -319,6 +323,55 @@ TEST_F(MainMenuTest, DrawsBackdropWithLogoVersionButtonsWipeAndFadeInThatOrder) 
 }
 
 
+std::vector<std::string> g_reminders;
+bool RecordReminder(const std::string& page) {
+  g_reminders.push_back(page);
+  return true;
+}
+
+class MainMenuReminderTest : public MainMenuTest {
+ protected:
+  void BeforeMenu() override {
+    SIM_GlobalStats::SetReminderPresenter(RecordReminder);
+    SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+    stats.SetStat("reminder_ENTERUSERNAME", userNameCounter);
+    stats.SetStat("reminder_CREATEUNIT", createUnitCounter);
+  }
+  void TearDown() override {
+    SIM_GlobalStats::SetReminderPresenter(nullptr);
+    MainMenuTest::TearDown();
+  }
+  int userNameCounter = 0;
+  int createUnitCounter = 0;
+};
+
+TEST_F(MainMenuReminderTest, EntryShowsTheUserNameReminderFirstAndAtMostOne) {
+  // The counters as stored before this run; the menu's first entry adds one to each.
+  struct Case {
+    int userName, createUnit;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {2, 3, {"reminder_ENTERUSERNAME"}},  // both due: only the first
+      {0, 3, {"reminder_CREATEUNIT"}},
+      {0, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.userName * 10 + c.createUnit);
+    TearDown();
+    ResetAllSingletons();
+    g_reminders.clear();
+    userNameCounter = c.userName;
+    createUnitCounter = c.createUnit;
+    SetUp();
+    EXPECT_EQ(g_reminders, c.shown);
+    // Coming back to the menu in the same run does not count the run again.
+    const int counted = SIM_GlobalStats::Get().GetStat("reminder_ENTERUSERNAME");
+    GetGame().SetGameMode(MODE_OPTIONS);
+    GetGame().SetGameMode(MODE_MAIN_MENU);
+    EXPECT_EQ(SIM_GlobalStats::Get().GetStat("reminder_ENTERUSERNAME"), counted);
+  }
+}
+
 // ---- audio on OpenAL's wave-file output -------------------------------------------
 
 class EnvGuard {
@@ -377,24 +430,24 @@ double WavePeak(const std::string& path, size_t* frames) {
   return -1.0;
 }
 
-TEST_F(MainMenuTest, ClickingAMenuButtonIsHeardOnTheAudioOutput) {
-  // The theme is muted so that what reaches the output is the click and the whoosh.
-  struct Case {
-    const char* leaf;
-    bool click;
-  } cases[] = {{"menu_click.wav", true}, {"menu_idle.wav", false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.leaf);
+class MainMenuAudioTest : public MainMenuTest {
+ protected:
+  // Runs the menu on OpenAL's wave-file output in a fresh process (the theme muted, so
+  // what is heard comes from the click) and returns the loudest sample written.
+  double RecordMenu(const std::string& leaf, bool click, size_t* frames) {
     EnvGuard drivers("ALSOFT_DRIVERS");
     EnvGuard conf("ALSOFT_CONF");
     EnvGuard out("ZENTRAK_TEST_WAVE_FILE");
-    // The child process has its own user folder: it takes the file name from here.
-    const std::string wav = zt_test::UserDir() + "/" + c.leaf;
+    // The child process has its own user folder: it takes the file name from the parent.
+    const char* given = std::getenv("ZENTRAK_TEST_WAVE_FILE");
+    const std::string wav = given ? given : zt_test::UserDir() + "/" + leaf;
     const std::string cfg = wav + ".conf";
-    std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = " << wav << "\n";
+    if (!given) {
+      std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = " << wav << "\n";
+      setenv("ZENTRAK_TEST_WAVE_FILE", wav.c_str(), 1);
+    }
     setenv("ALSOFT_DRIVERS", "wave", 1);
     setenv("ALSOFT_CONF", cfg.c_str(), 1);
-    const bool click = c.click;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -402,8 +455,8 @@ TEST_F(MainMenuTest, ClickingAMenuButtonIsHeardOnTheAudioOutput) {
           ReplaceSounds(std::make_unique<GUI_Sounds>());
           if (!GetSounds().Engine()->HasDevice()) _exit(3);
           GetSounds().ReloadVolumes();
-          ReturnToMainMenu();
-          GetSounds().PlayMusic("ztk_main_theme.ogg", false, true);
+          GetGame().SetGameMode(MODE_OPTIONS);
+          ReturnToMainMenu();  // the menu's entry starts the (muted) theme
           std::this_thread::sleep_for(std::chrono::milliseconds(100));
           if (click) {
             ClickButton(GUI_MainMenu::kOptions);
@@ -415,17 +468,25 @@ TEST_F(MainMenuTest, ClickingAMenuButtonIsHeardOnTheAudioOutput) {
           _exit(0);
         },
         ::testing::ExitedWithCode(0), "");
-    size_t frames = 0;
-    const double peak = WavePeak(wav, &frames);
-    ASSERT_GE(peak, 0.0) << "no wave file at " << wav;
-    EXPECT_GT(frames, 1000u);
-    if (c.click) {
-      EXPECT_GT(peak, 0.02) << "the click was not heard";
-      EXPECT_LT(peak, 0.99) << "the click clipped";
-    } else {
-      EXPECT_LT(peak, 0.001) << "the muted menu is not silent";
-    }
+    return WavePeak(wav, frames);
   }
+};
+
+TEST_F(MainMenuAudioTest, ClickingAMenuButtonIsHeardOnTheAudioOutput) {
+  size_t frames = 0;
+  const double peak = RecordMenu("menu_click.wav", true, &frames);
+  EXPECT_GT(frames, 1000u);
+  EXPECT_GT(peak, 0.02) << "the click was not heard";
+  EXPECT_LT(peak, 0.99) << "the click clipped";
+}
+
+TEST_F(MainMenuAudioTest, TheMenuWithItsMusicMutedIsSilent) {
+  // Guards the check above: without a click nothing else reaches the output.
+  size_t frames = 0;
+  const double peak = RecordMenu("menu_idle.wav", false, &frames);
+  EXPECT_GT(frames, 1000u);
+  EXPECT_GE(peak, 0.0) << "no wave file";
+  EXPECT_LT(peak, 0.001);
 }
 
 }  // namespace

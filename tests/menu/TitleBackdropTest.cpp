@@ -133,7 +133,9 @@ TEST_F(TitleBackdropTest, DrawsPictureCloudsThenLogoAndLowDetailLeavesTheCloudsO
     EXPECT_EQ(device->draws.front().textures[0], FindTexture("titlescreen.jpg"));
     EXPECT_EQ(DrawsWith("titlescreen.jpg"), 1);
     EXPECT_EQ(DrawsWith("titlescreen_logo.dds"), c.logo ? 1 : 0);
-    if (c.logo) EXPECT_EQ(device->draws.back().textures[0], FindTexture("titlescreen_logo.dds"));
+    if (c.logo) {
+      EXPECT_EQ(device->draws.back().textures[0], FindTexture("titlescreen_logo.dds"));
+    }
     EXPECT_EQ(DrawsWith("clouds.dds") > 0, c.clouds);
     EXPECT_EQ(backdrop.CloudAt(3).x != x0, c.clouds) << "clouds moved at low detail";
     // The screen is cleared to opaque black before anything is drawn.

@@ -170,8 +170,12 @@ TEST_F(TransitionTest, SideWipeShowsTheCopyLeftOfItsBorderWithASoftEdge) {
       EXPECT_NEAR(d.V(i), (d.Y(i) + 0.5f) / 768.0f * 0.75f, 1e-5f);
       const int alpha = static_cast<int>(d.Colour(i) >> 24);
       const float x = d.X(i) + 0.5f;
-      if (x == 512.0f) EXPECT_EQ(alpha, 0) << "the edge at the border is not soft";
-      if (x < 512.0f - GUI_Transition::kSoftBand + 0.5f) EXPECT_EQ(alpha, 255);
+      if (x == 512.0f) {
+        EXPECT_EQ(alpha, 0) << "the edge at the border is not soft";
+      }
+      if (x < 512.0f - GUI_Transition::kSoftBand + 0.5f) {
+        EXPECT_EQ(alpha, 255);
+      }
     }
   }
   EXPECT_FLOAT_EQ(right, 512.0f);

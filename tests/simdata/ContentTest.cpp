@@ -164,8 +164,8 @@ TEST_F(ContentTest, WeaponsAgainstInfantryKeepTheirMatchUps) {
   const struct {
     const char* name;
     bool antiPersonnel;
-  } cases[] = {{"inf_mg", true},  {"hmg", true},        {"inf_flamer", true}, {"scorcher", true},
-               {"inferno", true}, {"inf_rifle", true},  {"inf_rocket", false}, {"atgm", false},
+  } cases[] = {{"inf_mg", true},      {"hmg", true},       {"inf_flamer", true},  {"scorcher", true},
+               {"inferno", true},     {"inf_rifle", true}, {"inf_rocket", false}, {"atgm", false},
                {"cannon_120", false}, {"railgun", false}};
   SIM_ModuleTypeManager& modules = SIM_ModuleTypeManager::Get();
   for (const auto& c : cases) {

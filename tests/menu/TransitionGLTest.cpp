@@ -1,0 +1,146 @@
+// The screen transition on the OpenGL device under a real (virtual) display: the copy of
+// the old screen must come back the right way up, one texel per pixel, and the iris mask
+// must cut its circle where the new screen shows through.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/Transition.h"
+#include "engine/D3DEngine.h"
+#include "engine/Log.h"
+#include "engine/Singletons.h"
+#include "engine/Textures.h"
+#include "engine/Timer.h"
+#include "engine/VertexBuffer.h"
+#include "platform/Image.h"
+#include "support/TestSupport.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+// The X and GL driver libraries keep allocations for the life of the process.
+#define ZT_IGNORE_LEAKS_BEGIN() __lsan_disable()
+#define ZT_IGNORE_LEAKS_END() __lsan_enable()
+#else
+#define ZT_IGNORE_LEAKS_BEGIN()
+#define ZT_IGNORE_LEAKS_END()
+#endif
+
+namespace {
+
+constexpr int kW = 640, kH = 480;  // half-diagonal 400
+constexpr uint32_t kOldTop = 0xC02020u, kOldBottom = 0x2040C0u, kNew = 0x20B040u;
+
+std::int64_t g_nowNs = 0;
+std::int64_t Now() { return g_nowNs; }
+
+class TransitionGLTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ZT_IGNORE_LEAKS_BEGIN();
+    leaksIgnored_ = true;
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
+    const char* old = std::getenv("SDL_VIDEODRIVER");
+    oldDriver_ = old ? old : "";
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    window_ = SDL_CreateWindow("Zentrak transition test", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
+    if (!window_) GTEST_SKIP() << "no OpenGL window: " << SDL_GetError();
+    OpenDebugFile(zt_test::UserRoot());
+    D3DEngine& e = GetRenderDevice();
+    e.SetMainWindow(window_);
+    e.SetBackend(platform::Backend::OpenGL);
+    if (!e.InitD3D(kW, kH, true)) GTEST_SKIP() << "no OpenGL 3.3 device here";
+    e.SetScreenSize(kW, kH);
+    RegisterTextureFolder("data/bitmaps");
+    InitGlobalVertexBuffer();
+    // As the game makes it: the screen size rounded up per axis.
+    e.CreateRenderTarget("rt_transition", 1024, 512, platform::Format::X8R8G8B8);
+    g_nowNs = 1'000'000'000;
+    SetClockSource(Now);
+  }
+  void TearDown() override {
+    SetClockSource(nullptr);
+    if (window_) {
+      GetGlobalVertexBuffer().Release();
+      GetRenderDevice().ReleaseD3D();
+      SDL_DestroyWindow(window_);
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    if (oldDriver_.empty())
+      unsetenv("SDL_VIDEODRIVER");
+    else
+      setenv("SDL_VIDEODRIVER", oldDriver_.c_str(), 1);
+    if (leaksIgnored_) ZT_IGNORE_LEAKS_END();
+  }
+
+  // One switch: the old screen (red over blue) is copied, then the new one (green) is
+  // drawn with the wipe over it at progress t; returns the presented picture.
+  platform::DecodedImage SwitchAndShow(float t, const char* name) {
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    e.DrawRect(0, 0, kW, kH / 2, 0xFF000000u | kOldTop);
+    e.DrawRect(0, kH / 2, kW, kH, 0xFF000000u | kOldBottom);
+    GUI_Transition& tr = GetTransition();
+    tr.Start();
+    tr.Draw();  // starts the timer
+    g_nowNs += static_cast<std::int64_t>(t * GUI_Transition::kDurationMs * 1e6);
+    e.DrawRect(0, 0, kW, kH, 0xFF000000u | kNew);
+    tr.Draw();
+    e.EndScene();
+    const std::string shot = zt_test::UserRoot() + "/screenshots/" + name + ".bmp";
+    e.SaveScreenshot(shot.c_str(), platform::ImageFileFormat::BMP, nullptr);
+    e.Flip();
+    platform::DecodedImage img;
+    std::string error;
+    EXPECT_TRUE(platform::LoadImageFile(shot, &img, &error)) << error;
+    // Let this wipe end so the next switch alternates.
+    g_nowNs += 2'000'000'000;
+    tr.Draw();
+    return img;
+  }
+  static uint32_t At(const platform::DecodedImage& img, int x, int y) {
+    return img.levels[0][size_t(y) * size_t(img.width) + size_t(x)] & 0xFFFFFFu;
+  }
+  void KeepOnFailure(const platform::DecodedImage& img, const char* name) {
+    if (!HasFailure()) return;
+    const std::string path = zt_test::BuildDir() + "/menu_" + name + "_actual.png";
+    platform::SaveImageFile(path, platform::ImageFileFormat::PNG, img.width, img.height, img.levels[0]);
+    ADD_FAILURE() << "picture kept at " << path;
+  }
+
+  SDL_Window* window_ = nullptr;
+  std::string oldDriver_;
+  bool leaksIgnored_ = false;
+};
+
+TEST_F(TransitionGLTest, SideWipeThenIrisShowTheOldScreenTheRightWayUp) {
+  // Side wipe at a quarter: the old screen up to x = 320, the new one right of it.
+  platform::DecodedImage side = SwitchAndShow(0.25f, "side");
+  ASSERT_EQ(side.width, kW);
+  EXPECT_EQ(At(side, 20, 20), kOldTop) << "old screen lost or upside down";
+  EXPECT_EQ(At(side, 20, kH - 20), kOldBottom) << "old screen upside down";
+  EXPECT_EQ(At(side, 200, 100), kOldTop) << "copy not one texel per pixel";
+  EXPECT_EQ(At(side, 330, 100), kNew) << "old screen right of the border";
+  EXPECT_EQ(At(side, kW - 5, kH - 5), kNew);
+  const uint32_t edge = At(side, 300, 100);  // inside the soft band: a blend
+  EXPECT_NE(edge, kOldTop);
+  EXPECT_NE(edge, kNew);
+  KeepOnFailure(side, "side");
+
+  // Iris at half: a clear circle of radius 200 around the middle of the screen.
+  platform::DecodedImage iris = SwitchAndShow(0.5f, "iris");
+  ASSERT_EQ(iris.width, kW);
+  EXPECT_EQ(At(iris, 320, 240), kNew) << "the iris is not open in the middle";
+  EXPECT_EQ(At(iris, 320 + 150, 240), kNew);
+  EXPECT_EQ(At(iris, 320, 240 - 150), kNew);
+  EXPECT_EQ(At(iris, 10, 10), kOldTop) << "a band lost the old screen";
+  EXPECT_EQ(At(iris, 10, kH - 10), kOldBottom) << "a band is upside down";
+  // Inside the square but outside the circle the mask keeps the old screen.
+  EXPECT_EQ(At(iris, 320 + 180, 240 - 180), kOldTop) << "the mask does not cover the square's corner";
+  EXPECT_EQ(At(iris, 320 - 180, 240 + 180), kOldBottom) << "the masked copy is upside down";
+  KeepOnFailure(iris, "iris");
+}
+
+}  // namespace
