@@ -25,7 +25,9 @@ constexpr float kSmallScreenScale = 0.6279296875f;
 // the screen, so the sprite's on-screen test (which wants a corner inside the screen)
 // is not asked.
 void DrawCovering(CTexturedSprite& sprite) {
-  if (sprite.texture) sprite.texture->Bind();
+  // A missing image leaves black rather than a white sheet (the loader logged it).
+  if (!sprite.texture || !sprite.texture->Texture()) return;
+  sprite.texture->Bind();
   GetRenderDevice().DrawVertices(platform::PrimitiveType::TriangleStrip, 2, sprite.v, sizeof(GVertex));
 }
 
@@ -118,7 +120,7 @@ void GUI_TitleBackdrop::UpdateClouds() {
     const float averageX = (s.v[0].x + s.v[1].x + s.v[2].x + s.v[3].x) / 4.0f;
     if (-1.5f * s.width > averageX) {
       StartCloud(cloud, false);
-    } else {
+    } else if (cloud.sprite.texture && cloud.sprite.texture->Texture()) {
       cloud.sprite.DrawDirect();
     }
   }

@@ -31,11 +31,6 @@
 #include "simdata/UnitDesign.h"
 
 namespace {
-std::unique_ptr<SIM_Battle>& Instance() {
-  static std::unique_ptr<SIM_Battle> s;
-  return s;
-}
-
 void Progress(float p) {
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.setLoadingProgress) hooks.setLoadingProgress(p);
@@ -107,19 +102,15 @@ bool RouteThreatOccupantOf(const SIM_MapSquare& square, RouteThreatOccupant& out
 }  // namespace
 
 SIM_Battle& GetBattle() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) {
-    Instance() = std::make_unique<SIM_Battle>();
+  return ProcessWide<SIM_Battle>([](SIM_Battle&) {
     // Regaining the window focus resumes sounds only when the battle is not paused.
     SetBattlePausedQuery([] {
       return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused;
     });
-  }
-  return *Instance();
+  });
 }
 
-bool BattleExists() { return Instance() != nullptr; }
+bool BattleExists() { return ProcessWideIfAlive<SIM_Battle>() != nullptr; }
 
 SIM_Battle::~SIM_Battle() { DeleteArmies(); }
 

@@ -11,11 +11,6 @@
 #include "engine/Singletons.h"
 
 namespace {
-std::unique_ptr<SIM_BattleUnitManager>& Instance() {
-  static std::unique_ptr<SIM_BattleUnitManager> s;
-  return s;
-}
-
 void PushOnce(std::list<SIM_BattleUnit*>& list, SIM_BattleUnit* unit) {
   if (std::find(list.begin(), list.end(), unit) == list.end()) list.push_back(unit);
 }
@@ -31,14 +26,9 @@ void TakeOut(SIM_BattleUnitManager& m, SIM_BattleUnit* u) {
 }
 }  // namespace
 
-SIM_BattleUnitManager& GetBattleUnitManager() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_BattleUnitManager>();
-  return *Instance();
-}
+SIM_BattleUnitManager& GetBattleUnitManager() { return ProcessWide<SIM_BattleUnitManager>(); }
 
-bool BattleUnitManagerExists() { return Instance() != nullptr; }
+bool BattleUnitManagerExists() { return ProcessWideIfAlive<SIM_BattleUnitManager>() != nullptr; }
 
 void SIM_BattleUnitManager::Reset() {
   dead.clear();

@@ -153,14 +153,7 @@ void Gameplay::TallyArmyValue(float playerArmyCost) {
 }
 
 Gameplay& GetGameplay() {
-  static std::unique_ptr<Gameplay> instance;
-  static bool registered = (RegisterSingletonReset([] { instance.reset(); }), true);
-  (void)registered;
-  if (!instance) {
-    instance = std::make_unique<Gameplay>();
-    instance->LoadConstants("data/gameplay.ini");
-  }
-  return *instance;
+  return ProcessWide<Gameplay>([](Gameplay& g) { g.LoadConstants("data/gameplay.ini"); });
 }
 
 void PlayAirRaidSiren() {
@@ -193,10 +186,4 @@ void StepRateMeter::Tick(uint64_t nowMs) {
   rate = static_cast<float>(1.0 / ((static_cast<double>(elapsed) / 60.0) * 0.0625));
 }
 
-StepRateMeter& GetStepRateMeter() {
-  static std::unique_ptr<StepRateMeter> instance;
-  static bool registered = (RegisterSingletonReset([] { instance.reset(); }), true);
-  (void)registered;
-  if (!instance) instance = std::make_unique<StepRateMeter>();
-  return *instance;
-}
+StepRateMeter& GetStepRateMeter() { return ProcessWide<StepRateMeter>(); }

@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+
 // Process-wide objects are built on first use by an accessor and live until exit.
 // Tests need a clean slate between cases, so every accessor registers a reset here.
 //
@@ -15,3 +17,45 @@
 void RegisterSingletonReset(void (*reset)());
 // Destroys every registered process-wide object (tests only).
 void ResetAllSingletons();
+
+// The shared form of the accessor above, for the common case.
+
+namespace singletons_detail {
+template <typename T>
+std::unique_ptr<T>& Slot() {
+  static std::unique_ptr<T> instance;
+  return instance;
+}
+// Registration is separate from the slot so that asking whether the object is alive
+// does not register it (resets run in the order objects were first built).
+template <typename T>
+std::unique_ptr<T>& RegisteredSlot() {
+  static bool registered = (RegisterSingletonReset([] { Slot<T>().reset(); }), true);
+  (void)registered;
+  return Slot<T>();
+}
+}  // namespace singletons_detail
+
+// The one process-wide T, built on first use and destroyed by ResetAllSingletons.
+// `setUp` runs once on each fresh object after it is stored, so whatever it reaches may
+// already use the accessor.
+template <typename T, typename SetUp>
+T& ProcessWide(SetUp setUp) {
+  std::unique_ptr<T>& slot = singletons_detail::RegisteredSlot<T>();
+  if (!slot) {
+    slot = std::make_unique<T>();
+    setUp(*slot);
+  }
+  return *slot;
+}
+
+template <typename T>
+T& ProcessWide() {
+  return ProcessWide<T>([](T&) {});
+}
+
+// The process-wide T while it is alive (and not being destroyed), else nullptr; never builds it.
+template <typename T>
+T* ProcessWideIfAlive() {
+  return singletons_detail::Slot<T>().get();
+}

@@ -117,3 +117,19 @@ std::string TruncateWithEllipsis(const std::string& text, int n) {
   if (text.size() <= static_cast<size_t>(n)) return text;
   return text.substr(0, static_cast<size_t>(n)) + "...";
 }
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  while (true) {
+    size_t comma = text.find(',', start);
+    cells.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return cells;
+}
+
+float CellNumber(const std::vector<std::string>& cells, size_t index, float fallback) {
+  return index < cells.size() ? static_cast<float>(ParseDouble(cells[index])) : fallback;
+}

@@ -1,7 +1,9 @@
 #pragma once
 // Splits one line into values at a separator, keeping double-quoted runs together.
 // Also the locale-independent number parsing and small text helpers the data files use.
+#include <cstddef>
 #include <string>
+#include <vector>
 
 class Tokenizer {
  public:
@@ -50,3 +52,9 @@ std::string ToLowerString(const std::string& text);
 std::string ToUpperString(const std::string& text);
 // The text itself when it has at most n characters, else its first n and "...".
 std::string TruncateWithEllipsis(const std::string& text, int n);
+
+// The cells of a comma list, split at every comma (no quoting): "a,,b" gives three cells,
+// "" gives one empty cell, so cells[0] always exists.
+std::vector<std::string> SplitCommas(const std::string& text);
+// Cell `index` read as a number, or `fallback` when the list is shorter.
+float CellNumber(const std::vector<std::string>& cells, size_t index, float fallback = 0.0f);

@@ -1,7 +1,9 @@
 #include "platform/GLDevice.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <epoxy/gl.h>
+#include <link.h>
 
 #include <algorithm>
 #include <array>
@@ -1113,6 +1115,14 @@ HRESULT GLDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<
 }
 
 // ---------------------------------------------------------------------------------
+// Once a GL driver is loaded it stays loaded until the process ends: unloading it (SDL
+// does when video shuts down) leaves its thread-local storage behind, which leak
+// checkers and late destructors then trip over.
+int PinLoadedLibrary(struct dl_phdr_info* info, size_t, void*) {
+  if (info->dlpi_name && info->dlpi_name[0]) dlopen(info->dlpi_name, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  return 0;
+}
+
 class GLDirect3D : public Direct3D {
  public:
   HRESULT GetAdapterIdentifier(AdapterIdentifier* out) override {
@@ -1163,6 +1173,7 @@ class GLDirect3D : public Direct3D {
       SDL_GL_DeleteContext(ctx);
       return D3DERR_NOTAVAILABLE;
     }
+    dl_iterate_phdr(PinLoadedLibrary, nullptr);
     SDL_GL_SetSwapInterval(params->vsync ? 1 : 0);
     auto dev = std::make_unique<GLDevice>(window, ctx, *params);
     *out = std::move(dev);

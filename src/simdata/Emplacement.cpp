@@ -7,27 +7,6 @@
 #include "simdata/CatalogueLog.h"
 
 namespace {
-std::unique_ptr<SIM_EmplacementManager>& Instance() {
-  static std::unique_ptr<SIM_EmplacementManager> s;
-  return s;
-}
-
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    cells.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return cells;
-}
-
-float Number(const std::vector<std::string>& cells, size_t index) {
-  return index < cells.size() ? static_cast<float>(ParseDouble(cells[index])) : 0.0f;
-}
-
 std::unique_ptr<EmplacementType> ReadEmplacement(const std::string& path) {
   auto type = std::make_unique<EmplacementType>();
   type->file = path;
@@ -40,16 +19,16 @@ std::unique_ptr<EmplacementType> ReadEmplacement(const std::string& path) {
   if (uv.size() < 4) ZT_DATA_PROBLEM(path + ": uv needs four numbers; missing ones read 0");
   // Half a texel in from each edge of the 1024 x 512 sheet, so filtering never bleeds
   // in the neighbouring emplacement.
-  type->uvLeft = Number(uv, 0) + 1.0f / 1024.0f;
-  type->uvTop = Number(uv, 1) + 1.0f / 512.0f;
-  type->uvRight = Number(uv, 2) - 1.0f / 1024.0f;
-  type->uvBottom = Number(uv, 3) - 1.0f / 512.0f;
+  type->uvLeft = CellNumber(uv, 0) + 1.0f / 1024.0f;
+  type->uvTop = CellNumber(uv, 1) + 1.0f / 512.0f;
+  type->uvRight = CellNumber(uv, 2) - 1.0f / 1024.0f;
+  type->uvBottom = CellNumber(uv, 3) - 1.0f / 512.0f;
   SettingsFile offsets;
   offsets.LoadSection(path, "offsets");
   for (const auto& entry : offsets.Entries()) {
     std::vector<std::string> cells = SplitCommas(entry.second);
     if (cells.size() < 2) ZT_DATA_PROBLEM(path + ": offset [" + entry.second + "] needs x and y; y reads 0");
-    type->offsets.emplace_back(Number(cells, 0), Number(cells, 1));
+    type->offsets.emplace_back(CellNumber(cells, 0), CellNumber(cells, 1));
   }
   return type;
 }
@@ -58,12 +37,7 @@ std::unique_ptr<EmplacementType> ReadEmplacement(const std::string& path) {
 SIM_EmplacementManager::SIM_EmplacementManager() = default;
 SIM_EmplacementManager::~SIM_EmplacementManager() = default;
 
-SIM_EmplacementManager& SIM_EmplacementManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_EmplacementManager>();
-  return *Instance();
-}
+SIM_EmplacementManager& SIM_EmplacementManager::Get() { return ProcessWide<SIM_EmplacementManager>(); }
 
 void SIM_EmplacementManager::Load() {
   if (!types.empty()) return;

@@ -11,11 +11,6 @@
 #include "simdata/PlayerFile.h"
 
 namespace {
-std::unique_ptr<SIM_GlobalStats>& Instance() {
-  static std::unique_ptr<SIM_GlobalStats> s;
-  return s;
-}
-
 SIM_GlobalStats::ReminderPresenter g_presenter = nullptr;
 
 const char* const kFeatNames[4] = {"FEAT_USERNAME_ENTERED", "FEAT_UNIT_DESIGNED", "FEAT_MAP_CREATED",
@@ -42,12 +37,7 @@ bool AnyFolderWithoutDot(const std::string& folder) {
 SIM_GlobalStats::SIM_GlobalStats() = default;
 SIM_GlobalStats::~SIM_GlobalStats() = default;
 
-SIM_GlobalStats& SIM_GlobalStats::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_GlobalStats>();
-  return *Instance();
-}
+SIM_GlobalStats& SIM_GlobalStats::Get() { return ProcessWide<SIM_GlobalStats>(); }
 
 void SIM_GlobalStats::SetReminderPresenter(ReminderPresenter presenter) { g_presenter = presenter; }
 

@@ -8,24 +8,13 @@
 
 namespace {
 const char* const kTexturesFile = "data/groundtextures/textures.ini";
-
-std::unique_ptr<SIM_GroundTextureManager>& Instance() {
-  static std::unique_ptr<SIM_GroundTextureManager> s;
-  return s;
-}
 }  // namespace
 
 SIM_GroundTextureManager::SIM_GroundTextureManager() = default;
 SIM_GroundTextureManager::~SIM_GroundTextureManager() = default;
 
 SIM_GroundTextureManager& SIM_GroundTextureManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) {
-    Instance() = std::make_unique<SIM_GroundTextureManager>();
-    Instance()->Load();
-  }
-  return *Instance();
+  return ProcessWide<SIM_GroundTextureManager>([](SIM_GroundTextureManager& m) { m.Load(); });
 }
 
 void SIM_GroundTextureManager::Load() {
@@ -33,14 +22,8 @@ void SIM_GroundTextureManager::Load() {
   SettingsFile section;
   section.LoadSection(kTexturesFile, "textures");
   for (const auto& entry : section.Entries()) {
-    std::vector<std::string> cells;
-    size_t start = 0;
-    while (true) {
-      size_t comma = entry.second.find(',', start);
-      cells.push_back(MakeString(entry.second.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
+    std::vector<std::string> cells = SplitCommas(entry.second);
+    for (std::string& cell : cells) cell = MakeString(cell);
     if (cells[0].empty()) {
       ZT_DATA_PROBLEM(std::string(kTexturesFile) + ": a ground texture without a name; skipped");
       continue;

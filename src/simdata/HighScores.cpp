@@ -18,11 +18,6 @@ const char* const kBeatenFile = "chal_beaten.ini";
 const char* const kUnlocksFile = "unl.dat";
 const char* const kDefaultUnlocksFile = "data/unlocks.txt";
 
-std::unique_ptr<SIM_HighScores>& Instance() {
-  static std::unique_ptr<SIM_HighScores> s;
-  return s;
-}
-
 // A name kept one to a line must read back as the same key: no line breaks or other
 // control characters, no "=", nothing the reader treats as a header, comment or
 // quote, no white space it would trim, and within the reader's key length.
@@ -34,33 +29,16 @@ bool IsStorableLineName(const std::string& name) {
     if (c < 0x20 || c == 0x7F || c == '=') return false;
   return true;
 }
-
-// Splits at every comma (no quoting: names are checked before they are stored).
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    cells.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return cells;
-}
 }  // namespace
 
 SIM_HighScores::SIM_HighScores() = default;
 SIM_HighScores::~SIM_HighScores() = default;
 
 SIM_HighScores& SIM_HighScores::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) {
-    Instance() = std::make_unique<SIM_HighScores>();
-    Instance()->LoadUnlocks();
-    Instance()->LoadScores();
-  }
-  return *Instance();
+  return ProcessWide<SIM_HighScores>([](SIM_HighScores& h) {
+    h.LoadUnlocks();
+    h.LoadScores();
+  });
 }
 
 bool SIM_HighScores::IsStorableName(const std::string& name) {
@@ -106,6 +84,7 @@ void SIM_HighScores::LoadScores() {
   SettingsFile file;
   if (!file.LoadSection(UserFilePath(kScoresFile), "scores")) return;
   for (const auto& entry : file.Entries()) {
+    // No quoting: names are checked before they are stored.
     std::vector<std::string> cells = SplitCommas(entry.second);
     if (cells[0].empty()) {
       ZT_DATA_PROBLEM(std::string("Skipped a score line without a name in ") + kScoresFile);

@@ -11,11 +11,6 @@ namespace {
 const char* const kModuleTable = "data/modules/unit modules.csv";
 const char* const kDataItems = "data/modules/module_data_items.txt";
 
-std::unique_ptr<SIM_ModuleTypeManager>& Instance() {
-  static std::unique_ptr<SIM_ModuleTypeManager> s;
-  return s;
-}
-
 int ReadInt(const SettingsFile& data, const char* key) { return ParseInt(data.GetString(key).substr(0, 63)); }
 }  // namespace
 
@@ -63,14 +58,8 @@ void SIM_ModuleType::ReadFields(const std::string& dataItemsFile) {
   dataItems.clear();
   dataItemSection->LoadSection(dataItemsFile, moduleClass);
   for (const auto& entry : dataItemSection->Entries()) {
-    std::vector<std::string> cells;
-    size_t start = 0;
-    while (true) {
-      size_t comma = entry.second.find(',', start);
-      cells.push_back(MakeString(entry.second.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
+    std::vector<std::string> cells = SplitCommas(entry.second);
+    for (std::string& cell : cells) cell = MakeString(cell);
     if (cells[0].empty()) continue;
     if (cells.size() < 2 || cells[1].empty()) {
       // A cut-off line: the item cannot be typed, so it is left out.
@@ -104,12 +93,7 @@ bool SIM_ModuleType::FitsModuleSize(const std::string& moduleSize) const {
 SIM_ModuleTypeManager::SIM_ModuleTypeManager() = default;
 SIM_ModuleTypeManager::~SIM_ModuleTypeManager() = default;
 
-SIM_ModuleTypeManager& SIM_ModuleTypeManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_ModuleTypeManager>();
-  return *Instance();
-}
+SIM_ModuleTypeManager& SIM_ModuleTypeManager::Get() { return ProcessWide<SIM_ModuleTypeManager>(); }
 
 void SIM_ModuleTypeManager::Load() {
   if (loaded) return;

@@ -12,11 +12,6 @@
 #include "simdata/PlayerFile.h"
 
 namespace {
-std::unique_ptr<SIM_Options>& Instance() {
-  static std::unique_ptr<SIM_Options> s;
-  return s;
-}
-
 struct OptionDefault {
   const char* name;
   float value;
@@ -74,13 +69,7 @@ SIM_Options::SIM_Options() : path(UserFilePath("config.txt")) {}
 SIM_Options::~SIM_Options() = default;
 
 SIM_Options& SIM_Options::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) {
-    Instance() = std::make_unique<SIM_Options>();
-    Instance()->Load();
-  }
-  return *Instance();
+  return ProcessWide<SIM_Options>([](SIM_Options& o) { o.Load(); });
 }
 
 void SIM_Options::Load() {

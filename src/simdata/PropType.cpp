@@ -10,13 +10,6 @@
 #include "engine/Singletons.h"
 #include "simdata/CatalogueLog.h"
 
-namespace {
-std::unique_ptr<SIM_PropTypeManager>& Instance() {
-  static std::unique_ptr<SIM_PropTypeManager> s;
-  return s;
-}
-}  // namespace
-
 // ---- SIM_PropType -------------------------------------------------------------------
 
 SIM_PropType::SIM_PropType(const std::string& path) : file(path) {
@@ -97,14 +90,9 @@ SIM_PropTypeManager::~SIM_PropTypeManager() {
   for (SIM_PropType* t : doomed) delete t;
 }
 
-SIM_PropTypeManager& SIM_PropTypeManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_PropTypeManager>();
-  return *Instance();
-}
+SIM_PropTypeManager& SIM_PropTypeManager::Get() { return ProcessWide<SIM_PropTypeManager>(); }
 
-bool SIM_PropTypeManager::Exists() { return Instance() != nullptr; }
+bool SIM_PropTypeManager::Exists() { return ProcessWideIfAlive<SIM_PropTypeManager>() != nullptr; }
 
 void SIM_PropTypeManager::Register(SIM_PropType* type) { types.push_back(type); }
 

@@ -518,12 +518,8 @@ SIM_ScenarioManager::SIM_ScenarioManager() = default;
 SIM_ScenarioManager::~SIM_ScenarioManager() = default;
 
 SIM_ScenarioManager& SIM_ScenarioManager::Get() {
-  static std::unique_ptr<SIM_ScenarioManager> instance;
-  static bool registered = (RegisterSingletonReset([] { instance.reset(); }), true);
-  (void)registered;
   (void)kUnlocksKnowScenarios;
-  if (!instance) instance = std::make_unique<SIM_ScenarioManager>();
-  return *instance;
+  return ProcessWide<SIM_ScenarioManager>();
 }
 
 void SIM_ScenarioManager::Load() {

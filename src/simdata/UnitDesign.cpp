@@ -275,13 +275,7 @@ int SIM_UnitDesign::GetSizeType() const { return hull ? hull->sizeType : SIZETYP
 SIM_UnitDesignManager::SIM_UnitDesignManager() = default;
 SIM_UnitDesignManager::~SIM_UnitDesignManager() = default;
 
-SIM_UnitDesignManager& SIM_UnitDesignManager::Get() {
-  static std::unique_ptr<SIM_UnitDesignManager> instance;
-  static bool registered = (RegisterSingletonReset([] { instance.reset(); }), true);
-  (void)registered;
-  if (!instance) instance = std::make_unique<SIM_UnitDesignManager>();
-  return *instance;
-}
+SIM_UnitDesignManager& SIM_UnitDesignManager::Get() { return ProcessWide<SIM_UnitDesignManager>(); }
 
 void SIM_UnitDesignManager::EnsureLoaded() { Load(); }
 

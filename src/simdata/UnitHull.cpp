@@ -17,23 +17,6 @@ namespace {
 const char* const kHullTable = "data/hulls/hulls.csv";
 const char* const kHullFolder = "data/hulls/";
 const char* const kVariantFolder = "data/variants/";
-
-std::unique_ptr<SIM_UnitHullManager>& Instance() {
-  static std::unique_ptr<SIM_UnitHullManager> s;
-  return s;
-}
-
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    cells.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return cells;
-}
 }  // namespace
 
 // ---- SIM_UnitHull -------------------------------------------------------------------
@@ -172,12 +155,7 @@ SIM_UnitHullManager::SIM_UnitHullManager()
     : sizeTypeNames{"INFANTRY", "MECH", "TANK", "BUILDING", ""} {}
 SIM_UnitHullManager::~SIM_UnitHullManager() = default;
 
-SIM_UnitHullManager& SIM_UnitHullManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_UnitHullManager>();
-  return *Instance();
-}
+SIM_UnitHullManager& SIM_UnitHullManager::Get() { return ProcessWide<SIM_UnitHullManager>(); }
 
 void SIM_UnitHullManager::Load() {
   if (loaded) return;

@@ -17,22 +17,6 @@ std::vector<SIM_UnitHullVariant*>& Registry() {
   return registry;
 }
 
-std::vector<std::string> SplitCommas(const std::string& text) {
-  std::vector<std::string> cells;
-  size_t start = 0;
-  while (true) {
-    size_t comma = text.find(',', start);
-    cells.push_back(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  return cells;
-}
-
-float Number(const std::vector<std::string>& cells, size_t index, float fallback) {
-  return index < cells.size() ? static_cast<float>(ParseDouble(cells[index])) : fallback;
-}
-
 // Colour layers and the base layer whose texture each one tints.
 const char* const kColourPairs[4][2] = {
     {"tank_turret_color", "tank_turret"},
@@ -89,10 +73,10 @@ void SIM_UnitHullVariant::Load(const std::string& file) {
       std::vector<std::string> uv = SplitCommas(s.GetString("hulkuv"));
       if (uv.size() < 4)
         ZT_DATA_PROBLEM(file + ": layer" + std::to_string(n) + " hulkuv needs four numbers; the rest stay 0,0,1,1");
-      layer.hulkLeft = Number(uv, 0, 0.0f);
-      layer.hulkTop = Number(uv, 1, 0.0f);
-      layer.hulkRight = Number(uv, 2, 1.0f);
-      layer.hulkBottom = Number(uv, 3, 1.0f);
+      layer.hulkLeft = CellNumber(uv, 0, 0.0f);
+      layer.hulkTop = CellNumber(uv, 1, 0.0f);
+      layer.hulkRight = CellNumber(uv, 2, 1.0f);
+      layer.hulkBottom = CellNumber(uv, 3, 1.0f);
     }
     layer.firingPosMultiplier = s.GetFloat("firingposmultiplier", 1.0f);
 
@@ -149,10 +133,10 @@ void SIM_UnitHullVariant::Load(const std::string& file) {
       ZT_DATA_PROBLEM(file + ": prop [" + entry.second + "] is missing numbers; its size and angle default");
     VariantProp prop;
     prop.propType = type;
-    prop.x = Number(cells, 1, 0.0f);
-    prop.y = Number(cells, 2, 0.0f);
-    prop.size = Number(cells, 3, -1.0f);
-    prop.angle = Number(cells, 4, -1.0f);
+    prop.x = CellNumber(cells, 1, 0.0f);
+    prop.y = CellNumber(cells, 2, 0.0f);
+    prop.size = CellNumber(cells, 3, -1.0f);
+    prop.angle = CellNumber(cells, 4, -1.0f);
     props.push_back(prop);
   }
 }

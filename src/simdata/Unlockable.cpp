@@ -21,11 +21,6 @@ std::vector<void (*)()>& CatalogueLoaders() {
   static std::vector<void (*)()> loaders;
   return loaders;
 }
-
-std::unique_ptr<SIM_UnlocksManager>& Instance() {
-  static std::unique_ptr<SIM_UnlocksManager> s;
-  return s;
-}
 }  // namespace
 
 // ---- SIM_Unlockable -------------------------------------------------------------
@@ -61,14 +56,9 @@ void SIM_Unlockable::SetDescriptionBuilder(DescriptionBuilder builder) { g_descr
 SIM_UnlocksManager::SIM_UnlocksManager() = default;
 SIM_UnlocksManager::~SIM_UnlocksManager() = default;
 
-SIM_UnlocksManager& SIM_UnlocksManager::Get() {
-  static bool registered = (RegisterSingletonReset([] { Instance().reset(); }), true);
-  (void)registered;
-  if (!Instance()) Instance() = std::make_unique<SIM_UnlocksManager>();
-  return *Instance();
-}
+SIM_UnlocksManager& SIM_UnlocksManager::Get() { return ProcessWide<SIM_UnlocksManager>(); }
 
-bool SIM_UnlocksManager::Exists() { return Instance() != nullptr; }
+bool SIM_UnlocksManager::Exists() { return ProcessWideIfAlive<SIM_UnlocksManager>() != nullptr; }
 
 void SIM_UnlocksManager::Register(SIM_Unlockable* unlockable) { all.push_back(unlockable); }
 

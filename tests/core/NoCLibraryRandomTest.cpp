@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -141,11 +140,8 @@ TEST(NoCLibraryRandom, NoSourceFileCallsIt) {
       if (!entry.is_regular_file()) continue;
       const std::string ext = entry.path().extension().string();
       if (ext != ".cpp" && ext != ".h" && ext != ".c" && ext != ".hpp" && ext != ".cc") continue;
-      std::ifstream in(entry.path(), std::ios::binary);
-      std::stringstream ss;
-      ss << in.rdbuf();
       ++scanned;
-      const std::string code = CodeOnly(ss.str());
+      const std::string code = CodeOnly(zt_test::ReadText(entry.path().string()));
       std::smatch m;
       if (std::regex_search(code, m, ForbiddenCall())) {
         const auto line = std::count(code.begin(), code.begin() + m.position(0), '\n') + 1;

@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "engine/Random.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -97,10 +96,7 @@ TEST(RandomTables, HelpersStayInTheirRanges) {
 TEST(RandomTables, ReadingBeforeInitIsLoggedAndGivesZero) {
   ASSERT_FALSE(IsRandomReady());
   EXPECT_EQ(RandomFloat(), 0.0f);
-  std::ifstream in(zt_test::UserRoot() + "/debug/errors.txt");
-  std::stringstream ss;
-  ss << in.rdbuf();
-  EXPECT_NE(ss.str().find("Random not ready"), std::string::npos);
+  EXPECT_NE(zt_test::ReadText(zt_test::UserRoot() + "/debug/errors.txt").find("Random not ready"), std::string::npos);
 
   InitRandom();
   EXPECT_TRUE(IsRandomReady());

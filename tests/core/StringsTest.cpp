@@ -1,28 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Strings.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 std::string WriteFile(const std::string& name, const std::string& text) {
   const std::string path = zt_test::UserDir() + "/" + name;
-  std::ofstream(path, std::ios::binary) << text;
+  zt_test::WriteText(path, text);
   return path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 int CountOccurrences(const std::string& text, const std::string& what) {
@@ -223,7 +215,7 @@ TEST(RandomTranslation, PicksAnEntryOfTheSectionAndWarnsOnAnEmptyOne) {
   EXPECT_EQ(RandomTranslation("no_such_section"), "");
   EXPECT_EQ(RandomTranslation("no_such_section"), "");
   CloseDebugFiles();
-  const std::string log = ReadFile(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string log = zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
   EXPECT_EQ(CountOccurrences(log, "WARNING - No random translation keys found"), 2);
 }
 

@@ -1,23 +1,15 @@
 #pragma once
 // Small helpers shared by the foundation tests.
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/TestFiles.h"
+
 namespace ft {
 
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zt_test::ReadText;
+using zt_test::WriteText;
 
 inline std::vector<std::string> ReadLines(const std::string& path) {
   std::vector<std::string> lines;

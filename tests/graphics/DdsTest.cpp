@@ -111,8 +111,9 @@ TEST(DdsTest, CompressedBlocksDecodeCloseToTheSource) {
     ASSERT_EQ(img.levels[0].size(), src.size());
     for (size_t i = 0; i < src.size(); ++i) {
       EXPECT_LE(MaxChannelError(src[i], img.levels[0][i], false), c.colourTolerance) << FormatName(c.f) << " " << i;
-      if (c.alphaTolerance >= 0)
+      if (c.alphaTolerance >= 0) {
         EXPECT_LE(std::abs(int(src[i] >> 24) - int(img.levels[0][i] >> 24)), c.alphaTolerance) << FormatName(c.f);
+      }
     }
   }
 }

@@ -35,7 +35,9 @@ TEST_P(DeviceCreationTest, VertexProcessingAndFallback) {
   GetRenderDevice().SetDirect3D(std::move(d3d));
   EXPECT_EQ(GetRenderDevice().InitD3D(800, 600, true), c.succeeds);
   EXPECT_EQ(raw->createAttempts, c.attempts);
-  if (!c.succeeds) EXPECT_NE(ErrorLog().find("CreateDevice failed again"), std::string::npos);
+  if (!c.succeeds) {
+    EXPECT_NE(ErrorLog().find("CreateDevice failed again"), std::string::npos);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

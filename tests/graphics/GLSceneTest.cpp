@@ -323,7 +323,9 @@ TEST_F(GLSceneTest, EveryShippedEffectCompilesOnTheDevice) {
     std::string errors;
     EXPECT_EQ(GetRenderDevice().Device()->CreateEffectFromFile(path, &fx, &errors), D3D_OK) << errors;
     int technique = -1;
-    if (fx) EXPECT_EQ(fx->FindNextValidTechnique(0, &technique), D3D_OK) << path;
+    if (fx) {
+      EXPECT_EQ(fx->FindNextValidTechnique(0, &technique), D3D_OK) << path;
+    }
   }
   // A GLSL fault is reported against the effect file's own line.
   std::string bad = zt_test::UserRoot() + "/bad.fx";

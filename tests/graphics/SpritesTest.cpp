@@ -169,8 +169,11 @@ TEST_F(SpriteTest, SpriteListsBatchPerTextureAfterSorting) {
   EXPECT_EQ(dev().CountCalls("DrawIndexedPrimitive"), 6);  // alternating textures
   SortSpritesByTexture(list);
   // Stable: sprites of one texture keep their order.
-  for (size_t i = 1; i < list.size(); ++i)
-    if (list[i]->texture == list[i - 1]->texture) EXPECT_LT(list[i - 1]->v[0].x, list[i]->v[0].x);
+  for (size_t i = 1; i < list.size(); ++i) {
+    if (list[i]->texture == list[i - 1]->texture) {
+      EXPECT_LT(list[i - 1]->v[0].x, list[i]->v[0].x);
+    }
+  }
   dev().ClearRecord();
   DrawSpriteList(list, false);
   EXPECT_EQ(dev().CountCalls("DrawIndexedPrimitive"), 2);

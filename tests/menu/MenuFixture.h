@@ -40,6 +40,7 @@ class MenuTest : public ::testing::Test {
     FakeNowNs() = 5'000'000'000;  // well past zero, like a running process
     SetClockSource(FakeClock);
     ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    videoStarted_ = true;
     window_ = SDL_CreateWindow("menu test", 0, 0, ScreenW(), ScreenH(), SDL_WINDOW_HIDDEN);
     ASSERT_NE(window_, nullptr) << SDL_GetError();
     auto d3d = std::make_unique<platform::NullDirect3D>();
@@ -51,7 +52,7 @@ class MenuTest : public ::testing::Test {
     engine.SetScreenSize(ScreenW(), ScreenH());
     device = raw->lastDevice;
     ASSERT_NE(device, nullptr);
-    RegisterTextureFolder("data/bitmaps");
+    if (registerArt) RegisterTextureFolder("data/bitmaps");
     InitGlobalVertexBuffer();
     if (createTarget) engine.CreateRenderTarget("rt_transition", 1024, 1024, platform::Format::X8R8G8B8);
 
@@ -67,6 +68,9 @@ class MenuTest : public ::testing::Test {
     GUI_InputManager::SetCursorReader(nullptr);
     if (window_) SDL_DestroyWindow(window_);
     window_ = nullptr;
+    // Balanced, so a later test can start video on another driver.
+    if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoStarted_ = false;
   }
 
   void AdvanceMs(double ms) { FakeNowNs() += static_cast<std::int64_t>(ms * 1e6); }
@@ -88,11 +92,13 @@ class MenuTest : public ::testing::Test {
   }
 
   bool createTarget = true;
+  bool registerArt = true;  // false: no texture can be found
   platform::NullDevice* device = nullptr;
   FakeSoundEngine* sounds = nullptr;
 
  private:
   SDL_Window* window_ = nullptr;
+  bool videoStarted_ = false;
 };
 
 }  // namespace menu_test

@@ -120,10 +120,17 @@ TEST_F(TitleBackdropTest, DrawsPictureCloudsThenLogoAndLowDetailLeavesTheCloudsO
     float detail;
     bool logo;
     bool clouds;
-  } cases[] = {{1.0f, true, true}, {0.75f, false, true}, {0.7f, true, false}, {0.0f, false, false}};
+    int w, h;  // a picture exactly as wide as the screen must still be drawn
+  } cases[] = {{1.0f, true, true, 1024, 768},
+               {0.75f, false, true, 1024, 768},
+               {0.7f, true, false, 1024, 768},
+               {0.0f, false, false, 1024, 768},
+               {1.0f, true, true, 1280, 1024},
+               {0.0f, true, false, 1920, 1080}};
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.detail);
+    SCOPED_TRACE(testing::Message() << c.detail << " at " << c.w);
     SIM_Options::Get().SetFloat("OPTIONS_GRAPHICS_DETAIL", c.detail);
+    GetRenderDevice().SetScreenSize(c.w, c.h);
     GUI_TitleBackdrop backdrop;
     const float x0 = backdrop.CloudAt(3).x;
     device->ClearRecord();
@@ -165,6 +172,23 @@ TEST_F(TitleBackdropTest, TheMenuArtExistsWithTheSizesItIsDrawnAt) {
     EXPECT_EQ(t->Width(), c.w);
     EXPECT_EQ(t->Height(), c.h);
   }
+}
+
+class TitleBackdropWithoutArtTest : public MenuTest {
+ protected:
+  void SetUp() override {
+    registerArt = false;
+    MenuTest::SetUp();
+  }
+};
+
+TEST_F(TitleBackdropWithoutArtTest, MissingArtLeavesABlackScreenNotBlankSheets) {
+  GUI_TitleBackdrop backdrop;
+  device->ClearRecord();
+  AdvanceMs(20);
+  backdrop.Draw(true);
+  EXPECT_TRUE(device->draws.empty()) << "untextured quads drawn for missing art";
+  EXPECT_GE(device->CountCalls("Clear"), 1);
 }
 
 }  // namespace

@@ -11,22 +11,13 @@
 #include <string>
 
 #include "engine/Log.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace fixture {
 
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  return buffer.str();
-}
+using zt_test::ReadText;
+using zt_test::WriteText;
 
 // Everything written to the error log so far in this test.
 inline std::string ErrorLog() { return ReadText(GetLogFolder() + "/errors.txt"); }

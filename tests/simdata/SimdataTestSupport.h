@@ -16,6 +16,7 @@
 #include "app/Game.h"
 #include "engine/Log.h"
 #include "simdata/CatalogueLog.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace simdata_test {
@@ -26,19 +27,8 @@ struct FatalThrown : std::runtime_error {
 
 inline void ThrowingFatalHook(const std::string& text) { throw FatalThrown(text); }
 
-inline void WriteText(const std::string& path, const std::string& text) {
-  std::filesystem::path p(path);
-  if (p.has_parent_path()) std::filesystem::create_directories(p.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zt_test::ReadText;
+using zt_test::WriteText;
 
 inline std::string UserFile(const std::string& name) { return zt_test::UserRoot() + "/" + name; }
 

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,6 +19,7 @@
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "platform/Audio.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -45,18 +45,11 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
   return done();
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
 TEST(AudioEngine, BadFilesAreLoggedOnceAndSkipped) {
   const std::string dir = zt_test::UserDir();
   std::ofstream(dir + "/garbage.ogg") << "this is not an ogg stream at all, just text";
   std::ofstream(dir + "/empty.ogg");
-  std::string truncated = ReadFile("data/sounds/gui_beep1.ogg").substr(0, 60);
+  std::string truncated = zt_test::ReadText("data/sounds/gui_beep1.ogg").substr(0, 60);
   std::ofstream(dir + "/truncated.ogg", std::ios::binary) << truncated;
 
   LogSink log;
@@ -81,7 +74,7 @@ TEST(AudioEngine, MissingInterfaceSoundIsLoggedToTheDebugLogAndTheGameGoesOn) {
   EXPECT_EQ(sounds.PlaySound("data/sounds/not_there_either.ogg", 2, 1.0f, false, 64, 0, 0), -1);
   sounds.PlayGuiSound(0);
   CloseDebugFiles();
-  const std::string log = ReadFile(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string log = zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
   EXPECT_NE(log.find("Initialising Sound Engine"), std::string::npos);
   EXPECT_NE(log.find("Could not load sound: data/sounds/not_there.ogg"), std::string::npos) << log;
   EXPECT_NE(log.find("Could not load sound: data/sounds/not_there_either.ogg"), std::string::npos);
@@ -206,7 +199,7 @@ struct WaveInfo {
 
 // Reads a RIFF wave file written by OpenAL's wave writer (16-bit or float samples).
 bool ReadWave(const std::string& path, WaveInfo* info) {
-  const std::string d = ReadFile(path);
+  const std::string d = zt_test::ReadText(path);
   if (d.size() < 12 || d.compare(0, 4, "RIFF") != 0 || d.compare(8, 4, "WAVE") != 0) return false;
   size_t p = 12;
   auto u32 = [&](size_t at) {

@@ -3,40 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/SteamGlue.h"
 #include "engine/Log.h"
 #include "platform/SteamFileBackend.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 std::string DebugText() {
   CloseDebugFiles();
-  return ReadFile(zt_test::UserRoot() + "/debug/debug.txt");
+  return zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
 }
 
 TEST(SteamGlue, WithoutSteamEveryCallReturnsAndNothingIsTouched) {
   OpenDebugFile(zt_test::UserRoot());
   const std::string root = zt_test::UserRoot();
-  WriteFile(root + "/stat.ini", "[stats]\nbattles_won = 3\n\n");
+  zt_test::WriteText(root + "/stat.ini", "[stats]\nbattles_won = 3\n\n");
   fs::create_directories(root + "/scenarios/map1");
 
   SteamData& steam = GetSteamData();
@@ -59,7 +46,7 @@ TEST(SteamGlue, WithoutSteamEveryCallReturnsAndNothingIsTouched) {
   EXPECT_NE(log.find("Attempting to initialise steam"), std::string::npos);
   EXPECT_NE(log.find("Steam initialisation failed"), std::string::npos);
   EXPECT_EQ(log.find("Attempting cloud synch"), std::string::npos) << "no remote storage call";
-  EXPECT_EQ(ReadFile(root + "/stat.ini"), "[stats]\nbattles_won = 3\n\n");
+  EXPECT_EQ(zt_test::ReadText(root + "/stat.ini"), "[stats]\nbattles_won = 3\n\n");
   EXPECT_TRUE(fs::is_directory(root + "/scenarios/map1"));
 }
 
@@ -126,7 +113,7 @@ class SteamDoubleTest : public ::testing::Test {
 };
 
 TEST_F(SteamDoubleTest, StartUpPullsEveryRemoteFileOverTheLocalOne) {
-  WriteFile(root + "/stat.ini", "old local stats");
+  zt_test::WriteText(root + "/stat.ini", "old local stats");
   backend->PutRemoteFile("stat.ini", "[stats]\nbattles_won = 9\n\n");
   backend->PutRemoteFile("player_units/Tiger.ini", "[design]\nname = Tiger\n");
   backend->PutRemoteFile("bitmaps/badges/badge.dds", "DDS data");
@@ -136,9 +123,9 @@ TEST_F(SteamDoubleTest, StartUpPullsEveryRemoteFileOverTheLocalOne) {
   EXPECT_EQ(steam.AppId(), 480u);
   EXPECT_TRUE(steam.HasRemoteStorage());
   EXPECT_EQ(backend->statsRequests, 1);
-  EXPECT_EQ(ReadFile(root + "/stat.ini"), "[stats]\nbattles_won = 9\n\n");
-  EXPECT_EQ(ReadFile(root + "/player_units/Tiger.ini"), "[design]\nname = Tiger\n");
-  EXPECT_EQ(ReadFile(root + "/bitmaps/badges/badge.dds"), "DDS data");
+  EXPECT_EQ(zt_test::ReadText(root + "/stat.ini"), "[stats]\nbattles_won = 9\n\n");
+  EXPECT_EQ(zt_test::ReadText(root + "/player_units/Tiger.ini"), "[design]\nname = Tiger\n");
+  EXPECT_EQ(zt_test::ReadText(root + "/bitmaps/badges/badge.dds"), "DDS data");
   const std::string log = DebugText();
   EXPECT_NE(log.find("Attempting cloud synch from: [stat.ini]"), std::string::npos);
   EXPECT_NE(log.find("Cloud synch success"), std::string::npos);
@@ -153,24 +140,24 @@ TEST_F(SteamDoubleTest, HostileRemoteNamesNeverWriteOutsideTheUserFolder) {
 
   Start();
   EXPECT_FALSE(fs::exists(outside));
-  EXPECT_EQ(ReadFile(root + "/hs.dat"), "scores") << "the safe file is still pulled";
+  EXPECT_EQ(zt_test::ReadText(root + "/hs.dat"), "scores") << "the safe file is still pulled";
   EXPECT_NE(DebugText().find("unsafe remote name"), std::string::npos);
 }
 
 TEST_F(SteamDoubleTest, AShortRemoteReadKeepsTheLocalFile) {
-  WriteFile(root + "/unl.dat", "my unlocks");
+  zt_test::WriteText(root + "/unl.dat", "my unlocks");
   backend->PutRemoteFile("unl.dat", "a newer but longer unlock list");
   backend->shortReadBy = 5;
   Start();
-  EXPECT_EQ(ReadFile(root + "/unl.dat"), "my unlocks");
+  EXPECT_EQ(zt_test::ReadText(root + "/unl.dat"), "my unlocks");
   EXPECT_NE(DebugText().find("Cloud synch failure"), std::string::npos);
 }
 
 TEST_F(SteamDoubleTest, SavesArePushedUnderTheirRemoteNames) {
   SteamData& steam = Start();
-  WriteFile(root + "/chal_beaten.ini", "[beaten]\nc1\n");
-  WriteFile(root + "/player_units/Tiger.ini", "[design]\n");
-  WriteFile(root + "/empty.txt", "");
+  zt_test::WriteText(root + "/chal_beaten.ini", "[beaten]\nc1\n");
+  zt_test::WriteText(root + "/player_units/Tiger.ini", "[design]\n");
+  zt_test::WriteText(root + "/empty.txt", "");
   steam.CloudSynchTo((root + "/chal_beaten.ini").c_str());
   steam.CloudSynchTo((root + "/player_units/Tiger.ini").c_str());
   steam.CloudSynchTo((root + "/empty.txt").c_str());
@@ -193,7 +180,7 @@ TEST_F(SteamDoubleTest, DeletingAFolderTreeDeletesEveryRemoteCopyAndTheFolderNam
   SteamData& steam = Start();
   const std::string map = root + "/scenarios/map1";
   for (const char* f : {"/scenario.ini", "/lightmap.bmp", "/designs/Tiger.ini"}) {
-    WriteFile(map + f, "x");
+    zt_test::WriteText(map + f, "x");
     steam.CloudSynchTo((map + f).c_str());
   }
   ASSERT_TRUE(backend->HasRemoteFile("scenarios/map1/designs/Tiger.ini"));
@@ -244,7 +231,7 @@ TEST_F(SteamDoubleTest, NotLoggedOnMeansAchievementsButNoCloud) {
   EXPECT_TRUE(steam.IsRunning());
   EXPECT_FALSE(steam.HasRemoteStorage());
   EXPECT_FALSE(fs::exists(root + "/stat.ini"));
-  WriteFile(root + "/stat.ini", "local");
+  zt_test::WriteText(root + "/stat.ini", "local");
   steam.CloudSynchTo((root + "/stat.ini").c_str());
   EXPECT_EQ(backend->RemoteFile("stat.ini"), "remote");
   steam.SetAchievement("ACH_WIN_10");
