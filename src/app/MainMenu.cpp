@@ -21,7 +21,7 @@ constexpr const char* kThemeMusic = "ztk_main_theme.ogg";
 constexpr const char* kMenusMusic = "ztk_menus.ogg";
 constexpr uint32_t kVersionColour = 0xFFFFFFFFu;
 
-struct ButtonSpec {
+struct ButtonEntry {
   int screenIndex;
   const char* labelKey;
   GUI_ButtonCallback callback;
@@ -29,7 +29,7 @@ struct ButtonSpec {
 };
 
 // In creation order; the screen order is the index.
-const ButtonSpec kButtons[GUI_MainMenu::kButtonCount] = {
+const ButtonEntry kButtons[GUI_MainMenu::kButtonCount] = {
     {GUI_MainMenu::kOptions, "MAINMENU_OPTIONS", GUI_MainMenu::OnModeButton, MODE_OPTIONS},
     {GUI_MainMenu::kUnitDesign, "MAINMENU_UNITDESIGN", GUI_MainMenu::OnModeButton,
      MODE_UNIT_DESIGN},
@@ -45,10 +45,10 @@ const ButtonSpec kButtons[GUI_MainMenu::kButtonCount] = {
 GUI_GameModeBase* CreateMainMenu() { return new GUI_MainMenu(); }
 
 GUI_MainMenu::GUI_MainMenu() {
-  for (const ButtonSpec& spec : kButtons) {
-    auto* button = new GUI_ButtonText(spec.callback, spec.labelKey, static_cast<uint32_t>(spec.userData));
-    button->SetTooltip(TooltipKey(spec.labelKey), kTooltipDelay);
-    buttons_[spec.screenIndex] = button;
+  for (const ButtonEntry& entry : kButtons) {
+    auto* button = new GUI_ButtonText(entry.callback, entry.labelKey, static_cast<uint32_t>(entry.userData));
+    button->SetTooltip(TooltipKey(entry.labelKey), kTooltipDelay);
+    buttons_[entry.screenIndex] = button;
     AddButton(button);
   }
   // The first mode gets no Enter from the switch, so the menu enters itself.

@@ -59,18 +59,7 @@ struct RandomSections {
   std::string buffer;  // the text RandomTranslation returns
 };
 
-std::unique_ptr<RandomSections>& RandomSectionsPtr() {
-  static std::unique_ptr<RandomSections> p;
-  return p;
-}
-
-RandomSections& GetRandomSections() {
-  static bool registered = (RegisterSingletonReset([] { RandomSectionsPtr().reset(); }), true);
-  (void)registered;
-  auto& p = RandomSectionsPtr();
-  if (!p) p = std::make_unique<RandomSections>();
-  return *p;
-}
+RandomSections& GetRandomSections() { return ProcessWide<RandomSections>(); }
 
 std::unique_ptr<GHashTable>& TablePtr() {
   static std::unique_ptr<GHashTable> p;
@@ -272,7 +261,7 @@ const std::string& RandomTranslation(const std::string& sectionName) {
 
 void ReleaseStringsSections() {
   ClearTextureAliases();
-  if (RandomSectionsPtr()) RandomSectionsPtr()->sections.clear();
+  if (RandomSections* cache = ProcessWideIfAlive<RandomSections>()) cache->sections.clear();
   if (TablePtr()) {
     TablePtr()->Clear();
     TablePtr()->SetLoaded(false);

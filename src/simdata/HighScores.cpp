@@ -150,7 +150,7 @@ bool SIM_HighScores::SaveBeaten() {
   std::string text = "[beaten]\n";
   for (const std::string& name : beaten) text += name + "\n";
   const std::string path = UserFilePath(kBeatenFile);
-  if (!WriteFileAtomically(path, text)) {
+  if (!WriteFileAtomic(path, text)) {
     // The list stays in memory; the next save tries again.
     DebugLog("Failed to save challenges beaten");
     return false;
@@ -220,7 +220,7 @@ bool SIM_HighScores::SaveUnlocks() {
   for (const std::string& name : unlocked) text += name + "\n";
   text += "\n[config]\n";
   const std::string path = UserFilePath(kUnlocksFile);
-  if (!WriteFileAtomically(path, text)) {
+  if (!WriteFileAtomic(path, text)) {
     // The list stays in memory; the next save tries again.
     DebugLog("Failed to save unlocks");
     return false;

@@ -138,7 +138,7 @@ void SIM_Options::SetFloat(const std::string& name, float value) {
 bool SIM_Options::Save() {
   std::string text = "[config]\n";
   for (const OptionEntry& e : entries) text += e.name + " = " + FormatFloat(e.value, "%.2f") + "\n";
-  if (!WriteFileAtomically(path, text)) {
+  if (!WriteFileAtomic(path, text)) {
     LogWarning("SIM_Options", __LINE__, "Failed to save variables");
     return false;
   }

@@ -155,4 +155,36 @@ TEST(TextHelpersTest, NumbersParseAndPrintWithDecimalPoint) {
   EXPECT_EQ(FormatFloat(0.5), "0.5");
 }
 
+// Catalogue rows are plain comma lists: every comma splits, quotes and spaces are kept,
+// and even an empty text has a first cell callers may read.
+TEST(TextHelpersTest, SplitCommasKeepsEveryCell) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> cells;
+  };
+  const Case cases[] = {
+      {"", {""}},
+      {"a", {"a"}},
+      {"a,,b", {"a", "", "b"}},
+      {"a,", {"a", ""}},
+      {",a", {"", "a"}},
+      {",", {"", ""}},
+      {" x , y ", {" x ", " y "}},
+      {"\"p,q\",r", {"\"p", "q\"", "r"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitCommas(c.text), c.cells) << "[" << c.text << "]";
+}
+
+TEST(TextHelpersTest, CellNumberFallsBackOnlyPastTheEnd) {
+  const std::vector<std::string> cells = SplitCommas("1.5, -2,junk,");
+  EXPECT_FLOAT_EQ(CellNumber(cells, 0), 1.5f);
+  EXPECT_FLOAT_EQ(CellNumber(cells, 1, 9.0f), -2.0f);
+  // A cell that is there but holds no number reads 0, not the fallback.
+  EXPECT_FLOAT_EQ(CellNumber(cells, 2, 9.0f), 0.0f);
+  EXPECT_FLOAT_EQ(CellNumber(cells, 3, 9.0f), 0.0f);
+  EXPECT_FLOAT_EQ(CellNumber(cells, 4, 9.0f), 9.0f);
+  EXPECT_FLOAT_EQ(CellNumber(cells, 4), 0.0f);
+  EXPECT_FLOAT_EQ(CellNumber({}, 0, -1.0f), -1.0f);
+}
+
 }  // namespace

@@ -29,11 +29,7 @@ std::string Map(const std::string& linksOf8 = "9,", const std::string& linksOf2 
   return text;
 }
 
-std::vector<int> Numbers(const std::vector<SIM_MapSquare*>& squares) {
-  std::vector<int> numbers;
-  for (const SIM_MapSquare* square : squares) numbers.push_back(square->number);
-  return numbers;
-}
+using fixture::Numbers;
 
 class RouteThreatTest : public ::testing::Test {
  protected:

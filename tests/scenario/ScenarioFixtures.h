@@ -6,11 +6,12 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "engine/Log.h"
+#include "simdata/MapSquare.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
@@ -97,5 +98,12 @@ class CatalogueFolder {
  private:
   std::string root_;
 };
+
+// The squares' numbers, in order, for readable comparisons.
+inline std::vector<int> Numbers(const std::vector<SIM_MapSquare*>& squares) {
+  std::vector<int> numbers;
+  for (const SIM_MapSquare* square : squares) numbers.push_back(square->number);
+  return numbers;
+}
 
 }  // namespace fixture

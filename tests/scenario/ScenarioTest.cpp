@@ -18,6 +18,7 @@
 namespace {
 
 using fixture::CatalogueFolder;
+using fixture::Numbers;
 using fixture::ReadText;
 using fixture::WriteText;
 
@@ -59,12 +60,6 @@ const char* kProps =
     "[prop_fx_rock]\n0 = 100,150,100,100,-90\n1 = 300,350,120,120,725\n\n"
     "[prop_fx_tree]\n0 = 500,50,60,60,360\n\n"
     "[prop_fx_missing]\n0 = 1,2,3,4,5\n\n";
-
-std::vector<int> Numbers(const std::vector<SIM_MapSquare*>& squares) {
-  std::vector<int> numbers;
-  for (const SIM_MapSquare* square : squares) numbers.push_back(square->number);
-  return numbers;
-}
 
 class ScenarioTest : public ::testing::Test {
  protected:

@@ -1,19 +1,24 @@
-// The screen transition on the OpenGL device under a real (virtual) display: the copy of
-// the old screen must come back the right way up, one texel per pixel, and the iris mask
-// must cut its circle where the new screen shows through.
+// The menu screens on the OpenGL device under a real (virtual) display: the copy of the
+// old screen must come back the right way up, one texel per pixel, the iris mask must
+// cut its circle where the new screen shows through, and the main menu must show its
+// picture, logo and version text.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
 #include "app/Transition.h"
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
+#include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
+#include "engine/Random.h"
 #include "platform/Image.h"
 #include "support/TestSupport.h"
 
@@ -37,6 +42,9 @@ std::int64_t Now() { return g_nowNs; }
 
 class TransitionGLTest : public ::testing::Test {
  protected:
+  virtual int ScreenW() const { return kW; }
+  virtual int ScreenH() const { return kH; }
+
   void SetUp() override {
     ZT_IGNORE_LEAKS_BEGIN();
     leaksIgnored_ = true;
@@ -45,14 +53,14 @@ class TransitionGLTest : public ::testing::Test {
     oldDriver_ = old ? old : "";
     setenv("SDL_VIDEODRIVER", "x11", 1);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
-    window_ = SDL_CreateWindow("Zentrak transition test", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
+    window_ = SDL_CreateWindow("Zentrak menu test", 0, 0, ScreenW(), ScreenH(), SDL_WINDOW_OPENGL);
     if (!window_) GTEST_SKIP() << "no OpenGL window: " << SDL_GetError();
     OpenDebugFile(zt_test::UserRoot());
     D3DEngine& e = GetRenderDevice();
     e.SetMainWindow(window_);
     e.SetBackend(platform::Backend::OpenGL);
-    if (!e.InitD3D(kW, kH, true)) GTEST_SKIP() << "no OpenGL 3.3 device here";
-    e.SetScreenSize(kW, kH);
+    if (!e.InitD3D(ScreenW(), ScreenH(), true)) GTEST_SKIP() << "no OpenGL 3.3 device here";
+    e.SetScreenSize(ScreenW(), ScreenH());
     RegisterTextureFolder("data/bitmaps");
     InitGlobalVertexBuffer();
     // As the game makes it: the screen size rounded up per axis.
@@ -63,6 +71,8 @@ class TransitionGLTest : public ::testing::Test {
   void TearDown() override {
     SetClockSource(nullptr);
     if (window_) {
+      // Everything holding GL objects goes while the context still exists.
+      GetTextRenderer().Release();
       GetGlobalVertexBuffer().Release();
       GetRenderDevice().ReleaseD3D();
       SDL_DestroyWindow(window_);
@@ -141,6 +151,64 @@ TEST_F(TransitionGLTest, SideWipeThenIrisShowTheOldScreenTheRightWayUp) {
   EXPECT_EQ(At(iris, 320 + 180, 240 - 180), kOldTop) << "the mask does not cover the square's corner";
   EXPECT_EQ(At(iris, 320 - 180, 240 + 180), kOldBottom) << "the masked copy is upside down";
   KeepOnFailure(iris, "iris");
+}
+
+class MainMenuGLTest : public TransitionGLTest {
+ protected:
+  int ScreenW() const override { return 1024; }
+  int ScreenH() const override { return 768; }
+};
+
+TEST_F(MainMenuGLTest, ThePlayerSeesTheDuskPictureTheLogoAndTheVersion) {
+  D3DEngine& e = GetRenderDevice();
+  LoadStandardFonts();
+  InitRandomWithSeed(99);
+  GetGame().SetGameMode(0);
+  GUI_GameModeBase* menu = GetGame().CurrentMode;
+  ASSERT_NE(menu, nullptr);
+  g_nowNs += 1'500'000'000;  // past the fade from black
+  for (int frame = 0; frame < 2; ++frame) {
+    e.BeginScene();
+    menu->Draw();
+    e.EndScene();
+  }
+  const std::string shot = zt_test::UserRoot() + "/screenshots/menu.bmp";
+  e.SaveScreenshot(shot.c_str(), platform::ImageFileFormat::BMP, nullptr);
+  platform::DecodedImage img;
+  std::string error;
+  ASSERT_TRUE(platform::LoadImageFile(shot, &img, &error)) << error;
+  ASSERT_EQ(img.width, 1024);
+
+  auto channel = [](uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
+  // The logo's wordmark crosses the middle of the screen about a fifth of the way down.
+  int gold = 0;
+  for (int y = 150; y < 200; ++y) {
+    const uint32_t c = At(img, 512, y);
+    if (channel(c, 16) > 120 && channel(c, 16) > channel(c, 0) + 60) ++gold;
+  }
+  EXPECT_GT(gold, 10) << "no logo in the middle of the screen";
+  // The night sky at the top is dark (drifting clouds aside); the horizon glows warm.
+  int dark = 0;
+  for (int x = 0; x < 1024; x += 8) {
+    const uint32_t c = At(img, x, 30);
+    if (channel(c, 16) + channel(c, 8) + channel(c, 0) < 240) ++dark;
+  }
+  EXPECT_GT(dark, 100) << "the sky is not dark";
+  int warm = 0;
+  for (int x = 0; x < 1024; x += 8) {
+    const uint32_t c = At(img, x, 350);
+    if (channel(c, 16) > channel(c, 0)) ++warm;
+  }
+  EXPECT_GT(warm, 32) << "no sunset behind the battlefield";
+  // White version text in the top right corner.
+  int white = 0;
+  for (int y = 3; y < 24; ++y)
+    for (int x = 1024 - 130; x < 1024 - 10; ++x) {
+      const uint32_t c = At(img, x, y);
+      if (channel(c, 16) > 200 && channel(c, 8) > 200 && channel(c, 0) > 200) ++white;
+    }
+  EXPECT_GT(white, 20) << "no version text";
+  KeepOnFailure(img, "menu");
 }
 
 }  // namespace
