@@ -24,6 +24,7 @@
 #include "engine/ShaderEffects.h"
 #include "engine/Shell.h"
 #include "engine/Singletons.h"
+#include "engine/Sprites.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
@@ -37,8 +38,6 @@
 std::atomic<bool> Game::IsActive{false};
 std::atomic<bool> Game::HasFocus{false};
 
-float SinTable[360];
-float CosTable[360];
 
 namespace {
 std::unique_ptr<Game>& GameSlot() {
@@ -86,13 +85,8 @@ std::string GetUserFolder(int index) {
   return GetGame().UserFolder[index];
 }
 
-void BuildTrigTables() {
-  for (int i = 0; i < 360; ++i) {
-    const float radians = static_cast<float>(i) * 0.017453292f;
-    SinTable[i] = std::sin(radians);
-    CosTable[i] = std::cos(radians);
-  }
-}
+// The engine owns the tables; start-up fills them at its own point in the order.
+void BuildTrigTables() { InitTrigTables(); }
 
 int Game::RenderTargetSize(int screenSize) {
   if (screenSize <= 512) return 512;

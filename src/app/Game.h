@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/Sprites.h"
+
 struct SDL_Window;
 class GUI_GameModeBase;
 namespace platform {
@@ -106,9 +108,7 @@ bool GameExists();
 // A copy of one user folder path (index 0..10); empty for an index out of range.
 std::string GetUserFolder(int index);
 
-// Sine and cosine of each whole degree, filled by BuildTrigTables at start-up.
-extern float SinTable[360];
-extern float CosTable[360];
+// Fills the engine's sine and cosine tables (SinTable, CosTable in engine/Sprites.h).
 void BuildTrigTables();
 
 // The program entry (src/main.cpp calls it): parses the command line, starts the game

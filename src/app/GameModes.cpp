@@ -7,7 +7,6 @@
 #include "app/Sounds.h"
 #include "battlescreen/BattleScreen.h"
 #include "browser/GUI_BattleBrowser.h"
-#include "engine/GUI_BaseElement.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
@@ -42,10 +41,6 @@ struct ModeStore {
 };
 
 std::unique_ptr<ModeStore>& StorePtr() {
-  // The modes own interface elements that leave the element registry when destroyed at
-  // exit: building the registry first makes it outlive them.
-  static const bool registryFirst = (FindElement(std::string()), true);
-  (void)registryFirst;
   static std::unique_ptr<ModeStore> p;
   return p;
 }

@@ -252,22 +252,8 @@ void SteamData::Shutdown() {
   m_remoteStorage = false;
 }
 
-namespace {
-std::unique_ptr<SteamData> g_steam;
-void RegisterSteamReset() {
-  static bool registered = (RegisterSingletonReset([] { g_steam.reset(); }), true);
-  (void)registered;
-}
-}  // namespace
-
-SteamData& GetSteamData() {
-  RegisterSteamReset();
-  if (!g_steam) g_steam = std::make_unique<SteamData>();
-  return *g_steam;
-}
+SteamData& GetSteamData() { return ProcessWide<SteamData>(); }
 
 SteamData& InstallSteamData(std::unique_ptr<platform::SteamBackend> backend) {
-  RegisterSteamReset();
-  g_steam = std::make_unique<SteamData>(std::move(backend));
-  return *g_steam;
+  return *ReplaceProcessWide(std::make_unique<SteamData>(std::move(backend)));
 }

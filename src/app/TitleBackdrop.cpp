@@ -21,14 +21,11 @@ constexpr int kCloudFrames = 4;  // a 2 by 2 sheet
 // At 1024 pixels or less the picture is drawn larger than the screen so its middle fills it.
 constexpr float kSmallScreenScale = 0.6279296875f;
 
-// Draws a full-screen sprite at once. The picture and the logo are at least as wide as
-// the screen, so the sprite's on-screen test (which wants a corner inside the screen)
-// is not asked.
+// Draws a full-screen sprite at once.
 void DrawCovering(CTexturedSprite& sprite) {
   // A missing image leaves black rather than a white sheet (the loader logged it).
   if (!sprite.texture || !sprite.texture->Texture()) return;
-  sprite.texture->Bind();
-  GetRenderDevice().DrawVertices(platform::PrimitiveType::TriangleStrip, 2, sprite.v, sizeof(GVertex));
+  sprite.DrawDirect();
 }
 
 std::unique_ptr<GUI_TitleBackdrop>& Slot() {

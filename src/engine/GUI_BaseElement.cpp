@@ -6,9 +6,13 @@
 
 namespace {
 
+// Never destroyed: elements owned by process-wide objects unregister themselves during
+// static destruction at exit, in whatever order those objects go, so the list must
+// outlive every one of them. Entries always leave with their element, so nothing needs
+// resetting between tests.
 std::vector<GUI_BaseElement*>& Registry() {
-  static std::vector<GUI_BaseElement*> registry;
-  return registry;
+  static std::vector<GUI_BaseElement*>* const registry = new std::vector<GUI_BaseElement*>();
+  return *registry;
 }
 
 }  // namespace

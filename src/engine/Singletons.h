@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <utility>
 
 // Process-wide objects are built on first use by an accessor and live until exit.
 // Tests need a clean slate between cases, so every accessor registers a reset here.
@@ -18,7 +19,8 @@ void RegisterSingletonReset(void (*reset)());
 // Destroys every registered process-wide object (tests only).
 void ResetAllSingletons();
 
-// The shared form of the accessor above, for the common case.
+// The accessor above, written once: `Foo& GetFoo() { return ProcessWide<Foo>(); }`.
+// Only an accessor whose reset must do more writes the pattern out.
 
 namespace singletons_detail {
 template <typename T>
@@ -27,7 +29,7 @@ std::unique_ptr<T>& Slot() {
   return instance;
 }
 // Registration is separate from the slot so that asking whether the object is alive
-// does not register it (resets run in the order objects were first built).
+// does not register it: resets must follow the order in which objects were first built.
 template <typename T>
 std::unique_ptr<T>& RegisteredSlot() {
   static bool registered = (RegisterSingletonReset([] { Slot<T>().reset(); }), true);
@@ -52,6 +54,15 @@ T& ProcessWide(SetUp setUp) {
 template <typename T>
 T& ProcessWide() {
   return ProcessWide<T>([](T&) {});
+}
+
+// Puts `object` (which may be null) in place of the process-wide T, as tests do with
+// fakes; the old one, if any, is destroyed after the new one is in place.
+template <typename T>
+T* ReplaceProcessWide(std::unique_ptr<T> object) {
+  std::unique_ptr<T>& slot = singletons_detail::RegisteredSlot<T>();
+  slot = std::move(object);
+  return slot.get();
 }
 
 // The process-wide T while it is alive (and not being destroyed), else nullptr; never builds it.

@@ -12,8 +12,6 @@ using platform::PrimitiveType;
 
 namespace {
 constexpr float kDegToRad = 0.017453292f;
-float g_sin[360];
-float g_cos[360];
 bool g_trigReady = false;
 
 int WrapDegrees(int d) {
@@ -22,10 +20,13 @@ int WrapDegrees(int d) {
 }
 }  // namespace
 
+float SinTable[360];
+float CosTable[360];
+
 void InitTrigTables() {
   for (int i = 0; i < 360; ++i) {
-    g_sin[i] = std::sin(float(i) * kDegToRad);
-    g_cos[i] = std::cos(float(i) * kDegToRad);
+    SinTable[i] = std::sin(float(i) * kDegToRad);
+    CosTable[i] = std::cos(float(i) * kDegToRad);
   }
   g_trigReady = true;
 }
@@ -34,11 +35,11 @@ void InitTrigTables() {
 // inside them.
 float TableSin(int degrees) {
   if (!g_trigReady) InitTrigTables();
-  return g_sin[WrapDegrees(degrees)];
+  return SinTable[WrapDegrees(degrees)];
 }
 float TableCos(int degrees) {
   if (!g_trigReady) InitTrigTables();
-  return g_cos[WrapDegrees(degrees)];
+  return CosTable[WrapDegrees(degrees)];
 }
 
 // ---------------------------------------------------------------------------------
@@ -134,32 +135,23 @@ void BaseSprite::SetUV(float u0, float v0, float u1, float v1) {
 
 void BaseSprite::Queue() const { GetGlobalVertexBuffer().AddVertices(v, 4); }
 
+// On screen when the box around the corners covers some of the screen. The box test
+// also serves unrotated sprites: a sprite whose edges lie exactly on the screen's edges
+// (a full-screen picture) has no corner strictly inside and crosses neither way, yet
+// fills the screen; only a sprite that merely touches the screen from outside, or has
+// no area, is off.
 bool BaseSprite::IsOnScreen() const {
   D3DEngine& e = GetRenderDevice();
-  float W = float(e.ScreenWidth()), H = float(e.ScreenHeight());
-  if (angle == 0.0f) {
-    for (const auto& p : v)
-      if (p.x > 0 && p.x < W && p.y > 0 && p.y < H) return true;
-    float left = v[0].x, right = v[1].x, top = v[0].y, bottom = v[2].y;
-    bool crossesV = top < 0 && bottom > H;
-    bool crossesH = left < 0 && right > W;
-    bool leftIn = left > 0 && left < W, rightIn = right > 0 && right < W;
-    bool topIn = top > 0 && top < H, bottomIn = bottom > 0 && bottom < H;
-    if (crossesV && (leftIn || rightIn || crossesH)) return true;
-    if (crossesH && (topIn || bottomIn || crossesV)) return true;
-    return false;
-  }
-  float cx = (v[0].x + v[1].x + v[2].x + v[3].x) / 4.0f;
-  float cy = (v[0].y + v[1].y + v[2].y + v[3].y) / 4.0f;
-  float minX = cx, maxX = cx, minY = cy, maxY = cy;
+  const float W = float(e.ScreenWidth()), H = float(e.ScreenHeight());
+  float minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
   for (const auto& p : v) {
     minX = std::min(minX, p.x);
     maxX = std::max(maxX, p.x);
     minY = std::min(minY, p.y);
     maxY = std::max(maxY, p.y);
   }
-  float ix0 = std::max(minX, 0.0f), ix1 = std::min(maxX, W);
-  float iy0 = std::max(minY, 0.0f), iy1 = std::min(maxY, H);
+  const float ix0 = std::max(minX, 0.0f), ix1 = std::min(maxX, W);
+  const float iy0 = std::max(minY, 0.0f), iy1 = std::min(maxY, H);
   return ix0 < ix1 && iy0 < iy1;
 }
 

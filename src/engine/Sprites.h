@@ -10,8 +10,11 @@
 
 class CLoadedTexture;
 
-// 360-entry sine and cosine tables, one per whole degree (filled at start-up; filled on
-// first use as well so nothing reads an empty table).
+// 360-entry sine and cosine tables, one per whole degree: entry i holds the sine (cosine)
+// of i degrees. Filled at start-up by InitTrigTables; TableSin and TableCos also fill
+// them on first use so nothing reads an empty table.
+extern float SinTable[360];
+extern float CosTable[360];
 void InitTrigTables();
 float TableSin(int degrees);  // any integer degree, wrapped into 0..359
 float TableCos(int degrees);

@@ -175,9 +175,12 @@ bool CreateTextureFromFile(const std::string& folder, const std::string& name) {
   if (!SafeTextureName(file)) {
     e.LogD3DError(("Error creating texture:[" + name + "]").c_str(), platform::D3DERR_INVALIDCALL);
   } else {
-    platform::HRESULT hr = platform::CreateTextureFromFile(*e.Device(), path, fullMips, &tex->texture);
+    std::string reason;
+    platform::HRESULT hr = platform::CreateTextureFromFile(*e.Device(), path, fullMips, &tex->texture, &reason);
     if (platform::Failed(hr) || !tex->texture) {
       e.LogD3DError(("Error creating texture:[" + name + "]").c_str(), hr);
+      // A corrupt or hostile file says what is wrong with it.
+      if (!reason.empty()) LogError((path + ": " + reason).c_str());
       tex->texture.reset();
     } else {
       tex->format = tex->texture->GetFormat();

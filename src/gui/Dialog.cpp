@@ -58,7 +58,13 @@ void GUI_Dialog::LayoutTitleBar() {
 }
 
 void GUI_Dialog::Draw() {
-  LayoutTitleBar();
+  // The bar follows the dialog (it may have moved); an untitled dialog has no text to fit,
+  // but its close button still takes its place from the bar's.
+  if (title_.empty()) {
+    titleBar_.SetRect(left + 40.0f, top - 37.0f, right - 40.0f, top + 5.0f);
+  } else {
+    LayoutTitleBar();
+  }
   if (closeButton_) {
     const float bl = static_cast<float>(titleBar_.right), bt = static_cast<float>(titleBar_.top);
     closeButton_->SetRect(bl - 76.0f, bt + 10.0f, bl - 54.0f, bt + 32.0f);

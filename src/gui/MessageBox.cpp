@@ -72,9 +72,11 @@ int GUI_Message::OnOK(int) {
   if (!box) return 0;
   // A message built without a callback still closes.
   const GUI_ButtonCallback callback = box->callback_;
+  // The callback may already have replaced or closed the box; a follow-up message may
+  // even sit at the same address, so the box is recognised by its serial, not its address.
+  const GUI_WindowBase::Ref self = box->MakeRef();
   if (callback) callback(0);
-  // The callback may already have replaced or closed the box.
-  if (g_message == box) delete box;
+  if (self.Alive()) delete box;
   return 0;
 }
 
@@ -97,13 +99,15 @@ void SetPleaseWaitCancelHandler(PleaseWaitCancelHandler handler) { g_cancelHandl
 GUI_PleaseWait* OpenPleaseWait() { return g_pleaseWait; }
 
 GUI_PleaseWait::GUI_PleaseWait() : GUI_Dialog(false) {
-  g_pleaseWait = this;
   SetSize(660.0f, 178.0f);
   CentreOnScreen();
   image_ = FindOrLoadTexture("enigma.jpg");
   animation_.Start();
   {
+    // Workers read the pointer under the lock (SetText), so it is published under it too,
+    // together with the first message.
     std::lock_guard<std::mutex> lock(PleaseWaitLock());
+    g_pleaseWait = this;
     message_ = GetTranslation("GUI_PLEASEWAIT");
     if (message_.empty()) message_ = "GUI_PLEASEWAIT";
     SetTitle(message_);

@@ -29,7 +29,9 @@ void GUI_SpriteSheet::BeginCapture() {
   d3d.SetTexture(nullptr);
   d3d.RememberRenderTarget();
   if (!d3d.SetRenderTarget(name_.c_str())) LogError("Failed to set render target");
-  d3d.EnsureScene();
+  // A scene of its own, nested when a frame is already drawing: EndCapture closes only
+  // this one, never the frame's.
+  d3d.BeginScene();
   d3d.ClearTarget(0x00000000u);
   cellsFilled_ = 0;
   accepting_ = rows_ > 0 && columns_ > 0;
@@ -56,6 +58,8 @@ void GUI_SpriteSheet::AddSprite(BaseSprite* sprite) {
 
 void GUI_SpriteSheet::EndCapture() {
   D3DEngine& d3d = GetRenderDevice();
+  // The captured sprites are drawn into the sheet before the target changes back.
+  GetGlobalVertexBuffer().Flush();
   d3d.RestoreRenderTarget();
   d3d.EndScene();
 }

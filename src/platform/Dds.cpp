@@ -168,14 +168,16 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* e
     int w = int(width >> level), hgt = int(height >> level);
     if (w < 1) w = 1;
     if (hgt < 1) hgt = 1;
+    // The data is checked before the level is allocated: a header may claim any size.
+    const size_t need = compressed ? size_t((w + 3) / 4) * size_t((hgt + 3) / 4) * size_t(BlockBytes(format))
+                                   : size_t(w) * size_t(hgt) * (bitCount / 8);
+    if (size - offset < need) {
+      if (level == 0) return Fail(error, "DDS data truncated");
+      break;  // keep the complete levels
+    }
     std::vector<uint32_t> px(size_t(w) * size_t(hgt));
     if (compressed) {
       int bw = (w + 3) / 4, bh = (hgt + 3) / 4;
-      size_t need = size_t(bw) * size_t(bh) * size_t(BlockBytes(format));
-      if (size - offset < need) {
-        if (level == 0) return Fail(error, "DDS data truncated");
-        break;  // keep the complete levels
-      }
       uint32_t block[16];
       for (int by = 0; by < bh; ++by) {
         for (int bx = 0; bx < bw; ++bx) {
@@ -200,11 +202,6 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* e
       offset += need;
     } else {
       size_t bpp = bitCount / 8;
-      size_t need = size_t(w) * size_t(hgt) * bpp;
-      if (size - offset < need) {
-        if (level == 0) return Fail(error, "DDS data truncated");
-        break;
-      }
       const uint8_t* p = data + offset;
       for (size_t i = 0; i < size_t(w) * size_t(hgt); ++i, p += bpp) {
         uint32_t raw = bpp == 4 ? Rd32(p) : bpp == 3 ? uint32_t(p[0] | p[1] << 8 | p[2] << 16) : Rd16(p);

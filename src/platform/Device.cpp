@@ -113,11 +113,15 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
   return D3D_OK;
 }
 
-HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out) {
+HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out,
+                              std::string* error) {
   out->reset();
   DecodedImage img;
-  std::string error;
-  if (!LoadImageFile(path, &img, &error)) return D3DERR_INVALIDCALL;
+  std::string reason;
+  if (!LoadImageFile(path, &img, &reason)) {
+    if (error) *error = reason;
+    return D3DERR_INVALIDCALL;
+  }
   // Both back ends take any texture size, so nothing needs rounding up.
   int w = img.width, h = img.height;
   if (fullMips) BuildMipChain(&img);

@@ -315,7 +315,9 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
                           const Rect* rect);
 // Loads an image file (DDS, JPG, PNG, BMP) into a new texture: size from the file (rounded up
 // to powers of two when the device requires), a full mip chain when fullMips is set,
-// otherwise the levels stored in the file.
-HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out);
+// otherwise the levels stored in the file. A file that cannot be read or decoded gives
+// the reason in 'error' when asked.
+HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out,
+                              std::string* error = nullptr);
 
 }  // namespace platform

@@ -212,6 +212,13 @@ GLuint Link(GLuint vs, GLuint fs, std::string* log) {
   return p;
 }
 
+// Drops the errors earlier calls left pending. Bounded: a driver that keeps reporting an
+// error (a lost context) must not hang the game here.
+void ClearGLErrors() {
+  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+}
+
 GLenum GLBlend(uint32_t b) {
   switch (b) {
     case BLEND_ZERO: return GL_ZERO;
@@ -655,8 +662,7 @@ class GLDevice : public Device {
     if (rt) levels = 1;
     // Everything is stored as 8-bit RGBA; compressed files are decoded before upload.
     Format stored = format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
-    while (glGetError() != GL_NO_ERROR) {
-    }  // judge this creation by its own errors only
+    ClearGLErrors();  // judge this creation by its own errors only
     GLint prev = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &prev);
     auto t = std::make_unique<GLTexture>(alive_, w, h, levels, stored, rt);
@@ -748,8 +754,7 @@ class GLDevice : public Device {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, destFbo);
     // The back buffer is stored bottom row first; render targets top row first.
     int sy0 = source ? s.top : sh - s.top, sy1 = source ? s.bottom : sh - s.bottom;
-    while (glGetError() != GL_NO_ERROR) {
-    }  // only this copy's own error counts
+    ClearGLErrors();  // only this copy's own error counts
     glBlitFramebuffer(s.left, sy0, s.right, sy1, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT, GL_LINEAR);
     GLenum err = glGetError();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -764,8 +769,7 @@ class GLDevice : public Device {
       return D3DERR_INVALIDCALL;
     int rw = r.right - r.left, rh = r.bottom - r.top;
     argb->assign(size_t(rw) * size_t(rh), 0);
-    while (glGetError() != GL_NO_ERROR) {
-    }  // an earlier call's error is not this read's
+    ClearGLErrors();  // an earlier call's error is not this read's
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     if (!source) {
       ReadFromBackBuffer();

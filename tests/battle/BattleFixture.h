@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,14 +18,12 @@
 #include "simdata/ModuleType.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
+#include "support/FatalErrors.h"
 
 namespace battle_test {
 
-struct FatalErrorThrown : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-// FatalError would end the test program: turn it into an exception.
-inline void ThrowOnFatal(const std::string& text) { throw FatalErrorThrown(text); }
+using zt_test::FatalErrorThrown;
+using zt_test::ThrowOnFatal;
 
 class Catalogue {
  public:
@@ -96,6 +93,16 @@ inline SIM_Battle& StartBareBattle() {
   g.SUPPORT_DAMAGE_REDUCTION = 0.0f;
   g.DEFENDER_DEFENSE_BONUS = 1.0f;
   InitRandomWithSeed(1234);
+  return battle;
+}
+
+// A battle on a loaded scenario for the given side, its AI units from `aiUnits`.
+inline SIM_Battle& StartScenarioBattle(SIM_Scenario* scenario, bool playerDefends, int32_t aiUnits) {
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = playerDefends;
+  battle.aiUnitSource = aiUnits;
+  battle.SetScenario(scenario);
+  battle.Start();
   return battle;
 }
 

@@ -34,11 +34,7 @@ class BattleSupply : public ::testing::Test {
 
   // Starts the battle for the given side with the classic values set.
   void StartBattle(bool playerDefends) {
-    battle = &GetBattle();
-    battle->playerDefends = playerDefends;
-    battle->aiUnitSource = AI_UNITS_NONE;
-    battle->SetScenario(scenario);
-    battle->Start();
+    battle = &StartScenarioBattle(scenario, playerDefends, AI_UNITS_NONE);
   }
 
   void Frames(int n) {

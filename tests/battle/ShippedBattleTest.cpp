@@ -36,11 +36,7 @@ class ShippedBattle : public ::testing::Test {
     scenario = campaign.front();
     SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
     designs.Load();
-    battle = &GetBattle();
-    battle->playerDefends = false;
-    battle->aiUnitSource = AI_UNITS_SCENARIO;
-    battle->SetScenario(scenario);
-    battle->Start();
+    battle = &StartScenarioBattle(scenario, false, AI_UNITS_SCENARIO);
     ASSERT_FALSE(scenario->attackerSquares.empty());
     ASSERT_FALSE(scenario->defenderSquares.empty());
     tankDesign = FirstDesign(designs.Designs(), IsMobile);

@@ -96,7 +96,7 @@ TEST(RandomTables, HelpersStayInTheirRanges) {
 TEST(RandomTables, ReadingBeforeInitIsLoggedAndGivesZero) {
   ASSERT_FALSE(IsRandomReady());
   EXPECT_EQ(RandomFloat(), 0.0f);
-  EXPECT_NE(zt_test::ReadText(zt_test::UserRoot() + "/debug/errors.txt").find("Random not ready"), std::string::npos);
+  EXPECT_NE(zt_test::ReadText(zt_test::ErrorLogPath()).find("Random not ready"), std::string::npos);
 
   InitRandom();
   EXPECT_TRUE(IsRandomReady());

@@ -215,7 +215,7 @@ TEST(RandomTranslation, PicksAnEntryOfTheSectionAndWarnsOnAnEmptyOne) {
   EXPECT_EQ(RandomTranslation("no_such_section"), "");
   EXPECT_EQ(RandomTranslation("no_such_section"), "");
   CloseDebugFiles();
-  const std::string log = zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string log = zt_test::ReadText(zt_test::DebugLogPath());
   EXPECT_EQ(CountOccurrences(log, "WARNING - No random translation keys found"), 2);
 }
 

@@ -12,17 +12,15 @@
 
 namespace {
 
-std::string ErrorsPath() { return zt_test::UserRoot() + "/debug/errors.txt"; }
-
 TEST(ErrorReportingTest, FailedCheckLogsWhereItFailedAndCallerGoesOn) {
   Assert(true);
-  EXPECT_FALSE(FileExists(ErrorsPath()));
+  EXPECT_FALSE(FileExists(zt_test::ErrorLogPath()));
   int reached = 0;
   ZT_ASSERT(reached == 1);
   Assert(false);  // the plain form names its caller too
   ++reached;
   EXPECT_EQ(reached, 1);
-  const std::vector<std::string> lines = ft::ReadLines(ErrorsPath());
+  const std::vector<std::string> lines = ft::ReadLines(zt_test::ErrorLogPath());
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_NE(lines[0].find("Assert failed: reached == 1 at ErrorReportingTest.cpp:"), std::string::npos)
       << lines[0];
@@ -35,7 +33,7 @@ TEST(ErrorReportingTest, WarningGoesToDebugLogOnlyOnceItIsOpen) {
   OpenDebugFile(zt_test::UserRoot());
   LogWarning("src/app/Game.cpp", 42, "Failed to get mydocuments");
   CloseDebugFiles();
-  const std::string debug = ft::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string debug = ft::ReadText(zt_test::DebugLogPath());
   EXPECT_EQ(debug.find("before open"), std::string::npos);
   EXPECT_NE(debug.find("\nFailed to get mydocuments:Game.cpp 42\n"), std::string::npos) << debug;
 }
@@ -55,7 +53,7 @@ TEST(ErrorReportingTest, FatalErrorLogsBeforeTheBoxThenEnds) {
   platform::SetMessageBoxHook([](const std::string& title, const std::string& text) {
     g_seen.title = title;
     g_seen.text = text;
-    g_seen.errorsAtBox = ft::ReadText(ErrorsPath());
+    g_seen.errorsAtBox = ft::ReadText(zt_test::ErrorLogPath());
   });
   platform::SetExitHook([](int code) {
     g_seen.exitCode = code;

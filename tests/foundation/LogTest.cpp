@@ -11,16 +11,13 @@
 
 namespace {
 
-std::string DebugPath() { return zt_test::UserRoot() + "/debug/debug.txt"; }
-std::string ErrorsPath() { return zt_test::UserRoot() + "/debug/errors.txt"; }
-
 TEST(LogTest, DebugLogBeforeOpenWritesNothing) {
   DebugLog("lost line");
   EXPECT_FALSE(IsDebugFileOpen());
   OpenDebugFile(zt_test::UserRoot());
   DebugLog("kept line");
   CloseDebugFiles();
-  const std::vector<std::string> lines = ft::ReadLines(DebugPath());
+  const std::vector<std::string> lines = ft::ReadLines(zt_test::DebugLogPath());
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "----DEBUG FILE----");
   EXPECT_NE(lines[1].find(" detected"), std::string::npos);
@@ -37,10 +34,10 @@ TEST(LogTest, SecondStartReplacesDebugLogButKeepsErrors) {
   OpenDebugFile(zt_test::UserRoot());
   LogError("second error");
   CloseDebugFiles();
-  const std::string debug = ft::ReadText(DebugPath());
+  const std::string debug = ft::ReadText(zt_test::DebugLogPath());
   EXPECT_EQ(debug.rfind("----DEBUG FILE----\n", 0), 0u);
   EXPECT_EQ(debug.find("first run"), std::string::npos);
-  const std::vector<std::string> errors = ft::ReadLines(ErrorsPath());
+  const std::vector<std::string> errors = ft::ReadLines(zt_test::ErrorLogPath());
   ASSERT_EQ(errors.size(), 2u);
   EXPECT_NE(errors[0].find("first error"), std::string::npos);
   EXPECT_NE(errors[1].find("second error"), std::string::npos);
@@ -48,7 +45,7 @@ TEST(LogTest, SecondStartReplacesDebugLogButKeepsErrors) {
 
 TEST(LogTest, ErrorLineIsStampedInUtcWithoutPadding) {
   LogError("bad texture");
-  const std::vector<std::string> lines = ft::ReadLines(ErrorsPath());
+  const std::vector<std::string> lines = ft::ReadLines(zt_test::ErrorLogPath());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_TRUE(
       std::regex_match(lines[0], std::regex(R"([1-9]\d?/[1-9]\d?/\d{4} - \d{1,2}::\d{1,2} - bad texture)")))
@@ -59,21 +56,21 @@ TEST(LogTest, ErrorLineIsStampedInUtcWithoutPadding) {
 TEST(LogTest, LongMessagesAreCutToOneBoundedLine) {
   LogError(std::string(5000, 'e'));
   DebugLogF("%s", std::string(5000, 'd').c_str());  // debug log closed: dropped, no crash
-  const std::vector<std::string> lines = ft::ReadLines(ErrorsPath());
+  const std::vector<std::string> lines = ft::ReadLines(zt_test::ErrorLogPath());
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].size(), 511u);
 }
 
 TEST(LogTest, UnopenableLogsDropMessagesQuietly) {
   // Folders stand where the log files should be.
-  EnsureDirectoryExists(ErrorsPath());
-  EnsureDirectoryExists(DebugPath());
+  EnsureDirectoryExists(zt_test::ErrorLogPath());
+  EnsureDirectoryExists(zt_test::DebugLogPath());
   LogError("dropped");
   OpenDebugFile(zt_test::UserRoot());
   EXPECT_FALSE(IsDebugFileOpen());
   DebugLog("also dropped");
   CloseDebugFiles();
-  EXPECT_TRUE(DirectoryExists(ErrorsPath()));
+  EXPECT_TRUE(DirectoryExists(zt_test::ErrorLogPath()));
 }
 
 // Worker threads log too: every line must arrive whole, none lost.
@@ -94,13 +91,13 @@ TEST(LogTest, ConcurrentWritersNeverInterleaveLines) {
   CloseDebugFiles();
   const std::regex whole(R"(worker (\d) line \d+ ([a-d])\2{199})");
   int workerLines = 0;
-  for (const std::string& line : ft::ReadLines(DebugPath())) {
+  for (const std::string& line : ft::ReadLines(zt_test::DebugLogPath())) {
     if (line.rfind("worker", 0) != 0) continue;
     EXPECT_TRUE(std::regex_match(line, whole)) << line.substr(0, 40);
     ++workerLines;
   }
   EXPECT_EQ(workerLines, kThreads * kLines);
-  EXPECT_EQ(ft::ReadLines(ErrorsPath()).size(), static_cast<size_t>(kThreads * kLines / 10));
+  EXPECT_EQ(ft::ReadLines(zt_test::ErrorLogPath()).size(), static_cast<size_t>(kThreads * kLines / 10));
 }
 
 }  // namespace

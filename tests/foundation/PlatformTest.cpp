@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/Window.h"
+#include "support/EnvGuard.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -68,6 +69,8 @@ TEST(PlatformKeysTest, TypedTextBecomesWindows1252) {
 }
 
 TEST(PlatformFoldersTest, UserFolderRootFollowsEnvironment) {
+  // HOME and XDG_DATA_HOME go back as they were: later tests resolve folders from them.
+  const zt_test::EnvGuard userDir("ZENTRAK_USER_DIR"), dataHome("XDG_DATA_HOME"), home("HOME");
   const std::string saved = zt_test::UserDir();
   EXPECT_EQ(platform::UserFolderRoot(), saved + "/Zentrak");
   unsetenv("ZENTRAK_USER_DIR");
@@ -76,8 +79,6 @@ TEST(PlatformFoldersTest, UserFolderRootFollowsEnvironment) {
   setenv("XDG_DATA_HOME", "relative/ignored", 1);
   setenv("HOME", "/home/player", 1);
   EXPECT_EQ(platform::UserFolderRoot(), "/home/player/.local/share/Zentrak");
-  unsetenv("XDG_DATA_HOME");
-  setenv("ZENTRAK_USER_DIR", saved.c_str(), 1);
 }
 
 TEST(PlatformClockTest, MillisecondsAreMonotonic) {

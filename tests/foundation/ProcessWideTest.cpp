@@ -66,3 +66,24 @@ TEST(ProcessWide, AskingWhetherAliveNeitherBuildsNorRegisters) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Swappable {
+  explicit Swappable(int v = 0) : value(v) {}
+  int value;
+};
+
+TEST(ProcessWide, ReplacingSwapsInTheGivenObjectOrNone) {
+  EXPECT_EQ(ProcessWide<Swappable>().value, 0);
+  Swappable* given = ReplaceProcessWide(std::make_unique<Swappable>(7));
+  ASSERT_NE(given, nullptr);
+  EXPECT_EQ(&ProcessWide<Swappable>(), given);
+  EXPECT_EQ(given->value, 7);
+  // Handing in nothing empties the slot; the next use builds a fresh one.
+  EXPECT_EQ(ReplaceProcessWide<Swappable>(nullptr), nullptr);
+  EXPECT_EQ(ProcessWideIfAlive<Swappable>(), nullptr);
+  EXPECT_EQ(ProcessWide<Swappable>().value, 0);
+}
+
+}  // namespace

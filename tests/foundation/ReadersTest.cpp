@@ -54,7 +54,7 @@ TEST(BufferedFileTest, RefusesFilesAboveOneGibibyte) {
   ::close(fd);
   GBufferedFile file;
   EXPECT_FALSE(file.Open(path));
-  EXPECT_NE(ft::ReadText(zt_test::UserRoot() + "/debug/errors.txt").find("GBufferedFile File size > 1 gig"),
+  EXPECT_NE(ft::ReadText(zt_test::ErrorLogPath()).find("GBufferedFile File size > 1 gig"),
             std::string::npos);
 }
 

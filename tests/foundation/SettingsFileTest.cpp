@@ -165,7 +165,7 @@ TEST_P(FailedSave, KeepsOldFileAndReportsFailure) {
   EXPECT_FALSE(saved);
   EXPECT_EQ(ft::ReadText(path), old);
   EXPECT_FALSE(FileExists(path + ".tmp"));
-  EXPECT_NE(ft::ReadText(zt_test::UserRoot() + "/debug/errors.txt").find("stat.ini"), std::string::npos);
+  EXPECT_NE(ft::ReadText(zt_test::ErrorLogPath()).find("stat.ini"), std::string::npos);
 }
 
 // The temporary file cannot be created: a folder stands in its place.

@@ -8,6 +8,7 @@
 #include "engine/Log.h"
 #include "engine/Registry.h"
 #include "engine/Shell.h"
+#include "support/EnvGuard.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -45,7 +46,7 @@ TEST(CommandLineTest, EachWordIsLoggedAndParsingReplacesOldWords) {
   EXPECT_EQ(line.Words(), std::vector<std::string>{"second"});
   EXPECT_TRUE(line.HasWord("second"));
   EXPECT_FALSE(line.HasWord("stuff"));
-  const std::string debug = ft::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string debug = ft::ReadText(zt_test::DebugLogPath());
   EXPECT_NE(debug.find("\nCommand Line: first\nCommand Line: second\n"), std::string::npos);
 }
 
@@ -92,11 +93,9 @@ TEST(ShellTest, BugReportLinkIsPercentEncoded) {
 }
 
 TEST(ShellTest, OpeningFailsSoftlyWithoutAnOpener) {
-  const char* old = std::getenv("PATH");
-  const std::string saved = old ? old : "";
+  const zt_test::EnvGuard path("PATH");
   setenv("PATH", zt_test::UserDir().c_str(), 1);
   EXPECT_FALSE(ShellOpen("ZTK Manual.pdf"));
-  setenv("PATH", saved.c_str(), 1);
 }
 
 TEST(ShellTest, ProgramFolderIsTheTestProgramsFolder) {

@@ -154,7 +154,7 @@ TEST(DdsTest, HostileFilesAreRefused) {
   } cases[] = {{"truncated header", 60, ~0u},        {"truncated pixels", 128 + 20, ~0u},
                {"header size", 4, 100},               {"zero width", 16, 0},
                {"huge height", 12, 0x7FFFFFFF},       {"unknown compression", 80, 0x4 /*fourcc flag*/},
-               {"odd bit count", 88, 12}};
+               {"odd bit count", 88, 12},             {"largest size with no data", 12, 16384}};
   for (const Case& c : cases) {
     std::vector<uint8_t> bad = good;
     if (c.value == ~0u)
@@ -162,6 +162,10 @@ TEST(DdsTest, HostileFilesAreRefused) {
     else
       Put32(bad, c.offset, c.value);
     if (std::string(c.what) == "unknown compression") Put32(bad, 84, 0x31495441);  // "ATI1"
+    if (std::string(c.what) == "largest size with no data") {
+      Put32(bad, 16, 16384);  // a 16384 x 16384 promise in a file of a few bytes
+      bad.resize(128);
+    }
     DecodedImage img;
     std::string error;
     EXPECT_FALSE(ReadDds(bad.data(), bad.size(), &img, &error)) << c.what;

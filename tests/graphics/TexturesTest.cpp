@@ -96,6 +96,8 @@ TEST_F(TextureCacheTest, BrokenFileIsLoggedOnceAndNeverRetried) {
   for (auto& t : engine().Textures()) entries += t->name == "broken.dds";
   EXPECT_EQ(entries, 1);
   EXPECT_NE(ErrorLog().find("Error creating texture:[broken.dds]"), std::string::npos);
+  // The decoder's reason names the file.
+  EXPECT_NE(ErrorLog().find(first_ + "/broken.dds: DDS header truncated"), std::string::npos) << ErrorLog();
 }
 
 TEST_F(TextureCacheTest, MissingAndHostileNamesLoadNothing) {

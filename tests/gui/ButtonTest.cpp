@@ -1,11 +1,13 @@
 // Buttons and button lists: who may click, what a click plays and calls, and callbacks
 // that close the window they were clicked in.
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "gui/ConfirmDialog.h"
 #include "gui/MessageBox.h"
 #include "gui/Cursor.h"
+#include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "GuiFixture.h"
 
@@ -122,6 +124,42 @@ TEST_F(ButtonTest, HoverAndTheHandCursorFollowTheMouse) {
   button.Process();
   EXPECT_EQ(button.hover, 0u);
   EXPECT_EQ(GUI_Cursor::Shape(), GUI_Cursor::kArrow);
+}
+
+// What a button under the mouse does in its Process, by whether it is enabled and whether
+// a modal tutorial page was drawn this frame (which shuts every button off).
+TEST_F(ButtonTest, ProcessUnderTheMouseByStateAndTutorialPage) {
+  struct Case {
+    const char* name;
+    bool enabled;
+    bool tutorialPage;
+    uint32_t hover;
+    bool hand;
+    bool tooltipQueued;
+  } cases[] = {
+      {"enabled", true, false, 1, true, true},
+      {"disabled still shows its tooltip", false, false, 0, false, true},
+      {"tutorial page open", true, true, 0, false, false},
+      {"disabled under a tutorial page", false, true, 0, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GUI_Cursor::ResetShape();
+    GUI_Tooltip::ClearQueue();
+    GUI_ButtonBase button(&Record, 0);
+    button.SetRect(100, 100, 200, 130);
+    button.SetTooltip("CONFIRM_YES", 0);
+    button.enabled = c.enabled;
+    GetInputManager().pollFlag = c.tutorialPage;
+    MoveMouse(150, 110);
+    button.Process();
+    EXPECT_EQ(button.hover, c.hover);
+    EXPECT_EQ(GUI_Cursor::Shape() == GUI_Cursor::kHand, c.hand);
+    const auto& queue = GUI_Tooltip::Queue();
+    EXPECT_EQ(std::find(queue.begin(), queue.end(), button.Tooltip()) != queue.end(), c.tooltipQueued);
+    GetInputManager().pollFlag = false;
+    GUI_Tooltip::ClearQueue();
+  }
 }
 
 TEST_F(ButtonTest, TextButtonFaceIsThreeSlicesAcrossTheButton) {

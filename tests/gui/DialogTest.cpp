@@ -1,10 +1,13 @@
 // Dialogs: one open instance per class, the confirm and message flows, the please-wait
 // window, and dragging by the title bar within the screen.
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/Log.h"
 #include "engine/TextRenderer.h"
 #include "engine/VertexBuffer.h"
 #include "simdata/Options.h"
@@ -106,6 +109,41 @@ TEST_F(DialogTest, MessageStylesDecideTheButtons) {
   }
   // The second message replaced the first.
   EXPECT_EQ(GetWindowOrder().OpenWindows().size(), 1u);
+}
+
+int FollowUpMessage(int) {
+  g_answers.push_back("follow-up");
+  ShowMessage("T2", "Second report.", GUI_Message::kStyleOK, &AnswerB);
+  return 0;
+}
+
+// OK calls back, then closes the box it was pressed in, and only that box.
+TEST_F(DialogTest, MessageOkClosesOnlyItsOwnBox) {
+  struct Case {
+    const char* name;
+    GUI_ButtonCallback callback;
+    std::vector<std::string> answers;
+    const char* openText;  // the message left open afterwards, or null
+  } cases[] = {{"plain answer", &AnswerA, {"A"}, nullptr},
+               {"no callback still closes", nullptr, {}, nullptr},
+               {"the answer opens the next message", &FollowUpMessage, {"follow-up"}, "Second report."}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_answers.clear();
+    GUI_Message* box = ShowMessage("T", "First report.", GUI_Message::kStyleOK, c.callback);
+    ClickOn(box->OKButton());
+    EXPECT_EQ(g_answers, c.answers);
+    if (c.openText) {
+      ASSERT_NE(OpenMessageBox(), nullptr);
+      EXPECT_EQ(OpenMessageBox()->Text(), c.openText);
+      EXPECT_EQ(GetWindowOrder().OpenWindows().size(), 1u);
+      delete OpenMessageBox();
+    } else {
+      EXPECT_EQ(OpenMessageBox(), nullptr);
+    }
+    EXPECT_TRUE(GetWindowOrder().OpenWindows().empty());
+    EXPECT_TRUE(GetWindowOrder().ModalWindows().empty());
+  }
 }
 
 // Dragging a dialog by its title bar: the window is carried by the cursor, stays inside
@@ -298,6 +336,23 @@ TEST_F(DialogTest, LowGraphicsDetailDrawsNoBackdrop) {
     // The frame itself is always drawn.
     EXPECT_FALSE(device->draws.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(DialogTest, AnUntitledDialogNarrowerThanTheBarDrawsWithoutAFailedCheck) {
+  GUI_Dialog dialog(true);
+  dialog.SetRect(100, 100, 160, 160);  // narrower than the title bar's two 40-pixel insets
+  for (int frame = 0; frame < 3; ++frame) dialog.Draw();
+  std::ifstream errors(GetLogFolder() + "/errors.txt");
+  std::string text((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text.find("Assert failed"), std::string::npos) << text;
+  // The close button still takes its place from where the bar would be.
+  ASSERT_NE(dialog.CloseButton(), nullptr);
+  EXPECT_EQ(dialog.CloseButton()->left, 120 - 76);
+  EXPECT_EQ(dialog.CloseButton()->top, 63 + 10);
 }
 
 }  // namespace

@@ -67,6 +67,22 @@ TEST_F(FramesTest, FramesDrawFromTheSharedTable) {
   EXPECT_TRUE(device->draws.empty());
 }
 
+TEST_F(FramesTest, FramesDrawNormallyBlendedAndAMissingEntryKeepsTheBoundTexture) {
+  D3DEngine& e = GetRenderDevice();
+  e.CreateRenderTarget("rt_test_bound", 4, 4, platform::Format::A8R8G8B8);
+  CLoadedTexture* bound = FindOrLoadTexture("rt_test_bound");
+  bound->Bind();
+  e.SetAdditiveBlend();  // left on by earlier drawing
+  device->ClearRecord();
+  // The table was never loaded, so the entry is empty.
+  DrawGUITexture(SHARED_DARK_CLIENT, 16, 1.0f, true, 0, 0, 100, 100);
+  GetGlobalVertexBuffer().Flush();
+  ASSERT_EQ(device->draws.size(), 1u);
+  EXPECT_EQ(device->draws[0].textures[0], bound->Texture());
+  EXPECT_EQ(device->draws[0].destBlend, static_cast<uint32_t>(platform::BLEND_INVSRCALPHA));
+  EXPECT_FALSE(e.IsAdditive());
+}
+
 TEST_F(FramesTest, BattleViewTestIsInclusiveAtTheMargin) {
   SetBattleViewRect(0, 0, 1000, 800);
   struct Case {
@@ -173,6 +189,27 @@ TEST_F(FramesTest, SpriteSheetTakesOneSpritePerCell) {
   EXPECT_FLOAT_EQ(sprites[5].v[0].v, 0.25f);
   // The seventeenth sprite was ignored.
   EXPECT_FLOAT_EQ(sprites[16].width, 0.0f);
+}
+
+TEST_F(FramesTest, SpriteSheetCapturedInsideAFrameLeavesTheFrameDrawing) {
+  D3DEngine& e = GetRenderDevice();
+  GUI_SpriteSheet sheet("rt_test_icons", 64, 128, 64);
+  platform::Texture* target = e.FindNamedTexture("rt_test_icons")->Get();
+  e.BeginScene();  // the frame's scene
+  sheet.BeginCapture();
+  CTexturedSprite icon("textbutton.dds");
+  sheet.AddSprite(&icon);
+  sheet.EndCapture();
+  // The frame goes on drawing into the back buffer, inside its own scene.
+  EXPECT_TRUE(e.InScene());
+  EXPECT_EQ(device->GetRenderTarget(), nullptr);
+  ASSERT_FALSE(device->draws.empty());
+  EXPECT_EQ(device->draws.back().renderTarget, target);
+  EXPECT_EQ(icon.texture->Name(), "rt_test_icons");
+  e.EndScene();
+  EXPECT_EQ(device->CountCalls("BeginScene"), 1);
+  EXPECT_EQ(device->CountCalls("EndScene"), 1);
+  EXPECT_EQ(device->sceneDepth, 0);
 }
 
 TEST_F(FramesTest, DataStripFormatsItsValues) {

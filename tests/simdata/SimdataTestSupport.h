@@ -7,41 +7,24 @@
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 
 #include "app/ErrorReporting.h"
 #include "app/Game.h"
 #include "engine/Log.h"
 #include "simdata/CatalogueLog.h"
+#include "support/FatalErrors.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace simdata_test {
 
-struct FatalThrown : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-inline void ThrowingFatalHook(const std::string& text) { throw FatalThrown(text); }
-
+using zt_test::FatalTextOf;
 using zt_test::ReadText;
 using zt_test::WriteText;
 
 inline std::string UserFile(const std::string& name) { return zt_test::UserRoot() + "/" + name; }
-
-// Runs the call and returns the fatal error's text; fails the test when it returns.
-inline std::string FatalTextOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const FatalThrown& e) {
-    return e.what();
-  }
-  ADD_FAILURE() << "expected a fatal error";
-  return std::string();
-}
 
 class SimdataTest : public ::testing::Test {
  protected:
@@ -49,7 +32,7 @@ class SimdataTest : public ::testing::Test {
     GetGame().InitUserFolders();
     OpenDebugFile(zt_test::UserRoot());
     ResetDataProblemCount();
-    SetFatalErrorHook(&ThrowingFatalHook);
+    SetFatalErrorHook(&zt_test::ThrowOnFatal);
   }
   void TearDown() override {
     SetFatalErrorHook(nullptr);
@@ -57,7 +40,7 @@ class SimdataTest : public ::testing::Test {
     if (chdir(zt_test::BuildDir().c_str()) != 0) ADD_FAILURE() << "cannot return to the build folder";
   }
 
-  std::string DebugLogText() const { return ReadText(zt_test::UserRoot() + "/debug/debug.txt"); }
+  std::string DebugLogText() const { return ReadText(zt_test::DebugLogPath()); }
 
   // Makes a fresh folder the working folder, so the catalogues' fixed "data/..." paths
   // read the test's own fixture files. TearDown returns to the build folder.

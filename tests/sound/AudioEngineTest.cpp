@@ -19,6 +19,7 @@
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "platform/Audio.h"
+#include "support/EnvGuard.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
@@ -74,7 +75,7 @@ TEST(AudioEngine, MissingInterfaceSoundIsLoggedToTheDebugLogAndTheGameGoesOn) {
   EXPECT_EQ(sounds.PlaySound("data/sounds/not_there_either.ogg", 2, 1.0f, false, 64, 0, 0), -1);
   sounds.PlayGuiSound(0);
   CloseDebugFiles();
-  const std::string log = zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
+  const std::string log = zt_test::ReadText(zt_test::DebugLogPath());
   EXPECT_NE(log.find("Initialising Sound Engine"), std::string::npos);
   EXPECT_NE(log.find("Could not load sound: data/sounds/not_there.ogg"), std::string::npos) << log;
   EXPECT_NE(log.find("Could not load sound: data/sounds/not_there_either.ogg"), std::string::npos);
@@ -148,25 +149,7 @@ TEST(AudioEngine, LongMusicStreamsAndLoops) {
                 ::testing::ExitedWithCode(0), "");                       \
   } while (0)
 
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name) {
-    const char* v = std::getenv(name);
-    had_ = v != nullptr;
-    if (had_) old_ = v;
-  }
-  ~EnvGuard() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
+using zt_test::EnvGuard;
 
 TEST(AudioEngineOutput, NoDeviceMeansSilenceAndALogLine) {
   EnvGuard drivers("ALSOFT_DRIVERS");

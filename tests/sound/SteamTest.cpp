@@ -17,7 +17,7 @@ namespace {
 
 std::string DebugText() {
   CloseDebugFiles();
-  return zt_test::ReadText(zt_test::UserRoot() + "/debug/debug.txt");
+  return zt_test::ReadText(zt_test::DebugLogPath());
 }
 
 TEST(SteamGlue, WithoutSteamEveryCallReturnsAndNothingIsTouched) {

@@ -5,6 +5,8 @@
 #include <sstream>
 #include <string>
 
+#include "support/TestSupport.h"
+
 namespace zt_test {
 
 // Writes the bytes as they are, making the file's folders first.
@@ -23,5 +25,9 @@ inline std::string ReadText(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
+
+// The game's debug and error logs in the running test's user folder.
+inline std::string DebugLogPath() { return UserRoot() + "/debug/debug.txt"; }
+inline std::string ErrorLogPath() { return UserRoot() + "/debug/errors.txt"; }
 
 }  // namespace zt_test

@@ -12,23 +12,35 @@
 #include "support/TestSupport.h"
 
 namespace {
+// Outside a test (suite set-up, static destructors, death-test children) code still
+// needs a user folder: it gets this per-process one, never the real home.
+std::string g_processDir;
 std::string g_userDir;
+
+std::string MakeTempFolder() {
+  char tmpl[] = "/tmp/zentrak-test-XXXXXX";
+  const char* dir = mkdtemp(tmpl);
+  return dir ? dir : "";
+}
+
+void UseUserFolder(const std::string& dir) {
+  g_userDir = dir;
+  setenv("ZENTRAK_USER_DIR", dir.c_str(), 1);
+}
 
 class FreshUserFolder : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
     ResetAllSingletons();
-    char tmpl[] = "/tmp/zentrak-test-XXXXXX";
-    const char* dir = mkdtemp(tmpl);
-    g_userDir = dir ? dir : "";
-    setenv("ZENTRAK_USER_DIR", g_userDir.c_str(), 1);
+    const std::string dir = MakeTempFolder();
+    UseUserFolder(dir.empty() ? g_processDir : dir);
   }
   void OnTestEnd(const ::testing::TestInfo&) override {
     ResetAllSingletons();
-    if (!g_userDir.empty()) {
+    if (!g_userDir.empty() && g_userDir != g_processDir) {
       std::error_code ec;
       std::filesystem::remove_all(g_userDir, ec);
     }
-    g_userDir.clear();
+    UseUserFolder(g_processDir);
   }
 };
 }  // namespace
@@ -47,7 +59,14 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   setenv("ALSOFT_DRIVERS", "null", 0);
   if (chdir(ZENTRAK_BUILD_DIR) != 0) return 2;
+  g_processDir = MakeTempFolder();
+  if (g_processDir.empty()) return 2;
+  UseUserFolder(g_processDir);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::UnitTest::GetInstance()->listeners().Append(new FreshUserFolder);
-  return RUN_ALL_TESTS();
+  const int result = RUN_ALL_TESTS();
+  ResetAllSingletons();
+  std::error_code ec;
+  std::filesystem::remove_all(g_processDir, ec);
+  return result;
 }
