@@ -182,8 +182,9 @@ void SteamData::PullRemoteFiles() {
   const int count = m_backend->GetFileCount();
   for (int i = 0; i < count; ++i) {
     int size = 0;
-    std::string name = m_backend->GetFileNameAndSize(i, &size);
-    if (name.size() > kMaxRemoteNameLength) name.resize(kMaxRemoteNameLength);
+    // A name longer than the name buffer is not cut short: a cut name would read and
+    // write some other file (or an empty one). CloudSynchFrom refuses it whole.
+    const std::string name = m_backend->GetFileNameAndSize(i, &size);
     CloudSynchFrom(name.c_str());
   }
 }

@@ -102,7 +102,9 @@ void GUI_Transition::Capture() {
   options.SetFloat("TRANSITIONS", 0.0f);
 
   D3DEngine& d3d = GetRenderDevice();
-  if (d3d.IsAdditive()) d3d.SetNormalBlend();
+  // Any blend left on by the screen (additive or multiply) goes back to normal alpha
+  // blending; SetNormalBlend does nothing when it is already on.
+  d3d.SetNormalBlend();
   const int w = static_cast<int>(screenW_);
   const int h = static_cast<int>(screenH_);
   if (!d3d.SetRenderTarget(kTargetName)) LogError("Failed to set render target");

@@ -19,6 +19,7 @@
 #include "battle/Module.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
+#include "battle/TargetedComponents.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "engine/Random.h"
@@ -204,6 +205,7 @@ void SIM_Battle::Start() {
 }
 
 void SIM_Battle::PrepareAI() {
+  preparePasses = 0;
   if (playerDefends) {
     if (RecordingMode() != 2) GetAttackerAI().PrepareBattleStart();
     return;
@@ -213,6 +215,7 @@ void SIM_Battle::PrepareAI() {
   SIM_DefenderAI& ai = GetDefenderAI();
   for (int pass = 0; pass < kMaxPreparePasses; ++pass) {
     if (!(ai.remainingSupplies >= ai.thresholdA && ai.remainingSupplies >= ai.thresholdB)) break;
+    ++preparePasses;
     if (ai.Step() <= 0) break;
   }
 }
@@ -232,6 +235,11 @@ void SIM_Battle::SetPaused(bool p) {
   GetSounds().SetAllSoundsPaused(p);
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.refreshSpeedLabel) hooks.refreshSpeedLabel();
+}
+
+void SIM_Battle::RequestStepOnce() {
+  stepOnce = true;
+  if (paused) SetPaused(false);
 }
 
 void SIM_Battle::SetSpeed(float s) {
@@ -259,6 +267,8 @@ void SIM_Battle::Update() {
   GetDogTagManager().Update();
   GetBattleScreen().DrawBattle();
   GetAirDropManager().Update();
+  // A beam still sounding from a unit that is gone means a beam that never ended.
+  CheckRunningBeamSounds();
 
   if (outcomeDecided) {
     endTimer.Update();

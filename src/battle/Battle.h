@@ -47,8 +47,9 @@ class SIM_Battle {
   void Check();
   // The opponent's set-up before the battle starts.
   void PrepareAI();
-  // Run exactly one frame on the next update, then pause again.
-  void RequestStepOnce() { stepOnce = true; }
+  // Run exactly one frame on the next update, then pause again. A paused battle is
+  // unpaused for that frame: a request left set while paused would never run.
+  void RequestStepOnce();
 
   void SetVictory();
   void SetDefeat();
@@ -84,6 +85,8 @@ class SIM_Battle {
   bool playerDefends = false;
   // Checks run since the start (tests and the benchmark read it).
   int64_t checkCount = 0;
+  // Opponent set-up passes run by the last start.
+  int preparePasses = 0;
 
  private:
   void DeleteArmies();

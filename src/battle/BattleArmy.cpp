@@ -128,10 +128,12 @@ SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign
     }
     soldier->x = cell->centreX + ox;
     soldier->y = cell->centreY + oy;
-    if (emplacement && hooks.assignToEmplacement && !hooks.assignToEmplacement(square, soldier))
-      unplaced.push_back(soldier);
+    const bool placed =
+        !(emplacement && hooks.assignToEmplacement && !hooks.assignToEmplacement(square, soldier));
+    if (!placed) unplaced.push_back(soldier);
     soldier->SetHeading(heading);
-    if (hooks.announceUnit) hooks.announceUnit(soldier);
+    // A soldier without a place is deleted below: the minimap must never hold it.
+    if (placed && hooks.announceUnit) hooks.announceUnit(soldier);
     soldier->state = US_DROPPING_IN;
   }
   // Soldiers who found no place in the emplacement are refunded.

@@ -16,6 +16,7 @@
 #include "battle/PathManager.h"
 #include "battle/Squadron.h"
 #include "battle/SupportComponents.h"
+#include "battle/TargetedComponents.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/MathHelpers.h"
@@ -88,6 +89,7 @@ SIM_BattleUnit::SIM_BattleUnit() {
 
 SIM_BattleUnit::~SIM_BattleUnit() {
   if (BattleUnitManagerExists()) GetBattleUnitManager().Unregister(this);
+  ForgetRunningBeamSounds(this);
   const bool tearingDown = army && army->tearingDown;
   if (!tearingDown) {
     for (SIM_SupportComponent* s : repairers) s->ForgetUnit(this);
@@ -464,6 +466,11 @@ void SIM_BattleUnit::Destroy() {
   GetBattleUnitManager().AddDead(this);
   if (!isPlayers && army && army->side == SIDE_ATTACKER && design)
     GetGameplay().valueLost += design->cost;
+  // A fallen defender weakens the fire its squad lays on the routes beside its square.
+  if (squadron && army && army->side == SIDE_DEFENDER) {
+    SIM_CollisionCell* cell = GetCollisionGrid().GetCell(squadron->x, squadron->y);
+    if (cell && cell->square) MarkRouteThreatsDirty(cell->square);
+  }
   LeaveSquadron();
   if (sizeType != SIZE_INFANTRY) LeaveGrid();
   if (!isPlayers) SIM_GlobalStats::Get().AddStat(std::string("destroyed_total_") + KindName(), 1);

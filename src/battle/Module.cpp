@@ -287,6 +287,8 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
   if (!owner->isPlayers) d -= d * gameplay.AI_CHEAT_DAMAGE_REDUCTION;
   d *= 1.0f - owner->damageReduction;
   if (!owner->hospitals.empty()) d -= d * gameplay.SUPPORT_DAMAGE_REDUCTION;
+  // Reductions of 100% or more (odd constants) leave nothing; a negative hit would heal.
+  if (!(d > 0.0f)) return;
 
   bool shieldsReached = false, armourReached = false, internalsHit = false;
   float remainder = d;

@@ -2,6 +2,8 @@
 // Weapons: modules that pick a target and fire at it. Targeting, firing and the
 // projectiles are still to come; for now a weapon knows its warhead and its
 // effectiveness against each layer (what the damage rule needs) and never fires.
+#include <list>
+
 #include "battle/Module.h"
 
 class SIM_TargetedComponent : public SIM_Module {
@@ -44,3 +46,12 @@ class SIM_MissileLauncherComponent : public SIM_AmmoUsingComponent {
  public:
   using SIM_AmmoUsingComponent::SIM_AmmoUsingComponent;
 };
+
+// The units whose beam laser has its looped sound running, one entry per firing unit
+// (beam fire adds, beam end removes). A unit being deleted takes itself out.
+std::list<SIM_BattleUnit*>& RunningBeamSounds();
+// Every frame: an entry whose unit was destroyed or has left the map is a beam that
+// never ended; each is logged ("Error"). Returns how many were found.
+int CheckRunningBeamSounds();
+// Takes a unit out of the running-beam list (the unit is going away).
+void ForgetRunningBeamSounds(const SIM_BattleUnit* unit);

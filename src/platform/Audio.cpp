@@ -302,7 +302,9 @@ class OpenALEngine : public SoundEngine {
     }
     const int channels = info->channels;
     const int rate = static_cast<int>(info->rate);
-    if (frames > 0) pcm.reserve(static_cast<size_t>(frames) * channels);
+    // The length comes from the file's header: a damaged one must not size the buffer
+    // beyond what is ever decoded whole.
+    if (frames > 0) pcm.reserve(static_cast<size_t>(std::min(frames, kMaxStaticFrames)) * channels);
     std::vector<short> chunk(static_cast<size_t>(kStreamChunkFrames) * channels);
     for (;;) {
       long got = ReadFrames(vf, channels, chunk.data(), kStreamChunkFrames);

@@ -104,7 +104,16 @@ std::string SIM_MapSquare::ToLine() const {
   line += linkCell;
   line += attackerFlag ? ",1" : ",0";
   line += defenderFlag ? ",1," : ",0,";
-  line += text;
+  if (text.find(',') != std::string::npos) {
+    // A comma would split the cell and shift every later one; quotes keep it whole
+    // (a quote inside could not be kept, so it is dropped).
+    line += "\"";
+    for (char c : text)
+      if (c != '"') line += c;
+    line += "\"";
+  } else {
+    line += text;
+  }
   line += ",";
   line += objectCell;
   line += ",";

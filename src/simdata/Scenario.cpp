@@ -94,6 +94,8 @@ const PathTile kPathTiles[16] = {
     {"path_cross", 0.0f},   // all four
 };
 
+SIM_Scenario::ShadowMapGenerator g_shadowMapGenerator = nullptr;
+
 void LoadCampaignForUnlocks() { SIM_ScenarioManager::Get().Load(); }
 
 // Scenarios carry unlockables: a lookup by name must be able to load the campaign even
@@ -122,6 +124,11 @@ bool SIM_Scenario::Load(const std::string& path) {
   // Scenario names end up in file names (high scores, recordings), so they must be plain.
   if (!IsPlainFileName(name, kMaxNameLength)) {
     LogErrorF("Scenario [%s]: unusable name [%s]", path.c_str(), name.c_str());
+    return false;
+  }
+  // The id names the scenario's recordings folder, so it must be plain too.
+  if (!id.empty() && !IsPlainFileName(id, kMaxNameLength)) {
+    LogErrorF("Scenario [%s]: unusable id [%s]", path.c_str(), id.c_str());
     return false;
   }
   const std::string atmosphereText = config->GetString("atmosphere");
@@ -309,16 +316,38 @@ bool SIM_Scenario::LoadMap() {
     if (square->kind == SIM_MapSquare::KIND_SUPPORT) hasSupportSquares = true;
   }
 
-  if (shadowMap == "procedural") {
-    // The shadow map is drawn by the map designer's renderer; without it the map keeps
-    // no shadow map rather than writing into the installed data folder.
-    DebugLogF("Scenario [%s]: procedural shadow map left to the map designer", file.c_str());
-  }
+  if (shadowMap == "procedural") GenerateProceduralShadowMap();
 
   const bool inMapDesigner = GameExists() && GetGame().CurrentModeNumber == kMapDesignerMode;
   if (!inMapDesigner) ComputeRouteLengths();
   BuildRouteThreats();
   return true;
+}
+
+void SIM_Scenario::SetShadowMapGenerator(ShadowMapGenerator generator) {
+  static bool registered = (RegisterSingletonReset([] { g_shadowMapGenerator = nullptr; }), true);
+  (void)registered;
+  g_shadowMapGenerator = generator;
+}
+
+void SIM_Scenario::GenerateProceduralShadowMap() {
+  // The shadow is cast by the placed props, so they must be there first.
+  LoadProps();
+  const std::string folder = Folder() + "/bitmaps";
+  const std::string generated = g_shadowMapGenerator ? g_shadowMapGenerator(*this, folder) : std::string();
+  if (generated.empty()) {
+    DebugLogF("Scenario [%s]: procedural shadow map not generated; the map has none", file.c_str());
+    return;
+  }
+  if (!IsPlainFileName(generated, kMaxNameLength)) {
+    LogErrorF("Scenario [%s]: generated shadow map [%s] is not a plain file name; ignored", file.c_str(),
+              generated.c_str());
+    return;
+  }
+  SetShadowMap(generated);
+  // Written back so the next load finds the named picture. A read-only install folder
+  // only costs a log line: the picture is made again next time.
+  WriteMap(file);
 }
 
 void SIM_Scenario::BuildRouteThreats() {
@@ -447,6 +476,16 @@ void SIM_Scenario::BuildPathTiles(bool rocky) {
     square->object = rocky ? std::string("rocky_") + tile.name : std::string(tile.name);
     square->kind = SIM_MapSquare::KIND_OTHER;
   }
+}
+
+std::vector<std::string> SIM_Scenario::PathTileNames(bool rocky) {
+  std::vector<std::string> names;
+  for (const PathTile& tile : kPathTiles) {
+    if (!tile.name) continue;
+    const std::string name = rocky ? std::string("rocky_") + tile.name : std::string(tile.name);
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  return names;
 }
 
 void SIM_Scenario::SetName(const std::string& text) {

@@ -60,6 +60,9 @@ class SIM_Scenario {
   void BuildRouteThreats();
   // The fewest link steps from every route start square to an exit (999: none).
   void ComputeRouteLengths();
+  // For `shadowmap` "procedural": loads the props, has the picture made into the
+  // scenario's bitmaps folder, names it and writes the map back.
+  void GenerateProceduralShadowMap();
   // Rebuilds the grid from the `map` section. False (logged) when the map is
   // unusable (missing squares, bad numbers); the grid is then left empty.
   bool LoadMap();
@@ -69,11 +72,19 @@ class SIM_Scenario {
   // Writes `config`, `map` and the prop sections through a temporary file.
   bool WriteMap(const std::string& file);
   void BuildPathTiles(bool rocky);
+  // Every tile object BuildPathTiles can lay (emplacement names), plain or rocky.
+  static std::vector<std::string> PathTileNames(bool rocky);
   void SetName(const std::string& text);
   void SetGuiName(const std::string& text);
   void SetDescription(const std::string& text);
   void SetShadowMap(const std::string& shadowMapName);
   void Clear();
+
+  // Renders the shadow map of a scenario whose `shadowmap` is "procedural" into the
+  // folder and returns the saved file's name ("" when it could not). The map designer's
+  // renderer installs it; without one such a map loads without a shadow map.
+  using ShadowMapGenerator = std::string (*)(SIM_Scenario& scenario, const std::string& folder);
+  static void SetShadowMapGenerator(ShadowMapGenerator generator);
 
   SIM_MapSquare* GetSquareAt(float x, float y) const;
   SIM_MapSquare* GetSquare(int column, int row) const;

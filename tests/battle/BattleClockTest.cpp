@@ -2,6 +2,7 @@
 // its remainder dropped, pause, step-once and the end-of-battle sequence.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "BattleFixture.h"
@@ -10,6 +11,7 @@
 #include "battlescreen/BattleScreen.h"
 #include "engine/Timer.h"
 #include "simdata/GlobalStats.h"
+#include "simdata/Scenario.h"
 
 using namespace battle_test;
 
@@ -124,6 +126,15 @@ TEST_F(PausedBattle, StepOnceRunsOneFrameThenPauses) {
   EXPECT_FLOAT_EQ(battle->battleClock, 32.0f);
   battle->Update();
   EXPECT_FLOAT_EQ(battle->battleClock, 32.0f);
+  // From the paused state: exactly one more frame, then paused again.
+  for (int i = 0; i < 2; ++i) {
+    battle->RequestStepOnce();
+    EXPECT_FALSE(battle->paused);
+    battle->Update();
+    EXPECT_TRUE(battle->paused);
+    battle->Update();
+    EXPECT_FLOAT_EQ(battle->battleClock, 32.0f * (i + 2)) << i;
+  }
 }
 
 // The wall clock, driven by the test.
@@ -199,6 +210,54 @@ TEST(BattleStart, ASecondStartDeletesTheOldArmiesFirst) {
   EXPECT_FLOAT_EQ(battle.battleClock, 0.0f);
   EXPECT_EQ(battle.playerArmy->enemy, battle.opponentArmy);
   EXPECT_EQ(battle.playerArmy->side, SIDE_ATTACKER);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BattleStart, SetScenarioStoresItAndHandsTheLoadToTheLoadingScreen) {
+  SIM_Battle& battle = GetBattle();
+  int loads = 0;
+  GetBattleHooks().beginBattleLoad = [&] { ++loads; };
+  SIM_Scenario scenario;
+  battle.SetScenario(&scenario);
+  EXPECT_EQ(battle.scenario, &scenario);
+  EXPECT_EQ(loads, 1);
+  // A missing scenario is a failed check, not a crash.
+  AssertText[0] = '\0';
+  battle.SetScenario(nullptr);
+  EXPECT_NE(std::string(AssertText).find("nullptr"), std::string::npos) << AssertText;
+  EXPECT_EQ(loads, 2);
+}
+
+// Starting the fight: an attacking player's deployment is recorded from scratch; a
+// defending player's is not recorded at all.
+TEST(BattleStart, BeginRecordsTheAttackersArmyOnly) {
+  for (const bool defends : {false, true}) {
+    GetBattle().playerDefends = defends;
+    SIM_Battle& battle = StartBareBattle();
+    std::vector<std::string> calls;
+    SIM_BattleArmy* recorded = nullptr;
+    BattleHooks& hooks = GetBattleHooks();
+    hooks.recordingClear = [&] { calls.push_back("clear"); };
+    hooks.recordingSetMode = [&](int mode) { calls.push_back("mode" + std::to_string(mode)); };
+    hooks.recordingRecordArmy = [&](SIM_BattleArmy* a) {
+      calls.push_back("army");
+      recorded = a;
+    };
+    battle.Begin();
+    EXPECT_EQ(battle.state, BATTLE_RUNNING);
+    if (defends) {
+      EXPECT_TRUE(calls.empty());
+    } else {
+      EXPECT_EQ(calls, (std::vector<std::string>{"clear", "mode0", "army"}));
+      EXPECT_EQ(recorded, battle.playerArmy);
+    }
+    EXPECT_EQ(battle.playerArmy->side, defends ? SIDE_DEFENDER : SIDE_ATTACKER);
+    EXPECT_EQ(battle.opponentArmy->side, defends ? SIDE_ATTACKER : SIDE_DEFENDER);
+    hooks = BattleHooks();
+  }
 }
 
 }  // namespace

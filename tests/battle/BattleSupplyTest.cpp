@@ -166,6 +166,11 @@ TEST_F(BattleSupply, RouteThreatsTotalTheDefenceBesideTheRoutes) {
   squadron->OnMemberLost(squadron->livingMembers.front());
   threat->Recalculate();
   EXPECT_FLOAT_EQ(threat->threatInfantry, 4 * 60.0f * 2.0f);
+  // A defender killed in battle marks the threat stale by itself.
+  squadron->livingMembers.front()->Destroy();
+  EXPECT_TRUE(threat->dirty) << "a fallen defender must refresh the threat of its square";
+  threat->Recalculate();
+  EXPECT_FLOAT_EQ(threat->threatInfantry, 3 * 60.0f * 2.0f);
 
   // The square emptied: nothing threatens from it any more.
   squad->LeaveGrid();

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <string>
 
 #include "BattleFixture.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/TargetedComponents.h"
 #include "battlescreen/UnitVisuals.h"
+#include "simdata/GlobalStats.h"
 #include "simdata/UnitHullVariant.h"
 
 using namespace battle_test;
@@ -304,6 +308,49 @@ TEST(BattleRobustness, DefenderSetUpEndsWhenAPassDeploysNothing) {
   GetDefenderAI().remainingSupplies = 500.0f;
   SIM_Battle& battle = StartBareBattle();
   EXPECT_EQ(battle.state, BATTLE_DEPLOYMENT);
+  // One pass that placed nothing, not the safety cap.
+  EXPECT_EQ(battle.preparePasses, 1);
+}
+
+TEST(BattleRobustness, AUnitWithoutADesignIsAssertedAndStillDies) {
+  SIM_Battle& battle = StartBareBattle();
+  battle.Begin();
+  AssertText[0] = '\0';
+  SIM_BattleUnit* u = AddUnit(nullptr, battle.opponentArmy);
+  EXPECT_NE(std::string(AssertText).find("d != nullptr"), std::string::npos) << AssertText;
+  ASSERT_NE(u->moduleManager, nullptr);
+  EXPECT_EQ(u->moduleManager->ModuleCount(), 0);
+  EXPECT_FLOAT_EQ(u->GetRefund(), 0.0f);
+  u->state = US_ACTIVE;
+  for (int i = 0; i < 8; ++i) battle.Update();
+  u->moduleManager->TakeDamage(nullptr, nullptr, 10.0f, 1, 1, 1, WARHEAD_BULLET);
+  for (int i = 0; i < 80 && u->state != US_DESTROYED; ++i) battle.Update();
+  EXPECT_EQ(u->state, US_DESTROYED);
+}
+
+// A beam laser's looped sound belongs to a living unit; one still listed for a unit that
+// died or left is reported every frame, and deleting the unit takes it off the list.
+TEST(BattleRobustness, BeamSoundsOfUnitsThatAreGoneAreReported) {
+  SIM_Battle& battle = StartBareBattle();
+  Catalogue cat;
+  SIM_UnitDesign* d = cat.Design(cat.Hull("t", SIZETYPE_TANK, 1, 10.0f), {});
+  const struct {
+    int state;
+    bool stale;
+  } cases[] = {{US_ACTIVE, false}, {US_INACTIVE, false}, {US_WARPING_OUT, false},
+               {US_DESTROYED, true}, {US_GONE, true}};
+  int expected = 0;
+  for (const auto& c : cases) {
+    SIM_BattleUnit* u = AddUnit(d, battle.playerArmy);
+    u->state = c.state;
+    RunningBeamSounds().push_back(u);
+    expected += c.stale ? 1 : 0;
+  }
+  EXPECT_EQ(CheckRunningBeamSounds(), expected);
+  battle.Update();
+  battle.Start();  // the units are deleted: no entry may outlive them
+  EXPECT_TRUE(RunningBeamSounds().empty());
+  EXPECT_EQ(CheckRunningBeamSounds(), 0);
 }
 
 }  // namespace
@@ -369,5 +416,136 @@ TEST(BattleUnit, AnOrderedUnitTurnsAndIsActiveWithinThreeDegrees) {
   battle.Update();
   EXPECT_EQ(u->state, US_ACTIVE);
 }
+
+}  // namespace
+
+namespace {
+
+// A visual whose chosen parts are shot away.
+class PartsVisual : public GUI_BS_TankUnit {
+ public:
+  using GUI_BS_TankUnit::GUI_BS_TankUnit;
+  bool IsPartDestroyed(const SIM_UnitTargetData* part) const override {
+    return std::find(destroyed.begin(), destroyed.end(), part) != destroyed.end();
+  }
+  std::vector<const SIM_UnitTargetData*> destroyed;
+};
+
+TEST(BattleUnit, FireAimsAtTheNextPartStillStanding) {
+  SIM_Battle& battle = StartBareBattle();
+  Catalogue cat;
+  SIM_UnitHull* hull = cat.Hull("t", SIZETYPE_TANK, 1, 10.0f);
+  for (int i = 0; i < 2; ++i) hull->targets.push_back(std::make_unique<SIM_UnitTargetData>());
+  SIM_BattleUnit* u = AddUnit(cat.Design(hull, {}), battle.opponentArmy);
+  ASSERT_EQ(u->targetParts.size(), 3u);
+  auto visual = std::make_unique<PartsVisual>(u);
+  PartsVisual* v = visual.get();
+  u->visual = std::move(visual);
+  const auto part = [&](int i) { return u->targetParts[static_cast<size_t>(i)]; };
+
+  EXPECT_EQ(u->GetActivePart(), part(0));
+  v->destroyed = {part(0)};
+  EXPECT_EQ(u->GetActivePart(), part(1));
+  EXPECT_EQ(u->partCursor, 1);
+  // Wraps past the end; with every part gone it still answers after one pass.
+  u->partCursor = 2;
+  v->destroyed = {part(2)};
+  EXPECT_EQ(u->GetActivePart(), part(0));
+  v->destroyed = {part(0), part(1), part(2)};
+  EXPECT_NE(u->GetActivePart(), nullptr);
+  // Soldiers have no parts to shoot away.
+  SIM_BattleUnit* soldier =
+      AddUnit(cat.Design(cat.Hull("inf", SIZETYPE_INFANTRY, 1, 10.0f), {}), battle.opponentArmy);
+  EXPECT_EQ(soldier->GetActivePart(), soldier->targetParts[0]);
+}
+
+TEST(BattleUnit, HeadLookKeepsItsWanderFourSecondsThenTurnsToATarget) {
+  SIM_Battle& battle = StartBareBattle();
+  Catalogue cat;
+  SIM_UnitDesign* d = cat.Design(cat.Hull("inf", SIZETYPE_INFANTRY, 1, 10.0f), {});
+  SIM_BattleUnit* u = AddUnit(d, battle.playerArmy);
+  ASSERT_NE(u->headLook, nullptr);
+  u->state = US_ACTIVE;
+  u->SetHeading(100.0f);
+  battle.Begin();
+  SIM_HeadLook& look = *u->headLook;
+  const float offset = look.wanderOffset;
+  EXPECT_GE(offset, -40.0f);
+  EXPECT_LE(offset, 40.0f);
+  // 249 frames of 16 ms = 3984 ms: the same offset throughout.
+  for (int i = 0; i < 249; ++i) battle.Update();
+  EXPECT_FLOAT_EQ(look.wanderOffset, offset);
+  EXPECT_NEAR(look.wanted, std::fmod(100.0f + offset + 360.0f, 360.0f), 1e-3);
+  battle.Update();  // 4000 ms: a new draw, and the timer starts again
+  EXPECT_FLOAT_EQ(look.wanderTimer, 0.0f);
+  EXPECT_GE(look.wanderOffset, -40.0f);
+  EXPECT_LE(look.wanderOffset, 40.0f);
+  // A target takes the head at 0.32 degrees per ms.
+  SIM_BattleUnit* enemy = AddUnit(d, battle.opponentArmy);
+  enemy->x = u->x + 100.0f;
+  enemy->y = u->y;
+  u->target = enemy;
+  look.angle = 0.0f;
+  battle.Update();
+  EXPECT_FLOAT_EQ(look.wanted, 90.0f);
+  EXPECT_NEAR(look.angle, 0.32f * 16.0f, 1e-3);
+}
+
+}  // namespace
+
+namespace {
+
+// What a unit's end writes to the statistics and the supply tallies, by whose it was,
+// which side it fought on and how it left.
+struct EndCase {
+  const char* name;
+  bool playerDefends;
+  bool players;   // the unit is the player's
+  int sizeType;
+  bool warpsOut;  // else destroyed
+  int destroyedCount, infantryExits;
+  float valueLost, escaped;
+};
+
+class UnitEnd : public ::testing::TestWithParam<EndCase> {};
+
+TEST_P(UnitEnd, CountsTheRightTallies) {
+  const EndCase& c = GetParam();
+  GetBattle().playerDefends = c.playerDefends;
+  SIM_Battle& battle = StartBareBattle();
+  battle.Begin();
+  Catalogue cat;
+  SIM_UnitHull* hull = cat.Hull("h", c.sizeType, 1, 10.0f);
+  SIM_BattleUnit* u = AddUnit(cat.Design(hull, {}, 120.0f), c.players ? battle.playerArmy : battle.opponentArmy);
+  u->state = US_ACTIVE;
+  const std::string kind = u->KindName();
+  if (c.warpsOut) {
+    u->WarpOut();
+    for (int i = 0; i < 14; ++i) battle.Update();
+    EXPECT_EQ(u->state, US_GONE);
+  } else {
+    u->Destroy();
+    u->Destroy();  // a second call changes nothing
+    battle.Update();
+  }
+  SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+  EXPECT_EQ(stats.GetStat("destroyed_total_" + kind), c.destroyedCount);
+  EXPECT_EQ(stats.GetStat("temp_infantry_exit"), c.infantryExits);
+  EXPECT_FLOAT_EQ(GetGameplay().valueLost, c.valueLost);
+  EXPECT_FLOAT_EQ(u->damageTally->escaped, c.escaped);
+  EXPECT_FALSE(Contains(GetBattleUnitManager().allUnits, u));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tallies, UnitEnd,
+    ::testing::Values(
+        // The computer's attacking tank: its cost counts as value the attack lost.
+        EndCase{"ComputerAttackerDestroyed", true, false, SIZETYPE_TANK, false, 1, 0, 120.0f, 0},
+        EndCase{"ComputerDefenderDestroyed", false, false, SIZETYPE_BUILDING, false, 1, 0, 0, 0},
+        EndCase{"PlayersUnitDestroyed", false, true, SIZETYPE_TANK, false, 0, 0, 0, 0},
+        EndCase{"PlayersSoldierEscapes", false, true, SIZETYPE_INFANTRY, true, 0, 1, 0, 1},
+        EndCase{"PlayersTankEscapes", false, true, SIZETYPE_TANK, true, 0, 0, 0, 1},
+        EndCase{"ComputerTankEscapes", true, false, SIZETYPE_TANK, true, 0, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<EndCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

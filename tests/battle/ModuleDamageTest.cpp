@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "BattleFixture.h"
+#include "battle/BattleHooks.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
@@ -88,6 +91,73 @@ INSTANTIATE_TEST_SUITE_P(
         LayerCase{"MissingFactorsSkipLayers", 100, 0, 0, 50, 100, 300}),
     [](const ::testing::TestParamInfo<LayerCase>& i) { return std::string(i.param.name); });
 
+// The numbers that float up from a hit: one per layer that stopped it, and the damage
+// that reached the internals when it is more than a point.
+struct NumberCase {
+  const char* name;
+  float damage;
+  std::vector<int> kinds;  // in the order shown
+  float internalShown;
+};
+
+class DamageNumbers : public DamageFixture, public ::testing::WithParamInterface<NumberCase> {};
+
+TEST_P(DamageNumbers, OnePerLayerThatStoppedTheHit) {
+  const NumberCase& c = GetParam();
+  struct Shown {
+    SIM_BattleUnit* unit;
+    float value;
+    int kind;
+  };
+  std::vector<Shown> shown;
+  GetBattleHooks().damageNumber = [&](SIM_BattleUnit* u, float value, int kind, float, float) {
+    shown.push_back({u, value, kind});
+  };
+  Hit(c.damage);
+  ASSERT_EQ(shown.size(), c.kinds.size());
+  for (size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(shown[i].kind, c.kinds[i]) << i;
+    EXPECT_EQ(shown[i].unit, target);
+  }
+  if (!shown.empty() && shown.back().kind == 2) {
+    EXPECT_FLOAT_EQ(shown.back().value, c.internalShown);
+  }
+  if (!shown.empty() && shown.front().kind == 0) {
+    EXPECT_FLOAT_EQ(shown.front().value, c.damage);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layers, DamageNumbers,
+    ::testing::Values(NumberCase{"ShieldTakesAll", 40, {0}, 0},
+                      // Shield emptied with damage left over: no shield number; armour took it all.
+                      NumberCase{"ArmourTakesTheRest", 120, {1}, 0},
+                      NumberCase{"InternalsHit", 200, {2}, 50},
+                      // A sliver through the armour is shown as nothing.
+                      NumberCase{"SliverNotShown", 150.5f, {}, 0}),
+    [](const ::testing::TestParamInfo<NumberCase>& i) { return std::string(i.param.name); });
+
+// Recharge runs once per check but adds one frame's step: the game speed scales it.
+TEST_F(DamageFixture, ShieldRechargeScalesWithTheGameSpeed) {
+  battle->Begin();
+  const struct {
+    float speed, gained;
+  } cases[] = {{1.0f, 0.5f * 16.0f}, {0.2f, 0.5f * 3.2f}, {4.0f, 0.5f * 64.0f}};
+  for (const auto& c : cases) {
+    Shield()->shield = 10.0f;
+    Shield()->active = 1;
+    battle->SetSpeed(c.speed);
+    battle->frameStep = 16.0f * c.speed;
+    target->moduleManager->UpdateModules();
+    EXPECT_NEAR(Shield()->shield, 10.0f + c.gained, 1e-4) << c.speed;
+  }
+  // Never past the maximum.
+  Shield()->shield = 49.0f;
+  target->moduleManager->UpdateModules();
+  EXPECT_FLOAT_EQ(Shield()->shield, 50.0f);
+  EXPECT_FLOAT_EQ(target->moduleManager->shieldFraction, 1.0f);
+}
+
 TEST_F(DamageFixture, MissingFactorsNeverProduceNaN) {
   Hit(1000, 0, 0, 0);
   EXPECT_TRUE(std::isfinite(target->moduleManager->healthFraction));
@@ -142,6 +212,11 @@ TEST_F(DamageFixture, ComputerUnitsGetTheCheatReductionPlayerUnitsDoNot) {
   Hit(40);
   EXPECT_FLOAT_EQ(enemy->moduleManager->shieldComponents[0]->shield, 20.0f);  // 30 taken
   EXPECT_FLOAT_EQ(Shield()->shield, 10.0f);                                   // 40 taken
+  // A reduction past 100% from a bad constants file must not turn hits into repairs.
+  GetGameplay().AI_CHEAT_DAMAGE_REDUCTION = 1.5f;
+  enemy->moduleManager->TakeDamage(nullptr, nullptr, 40, 1, 1, 1, WARHEAD_BULLET);
+  EXPECT_FLOAT_EQ(enemy->moduleManager->shieldComponents[0]->shield, 20.0f);
+  EXPECT_FLOAT_EQ(TotalHitPoints(enemy), 400.0f);
 }
 
 TEST_F(DamageFixture, ShieldKnockedOutStaysDownUntilRepaired) {

@@ -75,6 +75,11 @@ TEST_F(ShippedBattle, BothSidesDeployLandAndFight) {
   EXPECT_FLOAT_EQ(tank->heading, 90.0f);
   const std::string kind = tank->KindName();
   EXPECT_EQ(SIM_GlobalStats::Get().GetStat("deployed_total_" + kind), 1);
+  EXPECT_EQ(SIM_GlobalStats::Get().GetStat("temp_deployed_size_" + kind), 1);
+  EXPECT_EQ(SIM_GlobalStats::Get().GetStat("deployed_unit_" + tankDesign->hull->name), 1);
+  EXPECT_EQ(SIM_GlobalStats::Get().GetStat("temp_unit_" + tankDesign->hull->name), 1);
+  // The computer's deployments are not the player's record.
+  EXPECT_EQ(SIM_GlobalStats::Get().GetStat("deployed_unit_" + buildingDesign->hull->name), 0);
   EXPECT_EQ(SIM_GlobalStats::Get().GetStat("deployed_total_infantry"), 1);
 
   battle->Begin();
@@ -152,10 +157,17 @@ TEST_F(ShippedBattle, ASquadTooLargeForItsEmplacementIsRefunded) {
   if (!bunker) GTEST_SKIP() << "the first campaign map has no emplacement square";
   int places = 10;
   GetBattleHooks().assignToEmplacement = [&](void*, SIM_BattleUnit*) { return places-- > 0; };
+  // The minimap keeps what it is told of: a refunded soldier is deleted at once, so it
+  // must never be announced.
+  std::vector<SIM_BattleUnit*> announced;
+  GetBattleHooks().announceUnit = [&](SIM_BattleUnit* u) { announced.push_back(u); };
   SIM_BattleArmy* opponent = battle->opponentArmy;
   SIM_BattleUnit* squad = Deploy(opponent, bunker, infantryDesign, 25, true);
   ASSERT_NE(squad, nullptr);
   EXPECT_EQ(opponent->LivingCount(), 10);
+  ASSERT_EQ(announced.size(), 10u);
+  for (SIM_BattleUnit* u : announced)
+    EXPECT_EQ(std::count(opponent->livingUnits.begin(), opponent->livingUnits.end(), u), 1);
   EXPECT_FLOAT_EQ(opponent->spentSupplies, 10 * infantryDesign->cost);
   EXPECT_EQ(squad->state, US_IN_EMPLACEMENT);
   battle->Begin();

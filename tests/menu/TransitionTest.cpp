@@ -141,6 +141,28 @@ TEST_F(TransitionTest, ACopyLeavesTheBackBufferBlackAndTheTargetAsItWas) {
   EXPECT_NE(clear->find("FF000000"), std::string::npos) << *clear;
 }
 
+TEST_F(TransitionTest, ACopyRestoresAlphaBlendingWhateverTheScreenLeftOn) {
+  // A switch made while a frame is being drawn (the end of a battle, the loading
+  // screen) may find any blend mode on; what is drawn after the copy (the new screen's
+  // first quads) must not be added or multiplied onto black.
+  struct Case {
+    const char* what;
+    void (D3DEngine::*set)();
+  } cases[] = {{"additive", &D3DEngine::SetAdditiveBlend},
+               {"multiply", &D3DEngine::SetMultiplyBlend},
+               {"normal", &D3DEngine::SetNormalBlend}};
+  D3DEngine& d3d = GetRenderDevice();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    d3d.BeginScene();
+    (d3d.*c.set)();
+    GetTransition().Start();
+    EXPECT_EQ(device->GetRenderState(platform::RenderState::SrcBlend), platform::BLEND_SRCALPHA);
+    EXPECT_EQ(device->GetRenderState(platform::RenderState::DestBlend), platform::BLEND_INVSRCALPHA);
+    d3d.EndScene();
+  }
+}
+
 TEST_F(TransitionTest, AGapLongerThanTheWipeEndsItWithoutDrawing) {
   GUI_Transition& t = StartAndArm();
   device->ClearRecord();

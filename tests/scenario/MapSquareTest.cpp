@@ -103,6 +103,17 @@ TEST(MapSquare, WritesTheLineItReads) {
   SIM_MapSquare plain;
   plain.Read("0,\"\",0,1,,,,", 0, 0);
   EXPECT_EQ(plain.ToLine(), "0,\"\",0,1,,,,");
+
+  // A quoted text holding a comma stays one cell, so the cells after it keep their place.
+  SIM_MapSquare quoted;
+  quoted.Read("2,\"3,\",0,1,\"mud,wet\",,SUPPORT,EXIT", 2, 0);
+  ASSERT_EQ(quoted.text, "mud,wet");
+  SIM_MapSquare again;
+  again.Read(quoted.ToLine(), 2, 0);
+  EXPECT_EQ(again.text, "mud,wet");
+  EXPECT_EQ(again.kind, SIM_MapSquare::KIND_SUPPORT);
+  EXPECT_TRUE(again.IsExit());
+  EXPECT_EQ(again.ToLine(), quoted.ToLine());
 }
 
 TEST(MapSquare, LongLinesRoundTripWhole) {

@@ -344,6 +344,75 @@ TEST_F(ScenarioTest, WriteMapRoundTripsGridPropsAndComposition) {
   EXPECT_EQ(ReadText(last), ReadText(again));
 }
 
+// The map designer's renderer stands in as a recording generator.
+struct ShadowCase {
+  const char* label;
+  const char* shadowmap;
+  const char* generated;  // what the generator returns; null: no generator installed
+  bool calls;             // the generator is asked
+  const char* afterLoad;  // the scenario's shadow map afterwards
+  bool rewritten;         // the scenario file now names the picture
+};
+
+std::vector<std::string> g_shadowFolders;
+const char* g_shadowAnswer = "";
+size_t g_propsSeen = 0;
+std::string RecordShadow(SIM_Scenario& scenario, const std::string& folder) {
+  g_shadowFolders.push_back(folder);
+  g_propsSeen = scenario.placedProps.size();
+  return g_shadowAnswer;
+}
+
+class ProceduralShadowMaps : public ScenarioTest, public ::testing::WithParamInterface<ShadowCase> {};
+
+TEST_P(ProceduralShadowMaps, AreMadeNamedAndWrittenBackOnce) {
+  const ShadowCase& c = GetParam();
+  g_shadowFolders.clear();
+  g_propsSeen = 0;
+  if (c.generated) {
+    g_shadowAnswer = c.generated;
+    SIM_Scenario::SetShadowMapGenerator(RecordShadow);
+  }
+  std::string text = std::string(kConfig) + kMap + "[prop_fx_rock]\n0 = 100,150,100,100,0\n\n";
+  const size_t at = text.find("shadowmap = ridge_shadow.dds");
+  text.replace(at, std::string("shadowmap = ridge_shadow.dds").size(), std::string("shadowmap = ") + c.shadowmap);
+  const std::string path = WriteScenario("shadow", text);
+
+  SIM_Scenario scenario;
+  ASSERT_TRUE(scenario.Load(path));
+  ASSERT_TRUE(scenario.LoadMap());
+  EXPECT_EQ(scenario.shadowMap, c.afterLoad);
+  ASSERT_EQ(g_shadowFolders.size(), c.calls ? 1u : 0u);
+  if (c.calls) {
+    EXPECT_EQ(g_shadowFolders[0], scenario.Folder() + "/bitmaps");
+    EXPECT_EQ(g_propsSeen, 1u) << "the props cast the shadow, so they load first";
+  }
+  if (!c.rewritten) {
+    EXPECT_EQ(ReadText(path), text);
+    return;
+  }
+  // The next load finds the named picture and makes nothing.
+  SIM_Scenario again;
+  ASSERT_TRUE(again.Load(path));
+  ASSERT_TRUE(again.LoadMap());
+  EXPECT_EQ(again.shadowMap, c.afterLoad);
+  EXPECT_EQ(g_shadowFolders.size(), 1u);
+  EXPECT_EQ(again.grid.size(), scenario.grid.size());
+  again.LoadProps();
+  EXPECT_EQ(again.placedProps.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProceduralShadowMaps,
+    ::testing::Values(ShadowCase{"made_and_named", "procedural", "fx_ridge_shadow.dds", true,
+                                 "fx_ridge_shadow.dds", true},
+                      ShadowCase{"keyword_is_lower_case_only", "Procedural", "fx_ridge_shadow.dds", false,
+                                 "Procedural", false},
+                      ShadowCase{"no_renderer", "procedural", nullptr, false, "procedural", false},
+                      ShadowCase{"renderer_failed", "procedural", "", true, "procedural", false},
+                      ShadowCase{"unsafe_name_ignored", "procedural", "../../x.dds", true, "procedural", false}),
+    [](const ::testing::TestParamInfo<ShadowCase>& info) { return std::string(info.param.label); });
+
 TEST_F(ScenarioTest, WriteMapWithoutALoadedGridKeepsTheFile) {
   const std::string path = WriteScenario("keep", std::string(kConfig) + kMap);
   SIM_Scenario scenario;
@@ -404,6 +473,8 @@ INSTANTIATE_TEST_SUITE_P(
                         false, "unusable name"},
         HostileScenario{"dot_dot_name", Replace(kGood, "name = fx_ridge", "name = .."), false, false,
                         "unusable name"},
+        HostileScenario{"parent_path_id", Replace(kGood, "id = 17", "id = ../../../deployments"), false, false,
+                        "unusable id"},
         HostileScenario{"oversize_grid",
                         Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 30\nmaxrows = 30"), false,
                         false, "outside 1..400"},
@@ -443,6 +514,34 @@ INSTANTIATE_TEST_SUITE_P(
                         "is not a number"},
         HostileScenario{"oversize_prop_count", kGood + ManyProps(4100), true, true, "more than 4000 props"}),
     [](const ::testing::TestParamInfo<HostileScenario>& info) { return std::string(info.param.label); });
+
+// A download cut off anywhere: the scenario is refused or loads whole, never half a
+// grid, and nothing reads outside it.
+TEST_F(ScenarioTest, FileCutOffAnywhereLoadsWholeOrNotAtAll) {
+  const std::string full = std::string(kConfig) + kMap + "[prop_fx_rock]\n0 = 100,150,100,100,-90\n";
+  int loadedMaps = 0;
+  for (size_t cut = 0; cut <= full.size(); cut += 3) {
+    SCOPED_TRACE(cut);
+    SIM_Scenario scenario;
+    if (!scenario.Load(WriteScenario("cut", full.substr(0, cut)))) continue;
+    if (!scenario.LoadMap()) {
+      EXPECT_TRUE(scenario.grid.empty());
+      continue;
+    }
+    ++loadedMaps;
+    ASSERT_EQ(scenario.grid.size(), static_cast<size_t>(scenario.maxCols * scenario.maxRows));
+    for (const auto& square : scenario.grid)
+      for (int link : square->links) EXPECT_NE(scenario.GetSquareByNumber(link), nullptr);
+    scenario.LoadProps();
+    for (const auto& prop : scenario.placedProps) {
+      EXPECT_GE(prop->angle, 0.0f);
+      EXPECT_LT(prop->angle, 360.0f);
+    }
+  }
+  // Only cuts after the last square keep the map.
+  EXPECT_GT(loadedMaps, 0);
+  EXPECT_LT(loadedMaps, 20);
+}
 
 TEST_F(ScenarioTest, SoundsMayBeNamedByTheirPathInTheDataFolder) {
   SIM_Scenario scenario;

@@ -1,6 +1,7 @@
 // Unit designs: the design file's exact text, the totals, and files from other players.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -233,6 +234,27 @@ INSTANTIATE_TEST_SUITE_P(
                       "unknown module type [fx_laser]"},
         HostileDesign{"no_config", "[modules]\n0 = fx_gun,\n", "no config section"}),
     [](const ::testing::TestParamInfo<HostileDesign>& info) { return std::string(info.param.label); });
+
+// A design file cut off anywhere either is refused or loads with every module it
+// names, known module types only and totals that are numbers.
+TEST_F(UnitDesignTest, FileCutOffAnywhereIsRefusedOrLoadsSound) {
+  const std::string full = kCanonical;
+  const std::string path = catalogue.Path("cut.txt");
+  int loaded = 0;
+  for (size_t cut = 0; cut <= full.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    WriteText(path, full.substr(0, cut));
+    SIM_UnitDesign design;
+    if (!design.Load(path, true)) continue;
+    ++loaded;
+    ASSERT_NE(design.hull, nullptr);
+    ASSERT_NE(design.variant, nullptr);
+    for (const DesignModule& module : design.modules) ASSERT_NE(module.type, nullptr);
+    for (float total : {design.cost, design.weight, design.speed, design.armour, design.shields, design.hitPoints})
+      EXPECT_TRUE(std::isfinite(total));
+  }
+  EXPECT_GT(loaded, 0);
+}
 
 TEST_F(UnitDesignTest, OversizeLayerListIsCutWithALogLine) {
   std::string layers;

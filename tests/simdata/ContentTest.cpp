@@ -13,6 +13,7 @@
 #include "simdata/HighScores.h"
 #include "simdata/ModuleType.h"
 #include "simdata/PropType.h"
+#include "simdata/Scenario.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
 #include "simdata/Unlockable.h"
@@ -188,8 +189,12 @@ TEST_F(ContentTest, WeaponsAgainstInfantryKeepTheirMatchUps) {
     if (!owned->isWeapon) continue;
     SCOPED_TRACE(owned->name);
     const float vsInfantry = owned->ModuleData().GetFloat("hit_vs_infantry", 0);
-    if (owned->moduleClass == "SIM_FlamethrowerComponent") EXPECT_GT(vsInfantry, 1.0f);
-    if (owned->moduleClass == "SIM_MissileLauncherComponent") EXPECT_LT(vsInfantry, 1.0f);
+    if (owned->moduleClass == "SIM_FlamethrowerComponent") {
+      EXPECT_GT(vsInfantry, 1.0f);
+    }
+    if (owned->moduleClass == "SIM_MissileLauncherComponent") {
+      EXPECT_LT(vsInfantry, 1.0f);
+    }
   }
 }
 
@@ -298,8 +303,21 @@ TEST_F(ContentTest, PropsEmplacementsAndGroundsNameExistingArt) {
       for (const std::string& member : p->members) EXPECT_NE(SIM_PropTypeManager::Get().TryFind(member), nullptr);
     }
   }
+  // Road tiles laid by the automatic path command are emplacement pictures: they must
+  // exist for every shape, plain and rocky, and hold no unit positions.
+  std::set<std::string> roadTiles;
+  for (bool rocky : {false, true})
+    for (const std::string& name : SIM_Scenario::PathTileNames(rocky)) roadTiles.insert(name);
+  EXPECT_EQ(roadTiles.size(), 10u);
+  for (const std::string& name : roadTiles) EXPECT_NE(SIM_EmplacementManager::Get().Find(name), nullptr) << name;
   for (const auto& e : SIM_EmplacementManager::Get().All()) {
     EXPECT_TRUE(HasTexture(e->texture)) << e->name;
+    EXPECT_LT(e->uvLeft, e->uvRight) << e->name;
+    EXPECT_LT(e->uvTop, e->uvBottom) << e->name;
+    if (roadTiles.count(e->name)) {
+      EXPECT_TRUE(e->offsets.empty()) << e->name;
+      continue;
+    }
     EXPECT_FALSE(e->offsets.empty()) << e->name;
     EXPECT_GT(e->coverBonus, 0.0f) << e->name;
   }

@@ -68,6 +68,64 @@ TEST(AudioEngine, BadFilesAreLoggedOnceAndSkipped) {
   EXPECT_NE(engine->Play2D("data/sounds/gui_beep1.ogg", false, false, false), platform::kNoSound);
 }
 
+// The checksum of an Ogg page (computed with its own checksum field zeroed).
+uint32_t OggPageCrc(const std::string& page) {
+  uint32_t crc = 0;
+  for (unsigned char c : page) {
+    crc ^= static_cast<uint32_t>(c) << 24;
+    for (int k = 0; k < 8; ++k) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+  }
+  return crc;
+}
+
+// Rewrites a valid Ogg Vorbis file so its headers claim a sample rate and a length far
+// beyond the audio it holds, with checksums that still match: what a damaged or
+// hostile file looks like to the decoder.
+std::string WithLyingHeader(std::string ogg, uint32_t rate, uint64_t lastGranule) {
+  std::vector<std::pair<size_t, size_t>> pages;  // offset, length
+  for (size_t at = 0; at + 27 <= ogg.size() && ogg.compare(at, 4, "OggS") == 0;) {
+    const size_t segments = static_cast<unsigned char>(ogg[at + 26]);
+    size_t length = 27 + segments;
+    for (size_t s = 0; s < segments; ++s) length += static_cast<unsigned char>(ogg[at + 27 + s]);
+    pages.push_back({at, length});
+    at += length;
+  }
+  if (pages.size() < 2) return std::string();
+  auto reseal = [&](const std::pair<size_t, size_t>& p) {
+    std::memset(&ogg[p.first + 22], 0, 4);
+    const uint32_t crc = OggPageCrc(ogg.substr(p.first, p.second));
+    std::memcpy(&ogg[p.first + 22], &crc, 4);
+  };
+  // The identification packet opens the first page: 1, "vorbis", version, channels, rate.
+  const size_t packet = pages[0].first + 27 + static_cast<unsigned char>(ogg[pages[0].first + 26]);
+  if (ogg.compare(packet, 7, std::string("\x01vorbis", 7)) != 0) return std::string();
+  std::memcpy(&ogg[packet + 12], &rate, 4);
+  reseal(pages[0]);
+  std::memcpy(&ogg[pages.back().first + 6], &lastGranule, 8);
+  reseal(pages.back());
+  return ogg;
+}
+
+TEST(AudioEngine, AHeaderClaimingAHugeLengthDoesNotSizeTheBuffer) {
+  // About eight seconds at the claimed rate, so it is decoded whole rather than streamed,
+  // yet tens of gigabytes of samples by its length (the last page's position; the file
+  // needs more than one page of audio for that to count): sizing the buffer from the header
+  // would exhaust memory before a single sample is read.
+  const std::string file = zt_test::UserDir() + "/lying_header.ogg";
+  const std::string bad = WithLyingHeader(zt_test::ReadText("data/sounds/lb_flamethrower.ogg"), 0xFFFFFFF0u,
+                                          uint64_t{1} << 35);
+  ASSERT_FALSE(bad.empty()) << "could not rewrite the sample file";
+  std::ofstream(file, std::ios::binary) << bad;
+
+  LogSink log;
+  auto engine = platform::CreateSoundEngine(log.Fn());
+  ASSERT_TRUE(engine->HasDevice());
+  const platform::SoundHandle h = engine->Play2D(file, false, true, false);
+  if (h != platform::kNoSound) engine->Stop(h);
+  // Either way the engine goes on playing good sounds.
+  EXPECT_NE(engine->Play2D("data/sounds/gui_beep1.ogg", false, false, false), platform::kNoSound);
+}
+
 TEST(AudioEngine, MissingInterfaceSoundIsLoggedToTheDebugLogAndTheGameGoesOn) {
   OpenDebugFile(zt_test::UserRoot());
   GUI_Sounds sounds;

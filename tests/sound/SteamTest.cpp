@@ -2,10 +2,13 @@
 // file-backed stand-in it mirrors files safely and re-sends achievements.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/SteamGlue.h"
+#include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "platform/SteamFileBackend.h"
 #include "support/TestFiles.h"
@@ -126,6 +129,14 @@ TEST_F(SteamDoubleTest, StartUpPullsEveryRemoteFileOverTheLocalOne) {
   EXPECT_EQ(zt_test::ReadText(root + "/stat.ini"), "[stats]\nbattles_won = 9\n\n");
   EXPECT_EQ(zt_test::ReadText(root + "/player_units/Tiger.ini"), "[design]\nname = Tiger\n");
   EXPECT_EQ(zt_test::ReadText(root + "/bitmaps/badges/badge.dds"), "DDS data");
+  // A pulled picture can be drawn at once: its folder joins the texture folders; other
+  // folders do not.
+  const std::vector<std::string>& folders = GetRenderDevice().TextureFolders();
+  auto registered = [&](const std::string& f) {
+    return std::find(folders.begin(), folders.end(), f) != folders.end();
+  };
+  EXPECT_TRUE(registered(root + "/bitmaps/badges"));
+  EXPECT_FALSE(registered(root + "/player_units"));
   const std::string log = DebugText();
   EXPECT_NE(log.find("Attempting cloud synch from: [stat.ini]"), std::string::npos);
   EXPECT_NE(log.find("Cloud synch success"), std::string::npos);
@@ -136,10 +147,16 @@ TEST_F(SteamDoubleTest, HostileRemoteNamesNeverWriteOutsideTheUserFolder) {
   backend->listedOnly["../escaped.txt"] = "pwned";
   backend->listedOnly[outside] = "pwned";
   backend->listedOnly["player_units/../../escaped.txt"] = "pwned";
+  // Longer than the name buffer: cutting it would name another file ("d/d/.../xxx").
+  std::string longName;
+  while (longName.size() < 2000) longName += "d/";
+  longName += std::string(2047 - longName.size(), 'x') + "_tail.ini";
+  backend->listedOnly[longName] = "pwned";
   backend->PutRemoteFile("hs.dat", "scores");
 
   Start();
   EXPECT_FALSE(fs::exists(outside));
+  EXPECT_FALSE(fs::exists(root + "/d")) << "an over-long remote name was cut and pulled";
   EXPECT_EQ(zt_test::ReadText(root + "/hs.dat"), "scores") << "the safe file is still pulled";
   EXPECT_NE(DebugText().find("unsafe remote name"), std::string::npos);
 }
