@@ -223,7 +223,8 @@ bool DeleteFolderTree(const std::string& rawFolder) {
 
 int64_t GetFileSizeByName(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  // Regular files only: opening a pipe or device for reading can block forever.
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return -1;
   int64_t size = -1;

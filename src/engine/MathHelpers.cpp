@@ -5,6 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+// A tiny negative angle plus 360 rounds to exactly 360 in float; callers index
+// per-degree tables with the result, so it must stay below a full turn.
+float FoldFullTurn(float angle) { return angle >= 360.0f ? 0.0f : angle; }
+}  // namespace
+
 float AngleDifference(float a, float b) {
   float d = std::fabs(a - b);
   if (d > 180.0f) d = 360.0f - d;
@@ -28,7 +34,7 @@ float TurnTowardsAngle(float current, float target, float step) {
   } else if (result >= 360.0f) {
     result -= 360.0f;
   }
-  return result;
+  return FoldFullTurn(result);
 }
 
 float HeadingDegrees(float x1, float y1, float x2, float y2) {
@@ -36,7 +42,7 @@ float HeadingDegrees(float x1, float y1, float x2, float y2) {
   const float dy = y2 - y1;
   float h = (std::atan2(dy, dx) + 3.1415927f) * 57.29578f - 90.0f;
   if (h < 0.0f) h += 360.0f;
-  return h;
+  return FoldFullTurn(h);
 }
 
 float Distance(float x1, float y1, float x2, float y2) {

@@ -73,6 +73,8 @@ class SIM_UnitHull : public SIM_CostedItem {
   int32_t recoilMode = RECOIL_NONE;
   std::vector<std::string> explosions;
   int32_t sizeType = 5;  // 5 until the row is read
+  // The hull's class (LIGHTTANK ... LARGETURRET): modules fit it through their "SZ_"
+  // columns, and buildings take their construction speed from it.
   std::string moduleSize;
   std::string file;
   std::string guiName;

@@ -55,6 +55,26 @@ TEST(Angles, HeadingDegrees) {
   EXPECT_FLOAT_EQ(Distance(0, 0, 3, 4), 5.0f);
 }
 
+// A heading or turn a hair below 0 rounds to exactly 360 once wrapped; per-degree
+// tables are indexed with these angles, so every result must stay in [0, 360).
+TEST(Angles, ResultsNeverReachAFullTurn) {
+  struct Case {
+    const char* what;
+    float angle;
+  } cases[] = {
+      {"heading just left of straight up", HeadingDegrees(0, 0, -3e-7f, -1)},
+      {"heading just left of straight up, further", HeadingDegrees(0, 0, -4e-7f, -1)},
+      {"turn a hair below zero", TurnTowardsAngle(5e-7f, 300, 1e-6f)},
+      {"turn a hair below zero, further", TurnTowardsAngle(1.5e-6f, 300, 3e-6f)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_GE(c.angle, 0.0f);
+    EXPECT_LT(c.angle, 360.0f);
+    EXPECT_LT(AngleDifference(c.angle, 0.0f), 1e-3f);
+  }
+}
+
 TEST(Geometry, RayCircleIntersection) {
   struct Case {
     const char* what;

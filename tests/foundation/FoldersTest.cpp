@@ -144,6 +144,9 @@ TEST_F(FoldersTest, FileSizesAndAtomicWrites) {
   EXPECT_EQ(GetFileSizeByName(base_ + "/f"), 5);
   ASSERT_TRUE(WriteFileAtomic(base_ + "/f", ""));
   EXPECT_EQ(GetFileSizeByName(base_ + "/f"), 0);
+  // A pipe has no size and opening it would wait for a writer forever.
+  ASSERT_EQ(::mkfifo((base_ + "/pipe").c_str(), 0600), 0);
+  EXPECT_EQ(GetFileSizeByName(base_ + "/pipe"), -1);
 }
 
 TEST(FileNameTest, OnlyPlainNamesAreSafe) {

@@ -220,6 +220,36 @@ TEST_F(GameTest, RunGameRunsFramesUntilTheWindowCloses) {
   EXPECT_EQ(debug.size() - debug.rfind("END DEBUG---\n"), std::string("END DEBUG---\n").size());
 }
 
+// A headless game runs on the null device for hours; its record of calls and draws
+// must not pile up frame after frame.
+TEST_F(GameTest, RunningGameKeepsTheNullDeviceRecordToOneFrame) {
+  static int processed = 0;
+  static int presentsRecorded = -1;
+  static int presentsMade = -1;
+  processed = 0;
+  SetGameModeFactory(MODE_MAIN_MENU, [] {
+    auto* mode = new ft::RecordingMode;
+    mode->onProcess = [] {
+      if (++processed != 40) return;
+      auto* device = dynamic_cast<platform::NullDevice*>(GetRenderDevice().Device());
+      if (device) {
+        presentsRecorded = device->CountCalls("Present");
+        presentsMade = device->presents;
+      }
+      platform::Message close;
+      close.message = platform::WM_DESTROY;
+      platform::PostMessage(close);
+    };
+    return static_cast<GUI_GameModeBase*>(mode);
+  });
+  char name[] = "zentrak";
+  char* argv[] = {name, nullptr};
+  EXPECT_EQ(RunGame(1, argv), 0);
+  ASSERT_EQ(processed, 40);
+  EXPECT_GE(presentsMade, 39);
+  EXPECT_LE(presentsRecorded, 1);
+}
+
 TEST_F(GameTest, EveryFrameStartsWithTheArrowCursor) {
   Game& game = Start();
   GUI_Cursor::SetHandCursor();

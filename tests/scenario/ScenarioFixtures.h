@@ -29,9 +29,9 @@ inline std::string ErrorLog() { return ReadText(GetLogFolder() + "/errors.txt");
 inline const char* kHullTable =
     "#,name,guiname,description,size,hitpoints,weight,victorypoints,shield_size_scalar,cost,sizetype,"
     "modulesize\n"
-    "#,fx_infantry,FX_INF,,24,50,10,1,1,100,INFANTRY,S\n"
-    "#,fx_tank,FX_TANK,,128,400,100,10,1,200,TANK,M\n"
-    "#,fx_bunker,FX_BUNKER,,128,1000,50,10,1,300,BUILDING,L\n";
+    "#,fx_infantry,FX_INF,,24,50,10,1,1,100,INFANTRY,INFANTRY\n"
+    "#,fx_tank,FX_TANK,,128,400,100,10,1,200,TANK,MEDIUMTANK\n"
+    "#,fx_bunker,FX_BUNKER,,128,1000,50,10,1,300,BUILDING,LARGETURRET\n";
 
 inline const char* kModuleTable =
     "#,name,guiname,cost,weight,class,slottype,thrust,maxdamageabsorbable,shieldpoints,variable_name,"

@@ -52,7 +52,7 @@ TEST_F(ShippedContent, DesignsEveryDesignLoadsFitsItsHullAndColoursEveryLayer) {
       ASSERT_TRUE(design.Load(file, false));
       ++count;
       EXPECT_TRUE(names.insert(design.name).second) << "duplicate name " << design.name;
-      // What the designer would allow: the slot's kind and the hull's module size.
+      // What the designer would allow: the slot's kind and the hull's class (module size).
       for (const DesignModule& module : design.modules) {
         const HullSlot& slot = design.hull->slots[static_cast<size_t>(module.slot)];
         EXPECT_EQ(module.type->slotType, slot.text) << module.type->name;
@@ -178,8 +178,10 @@ TEST_F(ShippedContent, DesignsSquadsCostAboutALightVehicleAndAllAreAffordable) {
       ASSERT_TRUE(design.Load(file, false)) << file;
       const int size = design.GetSizeType();
       const bool vehicle = size == SIZETYPE_MECH || size == SIZETYPE_TANK;
+      const std::string& hullClass = design.hull->moduleSize;
+      const bool light = hullClass == "LIGHTTANK" || hullClass == "LIGHTMECH";
       priced.push_back({file, size, design.cost * (size == SIZETYPE_INFANTRY ? 25.0f : 1.0f),
-                        vehicle && design.weapon && design.hull->moduleSize == "LIGHT"});
+                        vehicle && design.weapon && light});
     }
   }
   float lightTotal = 0.0f;

@@ -33,7 +33,10 @@ const std::set<std::string> kUnitVariables = {
     "UVT_WPN_LOADING_SPEED", "UVT_WPN_ACCURACY", "UVT_WPN_RANGEBONUS", "UVT_WPN_DMG_BONUS", "UVT_SPEED_BONUS",
     "UVT_EFF_VS_ARMOR",      "UVT_EFF_VS_SHLD",  "UVT_EFF_VS_INTERN",  "UVT_AOA_RADIUS",    "UVT_AMMO_STORAGE",
     "UVT_AMMO_RELOAD_SPD",   "UVT_MIN_RANGE_RED", "UVT_HITPOINTS",     "UVT_SHIELDSTRENGTH", "UVT_ARMORSTRENGTH"};
-const char* const kSizes[] = {"INFANTRY", "LIGHT", "MEDIUM", "HEAVY"};
+// The hull classes, in the order the divisions picker groups them; the battle, the
+// designer and the deployment charges all key on these exact names.
+const char* const kSizes[] = {"LIGHTTANK",  "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
+                              "HEAVYMECH",  "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
 
 class ContentTest : public SimdataTest {
  protected:
@@ -133,6 +136,46 @@ TEST_F(ContentTest, ModuleTypesAreCompleteAndUsable) {
   for (const char* size : kSizes) {
     EXPECT_TRUE(slotsPerSize[size].count("TARGETING")) << size;
     EXPECT_TRUE(slotsPerSize[size].count("LOADER")) << size;
+  }
+}
+
+// A hull's module size is its class: a name outside the ten makes a building build
+// instantly, hides its designs from the divisions picker and leaves it without
+// deployment charges, so each hull must carry the class of its own kind.
+TEST_F(ContentTest, EveryHullHasAClassOfItsOwnKind) {
+  const std::map<int, std::set<std::string>> classesOfKind = {
+      {SIZETYPE_TANK, {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK"}},
+      {SIZETYPE_MECH, {"LIGHTMECH", "MEDIUMMECH", "HEAVYMECH"}},
+      {SIZETYPE_INFANTRY, {"INFANTRY"}},
+      {SIZETYPE_BUILDING, {"SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"}}};
+  std::set<std::string> used;
+  for (const auto& owned : SIM_UnitHullManager::Get().All()) {
+    SCOPED_TRACE(owned->name);
+    ASSERT_TRUE(classesOfKind.count(owned->sizeType)) << owned->sizeType;
+    EXPECT_TRUE(classesOfKind.at(owned->sizeType).count(owned->moduleSize)) << owned->moduleSize;
+    used.insert(owned->moduleSize);
+  }
+  // Every building weight is offered, so each construction speed is in play.
+  for (const char* turret : {"SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"})
+    EXPECT_TRUE(used.count(turret)) << turret;
+}
+
+// A module fits the light, medium or heavy class of every kind alike (a small turret
+// is a light building): one column left blank would silently take a module from one
+// kind of hull only.
+TEST_F(ContentTest, ModulesFitEachWeightClassAcrossTanksMechsAndTurrets) {
+  const char* const weights[][3] = {{"LIGHTTANK", "LIGHTMECH", "SMALLTURRET"},
+                                    {"MEDIUMTANK", "MEDIUMMECH", "MEDIUMTURRET"},
+                                    {"HEAVYTANK", "HEAVYMECH", "LARGETURRET"}};
+  for (const auto& owned : SIM_ModuleTypeManager::Get().All()) {
+    SCOPED_TRACE(owned->name);
+    for (const auto& weight : weights) {
+      EXPECT_EQ(owned->FitsModuleSize(weight[1]), owned->FitsModuleSize(weight[0])) << weight[1];
+      EXPECT_EQ(owned->FitsModuleSize(weight[2]), owned->FitsModuleSize(weight[0])) << weight[2];
+    }
+    // The old size names are gone: no column may still carry them.
+    for (const char* old : {"SZ_LIGHT", "SZ_MEDIUM", "SZ_HEAVY"})
+      EXPECT_FALSE(owned->ModuleData().HasKey(old)) << old;
   }
 }
 

@@ -29,15 +29,15 @@ class HullTest : public SimdataTest {
 };
 
 TEST_F(HullTest, RowFieldsAndSizeTypes) {
-  Hulls("#,T1,Tank One,DESC_T1,TANK,MEDIUM,100,300,250,60,130,1.2,MOVE,\"big,small\"\n"
-        "#,N1,No Size,,,LIGHT,50,10,10,1,1,0,Move,\n"
+  Hulls("#,T1,Tank One,DESC_T1,TANK,MEDIUMTANK,100,300,250,60,130,1.2,MOVE,\"big,small\"\n"
+        "#,N1,No Size,,,LIGHTMECH,50,10,10,1,1,0,Move,\n"
         "#,S1,Squash,,INFANTRY,INFANTRY,24,30,80,5,10,1,SQUASH,\n");
   SIM_UnitHull* t1 = Hull("T1");
   ASSERT_NE(t1, nullptr);
   EXPECT_EQ(t1->guiName, "Tank One");
   EXPECT_EQ(t1->description, "DESC_T1");
   EXPECT_EQ(t1->sizeType, SIZETYPE_TANK);
-  EXPECT_EQ(t1->moduleSize, "MEDIUM");
+  EXPECT_EQ(t1->moduleSize, "MEDIUMTANK");
   EXPECT_FLOAT_EQ(t1->size, 100.0f);
   EXPECT_FLOAT_EQ(t1->hitPoints, 300.0f);
   EXPECT_FLOAT_EQ(t1->weight, 250.0f);
@@ -66,12 +66,12 @@ TEST_F(HullTest, RowFieldsAndSizeTypes) {
 }
 
 TEST_F(HullTest, UnknownSizeTypeInTheCatalogueIsFatal) {
-  Hulls("#,T1,Tank,,tank,MEDIUM,100,1,1,1,1,1,,\n");
+  Hulls("#,T1,Tank,,tank,MEDIUMTANK,100,1,1,1,1,1,,\n");
   EXPECT_NE(FatalTextOf([&] { Hull("T1"); }).find("Invalid size type: tank"), std::string::npos);
 }
 
 TEST_F(HullTest, SlotsTargetsAndVariantsFromTheHullFile) {
-  Hulls("#,T1,Tank,,TANK,MEDIUM,100,1,1,1,1,1,,\n");
+  Hulls("#,T1,Tank,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n");
   WriteText("data/hulls/T1.txt",
             "[slots]\n0 = WEAPON\n1 =\n2 = AUGMENTATION\n\n"
             "[targets]\n0 = 192,64,0,turret\n\n"
@@ -99,7 +99,7 @@ TEST_F(HullTest, SlotsTargetsAndVariantsFromTheHullFile) {
 }
 
 TEST_F(HullTest, MissingHullFileGivesOneCentredTargetAndTheDefaultVariant) {
-  Hulls("#,T1,Tank,,TANK,MEDIUM,100,1,1,1,1,1,,\n");
+  Hulls("#,T1,Tank,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n");
   WriteText("data/variants/T1_default.txt", "[config]\nname = T1_default\n");
   SIM_UnitHull* hull = Hull("T1");
   EXPECT_TRUE(hull->slots.empty());
@@ -111,7 +111,7 @@ TEST_F(HullTest, MissingHullFileGivesOneCentredTargetAndTheDefaultVariant) {
 }
 
 TEST_F(HullTest, CutOffAimPointIsLoggedAndReadsSafely) {
-  Hulls("#,T1,Tank,,TANK,MEDIUM,256,1,1,1,1,1,,\n");
+  Hulls("#,T1,Tank,,TANK,MEDIUMTANK,256,1,1,1,1,1,,\n");
   WriteText("data/hulls/T1.txt", "[targets]\n0 = 200\n");
   SIM_UnitHull* hull = Hull("T1");
   ASSERT_EQ(hull->targets.size(), 1u);
@@ -121,13 +121,13 @@ TEST_F(HullTest, CutOffAimPointIsLoggedAndReadsSafely) {
 }
 
 TEST_F(HullTest, NamelessHullIsAFailedCheckNotAStop) {
-  Hulls("#,,,,TANK,MEDIUM,100,1,1,1,1,1,,\n#,T2,Tank Two,,TANK,MEDIUM,100,1,1,1,1,1,,\n");
+  Hulls("#,,,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n#,T2,Tank Two,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n");
   EXPECT_NE(Hull("T2"), nullptr);
   EXPECT_EQ(DataProblemCount(), 2) << "empty name and empty gui name";
 }
 
 TEST_F(HullTest, SaveWritesWholeFileAndReadsBack) {
-  Hulls("#,T1,Tank,,TANK,MEDIUM,100,1,1,1,1,1,,\n#,Z,Zero,,TANK,MEDIUM,0,1,1,1,1,1,,\n");
+  Hulls("#,T1,Tank,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n#,Z,Zero,,TANK,MEDIUMTANK,0,1,1,1,1,1,,\n");
   WriteText("data/hulls/T1.txt", "[slots]\n0 = WEAPON\n1 = DEFENSE\n[targets]\n0 = 192,64,3,turret\n"
                                  "[variants]\n0 = T1_a\n");
   WriteText("data/variants/T1_a.txt", "[config]\nname = T1_a\n");
@@ -148,7 +148,7 @@ TEST_F(HullTest, SaveWritesWholeFileAndReadsBack) {
 class VariantTest : public HullTest {
  protected:
   SIM_UnitHullVariant* Variant(const std::string& text, float hullSize = 128.0f) {
-    Hulls("#,H,Hull,,TANK,MEDIUM," + std::to_string(hullSize) + ",1,1,1,1,1,,\n");
+    Hulls("#,H,Hull,,TANK,MEDIUMTANK," + std::to_string(hullSize) + ",1,1,1,1,1,,\n");
     WriteText("data/hulls/H.txt", "[variants]\n0 = VV\n");
     WriteText("data/variants/VV.txt", "[config]\nname = VV\nguiname = Vee\n\n" + text);
     return Hull("H")->variants.at(0);
@@ -238,7 +238,7 @@ TEST_F(VariantTest, UnknownPropIsFatal) {
 }
 
 TEST_F(VariantTest, MissingVariantFileGivesAnEmptyVariant) {
-  Hulls("#,H,Hull,,TANK,MEDIUM,100,1,1,1,1,1,,\n");
+  Hulls("#,H,Hull,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n");
   WriteText("data/hulls/H.txt", "[variants]\n0 = nowhere\n");
   SIM_UnitHullVariant* v = Hull("H")->variants.at(0);
   EXPECT_TRUE(v->layers.empty());

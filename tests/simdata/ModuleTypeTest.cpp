@@ -33,7 +33,7 @@ class ModuleTypeTest : public SimdataTest {
 
 TEST_F(ModuleTypeTest, RowsBecomeTypedModuleTypes) {
   SIM_ModuleTypeManager& manager = LoadTable(
-      "#,name,guiname,class,slottype,icon,cost,weight,uisortpos,sound,SZ_MEDIUM,SZ_LIGHT,damage",
+      "#,name,guiname,class,slottype,icon,cost,weight,uisortpos,sound,SZ_MEDIUMTANK,SZ_LIGHTMECH,damage",
       "#,Gun,Big Gun,SIM_KineticWeaponComponent,WEAPON,gun.dds,75.5,40,12,\"a.ogg,b.ogg\",X,x,30\n"
       "#,Plate,Plate,SIM_ArmorComponent,DEFENSE,plate.dds,20,10,3,,X,,\n");
   ASSERT_EQ(manager.Count(), 2u);
@@ -51,9 +51,10 @@ TEST_F(ModuleTypeTest, RowsBecomeTypedModuleTypes) {
   EXPECT_EQ(gun.unlockable.label, "Big Gun");
   EXPECT_EQ(gun.unlockable.number, SIM_Unlockable::KIND_MODULE);
   EXPECT_EQ(gun.unlockable.icon, "gun.dds");
-  EXPECT_TRUE(gun.FitsModuleSize("MEDIUM"));
-  EXPECT_FALSE(gun.FitsModuleSize("LIGHT")) << "only an upper-case X fits";
-  EXPECT_FALSE(gun.FitsModuleSize("HEAVY"));
+  EXPECT_TRUE(gun.FitsModuleSize("MEDIUMTANK"));
+  EXPECT_FALSE(gun.FitsModuleSize("LIGHTMECH")) << "only an upper-case X fits";
+  EXPECT_FALSE(gun.FitsModuleSize("HEAVYTANK"));
+  EXPECT_FALSE(gun.FitsModuleSize("MEDIUM")) << "the whole class names the column, not a prefix";
   EXPECT_FALSE(manager.Find("Plate")->isWeapon);
   EXPECT_EQ(manager.Find("gun"), nullptr) << "names are case-sensitive";
 }
