@@ -7,9 +7,11 @@
 #include "app/Sounds.h"
 #include "battlescreen/BattleScreen.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "effects/GUI_EE_Editor.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
+#include "online/GUI_Online.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
@@ -17,11 +19,11 @@ namespace {
 GUI_GameModeBase* BuildMainMenu() { return CreateMainMenu(); }
 GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
 GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
-GUI_GameModeBase* BuildOnline() { return new GUI_PlaceholderMode(MODE_ONLINE); }
+GUI_GameModeBase* BuildOnline() { return new GUI_Online(); }
 GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
 GUI_GameModeBase* BuildOptions() { return new GUI_PlaceholderMode(MODE_OPTIONS); }
 GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
-GUI_GameModeBase* BuildEffectsEditor() { return new GUI_PlaceholderMode(MODE_EFFECTS_EDITOR); }
+GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
 GUI_GameModeBase* BuildLoadingScreen() { return new GUI_PlaceholderMode(MODE_LOADING_SCREEN); }
 GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
 

@@ -9,9 +9,11 @@
 #include "app/MainMenu.h"
 #include "app/Sounds.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "effects/GUI_EE_Editor.h"
 #include "gui/WindowBase.h"
 #include "gui/WindowOrder.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
+#include "online/GUI_Online.h"
 #include "platform/Audio.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
@@ -110,6 +112,8 @@ TEST_F(GameModes, EveryNumberBuildsItsOwnScreen) {
   EXPECT_NE(dynamic_cast<GUI_DeploymentScreen*>(seen[MODE_MAP_DESIGNER]), nullptr);
   EXPECT_NE(dynamic_cast<GUI_UnitDesign*>(seen[MODE_UNIT_DESIGN]), nullptr);
   EXPECT_NE(dynamic_cast<GUI_HullEditor*>(seen[MODE_HULL_EDITOR]), nullptr);
+  EXPECT_NE(dynamic_cast<GUI_Online*>(seen[MODE_ONLINE]), nullptr);
+  EXPECT_NE(dynamic_cast<GUI_EE_Editor*>(seen[MODE_EFFECTS_EDITOR]), nullptr);
 }
 
 TEST_F(GameModes, InputReachesOnlyTheCurrentMode) {

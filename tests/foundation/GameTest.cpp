@@ -1,8 +1,12 @@
+#include <unistd.h>
+
 // Start-up, the user folders, prefs.ini and shutdown.
 #include "GameFixture.h"
 #include "app/GameModes.h"
 #include "engine/Folders.h"
+#include "engine/Textures.h"
 #include "platform/Window.h"
+#include "simdata/Options.h"
 
 namespace ft {
 RecordingMode* RecordingMode::last = nullptr;
@@ -123,6 +127,38 @@ INSTANTIATE_TEST_SUITE_P(Files, BadPrefs,
                                            "[prefs]\nwidth = 0\nheight = 0\nwindowed = 1\n",
                                            "[prefs]\nwidth = wide\nheight = tall\n",
                                            "[prefs]\nwidth = 99999999999\nheight = -5\n"));
+
+// Graphics detail at or below one half swaps in the low-detail texture files. The
+// shipped list swaps nothing yet, so the game runs here on a data folder whose list
+// names one replacement.
+struct DetailCase {
+  float detail;
+  bool lowDetail;
+};
+
+class LowDetailAliases : public GameTest, public ::testing::WithParamInterface<DetailCase> {};
+
+TEST_P(LowDetailAliases, LoadOnlyUpToHalfDetail) {
+  const std::string cwd = zt_test::UserDir() + "/run";
+  const std::string data = cwd + "/data";
+  EnsureDirectoryExists(data + "/performancedata");
+  for (const std::string& name : ListFiles(zt_test::BuildDir() + "/data/*.*", false)) {
+    if (name == "performancedata") continue;
+    ASSERT_EQ(::symlink((zt_test::BuildDir() + "/data/" + name).c_str(), (data + "/" + name).c_str()), 0);
+  }
+  ft::WriteText(data + "/performancedata/low.txt", "[textures]\nbutton.dds,button_small.dds\n");
+  ASSERT_EQ(::chdir(cwd.c_str()), 0);
+  SIM_Options::Get().SetFloat("OPTIONS_GRAPHICS_DETAIL", GetParam().detail);
+  Start();
+  const std::string file = TextureFileFor("button.dds");
+  ClearTextureAliases();
+  ASSERT_EQ(::chdir(zt_test::BuildDir().c_str()), 0);
+  EXPECT_EQ(file, GetParam().lowDetail ? "button_small.dds" : "button.dds");
+}
+
+INSTANTIATE_TEST_SUITE_P(Details, LowDetailAliases,
+                         ::testing::Values(DetailCase{0.0f, true}, DetailCase{0.5f, true},
+                                           DetailCase{0.51f, false}, DetailCase{1.0f, false}));
 
 TEST_F(GameTest, TrigTablesHoldWholeDegrees) {
   BuildTrigTables();

@@ -1,0 +1,3 @@
+#include "online/GUI_Online.h"
+
+GUI_Online::GUI_Online() = default;
