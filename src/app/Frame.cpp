@@ -14,6 +14,7 @@
 #include "engine/InputManager.h"
 #include "engine/Log.h"
 #include "engine/MainWindow.h"
+#include "engine/PerfGraph.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Shell.h"
 #include "engine/Textures.h"
@@ -77,9 +78,16 @@ void Game::Frame() {
   if (SoundsExist()) GetSounds().Update();
 
   if (CurrentMode) CurrentMode->Process();
+  // A Quit pressed during Process has already released the device and closed the
+  // logs: nothing is drawn with them any more.
+  if (shutDown_) return;
   d3d.BeginScene();
   // Process may have switched modes: the new mode draws.
   if (CurrentMode) CurrentMode->Draw();
+  // The developer's frame-time overlay: it always measures, and shows while profiling.
+  PerfGraph& graph = GetPerfGraph();
+  graph.Tick();
+  if (graph.enabled) graph.Draw();
   d3d.EndScene();
   d3d.Flip();
   if (++framesDrawn_ == 1) DebugLog("First frame presented");

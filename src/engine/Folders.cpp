@@ -141,7 +141,10 @@ bool TryEnsureDirectoryExists(const std::string& rawPath) {
 
 void EnsureDirectoryExists(const std::string& path) {
   if (TryEnsureDirectoryExists(path)) return;
+  // The box shows why the folder failed: keep the reason past the log write.
+  const int reason = errno;
   DebugLogF("EnsureDirectoryExists failed for %s", path.c_str());
+  errno = reason;
   FatalWindowsError("EnsureDirectoryExists");
 }
 

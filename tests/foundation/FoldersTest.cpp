@@ -3,8 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "FoundationTestUtil.h"
 #include "engine/Folders.h"
+#include "engine/Log.h"
 #include "platform/Window.h"
 #include "support/TestSupport.h"
 
@@ -45,6 +49,7 @@ TEST_F(FoldersTest, EnsureDirectoryExistsEndsWhenNothingCanBeMade) {
 }
 
 std::string g_boxTitle;
+std::string g_boxText;
 struct Exited {
   int code;
 };
@@ -54,7 +59,13 @@ TEST_F(FoldersTest, FolderThatCannotBeMadeStopsTheGame) {
   EnsureDirectoryExists(base_);
   ft::WriteText(base_ + "/file", "x");
   g_boxTitle.clear();
-  platform::SetMessageBoxHook([](const std::string& title, const std::string&) { g_boxTitle = title; });
+  g_boxText.clear();
+  // The debug log is open, so its write happens between the failure and the box.
+  OpenDebugFile(base_);
+  platform::SetMessageBoxHook([](const std::string& title, const std::string& text) {
+    g_boxTitle = title;
+    g_boxText = text;
+  });
   platform::SetExitHook([](int code) { throw Exited{code}; });
   int code = 0;
   try {
@@ -65,7 +76,9 @@ TEST_F(FoldersTest, FolderThatCannotBeMadeStopsTheGame) {
   platform::SetMessageBoxHook(nullptr);
   platform::SetExitHook(nullptr);
   EXPECT_EQ(g_boxTitle, "WindowsError");
-  EXPECT_NE(code, 0);
+  // "file" is no folder: the box and the exit code say so.
+  EXPECT_EQ(code, ENOTDIR);
+  EXPECT_EQ(g_boxText, std::strerror(ENOTDIR));
 }
 
 TEST_F(FoldersTest, ListingsMatchPatternsSkipDotNamesAndSort) {

@@ -8,6 +8,7 @@
 #include "battlescreen/DeviceResetSeam.h"
 #include "engine/CommandLine.h"
 #include "engine/Folders.h"
+#include "engine/PerfGraph.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Cursor.h"
 #include "platform/Window.h"
@@ -107,6 +108,39 @@ TEST_F(GameTest, FrameShutsDownOnceTheActiveFlagIsCleared) {
   game.Frame();
   EXPECT_TRUE(game.IsShutDown());
   EXPECT_EQ(Mode().calls, std::vector<std::string>{"Leave"});
+}
+
+// Every frame measures its time for the developer's overlay; the graph is drawn
+// over the mode only while profiling is switched on.
+TEST_F(GameTest, FrameFeedsThePerformanceGraphAndShowsItWhenEnabled) {
+  Game& game = Start();
+  platform::NullDevice* device = Device();
+  ASSERT_NE(device, nullptr);
+  for (bool enabled : {false, true}) {
+    SCOPED_TRACE(enabled ? "enabled" : "disabled");
+    GetPerfGraph().enabled = enabled;
+    device->ClearRecord();
+    game.Frame();
+    int graphBars = 0;
+    for (const platform::DrawRecord& d : device->draws)
+      graphBars += d.type == platform::PrimitiveType::LineList && d.vertexCount == 2 * PerfGraph::kHistory;
+    EXPECT_EQ(graphBars, enabled ? 1 : 0);
+  }
+  EXPECT_GT(GetPerfGraph().History()[PerfGraph::kHistory - 1], 0.0f);
+}
+
+// The main menu's Quit shuts the game down inside Process: the rest of that frame
+// must not draw on the released device or write to the closed logs.
+TEST_F(GameTest, QuitDuringProcessEndsTheFrameBeforeDrawing) {
+  Game& game = Start();
+  Mode().onProcess = [] { GetGame().Shutdown(); };
+  const std::string errorsBefore = ErrorsText();
+  game.Frame();
+  EXPECT_TRUE(game.IsShutDown());
+  EXPECT_EQ(Mode().calls, (std::vector<std::string>{"Process", "Leave"}));
+  EXPECT_EQ(ErrorsText(), errorsBefore);
+  const std::string debug = DebugText();
+  EXPECT_EQ(debug.size() - debug.rfind("END DEBUG---\n"), std::string("END DEBUG---\n").size());
 }
 
 struct ActivationCase {

@@ -1,6 +1,6 @@
+// Start-up, the user folders, prefs.ini and shutdown.
 #include <unistd.h>
 
-// Start-up, the user folders, prefs.ini and shutdown.
 #include "GameFixture.h"
 #include "app/GameModes.h"
 #include "engine/Folders.h"
