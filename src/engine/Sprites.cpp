@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/D3DEngine.h"
@@ -169,26 +170,15 @@ void BaseSprite::DrawClipped(float left, float top, float right, float bottom) {
   if (w <= 0 || h <= 0) return;
   if (sl >= right || sr <= left || st >= bottom || sb <= top) return;
   float uSpan = v[1].u - v[0].u, vSpan = v[2].v - v[0].v;
-  if (sl < left) {
-    float f = (left - sl) / w;
-    c.v[0].x = c.v[2].x = left;
-    c.v[0].u = c.v[2].u = v[0].u + f * uSpan;
-  }
-  if (sr > right) {
-    float f = (sr - right) / w;
-    c.v[1].x = c.v[3].x = right;
-    c.v[1].u = c.v[3].u = v[1].u - f * uSpan;
-  }
-  if (st < top) {
-    float f = (top - st) / h;
-    c.v[0].y = c.v[1].y = top;
-    c.v[0].v = c.v[1].v = v[0].v + f * vSpan;
-  }
-  if (sb > bottom) {
-    float f = (sb - bottom) / h;
-    c.v[2].y = c.v[3].y = bottom;
-    c.v[2].v = c.v[3].v = v[2].v - f * vSpan;
-  }
+  // Moves one edge (the vertices a and b) to the clip line, with its texture coordinate.
+  auto moveEdge = [&c](int a, int b, float GVertex::*pos, float GVertex::*tex, float to, float texTo) {
+    c.v[a].*pos = c.v[b].*pos = to;
+    c.v[a].*tex = c.v[b].*tex = texTo;
+  };
+  if (sl < left) moveEdge(0, 2, &GVertex::x, &GVertex::u, left, v[0].u + (left - sl) / w * uSpan);
+  if (sr > right) moveEdge(1, 3, &GVertex::x, &GVertex::u, right, v[1].u - (sr - right) / w * uSpan);
+  if (st < top) moveEdge(0, 1, &GVertex::y, &GVertex::v, top, v[0].v + (top - st) / h * vSpan);
+  if (sb > bottom) moveEdge(2, 3, &GVertex::y, &GVertex::v, bottom, v[2].v - (sb - bottom) / h * vSpan);
   if (!c.IsOnScreen()) return;
   D3DEngine& e = GetRenderDevice();
   e.EnsureScene();
@@ -266,6 +256,35 @@ void DrawDeferredSprites(SpriteList& list) {
 }
 
 // ---------------------------------------------------------------------------------
+// A quad sprite and a two-quad sprite are groups of quads sharing one texture.
+namespace {
+template <size_t N>
+void SetQuadsAlpha(CTexturedSprite (&quads)[N], int alpha) {
+  for (auto& q : quads) q.SetColour((uint32_t(alpha & 0xFF) << 24) + 0xFFFFFFu);
+}
+
+template <size_t N>
+CLoadedTexture* SetQuadsTexture(CTexturedSprite (&quads)[N], const std::string& name) {
+  CLoadedTexture* texture = FindOrLoadTexture(name);
+  for (auto& q : quads) q.texture = texture;
+  return texture;
+}
+
+// The texture is bound once, and only when some quad is on screen.
+template <size_t N>
+void DrawQuads(CTexturedSprite (&quads)[N], CLoadedTexture* texture) {
+  bool bound = false;
+  for (auto& q : quads) {
+    if (!q.IsOnScreen()) continue;
+    if (!bound) {
+      if (texture) texture->Bind();
+      bound = true;
+    }
+    q.BaseSprite::DrawDirect();
+  }
+}
+}  // namespace
+
 QuadSprite::QuadSprite() {
   quads[1].SetUV(1, 0, 0, 1);  // mirrored left to right
   quads[2].SetUV(0, 1, 1, 0);  // mirrored top to bottom
@@ -289,14 +308,9 @@ void QuadSprite::SetAngle(float x, float y) {
   }
 }
 
-void QuadSprite::SetAlpha(int alpha) {
-  for (auto& q : quads) q.SetColour((uint32_t(alpha & 0xFF) << 24) + 0xFFFFFFu);
-}
+void QuadSprite::SetAlpha(int alpha) { SetQuadsAlpha(quads, alpha); }
 
-void QuadSprite::SetTexture(const std::string& name) {
-  texture = FindOrLoadTexture(name);
-  for (auto& q : quads) q.texture = texture;
-}
+void QuadSprite::SetTexture(const std::string& name) { texture = SetQuadsTexture(quads, name); }
 
 bool QuadSprite::IsVisible() const {
   for (const auto& q : quads)
@@ -304,17 +318,7 @@ bool QuadSprite::IsVisible() const {
   return false;
 }
 
-void QuadSprite::Draw() {
-  bool bound = false;
-  for (auto& q : quads) {
-    if (!q.IsOnScreen()) continue;
-    if (!bound) {
-      if (texture) texture->Bind();
-      bound = true;
-    }
-    q.BaseSprite::DrawDirect();
-  }
-}
+void QuadSprite::Draw() { DrawQuads(quads, texture); }
 
 TwoQuadSprite::TwoQuadSprite() { quads[1].SetUV(1, 0, 0, 1); }
 
@@ -329,28 +333,13 @@ void TwoQuadSprite::SetPosition(float x, float y) {
   quads[1].SetPosition(x + width / 4.0f, y);
 }
 
-void TwoQuadSprite::SetAlpha(int alpha) {
-  for (auto& q : quads) q.SetColour((uint32_t(alpha & 0xFF) << 24) + 0xFFFFFFu);
-}
+void TwoQuadSprite::SetAlpha(int alpha) { SetQuadsAlpha(quads, alpha); }
 
-void TwoQuadSprite::SetTexture(const std::string& name) {
-  texture = FindOrLoadTexture(name);
-  for (auto& q : quads) q.texture = texture;
-}
+void TwoQuadSprite::SetTexture(const std::string& name) { texture = SetQuadsTexture(quads, name); }
 
 bool TwoQuadSprite::IsVisible() const { return quads[0].IsOnScreen() || quads[1].IsOnScreen(); }
 
-void TwoQuadSprite::Draw() {
-  bool bound = false;
-  for (auto& q : quads) {
-    if (!q.IsOnScreen()) continue;
-    if (!bound) {
-      if (texture) texture->Bind();
-      bound = true;
-    }
-    q.BaseSprite::DrawDirect();
-  }
-}
+void TwoQuadSprite::Draw() { DrawQuads(quads, texture); }
 
 // ---------------------------------------------------------------------------------
 GCompositeSprite::GCompositeSprite() {

@@ -122,27 +122,27 @@ void main() {
 // The states almost every draw uses (texture times diffuse colour, alpha test "greater",
 // no second stage) get a straight-line program: the general one above branches per
 // fragment, which software rasterisers pay for on every pixel.
-const char* kModulateFragmentShader = R"(#version 330 core
+// One source serves both: textured (modulate) and untextured (diffuse only).
+const char* kFastFragmentShaderBody = R"(
 in vec4 vColour;
+#ifdef TEXTURED
 in vec2 vUV0;
 uniform sampler2D tex0;
+#endif
 uniform float uAlphaCut;
 out vec4 fragColour;
 void main() {
+#ifdef TEXTURED
   vec4 c = vColour * texture(tex0, vUV0);
+#else
+  vec4 c = vColour;
+#endif
   if (floor(c.a * 255.0 + 0.5) <= uAlphaCut) discard;
   fragColour = c;
 }
 )";
-const char* kDiffuseFragmentShader = R"(#version 330 core
-in vec4 vColour;
-uniform float uAlphaCut;
-out vec4 fragColour;
-void main() {
-  if (floor(vColour.a * 255.0 + 0.5) <= uAlphaCut) discard;
-  fragColour = vColour;
-}
-)";
+const std::string kModulateFragmentShader = std::string("#version 330 core\n#define TEXTURED") + kFastFragmentShaderBody;
+const std::string kDiffuseFragmentShader = std::string("#version 330 core") + kFastFragmentShaderBody;
 
 // Uniform locations of a program, looked up once.
 struct ProgramInfo {
@@ -174,21 +174,26 @@ struct ProgramInfo {
   }
 };
 
+// Shaders and programs report a failed build alike: the driver's log is kept and the
+// object deleted. Returns the object, or 0 when it failed.
+template <typename GetStatus, typename GetLog, typename Delete>
+GLuint KeepIfBuilt(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, Delete del, std::string* log) {
+  GLint ok = 0;
+  getStatus(object, status, &ok);
+  if (ok) return object;
+  char buf[2048] = {};
+  getLog(object, sizeof buf - 1, nullptr, buf);
+  if (log) *log = buf;
+  del(object);
+  return 0;
+}
+
 GLuint Compile(GLenum type, const std::string& src, std::string* log) {
   GLuint s = glCreateShader(type);
   const char* p = src.c_str();
   glShaderSource(s, 1, &p, nullptr);
   glCompileShader(s);
-  GLint ok = 0;
-  glGetShaderiv(s, GL_COMPILE_STATUS, &ok);
-  if (!ok) {
-    char buf[2048] = {};
-    glGetShaderInfoLog(s, sizeof buf - 1, nullptr, buf);
-    if (log) *log = buf;
-    glDeleteShader(s);
-    return 0;
-  }
-  return s;
+  return KeepIfBuilt(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, glDeleteShader, log);
 }
 
 GLuint Link(GLuint vs, GLuint fs, std::string* log) {
@@ -200,16 +205,7 @@ GLuint Link(GLuint vs, GLuint fs, std::string* log) {
   glBindAttribLocation(p, 2, "aUV0");
   glBindAttribLocation(p, 3, "aUV1");
   glLinkProgram(p);
-  GLint ok = 0;
-  glGetProgramiv(p, GL_LINK_STATUS, &ok);
-  if (!ok) {
-    char buf[2048] = {};
-    glGetProgramInfoLog(p, sizeof buf - 1, nullptr, buf);
-    if (log) *log = buf;
-    glDeleteProgram(p);
-    return 0;
-  }
-  return p;
+  return KeepIfBuilt(p, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, glDeleteProgram, log);
 }
 
 // Drops the errors earlier calls left pending. Bounded: a driver that keeps reporting an
@@ -355,7 +351,9 @@ class GLBufferBase {
   bool locked = false;
 };
 
-class GLVertexBuffer : public VertexBuffer, public GLBufferBase {
+// Vertex and index buffers differ only in the interface they serve.
+template <typename Interface>
+class GLBuffer : public Interface, public GLBufferBase {
  public:
   using GLBufferBase::GLBufferBase;
   HRESULT Lock(uint32_t o, uint32_t s, void** d, uint32_t f) override { return DoLock(o, s, d, f); }
@@ -363,14 +361,8 @@ class GLVertexBuffer : public VertexBuffer, public GLBufferBase {
   uint32_t Length() const override { return length; }
   uint32_t length = 0;
 };
-class GLIndexBuffer : public IndexBuffer, public GLBufferBase {
- public:
-  using GLBufferBase::GLBufferBase;
-  HRESULT Lock(uint32_t o, uint32_t s, void** d, uint32_t f) override { return DoLock(o, s, d, f); }
-  HRESULT Unlock() override { return DoUnlock(); }
-  uint32_t Length() const override { return length; }
-  uint32_t length = 0;
-};
+using GLVertexBuffer = GLBuffer<VertexBuffer>;
+using GLIndexBuffer = GLBuffer<IndexBuffer>;
 
 class GLDevice;
 
@@ -464,7 +456,7 @@ class GLDevice : public Device {
     glGenSamplers(2, samplers_);
     std::string log;
     GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
-    const char* sources[3] = {kFixedFragmentShader, kModulateFragmentShader, kDiffuseFragmentShader};
+    const std::string sources[3] = {kFixedFragmentShader, kModulateFragmentShader, kDiffuseFragmentShader};
     ProgramInfo* infos[3] = {&fixed_, &modulate_, &diffuse_};
     for (int i = 0; i < 3 && vs; ++i) {
       GLuint fs = Compile(GL_FRAGMENT_SHADER, sources[i], &log);

@@ -15,20 +15,11 @@
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "platform/Image.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-// The X, D-Bus and GL driver libraries keep allocations for the life of the process;
-// only this test reaches them, and our own code's leaks are checked on the null device.
-#define ZT_IGNORE_LEAKS_BEGIN() __lsan_disable()
-#define ZT_IGNORE_LEAKS_END() __lsan_enable()
-#else
-#define ZT_IGNORE_LEAKS_BEGIN()
-#define ZT_IGNORE_LEAKS_END()
-#endif
+#include "support/GLTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
+using zt_test::RgbAt;
 
 namespace {
 
@@ -36,48 +27,19 @@ constexpr int kW = 640, kH = 480;
 
 class GLSceneTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ZT_IGNORE_LEAKS_BEGIN();
-    leaksIgnored_ = true;
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    const char* old = std::getenv("SDL_VIDEODRIVER");
-    oldDriver_ = old ? old : "";
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
-    window_ = SDL_CreateWindow("Zentrak graphics test", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
-    if (!window_) GTEST_SKIP() << "no OpenGL window: " << SDL_GetError();
-    OpenDebugFile(zt_test::UserRoot());
-    D3DEngine& e = GetRenderDevice();
-    e.SetMainWindow(window_);
-    e.SetBackend(Backend::OpenGL);
-    if (!e.InitD3D(kW, kH, true)) GTEST_SKIP() << "no OpenGL 3.3 device here";
-  }
+  void SetUp() override { gl_.Open("Zentrak graphics test", kW, kH); }
   void TearDown() override {
-    if (window_) {
-      GetRenderDevice().ReleaseD3D();
-      ResetAllSingletonsForTest();
-      SDL_DestroyWindow(window_);
-      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (gl_.IsOpen()) {
+      // Everything holding GL objects goes while the context still exists.
+      GetTextRenderer().Release();
+      GetGlobalVertexBuffer().Release();
+      ReleaseAllEffects();
     }
-    if (oldDriver_.empty())
-      unsetenv("SDL_VIDEODRIVER");
-    else
-      setenv("SDL_VIDEODRIVER", oldDriver_.c_str(), 1);
-    if (leaksIgnored_) ZT_IGNORE_LEAKS_END();
+    gl_.Close();
   }
-  static void ResetAllSingletonsForTest();
 
-  SDL_Window* window_ = nullptr;
-  std::string oldDriver_;
-  bool leaksIgnored_ = false;
+  zt_test::GLWindow gl_;
 };
-
-void GLSceneTest::ResetAllSingletonsForTest() {
-  // Everything holding GL objects goes while the context still exists.
-  GetTextRenderer().Release();
-  GetGlobalVertexBuffer().Release();
-  ReleaseAllEffects();
-}
 
 // Test art made here, so the picture does not change when game art does.
 void WriteArt(const std::string& folder) {
@@ -94,8 +56,6 @@ void WriteArt(const std::string& folder) {
   ASSERT_TRUE(WriteDdsFile(folder + "/checker.dds", 64, 64, {checker}));
   ASSERT_TRUE(WriteDdsFile(folder + "/glow.dds", 64, 64, {glow}));
 }
-
-uint32_t At(const DecodedImage& img, int x, int y) { return img.levels[0][size_t(y) * img.width + x] & 0xFFFFFFu; }
 
 TEST_F(GLSceneTest, SceneMatchesReference) {
   D3DEngine& e = GetRenderDevice();
@@ -214,54 +174,25 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   t.Flush();
   e.EndScene();
 
-  std::string shot = zt_test::UserRoot() + "/screenshots/scene.bmp";
-  e.SaveScreenshot(shot.c_str(), ImageFileFormat::BMP, nullptr);
+  DecodedImage img = zt_test::TakeScreenshot("scene");
   e.Flip();
-  DecodedImage img;
-  std::string error;
-  ASSERT_TRUE(LoadImageFile(shot, &img, &error)) << error;
   ASSERT_EQ(img.width, kW);
   ASSERT_EQ(img.height, kH);
 
   // Exact answers first: each names a fault the comparison alone would blur.
-  EXPECT_EQ(At(img, 10, 10), 0xFF0000u) << "top-left pixel of the rectangle";
-  EXPECT_EQ(At(img, 19, 19), 0xFF0000u) << "bottom-right pixel of the rectangle";
-  EXPECT_EQ(At(img, 9, 10), 0x101820u) << "the rectangle bleeds left (pixel centres)";
-  EXPECT_EQ(At(img, 20, 20), 0x101820u) << "the rectangle bleeds down (pixel centres)";
-  uint32_t rtTop = At(img, 320, 50), rtBottom = At(img, 320, 190);
+  EXPECT_EQ(RgbAt(img, 10, 10), 0xFF0000u) << "top-left pixel of the rectangle";
+  EXPECT_EQ(RgbAt(img, 19, 19), 0xFF0000u) << "bottom-right pixel of the rectangle";
+  EXPECT_EQ(RgbAt(img, 9, 10), 0x101820u) << "the rectangle bleeds left (pixel centres)";
+  EXPECT_EQ(RgbAt(img, 20, 20), 0x101820u) << "the rectangle bleeds down (pixel centres)";
+  uint32_t rtTop = RgbAt(img, 320, 50), rtBottom = RgbAt(img, 320, 190);
   EXPECT_GT((rtTop >> 16) & 0xFF, 0xC0u) << "render target drawn upside down";
   EXPECT_GT(rtBottom & 0xFF, 0xC0u) << "render target drawn upside down";
-  EXPECT_EQ(At(img, 430, 60), 0x00C000u) << "an X8 target must sample as opaque";
-  EXPECT_EQ(At(img, 438 + 15, 198 + 15), 0xFF0000u) << "back-buffer copy lost or flipped";
-  EXPECT_EQ(At(img, 438 + 15, 198 + 64 - 15), 0x101820u) << "back-buffer copy flipped";
+  EXPECT_EQ(RgbAt(img, 430, 60), 0x00C000u) << "an X8 target must sample as opaque";
+  EXPECT_EQ(RgbAt(img, 438 + 15, 198 + 15), 0xFF0000u) << "back-buffer copy lost or flipped";
+  EXPECT_EQ(RgbAt(img, 438 + 15, 198 + 64 - 15), 0x101820u) << "back-buffer copy flipped";
 
-  std::string reference = zt_test::TestSourceDir() + "/graphics/reference/scene.png";
-  if (std::getenv("ZENTRAK_UPDATE_REFERENCE")) {
-    ASSERT_TRUE(SaveImageFile(reference, ImageFileFormat::PNG, kW, kH, img.levels[0]));
-    GTEST_SKIP() << "reference rewritten: " << reference;
-  }
-  DecodedImage ref;
-  ASSERT_TRUE(LoadImageFile(reference, &ref, &error))
-      << "missing reference " << reference << " (run once with ZENTRAK_UPDATE_REFERENCE=1)";
-  ASSERT_EQ(ref.width, kW);
-  ASSERT_EQ(ref.height, kH);
-  // Rasterisers differ in the last bit and at edges: a small mean and few outliers.
-  double total = 0;
-  int outliers = 0;
-  for (size_t i = 0; i < img.levels[0].size(); ++i) {
-    uint32_t a = img.levels[0][i], b = ref.levels[0][i];
-    int worst = 0;
-    for (int s = 0; s < 24; s += 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
-    total += worst;
-    outliers += worst > 48;
-  }
-  double mean = total / double(img.levels[0].size());
-  EXPECT_LT(mean, 2.0);
-  EXPECT_LT(outliers, kW * kH / 200);
-  if (HasFailure()) {
-    SaveImageFile(zt_test::BuildDir() + "/graphics_scene_actual.png", ImageFileFormat::PNG, kW, kH, img.levels[0]);
-    ADD_FAILURE() << "picture kept at " << zt_test::BuildDir() << "/graphics_scene_actual.png";
-  }
+  zt_test::ExpectMatchesReference(img.levels[0], kW, kH, zt_test::TestSourceDir() + "/graphics/reference/scene.png",
+                                  zt_test::BuildDir() + "/graphics_scene_actual.png");
 }
 
 }  // namespace

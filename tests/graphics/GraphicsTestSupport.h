@@ -12,19 +12,15 @@
 #include "engine/Log.h"
 #include "platform/Dds.h"
 #include "platform/NullDevice.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace zt_graphics_test {
 
-inline std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
+using zt_test::ReadText;
 inline std::string ErrorLog() { return ReadText(GetLogFolder() + "/errors.txt"); }
 inline std::string DrawLog() { return ReadText(zt_test::UserRoot() + "/debug/drawdebug.txt"); }
-inline std::string DebugText() { return ReadText(zt_test::UserRoot() + "/debug/debug.txt"); }
+inline std::string DebugText() { return ReadText(zt_test::DebugLogPath()); }
 
 // A solid-colour DDS (one level) written to a path.
 inline void WriteSolidDds(const std::string& path, int w, int h, uint32_t argb) {

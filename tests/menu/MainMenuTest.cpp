@@ -31,6 +31,8 @@
 #include "menu/MenuFixture.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Options.h"
+#include "support/EnvGuard.h"
+#include "support/TestFiles.h"
 
 namespace menu_test {
 namespace {
@@ -374,32 +376,9 @@ TEST_F(MainMenuReminderTest, EntryShowsTheUserNameReminderFirstAndAtMostOne) {
 
 // ---- audio on OpenAL's wave-file output -------------------------------------------
 
-class EnvGuard {
- public:
-  explicit EnvGuard(const char* name) : name_(name) {
-    const char* v = std::getenv(name);
-    had_ = v != nullptr;
-    if (had_) old_ = v;
-  }
-  ~EnvGuard() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string old_;
-};
-
 // The loudest sample of a 16-bit RIFF wave file (0..1), or -1 when it is not one.
 double WavePeak(const std::string& path, size_t* frames) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  const std::string d = ss.str();
+  const std::string d = zt_test::ReadText(path);
   if (d.size() < 12 || d.compare(0, 4, "RIFF") != 0 || d.compare(8, 4, "WAVE") != 0) return -1.0;
   int channels = 0, bits = 0;
   for (size_t p = 12; p + 8 <= d.size();) {
@@ -435,9 +414,9 @@ class MainMenuAudioTest : public MainMenuTest {
   // Runs the menu on OpenAL's wave-file output in a fresh process (the theme muted, so
   // what is heard comes from the click) and returns the loudest sample written.
   double RecordMenu(const std::string& leaf, bool click, size_t* frames) {
-    EnvGuard drivers("ALSOFT_DRIVERS");
-    EnvGuard conf("ALSOFT_CONF");
-    EnvGuard out("ZENTRAK_TEST_WAVE_FILE");
+    zt_test::EnvGuard drivers("ALSOFT_DRIVERS");
+    zt_test::EnvGuard conf("ALSOFT_CONF");
+    zt_test::EnvGuard out("ZENTRAK_TEST_WAVE_FILE");
     // The child process has its own user folder: it takes the file name from the parent.
     const char* given = std::getenv("ZENTRAK_TEST_WAVE_FILE");
     const std::string wav = given ? given : zt_test::UserDir() + "/" + leaf;

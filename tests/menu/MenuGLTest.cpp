@@ -2,7 +2,6 @@
 // old screen must come back the right way up, one texel per pixel, the iris mask must
 // cut its circle where the new screen shows through, and the main menu must show its
 // picture, logo and version text.
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -20,19 +19,12 @@
 #include "engine/VertexBuffer.h"
 #include "engine/Random.h"
 #include "platform/Image.h"
+#include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-// The X and GL driver libraries keep allocations for the life of the process.
-#define ZT_IGNORE_LEAKS_BEGIN() __lsan_disable()
-#define ZT_IGNORE_LEAKS_END() __lsan_enable()
-#else
-#define ZT_IGNORE_LEAKS_BEGIN()
-#define ZT_IGNORE_LEAKS_END()
-#endif
-
 namespace {
+
+using zt_test::RgbAt;
 
 constexpr int kW = 640, kH = 480;  // half-diagonal 400
 constexpr uint32_t kOldTop = 0xC02020u, kOldBottom = 0x2040C0u, kNew = 0x20B040u;
@@ -46,20 +38,8 @@ class TransitionGLTest : public ::testing::Test {
   virtual int ScreenH() const { return kH; }
 
   void SetUp() override {
-    ZT_IGNORE_LEAKS_BEGIN();
-    leaksIgnored_ = true;
-    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (run under xvfb-run)";
-    const char* old = std::getenv("SDL_VIDEODRIVER");
-    oldDriver_ = old ? old : "";
-    setenv("SDL_VIDEODRIVER", "x11", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
-    window_ = SDL_CreateWindow("Zentrak menu test", 0, 0, ScreenW(), ScreenH(), SDL_WINDOW_OPENGL);
-    if (!window_) GTEST_SKIP() << "no OpenGL window: " << SDL_GetError();
-    OpenDebugFile(zt_test::UserRoot());
+    if (!gl_.Open("Zentrak menu test", ScreenW(), ScreenH())) return;
     D3DEngine& e = GetRenderDevice();
-    e.SetMainWindow(window_);
-    e.SetBackend(platform::Backend::OpenGL);
-    if (!e.InitD3D(ScreenW(), ScreenH(), true)) GTEST_SKIP() << "no OpenGL 3.3 device here";
     e.SetScreenSize(ScreenW(), ScreenH());
     RegisterTextureFolder("data/bitmaps");
     InitGlobalVertexBuffer();
@@ -70,19 +50,12 @@ class TransitionGLTest : public ::testing::Test {
   }
   void TearDown() override {
     SetClockSource(nullptr);
-    if (window_) {
+    if (gl_.IsOpen()) {
       // Everything holding GL objects goes while the context still exists.
       GetTextRenderer().Release();
       GetGlobalVertexBuffer().Release();
-      GetRenderDevice().ReleaseD3D();
-      SDL_DestroyWindow(window_);
-      SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
-    if (oldDriver_.empty())
-      unsetenv("SDL_VIDEODRIVER");
-    else
-      setenv("SDL_VIDEODRIVER", oldDriver_.c_str(), 1);
-    if (leaksIgnored_) ZT_IGNORE_LEAKS_END();
+    gl_.Close();
   }
 
   // One switch: the old screen (red over blue) is copied, then the new one (green) is
@@ -99,42 +72,31 @@ class TransitionGLTest : public ::testing::Test {
     e.DrawRect(0, 0, kW, kH, 0xFF000000u | kNew);
     tr.Draw();
     e.EndScene();
-    const std::string shot = zt_test::UserRoot() + "/screenshots/" + name + ".bmp";
-    e.SaveScreenshot(shot.c_str(), platform::ImageFileFormat::BMP, nullptr);
+    platform::DecodedImage img = zt_test::TakeScreenshot(name);
     e.Flip();
-    platform::DecodedImage img;
-    std::string error;
-    EXPECT_TRUE(platform::LoadImageFile(shot, &img, &error)) << error;
     // Let this wipe end so the next switch alternates.
     g_nowNs += 2'000'000'000;
     tr.Draw();
     return img;
   }
-  static uint32_t At(const platform::DecodedImage& img, int x, int y) {
-    return img.levels[0][size_t(y) * size_t(img.width) + size_t(x)] & 0xFFFFFFu;
-  }
-  void KeepOnFailure(const platform::DecodedImage& img, const char* name) {
-    if (!HasFailure()) return;
-    const std::string path = zt_test::BuildDir() + "/menu_" + name + "_actual.png";
-    platform::SaveImageFile(path, platform::ImageFileFormat::PNG, img.width, img.height, img.levels[0]);
-    ADD_FAILURE() << "picture kept at " << path;
+  static void KeepOnFailure(const platform::DecodedImage& img, const char* name) {
+    zt_test::KeepPictureOnFailure(img.levels[0], img.width, img.height,
+                                  zt_test::BuildDir() + "/menu_" + name + "_actual.png");
   }
 
-  SDL_Window* window_ = nullptr;
-  std::string oldDriver_;
-  bool leaksIgnored_ = false;
+  zt_test::GLWindow gl_;
 };
 
 TEST_F(TransitionGLTest, SideWipeThenIrisShowTheOldScreenTheRightWayUp) {
   // Side wipe at a quarter: the old screen up to x = 320, the new one right of it.
   platform::DecodedImage side = SwitchAndShow(0.25f, "side");
   ASSERT_EQ(side.width, kW);
-  EXPECT_EQ(At(side, 20, 20), kOldTop) << "old screen lost or upside down";
-  EXPECT_EQ(At(side, 20, kH - 20), kOldBottom) << "old screen upside down";
-  EXPECT_EQ(At(side, 200, 100), kOldTop) << "copy not one texel per pixel";
-  EXPECT_EQ(At(side, 330, 100), kNew) << "old screen right of the border";
-  EXPECT_EQ(At(side, kW - 5, kH - 5), kNew);
-  const uint32_t edge = At(side, 300, 100);  // inside the soft band: a blend
+  EXPECT_EQ(RgbAt(side, 20, 20), kOldTop) << "old screen lost or upside down";
+  EXPECT_EQ(RgbAt(side, 20, kH - 20), kOldBottom) << "old screen upside down";
+  EXPECT_EQ(RgbAt(side, 200, 100), kOldTop) << "copy not one texel per pixel";
+  EXPECT_EQ(RgbAt(side, 330, 100), kNew) << "old screen right of the border";
+  EXPECT_EQ(RgbAt(side, kW - 5, kH - 5), kNew);
+  const uint32_t edge = RgbAt(side, 300, 100);  // inside the soft band: a blend
   EXPECT_NE(edge, kOldTop);
   EXPECT_NE(edge, kNew);
   KeepOnFailure(side, "side");
@@ -142,14 +104,14 @@ TEST_F(TransitionGLTest, SideWipeThenIrisShowTheOldScreenTheRightWayUp) {
   // Iris at half: a clear circle of radius 200 around the middle of the screen.
   platform::DecodedImage iris = SwitchAndShow(0.5f, "iris");
   ASSERT_EQ(iris.width, kW);
-  EXPECT_EQ(At(iris, 320, 240), kNew) << "the iris is not open in the middle";
-  EXPECT_EQ(At(iris, 320 + 150, 240), kNew);
-  EXPECT_EQ(At(iris, 320, 240 - 150), kNew);
-  EXPECT_EQ(At(iris, 10, 10), kOldTop) << "a band lost the old screen";
-  EXPECT_EQ(At(iris, 10, kH - 10), kOldBottom) << "a band is upside down";
+  EXPECT_EQ(RgbAt(iris, 320, 240), kNew) << "the iris is not open in the middle";
+  EXPECT_EQ(RgbAt(iris, 320 + 150, 240), kNew);
+  EXPECT_EQ(RgbAt(iris, 320, 240 - 150), kNew);
+  EXPECT_EQ(RgbAt(iris, 10, 10), kOldTop) << "a band lost the old screen";
+  EXPECT_EQ(RgbAt(iris, 10, kH - 10), kOldBottom) << "a band is upside down";
   // Inside the square but outside the circle the mask keeps the old screen.
-  EXPECT_EQ(At(iris, 320 + 180, 240 - 180), kOldTop) << "the mask does not cover the square's corner";
-  EXPECT_EQ(At(iris, 320 - 180, 240 + 180), kOldBottom) << "the masked copy is upside down";
+  EXPECT_EQ(RgbAt(iris, 320 + 180, 240 - 180), kOldTop) << "the mask does not cover the square's corner";
+  EXPECT_EQ(RgbAt(iris, 320 - 180, 240 + 180), kOldBottom) << "the masked copy is upside down";
   KeepOnFailure(iris, "iris");
 }
 
@@ -172,31 +134,27 @@ TEST_F(MainMenuGLTest, ThePlayerSeesTheDuskPictureTheLogoAndTheVersion) {
     menu->Draw();
     e.EndScene();
   }
-  const std::string shot = zt_test::UserRoot() + "/screenshots/menu.bmp";
-  e.SaveScreenshot(shot.c_str(), platform::ImageFileFormat::BMP, nullptr);
-  platform::DecodedImage img;
-  std::string error;
-  ASSERT_TRUE(platform::LoadImageFile(shot, &img, &error)) << error;
+  platform::DecodedImage img = zt_test::TakeScreenshot("menu");
   ASSERT_EQ(img.width, 1024);
 
   auto channel = [](uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); };
   // The logo's wordmark crosses the middle of the screen about a fifth of the way down.
   int gold = 0;
   for (int y = 150; y < 200; ++y) {
-    const uint32_t c = At(img, 512, y);
+    const uint32_t c = RgbAt(img, 512, y);
     if (channel(c, 16) > 120 && channel(c, 16) > channel(c, 0) + 60) ++gold;
   }
   EXPECT_GT(gold, 10) << "no logo in the middle of the screen";
   // The night sky at the top is dark (drifting clouds aside); the horizon glows warm.
   int dark = 0;
   for (int x = 0; x < 1024; x += 8) {
-    const uint32_t c = At(img, x, 30);
+    const uint32_t c = RgbAt(img, x, 30);
     if (channel(c, 16) + channel(c, 8) + channel(c, 0) < 240) ++dark;
   }
   EXPECT_GT(dark, 100) << "the sky is not dark";
   int warm = 0;
   for (int x = 0; x < 1024; x += 8) {
-    const uint32_t c = At(img, x, 350);
+    const uint32_t c = RgbAt(img, x, 350);
     if (channel(c, 16) > channel(c, 0)) ++warm;
   }
   EXPECT_GT(warm, 32) << "no sunset behind the battlefield";
@@ -204,7 +162,7 @@ TEST_F(MainMenuGLTest, ThePlayerSeesTheDuskPictureTheLogoAndTheVersion) {
   int white = 0;
   for (int y = 3; y < 24; ++y)
     for (int x = 1024 - 130; x < 1024 - 10; ++x) {
-      const uint32_t c = At(img, x, y);
+      const uint32_t c = RgbAt(img, x, y);
       if (channel(c, 16) > 200 && channel(c, 8) > 200 && channel(c, 0) > 200) ++white;
     }
   EXPECT_GT(white, 20) << "no version text";
