@@ -31,6 +31,9 @@ class GUI_WindowBase : public GUIButtonList {
   virtual void BringToFront();
   virtual void BeginDrag();
   virtual void UpdateDrag();
+  // What Escape does to the topmost pop-up: deletes it. A pop-up owned by another
+  // window (a drop-down column) closes instead.
+  virtual void Dismiss() { delete this; }
 
   // Registration with the window order; opening an open window moves it to the top.
   void Open();

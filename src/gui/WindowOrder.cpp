@@ -156,7 +156,7 @@ bool GUI_WindowOrder::IsAnyPopupOpen() const {
 bool GUI_WindowOrder::CloseTopmost() {
   for (auto it = open_.rbegin(); it != open_.rend(); ++it) {
     if ((*it)->IsPopup()) {
-      delete *it;
+      (*it)->Dismiss();
       return true;
     }
   }

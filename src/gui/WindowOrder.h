@@ -34,7 +34,8 @@ class GUI_WindowOrder {
   void OnWheelUp();
   void OnWheelDown();
   bool IsAnyPopupOpen() const;
-  // Deletes the topmost pop-up; false when none is open.
+  // Dismisses (deletes, or for a drop-down column closes) the topmost pop-up; false when
+  // none is open.
   bool CloseTopmost();
 
   const std::vector<GUI_WindowBase*>& OpenWindows() const { return open_; }

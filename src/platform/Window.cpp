@@ -418,6 +418,10 @@ std::string Utf8ToWindows1252(const char* utf8) {
       ++p;
     }
     if (!valid) continue;
+    // An over-long form (C0 AF for "/") is not that character: a filter that refuses
+    // "/" must never see one slip through as another byte sequence.
+    static const uint32_t kSmallest[4] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[extra]) continue;
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
       out += static_cast<char>(cp);
       continue;
