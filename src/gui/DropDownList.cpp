@@ -70,6 +70,7 @@ GUI_DropDownListContainer::GUI_DropDownListContainer(GUI_DropDownList* list) : l
 GUI_DropDownListContainer::~GUI_DropDownListContainer() {
   CloseColumn();
   DeleteEntries();
+  if (list_ && IsAlive(list_)) list_->ForgetContainer(this);
 }
 
 void GUI_DropDownListContainer::AddEntry(const std::string& text) {
@@ -192,6 +193,12 @@ void GUI_DropDownList::OpenList() {
 void GUI_DropDownList::CloseList() {
   open_ = 0;
   if (container_) container_->CloseColumn();
+}
+
+void GUI_DropDownList::ForgetContainer(GUI_DropDownListContainer* container) {
+  if (container_ != container) return;
+  container_ = nullptr;
+  open_ = 0;
 }
 
 void GUI_DropDownList::Choose(const std::string& picked) {

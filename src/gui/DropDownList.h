@@ -76,6 +76,8 @@ class GUI_DropDownList : public GUI_WindowBase {
   GUI_DropDownListContainer* Container() const { return container_; }
   // An entry was picked: it becomes the choice, the column closes, the callback runs.
   void Choose(const std::string& text);
+  // The column was deleted by someone else (a sweep of every open window): forget it.
+  void ForgetContainer(GUI_DropDownListContainer* container);
 
   GUI_ButtonCallback changeCallback = nullptr;
 

@@ -14,6 +14,7 @@
 #include "gui/FilePicker.h"
 #include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
+#include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
 
 using namespace gui_draw;
@@ -94,6 +95,9 @@ int GUI_OpenFileDialog::OnOpen(int) {
 void GUI_OpenFileDialog::Draw() {
   GUI_Dialog::Draw();
   DrawChildren();
+  // The row follows the picker when the dialog is moved.
+  const int pb = picker_->bottom;
+  nameRow_ = GUI_Rect{clientRect.left + 100, pb + 12, clientRect.right - 130, pb + 34};
   D3DEngine& d3d = GetRenderDevice();
   FlushAll();
   d3d.SetNormalBlend();
@@ -145,6 +149,8 @@ GUI_SaveFileDialog::GUI_SaveFileDialog(const std::string& titleKey, const std::s
   nameField_->SetRect(c.left + 100.0f, rowTop_ - 3.0f, c.right - 130.0f, rowTop_ + 23.0f);
   AddChild(nameField_);
   picker_->AttachNameField(nameField_);
+  // The buttons go over the name row's strip.
+  drawButtons = false;
   SetModal(true);
 }
 
@@ -222,9 +228,17 @@ void GUI_SaveFileDialog::Save() {
 
 void GUI_SaveFileDialog::Draw() {
   GUI_Dialog::Draw();
+  // The name row lies under the list wherever the dialog has been moved; a dark strip
+  // behind it keeps the label clear of the frame's ornament lines.
+  rowTop_ = clientRect.bottom + 3;
+  FlushAll();
+  DrawGUITexture(SHARED_DARK_CLIENT, 8.0f, 1.0f, true, static_cast<float>(clientRect.left), rowTop_ - 3.0f,
+                 clientRect.right - 126.0f, rowTop_ + 23.0f);
+  FlushSprites();
+  DrawButtons();
   DrawChildren();
   // The label in front of the name field (the field starts 100 pixels in for it).
-  DrawLabel(label_, clientRect.left + 10.0f, static_cast<float>(rowTop_));
+  DrawLabel(label_, clientRect.left + 10.0f, rowTop_ - 2.0f);
   FlushAll();
 }
 

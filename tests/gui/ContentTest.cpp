@@ -35,6 +35,7 @@ TEST(GuiContentTest, EveryTextureTheToolkitLoadsExists) {
       "gui_square.dds",    "gui_checkbox_fill.dds", "titlebar.dds",    "ui_deployment_bg.dds",
       "enigma.jpg",
       "minimap_panel.dds",  // the toggle button's on/off cells
+      "gui_file_delete.dds", "gui_file_delete_h.dds",  // the file picker's delete button
   };
   for (const char* name : widgetTextures) EXPECT_EQ(present.count(name), 1u) << name;
   for (int i = 0; i < SHARED_TEXTURE_COUNT; ++i) {
@@ -49,7 +50,13 @@ TEST(GuiContentTest, EveryTextTheToolkitShowsIsTranslated) {
                               "BB_DETAILS_ATTACK_SUP_PER_SEC", "BB_DETAILS_ATTACK_SUP_PER_SEC_TT",
                               "BB_DETAILS_DEFENCE_SUP_PER_SEC", "BB_DETAILS_DEFENCE_SUP_PER_SEC_TT",
                               "BB_DETAILS_TIME_LIMIT", "BB_DETAILS_TIME_LIMIT_TT", "BB_DETAILS_ESCAPE_LIMIT",
-                              "BB_DETAILS_ESCAPE_LIMIT_TT"};
+                              "BB_DETAILS_ESCAPE_LIMIT_TT", "FILEOPEN_FILENAME", "FILESAVE_FILENAME", "FILE_OPEN",
+                              "FILE_OPEN_TOOLTIP", "FILE_SAVE", "FILE_SAVE_TOOLTIP", "FILEPICKER_DELETE_TOOLTIP",
+                              "FILEPICKER_CONFIRM_DELETE_TITLE", "FILEPICKER_CONFIRM_DELETE_TEXT",
+                              "FILEPICKER_DELETE_FAILED_TITLE", "FILEPICKER_DELETE_FAILED_TEXT",
+                              "OVERWRITE_CONFIRM_TITLE", "OVERWRITE_CONFIRM_TEXT", "FILESAVE_INVALID_TITLE",
+                              "FILESAVE_NAME_EMPTY", "FILESAVE_NAME_SEPARATOR", "FILESAVE_NAME_DOTS",
+                              "FILESAVE_NAME_CONTROL", "FILESAVE_NAME_TOO_LONG"};
   for (const char* key : keys) EXPECT_TRUE(HasTranslation(key)) << key;
 }
 

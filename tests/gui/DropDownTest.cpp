@@ -146,6 +146,17 @@ TEST_F(DropDownTest, ClearingOrDeletingAnOpenListLeavesNothingBehind) {
   ClickAt(200, 130);
 }
 
+TEST_F(DropDownTest, AColumnDeletedFromOutsideIsForgotten) {
+  list->AddEntry("Alpha");
+  ClickAt(200, 110);
+  // A sweep that deletes every open window takes the column first.
+  delete GetWindowOrder().OpenWindows().back();
+  EXPECT_EQ(list->Container(), nullptr);
+  EXPECT_FALSE(list->IsListOpen());
+  ClickAt(200, 110);  // nothing to open any more, and nothing dangles
+  EXPECT_FALSE(list->IsListOpen());
+}
+
 TEST_F(DropDownTest, AListInsideADialogClosesWithIt) {
   auto* dialog = new GUI_Dialog(true);
   dialog->SetRect(50, 50, 450, 350);
