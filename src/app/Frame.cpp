@@ -135,7 +135,8 @@ void MainWindowProc(const platform::Message& message) {
     case platform::WM_MBUTTONDOWN:
     case platform::WM_MBUTTONUP:
     case platform::WM_MOUSEWHEEL:
-      DispatchMouseMessage(message.message, input, static_cast<long>(message.wParam));
+      // Routed where the button was pressed, not where the frame last polled the cursor.
+      DispatchMouseMessage(message.message, input, static_cast<long>(message.wParam), message.x, message.y);
       break;
     default:
       break;

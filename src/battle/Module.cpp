@@ -24,6 +24,8 @@
 namespace {
 // Internal damage spills from module to module; with this many picks something is wrong.
 constexpr int kMaxInternalPicks = 100000;
+// Far above any weapon's effect on a layer; keeps damage times effect finite.
+constexpr float kMaxLayerEffect = 1.0e6f;
 
 float SafeRatio(float num, float den) { return den > 0.0f ? num / den : 0.0f; }
 }  // namespace
@@ -245,8 +247,7 @@ void SIM_ModuleManager::RecountShields() {
   shieldFraction = SafeRatio(current, totalMaxShields);
   shieldsChanged = false;
   if (shieldFraction <= 0.0f && previous > 0.0f && owner)
-    GetSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x,
-                          owner->y);
+    GetSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x, owner->y);
 }
 
 void SIM_ModuleManager::RecountSpeed() {
@@ -273,15 +274,22 @@ void SIM_ModuleManager::TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUn
   TakeDamage(hitPart, attacker, damage, vsShield, vsArmour, vsInternal, warhead);
 }
 
-void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker,
-                                   float damage, float shieldFactor, float armourFactor,
-                                   float internalFactor, int warhead) {
+void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage,
+                                   float shieldFactor, float armourFactor, float internalFactor,
+                                   int warhead) {
   if (!owner || !std::isfinite(damage) || damage <= 0.0f) return;
   Gameplay& gameplay = GetGameplay();
   BattleHooks& hooks = GetBattleHooks();
   UnitBattleStats* tally = attacker ? attacker->damageTally.get() : nullptr;
   const float partX = hitPart ? hitPart->x : 0.0f;
   const float partY = hitPart ? hitPart->y : 0.0f;
+
+  // Effects from data: NaN or below zero count as no effect, and an absurdly large one
+  // is capped so the layer formulas stay finite.
+  auto effect = [](float f) { return f > 0.0f ? std::min(f, kMaxLayerEffect) : 0.0f; };
+  shieldFactor = effect(shieldFactor);
+  armourFactor = effect(armourFactor);
+  internalFactor = effect(internalFactor);
 
   float d = damage;
   if (!owner->isPlayers) d -= d * gameplay.AI_CHEAT_DAMAGE_REDUCTION;
@@ -293,8 +301,11 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
   bool shieldsReached = false, armourReached = false, internalsHit = false;
   float remainder = d;
 
-  // Shields first. A weapon without a value against shields leaves them untouched:
-  // dividing by its zero factor would turn every later number into NaN.
+  // Shields first, then armour. Each layer takes the hit in its own terms (damage times
+  // the weapon's effect on it) and passes on what it could not take, back in damage
+  // terms. A weapon with no effect on a layer that still has points is stopped there
+  // outright: that is the formula's limit as the effect goes to zero, computed without
+  // dividing by the zero (which would fill the unit with NaN).
   if (!shieldComponents.empty()) {
     shieldsReached = true;
     if (shieldFactor > 0.0f) {
@@ -314,10 +325,12 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
       RecountShields();
       remainder = s / shieldFactor;
       if (remainder <= 0.0f) return;
+    } else if (std::any_of(shieldComponents.begin(), shieldComponents.end(),
+                           [](const SIM_ShieldComponent* sh) { return sh->shield > 0.0f; })) {
+      return;
     }
   }
 
-  // Then armour, with the same rule for a missing factor.
   if (!armourComponents.empty()) {
     armourReached = true;
     if (armourFactor > 0.0f) {
@@ -336,8 +349,7 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
         if (GUI_BS_Map::Instance().zoom > 1.0f) {
           GUI_Sounds& sounds = GetSounds();
           const std::string name = sounds.NextCollectionName(GUI_Sounds::COLLECTION_RICOCHET);
-          if (!name.empty())
-            sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
+          if (!name.empty()) sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
         }
       }
       if (tally) {
@@ -345,6 +357,9 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
         tally->armourDamage += absorbed;
       }
       remainder = std::max(a, 0.0f) / armourFactor;
+    } else if (std::any_of(armourComponents.begin(), armourComponents.end(),
+                           [](const SIM_ArmorComponent* ar) { return ar->armour > 0.0f; })) {
+      remainder = 0.0f;
     }
   }
 
@@ -367,7 +382,7 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
         if (CheckDestroyed()) break;
       }
     }
-    const float shown = reached * std::max(internalFactor, 0.0f);
+    const float shown = reached * internalFactor;
     if (tally) {
       tally->totalDamage += shown;
       tally->hullDamage += shown;
@@ -375,8 +390,7 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
     if (shown > 1.0f) {
       if (hooks.damageNumber) hooks.damageNumber(owner, shown, 2, partX, partY);
       if (owner->sizeType == SIZE_INFANTRY) {
-        if (auto* inf = dynamic_cast<GUI_BS_InfantryUnit*>(owner->visual.get()))
-          inf->SpawnBloodSplatter();
+        if (auto* inf = dynamic_cast<GUI_BS_InfantryUnit*>(owner->visual.get())) inf->SpawnBloodSplatter();
       }
     }
     if (owner->unitVariables) owner->unitVariables->Recompute();

@@ -113,5 +113,23 @@ void DispatchMouseMessage(unsigned message, GUI_InputManager& input, long param)
   }
 }
 
+void DispatchMouseMessage(unsigned message, GUI_InputManager& input, long param, int x, int y) {
+  if (!input.enabled) return;
+  switch (message) {
+    case kMsgLeftDown:
+    case kMsgLeftDoubleClick:
+    case kMsgLeftUp:
+    case kMsgRightDown:
+    case kMsgRightUp:
+    case kMsgWheel:
+      input.x = static_cast<float>(x);
+      input.y = static_cast<float>(y);
+      break;
+    default:
+      return;
+  }
+  DispatchMouseMessage(message, input, param);
+}
+
 bool IsCtrlDown() { return (SDL_GetModState() & KMOD_CTRL) != 0; }
 bool IsShiftDown() { return (SDL_GetModState() & KMOD_SHIFT) != 0; }

@@ -67,6 +67,10 @@ GUI_InputManager* CreateGameInputManager();
 // Turns one mouse message into one call on the object, only when it is enabled.
 // For the wheel, param > 0 is a turn away from the user (up).
 void DispatchMouseMessage(unsigned message, GUI_InputManager& input, long param);
+// The same for a message that carries where it happened (client pixels): the cursor
+// is moved there first, so the press is routed to what was under it even when the
+// pointer has moved on since the frame polled it.
+void DispatchMouseMessage(unsigned message, GUI_InputManager& input, long param, int x, int y);
 
 bool IsCtrlDown();
 bool IsShiftDown();

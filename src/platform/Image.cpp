@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-// Private copies of the stb codecs so no other translation unit can collide with them.
-// The codecs shift negative integers (well defined since C++20, flagged by the undefined-
-// behaviour sanitizer in C++17), so their functions are built without the shift check.
+// Writing only: a private copy of stb's encoders (our own pixels go in, never a file
+// from outside). Files are read by ImageDecode.cpp. The encoders shift negative
+// integers (well defined since C++20, flagged by the undefined-behaviour sanitizer in
+// C++17), so their functions are built without the shift check.
 #include <assert.h>
 #include <limits.h>
 #include <math.h>
@@ -18,13 +19,6 @@
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wattributes"
 #define static static __attribute__((no_sanitize("shift", "signed-integer-overflow")))
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_PNG
-#define STBI_ONLY_BMP
-#define STBI_FAILURE_USERMSG
-#include <stb_image.h>
 #define STBIW_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb_image_write.h>
@@ -32,72 +26,6 @@
 #pragma GCC diagnostic pop
 
 namespace platform {
-
-bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t buf[65536];
-  size_t n;
-  bool ok = true;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    if (out->size() + n > maxBytes) {
-      ok = false;
-      break;
-    }
-    out->insert(out->end(), buf, buf + n);
-  }
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
-  return ok;
-}
-
-bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
-  if (IsDds(data, size)) return ReadDds(data, size, out, error);
-  if (size > size_t(1) << 30) {
-    if (error) *error = "image too large";
-    return false;
-  }
-  int w = 0, h = 0, comp = 0;
-  if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) {
-    if (error) *error = stbi_failure_reason() ? stbi_failure_reason() : "unknown image format";
-    return false;
-  }
-  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) {
-    if (error) *error = "image size out of range";
-    return false;
-  }
-  unsigned char* px = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
-  if (!px) {
-    if (error) *error = stbi_failure_reason() ? stbi_failure_reason() : "image decode failed";
-    return false;
-  }
-  out->width = w;
-  out->height = h;
-  out->hasAlpha = comp == 2 || comp == 4;
-  out->sourceFormat = out->hasAlpha ? Format::A8R8G8B8 : Format::X8R8G8B8;
-  out->levels.assign(1, std::vector<uint32_t>(size_t(w) * size_t(h)));
-  std::vector<uint32_t>& dst = out->levels[0];
-  for (size_t i = 0; i < dst.size(); ++i) {
-    const unsigned char* p = px + i * 4;
-    dst[i] = uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-  }
-  stbi_image_free(px);
-  return true;
-}
-
-bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeBinaryFile(path, &bytes)) {
-    if (error) *error = "cannot read file";
-    return false;
-  }
-  if (bytes.empty()) {
-    if (error) *error = "empty file";
-    return false;
-  }
-  return DecodeImage(bytes.data(), bytes.size(), out, error);
-}
 
 void BuildMipChain(DecodedImage* image) {
   if (image->levels.empty()) return;

@@ -1,6 +1,10 @@
 #pragma once
-// Image files: DDS through our own code, JPEG, PNG and BMP read through stb; BMP (24-bit),
-// JPEG and PNG written through stb. Pixels are 32-bit ARGB (0xAARRGGBB), rows top first.
+// Image files. Reading (ImageDecode.cpp): DDS and BMP by our own code, JPEG through
+// libjpeg-turbo, PNG through libpng; player and downloaded images reach these, so sizes
+// are checked against the caps below before anything is allocated and a corrupt file is
+// an error with a reason, never a crash. Writing (Image.cpp): DDS by our own code, BMP
+// (24-bit), JPEG and PNG through stb's encoders. Pixels are 32-bit ARGB (0xAARRGGBB),
+// rows top first.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,7 +13,14 @@
 
 namespace platform {
 
-bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes = size_t(1) << 30);
+// Largest JPEG, PNG or BMP accepted: each side, and the whole picture (128 MB decoded).
+constexpr int kMaxDecodedSide = 8192;
+constexpr int64_t kMaxDecodedPixels = int64_t(8192) * 4096;
+
+bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out,
+                         size_t maxBytes = size_t(1) << 30);
+// The format is told by the first bytes; false with the reason in error when the file is
+// not one we read, is corrupt or too large.
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error);
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error);
 // Builds a full mip chain below level 0 (box filter); keeps level 0.

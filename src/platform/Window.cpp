@@ -132,10 +132,8 @@ void Translate(const SDL_Event& e, std::deque<Message>& out) {
       int notches = e.wheel.y;
       if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
       if (notches != 0) {
-        int x = 0, y = 0;
-        SDL_GetMouseState(&x, &y);
-        Message m = Make(WM_MOUSEWHEEL, WheelParam(notches), x, y);
-        out.push_back(m);
+        // Where the wheel turned, not where the pointer is by the time the event is read.
+        out.push_back(Make(WM_MOUSEWHEEL, WheelParam(notches), e.wheel.mouseX, e.wheel.mouseY));
       }
       break;
     }

@@ -41,8 +41,8 @@ class DamageFixture : public ::testing::Test {
   SIM_ArmorComponent* Armour() { return target->moduleManager->armourComponents[0]; }
   void Hit(float damage, float vsShield = 1, float vsArmour = 1, float vsInternal = 1,
            int warhead = WARHEAD_EXPLOSIVE) {
-    target->moduleManager->TakeDamage(target->targetParts[0], shooter, damage, vsShield,
-                                      vsArmour, vsInternal, warhead);
+    target->moduleManager->TakeDamage(target->targetParts[0], shooter, damage, vsShield, vsArmour, vsInternal,
+                                      warhead);
   }
 
   Catalogue cat;
@@ -57,38 +57,53 @@ struct LayerCase {
   const char* name;
   float damage, vsShield, vsArmour;
   float shieldLeft, armourLeft, hitPointsLeft;
+  float shieldBefore = 50.0f, armourBefore = 100.0f;  // points the layers hold when hit
 };
 
 class DamageOrder : public DamageFixture, public ::testing::WithParamInterface<LayerCase> {};
 
 TEST_P(DamageOrder, ShieldsThenArmourThenInternals) {
   const LayerCase& c = GetParam();
+  Shield()->shield = c.shieldBefore;
+  Armour()->armour = c.armourBefore;
   Hit(c.damage, c.vsShield, c.vsArmour);
   EXPECT_FLOAT_EQ(Shield()->shield, c.shieldLeft);
   EXPECT_FLOAT_EQ(Armour()->armour, c.armourLeft);
   EXPECT_FLOAT_EQ(TotalHitPoints(target), c.hitPointsLeft);
   // The attacker's tally sees each layer's share.
   const UnitBattleStats& tally = *shooter->damageTally;
-  EXPECT_FLOAT_EQ(tally.shieldDamage, 50.0f - c.shieldLeft);
-  EXPECT_FLOAT_EQ(tally.armourDamage, 100.0f - c.armourLeft);
+  EXPECT_FLOAT_EQ(tally.shieldDamage, c.shieldBefore - c.shieldLeft);
+  EXPECT_FLOAT_EQ(tally.armourDamage, c.armourBefore - c.armourLeft);
   EXPECT_FLOAT_EQ(tally.hullDamage, 400.0f - c.hitPointsLeft);
   EXPECT_FLOAT_EQ(tally.totalDamage, tally.shieldDamage + tally.armourDamage + tally.hullDamage);
+  // Odd effects never leave NaN or infinity in the unit or the tally.
+  for (float v : {Shield()->shield, Armour()->armour, TotalHitPoints(target), tally.totalDamage})
+    EXPECT_TRUE(std::isfinite(v)) << v;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Layers, DamageOrder,
-    ::testing::Values(
-        LayerCase{"ShieldAbsorbsAll", 30, 1, 1, 20, 100, 400},
-        LayerCase{"ShieldExactlyEmptied", 50, 1, 1, 0, 100, 400},
-        LayerCase{"SpillsIntoArmour", 120, 1, 1, 0, 30, 400},
-        LayerCase{"SpillsIntoInternals", 200, 1, 1, 0, 0, 350},
-        // Half effect on shields: 100 damage is 50 shield points, all absorbed.
-        LayerCase{"WeakVsShields", 100, 0.5f, 1, 0, 100, 400},
-        // Double effect: 100 -> 200 shield terms, 150 left = 75 damage -> 150 armour terms.
-        LayerCase{"StrongVsShieldsAndArmour", 100, 2, 2, 0, 0, 375},
-        // A weapon missing its effectiveness values passes those layers untouched
-        // (dividing by its zero factor used to fill the unit with NaN).
-        LayerCase{"MissingFactorsSkipLayers", 100, 0, 0, 50, 100, 300}),
+    ::testing::Values(LayerCase{"ShieldAbsorbsAll", 30, 1, 1, 20, 100, 400},
+                      LayerCase{"ShieldExactlyEmptied", 50, 1, 1, 0, 100, 400},
+                      LayerCase{"SpillsIntoArmour", 120, 1, 1, 0, 30, 400},
+                      LayerCase{"SpillsIntoInternals", 200, 1, 1, 0, 0, 350},
+                      // Half effect on shields: 100 damage is 50 shield points, all absorbed.
+                      LayerCase{"WeakVsShields", 100, 0.5f, 1, 0, 100, 400},
+                      // Double effect: 100 -> 200 shield terms, 150 left = 75 damage -> 150 armour terms.
+                      LayerCase{"StrongVsShieldsAndArmour", 100, 2, 2, 0, 0, 375},
+                      // A weapon with no effect on a layer that still has points is stopped by it,
+                      // unharmed: the limit of the formula as the effect goes to zero.
+                      LayerCase{"NoEffectVsShieldsStopsAtShields", 1000, 0, 1, 50, 100, 400},
+                      LayerCase{"NoEffectVsEitherStopsAtShields", 100, 0, 0, 50, 100, 400},
+                      LayerCase{"NoEffectVsArmourStopsAtArmour", 1000, 1, 0, 0, 100, 400},
+                      LayerCase{"NoEffectVsArmourWithAPointLeft", 1000, 1, 0, 0, 1, 400, 50, 1},
+                      // A layer with no points left stops nothing, whatever the effect on it.
+                      LayerCase{"NoEffectVsEmptyShieldsPassesOn", 70, 0, 1, 0, 30, 400, 0, 100},
+                      LayerCase{"NoEffectVsEmptyArmourPassesOn", 100, 1, 0, 0, 0, 350, 50, 0},
+                      LayerCase{"NoEffectVsBothEmptyReachesInternals", 100, 0, 0, 0, 0, 300, 0, 0},
+                      // Effects that are not numbers or below zero count as none.
+                      LayerCase{"NaNVsShieldsCountsAsNone", 100, NAN, 1, 50, 100, 400},
+                      LayerCase{"NegativeVsArmourCountsAsNone", 1000, 1, -2, 0, 100, 400}),
     [](const ::testing::TestParamInfo<LayerCase>& i) { return std::string(i.param.name); });
 
 // The numbers that float up from a hit: one per layer that stopped it, and the damage
@@ -131,8 +146,7 @@ INSTANTIATE_TEST_SUITE_P(
     Layers, DamageNumbers,
     ::testing::Values(NumberCase{"ShieldTakesAll", 40, {0}, 0},
                       // Shield emptied with damage left over: no shield number; armour took it all.
-                      NumberCase{"ArmourTakesTheRest", 120, {1}, 0},
-                      NumberCase{"InternalsHit", 200, {2}, 50},
+                      NumberCase{"ArmourTakesTheRest", 120, {1}, 0}, NumberCase{"InternalsHit", 200, {2}, 50},
                       // A sliver through the armour is shown as nothing.
                       NumberCase{"SliverNotShown", 150.5f, {}, 0}),
     [](const ::testing::TestParamInfo<NumberCase>& i) { return std::string(i.param.name); });
@@ -170,7 +184,9 @@ TEST_F(DamageFixture, MissingFactorsNeverProduceNaN) {
 TEST_F(DamageFixture, InternalDamageSpillsAcrossModulesUntilUsedUp) {
   // Knock one module out first: picking it again must not absorb anything.
   target->moduleManager->allModules[3]->TakeDamage(1000);
-  Hit(150 + 250, 0, 0);  // both outer layers skipped: 400 reaches the internals
+  Shield()->shield = 0.0f;
+  Armour()->armour = 0.0f;
+  Hit(150 + 250, 0, 0);  // both outer layers empty: all 400 reaches the internals
   EXPECT_FLOAT_EQ(TotalHitPoints(target), 0.0f);
   Hit(0.5f);
   for (auto& m : target->moduleManager->allModules) EXPECT_GE(m->hitPoints, 0.0f);
@@ -206,8 +222,8 @@ TEST_F(DamageFixture, DestructionMarksTheUnitOnceAndStopsAtZero) {
 
 TEST_F(DamageFixture, ComputerUnitsGetTheCheatReductionPlayerUnitsDoNot) {
   GetGameplay().AI_CHEAT_DAMAGE_REDUCTION = 0.25f;
-  SIM_BattleUnit* enemy = AddUnit(cat.Design(tankHull, {shield, armour, engine, supply}),
-                                  battle->opponentArmy);
+  SIM_BattleUnit* enemy =
+      AddUnit(cat.Design(tankHull, {shield, armour, engine, supply}), battle->opponentArmy);
   enemy->moduleManager->TakeDamage(nullptr, nullptr, 40, 1, 1, 1, WARHEAD_BULLET);
   Hit(40);
   EXPECT_FLOAT_EQ(enemy->moduleManager->shieldComponents[0]->shield, 20.0f);  // 30 taken
@@ -274,16 +290,15 @@ TEST(ModuleFactory, EverySlotSharesTheHullHitPointsFilledOrNot) {
 TEST(ModuleFactory, ListsModulesByKindAndRatesTheLastWeapon) {
   StartBareBattle();
   Catalogue cat;
-  const char* classes[] = {"SIM_KineticWeaponComponent", "SIM_EngineComponent",
-                           "SIM_ArmorComponent",         "SIM_BeamLaserComponent",
-                           "SIM_MissileLauncherComponent", "SIM_HospitalComponent",
-                           "SIM_RepairComponent",        "SIM_CommandComponent",
-                           "SIM_SupplyComponent",        "SIM_FlamethrowerComponent",
-                           "SIM_ShieldComponent"};
+  const char* classes[] = {
+      "SIM_KineticWeaponComponent", "SIM_EngineComponent",          "SIM_ArmorComponent",
+      "SIM_BeamLaserComponent",     "SIM_MissileLauncherComponent", "SIM_HospitalComponent",
+      "SIM_RepairComponent",        "SIM_CommandComponent",         "SIM_SupplyComponent",
+      "SIM_FlamethrowerComponent",  "SIM_ShieldComponent"};
   std::vector<SIM_ModuleType*> types;
   for (const char* c : classes) types.push_back(cat.Module(c, c));
-  SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull("big", SIZETYPE_TANK, 11, 110.0f), types),
-                              GetBattle().playerArmy);
+  SIM_BattleUnit* u =
+      AddUnit(cat.Design(cat.Hull("big", SIZETYPE_TANK, 11, 110.0f), types), GetBattle().playerArmy);
   SIM_ModuleManager& mm = *u->moduleManager;
   EXPECT_EQ(mm.ModuleCount(), 11);
   EXPECT_EQ(mm.weapons.size(), 4u);
@@ -332,13 +347,13 @@ TEST(UnitVariables, NamesMapToTheirIndexesExactly) {
 TEST(UnitVariables, SumValueTimesHealthAndScaleUpgrades) {
   SIM_Battle& battle = StartBareBattle();
   Catalogue cat;
-  SIM_ModuleType* hp = cat.Module("hp", "SIM_VariableComponent",
-                                  "variable_name = UVT_HITPOINTS\nvariable_var = 0.2");
-  SIM_ModuleType* ar = cat.Module("ar", "SIM_VariableComponent",
-                                  "variable_name = UVT_ARMORSTRENGTH\nvariable_var = 0.5");
+  SIM_ModuleType* hp =
+      cat.Module("hp", "SIM_VariableComponent", "variable_name = UVT_HITPOINTS\nvariable_var = 0.2");
+  SIM_ModuleType* ar =
+      cat.Module("ar", "SIM_VariableComponent", "variable_name = UVT_ARMORSTRENGTH\nvariable_var = 0.5");
   SIM_ModuleType* plate = cat.Module("plate", "SIM_ArmorComponent", "maxdamageabsorbable = 100");
-  SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull("h", SIZETYPE_TANK, 4, 400.0f), {hp, hp, ar, plate}),
-                              battle.playerArmy);
+  SIM_BattleUnit* u =
+      AddUnit(cat.Design(cat.Hull("h", SIZETYPE_TANK, 4, 400.0f), {hp, hp, ar, plate}), battle.playerArmy);
   // Upgrades apply once when the unit is built.
   EXPECT_FLOAT_EQ(u->unitVariables->Get(UVT_HITPOINTS), 0.4f);
   EXPECT_FLOAT_EQ(u->moduleManager->allModules[0]->maxHitPoints, 140.0f);
@@ -362,12 +377,12 @@ TEST(PassiveComponents, BuildingsGetTheDefenceBonusBeforeUpgrades) {
   Catalogue cat;
   SIM_ModuleType* plate = cat.Module("plate", "SIM_ArmorComponent", "maxdamageabsorbable = 100");
   SIM_ModuleType* sh = cat.Module("sh", "SIM_ShieldComponent", "shieldpoints = 30");
-  SIM_ModuleType* ar = cat.Module("ar", "SIM_VariableComponent",
-                                  "variable_name = UVT_ARMORSTRENGTH\nvariable_var = 0.5");
-  SIM_BattleUnit* b = AddUnit(cat.Design(cat.Hull("b", SIZETYPE_BUILDING, 3, 300.0f), {plate, sh, ar}),
-                              battle.playerArmy);
-  SIM_BattleUnit* t = AddUnit(cat.Design(cat.Hull("t", SIZETYPE_TANK, 3, 300.0f), {plate, sh, ar}),
-                              battle.playerArmy);
+  SIM_ModuleType* ar =
+      cat.Module("ar", "SIM_VariableComponent", "variable_name = UVT_ARMORSTRENGTH\nvariable_var = 0.5");
+  SIM_BattleUnit* b =
+      AddUnit(cat.Design(cat.Hull("b", SIZETYPE_BUILDING, 3, 300.0f), {plate, sh, ar}), battle.playerArmy);
+  SIM_BattleUnit* t =
+      AddUnit(cat.Design(cat.Hull("t", SIZETYPE_TANK, 3, 300.0f), {plate, sh, ar}), battle.playerArmy);
   EXPECT_FLOAT_EQ(b->moduleManager->armourComponents[0]->maxArmour, 300.0f);
   EXPECT_FLOAT_EQ(b->moduleManager->shieldComponents[0]->maxShield, 60.0f);
   EXPECT_FLOAT_EQ(t->moduleManager->armourComponents[0]->maxArmour, 150.0f);
@@ -375,7 +390,6 @@ TEST(PassiveComponents, BuildingsGetTheDefenceBonusBeforeUpgrades) {
 }
 
 }  // namespace
-
 
 namespace {
 

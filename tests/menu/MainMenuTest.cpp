@@ -29,6 +29,7 @@
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "menu/MenuFixture.h"
+#include "platform/Window.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Options.h"
 #include "support/EnvGuard.h"
@@ -244,6 +245,54 @@ TEST_F(MainMenuTest, QuitAndManualEndTheGame) {
   }
 }
 
+// The frame polls the cursor once; the player then moves to another button and clicks
+// before the next frame. The click goes to the button under the click, as the window
+// message reports it, not to the one under the polled cursor.
+TEST_F(MainMenuTest, AClickGoesToTheButtonWhereItWasMadeNotWhereTheFramePolled) {
+  struct Case {
+    int polledOver;
+    int clickedOn;
+    bool quits;
+    int mode;  // the mode current afterwards
+  } cases[] = {
+      {GUI_MainMenu::kOptions, GUI_MainMenu::kQuit, true, MODE_MAIN_MENU},
+      {GUI_MainMenu::kQuit, GUI_MainMenu::kOnline, false, MODE_ONLINE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clickedOn);
+    TearDown();
+    ResetAllSingletons();
+    SetUp();
+    platform::ClearPostedMessages();
+    const GUI_ButtonText* polled = menu->Button(c.polledOver);
+    const GUI_ButtonText* clicked = menu->Button(c.clickedOn);
+    const float px = (polled->left + polled->right) / 2.0f, py = (polled->top + polled->bottom) / 2.0f;
+    GUI_InputManager::SetCursorReader([px, py](float& x, float& y) {
+      x = px;
+      y = py;
+    });
+    GetCInput().Poll();  // the start of the frame
+    ASSERT_TRUE(polled->HitTest(GetInputManager().x, GetInputManager().y));
+
+    const int cx = (clicked->left + clicked->right) / 2, cy = (clicked->top + clicked->bottom) / 2;
+    for (uint32_t m : {platform::WM_MOUSEMOVE, platform::WM_LBUTTONDOWN, platform::WM_LBUTTONUP}) {
+      platform::Message msg;
+      msg.message = m;
+      msg.x = cx;
+      msg.y = cy;
+      msg.lParam = (cx & 0xFFFF) | ((cy & 0xFFFF) << 16);
+      platform::PostMessage(msg);
+    }
+    platform::Message msg;
+    int pumped = 0;
+    while (platform::PollMessage(msg) && pumped++ < 10) MainWindowProc(msg);
+
+    EXPECT_EQ(GetGame().IsShutDown(), c.quits);
+    EXPECT_EQ(GetGame().CurrentModeNumber, c.mode);
+    EXPECT_EQ(Played(kClick), 1);
+  }
+}
+
 TEST_F(MainMenuTest, FadesInFromBlackOncePerRun) {
   struct Step {
     double advanceMs;
@@ -323,7 +372,6 @@ TEST_F(MainMenuTest, DrawsBackdropWithLogoVersionButtonsWipeAndFadeInThatOrder) 
   EXPECT_LT(button, wipe);
   EXPECT_GT(FadeAlpha(), 0) << "the fade is not the last thing drawn";
 }
-
 
 std::vector<std::string> g_reminders;
 bool RecordReminder(const std::string& page) {
@@ -422,7 +470,8 @@ class MainMenuAudioTest : public MainMenuTest {
     const std::string wav = given ? given : zt_test::UserDir() + "/" + leaf;
     const std::string cfg = wav + ".conf";
     if (!given) {
-      std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = " << wav << "\n";
+      std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = " << wav
+                         << "\n";
       setenv("ZENTRAK_TEST_WAVE_FILE", wav.c_str(), 1);
     }
     setenv("ALSOFT_DRIVERS", "wave", 1);
