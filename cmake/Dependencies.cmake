@@ -11,3 +11,5 @@ pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0 cairo)
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
+# Boost.Graph headers: the path-planning benchmark compares our route search with it.
+find_package(Boost 1.74 CONFIG COMPONENTS headers)
