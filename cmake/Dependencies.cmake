@@ -15,3 +15,5 @@ pkg_check_modules(PNG REQUIRED IMPORTED_TARGET libpng)
 pkg_check_modules(RSVG REQUIRED IMPORTED_TARGET librsvg-2.0 cairo)
 # stb: only its encoders, for images we write ourselves.
 find_path(STB_INCLUDE_DIR stb_image.h PATH_SUFFIXES stb REQUIRED)
+# Boost.Graph headers: the path-planning benchmark compares our route search with it.
+find_package(Boost 1.74 CONFIG COMPONENTS headers)

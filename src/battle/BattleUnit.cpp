@@ -355,7 +355,10 @@ void SIM_BattleUnit::LeaveSquadron() {
   if (squadron) squadron->OnMemberLost(this);
 }
 
-void SIM_BattleUnit::LeaveGrid() { GetCollisionGrid().ClearOccupant(this); }
+void SIM_BattleUnit::LeaveGrid() {
+  GetCollisionGrid().ClearOccupant(this);
+  if (pathManager) pathManager->LeaveGrid();
+}
 
 void SIM_BattleUnit::Update() {
   if (visual) visual->PruneEmitters();
@@ -452,11 +455,9 @@ void SIM_BattleUnit::MoveTo(float tx, float ty) {
 }
 
 void SIM_BattleUnit::Stop() {
-  if (sizeType == SIZE_MECH) {
-    if (visual) visual->StopWalking();
-  } else if (movement) {
-    movement->throttle = 0.0f;
-  }
+  if (sizeType == SIZE_MECH && visual) visual->StopWalking();
+  // A mech is driven by its walk: when the walk stops, so does the drive.
+  if (movement) movement->throttle = 0.0f;
 }
 
 void SIM_BattleUnit::Destroy() {

@@ -3,12 +3,7 @@
 #include <algorithm>
 
 #include "app/ErrorReporting.h"
-#include "battle/Battle.h"
 #include "battle/BattleUnit.h"
-#include "battle/Module.h"
-#include "battle/Movement.h"
-#include "battle/PathManager.h"
-#include "engine/MathHelpers.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "simdata/ScenarioRouteThreat.h"
@@ -86,45 +81,5 @@ void SIM_CollisionGrid::ClearOccupant(const SIM_BattleUnit* unit) {
     c->occupant = nullptr;
     // The defence beside the attack routes changed.
     if (c->square) MarkRouteThreatsDirty(c->square);
-  }
-}
-
-// ---- Movement and routes: what the unit needs of them until they are built ----
-
-SIM_BattleMovement::SIM_BattleMovement(SIM_BattleUnit* unit) : unit(unit) {
-  ZT_ASSERT(unit != nullptr);
-  if (unit && unit->sizeType == SIZE_BUILDING) mode = 2;
-}
-
-void SIM_BattleMovement::Update() {
-  step = 0.0f;
-  if (!unit || mode == 2) return;
-  // Units turn to face their orders; driving along them comes with route following.
-  if (!hasTarget) {
-    if (unit->state == US_TURNING) unit->state = US_ACTIVE;
-    return;
-  }
-  const float wanted = HeadingDegrees(unit->x, unit->y, targetX, targetY);
-  const float rate = unit->moduleManager ? unit->moduleManager->hullTurnRate : 0.0f;
-  const float limit = rate * std::max(throttle, 0.5f) * GetBattle().frameStep;
-  unit->SetHeading(TurnTowardsAngle(unit->heading, wanted, limit));
-  unit->CacheHeading();
-  if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f)
-    unit->state = US_ACTIVE;
-}
-
-void SIM_BattleMovement::SetTarget(float tx, float ty) {
-  targetX = tx + formationX;
-  targetY = ty + formationY;
-  hasTarget = true;
-  throttle = 1.0f;
-}
-
-void SIM_BattlePathManager::EnterGrid() {
-  if (!unit) return;
-  SIM_CollisionCell* cell = GetCollisionGrid().GetCell(unit->x, unit->y);
-  if (cell && !cell->occupant) {
-    cell->occupant = unit;
-    if (cell->square) MarkRouteThreatsDirty(cell->square);
   }
 }

@@ -1,27 +1,61 @@
 #pragma once
-// How a unit moves: throttle, speed and where it is heading. Driving and path
-// following are still to come: for now a unit turns to face its order and stays where
-// it was placed.
+// How a unit moves every frame: it turns towards where it should face within its turn
+// limit, speeds up or slows down towards what its modules allow, advances along its
+// heading, and notices arrival and exit squares. Every movement has its own speed and
+// heading wobble, so units of one design never move in lock step.
+#include <memory>
+
 class SIM_BattleUnit;
+class SIM_CollisionAvoider;
 
 class SIM_BattleMovement {
  public:
+  enum Mode { MODE_MOVE = 0, MODE_FACE_ONLY = 1, MODE_NONE = 2 };
+  // The exit square under the unit is looked at after this distance or time.
+  static constexpr float kExitCheckDistance = 30.0f;
+  static constexpr float kExitCheckMs = 200.0f;
+  // A soldier standing still this long settles (state 7).
+  static constexpr float kSettleMs = 500.0f;
+
   explicit SIM_BattleMovement(SIM_BattleUnit* unit);
-  virtual ~SIM_BattleMovement() = default;
+  virtual ~SIM_BattleMovement();
+  SIM_BattleMovement(const SIM_BattleMovement&) = delete;
+  SIM_BattleMovement& operator=(const SIM_BattleMovement&) = delete;
 
   // Every frame while the unit can act.
   void Update();
-  // A move order to (x, y) plus the formation offset.
+  // A move order to (x, y) plus the formation offset: has target, throttle 1.
   void SetTarget(float x, float y);
 
   SIM_BattleUnit* unit = nullptr;
+  std::unique_ptr<SIM_CollisionAvoider> avoider;  // soldiers only
   float throttle = 0.0f;
-  float speed = 0.0f;
-  float step = 0.0f;
+  float speed = 0.0f;  // world units per ms
+  float step = 0.0f;   // world units moved this frame
+  float cosHeading = 1.0f;
+  float sinHeading = 0.0f;
   float targetX = 0.0f;
   float targetY = 0.0f;
   float formationX = 0.0f;
   float formationY = 0.0f;
+  float exitCheckTime = 500.0f;
+  float exitCheckDistance = 500.0f;
   bool hasTarget = false;
-  int mode = 0;  // 0 moves, 1 only faces its target, 2 (buildings) does nothing
+  float speedWobblePeriod = 0.0f;
+  float speedWobbleAmplitude = 0.0f;
+  float speedWobblePhase = 0.0f;
+  float headingWobblePeriod = 0.0f;
+  float headingWobbleAmplitude = 0.0f;
+  float headingWobblePhase = 0.0f;
+  float idleTime = 0.0f;
+  int mode = MODE_MOVE;
+  bool walks = false;  // mechs: the gait pulses the speed
+
+ private:
+  void SpeedStep();
+  void ExitCheck();
+  void SteerAndAdvance();
+  // Turns towards the wanted heading within this frame's turn limit.
+  void Turn(float wanted, bool wobble);
+  int WalkFrame() const;
 };

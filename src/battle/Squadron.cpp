@@ -9,15 +9,15 @@
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 
 namespace {
 // Member number -> place in the 5 x 5 grid (column + 5 x row): the first soldiers
 // stand in the middle, later ones fill outwards.
-const int kSlots[SIM_BattleSquadron::kFormationSize] = {12, 13, 17, 18, 6,  16, 7,  8, 11,
-                                                         5,  14, 10, 15, 23, 2,  1,  21, 22,
-                                                         9,  4,  24, 19, 3,  20, 0};
+const int kSlots[SIM_BattleSquadron::kFormationSize] = {12, 13, 17, 18, 6,  16, 7, 8,  11, 5, 14, 10, 15,
+                                                        23, 2,  1,  21, 22, 9,  4, 24, 19, 3, 20, 0};
 }  // namespace
 
 SIM_BattleSquadron::SIM_BattleSquadron() {
@@ -49,6 +49,7 @@ void SIM_BattleSquadron::AddMember(SIM_BattleUnit* soldier) {
 void SIM_BattleSquadron::RemoveMember(SIM_BattleUnit* soldier) {
   members.remove(soldier);
   livingMembers.remove(soldier);
+  pendingOrders.remove_if([soldier](const SIM_MemberOrder& o) { return o.member == soldier; });
   if (soldier && soldier->squadron == this) soldier->squadron = nullptr;
 }
 
@@ -90,6 +91,26 @@ void SIM_BattleSquadron::ComputeCentre() {
 
 void SIM_BattleSquadron::Update() {
   if (gone) return;
+  SIM_Battle& battle = GetBattle();
+  const float frame = battle.frameStep;
+  for (auto it = pendingOrders.begin(); it != pendingOrders.end();) {
+    it->elapsed += frame;
+    if (it->elapsed < it->delay) {
+      ++it;
+      continue;
+    }
+    SIM_BattleUnit* m = it->member;
+    if (m && !m->removed) {
+      if (it->kind == SIM_MemberOrder::MOVE) {
+        if (m->movement) m->movement->SetTarget(it->x, it->y);
+      } else {
+        if (auto* soldier = dynamic_cast<GUI_BS_InfantryUnit*>(m->visual.get())) soldier->haltRequest = true;
+        // The halt the request asks for: the soldier's throttle drops to 0.
+        m->Stop();
+      }
+    }
+    it = pendingOrders.erase(it);
+  }
   if (state == US_IN_EMPLACEMENT) {
     if (!centreComputed) {
       ComputeCentre();
@@ -97,8 +118,15 @@ void SIM_BattleSquadron::Update() {
     }
     return;
   }
-  centreTimer += GetBattle().frameStep;
-  if (centreTimer > 400.0f) {
+  // Squads count frames towards a replan (units count checks).
+  if (battle.state == BATTLE_RUNNING && pathManager) {
+    if (++pathManager->replanCounter >= SIM_BattlePathManager::kReplanEvery) {
+      pathManager->Replan();
+      pathManager->replanCounter = 0;
+    }
+  }
+  centreTimer += frame;
+  if (centreTimer > kCentreEveryMs) {
     ComputeCentre();
     centreTimer = 0.0f;
   }
@@ -107,15 +135,25 @@ void SIM_BattleSquadron::Update() {
 void SIM_BattleSquadron::MoveTo(float tx, float ty) {
   for (SIM_BattleUnit* m : members) {
     if (m->removed) continue;
-    m->MoveTo(tx, ty);
+    SIM_MemberOrder order;
+    order.member = m;
+    order.x = tx;
+    order.y = ty;
+    order.delay = RandomFloat() * kOrderDelayMs;
+    order.kind = SIM_MemberOrder::MOVE;
+    pendingOrders.push_back(order);
     const int s = m->state;
-    if (s != US_IN_DROPPER && s != US_DROPPING_IN && s != US_INACTIVE && s != US_WARPING_OUT &&
-        s != US_GONE)
+    if (s != US_IN_DROPPER && s != US_DROPPING_IN && s != US_INACTIVE && s != US_WARPING_OUT && s != US_GONE)
       m->state = US_TURNING;
   }
 }
 
 void SIM_BattleSquadron::Stop() {
-  for (SIM_BattleUnit* m : members)
-    if (m->movement) m->movement->throttle = 0.0f;
+  for (SIM_BattleUnit* m : members) {
+    SIM_MemberOrder order;
+    order.member = m;
+    order.delay = RandomFloat() * kOrderDelayMs;
+    order.kind = SIM_MemberOrder::HALT;
+    pendingOrders.push_back(order);
+  }
 }

@@ -1,14 +1,29 @@
 #pragma once
-// An infantry squad: a battle unit without a visual that its soldiers follow in a
-// 5 x 5 formation. Squad orders and the group's path following are still to come;
-// for now a squad keeps its members, their formation places and notices its losses.
+// An infantry squad: a battle unit without a visual that moves as a group along the
+// path network while its soldiers follow it in a 5 x 5 formation. Orders reach the
+// soldiers one by one, each after its own short delay.
+#include <cstdint>
 #include <list>
 
 #include "battle/BattleUnit.h"
 
+// An order on its way to one soldier of a squad.
+struct SIM_MemberOrder {
+  enum Kind { MOVE = 0, HALT = 1 };
+  SIM_BattleUnit* member = nullptr;
+  float x = 0.0f;
+  float y = 0.0f;
+  float delay = 0.0f;  // ms: random x 500
+  float elapsed = 0.0f;
+  int32_t kind = MOVE;
+};
+
 class SIM_BattleSquadron : public SIM_BattleUnit {
  public:
   static constexpr int kFormationSize = 25;
+  // Orders reach the soldiers within this many ms of each other.
+  static constexpr float kOrderDelayMs = 500.0f;
+  static constexpr float kCentreEveryMs = 400.0f;
 
   SIM_BattleSquadron();
   ~SIM_BattleSquadron() override;
@@ -35,6 +50,7 @@ class SIM_BattleSquadron : public SIM_BattleUnit {
   std::list<SIM_BattleUnit*> members;
   std::list<SIM_BattleUnit*> livingMembers;
   bool gone = false;
+  std::list<SIM_MemberOrder> pendingOrders;
   void* emplacement = nullptr;
   bool centreComputed = false;
   float centreTimer = 0.0f;

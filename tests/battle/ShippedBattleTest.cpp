@@ -96,7 +96,8 @@ TEST_F(ShippedBattle, BothSidesDeployLandAndFight) {
   EXPECT_EQ(fort->state, US_ACTIVE);
   for (SIM_BattleUnit* u : player->livingUnits) {
     if (u->sizeType != SIZE_INFANTRY) continue;
-    EXPECT_TRUE(u->state == US_ACTIVE || u->state == US_SETTLED) << u->state;
+    // Landed: on their way (turning to the squad's first order, or going) or at rest.
+    EXPECT_TRUE(u->state == US_ACTIVE || u->state == US_TURNING || u->state == US_SETTLED) << u->state;
   }
 
   // Speed changes how much battle time a frame carries, pause stops it.

@@ -1,0 +1,175 @@
+#include "battle/Movement.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/ErrorReporting.h"
+#include "battle/Battle.h"
+#include "battle/BattleUnit.h"
+#include "battle/CollisionAvoider.h"
+#include "battle/Module.h"
+#include "battle/PathManager.h"
+#include "battlescreen/UnitVisuals.h"
+#include "engine/MathHelpers.h"
+#include "engine/Random.h"
+#include "simdata/MapSquare.h"
+#include "simdata/Scenario.h"
+
+namespace {
+constexpr float kPi = 3.14159265358979f;
+// A mech's gait repeats every 60 frames of its 120-frame walk cycle.
+constexpr int kGaitFrames = 60;
+
+float Wrap360(float a) {
+  a = std::fmod(a, 360.0f);
+  if (a < 0.0f) a += 360.0f;
+  return a;
+}
+}  // namespace
+
+SIM_BattleMovement::SIM_BattleMovement(SIM_BattleUnit* owner) : unit(owner) {
+  ZT_ASSERT(unit != nullptr);
+  if (unit && unit->sizeType == SIZE_INFANTRY) avoider = std::make_unique<SIM_CollisionAvoider>(unit);
+  // The draws keep this order so a seeded battle replays the same.
+  speedWobbleAmplitude = 0.1f + RandomFloat() * 0.1f;
+  speedWobblePeriod = 3000.0f + RandomFloat() * 6000.0f;
+  speedWobblePhase = RandomFloat() * speedWobblePeriod;
+  headingWobbleAmplitude = 6.0f + RandomFloat() * 5.0f;
+  headingWobblePeriod = 3000.0f + RandomFloat() * 6000.0f;
+  headingWobblePhase = RandomFloat() * headingWobblePeriod;
+  if (unit && unit->sizeType == SIZE_BUILDING) mode = MODE_NONE;
+  walks = unit && unit->sizeType == SIZE_MECH;
+}
+
+SIM_BattleMovement::~SIM_BattleMovement() = default;
+
+void SIM_BattleMovement::SetTarget(float tx, float ty) {
+  targetX = tx + formationX;
+  targetY = ty + formationY;
+  hasTarget = true;
+  throttle = 1.0f;
+}
+
+int SIM_BattleMovement::WalkFrame() const {
+  const auto* mech = unit ? dynamic_cast<const GUI_BS_MechUnit*>(unit->visual.get()) : nullptr;
+  return mech ? std::clamp(mech->walkFrame, 0, 2 * kGaitFrames - 1) : 0;
+}
+
+void SIM_BattleMovement::Update() {
+  step = 0.0f;
+  if (!unit || mode == MODE_NONE) return;
+  const float frame = GetBattle().frameStep;
+  if (mode == MODE_FACE_ONLY) {
+    if (unit->target)
+      Turn(HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y), false);
+    else if (hasTarget)
+      Turn(HeadingDegrees(unit->x, unit->y, targetX, targetY), false);
+    return;
+  }
+  exitCheckTime += frame;
+  SpeedStep();
+  SteerAndAdvance();
+  if (unit->sizeType != SIZE_INFANTRY) return;
+  if (speed <= 0.0f) {
+    idleTime += frame;
+    if (idleTime > kSettleMs && unit->state == US_ACTIVE) unit->state = US_SETTLED;
+  } else {
+    idleTime = 0.0f;
+  }
+}
+
+void SIM_BattleMovement::ExitCheck() {
+  if (!(exitCheckDistance > kExitCheckDistance || exitCheckTime > kExitCheckMs)) return;
+  exitCheckDistance = 0.0f;
+  exitCheckTime = 0.0f;
+  const SIM_Scenario* scenario = GetBattle().scenario;
+  const SIM_MapSquare* square = scenario ? scenario->GetSquareAt(unit->x, unit->y) : nullptr;
+  if (square && square->IsExit()) unit->WarpOut();
+}
+
+void SIM_BattleMovement::SpeedStep() {
+  ExitCheck();
+  const float frame = GetBattle().frameStep;
+  const SIM_ModuleManager* modules = unit->moduleManager.get();
+  const float maxSpeed = modules ? modules->powerRatio : 0.0f;
+  const float acceleration = modules ? modules->speedValue : 0.0f;
+  speedWobblePhase += frame;
+  if (speedWobblePhase > speedWobblePeriod) speedWobblePhase -= speedWobblePeriod;
+  const float period = speedWobblePeriod > 0.0f ? speedWobblePeriod : 1.0f;
+  const float wobbled =
+      maxSpeed * (1.0f + speedWobbleAmplitude * std::sin(2.0f * kPi * speedWobblePhase / period));
+  const float wanted = unit->state == US_ACTIVE ? throttle * wobbled : 0.0f;
+  // A fixed change per frame, whatever the game speed.
+  if (speed < wanted)
+    speed = std::min(wanted, speed + acceleration);
+  else if (speed > wanted)
+    speed = std::max(wanted, speed - acceleration);
+  speed = std::min(speed, maxSpeed);
+}
+
+void SIM_BattleMovement::Turn(float wanted, bool wobble) {
+  const float frame = GetBattle().frameStep;
+  if (wobble) {
+    headingWobblePhase += frame;
+    if (headingWobblePeriod > 0.0f && headingWobblePhase > headingWobblePeriod)
+      headingWobblePhase -= headingWobblePeriod;
+    const float period = headingWobblePeriod > 0.0f ? headingWobblePeriod : 1.0f;
+    const float t = std::clamp(headingWobblePhase / period, 0.0f, 1.0f);
+    wanted += std::sin(2.0f * kPi * t) * headingWobbleAmplitude;
+  }
+  wanted = Wrap360(wanted);
+  const float rate = unit->moduleManager ? unit->moduleManager->hullTurnRate : 0.0f;
+  const float limit = rate * std::max(throttle, 0.5f) * frame;
+  unit->SetHeading(TurnTowardsAngle(unit->heading, wanted, limit));
+  const float r = unit->heading * kPi / 180.0f;
+  cosHeading = std::cos(r);
+  sinHeading = std::sin(r);
+  if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
+}
+
+void SIM_BattleMovement::SteerAndAdvance() {
+  float wanted = unit->heading;
+  if (unit->state == US_SETTLED && unit->target) {
+    wanted = HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y);
+  } else if (hasTarget) {
+    // A settled soldier without a target keeps facing where it was sent (one never
+    // sent anywhere keeps its heading rather than turning to the map's corner).
+    wanted = HeadingDegrees(unit->x, unit->y, targetX, targetY);
+  }
+  Turn(wanted, unit->sizeType == SIZE_INFANTRY);
+  SpeedStep();
+
+  const float frame = GetBattle().frameStep;
+  if (speed <= 0.0f) {
+    step = 0.0f;
+    return;
+  }
+  float effective = speed;
+  if (walks) {
+    int k = WalkFrame();
+    if (k >= kGaitFrames) k -= kGaitFrames;
+    effective = speed * 0.75f * std::sin(static_cast<float>(k) / kGaitFrames * kPi) + speed * 0.5f;
+  }
+  step = frame * effective;
+  unit->moved = true;
+
+  const float dx = targetX - unit->x;
+  const float dy = targetY - unit->y;
+  if (dx * dx + dy * dy < step * step) {
+    // Stops short of the target and asks for the next cell at the next check.
+    step = 0.0f;
+    if (unit->pathManager) unit->pathManager->replanCounter = SIM_BattlePathManager::kReplanAtOnce;
+    return;
+  }
+  const float sh = sinHeading, ch = cosHeading;
+  if (avoider) {
+    float px = 0.0f, py = 0.0f;
+    const float s = avoider->Step(&px, &py);
+    unit->x += s * step * px + (1.0f - s) * step * sh;
+    unit->y += s * step * py - (1.0f - s) * step * ch;
+  } else {
+    unit->x += step * sh;
+    unit->y -= step * ch;
+  }
+  exitCheckDistance += step;
+}
