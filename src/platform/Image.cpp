@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Files.h"
+
 // Private copies of the stb codecs so no other translation unit can collide with them.
 // The codecs shift negative integers (well defined since C++20, flagged by the undefined-
 // behaviour sanitizer in C++17), so their functions are built without the shift check.
@@ -33,23 +35,9 @@
 
 namespace platform {
 
-bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t buf[65536];
-  size_t n;
-  bool ok = true;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    if (out->size() + n > maxBytes) {
-      ok = false;
-      break;
-    }
-    out->insert(out->end(), buf, buf + n);
-  }
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
-  return ok;
+bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes,
+                         std::string* error) {
+  return ReadRegularFile(path, out, static_cast<int64_t>(maxBytes), error);
 }
 
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
@@ -88,8 +76,9 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
 
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeBinaryFile(path, &bytes)) {
-    if (error) *error = "cannot read file";
+  std::string why;
+  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why)) {
+    if (error) *error = "cannot read file: " + why;
     return false;
   }
   if (bytes.empty()) {
@@ -182,16 +171,7 @@ bool WriteImageFile(const std::string& path, ImageFileFormat format, int width, 
       ok = stbi_write_bmp_to_func(WriteToVector, &bytes, width, height, 3, rgb.data());
   }
   if (!ok || bytes.empty()) return false;
-  std::string tmp = path + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool good = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  good = (std::fclose(f) == 0) && good;
-  if (!good || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 
 }  // namespace platform

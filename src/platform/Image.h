@@ -9,7 +9,9 @@
 
 namespace platform {
 
-bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes = size_t(1) << 30);
+// A regular file only (a pipe or device is refused at once), at most maxBytes.
+bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out,
+                         size_t maxBytes = size_t(1) << 30, std::string* error = nullptr);
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error);
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error);
 // Builds a full mip chain below level 0 (box filter); keeps level 0.
