@@ -18,6 +18,7 @@
 #include "engine/InputManager.h"
 #include "engine/Log.h"
 #include "engine/MainWindow.h"
+#include "engine/PlayerRecords.h"
 #include "engine/Random.h"
 #include "engine/Registry.h"
 #include "engine/SettingsFile.h"
@@ -30,6 +31,7 @@
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "gui/SharedTextures.h"
+#include "platform/Files.h"
 #include "platform/Window.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/ModuleType.h"
@@ -107,15 +109,27 @@ void Game::GetDesktopSize(int& width, int& height) const {
   }
 }
 
+namespace {
+// Makes a user folder. A file (or anything but a folder) in the way would otherwise end
+// the game with a bare "File exists": say which path it is and what to do about it.
+void EnsureUserFolder(const std::string& path) {
+  const std::string blocker = FirstNonFolderInPath(path);
+  if (!blocker.empty())
+    ZT_FATAL("The game keeps a folder at " + blocker +
+             ", but a file is in its place. Move or delete that file, then start the game again.");
+  EnsureDirectoryExists(path);
+}
+}  // namespace
+
 void Game::InitUserFolders() {
   std::string base = platform::UserBaseFolder();
   if (!CheckWindowsVersion() || base.empty()) {
     if (base.empty()) ZT_WARNING("Failed to get mydocuments");
     base = "userdir";
   }
-  EnsureDirectoryExists(base);
+  EnsureUserFolder(base);
   const std::string root = base + "/Zentrak";
-  EnsureDirectoryExists(root);
+  EnsureUserFolder(root);
   UserFolder[USERFOLDER_ROOT] = root;
 
   struct Step {
@@ -135,15 +149,17 @@ void Game::InitUserFolders() {
   };
   for (const Step& step : kRootFolders) {
     const std::string path = root + "/" + step.name;
-    EnsureDirectoryExists(path);
+    EnsureUserFolder(path);
     if (step.index >= 0) UserFolder[step.index] = path;
   }
   const std::string web = UserFolder[USERFOLDER_WEB];
   UserFolder[USERFOLDER_PATCHES] = web + "/patches";
-  EnsureDirectoryExists(UserFolder[USERFOLDER_PATCHES]);
+  EnsureUserFolder(UserFolder[USERFOLDER_PATCHES]);
   UserFolder[USERFOLDER_WEB_DEBUG] = web + "/debug";
-  EnsureDirectoryExists(UserFolder[USERFOLDER_WEB_DEBUG]);
-  EnsureDirectoryExists(root + "/web/challenges");
+  EnsureUserFolder(UserFolder[USERFOLDER_WEB_DEBUG]);
+  EnsureUserFolder(root + "/web/challenges");
+  // A run killed in the middle of a save leaves its temporary file behind.
+  platform::RemoveStrayTemporaryFiles(root);
 }
 
 bool Game::WritePrefs(int width, int height, bool windowed) {
@@ -159,9 +175,9 @@ bool Game::WritePrefs(int width, int height, bool windowed) {
 
 bool Game::ReadPrefs(DisplayPrefs& prefs, int desktopWidth, int desktopHeight) {
   const std::string path = RootPath(*this, "prefs.ini");
-  if (!FileExists(path)) return false;
   SettingsFile settings;
-  settings.LoadSection(path, "prefs");
+  // Missing, or damaged (kept aside and logged): the caller starts from the desktop.
+  if (LoadRecordSection(settings, path, "prefs") != RecordState::Read) return false;
   prefs.width = settings.GetInt("width", 0);
   prefs.height = settings.GetInt("height", 0);
   prefs.windowed = settings.GetInt("windowed", 0) != 0;

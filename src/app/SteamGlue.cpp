@@ -1,7 +1,6 @@
 #include "app/SteamGlue.h"
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
+#include "platform/Files.h"
 #include "platform/Window.h"
 
 namespace {
@@ -122,21 +122,16 @@ void SteamData::CloudSynchTo(const char* localPath) {
   const std::string remote = CloudTarget(localPath, "synch");
   if (remote.empty()) return;
   DebugLogF("Attempting cloud synch to: [%s]", remote.c_str());
-  const int64_t size = GetFileSizeByName(localPath);
-  std::ifstream in(localPath, std::ios::binary);
-  if (size < 0 || !in) {
-    DebugLogF("Cloud synch file open failure: [%s]", localPath);
+  std::vector<char> data;
+  std::string why;
+  if (!platform::ReadRegularFile(localPath, &data, kMaxCloudFileBytes, &why)) {
+    if (why.rfind("file too large", 0) == 0)
+      DebugLogF("Cloud synch file too large: [%s]", localPath);
+    else
+      DebugLogF("Cloud synch file open failure: [%s] (%s)", localPath, why.c_str());
     return;
   }
-  if (size > kMaxCloudFileBytes) {
-    DebugLogF("Cloud synch file too large: [%s]", localPath);
-    return;
-  }
-  std::vector<char> data(static_cast<size_t>(size));
-  if (size > 0 && !in.read(data.data(), size)) {
-    DebugLogF("Cloud synch file open failure: [%s]", localPath);
-    return;
-  }
+  const int64_t size = static_cast<int64_t>(data.size());
   if (m_backend->FileWrite(remote, data.data(), static_cast<int>(size)))
     DebugLog("Remote storage write success");
   else

@@ -1,12 +1,9 @@
 #include "engine/BufferedFile.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "engine/Log.h"
+#include "platform/Files.h"
 
 GBufferedFile::GBufferedFile() = default;
 GBufferedFile::~GBufferedFile() = default;
@@ -17,40 +14,24 @@ bool GBufferedFile::Open(const char* path) {
     LogError("GBufferedFile invalid file path");
     return false;
   }
-  struct stat st {};
-  FILE* f = nullptr;
-  // Only regular files: a folder opens for reading on Linux but has no bytes.
-  if (::stat(path, &st) == 0 && S_ISREG(st.st_mode)) f = std::fopen(path, "rb");
-  if (!f) {
-    DebugLog("GBufferedFile failed to open file");
+  std::string why;
+  // Only regular files, read without blocking: a folder, a pipe or a device (a link to
+  // /dev/zero) is refused at once.
+  if (!platform::ReadRegularFile(path, &data_, kMaxSize, &why)) {
+    data_.clear();
+    if (why == platform::kFileNotFound) {
+      DebugLog("GBufferedFile failed to open file");
+    } else if (why.rfind("file too large", 0) == 0) {
+      LogErrorF("GBufferedFile File size > 1 gig: %s", path);
+    } else {
+      LogErrorF("GBufferedFile refused %s: %s", path, why.c_str());
+    }
     size_ = 0;
+    position_ = 0;
     endOfData_ = true;
     return false;
   }
-  int64_t size = -1;
-  if (fseeko(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(ftello(f));
-  if (size < 0 || fseeko(f, 0, SEEK_SET) != 0) {
-    DebugLog("GBufferedFile failed to open file");
-    std::fclose(f);
-    return false;
-  }
-  if (size > kMaxSize) {
-    LogError("GBufferedFile File size > 1 gig");
-    std::fclose(f);
-    return false;
-  }
-  try {
-    data_.resize(static_cast<size_t>(size));
-  } catch (const std::bad_alloc&) {
-    LogError("Failed to allocate GBufferedFile data");
-    std::fclose(f);
-    return false;
-  }
-  const size_t got = size ? std::fread(data_.data(), 1, static_cast<size_t>(size), f) : 0;
-  std::fclose(f);
-  // A file that shrank while being read keeps what was read.
-  data_.resize(got);
-  size_ = static_cast<int32_t>(got);
+  size_ = static_cast<int32_t>(data_.size());
   position_ = 0;
   endOfData_ = false;
   return true;

@@ -11,7 +11,9 @@ class GBufferedFile {
   GBufferedFile();
   virtual ~GBufferedFile();
 
-  // Reads the whole file ("rb"); true on success. A null path is logged as an error.
+  // Reads the whole file; true on success. A null path is logged as an error; anything
+  // but a regular file (folder, pipe, device) and anything above kMaxSize is refused at
+  // once with an error-log line naming the path.
   bool Open(const char* path);
   bool Open(const std::string& path) { return Open(path.c_str()); }
   void Close();

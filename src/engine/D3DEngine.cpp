@@ -13,6 +13,7 @@
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "platform/Files.h"
 
 using namespace platform;
 
@@ -661,7 +662,7 @@ void D3DEngine::DrawDebug(const char* text) {
   if (!drawLog_ && !drawLogFailed_) {
     std::string debugFolder = folder + "/debug";
     TryEnsureDirectoryExists(debugFolder);
-    drawLog_ = std::fopen((debugFolder + "/drawdebug.txt").c_str(), "w");
+    drawLog_ = platform::OpenFileForWriting(debugFolder + "/drawdebug.txt", false);
     if (!drawLog_) drawLogFailed_ = true;
   }
   if (drawLog_) {

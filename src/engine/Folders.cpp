@@ -12,6 +12,7 @@
 
 #include "engine/Log.h"
 #include "engine/Shell.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -139,6 +140,27 @@ bool TryEnsureDirectoryExists(const std::string& rawPath) {
   return ::mkdir(path.c_str(), 0755) == 0 || IsDir(path);
 }
 
+std::string FirstNonFolderInPath(const std::string& rawPath) {
+  const std::string path = StripTrailingSlashes(NormalizeSlashes(rawPath));
+  size_t pos = 0;
+  while (pos < path.size()) {
+    size_t next = path.find('/', pos == 0 && path[0] == '/' ? 1 : pos);
+    if (next == std::string::npos) next = path.size();
+    const std::string part = path.substr(0, next);
+    pos = next + 1;
+    if (part.empty() || part == "/") continue;
+    struct stat st {};
+    if (::stat(part.c_str(), &st) == 0) {
+      if (!S_ISDIR(st.st_mode)) return part;
+      continue;
+    }
+    // Nothing there (the rest can be made), or a link to nothing, which blocks it.
+    if (::lstat(part.c_str(), &st) == 0) return part;
+    return std::string();
+  }
+  return std::string();
+}
+
 void EnsureDirectoryExists(const std::string& path) {
   if (TryEnsureDirectoryExists(path)) return;
   // The box shows why the folder failed: keep the reason past the log write.
@@ -244,20 +266,9 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) { return IsDir(path); }
 
 bool WriteFileAtomic(const std::string& path, const std::string& contents) {
-  const std::string temp = path + ".tmp";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    LogErrorF("Failed to save %s: %s", path.c_str(), std::strerror(errno));
-    return false;
-  }
-  bool ok = contents.empty() || std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = ::fsync(::fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
-  if (!ok) {
-    LogErrorF("Failed to save %s: %s", path.c_str(), std::strerror(errno));
-    ::unlink(temp.c_str());
+  std::string why;
+  if (!platform::WriteFileReplacing(path, contents.data(), contents.size(), &why)) {
+    LogErrorF("Failed to save %s: %s", path.c_str(), why.c_str());
     return false;
   }
   return true;

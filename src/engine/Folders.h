@@ -11,6 +11,10 @@
 void EnsureDirectoryExists(const std::string& path);
 // The same without the fatal end: false when the folder does not exist afterwards.
 bool TryEnsureDirectoryExists(const std::string& path);
+// The first leading part of the path (or the path itself) that exists but is not a
+// folder (a file, a dangling link...), which would stop the folder being made; empty
+// when nothing is in the way.
+std::string FirstNonFolderInPath(const std::string& path);
 
 // What ListFiles and ListFolders fill. With usePrefix set, the part of the pattern
 // before its first "*" is put in front of every name, so the list holds paths.
@@ -42,8 +46,10 @@ bool DeleteFolderTree(const std::string& folder);
 int64_t GetFileSizeByName(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
-// Writes the bytes to "<path>.tmp", flushes and renames it over the path, so a failed
-// or interrupted save leaves the old file intact. Failure is logged and returned.
+// Writes the bytes to a fresh temporary file beside the path (created exclusively,
+// never through a link), syncs it and renames it over the path, then syncs the folder,
+// so a failed or interrupted save leaves the old file intact. A link at the path is
+// replaced, never written through. Failure is logged and returned.
 bool WriteFileAtomic(const std::string& path, const std::string& contents);
 // "\\" to "/".
 std::string NormalizeSlashes(const std::string& path);

@@ -7,6 +7,7 @@
 
 #include "engine/Folders.h"
 #include "engine/Singletons.h"
+#include "platform/Files.h"
 #include "platform/Window.h"
 
 namespace {
@@ -62,7 +63,8 @@ void OpenDebugFile(const std::string& userFolder) {
   const std::string folder = userFolder + "/debug";
   TryEnsureDirectoryExists(folder);
   if (s.debugFile) std::fclose(s.debugFile);
-  s.debugFile = std::fopen((folder + "/debug.txt").c_str(), "wt");
+  // Never through a link planted in the user folder.
+  s.debugFile = platform::OpenFileForWriting(folder + "/debug.txt", false);
   if (!s.debugFile) return;  // the game goes on without a debug log
   DebugLogLocked("----DEBUG FILE----");
   const std::string os = platform::OperatingSystemName() + " detected";
@@ -97,7 +99,7 @@ void LogError(const char* text) {
   std::lock_guard<std::mutex> lock(LogMutex());
   const std::string folder = FolderLocked() + "/debug";
   TryEnsureDirectoryExists(folder);
-  FILE* f = std::fopen((folder + "/errors.txt").c_str(), "at");
+  FILE* f = platform::OpenFileForWriting(folder + "/errors.txt", true);
   if (!f) return;  // the message is dropped; logging never fails its caller
   std::time_t now = std::time(nullptr);
   std::tm utc{};

@@ -2,9 +2,9 @@
 
 #include <vector>
 
-#include "engine/BufferedFile.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/PlayerRecords.h"
 #include "engine/SettingsFile.h"
 #include "platform/Window.h"
 
@@ -17,21 +17,21 @@ std::string RegistryFilePath() { return platform::UserFolderRoot() + "/registry.
 bool RegistryWriteString(const std::string& keyPath, const std::string& name, const std::string& value) {
   const std::string file = RegistryFilePath();
   TryEnsureDirectoryExists(platform::UserFolderRoot());
-  // Rewrite every section so other keys survive; our key's value moves to the end.
-  std::vector<std::string> sections;
-  ListIniSections(sections, file);
+  // Rewrite every section so other keys survive; our key's value moves to the end. The
+  // file is read once, whatever the number of sections. A damaged file is kept aside
+  // (and logged) before it is replaced.
+  std::string old;
+  std::vector<SettingsFile> sections;
+  if (ReadRecordFile(file, old) == RecordState::Read) {
+    sections = ParseAllIniSections(old);
+    // Text without a single section is not ours: keep it rather than overwrite it.
+    if (sections.empty() && old.find_first_not_of(" \t\r\n") != std::string::npos)
+      KeepDamagedFile(file, "no section");
+  }
   std::string text;
   bool found = false;
-  for (const std::string& section : sections) {
-    bool seen = false;
-    for (const std::string& done : sections) {
-      if (&done == &section) break;
-      if (done == section) seen = true;
-    }
-    if (seen) continue;  // repeated headers were merged by the first load
-    SettingsFile settings;
-    settings.LoadSection(file, section);
-    if (section == keyPath) {
+  for (SettingsFile& settings : sections) {
+    if (settings.SectionName() == keyPath) {
       settings.Set(name, value);
       found = true;
     }

@@ -1,6 +1,8 @@
 #include "engine/SettingsFile.h"
 
 #include <cstring>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "engine/BufferedFile.h"
 #include "engine/Folders.h"
@@ -96,6 +98,7 @@ void SettingsFile::ParseText(const char* data, size_t size) {
       TrimRight(line);
       // A header of our section (again) enters it; any other header leaves it.
       inSection = (line == header);
+      sectionFound_ = sectionFound_ || inSection;
       continue;
     }
     if (!inSection) continue;
@@ -206,13 +209,25 @@ bool SettingsFile::Save(const std::string& path) const {
 void SettingsFile::Clear() {
   entries_.clear();
   cursor_ = 0;
+  sectionFound_ = false;
 }
 
-void ListIniSections(std::vector<std::string>& sections, const std::string& file) {
-  GBufferedFile buffer;
-  if (!buffer.Open(file)) return;
+namespace {
+// The section names of the text, as ListIniSections reads them.
+// Lines as GBufferedFile::ReadLine gives them: a leading byte-order mark skipped, each
+// line without its line feed and one carriage return.
+void ListSectionsOf(const char* data, size_t size, std::vector<std::string>& sections) {
+  size_t pos = 0;
+  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos = 3;
   std::string line;
-  while (buffer.ReadLine(line)) {
+  while (pos < size) {
+    const char* start = data + pos;
+    const char* nl = static_cast<const char*>(std::memchr(start, '\n', size - pos));
+    const size_t len = nl ? static_cast<size_t>(nl - start) : size - pos;
+    pos += len + (nl ? 1 : 0);
+    // Only the line's head matters: a header is at most kMaxSectionLine long.
+    line.assign(start, len > kMaxSectionLine + 1 ? kMaxSectionLine + 1 : len);
+    if (len <= kMaxSectionLine + 1 && !line.empty() && line.back() == '\r') line.pop_back();
     if (line.size() > kMaxSectionLine) line.resize(kMaxSectionLine);
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
       line.pop_back();
@@ -221,4 +236,68 @@ void ListIniSections(std::vector<std::string>& sections, const std::string& file
     if (!name.empty() && name.back() == ']') name.pop_back();
     sections.push_back(name);
   }
+}
+}  // namespace
+
+void ListIniSections(std::vector<std::string>& sections, const std::string& file) {
+  GBufferedFile buffer;
+  if (!buffer.Open(file)) return;
+  ListSectionsOf(buffer.Data() ? buffer.Data() : "", static_cast<size_t>(buffer.Size()), sections);
+}
+
+void SettingsFile::ParseAllSections(const char* data, size_t size, std::vector<SettingsFile>& out) {
+  // Pass 1: the entries under every header line, keyed by the trimmed header line as
+  // ParseText compares it.
+  std::unordered_map<std::string, std::vector<Entry>> byHeader;
+  std::vector<Entry>* current = nullptr;
+  size_t pos = 0;
+  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  std::string line, key, value;
+  while (pos < size) {
+    const char* start = data + pos;
+    const char* nl = static_cast<const char*>(std::memchr(start, '\n', size - pos));
+    size_t len = nl ? static_cast<size_t>(nl - start) : size - pos;
+    pos += len + (nl ? 1 : 0);
+    if (nl && len > 0 && start[len - 1] == '\r') --len;
+    line.assign(start, len > kMaxLine ? kMaxLine : len);
+    if (!line.empty() && line[0] == '[') {
+      TrimRight(line);
+      current = &byHeader[line];
+      continue;
+    }
+    if (current && ParseEntry(line, key, value)) current->emplace_back(key, value);
+  }
+  // Pass 2: the section names as listed, each once, with what its header gathered.
+  std::vector<std::string> names;
+  ListSectionsOf(data, size, names);
+  std::unordered_set<std::string> seen;
+  for (const std::string& name : names) {
+    if (!seen.insert(name).second) continue;
+    SettingsFile section;
+    section.section_ = name;
+    std::string header = "[" + name + "]";
+    if (header.size() > kMaxHeader) header.resize(kMaxHeader);
+    auto found = byHeader.find(header);
+    if (found != byHeader.end()) {
+      section.sectionFound_ = true;
+      section.entries_ = found->second;
+    }
+    out.push_back(std::move(section));
+  }
+}
+
+std::vector<SettingsFile> ParseAllIniSections(const std::string& text) {
+  std::vector<SettingsFile> sections;
+  SettingsFile::ParseAllSections(text.data(), text.size(), sections);
+  return sections;
+}
+
+bool LoadAllIniSections(const std::string& file, std::vector<SettingsFile>& sections) {
+  GBufferedFile buffer;
+  if (!buffer.Open(file)) return false;
+  const size_t first = sections.size();
+  SettingsFile::ParseAllSections(buffer.Data() ? buffer.Data() : "", static_cast<size_t>(buffer.Size()),
+                                 sections);
+  for (size_t i = first; i < sections.size(); ++i) sections[i].file_ = file;
+  return true;
 }

@@ -9,6 +9,7 @@
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
+#include "platform/Files.h"
 
 namespace {
 constexpr int kQueueVertices = 4000;
@@ -41,31 +42,36 @@ void LibFont::Load(const std::string& widthFile, const std::string& textureName,
   std::snprintf(name, sizeof name, "%s", textureName.c_str());  // bounded to 31 characters
   rows = columns = 10;
 
-  FILE* f = std::fopen(widthFile.c_str(), "rb");
-  if (!f) {
+  // Both tables are tiny; a pipe, device or huge file at either name is refused at once.
+  constexpr int64_t kMaxFontTableBytes = 1 << 16;
+  std::string raw, why;
+  if (!platform::ReadRegularFile(widthFile, &raw, kMaxFontTableBytes, &why)) {
     DebugLog("Error locating font width data");
+    if (why != platform::kFileNotFound) LogError(widthFile + ": " + why);
     return;
   }
-  unsigned char raw[256 * 4] = {};
-  size_t got = std::fread(raw, 1, sizeof raw, f);
-  std::fclose(f);
   // A short table leaves the missing widths at 0 instead of garbage.
-  if (got < sizeof raw) DebugLog(("Font width data too short: " + widthFile).c_str());
+  if (raw.size() < 256 * 4) DebugLog(("Font width data too short: " + widthFile).c_str());
+  raw.resize(256 * 4, '\0');
   for (int i = 0; i < 256; ++i) {
-    const unsigned char* p = raw + i * 4;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(raw.data()) + i * 4;
     widths[i] = int32_t(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
   }
 
   std::string textFile = "data/fonts/" + std::string(name) + ".txt";
-  if (FILE* t = std::fopen(textFile.c_str(), "r")) {
-    char line[256];
+  std::string text;
+  if (platform::ReadRegularFile(textFile, &text, kMaxFontTableBytes, &why)) {
     int i = 0;
-    while (i < 256 && std::fgets(line, sizeof line, t)) {
-      const char* comma = std::strchr(line, ',');
-      widths[i] = comma ? std::atoi(comma + 1) : 0;
+    size_t pos = 0;
+    while (i < 256 && pos < text.size()) {
+      size_t end = text.find('\n', pos);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = text.substr(pos, end - pos);
+      pos = end + 1;
+      const size_t comma = line.find(',');
+      widths[i] = comma != std::string::npos ? std::atoi(line.c_str() + comma + 1) : 0;
       ++i;
     }
-    std::fclose(t);
     if (i < 256) {
       DebugLog(("Font width text too short: " + textFile).c_str());
       for (; i < 256; ++i) widths[i] = 0;

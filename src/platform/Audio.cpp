@@ -5,6 +5,7 @@
 
 #include <AL/al.h>
 #include <AL/alc.h>
+#include <unistd.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -19,6 +20,8 @@
 #include <thread>
 #include <unordered_map>
 
+#include "platform/Files.h"
+
 namespace platform {
 namespace {
 
@@ -31,12 +34,23 @@ constexpr int kStreamChunkFrames = 8192;
 // Voices beyond this are refused (OpenAL Soft offers 256 sources per context).
 constexpr int kMaxVoices = 200;
 
-bool OpenOgg(const std::string& file, OggVorbis_File* vf) {
-  FILE* f = std::fopen(file.c_str(), "rb");
-  if (!f) return false;
+// Largest sound file opened; music streams are a few megabytes.
+constexpr int64_t kMaxSoundFileBytes = int64_t(256) << 20;
+
+// Opens a regular sound file only: a pipe or device at the name is refused at once.
+bool OpenOgg(const std::string& file, OggVorbis_File* vf, std::string* why) {
+  const int fd = OpenRegularFileForReading(file, kMaxSoundFileBytes, nullptr, why);
+  if (fd < 0) return false;
+  FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    if (why) *why = "cannot open";
+    return false;
+  }
   // ov_open_callbacks with OV_CALLBACKS_DEFAULT closes the FILE on ov_clear.
   if (ov_open_callbacks(f, vf, nullptr, 0, OV_CALLBACKS_DEFAULT) != 0) {
     std::fclose(f);
+    if (why) *why = "not an Ogg Vorbis file";
     return false;
   }
   return true;
@@ -385,8 +399,9 @@ class OpenALEngine : public SoundEngine {
       v.buffer = cached->second;
     } else {
       auto stream = std::make_unique<Stream>();
-      if (!OpenOgg(file, &stream->vf)) {
-        Log("Could not load sound: " + file);
+      std::string why;
+      if (!OpenOgg(file, &stream->vf, &why)) {
+        Log("Could not load sound: " + file + " (" + why + ")");
         m_failed.insert(file);
         return kNoSound;
       }
@@ -502,8 +517,9 @@ std::unique_ptr<SoundEngine> CreateSoundEngine(AudioLogFn log) {
 bool DecodeOggFile(const std::string& file, std::vector<short>* pcm, int* channels, int* rate,
                    const AudioLogFn& log) {
   OggVorbis_File vf;
-  if (!OpenOgg(file, &vf)) {
-    if (log) log("Could not load sound: " + file);
+  std::string why;
+  if (!OpenOgg(file, &vf, &why)) {
+    if (log) log("Could not load sound: " + file + " (" + why + ")");
     return false;
   }
   vorbis_info* info = ov_info(&vf, -1);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Files.h"
 #include "platform/Image.h"
 
 namespace platform {
@@ -252,16 +253,7 @@ bool WriteDdsFile(const std::string& path, int width, int height, const std::vec
   if (levels.empty() || width <= 0 || height <= 0) return false;
   if (levels[0].size() != size_t(width) * size_t(height)) return false;
   std::vector<uint8_t> bytes = EncodeDds(width, height, levels);
-  std::string tmp = path + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 
 }  // namespace platform

@@ -125,8 +125,9 @@ bool ParseEffectFile(const std::string& text, const std::string& path, EffectFil
 
 bool LoadEffectFile(const std::string& path, EffectFile* out, std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 20)) {
-    if (error) *error = path + ": cannot read effect file";
+  std::string why;
+  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 20, &why)) {
+    if (error) *error = path + ": cannot read effect file: " + why;
     return false;
   }
   return ParseEffectFile(std::string(bytes.begin(), bytes.end()), path, out, error);

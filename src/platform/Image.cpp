@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/Files.h"
+
 // Writing only: a private copy of stb's encoders (our own pixels go in, never a file
 // from outside). Files are read by ImageDecode.cpp. The encoders shift negative
 // integers (well defined since C++20, flagged by the undefined-behaviour sanitizer in
@@ -110,16 +112,7 @@ bool WriteImageFile(const std::string& path, ImageFileFormat format, int width, 
       ok = stbi_write_bmp_to_func(WriteToVector, &bytes, width, height, 3, rgb.data());
   }
   if (!ok || bytes.empty()) return false;
-  std::string tmp = path + ".tmp";
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) return false;
-  bool good = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  good = (std::fclose(f) == 0) && good;
-  if (!good || std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileReplacing(path, bytes.data(), bytes.size());
 }
 
 }  // namespace platform

@@ -17,8 +17,9 @@ namespace platform {
 constexpr int kMaxDecodedSide = 8192;
 constexpr int64_t kMaxDecodedPixels = int64_t(8192) * 4096;
 
+// A regular file only (a pipe or device is refused at once), at most maxBytes.
 bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out,
-                         size_t maxBytes = size_t(1) << 30);
+                         size_t maxBytes = size_t(1) << 30, std::string* error = nullptr);
 // The format is told by the first bytes; false with the reason in error when the file is
 // not one we read, is corrupt or too large.
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error);

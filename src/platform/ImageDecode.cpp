@@ -16,6 +16,7 @@
 #include <png.h>
 // clang-format on
 
+#include "platform/Files.h"
 #include "platform/Image.h"
 
 namespace platform {
@@ -381,23 +382,9 @@ bool DecodeBmp(const uint8_t* data, size_t size, DecodedImage* out, std::string*
 
 }  // namespace
 
-bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  uint8_t buf[65536];
-  size_t n;
-  bool ok = true;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
-    if (out->size() + n > maxBytes) {
-      ok = false;
-      break;
-    }
-    out->insert(out->end(), buf, buf + n);
-  }
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
-  return ok;
+bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, size_t maxBytes,
+                         std::string* error) {
+  return ReadRegularFile(path, out, static_cast<int64_t>(maxBytes), error);
 }
 
 bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
@@ -413,7 +400,8 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
 
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error) {
   std::vector<uint8_t> bytes;
-  if (!ReadWholeBinaryFile(path, &bytes)) return Fail(error, "cannot read file");
+  std::string why;
+  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why)) return Fail(error, "cannot read file: " + why);
   if (bytes.empty()) return Fail(error, "empty file");
   return DecodeImage(bytes.data(), bytes.size(), out, error);
 }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/Files.h"
+
 namespace fs = std::filesystem;
 
 namespace platform {
@@ -24,11 +26,9 @@ void SteamFileBackend::PutRemoteFile(const std::string& name, const std::string&
 std::string SteamFileBackend::RemoteFile(const std::string& name) const {
   auto listed = listedOnly.find(name);
   if (listed != listedOnly.end()) return listed->second;
-  std::ifstream in(fs::path(m_folder) / name, std::ios::binary);
-  if (!in) return std::string();
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+  std::string bytes;
+  if (!ReadRegularFile((fs::path(m_folder) / name).string(), &bytes)) return std::string();
+  return bytes;
 }
 
 bool SteamFileBackend::HasRemoteFile(const std::string& name) const {

@@ -5,6 +5,7 @@
 #include "app/Game.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/PlayerRecords.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
@@ -82,12 +83,13 @@ void SIM_GlobalStats::RemoveTempStats() {
 
 bool SIM_GlobalStats::Load() {
   SettingsFile section;
-  if (!section.LoadSection(GetPath(), "stats")) return false;
+  // A damaged file is kept aside and logged; the counters start from nothing.
+  if (LoadRecordSection(section, GetPath(), "stats") != RecordState::Read) return false;
   for (const auto& entry : section.Entries()) {
     if (entry.first.size() <= 1) continue;
     counters.push_back(std::make_unique<StatCounter>(StatCounter{entry.first, ParseInt(entry.second)}));
   }
-  return true;
+  return !section.Entries().empty();
 }
 
 bool SIM_GlobalStats::Save() {

@@ -5,6 +5,7 @@
 
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/PlayerRecords.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
@@ -82,7 +83,8 @@ void SIM_HighScores::SetScore(const std::string& name, int column, bool attacker
 void SIM_HighScores::LoadScores() {
   scores.clear();
   SettingsFile file;
-  if (!file.LoadSection(UserFilePath(kScoresFile), "scores")) return;
+  // A damaged file is kept aside and logged; the player starts with no scores.
+  if (LoadRecordSection(file, UserFilePath(kScoresFile), "scores") != RecordState::Read) return;
   for (const auto& entry : file.Entries()) {
     // No quoting: names are checked before they are stored.
     std::vector<std::string> cells = SplitCommas(entry.second);
@@ -126,7 +128,7 @@ void SIM_HighScores::LoadBeaten() {
   beatenLoaded = true;
   beaten.clear();
   SettingsFile file;
-  if (!file.LoadSection(UserFilePath(kBeatenFile), "beaten")) return;
+  if (LoadRecordSection(file, UserFilePath(kBeatenFile), "beaten") != RecordState::Read) return;
   for (const auto& entry : file.Entries()) beaten.push_back(entry.first);
 }
 
@@ -190,16 +192,18 @@ void SIM_HighScores::UnlockAll(const std::vector<std::string>& names) {
 
 void SIM_HighScores::LoadUnlocks() {
   const std::string path = UserFilePath(kUnlocksFile);
-  if (FileExists(path)) {
-    SettingsFile file;
-    if (file.LoadSection(path, "unlocks")) {
-      for (const auto& entry : file.Entries())
-        if (!IsUnlocked(entry.first)) unlocked.push_back(entry.first);
-      return;
-    }
+  SettingsFile file;
+  const RecordState state = LoadRecordSection(file, path, "unlocks");
+  if (state == RecordState::Read && !file.Entries().empty()) {
+    for (const auto& entry : file.Entries())
+      if (!IsUnlocked(entry.first)) unlocked.push_back(entry.first);
+    return;
+  }
+  if (state != RecordState::Missing) {
     // Every saved record holds at least the defaults: an empty one is damaged, and
     // leaving the player with nothing unlocked would make the game unplayable.
     ZT_DATA_PROBLEM(std::string(kUnlocksFile) + " holds no unlocks; the starting set is restored");
+    if (state == RecordState::Read) KeepDamagedFile(path, "no unlocks");
   }
   if (unlocked.empty()) {
     LoadDefaultUnlocks();

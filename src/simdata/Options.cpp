@@ -6,6 +6,7 @@
 #include "app/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/PlayerRecords.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
@@ -74,12 +75,13 @@ SIM_Options& SIM_Options::Get() {
 
 void SIM_Options::Load() {
   entries.clear();
-  if (!FileExists(path)) {
+  SettingsFile section;
+  // A missing file is a first start; a damaged one is kept aside and logged. Either way
+  // every option starts from its default, so sound and detail are never left at 0.
+  if (LoadRecordSection(section, path, "config") != RecordState::Read) {
     WriteDefaults();
     return;
   }
-  SettingsFile section;
-  section.LoadSection(path, "config");
   for (const auto& entry : section.Entries()) {
     float value = static_cast<float>(ParseDouble(entry.second));
     if (!std::isfinite(value)) {
@@ -117,7 +119,9 @@ void SIM_Options::Add(const std::string& name, float value) { entries.push_back(
 
 float SIM_Options::GetFloat(const std::string& name) {
   if (OptionEntry* e = Find(name)) return e->value;
-  LogWarning("SIM_Options", __LINE__, "Missing Global variable [" + name + "]");
+  // Asked for every frame: one warning per name is enough.
+  if (warnedMissing.insert(name).second)
+    LogWarning("SIM_Options", __LINE__, "Missing Global variable [" + name + "]");
   return 0.0f;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The player's option values: named floats (toggles are 1 or 0) kept in "config.txt" in
 // the user folder.
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,8 @@ class SIM_Options {
   // Built on first use and loaded.
   static SIM_Options& Get();
 
-  // The first entry's value; a missing name warns ("Missing Global variable [%s]") and
-  // gives 0.
+  // The first entry's value; a missing name gives 0 and warns ("Missing Global variable
+  // [%s]") the first time it is asked for.
   float GetFloat(const std::string& name);
   // True when an entry exists and its value is above 0; no warning.
   bool IsOn(const std::string& name);
@@ -45,4 +46,5 @@ class SIM_Options {
  private:
   std::vector<OptionEntry> entries;
   std::string path;
+  std::set<std::string> warnedMissing;
 };

@@ -217,9 +217,12 @@ bool SIM_Scenario::Load(const std::string& path) {
 
 void SIM_Scenario::LoadProps() {
   if (!placedProps.empty()) return;
-  std::vector<std::string> sections;
-  ListIniSections(sections, file);
-  for (const std::string& section : sections) {
+  // One read of the file for every section: a map with thousands of prop sections
+  // loads in linear time. A repeated header's entries are merged into its first.
+  std::vector<SettingsFile> sections;
+  LoadAllIniSections(file, sections);
+  for (const SettingsFile& props : sections) {
+    const std::string& section = props.SectionName();
     if (section.find("prop_") == std::string::npos) continue;
     const std::string typeName = section.size() > 5 ? section.substr(5) : std::string();
     SIM_PropType* type = SIM_PropTypeManager::Get().TryFind(typeName);
@@ -227,8 +230,6 @@ void SIM_Scenario::LoadProps() {
       LogErrorF("Scenario [%s]: unknown prop type [%s]; section skipped", file.c_str(), typeName.c_str());
       continue;
     }
-    SettingsFile props;
-    props.LoadSection(file, section);
     for (const SettingsFile::Entry& entry : props.Entries()) {
       if (placedProps.size() >= kMaxPlacedProps) {
         LogErrorF("Scenario [%s]: more than %zu props; the rest are ignored", file.c_str(), kMaxPlacedProps);

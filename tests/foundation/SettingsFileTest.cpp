@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include "FoundationTestUtil.h"
@@ -164,14 +165,14 @@ TEST_P(FailedSave, KeepsOldFileAndReportsFailure) {
   undo();
   EXPECT_FALSE(saved);
   EXPECT_EQ(ft::ReadText(path), old);
-  EXPECT_FALSE(FileExists(path + ".tmp"));
+  EXPECT_TRUE(zt_test::TemporaryFilesIn(zt_test::UserDir()).empty());
   EXPECT_NE(ft::ReadText(zt_test::ErrorLogPath()).find("stat.ini"), std::string::npos);
 }
 
-// The temporary file cannot be created: a folder stands in its place.
-std::function<void()> BlockTemporaryFile(const std::string& path) {
-  mkdir((path + ".tmp").c_str(), 0755);
-  return [path] { rmdir((path + ".tmp").c_str()); };
+// The temporary file cannot be created (a full or read-only disk).
+std::function<void()> BlockTemporaryFile(const std::string&) {
+  auto block = std::make_shared<zt_test::BlockTemporaryFiles>();
+  return [block]() mutable { block.reset(); };
 }
 
 // The disk fills up part way through writing: the section is larger than the limit,
@@ -204,7 +205,7 @@ TEST(SettingsFileTest, SaveReplacesFileWithoutLeavingTemporary) {
   settings.Set("new", "2");
   ASSERT_TRUE(settings.Save(path));
   EXPECT_EQ(ft::ReadText(path), "[opts]\nnew = 2\n\n");
-  EXPECT_FALSE(FileExists(path + ".tmp"));
+  EXPECT_TRUE(zt_test::TemporaryFilesIn(zt_test::UserDir()).empty());
   EXPECT_FALSE(settings.Save(zt_test::UserDir() + "/no/such/folder/x.ini"));
 }
 

@@ -129,7 +129,7 @@ TEST_F(GlobalStatsTest, FeatsFromTheUserFoldersSilenceTheirReminders) {
 
 TEST_F(GlobalStatsTest, FailedSaveIsReportedAndKeepsTheOldFile) {
   WriteText(UserFile("stat.ini"), "[stats]\nbattles_won = 1\n\n");
-  std::filesystem::create_directories(UserFile("stat.ini.tmp"));
+  zt_test::BlockTemporaryFiles block;
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   stats.SetStat("battles_won", 2);
   EXPECT_FALSE(stats.Save());

@@ -115,9 +115,7 @@ TEST_F(HighScoresTest, UnlockAllTakesOnlyKnownLockedItems) {
 TEST_F(HighScoresTest, FailedSavesAreReportedNotFatal) {
   WriteText(UserFile("unl.dat"), "[unlocks]\nhmg\n\n[config]\n");
   SIM_HighScores& hs = SIM_HighScores::Get();
-  std::filesystem::create_directories(UserFile("unl.dat.tmp"));
-  std::filesystem::create_directories(UserFile("chal_beaten.ini.tmp"));
-  std::filesystem::create_directories(UserFile("hs.dat.tmp"));
+  zt_test::BlockTemporaryFiles block;
   hs.AddUnlock("atgm");
   hs.AddBeatenChallenge("ridge");
   hs.SetScore("ridge", 0, true, 5.0f);

@@ -80,8 +80,8 @@ TEST_F(OptionsTest, DuplicateKeysAreKeptAndTheFirstAnswers) {
 TEST_F(OptionsTest, FailedSaveIsReportedAndKeepsTheOldFileAndTheValues) {
   SIM_Options& options = SIM_Options::Get();
   const std::string before = ReadText(UserFile("config.txt"));
-  // A folder where the temporary file would go makes the write fail.
-  std::filesystem::create_directories(UserFile("config.txt.tmp"));
+  // A disk that takes no new file makes the write fail.
+  zt_test::BlockTemporaryFiles block;
   options.SetFloat("OPTIONS_SFX", 0.5f);
   EXPECT_FALSE(options.Save());
   EXPECT_NE(DebugLogText().find("Failed to save variables"), std::string::npos);

@@ -4,7 +4,9 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "platform/Files.h"
 #include "support/TestSupport.h"
 
 namespace zt_test {
@@ -29,5 +31,24 @@ inline std::string ReadText(const std::string& path) {
 // The game's debug and error logs in the running test's user folder.
 inline std::string DebugLogPath() { return UserRoot() + "/debug/debug.txt"; }
 inline std::string ErrorLogPath() { return UserRoot() + "/debug/errors.txt"; }
+
+// While alive, saves cannot create their temporary file (a full or read-only disk).
+struct BlockTemporaryFiles {
+  BlockTemporaryFiles() { platform::SetTemporaryFileCreationBlocked(true); }
+  ~BlockTemporaryFiles() { platform::SetTemporaryFileCreationBlocked(false); }
+  BlockTemporaryFiles(const BlockTemporaryFiles&) = delete;
+  BlockTemporaryFiles& operator=(const BlockTemporaryFiles&) = delete;
+};
+
+// Our temporary files (finished or not) directly inside the folder.
+inline std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    if (platform::IsTemporaryFileName(name)) names.push_back(name);
+  }
+  return names;
+}
 
 }  // namespace zt_test

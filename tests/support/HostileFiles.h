@@ -1,0 +1,63 @@
+#pragma once
+// Things a hostile or broken user folder can hold where a file is expected: a FIFO (a
+// naive read waits forever for a writer) and a link to /dev/zero (a naive read never
+// ends). FinishesQuickly runs a read on its own thread and, should it block, unblocks a
+// waiting FIFO so the test fails instead of hanging.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace zt_test {
+
+inline std::string PlantFifo(const std::string& path) {
+  ::unlink(path.c_str());
+  EXPECT_EQ(::mkfifo(path.c_str(), 0644), 0) << path;
+  return path;
+}
+
+inline std::string PlantDevZeroLink(const std::string& path) {
+  ::unlink(path.c_str());
+  EXPECT_EQ(::symlink("/dev/zero", path.c_str()), 0) << path;
+  return path;
+}
+
+// True when the call returns within the limit. A FIFO at fifoPath (if given) is opened
+// for writing and closed when the call is late, which ends a read blocked on it.
+inline bool FinishesQuickly(const std::function<void()>& call, const std::string& fifoPath = std::string(),
+                            std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  std::thread worker([&] {
+    call();
+    std::lock_guard<std::mutex> lock(m);
+    done = true;
+    cv.notify_all();
+  });
+  bool quick;
+  {
+    std::unique_lock<std::mutex> lock(m);
+    quick = cv.wait_for(lock, limit, [&] { return done; });
+  }
+  while (!quick && !fifoPath.empty()) {
+    {
+      std::lock_guard<std::mutex> lock(m);
+      if (done) break;
+    }
+    const int fd = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  worker.join();
+  return quick;
+}
+
+}  // namespace zt_test
