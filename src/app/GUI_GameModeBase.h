@@ -56,9 +56,13 @@ constexpr int kKeyPrintScreen = 44;
 GUI_GameModeBase* GetGameModeObject(int number);
 // The mode object of a number only when it has been built already.
 GUI_GameModeBase* FindGameModeObject(int number);
-// Replaces the builder of one mode (tests, and screens whose real class is built
-// elsewhere); must run before that mode is first requested.
 using GameModeFactory = GUI_GameModeBase* (*)();
+// The game's builder of one mode: the screens above the application register theirs at
+// start-up (src/game); a number nobody registered shows an empty screen. Kept through
+// tests' resets.
+void RegisterGameMode(int number, GameModeFactory factory);
+// Puts a stand-in in place of the game's builder of one mode (tests); null restores the
+// game's. Must run before that mode is first requested; reset with the modes.
 void SetGameModeFactory(int number, GameModeFactory factory);
 
 // Sets mode 0 through Game::SetGameMode.

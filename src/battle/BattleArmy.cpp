@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battle/CollisionGrid.h"

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/Sounds.h"
+#include "battle/BattleSounds.h"
+#include "simdata/DataHooks.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
@@ -156,10 +157,12 @@ Gameplay& GetGameplay() {
   return ProcessWide<Gameplay>([](Gameplay& g) { g.LoadConstants("data/gameplay.ini"); });
 }
 
+void ConnectGameplayToDesigns() {
+  GetDataHooks().defenderDefenceBonus = [] { return GetGameplay().DEFENDER_DEFENSE_BONUS; };
+}
+
 void PlayAirRaidSiren() {
-  GUI_Sounds& sounds = GetSounds();
-  sounds.PlaySoundFile("data/sounds/ztk_airraid_sirens.ogg", false,
-                       sounds.EffectsVolume() * sounds.MasterVolume(), GUI_Sounds::kInterfaceBank);
+  GetBattleSounds().PlayEffectSound("data/sounds/ztk_airraid_sirens.ogg");
 }
 
 void StepRateMeter::Reset() {

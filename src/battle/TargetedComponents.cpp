@@ -1,6 +1,6 @@
 #include "battle/TargetedComponents.h"
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/ProcessWide.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/Module.h"
 #include "battle/PassiveComponents.h"

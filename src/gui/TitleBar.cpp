@@ -1,6 +1,6 @@
 #include "gui/TitleBar.h"
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/D3DEngine.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "app/Game.h"
 #include "engine/Log.h"
 #include "simdata/CatalogueLog.h"
