@@ -24,4 +24,10 @@ function(zentrak_library name)
   target_link_libraries(zt_${name} PUBLIC ${deps} ${ARG_PACKAGES})
   target_link_libraries(zt_${name} PRIVATE zt_warnings)
   target_compile_definitions(zt_${name} PUBLIC ZENTRAK_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  # The layer check: every object of the library linked into an empty program with
+  # nothing but its declared dependencies. A program that links the whole game resolves
+  # an upward call against objects it pulled in for other reasons; this one cannot.
+  add_executable(zt_layercheck_${name} ${CMAKE_SOURCE_DIR}/cmake/layercheck.cpp)
+  target_link_libraries(zt_layercheck_${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,zt_${name}>")
+  set_target_properties(zt_layercheck_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/layercheck)
 endfunction()
