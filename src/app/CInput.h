@@ -3,7 +3,6 @@
 // is current at that moment. PrintScreen never reaches a mode.
 #include "engine/InputManager.h"
 
-
 class CInput : public GUI_InputManager {
  public:
   void Poll() override;

@@ -32,7 +32,8 @@ void RebuildDeviceResources(Game& game) {
   DebugLog("Rebuilding directx resources");
   D3DEngine& d3d = GetRenderDevice();
   const GameLayerHooks& hooks = GetGameLayerHooks();
-  if (hooks.deleteOpenDeploymentWindow && hooks.deleteOpenDeploymentWindow()) d3d.DeleteTexture("rt_depicons");
+  if (hooks.deleteOpenDeploymentWindow && hooks.deleteOpenDeploymentWindow())
+    d3d.DeleteTexture("rt_depicons");
   game.CreateRenderTargets();
   CallGameLayerHook(hooks.rebuildInfantryComposites);
   RelinkTextures();

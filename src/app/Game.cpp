@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "app/CInput.h"
-#include "engine/ErrorReporting.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
 #include "app/TutorialSeam.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
 #include "engine/Log.h"

@@ -1,8 +1,8 @@
 #include "app/GameHooks.h"
 
 #include "app/CInput.h"
-#include "app/Game.h"
 #include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
 #include "app/TutorialSeam.h"
@@ -28,7 +28,8 @@ class SoundManagerForBattle : public SIM_BattleSounds {
   }
   void PlayEffectSound(const char* file) override {
     GUI_Sounds& sounds = GetSounds();
-    sounds.PlaySoundFile(file, false, sounds.EffectsVolume() * sounds.MasterVolume(), GUI_Sounds::kInterfaceBank);
+    sounds.PlaySoundFile(file, false, sounds.EffectsVolume() * sounds.MasterVolume(),
+                         GUI_Sounds::kInterfaceBank);
   }
   std::string NextRicochetSound() override {
     return GetSounds().NextCollectionName(GUI_Sounds::COLLECTION_RICOCHET);
@@ -46,7 +47,9 @@ void RegisterToolkitHooks() {
   hooks.stopSound = [](int handle) {
     if (SoundsExist()) GetSounds().StopSound(handle);
   };
-  hooks.isButtonAllowed = [](const GUI_BaseElement* element) { return GetTutorial().IsButtonAllowed(element); };
+  hooks.isButtonAllowed = [](const GUI_BaseElement* element) {
+    return GetTutorial().IsButtonAllowed(element);
+  };
   hooks.buttonPressed = [](const GUI_BaseElement* element) { GetTutorial().OnButtonPressed(element); };
   hooks.textColour = [] { return GameExists() ? GetGame().TextColour : 0xFFE2B101u; };
   hooks.dimTextColour = [] { return GameExists() ? GetGame().DimTextColour : 0xFF787878u; };

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "engine/ErrorReporting.h"
 #include "app/Game.h"
 #include "battle/Battle.h"
 #include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <memory>
 
-#include "engine/ErrorReporting.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
@@ -13,13 +12,14 @@
 #include "battle/BattleSounds.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
 #include "battle/TargetedComponents.h"
-#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
@@ -275,8 +275,8 @@ void SIM_Battle::Update() {
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
       outcomeDecided = false;
-      GetBattleSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg",
-                            false, false);
+      GetBattleSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg", false,
+                                  false);
     }
   }
 

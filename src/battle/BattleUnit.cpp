@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
+#include "battle/BattleSounds.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
@@ -16,8 +17,7 @@
 #include "battle/Squadron.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
-#include "battle/BattleSounds.h"
-#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/GlobalStats.h"
@@ -127,13 +127,16 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
 
   visual = GetBattleView().CreateUnitVisual(this, sizeType);
   switch (sizeType) {
-    case SIZE_INFANTRY: headLook = std::make_unique<SIM_HeadLook>(this); break;
+    case SIZE_INFANTRY:
+      headLook = std::make_unique<SIM_HeadLook>(this);
+      break;
     case SIZE_MECH:
       if (d && d->variant && d->variant->FindLayer("mech_head"))
         headLook = std::make_unique<SIM_HeadLook>(this);
       break;
     case SIZE_TANK:
-    case SIZE_BUILDING: break;
+    case SIZE_BUILDING:
+      break;
     default:
       // The unit then has no visual; every use of it checks.
       ZT_WARNING("Invalid size type");

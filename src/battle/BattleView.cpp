@@ -59,11 +59,14 @@ void SIM_InfantryVisual::Tick() {
 
 std::unique_ptr<SIM_UnitVisual> SIM_BattleView::CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) {
   switch (sizeType) {
-    case SIZE_INFANTRY: return std::make_unique<SIM_InfantryVisual>(unit);
+    case SIZE_INFANTRY:
+      return std::make_unique<SIM_InfantryVisual>(unit);
     case SIZE_MECH:
     case SIZE_TANK:
-    case SIZE_BUILDING: return std::make_unique<SIM_UnitVisual>(unit);
-    default: return nullptr;
+    case SIZE_BUILDING:
+      return std::make_unique<SIM_UnitVisual>(unit);
+    default:
+      return nullptr;
   }
 }
 

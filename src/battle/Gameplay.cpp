@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "battle/BattleSounds.h"
-#include "simdata/DataHooks.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Timer.h"
+#include "simdata/DataHooks.h"
 #include "simdata/Scenario.h"
 
 namespace {
@@ -161,9 +161,7 @@ void ConnectGameplayToDesigns() {
   GetDataHooks().defenderDefenceBonus = [] { return GetGameplay().DEFENDER_DEFENSE_BONUS; };
 }
 
-void PlayAirRaidSiren() {
-  GetBattleSounds().PlayEffectSound("data/sounds/ztk_airraid_sirens.ogg");
-}
+void PlayAirRaidSiren() { GetBattleSounds().PlayEffectSound("data/sounds/ztk_airraid_sirens.ogg"); }
 
 void StepRateMeter::Reset() {
   rate = 1.0f;

@@ -4,16 +4,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
+#include "battle/BattleSounds.h"
 #include "battle/BattleUnit.h"
+#include "battle/BattleView.h"
 #include "battle/Gameplay.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
-#include "battle/BattleSounds.h"
-#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "simdata/ModuleType.h"
@@ -244,8 +244,7 @@ void SIM_ModuleManager::RecountShields() {
   shieldFraction = SafeRatio(current, totalMaxShields);
   shieldsChanged = false;
   if (shieldFraction <= 0.0f && previous > 0.0f && owner)
-    GetBattleSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x,
-                          owner->y);
+    GetBattleSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x, owner->y);
 }
 
 void SIM_ModuleManager::RecountSpeed() {

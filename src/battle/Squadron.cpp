@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 

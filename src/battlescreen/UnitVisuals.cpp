@@ -36,11 +36,16 @@ GUI_BS_WarpOutManager& GUI_BS_WarpOutManager::Instance() { return ProcessWide<GU
 
 std::unique_ptr<SIM_UnitVisual> GUI_BS_BattleView::CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) {
   switch (sizeType) {
-    case SIZE_INFANTRY: return std::make_unique<GUI_BS_InfantryUnit>(unit);
-    case SIZE_MECH: return std::make_unique<GUI_BS_MechUnit>(unit);
-    case SIZE_TANK: return std::make_unique<GUI_BS_TankUnit>(unit);
-    case SIZE_BUILDING: return std::make_unique<GUI_BS_BuildingUnit>(unit);
-    default: return nullptr;
+    case SIZE_INFANTRY:
+      return std::make_unique<GUI_BS_InfantryUnit>(unit);
+    case SIZE_MECH:
+      return std::make_unique<GUI_BS_MechUnit>(unit);
+    case SIZE_TANK:
+      return std::make_unique<GUI_BS_TankUnit>(unit);
+    case SIZE_BUILDING:
+      return std::make_unique<GUI_BS_BuildingUnit>(unit);
+    default:
+      return nullptr;
   }
 }
 

@@ -2,16 +2,16 @@
 
 #include <algorithm>
 
-#include "engine/ErrorReporting.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
-#include "gui/ToolkitHooks.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowBase.h"
 

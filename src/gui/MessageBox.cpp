@@ -1,7 +1,7 @@
 #include "gui/MessageBox.h"
 
-#include "engine/ErrorReporting.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"

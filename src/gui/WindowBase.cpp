@@ -5,10 +5,10 @@
 #include <unordered_map>
 
 #include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/WindowOrder.h"
-#include "engine/InputManager.h"
 
 namespace {
 // Every live window with its serial. Walks over window lists check entries against

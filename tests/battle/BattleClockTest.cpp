@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
-#include "RecordingView.h"
 #include "engine/Timer.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Scenario.h"

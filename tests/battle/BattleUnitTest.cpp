@@ -7,11 +7,11 @@
 #include <string>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnitManager.h"
 #include "battle/TargetedComponents.h"
-#include "RecordingView.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/UnitHullVariant.h"
 

@@ -43,10 +43,10 @@ TEST(HeadlessBattle, DeadUnitsLeaveTheBattleWithNoScreen) {
   SIM_Battle& battle = StartBareBattle();
   Catalogue cat;
   SIM_ModuleType* plate = cat.Module("plate", "SIM_ArmorComponent", "maxdamageabsorbable = 10");
-  SIM_BattleUnit* tank = AddUnit(cat.Design(cat.Hull("tank", SIZETYPE_TANK, 1, 100.0f), {plate}),
-                                 battle.opponentArmy);
-  SIM_BattleUnit* soldier = AddUnit(cat.Design(cat.Hull("inf", SIZETYPE_INFANTRY, 1, 10.0f), {plate}),
-                                    battle.opponentArmy);
+  SIM_BattleUnit* tank =
+      AddUnit(cat.Design(cat.Hull("tank", SIZETYPE_TANK, 1, 100.0f), {plate}), battle.opponentArmy);
+  SIM_BattleUnit* soldier =
+      AddUnit(cat.Design(cat.Hull("inf", SIZETYPE_INFANTRY, 1, 10.0f), {plate}), battle.opponentArmy);
   battle.Begin();
   for (SIM_BattleUnit* u : {tank, soldier})
     u->moduleManager->TakeDamage(nullptr, nullptr, 1000.0f, 1, 1, 1, WARHEAD_BULLET);

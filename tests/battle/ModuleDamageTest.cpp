@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
 #include "battle/UnitVariables.h"
-#include "RecordingView.h"
 
 using namespace battle_test;
 

@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
-#include "RecordingView.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
