@@ -1,4 +1,8 @@
 // Thin entry point: everything lives in the subsystem libraries.
 #include "app/Game.h"
+#include "game/ConnectLayers.h"
 
-int main(int argc, char** argv) { return RunGame(argc, argv); }
+int main(int argc, char** argv) {
+  ConnectGameLayers();
+  return RunGame(argc, argv);
+}

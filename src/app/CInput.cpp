@@ -48,6 +48,16 @@ void CInput::OnChar(int character) {
   if (GUI_GameModeBase* mode = CurrentMode()) mode->OnChar(character);
 }
 
-GUI_InputManager* CreateGameInputManager() { return new CInput(); }
+namespace {
+GUI_InputManager* BuildCInput() { return new CInput(); }
+}  // namespace
 
-CInput& GetCInput() { return static_cast<CInput&>(GetInputManager()); }
+void RegisterCInput() { SetInputManagerFactory(BuildCInput); }
+
+CInput& GetCInput() {
+  RegisterCInput();
+  if (auto* input = dynamic_cast<CInput*>(&GetInputManager())) return *input;
+  // A plain input object was built before the game's was registered: build the game's.
+  ResetInputManager();
+  return static_cast<CInput&>(GetInputManager());
+}

@@ -3,8 +3,6 @@
 // is current at that moment. PrintScreen never reaches a mode.
 #include "engine/InputManager.h"
 
-class GUI_WindowBase;
-
 class CInput : public GUI_InputManager {
  public:
   void Poll() override;
@@ -16,13 +14,9 @@ class CInput : public GUI_InputManager {
   void OnRightUp() override;
   void OnKeyDown(int key) override;
   void OnChar(int character) override;
-
-  // Set during a frame by the first window that has the cursor over it; later
-  // buttons and map views ignore the mouse while it is set. Cleared by Poll.
-  bool MouseClaimed = false;
-  // The window that last claimed the mouse this frame; cleared by Poll.
-  GUI_WindowBase* WindowUnderMouse = nullptr;
 };
 
+// Makes the engine build the game's CInput as its input object (start-up wiring).
+void RegisterCInput();
 // The global input object as the game's CInput.
 CInput& GetCInput();

@@ -4,11 +4,10 @@
 #include "app/CInput.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
+#include "app/GameHooks.h"
 #include "app/GameModes.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
-#include "battlehud/DeploymentSeam.h"
-#include "battlescreen/DeviceResetSeam.h"
 #include "engine/CommandLine.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
@@ -32,9 +31,11 @@ void ApplyCursorChoice() { GUI_Cursor::ApplySystemCursor(); }
 void RebuildDeviceResources(Game& game) {
   DebugLog("Rebuilding directx resources");
   D3DEngine& d3d = GetRenderDevice();
-  if (DeleteOpenDeploymentWindow()) d3d.DeleteTexture("rt_depicons");
+  const GameLayerHooks& hooks = GetGameLayerHooks();
+  if (hooks.deleteOpenDeploymentWindow && hooks.deleteOpenDeploymentWindow())
+    d3d.DeleteTexture("rt_depicons");
   game.CreateRenderTargets();
-  RebuildInfantryComposites();
+  CallGameLayerHook(hooks.rebuildInfantryComposites);
   RelinkTextures();
   ReleaseAllEffects();
   ReloadAllEffects();
@@ -42,7 +43,7 @@ void RebuildDeviceResources(Game& game) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Init(5000);
   vb.Create();
-  FlagBattleScreenDeviceRebuilt();
+  CallGameLayerHook(hooks.battleScreenDeviceRebuilt);
 }
 // Without a graphics device the game draws on the null device, which keeps a record
 // of every call and draw for tests. A running game never reads it, and left alone it
@@ -144,6 +145,7 @@ void MainWindowProc(const platform::Message& message) {
 }
 
 int RunGame(int argc, char** argv) {
+  RegisterGameServices();
   SetProgramArguments(argc, argv);
   GetCommandLine().Parse(JoinCommandLine(argc, argv));
   Game& game = GetGame();

@@ -3,14 +3,7 @@
 // frame's Process and Draw and the player's input. Menu-style modes also derive
 // from the button list and use the standard bodies declared here.
 
-// A text field that can hold a mode's keyboard focus (the text edit window
-// implements it): the mode hands it every character and key first.
-class GUI_KeyboardTarget {
- public:
-  virtual ~GUI_KeyboardTarget() = default;
-  virtual void OnChar(int character) = 0;
-  virtual void OnKeyDown(int key) = 0;
-};
+#include "gui/KeyboardTarget.h"
 
 class GUI_GameModeBase {
  public:
@@ -56,9 +49,13 @@ constexpr int kKeyPrintScreen = 44;
 GUI_GameModeBase* GetGameModeObject(int number);
 // The mode object of a number only when it has been built already.
 GUI_GameModeBase* FindGameModeObject(int number);
-// Replaces the builder of one mode (tests, and screens whose real class is built
-// elsewhere); must run before that mode is first requested.
 using GameModeFactory = GUI_GameModeBase* (*)();
+// The game's builder of one mode: the screens above the application register theirs at
+// start-up (src/game); a number nobody registered shows an empty screen. Kept through
+// tests' resets.
+void RegisterGameMode(int number, GameModeFactory factory);
+// Puts a stand-in in place of the game's builder of one mode (tests); null restores the
+// game's. Must run before that mode is first requested; reset with the modes.
 void SetGameModeFactory(int number, GameModeFactory factory);
 
 // Sets mode 0 through Game::SetGameMode.

@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "app/CInput.h"
-#include "app/ErrorReporting.h"
 #include "app/GUI_GameModeBase.h"
+#include "app/GameHooks.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
 #include "app/TutorialSeam.h"
-#include "effects/EffectsSeam.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
 #include "engine/Log.h"
@@ -81,11 +81,6 @@ Game& GetGame() {
 }
 
 bool GameExists() { return GameSlot() != nullptr; }
-
-std::string GetUserFolder(int index) {
-  if (index < 0 || index >= USERFOLDER_COUNT) return std::string();
-  return GetGame().UserFolder[index];
-}
 
 // The engine owns the tables; start-up fills them at its own point in the order.
 void BuildTrigTables() { InitTrigTables(); }
@@ -246,10 +241,11 @@ bool Game::Init() {
   BuildTrigTables();
   SIM_ModuleTypeManager::Get().Load();
 
-  ParticleGroupsClearLists();
-  ParticleConfigsClear();
-  ParticleConfigsLoad();
-  ExplosionTypeNamesInit();
+  const GameLayerHooks& hooks = GetGameLayerHooks();
+  CallGameLayerHook(hooks.particleGroupsClearLists);
+  CallGameLayerHook(hooks.particleConfigsClear);
+  CallGameLayerHook(hooks.particleConfigsLoad);
+  CallGameLayerHook(hooks.explosionTypeNamesInit);
 
   GetSteamData().Init();
   steamStarted_ = GetSteamData().IsRunning();
@@ -318,8 +314,8 @@ void Game::Shutdown() {
   if (CurrentMode) CurrentMode->Leave();
 
   SIM_GlobalStats::Get().Save();
-  ParticleGroupsClearLists();
-  ParticleConfigsClear();
+  CallGameLayerHook(GetGameLayerHooks().particleGroupsClearLists);
+  CallGameLayerHook(GetGameLayerHooks().particleConfigsClear);
   SIM_ModuleTypeManager::Get().Clear();
   GetGlobalVertexBuffer().Release();
   GetRenderDevice().ReleaseD3D();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/Folders.h"
 #include "engine/Sprites.h"
 
 struct SDL_Window;
@@ -12,22 +13,6 @@ class GUI_GameModeBase;
 namespace platform {
 struct Message;
 }
-
-// Indexes of the user folder table.
-enum UserFolderIndex {
-  USERFOLDER_ROOT = 0,            // prefs.ini, config.txt, stat.ini, ...; logs in "debug"
-  USERFOLDER_PLAYER_UNITS = 1,    // the player's unit designs
-  USERFOLDER_SCENARIOS = 2,       // the player's scenarios
-  USERFOLDER_DEPLOYMENTS = 3,     // deployment recordings
-  USERFOLDER_DESIGNTEXTURES = 4,  // composited design textures
-  USERFOLDER_CHALLENGE_TEMP = 5,  // challenge packages being built
-  USERFOLDER_WEB = 6,             // cached server replies
-  USERFOLDER_WEB_DEBUG = 7,       // temporary server reply files ("web/debug")
-  USERFOLDER_BITMAPS = 8,         // player images
-  USERFOLDER_BADGE_DATABASE = 9,  // downloaded regiment badges
-  USERFOLDER_PATCHES = 10,        // downloaded patches ("web/patches")
-  USERFOLDER_COUNT = 11
-};
 
 // Display preferences read from prefs.ini (validated: bad values fall back).
 struct DisplayPrefs {
@@ -45,7 +30,8 @@ class Game {
 
   float MinScreenHeight = 768.0f;
   float MinScreenWidth = 1024.0f;
-  std::string UserFolder[USERFOLDER_COUNT];
+  // The user folder table (kept in the engine, beside the folder helpers).
+  UserFolderTable& UserFolder = UserFolders();
   GUI_GameModeBase* CurrentMode = nullptr;
   int CurrentModeNumber = 10;  // 10: no mode yet
   // Makes mode n (0..9) current, building it on first request; the old mode's Leave
@@ -105,8 +91,6 @@ class Game {
 
 Game& GetGame();
 bool GameExists();
-// A copy of one user folder path (index 0..10); empty for an index out of range.
-std::string GetUserFolder(int index);
 
 // Fills the engine's sine and cosine tables (SinTable, CosTable in engine/Sprites.h).
 void BuildTrigTables();

@@ -5,41 +5,38 @@
 #include "app/Game.h"
 #include "app/MainMenu.h"
 #include "app/Sounds.h"
-#include "battlescreen/BattleScreen.h"
-#include "browser/GUI_BattleBrowser.h"
-#include "effects/GUI_EE_Editor.h"
+#include "battle/Battle.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
-#include "mapdesigner/GUI_DeploymentScreen.h"
-#include "online/GUI_Online.h"
-#include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
 
 GUI_GameModeBase* BuildMainMenu() { return CreateMainMenu(); }
-GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
-GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
-GUI_GameModeBase* BuildOnline() { return new GUI_Online(); }
-GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
-GUI_GameModeBase* BuildOptions() { return new GUI_PlaceholderMode(MODE_OPTIONS); }
-GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
-GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
-GUI_GameModeBase* BuildLoadingScreen() { return new GUI_PlaceholderMode(MODE_LOADING_SCREEN); }
-GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
+template <int N>
+GUI_GameModeBase* BuildPlaceholder() {
+  return new GUI_PlaceholderMode(N);
+}
 
-// The builder of each mode number, in number order.
+// The application's own builder of each mode number, in number order. The screens of
+// the higher layers register theirs (RegisterGameMode) at start-up; until they do, a
+// mode number shows an empty screen.
 constexpr GameModeFactory kDefaultFactories[kGameModeCount] = {
-    BuildMainMenu,     BuildBattleBrowser, BuildMapDesigner,   BuildOnline,        BuildUnitDesign,
-    BuildOptions,      BuildBattleScreen,  BuildEffectsEditor, BuildLoadingScreen, BuildHullEditor,
+    BuildMainMenu,       BuildPlaceholder<1>, BuildPlaceholder<2>, BuildPlaceholder<3>, BuildPlaceholder<4>,
+    BuildPlaceholder<5>, BuildPlaceholder<6>, BuildPlaceholder<7>, BuildPlaceholder<8>, BuildPlaceholder<9>,
 };
+
+// The builders registered by the layers above: program wiring, kept through resets.
+GameModeFactory g_registered[kGameModeCount] = {};
+
+GameModeFactory GameBuilder(int number) {
+  return g_registered[number] ? g_registered[number] : kDefaultFactories[number];
+}
 
 struct ModeStore {
   // Each mode is built once and kept until the process ends (or a test resets it).
   std::unique_ptr<GUI_GameModeBase> modes[kGameModeCount];
-  GameModeFactory factories[kGameModeCount];
-  ModeStore() {
-    for (int i = 0; i < kGameModeCount; ++i) factories[i] = kDefaultFactories[i];
-  }
+  // Stand-ins tests put in place of the game's builders (null: the game's).
+  GameModeFactory factories[kGameModeCount] = {};
 };
 
 std::unique_ptr<ModeStore>& StorePtr() {
@@ -75,7 +72,7 @@ GUI_GameModeBase* GetGameModeObject(int number) {
   if (!ValidModeNumber(number)) return nullptr;
   ModeStore& store = Store();
   if (!store.modes[number]) {
-    GameModeFactory factory = store.factories[number] ? store.factories[number] : kDefaultFactories[number];
+    GameModeFactory factory = store.factories[number] ? store.factories[number] : GameBuilder(number);
     GUI_GameModeBase* mode = factory();
     if (!mode) {
       LogErrorF("Game mode %d could not be built; using an empty screen", number);
@@ -88,7 +85,12 @@ GUI_GameModeBase* GetGameModeObject(int number) {
 
 void SetGameModeFactory(int number, GameModeFactory factory) {
   if (!ValidModeNumber(number)) return;
-  Store().factories[number] = factory ? factory : kDefaultFactories[number];
+  Store().factories[number] = factory;
+}
+
+void RegisterGameMode(int number, GameModeFactory factory) {
+  if (!ValidModeNumber(number)) return;
+  g_registered[number] = factory;
 }
 
 void Game::SetGameMode(int n) {
@@ -132,7 +134,8 @@ void SetBattlePausedQuery(BattlePausedQuery query) { PausedQuery() = query; }
 
 bool IsRunningBattlePaused() {
   BattlePausedQuery query = PausedQuery();
-  return query ? query() : false;
+  if (query) return query();
+  return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused;
 }
 
 void ApplyWindowActivation(bool active, GUI_Sounds* sounds) {

@@ -33,8 +33,8 @@ void OnWindowActivation(bool active);
 // The same with the sound manager given (null: none built yet, flags only).
 class GUI_Sounds;
 void ApplyWindowActivation(bool active, GUI_Sounds* sounds);
-// Whether a running battle is paused right now: the battle layer installs the
-// query; without one (no battle code yet) the answer is false.
+// Whether a running battle is paused right now: by default the battle object's own
+// state (false while there is no battle); tests may install their own query.
 using BattlePausedQuery = bool (*)();
 void SetBattlePausedQuery(BattlePausedQuery query);
 bool IsRunningBattlePaused();

@@ -1,6 +1,7 @@
 #include "app/MainMenu.h"
 
 #include "app/Game.h"
+#include "app/GameHooks.h"
 #include "app/Sounds.h"
 #include "app/TitleBackdrop.h"
 #include "app/Transition.h"
@@ -12,7 +13,6 @@
 #include "gui/MessageBox.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
-#include "online/OnlineSeam.h"
 #include "simdata/GlobalStats.h"
 
 namespace {
@@ -56,7 +56,7 @@ GUI_MainMenu::GUI_MainMenu() {
   fading_ = true;
   fadeTimer_.speed = 1.0f;
   fadeTimer_.Start();
-  StartOnlineUpdateThread();
+  CallGameLayerHook(GetGameLayerHooks().startOnlineUpdateThread);
 }
 
 GUI_MainMenu::~GUI_MainMenu() = default;
@@ -91,7 +91,7 @@ void GUI_MainMenu::Enter() {
 }
 
 void GUI_MainMenu::Draw() {
-  ShowPatchFound();
+  CallGameLayerHook(GetGameLayerHooks().showPatchFound);
   GetTitleBackdrop().Draw(true);
 
   D3DEngine& d3d = GetRenderDevice();

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/ErrorReporting.h"
 #include "app/Game.h"
 #include "battle/Battle.h"
-#include "battlescreen/BattleMap.h"
+#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
@@ -43,12 +43,12 @@ platform::SoundVec3 EnginePoint(float x, float y) {
 
 }  // namespace
 
-float GUI_SoundsWorldView::CameraX() const { return GUI_BS_Map::Instance().cameraX; }
-float GUI_SoundsWorldView::CameraY() const { return GUI_BS_Map::Instance().cameraY; }
-float GUI_SoundsWorldView::Zoom() const { return GUI_BS_Map::Instance().zoom; }
+float GUI_SoundsWorldView::CameraX() const { return GetBattleView().CameraX(); }
+float GUI_SoundsWorldView::CameraY() const { return GetBattleView().CameraY(); }
+float GUI_SoundsWorldView::Zoom() const { return GetBattleView().Zoom(); }
 
 bool GUI_SoundsWorldView::IsOutsideView(float x, float y, float margin) const {
-  return GUI_BS_Map::Instance().IsOffScreen(x, y, margin);
+  return GetBattleView().IsOffScreen(x, y, margin);
 }
 
 bool GUI_SoundsWorldView::IsBattleMode() const {

@@ -4,24 +4,22 @@
 #include <cmath>
 #include <memory>
 
-#include "app/ErrorReporting.h"
-#include "app/GameModes.h"
-#include "app/Sounds.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleServices.h"
+#include "battle/BattleSounds.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
 #include "battle/TargetedComponents.h"
-#include "battlescreen/BattleMap.h"
-#include "battlescreen/BattleScreen.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
@@ -102,14 +100,7 @@ bool RouteThreatOccupantOf(const SIM_MapSquare& square, RouteThreatOccupant& out
 }
 }  // namespace
 
-SIM_Battle& GetBattle() {
-  return ProcessWide<SIM_Battle>([](SIM_Battle&) {
-    // Regaining the window focus resumes sounds only when the battle is not paused.
-    SetBattlePausedQuery([] {
-      return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused;
-    });
-  });
-}
+SIM_Battle& GetBattle() { return ProcessWide<SIM_Battle>(); }
 
 bool BattleExists() { return ProcessWideIfAlive<SIM_Battle>() != nullptr; }
 
@@ -138,7 +129,7 @@ SIM_BattleArmy* SIM_Battle::DefenderArmy() const {
 void SIM_Battle::SetScenario(SIM_Scenario* s) {
   ZT_ASSERT(s != nullptr);
   scenario = s;
-  GetSounds().StopAllSounds();
+  GetBattleSounds().StopAllSounds();
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.beginBattleLoad) hooks.beginBattleLoad();
 }
@@ -167,9 +158,10 @@ void SIM_Battle::Start() {
   GetBattleUnitManager().Reset();
   GetSupplyLimits().Reset();
   GetDogTagManager().Clear();
-  GUI_BS_Map::Instance().Init(scenario);
+  SIM_BattleView& view = GetBattleView();
+  view.InitMap(scenario);
   DeleteArmies();
-  GetBattleScreen().InitCorpses();
+  view.InitCorpses();
   opponentArmy = new SIM_BattleArmy();
   playerArmy = new SIM_BattleArmy();
   Progress(0.25f);
@@ -200,7 +192,8 @@ void SIM_Battle::Start() {
   lastFrameTime = static_cast<double>(ClockMilliseconds());
   GetStepRateMeter().Reset();
   Progress(0.85f);
-  GetBattleScreen().Init();
+  GetGameplay().ArmMessages();
+  view.Init();
   if (hooks.finishLoading) hooks.finishLoading();
 }
 
@@ -232,7 +225,7 @@ void SIM_Battle::Begin() {
 void SIM_Battle::SetPaused(bool p) {
   if (state != BATTLE_RUNNING) return;
   paused = p;
-  GetSounds().SetAllSoundsPaused(p);
+  GetBattleSounds().SetAllSoundsPaused(p);
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.refreshSpeedLabel) hooks.refreshSpeedLabel();
 }
@@ -265,7 +258,7 @@ void SIM_Battle::Update() {
   GetAirStrikeManager().Update();
   GetSupplyLimits().Update();
   GetDogTagManager().Update();
-  GetBattleScreen().DrawBattle();
+  GetBattleView().AdvanceProjectiles();
   GetAirDropManager().Update();
   // A beam still sounding from a unit that is gone means a beam that never ended.
   CheckRunningBeamSounds();
@@ -282,8 +275,8 @@ void SIM_Battle::Update() {
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
       outcomeDecided = false;
-      GetSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg",
-                            false, false);
+      GetBattleSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg", false,
+                                  false);
     }
   }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battle/CollisionGrid.h"
@@ -10,6 +9,7 @@
 #include "battle/Movement.h"
 #include "battle/Squadron.h"
 #include "battle/SupportComponents.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "simdata/MapSquare.h"
 #include "simdata/ModuleType.h"

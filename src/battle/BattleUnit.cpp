@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/ErrorReporting.h"
-#include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
+#include "battle/BattleSounds.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
@@ -17,8 +17,7 @@
 #include "battle/Squadron.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
-#include "battlescreen/BattleMap.h"
-#include "battlescreen/UnitVisuals.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/GlobalStats.h"
@@ -126,18 +125,18 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   damageTally = std::make_unique<UnitBattleStats>();
   damageTally->owner = this;
 
+  visual = GetBattleView().CreateUnitVisual(this, sizeType);
   switch (sizeType) {
     case SIZE_INFANTRY:
-      visual = std::make_unique<GUI_BS_InfantryUnit>(this);
       headLook = std::make_unique<SIM_HeadLook>(this);
       break;
     case SIZE_MECH:
-      visual = std::make_unique<GUI_BS_MechUnit>(this);
       if (d && d->variant && d->variant->FindLayer("mech_head"))
         headLook = std::make_unique<SIM_HeadLook>(this);
       break;
-    case SIZE_TANK: visual = std::make_unique<GUI_BS_TankUnit>(this); break;
-    case SIZE_BUILDING: visual = std::make_unique<GUI_BS_BuildingUnit>(this); break;
+    case SIZE_TANK:
+    case SIZE_BUILDING:
+      break;
     default:
       // The unit then has no visual; every use of it checks.
       ZT_WARNING("Invalid size type");
@@ -339,9 +338,7 @@ void SIM_BattleUnit::SpawnHullProps() {
     if (p.size == -1.0f) desc.size = p.propType ? p.propType->defaultWidth : 0.0f;
     desc.angle = p.angle == -1.0f ? RandomFloat() * 360.0f : p.angle;
     desc.propType = p.propType;
-    auto prop = std::make_unique<GUI_BS_GroundProp>();
-    prop->Init(desc);
-    groundProps.push_back(std::move(prop));
+    groundProps.push_back(GetBattleView().CreateGroundProp(desc));
   }
 }
 
@@ -481,10 +478,11 @@ void SIM_BattleUnit::Destroy() {
 void SIM_BattleUnit::WarpOut() {
   if (state == US_WARPING_OUT || state == US_GONE) return;
   state = US_WARPING_OUT;
-  GUI_BS_WarpOutManager::Instance().Add(size, x, y);
+  SIM_BattleView& view = GetBattleView();
+  view.StartWarpOut(size, x, y);
   warpTimer = 0.0f;
-  if (!GUI_BS_Map::Instance().IsOffScreen(x, y, 0.0f))
-    GetSounds().PlaySound("data/sounds/lb_warpout.ogg", 1, 1.0f, false, 64.0f, x, y);
+  if (!view.IsOffScreen(x, y, 0.0f))
+    GetBattleSounds().PlaySound("data/sounds/lb_warpout.ogg", 1, 1.0f, false, 64.0f, x, y);
   if (isPlayers) {
     if (sizeType == SIZE_INFANTRY) SIM_GlobalStats::Get().AddStat("temp_infantry_exit", 1);
     if (damageTally) damageTally->escaped += 1.0f;

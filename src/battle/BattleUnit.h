@@ -12,8 +12,8 @@
 #include "battle/UnitBattleStats.h"
 #include "battle/UnitVariables.h"
 
-class GUI_BS_Unit;
-class GUI_BS_GroundProp;
+class SIM_UnitVisual;
+class SIM_GroundPropVisual;
 class SIM_BattleArmy;
 class SIM_BattleMovement;
 class SIM_BattlePathManager;
@@ -140,7 +140,7 @@ class SIM_BattleUnit : public SIM_MapObject {
   int32_t sizeType = SIZE_TANK;
   std::string barrelPointName;
   SIM_BattleUnit* target = nullptr;
-  std::unique_ptr<GUI_BS_Unit> visual;
+  std::unique_ptr<SIM_UnitVisual> visual;
   std::string secondName;
   int32_t placementIndex = 0;
   SIM_BattleArmy* army = nullptr;
@@ -170,7 +170,7 @@ class SIM_BattleUnit : public SIM_MapObject {
   float demolitionTimer = 0.0f;
   float constructionTime = 0.0f;
   float demolitionTime = 0.0f;
-  std::vector<std::unique_ptr<GUI_BS_GroundProp>> groundProps;
+  std::vector<std::unique_ptr<SIM_GroundPropVisual>> groundProps;
   std::list<std::unique_ptr<SIM_UnitAttachment>> attachments;
   float dropFactor = 1.0f;
   // Support modules covering this unit, by kind: repair, hospital, command.

@@ -7,7 +7,7 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnit.h"
-#include "battlescreen/UnitVisuals.h"
+#include "battle/BattleView.h"
 #include "engine/Singletons.h"
 
 namespace {
@@ -21,7 +21,7 @@ void TakeOut(SIM_BattleUnitManager& m, SIM_BattleUnit* u) {
   m.allUnits.remove(u);
   if (u->visual) {
     u->visual->DetachUnit();
-    GUI_BS_UnitManager::Instance().Adopt(std::move(u->visual));
+    GetBattleView().KeepWreck(std::move(u->visual));
   }
 }
 }  // namespace

@@ -2,8 +2,13 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
+#include "battle/Battle.h"
 #include "battle/BattleUnit.h"
+#include "battle/Module.h"
+#include "battle/Movement.h"
+#include "battle/PathManager.h"
+#include "engine/ErrorReporting.h"
+#include "engine/MathHelpers.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "simdata/ScenarioRouteThreat.h"

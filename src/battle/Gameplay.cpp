@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/Sounds.h"
+#include "battle/BattleSounds.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Timer.h"
+#include "simdata/DataHooks.h"
 #include "simdata/Scenario.h"
 
 namespace {
@@ -156,11 +157,11 @@ Gameplay& GetGameplay() {
   return ProcessWide<Gameplay>([](Gameplay& g) { g.LoadConstants("data/gameplay.ini"); });
 }
 
-void PlayAirRaidSiren() {
-  GUI_Sounds& sounds = GetSounds();
-  sounds.PlaySoundFile("data/sounds/ztk_airraid_sirens.ogg", false,
-                       sounds.EffectsVolume() * sounds.MasterVolume(), GUI_Sounds::kInterfaceBank);
+void ConnectGameplayToDesigns() {
+  GetDataHooks().defenderDefenceBonus = [] { return GetGameplay().DEFENDER_DEFENSE_BONUS; };
 }
+
+void PlayAirRaidSiren() { GetBattleSounds().PlayEffectSound("data/sounds/ztk_airraid_sirens.ogg"); }
 
 void StepRateMeter::Reset() {
   rate = 1.0f;

@@ -86,6 +86,9 @@ class Gameplay {
 
 // The process-wide record, reading "data/gameplay.ini" on first use.
 Gameplay& GetGameplay();
+// Lets design totals (simdata) read DEFENDER_DEFENSE_BONUS from the gameplay constants.
+// Program wiring, run at start-up; idempotent.
+void ConnectGameplayToDesigns();
 
 // Plays "data/sounds/ztk_airraid_sirens.ogg" once through the sound manager.
 void PlayAirRaidSiren();

@@ -4,17 +4,16 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/ErrorReporting.h"
-#include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
+#include "battle/BattleSounds.h"
 #include "battle/BattleUnit.h"
+#include "battle/BattleView.h"
 #include "battle/Gameplay.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
-#include "battlescreen/BattleMap.h"
-#include "battlescreen/UnitVisuals.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "simdata/ModuleType.h"
@@ -247,7 +246,7 @@ void SIM_ModuleManager::RecountShields() {
   shieldFraction = SafeRatio(current, totalMaxShields);
   shieldsChanged = false;
   if (shieldFraction <= 0.0f && previous > 0.0f && owner)
-    GetSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x, owner->y);
+    GetBattleSounds().PlaySound("data/sounds/lb_shield_fail.ogg", 2, 1.0f, false, 64.0f, owner->x, owner->y);
 }
 
 void SIM_ModuleManager::RecountSpeed() {
@@ -346,10 +345,11 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
       }
       if (a <= 0.0f && incoming > 0.0f) {
         if (hooks.damageNumber) hooks.damageNumber(owner, absorbed, 1, partX, partY);
-        if (GUI_BS_Map::Instance().zoom > 1.0f) {
-          GUI_Sounds& sounds = GetSounds();
-          const std::string name = sounds.NextCollectionName(GUI_Sounds::COLLECTION_RICOCHET);
-          if (!name.empty()) sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
+        if (GetBattleView().Zoom() > 1.0f) {
+          SIM_BattleSounds& sounds = GetBattleSounds();
+          const std::string name = sounds.NextRicochetSound();
+          if (!name.empty())
+            sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
         }
       }
       if (tally) {
@@ -390,13 +390,13 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
     if (shown > 1.0f) {
       if (hooks.damageNumber) hooks.damageNumber(owner, shown, 2, partX, partY);
       if (owner->sizeType == SIZE_INFANTRY) {
-        if (auto* inf = dynamic_cast<GUI_BS_InfantryUnit*>(owner->visual.get())) inf->SpawnBloodSplatter();
+        if (owner->visual) owner->visual->SpawnBloodSplatter();
       }
     }
     if (owner->unitVariables) owner->unitVariables->Recompute();
   }
 
-  GUI_BS_Unit* visual = owner->visual.get();
+  SIM_UnitVisual* visual = owner->visual.get();
   if (hitPart && visual) {
     if ((warhead == WARHEAD_BULLET || warhead == WARHEAD_FLAMES) && internalsHit &&
         owner->sizeType != SIZE_INFANTRY)

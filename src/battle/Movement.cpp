@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
 #include "battle/CollisionAvoider.h"
 #include "battle/Module.h"
 #include "battle/PathManager.h"
-#include "battlescreen/UnitVisuals.h"
+#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/MapSquare.h"
@@ -51,8 +51,8 @@ void SIM_BattleMovement::SetTarget(float tx, float ty) {
 }
 
 int SIM_BattleMovement::WalkFrame() const {
-  const auto* mech = unit ? dynamic_cast<const GUI_BS_MechUnit*>(unit->visual.get()) : nullptr;
-  return mech ? std::clamp(mech->walkFrame, 0, 2 * kGaitFrames - 1) : 0;
+  if (!unit || unit->sizeType != SIZE_MECH || !unit->visual) return 0;
+  return std::clamp(unit->visual->walkFrame, 0, 2 * kGaitFrames - 1);
 }
 
 void SIM_BattleMovement::Update() {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"

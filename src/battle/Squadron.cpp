@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
-#include "battlescreen/UnitVisuals.h"
+#include "battle/BattleView.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 
@@ -104,7 +104,7 @@ void SIM_BattleSquadron::Update() {
       if (it->kind == SIM_MemberOrder::MOVE) {
         if (m->movement) m->movement->SetTarget(it->x, it->y);
       } else {
-        if (auto* soldier = dynamic_cast<GUI_BS_InfantryUnit*>(m->visual.get())) soldier->haltRequest = true;
+        if (m->visual) m->visual->haltRequest = true;
         // The halt the request asks for: the soldier's throttle drops to 0.
         m->Stop();
       }

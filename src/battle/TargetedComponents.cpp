@@ -1,8 +1,8 @@
 #include "battle/TargetedComponents.h"
 
-#include "app/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/ProcessWide.h"
+#include "engine/ErrorReporting.h"
 
 namespace {
 struct RunningBeamSoundList {

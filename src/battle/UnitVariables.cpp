@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "app/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/Module.h"
 #include "battle/PassiveComponents.h"
+#include "engine/ErrorReporting.h"
 
 namespace {
 const char* const kNames[UVT_COUNT] = {

@@ -2,9 +2,6 @@
 
 #include "app/GameModes.h"
 #include "battle/Battle.h"
-#include "battle/BattleUnit.h"
-#include "battle/BattleUnitManager.h"
-#include "battle/Gameplay.h"
 #include "battle/ProcessWide.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
@@ -16,21 +13,14 @@ GUI_BattleScreen& GetBattleScreen() {
   return ProcessWide<GUI_BattleScreen>();
 }
 
-void GUI_BattleScreen::Draw() { GetBattle().Update(); }
-
-void GUI_BattleScreen::DrawBattle() {
-  ++drawCount;
-  // Device resources would be rebuilt here after a reset; there are none yet.
-  if (BattleScreenDeviceRebuiltFlag()) ClearBattleScreenDeviceRebuiltFlag();
-  // Every unit's visual ticks each frame: weapon effects and soldiers' death
-  // animations step here, with or without a window.
-  for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
-    if (u->visual) u->visual->Tick();
+void GUI_BattleScreen::Draw() {
+  GetBattle().Update();
+  DrawBattle();
 }
 
-void GUI_BattleScreen::Init() {
-  drawCount = 0;
-  GetGameplay().ArmMessages();
+void GUI_BattleScreen::DrawBattle() {
+  // Device resources would be rebuilt here after a reset; there are none yet.
+  if (BattleScreenDeviceRebuiltFlag()) ClearBattleScreenDeviceRebuiltFlag();
 }
 
 void GUI_BattleScreen::InitCorpses() { GUI_BS_UnitManager::Instance().Clear(); }

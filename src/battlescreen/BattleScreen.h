@@ -1,6 +1,6 @@
 #pragma once
 // The battle screen (game mode 6): each frame it advances the battle and draws the
-// world. Here is what the simulation relies on of it; drawing comes with the screen.
+// world. The battle reaches it only through the view it registers (UnitVisuals.h).
 #include "app/GUI_GameModeBase.h"
 
 class GUI_BattleScreen : public GUI_GameModeBase {
@@ -8,13 +8,12 @@ class GUI_BattleScreen : public GUI_GameModeBase {
   GUI_BattleScreen() = default;
   ~GUI_BattleScreen() override = default;
 
-  // The frame: advances the battle, which calls DrawBattle back.
+  // The frame: advances the battle one step, then draws it.
   void Draw() override;
-  // Called by the battle once per frame (also while paused): ticks every unit's visual
-  // so weapon effects and death sequences step.
+  // Draws the battle (also while paused); rebuilds device resources after a reset.
   void DrawBattle();
-  // Battle start, after loading progress 0.85: arms the one-shot supply messages.
-  void Init();
+  // Battle start, after loading progress 0.85.
+  void Init() {}
   // Battle start, after the old armies are gone: the old wrecks go too.
   void InitCorpses();
   // Ends the deployment phase.
@@ -22,7 +21,6 @@ class GUI_BattleScreen : public GUI_GameModeBase {
 
   int field1 = -1;
   bool field2 = true;
-  int drawCount = 0;  // DrawBattle calls since the start
 };
 
 // The battle screen object the battle draws through.

@@ -1,71 +1,26 @@
 #pragma once
-// The drawn counterpart of a battle unit, created by the unit from its size type.
-// This is the part the simulation relies on: the visual ticks the unit's weapon
-// effects every frame, and the death sequence it runs ends with the unit destroyed.
-// Drawing comes with the battle screen.
+// The drawn counterpart of a battle unit, created through the battle screen's view
+// (battle/BattleView.h) from the unit's size type. What the simulation relies on (weapon
+// effects tick, the death sequence ends the unit) comes from the simulation's visual;
+// drawing comes with the battle screen.
 #include <list>
 #include <memory>
 #include <string>
 
-class SIM_BattleUnit;
-class SIM_UnitTargetData;
+#include "battle/BattleView.h"
 
-class GUI_BS_Unit {
+class SIM_Scenario;
+
+class GUI_BS_Unit : public SIM_UnitVisual {
  public:
-  // A major unit's wreck fades for this long before the unit counts as destroyed.
-  static constexpr float kFadeMs = 100.0f;
-
-  explicit GUI_BS_Unit(SIM_BattleUnit* unit) : unit(unit) {}
-  virtual ~GUI_BS_Unit() = default;
-  GUI_BS_Unit(const GUI_BS_Unit&) = delete;
-  GUI_BS_Unit& operator=(const GUI_BS_Unit&) = delete;
-
-  virtual void BindSprites() {}
-  // First thing of every unit update. A major unit whose modules are all gone fades
-  // out here and then destroys its unit.
-  virtual void PruneEmitters();
-  virtual void Placed() { placed = true; }
-  virtual void LayTracks() {}
-  virtual void StartWalking() {}
-  virtual void StopWalking() {}
-  virtual void ClearSelection() { selected = false; }
-  virtual bool IsPartDestroyed(const SIM_UnitTargetData* part) const { return false; }
-  virtual void AddPlacedMarker() {}
-  virtual void SpawnPlacementEffect() {}
-  virtual void BuildTooltip() {}
-  virtual void AddEmitter(const std::string& effect) {}
-  virtual void ApplyDamageLevel() {}
-  virtual void ApplyLayerDamage(const SIM_UnitTargetData* part) { ++layerDamageCalls; }
-  virtual void OnDamaged(const SIM_UnitTargetData* part) { ++damagedCalls; }
-  // All module hit points are gone: the death sequence starts.
-  virtual void OnDestroyed();
-  virtual void OnFire(int barrel) {}
-  virtual void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {
-    ++hitCalls;
-  }
-  // Every frame while the battle is drawn: the unit's weapon effects step here.
-  virtual void Tick();
-  // The unit is going away; the visual lives on (as a wreck) without it.
-  void DetachUnit() { unit = nullptr; }
-
-  SIM_BattleUnit* unit = nullptr;
-  bool placed = false;
-  bool selected = false;
-  bool dying = false;
-  float fadeTimer = 0.0f;
-  float fade = 1.0f;
-  // Reactions seen, for the screens built on this and for tests.
-  int destroyedCalls = 0;
-  int layerDamageCalls = 0;
-  int damagedCalls = 0;
-  int hitCalls = 0;
+  using SIM_UnitVisual::SIM_UnitVisual;
 };
 
 class GUI_BS_InfantryUnit : public GUI_BS_Unit {
  public:
   // The death animation: frames 0..31, one per step of more than 16 ms.
-  static constexpr int kLastDeathFrame = 31;
-  static constexpr float kDeathFrameMs = 16.0f;
+  static constexpr int kLastDeathFrame = SIM_DeathFrames::kLastFrame;
+  static constexpr float kDeathFrameMs = SIM_DeathFrames::kFrameMs;
   enum Posture { POSTURE_IDLE = 0, POSTURE_ALERT = 2, POSTURE_DYING = 5, POSTURE_DEAD = 6 };
 
   using GUI_BS_Unit::GUI_BS_Unit;
@@ -73,19 +28,16 @@ class GUI_BS_InfantryUnit : public GUI_BS_Unit {
   void PruneEmitters() override {}
   void OnDestroyed() override;
   void Tick() override;
-  void SpawnBloodSplatter() { ++bloodSplatters; }
+  void SpawnBloodSplatter() override {}
+  int DeathFrame() const { return death.frame; }
 
   int posture = POSTURE_IDLE;
-  int deathFrame = 0;
-  float poseTimer = 0.0f;
-  bool haltRequest = false;
-  int bloodSplatters = 0;
+  SIM_DeathFrames death;
 };
 
 class GUI_BS_MechUnit : public GUI_BS_Unit {
  public:
   using GUI_BS_Unit::GUI_BS_Unit;
-  int walkFrame = 0;  // 0..119
 };
 
 class GUI_BS_TankUnit : public GUI_BS_Unit {
@@ -103,10 +55,10 @@ class GUI_BS_UnitManager {
  public:
   static GUI_BS_UnitManager& Instance();
   // Takes the visual over; it no longer refers to its unit.
-  void Adopt(std::unique_ptr<GUI_BS_Unit> visual);
+  void Adopt(std::unique_ptr<SIM_UnitVisual> visual);
   void Clear() { wrecks.clear(); }
 
-  std::list<std::unique_ptr<GUI_BS_Unit>> wrecks;
+  std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
 };
 
 // The shimmer of a unit leaving the map.
@@ -118,18 +70,24 @@ class GUI_BS_WarpOutManager {
 };
 
 // A prop drawn on the ground beside a building.
-struct GroundPropDesc {
-  float x = 0.0f;
-  float y = 0.0f;
-  float size = 0.0f;
-  float angle = 0.0f;
-  const void* propType = nullptr;
+class GUI_BS_GroundProp : public SIM_GroundPropVisual {};
+
+// The battle screen's side of the seam with the simulation: its own visuals, the
+// battle map's camera, the wrecks and the warp-out shimmer. Registered at start-up.
+class GUI_BS_BattleView : public SIM_BattleView {
+ public:
+  std::unique_ptr<SIM_UnitVisual> CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) override;
+  std::unique_ptr<SIM_GroundPropVisual> CreateGroundProp(const GroundPropDesc& desc) override;
+  void InitMap(SIM_Scenario* scenario) override;
+  void InitCorpses() override;
+  void Init() override;
+  void KeepWreck(std::unique_ptr<SIM_UnitVisual> visual) override;
+  void StartWarpOut(float size, float x, float y) override;
+  float Zoom() const override;
+  float CameraX() const override;
+  float CameraY() const override;
+  bool IsOffScreen(float x, float y, float margin) const override;
 };
 
-class GUI_BS_GroundProp {
- public:
-  GUI_BS_GroundProp() = default;
-  virtual ~GUI_BS_GroundProp() = default;
-  void Init(const GroundPropDesc& desc) { this->desc = desc; }
-  GroundPropDesc desc;
-};
+// Makes the battle talk to the battle screen's view (start-up wiring; idempotent).
+void RegisterBattleScreenView();

@@ -13,6 +13,7 @@
 #include "engine/Log.h"
 #include "engine/Shell.h"
 #include "platform/Files.h"
+#include "engine/Singletons.h"
 
 namespace {
 
@@ -281,4 +282,19 @@ bool IsPlainFileName(const std::string& name, size_t maxLength) {
     if (c == '/' || c == '\\' || c < 32 || c == 127) return false;
   }
   return true;
+}
+
+UserFolderTable& UserFolders() {
+  static UserFolderTable table;
+  static bool registered = (RegisterSingletonReset([] {
+                              for (std::string& path : table) path.clear();
+                            }),
+                            true);
+  (void)registered;
+  return table;
+}
+
+std::string GetUserFolder(int index) {
+  if (index < 0 || index >= USERFOLDER_COUNT) return std::string();
+  return UserFolders()[index];
 }

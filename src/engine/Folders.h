@@ -56,3 +56,25 @@ std::string NormalizeSlashes(const std::string& path);
 // A plain file name safe to join to a folder: not empty, at most maxLength bytes,
 // no "/" or "\\", not "." or "..", no control characters. For names from other players.
 bool IsPlainFileName(const std::string& name, size_t maxLength = 128);
+
+// The player's folders by index; start-up fills the table (Game::InitUserFolders) and
+// every layer reads it from here.
+enum UserFolderIndex {
+  USERFOLDER_ROOT = 0,            // prefs.ini, config.txt, stat.ini, ...; logs in "debug"
+  USERFOLDER_PLAYER_UNITS = 1,    // the player's unit designs
+  USERFOLDER_SCENARIOS = 2,       // the player's scenarios
+  USERFOLDER_DEPLOYMENTS = 3,     // deployment recordings
+  USERFOLDER_DESIGNTEXTURES = 4,  // composited design textures
+  USERFOLDER_CHALLENGE_TEMP = 5,  // challenge packages being built
+  USERFOLDER_WEB = 6,             // cached server replies
+  USERFOLDER_WEB_DEBUG = 7,       // temporary server reply files ("web/debug")
+  USERFOLDER_BITMAPS = 8,         // player images
+  USERFOLDER_BADGE_DATABASE = 9,  // downloaded regiment badges
+  USERFOLDER_PATCHES = 10,        // downloaded patches ("web/patches")
+  USERFOLDER_COUNT = 11
+};
+using UserFolderTable = std::string[USERFOLDER_COUNT];
+// The process-wide table (empty paths until start-up fills it; reset between tests).
+UserFolderTable& UserFolders();
+// A copy of one user folder path (index 0..10); empty for an index out of range.
+std::string GetUserFolder(int index);

@@ -69,12 +69,23 @@ void GUI_InputManager::Poll() {
 void GUI_InputManager::OnLeftDown() { leftHeld = true; }
 void GUI_InputManager::OnLeftUp() { leftHeld = false; }
 
+namespace {
+InputManagerFactory& Factory() {
+  static InputManagerFactory factory = nullptr;
+  return factory;
+}
+}  // namespace
+
+void SetInputManagerFactory(InputManagerFactory factory) { Factory() = factory; }
+
+void ResetInputManager() { InputPtr().reset(); }
+
 GUI_InputManager& GetInputManager() {
   static bool registered = (RegisterSingletonReset([] { InputPtr().reset(); }), true);
   (void)registered;
   auto& p = InputPtr();
   if (!p) {
-    p.reset(CreateGameInputManager());
+    if (InputManagerFactory factory = Factory()) p.reset(factory());
     if (!p) p = std::make_unique<GUI_InputManager>();
   }
   return *p;

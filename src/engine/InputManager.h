@@ -6,6 +6,7 @@
 #include <functional>
 
 struct SDL_Window;
+class GUI_BaseElement;
 
 // Mouse messages as the dispatcher expects them (the Windows numbers).
 enum MouseMessage : unsigned {
@@ -57,12 +58,21 @@ class GUI_InputManager {
   bool pollFlag = false;     // cleared by every Poll
   bool enabled = false;      // mouse messages are ignored until start-up enables input
   SDL_Window* window = nullptr;
+  // Set during a frame by the first window that has the cursor over it; later
+  // buttons and map views ignore the mouse while it is set. Cleared by the game's Poll.
+  bool MouseClaimed = false;
+  // The window that last claimed the mouse this frame; cleared by the game's Poll.
+  GUI_BaseElement* WindowUnderMouse = nullptr;
 };
 
 // The global input object (the game's CInput), built on first use with input disabled.
 GUI_InputManager& GetInputManager();
-// Built by the application layer: the game's own input object.
-GUI_InputManager* CreateGameInputManager();
+// The application layer registers the builder of the game's own input object (CInput);
+// without one the plain object is built. Registration is program wiring: resets keep it.
+using InputManagerFactory = GUI_InputManager* (*)();
+void SetInputManagerFactory(InputManagerFactory factory);
+// Drops the object built so far, so that the next GetInputManager builds a fresh one.
+void ResetInputManager();
 
 // Turns one mouse message into one call on the object, only when it is enabled.
 // For the wheel, param > 0 is a turn away from the user (up).

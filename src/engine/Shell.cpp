@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "platform/Window.h"

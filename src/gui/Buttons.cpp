@@ -2,17 +2,16 @@
 
 #include <algorithm>
 
-#include "app/CInput.h"
-#include "app/ErrorReporting.h"
-#include "app/Sounds.h"
-#include "app/TutorialSeam.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowBase.h"
 
@@ -36,16 +35,16 @@ bool GUI_ButtonBase::LeftClick(float x, float y) {
 }
 
 void GUI_ButtonBase::Click() {
-  GUI_Tutorial& tutorial = GetTutorial();
-  if (!tutorial.IsButtonAllowed(this)) return;
+  const GUI_ToolkitHooks& hooks = GetToolkitHooks();
+  if (hooks.isButtonAllowed && !hooks.isButtonAllowed(this)) return;
   if (!enabled) return;
   // Copies first: the tutorial may close the window that holds this button.
   const GUI_ButtonCallback cb = callback;
   const uint32_t data = userData;
   const bool quiet = silent;
-  tutorial.OnButtonPressed(this);
+  if (hooks.buttonPressed) hooks.buttonPressed(this);
   if (!cb) return;
-  if (!quiet) GetSounds().PlayGuiSound(0);
+  if (!quiet) PlayGuiSound(0);
   cb(static_cast<int>(data));
 }
 
@@ -218,7 +217,7 @@ GUI_CloseButton::GUI_CloseButton()
 void GUI_CloseButton::Click() {
   // The close button works even while the tutorial blocks buttons.
   GUI_WindowBase* window = owner;
-  GetSounds().PlayGuiSound(0);
+  PlayGuiSound(0);
   ZT_ASSERT(window != nullptr);
   // Deletes this button too; nothing of it is touched afterwards.
   if (window) delete window;

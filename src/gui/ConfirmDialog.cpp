@@ -1,6 +1,6 @@
 #include "gui/ConfirmDialog.h"
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "gui/GuiDraw.h"

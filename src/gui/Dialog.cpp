@@ -5,12 +5,12 @@
 #include "engine/Textures.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
-#include "simdata/Options.h"
+#include "gui/ToolkitHooks.h"
 
 using namespace gui_draw;
 
 namespace {
-bool HighDetail() { return SIM_Options::Get().GetFloat("OPTIONS_GRAPHICS_DETAIL") > 0.5f; }
+bool HighDetail() { return GetToolkitHooks().highDetail ? GetToolkitHooks().highDetail() : true; }
 }  // namespace
 
 GUI_Dialog::GUI_Dialog(bool withCloseButton) {

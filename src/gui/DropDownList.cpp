@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/TextRenderer.h"

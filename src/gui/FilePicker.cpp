@@ -7,9 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/ErrorReporting.h"
-#include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "engine/ErrorReporting.h"
+#include "gui/ToolkitHooks.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Strings.h"
@@ -68,11 +67,10 @@ GUI_FileDeleteButton::GUI_FileDeleteButton(GUI_FilePickerItem* row)
 }
 
 void GUI_FileDeleteButton::Click() {
-  GUI_Tutorial& tutorial = GetTutorial();
-  if (!tutorial.IsButtonAllowed(this) || !enabled) return;
+  if (!IsButtonAllowed(this) || !enabled) return;
   GUI_FilePickerItem* row = row_;
-  tutorial.OnButtonPressed(this);
-  if (!silent) GetSounds().PlayGuiSound(0);
+  ButtonPressed(this);
+  if (!silent) PlayGuiSound(0);
   if (row) row->AskDelete();
 }
 

@@ -1,15 +1,17 @@
 #include "gui/GuiDraw.h"
 
-#include "app/Game.h"
 #include "engine/GUI_BaseElement.h"
 #include "engine/InputManager.h"
 #include "engine/TextRenderer.h"
 #include "engine/VertexBuffer.h"
+#include "gui/ToolkitHooks.h"
 
 namespace gui_draw {
 
-uint32_t TextColour() { return GameExists() ? GetGame().TextColour : 0xFFE2B101u; }
-uint32_t DimTextColour() { return GameExists() ? GetGame().DimTextColour : 0xFF787878u; }
+uint32_t TextColour() { return GetToolkitHooks().textColour ? GetToolkitHooks().textColour() : 0xFFE2B101u; }
+uint32_t DimTextColour() {
+  return GetToolkitHooks().dimTextColour ? GetToolkitHooks().dimTextColour() : 0xFF787878u;
+}
 
 void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0,
                float v0, float u1, float v1, uint32_t colour) {

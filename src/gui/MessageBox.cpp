@@ -1,13 +1,13 @@
 #include "gui/MessageBox.h"
 
-#include "app/ErrorReporting.h"
-#include "app/Sounds.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/ToolkitHooks.h"
 
 using namespace gui_draw;
 
@@ -128,9 +128,7 @@ GUI_PleaseWait::GUI_PleaseWait() : GUI_Dialog(false) {
   }
   currentLamp_ = 0;
   SetModal(true);
-  GUI_Sounds& sounds = GetSounds();
-  sound_ = sounds.PlaySoundFile("data/sounds/morse.ogg", true, sounds.InterfaceVolume() * sounds.MasterVolume(),
-                                GUI_Sounds::kInterfaceBank);
+  if (auto play = GetToolkitHooks().playInterfaceLoop) sound_ = play("data/sounds/morse.ogg");
 }
 
 GUI_PleaseWait::~GUI_PleaseWait() {
@@ -139,7 +137,7 @@ GUI_PleaseWait::~GUI_PleaseWait() {
     std::lock_guard<std::mutex> lock(PleaseWaitLock());
     g_pleaseWait = nullptr;
   }
-  if (sound_ != -1 && SoundsExist()) GetSounds().StopSound(sound_);
+  if (sound_ != -1 && GetToolkitHooks().stopSound) GetToolkitHooks().stopSound(sound_);
 }
 
 void GUI_PleaseWait::SetText(const std::string& text) {

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "gui/ToolkitHooks.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
@@ -35,10 +34,9 @@ GUI_ScrollButton::GUI_ScrollButton(GUI_ScrollingWindow* bar, bool inc)
     : GUI_IconButton(nullptr, "", 0), increase(inc), bar_(bar) {}
 
 void GUI_ScrollButton::Click() {
-  GUI_Tutorial& tutorial = GetTutorial();
-  if (!tutorial.IsButtonAllowed(this) || !enabled) return;
-  tutorial.OnButtonPressed(this);
-  if (!silent) GetSounds().PlayGuiSound(0);
+  if (!IsButtonAllowed(this) || !enabled) return;
+  ButtonPressed(this);
+  if (!silent) PlayGuiSound(0);
   if (bar_) bar_->ScrollBy(increase ? 1 : -1);
 }
 

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/ErrorReporting.h"
-#include "app/Game.h"
+#include "engine/ErrorReporting.h"
+#include "gui/ToolkitHooks.h"
 #include "engine/D3DEngine.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
@@ -25,7 +25,6 @@ std::vector<GUI_TextEditWindow*>& EditWindows() {
   return *list;
 }
 
-GUI_GameModeBase* CurrentGameMode() { return GameExists() ? GetGame().CurrentMode : nullptr; }
 
 // Where Print puts each character of a line starting at x: the glyph box's left edge
 // (spaces and tabs have no glyph) and the pen position after the character.
@@ -99,14 +98,14 @@ void GUI_TextEditWindow::SetFocus() {
   focused_ = true;
   blinkStart_ = ClockMilliseconds();
   caretShown_ = true;
-  if (GUI_GameModeBase* mode = CurrentGameMode()) mode->FocusedEdit = this;
+  if (GUI_KeyboardTarget** focused = FocusedEditSlot()) *focused = this;
 }
 
 void GUI_TextEditWindow::KillFocus() {
   // Only the holder of the focus clears the mode's field: a window that never had it
   // must not leave another focused window deaf to the keyboard.
-  if (GUI_GameModeBase* mode = CurrentGameMode()) {
-    if (mode->FocusedEdit == static_cast<GUI_KeyboardTarget*>(this)) mode->FocusedEdit = nullptr;
+  if (GUI_KeyboardTarget** focused = FocusedEditSlot()) {
+    if (*focused == static_cast<GUI_KeyboardTarget*>(this)) *focused = nullptr;
   }
   focused_ = false;
 }
@@ -115,9 +114,9 @@ void GUI_TextEditWindow::KillFocusAll() {
   const std::vector<GUI_TextEditWindow*> all = EditWindows();
   for (GUI_TextEditWindow* w : all) w->KillFocus();
   // A mode may still point at an edit window of an older kind; nothing holds the focus now.
-  if (GUI_GameModeBase* mode = CurrentGameMode()) {
+  if (GUI_KeyboardTarget** focused = FocusedEditSlot()) {
     for (GUI_TextEditWindow* w : all)
-      if (mode->FocusedEdit == static_cast<GUI_KeyboardTarget*>(w)) mode->FocusedEdit = nullptr;
+      if (*focused == static_cast<GUI_KeyboardTarget*>(w)) *focused = nullptr;
   }
 }
 

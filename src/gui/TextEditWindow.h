@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/GUI_GameModeBase.h"
+#include "gui/KeyboardTarget.h"
 #include "gui/WindowBase.h"
 
 class GUI_Tooltip;

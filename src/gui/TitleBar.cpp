@@ -1,7 +1,7 @@
 #include "gui/TitleBar.h"
 
-#include "app/ErrorReporting.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "gui/GuiDraw.h"

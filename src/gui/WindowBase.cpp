@@ -4,8 +4,8 @@
 #include <cmath>
 #include <unordered_map>
 
-#include "app/CInput.h"
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/WindowOrder.h"
@@ -52,7 +52,7 @@ GUI_WindowBase::~GUI_WindowBase() {
   ClearChildren();
   if (modal_) order.RemoveModal(this);
   // Nothing may keep pointing at a deleted window.
-  CInput& input = GetCInput();
+  GUI_InputManager& input = GetInputManager();
   if (input.WindowUnderMouse == this) input.WindowUnderMouse = nullptr;
 }
 
@@ -119,7 +119,7 @@ void GUI_WindowBase::AddButton(GUI_ButtonBase* button) {
 
 void GUI_WindowBase::Process() {
   if (!visible) return;
-  CInput& input = GetCInput();
+  GUI_InputManager& input = GetInputManager();
   if (input.MouseClaimed) return;
   const Ref self = MakeRef();
   if (draggable) {

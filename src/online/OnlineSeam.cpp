@@ -1,6 +1,5 @@
 #include "online/OnlineSeam.h"
 
-#include "app/Game.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 

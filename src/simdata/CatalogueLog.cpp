@@ -3,7 +3,7 @@
 #include <atomic>
 #include <mutex>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "app/Game.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/PlayerRecords.h"

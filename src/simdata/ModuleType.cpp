@@ -1,6 +1,6 @@
 #include "simdata/ModuleType.h"
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"

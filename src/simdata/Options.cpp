@@ -3,7 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/PlayerRecords.h"

@@ -1,9 +1,8 @@
 #include "simdata/PlayerFile.h"
 
-#include "app/Game.h"
-#include "app/SteamGlue.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "simdata/DataHooks.h"
 
 std::string UserFilePath(const std::string& name) {
   std::string root = GetUserFolder(USERFOLDER_ROOT);
@@ -12,4 +11,6 @@ std::string UserFilePath(const std::string& name) {
   return root + name;
 }
 
-void PushToCloud(const std::string& path) { GetSteamData().CloudSynchTo(path.c_str()); }
+void PushToCloud(const std::string& path) {
+  if (auto copy = GetDataHooks().copyToCloud) copy(path);
+}

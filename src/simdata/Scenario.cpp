@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <deque>
 
-#include "app/Game.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
 #include "engine/Tokenizer.h"
+#include "simdata/DataHooks.h"
 #include "simdata/MapSquare.h"
 #include "simdata/PropType.h"
 #include "simdata/ScenarioRouteThreat.h"
@@ -23,7 +23,6 @@ namespace {
 // Scenarios from other players can carry any number of prop lines; a real map has a
 // few hundred at most.
 constexpr size_t kMaxPlacedProps = 4000;
-constexpr int kMapDesignerMode = 2;
 constexpr int kNoRoute = 999;
 constexpr int kMaxRouteLength = 400;
 
@@ -319,7 +318,7 @@ bool SIM_Scenario::LoadMap() {
 
   if (shadowMap == "procedural") GenerateProceduralShadowMap();
 
-  const bool inMapDesigner = GameExists() && GetGame().CurrentModeNumber == kMapDesignerMode;
+  const bool inMapDesigner = GetDataHooks().inMapDesigner && GetDataHooks().inMapDesigner();
   if (!inMapDesigner) ComputeRouteLengths();
   BuildRouteThreats();
   return true;

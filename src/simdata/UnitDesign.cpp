@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "app/Game.h"
-#include "battle/Gameplay.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
@@ -12,10 +10,11 @@
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
 #include "platform/Window.h"
+#include "simdata/AugmentationFactors.h"
+#include "simdata/DataHooks.h"
 #include "simdata/ModuleType.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
-#include "unitdesign/AugmentationFactors.h"
 
 namespace {
 
@@ -175,7 +174,8 @@ void SIM_UnitDesign::ComputeStats() {
   // The factors of this design, not whatever the designer last showed.
   const AugmentationFactors factors = AugmentationFactorsFor(*this);
   const bool building = hull->sizeType == SIZETYPE_BUILDING;
-  const float defence = building ? GetGameplay().DEFENDER_DEFENSE_BONUS : 1.0f;
+  float (*bonus)() = GetDataHooks().defenderDefenceBonus;
+  const float defence = building && bonus ? bonus() : 1.0f;
 
   hitPoints = hull->hitPoints * factors.HitPoints();
   weight = hull->weight;

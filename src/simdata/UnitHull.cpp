@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"

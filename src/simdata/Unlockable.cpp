@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"

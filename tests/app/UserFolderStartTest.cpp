@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "app/Game.h"
 #include "engine/Log.h"
 #include "support/FatalErrors.h"

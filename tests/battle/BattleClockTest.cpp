@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
-#include "battlescreen/BattleScreen.h"
 #include "engine/Timer.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Scenario.h"
@@ -79,6 +79,7 @@ TEST(BattleClock, StandsStillBeforeTheFightButChecksRun) {
 
 class PausedBattle : public ::testing::Test {
  protected:
+  ScopedRecordingView views;
   void SetUp() override {
     battle = &StartBareBattle();
     SIM_UnitHull* hull = cat.Hull("tank", SIZETYPE_TANK, 1, 100.0f);
@@ -102,14 +103,14 @@ TEST_F(PausedBattle, NoBattleTimePassesButTheScreenStillDraws) {
   battle->Begin();
   battle->Update();
   const float placed = unit->placementTimer;
-  const int draws = GetBattleScreen().drawCount;
+  const int frames = views.view.frames;
   battle->SetPaused(true);
   for (int i = 0; i < 10; ++i) battle->Update();
   EXPECT_FLOAT_EQ(battle->frameStep, 0.0f);
   EXPECT_FLOAT_EQ(battle->battleClock, 16.0f);
   EXPECT_EQ(battle->checkCount, 0);
   EXPECT_FLOAT_EQ(unit->placementTimer, placed);
-  EXPECT_EQ(GetBattleScreen().drawCount, draws + 10);
+  EXPECT_EQ(views.view.frames, frames + 10);
 
   battle->SetPaused(false);
   battle->Update();

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "simdata/ModuleType.h"

@@ -7,11 +7,11 @@
 #include <string>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnitManager.h"
 #include "battle/TargetedComponents.h"
-#include "battlescreen/UnitVisuals.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/UnitHullVariant.h"
 
@@ -129,6 +129,7 @@ TEST(BattleUnit, LocalToWorldTurnsOffsetsWithTheHeading) {
 // A tank and a soldier of each army, fighting.
 class Purge : public ::testing::Test {
  protected:
+  ScopedRecordingView views;
   void SetUp() override {
     battle = &StartBareBattle();
     SIM_ModuleType* plate = cat.Module("plate", "SIM_ArmorComponent", "maxdamageabsorbable = 10");
@@ -160,22 +161,21 @@ class Purge : public ::testing::Test {
 TEST_F(Purge, ATankFadesForOver100MsThenLeavesTheLists) {
   Kill(tank);
   ASSERT_EQ(tank->state, US_INACTIVE);
-  const size_t wrecks = GUI_BS_UnitManager::Instance().wrecks.size();
+  const int wrecks = views.view.wrecksKept;
   for (int i = 0; i < 6; ++i) battle->Update();  // 96 ms
   EXPECT_EQ(tank->state, US_INACTIVE);
   EXPECT_TRUE(Contains(GetBattleUnitManager().allUnits, tank));
   const int tests = GetOutcomeManager().testCount;
   battle->Update();  // 112 ms: destroyed and taken out in the same frame
   ExpectPurged(tank);
-  EXPECT_EQ(GUI_BS_UnitManager::Instance().wrecks.size(), wrecks + 1);
+  EXPECT_EQ(views.view.wrecksKept, wrecks + 1);
   EXPECT_EQ(GetOutcomeManager().testCount, tests + 1);
   EXPECT_EQ(battle->opponentArmy->LivingCount(), 1);
 }
 
 TEST_F(Purge, ASoldierPlaysItsDeathFramesFirst) {
   Kill(soldier);
-  auto* visual = static_cast<GUI_BS_InfantryUnit*>(soldier->visual.get());
-  ASSERT_EQ(visual->posture, GUI_BS_InfantryUnit::POSTURE_DYING);
+  ASSERT_TRUE(soldier->visual->dying);
   int frames = 0;
   while (soldier->state == US_INACTIVE && frames < 1000) {
     battle->Update();
@@ -422,9 +422,9 @@ TEST(BattleUnit, AnOrderedUnitTurnsAndIsActiveWithinThreeDegrees) {
 namespace {
 
 // A visual whose chosen parts are shot away.
-class PartsVisual : public GUI_BS_TankUnit {
+class PartsVisual : public SIM_UnitVisual {
  public:
-  using GUI_BS_TankUnit::GUI_BS_TankUnit;
+  using SIM_UnitVisual::SIM_UnitVisual;
   bool IsPartDestroyed(const SIM_UnitTargetData* part) const override {
     return std::find(destroyed.begin(), destroyed.end(), part) != destroyed.end();
   }

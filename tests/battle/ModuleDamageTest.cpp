@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
 #include "battle/UnitVariables.h"
-#include "battlescreen/UnitVisuals.h"
 
 using namespace battle_test;
 
@@ -22,6 +22,7 @@ namespace {
 // 100 armour points, an engine and a supply module.
 class DamageFixture : public ::testing::Test {
  protected:
+  ScopedRecordingView views;
   void SetUp() override {
     battle = &StartBareBattle();
     shield = cat.Module("shield", "SIM_ShieldComponent", "shieldpoints = 50\nrecharge rate = 0.5");
@@ -200,7 +201,8 @@ TEST_F(DamageFixture, PartialInternalDamageIsExact) {
 }
 
 TEST_F(DamageFixture, VisualReactionsFollowTheLayerReached) {
-  GUI_BS_Unit& v = *target->visual;
+  ASSERT_NE(CallsOf(target->visual.get()), nullptr);
+  VisualCalls& v = *CallsOf(target->visual.get());
   Hit(30, 1, 1, 1, WARHEAD_BULLET);  // shields only: no reaction
   EXPECT_EQ(v.layerDamageCalls + v.damagedCalls + v.hitCalls, 0);
   Hit(70, 1, 1, 1, WARHEAD_BULLET);  // reaches armour, not internals
@@ -214,10 +216,11 @@ TEST_F(DamageFixture, VisualReactionsFollowTheLayerReached) {
 TEST_F(DamageFixture, DestructionMarksTheUnitOnceAndStopsAtZero) {
   Hit(2000);
   EXPECT_EQ(target->state, US_INACTIVE);
-  EXPECT_EQ(target->visual->destroyedCalls, 1);
+  ASSERT_NE(CallsOf(target->visual.get()), nullptr);
+  EXPECT_EQ(CallsOf(target->visual.get())->destroyedCalls, 1);
   EXPECT_FLOAT_EQ(TotalHitPoints(target), 0.0f);
   Hit(100);
-  EXPECT_EQ(target->visual->destroyedCalls, 1);
+  EXPECT_EQ(CallsOf(target->visual.get())->destroyedCalls, 1);
 }
 
 TEST_F(DamageFixture, ComputerUnitsGetTheCheatReductionPlayerUnitsDoNot) {

@@ -17,7 +17,7 @@
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
 #include "battle/Squadron.h"
-#include "battlescreen/UnitVisuals.h"
+#include "RecordingView.h"
 #include "engine/Singletons.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
@@ -127,6 +127,7 @@ std::vector<Square> Road() {
 }
 
 TEST_F(FixtureMap, AUnitFollowsItsRouteToTheExitAndWarpsOut) {
+  ScopedRecordingView recording;
   SIM_Battle& battle = Start(5, 1, Road());
   SIM_BattleUnit* tank = Tank(battle.playerArmy, 0);
   ASSERT_NE(tank, nullptr);
@@ -160,7 +161,7 @@ TEST_F(FixtureMap, AUnitFollowsItsRouteToTheExitAndWarpsOut) {
   // Gone units leave the grid and their route behind.
   for (auto& c : GetCollisionGrid().cells) EXPECT_NE(c->occupant, tank);
   EXPECT_EQ(tank->pathManager->currentCell, nullptr);
-  EXPECT_GT(GUI_BS_WarpOutManager::Instance().started, 0);
+  EXPECT_EQ(recording.view.warpOuts, 1);
 }
 
 TEST_F(FixtureMap, AUnitWhoseOnlyWayIsTakenStopsAndGoesOnWhenItIsFreed) {

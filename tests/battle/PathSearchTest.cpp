@@ -13,7 +13,7 @@
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
 #include "battle/Squadron.h"
-#include "battlescreen/UnitVisuals.h"
+#include "battle/BattleView.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "support/TestFiles.h"
@@ -231,9 +231,8 @@ TEST(Squadron, OrdersReachSoldiersWithinHalfASecondAndALaterHaltWins) {
   for (int i = 0; i < 20; ++i) battle.Update();
   for (SIM_BattleUnit* m : b.squad->members) {
     EXPECT_FLOAT_EQ(m->movement->throttle, 0.0f);
-    auto* visual = dynamic_cast<GUI_BS_InfantryUnit*>(m->visual.get());
-    ASSERT_NE(visual, nullptr);
-    EXPECT_TRUE(visual->haltRequest);
+    ASSERT_NE(m->visual, nullptr);
+    EXPECT_TRUE(m->visual->haltRequest);
   }
 }
 

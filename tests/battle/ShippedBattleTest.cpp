@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
-#include "battlescreen/UnitVisuals.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
@@ -29,6 +29,7 @@ bool IsBuilding(int t) { return t == SIZETYPE_BUILDING; }
 
 class ShippedBattle : public ::testing::Test {
  protected:
+  ScopedRecordingView views;
   void SetUp() override {
     SIM_ScenarioManager::Get().Load();
     const auto& campaign = SIM_ScenarioManager::Get().Campaign();
@@ -132,7 +133,7 @@ TEST_F(ShippedBattle, BothSidesDeployLandAndFight) {
   EXPECT_EQ(std::count(GetBattleUnitManager().allUnits.begin(),
                        GetBattleUnitManager().allUnits.end(), fort),
             0);
-  EXPECT_FALSE(GUI_BS_UnitManager::Instance().wrecks.empty());
+  EXPECT_GT(views.view.wrecksKept, 0);
 }
 
 TEST_F(ShippedBattle, DeploymentOutsideTheSidesSquaresChargesNothing) {

@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "FoundationTestUtil.h"
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "platform/Window.h"

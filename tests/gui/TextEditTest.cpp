@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "GuiFixture.h"
+#include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "engine/TextRenderer.h"
 #include "engine/Timer.h"

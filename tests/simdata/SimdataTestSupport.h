@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "app/ErrorReporting.h"
 #include "app/Game.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "simdata/CatalogueLog.h"
 #include "support/FatalErrors.h"

@@ -1,4 +1,4 @@
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 
 #include <cstdio>
 

@@ -1,0 +1,110 @@
+#include "battle/BattleView.h"
+
+#include <algorithm>
+
+#include "battle/Battle.h"
+#include "battle/BattleUnit.h"
+#include "battle/BattleUnitManager.h"
+#include "battle/Module.h"
+#include "battle/ProcessWide.h"
+#include "simdata/Scenario.h"
+
+namespace {
+SIM_BattleView*& Registered() {
+  static SIM_BattleView* view = nullptr;
+  return view;
+}
+}  // namespace
+
+void SIM_UnitVisual::PruneEmitters() {
+  if (!unit || unit->state != US_INACTIVE) return;
+  fadeTimer += GetBattle().frameStep;
+  fade = 1.0f - std::min(std::max(fadeTimer / kFadeMs, 0.0f), 1.0f);
+  if (fadeTimer > kFadeMs) unit->Destroy();
+}
+
+void SIM_UnitVisual::OnDestroyed() {
+  dying = true;
+  fadeTimer = 0.0f;
+}
+
+void SIM_UnitVisual::Tick() {
+  if (unit && unit->moduleManager) unit->moduleManager->UpdateWeaponEffects();
+}
+
+bool SIM_DeathFrames::Step(float frameStep) {
+  timer += frameStep;
+  if (timer <= kFrameMs) return false;
+  if (frame < kLastFrame) {
+    timer = 0.0f;
+    ++frame;
+    return false;
+  }
+  return true;
+}
+
+void SIM_InfantryVisual::OnDestroyed() {
+  SIM_UnitVisual::OnDestroyed();
+  death.Start();
+}
+
+void SIM_InfantryVisual::Tick() {
+  if (dying && unit && death.Step(GetBattle().frameStep)) {
+    dying = false;
+    unit->Destroy();
+    return;
+  }
+  SIM_UnitVisual::Tick();
+}
+
+std::unique_ptr<SIM_UnitVisual> SIM_BattleView::CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) {
+  switch (sizeType) {
+    case SIZE_INFANTRY:
+      return std::make_unique<SIM_InfantryVisual>(unit);
+    case SIZE_MECH:
+    case SIZE_TANK:
+    case SIZE_BUILDING:
+      return std::make_unique<SIM_UnitVisual>(unit);
+    default:
+      return nullptr;
+  }
+}
+
+std::unique_ptr<SIM_GroundPropVisual> SIM_BattleView::CreateGroundProp(const GroundPropDesc& desc) {
+  auto prop = std::make_unique<SIM_GroundPropVisual>();
+  prop->Init(desc);
+  return prop;
+}
+
+void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
+  const float width = scenario ? scenario->maxCols * 200.0f : 0.0f;
+  const float height = scenario ? scenario->maxRows * 200.0f : 0.0f;
+  cameraX_ = width / 2;
+  cameraY_ = height / 2;
+  zoom_ = 1.0f;
+  viewLeft_ = 0.0f;
+  viewTop_ = 0.0f;
+  viewRight_ = width;
+  viewBottom_ = height;
+}
+
+void SIM_BattleView::AdvanceProjectiles() {
+  for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
+    if (u->visual) u->visual->Tick();
+}
+
+bool SIM_BattleView::IsOffScreen(float x, float y, float margin) const {
+  return x < viewLeft_ - margin || y < viewTop_ - margin || x > viewRight_ + margin ||
+         y > viewBottom_ + margin;
+}
+
+SIM_BattleView& GetBattleView() {
+  if (SIM_BattleView* view = Registered()) return *view;
+  return ProcessWide<SIM_BattleView>();
+}
+
+SIM_BattleView* SetBattleView(SIM_BattleView* view) {
+  SIM_BattleView* old = Registered();
+  Registered() = view;
+  return old;
+}

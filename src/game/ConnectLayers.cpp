@@ -1,0 +1,51 @@
+#include "game/ConnectLayers.h"
+
+#include "app/GUI_GameModeBase.h"
+#include "app/GameHooks.h"
+#include "battlehud/DeploymentSeam.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/DeviceResetSeam.h"
+#include "battlescreen/UnitVisuals.h"
+#include "browser/GUI_BattleBrowser.h"
+#include "effects/EffectsSeam.h"
+#include "effects/GUI_EE_Editor.h"
+#include "mapdesigner/GUI_DeploymentScreen.h"
+#include "online/GUI_Online.h"
+#include "online/OnlineSeam.h"
+#include "unitdesign/GUI_UnitDesign.h"
+
+namespace {
+GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
+GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
+GUI_GameModeBase* BuildOnline() { return new GUI_Online(); }
+GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
+GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
+GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
+GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
+}  // namespace
+
+void ConnectGameLayers() {
+  RegisterGameServices();
+
+  // Modes 0 (main menu), 5 (options) and 8 (loading screen) are the application's own.
+  RegisterGameMode(MODE_BATTLE_BROWSER, BuildBattleBrowser);
+  RegisterGameMode(MODE_MAP_DESIGNER, BuildMapDesigner);
+  RegisterGameMode(MODE_ONLINE, BuildOnline);
+  RegisterGameMode(MODE_UNIT_DESIGN, BuildUnitDesign);
+  RegisterGameMode(MODE_BATTLE_SCREEN, BuildBattleScreen);
+  RegisterGameMode(MODE_EFFECTS_EDITOR, BuildEffectsEditor);
+  RegisterGameMode(MODE_HULL_EDITOR, BuildHullEditor);
+
+  RegisterBattleScreenView();
+
+  GameLayerHooks& hooks = GetGameLayerHooks();
+  hooks.particleGroupsClearLists = ParticleGroupsClearLists;
+  hooks.particleConfigsClear = ParticleConfigsClear;
+  hooks.particleConfigsLoad = ParticleConfigsLoad;
+  hooks.explosionTypeNamesInit = ExplosionTypeNamesInit;
+  hooks.deleteOpenDeploymentWindow = DeleteOpenDeploymentWindow;
+  hooks.rebuildInfantryComposites = RebuildInfantryComposites;
+  hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
+  hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
+  hooks.showPatchFound = ShowPatchFound;
+}
