@@ -1,7 +1,6 @@
 #pragma once
 // Shared set-up of the toolkit tests: the null graphics device (recording its draws),
 // a recording sound engine, and direct control of the mouse.
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,34 +8,18 @@
 #include "app/CInput.h"
 #include "app/Sounds.h"
 #include "app/TutorialSeam.h"
-#include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
-#include "engine/Textures.h"
-#include "engine/VertexBuffer.h"
-#include "platform/NullDevice.h"
-#include "sound/FakeSoundEngine.h"
+#include "support/FakeSoundEngine.h"
+#include "support/NullDeviceFixture.h"
 
-class GuiTest : public ::testing::Test {
+class GuiTest : public zt_test::NullDeviceTest {
  protected:
   static constexpr int kScreenW = 1024;
   static constexpr int kScreenH = 768;
 
   void SetUp() override {
-    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
-    window_ = SDL_CreateWindow("gui test", 0, 0, kScreenW, kScreenH, SDL_WINDOW_HIDDEN);
-    ASSERT_NE(window_, nullptr) << SDL_GetError();
-    auto d3d = std::make_unique<platform::NullDirect3D>();
-    platform::NullDirect3D* raw = d3d.get();
-    D3DEngine& engine = GetRenderDevice();
-    engine.SetMainWindow(window_);
-    engine.SetDirect3D(std::move(d3d));
-    ASSERT_TRUE(engine.InitD3D(kScreenW, kScreenH, true));
-    engine.SetScreenSize(kScreenW, kScreenH);
-    device = raw->lastDevice;
-    ASSERT_NE(device, nullptr);
-    RegisterTextureFolder("data/bitmaps");
-    InitGlobalVertexBuffer();
-
+    NullDeviceTest::SetUp();
+    if (HasFatalFailure()) return;
     auto fake = std::make_unique<FakeSoundEngine>();
     sounds = fake.get();
     ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(fake)));
@@ -47,10 +30,7 @@ class GuiTest : public ::testing::Test {
 
   void TearDown() override {
     GUI_InputManager::SetCursorReader(nullptr);
-    // Process-wide objects go with the test's singleton reset; the window is ours.
-    if (window_) SDL_DestroyWindow(window_);
-    window_ = nullptr;
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    NullDeviceTest::TearDown();
   }
 
   void MoveMouse(float x, float y) {
@@ -73,9 +53,5 @@ class GuiTest : public ::testing::Test {
     return n;
   }
 
-  platform::NullDevice* device = nullptr;
   FakeSoundEngine* sounds = nullptr;
-
- private:
-  SDL_Window* window_ = nullptr;
 };

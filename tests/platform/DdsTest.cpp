@@ -1,0 +1,233 @@
+// Our DDS reader and writer: round trips with mip levels, DXT1/3/5 blocks, and files that
+// lie about their contents. Also the stb image paths used for screenshots.
+#include <cstring>
+
+#include "support/GraphicsTestSupport.h"
+#include "platform/Image.h"
+
+#define STB_DXT_STATIC
+#define STB_DXT_IMPLEMENTATION
+#include <stb_dxt.h>
+
+using namespace platform;
+using namespace zt_graphics_test;
+
+namespace {
+
+void Put32(std::vector<uint8_t>& b, size_t off, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[off + i] = uint8_t(v >> (8 * i));
+}
+
+// A DDS file holding the given compressed blocks.
+std::vector<uint8_t> DxtFile(Format f, int w, int h, const std::vector<uint8_t>& blocks) {
+  std::vector<uint8_t> b(128, 0);
+  Put32(b, 0, kDdsMagic);
+  Put32(b, 4, 124);
+  Put32(b, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x80000);
+  Put32(b, 12, uint32_t(h));
+  Put32(b, 16, uint32_t(w));
+  Put32(b, 76, 32);
+  Put32(b, 80, 0x4);  // four-character code
+  Put32(b, 84, uint32_t(f));
+  Put32(b, 108, 0x1000);
+  b.insert(b.end(), blocks.begin(), blocks.end());
+  return b;
+}
+
+// A picture whose colours vary along one line per block (what DXT keeps well), with
+// distinct red, green and blue so a swapped channel shows, and alpha falling by row.
+std::vector<uint32_t> Gradient(int w, int h) {
+  std::vector<uint32_t> px(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      px[size_t(y) * w + x] = uint32_t(255 - y * 8) << 24 | uint32_t(200 - x * 16) << 16 | uint32_t(x * 8) << 8 | 0x40;
+  return px;
+}
+
+std::vector<uint8_t> Compress(const std::vector<uint32_t>& px, int w, int h, Format f) {
+  std::vector<uint8_t> out;
+  for (int by = 0; by < h; by += 4) {
+    for (int bx = 0; bx < w; bx += 4) {
+      unsigned char rgba[64];
+      for (int i = 0; i < 16; ++i) {
+        uint32_t p = px[size_t(by + i / 4) * w + bx + i % 4];
+        rgba[i * 4 + 0] = uint8_t(p >> 16);
+        rgba[i * 4 + 1] = uint8_t(p >> 8);
+        rgba[i * 4 + 2] = uint8_t(p);
+        rgba[i * 4 + 3] = uint8_t(p >> 24);
+      }
+      unsigned char block[16];
+      if (f == Format::DXT3) {
+        // Explicit 4-bit alpha, then a colour block.
+        for (int i = 0; i < 8; ++i) block[i] = uint8_t((rgba[(i * 2) * 4 + 3] >> 4) | (rgba[(i * 2 + 1) * 4 + 3] & 0xF0));
+        stb_compress_dxt_block(block + 8, rgba, 0, STB_DXT_HIGHQUAL);
+        out.insert(out.end(), block, block + 16);
+      } else {
+        stb_compress_dxt_block(block, rgba, f == Format::DXT5, STB_DXT_HIGHQUAL);
+        out.insert(out.end(), block, block + (f == Format::DXT1 ? 8 : 16));
+      }
+    }
+  }
+  return out;
+}
+
+int MaxChannelError(uint32_t a, uint32_t b, bool alpha) {
+  int worst = 0;
+  for (int s = alpha ? 24 : 16; s >= 0; s -= 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
+  return worst;
+}
+
+TEST(DdsTest, UncompressedRoundTripKeepsEveryLevel) {
+  DecodedImage src;
+  src.width = 8;
+  src.height = 4;
+  src.levels.push_back(Gradient(8, 4));
+  BuildMipChain(&src);
+  ASSERT_EQ(src.levels.size(), 4u);  // 8x4, 4x2, 2x1, 1x1
+  std::vector<uint8_t> bytes = EncodeDds(8, 4, src.levels);
+  DecodedImage back;
+  std::string error;
+  ASSERT_TRUE(ReadDds(bytes.data(), bytes.size(), &back, &error)) << error;
+  EXPECT_EQ(back.width, 8);
+  EXPECT_EQ(back.height, 4);
+  EXPECT_EQ(back.sourceFormat, Format::A8R8G8B8);
+  EXPECT_EQ(back.levels, src.levels);
+}
+
+TEST(DdsTest, CompressedBlocksDecodeCloseToTheSource) {
+  const int w = 8, h = 8;
+  std::vector<uint32_t> src = Gradient(w, h);
+  struct Case {
+    Format f;
+    int colourTolerance;
+    int alphaTolerance;
+  } cases[] = {{Format::DXT1, 24, -1}, {Format::DXT3, 24, 17}, {Format::DXT5, 24, 8}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> file = DxtFile(c.f, w, h, Compress(src, w, h, c.f));
+    DecodedImage img;
+    std::string error;
+    ASSERT_TRUE(ReadDds(file.data(), file.size(), &img, &error)) << FormatName(c.f) << error;
+    EXPECT_EQ(img.sourceFormat, c.f);
+    ASSERT_EQ(img.levels[0].size(), src.size());
+    for (size_t i = 0; i < src.size(); ++i) {
+      EXPECT_LE(MaxChannelError(src[i], img.levels[0][i], false), c.colourTolerance) << FormatName(c.f) << " " << i;
+      if (c.alphaTolerance >= 0) {
+        EXPECT_LE(std::abs(int(src[i] >> 24) - int(img.levels[0][i] >> 24)), c.alphaTolerance) << FormatName(c.f);
+      }
+    }
+  }
+}
+
+TEST(DdsTest, BlockModesDecodeExactly) {
+  // DXT1 with colour0 <= colour1: three colours and transparent black for index 3.
+  uint8_t dxt1[8] = {0x00, 0x00, 0xFF, 0xFF, 0xE4, 0xE4, 0xE4, 0xE4};  // indices 0,1,2,3 per row
+  uint32_t out[16];
+  DecodeDxt1Block(dxt1, out);
+  EXPECT_EQ(out[0], 0xFF000000u);
+  EXPECT_EQ(out[1], 0xFFFFFFFFu);
+  EXPECT_EQ(out[2], 0xFF7F7F7Fu);
+  EXPECT_EQ(out[3], 0x00000000u);
+  // DXT5 alpha: a0 = 255 > a1 = 0 gives seven-step interpolation; index 2 is 6/7 of a0.
+  uint8_t dxt5[16] = {255, 0, 0x02, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
+  DecodeDxt5Block(dxt5, out);
+  EXPECT_EQ(out[0] >> 24, 218u);
+  EXPECT_EQ(out[1] >> 24, 255u);
+  EXPECT_EQ(out[0] & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(DdsTest, OddSizedCompressedImagesUsePartialBlocks) {
+  std::vector<uint32_t> src = Gradient(8, 8);
+  std::vector<uint8_t> blocks = Compress(src, 8, 8, Format::DXT5);
+  std::vector<uint8_t> file = DxtFile(Format::DXT5, 6, 5, blocks);
+  DecodedImage img;
+  ASSERT_TRUE(ReadDds(file.data(), file.size(), &img, nullptr));
+  EXPECT_EQ(img.levels[0].size(), 30u);
+  EXPECT_LE(MaxChannelError(img.levels[0][5 * 6 - 1], src[4 * 8 + 5], true), 24);
+}
+
+TEST(DdsTest, HostileFilesAreRefused) {
+  std::vector<uint8_t> good = EncodeDds(4, 4, {std::vector<uint32_t>(16, 0xFF00FF00u)});
+  struct Case {
+    const char* what;
+    size_t offset;  // where to patch (or truncate when value is ~0)
+    uint32_t value;
+  } cases[] = {{"truncated header", 60, ~0u},        {"truncated pixels", 128 + 20, ~0u},
+               {"header size", 4, 100},               {"zero width", 16, 0},
+               {"huge height", 12, 0x7FFFFFFF},       {"unknown compression", 80, 0x4 /*fourcc flag*/},
+               {"odd bit count", 88, 12},             {"largest size with no data", 12, 16384}};
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bad = good;
+    if (c.value == ~0u)
+      bad.resize(c.offset);
+    else
+      Put32(bad, c.offset, c.value);
+    if (std::string(c.what) == "unknown compression") Put32(bad, 84, 0x31495441);  // "ATI1"
+    if (std::string(c.what) == "largest size with no data") {
+      Put32(bad, 16, 16384);  // a 16384 x 16384 promise in a file of a few bytes
+      bad.resize(128);
+    }
+    DecodedImage img;
+    std::string error;
+    EXPECT_FALSE(ReadDds(bad.data(), bad.size(), &img, &error)) << c.what;
+    EXPECT_FALSE(error.empty()) << c.what;
+  }
+  // A file promising more mip levels than it holds keeps the complete ones.
+  std::vector<uint8_t> lying = good;
+  Put32(lying, 8, 0x1 | 0x2 | 0x4 | 0x1000 | 0x20000);
+  Put32(lying, 28, 3);
+  DecodedImage img;
+  ASSERT_TRUE(ReadDds(lying.data(), lying.size(), &img, nullptr));
+  EXPECT_EQ(img.levels.size(), 1u);
+}
+
+TEST(ImageFileTest, WrittenImagesReadBack) {
+  std::vector<uint32_t> px = Gradient(16, 8);
+  struct Case {
+    ImageFileFormat format;
+    const char* ext;
+    int tolerance;
+  } cases[] = {{ImageFileFormat::BMP, "bmp", 0}, {ImageFileFormat::PNG, "png", 0}, {ImageFileFormat::DDS, "dds", 0},
+               {ImageFileFormat::JPG, "jpg", 16}};
+  for (const Case& c : cases) {
+    std::string path = zt_test::UserDir() + "/img." + c.ext;
+    ASSERT_TRUE(SaveImageFile(path, c.format, 16, 8, px)) << c.ext;
+    DecodedImage img;
+    std::string error;
+    ASSERT_TRUE(LoadImageFile(path, &img, &error)) << c.ext << error;
+    ASSERT_EQ(img.width, 16);
+    ASSERT_EQ(img.height, 8);
+    // Lossless formats match exactly; JPEG on average within its tolerance.
+    double total = 0;
+    int worst = 0;
+    for (size_t i = 0; i < px.size(); ++i) {
+      int e = MaxChannelError(px[i], img.levels[0][i], false);
+      total += e;
+      worst = std::max(worst, e);
+    }
+    if (c.tolerance == 0)
+      EXPECT_EQ(worst, 0) << c.ext;
+    else
+      EXPECT_LE(total / double(px.size()), c.tolerance) << c.ext;
+  }
+  EXPECT_FALSE(SaveImageFile(zt_test::UserDir() + "/no/such/folder/x.bmp", ImageFileFormat::BMP, 16, 8, px));
+  EXPECT_FALSE(SaveImageFile(zt_test::UserDir() + "/wrong.bmp", ImageFileFormat::BMP, 17, 8, px));
+  DecodedImage img;
+  std::string junk = "not an image at all";
+  EXPECT_FALSE(DecodeImage(reinterpret_cast<const uint8_t*>(junk.data()), junk.size(), &img, nullptr));
+}
+
+TEST(ImageFileTest, RasterisedArtIsInTheDataFolder) {
+  // The art pipeline turned assets/bitmaps/test/graphics_probe.dds.svg into this file.
+  DecodedImage img;
+  std::string error;
+  ASSERT_TRUE(LoadImageFile("data/bitmaps/test/graphics_probe.dds", &img, &error)) << error;
+  EXPECT_EQ(img.width, 64);
+  EXPECT_EQ(img.height, 32);
+  EXPECT_EQ(img.levels.size(), 7u);
+  EXPECT_EQ(img.levels[0][0], 0xFFFF0000u);
+  uint32_t blue = img.levels[0][40];
+  EXPECT_NEAR(int(blue >> 24), 128, 1);  // straight (not premultiplied) alpha
+  EXPECT_EQ(blue & 0xFFFFFF, 0x0000FFu);
+}
+
+}  // namespace
