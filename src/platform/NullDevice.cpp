@@ -1,11 +1,11 @@
 #include "platform/NullDevice.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cstring>
 
 #include "platform/DeviceEffectFile.h"
-
-#include <SDL.h>
 
 namespace platform {
 
@@ -29,7 +29,8 @@ float DrawRecord::U(int i, int set) const { return ReadF(vertices, size_t(i) * s
 float DrawRecord::V(int i, int set) const { return ReadF(vertices, size_t(i) * stride + 24 + set * 8); }
 
 // ---- Resources ----
-NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live) : live_(std::move(live)) {
+NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live)
+    : live_(std::move(live)) {
   width_ = w;
   height_ = h;
   levels_ = levels;
@@ -81,7 +82,8 @@ class NullIB : public NullBuffer {
 
 class NullEffect : public Effect {
  public:
-  NullEffect(NullDevice* dev, EffectFile file, std::string name) : dev_(dev), file_(std::move(file)), name_(std::move(name)) {}
+  NullEffect(NullDevice* dev, EffectFile file, std::string name)
+      : dev_(dev), file_(std::move(file)), name_(std::move(name)) {}
   HRESULT FindNextValidTechnique(int from, int* technique) override {
     if (from < 0) from = 0;
     if (from >= int(file_.techniques.size())) {
@@ -104,7 +106,8 @@ class NullEffect : public Effect {
     return D3D_OK;
   }
   HRESULT BeginPass(int pass) override {
-    if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size())) return D3DERR_INVALIDCALL;
+    if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size()))
+      return D3DERR_INVALIDCALL;
     dev_->activeEffect = name_;
     dev_->calls.push_back("EffectBeginPass " + std::to_string(pass));
     return D3D_OK;
@@ -171,7 +174,8 @@ HRESULT NullDirect3D::CreateDevice(SDL_Window* window, VertexProcessing vp, Pres
   }
   PresentParameters p = *params;
   // A windowed back buffer takes the window's size, as a real device would.
-  if (window && (p.backBufferWidth <= 0 || p.backBufferHeight <= 0)) SDL_GetWindowSize(window, &p.backBufferWidth, &p.backBufferHeight);
+  if (window && (p.backBufferWidth <= 0 || p.backBufferHeight <= 0))
+    SDL_GetWindowSize(window, &p.backBufferWidth, &p.backBufferHeight);
   if (p.backBufferWidth <= 0) p.backBufferWidth = 1024;
   if (p.backBufferHeight <= 0) p.backBufferHeight = 768;
   auto dev = std::make_unique<NullDevice>(p, shaderSupport && caps.pixelShaderMajor >= 2);
@@ -188,40 +192,14 @@ NullDevice::NullDevice(const PresentParameters& params, bool shaderSupport)
       live_(std::make_shared<int>(0)) {
   viewport_.width = width_;
   viewport_.height = height_;
-  for (auto& stage : ss_) {
-    stage[int(SamplerState::AddressU)] = TADDRESS_WRAP;
-    stage[int(SamplerState::AddressV)] = TADDRESS_WRAP;
-    stage[int(SamplerState::MagFilter)] = TEXF_POINT;
-    stage[int(SamplerState::MinFilter)] = TEXF_POINT;
-    stage[int(SamplerState::MipFilter)] = TEXF_NONE;
-  }
-  ts_[0][int(StageState::ColorOp)] = TOP_MODULATE;
-  ts_[0][int(StageState::AlphaOp)] = TOP_SELECTARG1;
-  ts_[1][int(StageState::ColorOp)] = TOP_DISABLE;
-  ts_[1][int(StageState::AlphaOp)] = TOP_DISABLE;
-  ts_[1][int(StageState::TexCoordIndex)] = 1;
-  for (auto& stage : ts_) {
-    stage[int(StageState::ColorArg1)] = TA_TEXTURE;
-    stage[int(StageState::ColorArg2)] = TA_CURRENT;
-    stage[int(StageState::AlphaArg1)] = TA_TEXTURE;
-    stage[int(StageState::AlphaArg2)] = TA_CURRENT;
-  }
-  ts_[0][int(StageState::ColorArg2)] = TA_DIFFUSE;
-  ts_[0][int(StageState::AlphaArg2)] = TA_DIFFUSE;
-  rs_[int(RenderState::AlphaFunc)] = CMP_ALWAYS;
-  rs_[int(RenderState::SrcBlend)] = BLEND_ONE;
-  rs_[int(RenderState::DestBlend)] = BLEND_ZERO;
-  rs_[int(RenderState::BlendOp)] = BLENDOP_ADD;
-  rs_[int(RenderState::Lighting)] = 1;
-  rs_[int(RenderState::CullMode)] = CULL_CCW;
-  rs_[int(RenderState::TextureFactor)] = 0xFFFFFFFFu;
 }
 NullDevice::~NullDevice() = default;
 
 int NullDevice::CountCalls(const std::string& prefix) const {
   int n = 0;
   for (const std::string& c : calls)
-    if (c.compare(0, prefix.size(), prefix) == 0 && (c.size() == prefix.size() || c[prefix.size()] == ' ')) ++n;
+    if (c.compare(0, prefix.size(), prefix) == 0 && (c.size() == prefix.size() || c[prefix.size()] == ' '))
+      ++n;
   return n;
 }
 
@@ -276,8 +254,8 @@ HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stenc
   return D3D_OK;
 }
 HRESULT NullDevice::SetViewport(const Viewport& vp) {
-  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) + " " +
-         std::to_string(vp.height));
+  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) +
+         " " + std::to_string(vp.height));
   if (vp.width < 0 || vp.height < 0) return D3DERR_INVALIDCALL;
   viewport_ = vp;
   return D3D_OK;
@@ -296,36 +274,31 @@ HRESULT NullDevice::SetRenderState(RenderState state, uint32_t value) {
   int i = int(state);
   if (i < 0 || i >= int(RenderState::Count)) return D3DERR_INVALIDCALL;
   Record(std::string("SetRenderState ") + RenderStateName(state) + " " + std::to_string(value));
-  rs_[size_t(i)] = value;
+  states_.SetRender(state, value);
   return D3D_OK;
 }
-uint32_t NullDevice::GetRenderState(RenderState state) const {
-  int i = int(state);
-  return i >= 0 && i < int(RenderState::Count) ? rs_[size_t(i)] : 0;
-}
+uint32_t NullDevice::GetRenderState(RenderState state) const { return states_.Render(state); }
 HRESULT NullDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " + std::to_string(value));
-  ss_[size_t(stage)][size_t(i)] = value;
+  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " +
+         std::to_string(value));
+  states_.SetSampler(stage, state, value);
   return D3D_OK;
 }
 uint32_t NullDevice::GetSamplerState(int stage, SamplerState state) const {
-  int i = int(state);
-  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return 0;
-  return ss_[size_t(stage)][size_t(i)];
+  return states_.Sampler(stage, state);
 }
 HRESULT NullDevice::SetTextureStageState(int stage, StageState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " + std::to_string(value));
-  ts_[size_t(stage)][size_t(i)] = value;
+  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " +
+         std::to_string(value));
+  states_.SetStage(stage, state, value);
   return D3D_OK;
 }
 uint32_t NullDevice::GetTextureStageState(int stage, StageState state) const {
-  int i = int(state);
-  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return 0;
-  return ts_[size_t(stage)][size_t(i)];
+  return states_.Stage(stage, state);
 }
 HRESULT NullDevice::SetFVF(uint32_t fvf) {
   char buf[32];
@@ -354,7 +327,8 @@ HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t us
   *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_);
   return D3D_OK;
 }
-HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool, std::unique_ptr<VertexBuffer>* out) {
+HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
+                                       std::unique_ptr<VertexBuffer>* out) {
   Record("CreateVertexBuffer " + std::to_string(length));
   if (failCreateVertexBuffer > 0) {
     --failCreateVertexBuffer;
@@ -370,7 +344,8 @@ HRESULT NullDevice::CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::uniq
   *out = std::make_unique<NullIB>(length);
   return D3D_OK;
 }
-HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) {
+HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
+                                         std::string* errors) {
   Record("CreateEffectFromFile " + path);
   out->reset();
   if (!shaderSupport_) {
@@ -391,14 +366,17 @@ HRESULT NullDevice::SetTexture(int stage, Texture* texture) {
   textures_[stage] = texture;
   return D3D_OK;
 }
-Texture* NullDevice::GetTexture(int stage) const { return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr; }
+Texture* NullDevice::GetTexture(int stage) const {
+  return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr;
+}
 HRESULT NullDevice::SetRenderTarget(Texture* target) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetRenderTarget %p", static_cast<void*>(target));
   Record(buf);
   if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
   renderTarget_ = target;
-  viewport_ = Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
+  viewport_ =
+      Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
   return D3D_OK;
 }
 HRESULT NullDevice::SetStreamSource(VertexBuffer* vb, uint32_t offset, uint32_t stride) {
@@ -423,20 +401,21 @@ DrawRecord NullDevice::Snapshot(PrimitiveType type, int prims, int stride) const
   r.textures[0] = textures_[0];
   r.textures[1] = textures_[1];
   r.renderTarget = renderTarget_;
-  r.srcBlend = rs_[int(RenderState::SrcBlend)];
-  r.destBlend = rs_[int(RenderState::DestBlend)];
-  r.blendEnabled = rs_[int(RenderState::AlphaBlendEnable)] != 0;
-  r.minFilter = ss_[0][int(SamplerState::MinFilter)];
-  r.magFilter = ss_[0][int(SamplerState::MagFilter)];
-  r.colorOp0 = ts_[0][int(StageState::ColorOp)];
-  r.colorArg1_0 = ts_[0][int(StageState::ColorArg1)];
-  r.colorOp1 = ts_[1][int(StageState::ColorOp)];
+  r.srcBlend = states_.rs[int(RenderState::SrcBlend)];
+  r.destBlend = states_.rs[int(RenderState::DestBlend)];
+  r.blendEnabled = states_.rs[int(RenderState::AlphaBlendEnable)] != 0;
+  r.minFilter = states_.ss[0][int(SamplerState::MinFilter)];
+  r.magFilter = states_.ss[0][int(SamplerState::MagFilter)];
+  r.colorOp0 = states_.ts[0][int(StageState::ColorOp)];
+  r.colorArg1_0 = states_.ts[0][int(StageState::ColorArg1)];
+  r.colorOp1 = states_.ts[1][int(StageState::ColorOp)];
   r.effect = activeEffect;
   r.viewport = viewport_;
   return r;
 }
 
-HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, int stride) {
+HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices,
+                                    int stride) {
   Record("DrawPrimitiveUP " + std::to_string(int(type)) + " " + std::to_string(primitiveCount) + " " +
          std::to_string(stride));
   if (!vertices || primitiveCount <= 0 || stride != FvfStride(fvf_)) return D3DERR_INVALIDCALL;
@@ -451,8 +430,8 @@ HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, cons
 HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
                                          int startIndex, int primitiveCount) {
   Record("DrawIndexedPrimitive " + std::to_string(int(type)) + " " + std::to_string(baseVertex) + " " +
-         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) + " " +
-         std::to_string(primitiveCount));
+         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) +
+         " " + std::to_string(primitiveCount));
   auto* vb = static_cast<NullBuffer*>(static_cast<NullVB*>(stream_));
   auto* ib = static_cast<NullBuffer*>(static_cast<NullIB*>(indices_));
   if (!vb || !ib || primitiveCount <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
@@ -470,7 +449,8 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
     if (idx < minIndex || idx >= minIndex + numVertices) return D3DERR_INVALIDCALL;
     size_t voff = streamOffset_ + size_t(baseVertex + idx) * streamStride_;
     if (voff + streamStride_ > vb->data.size()) return D3DERR_INVALIDCALL;
-    r.vertices.insert(r.vertices.end(), vb->data.begin() + long(voff), vb->data.begin() + long(voff + streamStride_));
+    r.vertices.insert(r.vertices.end(), vb->data.begin() + long(voff),
+                      vb->data.begin() + long(voff + streamStride_));
   }
   draws.push_back(std::move(r));
   return D3D_OK;
@@ -495,7 +475,8 @@ HRESULT NullDevice::ReadPixels(Texture* source, const Rect& rect, std::vector<ui
   if (source) {
     auto* t = static_cast<NullTexture*>(source);
     for (int y = 0; y < rh; ++y)
-      for (int x = 0; x < rw; ++x) (*argb)[size_t(y) * rw + x] = t->pixels[size_t(rect.top + y) * w + rect.left + x];
+      for (int x = 0; x < rw; ++x)
+        (*argb)[size_t(y) * rw + x] = t->pixels[size_t(rect.top + y) * w + rect.left + x];
   }
   return D3D_OK;
 }
