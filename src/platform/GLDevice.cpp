@@ -88,6 +88,8 @@ class GLDevice : public Device {
     glBindVertexArray(vao_);
     glGenBuffers(1, &streamVbo_);
     glGenSamplers(2, samplers_);
+    glBindSampler(0, samplers_[0]);
+    glBindSampler(1, samplers_[1]);
     std::string log;
     GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
     const std::string sources[3] = {kFixedFragmentShader, ModulateFragmentShader(), DiffuseFragmentShader()};
@@ -105,6 +107,7 @@ class GLDevice : public Device {
     if (!fixedProgram_) SDL_Log("Zentrak: fixed-function shader failed: %s", log.c_str());
     samplersDirty_[0] = samplersDirty_[1] = true;
     viewport_ = Viewport{0, 0, bbWidth_, bbHeight_, 0.0f, 1.0f};
+    s3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glEnable(GL_SCISSOR_TEST);
@@ -154,6 +157,7 @@ class GLDevice : public Device {
     }
     SDL_GL_SwapWindow(window_);
     UpdateBackBufferSize();
+    EndFrameCounters();
     return D3D_OK;
   }
   HRESULT Clear(uint32_t flags, uint32_t argb, float z, uint32_t) override {
@@ -185,6 +189,14 @@ class GLDevice : public Device {
     return D3D_OK;
   }
   int BackBufferWidth() const override { return bbWidth_; }
+  int RefreshRate() const override {
+    // The display the window is on; 60 where the system does not say (Xvfb says 0).
+    SDL_DisplayMode mode;
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
+      return mode.refresh_rate;
+    return 60;
+  }
   int BackBufferHeight() const override { return bbHeight_; }
 
   // ---- States ----
@@ -221,12 +233,16 @@ class GLDevice : public Device {
     for (int s = std::max(w, h); s > 1; s >>= 1) ++maxLevels;
     if (levels <= 0 || levels > maxLevels) levels = maxLevels;
     if (rt) levels = 1;
-    // Everything is stored as 8-bit RGBA; compressed files are decoded before upload.
-    Format stored = format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
+    // Block-compressed formats stay compressed where the driver samples S3TC (Mesa's
+    // software rasteriser does); everything else is stored as 8-bit RGBA.
+    bool compressed = format == Format::DXT1 || format == Format::DXT3 || format == Format::DXT5;
+    if (compressed && (!s3tc_ || rt)) return D3DERR_WRONGTEXTUREFORMAT;
+    Format stored = compressed ? format : format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
     ClearGLErrors();  // judge this creation by its own errors only
+    glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
     GLint prev = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &prev);
-    auto t = std::make_unique<GLTexture>(alive_, w, h, levels, stored, rt);
+    auto t = std::make_unique<GLTexture>(alive_, counters_, bound_, w, h, levels, stored, rt);
     glBindTexture(GL_TEXTURE_2D, GLuint(prev));
     if (glGetError() != GL_NO_ERROR) return D3DERR_OUTOFVIDEOMEMORY;
     *out = std::move(t);
@@ -235,14 +251,14 @@ class GLDevice : public Device {
   HRESULT CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
                              std::unique_ptr<VertexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLVertexBuffer>(alive_, length);
+    auto b = std::make_unique<GLVertexBuffer>(alive_, counters_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
   }
   HRESULT CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLIndexBuffer>(alive_, length);
+    auto b = std::make_unique<GLIndexBuffer>(alive_, counters_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
@@ -256,6 +272,7 @@ class GLDevice : public Device {
   // ---- Bindings ----
   HRESULT SetTexture(int stage, Texture* t) override {
     if (stage < 0 || stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    if (textures_[stage] != t) ++counters_->textureBinds;
     textures_[stage] = t;
     return D3D_OK;
   }
@@ -264,6 +281,7 @@ class GLDevice : public Device {
   }
   HRESULT SetRenderTarget(Texture* target) override {
     if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
+    if (renderTarget_ != target) ++counters_->targetSwitches;
     renderTarget_ = target;
     viewport_ = Viewport{
         0, 0, target ? target->Width() : bbWidth_, target ? target->Height() : bbHeight_, 0.0f, 1.0f};
@@ -291,6 +309,8 @@ class GLDevice : public Device {
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count) * stride, vertices, GL_STREAM_DRAW);
     SetAttributes(0, stride);
     glDrawArrays(GLMode(type), 0, count);
+    ++counters_->draws;
+    counters_->bytesUploaded += uint64_t(count) * uint64_t(stride);
     return D3D_OK;
   }
   HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int, int, int startIndex,
@@ -303,6 +323,7 @@ class GLDevice : public Device {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->id);
     glDrawElementsBaseVertex(GLMode(type), count, GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(uintptr_t(startIndex) * 2u), baseVertex);
+    ++counters_->draws;
     return D3D_OK;
   }
 
@@ -356,6 +377,7 @@ class GLDevice : public Device {
         for (uint32_t& p : *argb) p |= 0xFF000000u;
     } else {
       std::vector<uint32_t> all(size_t(w) * size_t(h));
+      glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
       glBindTexture(GL_TEXTURE_2D, static_cast<GLTexture*>(source)->id);
       glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, all.data());
       for (int y = 0; y < rh; ++y)
@@ -383,6 +405,7 @@ class GLDevice : public Device {
     if (needVirtual && (!virtualFbo_ || bw != bbWidth_ || bh != bbHeight_)) {
       DeleteVirtualBackBuffer();
       glGenTextures(1, &virtualTex_);
+      glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
       glBindTexture(GL_TEXTURE_2D, virtualTex_);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
       glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, bw, bh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
@@ -420,7 +443,7 @@ class GLDevice : public Device {
     }
     int tw = renderTarget_ ? renderTarget_->Width() : bbWidth_;
     int th = renderTarget_ ? renderTarget_->Height() : bbHeight_;
-    glViewport(0, 0, tw, th);
+    SetGLViewport(tw, th);
     // Pre-transformed vertices are not moved by the viewport: it only clips.
     int x0 = viewport_.x, y0 = viewport_.y, x1 = viewport_.x + viewport_.width,
         y1 = viewport_.y + viewport_.height;
@@ -434,10 +457,35 @@ class GLDevice : public Device {
     x1 = std::max(x0, std::min(x1, tw));
     y0 = std::max(0, std::min(y0, th));
     y1 = std::max(y0, std::min(y1, th));
-    if (renderTarget_)
-      glScissor(x0, y0, x1 - x0, y1 - y0);
-    else
-      glScissor(x0, th - y1, x1 - x0, y1 - y0);
+    SetGLScissor(x0, renderTarget_ ? y0 : th - y1, x1 - x0, y1 - y0);
+  }
+
+  // The GL state a draw sets, applied only when it changes: on a software rasteriser
+  // every call costs the main thread, and most draws change nothing but the texture.
+  void SetGLViewport(int w, int h) {
+    if (w == glViewport_[0] && h == glViewport_[1]) return;
+    glViewport(0, 0, w, h);
+    glViewport_[0] = w;
+    glViewport_[1] = h;
+  }
+  void SetGLScissor(int x, int y, int w, int h) {
+    const std::array<int, 4> box = {x, y, w, h};
+    if (box == glScissor_) return;
+    glScissor(x, y, w, h);
+    glScissor_ = box;
+  }
+  // Units 0 and 1 are only ever bound here (uploads use the scratch unit, effects the
+  // units above 1), so what was bound last is still bound.
+  void BindGLTexture(int unit, GLuint id) {
+    if (bound_->units[unit] == id) return;
+    glActiveTexture(GL_TEXTURE0 + GLenum(unit));
+    glBindTexture(GL_TEXTURE_2D, id);
+    bound_->units[unit] = id;
+  }
+  void UseGLProgram(GLuint program) {
+    if (program == currentProgram_) return;
+    glUseProgram(program);
+    currentProgram_ = program;
   }
 
   void ApplySampler(int stage) {
@@ -476,27 +524,30 @@ class GLDevice : public Device {
     ApplyTargetAndScissor();
     glBindVertexArray(vao_);
     // Blending.
-    if (states_.rs[int(RenderState::AlphaBlendEnable)]) {
-      glEnable(GL_BLEND);
-      glBlendFunc(GLBlend(states_.rs[int(RenderState::SrcBlend)]),
-                  GLBlend(states_.rs[int(RenderState::DestBlend)]));
-      glBlendEquation(GLBlendOp(states_.rs[int(RenderState::BlendOp)]));
-    } else {
-      glDisable(GL_BLEND);
+    const std::array<uint32_t, 4> blend = {
+        states_.rs[int(RenderState::AlphaBlendEnable)] ? 1u : 0u, states_.rs[int(RenderState::SrcBlend)],
+        states_.rs[int(RenderState::DestBlend)], states_.rs[int(RenderState::BlendOp)]};
+    if (blend != glBlend_) {
+      if (blend[0]) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GLBlend(blend[1]), GLBlend(blend[2]));
+        glBlendEquation(GLBlendOp(blend[3]));
+      } else {
+        glDisable(GL_BLEND);
+      }
+      glBlend_ = blend;
     }
     // Textures on units 0 and 1 with their sampler states.
+    // (The sampler objects stay bound to units 0 and 1 from the start.)
     for (int s = 0; s < kMaxStages; ++s) {
       ApplySampler(s);
-      glActiveTexture(GL_TEXTURE0 + GLenum(s));
-      glBindTexture(GL_TEXTURE_2D, textures_[s] ? static_cast<GLTexture*>(textures_[s])->id : 0);
-      glBindSampler(GLuint(s), samplers_[s]);
+      BindGLTexture(s, textures_[s] ? static_cast<GLTexture*>(textures_[s])->id : 0);
     }
-    glActiveTexture(GL_TEXTURE0);
     GLuint effectProgram = effect_ ? effect_->ActiveProgram() : 0;
     int tw = renderTarget_ ? renderTarget_->Width() : bbWidth_;
     int th = renderTarget_ ? renderTarget_->Height() : bbHeight_;
     if (effectProgram) {
-      glUseProgram(effectProgram);
+      UseGLProgram(effectProgram);
       glUniform2f(glGetUniformLocation(effectProgram, "uTargetSize"), float(tw), float(th));
       glUniform1f(glGetUniformLocation(effectProgram, "uFlipY"), renderTarget_ ? 0.0f : 1.0f);
       glUniform1i(glGetUniformLocation(effectProgram, "tex0"), 0);
@@ -506,15 +557,25 @@ class GLDevice : public Device {
     }
     ProgramInfo* p = ChooseFixedProgram();
     if (!p || !p->id) return false;
-    glUseProgram(p->id);
-    glUniform2f(p->targetSize, float(tw), float(th));
-    glUniform1f(p->flipY, renderTarget_ ? 0.0f : 1.0f);
-    glUniform1i(p->tex0, 0);
-    glUniform1i(p->tex1, 1);
+    UseGLProgram(p->id);
+    const int flip = renderTarget_ ? 0 : 1;
+    if (p->lastWidth != tw || p->lastHeight != th || p->lastFlip != flip) {
+      glUniform2f(p->targetSize, float(tw), float(th));
+      glUniform1f(p->flipY, float(flip));
+      glUniform1i(p->tex0, 0);
+      glUniform1i(p->tex1, 1);
+      p->lastWidth = tw;
+      p->lastHeight = th;
+      p->lastFlip = flip;
+    }
     if (p != &fixed_) {
       // Alpha test "greater than ref" as a cut-off; -1 keeps every fragment.
       bool test = states_.rs[int(RenderState::AlphaTestEnable)] != 0;
-      glUniform1f(p->alphaCut, test ? float(states_.rs[int(RenderState::AlphaRef)] & 0xFF) : -1.0f);
+      float cut = test ? float(states_.rs[int(RenderState::AlphaRef)] & 0xFF) : -1.0f;
+      if (cut != p->lastAlphaCut) {
+        glUniform1f(p->alphaCut, cut);
+        p->lastAlphaCut = cut;
+      }
       return true;
     }
     GLint hasTex[2], cop[2], ca1[2], ca2[2], aop[2], aa1[2], aa2[2], tci[2];
@@ -596,11 +657,17 @@ class GLDevice : public Device {
   int drawableWidth_ = 1, drawableHeight_ = 1;
   GLuint virtualFbo_ = 0, virtualTex_ = 0;
   int maxTexture_ = 16384;
+  bool s3tc_ = false;
   GLuint vao_ = 0, streamVbo_ = 0, fixedProgram_ = 0;
   ProgramInfo fixed_, modulate_, diffuse_;
   GLuint samplers_[2] = {0, 0};
   bool samplersDirty_[2] = {true, true};
   GLuint boundFbo_ = ~0u;
+  std::array<int, 2> glViewport_ = {-1, -1};
+  std::array<int, 4> glScissor_ = {-1, -1, -1, -1};
+  std::array<uint32_t, 4> glBlend_ = {~0u, ~0u, ~0u, ~0u};
+  std::shared_ptr<GLBoundTextures> bound_ = std::make_shared<GLBoundTextures>();
+  GLuint currentProgram_ = ~0u;
   DeviceStates states_;
   uint32_t fvf_ = FVF_ENGINE;
   Texture* textures_[kMaxStages] = {nullptr, nullptr};
@@ -674,7 +741,9 @@ class GLDirect3D : public Direct3D {
       return D3DERR_NOTAVAILABLE;
     }
     dl_iterate_phdr(PinLoadedLibrary, nullptr);
-    SDL_GL_SetSwapInterval(params->vsync ? 1 : 0);
+    // Wait for the display's refresh, as the classic default interval does: late swaps
+    // (a late frame shows at once) where the driver has them, else every refresh.
+    if (!params->vsync || SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(params->vsync ? 1 : 0);
     auto dev = std::make_unique<GLDevice>(window, ctx, *params);
     *out = std::move(dev);
     return D3D_OK;

@@ -20,15 +20,28 @@ inline bool IsAlive(const AliveWeak& w) {
   return p && *p;
 }
 
+// Texture uploads and reads bind on this unit, leaving the units draws use untouched.
+constexpr int kScratchTextureUnit = 7;
+
 // Drops the errors earlier calls left pending. Bounded: a driver that keeps reporting an
 // error (a lost context) must not hang the game here.
 void ClearGLErrors();
 
+// The textures the device last bound to the units draws use. A texture being deleted
+// clears its entries: GL unbinds it, and its name may come back for a new texture.
+struct GLBoundTextures {
+  GLuint units[2] = {~0u, ~0u};
+};
+
 class GLTexture : public Texture {
  public:
-  GLTexture(AliveWeak alive, int w, int h, int levels, Format f, bool rt);
+  // Block-compressed formats (DXT1/3/5) are stored compressed; the device creates them
+  // only where the driver has S3TC.
+  GLTexture(AliveWeak alive, std::shared_ptr<FrameCounters> counters, std::shared_ptr<GLBoundTextures> bound,
+            int w, int h, int levels, Format f, bool rt);
   ~GLTexture() override;
   HRESULT UploadLevel(int level, int w, int h, const uint32_t* argb) override;
+  HRESULT UploadCompressedLevel(int level, int w, int h, const void* blocks, size_t bytes) override;
   void GenerateMips() override;
   GLuint Framebuffer();
   GLuint id = 0;
@@ -36,12 +49,16 @@ class GLTexture : public Texture {
 
  private:
   AliveWeak alive_;
+  std::shared_ptr<FrameCounters> counters_;
+  std::shared_ptr<GLBoundTextures> bound_;
 };
 
-// A buffer with a system-memory shadow: locks hand out the shadow, unlocks upload it.
+// A buffer with a system-memory shadow: locks hand out the shadow, unlocks send only the
+// locked range. A discard lock gives the buffer fresh storage first and a no-overwrite
+// lock writes without waiting, so draws still in flight never hold the upload up.
 class GLBufferBase {
  public:
-  GLBufferBase(AliveWeak alive, uint32_t length);
+  GLBufferBase(AliveWeak alive, std::shared_ptr<FrameCounters> counters, uint32_t length);
   virtual ~GLBufferBase();
   HRESULT DoLock(uint32_t offset, uint32_t size, void** out, uint32_t flags);
   HRESULT DoUnlock();
@@ -49,6 +66,7 @@ class GLBufferBase {
 
  private:
   AliveWeak alive_;
+  std::shared_ptr<FrameCounters> counters_;
   std::vector<uint8_t> shadow;
   uint32_t lockOffset = 0, lockSize = 0, lockFlags = 0;
   bool locked = false;

@@ -26,6 +26,9 @@ struct ProgramInfo {
   GLint hasTex = -1, colorOp = -1, colorArg1 = -1, colorArg2 = -1, alphaOp = -1, alphaArg1 = -1,
         alphaArg2 = -1;
   GLint texCoord = -1, tfactor = -1, constant = -1, alphaTest = -1, alphaFunc = -1, alphaRef = -1;
+  // The values last set, so unchanged uniforms are not set again.
+  int lastWidth = -1, lastHeight = -1, lastFlip = -1;
+  float lastAlphaCut = -2.0f;
   void Lookup(GLuint program);
 };
 

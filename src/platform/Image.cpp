@@ -52,8 +52,8 @@ bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, siz
   return ok;
 }
 
-bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
-  if (IsDds(data, size)) return ReadDds(data, size, out, error);
+bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error, bool keepBlocks) {
+  if (IsDds(data, size)) return ReadDds(data, size, out, error, keepBlocks);
   if (size > size_t(1) << 30) {
     if (error) *error = "image too large";
     return false;
@@ -86,7 +86,7 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
   return true;
 }
 
-bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error) {
+bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error, bool keepBlocks) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeBinaryFile(path, &bytes)) {
     if (error) *error = "cannot read file";
@@ -96,7 +96,7 @@ bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* erro
     if (error) *error = "empty file";
     return false;
   }
-  return DecodeImage(bytes.data(), bytes.size(), out, error);
+  return DecodeImage(bytes.data(), bytes.size(), out, error, keepBlocks);
 }
 
 void BuildMipChain(DecodedImage* image) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Dds.h"
 #include "platform/DeviceEffectFile.h"
 
 namespace platform {
@@ -29,8 +30,9 @@ float DrawRecord::U(int i, int set) const { return ReadF(vertices, size_t(i) * s
 float DrawRecord::V(int i, int set) const { return ReadF(vertices, size_t(i) * stride + 24 + set * 8); }
 
 // ---- Resources ----
-NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live)
-    : live_(std::move(live)) {
+NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live,
+                         std::shared_ptr<FrameCounters> counters)
+    : live_(std::move(live)), counters_(std::move(counters)) {
   width_ = w;
   height_ = h;
   levels_ = levels;
@@ -47,29 +49,60 @@ HRESULT NullTexture::UploadLevel(int level, int width, int height, const uint32_
   if (width != w || height != h) return D3DERR_INVALIDCALL;
   if (level == 0) pixels.assign(argb, argb + size_t(w) * size_t(h));
   ++uploads;
+  if (counters_) counters_->bytesUploaded += uint64_t(w) * uint64_t(h) * 4u;
+  return D3D_OK;
+}
+
+HRESULT NullTexture::UploadCompressedLevel(int level, int width, int height, const void* blocks,
+                                           size_t bytes) {
+  if (format_ != Format::DXT1 && format_ != Format::DXT3 && format_ != Format::DXT5)
+    return D3DERR_WRONGTEXTUREFORMAT;
+  if (level < 0 || level >= levels_ || !blocks) return D3DERR_INVALIDCALL;
+  int w = std::max(1, width_ >> level), h = std::max(1, height_ >> level);
+  if (width != w || height != h || bytes != CompressedLevelSize(format_, w, h)) return D3DERR_INVALIDCALL;
+  if (level == 0) {
+    DecodedImage img;
+    img.width = w;
+    img.height = h;
+    img.sourceFormat = format_;
+    const auto* b = static_cast<const uint8_t*>(blocks);
+    img.blocks.emplace_back(b, b + bytes);
+    DecodeBlocks(&img);
+    pixels = std::move(img.levels[0]);
+  }
+  ++uploads;
+  if (counters_) counters_->bytesUploaded += bytes;
   return D3D_OK;
 }
 
 namespace {
 class NullBuffer : public VertexBuffer, public IndexBuffer {
  public:
-  explicit NullBuffer(uint32_t length) : data(length) {}
+  NullBuffer(uint32_t length, std::shared_ptr<FrameCounters> counters)
+      : data(length), counters_(std::move(counters)) {}
   HRESULT Lock(uint32_t offset, uint32_t size, void** out, uint32_t) override {
     if (locked || !out) return D3DERR_INVALIDCALL;
     if (size == 0) size = uint32_t(data.size()) - offset;
     if (offset > data.size() || size > data.size() - offset) return D3DERR_INVALIDCALL;
     *out = data.data() + offset;
     locked = true;
+    lockSize_ = size;
     return D3D_OK;
   }
+  // An unlock sends what was locked, as the OpenGL device does.
   HRESULT Unlock() override {
     if (!locked) return D3DERR_INVALIDCALL;
     locked = false;
+    if (counters_) counters_->bytesUploaded += lockSize_;
     return D3D_OK;
   }
   uint32_t Length() const override { return uint32_t(data.size()); }
   std::vector<uint8_t> data;
   bool locked = false;
+
+ private:
+  std::shared_ptr<FrameCounters> counters_;
+  uint32_t lockSize_ = 0;
 };
 class NullVB : public NullBuffer {
  public:
@@ -238,6 +271,7 @@ HRESULT NullDevice::EndScene() {
 }
 HRESULT NullDevice::Present() {
   Record("Present");
+  EndFrameCounters();  // every present closes the frame, even one that fails
   if (failPresent != D3D_OK) return failPresent;
   if (cooperativeLevel == D3DERR_DEVICELOST) return D3DERR_DEVICELOST;
   ++presents;
@@ -324,7 +358,7 @@ HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t us
     levels = 1;
     for (int s = std::max(width, height); s > 1; s >>= 1) ++levels;
   }
-  *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_);
+  *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_, counters_);
   return D3D_OK;
 }
 HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
@@ -335,13 +369,13 @@ HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool
     return D3DERR_OUTOFVIDEOMEMORY;
   }
   if (length == 0) return D3DERR_INVALIDCALL;
-  *out = std::make_unique<NullVB>(length);
+  *out = std::make_unique<NullVB>(length, counters_);
   return D3D_OK;
 }
 HRESULT NullDevice::CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) {
   Record("CreateIndexBuffer " + std::to_string(length));
   if (length == 0) return D3DERR_INVALIDCALL;
-  *out = std::make_unique<NullIB>(length);
+  *out = std::make_unique<NullIB>(length, counters_);
   return D3D_OK;
 }
 HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
@@ -363,6 +397,7 @@ HRESULT NullDevice::SetTexture(int stage, Texture* texture) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetTexture %d %p", stage, static_cast<void*>(texture));
   Record(buf);
+  if (textures_[stage] != texture) ++counters_->textureBinds;
   textures_[stage] = texture;
   return D3D_OK;
 }
@@ -374,6 +409,7 @@ HRESULT NullDevice::SetRenderTarget(Texture* target) {
   std::snprintf(buf, sizeof buf, "SetRenderTarget %p", static_cast<void*>(target));
   Record(buf);
   if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  if (renderTarget_ != target) ++counters_->targetSwitches;
   renderTarget_ = target;
   viewport_ =
       Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
@@ -424,6 +460,8 @@ HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, cons
   const auto* p = static_cast<const uint8_t*>(vertices);
   r.vertices.assign(p, p + size_t(r.vertexCount) * size_t(stride));
   draws.push_back(std::move(r));
+  ++counters_->draws;
+  counters_->bytesUploaded += uint64_t(r.vertexCount) * uint64_t(stride);
   return D3D_OK;
 }
 
@@ -453,6 +491,7 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
                       vb->data.begin() + long(voff + streamStride_));
   }
   draws.push_back(std::move(r));
+  ++counters_->draws;
   return D3D_OK;
 }
 

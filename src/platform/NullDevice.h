@@ -42,14 +42,18 @@ struct DrawRecord {
 
 class NullTexture : public Texture {
  public:
-  NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live);
+  NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live,
+              std::shared_ptr<FrameCounters> counters = nullptr);
   ~NullTexture() override;
   HRESULT UploadLevel(int level, int width, int height, const uint32_t* argb) override;
+  // Compressed formats keep their level 0 decoded in 'pixels', as a driver would sample it.
+  HRESULT UploadCompressedLevel(int level, int width, int height, const void* blocks, size_t bytes) override;
   std::vector<uint32_t> pixels;  // level 0, ARGB
   int uploads = 0;
 
  private:
   std::shared_ptr<int> live_;
+  std::shared_ptr<FrameCounters> counters_;
 };
 
 class NullDevice;
