@@ -164,7 +164,9 @@ struct Result {
   double quadsPerSecond = 0, cpuMsPerFrame = 0;
   double draws = 0, binds = 0, bytes = 0;
 };
-std::map<std::string, std::vector<Result>> g_results;  // "case/path" -> one per repetition
+// Run name ("case/path/repN") -> its figures. A benchmark function is called more than
+// once per run (Google Benchmark first estimates the iterations): the last call counts.
+std::map<std::string, Result> g_results;
 
 void RecordCounters(benchmark::State& state, double cpu, const Result* counters, const std::string& key) {
   const double frames = double(state.iterations());
@@ -181,7 +183,7 @@ void RecordCounters(benchmark::State& state, double cpu, const Result* counters,
     state.counters["binds"] = r.binds;
     state.counters["bytes_uploaded"] = r.bytes;
   }
-  g_results[key].push_back(r);  // quads per second is filled in by the reporter
+  g_results[key] = r;  // quads per second is filled in by the reporter
 }
 
 void OurFrame(OurPath& p, Case c) {
@@ -286,13 +288,7 @@ class RateReporter : public benchmark::ConsoleReporter {
       auto it = r.counters.find("quads_per_second");
       if (it == r.counters.end() || r.error_occurred) continue;
       std::string name = r.benchmark_name();
-      std::string key = name.substr(0, name.rfind("/rep"));
-      auto& list = g_results[key];
-      for (Result& res : list)
-        if (res.quadsPerSecond == 0) {
-          res.quadsPerSecond = it->second.value;
-          break;
-        }
+      g_results[name.substr(0, name.find("/min_time"))].quadsPerSecond = it->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -309,13 +305,18 @@ void PrintSummary() {
   std::printf("%-24s %14s %14s %10s %10s %10s %10s %12s\n", "case", "ours quads/s", "SDL quads/s", "ours ms",
               "SDL ms", "CPU ratio", "draws", "bytes/frame");
   for (int c = 0; c < 3; ++c) {
+    auto runs = [c](const char* path) {
+      std::vector<Result> rs;
+      for (const auto& kv : g_results)
+        if (kv.first.rfind(std::string(kCaseNames[c]) + "/" + path + "/rep", 0) == 0) rs.push_back(kv.second);
+      return rs;
+    };
     auto pick = [](const std::vector<Result>& rs, double Result::*f) {
       std::vector<double> v;
       for (const Result& r : rs) v.push_back(r.*f);
       return Median(v);
     };
-    const auto& ours = g_results[std::string(kCaseNames[c]) + "/ours"];
-    const auto& sdl = g_results[std::string(kCaseNames[c]) + "/sdl"];
+    const std::vector<Result> ours = runs("ours"), sdl = runs("sdl");
     if (ours.empty() || sdl.empty()) continue;
     double oq = pick(ours, &Result::quadsPerSecond), sq = pick(sdl, &Result::quadsPerSecond);
     double oc = pick(ours, &Result::cpuMsPerFrame), sc = pick(sdl, &Result::cpuMsPerFrame);
@@ -345,12 +346,12 @@ int main(int argc, char** argv) {
     for (int c = 0; c < 3; ++c) {
       std::string base = kCaseNames[c];
       benchmark::RegisterBenchmark((base + "/ours/rep" + std::to_string(rep)).c_str(), BM_Ours, Case(c),
-                                   base + "/ours")
+                                   base + "/ours/rep" + std::to_string(rep))
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime()
           ->MinTime(0.5);
       benchmark::RegisterBenchmark((base + "/sdl/rep" + std::to_string(rep)).c_str(), BM_Sdl, Case(c),
-                                   base + "/sdl")
+                                   base + "/sdl/rep" + std::to_string(rep))
           ->Unit(benchmark::kMillisecond)
           ->UseRealTime()
           ->MinTime(0.5);
