@@ -1,4 +1,6 @@
 // The message loop, the frame and the window procedure.
+#include <malloc.h>
+
 #include <ctime>
 
 #include "app/CInput.h"
@@ -91,7 +93,12 @@ void Game::Frame() {
   if (graph.enabled) graph.Draw();
   d3d.EndScene();
   d3d.Flip();
-  if (++framesDrawn_ == 1) DebugLog("First frame presented");
+  if (++framesDrawn_ == 1) {
+    DebugLog("First frame presented");
+    // Loading the menu's art decoded files in large temporary buffers; give the freed
+    // pages back instead of keeping them resident for the whole session.
+    malloc_trim(0);
+  }
   platform::SleepMilliseconds(1);
 }
 

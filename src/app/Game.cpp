@@ -40,7 +40,6 @@
 std::atomic<bool> Game::IsActive{false};
 std::atomic<bool> Game::HasFocus{false};
 
-
 namespace {
 std::unique_ptr<Game>& GameSlot() {
   static std::unique_ptr<Game> game;
@@ -308,6 +307,8 @@ void Game::Shutdown() {
   // nothing is saved or released twice.
   if (shutDown_) return;
   shutDown_ = true;
+  // The frame count lets a session's frame rate be read from its log.
+  DebugLog(("Frames presented: " + std::to_string(framesDrawn_)).c_str());
   DebugLog("Shutting down");
 
   // The mode leaves first, while the logs, the device and the records still exist.

@@ -285,8 +285,10 @@ void D3DEngine::EnsureScene() {
 void D3DEngine::Flip() {
   if (!device_) return;
   if (screenshotRequested_) SaveScreenshot(screenshotName_.c_str(), ImageFileFormat::BMP, nullptr);
+  const std::int64_t presentStart = ClockNanoseconds();
   HRESULT hr = device_->Present();
   if (Failed(hr)) LogD3DError("Flip", hr);
+  if (pacing_ && Succeeded(hr)) pacer_.AfterPresent(presentStart, device_->RefreshRate());
 }
 
 void D3DEngine::RequestScreenshot(const std::string& path) {

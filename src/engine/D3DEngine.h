@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Timer.h"
 #include "platform/Device.h"
 
 struct SDL_Window;
@@ -44,7 +45,11 @@ class D3DEngine {
   // ---- Frame ----
   void BeginScene();
   void EndScene();
+  // Presents the frame; where presenting does not wait for the display, the rest of the
+  // refresh period is slept out (see FramePacer) unless pacing is off.
   void Flip();
+  // Benchmarks measure drawing, not the display: they turn pacing off.
+  void SetFramePacing(bool on) { pacing_ = on; }
   // Opens a scene when none is open (immediate draws outside the frame need one).
   void EnsureScene();
   bool InScene() const { return inScene_; }
@@ -164,6 +169,8 @@ class D3DEngine {
   BlendMode blend_ = BlendMode::Normal;
   bool blendDirty_ = false;
   bool screenshotRequested_ = false;
+  bool pacing_ = true;
+  FramePacer pacer_;
   std::string screenshotName_;
   bool frameTiming_ = false;
   double lastEndScene_ = 0.0;

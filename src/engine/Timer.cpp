@@ -1,6 +1,7 @@
 #include "engine/Timer.h"
 
 #include <chrono>
+#include <thread>
 
 #include "engine/Singletons.h"
 
@@ -23,7 +24,42 @@ ClockSource& CurrentSource() {
 
 constexpr std::int64_t kNanosPerSecond = 1000000000;
 
+void RealSleep(std::int64_t ns) { std::this_thread::sleep_for(std::chrono::nanoseconds(ns)); }
+
+FramePacer::Sleeper& CurrentSleeper() {
+  static FramePacer::Sleeper sleeper = nullptr;
+  static bool registered = (RegisterSingletonReset([] { sleeper = nullptr; }), true);
+  (void)registered;
+  return sleeper;
+}
+
 }  // namespace
+
+void FramePacer::SetSleeper(Sleeper sleeper) { CurrentSleeper() = sleeper; }
+
+std::int64_t FramePacer::AfterPresent(std::int64_t presentStartNs, int refreshHz) {
+  if (refreshHz <= 0) return 0;
+  const std::int64_t period = kNanosPerSecond / refreshHz;
+  std::int64_t now = ClockNanoseconds();
+  std::int64_t slept = 0;
+  // A present that took half a period or more waited for the display itself.
+  const bool returnedAtOnce = now - presentStartNs < period / 2;
+  if (returnedAtOnce && frameEndNs_ >= 0) {
+    const std::int64_t target = frameEndNs_ + period;
+    if (now < target) {
+      slept = target - now;
+      Sleeper sleep = CurrentSleeper();
+      (sleep ? sleep : RealSleep)(slept);
+      now = ClockNanoseconds();
+      // Keep the cadence unless the sleep overslept by a whole period.
+      frameEndNs_ = now - target < period ? target : now;
+      return slept;
+    }
+  }
+  // A late frame starts the next period now, so it is not followed by a burst.
+  frameEndNs_ = now;
+  return slept;
+}
 
 std::int64_t ClockNanoseconds() {
   ClockSource source = CurrentSource();

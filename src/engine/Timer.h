@@ -29,3 +29,23 @@ struct Timer {
   void Start();
   void Update();
 };
+
+// Keeps the frame loop from running faster than the display refreshes when presenting
+// does not wait for the vertical blank (no display to wait for, as under Xvfb): when a
+// present returns at once, the rest of the refresh period is slept out. A present that
+// waited, a slow frame, or no refresh rate (the null device) never sleeps. The game
+// clock is untouched; only idle spinning goes.
+class FramePacer {
+ public:
+  using Sleeper = void (*)(std::int64_t nanoseconds);
+  // Tests replace the sleep (with one that advances their clock); nullptr restores it.
+  static void SetSleeper(Sleeper sleeper);
+
+  // Call with the clock reading taken just before the present, right after it returns.
+  // Returns the nanoseconds slept.
+  std::int64_t AfterPresent(std::int64_t presentStartNs, int refreshHz);
+  void Reset() { frameEndNs_ = -1; }
+
+ private:
+  std::int64_t frameEndNs_ = -1;
+};

@@ -1,5 +1,6 @@
 #include "platform/Dds.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -9,14 +10,16 @@
 namespace platform {
 namespace {
 
-uint32_t Rd32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+uint32_t Rd32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 uint16_t Rd16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 void Wr32(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
 }
 
-constexpr uint32_t DDSD_CAPS = 0x1, DDSD_HEIGHT = 0x2, DDSD_WIDTH = 0x4, DDSD_PITCH = 0x8, DDSD_PIXELFORMAT = 0x1000,
-                   DDSD_MIPMAPCOUNT = 0x20000;
+constexpr uint32_t DDSD_CAPS = 0x1, DDSD_HEIGHT = 0x2, DDSD_WIDTH = 0x4, DDSD_PITCH = 0x8,
+                   DDSD_PIXELFORMAT = 0x1000, DDSD_MIPMAPCOUNT = 0x20000, DDSD_LINEARSIZE = 0x80000;
 constexpr uint32_t DDPF_ALPHAPIXELS = 0x1, DDPF_FOURCC = 0x4, DDPF_RGB = 0x40;
 constexpr uint32_t DDSCAPS_COMPLEX = 0x8, DDSCAPS_TEXTURE = 0x1000, DDSCAPS_MIPMAP = 0x400000;
 
@@ -119,7 +122,52 @@ void DecodeDxt5Block(const uint8_t* block, uint32_t out[16]) {
 
 bool IsDds(const uint8_t* data, size_t size) { return size >= 4 && Rd32(data) == kDdsMagic; }
 
-bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
+namespace {
+// Decodes one level of blocks into texels.
+std::vector<uint32_t> DecodeLevel(Format format, const uint8_t* data, int w, int hgt) {
+  std::vector<uint32_t> px(size_t(w) * size_t(hgt));
+  int bw = (w + 3) / 4, bh = (hgt + 3) / 4;
+  uint32_t block[16];
+  for (int by = 0; by < bh; ++by) {
+    for (int bx = 0; bx < bw; ++bx) {
+      const uint8_t* b = data + (size_t(by) * bw + bx) * BlockBytes(format);
+      if (format == Format::DXT1)
+        DecodeDxt1Block(b, block);
+      else if (format == Format::DXT3)
+        DecodeDxt3Block(b, block);
+      else
+        DecodeDxt5Block(b, block);
+      for (int y = 0; y < 4; ++y) {
+        int py = by * 4 + y;
+        if (py >= hgt) break;
+        for (int x = 0; x < 4; ++x) {
+          int pxx = bx * 4 + x;
+          if (pxx >= w) break;
+          px[size_t(py) * w + pxx] = block[y * 4 + x];
+        }
+      }
+    }
+  }
+  return px;
+}
+}  // namespace
+
+size_t CompressedLevelSize(Format format, int width, int height) {
+  return size_t((width + 3) / 4) * size_t((height + 3) / 4) * size_t(BlockBytes(format));
+}
+
+void DecodeBlocks(DecodedImage* image) {
+  if (image->blocks.empty()) return;
+  image->levels.clear();
+  for (size_t l = 0; l < image->blocks.size(); ++l) {
+    int w = std::max(1, image->width >> l), hgt = std::max(1, image->height >> l);
+    image->levels.push_back(DecodeLevel(image->sourceFormat, image->blocks[l].data(), w, hgt));
+  }
+  image->blocks.clear();
+  image->blocks.shrink_to_fit();
+}
+
+bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* error, bool keepBlocks) {
   if (!IsDds(data, size)) return Fail(error, "not a DDS file");
   if (size < 4 + size_t(kDdsHeaderSize)) return Fail(error, "DDS header truncated");
   const uint8_t* h = data + 4;
@@ -138,7 +186,8 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* e
   Format format = Format::Unknown;
   bool compressed = false;
   if (pfFlags & DDPF_FOURCC) {
-    if (fourCC == uint32_t(Format::DXT1) || fourCC == uint32_t(Format::DXT3) || fourCC == uint32_t(Format::DXT5)) {
+    if (fourCC == uint32_t(Format::DXT1) || fourCC == uint32_t(Format::DXT3) ||
+        fourCC == uint32_t(Format::DXT5)) {
       format = Format(fourCC);
       compressed = true;
     } else {
@@ -161,6 +210,7 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* e
   out->height = int(height);
   out->sourceFormat = format;
   out->levels.clear();
+  out->blocks.clear();
   out->hasAlpha = format != Format::X8R8G8B8;
 
   size_t offset = 4 + kDdsHeaderSize;
@@ -176,32 +226,17 @@ bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* e
       if (level == 0) return Fail(error, "DDS data truncated");
       break;  // keep the complete levels
     }
-    std::vector<uint32_t> px(size_t(w) * size_t(hgt));
+    if (compressed && keepBlocks) {
+      out->blocks.emplace_back(data + offset, data + offset + need);
+      offset += need;
+      continue;
+    }
+    std::vector<uint32_t> px;
     if (compressed) {
-      int bw = (w + 3) / 4, bh = (hgt + 3) / 4;
-      uint32_t block[16];
-      for (int by = 0; by < bh; ++by) {
-        for (int bx = 0; bx < bw; ++bx) {
-          const uint8_t* b = data + offset + (size_t(by) * bw + bx) * BlockBytes(format);
-          if (format == Format::DXT1)
-            DecodeDxt1Block(b, block);
-          else if (format == Format::DXT3)
-            DecodeDxt3Block(b, block);
-          else
-            DecodeDxt5Block(b, block);
-          for (int y = 0; y < 4; ++y) {
-            int py = by * 4 + y;
-            if (py >= hgt) break;
-            for (int x = 0; x < 4; ++x) {
-              int pxx = bx * 4 + x;
-              if (pxx >= w) break;
-              px[size_t(py) * w + pxx] = block[y * 4 + x];
-            }
-          }
-        }
-      }
+      px = DecodeLevel(format, data + offset, w, hgt);
       offset += need;
     } else {
+      px.resize(size_t(w) * size_t(hgt));
       size_t bpp = bitCount / 8;
       const uint8_t* p = data + offset;
       for (size_t i = 0; i < size_t(w) * size_t(hgt); ++i, p += bpp) {
@@ -249,11 +284,56 @@ std::vector<uint8_t> EncodeDds(int width, int height, const std::vector<std::vec
   return out;
 }
 
-bool WriteDdsFile(const std::string& path, int width, int height, const std::vector<std::vector<uint32_t>>& levels) {
+namespace {
+bool WriteBytesFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return WriteFileReplacing(path, bytes.data(), bytes.size());
+}
+}  // namespace
+
+bool WriteDdsFile(const std::string& path, int width, int height,
+                  const std::vector<std::vector<uint32_t>>& levels) {
   if (levels.empty() || width <= 0 || height <= 0) return false;
   if (levels[0].size() != size_t(width) * size_t(height)) return false;
-  std::vector<uint8_t> bytes = EncodeDds(width, height, levels);
-  return WriteFileReplacing(path, bytes.data(), bytes.size());
+  return WriteBytesFile(path, EncodeDds(width, height, levels));
+}
+
+std::vector<uint8_t> EncodeCompressedDds(int width, int height, Format format,
+                                         const std::vector<std::vector<uint8_t>>& levels) {
+  std::vector<uint8_t> out;
+  size_t total = 0;
+  for (auto& l : levels) total += l.size();
+  out.reserve(4 + kDdsHeaderSize + total);
+  Wr32(out, kDdsMagic);
+  Wr32(out, kDdsHeaderSize);
+  uint32_t flags = DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_PIXELFORMAT | DDSD_LINEARSIZE;
+  if (levels.size() > 1) flags |= DDSD_MIPMAPCOUNT;
+  Wr32(out, flags);
+  Wr32(out, uint32_t(height));
+  Wr32(out, uint32_t(width));
+  Wr32(out, uint32_t(levels.empty() ? 0 : levels[0].size()));  // linear size of level 0
+  Wr32(out, 0);                                                // depth
+  Wr32(out, uint32_t(levels.size() > 1 ? levels.size() : 0));
+  for (int i = 0; i < 11; ++i) Wr32(out, 0);
+  Wr32(out, 32);  // pixel format size
+  Wr32(out, DDPF_FOURCC);
+  Wr32(out, uint32_t(format));
+  for (int i = 0; i < 5; ++i) Wr32(out, 0);  // bit count and masks
+  uint32_t caps = DDSCAPS_TEXTURE;
+  if (levels.size() > 1) caps |= DDSCAPS_COMPLEX | DDSCAPS_MIPMAP;
+  Wr32(out, caps);
+  for (int i = 0; i < 4; ++i) Wr32(out, 0);
+  for (auto& l : levels) out.insert(out.end(), l.begin(), l.end());
+  return out;
+}
+
+bool WriteCompressedDdsFile(const std::string& path, int width, int height, Format format,
+                            const std::vector<std::vector<uint8_t>>& levels) {
+  if (levels.empty() || width <= 0 || height <= 0) return false;
+  if (format != Format::DXT1 && format != Format::DXT3 && format != Format::DXT5) return false;
+  for (size_t l = 0; l < levels.size(); ++l)
+    if (levels[l].size() != CompressedLevelSize(format, std::max(1, width >> l), std::max(1, height >> l)))
+      return false;
+  return WriteBytesFile(path, EncodeCompressedDds(width, height, format, levels));
 }
 
 }  // namespace platform

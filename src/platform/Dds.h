@@ -18,6 +18,9 @@ struct DecodedImage {
   // levels[0] is the full image; each level is ARGB texels, rows top first.
   std::vector<std::vector<uint32_t>> levels;
   bool hasAlpha = true;
+  // A block-compressed file read with its blocks kept: each level's blocks as stored,
+  // and 'levels' left empty until DecodeBlocks.
+  std::vector<std::vector<uint8_t>> blocks;
 };
 
 constexpr uint32_t kDdsMagic = 0x20534444u;  // "DDS "
@@ -26,10 +29,25 @@ constexpr int kDdsHeaderSize = 124;
 constexpr int kMaxImageSide = 16384;
 
 bool IsDds(const uint8_t* data, size_t size);
-bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* error);
+// keepBlocks: a DXT1/3/5 file keeps its blocks (for a device that samples them as they
+// are) instead of being decoded to texels.
+bool ReadDds(const uint8_t* data, size_t size, DecodedImage* out, std::string* error,
+             bool keepBlocks = false);
+// Decodes kept blocks into texel levels (and drops the blocks). True when there was
+// nothing to decode.
+void DecodeBlocks(DecodedImage* image);
+// Bytes of one level of a block-compressed format.
+size_t CompressedLevelSize(Format format, int width, int height);
+// Writes block-compressed levels (DXT1/3/5, each level's blocks as the file stores them)
+// as a DDS file, through a temporary file renamed into place.
+std::vector<uint8_t> EncodeCompressedDds(int width, int height, Format format,
+                                         const std::vector<std::vector<uint8_t>>& levels);
+bool WriteCompressedDdsFile(const std::string& path, int width, int height, Format format,
+                            const std::vector<std::vector<uint8_t>>& levels);
 // Encodes the levels (each half the size of the one before, at least 1) as A8R8G8B8.
 std::vector<uint8_t> EncodeDds(int width, int height, const std::vector<std::vector<uint32_t>>& levels);
-bool WriteDdsFile(const std::string& path, int width, int height, const std::vector<std::vector<uint32_t>>& levels);
+bool WriteDdsFile(const std::string& path, int width, int height,
+                  const std::vector<std::vector<uint32_t>>& levels);
 
 // Decodes one 4x4 block into 16 ARGB texels (row-major).
 void DecodeDxt1Block(const uint8_t* block, uint32_t out[16], bool allowTransparent = true);

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -14,12 +15,18 @@ namespace platform {
 
 const char* FormatName(Format f) {
   switch (f) {
-    case Format::A8R8G8B8: return "A8R8G8B8";
-    case Format::X8R8G8B8: return "X8R8G8B8";
-    case Format::DXT1: return "DXT1";
-    case Format::DXT3: return "DXT3";
-    case Format::DXT5: return "DXT5";
-    default: return "UNKNOWN";
+    case Format::A8R8G8B8:
+      return "A8R8G8B8";
+    case Format::X8R8G8B8:
+      return "X8R8G8B8";
+    case Format::DXT1:
+      return "DXT1";
+    case Format::DXT3:
+      return "DXT3";
+    case Format::DXT5:
+      return "DXT5";
+    default:
+      return "UNKNOWN";
   }
 }
 
@@ -34,19 +41,24 @@ int FvfStride(uint32_t fvf) {
 int VerticesForPrimitives(PrimitiveType type, int n) {
   if (n <= 0) return 0;
   switch (type) {
-    case PrimitiveType::PointList: return n;
-    case PrimitiveType::LineList: return n * 2;
-    case PrimitiveType::LineStrip: return n + 1;
-    case PrimitiveType::TriangleList: return n * 3;
+    case PrimitiveType::PointList:
+      return n;
+    case PrimitiveType::LineList:
+      return n * 2;
+    case PrimitiveType::LineStrip:
+      return n + 1;
+    case PrimitiveType::TriangleList:
+      return n * 3;
     case PrimitiveType::TriangleStrip:
-    case PrimitiveType::TriangleFan: return n + 2;
+    case PrimitiveType::TriangleFan:
+      return n + 2;
   }
   return 0;
 }
 
 const char* RenderStateName(RenderState s) {
-  static const char* names[] = {"AlphaTestEnable", "AlphaFunc", "AlphaRef",  "AlphaBlendEnable",
-                                "SrcBlend",        "DestBlend", "BlendOp",   "Lighting",
+  static const char* names[] = {"AlphaTestEnable", "AlphaFunc", "AlphaRef",      "AlphaBlendEnable",
+                                "SrcBlend",        "DestBlend", "BlendOp",       "Lighting",
                                 "ZEnable",         "CullMode",  "TextureFactor", "ScissorTestEnable"};
   int i = int(s);
   return i >= 0 && i < int(RenderState::Count) ? names[i] : "?";
@@ -57,8 +69,8 @@ const char* SamplerStateName(SamplerState s) {
   return i >= 0 && i < int(SamplerState::Count) ? names[i] : "?";
 }
 const char* StageStateName(StageState s) {
-  static const char* names[] = {"ColorOp", "ColorArg1", "ColorArg2", "AlphaOp", "AlphaArg1", "AlphaArg2",
-                                "TexCoordIndex", "Constant"};
+  static const char* names[] = {"ColorOp",   "ColorArg1", "ColorArg2",     "AlphaOp",
+                                "AlphaArg1", "AlphaArg2", "TexCoordIndex", "Constant"};
   int i = int(s);
   return i >= 0 && i < int(StageState::Count) ? names[i] : "?";
 }
@@ -89,7 +101,9 @@ std::unique_ptr<Direct3D> CreateDirect3D(Backend backend) {
   return CreateGLDirect3D();
 }
 
-uint32_t WindowFlagsForDevice() { return ResolveBackend(Backend::Auto) == Backend::OpenGL ? SDL_WINDOW_OPENGL : 0; }
+uint32_t WindowFlagsForDevice() {
+  return ResolveBackend(Backend::Auto) == Backend::OpenGL ? SDL_WINDOW_OPENGL : 0;
+}
 
 bool SaveImageFile(const std::string& path, ImageFileFormat format, int width, int height,
                    const std::vector<uint32_t>& argb) {
@@ -113,17 +127,31 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
   return D3D_OK;
 }
 
-HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out,
-                              std::string* error) {
+HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips,
+                              std::unique_ptr<Texture>* out, std::string* error) {
   out->reset();
   DecodedImage img;
   std::string reason;
-  if (!LoadImageFile(path, &img, &reason)) {
+  if (!LoadImageFile(path, &img, &reason, !fullMips)) {
     if (error) *error = reason;
     return D3DERR_INVALIDCALL;
   }
   // Both back ends take any texture size, so nothing needs rounding up.
   int w = img.width, h = img.height;
+  if (!img.blocks.empty()) {
+    // Block-compressed art goes to the device as it is stored, where the device samples
+    // it; otherwise it is decoded below like any other image.
+    int levels = int(img.blocks.size());
+    HRESULT hr = device.CreateTexture(w, h, levels, USAGE_NONE, img.sourceFormat, Pool::Managed, out);
+    if (Succeeded(hr) && *out && (*out)->GetFormat() == img.sourceFormat && (*out)->Levels() == levels) {
+      for (int l = 0; l < levels && Succeeded(hr); ++l)
+        hr = (*out)->UploadCompressedLevel(l, std::max(1, w >> l), std::max(1, h >> l),
+                                           img.blocks[size_t(l)].data(), img.blocks[size_t(l)].size());
+      if (Succeeded(hr)) return D3D_OK;
+    }
+    out->reset();
+    DecodeBlocks(&img);
+  }
   if (fullMips) BuildMipChain(&img);
   int levels = int(img.levels.size());
   Format fmt = img.hasAlpha ? Format::A8R8G8B8 : Format::X8R8G8B8;

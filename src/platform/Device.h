@@ -4,6 +4,7 @@
 // and texture-stage states, pre-transformed vertices, lockable buffers), so the engine
 // code maps one call to one call. Two back ends: OpenGL 3.3 core (GLDevice) and a
 // recording null device for headless runs and tests (NullDevice).
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -67,7 +68,14 @@ constexpr uint32_t FVF_ENGINE = FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX1;  // 0x144, 
 constexpr uint32_t FVF_TWOUV = FVF_XYZRHW | FVF_DIFFUSE | FVF_TEX2;   // 0x244, 36 bytes
 int FvfStride(uint32_t fvf);
 
-enum class PrimitiveType { PointList = 1, LineList = 2, LineStrip = 3, TriangleList = 4, TriangleStrip = 5, TriangleFan = 6 };
+enum class PrimitiveType {
+  PointList = 1,
+  LineList = 2,
+  LineStrip = 3,
+  TriangleList = 4,
+  TriangleStrip = 5,
+  TriangleFan = 6
+};
 // Vertices drawn for a primitive count of the given type.
 int VerticesForPrimitives(PrimitiveType type, int primitiveCount);
 
@@ -102,8 +110,23 @@ enum Blend : uint32_t {
   BLEND_DESTCOLOR = 9,
   BLEND_INVDESTCOLOR = 10,
 };
-enum BlendOp : uint32_t { BLENDOP_ADD = 1, BLENDOP_SUBTRACT = 2, BLENDOP_REVSUBTRACT = 3, BLENDOP_MIN = 4, BLENDOP_MAX = 5 };
-enum Cmp : uint32_t { CMP_NEVER = 1, CMP_LESS, CMP_EQUAL, CMP_LESSEQUAL, CMP_GREATER, CMP_NOTEQUAL, CMP_GREATEREQUAL, CMP_ALWAYS };
+enum BlendOp : uint32_t {
+  BLENDOP_ADD = 1,
+  BLENDOP_SUBTRACT = 2,
+  BLENDOP_REVSUBTRACT = 3,
+  BLENDOP_MIN = 4,
+  BLENDOP_MAX = 5
+};
+enum Cmp : uint32_t {
+  CMP_NEVER = 1,
+  CMP_LESS,
+  CMP_EQUAL,
+  CMP_LESSEQUAL,
+  CMP_GREATER,
+  CMP_NOTEQUAL,
+  CMP_GREATEREQUAL,
+  CMP_ALWAYS
+};
 enum Cull : uint32_t { CULL_NONE = 1, CULL_CW = 2, CULL_CCW = 3 };
 
 enum class SamplerState { AddressU, AddressV, MagFilter, MinFilter, MipFilter, MipLodBias, Count };
@@ -114,7 +137,17 @@ enum TextureFilter : uint32_t { TEXF_NONE = 0, TEXF_POINT = 1, TEXF_LINEAR = 2 }
 uint32_t FloatBits(float f);
 float BitsFloat(uint32_t bits);
 
-enum class StageState { ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, TexCoordIndex, Constant, Count };
+enum class StageState {
+  ColorOp,
+  ColorArg1,
+  ColorArg2,
+  AlphaOp,
+  AlphaArg1,
+  AlphaArg2,
+  TexCoordIndex,
+  Constant,
+  Count
+};
 const char* StageStateName(StageState s);
 enum TextureOp : uint32_t {
   TOP_DISABLE = 1,
@@ -125,7 +158,15 @@ enum TextureOp : uint32_t {
   TOP_MODULATE4X = 6,
   TOP_ADD = 7,
 };
-enum TextureArg : uint32_t { TA_DIFFUSE = 0, TA_CURRENT = 1, TA_TEXTURE = 2, TA_TFACTOR = 3, TA_SPECULAR = 4, TA_TEMP = 5, TA_CONSTANT = 6 };
+enum TextureArg : uint32_t {
+  TA_DIFFUSE = 0,
+  TA_CURRENT = 1,
+  TA_TEXTURE = 2,
+  TA_TFACTOR = 3,
+  TA_SPECULAR = 4,
+  TA_TEMP = 5,
+  TA_CONSTANT = 6
+};
 
 constexpr int kMaxStages = 2;
 
@@ -178,6 +219,11 @@ class Texture {
   bool IsRenderTarget() const { return renderTarget_; }
   // Replaces the pixels of one level with 32-bit ARGB texels (0xAARRGGBB), rows top first.
   virtual HRESULT UploadLevel(int level, int width, int height, const uint32_t* argb) = 0;
+  // Replaces one level of a block-compressed texture (DXT1/3/5) with the blocks as a DDS
+  // file stores them; other formats refuse.
+  virtual HRESULT UploadCompressedLevel(int level, int width, int height, const void* blocks, size_t bytes) {
+    return D3DERR_WRONGTEXTUREFORMAT;
+  }
   // Builds the levels below 0 from level 0.
   virtual void GenerateMips() {}
 
@@ -224,10 +270,25 @@ class Effect {
   virtual int TechniqueCount() const = 0;
 };
 
+// What drawing a frame cost the device: draw calls, texture binds (a stage given a
+// different texture), render-target switches (a different target set) and bytes sent to
+// the device (vertex, index and texel data).
+struct FrameCounters {
+  uint64_t draws = 0, textureBinds = 0, targetSwitches = 0, bytesUploaded = 0;
+};
+
 // ---------------------------------------------------------------------------------
 class Device {
  public:
   virtual ~Device() = default;
+
+  // The counters of the frame being drawn, and those of the last presented frame (each
+  // Present closes a frame and starts the next at zero).
+  const FrameCounters& Counters() const { return *counters_; }
+  const FrameCounters& LastFrameCounters() const { return lastFrame_; }
+  // The display's refresh rate the presentation waits for, or 0 when presenting never
+  // waits for a display (the null device): the frame loop paces itself by it.
+  virtual int RefreshRate() const { return 0; }
 
   // Frame and device state.
   virtual HRESULT TestCooperativeLevel() = 0;
@@ -260,7 +321,8 @@ class Device {
   virtual HRESULT CreateIndexBuffer(uint32_t lengthBytes, uint32_t usage, Pool pool,
                                     std::unique_ptr<IndexBuffer>* out) = 0;
   // Compiles an effect file; on failure 'errors' holds the file and line of the fault.
-  virtual HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) = 0;
+  virtual HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
+                                       std::string* errors) = 0;
   virtual bool SupportsShaders() const = 0;
 
   // Bindings.
@@ -274,16 +336,28 @@ class Device {
   virtual HRESULT SetIndices(IndexBuffer* ib) = 0;
 
   // Drawing. Positions are pre-transformed pixels with pixel centres on whole numbers.
-  virtual HRESULT DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, int stride) = 0;
+  virtual HRESULT DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices,
+                                  int stride) = 0;
   virtual HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
                                        int startIndex, int primitiveCount) = 0;
 
   // Copies (stretching, linear filter) a rectangle of a source (null = back buffer) into a
   // rectangle of a render-target texture; null rectangles mean the whole surface.
-  virtual HRESULT StretchRect(Texture* source, const Rect* sourceRect, Texture* dest, const Rect* destRect) = 0;
+  virtual HRESULT StretchRect(Texture* source, const Rect* sourceRect, Texture* dest,
+                              const Rect* destRect) = 0;
   // Reads a rectangle of a source (null = back buffer; a texture reads level 0) as 32-bit
   // ARGB texels, rows top first.
   virtual HRESULT ReadPixels(Texture* source, const Rect& rect, std::vector<uint32_t>* argb) = 0;
+
+ protected:
+  // Closes the frame's counters (called by Present).
+  void EndFrameCounters() {
+    lastFrame_ = *counters_;
+    *counters_ = FrameCounters();
+  }
+  // Shared with the device's buffers and textures, which may outlive it.
+  std::shared_ptr<FrameCounters> counters_ = std::make_shared<FrameCounters>();
+  FrameCounters lastFrame_;
 };
 
 // The factory object: adapter queries and device creation.
@@ -317,7 +391,7 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
 // to powers of two when the device requires), a full mip chain when fullMips is set,
 // otherwise the levels stored in the file. A file that cannot be read or decoded gives
 // the reason in 'error' when asked.
-HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips, std::unique_ptr<Texture>* out,
-                              std::string* error = nullptr);
+HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips,
+                              std::unique_ptr<Texture>* out, std::string* error = nullptr);
 
 }  // namespace platform

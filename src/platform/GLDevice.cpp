@@ -11,438 +11,72 @@
 #include <string>
 #include <vector>
 
-#include "platform/DeviceEffectFile.h"
+#include "platform/DeviceStates.h"
+#include "platform/GLEffect.h"
+#include "platform/GLResources.h"
+#include "platform/GLShaders.h"
 
 namespace platform {
+namespace gl {
 namespace {
-
-// Objects made on the context check this before touching GL, so a resource that outlives
-// its device (a static buffer at exit) is simply forgotten.
-using AliveToken = std::shared_ptr<bool>;
-using AliveWeak = std::weak_ptr<bool>;
-bool IsAlive(const AliveWeak& w) {
-  auto p = w.lock();
-  return p && *p;
-}
-
-// ---------------------------------------------------------------------------------
-// Shaders. Pre-transformed pixel positions follow the classic convention that pixel
-// centres lie on whole coordinates; GL puts them at +0.5, hence the half-pixel shift.
-// Render targets are drawn top row first (no flip) so they are sampled exactly like
-// textures loaded from files; only the back buffer is flipped.
-const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
-layout(location = 1) in vec4 aColour;
-layout(location = 2) in vec2 aUV0;
-layout(location = 3) in vec2 aUV1;
-uniform vec2 uTargetSize;
-uniform float uFlipY;
-out vec4 vColour;
-out vec2 vUV0;
-out vec2 vUV1;
-void main() {
-  float w = aPosition.w > 0.0 ? 1.0 / aPosition.w : 1.0;
-  vec2 ndc = (aPosition.xy + vec2(0.5)) / uTargetSize * 2.0 - vec2(1.0);
-  if (uFlipY > 0.5) ndc.y = -ndc.y;
-  gl_Position = vec4(ndc * w, clamp(aPosition.z, 0.0, 1.0) * w, w);
-  vColour = aColour;
-  vUV0 = aUV0;
-  vUV1 = aUV1;
-}
-)";
-
-// One program stands in for the fixed-function texture stages the game uses.
-const char* kFixedFragmentShader = R"(#version 330 core
-in vec4 vColour;
-in vec2 vUV0;
-in vec2 vUV1;
-uniform sampler2D tex0;
-uniform sampler2D tex1;
-uniform int uHasTex[2];
-uniform int uColorOp[2];
-uniform int uColorArg1[2];
-uniform int uColorArg2[2];
-uniform int uAlphaOp[2];
-uniform int uAlphaArg1[2];
-uniform int uAlphaArg2[2];
-uniform int uTexCoord[2];
-uniform vec4 uTFactor;
-uniform vec4 uConstant[2];
-uniform int uAlphaTest;
-uniform int uAlphaFunc;
-uniform float uAlphaRef;
-out vec4 fragColour;
-
-vec4 Arg(int a, int stage, vec4 current, vec4 texel) {
-  if (a == 0) return vColour;
-  if (a == 1) return current;
-  if (a == 2) return texel;
-  if (a == 3) return uTFactor;
-  if (a == 6) return uConstant[stage];
-  return vec4(1.0);
-}
-vec4 Op(int op, vec4 a1, vec4 a2, vec4 current) {
-  if (op == 2) return a1;
-  if (op == 3) return a2;
-  if (op == 4) return a1 * a2;
-  if (op == 5) return clamp(a1 * a2 * 2.0, 0.0, 1.0);
-  if (op == 6) return clamp(a1 * a2 * 4.0, 0.0, 1.0);
-  if (op == 7) return clamp(a1 + a2, 0.0, 1.0);
-  return current;
-}
-bool Passes(float a) {
-  float v = floor(a * 255.0 + 0.5);
-  if (uAlphaFunc == 1) return false;
-  if (uAlphaFunc == 2) return v < uAlphaRef;
-  if (uAlphaFunc == 3) return v == uAlphaRef;
-  if (uAlphaFunc == 4) return v <= uAlphaRef;
-  if (uAlphaFunc == 5) return v > uAlphaRef;
-  if (uAlphaFunc == 6) return v != uAlphaRef;
-  if (uAlphaFunc == 7) return v >= uAlphaRef;
-  return true;
-}
-void main() {
-  vec4 current = vColour;
-  for (int s = 0; s < 2; ++s) {
-    if (uColorOp[s] == 1) break;
-    vec2 uv = uTexCoord[s] == 1 ? vUV1 : vUV0;
-    // With no texture bound a stage reads opaque white, so modulate gives the diffuse colour.
-    vec4 texel = vec4(1.0);
-    if (uHasTex[s] == 1) texel = s == 0 ? texture(tex0, uv) : texture(tex1, uv);
-    vec4 c = Op(uColorOp[s], Arg(uColorArg1[s], s, current, texel), Arg(uColorArg2[s], s, current, texel), current);
-    vec4 a = uAlphaOp[s] == 1 ? current
-        : Op(uAlphaOp[s], Arg(uAlphaArg1[s], s, current, texel), Arg(uAlphaArg2[s], s, current, texel), current);
-    current = vec4(c.rgb, a.a);
-  }
-  if (uAlphaTest == 1 && !Passes(current.a)) discard;
-  fragColour = current;
-}
-)";
-
-// The states almost every draw uses (texture times diffuse colour, alpha test "greater",
-// no second stage) get a straight-line program: the general one above branches per
-// fragment, which software rasterisers pay for on every pixel.
-// One source serves both: textured (modulate) and untextured (diffuse only).
-const char* kFastFragmentShaderBody = R"(
-in vec4 vColour;
-#ifdef TEXTURED
-in vec2 vUV0;
-uniform sampler2D tex0;
-#endif
-uniform float uAlphaCut;
-out vec4 fragColour;
-void main() {
-#ifdef TEXTURED
-  vec4 c = vColour * texture(tex0, vUV0);
-#else
-  vec4 c = vColour;
-#endif
-  if (floor(c.a * 255.0 + 0.5) <= uAlphaCut) discard;
-  fragColour = c;
-}
-)";
-const std::string kModulateFragmentShader = std::string("#version 330 core\n#define TEXTURED") + kFastFragmentShaderBody;
-const std::string kDiffuseFragmentShader = std::string("#version 330 core") + kFastFragmentShaderBody;
-
-// Uniform locations of a program, looked up once.
-struct ProgramInfo {
-  GLuint id = 0;
-  GLint targetSize = -1, flipY = -1, tex0 = -1, tex1 = -1, alphaCut = -1;
-  GLint hasTex = -1, colorOp = -1, colorArg1 = -1, colorArg2 = -1, alphaOp = -1, alphaArg1 = -1, alphaArg2 = -1;
-  GLint texCoord = -1, tfactor = -1, constant = -1, alphaTest = -1, alphaFunc = -1, alphaRef = -1;
-  void Lookup(GLuint program) {
-    id = program;
-    auto loc = [program](const char* n) { return glGetUniformLocation(program, n); };
-    targetSize = loc("uTargetSize");
-    flipY = loc("uFlipY");
-    tex0 = loc("tex0");
-    tex1 = loc("tex1");
-    alphaCut = loc("uAlphaCut");
-    hasTex = loc("uHasTex");
-    colorOp = loc("uColorOp");
-    colorArg1 = loc("uColorArg1");
-    colorArg2 = loc("uColorArg2");
-    alphaOp = loc("uAlphaOp");
-    alphaArg1 = loc("uAlphaArg1");
-    alphaArg2 = loc("uAlphaArg2");
-    texCoord = loc("uTexCoord");
-    tfactor = loc("uTFactor");
-    constant = loc("uConstant");
-    alphaTest = loc("uAlphaTest");
-    alphaFunc = loc("uAlphaFunc");
-    alphaRef = loc("uAlphaRef");
-  }
-};
-
-// Shaders and programs report a failed build alike: the driver's log is kept and the
-// object deleted. Returns the object, or 0 when it failed.
-template <typename GetStatus, typename GetLog, typename Delete>
-GLuint KeepIfBuilt(GLuint object, GLenum status, GetStatus getStatus, GetLog getLog, Delete del, std::string* log) {
-  GLint ok = 0;
-  getStatus(object, status, &ok);
-  if (ok) return object;
-  char buf[2048] = {};
-  getLog(object, sizeof buf - 1, nullptr, buf);
-  if (log) *log = buf;
-  del(object);
-  return 0;
-}
-
-GLuint Compile(GLenum type, const std::string& src, std::string* log) {
-  GLuint s = glCreateShader(type);
-  const char* p = src.c_str();
-  glShaderSource(s, 1, &p, nullptr);
-  glCompileShader(s);
-  return KeepIfBuilt(s, GL_COMPILE_STATUS, glGetShaderiv, glGetShaderInfoLog, glDeleteShader, log);
-}
-
-GLuint Link(GLuint vs, GLuint fs, std::string* log) {
-  GLuint p = glCreateProgram();
-  glAttachShader(p, vs);
-  glAttachShader(p, fs);
-  glBindAttribLocation(p, 0, "aPosition");
-  glBindAttribLocation(p, 1, "aColour");
-  glBindAttribLocation(p, 2, "aUV0");
-  glBindAttribLocation(p, 3, "aUV1");
-  glLinkProgram(p);
-  return KeepIfBuilt(p, GL_LINK_STATUS, glGetProgramiv, glGetProgramInfoLog, glDeleteProgram, log);
-}
-
-// Drops the errors earlier calls left pending. Bounded: a driver that keeps reporting an
-// error (a lost context) must not hang the game here.
-void ClearGLErrors() {
-  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
-  }
-}
 
 GLenum GLBlend(uint32_t b) {
   switch (b) {
-    case BLEND_ZERO: return GL_ZERO;
-    case BLEND_ONE: return GL_ONE;
-    case BLEND_SRCCOLOR: return GL_SRC_COLOR;
-    case BLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
-    case BLEND_SRCALPHA: return GL_SRC_ALPHA;
-    case BLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
-    case BLEND_DESTALPHA: return GL_DST_ALPHA;
-    case BLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
-    case BLEND_DESTCOLOR: return GL_DST_COLOR;
-    case BLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
-    default: return GL_ONE;
+    case BLEND_ZERO:
+      return GL_ZERO;
+    case BLEND_ONE:
+      return GL_ONE;
+    case BLEND_SRCCOLOR:
+      return GL_SRC_COLOR;
+    case BLEND_INVSRCCOLOR:
+      return GL_ONE_MINUS_SRC_COLOR;
+    case BLEND_SRCALPHA:
+      return GL_SRC_ALPHA;
+    case BLEND_INVSRCALPHA:
+      return GL_ONE_MINUS_SRC_ALPHA;
+    case BLEND_DESTALPHA:
+      return GL_DST_ALPHA;
+    case BLEND_INVDESTALPHA:
+      return GL_ONE_MINUS_DST_ALPHA;
+    case BLEND_DESTCOLOR:
+      return GL_DST_COLOR;
+    case BLEND_INVDESTCOLOR:
+      return GL_ONE_MINUS_DST_COLOR;
+    default:
+      return GL_ONE;
   }
 }
 GLenum GLBlendOp(uint32_t op) {
   switch (op) {
-    case BLENDOP_SUBTRACT: return GL_FUNC_SUBTRACT;
-    case BLENDOP_REVSUBTRACT: return GL_FUNC_REVERSE_SUBTRACT;
-    case BLENDOP_MIN: return GL_MIN;
-    case BLENDOP_MAX: return GL_MAX;
-    default: return GL_FUNC_ADD;
+    case BLENDOP_SUBTRACT:
+      return GL_FUNC_SUBTRACT;
+    case BLENDOP_REVSUBTRACT:
+      return GL_FUNC_REVERSE_SUBTRACT;
+    case BLENDOP_MIN:
+      return GL_MIN;
+    case BLENDOP_MAX:
+      return GL_MAX;
+    default:
+      return GL_FUNC_ADD;
   }
 }
 GLenum GLMode(PrimitiveType t) {
   switch (t) {
-    case PrimitiveType::PointList: return GL_POINTS;
-    case PrimitiveType::LineList: return GL_LINES;
-    case PrimitiveType::LineStrip: return GL_LINE_STRIP;
-    case PrimitiveType::TriangleList: return GL_TRIANGLES;
-    case PrimitiveType::TriangleStrip: return GL_TRIANGLE_STRIP;
-    case PrimitiveType::TriangleFan: return GL_TRIANGLE_FAN;
+    case PrimitiveType::PointList:
+      return GL_POINTS;
+    case PrimitiveType::LineList:
+      return GL_LINES;
+    case PrimitiveType::LineStrip:
+      return GL_LINE_STRIP;
+    case PrimitiveType::TriangleList:
+      return GL_TRIANGLES;
+    case PrimitiveType::TriangleStrip:
+      return GL_TRIANGLE_STRIP;
+    case PrimitiveType::TriangleFan:
+      return GL_TRIANGLE_FAN;
   }
   return GL_TRIANGLES;
 }
-
-// ---------------------------------------------------------------------------------
-class GLTexture : public Texture {
- public:
-  GLTexture(AliveWeak alive, int w, int h, int levels, Format f, bool rt) : alive_(std::move(alive)) {
-    width_ = w;
-    height_ = h;
-    levels_ = levels;
-    format_ = f;
-    renderTarget_ = rt;
-    glGenTextures(1, &id);
-    glBindTexture(GL_TEXTURE_2D, id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, levels - 1);
-    // Formats without alpha sample as opaque whatever the stored alpha byte holds.
-    if (f == Format::X8R8G8B8) glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_A, GL_ONE);
-    for (int l = 0; l < levels; ++l) {
-      int lw = std::max(1, w >> l), lh = std::max(1, h >> l);
-      glTexImage2D(GL_TEXTURE_2D, l, GL_RGBA8, lw, lh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    }
-    if (rt) {
-      // A new render target starts cleared, as a fresh surface would.
-      std::vector<uint32_t> zero(size_t(w) * size_t(h), f == Format::X8R8G8B8 ? 0xFF000000u : 0u);
-      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, zero.data());
-    }
-  }
-  ~GLTexture() override {
-    if (IsAlive(alive_)) {
-      if (fbo) glDeleteFramebuffers(1, &fbo);
-      glDeleteTextures(1, &id);
-    }
-  }
-  HRESULT UploadLevel(int level, int w, int h, const uint32_t* argb) override {
-    if (level < 0 || level >= levels_ || !argb) return D3DERR_INVALIDCALL;
-    if (w != std::max(1, width_ >> level) || h != std::max(1, height_ >> level)) return D3DERR_INVALIDCALL;
-    glBindTexture(GL_TEXTURE_2D, id);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, argb);
-    return D3D_OK;
-  }
-  void GenerateMips() override {
-    glBindTexture(GL_TEXTURE_2D, id);
-    glGenerateMipmap(GL_TEXTURE_2D);
-  }
-  GLuint Framebuffer() {
-    if (!fbo) {
-      glGenFramebuffers(1, &fbo);
-      glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-      glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, id, 0);
-    }
-    return fbo;
-  }
-  GLuint id = 0;
-  GLuint fbo = 0;
-
- private:
-  AliveWeak alive_;
-};
-
-// A buffer with a system-memory shadow: locks hand out the shadow, unlocks upload the
-// locked range (a discard lock orphans the storage first so the GPU never waits).
-class GLBufferBase {
- public:
-  GLBufferBase(AliveWeak alive, uint32_t length) : alive_(std::move(alive)), shadow(length) {
-    glGenBuffers(1, &id);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, id);
-    glBufferData(GL_COPY_WRITE_BUFFER, length, nullptr, GL_DYNAMIC_DRAW);
-  }
-  virtual ~GLBufferBase() {
-    if (IsAlive(alive_)) glDeleteBuffers(1, &id);
-  }
-  HRESULT DoLock(uint32_t offset, uint32_t size, void** out, uint32_t flags) {
-    if (locked || !out) return D3DERR_INVALIDCALL;
-    if (size == 0) size = uint32_t(shadow.size()) - offset;
-    if (offset > shadow.size() || size > shadow.size() - offset) return D3DERR_INVALIDCALL;
-    lockOffset = offset;
-    lockSize = size;
-    lockFlags = flags;
-    locked = true;
-    *out = shadow.data() + offset;
-    return D3D_OK;
-  }
-  HRESULT DoUnlock() {
-    if (!locked) return D3DERR_INVALIDCALL;
-    locked = false;
-    glBindBuffer(GL_COPY_WRITE_BUFFER, id);
-    // Every upload gives the buffer fresh storage holding the whole shadow copy: draws
-    // still in flight keep the old storage, so the upload never waits for them (a
-    // sub-range update would), and earlier appended data stays valid as promised.
-    glBufferData(GL_COPY_WRITE_BUFFER, GLsizeiptr(shadow.size()), shadow.data(), GL_DYNAMIC_DRAW);
-    return D3D_OK;
-  }
-  GLuint id = 0;
-
- private:
-  AliveWeak alive_;
-  std::vector<uint8_t> shadow;
-  uint32_t lockOffset = 0, lockSize = 0, lockFlags = 0;
-  bool locked = false;
-};
-
-// Vertex and index buffers differ only in the interface they serve.
-template <typename Interface>
-class GLBuffer : public Interface, public GLBufferBase {
- public:
-  using GLBufferBase::GLBufferBase;
-  HRESULT Lock(uint32_t o, uint32_t s, void** d, uint32_t f) override { return DoLock(o, s, d, f); }
-  HRESULT Unlock() override { return DoUnlock(); }
-  uint32_t Length() const override { return length; }
-  uint32_t length = 0;
-};
-using GLVertexBuffer = GLBuffer<VertexBuffer>;
-using GLIndexBuffer = GLBuffer<IndexBuffer>;
-
-class GLDevice;
-
-class GLEffect : public Effect {
- public:
-  GLEffect(GLDevice* dev, AliveWeak alive, EffectFile file, std::vector<std::vector<GLuint>> programs)
-      : dev_(dev), alive_(std::move(alive)), file_(std::move(file)), programs_(std::move(programs)) {
-    for (const EffectParam& p : file_.params) {
-      values_.push_back(p.value);
-      textures_.push_back(nullptr);
-    }
-  }
-  ~GLEffect() override;
-  HRESULT FindNextValidTechnique(int from, int* technique) override {
-    if (from < 0) from = 0;
-    for (int t = from; t < int(programs_.size()); ++t) {
-      bool ok = !programs_[size_t(t)].empty();
-      for (GLuint p : programs_[size_t(t)]) ok = ok && p != 0;
-      if (ok) {
-        *technique = t;
-        return D3D_OK;
-      }
-    }
-    *technique = -1;
-    return E_FAIL;
-  }
-  HRESULT SetTechnique(int t) override {
-    if (t < 0 || t >= int(programs_.size())) return D3DERR_INVALIDCALL;
-    technique_ = t;
-    return D3D_OK;
-  }
-  HRESULT Begin(int* passes) override {
-    if (begun_) return D3DERR_INVALIDCALL;
-    begun_ = true;
-    if (passes) *passes = int(programs_[size_t(technique_)].size());
-    return D3D_OK;
-  }
-  HRESULT BeginPass(int pass) override;
-  HRESULT EndPass() override;
-  HRESULT End() override {
-    if (!begun_) return D3DERR_INVALIDCALL;
-    if (passActive_) EndPass();
-    begun_ = false;
-    return D3D_OK;
-  }
-  HRESULT SetValue(const char* name, const void* data, int bytes) override {
-    for (size_t i = 0; i < file_.params.size(); ++i) {
-      if (name && file_.params[i].name == name && file_.params[i].kind == EffectParam::Float && data && bytes >= 4) {
-        std::memcpy(&values_[i], data, 4);
-        return D3D_OK;
-      }
-    }
-    return D3DERR_INVALIDCALL;
-  }
-  HRESULT SetTexture(const char* name, Texture* t) override {
-    for (size_t i = 0; i < file_.params.size(); ++i) {
-      if (name && file_.params[i].name == name && file_.params[i].kind == EffectParam::Texture) {
-        textures_[i] = t;
-        return D3D_OK;
-      }
-    }
-    return D3DERR_INVALIDCALL;
-  }
-  int TechniqueCount() const override { return int(programs_.size()); }
-  // Uploads the parameters into the active program (before each draw).
-  void Apply(GLuint program);
-  GLuint ActiveProgram() const { return passActive_ ? programs_[size_t(technique_)][size_t(pass_)] : 0; }
-
- private:
-  GLDevice* dev_;
-  AliveWeak alive_;
-  EffectFile file_;
-  std::vector<std::vector<GLuint>> programs_;
-  std::vector<float> values_;
-  std::vector<Texture*> textures_;
-  int technique_ = 0;
-  int pass_ = 0;
-  bool begun_ = false;
-  bool passActive_ = false;
-};
 
 // ---------------------------------------------------------------------------------
 class GLDevice : public Device {
@@ -454,9 +88,11 @@ class GLDevice : public Device {
     glBindVertexArray(vao_);
     glGenBuffers(1, &streamVbo_);
     glGenSamplers(2, samplers_);
+    glBindSampler(0, samplers_[0]);
+    glBindSampler(1, samplers_[1]);
     std::string log;
     GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
-    const std::string sources[3] = {kFixedFragmentShader, kModulateFragmentShader, kDiffuseFragmentShader};
+    const std::string sources[3] = {kFixedFragmentShader, ModulateFragmentShader(), DiffuseFragmentShader()};
     ProgramInfo* infos[3] = {&fixed_, &modulate_, &diffuse_};
     for (int i = 0; i < 3 && vs; ++i) {
       GLuint fs = Compile(GL_FRAGMENT_SHADER, sources[i], &log);
@@ -469,39 +105,9 @@ class GLDevice : public Device {
     if (vs) glDeleteShader(vs);
     fixedProgram_ = fixed_.id;
     if (!fixedProgram_) SDL_Log("Zentrak: fixed-function shader failed: %s", log.c_str());
-    // Device defaults of the classic pipeline.
-    rs_.fill(0);
-    rs_[int(RenderState::AlphaFunc)] = CMP_ALWAYS;
-    rs_[int(RenderState::SrcBlend)] = BLEND_ONE;
-    rs_[int(RenderState::DestBlend)] = BLEND_ZERO;
-    rs_[int(RenderState::BlendOp)] = BLENDOP_ADD;
-    rs_[int(RenderState::Lighting)] = 1;
-    rs_[int(RenderState::CullMode)] = CULL_CCW;
-    rs_[int(RenderState::TextureFactor)] = 0xFFFFFFFFu;
-    for (auto& s : ss_) {
-      s.fill(0);
-      s[int(SamplerState::AddressU)] = TADDRESS_WRAP;
-      s[int(SamplerState::AddressV)] = TADDRESS_WRAP;
-      s[int(SamplerState::MagFilter)] = TEXF_POINT;
-      s[int(SamplerState::MinFilter)] = TEXF_POINT;
-      s[int(SamplerState::MipFilter)] = TEXF_NONE;
-    }
-    for (int st = 0; st < kMaxStages; ++st) {
-      ts_[st].fill(0);
-      ts_[st][int(StageState::ColorArg1)] = TA_TEXTURE;
-      ts_[st][int(StageState::ColorArg2)] = TA_CURRENT;
-      ts_[st][int(StageState::AlphaArg1)] = TA_TEXTURE;
-      ts_[st][int(StageState::AlphaArg2)] = TA_CURRENT;
-      ts_[st][int(StageState::TexCoordIndex)] = uint32_t(st);
-    }
-    ts_[0][int(StageState::ColorOp)] = TOP_MODULATE;
-    ts_[0][int(StageState::AlphaOp)] = TOP_SELECTARG1;
-    ts_[0][int(StageState::ColorArg2)] = TA_DIFFUSE;
-    ts_[0][int(StageState::AlphaArg2)] = TA_DIFFUSE;
-    ts_[1][int(StageState::ColorOp)] = TOP_DISABLE;
-    ts_[1][int(StageState::AlphaOp)] = TOP_DISABLE;
     samplersDirty_[0] = samplersDirty_[1] = true;
     viewport_ = Viewport{0, 0, bbWidth_, bbHeight_, 0.0f, 1.0f};
+    s3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
     glEnable(GL_SCISSOR_TEST);
@@ -517,22 +123,6 @@ class GLDevice : public Device {
     glDeleteVertexArrays(1, &vao_);
     *alive_ = false;
     SDL_GL_DeleteContext(ctx_);
-  }
-
-  AliveWeak Alive() const { return alive_; }
-  void SetActiveEffect(GLEffect* e) { effect_ = e; }
-  GLEffect* ActiveEffect() const { return effect_; }
-  GLuint VertexShaderFor(const std::string& body, int line, std::string* log) {
-    std::string src = body.empty() ? std::string(kVertexShader) : Prelude(true) + "#line " + std::to_string(line) + "\n" + body;
-    return Compile(GL_VERTEX_SHADER, src, log);
-  }
-  std::string Prelude(bool vertex) const {
-    if (vertex)
-      return "#version 330 core\nlayout(location = 0) in vec4 aPosition;\nlayout(location = 1) in vec4 aColour;\n"
-             "layout(location = 2) in vec2 aUV0;\nlayout(location = 3) in vec2 aUV1;\nuniform vec2 uTargetSize;\n"
-             "uniform float uFlipY;\nout vec4 vColour;\nout vec2 vUV0;\nout vec2 vUV1;\n";
-    return "#version 330 core\nin vec4 vColour;\nin vec2 vUV0;\nin vec2 vUV1;\nuniform sampler2D tex0;\n"
-           "uniform sampler2D tex1;\nuniform vec2 uTargetSize;\nout vec4 fragColour;\n";
   }
 
   // ---- Frame ----
@@ -567,6 +157,7 @@ class GLDevice : public Device {
     }
     SDL_GL_SwapWindow(window_);
     UpdateBackBufferSize();
+    EndFrameCounters();
     return D3D_OK;
   }
   HRESULT Clear(uint32_t flags, uint32_t argb, float z, uint32_t) override {
@@ -598,42 +189,32 @@ class GLDevice : public Device {
     return D3D_OK;
   }
   int BackBufferWidth() const override { return bbWidth_; }
+  int RefreshRate() const override {
+    // The display the window is on; 60 where the system does not say (Xvfb says 0).
+    SDL_DisplayMode mode;
+    int display = SDL_GetWindowDisplayIndex(window_);
+    if (SDL_GetCurrentDisplayMode(display < 0 ? 0 : display, &mode) == 0 && mode.refresh_rate > 0)
+      return mode.refresh_rate;
+    return 60;
+  }
   int BackBufferHeight() const override { return bbHeight_; }
 
   // ---- States ----
   HRESULT SetRenderState(RenderState s, uint32_t v) override {
-    int i = int(s);
-    if (i < 0 || i >= int(RenderState::Count)) return D3DERR_INVALIDCALL;
-    rs_[size_t(i)] = v;
-    return D3D_OK;
+    return states_.SetRender(s, v) ? D3D_OK : D3DERR_INVALIDCALL;
   }
-  uint32_t GetRenderState(RenderState s) const override {
-    int i = int(s);
-    return i >= 0 && i < int(RenderState::Count) ? rs_[size_t(i)] : 0;
-  }
+  uint32_t GetRenderState(RenderState s) const override { return states_.Render(s); }
   HRESULT SetSamplerState(int stage, SamplerState s, uint32_t v) override {
-    int i = int(s);
-    if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return D3DERR_INVALIDCALL;
-    if (ss_[size_t(stage)][size_t(i)] != v) samplersDirty_[stage] = true;
-    ss_[size_t(stage)][size_t(i)] = v;
+    uint32_t old = states_.Sampler(stage, s);
+    if (!states_.SetSampler(stage, s, v)) return D3DERR_INVALIDCALL;
+    if (old != v) samplersDirty_[stage] = true;
     return D3D_OK;
   }
-  uint32_t GetSamplerState(int stage, SamplerState s) const override {
-    int i = int(s);
-    if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return 0;
-    return ss_[size_t(stage)][size_t(i)];
-  }
+  uint32_t GetSamplerState(int stage, SamplerState s) const override { return states_.Sampler(stage, s); }
   HRESULT SetTextureStageState(int stage, StageState s, uint32_t v) override {
-    int i = int(s);
-    if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return D3DERR_INVALIDCALL;
-    ts_[size_t(stage)][size_t(i)] = v;
-    return D3D_OK;
+    return states_.SetStage(stage, s, v) ? D3D_OK : D3DERR_INVALIDCALL;
   }
-  uint32_t GetTextureStageState(int stage, StageState s) const override {
-    int i = int(s);
-    if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return 0;
-    return ts_[size_t(stage)][size_t(i)];
-  }
+  uint32_t GetTextureStageState(int stage, StageState s) const override { return states_.Stage(stage, s); }
   HRESULT SetFVF(uint32_t fvf) override {
     if (fvf != FVF_ENGINE && fvf != FVF_TWOUV) return D3DERR_INVALIDCALL;
     fvf_ = fvf;
@@ -652,45 +233,58 @@ class GLDevice : public Device {
     for (int s = std::max(w, h); s > 1; s >>= 1) ++maxLevels;
     if (levels <= 0 || levels > maxLevels) levels = maxLevels;
     if (rt) levels = 1;
-    // Everything is stored as 8-bit RGBA; compressed files are decoded before upload.
-    Format stored = format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
+    // Block-compressed formats stay compressed where the driver samples S3TC (Mesa's
+    // software rasteriser does); everything else is stored as 8-bit RGBA.
+    bool compressed = format == Format::DXT1 || format == Format::DXT3 || format == Format::DXT5;
+    if (compressed && (!s3tc_ || rt)) return D3DERR_WRONGTEXTUREFORMAT;
+    Format stored = compressed ? format : format == Format::X8R8G8B8 ? Format::X8R8G8B8 : Format::A8R8G8B8;
     ClearGLErrors();  // judge this creation by its own errors only
+    glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
     GLint prev = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &prev);
-    auto t = std::make_unique<GLTexture>(alive_, w, h, levels, stored, rt);
+    auto t = std::make_unique<GLTexture>(alive_, counters_, bound_, w, h, levels, stored, rt);
     glBindTexture(GL_TEXTURE_2D, GLuint(prev));
     if (glGetError() != GL_NO_ERROR) return D3DERR_OUTOFVIDEOMEMORY;
     *out = std::move(t);
     return D3D_OK;
   }
-  HRESULT CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool, std::unique_ptr<VertexBuffer>* out) override {
+  HRESULT CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
+                             std::unique_ptr<VertexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLVertexBuffer>(alive_, length);
+    auto b = std::make_unique<GLVertexBuffer>(alive_, counters_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
   }
   HRESULT CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLIndexBuffer>(alive_, length);
+    auto b = std::make_unique<GLIndexBuffer>(alive_, counters_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
   }
-  HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) override;
+  HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
+                               std::string* errors) override {
+    return CreateGLEffect(path, &effect_, alive_, out, errors);
+  }
   bool SupportsShaders() const override { return fixedProgram_ != 0; }
 
   // ---- Bindings ----
   HRESULT SetTexture(int stage, Texture* t) override {
     if (stage < 0 || stage >= kMaxStages) return D3DERR_INVALIDCALL;
+    if (textures_[stage] != t) ++counters_->textureBinds;
     textures_[stage] = t;
     return D3D_OK;
   }
-  Texture* GetTexture(int stage) const override { return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr; }
+  Texture* GetTexture(int stage) const override {
+    return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr;
+  }
   HRESULT SetRenderTarget(Texture* target) override {
     if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
+    if (renderTarget_ != target) ++counters_->targetSwitches;
     renderTarget_ = target;
-    viewport_ = Viewport{0, 0, target ? target->Width() : bbWidth_, target ? target->Height() : bbHeight_, 0.0f, 1.0f};
+    viewport_ = Viewport{
+        0, 0, target ? target->Width() : bbWidth_, target ? target->Height() : bbHeight_, 0.0f, 1.0f};
     return D3D_OK;
   }
   Texture* GetRenderTarget() const override { return renderTarget_; }
@@ -715,9 +309,12 @@ class GLDevice : public Device {
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count) * stride, vertices, GL_STREAM_DRAW);
     SetAttributes(0, stride);
     glDrawArrays(GLMode(type), 0, count);
+    ++counters_->draws;
+    counters_->bytesUploaded += uint64_t(count) * uint64_t(stride);
     return D3D_OK;
   }
-  HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int, int, int startIndex, int prims) override {
+  HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int, int, int startIndex,
+                               int prims) override {
     if (!stream_ || !indices_ || prims <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
     if (!PrepareDraw()) return D3DERR_INVALIDCALL;
     int count = VerticesForPrimitives(type, prims);
@@ -726,6 +323,7 @@ class GLDevice : public Device {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->id);
     glDrawElementsBaseVertex(GLMode(type), count, GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(uintptr_t(startIndex) * 2u), baseVertex);
+    ++counters_->draws;
     return D3D_OK;
   }
 
@@ -747,7 +345,8 @@ class GLDevice : public Device {
     // The back buffer is stored bottom row first; render targets top row first.
     int sy0 = source ? s.top : sh - s.top, sy1 = source ? s.bottom : sh - s.bottom;
     ClearGLErrors();  // only this copy's own error counts
-    glBlitFramebuffer(s.left, sy0, s.right, sy1, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBlitFramebuffer(s.left, sy0, s.right, sy1, d.left, d.top, d.right, d.bottom, GL_COLOR_BUFFER_BIT,
+                      GL_LINEAR);
     GLenum err = glGetError();
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     boundFbo_ = ~0u;
@@ -778,6 +377,7 @@ class GLDevice : public Device {
         for (uint32_t& p : *argb) p |= 0xFF000000u;
     } else {
       std::vector<uint32_t> all(size_t(w) * size_t(h));
+      glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
       glBindTexture(GL_TEXTURE_2D, static_cast<GLTexture*>(source)->id);
       glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, all.data());
       for (int y = 0; y < rh; ++y)
@@ -805,6 +405,7 @@ class GLDevice : public Device {
     if (needVirtual && (!virtualFbo_ || bw != bbWidth_ || bh != bbHeight_)) {
       DeleteVirtualBackBuffer();
       glGenTextures(1, &virtualTex_);
+      glActiveTexture(GL_TEXTURE0 + GLenum(kScratchTextureUnit));
       glBindTexture(GL_TEXTURE_2D, virtualTex_);
       glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
       glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, bw, bh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
@@ -842,10 +443,11 @@ class GLDevice : public Device {
     }
     int tw = renderTarget_ ? renderTarget_->Width() : bbWidth_;
     int th = renderTarget_ ? renderTarget_->Height() : bbHeight_;
-    glViewport(0, 0, tw, th);
+    SetGLViewport(tw, th);
     // Pre-transformed vertices are not moved by the viewport: it only clips.
-    int x0 = viewport_.x, y0 = viewport_.y, x1 = viewport_.x + viewport_.width, y1 = viewport_.y + viewport_.height;
-    if (rs_[int(RenderState::ScissorTestEnable)]) {
+    int x0 = viewport_.x, y0 = viewport_.y, x1 = viewport_.x + viewport_.width,
+        y1 = viewport_.y + viewport_.height;
+    if (states_.rs[int(RenderState::ScissorTestEnable)]) {
       x0 = std::max(x0, scissor_.left);
       y0 = std::max(y0, scissor_.top);
       x1 = std::min(x1, scissor_.right);
@@ -855,16 +457,41 @@ class GLDevice : public Device {
     x1 = std::max(x0, std::min(x1, tw));
     y0 = std::max(0, std::min(y0, th));
     y1 = std::max(y0, std::min(y1, th));
-    if (renderTarget_)
-      glScissor(x0, y0, x1 - x0, y1 - y0);
-    else
-      glScissor(x0, th - y1, x1 - x0, y1 - y0);
+    SetGLScissor(x0, renderTarget_ ? y0 : th - y1, x1 - x0, y1 - y0);
+  }
+
+  // The GL state a draw sets, applied only when it changes: on a software rasteriser
+  // every call costs the main thread, and most draws change nothing but the texture.
+  void SetGLViewport(int w, int h) {
+    if (w == glViewport_[0] && h == glViewport_[1]) return;
+    glViewport(0, 0, w, h);
+    glViewport_[0] = w;
+    glViewport_[1] = h;
+  }
+  void SetGLScissor(int x, int y, int w, int h) {
+    const std::array<int, 4> box = {x, y, w, h};
+    if (box == glScissor_) return;
+    glScissor(x, y, w, h);
+    glScissor_ = box;
+  }
+  // Units 0 and 1 are only ever bound here (uploads use the scratch unit, effects the
+  // units above 1), so what was bound last is still bound.
+  void BindGLTexture(int unit, GLuint id) {
+    if (bound_->units[unit] == id) return;
+    glActiveTexture(GL_TEXTURE0 + GLenum(unit));
+    glBindTexture(GL_TEXTURE_2D, id);
+    bound_->units[unit] = id;
+  }
+  void UseGLProgram(GLuint program) {
+    if (program == currentProgram_) return;
+    glUseProgram(program);
+    currentProgram_ = program;
   }
 
   void ApplySampler(int stage) {
     if (!samplersDirty_[stage]) return;
     samplersDirty_[stage] = false;
-    const auto& s = ss_[size_t(stage)];
+    const auto& s = states_.ss[size_t(stage)];
     auto addr = [](uint32_t a) {
       return a == TADDRESS_WRAP ? GL_REPEAT : a == TADDRESS_MIRROR ? GL_MIRRORED_REPEAT : GL_CLAMP_TO_EDGE;
     };
@@ -897,26 +524,30 @@ class GLDevice : public Device {
     ApplyTargetAndScissor();
     glBindVertexArray(vao_);
     // Blending.
-    if (rs_[int(RenderState::AlphaBlendEnable)]) {
-      glEnable(GL_BLEND);
-      glBlendFunc(GLBlend(rs_[int(RenderState::SrcBlend)]), GLBlend(rs_[int(RenderState::DestBlend)]));
-      glBlendEquation(GLBlendOp(rs_[int(RenderState::BlendOp)]));
-    } else {
-      glDisable(GL_BLEND);
+    const std::array<uint32_t, 4> blend = {
+        states_.rs[int(RenderState::AlphaBlendEnable)] ? 1u : 0u, states_.rs[int(RenderState::SrcBlend)],
+        states_.rs[int(RenderState::DestBlend)], states_.rs[int(RenderState::BlendOp)]};
+    if (blend != glBlend_) {
+      if (blend[0]) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GLBlend(blend[1]), GLBlend(blend[2]));
+        glBlendEquation(GLBlendOp(blend[3]));
+      } else {
+        glDisable(GL_BLEND);
+      }
+      glBlend_ = blend;
     }
     // Textures on units 0 and 1 with their sampler states.
+    // (The sampler objects stay bound to units 0 and 1 from the start.)
     for (int s = 0; s < kMaxStages; ++s) {
       ApplySampler(s);
-      glActiveTexture(GL_TEXTURE0 + GLenum(s));
-      glBindTexture(GL_TEXTURE_2D, textures_[s] ? static_cast<GLTexture*>(textures_[s])->id : 0);
-      glBindSampler(GLuint(s), samplers_[s]);
+      BindGLTexture(s, textures_[s] ? static_cast<GLTexture*>(textures_[s])->id : 0);
     }
-    glActiveTexture(GL_TEXTURE0);
     GLuint effectProgram = effect_ ? effect_->ActiveProgram() : 0;
     int tw = renderTarget_ ? renderTarget_->Width() : bbWidth_;
     int th = renderTarget_ ? renderTarget_->Height() : bbHeight_;
     if (effectProgram) {
-      glUseProgram(effectProgram);
+      UseGLProgram(effectProgram);
       glUniform2f(glGetUniformLocation(effectProgram, "uTargetSize"), float(tw), float(th));
       glUniform1f(glGetUniformLocation(effectProgram, "uFlipY"), renderTarget_ ? 0.0f : 1.0f);
       glUniform1i(glGetUniformLocation(effectProgram, "tex0"), 0);
@@ -926,29 +557,39 @@ class GLDevice : public Device {
     }
     ProgramInfo* p = ChooseFixedProgram();
     if (!p || !p->id) return false;
-    glUseProgram(p->id);
-    glUniform2f(p->targetSize, float(tw), float(th));
-    glUniform1f(p->flipY, renderTarget_ ? 0.0f : 1.0f);
-    glUniform1i(p->tex0, 0);
-    glUniform1i(p->tex1, 1);
+    UseGLProgram(p->id);
+    const int flip = renderTarget_ ? 0 : 1;
+    if (p->lastWidth != tw || p->lastHeight != th || p->lastFlip != flip) {
+      glUniform2f(p->targetSize, float(tw), float(th));
+      glUniform1f(p->flipY, float(flip));
+      glUniform1i(p->tex0, 0);
+      glUniform1i(p->tex1, 1);
+      p->lastWidth = tw;
+      p->lastHeight = th;
+      p->lastFlip = flip;
+    }
     if (p != &fixed_) {
       // Alpha test "greater than ref" as a cut-off; -1 keeps every fragment.
-      bool test = rs_[int(RenderState::AlphaTestEnable)] != 0;
-      glUniform1f(p->alphaCut, test ? float(rs_[int(RenderState::AlphaRef)] & 0xFF) : -1.0f);
+      bool test = states_.rs[int(RenderState::AlphaTestEnable)] != 0;
+      float cut = test ? float(states_.rs[int(RenderState::AlphaRef)] & 0xFF) : -1.0f;
+      if (cut != p->lastAlphaCut) {
+        glUniform1f(p->alphaCut, cut);
+        p->lastAlphaCut = cut;
+      }
       return true;
     }
     GLint hasTex[2], cop[2], ca1[2], ca2[2], aop[2], aa1[2], aa2[2], tci[2];
     float cst[8];
     for (int s = 0; s < kMaxStages; ++s) {
       hasTex[s] = textures_[s] ? 1 : 0;
-      cop[s] = GLint(ts_[s][int(StageState::ColorOp)]);
-      ca1[s] = GLint(ts_[s][int(StageState::ColorArg1)]);
-      ca2[s] = GLint(ts_[s][int(StageState::ColorArg2)]);
-      aop[s] = GLint(ts_[s][int(StageState::AlphaOp)]);
-      aa1[s] = GLint(ts_[s][int(StageState::AlphaArg1)]);
-      aa2[s] = GLint(ts_[s][int(StageState::AlphaArg2)]);
-      tci[s] = GLint(ts_[s][int(StageState::TexCoordIndex)] & 1);
-      Colour4(ts_[s][int(StageState::Constant)], cst + s * 4);
+      cop[s] = GLint(states_.ts[s][int(StageState::ColorOp)]);
+      ca1[s] = GLint(states_.ts[s][int(StageState::ColorArg1)]);
+      ca2[s] = GLint(states_.ts[s][int(StageState::ColorArg2)]);
+      aop[s] = GLint(states_.ts[s][int(StageState::AlphaOp)]);
+      aa1[s] = GLint(states_.ts[s][int(StageState::AlphaArg1)]);
+      aa2[s] = GLint(states_.ts[s][int(StageState::AlphaArg2)]);
+      tci[s] = GLint(states_.ts[s][int(StageState::TexCoordIndex)] & 1);
+      Colour4(states_.ts[s][int(StageState::Constant)], cst + s * 4);
     }
     glUniform1iv(p->hasTex, 2, hasTex);
     glUniform1iv(p->colorOp, 2, cop);
@@ -960,18 +601,18 @@ class GLDevice : public Device {
     glUniform1iv(p->texCoord, 2, tci);
     glUniform4fv(p->constant, 2, cst);
     float tf[4];
-    Colour4(rs_[int(RenderState::TextureFactor)], tf);
+    Colour4(states_.rs[int(RenderState::TextureFactor)], tf);
     glUniform4fv(p->tfactor, 1, tf);
-    glUniform1i(p->alphaTest, rs_[int(RenderState::AlphaTestEnable)] ? 1 : 0);
-    glUniform1i(p->alphaFunc, GLint(rs_[int(RenderState::AlphaFunc)]));
-    glUniform1f(p->alphaRef, float(rs_[int(RenderState::AlphaRef)] & 0xFF));
+    glUniform1i(p->alphaTest, states_.rs[int(RenderState::AlphaTestEnable)] ? 1 : 0);
+    glUniform1i(p->alphaFunc, GLint(states_.rs[int(RenderState::AlphaFunc)]));
+    glUniform1f(p->alphaRef, float(states_.rs[int(RenderState::AlphaRef)] & 0xFF));
     return true;
   }
 
   // The straight-line programs when the stage states are the common ones, else the
   // general one.
   ProgramInfo* ChooseFixedProgram() {
-    const auto& t0 = ts_[0];
+    const auto& t0 = states_.ts[0];
     auto isPair = [](uint32_t a, uint32_t b) {
       return (a == TA_TEXTURE && b == TA_DIFFUSE) || (a == TA_DIFFUSE && b == TA_TEXTURE);
     };
@@ -979,8 +620,10 @@ class GLDevice : public Device {
                   isPair(t0[int(StageState::ColorArg1)], t0[int(StageState::ColorArg2)]) &&
                   t0[int(StageState::AlphaOp)] == TOP_MODULATE &&
                   isPair(t0[int(StageState::AlphaArg1)], t0[int(StageState::AlphaArg2)]) &&
-                  (t0[int(StageState::TexCoordIndex)] & 1) == 0 && ts_[1][int(StageState::ColorOp)] == TOP_DISABLE &&
-                  (!rs_[int(RenderState::AlphaTestEnable)] || rs_[int(RenderState::AlphaFunc)] == CMP_GREATER);
+                  (t0[int(StageState::TexCoordIndex)] & 1) == 0 &&
+                  states_.ts[1][int(StageState::ColorOp)] == TOP_DISABLE &&
+                  (!states_.rs[int(RenderState::AlphaTestEnable)] ||
+                   states_.rs[int(RenderState::AlphaFunc)] == CMP_GREATER);
     if (common) {
       ProgramInfo* p = textures_[0] ? &modulate_ : &diffuse_;
       if (p->id) return p;
@@ -1014,14 +657,18 @@ class GLDevice : public Device {
   int drawableWidth_ = 1, drawableHeight_ = 1;
   GLuint virtualFbo_ = 0, virtualTex_ = 0;
   int maxTexture_ = 16384;
+  bool s3tc_ = false;
   GLuint vao_ = 0, streamVbo_ = 0, fixedProgram_ = 0;
   ProgramInfo fixed_, modulate_, diffuse_;
   GLuint samplers_[2] = {0, 0};
   bool samplersDirty_[2] = {true, true};
   GLuint boundFbo_ = ~0u;
-  std::array<uint32_t, size_t(RenderState::Count)> rs_{};
-  std::array<std::array<uint32_t, size_t(SamplerState::Count)>, kMaxStages> ss_{};
-  std::array<std::array<uint32_t, size_t(StageState::Count)>, kMaxStages> ts_{};
+  std::array<int, 2> glViewport_ = {-1, -1};
+  std::array<int, 4> glScissor_ = {-1, -1, -1, -1};
+  std::array<uint32_t, 4> glBlend_ = {~0u, ~0u, ~0u, ~0u};
+  std::shared_ptr<GLBoundTextures> bound_ = std::make_shared<GLBoundTextures>();
+  GLuint currentProgram_ = ~0u;
+  DeviceStates states_;
   uint32_t fvf_ = FVF_ENGINE;
   Texture* textures_[kMaxStages] = {nullptr, nullptr};
   Texture* renderTarget_ = nullptr;
@@ -1032,83 +679,6 @@ class GLDevice : public Device {
   Rect scissor_;
   GLEffect* effect_ = nullptr;
 };
-
-GLEffect::~GLEffect() {
-  if (IsAlive(alive_)) {
-    if (dev_->ActiveEffect() == this) dev_->SetActiveEffect(nullptr);
-    for (auto& t : programs_)
-      for (GLuint p : t)
-        if (p) glDeleteProgram(p);
-  }
-}
-
-HRESULT GLEffect::BeginPass(int pass) {
-  if (!begun_ || pass < 0 || pass >= int(programs_[size_t(technique_)].size())) return D3DERR_INVALIDCALL;
-  pass_ = pass;
-  passActive_ = true;
-  dev_->SetActiveEffect(this);
-  return D3D_OK;
-}
-
-HRESULT GLEffect::EndPass() {
-  if (!passActive_) return D3DERR_INVALIDCALL;
-  passActive_ = false;
-  if (dev_->ActiveEffect() == this) dev_->SetActiveEffect(nullptr);
-  return D3D_OK;
-}
-
-void GLEffect::Apply(GLuint program) {
-  int unit = 2;
-  for (size_t i = 0; i < file_.params.size(); ++i) {
-    GLint loc = glGetUniformLocation(program, file_.params[i].name.c_str());
-    if (loc < 0) continue;
-    if (file_.params[i].kind == EffectParam::Float) {
-      glUniform1f(loc, values_[i]);
-    } else if (unit < 8) {
-      glActiveTexture(GL_TEXTURE0 + GLenum(unit));
-      glBindTexture(GL_TEXTURE_2D, textures_[i] ? static_cast<GLTexture*>(textures_[i])->id : 0);
-      glBindSampler(GLuint(unit), 0);
-      glUniform1i(loc, unit);
-      ++unit;
-    }
-  }
-  glActiveTexture(GL_TEXTURE0);
-}
-
-HRESULT GLDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) {
-  out->reset();
-  EffectFile file;
-  if (!LoadEffectFile(path, &file, errors)) return E_FAIL;
-  std::string params;
-  for (const EffectParam& p : file.params)
-    params += (p.kind == EffectParam::Float ? "uniform float " : "uniform sampler2D ") + p.name + ";\n";
-  std::vector<std::vector<GLuint>> programs;
-  for (const EffectTechnique& t : file.techniques) {
-    programs.emplace_back();
-    for (const EffectPass& pass : t.passes) {
-      std::string log;
-      GLuint vs = VertexShaderFor(pass.vertexSource, pass.vertexLine, &log);
-      GLuint fs = 0;
-      if (vs) {
-        std::string src = Prelude(false) + params + "#line " + std::to_string(pass.fragmentLine) + "\n" + pass.fragmentSource;
-        fs = Compile(GL_FRAGMENT_SHADER, src, &log);
-      }
-      GLuint prog = (vs && fs) ? Link(vs, fs, &log) : 0;
-      if (vs) glDeleteShader(vs);
-      if (fs) glDeleteShader(fs);
-      if (!prog) {
-        if (errors) *errors = path + ": " + log;
-        for (auto& tp : programs)
-          for (GLuint p : tp)
-            if (p) glDeleteProgram(p);
-        return E_FAIL;
-      }
-      programs.back().push_back(prog);
-    }
-  }
-  *out = std::make_unique<GLEffect>(this, alive_, std::move(file), std::move(programs));
-  return D3D_OK;
-}
 
 // ---------------------------------------------------------------------------------
 // Once a GL driver is loaded it stays loaded until the process ends: unloading it (SDL
@@ -1145,7 +715,8 @@ class GLDirect3D : public Direct3D {
       SDL_DisplayMode m;
       if (SDL_GetDisplayMode(0, i, &m) != 0) continue;
       bool dup = false;
-      for (const DisplayMode& d : *out) dup = dup || (d.width == m.w && d.height == m.h && d.refreshRate == m.refresh_rate);
+      for (const DisplayMode& d : *out)
+        dup = dup || (d.width == m.w && d.height == m.h && d.refreshRate == m.refresh_rate);
       if (!dup) out->push_back(DisplayMode{m.w, m.h, m.refresh_rate, Format::X8R8G8B8});
     }
   }
@@ -1170,7 +741,9 @@ class GLDirect3D : public Direct3D {
       return D3DERR_NOTAVAILABLE;
     }
     dl_iterate_phdr(PinLoadedLibrary, nullptr);
-    SDL_GL_SetSwapInterval(params->vsync ? 1 : 0);
+    // Wait for the display's refresh, as the classic default interval does: late swaps
+    // (a late frame shows at once) where the driver has them, else every refresh.
+    if (!params->vsync || SDL_GL_SetSwapInterval(-1) != 0) SDL_GL_SetSwapInterval(params->vsync ? 1 : 0);
     auto dev = std::make_unique<GLDevice>(window, ctx, *params);
     *out = std::move(dev);
     return D3D_OK;
@@ -1178,7 +751,8 @@ class GLDirect3D : public Direct3D {
 };
 
 }  // namespace
+}  // namespace gl
 
-std::unique_ptr<Direct3D> CreateGLDirect3D() { return std::make_unique<GLDirect3D>(); }
+std::unique_ptr<Direct3D> CreateGLDirect3D() { return std::make_unique<gl::GLDirect3D>(); }
 
 }  // namespace platform

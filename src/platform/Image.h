@@ -22,8 +22,10 @@ bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out,
                          size_t maxBytes = size_t(1) << 30, std::string* error = nullptr);
 // The format is told by the first bytes; false with the reason in error when the file is
 // not one we read, is corrupt or too large.
-bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error);
-bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error);
+// keepBlocks: a block-compressed DDS keeps its blocks undecoded (see ReadDds).
+bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error,
+                 bool keepBlocks = false);
+bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error, bool keepBlocks = false);
 // Builds a full mip chain below level 0 (box filter); keeps level 0.
 void BuildMipChain(DecodedImage* image);
 // Writes through a temporary file renamed into place.

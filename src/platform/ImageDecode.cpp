@@ -387,10 +387,10 @@ bool ReadWholeBinaryFile(const std::string& path, std::vector<uint8_t>* out, siz
   return ReadRegularFile(path, out, static_cast<int64_t>(maxBytes), error);
 }
 
-bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
+bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::string* error, bool keepBlocks) {
   *out = DecodedImage();
   if (!data || size == 0) return Fail(error, "empty file");
-  if (IsDds(data, size)) return ReadDds(data, size, out, error);
+  if (IsDds(data, size)) return ReadDds(data, size, out, error, keepBlocks);
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
     return DecodeJpeg(data, size, out, error);
   if (size >= 8 && png_sig_cmp(data, 0, 8) == 0) return DecodePng(data, size, out, error);
@@ -398,12 +398,12 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
   return Fail(error, "unknown image format");
 }
 
-bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error) {
+bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error, bool keepBlocks) {
   std::vector<uint8_t> bytes;
   std::string why;
   if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why)) return Fail(error, "cannot read file: " + why);
   if (bytes.empty()) return Fail(error, "empty file");
-  return DecodeImage(bytes.data(), bytes.size(), out, error);
+  return DecodeImage(bytes.data(), bytes.size(), out, error, keepBlocks);
 }
 
 }  // namespace platform

@@ -1,11 +1,12 @@
 #include "platform/NullDevice.h"
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Dds.h"
 #include "platform/DeviceEffectFile.h"
-
-#include <SDL.h>
 
 namespace platform {
 
@@ -29,7 +30,9 @@ float DrawRecord::U(int i, int set) const { return ReadF(vertices, size_t(i) * s
 float DrawRecord::V(int i, int set) const { return ReadF(vertices, size_t(i) * stride + 24 + set * 8); }
 
 // ---- Resources ----
-NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live) : live_(std::move(live)) {
+NullTexture::NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live,
+                         std::shared_ptr<FrameCounters> counters)
+    : live_(std::move(live)), counters_(std::move(counters)) {
   width_ = w;
   height_ = h;
   levels_ = levels;
@@ -46,29 +49,60 @@ HRESULT NullTexture::UploadLevel(int level, int width, int height, const uint32_
   if (width != w || height != h) return D3DERR_INVALIDCALL;
   if (level == 0) pixels.assign(argb, argb + size_t(w) * size_t(h));
   ++uploads;
+  if (counters_) counters_->bytesUploaded += uint64_t(w) * uint64_t(h) * 4u;
+  return D3D_OK;
+}
+
+HRESULT NullTexture::UploadCompressedLevel(int level, int width, int height, const void* blocks,
+                                           size_t bytes) {
+  if (format_ != Format::DXT1 && format_ != Format::DXT3 && format_ != Format::DXT5)
+    return D3DERR_WRONGTEXTUREFORMAT;
+  if (level < 0 || level >= levels_ || !blocks) return D3DERR_INVALIDCALL;
+  int w = std::max(1, width_ >> level), h = std::max(1, height_ >> level);
+  if (width != w || height != h || bytes != CompressedLevelSize(format_, w, h)) return D3DERR_INVALIDCALL;
+  if (level == 0) {
+    DecodedImage img;
+    img.width = w;
+    img.height = h;
+    img.sourceFormat = format_;
+    const auto* b = static_cast<const uint8_t*>(blocks);
+    img.blocks.emplace_back(b, b + bytes);
+    DecodeBlocks(&img);
+    pixels = std::move(img.levels[0]);
+  }
+  ++uploads;
+  if (counters_) counters_->bytesUploaded += bytes;
   return D3D_OK;
 }
 
 namespace {
 class NullBuffer : public VertexBuffer, public IndexBuffer {
  public:
-  explicit NullBuffer(uint32_t length) : data(length) {}
+  NullBuffer(uint32_t length, std::shared_ptr<FrameCounters> counters)
+      : data(length), counters_(std::move(counters)) {}
   HRESULT Lock(uint32_t offset, uint32_t size, void** out, uint32_t) override {
     if (locked || !out) return D3DERR_INVALIDCALL;
     if (size == 0) size = uint32_t(data.size()) - offset;
     if (offset > data.size() || size > data.size() - offset) return D3DERR_INVALIDCALL;
     *out = data.data() + offset;
     locked = true;
+    lockSize_ = size;
     return D3D_OK;
   }
+  // An unlock sends what was locked, as the OpenGL device does.
   HRESULT Unlock() override {
     if (!locked) return D3DERR_INVALIDCALL;
     locked = false;
+    if (counters_) counters_->bytesUploaded += lockSize_;
     return D3D_OK;
   }
   uint32_t Length() const override { return uint32_t(data.size()); }
   std::vector<uint8_t> data;
   bool locked = false;
+
+ private:
+  std::shared_ptr<FrameCounters> counters_;
+  uint32_t lockSize_ = 0;
 };
 class NullVB : public NullBuffer {
  public:
@@ -81,7 +115,8 @@ class NullIB : public NullBuffer {
 
 class NullEffect : public Effect {
  public:
-  NullEffect(NullDevice* dev, EffectFile file, std::string name) : dev_(dev), file_(std::move(file)), name_(std::move(name)) {}
+  NullEffect(NullDevice* dev, EffectFile file, std::string name)
+      : dev_(dev), file_(std::move(file)), name_(std::move(name)) {}
   HRESULT FindNextValidTechnique(int from, int* technique) override {
     if (from < 0) from = 0;
     if (from >= int(file_.techniques.size())) {
@@ -104,7 +139,8 @@ class NullEffect : public Effect {
     return D3D_OK;
   }
   HRESULT BeginPass(int pass) override {
-    if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size())) return D3DERR_INVALIDCALL;
+    if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size()))
+      return D3DERR_INVALIDCALL;
     dev_->activeEffect = name_;
     dev_->calls.push_back("EffectBeginPass " + std::to_string(pass));
     return D3D_OK;
@@ -171,7 +207,8 @@ HRESULT NullDirect3D::CreateDevice(SDL_Window* window, VertexProcessing vp, Pres
   }
   PresentParameters p = *params;
   // A windowed back buffer takes the window's size, as a real device would.
-  if (window && (p.backBufferWidth <= 0 || p.backBufferHeight <= 0)) SDL_GetWindowSize(window, &p.backBufferWidth, &p.backBufferHeight);
+  if (window && (p.backBufferWidth <= 0 || p.backBufferHeight <= 0))
+    SDL_GetWindowSize(window, &p.backBufferWidth, &p.backBufferHeight);
   if (p.backBufferWidth <= 0) p.backBufferWidth = 1024;
   if (p.backBufferHeight <= 0) p.backBufferHeight = 768;
   auto dev = std::make_unique<NullDevice>(p, shaderSupport && caps.pixelShaderMajor >= 2);
@@ -188,40 +225,14 @@ NullDevice::NullDevice(const PresentParameters& params, bool shaderSupport)
       live_(std::make_shared<int>(0)) {
   viewport_.width = width_;
   viewport_.height = height_;
-  for (auto& stage : ss_) {
-    stage[int(SamplerState::AddressU)] = TADDRESS_WRAP;
-    stage[int(SamplerState::AddressV)] = TADDRESS_WRAP;
-    stage[int(SamplerState::MagFilter)] = TEXF_POINT;
-    stage[int(SamplerState::MinFilter)] = TEXF_POINT;
-    stage[int(SamplerState::MipFilter)] = TEXF_NONE;
-  }
-  ts_[0][int(StageState::ColorOp)] = TOP_MODULATE;
-  ts_[0][int(StageState::AlphaOp)] = TOP_SELECTARG1;
-  ts_[1][int(StageState::ColorOp)] = TOP_DISABLE;
-  ts_[1][int(StageState::AlphaOp)] = TOP_DISABLE;
-  ts_[1][int(StageState::TexCoordIndex)] = 1;
-  for (auto& stage : ts_) {
-    stage[int(StageState::ColorArg1)] = TA_TEXTURE;
-    stage[int(StageState::ColorArg2)] = TA_CURRENT;
-    stage[int(StageState::AlphaArg1)] = TA_TEXTURE;
-    stage[int(StageState::AlphaArg2)] = TA_CURRENT;
-  }
-  ts_[0][int(StageState::ColorArg2)] = TA_DIFFUSE;
-  ts_[0][int(StageState::AlphaArg2)] = TA_DIFFUSE;
-  rs_[int(RenderState::AlphaFunc)] = CMP_ALWAYS;
-  rs_[int(RenderState::SrcBlend)] = BLEND_ONE;
-  rs_[int(RenderState::DestBlend)] = BLEND_ZERO;
-  rs_[int(RenderState::BlendOp)] = BLENDOP_ADD;
-  rs_[int(RenderState::Lighting)] = 1;
-  rs_[int(RenderState::CullMode)] = CULL_CCW;
-  rs_[int(RenderState::TextureFactor)] = 0xFFFFFFFFu;
 }
 NullDevice::~NullDevice() = default;
 
 int NullDevice::CountCalls(const std::string& prefix) const {
   int n = 0;
   for (const std::string& c : calls)
-    if (c.compare(0, prefix.size(), prefix) == 0 && (c.size() == prefix.size() || c[prefix.size()] == ' ')) ++n;
+    if (c.compare(0, prefix.size(), prefix) == 0 && (c.size() == prefix.size() || c[prefix.size()] == ' '))
+      ++n;
   return n;
 }
 
@@ -260,6 +271,7 @@ HRESULT NullDevice::EndScene() {
 }
 HRESULT NullDevice::Present() {
   Record("Present");
+  EndFrameCounters();  // every present closes the frame, even one that fails
   if (failPresent != D3D_OK) return failPresent;
   if (cooperativeLevel == D3DERR_DEVICELOST) return D3DERR_DEVICELOST;
   ++presents;
@@ -276,8 +288,8 @@ HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stenc
   return D3D_OK;
 }
 HRESULT NullDevice::SetViewport(const Viewport& vp) {
-  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) + " " +
-         std::to_string(vp.height));
+  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) +
+         " " + std::to_string(vp.height));
   if (vp.width < 0 || vp.height < 0) return D3DERR_INVALIDCALL;
   viewport_ = vp;
   return D3D_OK;
@@ -296,36 +308,31 @@ HRESULT NullDevice::SetRenderState(RenderState state, uint32_t value) {
   int i = int(state);
   if (i < 0 || i >= int(RenderState::Count)) return D3DERR_INVALIDCALL;
   Record(std::string("SetRenderState ") + RenderStateName(state) + " " + std::to_string(value));
-  rs_[size_t(i)] = value;
+  states_.SetRender(state, value);
   return D3D_OK;
 }
-uint32_t NullDevice::GetRenderState(RenderState state) const {
-  int i = int(state);
-  return i >= 0 && i < int(RenderState::Count) ? rs_[size_t(i)] : 0;
-}
+uint32_t NullDevice::GetRenderState(RenderState state) const { return states_.Render(state); }
 HRESULT NullDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " + std::to_string(value));
-  ss_[size_t(stage)][size_t(i)] = value;
+  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " +
+         std::to_string(value));
+  states_.SetSampler(stage, state, value);
   return D3D_OK;
 }
 uint32_t NullDevice::GetSamplerState(int stage, SamplerState state) const {
-  int i = int(state);
-  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return 0;
-  return ss_[size_t(stage)][size_t(i)];
+  return states_.Sampler(stage, state);
 }
 HRESULT NullDevice::SetTextureStageState(int stage, StageState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " + std::to_string(value));
-  ts_[size_t(stage)][size_t(i)] = value;
+  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " +
+         std::to_string(value));
+  states_.SetStage(stage, state, value);
   return D3D_OK;
 }
 uint32_t NullDevice::GetTextureStageState(int stage, StageState state) const {
-  int i = int(state);
-  if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return 0;
-  return ts_[size_t(stage)][size_t(i)];
+  return states_.Stage(stage, state);
 }
 HRESULT NullDevice::SetFVF(uint32_t fvf) {
   char buf[32];
@@ -351,26 +358,28 @@ HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t us
     levels = 1;
     for (int s = std::max(width, height); s > 1; s >>= 1) ++levels;
   }
-  *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_);
+  *out = std::make_unique<NullTexture>(width, height, levels, format, rt, live_, counters_);
   return D3D_OK;
 }
-HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool, std::unique_ptr<VertexBuffer>* out) {
+HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
+                                       std::unique_ptr<VertexBuffer>* out) {
   Record("CreateVertexBuffer " + std::to_string(length));
   if (failCreateVertexBuffer > 0) {
     --failCreateVertexBuffer;
     return D3DERR_OUTOFVIDEOMEMORY;
   }
   if (length == 0) return D3DERR_INVALIDCALL;
-  *out = std::make_unique<NullVB>(length);
+  *out = std::make_unique<NullVB>(length, counters_);
   return D3D_OK;
 }
 HRESULT NullDevice::CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) {
   Record("CreateIndexBuffer " + std::to_string(length));
   if (length == 0) return D3DERR_INVALIDCALL;
-  *out = std::make_unique<NullIB>(length);
+  *out = std::make_unique<NullIB>(length, counters_);
   return D3D_OK;
 }
-HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) {
+HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
+                                         std::string* errors) {
   Record("CreateEffectFromFile " + path);
   out->reset();
   if (!shaderSupport_) {
@@ -388,17 +397,22 @@ HRESULT NullDevice::SetTexture(int stage, Texture* texture) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetTexture %d %p", stage, static_cast<void*>(texture));
   Record(buf);
+  if (textures_[stage] != texture) ++counters_->textureBinds;
   textures_[stage] = texture;
   return D3D_OK;
 }
-Texture* NullDevice::GetTexture(int stage) const { return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr; }
+Texture* NullDevice::GetTexture(int stage) const {
+  return stage >= 0 && stage < kMaxStages ? textures_[stage] : nullptr;
+}
 HRESULT NullDevice::SetRenderTarget(Texture* target) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetRenderTarget %p", static_cast<void*>(target));
   Record(buf);
   if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  if (renderTarget_ != target) ++counters_->targetSwitches;
   renderTarget_ = target;
-  viewport_ = Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
+  viewport_ =
+      Viewport{0, 0, target ? target->Width() : width_, target ? target->Height() : height_, 0.0f, 1.0f};
   return D3D_OK;
 }
 HRESULT NullDevice::SetStreamSource(VertexBuffer* vb, uint32_t offset, uint32_t stride) {
@@ -423,20 +437,21 @@ DrawRecord NullDevice::Snapshot(PrimitiveType type, int prims, int stride) const
   r.textures[0] = textures_[0];
   r.textures[1] = textures_[1];
   r.renderTarget = renderTarget_;
-  r.srcBlend = rs_[int(RenderState::SrcBlend)];
-  r.destBlend = rs_[int(RenderState::DestBlend)];
-  r.blendEnabled = rs_[int(RenderState::AlphaBlendEnable)] != 0;
-  r.minFilter = ss_[0][int(SamplerState::MinFilter)];
-  r.magFilter = ss_[0][int(SamplerState::MagFilter)];
-  r.colorOp0 = ts_[0][int(StageState::ColorOp)];
-  r.colorArg1_0 = ts_[0][int(StageState::ColorArg1)];
-  r.colorOp1 = ts_[1][int(StageState::ColorOp)];
+  r.srcBlend = states_.rs[int(RenderState::SrcBlend)];
+  r.destBlend = states_.rs[int(RenderState::DestBlend)];
+  r.blendEnabled = states_.rs[int(RenderState::AlphaBlendEnable)] != 0;
+  r.minFilter = states_.ss[0][int(SamplerState::MinFilter)];
+  r.magFilter = states_.ss[0][int(SamplerState::MagFilter)];
+  r.colorOp0 = states_.ts[0][int(StageState::ColorOp)];
+  r.colorArg1_0 = states_.ts[0][int(StageState::ColorArg1)];
+  r.colorOp1 = states_.ts[1][int(StageState::ColorOp)];
   r.effect = activeEffect;
   r.viewport = viewport_;
   return r;
 }
 
-HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, int stride) {
+HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices,
+                                    int stride) {
   Record("DrawPrimitiveUP " + std::to_string(int(type)) + " " + std::to_string(primitiveCount) + " " +
          std::to_string(stride));
   if (!vertices || primitiveCount <= 0 || stride != FvfStride(fvf_)) return D3DERR_INVALIDCALL;
@@ -445,14 +460,16 @@ HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, cons
   const auto* p = static_cast<const uint8_t*>(vertices);
   r.vertices.assign(p, p + size_t(r.vertexCount) * size_t(stride));
   draws.push_back(std::move(r));
+  ++counters_->draws;
+  counters_->bytesUploaded += uint64_t(r.vertexCount) * uint64_t(stride);
   return D3D_OK;
 }
 
 HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
                                          int startIndex, int primitiveCount) {
   Record("DrawIndexedPrimitive " + std::to_string(int(type)) + " " + std::to_string(baseVertex) + " " +
-         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) + " " +
-         std::to_string(primitiveCount));
+         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) +
+         " " + std::to_string(primitiveCount));
   auto* vb = static_cast<NullBuffer*>(static_cast<NullVB*>(stream_));
   auto* ib = static_cast<NullBuffer*>(static_cast<NullIB*>(indices_));
   if (!vb || !ib || primitiveCount <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
@@ -470,9 +487,11 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
     if (idx < minIndex || idx >= minIndex + numVertices) return D3DERR_INVALIDCALL;
     size_t voff = streamOffset_ + size_t(baseVertex + idx) * streamStride_;
     if (voff + streamStride_ > vb->data.size()) return D3DERR_INVALIDCALL;
-    r.vertices.insert(r.vertices.end(), vb->data.begin() + long(voff), vb->data.begin() + long(voff + streamStride_));
+    r.vertices.insert(r.vertices.end(), vb->data.begin() + long(voff),
+                      vb->data.begin() + long(voff + streamStride_));
   }
   draws.push_back(std::move(r));
+  ++counters_->draws;
   return D3D_OK;
 }
 
@@ -495,7 +514,8 @@ HRESULT NullDevice::ReadPixels(Texture* source, const Rect& rect, std::vector<ui
   if (source) {
     auto* t = static_cast<NullTexture*>(source);
     for (int y = 0; y < rh; ++y)
-      for (int x = 0; x < rw; ++x) (*argb)[size_t(y) * rw + x] = t->pixels[size_t(rect.top + y) * w + rect.left + x];
+      for (int x = 0; x < rw; ++x)
+        (*argb)[size_t(y) * rw + x] = t->pixels[size_t(rect.top + y) * w + rect.left + x];
   }
   return D3D_OK;
 }

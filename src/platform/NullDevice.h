@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Device.h"
+#include "platform/DeviceStates.h"
 
 namespace platform {
 
@@ -41,14 +42,18 @@ struct DrawRecord {
 
 class NullTexture : public Texture {
  public:
-  NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live);
+  NullTexture(int w, int h, int levels, Format f, bool rt, std::shared_ptr<int> live,
+              std::shared_ptr<FrameCounters> counters = nullptr);
   ~NullTexture() override;
   HRESULT UploadLevel(int level, int width, int height, const uint32_t* argb) override;
+  // Compressed formats keep their level 0 decoded in 'pixels', as a driver would sample it.
+  HRESULT UploadCompressedLevel(int level, int width, int height, const void* blocks, size_t bytes) override;
   std::vector<uint32_t> pixels;  // level 0, ARGB
   int uploads = 0;
 
  private:
   std::shared_ptr<int> live_;
+  std::shared_ptr<FrameCounters> counters_;
 };
 
 class NullDevice;
@@ -100,8 +105,10 @@ class NullDevice : public Device {
                         std::unique_ptr<Texture>* out) override;
   HRESULT CreateVertexBuffer(uint32_t lengthBytes, uint32_t usage, uint32_t fvf, Pool pool,
                              std::unique_ptr<VertexBuffer>* out) override;
-  HRESULT CreateIndexBuffer(uint32_t lengthBytes, uint32_t usage, Pool pool, std::unique_ptr<IndexBuffer>* out) override;
-  HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out, std::string* errors) override;
+  HRESULT CreateIndexBuffer(uint32_t lengthBytes, uint32_t usage, Pool pool,
+                            std::unique_ptr<IndexBuffer>* out) override;
+  HRESULT CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
+                               std::string* errors) override;
   bool SupportsShaders() const override { return shaderSupport_; }
 
   HRESULT SetTexture(int stage, Texture* texture) override;
@@ -112,19 +119,19 @@ class NullDevice : public Device {
   HRESULT SetIndices(IndexBuffer* ib) override;
 
   HRESULT DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices, int stride) override;
-  HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices, int startIndex,
-                               int primitiveCount) override;
+  HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
+                               int startIndex, int primitiveCount) override;
   HRESULT StretchRect(Texture* source, const Rect* sourceRect, Texture* dest, const Rect* destRect) override;
   HRESULT ReadPixels(Texture* source, const Rect& rect, std::vector<uint32_t>* argb) override;
 
   // ---- Test controls and the record ----
   // The cooperative-level answer: D3D_OK, D3DERR_DEVICELOST or D3DERR_DEVICENOTRESET.
   HRESULT cooperativeLevel = D3D_OK;
-  HRESULT failReset = D3D_OK;        // returned by the next Reset (then cleared)
-  HRESULT failBeginScene = D3D_OK;   // returned by every BeginScene while set
+  HRESULT failReset = D3D_OK;       // returned by the next Reset (then cleared)
+  HRESULT failBeginScene = D3D_OK;  // returned by every BeginScene while set
   HRESULT failPresent = D3D_OK;
-  int failCreateVertexBuffer = 0;    // the next N buffer creations fail
-  int failCreateTexture = 0;         // the next N texture creations fail
+  int failCreateVertexBuffer = 0;  // the next N buffer creations fail
+  int failCreateTexture = 0;       // the next N texture creations fail
   void SetShaderSupport(bool on) { shaderSupport_ = on; }
 
   // Every call as "Name arg arg ..." in order (state setters, binds, draws, scenes).
@@ -139,7 +146,7 @@ class NullDevice : public Device {
   int presents = 0;
   int resets = 0;
   int LiveTextures() const { return *live_; }  // textures created and not yet destroyed
-  std::string activeEffect;  // set by the null effects between BeginPass and EndPass
+  std::string activeEffect;                    // set by the null effects between BeginPass and EndPass
 
  private:
   void Record(const std::string& s) { calls.push_back(s); }
@@ -148,9 +155,7 @@ class NullDevice : public Device {
   int width_, height_;
   bool shaderSupport_;
   uint32_t fvf_ = 0;
-  std::array<uint32_t, static_cast<int>(RenderState::Count)> rs_{};
-  std::array<std::array<uint32_t, static_cast<int>(SamplerState::Count)>, kMaxStages> ss_{};
-  std::array<std::array<uint32_t, static_cast<int>(StageState::Count)>, kMaxStages> ts_{};
+  DeviceStates states_;
   Texture* textures_[kMaxStages] = {nullptr, nullptr};
   Texture* renderTarget_ = nullptr;
   VertexBuffer* stream_ = nullptr;

@@ -6,18 +6,19 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "app/Transition.h"
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
+#include "engine/Random.h"
 #include "engine/Singletons.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
-#include "engine/Random.h"
 #include "platform/Image.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
@@ -167,6 +168,28 @@ TEST_F(MainMenuGLTest, ThePlayerSeesTheDuskPictureTheLogoAndTheVersion) {
     }
   EXPECT_GT(white, 20) << "no version text";
   KeepOnFailure(img, "menu");
+}
+
+// The whole menu as the player sees it (picture, clouds, logo, buttons and text) against
+// a reference taken with the art uncompressed: compressed art must look the same.
+TEST_F(MainMenuGLTest, TheMenuMatchesItsReferencePicture) {
+  D3DEngine& e = GetRenderDevice();
+  LoadStandardFonts();
+  InitRandomWithSeed(99);
+  GetGame().SetGameMode(0);
+  GUI_GameModeBase* menu = GetGame().CurrentMode;
+  ASSERT_NE(menu, nullptr);
+  g_nowNs += 1'500'000'000;  // past the fade from black
+  for (int frame = 0; frame < 2; ++frame) {
+    e.BeginScene();
+    menu->Draw();
+    e.EndScene();
+  }
+  std::vector<uint32_t> actual;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &actual), platform::D3D_OK);
+  zt_test::ExpectMatchesReference(actual, 1024, 768,
+                                  zt_test::TestSourceDir() + "/app/reference/main_menu.png",
+                                  zt_test::BuildDir() + "/menu_main_menu_actual.png");
 }
 
 }  // namespace

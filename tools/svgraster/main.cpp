@@ -1,12 +1,20 @@
 // Rasterises one SVG to the image file the game loads: zt_svgraster <in.svg> <out.ext>.
-// The size is the SVG's own width and height; DDS is written uncompressed (A8R8G8B8) with
-// a full mip chain, JPEG/PNG/BMP through stb.
+// The size is the SVG's own width and height. DDS gets a full mip chain, block-compressed
+// with stb_dxt: DXT1 where every texel is opaque, DXT5 otherwise. Art whose texels the
+// code reads or writes stays uncompressed A8R8G8B8: its SVG says so with the attribute
+// data-texture="uncompressed" on the root element. JPEG/PNG/BMP go through stb.
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
+#define STB_DXT_IMPLEMENTATION
+#include <stb_dxt.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,6 +23,40 @@
 namespace {
 bool EndsWith(const std::string& s, const std::string& end) {
   return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// The marker of art kept uncompressed, anywhere in the SVG's text.
+bool WantsUncompressed(const std::string& svgPath) {
+  std::ifstream in(svgPath, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str().find("data-texture=\"uncompressed\"") != std::string::npos;
+}
+
+// One level as DXT blocks; texels past the edge of a level smaller than a block repeat
+// the last row and column.
+std::vector<uint8_t> CompressLevel(const std::vector<uint32_t>& argb, int w, int h, bool alpha) {
+  const int bw = (w + 3) / 4, bh = (h + 3) / 4, blockBytes = alpha ? 16 : 8;
+  std::vector<uint8_t> out(size_t(bw) * size_t(bh) * size_t(blockBytes));
+  unsigned char rgba[64];
+  for (int by = 0; by < bh; ++by) {
+    for (int bx = 0; bx < bw; ++bx) {
+      for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+          int sx = std::min(bx * 4 + x, w - 1), sy = std::min(by * 4 + y, h - 1);
+          uint32_t p = argb[size_t(sy) * size_t(w) + size_t(sx)];
+          unsigned char* d = rgba + (y * 4 + x) * 4;
+          d[0] = uint8_t(p >> 16);
+          d[1] = uint8_t(p >> 8);
+          d[2] = uint8_t(p);
+          d[3] = uint8_t(p >> 24);
+        }
+      }
+      stb_compress_dxt_block(&out[(size_t(by) * size_t(bw) + size_t(bx)) * size_t(blockBytes)], rgba,
+                             alpha ? 1 : 0, STB_DXT_HIGHQUAL);
+    }
+  }
+  return out;
 }
 }  // namespace
 
@@ -80,7 +122,17 @@ int main(int argc, char** argv) {
     img.height = height;
     img.levels.push_back(argb);
     platform::BuildMipChain(&img);
-    written = platform::WriteDdsFile(out, width, height, img.levels);
+    if (WantsUncompressed(in)) {
+      written = platform::WriteDdsFile(out, width, height, img.levels);
+    } else {
+      bool opaque = std::all_of(argb.begin(), argb.end(), [](uint32_t p) { return (p >> 24) == 0xFF; });
+      platform::Format format = opaque ? platform::Format::DXT1 : platform::Format::DXT5;
+      std::vector<std::vector<uint8_t>> blocks;
+      for (size_t l = 0; l < img.levels.size(); ++l)
+        blocks.push_back(
+            CompressLevel(img.levels[l], std::max(1, width >> l), std::max(1, height >> l), !opaque));
+      written = platform::WriteCompressedDdsFile(out, width, height, format, blocks);
+    }
   } else if (EndsWith(out, ".jpg")) {
     written = platform::WriteImageFile(out, platform::ImageFileFormat::JPG, width, height, argb, 92);
   } else if (EndsWith(out, ".png")) {

@@ -1,0 +1,247 @@
+// The device's per-frame counters on the null device (draws, texture binds, render-target
+// switches, bytes uploaded; closed by each present), block-compressed textures, and on the
+// OpenGL device the same counters for partial buffer uploads and compressed art.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/D3DEngine.h"
+#include "engine/VertexBuffer.h"
+#include "platform/Dds.h"
+#include "platform/Image.h"
+#include "platform/NullDevice.h"
+#include "support/GLTestSupport.h"
+#include "support/TestSupport.h"
+
+using namespace platform;
+
+namespace {
+
+struct Scene {
+  std::unique_ptr<NullDevice> dev;
+  std::unique_ptr<Texture> a, b, target;
+  std::unique_ptr<VertexBuffer> vb;
+  std::unique_ptr<IndexBuffer> ib;
+  Scene() {
+    PresentParameters pp;
+    pp.backBufferWidth = 64;
+    pp.backBufferHeight = 64;
+    dev = std::make_unique<NullDevice>(pp);
+    dev->CreateTexture(8, 8, 1, USAGE_NONE, Format::A8R8G8B8, Pool::Managed, &a);
+    dev->CreateTexture(8, 8, 1, USAGE_NONE, Format::A8R8G8B8, Pool::Managed, &b);
+    dev->CreateTexture(16, 16, 1, USAGE_RENDERTARGET, Format::A8R8G8B8, Pool::Default, &target);
+    dev->CreateVertexBuffer(4 * 28 * 10, USAGE_DYNAMIC, FVF_ENGINE, Pool::Default, &vb);
+    dev->CreateIndexBuffer(12, USAGE_NONE, Pool::Default, &ib);
+    dev->SetFVF(FVF_ENGINE);
+    // Creation is not part of the frames the cases count.
+    dev->Present();
+  }
+  void DrawUP(int triangles) {
+    std::vector<uint8_t> v(size_t(triangles) * 3 * 28);
+    dev->DrawPrimitiveUP(PrimitiveType::TriangleList, triangles, v.data(), 28);
+  }
+  void DrawIndexed() {
+    void* p = nullptr;
+    ib->Lock(0, 0, &p, LOCK_NONE);
+    const uint16_t idx[6] = {0, 1, 2, 2, 1, 3};
+    std::memcpy(p, idx, sizeof idx);
+    ib->Unlock();
+    dev->SetStreamSource(vb.get(), 0, 28);
+    dev->SetIndices(ib.get());
+    dev->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2);
+  }
+  void Upload(uint32_t offset, uint32_t bytes, uint32_t flags) {
+    void* p = nullptr;
+    ASSERT_EQ(vb->Lock(offset, bytes, &p, flags), D3D_OK);
+    vb->Unlock();
+  }
+};
+
+TEST(DeviceCountersTest, EachFrameCountsDrawsBindsTargetSwitchesAndBytes) {
+  struct Case {
+    const char* name;
+    std::function<void(Scene&)> frame;
+    uint64_t draws, binds, switches, bytes;
+  } cases[] = {
+      {"nothing drawn", [](Scene&) {}, 0, 0, 0, 0},
+      {"one immediate draw sends its vertices", [](Scene& s) { s.DrawUP(2); }, 1, 0, 0, 2 * 3 * 28},
+      {"an indexed draw sends only what was locked (12 index bytes)", [](Scene& s) { s.DrawIndexed(); }, 1, 0,
+       0, 12},
+      {"binding the bound texture again is no bind",
+       [](Scene& s) {
+         s.dev->SetTexture(0, s.a.get());
+         s.dev->SetTexture(0, s.a.get());
+         s.DrawUP(1);
+       },
+       1, 1, 0, 84},
+      {"alternating textures: a bind per change",
+       [](Scene& s) {
+         for (int i = 0; i < 4; ++i) {
+           s.dev->SetTexture(0, i % 2 ? s.b.get() : s.a.get());
+           s.DrawUP(1);
+         }
+       },
+       4, 4, 0, 4 * 84},
+      {"to a target and back: two switches, setting the same target again none",
+       [](Scene& s) {
+         s.dev->SetRenderTarget(s.target.get());
+         s.dev->SetRenderTarget(s.target.get());
+         s.DrawUP(1);
+         s.dev->SetRenderTarget(nullptr);
+       },
+       1, 0, 2, 84},
+      {"partial buffer uploads count the locked ranges",
+       [](Scene& s) {
+         s.Upload(0, 4 * 28, LOCK_DISCARD);
+         s.Upload(4 * 28, 8 * 28, LOCK_NOOVERWRITE);
+       },
+       0, 0, 0, 12 * 28},
+      {"texels uploaded",
+       [](Scene& s) {
+         std::vector<uint32_t> px(64, 0xFFFFFFFFu);
+         s.a->UploadLevel(0, 8, 8, px.data());
+       },
+       0, 0, 0, 8 * 8 * 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Scene s;
+    // The frame before: the counters of this one start from zero after its present.
+    s.DrawUP(3);
+    s.dev->Present();
+    c.frame(s);
+    const FrameCounters now = s.dev->Counters();
+    EXPECT_EQ(now.draws, c.draws);
+    EXPECT_EQ(now.textureBinds, c.binds);
+    EXPECT_EQ(now.targetSwitches, c.switches);
+    EXPECT_EQ(now.bytesUploaded, c.bytes);
+    s.dev->Present();
+    const FrameCounters last = s.dev->LastFrameCounters();
+    EXPECT_EQ(last.draws, c.draws) << "the presented frame stays readable";
+    EXPECT_EQ(last.bytesUploaded, c.bytes);
+    EXPECT_EQ(s.dev->Counters().draws, 0u) << "a present starts the next frame at zero";
+    EXPECT_EQ(s.dev->Counters().bytesUploaded, 0u);
+  }
+}
+
+TEST(DeviceCountersTest, AFailedPresentStillClosesTheFrame) {
+  Scene s;
+  s.DrawUP(1);
+  s.dev->failPresent = D3DERR_DEVICELOST;
+  EXPECT_EQ(s.dev->Present(), D3DERR_DEVICELOST);
+  EXPECT_EQ(s.dev->LastFrameCounters().draws, 1u);
+  EXPECT_EQ(s.dev->Counters().draws, 0u);
+}
+
+// A 12x8 picture with alpha, DXT5-compressed with two levels, written and read back.
+std::string ScratchFile(const std::string& name) {
+  const std::string folder = zt_test::UserRoot() + "/art";
+  std::filesystem::create_directories(folder);
+  return folder + "/" + name;
+}
+
+std::vector<uint8_t> SolidDxt5Blocks(int w, int h, uint8_t alpha) {
+  // Alpha block: both endpoints 'alpha', all indices 0; colour block: pure red, indices 0.
+  std::vector<uint8_t> out;
+  for (size_t i = 0; i < CompressedLevelSize(Format::DXT5, w, h) / 16; ++i) {
+    const uint8_t block[16] = {alpha, alpha, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+    out.insert(out.end(), block, block + 16);
+  }
+  return out;
+}
+
+TEST(CompressedTextureTest, ACompressedFileKeepsItsBlocksAndTheNullDeviceSamplesThem) {
+  const std::string path = ScratchFile("red.dds");
+  std::vector<std::vector<uint8_t>> levels = {SolidDxt5Blocks(12, 8, 0x80), SolidDxt5Blocks(6, 4, 0x80)};
+  ASSERT_TRUE(WriteCompressedDdsFile(path, 12, 8, Format::DXT5, levels));
+  // Wrong level sizes are refused, not written.
+  EXPECT_FALSE(WriteCompressedDdsFile(path + ".bad", 12, 8, Format::DXT5, {SolidDxt5Blocks(4, 4, 0)}));
+
+  DecodedImage kept;
+  std::string error;
+  ASSERT_TRUE(LoadImageFile(path, &kept, &error, true)) << error;
+  EXPECT_EQ(kept.sourceFormat, Format::DXT5);
+  ASSERT_EQ(kept.blocks.size(), 2u);
+  EXPECT_TRUE(kept.levels.empty());
+  EXPECT_EQ(kept.blocks[0], levels[0]);
+  DecodeBlocks(&kept);
+  ASSERT_EQ(kept.levels.size(), 2u);
+  EXPECT_EQ(kept.levels[0][0], 0x80FF0000u);
+  EXPECT_EQ(kept.levels[1].size(), 6u * 4u);
+
+  PresentParameters pp;
+  NullDevice dev(pp);
+  std::unique_ptr<Texture> tex;
+  ASSERT_EQ(CreateTextureFromFile(dev, path, false, &tex), D3D_OK);
+  EXPECT_EQ(tex->GetFormat(), Format::DXT5) << "compressed art reaches the device compressed";
+  EXPECT_EQ(tex->Levels(), 2);
+  EXPECT_EQ(dev.Counters().bytesUploaded, levels[0].size() + levels[1].size());
+  std::vector<uint32_t> px;
+  ASSERT_EQ(dev.ReadPixels(tex.get(), Rect{0, 0, 12, 8}, &px), D3D_OK);
+  EXPECT_EQ(px[5 * 12 + 11], 0x80FF0000u);
+  // Asked for a full mip chain, the blocks are decoded and the chain built as before.
+  ASSERT_EQ(CreateTextureFromFile(dev, path, true, &tex), D3D_OK);
+  EXPECT_EQ(tex->GetFormat(), Format::A8R8G8B8);
+  EXPECT_EQ(tex->Levels(), 4);
+}
+
+// ---- The OpenGL device ----
+class GLCountersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gl_.Open("Zentrak counters", 256, 256, SDL_WINDOW_HIDDEN)) return;
+    InitGlobalVertexBuffer();
+  }
+  void TearDown() override {
+    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
+    gl_.Close();
+  }
+  zt_test::GLWindow gl_;
+};
+
+TEST_F(GLCountersTest, AFlushSendsTheWrittenRangeNotTheWholeBuffer) {
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  e.Flip();
+  std::vector<GVertex> quads(8 * 4);
+  for (size_t i = 0; i < quads.size(); ++i) {
+    quads[i].x = float(i % 2) * 10;
+    quads[i].y = float((i / 2) % 2) * 10;
+  }
+  e.BeginScene();
+  for (int flush = 0; flush < 3; ++flush) {
+    vb.AddVertices(quads.data(), int(quads.size()));
+    vb.Flush();
+  }
+  e.EndScene();
+  const FrameCounters c = d->Counters();
+  EXPECT_EQ(c.draws, 3u);
+  EXPECT_EQ(c.bytesUploaded, 3u * 32u * 28u)
+      << "each flush sends its 32 vertices, not the 140,000-byte buffer";
+  e.Flip();
+  EXPECT_EQ(d->LastFrameCounters().bytesUploaded, 3u * 32u * 28u);
+  EXPECT_GT(d->RefreshRate(), 0) << "the OpenGL device paces presents by a refresh rate";
+}
+
+TEST_F(GLCountersTest, CompressedArtIsUploadedCompressedAndSamplesLikeTheFile) {
+  const std::string path = ScratchFile("red.dds");
+  ASSERT_TRUE(WriteCompressedDdsFile(path, 8, 8, Format::DXT5, {SolidDxt5Blocks(8, 8, 0xFF)}));
+  Device* d = GetRenderDevice().Device();
+  std::unique_ptr<Texture> tex;
+  ASSERT_EQ(CreateTextureFromFile(*d, path, false, &tex), D3D_OK);
+  // Mesa's software rasteriser has S3TC; a driver without it gets decoded texels.
+  EXPECT_TRUE(tex->GetFormat() == Format::DXT5 || tex->GetFormat() == Format::A8R8G8B8);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(d->ReadPixels(tex.get(), Rect{0, 0, 8, 8}, &px), D3D_OK);
+  EXPECT_EQ(px[0], 0xFFFF0000u);
+  EXPECT_EQ(px[63], 0xFFFF0000u);
+}
+
+}  // namespace
