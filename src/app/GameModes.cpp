@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "app/Game.h"
+#include "app/LoadingScreen.h"
 #include "app/MainMenu.h"
+#include "app/OptionsScreen.h"
 #include "app/Sounds.h"
 #include "battlescreen/BattleScreen.h"
 #include "browser/GUI_BattleBrowser.h"
@@ -21,10 +23,10 @@ GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
 GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
 GUI_GameModeBase* BuildOnline() { return new GUI_Online(); }
 GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
-GUI_GameModeBase* BuildOptions() { return new GUI_PlaceholderMode(MODE_OPTIONS); }
+GUI_GameModeBase* BuildOptions() { return new GUI_Options(); }
 GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
 GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
-GUI_GameModeBase* BuildLoadingScreen() { return new GUI_PlaceholderMode(MODE_LOADING_SCREEN); }
+GUI_GameModeBase* BuildLoadingScreen() { return new GUI_LoadingScreen(); }
 GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
 
 // The builder of each mode number, in number order.

@@ -5,7 +5,7 @@
 #include "app/CInput.h"
 #include "app/ErrorReporting.h"
 #include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/D3DEngine.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"

@@ -9,7 +9,7 @@
 
 #include "app/ErrorReporting.h"
 #include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Strings.h"

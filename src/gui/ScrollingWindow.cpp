@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"

@@ -8,7 +8,7 @@
 
 #include "app/CInput.h"
 #include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Textures.h"
