@@ -403,6 +403,7 @@ void GUI_Options::Draw() {
 }
 
 void GUI_Options::OnKeyDown(int key) {
+  if (FocusedEdit) FocusedEdit->OnKeyDown(key);
   if (key != kKeyEscape) return;
   GUI_WindowOrder& order = GetWindowOrder();
   if (order.IsAnyPopupOpen()) {

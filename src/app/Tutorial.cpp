@@ -82,11 +82,11 @@ void GUI_Tutorial::Load() {
   seen_.clear();
   pending_.clear();
   int lineNumber = 0;
-  for (const std::string& line : LoadSpreadsheet(kPageFile)) {
+  for (const std::string& line : LoadSpreadsheet(pageFile_)) {
     ++lineNumber;
     auto page = std::make_unique<TutorialPage>();
     if (!ParsePage(line, *page)) {
-      LogErrorF("%s: tutorial row %d is malformed and was skipped", kPageFile, lineNumber);
+      LogErrorF("%s: tutorial row %d is malformed and was skipped", pageFile_.c_str(), lineNumber);
       continue;
     }
     pending_.push_back(page.get());

@@ -37,6 +37,8 @@ class GUI_Tutorial {
   // Reads the page file into the pending list and moves the pages named in the seen file
   // to the seen list. Open tutorial windows keep working (their records stay alive).
   void Load();
+  // The page file Load reads (tests point it at their own); "" restores the shipped one.
+  void SetPageFile(const std::string& path) { pageFile_ = path.empty() ? kPageFile : path; }
   // Shows a pending page the first time it is asked for; false for a seen or unknown name.
   bool Trigger(const std::string& pageName);
   // As Trigger, without showing the page.
@@ -84,6 +86,7 @@ class GUI_Tutorial {
   // Every record ever read; a reload keeps the old ones for windows still showing them.
   std::vector<std::unique_ptr<TutorialPage>> records_;
   AwaitedHandler awaitedHandler_ = nullptr;
+  std::string pageFile_ = kPageFile;
 };
 
 GUI_Tutorial& GetTutorial();
