@@ -346,9 +346,9 @@ void GUI_Options::LayOut() {
     background_[i].SetPosition(i == 0 ? (panelLeft_ + midX) / 2.0f : (midX + panelRight_) / 2.0f,
                                (panelTop_ + panelBottom_) / 2.0f);
   }
-  // The steel plate of the atlas; the right half mirrors it so the seam matches.
-  background_[0].SetUV(0.5f, 0.0f, 1.0f, 1.0f);
-  background_[1].SetUV(1.0f, 0.0f, 0.5f, 1.0f);
+  // The steel plate of the atlas, one half of it under each half of the panel.
+  background_[0].SetUV(0.5f, 0.0f, 0.75f, 1.0f);
+  background_[1].SetUV(0.75f, 0.0f, 1.0f, 1.0f);
 }
 
 void GUI_Options::Enter() {

@@ -96,10 +96,12 @@ TEST_F(LoadingScreenTest, TheLoadStepsDriveTheBarFromEmptyToFull) {
 TEST_F(LoadingScreenTest, TheLoadWaitsForTheWipeWhenTransitionsAreOn) {
   SIM_Options::Get().SetFloat("TRANSITIONS", 1.0f);
   int runs = 0;
-  screen->BeginLoad([&runs, this] {
-    ++runs;
-    screen->FinishLoading();
-  }, MODE_MAIN_MENU, false);
+  screen->BeginLoad(
+      [&runs, this] {
+        ++runs;
+        screen->FinishLoading();
+      },
+      MODE_MAIN_MENU, false);
   ASSERT_TRUE(GetTransition().IsRunning());
   screen->Draw();  // starts the wipe's clock
   EXPECT_EQ(runs, 0);

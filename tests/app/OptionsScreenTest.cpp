@@ -48,7 +48,8 @@ class OptionsScreenTest : public MenuTest {
     std::istringstream lines(ReadText(SIM_Options::Get().GetPath()));
     std::string line;
     while (std::getline(lines, line))
-      if (line.rfind(name + " = ", 0) == 0) return static_cast<float>(ParseDouble(line.substr(name.size() + 3)));
+      if (line.rfind(name + " = ", 0) == 0)
+        return static_cast<float>(ParseDouble(line.substr(name.size() + 3)));
     return -1.0f;
   }
   void ClickAt(float x, float y) {
@@ -164,8 +165,8 @@ TEST_F(OptionsScreenTest, ChoosingADisplayModeWritesPrefsAtOnceAndOffersTheResta
   ASSERT_EQ(strip->modeWidth, 1920);  // the null adapter's largest mode
   ClickAt(strip->left + 20.0f, strip->top + 5.0f);
   const bool windowed = options->ChosenWindowed();
-  EXPECT_EQ(ReadText(prefs), std::string("[prefs]\nwidth = 1920\nheight = 1080\nwindowed = ") +
-                                 (windowed ? "1" : "0") + "\n");
+  EXPECT_EQ(ReadText(prefs),
+            std::string("[prefs]\nwidth = 1920\nheight = 1080\nwindowed = ") + (windowed ? "1" : "0") + "\n");
   EXPECT_EQ(GetRenderDevice().ScreenWidth(), 1024) << "nothing changes until the restart";
   EXPECT_TRUE(options->ApplyButton()->visible);
   EXPECT_TRUE(options->ApplyButton()->enabled);

@@ -345,7 +345,7 @@ TEST(ShippedTutorial, EveryPageParsesAndItsScriptsUseKnownCommandsAndPages) {
   for (const char* name : {"OPTIONS", "BATTLE_DEFEND1", "BATTLE_SUPPLYDROP", "BATTLE_ATTACK_OPTIONS",
                            "UNIT_DESIGN1", "reminder_CREATEUNIT"})
     EXPECT_NE(t.FindPage(name), nullptr) << name;
-  const std::set<std::string> known = {"Highlight",   "CancelHighlight", "LaunchTutorial", "BlockButtons",
+  const std::set<std::string> known = {"Highlight",    "CancelHighlight", "LaunchTutorial", "BlockButtons",
                                        "AllowButtons", "WaitFor",         "AllowButton",    "CloseWindow",
                                        "PauseBattle",  "ResumeBattle"};
   for (const TutorialPage* p : pages) {
