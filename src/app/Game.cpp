@@ -9,9 +9,10 @@
 #include "app/CInput.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
+#include "app/LoadingScreen.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
@@ -233,7 +234,8 @@ bool Game::Init() {
 
   GetSounds().ReloadVolumes();
   SIM_GlobalStats::Get().Load();
-  GetTutorial();  // the tutorial's seen pages are read when it is built
+  GetTutorial().Load();
+  WireLoadingScreenHooks();
 
   SetGameMode(MODE_MAIN_MENU);
   StartupLoadSharedTextures();

@@ -3,7 +3,9 @@
 #include <memory>
 
 #include "app/Game.h"
+#include "app/LoadingScreen.h"
 #include "app/MainMenu.h"
+#include "app/OptionsScreen.h"
 #include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "engine/Log.h"
@@ -16,13 +18,15 @@ template <int N>
 GUI_GameModeBase* BuildPlaceholder() {
   return new GUI_PlaceholderMode(N);
 }
+GUI_GameModeBase* BuildOptions() { return new GUI_Options(); }
+GUI_GameModeBase* BuildLoadingScreen() { return new GUI_LoadingScreen(); }
 
 // The application's own builder of each mode number, in number order. The screens of
 // the higher layers register theirs (RegisterGameMode) at start-up; until they do, a
 // mode number shows an empty screen.
 constexpr GameModeFactory kDefaultFactories[kGameModeCount] = {
     BuildMainMenu,       BuildPlaceholder<1>, BuildPlaceholder<2>, BuildPlaceholder<3>, BuildPlaceholder<4>,
-    BuildPlaceholder<5>, BuildPlaceholder<6>, BuildPlaceholder<7>, BuildPlaceholder<8>, BuildPlaceholder<9>,
+    BuildOptions,        BuildPlaceholder<6>, BuildPlaceholder<7>, BuildLoadingScreen,  BuildPlaceholder<9>,
 };
 
 // The builders registered by the layers above: program wiring, kept through resets.

@@ -107,6 +107,14 @@ GUI_BaseElement* FindElement(const std::string& name) {
   return nullptr;
 }
 
+std::vector<GUI_BaseElement*> FindElements(const std::string& name) {
+  std::vector<GUI_BaseElement*> found;
+  for (GUI_BaseElement* e : Registry()) {
+    if (e->GetName() == name) found.push_back(e);
+  }
+  return found;
+}
+
 void UnregisterElement(GUI_BaseElement* element) {
   auto& r = Registry();
   r.erase(std::remove(r.begin(), r.end(), element), r.end());

@@ -51,5 +51,7 @@ class GUI_BaseElement {
 
 // The first element registered under exactly this name, or null.
 GUI_BaseElement* FindElement(const std::string& name);
+// Every element registered under exactly this name, in registration order.
+std::vector<GUI_BaseElement*> FindElements(const std::string& name);
 // Removes every registry entry of the element.
 void UnregisterElement(GUI_BaseElement* element);

@@ -7,7 +7,7 @@
 
 #include "app/CInput.h"
 #include "app/Sounds.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "engine/InputManager.h"
 #include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
