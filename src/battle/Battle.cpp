@@ -17,6 +17,7 @@
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
+#include "battle/Projectiles.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
 #include "battle/TargetedComponents.h"
@@ -59,8 +60,10 @@ void WireGameplayHooks(GameplayHooks& gh) {
   gh.playAirRaidSiren = PlayAirRaidSiren;
   gh.testOutcome = [] { GetOutcomeManager().TestIfUndecided(); };
   gh.opponentSupplyStep = [] {
-    if (GetBattle().PlayerDefends()) GetAttackerAI().SupplyStep();
-    else GetDefenderAI().SupplyStep();
+    if (GetBattle().PlayerDefends())
+      GetAttackerAI().SupplyStep();
+    else
+      GetDefenderAI().SupplyStep();
   };
   gh.suppliesChanged = [] {
     BattleHooks& hooks = GetBattleHooks();
@@ -105,9 +108,8 @@ bool RouteThreatOccupantOf(const SIM_MapSquare& square, RouteThreatOccupant& out
 SIM_Battle& GetBattle() {
   return ProcessWide<SIM_Battle>([](SIM_Battle&) {
     // Regaining the window focus resumes sounds only when the battle is not paused.
-    SetBattlePausedQuery([] {
-      return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused;
-    });
+    SetBattlePausedQuery(
+        [] { return BattleExists() && GetBattle().state == BATTLE_RUNNING && GetBattle().paused; });
   });
 }
 
@@ -127,13 +129,9 @@ void SIM_Battle::DeleteArmies() {
 
 bool SIM_Battle::PlayerDefends() const { return playerDefends; }
 
-SIM_BattleArmy* SIM_Battle::AttackerArmy() const {
-  return playerDefends ? opponentArmy : playerArmy;
-}
+SIM_BattleArmy* SIM_Battle::AttackerArmy() const { return playerDefends ? opponentArmy : playerArmy; }
 
-SIM_BattleArmy* SIM_Battle::DefenderArmy() const {
-  return playerDefends ? playerArmy : opponentArmy;
-}
+SIM_BattleArmy* SIM_Battle::DefenderArmy() const { return playerDefends ? playerArmy : opponentArmy; }
 
 void SIM_Battle::SetScenario(SIM_Scenario* s) {
   ZT_ASSERT(s != nullptr);
@@ -184,8 +182,10 @@ void SIM_Battle::Start() {
   gameplay.StartBattle(scenario, playerDefends);
   GetAirDropManager().Reset();
   Progress(0.3f);
-  if (playerDefends) GetAttackerAI().Reset();
-  else GetDefenderAI().Reset();
+  if (playerDefends)
+    GetAttackerAI().Reset();
+  else
+    GetDefenderAI().Reset();
   Progress(0.55f);
   PrepareAI();
   battleClock = 0.0f;
@@ -265,6 +265,8 @@ void SIM_Battle::Update() {
   GetAirStrikeManager().Update();
   GetSupplyLimits().Update();
   GetDogTagManager().Update();
+  // Beams, bullets and missiles advance here, drawn or not.
+  AdvanceWeaponsFrame(frameStep);
   GetBattleScreen().DrawBattle();
   GetAirDropManager().Update();
   // A beam still sounding from a unit that is gone means a beam that never ended.
@@ -276,14 +278,16 @@ void SIM_Battle::Update() {
     if (endElapsed > kEndDelayMs) {
       SetPaused(true);
       state = BATTLE_OVER;
+      // Looped weapon sounds (flames, beams) end with the battle.
+      for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
+        if (u->moduleManager) u->moduleManager->StopAllEffects();
       BattleHooks& hooks = GetBattleHooks();
       if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN && hooks.checkAchievements)
         hooks.checkAchievements();
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
       outcomeDecided = false;
-      GetSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg",
-                            false, false);
+      GetSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg", false, false);
     }
   }
 
@@ -343,8 +347,7 @@ void SIM_Battle::RecordBattleFought() {
   } else {
     stats.AddStat("battles_fought_attacker", 1);
   }
-  if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED)
-    stats.AddStat("online_games_fought", 1);
+  if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED) stats.AddStat("online_games_fought", 1);
   stats.AddStat("battles_fought", 1);
   outcomeDecided = true;
   endTimer.Start();

@@ -21,9 +21,9 @@ void GUI_BS_Unit::OnDestroyed() {
   fadeTimer = 0.0f;
 }
 
-void GUI_BS_Unit::Tick() {
-  if (unit && unit->moduleManager) unit->moduleManager->UpdateWeaponEffects();
-}
+// Weapon effects step in the battle's own frame (beams deal damage there), so a
+// visual ticking or not never changes the fight.
+void GUI_BS_Unit::Tick() {}
 
 void GUI_BS_InfantryUnit::OnDestroyed() {
   GUI_BS_Unit::OnDestroyed();

@@ -1,7 +1,7 @@
 #pragma once
 // The drawn counterpart of a battle unit, created by the unit from its size type.
-// This is the part the simulation relies on: the visual ticks the unit's weapon
-// effects every frame, and the death sequence it runs ends with the unit destroyed.
+// This is the part the simulation relies on: the death sequence it runs ends with the
+// unit destroyed.
 // Drawing comes with the battle screen.
 #include <list>
 #include <memory>
@@ -43,7 +43,7 @@ class GUI_BS_Unit {
   virtual void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {
     ++hitCalls;
   }
-  // Every frame while the battle is drawn: the unit's weapon effects step here.
+  // Every frame while the battle is drawn (weapon effects step in the battle itself).
   virtual void Tick();
   // The unit is going away; the visual lives on (as a wreck) without it.
   void DetachUnit() { unit = nullptr; }
