@@ -135,9 +135,11 @@ void SIM_TargetSelector::FindBestTarget() {
   float bestScore = -1.0f;
   bool near = false;
   if (enemyArmy) {
+    const float validSq = 1.5f * maxRangeSq;
     for (SIM_BattleUnit* u : enemyArmy->livingUnits) {
-      if (!u->IsSingleUnit() || !IsValid(u)) continue;
+      // Distance first: most of a big army is too far to be valid, and this is cheap.
       const float m = DistSq(owner, u);
+      if (m > validSq || !u->IsSingleUnit() || !IsValid(u)) continue;
       if (m > maxRangeSq) {
         if (m < 1.25f * maxRangeSq) near = true;
         continue;
@@ -166,10 +168,11 @@ void SIM_TargetSelector::FindBestTarget() {
 void SIM_TargetSelector::FindNearestTarget() {
   if (!enemyArmy) return;
   float nearest = 10000000.0f;
+  const float validSq = 1.5f * maxRangeSq;
   for (SIM_BattleUnit* u : enemyArmy->livingUnits) {
-    if (!u->IsSingleUnit() || !IsValid(u)) continue;
-    if (ArcApplies() && !InArc(u->x, u->y)) continue;
     const float m = DistSq(owner, u);
+    if (m > validSq || m >= nearest || !u->IsSingleUnit() || !IsValid(u)) continue;
+    if (ArcApplies() && !InArc(u->x, u->y)) continue;
     if (m < nearest) {
       nearest = m;
       current = u;
