@@ -313,6 +313,16 @@ TEST_F(WeaponFixture, SearchTimersOfOneUnitsWeaponsAreStaggered) {
   EXPECT_EQ(s->ratedWeapon, weapons[1]);
 }
 
+// Most weapons have no minimum range: the missing key reads 0 and raises no failed
+// check (one per weapon built would fill the error log in every battle).
+TEST_F(WeaponFixture, AMissingMinimumRangeReadsZeroWithoutAFailedCheck) {
+  AssertText[0] = '\0';
+  SIM_BattleUnit* s = Shooter("SIM_KineticWeaponComponent", "");
+  EXPECT_EQ(WeaponOf<SIM_TargetedComponent>(s)->selector->minRangeSq, 0.0f);
+  // (The bare battle has no map, so the path manager's own checks may speak.)
+  EXPECT_EQ(std::string(AssertText).find("TargetSelector"), std::string::npos) << AssertText;
+}
+
 // ------------------------------------------------------------------- splash
 
 // Splash is a disc: every enemy strictly inside the radius takes damage x multiplier,
