@@ -1,7 +1,8 @@
-// Steps a battle with 400 deployed units headless (null graphics device, no sound
-// device) and reports how much battle time one wall-clock millisecond buys. The
-// attackers drive along the map's routes towards the exits while it runs: the distance
-// they cover and the squares they pass are counted.
+// Steps a battle with 100, 400 and 1,600 deployed units headless (null graphics device,
+// no sound device) and reports how much battle time one wall-clock millisecond buys.
+// The attackers drive along the map's routes towards the exits while the two sides
+// search for targets and fire on each other: the distance driven, the squares passed,
+// the shots fired and the units destroyed during the measured steps are counted.
 #include "battle/Battle.h"
 
 #include <SDL.h>
@@ -31,9 +32,29 @@
 
 namespace {
 
-constexpr int kUnits = 400;
 // The attackers that move, kept for counting (the army owns them until teardown).
 std::vector<SIM_BattleUnit*> g_movers;
+
+// Shots fired so far by every unit of both armies (each shot counts once per weapon).
+double ShotsFired() {
+  double shots = 0.0;
+  SIM_Battle& battle = GetBattle();
+  for (SIM_BattleArmy* army : {battle.playerArmy, battle.opponentArmy})
+    if (army)
+      for (SIM_BattleUnit* u : army->allUnits)
+        if (u->damageTally) shots += u->damageTally->shotsFired;
+  return shots;
+}
+
+// Units destroyed so far on both sides.
+int Destroyed() {
+  int n = 0;
+  SIM_Battle& battle = GetBattle();
+  for (SIM_BattleArmy* army : {battle.playerArmy, battle.opponentArmy})
+    if (army)
+      for (SIM_BattleUnit* u : army->allUnits) n += (u->removed && u->state == US_DESTROYED) ? 1 : 0;
+  return n;
+}
 
 // Headless set-up as the tests have it: a throw-away user folder and the assembled
 // data folder as the working directory.
@@ -70,7 +91,7 @@ int DeploySide(SIM_BattleArmy* army, const std::vector<SIM_MapSquare*>& squares,
   return placed;
 }
 
-bool SetUpBattle(std::string* why) {
+bool SetUpBattle(int units, std::string* why) {
   SIM_ScenarioManager::Get().Load();
   const auto& campaign = SIM_ScenarioManager::Get().Campaign();
   if (campaign.empty()) {
@@ -92,16 +113,17 @@ bool SetUpBattle(std::string* why) {
   }
   if (buildings.empty()) buildings = mobile;
   SIM_Battle& battle = GetBattle();
+  g_movers.clear();
   battle.playerDefends = false;
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = campaign.front();
   battle.Start();
   SIM_Scenario* s = battle.scenario;
-  int n = DeploySide(battle.playerArmy, s->attackerSquares, mobile, false, kUnits / 2);
+  int n = DeploySide(battle.playerArmy, s->attackerSquares, mobile, false, units / 2);
   for (SIM_BattleUnit* u : battle.playerArmy->allUnits)
     if (u->pathManager && u->movement) g_movers.push_back(u);
-  n += DeploySide(battle.opponentArmy, s->defenderSquares, buildings, true, kUnits - n);
-  if (n < kUnits) {
+  n += DeploySide(battle.opponentArmy, s->defenderSquares, buildings, true, units - n);
+  if (n < units) {
     *why = "only " + std::to_string(n) + " units could be deployed";
     return false;
   }
@@ -112,15 +134,26 @@ bool SetUpBattle(std::string* why) {
 }
 
 void BM_BattleStep(benchmark::State& state) {
-  static bool ready = false;
+  static bool prepared = false;
   static std::string why;
   static bool device = false;
-  if (!ready && why.empty()) {
+  static int battleUnits = 0;  // the size of the battle set up last
+  const int units = static_cast<int>(state.range(0));
+  if (!prepared) {
+    prepared = true;
     if (!PrepareProcess())
       why = "cannot prepare the process";
-    else {
+    else
       device = OpenNullDevice();
-      ready = SetUpBattle(&why);
+  }
+  bool ready = why.empty() && battleUnits == units;
+  if (why.empty() && battleUnits != units) {
+    std::string failed;
+    ready = SetUpBattle(units, &failed);
+    battleUnits = ready ? units : 0;
+    if (!ready) {
+      state.SkipWithError(failed.c_str());
+      return;
     }
   }
   if (!ready) {
@@ -135,6 +168,8 @@ void BM_BattleStep(benchmark::State& state) {
   for (SIM_BattleUnit* u : g_movers) cells.push_back(u->pathManager->currentCell);
   double distance = 0.0;
   int64_t squares = 0;
+  const double shotsBefore = ShotsFired();
+  const int destroyedBefore = Destroyed();
   const auto wallBefore = std::chrono::steady_clock::now();
   for (auto _ : state) {
     if (device) d3d.BeginScene();
@@ -152,6 +187,8 @@ void BM_BattleStep(benchmark::State& state) {
   const double wallMs =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallBefore).count();
   const double battleMs = battle.battleClock - clockBefore;
+  const double shots = ShotsFired() - shotsBefore;
+  const int destroyed = Destroyed() - destroyedBefore;
   int exited = 0;
   for (SIM_BattleUnit* u : g_movers) exited += u->state == US_GONE ? 1 : 0;
   state.counters["units"] = static_cast<double>(GetBattleUnitManager().allUnits.size());
@@ -159,19 +196,23 @@ void BM_BattleStep(benchmark::State& state) {
   state.counters["distance_driven"] = distance;
   state.counters["squares_entered"] = static_cast<double>(squares);
   state.counters["movers_exited"] = exited;
+  state.counters["shots"] = shots;
+  state.counters["destroyed"] = destroyed;
   state.counters["battle_ms_per_wall_ms"] = wallMs > 0 ? battleMs / wallMs : 0.0;
   state.counters["us_per_16ms_step"] =
       state.iterations() > 0 ? wallMs * 1000.0 / static_cast<double>(state.iterations()) : 0.0;
   std::printf(
-      "battle: %zu units (%zu attackers driving: %.0f world units, %lld squares entered, %d left "
-      "the map), %.1f battle ms per wall ms, %.2f us per 16 ms step%s\n",
-      GetBattleUnitManager().allUnits.size(), g_movers.size(), distance, static_cast<long long>(squares),
-      exited, wallMs > 0 ? battleMs / wallMs : 0.0,
+      "battle of %d: %zu units left (%zu attackers driving: %.0f world units, %lld squares entered, %d "
+      "left the map; %.0f shots fired, %d units destroyed), %.1f battle ms per wall ms, %.2f us per 16 ms "
+      "step%s\n",
+      units, GetBattleUnitManager().allUnits.size(), g_movers.size(), distance,
+      static_cast<long long>(squares), exited, shots, destroyed, wallMs > 0 ? battleMs / wallMs : 0.0,
       state.iterations() > 0 ? wallMs * 1000.0 / static_cast<double>(state.iterations()) : 0.0,
       device ? " (null device)" : " (no device)");
 }
-// 3000 frames: 48 s of battle time at speed 1, long enough for the columns to drive.
-BENCHMARK(BM_BattleStep)->Iterations(3000)->Unit(benchmark::kMicrosecond);
+// 3000 frames: 48 s of battle time at speed 1, long enough for the columns to drive
+// into range and fight.
+BENCHMARK(BM_BattleStep)->Arg(100)->Arg(400)->Arg(1600)->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

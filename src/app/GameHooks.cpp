@@ -5,7 +5,7 @@
 #include "app/Game.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
-#include "app/TutorialSeam.h"
+#include "app/Tutorial.h"
 #include "battle/BattleSounds.h"
 #include "battle/Gameplay.h"
 #include "gui/ToolkitHooks.h"
@@ -25,6 +25,10 @@ class SoundManagerForBattle : public SIM_BattleSounds {
   int PlaySound(const char* name, int bank, float volumeFactor, bool tracked, float minDistance, float x,
                 float y) override {
     return GetSounds().PlaySound(name, bank, volumeFactor, tracked, minDistance, x, y);
+  }
+  void StopSound(int handle) override {
+    // Weapons die with their army, which may be after the sound manager at exit.
+    if (handle >= 0 && SoundsExist()) GetSounds().StopSound(handle);
   }
   void PlayEffectSound(const char* file) override {
     GUI_Sounds& sounds = GetSounds();

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/CInput.h"
-#include "app/ErrorReporting.h"
+#include "engine/ErrorReporting.h"
 #include "app/Game.h"
 #include "app/TutorialScript.h"
 #include "engine/D3DEngine.h"

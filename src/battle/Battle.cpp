@@ -16,6 +16,7 @@
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/Module.h"
+#include "battle/Projectiles.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
 #include "battle/TargetedComponents.h"
@@ -57,8 +58,10 @@ void WireGameplayHooks(GameplayHooks& gh) {
   gh.playAirRaidSiren = PlayAirRaidSiren;
   gh.testOutcome = [] { GetOutcomeManager().TestIfUndecided(); };
   gh.opponentSupplyStep = [] {
-    if (GetBattle().PlayerDefends()) GetAttackerAI().SupplyStep();
-    else GetDefenderAI().SupplyStep();
+    if (GetBattle().PlayerDefends())
+      GetAttackerAI().SupplyStep();
+    else
+      GetDefenderAI().SupplyStep();
   };
   gh.suppliesChanged = [] {
     BattleHooks& hooks = GetBattleHooks();
@@ -118,13 +121,9 @@ void SIM_Battle::DeleteArmies() {
 
 bool SIM_Battle::PlayerDefends() const { return playerDefends; }
 
-SIM_BattleArmy* SIM_Battle::AttackerArmy() const {
-  return playerDefends ? opponentArmy : playerArmy;
-}
+SIM_BattleArmy* SIM_Battle::AttackerArmy() const { return playerDefends ? opponentArmy : playerArmy; }
 
-SIM_BattleArmy* SIM_Battle::DefenderArmy() const {
-  return playerDefends ? playerArmy : opponentArmy;
-}
+SIM_BattleArmy* SIM_Battle::DefenderArmy() const { return playerDefends ? playerArmy : opponentArmy; }
 
 void SIM_Battle::SetScenario(SIM_Scenario* s) {
   ZT_ASSERT(s != nullptr);
@@ -159,6 +158,9 @@ void SIM_Battle::Start() {
   GetSupplyLimits().Reset();
   GetDogTagManager().Clear();
   SIM_BattleView& view = GetBattleView();
+  // The map is the scenario's squares, 200 world units each.
+  mapWidth = scenario ? scenario->maxCols * 200.0f : 0.0f;
+  mapHeight = scenario ? scenario->maxRows * 200.0f : 0.0f;
   view.InitMap(scenario);
   DeleteArmies();
   view.InitCorpses();
@@ -176,8 +178,10 @@ void SIM_Battle::Start() {
   gameplay.StartBattle(scenario, playerDefends);
   GetAirDropManager().Reset();
   Progress(0.3f);
-  if (playerDefends) GetAttackerAI().Reset();
-  else GetDefenderAI().Reset();
+  if (playerDefends)
+    GetAttackerAI().Reset();
+  else
+    GetDefenderAI().Reset();
   Progress(0.55f);
   PrepareAI();
   battleClock = 0.0f;
@@ -258,6 +262,8 @@ void SIM_Battle::Update() {
   GetAirStrikeManager().Update();
   GetSupplyLimits().Update();
   GetDogTagManager().Update();
+  // Beams, bullets and missiles advance here, drawn or not.
+  AdvanceWeaponsFrame(frameStep);
   GetBattleView().AdvanceProjectiles();
   GetAirDropManager().Update();
   // A beam still sounding from a unit that is gone means a beam that never ended.
@@ -269,6 +275,9 @@ void SIM_Battle::Update() {
     if (endElapsed > kEndDelayMs) {
       SetPaused(true);
       state = BATTLE_OVER;
+      // Looped weapon sounds (flames, beams) end with the battle.
+      for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
+        if (u->moduleManager) u->moduleManager->StopAllEffects();
       BattleHooks& hooks = GetBattleHooks();
       if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN && hooks.checkAchievements)
         hooks.checkAchievements();
@@ -336,8 +345,7 @@ void SIM_Battle::RecordBattleFought() {
   } else {
     stats.AddStat("battles_fought_attacker", 1);
   }
-  if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED)
-    stats.AddStat("online_games_fought", 1);
+  if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED) stats.AddStat("online_games_fought", 1);
   stats.AddStat("battles_fought", 1);
   outcomeDecided = true;
   endTimer.Start();

@@ -61,6 +61,9 @@ class SIM_Battle {
   SIM_BattleArmy* DefenderArmy() const;
 
   SIM_Scenario* scenario = nullptr;
+  // The battlefield in world units (set at Start from the scenario).
+  float mapWidth = 0.0f;
+  float mapHeight = 0.0f;
   SIM_BattleArmy* playerArmy = nullptr;    // owned
   SIM_BattleArmy* opponentArmy = nullptr;  // owned
   float frameStep = 16.0f;

@@ -43,6 +43,14 @@ struct BattleHooks {
   std::function<void(const std::string&, float)> metricsAddSample;
   std::function<void()> metricsRecordBattle;
   std::function<void()> checkAchievements;
+  // Weapons (see WeaponEvents.h): an impact or explosion at a world point, by kind.
+  std::function<void(int kind, int warhead, float damage, float x, float y)> weaponImpact;
+  // The radius of the unit's active shield bubble; 0 or unset: no bubble.
+  std::function<float(SIM_BattleUnit*)> shieldBubbleRadius;
+  // A projectile met the unit's bubble at (x, y); volume is the weapon's sound volume.
+  std::function<void(SIM_BattleUnit*, float volume, float x, float y)> shieldImpact;
+  // A soldier's weapon found a target or saw an enemy near (true), or neither (false).
+  std::function<void(SIM_BattleUnit*, bool alert)> infantryAlert;
 };
 
 // The process-wide hooks; unset hooks are skipped.

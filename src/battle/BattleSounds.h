@@ -15,6 +15,8 @@ class SIM_BattleSounds {
                         float x, float y) {
     return -1;
   }
+  // Stops a sound started above (nothing when the sound manager is gone).
+  virtual void StopSound(int handle) {}
   // A plain sound of the interface bank at the effects volume.
   virtual void PlayEffectSound(const char* file) {}
   // The next ricochet sound of the shuffled collection; "" when there is none.

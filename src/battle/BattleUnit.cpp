@@ -40,11 +40,16 @@ float Wrap360(float a) {
 
 const char* KindOfSizeType(int sizeType) {
   switch (sizeType) {
-    case SIZE_INFANTRY: return "infantry";
-    case SIZE_MECH: return "mech";
-    case SIZE_TANK: return "tank";
-    case SIZE_BUILDING: return "building";
-    default: return "infantry";
+    case SIZE_INFANTRY:
+      return "infantry";
+    case SIZE_MECH:
+      return "mech";
+    case SIZE_TANK:
+      return "tank";
+    case SIZE_BUILDING:
+      return "building";
+    default:
+      return "infantry";
   }
 }
 }  // namespace
@@ -53,8 +58,7 @@ const char* KindOfSizeType(int sizeType) {
 
 void SIM_TurretFacing::Update() {
   if (!enabled || !unit) return;
-  wanted = unit->target ? HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y)
-                        : unit->heading;
+  wanted = unit->target ? HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y) : unit->heading;
   turning = AngleDifference(wanted, angle) > 4.0f;
   angle = TurnTowardsAngle(angle, wanted, turnRate * GetBattle().frameStep);
 }
@@ -160,9 +164,12 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
     Gameplay& g = GetGameplay();
     const std::string cls = hull ? hull->moduleSize : std::string();
     float perCost = 0.0f;
-    if (cls == "LARGETURRET") perCost = g.CONSTRUCTION_SPEED_LARGE;
-    else if (cls == "MEDIUMTURRET") perCost = g.CONSTRUCTION_SPEED_MEDIUM;
-    else if (cls == "SMALLTURRET") perCost = g.CONSTRUCTION_SPEED_SMALL;
+    if (cls == "LARGETURRET")
+      perCost = g.CONSTRUCTION_SPEED_LARGE;
+    else if (cls == "MEDIUMTURRET")
+      perCost = g.CONSTRUCTION_SPEED_MEDIUM;
+    else if (cls == "SMALLTURRET")
+      perCost = g.CONSTRUCTION_SPEED_SMALL;
     constructionTime = (d ? d->cost : 0.0f) * perCost;
     demolitionTime = constructionTime * g.DECONSTRUCT_SPEED_MULTIPLIER;
   }
@@ -186,8 +193,10 @@ const char* SIM_BattleUnit::KindName() const {
 
 float SIM_BattleUnit::GetConstructionProgress() const {
   float p = 0.0f;
-  if (state == US_UNDER_CONSTRUCTION) p = constructionTime > 0.0f ? demolitionTimer / constructionTime : 1.0f;
-  else if (state == US_DEMOLISHING) p = demolitionTime > 0.0f ? demolitionTimer / demolitionTime : 1.0f;
+  if (state == US_UNDER_CONSTRUCTION)
+    p = constructionTime > 0.0f ? demolitionTimer / constructionTime : 1.0f;
+  else if (state == US_DEMOLISHING)
+    p = demolitionTime > 0.0f ? demolitionTimer / demolitionTime : 1.0f;
   return std::clamp(p, 0.0f, 1.0f);
 }
 
@@ -242,8 +251,7 @@ void SIM_BattleUnit::GetTurretWorldPos(float* wx, float* wy) const {
   LocalToWorldScaled(tx, ty, wx, wy);
 }
 
-void SIM_BattleUnit::GetNamedPointWorldPos(const std::string& name, float* wx, float* wy,
-                                           int index) const {
+void SIM_BattleUnit::GetNamedPointWorldPos(const std::string& name, float* wx, float* wy, int index) const {
   const SIM_UnitHullVariant* variant = design ? design->variant : nullptr;
   const VariantLayer* point = nullptr;
   bool hasTurret = false;
@@ -361,6 +369,9 @@ void SIM_BattleUnit::Update() {
   if (visual) visual->PruneEmitters();
   SIM_Battle& battle = GetBattle();
   const float step = battle.frameStep;
+  shotTimer += step;
+  // Burns and other records on the unit run with the battle's frame.
+  for (auto& a : attachments) a->Update(step);
   switch (state) {
     case US_INACTIVE:
       // The visual's death sequence ends a unit; one without a visual ends at once.
@@ -462,8 +473,7 @@ void SIM_BattleUnit::Destroy() {
   state = US_DESTROYED;
   removed = true;
   GetBattleUnitManager().AddDead(this);
-  if (!isPlayers && army && army->side == SIDE_ATTACKER && design)
-    GetGameplay().valueLost += design->cost;
+  if (!isPlayers && army && army->side == SIDE_ATTACKER && design) GetGameplay().valueLost += design->cost;
   // A fallen defender weakens the fire its squad lays on the routes beside its square.
   if (squadron && army && army->side == SIDE_DEFENDER) {
     SIM_CollisionCell* cell = GetCollisionGrid().GetCell(squadron->x, squadron->y);

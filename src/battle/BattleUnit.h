@@ -31,9 +31,9 @@ enum UnitState : int32_t {
   US_UNDER_CONSTRUCTION = 3,
   US_DEMOLISHING = 4,
   US_ACTIVE = 5,
-  US_TURNING = 6,         // turning to an order
-  US_SETTLED = 7,         // infantry at rest, manning an emplacement
-  US_INACTIVE = 8,        // all module hit points gone; the visual's death sequence runs
+  US_TURNING = 6,   // turning to an order
+  US_SETTLED = 7,   // infantry at rest, manning an emplacement
+  US_INACTIVE = 8,  // all module hit points gone; the visual's death sequence runs
   US_DESTROYED = 9,
   US_WARPING_OUT = 10,
   US_GONE = 11
@@ -84,6 +84,8 @@ class SIM_UnitAttachment {
  public:
   virtual ~SIM_UnitAttachment() = default;
   virtual bool IsFinished() const { return true; }
+  // Every battle frame; false once the record is done.
+  virtual bool Update(float frameStep) { return !IsFinished(); }
 };
 
 class SIM_BattleUnit : public SIM_MapObject {
@@ -179,4 +181,6 @@ class SIM_BattleUnit : public SIM_MapObject {
   std::list<SIM_SupportComponent*> commanders;
   // Damage taken is multiplied by 1 - this (0 when built).
   float damageReduction = 0.0f;
+  // Milliseconds since the unit last fired (a weapon's shot sets it to 0).
+  float shotTimer = 0.0f;
 };

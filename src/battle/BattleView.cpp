@@ -29,7 +29,8 @@ void SIM_UnitVisual::OnDestroyed() {
 }
 
 void SIM_UnitVisual::Tick() {
-  if (unit && unit->moduleManager) unit->moduleManager->UpdateWeaponEffects();
+  // Weapon effects step in the battle's own frame (beams deal damage there), so a
+  // visual ticking or not never changes the fight.
 }
 
 bool SIM_DeathFrames::Step(float frameStep) {

@@ -47,7 +47,7 @@ class SIM_UnitVisual {
   virtual void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {}
   // A soldier took internal damage.
   virtual void SpawnBloodSplatter() {}
-  // Every frame, paused too: the unit's weapon effects step here.
+  // Every frame, paused too (weapon effects step in the battle itself).
   virtual void Tick();
   // The unit is going away; the visual lives on (as a wreck) without it.
   void DetachUnit() { unit = nullptr; }
@@ -119,8 +119,9 @@ class SIM_BattleView {
   virtual void InitCorpses() {}
   // The battle has loaded (after loading progress 0.85).
   virtual void Init() {}
-  // Once per battle frame, paused too: projectiles and beams advance and every unit's
-  // visual ticks (weapon effects, death sequences).
+  // Once per battle frame, paused too, after the battle's own bullets, missiles and beams
+  // have stepped: every unit's visual ticks (death sequences) and what the view draws of
+  // projectiles and beams follows them.
   virtual void AdvanceProjectiles();
   // A removed unit's visual, already detached from it: kept as a wreck or dropped.
   virtual void KeepWreck(std::unique_ptr<SIM_UnitVisual> visual) {}

@@ -9,7 +9,10 @@
 #include "battle/BattleSounds.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleView.h"
+#include "battle/BeamAndFlame.h"
 #include "battle/Gameplay.h"
+#include "battle/KineticWeapon.h"
+#include "battle/MissileLauncher.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
@@ -264,7 +267,13 @@ void SIM_ModuleManager::TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUn
                                        const SIM_Module* weapon, float damage) {
   float vsShield = 0.0f, vsArmour = 0.0f, vsInternal = 0.0f;
   int warhead = WARHEAD_NONE;
-  if (weapon) {
+  // A fitted weapon hits with its upgraded effects; any other module with its data's.
+  if (auto* w = dynamic_cast<const SIM_TargetedComponent*>(weapon)) {
+    vsShield = w->effectiveVsShield;
+    vsArmour = w->effectiveVsArmour;
+    vsInternal = w->effectiveVsInternal;
+    warhead = w->warhead;
+  } else if (weapon) {
     vsShield = weapon->DataFloat("effective_vs_shield");
     vsArmour = weapon->DataFloat("effective_vs_armor");
     vsInternal = weapon->DataFloat("effective_vs_internal");

@@ -52,6 +52,14 @@ void SIM_ModuleType::ReadFields(const std::string& dataItemsFile) {
   isWeapon = moduleClass == "SIM_BeamLaserComponent" || moduleClass == "SIM_FlamethrowerComponent" ||
              moduleClass == "SIM_KineticWeaponComponent" || moduleClass == "SIM_MissileLauncherComponent";
 
+  if (isWeapon) {
+    // A weapon fires one of four warheads; a misspelt one is reported here, by module,
+    // and the weapon hits without any warhead's effects.
+    const std::string warhead = data.GetString("warhead");
+    if (warhead != "BULLET" && warhead != "ENERGY" && warhead != "EXPLOSIVE" && warhead != "FLAMES")
+      ZT_DATA_CHECK("module [" + name + "]: Unknown Warhead Type [" + warhead + "]");
+  }
+
   unlockable.Set(name, guiName, SIM_Unlockable::KIND_MODULE);
   unlockable.SetIcon(icon);
 
@@ -63,14 +71,16 @@ void SIM_ModuleType::ReadFields(const std::string& dataItemsFile) {
     if (cells[0].empty()) continue;
     if (cells.size() < 2 || cells[1].empty()) {
       // A cut-off line: the item cannot be typed, so it is left out.
-      ZT_DATA_PROBLEM(dataItemsFile + ": data item [" + cells[0] + "] of " + moduleClass + " has no type; skipped");
+      ZT_DATA_PROBLEM(dataItemsFile + ": data item [" + cells[0] + "] of " + moduleClass +
+                      " has no type; skipped");
       continue;
     }
     ModuleDataItem item;
     item.key = cells[0];
     if (!ParseModuleDataItemType(cells[1], &item.type))
       FatalError("SIM_ModuleType", 221, "Unrecognised data type for module data item");
-    if (item.type == MDI_DECIMAL_MULT) item.multiplier = cells.size() > 2 ? static_cast<float>(ParseDouble(cells[2])) : 1.0f;
+    if (item.type == MDI_DECIMAL_MULT)
+      item.multiplier = cells.size() > 2 ? static_cast<float>(ParseDouble(cells[2])) : 1.0f;
     dataItems.push_back(item);
   }
 }
@@ -123,9 +133,9 @@ void SIM_ModuleTypeManager::Clear() {
 }
 
 const std::vector<std::string>& DamageModifierKeys() {
-  static const std::vector<std::string> keys = {"effective_vs_armor", "effective_vs_shield", "effective_vs_internal",
-                                                "hit_vs_tank",        "hit_vs_mech",         "hit_vs_infantry",
-                                                "hit_vs_turret"};
+  static const std::vector<std::string> keys = {
+      "effective_vs_armor", "effective_vs_shield", "effective_vs_internal", "hit_vs_tank",
+      "hit_vs_mech",        "hit_vs_infantry",     "hit_vs_turret"};
   return keys;
 }
 

@@ -25,7 +25,7 @@
 #include "gui/WindowOrder.h"
 #include "platform/Image.h"
 #include "simdata/Options.h"
-#include "sound/FakeSoundEngine.h"
+#include "support/FakeSoundEngine.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 

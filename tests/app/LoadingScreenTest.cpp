@@ -9,7 +9,7 @@
 #include "app/LoadingScreen.h"
 #include "app/Transition.h"
 #include "battle/BattleHooks.h"
-#include "menu/MenuFixture.h"
+#include "MenuFixture.h"
 #include "simdata/Options.h"
 
 namespace {

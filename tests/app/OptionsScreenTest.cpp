@@ -14,7 +14,7 @@
 #include "app/Sounds.h"
 #include "engine/Tokenizer.h"
 #include "gui/WindowOrder.h"
-#include "menu/MenuFixture.h"
+#include "MenuFixture.h"
 #include "simdata/Options.h"
 #include "support/TestSupport.h"
 

@@ -19,7 +19,7 @@
 #include "gui/Buttons.h"
 #include "gui/Dialog.h"
 #include "gui/WindowOrder.h"
-#include "menu/MenuFixture.h"
+#include "MenuFixture.h"
 #include "support/TestSupport.h"
 
 namespace {

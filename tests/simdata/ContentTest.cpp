@@ -3,10 +3,12 @@
 // keep the promises the game relies on (no weapon that can never fire or never hit).
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
 
+#include "SimdataTestSupport.h"
 #include "engine/SettingsFile.h"
 #include "simdata/Emplacement.h"
 #include "simdata/GroundTexture.h"
@@ -17,26 +19,28 @@
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
 #include "simdata/Unlockable.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
 namespace fs = std::filesystem;
 
 const std::set<std::string> kClasses = {
-    "SIM_KineticWeaponComponent", "SIM_EngineComponent",   "SIM_ArmorComponent",  "SIM_BeamLaserComponent",
-    "SIM_MissileLauncherComponent", "SIM_HospitalComponent", "SIM_RepairComponent", "SIM_CommandComponent",
-    "SIM_SupplyComponent",        "SIM_FlamethrowerComponent", "SIM_ShieldComponent", "SIM_VariableComponent"};
-const std::set<std::string> kSlotTypes = {"WEAPON",     "DEFENSE",    "PROPULSION", "TARGETING", "LOADER",
-                                          "HOSPITAL",   "REPAIRYARD", "SUPPLIES",   "COMMAND",   "AUGMENTATION"};
+    "SIM_KineticWeaponComponent", "SIM_EngineComponent",          "SIM_ArmorComponent",
+    "SIM_BeamLaserComponent",     "SIM_MissileLauncherComponent", "SIM_HospitalComponent",
+    "SIM_RepairComponent",        "SIM_CommandComponent",         "SIM_SupplyComponent",
+    "SIM_FlamethrowerComponent",  "SIM_ShieldComponent",          "SIM_VariableComponent"};
+const std::set<std::string> kSlotTypes = {"WEAPON",  "DEFENSE",     "PROPULSION", "TARGETING",
+                                          "LOADER",  "HOSPITAL",    "REPAIRYARD", "SUPPLIES",
+                                          "COMMAND", "AUGMENTATION"};
 const std::set<std::string> kUnitVariables = {
-    "UVT_WPN_LOADING_SPEED", "UVT_WPN_ACCURACY", "UVT_WPN_RANGEBONUS", "UVT_WPN_DMG_BONUS", "UVT_SPEED_BONUS",
-    "UVT_EFF_VS_ARMOR",      "UVT_EFF_VS_SHLD",  "UVT_EFF_VS_INTERN",  "UVT_AOA_RADIUS",    "UVT_AMMO_STORAGE",
-    "UVT_AMMO_RELOAD_SPD",   "UVT_MIN_RANGE_RED", "UVT_HITPOINTS",     "UVT_SHIELDSTRENGTH", "UVT_ARMORSTRENGTH"};
+    "UVT_WPN_LOADING_SPEED", "UVT_WPN_ACCURACY",   "UVT_WPN_RANGEBONUS",  "UVT_WPN_DMG_BONUS",
+    "UVT_SPEED_BONUS",       "UVT_EFF_VS_ARMOR",   "UVT_EFF_VS_SHLD",     "UVT_EFF_VS_INTERN",
+    "UVT_AOA_RADIUS",        "UVT_AMMO_STORAGE",   "UVT_AMMO_RELOAD_SPD", "UVT_MIN_RANGE_RED",
+    "UVT_HITPOINTS",         "UVT_SHIELDSTRENGTH", "UVT_ARMORSTRENGTH"};
 // The hull classes, in the order the divisions picker groups them; the battle, the
 // designer and the deployment charges all key on these exact names.
-const char* const kSizes[] = {"LIGHTTANK",  "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
-                              "HEAVYMECH",  "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
+const char* const kSizes[] = {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
+                              "HEAVYMECH", "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
 
 class ContentTest : public SimdataTest {
  protected:
@@ -87,7 +91,8 @@ TEST_F(ContentTest, ModuleTypesAreCompleteAndUsable) {
     EXPECT_GT(sizes, 0) << "fits no hull";
     if (m.isWeapon) {
       const std::string warhead = d.GetString("warhead");
-      EXPECT_TRUE(warhead == "BULLET" || warhead == "ENERGY" || warhead == "EXPLOSIVE" || warhead == "FLAMES");
+      EXPECT_TRUE(warhead == "BULLET" || warhead == "ENERGY" || warhead == "EXPLOSIVE" ||
+                  warhead == "FLAMES");
       EXPECT_GT(d.GetFloat("damage", 0), 0.0f);
       EXPECT_GT(d.GetFloat("fire_interval", 0), 0.0f);
       EXPECT_GT(d.GetFloat("max_range", 0), d.GetFloat("min_range", 0));
@@ -201,6 +206,38 @@ TEST_F(ContentTest, WeaponClassesKeepTheirMatchUps) {
   EXPECT_LT(bestShield["SIM_KineticWeaponComponent"], 1.0f);
 }
 
+// What each weapon puts in the air must be able to do its job: bullets move, missiles
+// carry fuel for their whole range (with room for the curve of their path) and can
+// turn, beams deal their damage before they end, flames reach beside their line, and
+// every magazine holds rounds and refills.
+TEST_F(ContentTest, WeaponsCanReachWhatTheyFireAt) {
+  for (const auto& owned : SIM_ModuleTypeManager::Get().All()) {
+    if (!owned->isWeapon) continue;
+    SCOPED_TRACE(owned->name);
+    const SettingsFile& d = owned->ModuleData();
+    const std::string& c = owned->moduleClass;
+    const float range = d.GetFloat("max_range", 0);
+    EXPECT_GT(range, d.GetFloat("min_range", 0));
+    EXPECT_GT(d.GetFloat("fire_interval", 0), 0.0f);
+    EXPECT_GT(d.GetFloat("tracking_speed", 0), 0.0f);
+    if (c != "SIM_BeamLaserComponent") {
+      EXPECT_GT(std::atoi(d.GetString("ammunition").c_str()), 0);
+      EXPECT_GT(d.GetFloat("ammosupplytime", 0), 0.0f);
+    }
+    if (c == "SIM_KineticWeaponComponent") EXPECT_GT(d.GetFloat("speed", 0), 0.0f);
+    if (c == "SIM_MissileLauncherComponent") {
+      EXPECT_GT(d.GetFloat("speed", 0), 0.0f);
+      EXPECT_GT(d.GetFloat("turnspeed", 0), 0.0f);
+      EXPECT_GE(d.GetFloat("fuel", 0), range * 1.2f);
+    }
+    if (c == "SIM_BeamLaserComponent") EXPECT_LT(d.GetFloat("firedelay", 0), d.GetFloat("beam_duration", 0));
+    if (c == "SIM_FlamethrowerComponent") {
+      EXPECT_GT(d.GetFloat("duration", 0), 0.0f);
+      EXPECT_GT(d.GetFloat("splash_damage_radius", 0), 0.0f);
+    }
+  }
+}
+
 // Against soldiers the match-ups turn: anti-personnel weapons hit them far more
 // often, the armour killers rarely. The defender AI's anti-infantry lists are built
 // from exactly this bonus, so without it they stay empty.
@@ -257,8 +294,8 @@ TEST_F(ContentTest, HullsVariantsAndTheirArtFitTogether) {
   SettingsFile strings;
   ASSERT_TRUE(strings.LoadSection("data/strings.ini", "strings"));
   const std::map<int, std::vector<std::string>> required = {
-      {SIZETYPE_INFANTRY, {"infantry_legs", "infantry_legs_armor", "infantry_torso", "infantry_torso_armor",
-                           "infantry_head"}},
+      {SIZETYPE_INFANTRY,
+       {"infantry_legs", "infantry_legs_armor", "infantry_torso", "infantry_torso_armor", "infantry_head"}},
       {SIZETYPE_MECH, {"mech_legs", "mech_turret", "mech_turret_color"}},
       {SIZETYPE_TANK, {"tank_chassis", "tank_chassis_color"}},
       {SIZETYPE_BUILDING, {"turret_base"}}};
@@ -307,7 +344,8 @@ TEST_F(ContentTest, HullsVariantsAndTheirArtFitTogether) {
     for (const SIM_UnitHullVariant* v : h.variants) {
       SCOPED_TRACE(v->name);
       EXPECT_FALSE(v->name.empty());
-      for (const std::string& layer : required.at(h.sizeType)) EXPECT_NE(v->FindLayer(layer), nullptr) << layer;
+      for (const std::string& layer : required.at(h.sizeType))
+        EXPECT_NE(v->FindLayer(layer), nullptr) << layer;
       for (const VariantLayer& l : v->layers) {
         EXPECT_TRUE(HasTexture(l.texture)) << l.texture;
         if (!l.hulk.empty()) {
@@ -343,7 +381,8 @@ TEST_F(ContentTest, PropsEmplacementsAndGroundsNameExistingArt) {
       EXPECT_LT(p->uvTop, p->uvBottom);
     } else {
       ASSERT_FALSE(p->members.empty());
-      for (const std::string& member : p->members) EXPECT_NE(SIM_PropTypeManager::Get().TryFind(member), nullptr);
+      for (const std::string& member : p->members)
+        EXPECT_NE(SIM_PropTypeManager::Get().TryFind(member), nullptr);
     }
   }
   // Road tiles laid by the automatic path command are emplacement pictures: they must
@@ -352,7 +391,8 @@ TEST_F(ContentTest, PropsEmplacementsAndGroundsNameExistingArt) {
   for (bool rocky : {false, true})
     for (const std::string& name : SIM_Scenario::PathTileNames(rocky)) roadTiles.insert(name);
   EXPECT_EQ(roadTiles.size(), 10u);
-  for (const std::string& name : roadTiles) EXPECT_NE(SIM_EmplacementManager::Get().Find(name), nullptr) << name;
+  for (const std::string& name : roadTiles)
+    EXPECT_NE(SIM_EmplacementManager::Get().Find(name), nullptr) << name;
   for (const auto& e : SIM_EmplacementManager::Get().All()) {
     EXPECT_TRUE(HasTexture(e->texture)) << e->name;
     EXPECT_LT(e->uvLeft, e->uvRight) << e->name;

@@ -1,7 +1,7 @@
 // The module catalogue: the header-keyed table, typed data items, sounds, sizes.
+#include "SimdataTestSupport.h"
 #include "engine/SettingsFile.h"
 #include "simdata/ModuleType.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
@@ -66,9 +66,12 @@ TEST_F(ModuleTypeTest, EveryDataItemKindIsReadInFileOrder) {
     const char* key;
     ModuleDataItemType type;
   };
-  const Expected expected[] = {{"damage", MDI_DECIMAL},   {"ammunition", MDI_INTEGER},
-                               {"warhead", MDI_STRING},   {"issniper", MDI_BOOL},
-                               {"effective_vs_armor", MDI_PERCENTAGE}, {"fire_interval", MDI_DECIMAL_MULT}};
+  const Expected expected[] = {{"damage", MDI_DECIMAL},
+                               {"ammunition", MDI_INTEGER},
+                               {"warhead", MDI_STRING},
+                               {"issniper", MDI_BOOL},
+                               {"effective_vs_armor", MDI_PERCENTAGE},
+                               {"fire_interval", MDI_DECIMAL_MULT}};
   ASSERT_EQ(items.size(), 6u) << "an entry without a key is skipped";
   for (size_t i = 0; i < items.size(); ++i) {
     EXPECT_EQ(items[i].key, expected[i].key);
@@ -93,11 +96,26 @@ TEST_F(ModuleTypeTest, UnknownDataItemKindIsFatal) {
 
 TEST_F(ModuleTypeTest, CutOffDataItemIsLoggedAndSkipped) {
   SIM_ModuleTypeManager& manager =
-      LoadTable("#,name,class", "#,Gun,SIM_KineticWeaponComponent\n",
+      LoadTable("#,name,class,warhead", "#,Gun,SIM_KineticWeaponComponent,BULLET\n",
                 "[SIM_KineticWeaponComponent]\n0 = damage\n1 = ammunition,INTEGER\n");
   ASSERT_EQ(manager.Find("Gun")->dataItems.size(), 1u);
   EXPECT_EQ(manager.Find("Gun")->dataItems[0].key, "ammunition");
   EXPECT_EQ(DataProblemCount(), 1);
+}
+
+// A misspelt warhead is reported by module name when the catalogue loads (the game
+// goes on); the four real ones, and modules that are no weapons, are not.
+TEST_F(ModuleTypeTest, UnknownWarheadIsALoadErrorNamingTheModule) {
+  SIM_ModuleTypeManager& manager =
+      LoadTable("#,name,class,warhead",
+                "#,Gun,SIM_KineticWeaponComponent,BULLET\n#,Laser,SIM_BeamLaserComponent,ENERGY\n"
+                "#,Rocket,SIM_MissileLauncherComponent,EXPLOSIVE\n#,Flamer,SIM_FlamethrowerComponent,FLAMES\n"
+                "#,Plate,SIM_ArmorComponent,\n#,Mortar,SIM_KineticWeaponComponent,Explosive\n",
+                "");
+  EXPECT_EQ(manager.Count(), 6u);
+  EXPECT_EQ(DataProblemCount(), 1);
+  EXPECT_NE(LastDataProblem().find("[Mortar]"), std::string::npos) << LastDataProblem();
+  EXPECT_NE(LastDataProblem().find("Explosive"), std::string::npos);
 }
 
 TEST_F(ModuleTypeTest, TableCellRules) {
@@ -159,9 +177,9 @@ TEST_F(ModuleTypeTest, WeaponClassesAndDamageModifierKeys) {
     const char* cls;
     bool weapon;
   };
-  const Case cases[] = {{"SIM_BeamLaserComponent", true},   {"SIM_FlamethrowerComponent", true},
+  const Case cases[] = {{"SIM_BeamLaserComponent", true},     {"SIM_FlamethrowerComponent", true},
                         {"SIM_KineticWeaponComponent", true}, {"SIM_MissileLauncherComponent", true},
-                        {"SIM_ArmorComponent", false},       {"SIM_VariableComponent", false},
+                        {"SIM_ArmorComponent", false},        {"SIM_VariableComponent", false},
                         {"sim_kineticweaponcomponent", false}};
   std::string rows;
   for (const Case& c : cases) rows += std::string("#,") + c.cls + "," + c.cls + "\n";

@@ -1,0 +1,51 @@
+#pragma once
+// Each weapon's target selector: keeps the weapon's current target, drops it when it
+// dies or leaves the range or the arc, and searches again on a timer (every 300 ms of
+// check time without a target, every 600 ms with one). A search scores every valid
+// enemy by hit chance, closeness and how far the unit must turn, and falls back to the
+// nearest valid enemy when none scores. An ordered target is tried first.
+class SIM_BattleArmy;
+class SIM_BattleUnit;
+class SIM_TargetedComponent;
+
+class SIM_TargetSelector {
+ public:
+  static constexpr float kSearchWithoutTargetMs = 300.0f;
+  static constexpr float kSearchWithTargetMs = 600.0f;
+
+  // Built by the weapon after its upgrades (ranges known).
+  SIM_TargetSelector(SIM_BattleUnit* owner, SIM_TargetedComponent* weapon);
+  virtual ~SIM_TargetSelector() = default;
+  SIM_TargetSelector(const SIM_TargetSelector&) = delete;
+  SIM_TargetSelector& operator=(const SIM_TargetSelector&) = delete;
+
+  // Once per check from the weapon's update.
+  void Update();
+  // Ordered target first, else the best scored target, else the nearest.
+  void Retarget();
+  bool IsValid(const SIM_BattleUnit* unit) const;
+  bool InArc(float x, float y) const;
+  bool InRange(const SIM_BattleUnit* unit) const;
+  void FindBestTarget();
+  void FindNearestTarget();
+  float ThreatValue(const SIM_BattleUnit* unit) const;
+  // True when the arc limits targets now (not a full circle, unit not settled).
+  bool ArcApplies() const;
+
+  SIM_BattleUnit* owner = nullptr;
+  SIM_BattleUnit* orderedTarget = nullptr;
+  SIM_BattleUnit* current = nullptr;
+  float searchTimer = 0.0f;
+  SIM_BattleArmy* enemyArmy = nullptr;
+  SIM_TargetedComponent* weapon = nullptr;
+  float maxRangeSq = 0.0f;
+  float minRangeSq = 0.0f;
+  float arc = 360.0f;
+  bool enabled = true;
+  bool noTarget = true;
+  bool threatScoring = false;
+
+ private:
+  // The ordered target (or, for a squadron, its first valid member); null when none.
+  SIM_BattleUnit* FromOrderedTarget();
+};
