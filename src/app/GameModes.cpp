@@ -25,8 +25,8 @@ GUI_GameModeBase* BuildLoadingScreen() { return new GUI_LoadingScreen(); }
 // the higher layers register theirs (RegisterGameMode) at start-up; until they do, a
 // mode number shows an empty screen.
 constexpr GameModeFactory kDefaultFactories[kGameModeCount] = {
-    BuildMainMenu,       BuildPlaceholder<1>, BuildPlaceholder<2>, BuildPlaceholder<3>, BuildPlaceholder<4>,
-    BuildOptions,        BuildPlaceholder<6>, BuildPlaceholder<7>, BuildLoadingScreen,  BuildPlaceholder<9>,
+    BuildMainMenu, BuildPlaceholder<1>, BuildPlaceholder<2>, BuildPlaceholder<3>, BuildPlaceholder<4>,
+    BuildOptions,  BuildPlaceholder<6>, BuildPlaceholder<7>, BuildLoadingScreen,  BuildPlaceholder<9>,
 };
 
 // The builders registered by the layers above: program wiring, kept through resets.
@@ -153,4 +153,6 @@ void ApplyWindowActivation(bool active, GUI_Sounds* sounds) {
   }
 }
 
-void OnWindowActivation(bool active) { ApplyWindowActivation(active, SoundsExist() ? &GetSounds() : nullptr); }
+void OnWindowActivation(bool active) {
+  ApplyWindowActivation(active, SoundsExist() ? &GetSounds() : nullptr);
+}

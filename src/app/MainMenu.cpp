@@ -31,10 +31,8 @@ struct ButtonEntry {
 // In creation order; the screen order is the index.
 const ButtonEntry kButtons[GUI_MainMenu::kButtonCount] = {
     {GUI_MainMenu::kOptions, "MAINMENU_OPTIONS", GUI_MainMenu::OnModeButton, MODE_OPTIONS},
-    {GUI_MainMenu::kUnitDesign, "MAINMENU_UNITDESIGN", GUI_MainMenu::OnModeButton,
-     MODE_UNIT_DESIGN},
-    {GUI_MainMenu::kBattleBrowser, "MAINMENU_BATTLEBROWSER", GUI_MainMenu::OnModeButton,
-     MODE_BATTLE_BROWSER},
+    {GUI_MainMenu::kUnitDesign, "MAINMENU_UNITDESIGN", GUI_MainMenu::OnModeButton, MODE_UNIT_DESIGN},
+    {GUI_MainMenu::kBattleBrowser, "MAINMENU_BATTLEBROWSER", GUI_MainMenu::OnModeButton, MODE_BATTLE_BROWSER},
     {GUI_MainMenu::kOnline, "MAINMENU_ONLINE", GUI_MainMenu::OnModeButton, MODE_ONLINE},
     {GUI_MainMenu::kManual, "MAINMENU_MANUAL", GUI_MainMenu::OnManualButton, 0},
     {GUI_MainMenu::kQuit, "MAINMENU_QUIT", GUI_MainMenu::OnQuitButton, 0},
@@ -69,9 +67,10 @@ void GUI_MainMenu::LayOutButtons() {
   // whole-pixel edges where the exact thirds put them (the row ends at 1015, not 1014).
   constexpr double kNudge = 0.0005;
   for (int i = 0; i < kButtonCount; ++i) {
-    const double left = screenW / 2.0 - static_cast<double>(kRowOffset) + static_cast<double>(i) * kButtonStep;
-    buttons_[i]->SetRect(static_cast<float>(left + kNudge), top, static_cast<float>(left + kButtonWidth + kNudge),
-                         top + kButtonHeight);
+    const double left =
+        screenW / 2.0 - static_cast<double>(kRowOffset) + static_cast<double>(i) * kButtonStep;
+    buttons_[i]->SetRect(static_cast<float>(left + kNudge), top,
+                         static_cast<float>(left + kButtonWidth + kNudge), top + kButtonHeight);
   }
 }
 

@@ -19,15 +19,7 @@ class GUI_MainMenu : public GUI_GameModeBase, public GUIButtonList {
   static constexpr int kTooltipDelay = 60;
 
   // Buttons in screen order, left to right.
-  enum ButtonIndex {
-    kBattleBrowser = 0,
-    kOnline,
-    kUnitDesign,
-    kOptions,
-    kManual,
-    kQuit,
-    kButtonCount
-  };
+  enum ButtonIndex { kBattleBrowser = 0, kOnline, kUnitDesign, kOptions, kManual, kQuit, kButtonCount };
 
   // Creates the buttons, enters itself, arms the fade and starts the online update thread.
   GUI_MainMenu();

@@ -17,12 +17,9 @@
 namespace {
 
 const char* const kCollectionFiles[GUI_Sounds::COLLECTION_COUNT] = {
-    "data/sounds/collections/deathsounds.txt",
-    "data/sounds/collections/ricochetsounds.txt",
-    "data/sounds/collections/smallexplosionsounds.txt",
-    "data/sounds/collections/mediumexplosionsounds.txt",
-    "data/sounds/collections/largeexplosionsounds.txt",
-    "data/sounds/collections/english_voices.txt",
+    "data/sounds/collections/deathsounds.txt",          "data/sounds/collections/ricochetsounds.txt",
+    "data/sounds/collections/smallexplosionsounds.txt", "data/sounds/collections/mediumexplosionsounds.txt",
+    "data/sounds/collections/largeexplosionsounds.txt", "data/sounds/collections/english_voices.txt",
     "data/sounds/collections/german_voices.txt",
 };
 
@@ -51,13 +48,9 @@ bool GUI_SoundsWorldView::IsOutsideView(float x, float y, float margin) const {
   return GetBattleView().IsOffScreen(x, y, margin);
 }
 
-bool GUI_SoundsWorldView::IsBattleMode() const {
-  return GameExists() && GetGame().CurrentModeNumber == 6;
-}
+bool GUI_SoundsWorldView::IsBattleMode() const { return GameExists() && GetGame().CurrentModeNumber == 6; }
 
-float GUI_SoundsWorldView::BattleFrameStep() const {
-  return BattleExists() ? GetBattle().frameStep : 0.0f;
-}
+float GUI_SoundsWorldView::BattleFrameStep() const { return BattleExists() ? GetBattle().frameStep : 0.0f; }
 
 GUI_Sounds::GUI_Sounds() {
   DebugLog("Initialising Sound Engine");
@@ -134,8 +127,7 @@ void GUI_Sounds::PlayGuiSound(int n) {
     DebugLogF("No interface sound %d", n);
     return;
   }
-  PlaySoundFile(m_interfaceSounds[n].c_str(), false, m_interfaceVolume * m_masterVolume,
-                kInterfaceBank);
+  PlaySoundFile(m_interfaceSounds[n].c_str(), false, m_interfaceVolume * m_masterVolume, kInterfaceBank);
 }
 
 int GUI_Sounds::PlaySoundFile(const char* file, bool looped, float volume, int bank) {
@@ -170,8 +162,8 @@ void GUI_Sounds::PlayMusic(const char* name, bool fullPath, bool looped) {
   m_musicHandle = h;
 }
 
-int GUI_Sounds::PlaySound(const char* name, int bank, float volumeFactor, bool tracked,
-                          float minDistance, float x, float y) {
+int GUI_Sounds::PlaySound(const char* name, int bank, float volumeFactor, bool tracked, float minDistance,
+                          float x, float y) {
   if (!name || !*name || !m_engine) return -1;
   if (bank < 0 || bank >= kBankCount) bank = 0;
   const std::string key = name;
@@ -286,9 +278,8 @@ void GUI_Sounds::Update() {
   if (!m_engine) return;
   const float zoom = m_world->Zoom();
   const float z = std::max(0.0f, 1000.0f - m_heightFalloff * zoom * 2000.0f);
-  m_engine->SetListenerPosition(
-      {m_world->CameraX() * kWorldToEngine, m_world->CameraY() * kWorldToEngine, z},
-      {0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f});
+  m_engine->SetListenerPosition({m_world->CameraX() * kWorldToEngine, m_world->CameraY() * kWorldToEngine, z},
+                                {0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 1.0f, 0.0f});
   if (!m_world->IsBattleMode()) return;
   const float step = m_world->BattleFrameStep();
   for (int i = 0; i < kRecentSlots; ++i) {

@@ -69,8 +69,8 @@ class GUI_Sounds {
   int PlaySoundFile(const char* file, bool looped, float volume, int bank);
   void PlayMusic(const char* name, bool fullPath, bool looped);
   // A positional sound at world point (x, y); the handle or -1 when refused or failed.
-  int PlaySound(const char* name, int bank, float volumeFactor, bool tracked,
-                float minDistance, float x, float y);
+  int PlaySound(const char* name, int bank, float volumeFactor, bool tracked, float minDistance, float x,
+                float y);
   void PlayExplosionSound(float size, float x, float y);
   void SetSoundPosition(int handle, float x, float y);
   void StopSound(int handle);

@@ -31,8 +31,7 @@ std::function<std::vector<SteamData::LocalAchievement>()>& AchievementSource() {
 SteamData::SteamData()
     : SteamData(platform::CreateDefaultSteamBackend([](const std::string& l) { DebugLog(l); })) {}
 
-SteamData::SteamData(std::unique_ptr<platform::SteamBackend> backend)
-    : m_backend(std::move(backend)) {
+SteamData::SteamData(std::unique_ptr<platform::SteamBackend> backend) : m_backend(std::move(backend)) {
   RegisterStatsCallback();
 }
 

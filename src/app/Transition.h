@@ -54,8 +54,8 @@ class GUI_Transition {
   float duration_ = kDurationMs;
   bool running_ = false;
   bool restartTimer_ = false;
-  BaseSprite pieces_[4];       // the copy's bands (side wipe: body and soft edge)
-  GCompositeSprite centre_;    // the iris square: the copy masked by the circle
+  BaseSprite pieces_[4];            // the copy's bands (side wipe: body and soft edge)
+  GCompositeSprite centre_;         // the iris square: the copy masked by the circle
   CLoadedTexture* mask_ = nullptr;  // "circular_wipe.dds"
   float halfDiagonal_ = 0.0f;
   int style_ = kSideWipe;

@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "app/CInput.h"
-#include "engine/ErrorReporting.h"
 #include "app/Game.h"
 #include "app/TutorialScript.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/GUI_BaseElement.h"
 #include "engine/Log.h"

@@ -41,9 +41,7 @@ SIM_BattleArmy::~SIM_BattleArmy() {
   movers.clear();
 }
 
-bool SIM_BattleArmy::IsPlayerArmy() const {
-  return BattleExists() && GetBattle().playerArmy == this;
-}
+bool SIM_BattleArmy::IsPlayerArmy() const { return BattleExists() && GetBattle().playerArmy == this; }
 
 void SIM_BattleArmy::AddUnit(SIM_BattleUnit* unit, SIM_UnitDesign* design) {
   if (!unit) return;
@@ -66,8 +64,8 @@ void SIM_BattleArmy::RemoveLiving(SIM_BattleUnit* unit) {
   if (unit->sizeType != SIZE_INFANTRY) movers.remove(unit);
 }
 
-SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign* design,
-                                             int count, float heading, bool sideFlag) {
+SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign* design, int count,
+                                             float heading, bool sideFlag) {
   // Recorded entries come from downloaded files: a bad cell, square or design is
   // skipped with a warning rather than followed.
   SIM_CollisionCell* cell = GetCollisionGrid().GetCellAt(column, row);
@@ -156,8 +154,7 @@ SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign
 float SIM_BattleArmy::ComputeValue() {
   spentSupplies = 0.0f;
   for (SIM_BattleUnit* u : livingUnits)
-    if (u->design && u->moduleManager)
-      spentSupplies += u->design->cost * u->moduleManager->healthFraction;
+    if (u->design && u->moduleManager) spentSupplies += u->design->cost * u->moduleManager->healthFraction;
   return spentSupplies;
 }
 

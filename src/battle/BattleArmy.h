@@ -28,8 +28,8 @@ class SIM_BattleArmy {
   // Deploys count units of a design on the square at (column, row); sideFlag set means
   // the defender's squares. Returns the units' lead (the unit or the squadron), null
   // when nothing was deployed.
-  SIM_BattleUnit* DeployDesign(int column, int row, SIM_UnitDesign* design, int count,
-                               float heading, bool sideFlag);
+  SIM_BattleUnit* DeployDesign(int column, int row, SIM_UnitDesign* design, int count, float heading,
+                               bool sideFlag);
   // Spent supplies = sum over living units of cost x health fraction.
   float ComputeValue();
   void NormaliseShares();
@@ -40,10 +40,10 @@ class SIM_BattleArmy {
   bool IsPlayerArmy() const;
   int LivingCount() const { return static_cast<int>(livingUnits.size()); }
 
-  std::list<SIM_BattleUnit*> squadrons;   // owned
+  std::list<SIM_BattleUnit*> squadrons;  // owned
   std::list<SIM_BattleUnit*> livingUnits;
   std::list<SIM_BattleUnit*> movers;
-  std::list<SIM_BattleUnit*> allUnits;    // owned
+  std::list<SIM_BattleUnit*> allUnits;  // owned
   SIM_BattleArmy* enemy = nullptr;
   float spentSupplies = 0.0f;
   int32_t side = SIDE_UNASSIGNED;

@@ -1,8 +1,9 @@
 // The process-wide battle services, each built on first use and reset between tests.
+#include "battle/BattleServices.h"
+
 #include "battle/BattleAI.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleOutcome.h"
-#include "battle/BattleServices.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/ProcessWide.h"

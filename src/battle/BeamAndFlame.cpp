@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
-#include "battle/BattleView.h"
 #include "battle/BattleArmy.h"
+#include "battle/BattleView.h"
 #include "battle/Module.h"
 #include "battle/TargetSelector.h"
 #include "battle/WeaponEvents.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/ModuleType.h"

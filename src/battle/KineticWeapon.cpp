@@ -2,11 +2,11 @@
 
 #include <cmath>
 
-#include "engine/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/Projectiles.h"
 #include "battle/TargetSelector.h"
 #include "battle/WeaponEvents.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/ModuleType.h"

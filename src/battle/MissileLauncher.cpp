@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "engine/ErrorReporting.h"
 #include "battle/BattleUnit.h"
 #include "battle/Projectiles.h"
 #include "battle/WeaponEvents.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/ModuleType.h"

@@ -357,8 +357,7 @@ void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* 
         if (GetBattleView().Zoom() > 1.0f) {
           SIM_BattleSounds& sounds = GetBattleSounds();
           const std::string name = sounds.NextRicochetSound();
-          if (!name.empty())
-            sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
+          if (!name.empty()) sounds.PlaySound(name.c_str(), 1, 0.8f, false, 64.0f, owner->x, owner->y);
         }
       }
       if (tally) {

@@ -92,11 +92,11 @@ class SIM_ModuleManager {
   // The damage rule: shields, then armour, then random internal modules. Factors are
   // the firing weapon's effectiveness against each layer; a factor of 0 or less (a
   // missing value) means that layer lets the damage through untouched.
-  void TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage,
-                  float shieldFactor, float armourFactor, float internalFactor, int warhead);
+  void TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage, float shieldFactor,
+                  float armourFactor, float internalFactor, int warhead);
   // The same with the factors and warhead of the firing weapon module.
-  void TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker,
-                      const SIM_Module* weapon, float damage);
+  void TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, const SIM_Module* weapon,
+                      float damage);
   // Spends a repair budget over the modules; see the repair rule.
   void RepairUnit(float amount);
   // True (and the unit marked destroyed once) when all module hit points are gone.
@@ -125,7 +125,7 @@ class SIM_ModuleManager {
   float turretTurnRate = 0.0f;  // degrees per ms
   float powerRatio = 1.0f;      // thrust / weight: the maximum speed
   float totalWeight = 0.0f;
-  float speedValue = 0.0f;      // the acceleration per frame
+  float speedValue = 0.0f;  // the acceleration per frame
   float totalHitPoints = 0.0f;
   float totalMaxHitPoints = 0.0f;
   bool shieldsChanged = false;

@@ -5,10 +5,10 @@
 
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionAvoider.h"
 #include "battle/Module.h"
 #include "battle/PathManager.h"
-#include "battle/BattleView.h"
 #include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"

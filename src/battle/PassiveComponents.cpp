@@ -13,8 +13,7 @@ bool IsBuilding(const SIM_BattleUnit* unit) { return unit && unit->sizeType == S
 
 // ------------------------------------------------------------------- armour
 
-SIM_ArmorComponent::SIM_ArmorComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx,
-                                       float sy)
+SIM_ArmorComponent::SIM_ArmorComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy)
     : SIM_Module(owner, type, sx, sy) {
   maxArmour = DataFloat("maxdamageabsorbable");
   if (IsBuilding(owner)) maxArmour *= GetGameplay().DEFENDER_DEFENSE_BONUS;
@@ -45,8 +44,7 @@ float SIM_ArmorComponent::Absorb(float amount) {
 
 // ------------------------------------------------------------------- engine
 
-SIM_EngineComponent::SIM_EngineComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx,
-                                         float sy)
+SIM_EngineComponent::SIM_EngineComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy)
     : SIM_Module(owner, type, sx, sy) {
   maxThrust = DataFloat("thrust");
   thrust = maxThrust;
@@ -62,8 +60,7 @@ void SIM_EngineComponent::Update() { thrust = maxThrust; }
 
 // ------------------------------------------------------------------- shield
 
-SIM_ShieldComponent::SIM_ShieldComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx,
-                                         float sy)
+SIM_ShieldComponent::SIM_ShieldComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy)
     : SIM_Module(owner, type, sx, sy) {
   maxShield = DataFloat("shieldpoints");
   if (IsBuilding(owner)) maxShield *= GetGameplay().DEFENDER_DEFENSE_BONUS;
@@ -81,8 +78,7 @@ void SIM_ShieldComponent::ApplyUpgrades() {
 void SIM_ShieldComponent::Update() {
   if (!active) return;
   // Once per check, by one frame's step: recharge is deliberately slow.
-  if (shield < maxShield)
-    shield = std::min(shield + rechargeRate * GetBattle().frameStep, maxShield);
+  if (shield < maxShield) shield = std::min(shield + rechargeRate * GetBattle().frameStep, maxShield);
   if (owner && owner->moduleManager) owner->moduleManager->RecountShields();
 }
 
@@ -102,8 +98,7 @@ float SIM_ShieldComponent::Absorb(float amount) {
 
 // ----------------------------------------------------------------- variable
 
-SIM_VariableComponent::SIM_VariableComponent(SIM_BattleUnit* owner, SIM_ModuleType* type,
-                                             float sx, float sy)
+SIM_VariableComponent::SIM_VariableComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy)
     : SIM_Module(owner, type, sx, sy) {
   variableIndex = SIM_UnitVariableManager::IndexOf(DataText("variable_name"));
   value = DataFloat("variable_var");

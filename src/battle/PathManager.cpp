@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Module.h"
 #include "battle/Squadron.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"

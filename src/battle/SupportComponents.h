@@ -13,8 +13,7 @@ class SIM_SupportComponent : public SIM_Module {
   // Which of a unit's three support lists the module joins.
   enum Kind { KIND_REPAIR = 0, KIND_HOSPITAL = 1, KIND_COMMAND = 2 };
 
-  SIM_SupportComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float slotX, float slotY,
-                       int kind);
+  SIM_SupportComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float slotX, float slotY, int kind);
   ~SIM_SupportComponent() override;
 
   virtual void Pulse() {}

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/ErrorReporting.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
@@ -10,6 +9,7 @@
 #include "battle/Squadron.h"
 #include "battle/TargetedComponents.h"
 #include "battle/WeaponEvents.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "simdata/UnitDesign.h"

@@ -4,14 +4,14 @@
 #include <cmath>
 
 #include "battle/Battle.h"
-#include "battle/BattleView.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
+#include "battle/BattleView.h"
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
 #include "battle/ProcessWide.h"
-#include "engine/ErrorReporting.h"
 #include "battle/TargetSelector.h"
+#include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"

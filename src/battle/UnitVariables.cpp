@@ -8,11 +8,11 @@
 #include "engine/ErrorReporting.h"
 
 namespace {
-const char* const kNames[UVT_COUNT] = {
-    "UVT_WPN_LOADING_SPEED", "UVT_WPN_ACCURACY",  "UVT_WPN_RANGEBONUS", "UVT_WPN_DMG_BONUS",
-    "UVT_SPEED_BONUS",       "UVT_EFF_VS_ARMOR",  "UVT_EFF_VS_SHLD",    "UVT_EFF_VS_INTERN",
-    "UVT_AOA_RADIUS",        "UVT_AMMO_STORAGE",  "UVT_AMMO_RELOAD_SPD", "UVT_MIN_RANGE_RED",
-    "UVT_HITPOINTS",         "UVT_SHIELDSTRENGTH", "UVT_ARMORSTRENGTH"};
+const char* const kNames[UVT_COUNT] = {"UVT_WPN_LOADING_SPEED", "UVT_WPN_ACCURACY",    "UVT_WPN_RANGEBONUS",
+                                       "UVT_WPN_DMG_BONUS",     "UVT_SPEED_BONUS",     "UVT_EFF_VS_ARMOR",
+                                       "UVT_EFF_VS_SHLD",       "UVT_EFF_VS_INTERN",   "UVT_AOA_RADIUS",
+                                       "UVT_AMMO_STORAGE",      "UVT_AMMO_RELOAD_SPD", "UVT_MIN_RANGE_RED",
+                                       "UVT_HITPOINTS",         "UVT_SHIELDSTRENGTH",  "UVT_ARMORSTRENGTH"};
 }  // namespace
 
 int SIM_UnitVariableManager::Find(const std::string& name) {

@@ -21,6 +21,5 @@ void GUI_BS_Map::Init(SIM_Scenario* scenario) {
 }
 
 bool GUI_BS_Map::IsOffScreen(float x, float y, float margin) const {
-  return x < viewLeft - margin || y < viewTop - margin || x > viewRight + margin ||
-         y > viewBottom + margin;
+  return x < viewLeft - margin || y < viewTop - margin || x > viewRight + margin || y > viewBottom + margin;
 }

@@ -8,8 +8,7 @@
 
 GUI_BattleScreen& GetBattleScreen() {
   // The mode object when game mode 6 is this screen; our own otherwise.
-  if (auto* mode = dynamic_cast<GUI_BattleScreen*>(FindGameModeObject(MODE_BATTLE_SCREEN)))
-    return *mode;
+  if (auto* mode = dynamic_cast<GUI_BattleScreen*>(FindGameModeObject(MODE_BATTLE_SCREEN))) return *mode;
   return ProcessWide<GUI_BattleScreen>();
 }
 

@@ -1,8 +1,8 @@
 #include "engine/D3DEngine.h"
 
 #include <chrono>
-#include <cstdarg>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
 #include <ctime>
 
@@ -67,7 +67,8 @@ bool D3DEngine::InitD3D(int width, int height, bool windowed) {
     LogError("InitD3D: no main window");
     return false;
   }
-  DrawDebug(windowed ? "Initialising 3D Engine in windowed mode" : "Initialising 3D Engine in fullscreen mode");
+  DrawDebug(windowed ? "Initialising 3D Engine in windowed mode"
+                     : "Initialising 3D Engine in fullscreen mode");
   if (!d3d_) d3d_ = CreateDirect3D(backend);
   if (!d3d_) {
     LogError("Direct3DCreate9 Failed");
@@ -221,7 +222,9 @@ void D3DEngine::ReleaseD3D() {
   DrawDebug("D3D released");
 }
 
-HRESULT D3DEngine::TestCooperativeLevel() { return device_ ? device_->TestCooperativeLevel() : D3DERR_INVALIDDEVICE; }
+HRESULT D3DEngine::TestCooperativeLevel() {
+  return device_ ? device_->TestCooperativeLevel() : D3DERR_INVALIDDEVICE;
+}
 
 void D3DEngine::BeginScene() {
   if (!device_) return;
@@ -632,21 +635,36 @@ void D3DEngine::EnumDisplayModes(std::vector<DisplayMode>& list) {
 
 const char* D3DEngine::ResultName(HRESULT code) {
   switch (code) {
-    case D3DERR_OUTOFVIDEOMEMORY: return "D3DERR_OUTOFVIDEOMEMORY";
-    case D3DERR_WRONGTEXTUREFORMAT: return "D3DERR_WRONGTEXTUREFORMAT";
-    case D3DERR_UNSUPPORTEDCOLOROPERATION: return "D3DERR_UNSUPPORTEDCOLOROPERATION";
-    case D3DERR_UNSUPPORTEDCOLORARG: return "D3DERR_UNSUPPORTEDCOLORARG";
-    case D3DERR_UNSUPPORTEDALPHAOPERATION: return "D3DERR_UNSUPPORTEDALPHAOPERATION ";
-    case D3DERR_UNSUPPORTEDALPHAARG: return "D3DERR_UNSUPPORTEDALPHAARG";
-    case D3DERR_DRIVERINTERNALERROR: return "D3DERR_DRIVERINTERNALERROR";
-    case D3DERR_DEVICELOST: return "D3DERR_DEVICELOST";
-    case D3DERR_DEVICENOTRESET: return "D3DERR_DEVICENOTRESET ";
-    case D3DERR_NOTAVAILABLE: return "D3DERR_NOTAVAILABLE";
-    case D3DERR_INVALIDDEVICE: return "D3DERR_INVALIDDEVICE";
-    case D3DERR_INVALIDCALL: return "D3DERR_INVALIDCALL";
-    case D3DERR_DEVICEREMOVED: return "D3DERR_DEVICEREMOVED";
-    case D3DERR_DEVICEHUNG: return "D3DERR_DEVICEHUNG";
-    default: return "Untranslated HRESULT";
+    case D3DERR_OUTOFVIDEOMEMORY:
+      return "D3DERR_OUTOFVIDEOMEMORY";
+    case D3DERR_WRONGTEXTUREFORMAT:
+      return "D3DERR_WRONGTEXTUREFORMAT";
+    case D3DERR_UNSUPPORTEDCOLOROPERATION:
+      return "D3DERR_UNSUPPORTEDCOLOROPERATION";
+    case D3DERR_UNSUPPORTEDCOLORARG:
+      return "D3DERR_UNSUPPORTEDCOLORARG";
+    case D3DERR_UNSUPPORTEDALPHAOPERATION:
+      return "D3DERR_UNSUPPORTEDALPHAOPERATION ";
+    case D3DERR_UNSUPPORTEDALPHAARG:
+      return "D3DERR_UNSUPPORTEDALPHAARG";
+    case D3DERR_DRIVERINTERNALERROR:
+      return "D3DERR_DRIVERINTERNALERROR";
+    case D3DERR_DEVICELOST:
+      return "D3DERR_DEVICELOST";
+    case D3DERR_DEVICENOTRESET:
+      return "D3DERR_DEVICENOTRESET ";
+    case D3DERR_NOTAVAILABLE:
+      return "D3DERR_NOTAVAILABLE";
+    case D3DERR_INVALIDDEVICE:
+      return "D3DERR_INVALIDDEVICE";
+    case D3DERR_INVALIDCALL:
+      return "D3DERR_INVALIDCALL";
+    case D3DERR_DEVICEREMOVED:
+      return "D3DERR_DEVICEREMOVED";
+    case D3DERR_DEVICEHUNG:
+      return "D3DERR_DEVICEHUNG";
+    default:
+      return "Untranslated HRESULT";
   }
 }
 

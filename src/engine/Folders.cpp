@@ -12,8 +12,8 @@
 
 #include "engine/Log.h"
 #include "engine/Shell.h"
-#include "platform/Files.h"
 #include "engine/Singletons.h"
+#include "platform/Files.h"
 
 namespace {
 

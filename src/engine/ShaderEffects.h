@@ -10,7 +10,7 @@
 
 struct GShaderEffect {
   std::unique_ptr<platform::Effect> effect;  // null when not created
-  std::string name;                           // the file path, e.g. "data/shaders/distortion.fx"
+  std::string name;                          // the file path, e.g. "data/shaders/distortion.fx"
   int passes = 0;
   bool begun = false;  // between a successful Begin and End
 

@@ -54,7 +54,9 @@ BaseSprite::BaseSprite() {
   }
 }
 
-bool BaseSprite::Contains(float x, float y) const { return x > v[0].x && x < v[1].x && y > v[0].y && y < v[2].y; }
+bool BaseSprite::Contains(float x, float y) const {
+  return x > v[0].x && x < v[1].x && y > v[0].y && y < v[2].y;
+}
 
 void BaseSprite::PlaceAxisAligned(float x, float y) {
   float w2 = width / 2.0f, h2 = height / 2.0f;
@@ -117,7 +119,8 @@ void BaseSprite::MoveBy(float dx, float dy) {
 }
 
 void BaseSprite::SetColour(int a, int r, int g, int b) {
-  SetColour(uint32_t(a & 0xFF) << 24 | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 | uint32_t(b & 0xFF));
+  SetColour(uint32_t(a & 0xFF) << 24 | uint32_t(r & 0xFF) << 16 | uint32_t(g & 0xFF) << 8 |
+            uint32_t(b & 0xFF));
 }
 void BaseSprite::SetColour(uint32_t argb) {
   for (auto& p : v) p.colour = argb;

@@ -24,7 +24,8 @@ int Glyph(unsigned char c) { return TextRenderer::GlyphIndex(c); }
 LibFont::LibFont() {
   // Fixed kerning pairs, in glyph indexes.
   const int f = Glyph('f'), o = Glyph('o');
-  for (char second : {'o', 'e', 'a', 'u'}) kerning[f].emplace_back(Glyph(static_cast<unsigned char>(second)), -1.0f);
+  for (char second : {'o', 'e', 'a', 'u'})
+    kerning[f].emplace_back(Glyph(static_cast<unsigned char>(second)), -1.0f);
   kerning[f].emplace_back(f, -2.0f);
   kerning[o].emplace_back(Glyph('w'), -1.0f);
 }

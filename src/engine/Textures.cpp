@@ -176,7 +176,8 @@ bool CreateTextureFromFile(const std::string& folder, const std::string& name) {
     e.LogD3DError(("Error creating texture:[" + name + "]").c_str(), platform::D3DERR_INVALIDCALL);
   } else {
     std::string reason;
-    platform::HRESULT hr = platform::CreateTextureFromFile(*e.Device(), path, fullMips, &tex->texture, &reason);
+    platform::HRESULT hr =
+        platform::CreateTextureFromFile(*e.Device(), path, fullMips, &tex->texture, &reason);
     if (platform::Failed(hr) || !tex->texture) {
       e.LogD3DError(("Error creating texture:[" + name + "]").c_str(), hr);
       // A corrupt or hostile file says what is wrong with it.

@@ -257,7 +257,8 @@ void GUI_ToggleButton::Draw() {
   const int frame = on ? onFrame_ : offFrame_;
   const float u0 = (frame % 8) / 8.0f, v0 = (frame / 8) / 8.0f;
   QueueQuad(panel_, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
-            static_cast<float>(bottom), u0, v0, u0 + 0.125f, v0 + 0.125f, enabled ? 0xFFFFFFFFu : 0x20FFFFFFu);
+            static_cast<float>(bottom), u0, v0, u0 + 0.125f, v0 + 0.125f,
+            enabled ? 0xFFFFFFFFu : 0x20FFFFFFu);
   GUI_ButtonBase::Draw();
 }
 
@@ -291,10 +292,12 @@ void GUI_CheckButton::Draw() {
   DrawGUITexture(SHARED_DARK_CLIENT, 16.0f, 1.0f, true, areaLeft, top + 5.0f, right - 10.0f, bottom - 5.0f);
   const uint32_t colour = enabled ? 0xFFFFFFFFu : 0x80808080u;
   QueueCentred(box_, left + 37.0f, top + 21.0f, kCheckBoxSize, kCheckBoxSize, 0, 0, 1, 1, colour);
-  if (checked) QueueCentred(tick_, left + 37.0f, top + 21.0f, kCheckBoxSize, kCheckBoxSize, 0, 0, 1, 1, colour);
+  if (checked)
+    QueueCentred(tick_, left + 37.0f, top + 21.0f, kCheckBoxSize, kCheckBoxSize, 0, 0, 1, 1, colour);
   if (!label.empty()) {
     UseFont();
-    GetTextRenderer().Print(0, label.c_str(), areaLeft + 10.0f, top + 6.0f, enabled ? TextColour() : 0x80808080u);
+    GetTextRenderer().Print(0, label.c_str(), areaLeft + 10.0f, top + 6.0f,
+                            enabled ? TextColour() : 0x80808080u);
   }
   GUI_ButtonBase::Draw();
 }

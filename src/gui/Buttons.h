@@ -89,7 +89,7 @@ class GUI_ButtonText : public GUI_ButtonBase {
   ~GUI_ButtonText() override;
   void Draw() override;
 
-  void SetLabel(const std::string& key);     // translated
+  void SetLabel(const std::string& key);      // translated
   void SetRawLabel(const std::string& text);  // as given
   // The label centred across the button at the vertical middle - 13 (joins the text batch).
   void DrawLabel();

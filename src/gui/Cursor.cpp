@@ -72,7 +72,8 @@ void GUI_Cursor::ApplySystemCursor() {
   int s = c.shape;
   if (s < 0 || s > 2) s = kArrow;
   if (!c.system_[s]) {
-    static const SDL_SystemCursor kIds[3] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_WAIT, SDL_SYSTEM_CURSOR_HAND};
+    static const SDL_SystemCursor kIds[3] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_WAIT,
+                                             SDL_SYSTEM_CURSOR_HAND};
     c.system_[s] = SDL_CreateSystemCursor(kIds[s]);
   }
   if (c.system_[s]) SDL_SetCursor(c.system_[s]);

@@ -86,8 +86,10 @@ void GUI_Dialog::Draw() {
     tabCentreLeft_ += shift;
     tabCentreRight_ += shift;
     tabCentreY_ = b + 16.0f;
-    QueueCentred(tabs_, tabCentreLeft_, tabCentreY_, 128.0f, 32.0f, 0.3125f, 0.0f, 0.4375f, 0.125f, 0xFFFFFFFFu);
-    QueueCentred(tabs_, tabCentreRight_, tabCentreY_, 128.0f, 32.0f, 0.4375f, 0.0f, 0.3125f, 0.125f, 0xFFFFFFFFu);
+    QueueCentred(tabs_, tabCentreLeft_, tabCentreY_, 128.0f, 32.0f, 0.3125f, 0.0f, 0.4375f, 0.125f,
+                 0xFFFFFFFFu);
+    QueueCentred(tabs_, tabCentreRight_, tabCentreY_, 128.0f, 32.0f, 0.4375f, 0.0f, 0.3125f, 0.125f,
+                 0xFFFFFFFFu);
   }
   if (!title_.empty()) titleBar_.Draw();
   // Over the backdrop the frame adds only its border; without it the frame is the body.

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "engine/ErrorReporting.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/TextRenderer.h"
 #include "gui/Cursor.h"

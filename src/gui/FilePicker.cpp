@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "engine/ErrorReporting.h"
-#include "gui/ToolkitHooks.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Strings.h"
@@ -19,6 +18,7 @@
 #include "gui/ScrollingWindow.h"
 #include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
+#include "gui/ToolkitHooks.h"
 
 using namespace gui_draw;
 

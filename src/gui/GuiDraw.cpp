@@ -13,8 +13,8 @@ uint32_t DimTextColour() {
   return GetToolkitHooks().dimTextColour ? GetToolkitHooks().dimTextColour() : 0xFF787878u;
 }
 
-void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0,
-               float v0, float u1, float v1, uint32_t colour) {
+void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0, float v0,
+               float u1, float v1, uint32_t colour) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(texture);
   GVertex q[4];
@@ -27,8 +27,8 @@ void QueueQuad(CLoadedTexture* texture, float left, float top, float right, floa
   vb.AddVertices(q, 4);
 }
 
-void QueueCentred(CLoadedTexture* texture, float cx, float cy, float w, float h, float u0, float v0,
-                  float u1, float v1, uint32_t colour) {
+void QueueCentred(CLoadedTexture* texture, float cx, float cy, float w, float h, float u0, float v0, float u1,
+                  float v1, uint32_t colour) {
   QueueQuad(texture, cx - w * 0.5f, cy - h * 0.5f, cx + w * 0.5f, cy + h * 0.5f, u0, v0, u1, v1, colour);
 }
 

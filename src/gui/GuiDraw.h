@@ -15,10 +15,10 @@ uint32_t DimTextColour();
 
 // Queues one quad into the global batch with the texture; screen box in pixels
 // (placed on D3D9 pixel centres), texture box in texture space.
-void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0,
-               float v0, float u1, float v1, uint32_t colour);
-void QueueCentred(CLoadedTexture* texture, float cx, float cy, float w, float h, float u0, float v0,
-                  float u1, float v1, uint32_t colour);
+void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0, float v0,
+               float u1, float v1, uint32_t colour);
+void QueueCentred(CLoadedTexture* texture, float cx, float cy, float w, float h, float u0, float v0, float u1,
+                  float v1, uint32_t colour);
 // Draws what is queued: sprites first, then text over them.
 void FlushAll();
 void FlushSprites();

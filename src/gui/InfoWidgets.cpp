@@ -122,7 +122,8 @@ void GUI_ClockTimer::Draw(float x, float y, float radius, float fraction) {
   auto rim = [&](int slot, int step, uint32_t colour) {
     float angle = std::fmod(step * kAngleStep, 360.0f);
     const float rad = angle * 0.017453292f;
-    vertices_[slot] = Vertex{x + std::sin(rad) * radius, y - std::cos(rad) * radius, 0.0f, 1.0f, colour, 0.0f, 0.0f};
+    vertices_[slot] =
+        Vertex{x + std::sin(rad) * radius, y - std::cos(rad) * radius, 0.0f, 1.0f, colour, 0.0f, 0.0f};
   };
   const uint32_t a = Argb(colourA), b = Argb(colourB);
   vertices_[0] = Vertex{x, y, 0.0f, 1.0f, a, 0.0f, 0.0f};

@@ -124,7 +124,8 @@ GUI_PleaseWait::GUI_PleaseWait() : GUI_Dialog(false) {
   const int w = (areaW - 30) / kLampCount;
   const int start = lampArea_.left + (areaW - kLampCount * w) / 2;
   for (int i = 0; i < kLampCount; ++i) {
-    lamps_[i] = GUI_Rect{start + i * w + 1, lampArea_.top + 43, start + (i + 1) * w - 1, lampArea_.bottom - 43};
+    lamps_[i] =
+        GUI_Rect{start + i * w + 1, lampArea_.top + 43, start + (i + 1) * w - 1, lampArea_.bottom - 43};
   }
   currentLamp_ = 0;
   SetModal(true);

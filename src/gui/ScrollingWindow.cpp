@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "gui/ToolkitHooks.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "gui/GuiDraw.h"
+#include "gui/ToolkitHooks.h"
 
 using namespace gui_draw;
 

@@ -10,12 +10,25 @@
 using namespace gui_draw;
 
 namespace {
-const char* const kNames[SHARED_TEXTURE_COUNT] = {
-    "window_overlay.jpg",  "window_background.dds", "blueprint_grid.jpg",  "dark_client.dds",
-    "client_interlace.dds", "shield_impact.dds",    "19px_highlight.dds",  "19px_grey.dds",
-    "19px_highlight_black.dds", "dialog_client.dds", "debris.dds",         "route_outline.dds",
-    "rt_minimap_backdrop", "rt_lightmap",           "rt_distortion",       "rt_offscreen1",
-    "rt_offscreen2",       "lightmaps.dds",         "rt_selection"};
+const char* const kNames[SHARED_TEXTURE_COUNT] = {"window_overlay.jpg",
+                                                  "window_background.dds",
+                                                  "blueprint_grid.jpg",
+                                                  "dark_client.dds",
+                                                  "client_interlace.dds",
+                                                  "shield_impact.dds",
+                                                  "19px_highlight.dds",
+                                                  "19px_grey.dds",
+                                                  "19px_highlight_black.dds",
+                                                  "dialog_client.dds",
+                                                  "debris.dds",
+                                                  "route_outline.dds",
+                                                  "rt_minimap_backdrop",
+                                                  "rt_lightmap",
+                                                  "rt_distortion",
+                                                  "rt_offscreen1",
+                                                  "rt_offscreen2",
+                                                  "lightmaps.dds",
+                                                  "rt_selection"};
 
 GUI_SharedTextures*& SharedInstance() {
   static GUI_SharedTextures* instance = nullptr;
@@ -69,7 +82,9 @@ void GUI_SharedTextures::Load() {
   for (int index : kLoadOrder) textures_[index] = FindOrLoadTexture(kNames[index]);
 }
 
-CLoadedTexture* GUI_SharedTextures::Get(int index) const { return ValidIndex(index) ? textures_[index] : nullptr; }
+CLoadedTexture* GUI_SharedTextures::Get(int index) const {
+  return ValidIndex(index) ? textures_[index] : nullptr;
+}
 
 const char* GUI_SharedTextures::Name(int index) { return ValidIndex(index) ? kNames[index] : ""; }
 

@@ -8,24 +8,24 @@
 class CLoadedTexture;
 
 enum SharedTextureIndex {
-  SHARED_WINDOW_OVERLAY = 0,       // "window_overlay.jpg"
-  SHARED_WINDOW_BACKGROUND = 1,    // "window_background.dds"
-  SHARED_BLUEPRINT_GRID = 2,       // "blueprint_grid.jpg"
-  SHARED_DARK_CLIENT = 3,          // "dark_client.dds"
-  SHARED_CLIENT_INTERLACE = 4,     // "client_interlace.dds"
-  SHARED_SHIELD_IMPACT = 5,        // "shield_impact.dds"
-  SHARED_HIGHLIGHT_19 = 6,         // "19px_highlight.dds"
-  SHARED_GREY_19 = 7,              // "19px_grey.dds"
-  SHARED_HIGHLIGHT_BLACK_19 = 8,   // "19px_highlight_black.dds"
-  SHARED_DIALOG_CLIENT = 9,        // "dialog_client.dds"
-  SHARED_DEBRIS = 10,              // "debris.dds"
-  SHARED_ROUTE_OUTLINE = 11,       // "route_outline.dds"
-  SHARED_RT_MINIMAP_BACKDROP = 12, // render target
+  SHARED_WINDOW_OVERLAY = 0,        // "window_overlay.jpg"
+  SHARED_WINDOW_BACKGROUND = 1,     // "window_background.dds"
+  SHARED_BLUEPRINT_GRID = 2,        // "blueprint_grid.jpg"
+  SHARED_DARK_CLIENT = 3,           // "dark_client.dds"
+  SHARED_CLIENT_INTERLACE = 4,      // "client_interlace.dds"
+  SHARED_SHIELD_IMPACT = 5,         // "shield_impact.dds"
+  SHARED_HIGHLIGHT_19 = 6,          // "19px_highlight.dds"
+  SHARED_GREY_19 = 7,               // "19px_grey.dds"
+  SHARED_HIGHLIGHT_BLACK_19 = 8,    // "19px_highlight_black.dds"
+  SHARED_DIALOG_CLIENT = 9,         // "dialog_client.dds"
+  SHARED_DEBRIS = 10,               // "debris.dds"
+  SHARED_ROUTE_OUTLINE = 11,        // "route_outline.dds"
+  SHARED_RT_MINIMAP_BACKDROP = 12,  // render target
   SHARED_RT_LIGHTMAP = 13,
   SHARED_RT_DISTORTION = 14,
   SHARED_RT_OFFSCREEN1 = 15,
   SHARED_RT_OFFSCREEN2 = 16,
-  SHARED_LIGHTMAPS = 17,           // "lightmaps.dds"
+  SHARED_LIGHTMAPS = 17,  // "lightmaps.dds"
   SHARED_RT_SELECTION = 18,
   SHARED_TEXTURE_COUNT = 19
 };
@@ -68,17 +68,16 @@ uint32_t FrameTint();
 
 // Nine-slice frame from a table entry (an unloaded entry draws with the bound texture;
 // an index outside the table draws nothing).
-void DrawGUITexture(int index, float corner, float alpha, bool fill, float left, float top,
-                    float right, float bottom);
+void DrawGUITexture(int index, float corner, float alpha, bool fill, float left, float top, float right,
+                    float bottom);
 // The same with a texture found by name, centre always filled.
-void DrawNamedFrame(const char* textureName, float corner, float alpha, float left, float top,
-                    float right, float bottom);
+void DrawNamedFrame(const char* textureName, float corner, float alpha, float left, float top, float right,
+                    float bottom);
 // Horizontal additive stripes of "client_interlace.dds" over the box.
 void DrawInterlace(float left, float top, float right, float bottom);
 // The nine-slice of "window_background.dds" multiplied by a table entry that tiles
 // every 512 pixels.
-void DrawWindowBackground(int overlayIndex, float corner, float left, float top, float right,
-                          float bottom);
+void DrawWindowBackground(int overlayIndex, float corner, float left, float top, float right, float bottom);
 // Only the right-hand column of the window background grid.
 void DrawWindowBorder(float corner, float left, float top, float right, float bottom);
 

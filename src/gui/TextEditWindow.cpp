@@ -6,14 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/ErrorReporting.h"
-#include "gui/ToolkitHooks.h"
 #include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Timer.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
 
 using namespace gui_draw;
@@ -24,7 +24,6 @@ std::vector<GUI_TextEditWindow*>& EditWindows() {
   static auto* list = new std::vector<GUI_TextEditWindow*>();
   return *list;
 }
-
 
 // Where Print puts each character of a line starting at x: the glyph box's left edge
 // (spaces and tabs have no glyph) and the pen position after the character.

@@ -38,7 +38,8 @@ void GUI_TitleBar::Draw() {
   if (platform::Device* dev = d3d.Device())
     dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(0.0f));
   QueueCentred(bar_, l + 31.5f, cy, kCapWidth, kHeight, 0.0f, 0.0f, 0.375f, 1.0f, 0xFFFFFFFFu);
-  if (midW > 0.0f) QueueCentred(bar_, (l + r) * 0.5f, cy, midW, kHeight, 0.5f, 0.0f, 0.51f, 1.0f, 0xFFFFFFFFu);
+  if (midW > 0.0f)
+    QueueCentred(bar_, (l + r) * 0.5f, cy, midW, kHeight, 0.5f, 0.0f, 0.51f, 1.0f, 0xFFFFFFFFu);
   QueueCentred(bar_, r - 31.5f, cy, kCapWidth, kHeight, 0.375f, 0.0f, 0.0f, 1.0f, 0xFFFFFFFFu);
   QueueCentred(atlas_, l + 64.0f, static_cast<float>(bottom), 128.0f, 32.0f, 0.0f, 0.625f, 0.125f, 0.75f,
                0xFFFFFFFFu);

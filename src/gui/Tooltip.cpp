@@ -91,7 +91,8 @@ void GUI_Tooltip::DrawOne() {
   UseFont();
   const uint32_t colour = WithAlpha(TextColour(), alpha255);
   float lineY = y;
-  for (const std::string& line : lines_) lineY = text.PrintWrapped(line.c_str(), colour, x + 2.0f, lineY, kMaxWidth);
+  for (const std::string& line : lines_)
+    lineY = text.PrintWrapped(line.c_str(), colour, x + 2.0f, lineY, kMaxWidth);
   // Each tooltip's text before the next one's background.
   if (text.IsInitialised()) text.Flush();
 }

@@ -45,9 +45,9 @@ class GUI_Tooltip : public GUI_BaseElement {
   float alpha = 0.0f;
   float x = 0.0f;
   float y = 0.0f;
-  bool laidOut = false;      // placed at an explicit position
-  float textWidth = 10.0f;   // laid-out width
-  float textHeight = 0.0f;   // laid-out height
+  bool laidOut = false;     // placed at an explicit position
+  float textWidth = 10.0f;  // laid-out width
+  float textHeight = 0.0f;  // laid-out height
 
  private:
   void DrawOne();

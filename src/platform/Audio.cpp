@@ -65,8 +65,8 @@ long ReadFrames(OggVorbis_File* vf, int channels, short* out, long maxFrames) {
   int bitstream = 0;
   int holes = 0;
   while (total * channels * 2 < maxBytes) {
-    long got = ov_read(vf, dst + total * channels * 2,
-                       static_cast<int>(maxBytes - total * channels * 2), 0, 2, 1, &bitstream);
+    long got = ov_read(vf, dst + total * channels * 2, static_cast<int>(maxBytes - total * channels * 2), 0,
+                       2, 1, &bitstream);
     if (got == 0) break;
     if (got == OV_HOLE) {
       // A gap in the data: skip it, but give up on a file made only of gaps.
@@ -160,8 +160,7 @@ class OpenALEngine : public SoundEngine {
   SoundHandle Play2D(const std::string& file, bool looped, bool startPaused, bool) override {
     return Start(file, nullptr, looped, startPaused);
   }
-  SoundHandle Play3D(const std::string& file, SoundVec3 pos, bool looped, bool startPaused,
-                     bool) override {
+  SoundHandle Play3D(const std::string& file, SoundVec3 pos, bool looped, bool startPaused, bool) override {
     return Start(file, &pos, looped, startPaused);
   }
 
@@ -187,8 +186,7 @@ class OpenALEngine : public SoundEngine {
     }
   }
 
-  void SetListenerPosition(SoundVec3 pos, SoundVec3 look, SoundVec3 velocity,
-                           SoundVec3 up) override {
+  void SetListenerPosition(SoundVec3 pos, SoundVec3 look, SoundVec3 velocity, SoundVec3 up) override {
     if (!m_context) return;
     std::lock_guard<std::mutex> lock(m_mutex);
     // Our callers use a left-handed frame; OpenAL is right-handed: flip z.
@@ -229,8 +227,7 @@ class OpenALEngine : public SoundEngine {
   void SetMinDistance(SoundHandle h, float distance) override {
     std::lock_guard<std::mutex> lock(m_mutex);
     // A zero reference distance would silence the sound entirely.
-    if (Voice* v = Find(h))
-      alSourcef(v->source, AL_REFERENCE_DISTANCE, std::max(0.001f, distance));
+    if (Voice* v = Find(h)) alSourcef(v->source, AL_REFERENCE_DISTANCE, std::max(0.001f, distance));
   }
 
   void SetPlaybackSpeed(SoundHandle h, float speed) override {
@@ -367,8 +364,7 @@ class OpenALEngine : public SoundEngine {
       long got = ReadFrames(&s.vf, s.channels, chunk.data(), kStreamChunkFrames);
       if (got == 0 && s.looped) {
         // Back to the start; a file that yields nothing even then is over.
-        if (ov_pcm_seek(&s.vf, 0) == 0)
-          got = ReadFrames(&s.vf, s.channels, chunk.data(), kStreamChunkFrames);
+        if (ov_pcm_seek(&s.vf, 0) == 0) got = ReadFrames(&s.vf, s.channels, chunk.data(), kStreamChunkFrames);
       }
       if (got <= 0) {
         s.ended = true;
@@ -382,8 +378,7 @@ class OpenALEngine : public SoundEngine {
     return true;
   }
 
-  SoundHandle Start(const std::string& file, const SoundVec3* pos, bool looped,
-                    bool startPaused) {
+  SoundHandle Start(const std::string& file, const SoundVec3* pos, bool looped, bool startPaused) {
     if (!m_context) return kNoSound;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_failed.count(file)) return kNoSound;
@@ -479,8 +474,7 @@ class OpenALEngine : public SoundEngine {
           alGetSourcei(v.source, AL_SOURCE_STATE, &state);
           if (!FillStream(v, false)) Log("Damaged sound stream");
           // A stream that starved (slow frame) resumes where it was.
-          if (state == AL_STOPPED && v.started && !v.userPaused && !v.pausedByAll)
-            alSourcePlay(v.source);
+          if (state == AL_STOPPED && v.started && !v.userPaused && !v.pausedByAll) alSourcePlay(v.source);
         }
         if (v.started && VoiceFinished(v)) {
           ReleaseVoice(v);

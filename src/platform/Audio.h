@@ -15,7 +15,7 @@
 
 namespace platform {
 
-using SoundHandle = int;            // > 0 for a started sound
+using SoundHandle = int;             // > 0 for a started sound
 constexpr SoundHandle kNoSound = 0;  // a play that could not start
 
 struct SoundVec3 {
@@ -35,16 +35,14 @@ class SoundEngine {
   // A sound from an OGG file. 2D sounds follow the listener; 3D sounds sit at a point.
   // "track" only says whether the caller keeps the handle (a looping sound must be
   // tracked to be stoppable); the handle is returned either way.
-  virtual SoundHandle Play2D(const std::string& file, bool looped, bool startPaused,
+  virtual SoundHandle Play2D(const std::string& file, bool looped, bool startPaused, bool track) = 0;
+  virtual SoundHandle Play3D(const std::string& file, SoundVec3 pos, bool looped, bool startPaused,
                              bool track) = 0;
-  virtual SoundHandle Play3D(const std::string& file, SoundVec3 pos, bool looped,
-                             bool startPaused, bool track) = 0;
 
   virtual void StopAllSounds() = 0;
   virtual void SetAllSoundsPaused(bool paused) = 0;
   // Positions use a left-handed frame: x right, y up, z into the screen.
-  virtual void SetListenerPosition(SoundVec3 pos, SoundVec3 look, SoundVec3 velocity,
-                                   SoundVec3 up) = 0;
+  virtual void SetListenerPosition(SoundVec3 pos, SoundVec3 look, SoundVec3 velocity, SoundVec3 up) = 0;
   virtual void SetRolloffFactor(float rolloff) = 0;
 
   virtual void SetIsPaused(SoundHandle h, bool paused) = 0;

@@ -65,7 +65,8 @@ bool ParseEffectFile(const std::string& text, const std::string& path, EffectFil
         body = None;
         continue;
       }
-      if (!line.empty() && line[0] == '@') return Err(error, path, lineNo, "unexpected " + line + " inside a body");
+      if (!line.empty() && line[0] == '@')
+        return Err(error, path, lineNo, "unexpected " + line + " inside a body");
       (body == Vertex ? pass->vertexSource : pass->fragmentSource) += raw + "\n";
       continue;
     }
@@ -118,7 +119,8 @@ bool ParseEffectFile(const std::string& text, const std::string& path, EffectFil
   for (const EffectTechnique& t : out->techniques) {
     if (t.passes.empty()) return Err(error, path, lineNo, "technique " + t.name + " has no pass");
     for (const EffectPass& p : t.passes)
-      if (p.fragmentSource.empty()) return Err(error, path, lineNo, "pass " + p.name + " has no fragment body");
+      if (p.fragmentSource.empty())
+        return Err(error, path, lineNo, "pass " + p.name + " has no fragment body");
   }
   return true;
 }

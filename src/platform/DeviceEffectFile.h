@@ -28,7 +28,7 @@ struct EffectParam {
 };
 struct EffectPass {
   std::string name;
-  std::string vertexSource;    // empty: the standard vertex stage
+  std::string vertexSource;  // empty: the standard vertex stage
   std::string fragmentSource;
   int vertexLine = 0, fragmentLine = 0;  // file line of the first body line
 };

@@ -401,7 +401,8 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error, bool keepBlocks) {
   std::vector<uint8_t> bytes;
   std::string why;
-  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why)) return Fail(error, "cannot read file: " + why);
+  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why))
+    return Fail(error, "cannot read file: " + why);
   if (bytes.empty()) return Fail(error, "empty file");
   return DecodeImage(bytes.data(), bytes.size(), out, error, keepBlocks);
 }

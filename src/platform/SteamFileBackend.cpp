@@ -142,9 +142,7 @@ std::vector<std::string> SteamFileBackend::RemoteNames() const {
   return names;
 }
 
-int SteamFileBackend::GetFileCount() {
-  return remoteStorage ? static_cast<int>(RemoteNames().size()) : 0;
-}
+int SteamFileBackend::GetFileCount() { return remoteStorage ? static_cast<int>(RemoteNames().size()) : 0; }
 
 std::string SteamFileBackend::GetFileNameAndSize(int index, int* size) {
   std::vector<std::string> names = RemoteNames();

@@ -41,7 +41,8 @@ SIM_EmplacementManager& SIM_EmplacementManager::Get() { return ProcessWide<SIM_E
 
 void SIM_EmplacementManager::Load() {
   if (!types.empty()) return;
-  for (const std::string& path : ListFiles("data/emplacements/*.txt", true)) types.push_back(ReadEmplacement(path));
+  for (const std::string& path : ListFiles("data/emplacements/*.txt", true))
+    types.push_back(ReadEmplacement(path));
 }
 
 EmplacementType* SIM_EmplacementManager::Find(const std::string& name) {

@@ -22,9 +22,7 @@ const int kReminderThreshold[4] = {2, 3, 5, 6};
 const int kReminderStep[4] = {-2, -2, -4, -3};
 
 // A folder path that is not known yet (no user folders) must never list "/".
-bool AnyFileIn(const std::string& folder) {
-  return !folder.empty() && !ListFiles(folder + "/*.*").empty();
-}
+bool AnyFileIn(const std::string& folder) { return !folder.empty() && !ListFiles(folder + "/*.*").empty(); }
 
 bool AnyFolderWithoutDot(const std::string& folder) {
   if (folder.empty()) return false;

@@ -32,7 +32,8 @@ int ReadHeaderKeyedTable(const std::string& file, const std::function<SettingsFi
       if (cell.empty() || cell[0] == '#') continue;
       if (c >= columns.size()) {
         // No column name to store it under: the row is wider than the header.
-        ZT_DATA_PROBLEM(file + ": row " + std::to_string(i) + " has more cells than the header; extra cells ignored");
+        ZT_DATA_PROBLEM(file + ": row " + std::to_string(i) +
+                        " has more cells than the header; extra cells ignored");
         break;
       }
       const std::string& column = columns[c];

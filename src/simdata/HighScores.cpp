@@ -92,7 +92,8 @@ void SIM_HighScores::LoadScores() {
       ZT_DATA_PROBLEM(std::string("Skipped a score line without a name in ") + kScoresFile);
       continue;
     }
-    if (cells.size() < 7) ZT_DATA_PROBLEM("Short score line in hs.dat for [" + cells[0] + "]; missing scores read 0");
+    if (cells.size() < 7)
+      ZT_DATA_PROBLEM("Short score line in hs.dat for [" + cells[0] + "]; missing scores read 0");
     auto e = std::make_unique<ScoreEntry>();
     e->name = cells[0];
     for (int i = 0; i < 6 && i + 1 < static_cast<int>(cells.size()); ++i) {

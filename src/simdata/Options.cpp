@@ -53,18 +53,23 @@ const OptionDefault kDefaults[] = {
 // Keys added to an older file that lacks them. The overlays come in switched off so an
 // existing player's screen does not change under them.
 const OptionDefault kAddedWhenMissing[] = {
-    {"OPTIONS_SHOW_HEALTH", 0.0f},        {"OPTIONS_SHOW_PATHS", 0.0f},
-    {"OPTIONS_SHOW_DAMAGE", 0.0f},        {"OPTIONS_MAP_SCROLL_SPEED", 0.2f},
-    {"OPTIONS_MAX_CLOUD_ALPHA", 0.8f},    {"OPTIONS_CFILTER_ALL", 1.0f},
-    {"OPTIONS_CFILTER_POSTED", 1.0f},     {"OPTIONS_CFILTER_PERSONAL", 1.0f},
-    {"OPTIONS_CFILTER_DOWNLOADED", 1.0f}, {"OPTIONS_CFILTER_FRIENDS", 1.0f},
+    {"OPTIONS_SHOW_HEALTH", 0.0f},
+    {"OPTIONS_SHOW_PATHS", 0.0f},
+    {"OPTIONS_SHOW_DAMAGE", 0.0f},
+    {"OPTIONS_MAP_SCROLL_SPEED", 0.2f},
+    {"OPTIONS_MAX_CLOUD_ALPHA", 0.8f},
+    {"OPTIONS_CFILTER_ALL", 1.0f},
+    {"OPTIONS_CFILTER_POSTED", 1.0f},
+    {"OPTIONS_CFILTER_PERSONAL", 1.0f},
+    {"OPTIONS_CFILTER_DOWNLOADED", 1.0f},
+    {"OPTIONS_CFILTER_FRIENDS", 1.0f},
     {"DISTORTION", 1.0f},
 };
 }  // namespace
 
-const char* const SIM_Options::ToggleNames[11] = {"MOTIONBLUR",    "BLOOD",      "CLOUDS",      "INVERTZOOM",
-                                                  "TRACKS",        "DRIFTINGSMOKE", "TRANSITIONS", "SHADOWS",
-                                                  "SHADOWMAPS",    "CAMERASHAKE", "DISTORTION"};
+const char* const SIM_Options::ToggleNames[11] = {"MOTIONBLUR", "BLOOD",         "CLOUDS",      "INVERTZOOM",
+                                                  "TRACKS",     "DRIFTINGSMOKE", "TRANSITIONS", "SHADOWS",
+                                                  "SHADOWMAPS", "CAMERASHAKE",   "DISTORTION"};
 
 SIM_Options::SIM_Options() : path(UserFilePath("config.txt")) {}
 SIM_Options::~SIM_Options() = default;

@@ -43,7 +43,9 @@ void SIM_PropType::Read(const std::string& path) {
     minSize = maxSize = 1.0f;
   }
   const std::string modeText = config.GetString("Mode");
-  mode = modeText == "COLLECTION" ? PROPMODE_COLLECTION : modeText == "BRUSH" ? PROPMODE_BRUSH : PROPMODE_SINGLE;
+  mode = modeText == "COLLECTION" ? PROPMODE_COLLECTION
+         : modeText == "BRUSH"    ? PROPMODE_BRUSH
+                                  : PROPMODE_SINGLE;
   if (mode != PROPMODE_SINGLE) {
     SettingsFile memberSection;
     memberSection.LoadSection(path, "members");

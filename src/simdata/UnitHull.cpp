@@ -69,7 +69,8 @@ void SIM_UnitHull::ReadHullFile() {
     if (entry.second.empty()) continue;
     std::vector<std::string> cells = SplitCommas(entry.second);
     if (cells.size() < 4)
-      ZT_DATA_PROBLEM(file + ": aim point [" + entry.second + "] is missing numbers or its name; they read 0");
+      ZT_DATA_PROBLEM(file + ": aim point [" + entry.second +
+                      "] is missing numbers or its name; they read 0");
     auto target = std::make_unique<SIM_UnitTargetData>();
     const float ax = static_cast<float>(ParseDouble(cells[0]));
     const float ay = cells.size() > 1 ? static_cast<float>(ParseDouble(cells[1])) : 128.0f;
@@ -151,8 +152,7 @@ bool SIM_UnitHull::Save() const {
 
 // ---- SIM_UnitHullManager ------------------------------------------------------------
 
-SIM_UnitHullManager::SIM_UnitHullManager()
-    : sizeTypeNames{"INFANTRY", "MECH", "TANK", "BUILDING", ""} {}
+SIM_UnitHullManager::SIM_UnitHullManager() : sizeTypeNames{"INFANTRY", "MECH", "TANK", "BUILDING", ""} {}
 SIM_UnitHullManager::~SIM_UnitHullManager() = default;
 
 SIM_UnitHullManager& SIM_UnitHullManager::Get() { return ProcessWide<SIM_UnitHullManager>(); }

@@ -72,7 +72,8 @@ void SIM_UnitHullVariant::Load(const std::string& file) {
     if (s.HasKey("hulkuv")) {
       std::vector<std::string> uv = SplitCommas(s.GetString("hulkuv"));
       if (uv.size() < 4)
-        ZT_DATA_PROBLEM(file + ": layer" + std::to_string(n) + " hulkuv needs four numbers; the rest stay 0,0,1,1");
+        ZT_DATA_PROBLEM(file + ": layer" + std::to_string(n) +
+                        " hulkuv needs four numbers; the rest stay 0,0,1,1");
       layer.hulkLeft = CellNumber(uv, 0, 0.0f);
       layer.hulkTop = CellNumber(uv, 1, 0.0f);
       layer.hulkRight = CellNumber(uv, 2, 1.0f);
@@ -147,7 +148,8 @@ const VariantLayer* SIM_UnitHullVariant::FindLayer(const std::string& layerName)
   return nullptr;
 }
 
-const VariantLayer* SIM_UnitHullVariant::FindLayerWithData(const std::string& layerName, int32_t value) const {
+const VariantLayer* SIM_UnitHullVariant::FindLayerWithData(const std::string& layerName,
+                                                           int32_t value) const {
   for (const VariantLayer& l : layers)
     if (l.layerName == layerName && l.data == value) return &l;
   return nullptr;

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,8 +56,8 @@ TEST(AudioEngine, BadFilesAreLoggedOnceAndSkipped) {
   LogSink log;
   auto engine = platform::CreateSoundEngine(log.Fn());
   ASSERT_TRUE(engine->HasDevice());
-  const std::string files[] = {"data/sounds/no_such_sound.ogg", dir + "/garbage.ogg",
-                               dir + "/empty.ogg", dir + "/truncated.ogg"};
+  const std::string files[] = {"data/sounds/no_such_sound.ogg", dir + "/garbage.ogg", dir + "/empty.ogg",
+                               dir + "/truncated.ogg"};
   for (const std::string& f : files) {
     EXPECT_EQ(engine->Play2D(f, false, false, false), platform::kNoSound) << f;
     EXPECT_EQ(engine->Play3D(f, {1, 2, 0}, true, true, true), platform::kNoSound) << f;
@@ -112,8 +112,8 @@ TEST(AudioEngine, AHeaderClaimingAHugeLengthDoesNotSizeTheBuffer) {
   // needs more than one page of audio for that to count): sizing the buffer from the header
   // would exhaust memory before a single sample is read.
   const std::string file = zt_test::UserDir() + "/lying_header.ogg";
-  const std::string bad = WithLyingHeader(zt_test::ReadText("data/sounds/lb_flamethrower.ogg"), 0xFFFFFFF0u,
-                                          uint64_t{1} << 35);
+  const std::string bad =
+      WithLyingHeader(zt_test::ReadText("data/sounds/lb_flamethrower.ogg"), 0xFFFFFFF0u, uint64_t{1} << 35);
   ASSERT_FALSE(bad.empty()) << "could not rewrite the sample file";
   std::ofstream(file, std::ios::binary) << bad;
 
@@ -200,11 +200,16 @@ TEST(AudioEngine, LongMusicStreamsAndLoops) {
 
 // Runs the body in a fresh copy of this test program, where OpenAL has not been
 // started yet, so it reads the driver settings the body puts in the environment.
-#define IN_FRESH_PROCESS(body)                                          \
-  do {                                                                   \
-    GTEST_FLAG_SET(death_test_style, "threadsafe");                      \
-    EXPECT_EXIT({ body; std::fflush(nullptr); _exit(0); },              \
-                ::testing::ExitedWithCode(0), "");                       \
+#define IN_FRESH_PROCESS(body)                      \
+  do {                                              \
+    GTEST_FLAG_SET(death_test_style, "threadsafe"); \
+    EXPECT_EXIT(                                    \
+        {                                           \
+          body;                                     \
+          std::fflush(nullptr);                     \
+          _exit(0);                                 \
+        },                                          \
+        ::testing::ExitedWithCode(0), "");          \
   } while (0)
 
 using zt_test::EnvGuard;
@@ -280,7 +285,8 @@ bool ReadWave(const std::string& path, WaveInfo* info) {
           v = s / 32768.0;
         }
         info->peak = std::max(info->peak, std::fabs(v));
-        const size_t channel = ((i - body) / static_cast<size_t>(bytes)) % static_cast<size_t>(info->channels);
+        const size_t channel =
+            ((i - body) / static_cast<size_t>(bytes)) % static_cast<size_t>(info->channels);
         if (channel < 2) info->energy[channel] += v * v;
       }
       return true;
@@ -301,8 +307,7 @@ WaveInfo RecordWaveOutput(const std::string& leaf, const std::function<void(GUI_
   const std::string wav = given ? given : zt_test::UserDir() + "/" + leaf;
   const std::string cfg = wav + ".conf";
   if (!given) {
-    std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = "
-                       << wav << "\n";
+    std::ofstream(cfg) << "[general]\nsample-type = int16\nchannels = stereo\n[wave]\nfile = " << wav << "\n";
     setenv("ZENTRAK_TEST_WAVE_FILE", wav.c_str(), 1);
   }
   setenv("ALSOFT_DRIVERS", "wave", 1);

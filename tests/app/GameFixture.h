@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/FoundationTestUtil.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "platform/NullDevice.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace ft {

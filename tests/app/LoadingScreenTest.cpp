@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "MenuFixture.h"
 #include "app/Game.h"
 #include "app/LoadingScreen.h"
 #include "app/Transition.h"
 #include "battle/BattleHooks.h"
-#include "MenuFixture.h"
 #include "simdata/Options.h"
 
 namespace {

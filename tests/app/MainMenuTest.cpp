@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "MenuFixture.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "app/GameModes.h"
@@ -28,7 +29,6 @@
 #include "gui/MessageBox.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
-#include "MenuFixture.h"
 #include "platform/Window.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Options.h"

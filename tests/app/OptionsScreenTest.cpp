@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "MenuFixture.h"
 #include "app/CInput.h"
 #include "app/Game.h"
 #include "app/MainMenu.h"
@@ -14,7 +15,6 @@
 #include "app/Sounds.h"
 #include "engine/Tokenizer.h"
 #include "gui/WindowOrder.h"
-#include "MenuFixture.h"
 #include "simdata/Options.h"
 #include "support/TestSupport.h"
 

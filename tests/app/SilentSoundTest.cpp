@@ -11,9 +11,9 @@
 #include <sstream>
 #include <string>
 
-#include "support/FakeSoundEngine.h"
 #include "app/Sounds.h"
 #include "engine/Log.h"
+#include "support/FakeSoundEngine.h"
 #include "support/TestSupport.h"
 
 namespace {

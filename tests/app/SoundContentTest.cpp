@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeSoundEngine.h"
 #include "app/Sounds.h"
 #include "platform/Audio.h"
+#include "support/FakeSoundEngine.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ std::vector<Expect> NamedSounds() {
     int count;
   } families[] = {{1, 2}, {20, 6}, {50, 7}};
   for (const auto& f : families)
-    for (int n = 1; n <= f.count; ++n) list.push_back({GUI_Sounds::ExplosionFileName(f.size, n, false), 0.2, 5.0});
+    for (int n = 1; n <= f.count; ++n)
+      list.push_back({GUI_Sounds::ExplosionFileName(f.size, n, false), 0.2, 5.0});
   list.push_back({GUI_Sounds::ExplosionFileName(200, 1, false), 0.5, 6.0});
   list.push_back({GUI_Sounds::ExplosionFileName(200, 1, true), 0.5, 6.0});
   // Sounds other screens and the battle play by name.
@@ -74,9 +75,9 @@ TEST(SoundContent, EveryNamedSoundDecodesAndIsAudibleWithoutClipping) {
     std::vector<short> pcm;
     int channels = 0, rate = 0;
     std::string error;
-    ASSERT_TRUE(platform::DecodeOggFile(e.file, &pcm, &channels, &rate,
-                                        [&](const std::string& l) { error = l; }))
-        << error;
+    ASSERT_TRUE(platform::DecodeOggFile(e.file, &pcm, &channels, &rate, [&](const std::string& l) {
+      error = l;
+    })) << error;
     ASSERT_GT(channels, 0);
     ASSERT_GT(rate, 0);
     const double seconds = static_cast<double>(pcm.size()) / channels / rate;

@@ -9,11 +9,11 @@
 #include <set>
 #include <string>
 
-#include "support/FakeSoundEngine.h"
 #include "app/Sounds.h"
 #include "battlescreen/BattleMap.h"
 #include "engine/Random.h"
 #include "simdata/Options.h"
+#include "support/FakeSoundEngine.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -122,7 +122,7 @@ TEST_F(SoundsTest, UntrackedSoundsOutsideTheViewAreRefused) {
     float x, y;
     bool plays;
   } cases[] = {
-      {500, 400, true}, {-127, 400, true}, {-129, 400, false},
+      {500, 400, true},  {-127, 400, true},  {-129, 400, false},
       {1127, 400, true}, {1129, 400, false}, {500, 929, false},
   };
   for (const Case& c : cases) {
@@ -300,12 +300,12 @@ TEST_F(SoundsTest, OutOfRangeSpeedsNeverReachTheMixerAsZeroOrNaN) {
 TEST_F(SoundsTest, InterfaceSoundsPlayTheirTableFileAtInterfaceVolume) {
   SetVolumes(0.5f, 1.0f, 1.0f, 0.6f);
   const char* expected[GUI_Sounds::kInterfaceSoundCount] = {
-      "data/sounds/gui_button_click.ogg", "data/sounds/gui_beep1.ogg",
-      "data/sounds/gui_mouseover.ogg",    "data/sounds/gui_button_click.ogg",
-      "data/sounds/gui_button_click.ogg", "data/sounds/gui_button_click.ogg",
-      "data/sounds/gui_button_click.ogg", "data/sounds/gui_button_click.ogg",
+      "data/sounds/gui_button_click.ogg",        "data/sounds/gui_beep1.ogg",
+      "data/sounds/gui_mouseover.ogg",           "data/sounds/gui_button_click.ogg",
+      "data/sounds/gui_button_click.ogg",        "data/sounds/gui_button_click.ogg",
+      "data/sounds/gui_button_click.ogg",        "data/sounds/gui_button_click.ogg",
       "data/sounds/menu_click_augmentation.ogg", "data/sounds/menu_click_component.ogg",
-      "data/sounds/menu_screen_whoos.ogg", "data/sounds/weapon_hight_light.ogg"};
+      "data/sounds/menu_screen_whoos.ogg",       "data/sounds/weapon_hight_light.ogg"};
   for (int n = 0; n < GUI_Sounds::kInterfaceSoundCount; ++n) {
     sounds->PlayGuiSound(n);
     ASSERT_EQ(fake->PlayCount(), n + 1);
@@ -347,7 +347,10 @@ TEST_F(SoundsTest, ZoomLowersMusicAndRaisesTheListener) {
   struct Case {
     float zoom, musicFactor, listenerZ;
   } cases[] = {
-      {0.5f, 1.0f, 750.0f}, {1.0f, 0.76f, 500.0f}, {1.6f, 0.4f, 200.0f}, {3.0f, 0.4f, 0.0f},
+      {0.5f, 1.0f, 750.0f},
+      {1.0f, 0.76f, 500.0f},
+      {1.6f, 0.4f, 200.0f},
+      {3.0f, 0.4f, 0.0f},
   };
   for (const Case& c : cases) {
     world->zoom = c.zoom;

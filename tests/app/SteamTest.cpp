@@ -202,8 +202,8 @@ TEST_F(SteamDoubleTest, DeletingAFolderTreeDeletesEveryRemoteCopyAndTheFolderNam
   }
   ASSERT_TRUE(backend->HasRemoteFile("scenarios/map1/designs/Tiger.ini"));
   steam.CloudDeleteTree(map.c_str());
-  for (const char* f : {"scenarios/map1/scenario.ini", "scenarios/map1/lightmap.bmp",
-                        "scenarios/map1/designs/Tiger.ini"})
+  for (const char* f :
+       {"scenarios/map1/scenario.ini", "scenarios/map1/lightmap.bmp", "scenarios/map1/designs/Tiger.ini"})
     EXPECT_FALSE(backend->HasRemoteFile(f)) << f;
   // The folder's own name is asked for too; the cloud has no such file.
   ASSERT_FALSE(backend->failedDeletes.empty());

@@ -2,8 +2,8 @@
 // how far they may move after a pause, and what the graphics detail leaves out.
 #include <cmath>
 
-#include "app/TitleBackdrop.h"
 #include "MenuFixture.h"
+#include "app/TitleBackdrop.h"
 #include "simdata/Options.h"
 
 namespace menu_test {
@@ -121,12 +121,9 @@ TEST_F(TitleBackdropTest, DrawsPictureCloudsThenLogoAndLowDetailLeavesTheCloudsO
     bool logo;
     bool clouds;
     int w, h;  // a picture exactly as wide as the screen must still be drawn
-  } cases[] = {{1.0f, true, true, 1024, 768},
-               {0.75f, false, true, 1024, 768},
-               {0.7f, true, false, 1024, 768},
-               {0.0f, false, false, 1024, 768},
-               {1.0f, true, true, 1280, 1024},
-               {0.0f, true, false, 1920, 1080}};
+  } cases[] = {{1.0f, true, true, 1024, 768},  {0.75f, false, true, 1024, 768},
+               {0.7f, true, false, 1024, 768}, {0.0f, false, false, 1024, 768},
+               {1.0f, true, true, 1280, 1024}, {0.0f, true, false, 1920, 1080}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.detail << " at " << c.w);
     SIM_Options::Get().SetFloat("OPTIONS_GRAPHICS_DETAIL", c.detail);
@@ -160,9 +157,9 @@ TEST_F(TitleBackdropTest, TheMenuArtExistsWithTheSizesItIsDrawnAt) {
     const char* name;
     int w, h;
   } cases[] = {
-      {"titlescreen.jpg", 2048, 2048},  // square: drawn square
+      {"titlescreen.jpg", 2048, 2048},       // square: drawn square
       {"titlescreen_logo.dds", 2048, 1024},  // twice as wide as high, as drawn
-      {"clouds.dds", 1024, 1024},  // 2 by 2 square frames
+      {"clouds.dds", 1024, 1024},            // 2 by 2 square frames
       {"circular_wipe.dds", 512, 512},
   };
   for (const Case& c : cases) {

@@ -6,8 +6,8 @@
 #include <sstream>
 #include <vector>
 
-#include "app/Transition.h"
 #include "MenuFixture.h"
+#include "app/Transition.h"
 #include "simdata/Options.h"
 
 namespace menu_test {
@@ -135,8 +135,8 @@ TEST_F(TransitionTest, ACopyLeavesTheBackBufferBlackAndTheTargetAsItWas) {
   auto copy = std::find_if(device->calls.begin(), device->calls.end(),
                            [](const std::string& s) { return s.rfind("StretchRect", 0) == 0; });
   ASSERT_NE(copy, device->calls.end());
-  auto clear = std::find_if(copy, device->calls.end(),
-                            [](const std::string& s) { return s.rfind("Clear", 0) == 0; });
+  auto clear =
+      std::find_if(copy, device->calls.end(), [](const std::string& s) { return s.rfind("Clear", 0) == 0; });
   ASSERT_NE(clear, device->calls.end());
   EXPECT_NE(clear->find("FF000000"), std::string::npos) << *clear;
 }

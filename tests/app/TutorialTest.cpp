@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "MenuFixture.h"
 #include "app/CInput.h"
 #include "app/Game.h"
 #include "app/OptionsScreen.h"
@@ -19,7 +20,6 @@
 #include "gui/Buttons.h"
 #include "gui/Dialog.h"
 #include "gui/WindowOrder.h"
-#include "MenuFixture.h"
 #include "support/TestSupport.h"
 
 namespace {

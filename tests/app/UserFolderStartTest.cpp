@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "engine/ErrorReporting.h"
 #include "app/Game.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "support/FatalErrors.h"
 #include "support/HostileFiles.h"

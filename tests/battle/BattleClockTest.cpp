@@ -64,9 +64,8 @@ TEST_P(CheckCadence, RunsWhenTheStepReaches64AndDropsTheRemainder) {
 
 INSTANTIATE_TEST_SUITE_P(Speeds, CheckCadence,
                          ::testing::Values(CadenceCase{1.0f, 4, 64.0f}, CadenceCase{0.6f, 7, 67.2f},
-                                           CadenceCase{0.2f, 20, 64.0f},
-                                           CadenceCase{1.2f, 4, 76.8f}, CadenceCase{2.0f, 2, 64.0f},
-                                           CadenceCase{4.0f, 1, 64.0f}));
+                                           CadenceCase{0.2f, 20, 64.0f}, CadenceCase{1.2f, 4, 76.8f},
+                                           CadenceCase{2.0f, 2, 64.0f}, CadenceCase{4.0f, 1, 64.0f}));
 
 TEST(BattleClock, StandsStillBeforeTheFightButChecksRun) {
   SIM_Battle& battle = StartBareBattle();

@@ -28,8 +28,8 @@ using zt_test::ThrowOnFatal;
 class Catalogue {
  public:
   // data: "key = value" lines of the module's row.
-  SIM_ModuleType* Module(const std::string& name, const std::string& cls,
-                         const std::string& data = "", float weight = 0.0f) {
+  SIM_ModuleType* Module(const std::string& name, const std::string& cls, const std::string& data = "",
+                         float weight = 0.0f) {
     auto t = std::make_unique<SIM_ModuleType>();
     t->name = name;
     t->moduleClass = cls;
@@ -39,8 +39,8 @@ class Catalogue {
     return types.back().get();
   }
 
-  SIM_UnitHull* Hull(const std::string& name, int sizeType, int slots, float hitPoints,
-                     float size = 40.0f, float weight = 10.0f) {
+  SIM_UnitHull* Hull(const std::string& name, int sizeType, int slots, float hitPoints, float size = 40.0f,
+                     float weight = 10.0f) {
     auto h = std::make_unique<SIM_UnitHull>();
     h->name = name;
     h->sizeType = sizeType;

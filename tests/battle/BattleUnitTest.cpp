@@ -69,8 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         DropCase{"FastSoldier", SIZETYPE_INFANTRY, 0.5f, true, 7, US_ACTIVE},
         DropCase{"SlowSoldier", SIZETYPE_INFANTRY, 2.0f, true, 31, US_ACTIVE},
         DropCase{"BuildingBeforeTheFight", SIZETYPE_BUILDING, 1.0f, false, 15, US_ACTIVE},
-        DropCase{"BuildingDuringTheFight", SIZETYPE_BUILDING, 1.0f, true, 15,
-                 US_UNDER_CONSTRUCTION}),
+        DropCase{"BuildingDuringTheFight", SIZETYPE_BUILDING, 1.0f, true, 15, US_UNDER_CONSTRUCTION}),
     [](const ::testing::TestParamInfo<DropCase>& i) { return std::string(i.param.name); });
 
 TEST(BattleUnit, SoldiersDropInOverARandomSpan) {
@@ -108,8 +107,7 @@ TEST(BattleUnit, LocalToWorldTurnsOffsetsWithTheHeading) {
   u.y = 200.0f;
   const struct {
     float heading, ox, oy, wx, wy;
-  } cases[] = {{0, 10, 0, 110, 200}, {90, 10, 0, 100, 210}, {180, 0, -10, 100, 210},
-               {270, 10, 5, 105, 190}};
+  } cases[] = {{0, 10, 0, 110, 200}, {90, 10, 0, 100, 210}, {180, 0, -10, 100, 210}, {270, 10, 5, 105, 190}};
   for (const auto& c : cases) {
     u.SetHeading(c.heading);
     u.CacheHeading();
@@ -221,8 +219,8 @@ TEST(Demolition, RefundsCostTimesRateTimesHealthToItsSide) {
     SIM_ModuleType* plate = cat.Module("plate", "SIM_ArmorComponent");
     SIM_UnitHull* hull = cat.Hull("fort", SIZETYPE_BUILDING, 2, 100.0f);
     hull->moduleSize = "LARGETURRET";
-    SIM_BattleUnit* b = AddUnit(cat.Design(hull, {plate, plate}, 200.0f),
-                                players ? battle.playerArmy : battle.opponentArmy);
+    SIM_BattleUnit* b =
+        AddUnit(cat.Design(hull, {plate, plate}, 200.0f), players ? battle.playerArmy : battle.opponentArmy);
     ASSERT_FLOAT_EQ(b->demolitionTime, 200.0f);
     b->moduleManager->TakeDamage(nullptr, nullptr, 25.0f, 1, 1, 1, WARHEAD_NONE);  // 75% health
     // Still deploying: no supply cap applies to the refund.
@@ -293,8 +291,8 @@ TEST(BattleRobustness, UnitsWithoutModulesOrVisualStillDie) {
   battle.Begin();
   for (const auto& c : cases) {
     std::vector<SIM_ModuleType*> mods(static_cast<size_t>(c.slots), plate);
-    SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull(c.name, c.sizeType, c.slots, 100.0f), mods),
-                                battle.opponentArmy);
+    SIM_BattleUnit* u =
+        AddUnit(cat.Design(cat.Hull(c.name, c.sizeType, c.slots, 100.0f), mods), battle.opponentArmy);
     u->moduleManager->TakeDamage(nullptr, nullptr, 500.0f, 1, 1, 1, WARHEAD_BULLET);
     EXPECT_EQ(u->state, US_INACTIVE) << c.name;
     for (int i = 0; i < 20 && u->state != US_DESTROYED; ++i) battle.Update();
@@ -337,8 +335,11 @@ TEST(BattleRobustness, BeamSoundsOfUnitsThatAreGoneAreReported) {
   const struct {
     int state;
     bool stale;
-  } cases[] = {{US_ACTIVE, false}, {US_INACTIVE, false}, {US_WARPING_OUT, false},
-               {US_DESTROYED, true}, {US_GONE, true}};
+  } cases[] = {{US_ACTIVE, false},
+               {US_INACTIVE, false},
+               {US_WARPING_OUT, false},
+               {US_DESTROYED, true},
+               {US_GONE, true}};
   int expected = 0;
   for (const auto& c : cases) {
     SIM_BattleUnit* u = AddUnit(d, battle.playerArmy);
@@ -354,7 +355,6 @@ TEST(BattleRobustness, BeamSoundsOfUnitsThatAreGoneAreReported) {
 }
 
 }  // namespace
-
 
 namespace {
 
@@ -379,9 +379,7 @@ TEST(BattleUnit, BarrelPointTurnsWithTheTurretAboutItsPivot) {
   u->x = 100.0f;
   u->y = 100.0f;
   u->CacheHeading();
-  const struct {
-    float turret, wx, wy;
-  } cases[] = {{0, 100, 90}, {90, 115, 105}, {180, 100, 120}};
+  const struct { float turret, wx, wy; } cases[] = {{0, 100, 90}, {90, 115, 105}, {180, 100, 120}};
   for (const auto& c : cases) {
     u->turretFacing->angle = c.turret;
     float wx = 0, wy = 0;
@@ -394,7 +392,6 @@ TEST(BattleUnit, BarrelPointTurnsWithTheTurretAboutItsPivot) {
   u->GetNamedPointWorldPos("exhaust", &wx, &wy);
   EXPECT_NEAR(wx, 100.0f, 1e-3);
   EXPECT_NEAR(wy, 105.0f, 1e-3);
-
 }
 
 }  // namespace
@@ -501,7 +498,7 @@ namespace {
 struct EndCase {
   const char* name;
   bool playerDefends;
-  bool players;   // the unit is the player's
+  bool players;  // the unit is the player's
   int sizeType;
   bool warpsOut;  // else destroyed
   int destroyedCount, infantryExits;
@@ -517,7 +514,8 @@ TEST_P(UnitEnd, CountsTheRightTallies) {
   battle.Begin();
   Catalogue cat;
   SIM_UnitHull* hull = cat.Hull("h", c.sizeType, 1, 10.0f);
-  SIM_BattleUnit* u = AddUnit(cat.Design(hull, {}, 120.0f), c.players ? battle.playerArmy : battle.opponentArmy);
+  SIM_BattleUnit* u =
+      AddUnit(cat.Design(hull, {}, 120.0f), c.players ? battle.playerArmy : battle.opponentArmy);
   u->state = US_ACTIVE;
   const std::string kind = u->KindName();
   if (c.warpsOut) {

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "support/ScenarioFixtures.h"
 #include "battle/Gameplay.h"
 #include "simdata/Scenario.h"
+#include "support/ScenarioFixtures.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "RecordingView.h"
 #include "battle/BattleUnitManager.h"
 #include "battle/CollisionAvoider.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
 #include "battle/Squadron.h"
-#include "RecordingView.h"
 #include "engine/Singletons.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"

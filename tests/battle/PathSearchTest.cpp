@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "BattleFixture.h"
+#include "battle/BattleView.h"
 #include "battle/CollisionAvoider.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
 #include "battle/Squadron.h"
-#include "battle/BattleView.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "support/TestFiles.h"

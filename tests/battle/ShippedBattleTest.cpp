@@ -130,8 +130,7 @@ TEST_F(ShippedBattle, BothSidesDeployLandAndFight) {
   for (int i = 0; i < 10; ++i) battle->Update();
   EXPECT_EQ(fort->state, US_DESTROYED);
   EXPECT_EQ(opponent->LivingCount(), 0);
-  EXPECT_EQ(std::count(GetBattleUnitManager().allUnits.begin(),
-                       GetBattleUnitManager().allUnits.end(), fort),
+  EXPECT_EQ(std::count(GetBattleUnitManager().allUnits.begin(), GetBattleUnitManager().allUnits.end(), fort),
             0);
   EXPECT_GT(views.view.wrecksKept, 0);
 }
@@ -147,8 +146,7 @@ TEST_F(ShippedBattle, DeploymentOutsideTheSidesSquaresChargesNothing) {
   EXPECT_EQ(Deploy(battle->playerArmy, closed, tankDesign, 1, false), nullptr);
   // Cells outside the map and absurd counts come from downloaded recordings.
   EXPECT_EQ(battle->playerArmy->DeployDesign(-1, 0, tankDesign, 1, 0.0f, false), nullptr);
-  EXPECT_EQ(battle->playerArmy->DeployDesign(scenario->maxCols, 0, tankDesign, 1, 0.0f, false),
-            nullptr);
+  EXPECT_EQ(battle->playerArmy->DeployDesign(scenario->maxCols, 0, tankDesign, 1, 0.0f, false), nullptr);
   EXPECT_FLOAT_EQ(battle->playerArmy->spentSupplies, 0.0f);
   EXPECT_EQ(battle->playerArmy->LivingCount(), 0);
 

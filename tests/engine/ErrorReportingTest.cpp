@@ -3,11 +3,11 @@
 
 #include <stdexcept>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "platform/Window.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "platform/Window.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {

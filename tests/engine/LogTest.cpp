@@ -4,9 +4,9 @@
 #include <regex>
 #include <thread>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/BufferedFile.h"
 #include "engine/Spreadsheet.h"
 #include "engine/Tokenizer.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -54,8 +54,7 @@ TEST(BufferedFileTest, RefusesFilesAboveOneGibibyte) {
   ::close(fd);
   GBufferedFile file;
   EXPECT_FALSE(file.Open(path));
-  EXPECT_NE(ft::ReadText(zt_test::ErrorLogPath()).find("GBufferedFile File size > 1 gig"),
-            std::string::npos);
+  EXPECT_NE(ft::ReadText(zt_test::ErrorLogPath()).find("GBufferedFile File size > 1 gig"), std::string::npos);
 }
 
 TEST(SpreadsheetTest, KeepsOnlyMarkedRowsWithoutLineEnds) {
@@ -163,14 +162,8 @@ TEST(TextHelpersTest, SplitCommasKeepsEveryCell) {
     std::vector<std::string> cells;
   };
   const Case cases[] = {
-      {"", {""}},
-      {"a", {"a"}},
-      {"a,,b", {"a", "", "b"}},
-      {"a,", {"a", ""}},
-      {",a", {"", "a"}},
-      {",", {"", ""}},
-      {" x , y ", {" x ", " y "}},
-      {"\"p,q\",r", {"\"p", "q\"", "r"}},
+      {"", {""}},        {"a", {"a"}},    {"a,,b", {"a", "", "b"}},    {"a,", {"a", ""}},
+      {",a", {"", "a"}}, {",", {"", ""}}, {" x , y ", {" x ", " y "}}, {"\"p,q\",r", {"\"p", "q\"", "r"}},
   };
   for (const Case& c : cases) EXPECT_EQ(SplitCommas(c.text), c.cells) << "[" << c.text << "]";
 }

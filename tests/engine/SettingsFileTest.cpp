@@ -9,9 +9,9 @@
 #include <memory>
 #include <utility>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/Folders.h"
 #include "engine/SettingsFile.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {

@@ -2,17 +2,17 @@
 // variables, release and reload around a reset, and our effect file format's errors.
 #include <filesystem>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/ShaderEffects.h"
 #include "platform/DeviceEffectFile.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
 
 namespace {
 
-const char* kShipped[] = {"blueprint",   "achievement_locked", "shadowmappath", "composite_lightmap",
-                          "distortion",  "motionblur",         "nightvision",   "designsprite"};
+const char* kShipped[] = {"blueprint",  "achievement_locked", "shadowmappath", "composite_lightmap",
+                          "distortion", "motionblur",         "nightvision",   "designsprite"};
 
 class ShaderEffectsTest : public NullEngineTest {};
 
@@ -114,8 +114,10 @@ INSTANTIATE_TEST_SUITE_P(
     Format, EffectFileParseTest,
     ::testing::Values(
         ParseCase{"minimal", "@technique t\n@pass p\n@fragment\nvoid main(){}\n@end\n", true, 0},
-        ParseCase{"params and crlf", "@param float a 0.5\r\n@param texture noise\r\n@technique t\r\n@pass p\r\n"
-                                     "@vertex\r\nvoid main(){}\r\n@fragment\r\nvoid main(){}\r\n@end\r\n", true, 0},
+        ParseCase{"params and crlf",
+                  "@param float a 0.5\r\n@param texture noise\r\n@technique t\r\n@pass p\r\n"
+                  "@vertex\r\nvoid main(){}\r\n@fragment\r\nvoid main(){}\r\n@end\r\n",
+                  true, 0},
         ParseCase{"no technique", "// nothing\n", false, 1},
         ParseCase{"pass outside technique", "@pass p\n", false, 1},
         ParseCase{"body never closed", "@technique t\n@pass p\n@fragment\nvoid main(){}\n", false, 4},

@@ -1,7 +1,7 @@
 // Sprites whose edges sit exactly on the screen's edges: a full-screen picture must be
 // drawn, a sprite that only touches the screen from outside must not.
-#include "support/GraphicsTestSupport.h"
 #include "engine/Sprites.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace zt_graphics_test;
 

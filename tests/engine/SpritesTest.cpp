@@ -1,9 +1,9 @@
 // Sprite geometry (placement, rotation, frames, clipping, screen test) and drawing paths.
 #include <cmath>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
@@ -55,7 +55,9 @@ TEST_F(SpriteTest, SheetFrames) {
     int n, rows, cols;
     float u0, u1, v0, v1;
     int ret;
-  } cases[] = {{5, 2, 4, 0.25f, 0.5f, 0.5f, 1.0f, 2}, {0, 4, 4, 0, 0.25f, 0, 0.25f, 1}, {15, 4, 4, 0.75f, 1, 0.75f, 1, 4}};
+  } cases[] = {{5, 2, 4, 0.25f, 0.5f, 0.5f, 1.0f, 2},
+               {0, 4, 4, 0, 0.25f, 0, 0.25f, 1},
+               {15, 4, 4, 0.75f, 1, 0.75f, 1, 4}};
   for (const Case& c : cases) {
     BaseSprite s;
     EXPECT_EQ(SetSpriteFrame(c.n, &s, c.rows, c.cols), c.ret);
@@ -109,7 +111,7 @@ TEST_F(SpriteTest, ClippedDrawMovesTextureCoordinatesWithTheEdge) {
   EXPECT_FLOAT_EQ(r.U(1), 0.5f);
   EXPECT_FLOAT_EQ(r.Y(2), 125);
   EXPECT_FLOAT_EQ(r.V(2), 0.75f);
-  EXPECT_FLOAT_EQ(s.v[0].x, 50);  // the sprite itself is untouched
+  EXPECT_FLOAT_EQ(s.v[0].x, 50);      // the sprite itself is untouched
   s.DrawClipped(500, 500, 600, 600);  // nothing left
   EXPECT_EQ(dev().draws.size(), 1u);
 }

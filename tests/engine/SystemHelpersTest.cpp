@@ -3,12 +3,12 @@
 
 #include <cstdlib>
 
-#include "support/FoundationTestUtil.h"
 #include "engine/CommandLine.h"
 #include "engine/Log.h"
 #include "engine/Registry.h"
 #include "engine/Shell.h"
 #include "support/EnvGuard.h"
+#include "support/FoundationTestUtil.h"
 #include "support/TestSupport.h"
 
 namespace {

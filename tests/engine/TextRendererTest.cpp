@@ -2,9 +2,9 @@
 // alignment, wrapping (including a word wider than its line), limits, capture, fitting.
 #include <filesystem>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
@@ -44,7 +44,8 @@ TEST_F(TextTest, GlyphIndexTable) {
   struct Case {
     unsigned char c;
     int g;
-  } cases[] = {{'!', 0}, {'A', 32}, {'~', 93}, {'%', 93}, {163, 92}, {128, 94}, {' ', 0}, {200, 99}, {255, 99}};
+  } cases[] = {{'!', 0},  {'A', 32}, {'~', 93}, {'%', 93}, {163, 92},
+               {128, 94}, {' ', 0},  {200, 99}, {255, 99}};
   for (const Case& c : cases) EXPECT_EQ(TextRenderer::GlyphIndex(c.c), c.g) << int(c.c);
 }
 
@@ -54,7 +55,7 @@ TEST_F(TextTest, GlyphQuadsSitOnPixelCentres) {
   ASSERT_EQ(r.primitiveCount, 4);
   EXPECT_FLOAT_EQ(r.X(0), 9.5f);  // x and y truncated, then the half-pixel shift
   EXPECT_FLOAT_EQ(r.Y(0), 19.5f);
-  EXPECT_FLOAT_EQ(r.X(5), 9.5f + 24);  // bottom-right of a 24-pixel cell
+  EXPECT_FLOAT_EQ(r.X(5), 9.5f + 24);        // bottom-right of a 24-pixel cell
   EXPECT_FLOAT_EQ(GlyphX(r, 1), 9.5f + 12);  // width 10 + spacing 2
   EXPECT_EQ(r.Colour(0), 0xFFE2B101u);
   // 'A' is cell 32: row 3, column 2 of a 256-pixel sheet of 24-pixel cells.
@@ -183,7 +184,7 @@ TEST_F(TextTest, CaptureRecordsInsteadOfDrawing) {
 }
 
 TEST_F(TextTest, FittingToAWidth) {
-  std::string s = "AAAAAAAAAA";  // 120 pixels
+  std::string s = "AAAAAAAAAA";        // 120 pixels
   EXPECT_EQ(FitPrefix(s, 40), "AAA");  // 36 < 40, 48 is not
   EXPECT_EQ(FitTextToWidth(s, 40), "AAA...");
   EXPECT_EQ(FitTextToWidth("AA", 40), "AA");

@@ -2,9 +2,9 @@
 // re-linking after a reset and unloading without dangling handles.
 #include <filesystem>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;

@@ -1,8 +1,8 @@
 // The batching vertex buffer: when it draws (full, texture change, on demand), the ring
 // of no-overwrite appends and discards, the index pattern, transforms, external arrays.
-#include "support/GraphicsTestSupport.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
@@ -56,7 +56,8 @@ TEST_F(VertexBufferTest, FlushesOnTextureChangeByDeviceTexture) {
     CLoadedTexture* texture;
     int drawsAfter;
   };
-  std::vector<Step> steps = {{one_, 0}, {&sameAsOne, 0}, {two_, 1}, {two_, 1}, {nullptr, 2}, {nullptr, 2}, {one_, 3}};
+  std::vector<Step> steps = {{one_, 0},    {&sameAsOne, 0}, {two_, 1}, {two_, 1},
+                             {nullptr, 2}, {nullptr, 2},    {one_, 3}};
   for (const Step& s : steps) {
     vb().SetTexture(s.texture);
     vb().AddVertices(quads.data(), 4);
@@ -111,7 +112,8 @@ TEST_F(VertexBufferTest, RingAppendsThenWrapsWithDiscard) {
 TEST_F(VertexBufferTest, QuadIndexPattern) {
   const auto& idx = vb().Indices();
   ASSERT_EQ(idx.size(), 5000u / 4 * 6);
-  EXPECT_EQ(std::vector<uint16_t>(idx.begin() + 6, idx.begin() + 12), (std::vector<uint16_t>{4, 5, 6, 6, 5, 7}));
+  EXPECT_EQ(std::vector<uint16_t>(idx.begin() + 6, idx.begin() + 12),
+            (std::vector<uint16_t>{4, 5, 6, 6, 5, 7}));
   GVertexBuffer big;
   big.Init(20000);  // a buffer larger than the classic fixed index table
   ASSERT_TRUE(big.IsCreated());
@@ -138,7 +140,7 @@ TEST_F(VertexBufferTest, TransformAndBlendApplyAtFlush) {
   vb().Flush();
   EXPECT_FLOAT_EQ(dev().draws.back().X(0), 100.0f);
   EXPECT_EQ(dev().draws.back().destBlend, uint32_t(BLEND_ONE));  // 2 leaves the blend alone
-  EXPECT_FLOAT_EQ(quads[0].x, 100.0f);                             // callers' vertices untouched
+  EXPECT_FLOAT_EQ(quads[0].x, 100.0f);                           // callers' vertices untouched
 }
 
 TEST_F(VertexBufferTest, ExternalArrayDrawsItsOwnCountWithinCapacity) {
@@ -160,7 +162,8 @@ TEST_F(VertexBufferTest, OversizedAddIsSplitIntoWholeBatches) {
   vb().AddVertices(quads.data(), 12000);
   vb().Flush();
   EXPECT_EQ(Draws(), 3);
-  EXPECT_EQ(dev().draws[0].primitiveCount + dev().draws[1].primitiveCount + dev().draws[2].primitiveCount, 6000);
+  EXPECT_EQ(dev().draws[0].primitiveCount + dev().draws[1].primitiveCount + dev().draws[2].primitiveCount,
+            6000);
 }
 
 TEST_F(VertexBufferTest, FailedCreationLeavesAnInertBuffer) {

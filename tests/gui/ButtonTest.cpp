@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "GuiFixture.h"
 #include "gui/ConfirmDialog.h"
-#include "gui/MessageBox.h"
 #include "gui/Cursor.h"
+#include "gui/MessageBox.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
-#include "GuiFixture.h"
 
 namespace {
 

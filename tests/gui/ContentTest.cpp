@@ -31,11 +31,11 @@ std::set<std::string> BitmapNames() {
 TEST(GuiContentTest, EveryTextureTheToolkitLoadsExists) {
   const std::set<std::string> present = BitmapNames();
   const char* const widgetTextures[] = {
-      "textbutton.dds",    "textbutton_h.dds", "dlg_close_button.dds", "dlg_close_button_h.dds",
-      "gui_square.dds",    "gui_checkbox_fill.dds", "titlebar.dds",    "ui_deployment_bg.dds",
-      "enigma.jpg",
-      "minimap_panel.dds",  // the toggle button's on/off cells
-      "gui_file_delete.dds", "gui_file_delete_h.dds",  // the file picker's delete button
+      "textbutton.dds",         "textbutton_h.dds",      "dlg_close_button.dds",
+      "dlg_close_button_h.dds", "gui_square.dds",        "gui_checkbox_fill.dds",
+      "titlebar.dds",           "ui_deployment_bg.dds",  "enigma.jpg",
+      "minimap_panel.dds",                                // the toggle button's on/off cells
+      "gui_file_delete.dds",    "gui_file_delete_h.dds",  // the file picker's delete button
   };
   for (const char* name : widgetTextures) EXPECT_EQ(present.count(name), 1u) << name;
   for (int i = 0; i < SHARED_TEXTURE_COUNT; ++i) {
@@ -46,17 +46,38 @@ TEST(GuiContentTest, EveryTextureTheToolkitLoadsExists) {
 }
 
 TEST(GuiContentTest, EveryTextTheToolkitShowsIsTranslated) {
-  const char* const keys[] = {"CONFIRM_YES", "CONFIRM_NO", "MESSAGE_OK", "GUI_PLEASEWAIT", "PLEASEWAIT_CANCEL",
-                              "BB_DETAILS_ATTACK_SUP_PER_SEC", "BB_DETAILS_ATTACK_SUP_PER_SEC_TT",
-                              "BB_DETAILS_DEFENCE_SUP_PER_SEC", "BB_DETAILS_DEFENCE_SUP_PER_SEC_TT",
-                              "BB_DETAILS_TIME_LIMIT", "BB_DETAILS_TIME_LIMIT_TT", "BB_DETAILS_ESCAPE_LIMIT",
-                              "BB_DETAILS_ESCAPE_LIMIT_TT", "FILEOPEN_FILENAME", "FILESAVE_FILENAME", "FILE_OPEN",
-                              "FILE_OPEN_TOOLTIP", "FILE_SAVE", "FILE_SAVE_TOOLTIP", "FILEPICKER_DELETE_TOOLTIP",
-                              "FILEPICKER_CONFIRM_DELETE_TITLE", "FILEPICKER_CONFIRM_DELETE_TEXT",
-                              "FILEPICKER_DELETE_FAILED_TITLE", "FILEPICKER_DELETE_FAILED_TEXT",
-                              "OVERWRITE_CONFIRM_TITLE", "OVERWRITE_CONFIRM_TEXT", "FILESAVE_INVALID_TITLE",
-                              "FILESAVE_NAME_EMPTY", "FILESAVE_NAME_SEPARATOR", "FILESAVE_NAME_DOTS",
-                              "FILESAVE_NAME_CONTROL", "FILESAVE_NAME_TOO_LONG"};
+  const char* const keys[] = {"CONFIRM_YES",
+                              "CONFIRM_NO",
+                              "MESSAGE_OK",
+                              "GUI_PLEASEWAIT",
+                              "PLEASEWAIT_CANCEL",
+                              "BB_DETAILS_ATTACK_SUP_PER_SEC",
+                              "BB_DETAILS_ATTACK_SUP_PER_SEC_TT",
+                              "BB_DETAILS_DEFENCE_SUP_PER_SEC",
+                              "BB_DETAILS_DEFENCE_SUP_PER_SEC_TT",
+                              "BB_DETAILS_TIME_LIMIT",
+                              "BB_DETAILS_TIME_LIMIT_TT",
+                              "BB_DETAILS_ESCAPE_LIMIT",
+                              "BB_DETAILS_ESCAPE_LIMIT_TT",
+                              "FILEOPEN_FILENAME",
+                              "FILESAVE_FILENAME",
+                              "FILE_OPEN",
+                              "FILE_OPEN_TOOLTIP",
+                              "FILE_SAVE",
+                              "FILE_SAVE_TOOLTIP",
+                              "FILEPICKER_DELETE_TOOLTIP",
+                              "FILEPICKER_CONFIRM_DELETE_TITLE",
+                              "FILEPICKER_CONFIRM_DELETE_TEXT",
+                              "FILEPICKER_DELETE_FAILED_TITLE",
+                              "FILEPICKER_DELETE_FAILED_TEXT",
+                              "OVERWRITE_CONFIRM_TITLE",
+                              "OVERWRITE_CONFIRM_TEXT",
+                              "FILESAVE_INVALID_TITLE",
+                              "FILESAVE_NAME_EMPTY",
+                              "FILESAVE_NAME_SEPARATOR",
+                              "FILESAVE_NAME_DOTS",
+                              "FILESAVE_NAME_CONTROL",
+                              "FILESAVE_NAME_TOO_LONG"};
   for (const char* key : keys) EXPECT_TRUE(HasTranslation(key)) << key;
 }
 
@@ -109,10 +130,20 @@ TEST_F(MinimapPanelAtlas, EveryRegionTheHudDrawsHoldsArt) {
       {"night vision on", 0.3125f, 0.125f, 0.4375f, 0.25f, false},
       {"deployment off", 0.4375f, 0.0f, 0.75f, 0.125f, false},
       {"deployment on", 0.4375f, 0.125f, 0.75f, 0.25f, false},
-      Cell("screenshot off", 6), Cell("screenshot on", 7), Cell("routes off", 14), Cell("routes on", 15),
-      Cell("division", 21), Cell("division hover", 29), Cell("pause off", 22), Cell("pause on", 23),
-      Cell("numbers off", 30), Cell("numbers on", 31), Cell("health off", 37), Cell("health on", 45),
-      Cell("slower", 62), Cell("faster", 63),
+      Cell("screenshot off", 6),
+      Cell("screenshot on", 7),
+      Cell("routes off", 14),
+      Cell("routes on", 15),
+      Cell("division", 21),
+      Cell("division hover", 29),
+      Cell("pause off", 22),
+      Cell("pause on", 23),
+      Cell("numbers off", 30),
+      Cell("numbers on", 31),
+      Cell("health off", 37),
+      Cell("health on", 45),
+      Cell("slower", 62),
+      Cell("faster", 63),
       {"module frame", 0.75f, 0.5625f, 0.875f, 0.6875f, false},
       {"module frame hover", 0.875f, 0.5625f, 1.0f, 0.6875f, false},
       {"victory points", 0.625f, 0.75f, 0.75f, 0.875f, false},
@@ -143,9 +174,12 @@ TEST_F(MinimapPanelAtlas, TwoStateButtonsLookDifferentInEachState) {
       {Cell("numbers off", 30), Cell("numbers on", 31)},
       {Cell("health off", 37), Cell("health on", 45)},
       {Cell("division", 21), Cell("division hover", 29)},
-      {{"night vision off", 0.3125f, 0.0f, 0.4375f, 0.125f, false}, {"night vision on", 0.3125f, 0.125f, 0.4375f, 0.25f, false}},
-      {{"deployment off", 0.4375f, 0.0f, 0.75f, 0.125f, false}, {"deployment on", 0.4375f, 0.125f, 0.75f, 0.25f, false}},
-      {{"module frame", 0.75f, 0.5625f, 0.875f, 0.6875f, false}, {"module frame hover", 0.875f, 0.5625f, 1.0f, 0.6875f, false}},
+      {{"night vision off", 0.3125f, 0.0f, 0.4375f, 0.125f, false},
+       {"night vision on", 0.3125f, 0.125f, 0.4375f, 0.25f, false}},
+      {{"deployment off", 0.4375f, 0.0f, 0.75f, 0.125f, false},
+       {"deployment on", 0.4375f, 0.125f, 0.75f, 0.25f, false}},
+      {{"module frame", 0.75f, 0.5625f, 0.875f, 0.6875f, false},
+       {"module frame hover", 0.875f, 0.5625f, 1.0f, 0.6875f, false}},
   };
   for (const auto& p : pairs) {
     std::vector<uint32_t> first;

@@ -7,16 +7,16 @@
 #include <thread>
 #include <vector>
 
+#include "GuiFixture.h"
 #include "engine/Log.h"
 #include "engine/TextRenderer.h"
-#include "engine/VertexBuffer.h"
-#include "simdata/Options.h"
 #include "engine/Timer.h"
+#include "engine/VertexBuffer.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/Cursor.h"
 #include "gui/MessageBox.h"
 #include "gui/WindowOrder.h"
-#include "GuiFixture.h"
+#include "simdata/Options.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <vector>
 
+#include "GuiFixture.h"
 #include "engine/Sprites.h"
 #include "gui/Cursor.h"
 #include "gui/InfoWidgets.h"
 #include "gui/SharedTextures.h"
 #include "gui/SpriteSheet.h"
 #include "gui/Tooltip.h"
-#include "GuiFixture.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST_F(FramesTest, BattleViewTestIsInclusiveAtTheMargin) {
     float x, y;
     bool off;
   } cases[] = {{-128, 400, false}, {-128.5f, 400, true}, {1128, 400, false}, {1128.5f, 400, true},
-               {500, -128, false}, {500, 928.5f, true}, {500, 400, false}};
+               {500, -128, false}, {500, 928.5f, true},  {500, 400, false}};
   for (const Case& c : cases) EXPECT_EQ(IsOffScreen(c.x, c.y, 128), c.off) << c.x << "," << c.y;
 }
 
@@ -155,7 +155,8 @@ struct ClockCase {
 };
 
 TEST_F(FramesTest, ClockDialSplitsIntoTwoFans) {
-  const ClockCase cases[] = {{0.0f, 0, 254}, {1.0f, 254, 0}, {0.5f, 126, 127}, {3.0f, 254, 0}, {-1.0f, 0, 254}};
+  const ClockCase cases[] = {
+      {0.0f, 0, 254}, {1.0f, 254, 0}, {0.5f, 126, 127}, {3.0f, 254, 0}, {-1.0f, 0, 254}};
   for (const ClockCase& c : cases) {
     SCOPED_TRACE(c.fraction);
     GUI_ClockTimer clock;

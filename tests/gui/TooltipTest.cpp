@@ -1,9 +1,9 @@
 // Tooltips: fading in after the still delay, placement near the screen edges, and the
 // draw queue surviving windows deleted during the frame.
+#include "GuiFixture.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowBase.h"
 #include "gui/WindowOrder.h"
-#include "GuiFixture.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "GuiFixture.h"
 #include "gui/Dialog.h"
 #include "gui/WindowOrder.h"
-#include "GuiFixture.h"
 
 namespace {
 
@@ -54,7 +54,9 @@ class WindowOrderTest : public GuiTest {
     while (!GetWindowOrder().OpenWindows().empty()) delete GetWindowOrder().OpenWindows().back();
     GuiTest::TearDown();
   }
-  static int Count(const std::string& entry) { return static_cast<int>(std::count(g_log.begin(), g_log.end(), entry)); }
+  static int Count(const std::string& entry) {
+    return static_cast<int>(std::count(g_log.begin(), g_log.end(), entry));
+  }
 };
 
 TEST_F(WindowOrderTest, ModalWindowsAloneTakeInput) {
@@ -100,7 +102,7 @@ TEST_F(WindowOrderTest, ModalWindowsAloneTakeInput) {
 struct ClickCase {
   const char* name;
   float x;
-  bool topBlocks;       // B's blocks-clicks and raises-on-click flags
+  bool topBlocks;  // B's blocks-clicks and raises-on-click flags
   bool expectAnswer;
   std::vector<std::string> expectLog;
   const char* expectTop;  // the window at the top of the open list afterwards
@@ -109,8 +111,18 @@ struct ClickCase {
 TEST_F(WindowOrderTest, ClicksGoTopmostFirstAndRaiseTheTakingWindow) {
   const ClickCase cases[] = {
       {"overlap goes to the top window only", 150, true, true, {"click B"}, "B"},
-      {"outside the top window falls to the one below and raises it", 50, true, true, {"click B", "click A"}, "A"},
-      {"a window that neither blocks nor raises lets the click through", 150, false, true, {"click B", "click A"}, "A"},
+      {"outside the top window falls to the one below and raises it",
+       50,
+       true,
+       true,
+       {"click B", "click A"},
+       "A"},
+      {"a window that neither blocks nor raises lets the click through",
+       150,
+       false,
+       true,
+       {"click B", "click A"},
+       "A"},
       {"nowhere near any window", 900, true, false, {"click B", "click A"}, "B"},
   };
   for (const ClickCase& c : cases) {

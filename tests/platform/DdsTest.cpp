@@ -2,8 +2,8 @@
 // lie about their contents. Also the stb image paths used for screenshots.
 #include <cstring>
 
-#include "support/GraphicsTestSupport.h"
 #include "platform/Image.h"
+#include "support/GraphicsTestSupport.h"
 
 #define STB_DXT_STATIC
 #define STB_DXT_IMPLEMENTATION
@@ -40,7 +40,8 @@ std::vector<uint32_t> Gradient(int w, int h) {
   std::vector<uint32_t> px(size_t(w) * size_t(h));
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
-      px[size_t(y) * w + x] = uint32_t(255 - y * 8) << 24 | uint32_t(200 - x * 16) << 16 | uint32_t(x * 8) << 8 | 0x40;
+      px[size_t(y) * w + x] =
+          uint32_t(255 - y * 8) << 24 | uint32_t(200 - x * 16) << 16 | uint32_t(x * 8) << 8 | 0x40;
   return px;
 }
 
@@ -59,7 +60,8 @@ std::vector<uint8_t> Compress(const std::vector<uint32_t>& px, int w, int h, For
       unsigned char block[16];
       if (f == Format::DXT3) {
         // Explicit 4-bit alpha, then a colour block.
-        for (int i = 0; i < 8; ++i) block[i] = uint8_t((rgba[(i * 2) * 4 + 3] >> 4) | (rgba[(i * 2 + 1) * 4 + 3] & 0xF0));
+        for (int i = 0; i < 8; ++i)
+          block[i] = uint8_t((rgba[(i * 2) * 4 + 3] >> 4) | (rgba[(i * 2 + 1) * 4 + 3] & 0xF0));
         stb_compress_dxt_block(block + 8, rgba, 0, STB_DXT_HIGHQUAL);
         out.insert(out.end(), block, block + 16);
       } else {
@@ -73,7 +75,8 @@ std::vector<uint8_t> Compress(const std::vector<uint32_t>& px, int w, int h, For
 
 int MaxChannelError(uint32_t a, uint32_t b, bool alpha) {
   int worst = 0;
-  for (int s = alpha ? 24 : 16; s >= 0; s -= 8) worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
+  for (int s = alpha ? 24 : 16; s >= 0; s -= 8)
+    worst = std::max(worst, std::abs(int((a >> s) & 0xFF) - int((b >> s) & 0xFF)));
   return worst;
 }
 
@@ -110,9 +113,11 @@ TEST(DdsTest, CompressedBlocksDecodeCloseToTheSource) {
     EXPECT_EQ(img.sourceFormat, c.f);
     ASSERT_EQ(img.levels[0].size(), src.size());
     for (size_t i = 0; i < src.size(); ++i) {
-      EXPECT_LE(MaxChannelError(src[i], img.levels[0][i], false), c.colourTolerance) << FormatName(c.f) << " " << i;
+      EXPECT_LE(MaxChannelError(src[i], img.levels[0][i], false), c.colourTolerance)
+          << FormatName(c.f) << " " << i;
       if (c.alphaTolerance >= 0) {
-        EXPECT_LE(std::abs(int(src[i] >> 24) - int(img.levels[0][i] >> 24)), c.alphaTolerance) << FormatName(c.f);
+        EXPECT_LE(std::abs(int(src[i] >> 24) - int(img.levels[0][i] >> 24)), c.alphaTolerance)
+            << FormatName(c.f);
       }
     }
   }
@@ -151,10 +156,10 @@ TEST(DdsTest, HostileFilesAreRefused) {
     const char* what;
     size_t offset;  // where to patch (or truncate when value is ~0)
     uint32_t value;
-  } cases[] = {{"truncated header", 60, ~0u},        {"truncated pixels", 128 + 20, ~0u},
-               {"header size", 4, 100},               {"zero width", 16, 0},
-               {"huge height", 12, 0x7FFFFFFF},       {"unknown compression", 80, 0x4 /*fourcc flag*/},
-               {"odd bit count", 88, 12},             {"largest size with no data", 12, 16384}};
+  } cases[] = {{"truncated header", 60, ~0u},   {"truncated pixels", 128 + 20, ~0u},
+               {"header size", 4, 100},         {"zero width", 16, 0},
+               {"huge height", 12, 0x7FFFFFFF}, {"unknown compression", 80, 0x4 /*fourcc flag*/},
+               {"odd bit count", 88, 12},       {"largest size with no data", 12, 16384}};
   for (const Case& c : cases) {
     std::vector<uint8_t> bad = good;
     if (c.value == ~0u)
@@ -186,7 +191,9 @@ TEST(ImageFileTest, WrittenImagesReadBack) {
     ImageFileFormat format;
     const char* ext;
     int tolerance;
-  } cases[] = {{ImageFileFormat::BMP, "bmp", 0}, {ImageFileFormat::PNG, "png", 0}, {ImageFileFormat::DDS, "dds", 0},
+  } cases[] = {{ImageFileFormat::BMP, "bmp", 0},
+               {ImageFileFormat::PNG, "png", 0},
+               {ImageFileFormat::DDS, "dds", 0},
                {ImageFileFormat::JPG, "jpg", 16}};
   for (const Case& c : cases) {
     std::string path = zt_test::UserDir() + "/img." + c.ext;

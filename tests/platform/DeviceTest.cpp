@@ -5,11 +5,11 @@
 #include <ctime>
 #include <filesystem>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/ShaderEffects.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
@@ -45,8 +45,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CreationCase{"HardwareFirst", true, 0, true, {VertexProcessing::Hardware}},
         CreationCase{"SoftwareWithoutTnL", false, 0, true, {VertexProcessing::Software}},
-        CreationCase{"RetryInSoftware", true, 1, true, {VertexProcessing::Hardware, VertexProcessing::Software}},
-        CreationCase{"SecondFailureGivesUp", true, 2, false, {VertexProcessing::Hardware, VertexProcessing::Software}}),
+        CreationCase{
+            "RetryInSoftware", true, 1, true, {VertexProcessing::Hardware, VertexProcessing::Software}},
+        CreationCase{"SecondFailureGivesUp",
+                     true,
+                     2,
+                     false,
+                     {VertexProcessing::Hardware, VertexProcessing::Software}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class DeviceTest : public NullEngineTest {};
@@ -54,17 +59,25 @@ class DeviceTest : public NullEngineTest {};
 TEST_F(DeviceTest, DefaultStatesInDocumentedOrder) {
   dev().ClearRecord();
   engine().ApplyDefaultStates();
-  std::vector<std::string> want = {
-      "SetRenderState AlphaFunc 5",       "SetTexture 0 (nil)",
-      "SetRenderState Lighting 0",        "SetSamplerState 0 MinFilter 2",
-      "SetSamplerState 0 MagFilter 2",    "SetSamplerState 1 MinFilter 2",
-      "SetSamplerState 1 MagFilter 2",    "SetSamplerState 0 AddressU 3",
-      "SetSamplerState 0 AddressV 3",     "SetSamplerState 0 MipFilter 2",
-      "SetSamplerState 1 MipFilter 2",    "SetRenderState AlphaBlendEnable 1",
-      "SetRenderState AlphaTestEnable 1", "SetRenderState SrcBlend 5",
-      "SetRenderState DestBlend 6",       "SetTextureStageState 0 AlphaOp 4",
-      "SetTextureStageState 0 AlphaArg1 2", "SetTextureStageState 0 AlphaArg2 0",
-      "SetFVF 0x144"};
+  std::vector<std::string> want = {"SetRenderState AlphaFunc 5",
+                                   "SetTexture 0 (nil)",
+                                   "SetRenderState Lighting 0",
+                                   "SetSamplerState 0 MinFilter 2",
+                                   "SetSamplerState 0 MagFilter 2",
+                                   "SetSamplerState 1 MinFilter 2",
+                                   "SetSamplerState 1 MagFilter 2",
+                                   "SetSamplerState 0 AddressU 3",
+                                   "SetSamplerState 0 AddressV 3",
+                                   "SetSamplerState 0 MipFilter 2",
+                                   "SetSamplerState 1 MipFilter 2",
+                                   "SetRenderState AlphaBlendEnable 1",
+                                   "SetRenderState AlphaTestEnable 1",
+                                   "SetRenderState SrcBlend 5",
+                                   "SetRenderState DestBlend 6",
+                                   "SetTextureStageState 0 AlphaOp 4",
+                                   "SetTextureStageState 0 AlphaArg1 2",
+                                   "SetTextureStageState 0 AlphaArg2 0",
+                                   "SetFVF 0x144"};
   EXPECT_EQ(dev().calls, want);
   // Alpha reference stays at 0, so only fully transparent texels are dropped.
   EXPECT_EQ(dev().GetRenderState(RenderState::AlphaRef), 0u);
@@ -299,7 +312,8 @@ TEST_F(DeviceTest, ScreenshotIsSavedAtTheNextFlip) {
 }
 
 TEST_F(DeviceTest, SavingAnUnknownTargetIsLogged) {
-  engine().SaveTextureImage("rt_nothing", (zt_test::UserRoot() + "/x.jpg").c_str(), ImageFileFormat::JPG, nullptr);
+  engine().SaveTextureImage("rt_nothing", (zt_test::UserRoot() + "/x.jpg").c_str(), ImageFileFormat::JPG,
+                            nullptr);
   EXPECT_NE(DrawLog().find("Failed to find image texture for saving"), std::string::npos);
 }
 

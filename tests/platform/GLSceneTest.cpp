@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "support/GraphicsTestSupport.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Sprites.h"
 #include "engine/TextRenderer.h"
@@ -16,6 +15,7 @@
 #include "engine/VertexBuffer.h"
 #include "platform/Image.h"
 #include "support/GLTestSupport.h"
+#include "support/GraphicsTestSupport.h"
 
 using namespace platform;
 using namespace zt_graphics_test;
@@ -166,9 +166,12 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   t.SetFont("mbm.dds", 40);
   t.Print(2, "ZENTRAK", 0, 230, 0xFFE2B101u, kW);
   t.SetFont("18.dds", 16);
-  t.PrintWrapped("Tanks roll over the ridge at dawn. Deploy your units by spending supplies, then watch the "
-                 "battle fight itself out. Costs: 100% of \xA3" "250, \x80" "300.",
-                 0xFFE2B101u, 20, 300, 400);
+  t.PrintWrapped(
+      "Tanks roll over the ridge at dawn. Deploy your units by spending supplies, then watch the "
+      "battle fight itself out. Costs: 100% of \xA3"
+      "250, \x80"
+      "300.",
+      0xFFE2B101u, 20, 300, 400);
   t.SetFont("22.dds", 16);
   t.Print(0, "Armour  Shields  Engines", 20, 420, 0xFFFFFFFFu);
   t.Flush();
@@ -191,7 +194,8 @@ TEST_F(GLSceneTest, SceneMatchesReference) {
   EXPECT_EQ(RgbAt(img, 438 + 15, 198 + 15), 0xFF0000u) << "back-buffer copy lost or flipped";
   EXPECT_EQ(RgbAt(img, 438 + 15, 198 + 64 - 15), 0x101820u) << "back-buffer copy flipped";
 
-  zt_test::ExpectMatchesReference(img.levels[0], kW, kH, zt_test::TestSourceDir() + "/platform/reference/scene.png",
+  zt_test::ExpectMatchesReference(img.levels[0], kW, kH,
+                                  zt_test::TestSourceDir() + "/platform/reference/scene.png",
                                   zt_test::BuildDir() + "/graphics_scene_actual.png");
 }
 
@@ -260,7 +264,8 @@ TEST_F(GLSceneTest, EveryShippedEffectCompilesOnTheDevice) {
   }
   // A GLSL fault is reported against the effect file's own line.
   std::string bad = zt_test::UserRoot() + "/bad.fx";
-  std::ofstream(bad) << "@technique t\n@pass p\n@fragment\nvoid main() {\n  fragColour = nonsense;\n}\n@end\n";
+  std::ofstream(bad)
+      << "@technique t\n@pass p\n@fragment\nvoid main() {\n  fragColour = nonsense;\n}\n@end\n";
   std::unique_ptr<Effect> fx;
   std::string errors;
   EXPECT_NE(GetRenderDevice().Device()->CreateEffectFromFile(bad, &fx, &errors), D3D_OK);

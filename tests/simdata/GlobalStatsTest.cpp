@@ -2,9 +2,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "SimdataTestSupport.h"
 #include "engine/Singletons.h"
 #include "simdata/GlobalStats.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
@@ -37,8 +37,7 @@ TEST_F(GlobalStatsTest, CountersRoundTripAndOneCharacterKeysAreDropped) {
   EXPECT_EQ(stats.GetStat("battles_lost"), 0);
   stats.AddStat("battles_won", 2);
   ASSERT_TRUE(stats.Save());
-  EXPECT_EQ(ReadText(UserFile("stat.ini")),
-            "[stats]\nbattles_won = 5\nattempts = 4\nbattles_lost = 0\n\n");
+  EXPECT_EQ(ReadText(UserFile("stat.ini")), "[stats]\nbattles_won = 5\nattempts = 4\nbattles_lost = 0\n\n");
 }
 
 TEST_F(GlobalStatsTest, LoadAppendsAndAMissingFileLeavesCountersAlone) {
@@ -61,8 +60,8 @@ TEST_F(GlobalStatsTest, GetDoesNotCreateAndAddCreatesWithTheAmount) {
 
 TEST_F(GlobalStatsTest, EndOfBattleRemovesEveryCounterNamedTemp) {
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
-  for (const char* name : {"temp_unit_tank_jackal", "battles_won", "attempts", "temp_dogtags_collected",
-                           "deployed_total_tank"})
+  for (const char* name :
+       {"temp_unit_tank_jackal", "battles_won", "attempts", "temp_dogtags_collected", "deployed_total_tank"})
     stats.AddStat(name, 1);
   stats.RemoveTempStats();
   std::vector<std::string> left;
@@ -80,9 +79,9 @@ TEST_F(GlobalStatsTest, RemindersShowAboveTheirThresholdAndStepDown) {
     int after;
   };
   const Case cases[] = {
-      {"reminder_CREATEMAP", 4, 2, false, 5},     {"reminder_CREATEMAP", 5, 2, true, 2},
-      {"reminder_ENTERUSERNAME", 2, 0, true, 1},  {"reminder_ENTERUSERNAME", 1, 0, false, 2},
-      {"reminder_TRYONLINEMAP", 6, 3, true, 4},   {"reminder_CREATEUNIT", 3, 1, true, 2},
+      {"reminder_CREATEMAP", 4, 2, false, 5},    {"reminder_CREATEMAP", 5, 2, true, 2},
+      {"reminder_ENTERUSERNAME", 2, 0, true, 1}, {"reminder_ENTERUSERNAME", 1, 0, false, 2},
+      {"reminder_TRYONLINEMAP", 6, 3, true, 4},  {"reminder_CREATEUNIT", 3, 1, true, 2},
   };
   for (const Case& c : cases) {
     ResetAllSingletons();

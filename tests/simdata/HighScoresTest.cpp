@@ -1,12 +1,12 @@
 // High scores, beaten challenges and unlocks: the three player files and their rules.
 #include <filesystem>
 
+#include "SimdataTestSupport.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "simdata/HighScores.h"
 #include "simdata/ModuleType.h"
 #include "simdata/Unlockable.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;

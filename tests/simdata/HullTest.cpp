@@ -1,12 +1,12 @@
 // Hulls and their variants, read from a fixture data folder.
 #include <cmath>
 
+#include "SimdataTestSupport.h"
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "simdata/PropType.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
@@ -29,9 +29,10 @@ class HullTest : public SimdataTest {
 };
 
 TEST_F(HullTest, RowFieldsAndSizeTypes) {
-  Hulls("#,T1,Tank One,DESC_T1,TANK,MEDIUMTANK,100,300,250,60,130,1.2,MOVE,\"big,small\"\n"
-        "#,N1,No Size,,,LIGHTMECH,50,10,10,1,1,0,Move,\n"
-        "#,S1,Squash,,INFANTRY,INFANTRY,24,30,80,5,10,1,SQUASH,\n");
+  Hulls(
+      "#,T1,Tank One,DESC_T1,TANK,MEDIUMTANK,100,300,250,60,130,1.2,MOVE,\"big,small\"\n"
+      "#,N1,No Size,,,LIGHTMECH,50,10,10,1,1,0,Move,\n"
+      "#,S1,Squash,,INFANTRY,INFANTRY,24,30,80,5,10,1,SQUASH,\n");
   SIM_UnitHull* t1 = Hull("T1");
   ASSERT_NE(t1, nullptr);
   EXPECT_EQ(t1->guiName, "Tank One");
@@ -62,7 +63,8 @@ TEST_F(HullTest, RowFieldsAndSizeTypes) {
   };
   const Case cases[] = {{"INFANTRY", 0}, {"MECH", 1}, {"TANK", 2}, {"BUILDING", 3}, {"", 4}, {"tank", -1}};
   for (const Case& c : cases) EXPECT_EQ(manager.TryGetSizeType(c.text), c.index) << c.text;
-  EXPECT_NE(FatalTextOf([&] { manager.GetSizeType("tank"); }).find("Invalid size type: tank"), std::string::npos);
+  EXPECT_NE(FatalTextOf([&] { manager.GetSizeType("tank"); }).find("Invalid size type: tank"),
+            std::string::npos);
 }
 
 TEST_F(HullTest, UnknownSizeTypeInTheCatalogueIsFatal) {
@@ -94,7 +96,8 @@ TEST_F(HullTest, SlotsTargetsAndVariantsFromTheHullFile) {
   EXPECT_EQ(FindVariant("T1_a"), hull->variants[0]);
   EXPECT_NE(FatalTextOf([&] { hull->FindVariant("T1_c"); }).find("failed to find variant: [T1_c]"),
             std::string::npos);
-  EXPECT_NE(FatalTextOf([&] { FindVariant("T1_c"); }).find("Failed to find variant: T1_c"), std::string::npos);
+  EXPECT_NE(FatalTextOf([&] { FindVariant("T1_c"); }).find("Failed to find variant: T1_c"),
+            std::string::npos);
   EXPECT_EQ(TryFindVariant("T1_c"), nullptr);
 }
 
@@ -128,8 +131,9 @@ TEST_F(HullTest, NamelessHullIsAFailedCheckNotAStop) {
 
 TEST_F(HullTest, SaveWritesWholeFileAndReadsBack) {
   Hulls("#,T1,Tank,,TANK,MEDIUMTANK,100,1,1,1,1,1,,\n#,Z,Zero,,TANK,MEDIUMTANK,0,1,1,1,1,1,,\n");
-  WriteText("data/hulls/T1.txt", "[slots]\n0 = WEAPON\n1 = DEFENSE\n[targets]\n0 = 192,64,3,turret\n"
-                                 "[variants]\n0 = T1_a\n");
+  WriteText("data/hulls/T1.txt",
+            "[slots]\n0 = WEAPON\n1 = DEFENSE\n[targets]\n0 = 192,64,3,turret\n"
+            "[variants]\n0 = T1_a\n");
   WriteText("data/variants/T1_a.txt", "[config]\nname = T1_a\n");
   SIM_UnitHull* hull = Hull("T1");
   ASSERT_TRUE(hull->Save());

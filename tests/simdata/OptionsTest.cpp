@@ -1,8 +1,8 @@
 // The player's options file: defaults, keys added to older files, two-decimal round trip.
 #include <filesystem>
 
-#include "simdata/Options.h"
 #include "SimdataTestSupport.h"
+#include "simdata/Options.h"
 
 namespace {
 using namespace simdata_test;

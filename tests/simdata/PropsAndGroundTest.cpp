@@ -1,9 +1,9 @@
 // Prop types, emplacements and ground textures, read from a fixture data folder.
+#include "SimdataTestSupport.h"
 #include "engine/Random.h"
 #include "simdata/Emplacement.h"
 #include "simdata/GroundTexture.h"
 #include "simdata/PropType.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
@@ -25,7 +25,8 @@ TEST_F(PropsAndGroundTest, PropFieldsModesAndHeights) {
             "[config]\nName = rock\nRandomSize = 0\nMinSize = 0.5\npropheight = GROUND\nhidden = 2\n");
   WriteText("data/props/c_forest.txt",
             "[config]\nName = forest\nMode = COLLECTION\npropheight =\n\n[members]\ntree\nrock\ntree\n");
-  WriteText("data/props/d_brush.txt", "[config]\nName = brush\nMode = BRUSH\nhidden = 0\n\n[members]\nrock\n");
+  WriteText("data/props/d_brush.txt",
+            "[config]\nName = brush\nMode = BRUSH\nhidden = 0\n\n[members]\nrock\n");
   SIM_PropTypeManager& props = SIM_PropTypeManager::Get();
   const SIM_PropType& tree = *props.Find("tree");
   EXPECT_EQ(tree.texture, "nature.dds");
@@ -69,7 +70,8 @@ TEST_F(PropsAndGroundTest, PropFieldsModesAndHeights) {
 
 TEST_F(PropsAndGroundTest, SinglePropWithABadHeightIsFatalAndLeavesNoDanglingEntry) {
   WriteText("data/props/a.txt", "[config]\nName = a\npropheight = ground\n");
-  EXPECT_NE(FatalTextOf([&] { SIM_PropTypeManager::Get().Load(); }).find("Invalid prop height"), std::string::npos);
+  EXPECT_NE(FatalTextOf([&] { SIM_PropTypeManager::Get().Load(); }).find("Invalid prop height"),
+            std::string::npos);
   // The failed prop type left the manager's list: the reset after the test deletes nothing twice.
 }
 
@@ -101,8 +103,9 @@ TEST_F(PropsAndGroundTest, EmplacementsPullTheirRectangleInByHalfATexel) {
 }
 
 TEST_F(PropsAndGroundTest, GroundTexturesFirstMatchAndSafeFallback) {
-  WriteText("data/groundtextures/textures.ini",
-            "[textures]\n0 = grass,g.jpg,0,0,0.5,0.5\n1 = bare,b.jpg\n2 = grass,other.jpg,0,0,1,1\n3 = ,x.jpg\n");
+  WriteText(
+      "data/groundtextures/textures.ini",
+      "[textures]\n0 = grass,g.jpg,0,0,0.5,0.5\n1 = bare,b.jpg\n2 = grass,other.jpg,0,0,1,1\n3 = ,x.jpg\n");
   SIM_GroundTextureManager& grounds = SIM_GroundTextureManager::Get();
   ASSERT_EQ(grounds.All().size(), 3u);
   EXPECT_EQ(grounds.Find("grass")->texture, "g.jpg");

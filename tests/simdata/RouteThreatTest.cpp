@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/ScenarioFixtures.h"
 #include "engine/SettingsFile.h"
 #include "simdata/MapSquare.h"
 #include "simdata/ModuleType.h"
 #include "simdata/Scenario.h"
 #include "simdata/ScenarioRouteThreat.h"
+#include "support/ScenarioFixtures.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "support/ScenarioFixtures.h"
 #include "engine/SettingsFile.h"
 #include "simdata/MapSquare.h"
 #include "simdata/PropType.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/ScenarioFixtures.h"
 
 namespace {
 
@@ -375,7 +375,8 @@ TEST_P(ProceduralShadowMaps, AreMadeNamedAndWrittenBackOnce) {
   }
   std::string text = std::string(kConfig) + kMap + "[prop_fx_rock]\n0 = 100,150,100,100,0\n\n";
   const size_t at = text.find("shadowmap = ridge_shadow.dds");
-  text.replace(at, std::string("shadowmap = ridge_shadow.dds").size(), std::string("shadowmap = ") + c.shadowmap);
+  text.replace(at, std::string("shadowmap = ridge_shadow.dds").size(),
+               std::string("shadowmap = ") + c.shadowmap);
   const std::string path = WriteScenario("shadow", text);
 
   SIM_Scenario scenario;
@@ -404,13 +405,13 @@ TEST_P(ProceduralShadowMaps, AreMadeNamedAndWrittenBackOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProceduralShadowMaps,
-    ::testing::Values(ShadowCase{"made_and_named", "procedural", "fx_ridge_shadow.dds", true,
-                                 "fx_ridge_shadow.dds", true},
-                      ShadowCase{"keyword_is_lower_case_only", "Procedural", "fx_ridge_shadow.dds", false,
-                                 "Procedural", false},
-                      ShadowCase{"no_renderer", "procedural", nullptr, false, "procedural", false},
-                      ShadowCase{"renderer_failed", "procedural", "", true, "procedural", false},
-                      ShadowCase{"unsafe_name_ignored", "procedural", "../../x.dds", true, "procedural", false}),
+    ::testing::Values(
+        ShadowCase{"made_and_named", "procedural", "fx_ridge_shadow.dds", true, "fx_ridge_shadow.dds", true},
+        ShadowCase{"keyword_is_lower_case_only", "Procedural", "fx_ridge_shadow.dds", false, "Procedural",
+                   false},
+        ShadowCase{"no_renderer", "procedural", nullptr, false, "procedural", false},
+        ShadowCase{"renderer_failed", "procedural", "", true, "procedural", false},
+        ShadowCase{"unsafe_name_ignored", "procedural", "../../x.dds", true, "procedural", false}),
     [](const ::testing::TestParamInfo<ShadowCase>& info) { return std::string(info.param.label); });
 
 TEST_F(ScenarioTest, WriteMapWithoutALoadedGridKeepsTheFile) {
@@ -473,8 +474,8 @@ INSTANTIATE_TEST_SUITE_P(
                         false, "unusable name"},
         HostileScenario{"dot_dot_name", Replace(kGood, "name = fx_ridge", "name = .."), false, false,
                         "unusable name"},
-        HostileScenario{"parent_path_id", Replace(kGood, "id = 17", "id = ../../../deployments"), false, false,
-                        "unusable id"},
+        HostileScenario{"parent_path_id", Replace(kGood, "id = 17", "id = ../../../deployments"), false,
+                        false, "unusable id"},
         HostileScenario{"oversize_grid",
                         Replace(kGood, "maxcols = 4\nmaxrows = 3", "maxcols = 30\nmaxrows = 30"), false,
                         false, "outside 1..400"},

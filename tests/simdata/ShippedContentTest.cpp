@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "support/ScenarioFixtures.h"
 #include "engine/Folders.h"
 #include "engine/SettingsFile.h"
 #include "simdata/Emplacement.h"
@@ -20,6 +19,7 @@
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
+#include "support/ScenarioFixtures.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "support/ScenarioFixtures.h"
 #include "simdata/ModuleType.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
+#include "support/ScenarioFixtures.h"
 
 namespace {
 
@@ -250,7 +250,8 @@ TEST_F(UnitDesignTest, FileCutOffAnywhereIsRefusedOrLoadsSound) {
     ASSERT_NE(design.hull, nullptr);
     ASSERT_NE(design.variant, nullptr);
     for (const DesignModule& module : design.modules) ASSERT_NE(module.type, nullptr);
-    for (float total : {design.cost, design.weight, design.speed, design.armour, design.shields, design.hitPoints})
+    for (float total :
+         {design.cost, design.weight, design.speed, design.armour, design.shields, design.hitPoints})
       EXPECT_TRUE(std::isfinite(total));
   }
   EXPECT_GT(loaded, 0);

@@ -1,9 +1,9 @@
 // Unlockables: registration, the unlock screen's choice and free lists, lock state.
+#include "SimdataTestSupport.h"
 #include "simdata/HighScores.h"
 #include "simdata/ModuleType.h"
 #include "simdata/UnitHull.h"
 #include "simdata/Unlockable.h"
-#include "SimdataTestSupport.h"
 
 namespace {
 using namespace simdata_test;
@@ -23,9 +23,10 @@ class UnlockablesTest : public SimdataTest {
   void SetUp() override {
     SimdataTest::SetUp();
     UseFixtureFolder();
-    WriteText("data/modules/unit modules.csv",
-              "#,name,guiname,class\n#,gun,Gun,SIM_KineticWeaponComponent\n#,laser,Laser,SIM_BeamLaserComponent\n"
-              "#,plate,Plate,SIM_ArmorComponent\n");
+    WriteText(
+        "data/modules/unit modules.csv",
+        "#,name,guiname,class\n#,gun,Gun,SIM_KineticWeaponComponent\n#,laser,Laser,SIM_BeamLaserComponent\n"
+        "#,plate,Plate,SIM_ArmorComponent\n");
     WriteText("data/hulls/hulls.csv", "#,name,guiname,sizetype\n#,walker,Walker,MECH\n");
     WriteText("data/variants/walker_default.txt", "[config]\nname = walker_default\n");
   }

@@ -33,8 +33,7 @@ class FakeSoundEngine : public platform::SoundEngine {
   int stopAllCalls = 0;
 
   bool HasDevice() const override { return true; }
-  platform::SoundHandle Play2D(const std::string& file, bool looped, bool startPaused,
-                               bool) override {
+  platform::SoundHandle Play2D(const std::string& file, bool looped, bool startPaused, bool) override {
     return Add(file, false, {}, looped, startPaused);
   }
   platform::SoundHandle Play3D(const std::string& file, platform::SoundVec3 pos, bool looped,
@@ -93,8 +92,8 @@ class FakeSoundEngine : public platform::SoundEngine {
     auto it = sounds.find(h);
     return it == sounds.end() ? nullptr : &it->second;
   }
-  platform::SoundHandle Add(const std::string& file, bool positional, platform::SoundVec3 pos,
-                            bool looped, bool paused) {
+  platform::SoundHandle Add(const std::string& file, bool positional, platform::SoundVec3 pos, bool looped,
+                            bool paused) {
     if (missingFiles.count(file)) return platform::kNoSound;
     int h = next_++;
     FakeSound s;

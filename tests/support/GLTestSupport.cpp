@@ -80,7 +80,8 @@ void KeepPictureOnFailure(const std::vector<uint32_t>& argb, int width, int heig
 
 namespace {
 
-void CompareWithReference(const std::vector<uint32_t>& argb, int width, int height, const std::string& referencePath) {
+void CompareWithReference(const std::vector<uint32_t>& argb, int width, int height,
+                          const std::string& referencePath) {
   if (std::getenv("ZENTRAK_UPDATE_REFERENCE")) {
     ASSERT_TRUE(platform::WriteImageFile(referencePath, platform::ImageFileFormat::PNG, width, height, argb));
     GTEST_SKIP() << "reference rewritten (look at it first): " << referencePath;
@@ -88,7 +89,8 @@ void CompareWithReference(const std::vector<uint32_t>& argb, int width, int heig
   platform::DecodedImage ref;
   std::string error;
   ASSERT_TRUE(platform::LoadImageFile(referencePath, &ref, &error))
-      << "missing reference " << referencePath << ": " << error << " (run once with ZENTRAK_UPDATE_REFERENCE=1)";
+      << "missing reference " << referencePath << ": " << error
+      << " (run once with ZENTRAK_UPDATE_REFERENCE=1)";
   ASSERT_EQ(ref.width, width);
   ASSERT_EQ(ref.height, height);
   const std::vector<uint32_t>& expected = ref.levels[0];

@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   }
   FT_Library lib;
   FT_Face face;
-  if (FT_Init_FreeType(&lib) || FT_New_Face(lib, fontFile, 0, &face) || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelSize))) {
+  if (FT_Init_FreeType(&lib) || FT_New_Face(lib, fontFile, 0, &face) ||
+      FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixelSize))) {
     std::fprintf(stderr, "%s: cannot load font\n", fontFile);
     return 1;
   }

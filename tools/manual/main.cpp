@@ -55,14 +55,14 @@ struct Op {
   double size = kBodySize;
   double x = 0, y = 0;
   Rgb colour = kInk;
-  std::string text;   // empty: a horizontal rule from x to x2
+  std::string text;  // empty: a horizontal rule from x to x2
   double x2 = 0;
 };
 
 struct TocEntry {
   int level = 1;  // 1 chapter, 2 section
   std::string title;
-  int page = 0;   // relative body page
+  int page = 0;  // relative body page
 };
 
 enum class BlockKind { kChapter, kSection, kParagraph, kBullet, kRow };
@@ -174,8 +174,9 @@ class Typesetter {
           break;
         }
         case BlockKind::kRow: {
-          KeepTogether(std::max(Wrap(b.term, kSerifBold, kBodySize - 0.5, 0, kTermColumn - 10.0, kOlive, true),
-                                Wrap(b.text, kSerif, kBodySize, 0, kTextW - kTermColumn, kInk, true)));
+          KeepTogether(
+              std::max(Wrap(b.term, kSerifBold, kBodySize - 0.5, 0, kTermColumn - 10.0, kOlive, true),
+                       Wrap(b.text, kSerif, kBodySize, 0, kTextW - kTermColumn, kInk, true)));
           const double top = y_;
           const int startPage = page_;
           Wrap(b.term, kSerifBold, kBodySize - 0.5, kMarginX, kTermColumn - 10.0, kOlive);
