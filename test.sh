@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and runs every test (under a virtual X display for the ones that draw).
+# Installs what is missing, checks the C++ formatting, builds with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs every test (under a virtual X display for the ones that draw).
 set -euo pipefail
 cd "$(dirname "$0")"
 source tools/deps.sh
 zentrak_ensure_packages
+tools/check-format.sh
 cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZENTRAK_SANITIZE=ON >/dev/null
 cmake --build build/asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

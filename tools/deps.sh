@@ -1,6 +1,6 @@
 # Sourced by play.sh and test.sh: makes sure the Debian packages the build needs are present.
 ZENTRAK_PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang-format git
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libglx-mesa0 xvfb xauth
   libopenal-dev libvorbis-dev libcurl4-openssl-dev zlib1g-dev libminizip-dev
   libjpeg62-turbo-dev libpng-dev libstb-dev libfreetype-dev fonts-dejavu-core librsvg2-dev libcairo2-dev
