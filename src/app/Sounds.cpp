@@ -12,6 +12,7 @@
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
+#include "engine/Timer.h"
 #include "simdata/Options.h"
 
 namespace {
@@ -65,6 +66,9 @@ GUI_Sounds::GUI_Sounds(std::unique_ptr<platform::SoundEngine> engine) {
 }
 
 void GUI_Sounds::Construct() {
+  // Each run, and each sound manager, picks its own variations.
+  static uint32_t made = 0;
+  m_random = static_cast<uint32_t>(ClockMilliseconds()) ^ (++made * 2654435761u);
   // No audio device is an ordinary setup (a headless machine, a server, a muted VM), not
   // a failed check: the engine has already logged one line and runs silent, and the game
   // plays on without sound.
@@ -106,7 +110,7 @@ void GUI_Sounds::LoadCollection(int index, const char* file) {
   }
   // Uniform shuffle once; the order then repeats without reshuffling.
   for (size_t i = c.names.size() - 1; i > 0; --i) {
-    size_t j = static_cast<size_t>(RandomIntDirect(static_cast<int>(i + 1)));
+    size_t j = static_cast<size_t>(NextRandom(static_cast<int>(i + 1)));
     std::swap(c.names[i], c.names[j]);
   }
 }
@@ -185,7 +189,7 @@ int GUI_Sounds::PlaySound(const char* name, int bank, float volumeFactor, bool t
       start = comma + 1;
     }
     if (parts.empty()) return -1;
-    file = parts[static_cast<size_t>(RandomInt(static_cast<int>(parts.size())))];
+    file = parts[static_cast<size_t>(NextRandom(static_cast<int>(parts.size())))];
   }
 
   platform::SoundHandle h = m_engine->Play3D(file, EnginePoint(x, y), tracked, true, tracked);
@@ -194,7 +198,7 @@ int GUI_Sounds::PlaySound(const char* name, int bank, float volumeFactor, bool t
   m_engine->SetMinDistance(h, minDistance * kWorldToEngine);
   m_engine->SetIsPaused(h, false);
   float speed = m_banks[bank].speed;
-  if (m_banks[bank].randomiseSpeed) speed *= RandomRange(0.8f, 1.2f);
+  if (m_banks[bank].randomiseSpeed) speed *= 0.8f + 0.4f * NextRandomUnit();
   m_engine->SetPlaybackSpeed(h, speed);
   m_engine->Drop(h);
 
@@ -203,6 +207,15 @@ int GUI_Sounds::PlaySound(const char* name, int bank, float volumeFactor, bool t
   else
     RememberRecent(key);
   return h;
+}
+
+float GUI_Sounds::NextRandomUnit() {
+  m_random = m_random * 214013u + 2531011u;
+  return static_cast<float>(((m_random >> 16) & 0x7FFFu) / 32768.0);
+}
+
+int GUI_Sounds::NextRandom(int n) {
+  return n > 0 ? static_cast<int>(NextRandomUnit() * static_cast<float>(n)) : 0;
 }
 
 std::string GUI_Sounds::ExplosionFileName(float size, int number, bool huge) {
@@ -222,13 +235,13 @@ void GUI_Sounds::PlayExplosionSound(float size, float x, float y) {
   int number = 1;
   bool huge = false;
   if (size < 10.0f)
-    number = RandomInt(2) + 1;
+    number = NextRandom(2) + 1;
   else if (size < 30.0f)
-    number = RandomInt(6) + 1;
+    number = NextRandom(6) + 1;
   else if (size < 100.0f)
-    number = RandomInt(7) + 1;
+    number = NextRandom(7) + 1;
   else
-    huge = RandomChance(0.5f);
+    huge = NextRandomUnit() < 0.5f;
   PlaySound(ExplosionFileName(size, number, huge).c_str(), 1, 1.0f, false, 64.0f, x, y);
 }
 

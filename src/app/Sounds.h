@@ -131,6 +131,12 @@ class GUI_Sounds {
   int m_musicHandle = -1;
   std::string m_musicName;
   GUI_SoundBank m_banks[kBankCount];
+  // The sound manager's own 15-bit generator. Whether a sound plays depends on the camera
+  // and on what played recently, so its choices must not draw from the battle's random
+  // tables: a seeded battle replays the same however it is watched.
+  uint32_t m_random = 0x5EEDu;
+  int NextRandom(int n);
+  float NextRandomUnit();
   std::string m_interfaceSounds[kInterfaceSoundCount];
   float m_heightFalloff = 0.75f;
   std::vector<TrackedSound> m_tracked;

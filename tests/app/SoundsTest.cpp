@@ -427,7 +427,6 @@ TEST_F(SoundsTest, ShuffleIsUniformEnoughToMoveEveryName) {
   std::set<std::string> leaders;
   const size_t count = sounds->CollectionNames(GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION).size();
   for (int i = 0; i < 200; ++i) {
-    EngineSrand(static_cast<uint32_t>(i * 7919 + 1));
     GUI_Sounds s(std::make_unique<FakeSoundEngine>());
     leaders.insert(s.NextCollectionName(GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION));
   }
@@ -461,6 +460,27 @@ TEST_F(BrokenCollectionsTest, EmptyAndMissingCollectionsGiveNoNameAndPlayNothing
     EXPECT_EQ(sounds.PlaySound(name.c_str(), 2, 1.0f, false, 64.0f, 0, 0), -1);
   }
   EXPECT_EQ(fake->PlayCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a sound plays depends on the camera and on what played just before, so the
+// sound manager's choices must leave the battle's random stream untouched.
+TEST_F(SoundsTest, PlayingSoundsLeavesTheGameRandomStreamAlone) {
+  InitRandomWithSeed(99);
+  const int cursor0 = RandomCursor(0), cursor1 = RandomCursor(1);
+  const int next = (InitRandomWithSeed(99), EngineRand());
+  InitRandomWithSeed(99);
+  for (int i = 0; i < 20; ++i) {
+    sounds->PlayExplosionSound(i < 10 ? 20.0f : 200.0f, 0.0f, 0.0f);
+    sounds->NextCollectionName(GUI_Sounds::COLLECTION_RICOCHET);
+  }
+  GUI_Sounds fresh(std::make_unique<FakeSoundEngine>());
+  EXPECT_EQ(RandomCursor(0), cursor0);
+  EXPECT_EQ(RandomCursor(1), cursor1);
+  EXPECT_EQ(EngineRand(), next);
 }
 
 }  // namespace
