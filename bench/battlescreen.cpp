@@ -86,7 +86,6 @@ void BM_BattleFrame(benchmark::State& state) {
   GUI_GameModeBase* mode = GetGame().CurrentMode;
   uint64_t draws = 0, frames = 0;
   for (auto _ : state) {
-    const uint64_t before = d->Counters().draws;
     e.BeginScene();
     mode->Draw();
     e.EndScene();
@@ -96,7 +95,7 @@ void BM_BattleFrame(benchmark::State& state) {
       std::vector<uint32_t> pixel;
       d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
     }
-    draws += d->Counters().draws - before;
+    draws += d->LastFrameCounters().draws;  // the presented frame's own count
     ++frames;
     if (null) null->ClearRecord();
   }
@@ -131,6 +130,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   GetGlobalVertexBuffer().Release();
+  GetRenderDevice().ReleaseD3D();
+  if (g_window) SDL_DestroyWindow(g_window);
   if (scratch) {
     std::error_code ec;
     std::filesystem::remove_all(scratch, ec);

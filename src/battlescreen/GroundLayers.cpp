@@ -22,6 +22,9 @@
 
 namespace {
 constexpr uint32_t kShadowColour = 0x80000000u;
+// At exit the process-wide objects go in any order: a unit's prop deleted after the
+// layers must not reach for them.
+bool g_layersGone = false;
 
 bool ShadowsOn() { return SIM_Options::Get().IsOn("SHADOWS"); }
 
@@ -43,7 +46,8 @@ GroundPropSearchlightHooks& GetGroundPropSearchlightHooks() {
 // ---- Ground props ----
 
 GUI_BS_GroundProp::~GUI_BS_GroundProp() {
-  if (GroundLayers* layers = ProcessWideIfAlive<GroundLayers>()) {
+  GroundLayers* layers = g_layersGone ? nullptr : ProcessWideIfAlive<GroundLayers>();
+  if (layers && !layers->dying) {
     GroundPropRemoveFromLayers(this);
     layers->removedProps.remove(this);
   }
@@ -149,11 +153,15 @@ void GUI_BS_GroundProp::Draw() {
 
 // ---- The layers ----
 
+GroundLayers::GroundLayers() { g_layersGone = false; }
+
 GroundLayers::~GroundLayers() {
+  dying = true;
   for (GUI_BS_GroundProp* p : allProps)
     if (!p->ownedByUnit) delete p;
   for (GUI_BS_GroundProp* p : removedProps)
     if (!p->ownedByUnit) delete p;
+  g_layersGone = true;
 }
 
 GroundLayers& GetGroundLayers() { return ProcessWide<GroundLayers>(); }

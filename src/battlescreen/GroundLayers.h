@@ -76,11 +76,14 @@ struct GroundBatch {
 };
 
 struct GroundLayers {
+  GroundLayers();
   ~GroundLayers();
   std::vector<GUI_BS_GroundProp*> groupProps[3];
   std::list<GUI_BS_GroundProp*> allProps;      // owns the scenario's props
   std::list<GUI_BS_GroundProp*> removedProps;  // owned: taken away from under buildings
   std::vector<GroundBatch> groupBatches[3];
+  // Set while the layers delete their props, which then need not leave the lists.
+  bool dying = false;
 };
 GroundLayers& GetGroundLayers();
 

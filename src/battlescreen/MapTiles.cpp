@@ -16,10 +16,17 @@
 namespace {
 constexpr float kTile = GUI_BS_Map::kSquareSize;
 
+// At exit the process-wide objects go in any order: once the list has gone, the map's
+// destructor must not reach for it.
+bool g_tilePropListGone = false;
+
 struct TilePropList {
   std::vector<GUI_BS_TileProp*> props;  // owned
+  TilePropList() { g_tilePropListGone = false; }
   ~TilePropList() {
     for (GUI_BS_TileProp* p : props) delete p;
+    props.clear();
+    g_tilePropListGone = true;
   }
 };
 
@@ -64,6 +71,7 @@ void RemoveTileProp(GUI_BS_TileProp* prop) {
 }
 
 void ClearTileProps() {
+  if (g_tilePropListGone) return;
   if (TilePropList* list = ProcessWideIfAlive<TilePropList>()) {
     for (GUI_BS_TileProp* p : list->props) delete p;
     list->props.clear();
