@@ -1,10 +1,89 @@
 #include "battlescreen/BattleScreen.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "app/Game.h"
 #include "app/GameModes.h"
+#include "app/Sounds.h"
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleHooks.h"
+#include "battle/BattleUnit.h"
+#include "battle/BattleUnitManager.h"
+#include "battle/Module.h"
+#include "battle/PathManager.h"
 #include "battle/ProcessWide.h"
-#include "battlescreen/DeviceResetSeam.h"
+#include "battle/Squadron.h"
+#include "battle/TargetSelector.h"
+#include "battle/TargetedComponents.h"
+#include "battlescreen/BattleFrame.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/GroundLayers.h"
 #include "battlescreen/UnitVisuals.h"
+#include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
+#include "engine/Log.h"
+#include "engine/Timer.h"
+#include "gui/ConfirmDialog.h"
+#include "gui/MessageBox.h"
+#include "gui/WindowOrder.h"
+#include "simdata/MapSquare.h"
+#include "simdata/Options.h"
+#include "simdata/Scenario.h"
+
+namespace {
+constexpr float kSpeedStep = 0.2f;
+
+void ApplySpeed(float speed) {
+  SIM_Battle& battle = GetBattle();
+  // Whole tenths, so that repeated steps land exactly on the ends of the range.
+  battle.SetSpeed(std::round(speed * 10.0f) / 10.0f);
+  if (SoundsExist()) GetSounds().SetPlaybackSpeed(battle.speed);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.speedChanged) h.speedChanged();
+}
+
+void StoreFlag(const char* option, bool on) {
+  SIM_Options& o = SIM_Options::Get();
+  o.SetFloat(option, on ? 1.0f : 0.0f);
+  o.Save();
+}
+
+// The unit of an army under the mouse: the nearest whose body covers the point.
+SIM_BattleUnit* UnitUnderMouse(SIM_BattleArmy* army) {
+  if (!army) return nullptr;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const GUI_InputManager& in = GetInputManager();
+  const float wx = in.x / map.zoom + map.viewLeft, wy = in.y / map.zoom + map.viewTop;
+  SIM_BattleUnit* best = nullptr;
+  float bestD = 0.0f;
+  for (SIM_BattleUnit* u : army->livingUnits) {
+    const float r = std::max(u->size * 0.5f, 10.0f);
+    const float d = (u->x - wx) * (u->x - wx) + (u->y - wy) * (u->y - wy);
+    if (d <= r * r && (!best || d < bestD)) best = u, bestD = d;
+  }
+  return best;
+}
+
+template <typename Fn>
+void ForSelectedSelectors(Fn fn) {
+  SIM_Battle& battle = GetBattle();
+  if (!battle.playerArmy) return;
+  for (SIM_BattleUnit* u : battle.playerArmy->livingUnits) {
+    if (!u->selected || !u->moduleManager) continue;
+    for (SIM_Module* m : u->moduleManager->weapons)
+      if (auto* w = dynamic_cast<SIM_TargetedComponent*>(m); w && w->selector) fn(*w->selector);
+  }
+}
+}  // namespace
+
+BattleViewFlags& GetBattleViewFlags() { return ProcessWide<BattleViewFlags>(); }
+
+BattleScreenHooks& GetBattleScreenHooks() {
+  static BattleScreenHooks hooks;
+  return hooks;
+}
 
 GUI_BattleScreen& GetBattleScreen() {
   // The mode object when game mode 6 is this screen; our own otherwise.
@@ -17,16 +96,281 @@ void GUI_BattleScreen::Draw() {
   DrawBattle();
 }
 
-void GUI_BattleScreen::DrawBattle() {
-  // Device resources would be rebuilt here after a reset; there are none yet.
-  if (BattleScreenDeviceRebuiltFlag()) ClearBattleScreenDeviceRebuiltFlag();
+void GUI_BattleScreen::OnChar(int character) {
+  if (FocusedEdit) {
+    GUI_GameModeBase::OnChar(character);
+    return;
+  }
+  SIM_Battle& battle = GetBattle();
+  BattleViewFlags& flags = GetBattleViewFlags();
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  switch (std::toupper(character & 0xFF)) {
+    case 'F':
+      // One frame, then paused again.
+      if (battle.state == BATTLE_RUNNING) battle.RequestStepOnce();
+      break;
+    case 'H':
+      ToggleShowHealth();
+      break;
+    case 'M':
+      flags.showMinimap = !flags.showMinimap;
+      break;
+    case 'N':
+      if (hooks.toggleNightVision) hooks.toggleNightVision();
+      break;
+    case 'P':
+      battle.SetPaused(!battle.paused);
+      if (hooks.speedChanged) hooks.speedChanged();
+      break;
+    case 'Q':
+      StartFighting();
+      break;
+    case 'R':
+      ToggleShowPaths();
+      break;
+    case 'U':
+      flags.showHud = !flags.showHud;
+      if (hooks.hudShown) hooks.hudShown(flags.showHud);
+      break;
+    default:
+      break;
+  }
 }
 
-void GUI_BattleScreen::InitCorpses() { GUI_BS_UnitManager::Instance().Clear(); }
+void GUI_BattleScreen::OnKeyDown(int key) {
+  if (FocusedEdit) {
+    GUI_GameModeBase::OnKeyDown(key);
+    return;
+  }
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  switch (key) {
+    case kKeyTab:
+      CycleDivision();
+      break;
+    case kKeyEscape:
+      EscapeChain();
+      break;
+    case kKeyDelete:
+      if (BattleScreenHooks& h = GetBattleScreenHooks(); h.cancelPlacement) h.cancelPlacement();
+      break;
+    case kKeyPadPlus:
+      if (IsShiftDown())
+        map.ZoomIn();
+      else
+        SpeedUp();
+      break;
+    case kKeyPadMinus:
+      if (IsShiftDown())
+        map.ZoomOut();
+      else
+        SlowDown();
+      break;
+    default:
+      break;
+  }
+}
+
+void GUI_BattleScreen::EscapeChain() {
+  if (OpenMessageBox()) {
+    GUI_Message::OnOK(0);
+    return;
+  }
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeOpenTool && h.closeOpenTool()) return;
+  if (GetBattle().state == BATTLE_OVER) return;
+  ShowConfirmDialog("BATTLE_QUIT_TITLE", "BATTLE_QUIT_TEXT", &GUI_BattleScreen::OnQuitConfirmed);
+}
+
+int GUI_BattleScreen::OnQuitConfirmed(int) {
+  Game& game = GetGame();
+  GUI_GameModeBase* browser = GetGameModeObject(MODE_BATTLE_BROWSER);
+  ZT_ASSERT(browser != nullptr);
+  game.SetGameMode(MODE_BATTLE_BROWSER);
+  if (SoundsExist()) GetSounds().PlayMusic("ztk_menus.ogg", false, true);
+  return 0;
+}
+
+void GUI_BattleScreen::Process() {
+  GetWindowOrder().Process();
+  if (!IsCtrlDown()) newPathOnCtrlOrder = true;
+}
+
+void GUI_BattleScreen::OnLeftDown() {
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  if (hooks.leftPressTaken && hooks.leftPressTaken()) return;
+  if (GetWindowOrder().LeftClick()) return;
+  GUI_BS_Map::Instance().OnMousePress();
+  SelectUnitUnderMouse();
+}
+
+void GUI_BattleScreen::SelectUnitUnderMouse() {
+  SIM_Battle& battle = GetBattle();
+  if (!IsCtrlDown()) GetBattleUnitManager().ClearSelection();
+  SIM_BattleUnit* unit = UnitUnderMouse(battle.playerArmy);
+  if (!unit) return;
+  unit->selected = true;
+  if (unit->visual) unit->visual->selected = true;
+}
+
+void GUI_BattleScreen::OnRightDown() {
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  if (hooks.rightPressTaken && hooks.rightPressTaken()) return;
+  if (OrderAttackUnitUnderMouse()) return;
+  if (!OrderMoveToMouse()) ClearForcedTargets();
+}
+
+bool GUI_BattleScreen::OrderAttackUnitUnderMouse() {
+  SIM_Battle& battle = GetBattle();
+  SIM_BattleUnit* enemy = UnitUnderMouse(battle.opponentArmy);
+  if (!enemy) return false;
+  SIM_BattleUnit* target = enemy->squadron ? static_cast<SIM_BattleUnit*>(enemy->squadron) : enemy;
+  ForSelectedSelectors([&](SIM_TargetSelector& s) {
+    s.orderedTarget = target;
+    s.Retarget();
+  });
+  return true;
+}
+
+void GUI_BattleScreen::ClearForcedTargets() {
+  ForSelectedSelectors([](SIM_TargetSelector& s) { s.orderedTarget = nullptr; });
+}
+
+bool GUI_BattleScreen::OrderMoveToMouse() {
+  SIM_Battle& battle = GetBattle();
+  if (battle.playerDefends || !battle.playerArmy) return false;
+  const bool append = !newPathOnCtrlOrder && IsCtrlDown();
+  SIM_MapSquare* square = GUI_BS_Map::Instance().SquareUnderMouse();
+  if (!square) return false;
+  for (SIM_BattleUnit* u : battle.playerArmy->livingUnits)
+    if (u->selected && u->pathManager) u->pathManager->FindPath(square, append);
+  for (SIM_BattleUnit* s : battle.playerArmy->squadrons)
+    if (s->selected && s->pathManager) s->pathManager->FindPath(square, append);
+  if (IsCtrlDown()) newPathOnCtrlOrder = false;
+  return true;
+}
+
+void GUI_BattleScreen::CycleDivision() {
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.cycleDivision) h.cycleDivision(IsShiftDown());
+}
+
+void GUI_BattleScreen::OnWheelUp() {
+  GetWindowOrder().OnWheelUp();
+  if (GetInputManager().MouseClaimed) return;
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  if (SIM_Options::Get().GetFloat("INVERTZOOM") == 0.0f)
+    map.ZoomOut();
+  else
+    map.ZoomIn();
+}
+
+void GUI_BattleScreen::OnWheelDown() {
+  GetWindowOrder().OnWheelDown();
+  if (GetInputManager().MouseClaimed) return;
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  if (SIM_Options::Get().GetFloat("INVERTZOOM") == 0.0f)
+    map.ZoomIn();
+  else
+    map.ZoomOut();
+}
+
+void GUI_BattleScreen::Enter() {
+  // The first frame after loading builds what needs the device (composites, minimap).
+  firstFramePending = true;
+}
+
+void GUI_BattleScreen::Leave() { Teardown(); }
+
+void GUI_BattleScreen::SpeedUp() {
+  ApplySpeed(std::min(GetBattle().speed + kSpeedStep, SIM_Battle::kMaxSpeed));
+}
+
+void GUI_BattleScreen::SlowDown() {
+  ApplySpeed(std::max(GetBattle().speed - kSpeedStep, SIM_Battle::kMinSpeed));
+}
+
+void GUI_BattleScreen::ToggleShowHealth() {
+  BattleViewFlags& f = GetBattleViewFlags();
+  f.showHealth = !f.showHealth;
+  StoreFlag("OPTIONS_SHOW_HEALTH", f.showHealth);
+}
+
+void GUI_BattleScreen::ToggleShowPaths() {
+  BattleViewFlags& f = GetBattleViewFlags();
+  f.showPaths = !f.showPaths;
+  StoreFlag("OPTIONS_SHOW_PATHS", f.showPaths);
+}
+
+void GUI_BattleScreen::ToggleShowDamage() {
+  BattleViewFlags& f = GetBattleViewFlags();
+  f.showDamage = !f.showDamage;
+  StoreFlag("OPTIONS_SHOW_DAMAGE", f.showDamage);
+}
 
 void GUI_BattleScreen::StartFighting() {
   SIM_Battle& battle = GetBattle();
+  if (battle.state == BATTLE_RUNNING) return;
   battle.Begin();
   battle.SetPaused(false);
-  battle.SetSpeed(battle.speed);
+  battle.SetSpeed(1.0f);
+  if (SoundsExist()) GetSounds().SetPlaybackSpeed(1.0f);
+  DebugLog("Start Fighting");
+  fightingFrames = 0;
+  if (SoundsExist()) {
+    GUI_Sounds& s = GetSounds();
+    s.PlaySoundFile("data/sounds/start.ogg", false, s.InterfaceVolume() * s.MasterVolume(), 0);
+  }
+}
+
+void GUI_BattleScreen::Init() {
+  SIM_Battle& battle = GetBattle();
+  SIM_Scenario* scenario = battle.scenario;
+  ZT_ASSERT(scenario != nullptr);
+  startSound = -1;
+  if (scenario && !scenario->ambientSound.empty() && SoundsExist()) {
+    GUI_Sounds& s = GetSounds();
+    startSound =
+        s.PlaySoundFile(scenario->ambientSound.c_str(), true, s.InterfaceVolume() * s.MasterVolume(), 0);
+  }
+  SIM_Options& o = SIM_Options::Get();
+  BattleViewFlags& f = GetBattleViewFlags();
+  f.showPaths = o.IsOn("OPTIONS_SHOW_PATHS");
+  f.showDamage = o.IsOn("OPTIONS_SHOW_DAMAGE");
+  f.showHealth = o.IsOn("OPTIONS_SHOW_HEALTH");
+
+  if (scenario) BuildGroundLayers();
+  BloodSplatLayer::Get().Init();
+
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  if (scenario && !battle.playerDefends && !scenario->routeStartSquares.empty() &&
+      scenario->routeStartSquares.front()) {
+    const SIM_MapSquare* start = scenario->routeStartSquares.front();
+    map.centreX = map.cameraX = start->centreX;
+    map.centreY = map.cameraY = start->centreY;
+    map.ClampCentre();
+    map.cameraX = map.centreX;
+    map.cameraY = map.centreY;
+    map.UpdateViewRect();
+  }
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.openHud) h.openHud();
+  lastFrameMs = ClockMilliseconds();
+  elapsedMs = 0.0f;
+  frameCount = 0;
+}
+
+void GUI_BattleScreen::ResetWorld() {
+  ConstructGroundLayers();
+  ClearGroundLayers();
+  BloodSplatLayer::Get().Clear();
+  GUI_BS_UnitManager::Instance().Clear();
+}
+
+void GUI_BattleScreen::Teardown() {
+  BattleHooks& battleHooks = GetBattleHooks();
+  if (battleHooks.recordingSetMode) battleHooks.recordingSetMode(1);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  SquadSoundStop();
+  if (SoundsExist()) {
+    GetSounds().StopAllSounds();
+    GetSounds().SetPlaybackSpeed(1.0f);
+  }
+  startSound = -1;
 }

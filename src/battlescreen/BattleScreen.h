@@ -1,26 +1,98 @@
 #pragma once
-// The battle screen (game mode 6): each frame it advances the battle and draws the
-// world. The battle reaches it only through the view it registers (UnitVisuals.h).
+// The battle screen (game mode 6): current while a battle is deployed and fought. Each
+// frame it advances the battle, then draws it in the fixed order of layers
+// (BattleFrame.h); it routes keys, clicks and the wheel to the windows, the map and the
+// units. The battle reaches it only through the view it registers (UnitVisuals.h).
+#include <cstdint>
+
 #include "app/GUI_GameModeBase.h"
+
+// Display flags the whole HUD reads.
+struct BattleViewFlags {
+  bool showDamage = false;
+  bool showMinimap = true;
+  bool reserved = true;
+  bool showPaths = true;
+  bool showHud = true;
+  bool showHealth = false;
+};
+BattleViewFlags& GetBattleViewFlags();
+
+// What the screen asks of the HUD above it (registered at start-up; unset ones do nothing).
+struct BattleScreenHooks {
+  // Escape: closes the first open tool (design loader, drop in progress, air-strike
+  // placer, statistics, division manager); true when one was closed.
+  bool (*closeOpenTool)() = nullptr;
+  // Delete: cancels an air-strike placer or a drop in progress.
+  void (*cancelPlacement)() = nullptr;
+  // A left or right press the deployment tools take first; true when taken.
+  bool (*leftPressTaken)() = nullptr;
+  bool (*rightPressTaken)() = nullptr;
+  // Tab: the next (or with Shift the previous) division of the deployment window.
+  void (*cycleDivision)(bool previous) = nullptr;
+  // The speed changed or the paused flag flipped (the minimap's label).
+  void (*speedChanged)() = nullptr;
+  // The HUD was shown or hidden (the deployment window and design popups).
+  void (*hudShown)(bool shown) = nullptr;
+  void (*toggleNightVision)() = nullptr;
+  // Battle start and teardown of the HUD's windows.
+  void (*openHud)() = nullptr;
+  void (*closeHud)() = nullptr;
+};
+BattleScreenHooks& GetBattleScreenHooks();
 
 class GUI_BattleScreen : public GUI_GameModeBase {
  public:
+  // Windows key codes the screen answers.
+  static constexpr int kKeyTab = 9, kKeyEscape = 27, kKeyDelete = 46, kKeyPadPlus = 107, kKeyPadMinus = 109;
+
   GUI_BattleScreen() = default;
   ~GUI_BattleScreen() override = default;
 
   // The frame: advances the battle one step, then draws it.
   void Draw() override;
-  // Draws the battle (also while paused); rebuilds device resources after a reset.
-  void DrawBattle();
-  // Battle start, after loading progress 0.85.
-  void Init() {}
-  // Battle start, after the old armies are gone: the old wrecks go too.
-  void InitCorpses();
-  // Ends the deployment phase.
-  void StartFighting();
+  void OnChar(int character) override;
+  void OnKeyDown(int key) override;
+  void Process() override;
+  void OnLeftDown() override;
+  void OnRightDown() override;
+  void Enter() override;
+  void Leave() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
 
-  int field1 = -1;
-  bool field2 = true;
+  // One battle frame's drawing (BattleFrame.cpp); also rebuilds device resources after a reset.
+  void DrawBattle();
+  // Battle start, once the armies are built: options, ground layers, camera.
+  void Init();
+  // Battle start, after the old armies are gone: empties the world's pools and lists.
+  void ResetWorld();
+  // Leaving the screen.
+  void Teardown();
+  // Ends the deployment phase (Q, and the top strip's fight button).
+  void StartFighting();
+  void SpeedUp();
+  void SlowDown();
+  void ToggleShowHealth();
+  void ToggleShowPaths();
+  void ToggleShowDamage();
+  void CycleDivision();
+  // Escape: the first open thing closes, else the quit question.
+  void EscapeChain();
+  static int OnQuitConfirmed(int);
+  // Orders by the mouse; each returns whether it acted.
+  bool OrderMoveToMouse();
+  bool OrderAttackUnitUnderMouse();
+  void ClearForcedTargets();
+  void SelectUnitUnderMouse();
+
+  float elapsedMs = 0.0f;
+  int32_t frameCount = 0;
+  uint64_t lastFrameMs = 0;  // the millisecond clock of the previous frame
+  int32_t fightingFrames = -1;
+  int startSound = -1;
+  bool newPathOnCtrlOrder = true;
+  bool firstFramePending = false;
 };
 
 // The battle screen object the battle draws through.

@@ -7,6 +7,7 @@
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/GroundLayers.h"
 
 void GUI_BS_InfantryUnit::OnDestroyed() {
   GUI_BS_Unit::OnDestroyed();
@@ -50,13 +51,15 @@ std::unique_ptr<SIM_UnitVisual> GUI_BS_BattleView::CreateUnitVisual(SIM_BattleUn
 }
 
 std::unique_ptr<SIM_GroundPropVisual> GUI_BS_BattleView::CreateGroundProp(const GroundPropDesc& desc) {
+  // The unit owns the prop; the ground layers list it until it goes.
   auto prop = std::make_unique<GUI_BS_GroundProp>();
-  prop->Init(desc);
+  prop->InitFromDesc(desc);
+  GroundPropAddToLayers(prop.get(), true);
   return prop;
 }
 
 void GUI_BS_BattleView::InitMap(SIM_Scenario* scenario) { GUI_BS_Map::Instance().Init(scenario); }
-void GUI_BS_BattleView::InitCorpses() { GetBattleScreen().InitCorpses(); }
+void GUI_BS_BattleView::InitCorpses() { GetBattleScreen().ResetWorld(); }
 void GUI_BS_BattleView::Init() { GetBattleScreen().Init(); }
 
 void GUI_BS_BattleView::KeepWreck(std::unique_ptr<SIM_UnitVisual> visual) {

@@ -69,9 +69,6 @@ class GUI_BS_WarpOutManager {
   int started = 0;
 };
 
-// A prop drawn on the ground beside a building.
-class GUI_BS_GroundProp : public SIM_GroundPropVisual {};
-
 // The battle screen's side of the seam with the simulation: its own visuals, the
 // battle map's camera, the wrecks and the warp-out shimmer. Registered at start-up.
 class GUI_BS_BattleView : public SIM_BattleView {

@@ -1,0 +1,140 @@
+// One battle frame of the largest shipped map at the farthest zoom (every tile, border
+// and prop on screen): the draw calls it takes and what it costs. On the null device by
+// default (the game's own work per frame); with --gl on the OpenGL device at 1280 x 1024
+// (Mesa's software renderer under xvfb-run).
+#include "battlescreen/BattleScreen.h"
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Game.h"
+#include "app/GameModes.h"
+#include "battle/Battle.h"
+#include "battle/BattleHooks.h"
+#include "battlescreen/BattleMap.h"
+#include "engine/D3DEngine.h"
+#include "engine/Random.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "game/ConnectLayers.h"
+#include "platform/NullDevice.h"
+#include "simdata/Scenario.h"
+
+namespace {
+constexpr int kW = 1280, kH = 1024;
+bool g_gl = false;
+SDL_Window* g_window = nullptr;
+
+bool StartDevice() {
+  D3DEngine& e = GetRenderDevice();
+  if (g_gl) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    g_window = SDL_CreateWindow("Zentrak bench: battle screen", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
+    if (!g_window) return false;
+    e.SetMainWindow(g_window);
+    e.SetBackend(platform::Backend::OpenGL);
+  } else {
+    e.SetDirect3D(std::make_unique<platform::NullDirect3D>());
+  }
+  if (!e.InitD3D(kW, kH, true)) return false;
+  if (g_gl) SDL_GL_SetSwapInterval(0);
+  e.SetFramePacing(false);
+  e.SetScreenSize(kW, kH);
+  RegisterTextureFolder("data/bitmaps");
+  InitGlobalVertexBuffer();
+  return true;
+}
+
+// The largest campaign map, fought as the attacker without AI units, shown as mode 6.
+std::string StartLargestBattle() {
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  SIM_Scenario* largest = nullptr;
+  for (SIM_Scenario* s : scenarios.Campaign())
+    if (!largest || s->maxCols * s->maxRows > largest->maxCols * largest->maxRows) largest = s;
+  if (!largest) return "";
+  BattleHooks& hooks = GetBattleHooks();
+  hooks.beginBattleLoad = nullptr;
+  hooks.finishLoading = nullptr;
+  hooks.setLoadingProgress = nullptr;
+  SIM_Battle& battle = GetBattle();
+  battle.aiUnitSource = AI_UNITS_NONE;
+  battle.scenario = largest;
+  battle.Start();
+  GetGame().SetGameMode(MODE_BATTLE_SCREEN);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.targetZoom = map.minZoom;
+  map.centreX = map.mapWidth / 2;
+  map.centreY = map.mapHeight / 2;
+  return largest->name + " (" + std::to_string(largest->maxCols) + " x " + std::to_string(largest->maxRows) +
+         ")";
+}
+
+void BM_BattleFrame(benchmark::State& state) {
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  auto* null = dynamic_cast<platform::NullDevice*>(d);
+  GUI_GameModeBase* mode = GetGame().CurrentMode;
+  uint64_t draws = 0, frames = 0;
+  for (auto _ : state) {
+    e.BeginScene();
+    mode->Draw();
+    e.EndScene();
+    e.Flip();
+    if (g_gl) {
+      // Wait for the renderer, so the frame's whole cost is measured.
+      std::vector<uint32_t> pixel;
+      d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
+    }
+    draws += d->LastFrameCounters().draws;  // the presented frame's own count
+    ++frames;
+    if (null) null->ClearRecord();
+  }
+  state.counters["draws_per_frame"] = frames ? static_cast<double>(draws) / frames : 0.0;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--gl") == 0) g_gl = true;
+  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
+  const char* scratch = mkdtemp(tmpl);
+  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
+  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
+  benchmark::Initialize(&argc, argv);
+  GetGame().InitUserFolders();
+  ConnectGameLayers();
+  if (!StartDevice()) {
+    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n",
+                 g_gl ? "OpenGL" : "null");
+    return 1;
+  }
+  InitRandomWithSeed(1);
+  const std::string map = StartLargestBattle();
+  if (map.empty()) return 1;
+  std::printf("map: %s at zoom %.3f, %d x %d, %s device\n", map.c_str(), GUI_BS_Map::Instance().minZoom, kW,
+              kH, g_gl ? "OpenGL" : "null");
+  benchmark::RegisterBenchmark(g_gl ? "BattleFrame/opengl" : "BattleFrame/null", BM_BattleFrame)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MinTime(2.0);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  GetGlobalVertexBuffer().Release();
+  GetRenderDevice().ReleaseD3D();
+  if (g_window) SDL_DestroyWindow(g_window);
+  if (scratch) {
+    std::error_code ec;
+    std::filesystem::remove_all(scratch, ec);
+  }
+  return 0;
+}

@@ -1,0 +1,334 @@
+#include "battlescreen/BattleFrame.h"
+
+#include <algorithm>
+
+#include "app/GameModes.h"
+#include "app/Sounds.h"
+#include "battle/Battle.h"
+#include "battle/Gameplay.h"
+#include "battle/ProcessWide.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/DeviceResetSeam.h"
+#include "battlescreen/GroundLayers.h"
+#include "engine/D3DEngine.h"
+#include "engine/Textures.h"
+#include "engine/Timer.h"
+#include "engine/VertexBuffer.h"
+#include "gui/Cursor.h"
+#include "gui/Tooltip.h"
+#include "gui/WindowOrder.h"
+#include "simdata/Options.h"
+#include "simdata/Scenario.h"
+
+namespace {
+const char* const kWorldNames[kBattleWorldLayers + 1] = {
+    "",
+    "map",
+    "path lines",
+    "air-strike markers and health discs",
+    "warp-outs",
+    "range indicators",
+    "effect indicators",
+    "track marks",
+    "ground debris",
+    "unit refresh",
+    "blood splats",
+    "corpses and thrown guns",
+    "hulks",
+    "air drops",
+    "dropped design",
+    "blob shadows",
+    "effects lower",
+    "exhaust lower",
+    "deployment overlay",
+    "units",
+    "muzzle flashes",
+    "searchlights and flash lights",
+    "unit emitters",
+    "breakup shadows",
+    "effects upper",
+    "particle culling",
+    "bullets",
+    "rocket trails",
+    "missiles",
+    "top props",
+    "top props light",
+    "drifting smoke",
+    "exhaust upper",
+    "distortion",
+    "atmosphere",
+    "snow",
+    "air-strike trails",
+    "light map",
+    "camera shake",
+};
+const char* const kHudNames[kBattleHudLayers + 1] = {
+    "",
+    "target markers",
+    "selection box",
+    "build progress",
+    "selection outline",
+    "path arrows",
+    "support icons",
+    "dog tags",
+    "effect indicator update",
+    "damage numbers",
+    "first frame",
+    "square overlay",
+    "messages",
+    "screen mode",
+    "windows",
+    "dropper cursor",
+    "mouse cursor",
+    "tooltips",
+    "transition",
+};
+
+struct LayerSlots {
+  BattleLayerDraw world[kBattleWorldLayers + 1] = {};
+  BattleLayerDraw hud[kBattleHudLayers + 1] = {};
+};
+// Program wiring, like the other registrations: not reset between tests.
+LayerSlots& Slots() {
+  static LayerSlots slots;
+  return slots;
+}
+
+uint64_t DeviceDraws() {
+  platform::Device* d = GetRenderDevice().Device();
+  return d ? d->Counters().draws : 0;
+}
+
+// Runs one layer: the screen's own drawing, else the registered slot; records it.
+template <typename Own>
+void RunLayer(const std::string& name, Own own, BattleLayerDraw slot) {
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  const uint64_t before = trace.enabled ? DeviceDraws() : 0;
+  own();
+  if (slot) slot();
+  if (trace.enabled) trace.entries.push_back({name, DeviceDraws() - before});
+}
+
+void World(int layer) {
+  RunLayer(
+      std::string("world ") + std::to_string(layer) + " " + kWorldNames[layer], [] {}, Slots().world[layer]);
+}
+template <typename Own>
+void World(int layer, Own own) {
+  RunLayer(std::string("world ") + std::to_string(layer) + " " + kWorldNames[layer], own,
+           Slots().world[layer]);
+}
+void Hud(int layer) {
+  RunLayer(
+      std::string("hud ") + std::to_string(layer) + " " + kHudNames[layer], [] {}, Slots().hud[layer]);
+}
+template <typename Own>
+void Hud(int layer, Own own) {
+  RunLayer(std::string("hud ") + std::to_string(layer) + " " + kHudNames[layer], own, Slots().hud[layer]);
+}
+
+int LightingMode() {
+  const BattleFrameHooks& h = GetBattleFrameHooks();
+  return h.lightingMode ? h.lightingMode() : 0;
+}
+bool LightOverride() {
+  const BattleFrameHooks& h = GetBattleFrameHooks();
+  return h.lightOverride && h.lightOverride();
+}
+
+// Clears a named target and returns to the one drawn before; a missing target is skipped.
+void ClearNamedTarget(const char* name, uint32_t colour) {
+  D3DEngine& e = GetRenderDevice();
+  if (!e.HasTexture(name)) return;
+  e.RememberRenderTarget();
+  if (e.SetRenderTarget(name)) e.ClearTarget(colour);
+  e.RestoreRenderTarget();
+}
+
+uint32_t AmbientColour() {
+  const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
+  if (!s) return 0xFFFFFFFFu;
+  auto c = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
+  return c(s->lightMapColour[0]) << 24 | c(s->lightMapColour[1]) << 16 | c(s->lightMapColour[2]) << 8 |
+         c(s->lightMapColour[3]);
+}
+}  // namespace
+
+const char* BattleWorldLayerName(int layer) {
+  return layer >= 1 && layer <= kBattleWorldLayers ? kWorldNames[layer] : "";
+}
+const char* BattleHudLayerName(int layer) {
+  return layer >= 1 && layer <= kBattleHudLayers ? kHudNames[layer] : "";
+}
+
+BattleLayerDraw SetBattleWorldLayer(int layer, BattleLayerDraw draw) {
+  if (layer < 1 || layer > kBattleWorldLayers) return nullptr;
+  BattleLayerDraw old = Slots().world[layer];
+  Slots().world[layer] = draw;
+  return old;
+}
+
+BattleLayerDraw SetBattleHudLayer(int layer, BattleLayerDraw draw) {
+  if (layer < 1 || layer > kBattleHudLayers) return nullptr;
+  BattleLayerDraw old = Slots().hud[layer];
+  Slots().hud[layer] = draw;
+  return old;
+}
+
+BattleFrameHooks& GetBattleFrameHooks() {
+  static BattleFrameHooks hooks;
+  return hooks;
+}
+
+BattleFrameTrace& GetBattleFrameTrace() { return ProcessWide<BattleFrameTrace>(); }
+
+// ---- Fade threshold ----
+
+FadeThreshold& FadeThreshold::Shared() { return ProcessWide<FadeThreshold>(); }
+
+void FadeThreshold::Step() {
+  ++frames;
+  if (frames > 62) Retarget();
+  if (current < target)
+    current = std::min(current + 0.005f, target);
+  else if (current > target)
+    current = std::max(current - 0.005f, target);
+}
+
+void FadeThreshold::Retarget() {
+  const float ratio = BattleExists() ? GetStepRateMeter().rate : 1.0f;
+  // Fast frames let detail show from further out; slow ones push it in.
+  target += ratio > 0.75f ? -0.05f : 0.05f;
+  target = std::clamp(target, 0.0f, kCeiling);
+}
+
+float FadeByZoomAt(float zoom, const FadeThreshold& t) {
+  if (zoom < t.current) return 0.0f;
+  if (zoom > t.current + FadeThreshold::kBand) return 1.0f;
+  return std::clamp((zoom - t.current) / FadeThreshold::kBand, 0.0f, 1.0f);
+}
+
+float GUI_BS_FadeByZoom(const FadeThreshold& t) { return FadeByZoomAt(GUI_BS_Map::Instance().zoom, t); }
+
+// ---- Squad sound ----
+
+SquadSoundLoop& SquadSoundLoop::Get() { return ProcessWide<SquadSoundLoop>(); }
+
+void SquadSoundUpdate() {
+  SquadSoundLoop& s = SquadSoundLoop::Get();
+  const float zoom = GUI_BS_Map::Instance().zoom;
+  if (s.playing) {
+    if (s.runningCount > 5) {
+      s.volumeScale = zoom * 0.125f;
+    } else {
+      if (SoundsExist() && s.sound != -1) GetSounds().StopSound(s.sound);
+      s.playing = false;
+      s.sound = -1;
+    }
+  } else if (s.runningCount > 5) {
+    s.volumeScale = zoom * 0.125f;
+    if (SoundsExist()) {
+      GUI_Sounds& sounds = GetSounds();
+      s.sound = sounds.PlaySoundFile("data/sounds/lb_squad_running.ogg", true,
+                                     sounds.InterfaceVolume() * sounds.MasterVolume() * 0.75f, 0);
+    }
+    s.playing = true;
+  }
+  s.runningCount = 0;
+}
+
+void SquadSoundStop() {
+  SquadSoundLoop* s = ProcessWideIfAlive<SquadSoundLoop>();
+  if (!s || s->sound == -1) return;
+  if (SoundsExist()) GetSounds().StopSound(s->sound);
+  s->sound = -1;
+  s->playing = false;
+}
+
+MissileDrawState& MissileDrawState::Get() { return ProcessWide<MissileDrawState>(); }
+
+void GUI_BS_Missile::LoadTextures() {
+  MissileDrawState& m = MissileDrawState::Get();
+  m.flareTexture = FindOrLoadTexture("missile_flare.dds");
+  m.missileTexture = FindOrLoadTexture("missile.dds");
+}
+
+// ---- The frame ----
+
+void GUI_BattleScreen::DrawBattle() {
+  // Nothing of the screen's own needs rebuilding after a device reset: its textures are
+  // relinked by name and the render targets belong to the post-processor.
+  if (BattleScreenDeviceRebuiltFlag()) ClearBattleScreenDeviceRebuiltFlag();
+  D3DEngine& e = GetRenderDevice();
+  const BattleFrameHooks& hooks = GetBattleFrameHooks();
+  const BattleViewFlags& flags = GetBattleViewFlags();
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  GetBattleFrameTrace().entries.clear();
+
+  // Prologue.
+  ++fightingFrames;
+  ++frameCount;
+  const uint64_t now = ClockMilliseconds();
+  if (lastFrameMs != 0 && now >= lastFrameMs) elapsedMs += static_cast<float>(now - lastFrameMs);
+  lastFrameMs = now;
+  FadeThreshold::Shared().Step();
+  if (hooks.preparePostProcess) hooks.preparePostProcess();
+  if (SIM_Options::Get().IsOn("DISTORTION")) ClearNamedTarget("rt_distortion", 0xFF808080u);
+  SquadSoundUpdate();
+  if (hooks.stepVoices) hooks.stepVoices();
+  const int lighting = LightingMode();
+  if (lighting != 0)
+    ClearNamedTarget("rt_lightmap", LightOverride() && hooks.lightOverrideColour ? hooks.lightOverrideColour()
+                                                                                 : AmbientColour());
+  if (LightOverride() && hooks.advanceFlashTimer) hooks.advanceFlashTimer();
+  if (firstFramePending && hooks.buildInfantryComposites) hooks.buildInfantryComposites();
+
+  // World layers, bottom to top.
+  World(WL_MAP, [&] { map.UpdateAndDraw(); });
+  World(WL_PATH_LINES);
+  if (flags.showHud) World(WL_AIRSTRIKE_MARKERS_AND_HEALTH);
+  for (int layer = WL_WARP_OUTS; layer <= WL_UNIT_REFRESH; ++layer) World(layer);
+  World(WL_BLOOD, [] { BloodSplatLayer::Get().Draw(); });
+  World(WL_CORPSES);
+  World(WL_HULKS);
+  World(WL_AIR_DROPS);
+  if (hooks.dropperHoldsDesign && hooks.dropperHoldsDesign()) World(WL_DROPPED_DESIGN);
+  for (int layer = WL_BLOB_SHADOWS; layer <= WL_MUZZLE_FLASHES; ++layer) World(layer);
+  if (lighting != 0) World(WL_SEARCHLIGHTS_AND_FLASH_LIGHTS);
+  for (int layer = WL_UNIT_EMITTERS; layer <= WL_MISSILES; ++layer) World(layer);
+  World(WL_TOP_PROPS, [] { DrawTopGroup(); });
+  if (lighting != 0) World(WL_TOP_PROPS_LIGHT, [] { DrawTopGroupLight(); });
+  World(WL_DRIFTING_SMOKE);
+  World(WL_EXHAUST_UPPER);
+  if (SIM_Options::Get().IsOn("DISTORTION")) World(WL_DISTORTION);
+  for (int layer = WL_ATMOSPHERE; layer <= WL_CAMERA_SHAKE; ++layer) World(layer);
+
+  // Whatever a layer left the blend in, the composite starts from normal alpha blending.
+  GetGlobalVertexBuffer().Flush();
+  e.MarkBlendDirty();
+  e.SetNormalBlend();
+  RunLayer(
+      "post-process",
+      [&] {
+        if (hooks.runPostProcess) hooks.runPostProcess();
+      },
+      nullptr);
+
+  // HUD and screen layers.
+  if (flags.showHud)
+    for (int layer = HL_TARGET_MARKERS; layer <= HL_EFFECT_INDICATOR_UPDATE; ++layer) Hud(layer);
+  if (flags.showHud && flags.showDamage) Hud(HL_DAMAGE_NUMBERS);
+  if (firstFramePending) Hud(HL_FIRST_FRAME, [&] { firstFramePending = false; });
+  Hud(HL_SQUARE_OVERLAY);
+  if (flags.showHud) Hud(HL_MESSAGES);
+  Hud(HL_SCREEN_MODE, [] { ClearCameraTransform(); });
+  Hud(HL_WINDOWS, [] { GetWindowOrder().Draw(); });
+  Hud(HL_DROPPER_CURSOR);
+  Hud(HL_MOUSE_CURSOR, [] { GetGUICursor().Draw(); });
+  if (flags.showHud) Hud(HL_TOOLTIPS, [] { GUI_Tooltip::DrawQueued(); });
+  Hud(HL_TRANSITION, [] {
+    if (StandardModeLayer transition = StandardModeTransition()) transition();
+  });
+  GetGlobalVertexBuffer().Flush();
+}
