@@ -9,8 +9,11 @@
 #include "engine/Singletons.h"
 #include "platform/Files.h"
 #include "simdata/DataHooks.h"
+#include "simdata/HighScores.h"
+#include "simdata/ModuleType.h"
 #include "simdata/PlayerFile.h"
 #include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
 
 namespace {
 bool HasControlCharacters(const std::string& text) {
@@ -19,6 +22,14 @@ bool HasControlCharacters(const std::string& text) {
   return false;
 }
 }  // namespace
+
+bool IsDesignUnlocked(const SIM_UnitDesign& design) {
+  const SIM_HighScores& records = SIM_HighScores::Get();
+  if (!design.hull || !records.IsUnlocked(design.hull->name)) return false;
+  for (const DesignModule& m : design.modules)
+    if (m.type && !records.IsUnlocked(m.type->name)) return false;
+  return true;
+}
 
 // ---- SIM_Division -------------------------------------------------------------------
 
@@ -90,7 +101,8 @@ void SIM_DivisionManager::AddAllDivision() {
   // A file section named "All" is an ordinary division; the rebuilt one comes first in
   // lookups only when no such section was read.
   auto all = std::make_unique<SIM_Division>(kAllName);
-  for (const auto& design : SIM_UnitDesignManager::Get().Designs()) all->AddDesign(design->name);
+  for (const auto& design : SIM_UnitDesignManager::Get().Designs())
+    if (IsDesignUnlocked(*design)) all->AddDesign(design->name);
   divisions.push_back(std::move(all));
 }
 

@@ -1,11 +1,16 @@
 #pragma once
 // Divisions: named lists of unit design names with which the player filters the
 // designs the deployment window offers. Kept with the selected one in "divisions.txt"
-// in the user folder. The division "All" always exists, holds every design and is
-// rebuilt at every load rather than saved.
+// in the user folder. The division "All" always exists, holds every design the player
+// has unlocked (its hull and every module) and is rebuilt at every load, never saved.
 #include <memory>
 #include <string>
 #include <vector>
+
+class SIM_UnitDesign;
+
+// Whether the player has unlocked the design's hull and every module fitted to it.
+bool IsDesignUnlocked(const SIM_UnitDesign& design);
 
 class SIM_Division {
  public:

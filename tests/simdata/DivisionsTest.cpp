@@ -8,7 +8,10 @@
 #include "platform/Files.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
+#include "simdata/HighScores.h"
+#include "simdata/ModuleType.h"
 #include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
 
 using namespace simdata_test;
 
@@ -25,16 +28,25 @@ class DivisionsTest : public SimdataTest {
   std::string path;
 };
 
-TEST_F(DivisionsTest, WithoutAFileTheOnlyDivisionIsAllSelectedWithEveryDesign) {
+TEST_F(DivisionsTest, WithoutAFileTheOnlyDivisionIsAllSelectedWithEveryUnlockedDesign) {
   SIM_DivisionManager& m = SIM_DivisionManager::Instance();
   ASSERT_EQ(m.Count(), 1);
   SIM_Division* all = m.Selected();
   ASSERT_NE(all, nullptr);
   EXPECT_EQ(all->name, "All");
-  const auto& designs = SIM_UnitDesignManager::Get().Designs();
-  ASSERT_FALSE(designs.empty());
-  ASSERT_EQ(all->designs.size(), designs.size());
-  for (size_t i = 0; i < designs.size(); ++i) EXPECT_EQ(all->designs[i], designs[i]->name);
+  std::vector<std::string> unlocked, locked;
+  for (const auto& d : SIM_UnitDesignManager::Get().Designs())
+    (IsDesignUnlocked(*d) ? unlocked : locked).push_back(d->name);
+  ASSERT_FALSE(unlocked.empty()) << "the starting kit builds some of the sample designs";
+  ASSERT_FALSE(locked.empty()) << "and some need unlocks";
+  EXPECT_EQ(all->designs, unlocked);
+  // Unlocking a locked design's parts puts it in "All" at the next load.
+  const SIM_UnitDesign* d = SIM_UnitDesignManager::Get().FindDesign(locked.front());
+  ASSERT_NE(d, nullptr);
+  SIM_HighScores::Get().AddUnlock(d->hull->name);
+  for (const DesignModule& dm : d->modules) SIM_HighScores::Get().AddUnlock(dm.type->name);
+  m.Load();
+  EXPECT_TRUE(m.FindDivision("All")->ContainsDesign(d->name));
 }
 
 TEST_F(DivisionsTest, DivisionsAndTheSelectionRoundTripWithoutAll) {
