@@ -13,6 +13,7 @@
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
 #include "app/Tutorial.h"
+#include "battle/BattleHooks.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
@@ -34,6 +35,7 @@
 #include "gui/SharedTextures.h"
 #include "platform/Files.h"
 #include "platform/Window.h"
+#include "simdata/Achievements.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/ModuleType.h"
 #include "simdata/Options.h"
@@ -234,8 +236,12 @@ bool Game::Init() {
 
   GetSounds().ReloadVolumes();
   SIM_GlobalStats::Get().Load();
+  // Achievements earned in earlier sessions are not announced again.
+  SIM_AchievementList::Get().MarkEarnedBefore();
   GetTutorial().Load();
   WireLoadingScreenHooks();
+  // The battle asks for tutorial pages (dog tags, supply drops) by name.
+  GetBattleHooks().tutorialTrigger = [](const std::string& page) { GetTutorial().Trigger(page); };
 
   SetGameMode(MODE_MAIN_MENU);
   StartupLoadSharedTextures();

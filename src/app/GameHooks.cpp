@@ -1,5 +1,7 @@
 #include "app/GameHooks.h"
 
+#include <algorithm>
+
 #include "app/CInput.h"
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
@@ -9,6 +11,7 @@
 #include "battle/BattleSounds.h"
 #include "battle/Gameplay.h"
 #include "gui/ToolkitHooks.h"
+#include "simdata/Achievements.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Options.h"
 
@@ -67,6 +70,23 @@ void RegisterDataHooks() {
   SIM_DataHooks& hooks = GetDataHooks();
   hooks.copyToCloud = [](const std::string& path) { GetSteamData().CloudSynchTo(path.c_str()); };
   hooks.inMapDesigner = [] { return GameExists() && GetGame().CurrentModeNumber == MODE_MAP_DESIGNER; };
+  hooks.setSteamAchievement = [](const std::string& apiName) {
+    GetSteamData().SetAchievement(apiName.c_str());
+  };
+  // When Steam's statistics arrive the glue sends what the game holds unlocked.
+  SteamData::SetAchievementSource([] {
+    SIM_AchievementList& list = SIM_AchievementList::Get();
+    list.LoadDefinitions();
+    std::vector<SteamData::LocalAchievement> out;
+    const std::vector<std::string> unlocked = list.UnlockedNames();
+    for (const auto& a : list.All()) {
+      SteamData::LocalAchievement local;
+      local.apiName = a->name;
+      local.unlocked = std::find(unlocked.begin(), unlocked.end(), a->name) != unlocked.end();
+      out.push_back(local);
+    }
+    return out;
+  });
 }
 
 }  // namespace

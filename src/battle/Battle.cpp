@@ -24,7 +24,9 @@
 #include "engine/Random.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
+#include "simdata/Achievements.h"
 #include "simdata/GlobalStats.h"
+#include "simdata/HighScores.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "simdata/ScenarioRouteThreat.h"
@@ -279,8 +281,8 @@ void SIM_Battle::Update() {
       for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
         if (u->moduleManager) u->moduleManager->StopAllEffects();
       BattleHooks& hooks = GetBattleHooks();
-      if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN && hooks.checkAchievements)
-        hooks.checkAchievements();
+      if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN)
+        SIM_AchievementList::Get().CheckStats();
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
       outcomeDecided = false;
@@ -330,6 +332,11 @@ void SIM_Battle::SetVictory() {
   stats.AddStat("battles_won", 1);
   stats.AddStat("consecutive_victories", 1);
   if (stats.GetStat("temp_deployed_size_infantry") == 0) stats.AddStat("victory_noinfantry", 1);
+  if (scenario) {
+    SIM_HighScores& records = SIM_HighScores::Get();
+    if (scenario->origin == SIM_Scenario::ORIGIN_ADDED) records.AddBeatenChallenge(scenario->name);
+    records.Unlock(*scenario);
+  }
   RecordBattleFought();
 }
 
@@ -346,13 +353,38 @@ void SIM_Battle::RecordBattleFought() {
     stats.AddStat("battles_fought_attacker", 1);
   }
   if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED) stats.AddStat("online_games_fought", 1);
+  CheckCampaignBeaten();
   stats.AddStat("battles_fought", 1);
   outcomeDecided = true;
   endTimer.Start();
   endStartMs = static_cast<double>(ClockMilliseconds());
   endElapsed = 0.0f;
+  ReportArmies();
+}
+
+void SIM_Battle::ReportArmies() {
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.metricsRecordBattle) hooks.metricsRecordBattle();
   if (opponentArmy) opponentArmy->ReportUnits();
   if (playerArmy) playerArmy->ReportUnits();
+}
+
+void SIM_Battle::CheckCampaignBeaten() {
+  static const char* const kStats[3] = {"campaign_beaten_low", "campaign_beaten_medium",
+                                        "campaign_beaten_high"};
+  const SIM_HighScores& records = SIM_HighScores::Get();
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  // No campaign at all is no campaign beaten.
+  if (scenarios.Campaign().empty()) return;
+  for (int difficulty = 0; difficulty < 3; ++difficulty) {
+    bool beaten = true;
+    for (const SIM_Scenario* s : scenarios.Campaign()) {
+      if (s->origin != SIM_Scenario::ORIGIN_CAMPAIGN) continue;
+      if (records.GetScore(s->name, difficulty, true) == 0.0f &&
+          records.GetScore(s->name, difficulty, false) == 0.0f)
+        beaten = false;
+    }
+    if (beaten) SIM_GlobalStats::Get().SetStat(kStats[difficulty], 1);
+  }
 }

@@ -54,6 +54,11 @@ class SIM_Battle {
   void SetVictory();
   void SetDefeat();
   void RecordBattleFought();
+  // The metrics, then the opponent's units and the player's.
+  void ReportArmies();
+  // Sets "campaign_beaten_low/medium/high" for each difficulty at which every campaign
+  // scenario has a high score on either side.
+  void CheckCampaignBeaten();
 
   bool PlayerDefends() const;
   // The army of the attacking side (the opponent's when the player defends).

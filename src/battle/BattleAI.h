@@ -12,6 +12,9 @@ class SIM_ClassicAttackerAI {
   // One 64 ms step; returns the number of units deployed.
   int Step() { return 0; }
   void SupplyStep() {}
+  // Whether it can still afford a design to deploy; with no choices of its own yet it
+  // has nothing more to send once its units are gone.
+  bool CanStillDeploy() const { return false; }
   float supplies = 0.0f;
 
   // The shared mood record: 0 STEADY, 1 HOARD.

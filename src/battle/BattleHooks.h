@@ -22,6 +22,8 @@ struct BattleHooks {
   std::function<void(SIM_BattleArmy*)> recordingRecordArmy;
   std::function<void()> recordingReplayDue;
   std::function<void()> recordingLoadDesigns;
+  // While replaying: the recorded deployments not yet replayed. Unset: none.
+  std::function<int()> recordingEntriesLeft;
   // Battle screen: a soldier takes the first free place of an emplacement (the map
   // square it stands for); false when none is free. Unset: every soldier finds one.
   std::function<bool(void*, SIM_BattleUnit*)> assignToEmplacement;
@@ -36,13 +38,18 @@ struct BattleHooks {
   std::function<void()> suppliesChanged;
   // The battle screen delivers or removes every crate still pending.
   std::function<void()> clearAirDropCrates;
+  // The open deployment window shows the hull limits and supply trucks again.
+  std::function<void()> refreshDeploymentWindow;
+  // The victory-point scoreboard shows the new total, when it exists.
+  std::function<void()> refreshScoreboard;
+  // A tutorial page by name (shown once, when the tutorial wants it).
+  std::function<void(const std::string&)> tutorialTrigger;
   // kind 0 shield, 1 armour, 2 internal; (x, y) the hit part's offset.
   std::function<void(SIM_BattleUnit*, float, int, float, float)> damageNumber;
   // Light map and services.
   std::function<void(SIM_Scenario*)> readLighting;
   std::function<void(const std::string&, float)> metricsAddSample;
   std::function<void()> metricsRecordBattle;
-  std::function<void()> checkAchievements;
   // Weapons (see WeaponEvents.h): an impact or explosion at a world point, by kind.
   std::function<void(int kind, int warhead, float damage, float x, float y)> weaponImpact;
   // The radius of the unit's active shield bubble; 0 or unset: no bubble.

@@ -10,7 +10,6 @@
 #include "battle/SupplyLimits.h"
 #include "engine/Random.h"
 
-SIM_DogTagManager& GetDogTagManager() { return ProcessWide<SIM_DogTagManager>(); }
 SIM_AirStrikeManager& GetAirStrikeManager() { return ProcessWide<SIM_AirStrikeManager>(); }
 SIM_AirDropManager& GetAirDropManager() { return ProcessWide<SIM_AirDropManager>(); }
 SIM_SupplyLimits& GetSupplyLimits() { return ProcessWide<SIM_SupplyLimits>(); }

@@ -1,13 +1,8 @@
 #pragma once
-// Battle services the clock steps every frame: dog tags, air strikes and air drops.
-// Their rules are still to come; the battle resets and steps them through these calls.
-class SIM_DogTagManager {
- public:
-  virtual ~SIM_DogTagManager() = default;
-  void Clear() {}
-  void Update() {}
-};
-SIM_DogTagManager& GetDogTagManager();
+// Battle services the clock steps every frame: air strikes and air drops (dog tags are
+// in DogTags.h). Their rules are still to come; the battle resets and steps them
+// through these calls.
+#include "battle/DogTags.h"
 
 class SIM_AirStrikeManager {
  public:

@@ -417,6 +417,8 @@ void SIM_BattleUnit::Update() {
           GetDefenderAI().remainingSupplies += refund;
         }
         state = US_DESTROYED;
+        // A support building taken down stops covering its neighbours.
+        if (moduleManager) moduleManager->StopAllEffects();
         RemoveGroundProps();
         removed = true;
         GetBattleUnitManager().AddDead(this);

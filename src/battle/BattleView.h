@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "battle/DogTags.h"
+
 class SIM_BattleUnit;
 class SIM_Scenario;
 class SIM_UnitTargetData;
@@ -127,6 +129,8 @@ class SIM_BattleView {
   virtual void KeepWreck(std::unique_ptr<SIM_UnitVisual> visual) {}
   // The shimmer of a unit leaving the map.
   virtual void StartWarpOut(float size, float x, float y) {}
+  // The drawn tag of a dog tag; none headless.
+  virtual std::unique_ptr<SIM_DogTagVisual> CreateDogTagVisual(const SIM_DogTag& tag) { return nullptr; }
 
   // The camera, as sounds and effects choose by it.
   virtual float Zoom() const { return zoom_; }

@@ -6,6 +6,7 @@
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleView.h"
+#include "battle/DogTags.h"
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
@@ -60,8 +61,13 @@ void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
   gone = true;
   LeaveGrid();
   emplacement = nullptr;
-  if (army && army->side == SIDE_ATTACKER && isPlayers)
+  if (!army || army->side != SIDE_ATTACKER) return;
+  if (isPlayers) {
     GetDefenderAI().remainingSupplies += GetGameplay().DOGTAG_VALUE;
+  } else if (soldier && soldier->state != US_WARPING_OUT && soldier->state != US_GONE) {
+    // A squad that fell (not one that left the map) leaves its tags for the player.
+    GetDogTagManager().Add(x, y, static_cast<int>(GetGameplay().DOGTAG_VALUE));
+  }
 }
 
 void SIM_BattleSquadron::SetOwner(void* e) { emplacement = e; }

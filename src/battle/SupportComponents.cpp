@@ -1,6 +1,24 @@
 #include "battle/SupportComponents.h"
 
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
+
+namespace {
+// Units that are dying, dead or leaving the map are covered by no one.
+bool StillFighting(const SIM_BattleUnit* u) {
+  if (u->removed) return false;
+  switch (u->state) {
+    case US_INACTIVE:
+    case US_DESTROYED:
+    case US_WARPING_OUT:
+    case US_GONE:
+      return false;
+    default:
+      return true;
+  }
+}
+}  // namespace
 
 SIM_SupportComponent::SIM_SupportComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy,
                                            int kind)
@@ -12,25 +30,78 @@ SIM_SupportComponent::SIM_SupportComponent(SIM_BattleUnit* owner, SIM_ModuleType
 
 SIM_SupportComponent::~SIM_SupportComponent() { StopPulse(); }
 
-void SIM_SupportComponent::StopPulse() {
-  for (SIM_BattleUnit* u : linkedUnits) {
-    switch (kind) {
-      case KIND_REPAIR:
-        u->repairers.remove(this);
-        break;
-      case KIND_HOSPITAL:
-        u->hospitals.remove(this);
-        break;
-      default:
-        u->commanders.remove(this);
-        break;
-    }
+std::list<SIM_SupportComponent*>& SIM_SupportComponent::ListOf(SIM_BattleUnit* u) const {
+  switch (kind) {
+    case KIND_REPAIR:
+      return u->repairers;
+    case KIND_HOSPITAL:
+      return u->hospitals;
+    default:
+      return u->commanders;
   }
+}
+
+void SIM_SupportComponent::StopPulse() {
+  for (SIM_BattleUnit* u : linkedUnits) ListOf(u).remove(this);
   linkedUnits.clear();
 }
+
+void SIM_SupportComponent::RunPulseTimer() {
+  if (!owner || owner->state == US_DEMOLISHING) return;
+  pulseTimer += GetBattle().frameStep;
+  if (pulseTimer > kPulseMs) {
+    Pulse();
+    pulseTimer = 0.0f;
+  }
+}
+
+void SIM_SupportComponent::Update() { RunPulseTimer(); }
+
+void SIM_SupportComponent::Pulse() {
+  StopPulse();
+  // The army is set when the carrier joins it, after its modules may have been built.
+  if (!army && owner) army = owner->army;
+  if (!owner || !army || !StillFighting(owner)) return;
+  for (SIM_BattleUnit* u : army->livingUnits) {
+    if (!StillFighting(u) || !Covers(u)) continue;
+    const float dx = u->x - owner->x, dy = u->y - owner->y;
+    if (!(dx * dx + dy * dy < pulseRadiusSquared)) continue;
+    ListOf(u).push_back(this);
+    linkedUnits.push_back(u);
+  }
+}
+
+void SIM_SupportComponent::Destroy() {
+  StopPulse();
+  SIM_Module::Destroy();
+}
+
+bool SIM_CommandComponent::Covers(const SIM_BattleUnit* u) const {
+  return u->moduleManager && !u->moduleManager->weapons.empty();
+}
+
+bool SIM_HospitalComponent::Covers(const SIM_BattleUnit* u) const { return u->sizeType == SIZE_INFANTRY; }
 
 SIM_RepairComponent::SIM_RepairComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float sx, float sy)
     : SIM_SupportComponent(owner, type, sx, sy, KIND_REPAIR) {
   repairInterval = DataFloat("repair_interval");
   repairPoints = DataFloat("repair_points");
+}
+
+bool SIM_RepairComponent::Covers(const SIM_BattleUnit* u) const {
+  return u != owner && u->sizeType != SIZE_INFANTRY && u->moduleManager != nullptr;
+}
+
+void SIM_RepairComponent::Update() {
+  RunPulseTimer();
+  repairTimer += GetBattle().frameStep;
+  if (repairTimer > repairInterval) {
+    repairTimer -= repairInterval;
+    // A zero interval repairs once a check rather than piling up a backlog.
+    if (repairTimer < 0.0f || repairInterval <= 0.0f) repairTimer = 0.0f;
+    // Repairing can never unlink anyone, but copy anyway: the list is ours to change.
+    const std::list<SIM_BattleUnit*> linked = linkedUnits;
+    for (SIM_BattleUnit* u : linked)
+      if (u->moduleManager) u->moduleManager->RepairUnit(repairPoints);
+  }
 }

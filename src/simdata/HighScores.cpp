@@ -11,6 +11,7 @@
 #include "engine/Tokenizer.h"
 #include "simdata/CatalogueLog.h"
 #include "simdata/PlayerFile.h"
+#include "simdata/Scenario.h"
 #include "simdata/Unlockable.h"
 
 namespace {
@@ -190,6 +191,19 @@ void SIM_HighScores::UnlockAll(const std::vector<std::string>& names) {
   }
   if (added) SaveUnlocks();
 }
+
+std::vector<std::string> SIM_HighScores::VictoryUnlocks(const SIM_Scenario& scenario) {
+  std::vector<std::string> names{scenario.name};
+  // Only our own campaign hands out more: a downloaded challenge could name anything.
+  if (scenario.origin != SIM_Scenario::ORIGIN_CAMPAIGN) return names;
+  names.insert(names.end(), scenario.unlockLinks.begin(), scenario.unlockLinks.end());
+  SettingsFile file;
+  file.LoadSection(kDefaultUnlocksFile, "won_" + scenario.name);
+  for (const auto& entry : file.Entries()) names.push_back(entry.first);
+  return names;
+}
+
+void SIM_HighScores::Unlock(const SIM_Scenario& scenario) { UnlockAll(VictoryUnlocks(scenario)); }
 
 void SIM_HighScores::LoadUnlocks() {
   const std::string path = UserFilePath(kUnlocksFile);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class SIM_Scenario;
+
 struct ScoreEntry {
   std::string name;
   // Attacker columns 0 (easy), 1 (medium), 2 (hard), then the defender's three.
@@ -31,6 +33,11 @@ class SIM_HighScores {
   void AddUnlock(const std::string& name);
   // Unlocks every known unlockable of the list not yet unlocked; one save at the end.
   void UnlockAll(const std::vector<std::string>& names);
+  // A won battle: the scenario itself and, for a campaign scenario, the scenarios it
+  // links to and the names of its section "won_<name>" in "data/unlocks.txt".
+  void Unlock(const SIM_Scenario& scenario);
+  // What Unlock would unlock for the scenario (known or not).
+  static std::vector<std::string> VictoryUnlocks(const SIM_Scenario& scenario);
 
   void LoadUnlocks();
   void LoadDefaultUnlocks();

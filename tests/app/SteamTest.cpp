@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "app/GameHooks.h"
 #include "app/SteamGlue.h"
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "platform/SteamFileBackend.h"
+#include "simdata/Achievements.h"
+#include "simdata/GlobalStats.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
@@ -226,6 +229,23 @@ TEST_F(SteamDoubleTest, AchievementsEarnedOfflineAreSentWhenStatsArrive) {
   // Earned now, while running: sent at once.
   steam.SetAchievement("ACH_WIN_100");
   EXPECT_EQ(backend->achievementsSet.back(), "ACH_WIN_100");
+}
+
+// The game's own achievement list is what the glue sends: earlier ones when the stats
+// arrive, a new one the moment it is unlocked.
+TEST_F(SteamDoubleTest, TheGamesAchievementsReachSteamWhenStatsArriveAndWhenEarned) {
+  RegisterGameServices();  // an earlier test may have cleared the achievement source
+  SIM_GlobalStats::Get().SetStat("battles_won", 1);
+  SIM_AchievementList& list = SIM_AchievementList::Get();
+  list.MarkEarnedBefore();
+  SteamData& steam = Start();
+  steam.RunCallbacks();
+  EXPECT_EQ(backend->achievementsSet, std::vector<std::string>{"ACH_FIRST_VICTORY"});
+  SIM_GlobalStats::Get().SetStat("battles_won", 10);
+  list.CheckStats();
+  EXPECT_EQ(backend->achievementsSet, (std::vector<std::string>{"ACH_FIRST_VICTORY", "ACH_TEN_VICTORIES"}));
+  list.CheckStats();
+  EXPECT_EQ(backend->achievementsSet.size(), 2u) << "sent once";
 }
 
 TEST_F(SteamDoubleTest, FailedOrForeignStatsSendNothing) {
