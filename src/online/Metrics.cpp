@@ -123,9 +123,10 @@ std::vector<SIM_Metrics::Entry> SIM_Metrics::Entries() const {
 }
 
 float SIM_Metrics::Value(const std::string& name) const {
+  std::string key = SafeKey(name);
   std::lock_guard<std::mutex> lock(mutex_);
   for (const Entry& e : entries_)
-    if (e.first == name) return e.second;
+    if (e.first == key) return e.second;
   return 0.0f;
 }
 

@@ -12,8 +12,8 @@
 #include "online/Internet.h"
 
 // The value of a script's single answer: the second comma-separated field (quotes
-// group) of the last line holding `keyword` anywhere; empty when none. A field runs to
-// the end of its line as read, so "response,true\n" keeps the line break.
+// group) of the last line holding `keyword` anywhere; empty when none. Line ends are not
+// part of a field, so "response,true" with or without a trailing comma is success.
 std::string ReplyField(const std::string& reply, const char* keyword);
 // True when the reply's "response" field is exactly "true".
 bool ReplyTextIsTrue(const std::string& reply);

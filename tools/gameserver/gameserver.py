@@ -206,9 +206,9 @@ class Handler(BaseHTTPRequestHandler):
             except OSError:
                 pass
             self.close_connection = True
-        elif mode == "garbage":
-            body = bytes(random.Random(7).randrange(256) for _ in range(3000))
-            self.reply(body, ctype="application/octet-stream")
+        elif mode == "garbage":  # not HTTP at all
+            self.wfile.write(bytes(random.Random(7).randrange(256) for _ in range(3000)))
+            self.close_connection = True
         elif mode == "html500":
             self.reply("<html><body><h1>Internal Server Error</h1><p>#,ztk_badge_x,</p></body></html>",
                        status=500, ctype="text/html")
@@ -284,7 +284,11 @@ class Handler(BaseHTTPRequestHandler):
         control = self.server.control
         if path == "/control/log":
             with control.lock:
-                body = json.dumps(control.log)
+                if args.get("format") == "text":  # one request a line: method, path, raw query, body hex
+                    body = "".join("%s\t%s\t%s\t%s\n" % (e["method"], e["path"], e["query"], e["body"])
+                                   for e in control.log)
+                else:
+                    body = json.dumps(control.log)
             return self.reply(body, ctype="application/json")
         if path == "/control/clear":
             with control.lock:
