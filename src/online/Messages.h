@@ -62,6 +62,8 @@ class GUI_OL_Messages : public GUI_Dialog {
   GUI_OL_Messages();
   ~GUI_OL_Messages() override;
   void Draw() override;
+  // The online screen's own window until its other screens exist: Escape leaves the screen.
+  bool IsPopup() const override { return false; }
 
   // Builds the rows again from the database (GUI thread).
   void Rebuild();

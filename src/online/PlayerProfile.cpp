@@ -6,6 +6,7 @@
 
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
@@ -157,8 +158,8 @@ std::string NextName(int list) {
     SettingsFile text;
     text.Load("text", files[list]);
     for (const auto& entry : text.Entries()) lists.names[list].push_back(entry.second.substr(0, 2047));
-    std::mt19937 random(static_cast<unsigned>(std::rand()));
-    std::shuffle(lists.names[list].begin(), lists.names[list].end(), random);
+    std::mt19937 order(static_cast<unsigned>(EngineRand()));
+    std::shuffle(lists.names[list].begin(), lists.names[list].end(), order);
   }
   std::vector<std::string>& names = lists.names[list];
   if (names.empty()) return std::string();

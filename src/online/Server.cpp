@@ -83,15 +83,15 @@ void SIM_Server::WriteStoredUserName(const std::string& name) {
 }
 
 std::string SIM_Server::MakeReplyFile() {
-  thread_local std::mt19937 random(std::random_device{}());
+  thread_local std::mt19937 digits(std::random_device{}());
   std::string folder = GetUserFolder(USERFOLDER_WEB_DEBUG);
   TryEnsureDirectoryExists(folder);
   std::lock_guard<std::mutex> lock(g_replyFilesMutex);
   std::string name;
   for (int attempt = 0; attempt < 2000; ++attempt) {
     char buffer[32];
-    std::snprintf(buffer, sizeof(buffer), "/tmp%d%d%d.html", static_cast<int>(random() % 9),
-                  static_cast<int>(random() % 9), static_cast<int>(random() % 9));
+    std::snprintf(buffer, sizeof(buffer), "/tmp%d%d%d.html", static_cast<int>(digits() % 9),
+                  static_cast<int>(digits() % 9), static_cast<int>(digits() % 9));
     name = folder + buffer;
     if (!g_replyFilesInUse.count(name)) break;
   }
