@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -30,6 +31,7 @@ struct Server {
     std::string portFile = "/tmp/zentrak-bench-gameserver-" + std::to_string(getpid()) + ".port";
     std::remove(portFile.c_str());
     std::string script = std::string(ZENTRAK_SOURCE_DIR) + "/tools/gameserver/gameserver.py";
+    data = "/tmp/zentrak-bench-gameserver-" + std::to_string(getpid());
     pid = fork();
     if (pid == 0) {
       const char* argv[] = {"python3", script.c_str(), "--port",         "0",
@@ -51,7 +53,9 @@ struct Server {
       kill(pid, SIGTERM);
       waitpid(pid, nullptr, 0);
     }
+    if (!data.empty()) std::filesystem::remove_all(data);
   }
+  std::string data;
 };
 
 struct LoadResult {
