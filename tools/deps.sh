@@ -4,7 +4,7 @@ ZENTRAK_PACKAGES=(
   libsdl2-dev libepoxy-dev libgl1-mesa-dri libglx-mesa0 xvfb xauth
   libopenal-dev libvorbis-dev libcurl4-openssl-dev zlib1g-dev libminizip-dev
   libjpeg62-turbo-dev libpng-dev libstb-dev libfreetype-dev fonts-dejavu-core librsvg2-dev libcairo2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libboost-dev xdg-utils
+  libgtest-dev libgmock-dev libbenchmark-dev libboost-dev xdg-utils python3
 )
 
 zentrak_ensure_packages() {

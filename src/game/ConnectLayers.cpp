@@ -2,6 +2,7 @@
 
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
+#include "battle/BattleHooks.h"
 #include "battlehud/DeploymentSeam.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
@@ -11,7 +12,8 @@
 #include "effects/GUI_EE_Editor.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "online/GUI_Online.h"
-#include "online/OnlineSeam.h"
+#include "online/Metrics.h"
+#include "online/OnlineUpdate.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
@@ -48,4 +50,10 @@ void ConnectGameLayers() {
   hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
   hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
   hooks.showPatchFound = ShowPatchFound;
+
+  BattleHooks& battleHooks = GetBattleHooks();
+  battleHooks.metricsRecordBattle = RecordBattleMetrics;
+  battleHooks.metricsAddSample = [](const std::string& name, float value) {
+    GetMetrics().AddSample(name, value);
+  };
 }

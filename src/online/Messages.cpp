@@ -1,0 +1,230 @@
+#include "online/Messages.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/Folders.h"
+#include "engine/Log.h"
+#include "engine/Singletons.h"
+#include "engine/Spreadsheet.h"
+#include "engine/Strings.h"
+#include "engine/TextRenderer.h"
+#include "engine/Tokenizer.h"
+#include "gui/GuiDraw.h"
+#include "gui/SharedTextures.h"
+#include "online/Server.h"
+#include "online/ThreadManager.h"
+
+using namespace gui_draw;
+
+namespace {
+GUI_OL_Messages* g_inbox = nullptr;
+
+bool ParseId(const std::string& text, int& id) {
+  if (text.empty() || text.size() > 9) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  id = ParseInt(text);
+  return true;
+}
+
+std::string Clean(std::string text, size_t cap) {
+  if (text.size() > cap) text.resize(cap);
+  for (char& c : text)
+    if (c == '\n' || c == '\r' || c == '"') c = ' ';
+  return text;
+}
+}  // namespace
+
+std::vector<OnlineMessage> ParseMessages(const std::string& file) {
+  std::vector<OnlineMessage> out;
+  int lineNumber = 0;
+  for (const std::string& line : LoadSpreadsheet(file)) {
+    ++lineNumber;
+    Tokenizer tokens(line, ',');
+    tokens.Next();
+    OnlineMessage m;
+    std::string id = tokens.NextString();
+    m.sender = tokens.NextString();
+    m.date = tokens.NextString();
+    m.text = tokens.NextString();
+    if (!ParseId(id, m.id) || m.sender.empty() || !IsPlainFileName(m.sender, SIM_Server::kMaxUserName)) {
+      DebugLogF("Bad message record %d in %.200s skipped", lineNumber, file.c_str());
+      continue;
+    }
+    m.date = Clean(m.date, 32);
+    m.text = Clean(m.text, SIM_OnlineMessageDatabase::kMaxText);
+    out.push_back(m);
+    if (out.size() >= SIM_OnlineMessageDatabase::kMaxMessages) break;
+  }
+  return out;
+}
+
+SIM_OnlineMessageDatabase::SIM_OnlineMessageDatabase()
+    : path_(GetUserFolder(USERFOLDER_WEB) + "/messages.txt") {}
+SIM_OnlineMessageDatabase::~SIM_OnlineMessageDatabase() = default;
+
+void SIM_OnlineMessageDatabase::Load() {
+  std::vector<OnlineMessage> read = ParseMessages(path_);
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.insert(messages_.end(), read.begin(), read.end());
+  loaded_ = true;
+}
+
+bool SIM_OnlineMessageDatabase::SaveLocked() const {
+  std::string text;
+  for (const OnlineMessage& m : messages_) {
+    char head[64];
+    std::snprintf(head, sizeof(head), "##,%d,", m.id);
+    text += head + m.sender + "," + m.date + ",\"" + m.text + "\"\n";
+  }
+  TryEnsureDirectoryExists(GetUserFolder(USERFOLDER_WEB));
+  return WriteFileAtomic(path_, text);
+}
+
+bool SIM_OnlineMessageDatabase::Save() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return SaveLocked();
+}
+
+void SIM_OnlineMessageDatabase::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.clear();
+  loaded_ = false;
+}
+
+int SIM_OnlineMessageDatabase::TopId() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  int top = -1;
+  for (const OnlineMessage& m : messages_) top = std::max(top, m.id);
+  return top;
+}
+
+bool SIM_OnlineMessageDatabase::Refresh(const SIM_WorkerJob* job) {
+  Clear();
+  Load();
+  int top = TopId();
+  std::string incoming = path_ + ".new";
+  std::remove(incoming.c_str());
+  bool ok = GetInternet().GetMessages(top, incoming);
+  if (ok && !(job && job->Cancelled())) {
+    std::vector<OnlineMessage> fresh = ParseMessages(incoming);
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const OnlineMessage& m : fresh)
+      if (m.id > top && messages_.size() < kMaxMessages) messages_.push_back(m);
+    ok = SaveLocked();
+  } else {
+    ok = false;
+  }
+  std::remove(incoming.c_str());
+  return ok;
+}
+
+bool SIM_OnlineMessageDatabase::DeleteMessage(int id) {
+  if (!GetInternet().DeleteMessage(id)) return false;
+  if (!Loaded()) Load();
+  std::lock_guard<std::mutex> lock(mutex_);
+  messages_.erase(
+      std::remove_if(messages_.begin(), messages_.end(), [id](const OnlineMessage& m) { return m.id == id; }),
+      messages_.end());
+  return SaveLocked();
+}
+
+std::vector<OnlineMessage> SIM_OnlineMessageDatabase::Messages() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return messages_;
+}
+
+bool SIM_OnlineMessageDatabase::Loaded() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return loaded_;
+}
+
+SIM_OnlineMessageDatabase& GetMessageDatabase() {
+  GetThreadManager();  // workers refresh it: the runner must be torn down first
+  return ProcessWide<SIM_OnlineMessageDatabase>();
+}
+
+std::string MessageRowSender(const OnlineMessage& m) { return m.sender.substr(0, 32); }
+std::string MessageRowText(const OnlineMessage& m) { return TruncateWithEllipsis(m.text, 71); }
+
+// ---------------------------------------------------------------------------
+// Inbox
+
+GUI_OL_Messages* OpenInbox() { return g_inbox; }
+
+GUI_OL_Messages* ShowInbox() {
+  delete g_inbox;
+  return new GUI_OL_Messages();
+}
+
+GUI_OL_Messages::GUI_OL_Messages() : GUI_Dialog(true) {
+  g_inbox = this;
+  SetSize(760.0f, 120.0f + kRowsShown * 24.0f);
+  CentreOnScreen();
+  SetTranslatedTitle("OL_MESSAGES_TITLE");
+  SIM_OnlineMessageDatabase& db = GetMessageDatabase();
+  if (!db.Loaded()) db.Load();
+  Rebuild();
+  StartRefresh();
+}
+
+GUI_OL_Messages::~GUI_OL_Messages() {
+  // Closing mid-refresh stops our own worker; its late result is dropped.
+  if (job_) GetThreadManager().Stop(job_);
+  if (g_inbox == this) g_inbox = nullptr;
+}
+
+void GUI_OL_Messages::StartRefresh() {
+  if (!UserNameFileExists()) {
+    status_ = GetTranslation("OL_NOT_SIGNED_UP");
+    return;
+  }
+  auto ok = std::make_shared<bool>(false);
+  job_ = GetThreadManager().StartThread(
+      [ok](SIM_WorkerJob& job) {
+        job.SetStep("PLEASEWAIT_UPDATEMESS");
+        *ok = GetMessageDatabase().Refresh(&job);
+      },
+      "RefreshMessagesThread", false);
+  refreshed_ = ok;
+  status_ = job_ ? GetTranslation("OL_MESSAGES_REFRESHING") : std::string();
+}
+
+void GUI_OL_Messages::Rebuild() {
+  std::vector<OnlineMessage> all = GetMessageDatabase().Messages();
+  // Newest first.
+  rows_.assign(all.rbegin(), all.rend());
+}
+
+void GUI_OL_Messages::Draw() {
+  if (job_ && job_->Done()) {
+    GetThreadManager().Stop(job_);
+    job_.reset();
+    Rebuild();
+    status_ = *refreshed_ ? std::string() : GetTranslation("OL_MESSAGES_OFFLINE");
+  }
+  GUI_Dialog::Draw();
+  DrawGUITexture(SHARED_DIALOG_CLIENT, kFrameSize, 1.0f, true, static_cast<float>(clientRect.left),
+                 static_cast<float>(clientRect.top), static_cast<float>(clientRect.right),
+                 static_cast<float>(clientRect.bottom));
+  FlushSprites();
+  UseFont();
+  float y = clientRect.top + 6.0f;
+  if (rows_.empty()) {
+    GetTextRenderer().Print(0, GetTranslation("OL_NO_MESSAGES").c_str(), clientRect.left + 12.0f, y,
+                            TextColour());
+    y += 24.0f;
+  }
+  int shown = 0;
+  for (const OnlineMessage& m : rows_) {
+    if (shown++ >= kRowsShown) break;
+    GetTextRenderer().Print(0, MessageRowSender(m).c_str(), clientRect.left + 12.0f, y, TextColour());
+    GetTextRenderer().Print(0, MessageRowText(m).c_str(), clientRect.left + 180.0f, y, TextColour());
+    y += 24.0f;
+  }
+  if (!status_.empty())
+    GetTextRenderer().Print(0, status_.c_str(), clientRect.left + 12.0f, clientRect.bottom - 24.0f,
+                            TextColour());
+  FlushAll();
+}
