@@ -300,13 +300,17 @@ void DrawGroupShadows(int group) {
   GroundLayers& layers = GetGroundLayers();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  platform::Device* dev = GetRenderDevice().Device();
   vb.Flush();
+  // Shadows sample a smaller mip level: softer edges.
+  if (dev) dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(1.8f));
   for (GroundBatch& b : layers.groupBatches[group]) {
     vb.SetTexture(b.texture);
     for (GUI_BS_GroundProp* p : b.props)
       p->DrawShadow(map.viewLeft, map.viewTop, map.viewRight, map.viewBottom);
   }
   vb.Flush();
+  if (dev) dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(0.0f));
 }
 }  // namespace
 

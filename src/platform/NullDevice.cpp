@@ -442,6 +442,7 @@ DrawRecord NullDevice::Snapshot(PrimitiveType type, int prims, int stride) const
   r.blendEnabled = states_.rs[int(RenderState::AlphaBlendEnable)] != 0;
   r.minFilter = states_.ss[0][int(SamplerState::MinFilter)];
   r.magFilter = states_.ss[0][int(SamplerState::MagFilter)];
+  r.mipLodBias = BitsFloat(states_.ss[0][int(SamplerState::MipLodBias)]);
   r.colorOp0 = states_.ts[0][int(StageState::ColorOp)];
   r.colorArg1_0 = states_.ts[0][int(StageState::ColorArg1)];
   r.colorOp1 = states_.ts[1][int(StageState::ColorOp)];

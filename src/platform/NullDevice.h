@@ -29,6 +29,7 @@ struct DrawRecord {
   uint32_t srcBlend = 0, destBlend = 0;
   bool blendEnabled = false;
   uint32_t minFilter = 0, magFilter = 0;
+  float mipLodBias = 0.0f;  // stage 0
   uint32_t colorOp0 = 0, colorArg1_0 = 0, colorOp1 = 0;
   std::string effect;  // name of the effect pass active for this draw, or empty
   Viewport viewport;

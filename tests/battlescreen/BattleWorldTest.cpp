@@ -206,6 +206,33 @@ TEST_F(GroundPropTest, ASearchlightComesBackOnceWhenTheBuildingGoes) {
   EXPECT_EQ(lights, 0) << "deleting props deletes their searchlights";
 }
 
+TEST_F(GroundPropTest, ShadowsAreDrawnSofterThanTheirPropsAndOnlyWithTheOption) {
+  SIM_PropType* oak = SIM_PropTypeManager::Get().Find("tree_oak");
+  ASSERT_NE(oak, nullptr);
+  Prop(oak, 500, 500);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.mapWidth = map.mapHeight = 4000.0f;
+  map.zoom = 1.0f;
+  map.cameraX = 500.0f;
+  map.cameraY = 500.0f;
+  map.UpdateViewRect();
+  for (float shadows : {1.0f, 0.0f}) {
+    SIM_Options::Get().SetFloat("SHADOWS", shadows);
+    dev().ClearRecord();
+    engine().BeginScene();
+    DrawTopGroup();
+    GetGlobalVertexBuffer().Flush();
+    engine().EndScene();
+    int soft = 0, sharp = 0;
+    for (const platform::DrawRecord& d : dev().draws) (d.mipLodBias > 1.7f ? soft : sharp) += 1;
+    EXPECT_EQ(soft, shadows > 0.0f ? 1 : 0) << "shadows " << shadows;
+    // The prop itself comes after its shadow: the bias must not leak into it.
+    EXPECT_EQ(sharp, 1);
+    ASSERT_FALSE(dev().draws.empty());
+    EXPECT_FLOAT_EQ(dev().draws.back().mipLodBias, 0.0f);
+  }
+}
+
 TEST_F(GroundPropTest, BloodNeedsTheOptionAndFadesInWithZoom) {
   BloodSplatLayer& blood = BloodSplatLayer::Get();
   SIM_Options::Get().SetFloat("BLOOD", 0.0f);
