@@ -56,6 +56,9 @@ class SIM_Missile : public SIM_MapObject {
   float launchDistance = 0.0f;
   std::array<Waypoint, kWaypoints> path;
   int currentWaypoint = 1;
+  // Only the screen reads these: the flare's flicker strength and its timer.
+  float flareFlicker = 0.0f;
+  float flareTimer = 0.0f;
 
  private:
   void Move(float step);

@@ -6,12 +6,15 @@
 #include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/Gameplay.h"
+#include "battle/MissileLauncher.h"
 #include "battle/ProcessWide.h"
+#include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/GroundLayers.h"
 #include "engine/D3DEngine.h"
+#include "engine/Sprites.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
@@ -254,6 +257,94 @@ void GUI_BS_Missile::LoadTextures() {
   m.missileTexture = FindOrLoadTexture("missile.dds");
 }
 
+namespace {
+
+// The flare's flicker is only seen, so it draws from a generator of its own: what the
+// camera shows never moves the battle's random stream.
+float FlickerRandom() {
+  static uint32_t state = 0x2F6B1u;
+  state = state * 214013u + 2531011u;
+  return static_cast<float>(((state >> 16) & 0x7FFFu) / 32768.0);
+}
+
+// The flare cells of "missile_flare.dds": a 4 by 4 sheet.
+constexpr int kFlareCells = 16;
+
+void QueueMissileSprite(CLoadedTexture* texture, float x, float y, float w, float h, float heading,
+                        uint32_t colour, int cell) {
+  CTexturedSprite s;
+  s.texture = texture;
+  s.SetSize(w, h);
+  s.angle = heading;
+  if (cell >= 0) SetSpriteFrameSquare(cell % kFlareCells, &s, kFlareCells);
+  s.SetColour(colour);
+  PlaceQuad(s.v, w, h, x, y, heading);
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.SetTexture(texture);
+  vb.AddVertices(s.v, 4);
+}
+
+void QueueFlares(const MissileDrawState& state) {
+  for (SIM_MissileLauncherComponent* launcher : MissileLauncherList())
+    for (SIM_Missile& m : launcher->missiles) {
+      if (!m.alive || !m.hasFlare || m.fuel <= 0.0f) continue;
+      const float flown = m.fuel - m.fuelLeft;
+      const float grow = std::min(1.0f, flown / 100.0f);
+      const float fuelFraction = m.fuelLeft / m.fuel;
+      const float fade = std::clamp(fuelFraction / 0.05f, 0.0f, 1.0f);
+      const float size = m.flareSize * grow * m.flareFlicker;
+      if (size <= 0.0f) continue;
+      const auto a = static_cast<uint32_t>(255.0f * fade);
+      QueueMissileSprite(state.flareTexture, m.x, m.y, size, size, m.heading, (a << 24) | 0xFFFFFFu,
+                         m.flareUvId);
+    }
+  GetGlobalVertexBuffer().Flush();
+}
+
+}  // namespace
+
+void GUI_BS_Missile::DrawAll() {
+  MissileDrawState& state = MissileDrawState::Get();
+  if (!state.missileTexture || !state.flareTexture) LoadTextures();
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float frameStep = BattleExists() ? GetBattle().frameStep : 0.0f;
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  SetCameraTransform(map);
+  bool anyFlare = false;
+  for (SIM_MissileLauncherComponent* launcher : MissileLauncherList())
+    for (SIM_Missile& m : launcher->missiles) {
+      if (!m.alive) continue;
+      // Every 400 ms of battle time the flare flickers to a new strength.
+      m.flareTimer += frameStep;
+      if (m.flareTimer >= 400.0f || m.flareFlicker <= 0.0f) {
+        m.flareTimer = 0.0f;
+        m.flareFlicker = 0.84f + 0.16f * FlickerRandom();
+      }
+      anyFlare = anyFlare || m.hasFlare;
+      if (map.IsOffScreen(m.x, m.y, std::max(m.width, m.height))) continue;
+      QueueMissileSprite(state.missileTexture, m.x, m.y, m.width, m.height, m.heading, 0xFFFFFFFFu, -1);
+    }
+  vb.Flush();
+  // Flares also light the light map while missiles that carry them fly.
+  state.flareFlag = anyFlare;
+  if (anyFlare) {
+    const int oldBlend = vb.blendMode;
+    vb.blendMode = 1;  // flares glow: additive
+    QueueFlares(state);
+    if (state.flareFlag && LightingMode() != 0) {
+      D3DEngine& e = GetRenderDevice();
+      if (e.HasTexture("rt_lightmap")) {
+        e.RememberRenderTarget();
+        e.SetRenderTarget("rt_lightmap");
+        QueueFlares(state);
+        e.RestoreRenderTarget();
+      }
+    }
+    vb.blendMode = oldBlend;
+  }
+  ClearCameraTransform();
+}
+
 // ---- The frame ----
 
 void GUI_BattleScreen::DrawBattle() {
@@ -296,7 +387,8 @@ void GUI_BattleScreen::DrawBattle() {
   if (hooks.dropperHoldsDesign && hooks.dropperHoldsDesign()) World(WL_DROPPED_DESIGN);
   for (int layer = WL_BLOB_SHADOWS; layer <= WL_MUZZLE_FLASHES; ++layer) World(layer);
   if (lighting != 0) World(WL_SEARCHLIGHTS_AND_FLASH_LIGHTS);
-  for (int layer = WL_UNIT_EMITTERS; layer <= WL_MISSILES; ++layer) World(layer);
+  for (int layer = WL_UNIT_EMITTERS; layer < WL_MISSILES; ++layer) World(layer);
+  World(WL_MISSILES, [] { GUI_BS_Missile::DrawAll(); });
   World(WL_TOP_PROPS, [] { DrawTopGroup(); });
   if (lighting != 0) World(WL_TOP_PROPS_LIGHT, [] { DrawTopGroupLight(); });
   World(WL_DRIFTING_SMOKE);

@@ -146,4 +146,6 @@ struct MissileDrawState {
 };
 namespace GUI_BS_Missile {
 void LoadTextures();
-}
+// The missiles in flight, then their flares (also into the light map when lit).
+void DrawAll();
+}  // namespace GUI_BS_Missile
