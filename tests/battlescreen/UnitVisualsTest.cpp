@@ -14,8 +14,10 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/DesignSprite.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
+#include "engine/Folders.h"
 #include "engine/InputManager.h"
 #include "simdata/Options.h"
 #include "simdata/UnitHull.h"
@@ -327,4 +329,15 @@ TEST_F(UnitVisualsTest, FourHundredUnitsDrawInAFewBatches) {
   EXPECT_LE(draws, 40u);
 }
 
+}  // namespace
+
+namespace {
+TEST_F(UnitVisualsTest, TheNullDeviceNeverWritesDesignPictures) {
+  const std::string folder = UserFolders()[USERFOLDER_DESIGNTEXTURES];
+  GUI_BS_DesignSprite& ds = GUI_BS_DesignSprite::Instance();
+  const std::string key = ds.GetTexture(scene.player[0]->design->name, false);
+  EXPECT_FALSE(key.empty());
+  EXPECT_EQ(ds.compositions, 0);
+  if (!folder.empty()) EXPECT_FALSE(FileExists(folder + "/" + key));
+}
 }  // namespace
