@@ -27,6 +27,7 @@
 #include "battlescreen/BattleMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
+#include "engine/Singletons.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "game/ConnectLayers.h"
@@ -180,6 +181,8 @@ int main(int argc, char** argv) {
       ->MinTime(2.0);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  // The battle's units go while the managers they leave still exist.
+  ResetAllSingletons();
   GetGlobalVertexBuffer().Release();
   GetRenderDevice().ReleaseD3D();
   if (g_window) SDL_DestroyWindow(g_window);
