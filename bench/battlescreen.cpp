@@ -1,7 +1,8 @@
 // One battle frame of the largest shipped map at the farthest zoom (every tile, border
 // and prop on screen): the draw calls it takes and what it costs. On the null device by
 // default (the game's own work per frame); with --gl on the OpenGL device at 1280 x 1024
-// (Mesa's software renderer under xvfb-run).
+// (Mesa's software renderer under xvfb-run). The same frame again with 400 tanks and
+// buildings of both sides on screen (the battle paused, so the frame is the drawing).
 #include "battlescreen/BattleScreen.h"
 
 #include <SDL.h>
@@ -19,15 +20,21 @@
 #include "app/Game.h"
 #include "app/GameModes.h"
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
+#include "battle/BattleUnit.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
+#include "engine/Singletons.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "game/ConnectLayers.h"
 #include "platform/NullDevice.h"
+#include "simdata/Options.h"
 #include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
 
 namespace {
 constexpr int kW = 1280, kH = 1024;
@@ -79,12 +86,51 @@ std::string StartLargestBattle() {
          ")";
 }
 
+// 400 units over the whole view, both sides, every shipped tank and building design.
+void Place400Units() {
+  SIM_UnitDesignManager::Get().Load();
+  std::vector<SIM_UnitDesign*> designs;
+  for (const auto& d : SIM_UnitDesignManager::Get().Designs())
+    if (d->GetSizeType() == 2 || d->GetSizeType() == 3) designs.push_back(d.get());
+  if (designs.empty()) return;
+  SIM_Battle& battle = GetBattle();
+  battle.Begin();
+  battle.SetPaused(true);
+  SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float w = map.mapWidth, h = map.mapHeight;
+  for (int i = 0; i < 400; ++i) {
+    auto* u = new SIM_BattleUnit();
+    (i % 2 ? battle.opponentArmy : battle.playerArmy)->AddUnit(u, designs[i % designs.size()]);
+    u->x = w * (0.5f + i % 20) / 20.0f;
+    u->y = h * (0.5f + i / 20) / 20.0f;
+    u->SetHeading(float(i * 37 % 360));
+    u->CacheHeading();
+    u->state = US_ACTIVE;
+    if (u->turretFacing) u->turretFacing->angle = float(i * 53 % 360);
+  }
+}
+
+size_t GetBattleUnitManagerCount() {
+  SIM_Battle& battle = GetBattle();
+  return (battle.playerArmy ? battle.playerArmy->livingUnits.size() : 0) +
+         (battle.opponentArmy ? battle.opponentArmy->livingUnits.size() : 0);
+}
+
+uint64_t UnitLayerDraws() {
+  for (const auto& entry : GetBattleFrameTrace().entries)
+    if (entry.name.rfind("world 19 ", 0) == 0) return entry.draws;
+  return 0;
+}
+
 void BM_BattleFrame(benchmark::State& state) {
   D3DEngine& e = GetRenderDevice();
   platform::Device* d = e.Device();
   auto* null = dynamic_cast<platform::NullDevice*>(d);
   GUI_GameModeBase* mode = GetGame().CurrentMode;
-  uint64_t draws = 0, frames = 0;
+  uint64_t draws = 0, frames = 0, unitDraws = 0;
+  if (state.range(0) > 0 && GetBattleUnitManagerCount() == 0) Place400Units();
+  GetBattleFrameTrace().enabled = true;
   for (auto _ : state) {
     e.BeginScene();
     mode->Draw();
@@ -96,10 +142,13 @@ void BM_BattleFrame(benchmark::State& state) {
       d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
     }
     draws += d->LastFrameCounters().draws;  // the presented frame's own count
+    unitDraws += UnitLayerDraws();
     ++frames;
     if (null) null->ClearRecord();
   }
   state.counters["draws_per_frame"] = frames ? static_cast<double>(draws) / frames : 0.0;
+  state.counters["unit_layer_draws"] = frames ? static_cast<double>(unitDraws) / frames : 0.0;
+  state.counters["units"] = static_cast<double>(GetBattleUnitManagerCount());
 }
 }  // namespace
 
@@ -123,12 +172,17 @@ int main(int argc, char** argv) {
   if (map.empty()) return 1;
   std::printf("map: %s at zoom %.3f, %d x %d, %s device\n", map.c_str(), GUI_BS_Map::Instance().minZoom, kW,
               kH, g_gl ? "OpenGL" : "null");
+  // The empty map first (the reference), then with 400 units.
   benchmark::RegisterBenchmark(g_gl ? "BattleFrame/opengl" : "BattleFrame/null", BM_BattleFrame)
+      ->Arg(0)
+      ->Arg(400)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
       ->MinTime(2.0);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  // The battle's units go while the managers they leave still exist.
+  ResetAllSingletons();
   GetGlobalVertexBuffer().Release();
   GetRenderDevice().ReleaseD3D();
   if (g_window) SDL_DestroyWindow(g_window);

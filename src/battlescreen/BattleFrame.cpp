@@ -11,8 +11,10 @@
 #include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/BattleSprites.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
@@ -385,9 +387,21 @@ void GUI_BattleScreen::DrawBattle() {
   World(WL_HULKS);
   World(WL_AIR_DROPS);
   if (hooks.dropperHoldsDesign && hooks.dropperHoldsDesign()) World(WL_DROPPED_DESIGN);
-  for (int layer = WL_BLOB_SHADOWS; layer <= WL_MUZZLE_FLASHES; ++layer) World(layer);
+  World(WL_BLOB_SHADOWS);
+  World(WL_EFFECTS_LOWER, [] { GUI_BS_EffectsManager::Instance().DrawLayer(0); });
+  World(WL_EXHAUST_LOWER);
+  World(WL_DEPLOYMENT_OVERLAY);
+  World(WL_UNITS, [] {
+    GUI_BS_UnitManager& units = GUI_BS_UnitManager::Instance();
+    units.Update();
+    units.DrawAll();
+  });
+  World(WL_MUZZLE_FLASHES);
   if (lighting != 0) World(WL_SEARCHLIGHTS_AND_FLASH_LIGHTS);
-  for (int layer = WL_UNIT_EMITTERS; layer < WL_MISSILES; ++layer) World(layer);
+  World(WL_UNIT_EMITTERS);
+  World(WL_BREAKUP_SHADOWS);
+  World(WL_EFFECTS_UPPER, [] { GUI_BS_EffectsManager::Instance().DrawLayer(1); });
+  for (int layer = WL_PARTICLE_CULLING; layer < WL_MISSILES; ++layer) World(layer);
   World(WL_MISSILES, [] { GUI_BS_Missile::DrawAll(); });
   World(WL_TOP_PROPS, [] { DrawTopGroup(); });
   if (lighting != 0) World(WL_TOP_PROPS_LIGHT, [] { DrawTopGroupLight(); });

@@ -50,22 +50,6 @@ void StoreFlag(const char* option, bool on) {
   o.Save();
 }
 
-// The unit of an army under the mouse: the nearest whose body covers the point.
-SIM_BattleUnit* UnitUnderMouse(SIM_BattleArmy* army) {
-  if (!army) return nullptr;
-  const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  const GUI_InputManager& in = GetInputManager();
-  const float wx = in.x / map.zoom + map.viewLeft, wy = in.y / map.zoom + map.viewTop;
-  SIM_BattleUnit* best = nullptr;
-  float bestD = 0.0f;
-  for (SIM_BattleUnit* u : army->livingUnits) {
-    const float r = std::max(u->size * 0.5f, 10.0f);
-    const float d = (u->x - wx) * (u->x - wx) + (u->y - wy) * (u->y - wy);
-    if (d <= r * r && (!best || d < bestD)) best = u, bestD = d;
-  }
-  return best;
-}
-
 template <typename Fn>
 void ForSelectedSelectors(Fn fn) {
   SIM_Battle& battle = GetBattle();
@@ -203,12 +187,9 @@ void GUI_BattleScreen::OnLeftDown() {
 }
 
 void GUI_BattleScreen::SelectUnitUnderMouse() {
-  SIM_Battle& battle = GetBattle();
   if (!IsCtrlDown()) GetBattleUnitManager().ClearSelection();
-  SIM_BattleUnit* unit = UnitUnderMouse(battle.playerArmy);
-  if (!unit) return;
-  unit->selected = true;
-  if (unit->visual) unit->visual->selected = true;
+  if (GUI_BS_Unit* unit = GUI_BS_UnitManager::Instance().PickUnit(GUI_BS_UnitManager::SIDE_PLAYER))
+    unit->OnLeftClick();
 }
 
 void GUI_BattleScreen::OnRightDown() {
@@ -219,8 +200,8 @@ void GUI_BattleScreen::OnRightDown() {
 }
 
 bool GUI_BattleScreen::OrderAttackUnitUnderMouse() {
-  SIM_Battle& battle = GetBattle();
-  SIM_BattleUnit* enemy = UnitUnderMouse(battle.opponentArmy);
+  GUI_BS_Unit* picked = GUI_BS_UnitManager::Instance().PickUnit(GUI_BS_UnitManager::SIDE_OTHER);
+  SIM_BattleUnit* enemy = picked ? picked->unit : nullptr;
   if (!enemy) return false;
   SIM_BattleUnit* target = enemy->squadron ? static_cast<SIM_BattleUnit*>(enemy->squadron) : enemy;
   ForSelectedSelectors([&](SIM_TargetSelector& s) {
@@ -361,11 +342,13 @@ void GUI_BattleScreen::ResetWorld() {
   ClearGroundLayers();
   BloodSplatLayer::Get().Clear();
   GUI_BS_UnitManager::Instance().Clear();
+  GUI_BS_EffectsManager::Instance().Clear();
 }
 
 void GUI_BattleScreen::Teardown() {
   BattleHooks& battleHooks = GetBattleHooks();
   if (battleHooks.recordingSetMode) battleHooks.recordingSetMode(1);
+  if (GUI_BS_EffectsManager* effects = ProcessWideIfAlive<GUI_BS_EffectsManager>()) effects->Clear();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
   SquadSoundStop();
   if (SoundsExist()) {

@@ -1,13 +1,273 @@
 #include "battlescreen/UnitVisuals.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
+#include "app/Sounds.h"
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
+#include "battle/Module.h"
 #include "battle/ProcessWide.h"
+#include "battle/Squadron.h"
+#include "battle/TargetedComponents.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/GroundLayers.h"
+#include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
+#include "engine/Log.h"
+#include "engine/SettingsFile.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "simdata/Options.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
+#include "simdata/UnitHullVariant.h"
+
+namespace {
+constexpr float kDegToRad = 3.14159265358979f / 180.0f;
+constexpr uint32_t kShadowColour = 0x80000000u;
+
+float FrameMs() { return BattleExists() ? GetBattle().frameStep : 16.0f; }
+
+void SetLodBias(float bias) {
+  if (platform::Device* d = GetRenderDevice().Device())
+    d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(bias));
+}
+
+bool IsTurretLayerName(const std::string& name) {
+  return name == "tank_turret" || name == "turret_turret" || name == "gunbarrel" || name == "mech_turret" ||
+         name == "mech_head";
+}
+
+const VariantLayer* ParentLayer(const SIM_UnitHullVariant* variant, const VariantLayer* layer) {
+  if (!variant || !layer || layer->parent.size() < 2) return nullptr;
+  const VariantLayer* p = variant->FindLayer(layer->parent);
+  return p == layer ? nullptr : p;
+}
+
+const SIM_UnitHullVariant* VariantOf(const SIM_BattleUnit* u) {
+  return u && u->design ? u->design->variant : nullptr;
+}
+}  // namespace
+
+// ---- GUI_BS_Unit ----
+
+GUI_BS_Unit::GUI_BS_Unit(SIM_BattleUnit* u) : SIM_UnitVisual(u) {
+  GUI_BS_RenderObject::layer = 1;
+  zoomFrom = 0.0f;
+  zoomUntil = -1.0f;
+  ZT_ASSERT(u != nullptr);
+  GUI_BS_UnitManager::Instance().Register(this);
+  if (!u) return;
+  radius = HullSize();
+  const SIM_UnitDesign* design = u->design;
+  const SIM_UnitHull* hull = design ? design->hull : nullptr;
+  const int targets = hull ? static_cast<int>(hull->targets.size()) : 0;
+  maxDamageEmitters = std::max(1, std::min(static_cast<int>(u->size / 30.0f), std::max(targets, 1)));
+  if (!design) return;
+  designName = design->name;
+  const SIM_UnitHullVariant* variant = design->variant;
+  if (!hull || !variant) {
+    LogErrorF("Design %s has no hull variant to draw", design->name.c_str());
+    return;
+  }
+  // Soldiers are drawn by the infantry compositor, not layer by layer.
+  if (u->sizeType != SIZE_INFANTRY) {
+    for (const VariantLayer& layer : variant->layers) {
+      if (!layer.visible) continue;
+      // A design from another player may lack a colour: drawn white rather than lost.
+      const DesignLayer* colour = const_cast<SIM_UnitDesign*>(design)->FindLayer(layer.layerName, false);
+      if (!colour)
+        LogErrorF("Design %s has no colour for layer %s; drawn white", design->name.c_str(),
+                  layer.layerName.c_str());
+      auto sprite = std::make_unique<GUI_BS_Sprite>();
+      sprite->unit = u;
+      sprite->offsetX = layer.offsetx;
+      sprite->offsetY = layer.offsety;
+      sprite->width = layer.sizex;
+      sprite->height = layer.sizey;
+      sprite->Setup(colour, &layer);
+      sprites.push_back(std::move(sprite));
+    }
+    for (const auto& t : hull->targets)
+      if (t && !FindSprite(t->name, false))
+        LogErrorF("Sprite %s not found in design %s; hits there show no mark", t->name.c_str(),
+                  design->name.c_str());
+  }
+  BuildTooltip();
+}
+
+GUI_BS_Unit::~GUI_BS_Unit() {
+  if (GUI_BS_UnitManager* m = ProcessWideIfAlive<GUI_BS_UnitManager>()) m->Unregister(this);
+}
+
+void GUI_BS_Unit::BindSprites() {
+  ZT_ASSERT(unit == nullptr || unit->visual != nullptr);
+  if (unit && unit->sizeType == SIZE_INFANTRY) return;
+  for (auto& s : sprites) s->markCounter = &damageMarks;
+}
+
+void GUI_BS_Unit::Placed() {
+  SIM_UnitVisual::Placed();
+  if (!unit || !unit->design || !unit->design->hull || !SoundsExist()) return;
+  const std::string& sound = unit->design->hull->deploymentSound;
+  if (!sound.empty()) GetSounds().PlaySound(sound.c_str(), 2, 1.0f, false, 64.0f, unit->x, unit->y);
+}
+
+void GUI_BS_Unit::BuildTooltip() {
+  tooltipLines.clear();
+  if (!unit || !unit->design) return;
+  const SIM_UnitDesign* d = unit->design;
+  tooltipLines.push_back(d->guiName.empty() ? d->name : d->guiName);
+  if (unit->isPlayers) {
+    if (!d->description.empty()) tooltipLines.push_back(d->description.substr(0, 255));
+  } else if (d->hull) {
+    tooltipLines.push_back("Victory Points: " + std::to_string(static_cast<int>(d->hull->victoryPoints)));
+  }
+}
+
+void GUI_BS_Unit::Draw() {
+  if (!unit) return;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  screenX = (unit->x - map.viewLeft) * map.zoom;
+  screenY = (unit->y - map.viewTop) * map.zoom;
+}
+
+void GUI_BS_Unit::OnKilled() {
+  selected = false;
+  if (unit) unit->selected = false;
+}
+
+GUI_BS_Sprite* GUI_BS_Unit::FindSprite(const std::string& name, bool report) const {
+  for (const auto& s : sprites)
+    if (s->layerName == name) return s.get();
+  if (report) LogErrorF("Sprite %s not found in design %s", name.c_str(), designName.c_str());
+  return nullptr;
+}
+
+float GUI_BS_Unit::HullSize() const {
+  if (unit && unit->design && unit->design->hull && unit->design->hull->size > 0.0f)
+    return unit->design->hull->size;
+  return unit ? unit->size : 0.0f;
+}
+
+float GUI_BS_Unit::TurretAngle() const {
+  if (!unit) return 0.0f;
+  return unit->turretFacing ? unit->turretFacing->angle : unit->heading;
+}
+
+bool GUI_BS_Unit::TurnsWithTurret(const GUI_BS_Sprite& sprite) const {
+  const SIM_UnitHullVariant* variant = VariantOf(unit);
+  const VariantLayer* l = sprite.variantLayer;
+  // The parent chain is short; a cycle in hostile data must not spin.
+  for (int depth = 0; l && depth < 4; ++depth) {
+    if (IsTurretLayerName(l->layerName)) return true;
+    l = ParentLayer(variant, l);
+  }
+  return false;
+}
+
+void GUI_BS_Unit::PlaceSprite(GUI_BS_Sprite& sprite, float rotation) {
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float s = unit->DropInScale();
+  float wx = 0.0f, wy = 0.0f;
+  if (TurnsWithTurret(sprite)) {
+    // Layer offsets are from the hull's centre; turret parts turn about the turret's
+    // own point, which rides on the hull.
+    const SIM_UnitHullVariant* variant = VariantOf(unit);
+    float pivotX = variant ? variant->turretOffsetX : 0.0f, pivotY = variant ? variant->turretOffsetY : 0.0f;
+    const VariantLayer* l = sprite.variantLayer;
+    for (int depth = 0; l && depth < 4; ++depth, l = ParentLayer(variant, l))
+      if (l->layerName == "tank_turret" || l->layerName == "turret_turret" || l->layerName == "mech_turret") {
+        pivotX = l->offsetx;
+        pivotY = l->offsety;
+        break;
+      }
+    float px = 0.0f, py = 0.0f;
+    unit->LocalToWorldScaled(pivotX, pivotY, &px, &py);
+    const float a = rotation * kDegToRad, c = std::cos(a), sn = std::sin(a);
+    const float ox = (sprite.offsetX - pivotX) * s, oy = (sprite.offsetY - pivotY) * s;
+    wx = px + ox * c - oy * sn;
+    wy = py + oy * c + ox * sn;
+  } else {
+    unit->LocalToWorldScaled(sprite.offsetX, sprite.offsetY, &wx, &wy);
+  }
+  sprite.angle = rotation;
+  sprite.mainQuad.SetSize(sprite.width * s * map.zoom, sprite.height * s * map.zoom);
+  sprite.mainQuad.angle = rotation;
+  sprite.mainQuad.SetPosition((wx - map.viewLeft) * map.zoom - 0.5f, (wy - map.viewTop) * map.zoom - 0.5f);
+}
+
+void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
+  PlaceSprite(sprite, rotation);
+  int alpha = static_cast<int>(unit->warpAlpha * SIM_UnitVisual::fade * 255.0f);
+  alpha = std::clamp(alpha, 0, 255);
+  if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
+  sprite.mainQuad.SetColour(alpha, sprite.colourR, sprite.colourG, sprite.colourB);
+  sprite.Draw();
+}
+
+void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float height) {
+  PlaceSprite(sprite, rotation);
+  const float s = unit->DropInScale();
+  const float k = (s - 1.0f) * 4.0f + 1.0f;
+  const float d = k * height * GUI_BS_Map::Instance().zoom;
+  sprite.mainQuad.MoveBy(-d, d);
+  if (!sprite.mainQuad.IsOnScreen()) return;
+  sprite.mainQuad.SetColour(kShadowColour);
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.SetTexture(sprite.mainQuad.texture);
+  vb.AddVertices(sprite.mainQuad.v, 4);
+}
+
+bool GUI_BS_Unit::IsOnScreen() const {
+  if (!unit) return false;
+  return !GUI_BS_Map::Instance().IsOffScreen(unit->x, unit->y, radius);
+}
+
+bool GUI_BS_Unit::IsMouseOver(float mx, float my) const {
+  const float sz = HullSize() * GUI_BS_Map::Instance().zoom;
+  const float d = std::sqrt(2.0f * sz * sz);
+  return mx > screenX - d && mx < screenX + d && my > screenY - d && my < screenY + d;
+}
+
+float GUI_BS_Unit::GetScreenSize() const { return HullSize() * GUI_BS_Map::Instance().zoom; }
+
+const void* GUI_BS_Unit::BatchKey() const {
+  return sprites.empty() ? nullptr : sprites.front()->mainQuad.texture;
+}
+
+void GUI_BS_Unit::OnLeftClick() {
+  if (!unit) return;
+  SIM_Battle& battle = GetBattle();
+  // Handing a unit back to the deployment dropper belongs to the dropper.
+  if (battle.state == BATTLE_DEPLOYMENT && unit->isPlayers) return;
+  if (!unit->isPlayers) return;
+  unit->selected = true;
+  selected = true;
+  if (SIM_BattleSquadron* squad = unit->squadron) {
+    squad->selected = true;
+    for (SIM_BattleUnit* m : squad->members) {
+      m->selected = true;
+      if (m->visual) m->visual->selected = true;
+    }
+  }
+  if (GetInputManager().doubleClick && battle.playerArmy && unit->design) {
+    for (SIM_BattleUnit* other : battle.playerArmy->livingUnits) {
+      if (other->design != unit->design || !other->visual) continue;
+      auto* v = dynamic_cast<GUI_BS_Unit*>(other->visual.get());
+      if (!v || !v->IsOnScreen()) continue;
+      other->selected = true;
+      v->selected = true;
+    }
+  }
+}
+
+// ---- Infantry ----
 
 void GUI_BS_InfantryUnit::OnDestroyed() {
   GUI_BS_Unit::OnDestroyed();
@@ -25,7 +285,268 @@ void GUI_BS_InfantryUnit::Tick() {
   GUI_BS_Unit::Tick();
 }
 
+// ---- Major units ----
+
+GUI_BS_MajorUnit::GUI_BS_MajorUnit(SIM_BattleUnit* u) : GUI_BS_Unit(u) {
+  const SIM_UnitHull* hull = u && u->design ? u->design->hull : nullptr;
+  maxDamageMarks = hull ? static_cast<int>(hull->targets.size()) : 0;
+  if (hull) {
+    shadowHeight = hull->Row().GetFloat("shadowheight", 0.0f);
+    recoilMode = hull->recoilMode;
+  }
+  for (auto& s : sprites) {
+    if (s->layerName != "gunbarrel") continue;
+    Barrel b;
+    b.sprite = s.get();
+    // The barrel's texture rectangle, kept to shorten it while it recoils.
+    b.top = s->mainQuad.v[0].v;
+    b.bottom = s->mainQuad.v[3].v;
+    s->mainQuad.SetUV(s->mainQuad.v[0].u, b.top, s->mainQuad.v[3].u, b.bottom);
+    barrels.push_back(b);
+  }
+  hasBarrels = !barrels.empty();
+}
+
+float GUI_BS_MajorUnit::Health() const {
+  return unit && unit->moduleManager ? std::clamp(unit->moduleManager->healthFraction, 0.0f, 1.0f) : 1.0f;
+}
+
+bool GUI_BS_MajorUnit::NeedsDamageLayer() const {
+  return damageMarks < static_cast<int>((1.0f - Health()) * static_cast<float>(maxDamageMarks));
+}
+
+bool GUI_BS_MajorUnit::AddDamageMark(const SIM_UnitTargetData* part) {
+  if (!part) return false;
+  GUI_BS_Sprite* sprite = FindSprite(part->name, false);
+  if (!sprite) return false;
+  const int cell = static_cast<int>(GUI_BS_UnitManager::Instance().NextRandom() * 31.0f);
+  return sprite->AddDamageMark(part, cell);
+}
+
+void GUI_BS_MajorUnit::OnDamaged(const SIM_UnitTargetData* part) {
+  if (NeedsDamageLayer()) AddDamageMark(part);
+}
+
+void GUI_BS_MajorUnit::ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {
+  // The impact explosions and their sounds come with the explosions; the mark is laid
+  // by OnDamaged, which the simulation calls with every hit.
+  (void)part;
+  (void)damage;
+  (void)internals;
+  (void)unused;
+}
+
+void GUI_BS_MajorUnit::ApplyLayerDamage(const SIM_UnitTargetData* part) {
+  if (!part) return;
+  if (GUI_BS_Sprite* sprite = FindSprite(part->name, false)) sprite->FlashDamageMark(part);
+}
+
+void GUI_BS_MajorUnit::ApplyDamageLevel() {
+  if (static_cast<int>((1.0f - Health()) * static_cast<float>(maxDamageMarks)) >= damageMarks) return;
+  for (auto& s : sprites) {
+    for (auto& m : s->damageMarks) {
+      if (m->flash || m->state >= GUI_BS_DamageMark::FADING_OUT) continue;
+      m->state = GUI_BS_DamageMark::FADING_OUT;
+      m->elapsed = 0.0f;
+      --damageMarks;
+      return;
+    }
+  }
+}
+
+const SIM_TargetedComponent* GUI_BS_MajorUnit::RecoilWeapon() const {
+  if (!unit || !unit->moduleManager) return nullptr;
+  for (SIM_Module* m : unit->moduleManager->weapons)
+    if (auto* w = dynamic_cast<const SIM_TargetedComponent*>(m); w && w->hasRecoil) return w;
+  return nullptr;
+}
+
+void GUI_BS_MajorUnit::OnFire(int barrel) {
+  if (!RecoilWeapon()) return;
+  for (int i = 0; i < static_cast<int>(barrels.size()); ++i)
+    if (barrel < 0 || barrel == i) {
+      barrels[i].timer = 0.0f;
+      barrels[i].phase = 0;
+    }
+}
+
+void GUI_BS_MajorUnit::AdvanceBarrel(Barrel& b, float frameMs) {
+  const SIM_TargetedComponent* w = RecoilWeapon();
+  if (recoilMode == RECOIL_NONE || !w) b.phase = 2;
+  const float recoil = w && w->recoilDuration > 0.0f ? w->recoilDuration : 1.0f;
+  const float recover = w && w->recoverDuration > 0.0f ? w->recoverDuration : 1.0f;
+  b.q = 0.0f;
+  if (b.phase == 0) {
+    b.timer += frameMs;
+    b.q = b.timer / recoil;
+    if (b.timer > recoil) {
+      b.phase = 1;
+      b.timer -= recoil;
+      b.q = 1.0f - b.timer / recover;
+    }
+  } else if (b.phase == 1) {
+    b.timer += frameMs;
+    if (b.timer > recover) {
+      b.phase = 2;
+      b.q = 0.0f;
+    } else {
+      b.q = 1.0f - b.timer / recover;
+    }
+  }
+  b.q = std::clamp(b.q, 0.0f, 1.0f);
+}
+
+void GUI_BS_MajorUnit::PlaceBarrel(Barrel& b) {
+  GUI_BS_Sprite& sprite = *b.sprite;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float rotation = TurretAngle();
+  PlaceSprite(sprite, rotation);
+  const SIM_TargetedComponent* w = RecoilWeapon();
+  const float intensity = w ? w->recoilIntensity : 0.0f;
+  const float s = unit->DropInScale();
+  const float recoilLength = intensity * sprite.height * s * b.q;
+  float u0 = sprite.mainQuad.v[0].u, u1 = sprite.mainQuad.v[3].u;
+  sprite.mainQuad.SetUV(u0, b.top, u1, b.bottom);
+  if (recoilLength <= 0.0f) return;
+  float height = sprite.height * s;
+  if (recoilMode == RECOIL_SQUASH) {
+    height -= recoilLength;
+    const float bottom = b.bottom - b.q * intensity * (b.bottom - b.top);
+    sprite.mainQuad.SetUV(u0, b.top, u1, bottom);
+  }
+  // Slides back along the barrel by half the recoil.
+  const float a = rotation * kDegToRad;
+  const float cx = (sprite.mainQuad.v[0].x + sprite.mainQuad.v[3].x) * 0.5f;
+  const float cy = (sprite.mainQuad.v[0].y + sprite.mainQuad.v[3].y) * 0.5f;
+  const float back = recoilLength * 0.5f * map.zoom;
+  sprite.mainQuad.SetSize(sprite.width * s * map.zoom, height * map.zoom);
+  sprite.mainQuad.SetPosition(cx - back * std::sin(a), cy + back * std::cos(a));
+}
+
+void GUI_BS_MajorUnit::Draw() { GUI_BS_Unit::Draw(); }
+
+void GUI_BS_MajorUnit::DrawBarrelsAndShield() {
+  if (!hasBarrels || !unit) return;
+  const float frame = FrameMs();
+  int alpha = std::clamp(static_cast<int>(unit->warpAlpha * SIM_UnitVisual::fade * 255.0f), 0, 255);
+  if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
+  for (Barrel& b : barrels) {
+    AdvanceBarrel(b, frame);
+    PlaceBarrel(b);
+    if (!b.sprite->mainQuad.IsOnScreen()) continue;
+    b.sprite->mainQuad.SetColour(alpha, b.sprite->colourR, b.sprite->colourG, b.sprite->colourB);
+    b.sprite->Draw();
+  }
+}
+
+// ---- Tanks ----
+
+GUI_BS_TankUnit::GUI_BS_TankUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
+  if (sprites.empty()) return;
+  chassis = FindSprite("tank_chassis", true);
+  chassisColour = FindSprite("tank_chassis_color", true);
+  turret = FindSprite("tank_turret", false);
+  turretColour = FindSprite("tank_turret_color", false);
+}
+
+void GUI_BS_TankUnit::DrawShadows() {
+  if (!unit) return;
+  const float h = HullSize() / 20.0f;
+  if (chassis) QueueSpriteShadow(*chassis, unit->heading, h);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h);
+  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h);
+}
+
+void GUI_BS_TankUnit::Draw() {
+  GUI_BS_MajorUnit::Draw();
+  if (!unit) return;
+  DrawChildrenOfLayer(0);
+  if (chassis) DrawSprite(*chassis, unit->heading);
+  if (chassisColour) DrawSprite(*chassisColour, unit->heading);
+  // Anything else the variant draws (headlights, stowage) rides on the hull.
+  for (auto& s : sprites) {
+    GUI_BS_Sprite* p = s.get();
+    if (p == chassis || p == chassisColour || p == turret || p == turretColour || p->layerName == "gunbarrel")
+      continue;
+    DrawSprite(*p, TurnsWithTurret(*p) ? TurretAngle() : unit->heading);
+  }
+  if (turret) DrawSprite(*turret, TurretAngle());
+  if (turretColour) DrawSprite(*turretColour, TurretAngle());
+  DrawChildrenOfLayer(1);
+  if (unit->state == US_IN_DROPPER) DrawBarrelsAndShield();
+}
+
+// ---- Buildings ----
+
+GUI_BS_BuildingUnit::GUI_BS_BuildingUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
+  if (sprites.empty()) return;
+  base = FindSprite("turret_base", true);
+  turret = FindSprite("turret_turret", false);
+  colour = FindSprite("turret_color", false);
+}
+
+void GUI_BS_BuildingUnit::DrawShadows() {
+  if (!unit) return;
+  const float h = shadowHeight > 0.0f ? shadowHeight : HullSize() / 20.0f;
+  if (base) QueueSpriteShadow(*base, unit->heading, h);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h * 0.5f);
+  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h * 0.5f);
+}
+
+void GUI_BS_BuildingUnit::Draw() {
+  GUI_BS_MajorUnit::Draw();
+  if (!unit) return;
+  if (base) DrawSprite(*base, unit->heading);
+  if (colour) DrawSprite(*colour, TurnsWithTurret(*colour) ? TurretAngle() : unit->heading);
+  DrawChildrenOfLayer(0);
+  if (turret) DrawSprite(*turret, TurretAngle());
+  DrawChildrenOfLayer(1);
+  if (unit->state == US_IN_DROPPER) DrawBarrelsAndShield();
+}
+
+void GUI_BS_BuildingUnit::OnRightClick() {
+  if (!unit || !unit->isPlayers) return;
+  if (unit->state >= US_IN_DROPPER && unit->state <= US_DEMOLISHING) return;
+  ++rightClicks;
+}
+
+// ---- Mechs ----
+
+void GUI_BS_MechUnit::DrawShadows() {
+  if (!unit) return;
+  const float h = HullSize() / 20.0f;
+  for (auto& s : sprites)
+    if (s->layerName != "gunbarrel" && s->variantLayer && !s->variantLayer->colourSource)
+      QueueSpriteShadow(*s, TurnsWithTurret(*s) ? TurretAngle() : unit->heading, h);
+}
+
+void GUI_BS_MechUnit::Draw() {
+  GUI_BS_MajorUnit::Draw();
+  if (!unit) return;
+  for (auto& s : sprites)
+    if (s->layerName != "gunbarrel") DrawSprite(*s, TurnsWithTurret(*s) ? TurretAngle() : unit->heading);
+}
+
+// ---- The manager ----
+
 GUI_BS_UnitManager& GUI_BS_UnitManager::Instance() { return ProcessWide<GUI_BS_UnitManager>(); }
+
+void GUI_BS_UnitManager::Register(GUI_BS_Unit* unit) {
+  if (!unit) {
+    ZT_ASSERT(unit != nullptr);
+    return;
+  }
+  units.push_back(unit);
+}
+
+void GUI_BS_UnitManager::Unregister(GUI_BS_Unit* unit) {
+  if (!unit) {
+    ZT_ASSERT(unit != nullptr);
+    return;
+  }
+  units.erase(std::remove(units.begin(), units.end(), unit), units.end());
+  if (hovered == unit) hovered = nullptr;
+}
 
 void GUI_BS_UnitManager::Adopt(std::unique_ptr<SIM_UnitVisual> visual) {
   if (!visual) return;
@@ -33,7 +554,86 @@ void GUI_BS_UnitManager::Adopt(std::unique_ptr<SIM_UnitVisual> visual) {
   wrecks.push_back(std::move(visual));
 }
 
+float GUI_BS_UnitManager::NextRandom() {
+  // xorshift32: the drawing's own sequence.
+  randomState ^= randomState << 13;
+  randomState ^= randomState >> 17;
+  randomState ^= randomState << 5;
+  return static_cast<float>(randomState >> 8) / 16777216.0f;
+}
+
+void GUI_BS_UnitManager::Update() {
+  hovered = GetInputManager().MouseClaimed ? nullptr : PickUnit(SIDE_BOTH);
+  if (hovered) hovered->BuildTooltip();
+}
+
+void GUI_BS_UnitManager::DrawAll() {
+  D3DEngine& e = GetRenderDevice();
+  e.SetNormalBlend();
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const bool started = BattleExists() && GetBattle().state != BATTLE_DEPLOYMENT;
+  std::vector<GUI_BS_Unit*> visible;
+  visible.reserve(units.size());
+  for (GUI_BS_Unit* u : units) {
+    SIM_BattleUnit* su = u->unit;
+    if (!su || u->sprites.empty()) continue;
+    if (!started && !su->isPlayers) continue;
+    if (su->state == US_IN_DROPPER || su->state == US_DESTROYED || su->state == US_GONE) continue;
+    if (map.IsOffScreen(su->x, su->y, 128.0f)) continue;
+    visible.push_back(u);
+  }
+  // Units of one atlas draw together; overlapping units are rare and their order
+  // within the frame stays stable.
+  std::stable_sort(visible.begin(), visible.end(),
+                   [](const GUI_BS_Unit* a, const GUI_BS_Unit* b) { return a->BatchKey() < b->BatchKey(); });
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (SIM_Options::Get().IsOn("SHADOWS")) {
+    vb.Flush();
+    SetLodBias(1.8f);
+    for (GUI_BS_Unit* u : visible) u->DrawShadows();
+    vb.Flush();
+    SetLodBias(0.0f);
+  }
+  for (GUI_BS_Unit* u : visible) {
+    u->Draw();
+    u->DrawBarrelsAndShield();
+  }
+  vb.Flush();
+}
+
+GUI_BS_Unit* GUI_BS_UnitManager::PickUnit(int side) const {
+  if (!BattleExists()) return nullptr;
+  SIM_Battle& battle = GetBattle();
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const GUI_InputManager& in = GetInputManager();
+  const float mx = static_cast<float>(in.x), my = static_cast<float>(in.y);
+  GUI_BS_Unit* best = nullptr;
+  float bestDistance = 9999.0f;
+  auto walk = [&](SIM_BattleArmy* army, bool skipArriving) {
+    if (!army) return;
+    for (SIM_BattleUnit* su : army->livingUnits) {
+      if (skipArriving && (su->state == US_IN_DROPPER || su->state == US_DROPPING_IN)) continue;
+      auto* u = dynamic_cast<GUI_BS_Unit*>(su->visual.get());
+      if (!u) continue;
+      u->screenX = (su->x - map.viewLeft) * map.zoom;
+      u->screenY = (su->y - map.viewTop) * map.zoom;
+      if (!u->IsMouseOver(mx, my)) continue;
+      const float d = std::hypot(mx - u->screenX, my - u->screenY);
+      if (d < u->radius * map.zoom && d < bestDistance) {
+        best = u;
+        bestDistance = d;
+      }
+    }
+  };
+  if (side == SIDE_OTHER || side == SIDE_BOTH) walk(battle.opponentArmy, true);
+  if (side == SIDE_PLAYER || side == SIDE_BOTH) walk(battle.playerArmy, false);
+  if (best && best->GetScreenSize() * 0.5f > bestDistance) return best;
+  return nullptr;
+}
+
 GUI_BS_WarpOutManager& GUI_BS_WarpOutManager::Instance() { return ProcessWide<GUI_BS_WarpOutManager>(); }
+
+// ---- The view ----
 
 std::unique_ptr<SIM_UnitVisual> GUI_BS_BattleView::CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) {
   switch (sizeType) {

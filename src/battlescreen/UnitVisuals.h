@@ -2,20 +2,75 @@
 // The drawn counterpart of a battle unit, created through the battle screen's view
 // (battle/BattleView.h) from the unit's size type. What the simulation relies on (weapon
 // effects tick, the death sequence ends the unit) comes from the simulation's visual;
-// drawing comes with the battle screen.
+// the battle screen adds the unit's sprite layers, shadows, damage marks, barrel recoil,
+// picking and selection. Nothing here feeds back into the fight: the only simulation
+// state a visual changes is the selection flag, so a battle runs the same drawn or not.
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "battle/BattleView.h"
+#include "battlescreen/BattleSprites.h"
+#include "battlescreen/RenderObject.h"
 
 class SIM_Scenario;
+class SIM_TargetedComponent;
 
-class GUI_BS_Unit : public SIM_UnitVisual {
+class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
  public:
-  using SIM_UnitVisual::SIM_UnitVisual;
+  explicit GUI_BS_Unit(SIM_BattleUnit* unit);
+  ~GUI_BS_Unit() override;
+
+  // ---- The simulation's calls ----
+  void BindSprites() override;
+  void Placed() override;
+  void LayTracks() override { UpdateTracks(); }
+  void ClearSelection() override { OnKilled(); }
+  void BuildTooltip() override;
+
+  // ---- Drawing ----
+  // Refreshes the unit's screen position; the kinds then queue their layers.
+  void Draw() override;
+  // The shadows of the unit's layers (drawn for every unit before any body).
+  virtual void DrawShadows() {}
+  virtual void DrawBarrelsAndShield() {}
+  virtual void UpdateTracks() {}
+  virtual void OnKilled();
+  virtual void OnRightClick() {}
+  // The battle screen's left click on this unit: selects it (double click: every own
+  // unit of the same design on screen).
+  void OnLeftClick();
+
+  GUI_BS_Sprite* FindSprite(const std::string& name, bool report) const;
+  // Places one layer: its offset turned by the heading (or, for turret layers, about the
+  // turret by the turret angle), the zoom, the layer colour and the unit's opacity.
+  void PlaceSprite(GUI_BS_Sprite& sprite, float rotation);
+  void DrawSprite(GUI_BS_Sprite& sprite, float rotation);
+  // The placed layer moved by the shadow offset, black at half alpha, queued.
+  void QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float shadowHeight);
+  bool IsOnScreen() const;
+  bool IsMouseOver(float mouseX, float mouseY) const;
+  float GetScreenSize() const;
+  float HullSize() const;
+  // True when the layer turns with the turret (the turret, its barrels and what they colour).
+  bool TurnsWithTurret(const GUI_BS_Sprite& sprite) const;
+  float TurretAngle() const;
+  // The texture most of the unit draws with (units are grouped by it).
+  const void* BatchKey() const;
+
+  std::vector<std::unique_ptr<GUI_BS_Sprite>> sprites;
+  float screenX = 0.0f;
+  float screenY = 0.0f;
+  float radius = 0.0f;
+  int32_t maxDamageEmitters = 1;
+  int32_t damageMarks = 0;
+  std::vector<std::string> tooltipLines;
+  std::string designName;
 };
 
+// A soldier: its drawing comes with the infantry compositor.
 class GUI_BS_InfantryUnit : public GUI_BS_Unit {
  public:
   // The death animation: frames 0..31, one per step of more than 16 ms.
@@ -35,30 +90,105 @@ class GUI_BS_InfantryUnit : public GUI_BS_Unit {
   SIM_DeathFrames death;
 };
 
-class GUI_BS_MechUnit : public GUI_BS_Unit {
+// Every unit that is not infantry: barrels with recoil, damage marks by health, shadows.
+class GUI_BS_MajorUnit : public GUI_BS_Unit {
  public:
-  using GUI_BS_Unit::GUI_BS_Unit;
+  struct Barrel {
+    GUI_BS_Sprite* sprite = nullptr;
+    float timer = 0.0f;
+    int phase = 2;  // 0 recoiling, 1 recovering, 2 at rest
+    float top = 0.0f;
+    float bottom = 1.0f;
+    float q = 0.0f;  // how far back it is (0..1), from the last advance
+  };
+
+  explicit GUI_BS_MajorUnit(SIM_BattleUnit* unit);
+
+  void OnDamaged(const SIM_UnitTargetData* part) override;
+  void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) override;
+  void ApplyLayerDamage(const SIM_UnitTargetData* part) override;
+  void ApplyDamageLevel() override;
+  void OnFire(int barrel) override;
+  void Draw() override;
+  void DrawBarrelsAndShield() override;
+
+  bool NeedsDamageLayer() const;
+  bool AddDamageMark(const SIM_UnitTargetData* part);
+  float Health() const;
+  // The weapon whose recoil the barrels show (null without one).
+  const SIM_TargetedComponent* RecoilWeapon() const;
+  // Steps a barrel's recoil by the frame time and places it.
+  void AdvanceBarrel(Barrel& barrel, float frameMs);
+  void PlaceBarrel(Barrel& barrel);
+
+  float shadowHeight = 0.0f;
+  std::vector<Barrel> barrels;
+  bool hasBarrels = false;
+  int32_t maxDamageMarks = 0;
+  int recoilMode = 2;
 };
 
-class GUI_BS_TankUnit : public GUI_BS_Unit {
+class GUI_BS_MechUnit : public GUI_BS_MajorUnit {
  public:
-  using GUI_BS_Unit::GUI_BS_Unit;
+  using GUI_BS_MajorUnit::GUI_BS_MajorUnit;
+  void Draw() override;
+  void DrawShadows() override;
 };
 
-class GUI_BS_BuildingUnit : public GUI_BS_Unit {
+class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
  public:
-  using GUI_BS_Unit::GUI_BS_Unit;
+  explicit GUI_BS_TankUnit(SIM_BattleUnit* unit);
+  void Draw() override;
+  void DrawShadows() override;
+
+  GUI_BS_Sprite* chassis = nullptr;
+  GUI_BS_Sprite* chassisColour = nullptr;
+  GUI_BS_Sprite* turret = nullptr;
+  GUI_BS_Sprite* turretColour = nullptr;
 };
 
-// Where the visuals of destroyed, demolished and warped-out units live on.
+class GUI_BS_BuildingUnit : public GUI_BS_MajorUnit {
+ public:
+  explicit GUI_BS_BuildingUnit(SIM_BattleUnit* unit);
+  void Draw() override;
+  void DrawShadows() override;
+  void OnRightClick() override;
+
+  GUI_BS_Sprite* base = nullptr;
+  GUI_BS_Sprite* turret = nullptr;
+  GUI_BS_Sprite* colour = nullptr;
+  int rightClicks = 0;  // menus asked for (the building menu opens through the HUD)
+};
+
+// The live unit visuals (creation order), their per-frame update, draw pass and
+// picking; and where the visuals of destroyed, demolished and warped-out units live on.
 class GUI_BS_UnitManager {
  public:
+  enum Side { SIDE_PLAYER = 0, SIDE_OTHER = 1, SIDE_BOTH = 2 };
+
   static GUI_BS_UnitManager& Instance();
+  void Register(GUI_BS_Unit* unit);
+  void Unregister(GUI_BS_Unit* unit);
   // Takes the visual over; it no longer refers to its unit.
   void Adopt(std::unique_ptr<SIM_UnitVisual> visual);
   void Clear() { wrecks.clear(); }
 
+  // Per frame, before drawing: the hover tooltip of the unit under the mouse.
+  void Update();
+  // The units' place in the frame: every shadow first, then the bodies grouped by
+  // texture, so a full battle draws in a few batches.
+  void DrawAll();
+  // The unit under the mouse (side 0 the player's army, 1 the other, 2 both, the other
+  // army searched first); null when none.
+  GUI_BS_Unit* PickUnit(int side) const;
+  // A draw-independent random value in [0, 1) for marks and effects: the simulation's
+  // own random numbers are never used by drawing.
+  float NextRandom();
+
+  std::vector<GUI_BS_Unit*> units;  // not owned
   std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
+  GUI_BS_Unit* hovered = nullptr;
+  uint32_t randomState = 0x2545F491u;
 };
 
 // The shimmer of a unit leaving the map.

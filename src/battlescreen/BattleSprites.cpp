@@ -1,0 +1,318 @@
+#include "battlescreen/BattleSprites.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "battle/Battle.h"
+#include "battle/BattleUnit.h"
+#include "battle/ProcessWide.h"
+#include "battlescreen/BattleMap.h"
+#include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "simdata/Options.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
+#include "simdata/UnitHullVariant.h"
+
+namespace {
+constexpr float kDegToRad = 3.14159265358979f / 180.0f;
+
+float FrameMs() { return BattleExists() ? GetBattle().frameStep : 16.0f; }
+
+// How big a mark is when the aim point does not say: a third of the layer.
+float MarkSize(const SIM_UnitTargetData* hit, float layerWidth) {
+  return hit && hit->z > 0.0f ? hit->z : layerWidth * 0.3f;
+}
+
+void SetLodBias(float bias) {
+  if (platform::Device* d = GetRenderDevice().Device())
+    d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(bias));
+}
+}  // namespace
+
+// ---- Damage marks ----
+
+bool GUI_BS_DamageMark::Step(float frameMs) {
+  switch (state) {
+    case FADING_IN:
+      elapsed += frameMs;
+      if (elapsed > kFadeMs) {
+        state = SHOWN;
+        colour = 0xFFFFFFFFu;
+      } else {
+        colour = static_cast<uint32_t>(elapsed / kFadeMs * 255.0f) << 24 | 0x00FFFFFFu;
+      }
+      break;
+    case SHOWN:
+      colour = 0xFFFFFFFFu;
+      if (flash) {
+        state = FADING_OUT;
+        elapsed = 0.0f;
+      }
+      break;
+    case FADING_OUT:
+      elapsed += frameMs;
+      if (elapsed > kFadeMs) {
+        state = FINISHED;
+        colour = 0x00FFFFFFu;
+      } else {
+        colour = static_cast<uint32_t>((1.0f - elapsed / kFadeMs) * 255.0f) << 24 | 0x00FFFFFFu;
+      }
+      break;
+    default:
+      break;
+  }
+  return state == FINISHED;
+}
+
+// ---- Sprites ----
+
+GUI_BS_Sprite::GUI_BS_Sprite() {
+  GUI_BS_RenderObject::layer = 1;
+  zoomFrom = 0.0f;
+  zoomUntil = -1.0f;
+}
+
+GUI_BS_Sprite::~GUI_BS_Sprite() = default;
+
+void GUI_BS_Sprite::SetTexture(const std::string& name) {
+  mainQuad.SetSpriteTexture(name);
+  lightQuadA.SetSpriteTexture(name);
+  lightQuadB.SetSpriteTexture(name);
+}
+
+void GUI_BS_Sprite::Setup(const DesignLayer* colourEntry, const VariantLayer* source) {
+  designLayer = colourEntry;
+  variantLayer = source;
+  if (!source) {
+    ZT_ASSERT(source != nullptr);
+    return;
+  }
+  textureName = source->texture;
+  SetTexture(textureName);
+  for (CTexturedSprite* q : {&mainQuad, &lightQuadA, &lightQuadB})
+    q->SetUV(source->texLeft, source->texTop, source->texRight, source->texBottom);
+  layerName = source->layerName;
+  hulkTexture = source->hulk;
+  if (colourEntry) {
+    auto c = [](int32_t v) { return std::clamp(v, 0, 255); };
+    colourR = c(colourEntry->colour[0]);
+    colourG = c(colourEntry->colour[1]);
+    colourB = c(colourEntry->colour[2]);
+    colourA = c(colourEntry->colour[3]);
+  }
+  mainQuad.SetColour(colourA, colourR, colourG, colourB);
+  damageTexture = FindOrLoadTexture("damage.dds");
+  // Searchlights, laser guidance and unit lights attach themselves once they exist.
+  hasChildren = false;
+}
+
+bool GUI_BS_Sprite::HasDamageMark(const SIM_UnitTargetData* hit) const {
+  for (const auto& m : damageMarks)
+    if (m->hit == hit) return true;
+  return false;
+}
+
+std::unique_ptr<GUI_BS_DamageMark> GUI_BS_Sprite::MakeMark(const SIM_UnitTargetData* hit, int cell,
+                                                           bool flash) const {
+  auto mark = std::make_unique<GUI_BS_DamageMark>();
+  mark->hit = hit;
+  mark->flash = flash;
+  mark->cell = flash ? GUI_BS_DamageMark::kFlashCell : std::clamp(cell, 0, GUI_BS_DamageMark::kFlashCell - 1);
+  // The part of the layer's (or its base layer's) texture under the mark; the layer
+  // width normalises both axes.
+  const VariantLayer* base =
+      variantLayer && variantLayer->colourSource ? variantLayer->colourSource : variantLayer;
+  const float w = width > 0.0f ? width : 1.0f;
+  const float gx = (hit ? hit->x : 0.0f) / w + 0.5f, gy = (hit ? hit->y : 0.0f) / w + 0.5f;
+  const float h = MarkSize(hit, width) / w * 0.5f;
+  const float l = base ? base->texLeft : 0.0f, t = base ? base->texTop : 0.0f;
+  const float r = base ? base->texRight : 1.0f, b = base ? base->texBottom : 1.0f;
+  mark->u0 = l + (gx - h) * (r - l);
+  mark->u1 = l + (gx + h) * (r - l);
+  mark->v0 = t + (gy - h) * (b - t);
+  mark->v1 = t + (gy + h) * (b - t);
+  const int col = mark->cell % kDamageColumns, row = mark->cell / kDamageColumns;
+  mark->du0 = float(col) / kDamageColumns;
+  mark->du1 = float(col + 1) / kDamageColumns;
+  mark->dv0 = float(row) / kDamageRows;
+  mark->dv1 = float(row + 1) / kDamageRows;
+  return mark;
+}
+
+bool GUI_BS_Sprite::AddDamageMark(const SIM_UnitTargetData* hit, int cell) {
+  if (HasDamageMark(hit)) return false;
+  damageMarks.push_back(MakeMark(hit, cell, false));
+  if (markCounter) ++*markCounter;
+  return true;
+}
+
+void GUI_BS_Sprite::FlashDamageMark(const SIM_UnitTargetData* hit) {
+  if (HasDamageMark(hit)) return;
+  damageMarks.push_back(MakeMark(hit, 0, true));
+}
+
+void GUI_BS_Sprite::DrawMark(GUI_BS_DamageMark& mark) {
+  mark.visible = false;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float hx = mark.hit ? mark.hit->x : 0.0f, hy = mark.hit ? mark.hit->y : 0.0f;
+  const float ha = (unit ? unit->heading : 0.0f) * kDegToRad, sa = angle * kDegToRad;
+  const float ch = std::cos(ha), sh = std::sin(ha), ca = std::cos(sa), ss = std::sin(sa);
+  const float ux = unit ? unit->x : 0.0f, uy = unit ? unit->y : 0.0f;
+  const float wx = ux + offsetX * ch - offsetY * sh + hx * ca - hy * ss;
+  const float wy = uy + offsetY * ch + offsetX * sh + hy * ca + hx * ss;
+  BaseSprite cell;
+  const float size = MarkSize(mark.hit, width) * map.zoom;
+  cell.SetSize(size, size);
+  cell.angle = angle;
+  cell.SetPosition((wx - map.viewLeft) * map.zoom, (wy - map.viewTop) * map.zoom);
+  if (!cell.IsOnScreen()) return;
+  const float us[4] = {mark.u0, mark.u1, mark.u0, mark.u1}, vs[4] = {mark.v0, mark.v0, mark.v1, mark.v1};
+  const float dus[4] = {mark.du0, mark.du1, mark.du0, mark.du1};
+  const float dvs[4] = {mark.dv0, mark.dv0, mark.dv1, mark.dv1};
+  // The strip's order: top-left, top-right, bottom-left, bottom-right.
+  for (int i = 0; i < 4; ++i) {
+    mark.v[i].x = cell.v[i].x - 0.5f;
+    mark.v[i].y = cell.v[i].y - 0.5f;
+    mark.v[i].colour = mark.colour;
+    mark.v[i].u = us[i];
+    mark.v[i].v = vs[i];
+    mark.v[i].u2 = dus[i];
+    mark.v[i].v2 = dvs[i];
+  }
+  GetRenderDevice().DrawVertices(platform::PrimitiveType::TriangleStrip, 2, mark.v, sizeof(GVertex2));
+  mark.visible = true;
+}
+
+void GUI_BS_Sprite::Draw() {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.SetTexture(mainQuad.texture);
+  vb.AddVertices(mainQuad.v, 4);
+  if (!damageMarks.empty()) {
+    vb.Flush();
+    D3DEngine& e = GetRenderDevice();
+    SetMaskedSpriteStates();
+    e.SetStage1Texture(damageTexture ? damageTexture->Texture() : nullptr);
+    if (platform::Device* d = e.Device()) {
+      d->SetTextureStageState(1, platform::StageState::ColorOp, platform::TOP_SELECTARG1);
+      d->SetTextureStageState(1, platform::StageState::ColorArg1, platform::TA_TEXTURE);
+    }
+    if (mainQuad.texture) mainQuad.texture->Bind();
+    const float frame = FrameMs();
+    for (auto it = damageMarks.begin(); it != damageMarks.end();) {
+      GUI_BS_DamageMark& m = **it;
+      if (m.Step(frame)) {
+        it = damageMarks.erase(it);
+        continue;
+      }
+      DrawMark(m);
+      ++it;
+    }
+    ResetMaskedSpriteStates();
+  }
+  if (hasChildren) {
+    vb.Flush();
+    GUI_BS_RenderObject::Draw();
+  }
+}
+
+void GUI_BS_Sprite::DrawShadow() {
+  if (!SIM_Options::Get().IsOn("SHADOWS")) return;
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Flush();
+  vb.SetTexture(mainQuad.texture);
+  SetLodBias(1.8f);
+  vb.AddVertices(mainQuad.v, 4);
+  vb.Flush();
+  SetLodBias(0.0f);
+}
+
+void SetMaskedSpriteStates() {
+  platform::Device* d = GetRenderDevice().Device();
+  if (!d) return;
+  using platform::SamplerState;
+  using platform::StageState;
+  d->SetSamplerState(1, SamplerState::MinFilter, platform::TEXF_LINEAR);
+  d->SetSamplerState(1, SamplerState::MagFilter, platform::TEXF_LINEAR);
+  d->SetSamplerState(1, SamplerState::MipFilter, platform::TEXF_LINEAR);
+  d->SetSamplerState(1, SamplerState::AddressU, platform::TADDRESS_CLAMP);
+  d->SetSamplerState(1, SamplerState::AddressV, platform::TADDRESS_CLAMP);
+  d->SetTextureStageState(0, StageState::AlphaOp, platform::TOP_MODULATE);
+  d->SetTextureStageState(0, StageState::AlphaArg1, platform::TA_TEXTURE);
+  d->SetTextureStageState(0, StageState::AlphaArg2, platform::TA_DIFFUSE);
+}
+
+void ResetMaskedSpriteStates() {
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  if (!d) return;
+  d->SetTextureStageState(0, platform::StageState::AlphaOp, platform::TOP_MODULATE);
+  e.SetStage1Texture(nullptr);
+  d->SetSamplerState(1, platform::SamplerState::AddressU, platform::TADDRESS_WRAP);
+  d->SetSamplerState(1, platform::SamplerState::AddressV, platform::TADDRESS_WRAP);
+  // The next batch binds its own texture.
+  e.SetTexture(nullptr);
+}
+
+// ---- Effects manager ----
+
+GUI_BS_EffectsManager& GUI_BS_EffectsManager::Instance() { return ProcessWide<GUI_BS_EffectsManager>(); }
+
+GUI_BS_EffectsManager::~GUI_BS_EffectsManager() { Clear(); }
+
+void GUI_BS_EffectsManager::Add(GUI_BS_RenderObject* effect) {
+  if (!effect) {
+    ZT_ASSERT(effect != nullptr);
+    return;
+  }
+  switch (effect->layer) {
+    case 0:
+      layerLists[0].push_back(effect);
+      break;
+    case 1:
+      layerLists[1].push_back(effect);
+      break;
+    case 2:
+      layerLists[1].push_back(effect);
+      layerLists[0].push_back(effect);
+      break;
+    default:
+      break;  // never drawn; Clear deletes it
+  }
+  allEffects.push_back(effect);
+}
+
+void GUI_BS_EffectsManager::Remove(GUI_BS_RenderObject* effect) {
+  if (!effect) {
+    ZT_ASSERT(effect != nullptr);
+    return;
+  }
+  for (auto& list : layerLists) list.erase(std::remove(list.begin(), list.end(), effect), list.end());
+  allEffects.erase(std::remove(allEffects.begin(), allEffects.end(), effect), allEffects.end());
+}
+
+void GUI_BS_EffectsManager::DrawLayer(int index) {
+  if (index < 0 || index > 1) return;
+  currentLayer = index;
+  std::vector<GUI_BS_RenderObject*> finished;
+  // By index: an effect added during the pass is reached in the same pass.
+  for (size_t i = 0; i < layerLists[index].size(); ++i) {
+    GUI_BS_RenderObject* effect = layerLists[index][i];
+    effect->Draw();
+    if (effect->IsFinished()) finished.push_back(effect);
+  }
+  for (GUI_BS_RenderObject* effect : finished) {
+    Remove(effect);
+    delete effect;
+  }
+}
+
+void GUI_BS_EffectsManager::Clear() {
+  std::vector<GUI_BS_RenderObject*> all;
+  all.swap(allEffects);
+  layerLists[0].clear();
+  layerLists[1].clear();
+  for (GUI_BS_RenderObject* effect : all) delete effect;
+}
