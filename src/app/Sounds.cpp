@@ -249,6 +249,10 @@ void GUI_Sounds::SetSoundPosition(int handle, float x, float y) {
   if (handle > 0 && m_engine) m_engine->SetPosition(handle, EnginePoint(x, y));
 }
 
+void GUI_Sounds::SetSoundVolume(int handle, float volumeFactor) {
+  if (handle > 0 && m_engine) m_engine->SetVolume(handle, m_effectsVolume * m_masterVolume * volumeFactor);
+}
+
 void GUI_Sounds::StopSound(int handle) {
   if (handle <= 0 || !m_engine) return;
   if (!m_engine->IsFinished(handle)) m_engine->Stop(handle);

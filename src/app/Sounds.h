@@ -73,6 +73,8 @@ class GUI_Sounds {
                 float y);
   void PlayExplosionSound(float size, float x, float y);
   void SetSoundPosition(int handle, float x, float y);
+  // A playing sound's volume: the factor times the effects and master volumes.
+  void SetSoundVolume(int handle, float volumeFactor);
   void StopSound(int handle);
   void StopAllSounds();
   // Pauses or resumes everything (focus loss, battle pause).

@@ -323,3 +323,9 @@ void ClearCameraTransform() {
   if (vb.transform) vb.Flush();
   vb.transform = false;
 }
+
+GUI_BS_MapTile* GUI_BS_Map::TileAt(float x, float y) const {
+  for (GUI_BS_MapTile* t : tiles)
+    if (t && x >= t->cornerX0 && x < t->cornerX1 && y >= t->cornerY0 && y < t->cornerY1) return t;
+  return nullptr;
+}

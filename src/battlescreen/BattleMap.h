@@ -61,6 +61,8 @@ class GUI_BS_Map {
   // The scenario square under the mouse that carries a route link, or null.
   SIM_MapSquare* SquareUnderMouse() const;
   void ClearTiles();
+  // The tile whose square holds the world point, or null.
+  GUI_BS_MapTile* TileAt(float x, float y) const;
   // Clamps the camera centre into the map (the vertical margin allowed).
   void ClampCentre();
 

@@ -351,6 +351,7 @@ void GUI_BattleScreen::Teardown() {
   if (GUI_BS_EffectsManager* effects = ProcessWideIfAlive<GUI_BS_EffectsManager>()) effects->Clear();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
   SquadSoundStop();
+  if (GUI_BS_UnitManager* units = ProcessWideIfAlive<GUI_BS_UnitManager>()) units->StopEngineSounds();
   if (SoundsExist()) {
     GetSounds().StopAllSounds();
     GetSounds().SetPlaybackSpeed(1.0f);

@@ -7,6 +7,8 @@
 
 #include "app/GUI_GameModeBase.h"
 
+class SIM_BattleUnit;
+
 // Display flags the whole HUD reads.
 struct BattleViewFlags {
   bool showDamage = false;
@@ -38,6 +40,8 @@ struct BattleScreenHooks {
   // Battle start and teardown of the HUD's windows.
   void (*openHud)() = nullptr;
   void (*closeHud)() = nullptr;
+  // The player right-clicked one of their finished buildings: its menu opens.
+  void (*openBuildingMenu)(SIM_BattleUnit* building) = nullptr;
 };
 BattleScreenHooks& GetBattleScreenHooks();
 

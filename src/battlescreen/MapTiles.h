@@ -56,6 +56,7 @@ class GUI_BS_MapTile {
   SIM_MapSquare* square = nullptr;
   bool playerZone = false;
   bool drawnThisFrame = false;
+  int hits = 0;  // shell hits on units standing here; a worn tile stops showing small ones
 };
 
 class GUI_BS_EdgeTile {

@@ -9,12 +9,15 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Module.h"
+#include "battle/Movement.h"
 #include "battle/ProcessWide.h"
 #include "battle/Squadron.h"
 #include "battle/TargetedComponents.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/MapTiles.h"
+#include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -22,7 +25,9 @@
 #include "engine/SettingsFile.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "gui/InfoWidgets.h"
 #include "simdata/Options.h"
+#include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
@@ -140,6 +145,94 @@ void GUI_BS_Unit::Draw() {
 void GUI_BS_Unit::OnKilled() {
   selected = false;
   if (unit) unit->selected = false;
+}
+
+void GUI_BS_Unit::HitPoint(const SIM_UnitTargetData* part, float* x, float* y) const {
+  const float a = unit->heading * kDegToRad, c = std::cos(a), sn = std::sin(a);
+  *x = unit->x + part->x * c - part->y * sn;
+  *y = unit->y + part->y * c + part->x * sn;
+}
+
+void GUI_BS_Unit::ShowHit(const SIM_UnitTargetData* part, float damage, bool mayAddEmitter, int markAdded) {
+  if (!unit || !part) return;
+  float hx = 0.0f, hy = 0.0f;
+  HitPoint(part, &hx, &hy);
+  GUI_BS_MapTile* tile = GUI_BS_Map::Instance().TileAt(hx, hy);
+  // Off the map there is no ground to mark; the hit still shows.
+  const bool worn = tile && !markAdded && tile->hits >= 4;
+  if (tile) ++tile->hits;
+  GUI_BS_UnitManager& manager = GUI_BS_UnitManager::Instance();
+  int soundSet = GUI_Sounds::COLLECTION_SMALL_EXPLOSION;
+  float distance = 64.0f;
+  if (damage < 20.0f) {
+    if (worn) return;
+    if (damage < 9.0f) {
+      RequestBattleEffect("explosion", "EXP_SMALL", hx, hy, manager.NextRandom());
+    } else {
+      RequestBattleEffect("explosion", "EXP_TILE", hx, hy);
+    }
+  } else if (damage < 30.0f) {
+    if (!worn) RequestBattleEffect("explosion", "EXP_TILE", hx, hy);
+    RequestBattleEffect("glare", "", hx, hy, 64.0f, 200.0f);
+    RequestBattleEffect("group", "EXP_BLASTGLARE", hx, hy);
+    RequestBattleEffect("glare_lm", "", hx, hy, 200.0f, 400.0f);
+    RequestBattleEffect("group", "EXP_BLASTGLARE_LM", hx, hy);
+    distance = 84.0f;
+  } else if (worn) {
+    RequestBattleEffect("explosion", "EXP_TILE", hx, hy);
+    distance = 84.0f;
+  } else if (damage < 50.0f) {
+    RequestBattleEffect("explosion", "EXP_MEDIUM", hx, hy);
+    RequestBattleEffect("glare_lm", "", hx, hy, 300.0f, 600.0f);
+    RequestBattleEffect("group", "EXP_BLASTGLARE_LM", hx, hy);
+    soundSet = GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION;
+    distance = 120.0f;
+  } else {
+    RequestBattleEffect("plume", "", hx, hy, 12.0f + 8.0f * manager.NextRandom(), 0.125f);
+    RequestBattleEffect("group", "EXP_PLUMES", hx, hy);
+    RequestBattleEffect("debris", "", hx, hy, 32.0f, 8.0f);
+    RequestBattleEffect("group", "EXP_DEBRIS", hx, hy);
+    RequestBattleEffect("glare", "", hx, hy, 64.0f, 200.0f);
+    RequestBattleEffect("group", "EXP_BLASTGLARE", hx, hy);
+    RequestBattleEffect("glare_lm", "", hx, hy, 360.0f, 800.0f);
+    RequestBattleEffect("group", "EXP_BLASTGLARE_LM", hx, hy);
+    soundSet = GUI_Sounds::COLLECTION_LARGE_EXPLOSION;
+    distance = 200.0f;
+  }
+  if (mayAddEmitter && NeedsDamageEmitter()) AddDamageEmitter(part);
+  if (!SoundsExist() || GUI_BS_Map::Instance().IsOffScreen(unit->x, unit->y, 32.0f)) return;
+  GUI_Sounds& sounds = GetSounds();
+  const std::string name = sounds.NextCollectionName(soundSet);
+  if (!name.empty()) sounds.PlaySound(name.c_str(), 1, 1.0f, false, distance, unit->x, unit->y);
+}
+
+bool GUI_BS_Unit::IsPointDamaged(const SIM_UnitTargetData* part) const {
+  for (const Emitter& e : emitters)
+    if (e.point == part && !e.finished) return true;
+  return false;
+}
+
+void GUI_BS_Unit::AddEmitterAt(const SIM_UnitTargetData* part, const std::string& name) {
+  emitters.push_back(Emitter{part, name, false});
+  if (unit && part) {
+    float x = 0.0f, y = 0.0f;
+    HitPoint(part, &x, &y);
+    GUI_BS_WorldEffectsSeam::Instance().Record("unit_emitter", name, x, y);
+  }
+}
+
+void GUI_BS_Unit::AddDamageEmitter(const SIM_UnitTargetData* part) {
+  if (!unit || !part || unit->sizeType == SIZE_INFANTRY) return;
+  if (static_cast<int>(emitters.size()) >= maxDamageEmitters) return;
+  for (const Emitter& e : emitters)
+    if (e.point == part) return;
+  const int n = static_cast<int>(3.0f * GUI_BS_UnitManager::Instance().NextRandom());
+  AddEmitterAt(part, n == 1 ? "small_unit_emitter2" : n == 2 ? "small_unit_emitter3" : "small_unit_emitter");
+}
+
+void GUI_BS_Unit::OnDestroyed() {
+  SIM_UnitVisual::OnDestroyed();
+  emitters.clear();
 }
 
 GUI_BS_Sprite* GUI_BS_Unit::FindSprite(const std::string& name, bool report) const {
@@ -325,15 +418,79 @@ bool GUI_BS_MajorUnit::AddDamageMark(const SIM_UnitTargetData* part) {
 
 void GUI_BS_MajorUnit::OnDamaged(const SIM_UnitTargetData* part) {
   if (NeedsDamageLayer()) AddDamageMark(part);
+  if (NeedsDamageEmitter()) AddDamageEmitter(part);
 }
 
-void GUI_BS_MajorUnit::ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {
-  // The impact explosions and their sounds come with the explosions; the mark is laid
-  // by OnDamaged, which the simulation calls with every hit.
-  (void)part;
-  (void)damage;
-  (void)internals;
-  (void)unused;
+bool GUI_BS_MajorUnit::NeedsDamageEmitter() const {
+  return static_cast<int>(emitters.size()) < static_cast<int>((1.0f - Health()) * maxDamageEmitters);
+}
+
+bool GUI_BS_MajorUnit::IsPointDamaged(const SIM_UnitTargetData* part) const {
+  if (!part) return false;
+  if (const GUI_BS_Sprite* sprite = FindSprite(part->name, false); sprite && sprite->HasDamageMark(part))
+    return true;
+  return GUI_BS_Unit::IsPointDamaged(part);
+}
+
+void GUI_BS_MajorUnit::ShowHit(const SIM_UnitTargetData* part, float damage, bool mayAddEmitter,
+                               int markAdded) {
+  bool added = markAdded != 0;
+  if (mayAddEmitter && NeedsDamageLayer()) added = AddDamageMark(part);
+  GUI_BS_Unit::ShowHit(part, damage, mayAddEmitter, added ? 1 : 0);
+}
+
+void GUI_BS_MajorUnit::OnDestroyed() {
+  GUI_BS_Unit::OnDestroyed();
+  if (!unit) return;
+  const float w = unit->size;
+  // The timed explosions of the death belong to the explosions; the shock waves, the
+  // shake and the wreck to the battle world.
+  RequestBattleEffect("death_sequence",
+                      unit->design && unit->design->hull && !unit->design->hull->explosions.empty()
+                          ? unit->design->hull->explosions.front()
+                          : std::string(),
+                      unit->x, unit->y, w);
+  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+  world.Record("shockwave", "", unit->x, unit->y, w, w * 8.0f);
+  world.Record("shockwave", "", unit->x, unit->y, w * 0.75f, w * 6.0f);
+  world.Record("camera_shake", "", unit->x, unit->y, w);
+}
+
+int GUI_BS_MajorUnit::HulkEmitterCount(float hullSize, float r) {
+  return static_cast<int>(static_cast<float>(static_cast<int>(hullSize / 30.0f)) * r) + 2;
+}
+
+void GUI_BS_MajorUnit::PlaceWreck() {
+  if (wreckPlaced || !unit) return;
+  wreckPlaced = true;
+  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+  GUI_BS_UnitManager& manager = GUI_BS_UnitManager::Instance();
+  for (const auto& s : sprites) {
+    if (!s->hulkTexture.empty()) world.Record("hulk", s->hulkTexture, unit->x, unit->y, unit->heading);
+  }
+  for (const auto& s : sprites)
+    if (s->layerName == "tank_chassis_color" || s->layerName == "tank_turret_color" ||
+        s->layerName == "turret_base" || s->layerName == "turret_color")
+      world.Record("breakup", s->layerName, unit->x, unit->y, s->width / 16.0f);
+  const float size = HullSize();
+  const int n = HulkEmitterCount(size, manager.NextRandom());
+  for (int i = 0; i < n; ++i) {
+    const float angle = manager.NextRandom() * 360.0f * kDegToRad;
+    const float distance = manager.NextRandom() * size * 0.5f;
+    const float life = 50000.0f * (1.0f + 0.2f * manager.NextRandom());
+    world.Record("ground_emitter", i % 2 == 0 ? "small_hulkemitter" : "hulk_emitter",
+                 unit->x + std::sin(angle) * distance, unit->y - std::cos(angle) * distance, size * 0.25f,
+                 life);
+  }
+}
+
+void GUI_BS_MajorUnit::PruneEmitters() {
+  emitters.erase(
+      std::remove_if(emitters.begin(), emitters.end(), [](const Emitter& e) { return e.finished; }),
+      emitters.end());
+  // The wreck is laid as the fade begins; the fade itself ends the unit (simulation).
+  if (unit && unit->state == US_INACTIVE && !wreckPlaced) PlaceWreck();
+  GUI_BS_Unit::PruneEmitters();
 }
 
 void GUI_BS_MajorUnit::ApplyLayerDamage(const SIM_UnitTargetData* part) {
@@ -342,6 +499,13 @@ void GUI_BS_MajorUnit::ApplyLayerDamage(const SIM_UnitTargetData* part) {
 }
 
 void GUI_BS_MajorUnit::ApplyDamageLevel() {
+  if (static_cast<int>(maxDamageEmitters * (1.0f - Health())) < static_cast<int>(emitters.size())) {
+    for (Emitter& e : emitters)
+      if (!e.finished) {
+        e.finished = true;
+        break;
+      }
+  }
   if (static_cast<int>((1.0f - Health()) * static_cast<float>(maxDamageMarks)) >= damageMarks) return;
   for (auto& s : sprites) {
     for (auto& m : s->damageMarks) {
@@ -441,12 +605,116 @@ void GUI_BS_MajorUnit::DrawBarrelsAndShield() {
 
 // ---- Tanks ----
 
+namespace {
+// The nine exhaust kinds of the drifting smoke: size by ground.
+bool IsExhaustKind(const std::string& name) {
+  for (const char* size : {"SMALL", "MEDIUM", "LARGE"})
+    for (const char* ground : {"DUST", "SNOW", "SAND"})
+      if (name == std::string(size) + "_" + ground) return true;
+  return false;
+}
+constexpr float kExhaustSpacing = 24.0f;  // world units driven between puffs
+}  // namespace
+
 GUI_BS_TankUnit::GUI_BS_TankUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
   if (sprites.empty()) return;
   chassis = FindSprite("tank_chassis", true);
   chassisColour = FindSprite("tank_chassis_color", true);
   turret = FindSprite("tank_turret", false);
   turretColour = FindSprite("tank_turret_color", false);
+  const SIM_UnitHull* hull = u && u->design ? u->design->hull : nullptr;
+  if (!hull || !u) return;
+  const SettingsFile& row = hull->Row();
+  treadSize = row.GetFloat("tread_size", 0.0f);
+  const float treadOffset = row.GetFloat("tread_offset", 0.0f);
+  leftTrackX = -treadOffset;
+  rightTrackX = treadOffset;
+  trackY = 0.4f * HullSize();
+  trackSpacingSq = (treadSize * 0.8f) * (treadSize * 0.8f);
+  lastMarkX = lastX = lastSoundX = u->x;
+  lastMarkY = lastY = lastSoundY = u->y;
+  engineVolume = row.GetFloat("engine_volume", 0.0f);
+  const std::string engine = row.GetString("engine_sound");
+  if (!engine.empty()) ZT_ASSERT(engineVolume > 0.0f);
+  if (!engine.empty() && SoundsExist())
+    engineSound = GetSounds().PlaySound(engine.c_str(), 3, 0.33f, true, 64.0f, u->x, u->y);
+  const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
+  const int ground = scenario ? scenario->dust : SIM_Scenario::DUST_NONE;
+  const char* key = ground == SIM_Scenario::DUST_NONE   ? "exhaust_emitter"
+                    : ground == SIM_Scenario::DUST_SNOW ? "exhaust_emitter_snow"
+                    : ground == SIM_Scenario::DUST_SAND ? "exhaust_emitter_sand"
+                                                        : nullptr;
+  const std::string exhaust = key ? row.GetString(key) : std::string();
+  if (IsExhaustKind(exhaust)) {
+    exhaustName = exhaust;
+    exhaustInterval = kExhaustSpacing;
+  } else if (!exhaust.empty()) {
+    // An unknown kind in a hull's data makes no exhaust rather than a broken one.
+    LogErrorF("Hull %s names an unknown exhaust kind %s", hull->name.c_str(), exhaust.c_str());
+  }
+}
+
+GUI_BS_TankUnit::~GUI_BS_TankUnit() { StopEngine(); }
+
+void GUI_BS_TankUnit::StopEngine() {
+  if (engineSound >= 0 && SoundsExist()) GetSounds().StopSound(engineSound);
+  engineSound = -1;
+}
+
+void GUI_BS_TankUnit::OnKilled() {
+  GUI_BS_MajorUnit::OnKilled();
+  StopEngine();
+}
+
+void GUI_BS_TankUnit::OnDestroyed() {
+  GUI_BS_MajorUnit::OnDestroyed();
+  if (!unit) return;
+  GUI_BS_WorldEffectsSeam::Instance().Record("ground_blast", "", unit->x, unit->y, HullSize() * 1.5f);
+  if (SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
+  StopEngine();
+}
+
+void GUI_BS_TankUnit::UpdateTracks() {
+  if (!unit) return;
+  if (engineSound >= 0 && SoundsExist()) {
+    GUI_Sounds& sounds = GetSounds();
+    if (unit->x != lastSoundX || unit->y != lastSoundY) {
+      sounds.SetSoundPosition(engineSound, unit->x, unit->y);
+      lastSoundX = unit->x;
+      lastSoundY = unit->y;
+    }
+    const float top = unit->moduleManager ? unit->moduleManager->powerRatio : 0.0f;
+    const float speed = unit->movement ? unit->movement->speed : 0.0f;
+    const float f = std::max(top > 0.0f ? speed / top : 0.0f, 0.33f);
+    if (f != lastSpeedFactor) {
+      sounds.SetSoundVolume(engineSound, engineVolume * f);
+      lastSpeedFactor = f;
+    }
+  }
+  if (!exhaustName.empty()) {
+    exhaustTimer += std::hypot(unit->x - lastX, unit->y - lastY);
+    if (exhaustTimer > exhaustInterval) {
+      exhaustTimer = 0.0f;
+      float ex = 0.0f, ey = 0.0f;
+      unit->LocalToWorld(0.0f, 0.0f, &ex, &ey);
+      RequestBattleEffect("exhaust", exhaustName, ex, ey, unit->heading);
+    }
+  }
+  lastX = unit->x;
+  lastY = unit->y;
+  const float dx = unit->x - lastMarkX, dy = unit->y - lastMarkY;
+  if (dx * dx + dy * dy > trackSpacingSq) {
+    lastMarkX = unit->x;
+    lastMarkY = unit->y;
+    GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+    for (float tx : {leftTrackX, rightTrackX}) {
+      float wx = 0.0f, wy = 0.0f;
+      unit->LocalToWorld(tx, trackY, &wx, &wy);
+      world.Record("trackmark", tx < 0.0f ? "left" : "right", wx, wy, unit->heading, treadSize);
+    }
+    // Driving over a wreck, a crate or a fire: those belong to the battle world.
+    world.Record("ground_check", "", unit->x, unit->y, unit->size * 0.5f);
+  }
 }
 
 void GUI_BS_TankUnit::DrawShadows() {
@@ -502,12 +770,54 @@ void GUI_BS_BuildingUnit::Draw() {
   if (turret) DrawSprite(*turret, TurretAngle());
   DrawChildrenOfLayer(1);
   if (unit->state == US_IN_DROPPER) DrawBarrelsAndShield();
+  BuildingProgressBar::Queue(unit);
 }
 
 void GUI_BS_BuildingUnit::OnRightClick() {
   if (!unit || !unit->isPlayers) return;
   if (unit->state >= US_IN_DROPPER && unit->state <= US_DEMOLISHING) return;
   ++rightClicks;
+  if (auto* open = GetBattleScreenHooks().openBuildingMenu) open(unit);
+}
+
+void GUI_BS_BuildingUnit::OnDestroyed() {
+  GUI_BS_MajorUnit::OnDestroyed();
+  if (unit && SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
+}
+
+// ---- Construction clocks ----
+
+std::vector<SIM_BattleUnit*>& BuildingProgressBar::Queued() {
+  static std::vector<SIM_BattleUnit*> queue;
+  return queue;
+}
+
+bool BuildingProgressBar::ColoursFor(int state, int a[4], int b[4]) {
+  if (state != US_UNDER_CONSTRUCTION && state != US_DEMOLISHING) return false;
+  const bool building = state == US_UNDER_CONSTRUCTION;
+  const int first[4] = {building ? 32 : 233, building ? 233 : 32, 32, 145};
+  const int second[4] = {12, 12, 12, 145};
+  std::copy(first, first + 4, a);
+  std::copy(second, second + 4, b);
+  return true;
+}
+
+void BuildingProgressBar::Queue(SIM_BattleUnit* building) {
+  if (building && (building->state == US_UNDER_CONSTRUCTION || building->state == US_DEMOLISHING))
+    Queued().push_back(building);
+}
+
+void BuildingProgressBar::DrawQueued() {
+  std::vector<SIM_BattleUnit*>& queue = Queued();
+  if (queue.empty()) return;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  GUI_ClockTimer clock;
+  for (SIM_BattleUnit* b : queue) {
+    if (!ColoursFor(b->state, clock.colourA, clock.colourB)) continue;
+    clock.Draw((b->x - map.viewLeft) * map.zoom, (b->y - map.viewTop) * map.zoom, 60.0f * map.zoom,
+               b->GetConstructionProgress());
+  }
+  queue.clear();
 }
 
 // ---- Mechs ----
@@ -550,6 +860,7 @@ void GUI_BS_UnitManager::Unregister(GUI_BS_Unit* unit) {
 
 void GUI_BS_UnitManager::Adopt(std::unique_ptr<SIM_UnitVisual> visual) {
   if (!visual) return;
+  if (auto* drawn = dynamic_cast<GUI_BS_Unit*>(visual.get())) drawn->OnDetached();
   visual->DetachUnit();
   wrecks.push_back(std::move(visual));
 }
@@ -599,6 +910,14 @@ void GUI_BS_UnitManager::DrawAll() {
     u->DrawBarrelsAndShield();
   }
   vb.Flush();
+  BuildingProgressBar::DrawQueued();
+}
+
+void GUI_BS_UnitManager::StopEngineSounds() {
+  for (GUI_BS_Unit* u : units)
+    if (auto* tank = dynamic_cast<GUI_BS_TankUnit*>(u)) tank->StopEngine();
+  for (auto& w : wrecks)
+    if (auto* tank = dynamic_cast<GUI_BS_TankUnit*>(w.get())) tank->StopEngine();
 }
 
 GUI_BS_Unit* GUI_BS_UnitManager::PickUnit(int side) const {

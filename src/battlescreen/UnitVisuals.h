@@ -29,6 +29,9 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   void LayTracks() override { UpdateTracks(); }
   void ClearSelection() override { OnKilled(); }
   void BuildTooltip() override;
+  // Impact explosions, glare and the impact sound of a hit by its damage band.
+  void ShowHit(const SIM_UnitTargetData* part, float damage, bool mayAddEmitter, int markAdded) override;
+  void OnDestroyed() override;
 
   // ---- Drawing ----
   // Refreshes the unit's screen position; the kinds then queue their layers.
@@ -42,6 +45,25 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   // The battle screen's left click on this unit: selects it (double click: every own
   // unit of the same design on screen).
   void OnLeftClick();
+  // The unit's visual is handed over as a wreck and no longer refers to its unit.
+  virtual void OnDetached() {}
+
+  // Damage emitters riding on the unit (smoke and fire at hit points), kept as records
+  // until the unit emitters are drawn.
+  struct Emitter {
+    const SIM_UnitTargetData* point = nullptr;
+    std::string name;
+    bool finished = false;
+  };
+  // Drawn damage only: the simulation's choice of aim point never asks the drawing, so
+  // a fight runs the same drawn or headless.
+  virtual bool IsPointDamaged(const SIM_UnitTargetData* part) const;
+  virtual bool NeedsDamageEmitter() const { return false; }
+  void AddEmitterAt(const SIM_UnitTargetData* part, const std::string& name);
+  void AddDamageEmitter(const SIM_UnitTargetData* part);
+  // The hit's world point: the unit position plus the point turned by the heading.
+  void HitPoint(const SIM_UnitTargetData* part, float* x, float* y) const;
+  std::vector<Emitter> emitters;
 
   GUI_BS_Sprite* FindSprite(const std::string& name, bool report) const;
   // Places one layer: its offset turned by the heading (or, for turret layers, about the
@@ -104,8 +126,16 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
 
   explicit GUI_BS_MajorUnit(SIM_BattleUnit* unit);
 
+  void PruneEmitters() override;
   void OnDamaged(const SIM_UnitTargetData* part) override;
-  void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) override;
+  void ShowHit(const SIM_UnitTargetData* part, float damage, bool mayAddEmitter, int markAdded) override;
+  void OnDestroyed() override;
+  bool IsPointDamaged(const SIM_UnitTargetData* part) const override;
+  bool NeedsDamageEmitter() const override;
+  // The wreck: breakups start, hulks are laid and hulk emitters smoke around them.
+  void PlaceWreck();
+  // How many hulk emitters a wreck of this hull size gets for the random value r in [0, 1).
+  static int HulkEmitterCount(float hullSize, float r);
   void ApplyLayerDamage(const SIM_UnitTargetData* part) override;
   void ApplyDamageLevel() override;
   void OnFire(int barrel) override;
@@ -126,6 +156,7 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   bool hasBarrels = false;
   int32_t maxDamageMarks = 0;
   int recoilMode = 2;
+  bool wreckPlaced = false;
 };
 
 class GUI_BS_MechUnit : public GUI_BS_MajorUnit {
@@ -138,8 +169,28 @@ class GUI_BS_MechUnit : public GUI_BS_MajorUnit {
 class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
  public:
   explicit GUI_BS_TankUnit(SIM_BattleUnit* unit);
+  ~GUI_BS_TankUnit() override;
   void Draw() override;
   void DrawShadows() override;
+  void OnKilled() override;
+  void OnDestroyed() override;
+  void OnDetached() override { StopEngine(); }
+  // Engine sound follows the unit, exhaust puffs by distance, track marks by spacing.
+  void UpdateTracks() override;
+  void StopEngine();
+
+  int engineSound = -1;
+  float engineVolume = 0.0f;
+  float lastSpeedFactor = -1.0f;
+  float lastSoundX = 0.0f, lastSoundY = 0.0f;
+  std::string exhaustName;  // empty: no exhaust on this ground
+  float exhaustTimer = 0.0f;
+  float exhaustInterval = 0.0f;
+  float lastX = 0.0f, lastY = 0.0f;  // position at the last exhaust step
+  float lastMarkX = 0.0f, lastMarkY = 0.0f;
+  float trackSpacingSq = 0.0f;
+  float treadSize = 0.0f;
+  float leftTrackX = 0.0f, rightTrackX = 0.0f, trackY = 0.0f;
 
   GUI_BS_Sprite* chassis = nullptr;
   GUI_BS_Sprite* chassisColour = nullptr;
@@ -153,11 +204,22 @@ class GUI_BS_BuildingUnit : public GUI_BS_MajorUnit {
   void Draw() override;
   void DrawShadows() override;
   void OnRightClick() override;
+  void OnDestroyed() override;
 
   GUI_BS_Sprite* base = nullptr;
   GUI_BS_Sprite* turret = nullptr;
   GUI_BS_Sprite* colour = nullptr;
   int rightClicks = 0;  // menus asked for (the building menu opens through the HUD)
+};
+
+// The clock over a building being built (green) or taken down (red), queued by the
+// building each frame and drawn once after the units.
+struct BuildingProgressBar {
+  static void Queue(SIM_BattleUnit* building);
+  static void DrawQueued();
+  // Colours for a building state (3 built, 4 taken down); false for other states.
+  static bool ColoursFor(int state, int colourA[4], int colourB[4]);
+  static std::vector<SIM_BattleUnit*>& Queued();
 };
 
 // The live unit visuals (creation order), their per-frame update, draw pass and
@@ -171,7 +233,12 @@ class GUI_BS_UnitManager {
   void Unregister(GUI_BS_Unit* unit);
   // Takes the visual over; it no longer refers to its unit.
   void Adopt(std::unique_ptr<SIM_UnitVisual> visual);
-  void Clear() { wrecks.clear(); }
+  // Every engine sound stops (the battle ends or is left).
+  void StopEngineSounds();
+  void Clear() {
+    StopEngineSounds();
+    wrecks.clear();
+  }
 
   // Per frame, before drawing: the hover tooltip of the unit under the mouse.
   void Update();

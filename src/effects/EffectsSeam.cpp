@@ -8,7 +8,9 @@ namespace {
 struct EffectsSeamState {
   std::vector<std::string> configNames;
   int groupLists = 0;
+  std::vector<GUI_BS_EffectRequest> requests;
 };
+constexpr size_t kKeptRequests = 512;
 
 EffectsSeamState& State() {
   static EffectsSeamState state;
@@ -33,3 +35,14 @@ void ParticleConfigsLoad() {
 void ExplosionTypeNamesInit() {}
 
 const std::vector<std::string>& ParticleConfigNames() { return State().configNames; }
+
+void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
+  std::vector<GUI_BS_EffectRequest>& list = State().requests;
+  // A long battle asks for thousands of puffs: only the latest are kept.
+  if (list.size() >= kKeptRequests) list.erase(list.begin(), list.begin() + kKeptRequests / 2);
+  list.push_back(request);
+}
+
+const std::vector<GUI_BS_EffectRequest>& EffectsRequests() { return State().requests; }
+
+void EffectsRequestsClear() { State().requests.clear(); }

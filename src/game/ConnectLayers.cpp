@@ -3,10 +3,12 @@
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
 #include "battle/BattleHooks.h"
+#include "battlehud/BuildingMenuSeam.h"
 #include "battlehud/DeploymentSeam.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
+#include "battlescreen/WorldEffectsSeam.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "effects/EffectsSeam.h"
 #include "effects/GUI_EE_Editor.h"
@@ -39,6 +41,8 @@ void ConnectGameLayers() {
   RegisterGameMode(MODE_HULL_EDITOR, BuildHullEditor);
 
   RegisterBattleScreenView();
+  GetUnitEffectHooks().request = EffectsRecordRequest;
+  GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;

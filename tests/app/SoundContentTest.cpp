@@ -54,7 +54,9 @@ std::vector<Expect> NamedSounds() {
                         "data/sounds/lb_shield_fail.ogg", "data/sounds/lb_warpout.ogg"})
     list.push_back({f, 0.1, 4.0});
   for (const char* f : {"data/sounds/lb_flamethrower.ogg", "data/sounds/lb_squad_running.ogg",
-                        "data/sounds/ztk_airraid_sirens.ogg"})
+                        "data/sounds/ztk_airraid_sirens.ogg", "data/sounds/lb_engine_light.ogg",
+                        "data/sounds/lb_engine_medium.ogg", "data/sounds/lb_engine_heavy.ogg",
+                        "data/sounds/lb_engine_truck.ogg"})
     list.push_back({f, 1.0, 10.0});
   // The closing phrases after a battle.
   for (const char* f : {"data/sounds/music/ztk_victory.ogg", "data/sounds/music/ztk_defeat.ogg"})

@@ -304,4 +304,27 @@ Mono Wind() {
   return out;
 }
 
+Mono Engine(uint32_t seed, double fireHz, float rumbleHz, float clatter) {
+  const double len = 3.0;
+  Rng rng(seed);
+  Mono m(Samples(len + 0.5));
+  LowPass2 lp;
+  BandPass bp;
+  double phase = 0.0;
+  for (size_t i = 0; i < m.size(); ++i) {
+    double t = T(i);
+    // A little unsteadiness in the firing makes it sound driven rather than synthetic.
+    phase += (fireHz * (1.0 + 0.015 * std::sin(kTau * 0.7 * t))) / kRate;
+    double p = phase - std::floor(phase);
+    float pulse = static_cast<float>(std::exp(-p * 6.0) - 0.17);
+    float body = lp.Run(pulse + 0.35f * rng.Bi(), rumbleHz, 1.2f);
+    float clank = bp.Run(rng.Bi(), 1800.0f, 4.0f) *
+                  static_cast<float>(0.5 + 0.5 * std::sin(kTau * fireHz * 0.25 * t)) * clatter;
+    m[i] = body + clank;
+  }
+  Mono out = LoopSeam(m, len);
+  Normalise(out, 0.5f);
+  return out;
+}
+
 }  // namespace sfx

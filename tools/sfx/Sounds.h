@@ -34,6 +34,8 @@ Mono Laser(uint32_t seed, double len);
 Mono MissileLaunch(uint32_t seed);
 Mono WarpOut();
 Mono Wind();
+// A seamless engine loop: firing rate (Hz), how deep the rumble and how much track clatter.
+Mono Engine(uint32_t seed, double fireHz, float rumbleHz, float clatter);
 
 // Music (Music.cpp).
 Stereo MainTheme();

@@ -77,6 +77,11 @@ int main(int argc, char** argv) {
   mono("ambience/wind_plains.ogg", Wind(), 0.2f);
   mono("lb_shield_fail.ogg", Zap(610));
   mono("lb_warpout.ogg", WarpOut());
+  // Engine loops, as the hull catalogue names them.
+  mono("lb_engine_light.ogg", Engine(801, 38.0, 220.0f, 0.25f));
+  mono("lb_engine_medium.ogg", Engine(802, 29.0, 170.0f, 0.35f));
+  mono("lb_engine_heavy.ogg", Engine(803, 21.0, 120.0f, 0.45f));
+  mono("lb_engine_truck.ogg", Engine(804, 44.0, 260.0f, 0.1f));
 
   // Weapon reports, as the module table names them.
   mono("wpn_rifle.ogg", Gunshot(701, 0.35, 7000, 300, 0.15f));

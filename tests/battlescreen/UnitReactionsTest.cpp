@@ -1,0 +1,319 @@
+// What a unit's visual shows and plays when it is hit, damaged, killed and driven: the
+// effect requests it hands on, the impact sounds and the engine sound's whole life, the
+// wreck, and the construction clock of a building.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Sounds.h"
+#include "battle/Module.h"
+#include "battlehud/BuildingMenuSeam.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/MapTiles.h"
+#include "battlescreen/UnitSceneFixture.h"
+#include "battlescreen/UnitVisuals.h"
+#include "battlescreen/WorldEffectsSeam.h"
+#include "effects/EffectsSeam.h"
+#include "simdata/UnitHull.h"
+#include "support/FakeSoundEngine.h"
+#include "support/NullDeviceFixture.h"
+
+namespace {
+
+using namespace battlescreen_test;
+
+class UnitReactionsTest : public zt_test::NullDeviceTest {
+ protected:
+  void SetUp() override {
+    zt_test::NullDeviceTest::SetUp();
+    auto engine = std::make_unique<FakeSoundEngine>();
+    fake = engine.get();
+    ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(engine)));
+    ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+    GetBattle().Begin();
+    scene = PlaceBothSides(1150.0f, 600.0f);
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = 2.0f;
+    map.cameraX = 1150.0f;
+    map.cameraY = 600.0f;
+    map.UpdateViewRect();
+    EffectsRequestsClear();
+    GUI_BS_WorldEffectsSeam::Instance().Clear();
+    ResetRCMenuSeam();
+  }
+  static int Effects(const std::string& kind, const std::string& name = "") {
+    int n = 0;
+    for (const GUI_BS_EffectRequest& r : EffectsRequests())
+      if (r.kind == kind && (name.empty() || r.name == name)) ++n;
+    return n;
+  }
+  std::vector<std::string> PlayedSince(size_t from) const {
+    std::vector<std::string> out;
+    for (size_t i = from; i < fake->order.size(); ++i) out.push_back(fake->sounds.at(fake->order[i]).file);
+    return out;
+  }
+  const FakeSound* EngineOf(GUI_BS_TankUnit* t) const {
+    auto it = fake->sounds.find(t->engineSound);
+    return it == fake->sounds.end() ? nullptr : &it->second;
+  }
+  FakeSoundEngine* fake = nullptr;
+  UnitScene scene;
+};
+
+TEST_F(UnitReactionsTest, AHitShowsItsDamageBandAndPlaysItsSoundSet) {
+  SIM_BattleUnit* tank = scene.enemy[1];
+  auto* v = dynamic_cast<GUI_BS_MajorUnit*>(tank->visual.get());
+  ASSERT_NE(v, nullptr);
+  const SIM_UnitTargetData* point = tank->design->hull->targets[0].get();
+  GUI_Sounds& sounds = GetSounds();
+  const struct {
+    float damage;
+    const char* explosion;  // the explosion type shown, "" none
+    int glares;             // normal and light-map glares
+    int collection;
+    float distance;
+  } cases[] = {
+      {8.9f, "EXP_SMALL", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {9.0f, "EXP_TILE", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {19.9f, "EXP_TILE", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {20.0f, "EXP_TILE", 2, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
+      {29.9f, "EXP_TILE", 2, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
+      {30.0f, "EXP_MEDIUM", 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
+      {49.9f, "EXP_MEDIUM", 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
+      {50.0f, "", 2, GUI_Sounds::COLLECTION_LARGE_EXPLOSION, 200},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.damage);
+    // A fresh tile each time: the wear of earlier hits is its own case below.
+    float hx = 0, hy = 0;
+    v->HitPoint(point, &hx, &hy);
+    GUI_BS_MapTile* tile = GUI_BS_Map::Instance().TileAt(hx, hy);
+    ASSERT_NE(tile, nullptr);
+    tile->hits = 0;
+    EffectsRequestsClear();
+    const size_t before = fake->order.size();
+    const std::vector<std::string>& names = sounds.CollectionNames(c.collection);
+    v->ShowHit(point, c.damage, false, 0);
+    if (*c.explosion) EXPECT_EQ(Effects("explosion", c.explosion), 1);
+    EXPECT_EQ(Effects("glare") + Effects("glare_lm"), c.glares);
+    if (c.damage >= 50.0f) {
+      EXPECT_EQ(Effects("plume"), 1);
+      EXPECT_EQ(Effects("debris"), 1);
+      EXPECT_EQ(Effects("explosion"), 0);
+    }
+    const std::vector<std::string> played = PlayedSince(before);
+    ASSERT_EQ(played.size(), 1u);
+    EXPECT_NE(std::find(names.begin(), names.end(), played[0]), names.end()) << played[0];
+    EXPECT_FLOAT_EQ(fake->Last().minDistance, c.distance * GUI_Sounds::kWorldToEngine);
+  }
+}
+
+TEST_F(UnitReactionsTest, AWornTileShowsNoSmallHitsAndAHitOffScreenIsSilent) {
+  SIM_BattleUnit* tank = scene.enemy[1];
+  auto* v = dynamic_cast<GUI_BS_MajorUnit*>(tank->visual.get());
+  const SIM_UnitTargetData* point = tank->design->hull->targets[0].get();
+  float hx = 0, hy = 0;
+  v->HitPoint(point, &hx, &hy);
+  GUI_BS_Map::Instance().TileAt(hx, hy)->hits = 4;
+  const size_t before = fake->order.size();
+  v->ShowHit(point, 15.0f, false, 0);
+  EXPECT_TRUE(EffectsRequests().empty());
+  EXPECT_EQ(fake->order.size(), before);
+  // A mark laid by this hit still shows it.
+  v->ShowHit(point, 15.0f, false, 1);
+  EXPECT_EQ(Effects("explosion", "EXP_TILE"), 1);
+  // Worn and heavy: the tile's explosion, not the medium one.
+  EffectsRequestsClear();
+  v->ShowHit(point, 40.0f, false, 0);
+  EXPECT_EQ(Effects("explosion", "EXP_TILE"), 1);
+  EXPECT_EQ(Effects("explosion", "EXP_MEDIUM"), 0);
+  // Far away: the effects, but no sound.
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.cameraX = 5000.0f;
+  map.UpdateViewRect();
+  EffectsRequestsClear();
+  const size_t quiet = fake->order.size();
+  v->ShowHit(point, 60.0f, false, 1);
+  EXPECT_EQ(Effects("plume"), 1);
+  EXPECT_EQ(fake->order.size(), quiet);
+}
+
+TEST_F(UnitReactionsTest, DamageEmittersFollowHealthOnePerPointAndRepairsFinishThem) {
+  SIM_BattleUnit* tank = scene.enemy[1];  // the heavy hull carries several
+  auto* v = dynamic_cast<GUI_BS_MajorUnit*>(tank->visual.get());
+  const auto& targets = tank->design->hull->targets;
+  ASSERT_GE(v->maxDamageEmitters, 1);
+  v->OnDamaged(targets[0].get());
+  EXPECT_TRUE(v->emitters.empty());  // full health
+  tank->moduleManager->healthFraction = 0.0f;
+  for (int i = 0; i < 3; ++i)
+    for (const auto& t : targets) v->OnDamaged(t.get());
+  EXPECT_EQ(static_cast<int>(v->emitters.size()), v->maxDamageEmitters);
+  for (size_t i = 0; i < v->emitters.size(); ++i)
+    for (size_t j = i + 1; j < v->emitters.size(); ++j) EXPECT_NE(v->emitters[i].point, v->emitters[j].point);
+  for (const auto& e : v->emitters) {
+    EXPECT_TRUE(e.name == "small_unit_emitter" || e.name == "small_unit_emitter2" ||
+                e.name == "small_unit_emitter3")
+        << e.name;
+    EXPECT_TRUE(v->IsPointDamaged(e.point));
+  }
+  EXPECT_EQ(GUI_BS_WorldEffectsSeam::Instance().Count("unit_emitter"), v->maxDamageEmitters);
+  // The simulation's own choice of aim point never sees the drawn damage.
+  EXPECT_FALSE(v->IsPartDestroyed(targets[0].get()));
+  tank->moduleManager->healthFraction = 1.0f;
+  v->ApplyDamageLevel();
+  v->PruneEmitters();
+  EXPECT_EQ(static_cast<int>(v->emitters.size()), v->maxDamageEmitters - 1);
+}
+
+TEST_F(UnitReactionsTest, DeathShakesBlastsAndLeavesAWreck) {
+  SIM_BattleUnit* tank = scene.player[0];
+  auto* v = dynamic_cast<GUI_BS_TankUnit*>(tank->visual.get());
+  ASSERT_NE(v, nullptr);
+  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+  const size_t before = fake->order.size();
+  v->OnDestroyed();
+  EXPECT_EQ(world.Count("shockwave"), 2);
+  EXPECT_EQ(world.Count("camera_shake"), 1);
+  EXPECT_EQ(world.Count("ground_blast"), 1);
+  EXPECT_EQ(Effects("death_sequence"), 1);
+  bool explosion = false;
+  for (const std::string& f : PlayedSince(before)) explosion |= f.find("lb_explosion_") != std::string::npos;
+  EXPECT_TRUE(explosion);
+  EXPECT_EQ(v->engineSound, -1);
+  tank->state = US_INACTIVE;
+  v->PruneEmitters();
+  EXPECT_TRUE(v->wreckPlaced);
+  EXPECT_GE(world.Count("breakup"), 1);
+  const int emitters = world.Count("ground_emitter");
+  EXPECT_GE(emitters, 2);
+  v->PruneEmitters();
+  EXPECT_EQ(world.Count("ground_emitter"), emitters);  // laid once
+}
+
+TEST(HulkEmitters, CountBySizeAndRandom) {
+  EXPECT_EQ(GUI_BS_MajorUnit::HulkEmitterCount(29.0f, 0.0f), 2);
+  EXPECT_EQ(GUI_BS_MajorUnit::HulkEmitterCount(29.0f, 0.999f), 2);
+  EXPECT_EQ(GUI_BS_MajorUnit::HulkEmitterCount(300.0f, 0.0f), 2);
+  EXPECT_EQ(GUI_BS_MajorUnit::HulkEmitterCount(300.0f, 0.999f), 11);
+}
+
+TEST_F(UnitReactionsTest, EveryShippedTankHasARunningEngineThatFollowsItAndStops) {
+  for (SIM_BattleUnit* u : {scene.player[0], scene.player[1], scene.enemy[0], scene.enemy[1]}) {
+    auto* t = dynamic_cast<GUI_BS_TankUnit*>(u->visual.get());
+    ASSERT_NE(t, nullptr);
+    SCOPED_TRACE(u->design->hull->name);
+    const FakeSound* s = EngineOf(t);
+    ASSERT_NE(s, nullptr);
+    EXPECT_TRUE(s->looped);
+    EXPECT_FALSE(s->stopped);
+    EXPECT_TRUE(std::filesystem::is_regular_file(s->file)) << s->file;
+    EXPECT_NE(t->exhaustName, "");
+  }
+  auto* t = dynamic_cast<GUI_BS_TankUnit*>(scene.player[0]->visual.get());
+  SIM_BattleUnit* u = scene.player[0];
+  // Driving: the sound follows, and idles at a third of its volume.
+  u->x += 50.0f;
+  t->UpdateTracks();
+  EXPECT_FLOAT_EQ(EngineOf(t)->pos.x, u->x * GUI_Sounds::kWorldToEngine);
+  EXPECT_NEAR(t->lastSpeedFactor, 0.33f, 1e-6f);
+  EXPECT_GT(EngineOf(t)->volume, 0.0f);
+  // Warped out: the battle clears its selection and the engine stops.
+  const int handle = t->engineSound;
+  u->visual->ClearSelection();  // what finishing a warp-out does
+  EXPECT_TRUE(fake->sounds.at(handle).stopped);
+  EXPECT_EQ(t->engineSound, -1);
+  // Dying stops another; the battle's end stops the rest.
+  auto* other = dynamic_cast<GUI_BS_TankUnit*>(scene.enemy[0]->visual.get());
+  const int otherHandle = other->engineSound;
+  other->OnKilled();
+  EXPECT_TRUE(fake->sounds.at(otherHandle).stopped);
+  auto* last = dynamic_cast<GUI_BS_TankUnit*>(scene.enemy[1]->visual.get());
+  const int lastHandle = last->engineSound;
+  GUI_BS_UnitManager::Instance().Clear();
+  EXPECT_TRUE(fake->sounds.at(lastHandle).stopped);
+}
+
+TEST_F(UnitReactionsTest, DrivingLaysTrackMarksBySpacingAndPuffsExhaust) {
+  SIM_BattleUnit* u = scene.player[1];
+  auto* t = dynamic_cast<GUI_BS_TankUnit*>(u->visual.get());
+  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+  ASSERT_GT(t->trackSpacingSq, 0.0f);
+  const float spacing = std::sqrt(t->trackSpacingSq);
+  t->UpdateTracks();  // the first step from where it was built lays the first pair
+  world.Clear();
+  u->y -= spacing * 0.5f;
+  t->UpdateTracks();
+  EXPECT_EQ(world.Count("trackmark"), 0);
+  for (int i = 0; i < 10; ++i) {
+    u->y -= spacing * 0.6f;
+    t->UpdateTracks();
+  }
+  const int marks = world.Count("trackmark");
+  EXPECT_GE(marks, 8);
+  EXPECT_EQ(marks % 2, 0);  // left and right together
+  EXPECT_GE(Effects("exhaust", t->exhaustName), 1);
+}
+
+TEST_F(UnitReactionsTest, ABuildingQueuesItsClockByStateAndProgress) {
+  SIM_BattleUnit* b = scene.player[2];
+  auto* v = dynamic_cast<GUI_BS_BuildingUnit*>(b->visual.get());
+  ASSERT_NE(v, nullptr);
+  b->constructionTime = 1000.0f;
+  const struct {
+    int state;
+    float timer;
+    bool queued;
+    int red, green;
+    float progress;
+  } cases[] = {
+      {US_UNDER_CONSTRUCTION, 0.0f, true, 32, 233, 0.0f},
+      {US_UNDER_CONSTRUCTION, 250.0f, true, 32, 233, 0.25f},
+      {US_UNDER_CONSTRUCTION, 1000.0f, true, 32, 233, 1.0f},
+      {US_DEMOLISHING, 0.0f, true, 233, 32, -1.0f},
+      {US_ACTIVE, 0.0f, false, 0, 0, 0.0f},
+      {US_DROPPING_IN, 0.0f, false, 0, 0, 0.0f},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.state);
+    SCOPED_TRACE(c.timer);
+    b->state = c.state;
+    b->demolitionTimer = c.timer;
+    BuildingProgressBar::Queued().clear();
+    v->Draw();
+    EXPECT_EQ(BuildingProgressBar::Queued().size(), c.queued ? 1u : 0u);
+    int a[4] = {}, z[4] = {};
+    EXPECT_EQ(BuildingProgressBar::ColoursFor(c.state, a, z), c.queued);
+    if (c.queued) {
+      EXPECT_EQ(a[0], c.red);
+      EXPECT_EQ(a[1], c.green);
+      EXPECT_EQ(a[3], 145);
+      EXPECT_EQ(z[0], 12);
+      if (c.progress >= 0.0f) EXPECT_NEAR(b->GetConstructionProgress(), c.progress, 1e-4f);
+    }
+    BuildingProgressBar::DrawQueued();
+    EXPECT_TRUE(BuildingProgressBar::Queued().empty());
+  }
+}
+
+TEST_F(UnitReactionsTest, ABuildingMenuOpensOnlyForAFinishedOwnBuilding) {
+  SIM_BattleUnit* own = scene.player[2];
+  auto* v = dynamic_cast<GUI_BS_BuildingUnit*>(own->visual.get());
+  for (int s : {US_IN_DROPPER, US_DROPPING_IN, US_UNDER_CONSTRUCTION, US_DEMOLISHING}) {
+    own->state = s;
+    v->OnRightClick();
+  }
+  EXPECT_EQ(RCMenuRequests(), 0);
+  own->state = US_ACTIVE;
+  v->OnRightClick();
+  EXPECT_EQ(LastRCMenuUnit(), own);
+  dynamic_cast<GUI_BS_BuildingUnit*>(scene.enemy[2]->visual.get())->OnRightClick();
+  EXPECT_EQ(RCMenuRequests(), 1);
+}
+
+}  // namespace
