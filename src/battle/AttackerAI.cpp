@@ -273,14 +273,15 @@ void SIM_ClassicAttackerAI::Deploy(SIM_UnitDesign* design, const AttackZone& zon
     placed = static_cast<int>(squad->members.size());
   }
   if (battle.state != BATTLE_RUNNING) {
-    // Before the fighting starts the attackers stand ready at once.
-    auto settle = [](SIM_BattleUnit* u, bool active) { u->state = active ? US_ACTIVE : US_SETTLED; };
+    // Before the fighting starts the attackers stand ready at once: soldiers manning
+    // an emplacement settle, everything else is active (a settled vehicle would never
+    // drive off).
     if (lead->IsSingleUnit()) {
-      settle(lead, lead->sizeType == SIZE_BUILDING);
+      lead->state = US_ACTIVE;
     } else {
       auto* squad = static_cast<SIM_BattleSquadron*>(lead);
       const bool emplaced = squad->state == US_IN_EMPLACEMENT;
-      for (SIM_BattleUnit* m : squad->members) settle(m, !emplaced);
+      for (SIM_BattleUnit* m : squad->members) m->state = emplaced ? US_SETTLED : US_ACTIVE;
     }
   }
   supplies -= design->cost * static_cast<float>(placed);
