@@ -153,7 +153,10 @@ void SIM_Battle::Start() {
   outcome = OUTCOME_UNDECIDED;
   outcomeDecided = false;
   GetOutcomeManager().Reset(scenario);
-  InitRandom();
+  if (useFixedSeed)
+    InitRandomWithSeed(fixedSeed);
+  else
+    InitRandom();
   GetCollisionGrid().Clear();
   GetCollisionGrid().Build(scenario);
   GetBattleUnitManager().Reset();
@@ -211,12 +214,7 @@ void SIM_Battle::PrepareAI() {
   }
   // The defender spends its budget pass by pass; a pass that places nothing would
   // be repeated for ever, so it ends the set-up.
-  SIM_DefenderAI& ai = GetDefenderAI();
-  for (int pass = 0; pass < kMaxPreparePasses; ++pass) {
-    if (!(ai.remainingSupplies >= ai.thresholdA && ai.remainingSupplies >= ai.thresholdB)) break;
-    ++preparePasses;
-    if (ai.Step() <= 0) break;
-  }
+  preparePasses = GetDefenderAI().PrepareBattleStart(kMaxPreparePasses);
 }
 
 void SIM_Battle::Begin() {

@@ -93,6 +93,10 @@ class SIM_Battle {
   bool playerDefends = false;
   // Checks run since the start (tests and the benchmark read it).
   int64_t checkCount = 0;
+  // A battle started with a fixed seed replays identically (tests and the match
+  // runner); otherwise each start draws its seed from the clock.
+  bool useFixedSeed = false;
+  uint32_t fixedSeed = 0;
   // Opponent set-up passes run by the last start.
   int preparePasses = 0;
 

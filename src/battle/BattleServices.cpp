@@ -8,7 +8,6 @@
 #include "battle/Gameplay.h"
 #include "battle/ProcessWide.h"
 #include "battle/SupplyLimits.h"
-#include "engine/Random.h"
 
 SIM_AirStrikeManager& GetAirStrikeManager() { return ProcessWide<SIM_AirStrikeManager>(); }
 SIM_AirDropManager& GetAirDropManager() { return ProcessWide<SIM_AirDropManager>(); }
@@ -18,15 +17,3 @@ SIM_DefenderAI& GetDefenderAI() { return ProcessWide<SIM_DefenderAI>(); }
 SIM_BattleOutcomeManager& GetOutcomeManager() { return ProcessWide<SIM_BattleOutcomeManager>(); }
 SIM_CollisionGrid& GetCollisionGrid() { return ProcessWide<SIM_CollisionGrid>(); }
 BattleHooks& GetBattleHooks() { return ProcessWide<BattleHooks>(); }
-
-void SIM_ClassicAttackerAI::ChooseMood() {
-  moodFirstValue = 0;
-  mood = RandomIntDirect(2) == 1 ? MOOD_HOARD : MOOD_STEADY;
-  if (mood == MOOD_HOARD) {
-    const SIM_BattleOutcomeManager& outcome = GetOutcomeManager();
-    const float remaining = outcome.target - outcome.total;
-    if (remaining > 0.0f && remaining < outcome.target / 10.0f && GetGameplay().suppliesExhausted)
-      mood = MOOD_STEADY;
-  }
-  moodDeployments = 0;
-}

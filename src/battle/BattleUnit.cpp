@@ -410,11 +410,12 @@ void SIM_BattleUnit::Update() {
           visual->AddPlacedMarker();
         }
         const float refund = GetRefund();
+        // A demolition the defender AI was already paid for is not paid again.
         if (isPlayers) {
-          GetGameplay().SpendSupplies(-refund);
+          if (!refundCredited) GetGameplay().SpendSupplies(-refund);
           SIM_GlobalStats::Get().AddStat("temp_demolition", 1);
-        } else {
-          GetDefenderAI().remainingSupplies += refund;
+        } else if (!refundCredited) {
+          GetDefenderAI().AddBudget(refund);
         }
         state = US_DESTROYED;
         // A support building taken down stops covering its neighbours.

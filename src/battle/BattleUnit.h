@@ -170,6 +170,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   bool moved = false;
   bool isPlayers = false;
   float demolitionTimer = 0.0f;
+  // The defender AI was paid for this demolition when it ordered it.
+  bool refundCredited = false;
   float constructionTime = 0.0f;
   float demolitionTime = 0.0f;
   std::vector<std::unique_ptr<SIM_GroundPropVisual>> groundProps;

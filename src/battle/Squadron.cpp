@@ -63,7 +63,7 @@ void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
   emplacement = nullptr;
   if (!army || army->side != SIDE_ATTACKER) return;
   if (isPlayers) {
-    GetDefenderAI().remainingSupplies += GetGameplay().DOGTAG_VALUE;
+    GetDefenderAI().AddBudget(GetGameplay().DOGTAG_VALUE);
   } else if (soldier && soldier->state != US_WARPING_OUT && soldier->state != US_GONE) {
     // A squad that fell (not one that left the map) leaves its tags for the player.
     GetDogTagManager().Add(x, y, static_cast<int>(GetGameplay().DOGTAG_VALUE));

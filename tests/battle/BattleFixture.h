@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "battle/Battle.h"
+#include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
@@ -16,6 +17,7 @@
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "simdata/ModuleType.h"
+#include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "support/FatalErrors.h"
@@ -103,6 +105,24 @@ inline SIM_Battle& StartScenarioBattle(SIM_Scenario* scenario, bool playerDefend
   battle.aiUnitSource = aiUnits;
   battle.SetScenario(scenario);
   battle.Start();
+  return battle;
+}
+
+// The same with the computer opponent kept idle, for tests that place both armies
+// themselves: it starts with no supplies and is left nothing to choose from.
+inline SIM_Battle& StartScenarioBattleWithIdleAI(SIM_Scenario* scenario, bool playerDefends,
+                                                 int32_t aiUnits) {
+  ClassicModeValues& c = scenario->classic;
+  float& aiStart = playerDefends ? c.startingSuppliesAttacker : c.startingSuppliesDefender;
+  const float kept = aiStart;
+  aiStart = 0.0f;
+  SIM_Battle& battle = StartScenarioBattle(scenario, playerDefends, aiUnits);
+  aiStart = kept;
+  SIM_ClassicAttackerAI& attacker = GetAttackerAI();
+  attacker.pool.clear();
+  for (auto& list : attacker.categories) list.clear();
+  attacker.supplies = 0.0f;
+  GetDefenderAI().ClearPlacements();
   return battle;
 }
 

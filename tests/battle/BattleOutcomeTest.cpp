@@ -210,7 +210,7 @@ BattleResult FightShippedBattle(uint32_t seed) {
   SIM_UnitDesign* tank = ArmedVehicle();
   EXPECT_NE(tank, nullptr);
   if (!tank) return {};
-  SIM_Battle& battle = StartScenarioBattle(scenario, true, AI_UNITS_NONE);
+  SIM_Battle& battle = StartScenarioBattleWithIdleAI(scenario, true, AI_UNITS_NONE);
   scenario->classic.timeLimit = 3000.0f;
   InitRandomWithSeed(seed);
   auto place = [&](SIM_BattleArmy* army, float x, float y, float heading) {

@@ -34,7 +34,7 @@ class BattleSupply : public ::testing::Test {
 
   // Starts the battle for the given side with the classic values set.
   void StartBattle(bool playerDefends) {
-    battle = &StartScenarioBattle(scenario, playerDefends, AI_UNITS_NONE);
+    battle = &StartScenarioBattleWithIdleAI(scenario, playerDefends, AI_UNITS_NONE);
   }
 
   void Frames(int n) {

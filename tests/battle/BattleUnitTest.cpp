@@ -234,7 +234,7 @@ TEST(Demolition, RefundsCostTimesRateTimesHealthToItsSide) {
     EXPECT_FALSE(Contains(GetBattleUnitManager().allUnits, b));
     const float refund = 200.0f * 0.5f * 0.75f;
     EXPECT_NEAR(g.supplies - supplies, players ? refund : 0.0f, 1e-3) << players;
-    EXPECT_NEAR(GetDefenderAI().remainingSupplies, players ? 0.0f : refund, 1e-3) << players;
+    EXPECT_NEAR(GetDefenderAI().budget, players ? 0.0f : refund, 1e-3) << players;
   }
 }
 
@@ -303,7 +303,7 @@ TEST(BattleRobustness, UnitsWithoutModulesOrVisualStillDie) {
 
 TEST(BattleRobustness, DefenderSetUpEndsWhenAPassDeploysNothing) {
   // Thresholds of 0 are always met: without the end rule the loading screen would hang.
-  GetDefenderAI().remainingSupplies = 500.0f;
+  GetDefenderAI().budget = 500.0f;
   SIM_Battle& battle = StartBareBattle();
   EXPECT_EQ(battle.state, BATTLE_DEPLOYMENT);
   // One pass that placed nothing, not the safety cap.

@@ -37,7 +37,7 @@ class ShippedBattle : public ::testing::Test {
     scenario = campaign.front();
     SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
     designs.Load();
-    battle = &StartScenarioBattle(scenario, false, AI_UNITS_SCENARIO);
+    battle = &StartScenarioBattleWithIdleAI(scenario, false, AI_UNITS_SCENARIO);
     ASSERT_FALSE(scenario->attackerSquares.empty());
     ASSERT_FALSE(scenario->defenderSquares.empty());
     tankDesign = FirstDesign(designs.Designs(), IsMobile);

@@ -30,7 +30,11 @@ inline SIM_Scenario* StartShippedBattle(const std::string& name) {
   battle.playerDefends = false;
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = scenario;
+  // The pictures show the map alone: the computer defender starts without supplies.
+  const float defenderSupplies = scenario->classic.startingSuppliesDefender;
+  scenario->classic.startingSuppliesDefender = 0.0f;
   battle.Start();
+  scenario->classic.startingSuppliesDefender = defenderSupplies;
   hooks.beginBattleLoad = begin;
   hooks.finishLoading = finish;
   hooks.setLoadingProgress = progress;
