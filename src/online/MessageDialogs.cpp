@@ -27,7 +27,7 @@ GUI_OL_Messages* g_inbox = nullptr;
 GUI_OL_MessageDetails* g_details = nullptr;
 GUI_OL_SendMessage* g_send = nullptr;
 
-constexpr uint32_t kSenderColour = 0xFFE8C868u;
+constexpr uint32_t kSenderColour = 0xFFE6E6DCu;
 constexpr uint32_t kRowHover = 0x40FFFFFFu;
 constexpr uint32_t kRowStripe = 0x18FFFFFFu;
 constexpr float kHeaderHeight = 76.0f;
@@ -182,8 +182,8 @@ void GUI_OL_Messages::ShowProfile() {
   std::snprintf(xp, sizeof(xp), "%d", profile.GetXp());
   const std::string rank = profile.GetRankName(profile.GetRank());
   profileLine2_ = (rank.empty() ? std::string() : rank + "  -  ") + xp + " " + GetTranslation("OL_XP");
-  profileLine1_ = platform::Utf8ToWindows1252(profileLine1_.c_str());
-  profileLine2_ = platform::Utf8ToWindows1252(profileLine2_.c_str());
+  profileLine1_ = MessageDisplayText(profileLine1_);
+  profileLine2_ = MessageDisplayText(profileLine2_);
 }
 
 void GUI_OL_Messages::StartRefresh() {
@@ -293,8 +293,8 @@ GUI_OL_MessageDetails::GUI_OL_MessageDetails(const OnlineMessage& message)
   LayoutTitleBar();
   const GUI_Rect c = GetClientRect();
   textBox_ = new GUI_TextContainer();
-  textBox_->SetText(platform::Utf8ToWindows1252(message_.text.c_str()), c.left + 10.0f, c.top + 66.0f,
-                    c.right - 10.0f, c.bottom - 6.0f);
+  textBox_->SetText(MessageDisplayText(message_.text), c.left + 10.0f, c.top + 66.0f, c.right - 10.0f,
+                    c.bottom - 6.0f);
   AddChild(textBox_);
   delete_ = new GUI_ButtonText(&GUI_OL_MessageDetails::OnDelete, "OL_MESSAGE_DELETE", 0);
   delete_->SetTooltip("OL_MESSAGE_DELETE_TT", 30);
@@ -361,7 +361,7 @@ void GUI_OL_MessageDetails::Draw() {
   DrawClientBackdrop(c);
   UseFont();
   Print(GetTranslation("OL_MESSAGE_FROM"), c.left + 10.0f, c.top + 8.0f, DimTextColour());
-  Print(platform::Utf8ToWindows1252(message_.sender.c_str()), c.left + 110.0f, c.top + 8.0f, kSenderColour);
+  Print(MessageDisplayText(message_.sender), c.left + 110.0f, c.top + 8.0f, kSenderColour);
   Print(message_.date, c.right - 130.0f, c.top + 8.0f, DimTextColour());
   Print(GetTranslation("OL_MESSAGE_EDIT"), c.left + 10.0f, c.top + 38.0f, DimTextColour());
   FlushAll();
@@ -457,8 +457,7 @@ void GUI_OL_SendMessage::Draw() {
     } else {
       // The server's own words where it gave a reason.
       DebugLogF("Message not sent: %.200s", result_->why.c_str());
-      ShowMessage("OL_SEND_FAILED_TITLE", platform::Utf8ToWindows1252(result_->why.c_str()),
-                  GUI_Message::kStyleOK, nullptr);
+      ShowMessage("OL_SEND_FAILED_TITLE", MessageDisplayText(result_->why), GUI_Message::kStyleOK, nullptr);
     }
     result_.reset();
   }

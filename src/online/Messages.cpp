@@ -139,10 +139,33 @@ SIM_OnlineMessageDatabase& GetMessageDatabase() {
   return ProcessWide<SIM_OnlineMessageDatabase>();
 }
 
-// The server speaks UTF-8; the game's fonts draw Windows-1252.
-std::string MessageRowSender(const OnlineMessage& m) {
-  return platform::Utf8ToWindows1252(m.sender.c_str()).substr(0, 32);
+std::string MessageDisplayText(const std::string& utf8) {
+  // The interface font draws ASCII, the pound and the euro: accented Latin letters are
+  // shown as their plain letter, anything else as '?'.
+  static const char kLatin[65] = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
+  std::string out;
+  for (char ch : platform::Utf8ToWindows1252(utf8.c_str())) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80 || c == 0x80 || c == 0xA3) {
+      out += ch;
+    } else if (c >= 0xC0) {
+      out += kLatin[c - 0xC0];
+    } else if (c == 0x91 || c == 0x92) {
+      out += '\'';
+    } else if (c == 0x93 || c == 0x94) {
+      out += '"';
+    } else if (c == 0x96 || c == 0x97) {
+      out += '-';
+    } else if (c == 0xA0) {
+      out += ' ';
+    } else {
+      out += '?';
+    }
+  }
+  return out;
 }
+
+std::string MessageRowSender(const OnlineMessage& m) { return MessageDisplayText(m.sender).substr(0, 32); }
 std::string MessageRowText(const OnlineMessage& m) {
-  return TruncateWithEllipsis(platform::Utf8ToWindows1252(m.text.c_str()), 71);
+  return TruncateWithEllipsis(MessageDisplayText(m.text), 71);
 }

@@ -49,6 +49,9 @@ class SIM_OnlineMessageDatabase {
 
 SIM_OnlineMessageDatabase& GetMessageDatabase();
 
+// The server's UTF-8 as the interface font can draw it (single-byte, plain letters for
+// accented ones).
+std::string MessageDisplayText(const std::string& utf8);
 // A row's texts: the sender cut to 32 characters, the text to 71 with "..." after.
 std::string MessageRowSender(const OnlineMessage& m);
 std::string MessageRowText(const OnlineMessage& m);

@@ -22,12 +22,7 @@ class MessageDialogsTest : public NullDeviceTest {
   void SetUp() override {
     NullDeviceTest::SetUp();
     if (HasFatalFailure()) return;
-    const char* names[USERFOLDER_COUNT] = {
-        "",    "player_units", "scenarios", "deployments",    "designtextures", "challenge_temp",
-        "web", "web/debug",    "bitmaps",   "badge_database", "web/patches"};
-    UserFolders()[0] = UserRoot();
-    for (int i = 1; i < USERFOLDER_COUNT; ++i) UserFolders()[i] = UserRoot() + "/" + names[i];
-    for (int i = 0; i < USERFOLDER_COUNT; ++i) EnsureDirectoryExists(UserFolders()[i]);
+    UseTestUserFolders();
     ASSERT_TRUE(server.Start()) << "the local game server did not start";
     setenv("ZENTRAK_SERVER", server.Base().c_str(), 1);
     GetLink().Options().totalTimeoutMs = 2000;
@@ -102,13 +97,14 @@ TEST_F(MessageDialogsTest, InboxRowsListNewestFirstCutTheirTextsAndOpenTheirDeta
       {"ironhide", std::string(71, 'a'), "ironhide", std::string(71, 'a')},
       {"ironhide", std::string(72, 'b'), "ironhide", std::string(71, 'b') + "..."},
       {std::string(40, 'n'), "short", std::string(32, 'n'), "short"},
-      // The server's UTF-8 is drawn in the game's single-byte code page.
+      // The server's UTF-8 as the interface font draws it (it has no CJK glyphs at all).
       {"ironhide",
        "\xc3\xa9"
-       "clair",
+       "clair \xc2\xa3"
+       "5 \xe2\x80\x94 \xe6\x97\xa5!",
        "ironhide",
-       "\xe9"
-       "clair"},
+       "eclair \xa3"
+       "5 - !"},
   };
   for (const Case& c : cases) {
     GUI_OL_Message row(OnlineMessage{7, c.sender, "2031-4-7", c.text});
