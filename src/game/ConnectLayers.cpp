@@ -16,6 +16,7 @@
 #include "online/GUI_Online.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
+#include "simdata/Achievements.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
@@ -54,6 +55,10 @@ void ConnectGameLayers() {
   hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
   hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
   hooks.showPatchFound = ShowPatchFound;
+  // The update's achievements step marks what the server lists for the player.
+  SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
+  // SetChallengeRemover stays unset until the local challenge list exists: a
+  // "challenge_delete" change then has nothing to remove.
 
   BattleHooks& battleHooks = GetBattleHooks();
   battleHooks.metricsRecordBattle = RecordBattleMetrics;

@@ -1,6 +1,6 @@
 #include "online/GUI_Online.h"
 
-#include "online/Messages.h"
+#include "online/MessageDialogs.h"
 
 GUI_Online::GUI_Online() = default;
 GUI_Online::~GUI_Online() { delete OpenInbox(); }

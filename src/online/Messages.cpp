@@ -8,18 +8,12 @@
 #include "engine/Singletons.h"
 #include "engine/Spreadsheet.h"
 #include "engine/Strings.h"
-#include "engine/TextRenderer.h"
 #include "engine/Tokenizer.h"
-#include "gui/GuiDraw.h"
-#include "gui/SharedTextures.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
-
-using namespace gui_draw;
+#include "platform/Window.h"
 
 namespace {
-GUI_OL_Messages* g_inbox = nullptr;
-
 bool ParseId(const std::string& text, int& id) {
   if (text.empty() || text.size() > 9) return false;
   for (char c : text)
@@ -145,86 +139,33 @@ SIM_OnlineMessageDatabase& GetMessageDatabase() {
   return ProcessWide<SIM_OnlineMessageDatabase>();
 }
 
-std::string MessageRowSender(const OnlineMessage& m) { return m.sender.substr(0, 32); }
-std::string MessageRowText(const OnlineMessage& m) { return TruncateWithEllipsis(m.text, 71); }
-
-// ---------------------------------------------------------------------------
-// Inbox
-
-GUI_OL_Messages* OpenInbox() { return g_inbox; }
-
-GUI_OL_Messages* ShowInbox() {
-  delete g_inbox;
-  return new GUI_OL_Messages();
-}
-
-GUI_OL_Messages::GUI_OL_Messages() : GUI_Dialog(true) {
-  g_inbox = this;
-  SetSize(760.0f, 120.0f + kRowsShown * 24.0f);
-  CentreOnScreen();
-  SetTranslatedTitle("OL_MESSAGES_TITLE");
-  SIM_OnlineMessageDatabase& db = GetMessageDatabase();
-  if (!db.Loaded()) db.Load();
-  Rebuild();
-  StartRefresh();
-}
-
-GUI_OL_Messages::~GUI_OL_Messages() {
-  // Closing mid-refresh stops our own worker; its late result is dropped.
-  if (job_) GetThreadManager().Stop(job_);
-  if (g_inbox == this) g_inbox = nullptr;
-}
-
-void GUI_OL_Messages::StartRefresh() {
-  if (!UserNameFileExists()) {
-    status_ = GetTranslation("OL_NOT_SIGNED_UP");
-    return;
+std::string MessageDisplayText(const std::string& utf8) {
+  // The interface font draws ASCII, the pound and the euro: accented Latin letters are
+  // shown as their plain letter, anything else as '?'.
+  static const char kLatin[65] = "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
+  std::string out;
+  for (char ch : platform::Utf8ToWindows1252(utf8.c_str())) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x80 || c == 0x80 || c == 0xA3) {
+      out += ch;
+    } else if (c >= 0xC0) {
+      out += kLatin[c - 0xC0];
+    } else if (c == 0x91 || c == 0x92) {
+      out += '\'';
+    } else if (c == 0x93 || c == 0x94) {
+      out += '"';
+    } else if (c == 0x96 || c == 0x97) {
+      out += '-';
+    } else if (c == 0xA0) {
+      out += ' ';
+    } else {
+      out += '?';
+    }
   }
-  auto ok = std::make_shared<bool>(false);
-  job_ = GetThreadManager().StartThread(
-      [ok](SIM_WorkerJob& job) {
-        job.SetStep("PLEASEWAIT_UPDATEMESS");
-        *ok = GetMessageDatabase().Refresh(&job);
-      },
-      "RefreshMessagesThread", false);
-  refreshed_ = ok;
-  status_ = job_ ? GetTranslation("OL_MESSAGES_REFRESHING") : std::string();
+  return out;
 }
 
-void GUI_OL_Messages::Rebuild() {
-  std::vector<OnlineMessage> all = GetMessageDatabase().Messages();
-  // Newest first.
-  rows_.assign(all.rbegin(), all.rend());
-}
-
-void GUI_OL_Messages::Draw() {
-  if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
-    Rebuild();
-    status_ = *refreshed_ ? std::string() : GetTranslation("OL_MESSAGES_OFFLINE");
-  }
-  GUI_Dialog::Draw();
-  DrawGUITexture(SHARED_DIALOG_CLIENT, kFrameSize, 1.0f, true, static_cast<float>(clientRect.left),
-                 static_cast<float>(clientRect.top), static_cast<float>(clientRect.right),
-                 static_cast<float>(clientRect.bottom));
-  FlushSprites();
-  UseFont();
-  float y = clientRect.top + 6.0f;
-  if (rows_.empty()) {
-    GetTextRenderer().Print(0, GetTranslation("OL_NO_MESSAGES").c_str(), clientRect.left + 12.0f, y,
-                            TextColour());
-    y += 24.0f;
-  }
-  int shown = 0;
-  for (const OnlineMessage& m : rows_) {
-    if (shown++ >= kRowsShown) break;
-    GetTextRenderer().Print(0, MessageRowSender(m).c_str(), clientRect.left + 12.0f, y, TextColour());
-    GetTextRenderer().Print(0, MessageRowText(m).c_str(), clientRect.left + 180.0f, y, TextColour());
-    y += 24.0f;
-  }
-  if (!status_.empty())
-    GetTextRenderer().Print(0, status_.c_str(), clientRect.left + 12.0f, clientRect.bottom - 24.0f,
-                            TextColour());
-  FlushAll();
+std::string MessageRowSender(const OnlineMessage& m) { return MessageDisplayText(m.sender).substr(0, 32); }
+std::string MessageRowText(const OnlineMessage& m) {
+  return TruncateWithEllipsis(MessageDisplayText(m.text), 71);
 }

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "gui/Dialog.h"
-
 struct OnlineMessage {
   int id = 0;
   std::string sender;
@@ -51,33 +49,9 @@ class SIM_OnlineMessageDatabase {
 
 SIM_OnlineMessageDatabase& GetMessageDatabase();
 
+// The server's UTF-8 as the interface font can draw it (single-byte, plain letters for
+// accented ones).
+std::string MessageDisplayText(const std::string& utf8);
 // A row's texts: the sender cut to 32 characters, the text to 71 with "..." after.
 std::string MessageRowSender(const OnlineMessage& m);
 std::string MessageRowText(const OnlineMessage& m);
-
-// The inbox: lists the cached messages at once and refreshes them on the worker.
-class GUI_OL_Messages : public GUI_Dialog {
- public:
-  static constexpr int kRowsShown = 12;
-  GUI_OL_Messages();
-  ~GUI_OL_Messages() override;
-  void Draw() override;
-  // The online screen's own window until its other screens exist: Escape leaves the screen.
-  bool IsPopup() const override { return false; }
-
-  // Builds the rows again from the database (GUI thread).
-  void Rebuild();
-  const std::vector<OnlineMessage>& Rows() const { return rows_; }
-  bool Refreshing() const { return job_ != nullptr; }
-  const std::string& Status() const { return status_; }
-
- private:
-  void StartRefresh();
-  std::vector<OnlineMessage> rows_;
-  std::shared_ptr<class SIM_WorkerJob> job_;
-  std::shared_ptr<bool> refreshed_;
-  std::string status_;
-};
-
-GUI_OL_Messages* OpenInbox();
-GUI_OL_Messages* ShowInbox();

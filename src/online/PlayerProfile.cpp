@@ -104,6 +104,14 @@ void SIM_PlayerProfile::Apply(const ProfileAnswer& answer) {
   regimentName_ = answer.regimentName;
   rank_ = answer.rank;
   xp_ = answer.xp;
+  for (int i = 0; i < 3; ++i) badge_[i] = answer.layers[i];
+  hasBadge_ = true;
+}
+
+bool SIM_PlayerProfile::GetBadge(RegimentBadge (&layers)[3]) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (int i = 0; i < 3; ++i) layers[i] = badge_[i];
+  return hasBadge_;
 }
 
 std::string SIM_PlayerProfile::GetUserName() const {

@@ -47,6 +47,8 @@ class SIM_PlayerProfile {
   void SetUserName(const std::string& name);
   void SetGeneralName(const std::string& name);
   void SetRegimentName(const std::string& name);
+  // The badge of the last profile answer applied; false (plain layers) before one arrived.
+  bool GetBadge(RegimentBadge (&layers)[3]) const;
   // Rank name of slot 0 to 8; empty for any other index.
   std::string GetRankName(int index) const;
 
@@ -54,6 +56,8 @@ class SIM_PlayerProfile {
   mutable std::mutex mutex_;
   std::string userName_ = "notset", generalName_ = "notset", regimentName_ = "notset";
   int rank_ = 0, xp_ = 0;
+  RegimentBadge badge_[3];
+  bool hasBadge_ = false;
   std::string rankNames_[kRankSlots];
 };
 

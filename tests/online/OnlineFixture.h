@@ -30,16 +30,21 @@ inline void WriteAll(const std::string& path, const std::string& text) {
   out << text;
 }
 
+// The user folder table under the test's own root, every folder made.
+inline void UseTestUserFolders() {
+  const char* names[USERFOLDER_COUNT] = {
+      "",    "player_units", "scenarios", "deployments",    "designtextures", "challenge_temp",
+      "web", "web/debug",    "bitmaps",   "badge_database", "web/patches"};
+  UserFolders()[0] = UserRoot();
+  for (int i = 1; i < USERFOLDER_COUNT; ++i) UserFolders()[i] = UserRoot() + "/" + names[i];
+  for (int i = 0; i < USERFOLDER_COUNT; ++i) EnsureDirectoryExists(UserFolders()[i]);
+}
+
 class OnlineTest : public ::testing::Test {
  protected:
   void SetUp() override {
     OpenDebugFile(UserRoot());
-    const char* names[USERFOLDER_COUNT] = {
-        "",    "player_units", "scenarios", "deployments",    "designtextures", "challenge_temp",
-        "web", "web/debug",    "bitmaps",   "badge_database", "web/patches"};
-    UserFolders()[0] = UserRoot();
-    for (int i = 1; i < USERFOLDER_COUNT; ++i) UserFolders()[i] = UserRoot() + "/" + names[i];
-    for (int i = 0; i < USERFOLDER_COUNT; ++i) EnsureDirectoryExists(UserFolders()[i]);
+    UseTestUserFolders();
     ASSERT_TRUE(server.Start()) << "the local game server did not start";
     setenv("ZENTRAK_SERVER", server.Base().c_str(), 1);
     GetLink().Options().totalTimeoutMs = 2000;
