@@ -3,6 +3,7 @@
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
 #include "battle/BattleHooks.h"
+#include "battlehud/DeploymentDropper.h"
 #include "battlehud/DeploymentSeam.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
@@ -39,6 +40,7 @@ void ConnectGameLayers() {
   RegisterGameMode(MODE_HULL_EDITOR, BuildHullEditor);
 
   RegisterBattleScreenView();
+  ConnectDeploymentDropper();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
