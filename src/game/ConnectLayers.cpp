@@ -2,9 +2,9 @@
 
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
+#include "battle/Battle.h"
 #include "battle/BattleHooks.h"
-#include "battlehud/DeploymentDropper.h"
-#include "battlehud/DeploymentSeam.h"
+#include "battlehud/BattleHud.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
@@ -15,6 +15,9 @@
 #include "online/GUI_Online.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
+#include "online/Server.h"
+#include "online/ThreadManager.h"
+#include "simdata/Scenario.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
@@ -40,7 +43,7 @@ void ConnectGameLayers() {
   RegisterGameMode(MODE_HULL_EDITOR, BuildHullEditor);
 
   RegisterBattleScreenView();
-  ConnectDeploymentDropper();
+  ConnectBattleHud();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
@@ -52,6 +55,19 @@ void ConnectGameLayers() {
   hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
   hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
   hooks.showPatchFound = ShowPatchFound;
+
+  // After a battle: an online challenge reports its result, then the metrics go out.
+  GetPostMortemHooks().startUpdates = [](const PostBattleReport& report, std::function<void()> done) {
+    auto body = [report, done](SIM_WorkerJob&) {
+      if (report.origin == SIM_Scenario::ORIGIN_ADDED && !report.challengeId.empty()) {
+        if (report.outcome == OUTCOME_VICTORY) GetInternet().ChallengeBeaten(report.challengeId);
+        GetInternet().ChallengeAccepted(report.challengeId);
+      }
+      GetMetrics().Post();
+      done();
+    };
+    return GetThreadManager().StartThread(body, "PostBattleUpdates") != nullptr;
+  };
 
   BattleHooks& battleHooks = GetBattleHooks();
   battleHooks.metricsRecordBattle = RecordBattleMetrics;
