@@ -15,6 +15,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
@@ -22,6 +23,7 @@
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Timer.h"
+#include "engine/VertexBuffer.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
@@ -377,7 +379,14 @@ float GUI_BS_DeploymentDropper::CancelDrop() {
 }
 
 void GUI_BS_DeploymentDropper::Draw() {
-  // The units in hand are the army's: the unit layer draws them where HandleInput put them.
+  // The unit layer skips units in hand: they are drawn here, under the mouse.
+  if (hand.empty()) return;
+  for (SIM_BattleUnit* u : hand)
+    if (auto* visual = dynamic_cast<GUI_BS_Unit*>(u->visual.get())) {
+      visual->Draw();
+      visual->DrawBarrelsAndShield();
+    }
+  GetGlobalVertexBuffer().Flush();
 }
 
 void GUI_BS_DeploymentDropper::DrawMap() {
