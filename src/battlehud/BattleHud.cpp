@@ -80,6 +80,12 @@ std::string Clock(float ms) {
 }
 }  // namespace
 
+float FillRatio(float value, float full) {
+  // A scenario without a cap or target has nothing to divide by: full once reached.
+  if (full <= 0.0f) return value >= full ? 1.0f : 0.0f;
+  return std::clamp(value / full, 0.0f, 1.0f);
+}
+
 std::string FormatScore(float value) { return FormatThousands(static_cast<int>(value)); }
 
 // ---------------------------------------------------------------- deployment window
@@ -282,15 +288,15 @@ void GUI_BS_TopStrip::Draw() {
   Gameplay& g = GetGameplay();
   SIM_BattleOutcomeManager& vp = GetOutcomeManager();
   const float cap = g.Classic().suppliesCap;
-  const float sRatio = cap > 0 ? std::clamp(g.supplies / cap, 0.0f, 1.0f) : 0.0f;
-  const float vRatio = vp.target > 0 ? std::clamp(vp.total / vp.target, 0.0f, 1.0f) : 0.0f;
+  const float sRatio = FillRatio(g.supplies, cap);
+  const float vRatio = FillRatio(vp.total, vp.target);
   FillRect(cx - 320, 45, cx - 166, 47, kGrey);
   FillRect(cx + 166, 45, cx + 320, 47, kGrey);
   FillRect(cx - 320, 45, cx - 320 + 154 * sRatio, 47, gui_draw::TextColour());
   FillRect(cx + 166, 45, cx + 166 + 154 * vRatio, 47, gui_draw::TextColour());
   // The clock: a ring filling with the time limit.
   const float limit = g.Classic().timeLimit;
-  const float tRatio = limit > 0 ? std::clamp(g.supplyClock / limit, 0.0f, 1.0f) : 0.0f;
+  const float tRatio = FillRatio(g.supplyClock, limit);
   FillRect(cx - 28, 33 - 20, cx + 28, 37 - 20, kGrey);
   FillRect(cx - 28, 33 - 20, cx - 28 + 56 * tRatio, 37 - 20, gui_draw::TextColour());
   gui_draw::FlushSprites();

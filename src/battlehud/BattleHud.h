@@ -68,6 +68,8 @@ class GUI_BS_TopStrip : public GUI_WindowBase {
 GUI_BS_TopStrip* GetOpenTopStrip();
 void OpenTopStrip();
 void CloseTopStrip();
+// How much of a bar the value fills, 0..1 (a cap or target of 0 or less: 1 once reached).
+float FillRatio(float value, float full);
 // "1,234" of the value truncated towards zero.
 std::string FormatScore(float value);
 

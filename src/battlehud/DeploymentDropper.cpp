@@ -282,6 +282,15 @@ void GUI_BS_DeploymentDropper::PlaceInEmplacement(SIM_MapSquare* square) {
   GetGameplay().SpendSupplies(-refund);
   x = square->centreX;
   y = square->centreY;
+  // A full emplacement refused the whole squad: no empty squad stays behind manning it.
+  if (hand.empty()) {
+    if (SIM_BattleArmy* army = squad->army) {
+      army->squadrons.remove(squad);
+      army->movers.remove(squad);
+    }
+    delete squad;
+    ShowRefusal(DeployRefusal::ILLEGAL_SQUARE);
+  }
 }
 
 bool GUI_BS_DeploymentDropper::IsSquareLegal(const SIM_MapSquare* square) const {
@@ -312,7 +321,8 @@ DeployRefusal GUI_BS_DeploymentDropper::DropAt(float worldX, float worldY, bool 
     return DeployRefusal::ILLEGAL_SQUARE;
   }
   HandleInputAt(worldX, worldY, true);
-  if (hand.empty()) return DeployRefusal::NONE;
+  // Every unit refused by an emplacement: deleted and refunded, nothing deployed.
+  if (hand.empty()) return DeployRefusal::ILLEGAL_SQUARE;
 
   SIM_BattleUnit* ref = hand.front();
   SIM_UnitDesign* dropped = ref->design;

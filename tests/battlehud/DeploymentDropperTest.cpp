@@ -11,6 +11,7 @@
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
+#include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
@@ -146,6 +147,65 @@ TEST_F(DropperTest, ASupplyCarrierNeedsAnAllowance) {
   SIM_MapSquare* legal = Squares(scenario, true);
   dropper().DropAt(legal->centreX, legal->centreY, false);
   EXPECT_EQ(GetSupplyLimits().playerTrucks, 0);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace battle_test;
+
+// A defender's squad on an emplacement: only the soldiers with a free place stay, the
+// rest are refunded; a full emplacement leaves no empty squad behind.
+TEST(DropperEmplacement, RefusedSoldiersAreRefundedAndAnEmptySquadIsRemoved) {
+  SIM_ScenarioManager::Get().Load();
+  SIM_MapSquare* emplacement = nullptr;
+  for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign()) {
+    if (!s) continue;
+    StartScenarioBattle(s, true, AI_UNITS_NONE);
+    for (const auto& sq : s->grid)
+      if (sq && sq->defenderFlag && sq->kind == SIM_MapSquare::KIND_EMPLACEMENT) emplacement = sq.get();
+    if (emplacement) break;
+  }
+  ASSERT_NE(emplacement, nullptr);
+  Catalogue cat;
+  SIM_UnitDesign* rifles = cat.Design(cat.Hull("rifles", SIZETYPE_INFANTRY, 1, 10.0f), {}, 10.0f);
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  dropper.Reset();
+  BattleHooks& hooks = GetBattleHooks();
+  struct Case {
+    int places;
+    float suppliesAfter;
+    size_t squads;
+    DeployRefusal result;
+  } cases[] = {{5, 950.0f, 1, DeployRefusal::NONE}, {0, 1000.0f, 0, DeployRefusal::ILLEGAL_SQUARE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.places);
+    SIM_BattleArmy* army = GetBattle().playerArmy;
+    GetGameplay().supplies = 1000.0f;
+    int free = c.places;
+    hooks.assignToEmplacement = [&free](void*, SIM_BattleUnit*) { return free-- > 0; };
+    const size_t units = army->allUnits.size();
+    const size_t squads = army->squadrons.size();
+    ASSERT_EQ(dropper.StartPlacement(rifles), DeployRefusal::NONE);
+    EXPECT_FLOAT_EQ(GetGameplay().supplies, 750.0f);  // 25 soldiers charged at once
+    if (emplacement->occupant) emplacement->occupant->occupant = nullptr;
+    EXPECT_EQ(dropper.DropAt(emplacement->centreX, emplacement->centreY, false), c.result);
+    EXPECT_FLOAT_EQ(GetGameplay().supplies, c.suppliesAfter);
+    EXPECT_EQ(army->allUnits.size() - units, static_cast<size_t>(c.places));
+    EXPECT_EQ(army->squadrons.size() - squads, c.squads);
+    EXPECT_FALSE(dropper.HoldsUnits());
+  }
+  hooks.assignToEmplacement = nullptr;
+}
+
+TEST(TopStripBars, FillRatioIsClampedAndSafeWithoutACap) {
+  struct Case {
+    float value, full, ratio;
+  } cases[] = {{50, 100, 0.5f}, {100, 100, 1}, {99, 100, 0.99f}, {250, 100, 1},
+               {-5, 100, 0},    {0, 0, 1},     {-1, 0, 0}};
+  for (const Case& c : cases)
+    EXPECT_FLOAT_EQ(FillRatio(c.value, c.full), c.ratio) << c.value << "/" << c.full;
 }
 
 }  // namespace
