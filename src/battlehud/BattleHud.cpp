@@ -88,6 +88,66 @@ float FillRatio(float value, float full) {
 
 std::string FormatScore(float value) { return FormatThousands(static_cast<int>(value)); }
 
+// ---------------------------------------------------------------- design popup
+
+GUI_BS_DesignPopup::GUI_BS_DesignPopup(SIM_UnitDesign* d) : design(d) {
+  ZT_ASSERT(design != nullptr);
+  if (!design) return;
+  for (const DesignModule& m : design->modules)
+    if (slots.size() < kSlots) slots.push_back(m.type);
+  while (slots.size() < kSlots) slots.push_back(nullptr);
+  title = design->guiName.empty() ? design->name : design->guiName;
+  picture = GUI_BS_DesignSprite::Instance().GetTexture(design->name, false);
+}
+
+void GUI_BS_DesignPopup::Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth) {
+  const int centre = (iconLeft + iconRight) / 2;
+  left = std::min(centre - kWidth / 2, screenWidth - kWidth);
+  top = windowTop - kHeight - 38;
+  right = left + kWidth;
+  bottom = top + kHeight;
+  connectorLeft = centre - 4;
+  connectorRight = centre + 4;
+  connectorTop = bottom;
+  connectorBottom = iconTop + 5;
+}
+
+void GUI_BS_DesignPopup::Draw() {
+  if (!design) return;
+  const float l = static_cast<float>(left), t = static_cast<float>(top);
+  // A title band over the body, the description across the top of the body.
+  FillRect(l, t - 26, static_cast<float>(right), t, 0xf02a3138);
+  FillRect(l, t, static_cast<float>(right), static_cast<float>(bottom), 0xf0181c20);
+  FillRect(l, t, static_cast<float>(right), t + 2, 0xff5a646e);
+  FillRect(static_cast<float>(connectorLeft), static_cast<float>(connectorTop),
+           static_cast<float>(connectorRight), static_cast<float>(connectorBottom), 0xffc8c8c8);
+  // Picture on its grid, then the eight module slots, four to a row.
+  const float descBottom = t + 6 + 38;
+  const float px = l + 6 + 48 + 15, py = descBottom + 48;
+  FillRect(px - 48, py - 48, px + 48, py + 48, 0xff0c0f12);
+  if (!picture.empty())
+    gui_draw::QueueQuad(FindOrLoadTexture(picture), px - 48, py - 48, px + 48, py + 48, 0, 0, 1, 1, kWhite);
+  CLoadedTexture* panel = FindOrLoadTexture("minimap_panel.dds");
+  for (int i = 0; i < kSlots; ++i) {
+    const float sx = px + 48 + 5 + 48.0f * static_cast<float>(i % 4),
+                sy = descBottom + 48.0f * static_cast<float>(i / 4);
+    gui_draw::QueueQuad(panel, sx + 2, sy + 2, sx + 46, sy + 46, 0.75f, 0.5625f, 0.875f, 0.6875f, kWhite);
+    const SIM_ModuleType* m = slots[static_cast<size_t>(i)];
+    if (m && !m->icon.empty())
+      gui_draw::QueueQuad(FindOrLoadTexture(m->icon), sx + 6, sy + 6, sx + 42, sy + 42, 0, 0, 1, 1,
+                          0xffffff80);
+  }
+  gui_draw::FlushSprites();
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("22.dds", 16.0f);
+  std::string name = title;
+  TruncateToWidth(name, 150.0f);
+  tr.Print(0, name.c_str(), l + 12, t - 24, gui_draw::TextColour());
+  tr.SetFont("18.dds", 16.0f);
+  tr.PrintWrapped(design->description.c_str(), gui_draw::TextColour(), l + 16, t + 6, kWidth - 32.0f);
+  gui_draw::FlushAll();
+}
+
 // ---------------------------------------------------------------- deployment window
 
 std::vector<SIM_UnitDesign*> BuildDeployableDesignList() {
@@ -173,7 +233,12 @@ bool GUI_BS_Deployment::LeftClick(float x, float y) {
 
 void GUI_BS_Deployment::Draw() {
   // Hidden while a design is in hand.
-  if (!visible || GUI_BS_DeploymentDropper::Instance().HoldsUnits() || !GetBattleViewFlags().showHud) return;
+  if (!visible || GUI_BS_DeploymentDropper::Instance().HoldsUnits() || !GetBattleViewFlags().showHud) {
+    // A placement (or the hidden HUD) hides the popup.
+    popup.reset();
+    popupIcon = -1;
+    return;
+  }
   RefreshIfChanged();
   CLoadedTexture* bg = FindOrLoadTexture("ui_deployment_bg.dds");
   FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
@@ -211,17 +276,17 @@ void GUI_BS_Deployment::Draw() {
     }
   }
   gui_draw::FlushAll();
-  if (hovered >= 0) {
-    const Icon& icon = icons[static_cast<size_t>(hovered)];
-    const std::string line = icon.design->name + "  (" + Translated("DEPLOYMENT_ICON_COST") + ": " +
-                             CostText(icon.design) + " " + Translated("DEPLOYMENT_ICON_SUPPLIES") + ")";
-    const float tw = static_cast<float>(GetTextRenderer().TextWidth(line.c_str())) + 20.0f;
-    const float l = std::min(mx, ScreenWidth() - tw);
-    FillRect(l, top - 34.0f, l + tw, top - 6.0f, kPanel);
-    gui_draw::FlushSprites();
-    PrintAt(0, line, l + 10, top - 32.0f, gui_draw::TextColour());
-    gui_draw::FlushAll();
+  // The hovered icon's popup; it goes when the mouse leaves above or beside it.
+  if (hovered >= 0 && hovered != popupIcon) {
+    const float l = left + 16.0f + kIconSize * static_cast<float>(hovered);
+    popup = std::make_unique<GUI_BS_DesignPopup>(icons[static_cast<size_t>(hovered)].design);
+    popup->Layout(static_cast<int>(l), top + 6, static_cast<int>(l) + kIconSize, top, ScreenWidth());
+    popupIcon = hovered;
+  } else if (hovered < 0 && popup && (my < popup->top || mx < popup->left || mx > popup->right)) {
+    popup.reset();
+    popupIcon = -1;
   }
+  if (popup) popup->Draw();
 }
 
 GUI_BS_Deployment* GetOpenDeploymentWindow() { return g_deployment; }

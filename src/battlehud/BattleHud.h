@@ -18,6 +18,26 @@ class GUI_ButtonText;
 // (LIGHTTANK ... LARGETURRET; other classes are left out).
 std::vector<SIM_UnitDesign*> BuildDeployableDesignList();
 
+// The popup over a hovered unit icon: the design's name, description, picture and the
+// icons of its modules in eight slots, joined to the icon by a thin connector.
+class GUI_BS_DesignPopup {
+ public:
+  static constexpr int kSlots = 8;
+  static constexpr int kWidth = 2 * 6 + 192 + 38 + 96;
+  static constexpr int kHeight = 6 + 6 + 96 + 50;
+  explicit GUI_BS_DesignPopup(SIM_UnitDesign* design);
+  // Above the deployment window, centred on the icon but never past the screen's edge.
+  void Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth);
+  void Draw();
+  // The module types of the eight slots in module order; null for an empty slot.
+  std::vector<const class SIM_ModuleType*> slots;
+  SIM_UnitDesign* design = nullptr;
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int connectorLeft = 0, connectorTop = 0, connectorRight = 0, connectorBottom = 0;
+  std::string title;
+  std::string picture;
+};
+
 class GUI_BS_Deployment : public GUI_WindowBase {
  public:
   static constexpr int kIconSize = 92;
@@ -43,6 +63,9 @@ class GUI_BS_Deployment : public GUI_WindowBase {
     std::string picture;  // the design's texture name
     bool enabled = true;
   };
+  // The popup of the hovered icon (one at a time).
+  std::unique_ptr<GUI_BS_DesignPopup> popup;
+  int popupIcon = -1;
   std::vector<Icon> icons;
 };
 

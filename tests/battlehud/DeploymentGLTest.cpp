@@ -134,6 +134,11 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
   for (size_t i = 0; i < window->icons.size() && enabled.size() < 3; ++i)
     if (window->icons[i].enabled) enabled.push_back(static_cast<int>(i));
   ASSERT_EQ(enabled.size(), 3u);
+  // The first design's popup while the mouse rests on its icon.
+  GetInputManager().x = window->left + 16 + GUI_BS_Deployment::kIconSize / 2;
+  GetInputManager().y = window->top + 6 + GUI_BS_Deployment::kIconSize / 2;
+  Frame();
+  Shot("popup");
   for (int i = 0; i < 3; ++i) {
     const float ix = window->left + 16.0f + GUI_BS_Deployment::kIconSize * (enabled[i] + 0.5f);
     const float iy = window->top + 6.0f + GUI_BS_Deployment::kIconSize * 0.5f;
