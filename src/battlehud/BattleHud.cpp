@@ -336,10 +336,7 @@ void GUI_BS_TopStrip::Update() {
 
 int GUI_BS_TopStrip::OnStart(int) {
   if (GetBattle().state != BATTLE_DEPLOYMENT) return 0;
-  // A design still in hand goes back with its refund.
-  GUI_BS_DeploymentDropper::Instance().CancelDrop();
   GetBattleScreen().StartFighting();
-  if (g_topStrip) g_topStrip->Update();
   return 0;
 }
 
@@ -535,6 +532,11 @@ void ConnectBattleHud() {
     GUI_BS_DeploymentDropper::Instance().Reset();
     CloseDeploymentWindow();
     CloseTopStrip();
+  };
+  screen.fightingStarted = [] {
+    // A design still in hand goes back with its refund.
+    GUI_BS_DeploymentDropper::Instance().CancelDrop();
+    if (g_topStrip) g_topStrip->Update();
   };
   BattleHooks& hooks = GetBattleHooks();
   hooks.openPostMortem = [] { GUI_BS_PostMortem::Open(); };

@@ -13,6 +13,7 @@
 #include "battle/SupplyLimits.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlescreen/BattleScreen.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 
@@ -134,6 +135,18 @@ TEST_F(DropperTest, AShiftDropTakesAnotherOnlyWhileItCanBePaid) {
   EXPECT_FALSE(dropper().HoldsUnits());      // 50 left: no second one
   EXPECT_EQ(dropper().currentDesign, tank);  // kept for the next click
   EXPECT_FLOAT_EQ(GetGameplay().supplies, 50.0f);
+}
+
+TEST_F(DropperTest, StartingTheFightWithADesignInHandRefundsIt) {
+  ConnectBattleHud();  // the screen's hooks are reset between tests
+  ASSERT_EQ(dropper().StartPlacement(tank), DeployRefusal::NONE);
+  const size_t units = PlayerUnits();
+  GetBattleScreen().StartFighting();
+  EXPECT_EQ(GetBattle().state, BATTLE_RUNNING);
+  EXPECT_FALSE(dropper().HoldsUnits());
+  EXPECT_FLOAT_EQ(GetGameplay().supplies, 1000.0f);
+  EXPECT_EQ(PlayerUnits(), units - 1);
+  EXPECT_EQ(charge->count, 4);
 }
 
 TEST_F(DropperTest, ASupplyCarrierNeedsAnAllowance) {
