@@ -22,6 +22,8 @@ struct BattleHooks {
   std::function<void(SIM_BattleArmy*)> recordingRecordArmy;
   std::function<void()> recordingReplayDue;
   std::function<void()> recordingLoadDesigns;
+  // A unit the player dropped joins the recording.
+  std::function<void(SIM_BattleUnit*)> recordingAddEntry;
   // While replaying: the recorded deployments not yet replayed. Unset: none.
   std::function<int()> recordingEntriesLeft;
   // Battle screen: a soldier takes the first free place of an emplacement (the map

@@ -295,6 +295,7 @@ void GUI_BattleScreen::StartFighting() {
   if (SoundsExist()) GetSounds().SetPlaybackSpeed(1.0f);
   DebugLog("Start Fighting");
   fightingFrames = 0;
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.fightingStarted) h.fightingStarted();
   if (SoundsExist()) {
     GUI_Sounds& s = GetSounds();
     s.PlaySoundFile("data/sounds/start.ogg", false, s.InterfaceVolume() * s.MasterVolume(), 0);

@@ -37,6 +37,8 @@ struct BattleScreenHooks {
   // The HUD was shown or hidden (the deployment window and design popups).
   void (*hudShown)(bool shown) = nullptr;
   void (*toggleNightVision)() = nullptr;
+  // The fighting began (the fight button or Q): a design still in hand goes back.
+  void (*fightingStarted)() = nullptr;
   // Battle start and teardown of the HUD's windows.
   void (*openHud)() = nullptr;
   void (*closeHud)() = nullptr;

@@ -2,9 +2,10 @@
 
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
+#include "battle/Battle.h"
 #include "battle/BattleHooks.h"
+#include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenuSeam.h"
-#include "battlehud/DeploymentSeam.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
@@ -16,7 +17,10 @@
 #include "online/GUI_Online.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
+#include "online/PostBattle.h"
+#include "online/ThreadManager.h"
 #include "simdata/Achievements.h"
+#include "simdata/Scenario.h"
 #include "unitdesign/GUI_UnitDesign.h"
 
 namespace {
@@ -44,6 +48,7 @@ void ConnectGameLayers() {
   RegisterBattleScreenView();
   GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
+  ConnectBattleHud();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
@@ -59,6 +64,20 @@ void ConnectGameLayers() {
   SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
   // SetChallengeRemover stays unset until the local challenge list exists: a
   // "challenge_delete" change then has nothing to remove.
+
+  // After a battle: an online challenge reports its result, then the metrics go out.
+  GetPostMortemHooks().startUpdates = [](const PostBattleReport& report, std::function<void()> done) {
+    PostBattleRequest request;
+    request.onlineChallenge = report.origin == SIM_Scenario::ORIGIN_ADDED && !report.challengeId.empty();
+    request.victory = report.outcome == OUTCOME_VICTORY;
+    request.challengeId = report.challengeId;
+    auto body = [request, done](SIM_WorkerJob& job) {
+      PostBattleResult result;
+      PostBattleUpdates(job, request, result);
+      done();
+    };
+    return GetThreadManager().StartThread(body, "PostBattleUpdates") != nullptr;
+  };
 
   BattleHooks& battleHooks = GetBattleHooks();
   battleHooks.metricsRecordBattle = RecordBattleMetrics;

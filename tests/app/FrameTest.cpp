@@ -4,7 +4,7 @@
 
 #include "GameFixture.h"
 #include "app/GameModes.h"
-#include "battlehud/DeploymentSeam.h"
+#include "battlehud/BattleHud.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "engine/CommandLine.h"
 #include "engine/Folders.h"
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Levels, SkippedFrame,
 
 class CountedDeployment : public GUI_BS_Deployment {
  public:
-  explicit CountedDeployment(int* deleted) : deleted_(deleted) {}
+  explicit CountedDeployment(int* deleted) : GUI_BS_Deployment(kEmpty), deleted_(deleted) {}
   ~CountedDeployment() override { ++*deleted_; }
 
  private:

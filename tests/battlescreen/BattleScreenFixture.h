@@ -30,6 +30,9 @@ inline SIM_Scenario* StartShippedBattle(const std::string& name) {
   battle.playerDefends = false;
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = scenario;
+  // A fixed seed: the computer's choices, and so the pictures, repeat run after run.
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 7;
   // The pictures show the map alone: the computer defender starts without supplies.
   const float defenderSupplies = scenario->classic.startingSuppliesDefender;
   scenario->classic.startingSuppliesDefender = 0.0f;

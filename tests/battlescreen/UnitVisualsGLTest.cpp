@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
 #include "battlescreen/DesignSprite.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
@@ -52,6 +53,8 @@ class UnitVisualsGLTest : public ::testing::Test {
 TEST_F(UnitVisualsGLTest, TanksAndBuildingsOfBothSidesAtCloseZoom) {
   if (!gl_.IsOpen()) return;
   ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+  // The world alone: the HUD's windows (tested with the HUD) close.
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
   GetBattle().Begin();
   UnitScene scene = PlaceBothSides(1150.0f, 600.0f);
   for (SIM_BattleUnit* u : scene.player) ASSERT_NE(u, nullptr);

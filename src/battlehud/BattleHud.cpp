@@ -1,0 +1,549 @@
+#include "battlehud/BattleHud.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
+#include "app/Transition.h"
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleHooks.h"
+#include "battle/BattleOutcome.h"
+#include "battle/BattleUnit.h"
+#include "battle/Gameplay.h"
+#include "battle/SupplyLimits.h"
+#include "battlehud/DeploymentDropper.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/DesignSprite.h"
+#include "engine/ErrorReporting.h"
+#include "engine/MathHelpers.h"
+#include "engine/Singletons.h"
+#include "engine/Strings.h"
+#include "engine/TextRenderer.h"
+#include "engine/Textures.h"
+#include "gui/Buttons.h"
+#include "gui/GuiDraw.h"
+#include "gui/WindowOrder.h"
+#include "simdata/Divisions.h"
+#include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
+
+namespace {
+constexpr uint32_t kGrey = 0xff787878;
+constexpr uint32_t kPanel = 0xd0101418;
+constexpr uint32_t kWhite = 0xffffffff;
+const char* const kClassOrder[] = {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
+                                   "HEAVYMECH", "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
+
+GUI_BS_Deployment* g_deployment = nullptr;
+GUI_BS_TopStrip* g_topStrip = nullptr;
+GUI_BS_PostMortem* g_postMortem = nullptr;
+
+std::string Translated(const char* key) {
+  const std::string& t = GetTranslation(key);
+  return t.empty() ? std::string(key) : t;
+}
+
+// Tests reset the process between cases: the open windows go with it.
+void RegisterHudReset() {
+  static bool registered = (RegisterSingletonReset([] {
+                              delete g_deployment;
+                              g_deployment = nullptr;
+                              delete g_topStrip;
+                              g_topStrip = nullptr;
+                              delete g_postMortem;
+                              g_postMortem = nullptr;
+                            }),
+                            true);
+  (void)registered;
+}
+
+CLoadedTexture* Plain() { return FindOrLoadTexture("deployment_square_fill.dds"); }
+
+void FillRect(float l, float t, float r, float b, uint32_t colour) {
+  gui_draw::QueueQuad(Plain(), l, t, r, b, 0.45f, 0.45f, 0.55f, 0.55f, colour);
+}
+
+void PrintAt(int align, const std::string& text, float x, float y, uint32_t colour) {
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("18.dds", 16.0f);
+  tr.Print(align, text.c_str(), x, y, colour);
+}
+
+std::string Clock(float ms) {
+  const int s = std::max(0, static_cast<int>(ms / 1000.0f));
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%d:%02d", s / 60, s % 60);
+  return buf;
+}
+}  // namespace
+
+float FillRatio(float value, float full) {
+  // A scenario without a cap or target has nothing to divide by: full once reached.
+  if (full <= 0.0f) return value >= full ? 1.0f : 0.0f;
+  return std::clamp(value / full, 0.0f, 1.0f);
+}
+
+std::string FormatScore(float value) { return FormatThousands(static_cast<int>(value)); }
+
+// ---------------------------------------------------------------- design popup
+
+GUI_BS_DesignPopup::GUI_BS_DesignPopup(SIM_UnitDesign* d) : design(d) {
+  ZT_ASSERT(design != nullptr);
+  if (!design) return;
+  for (const DesignModule& m : design->modules)
+    if (slots.size() < kSlots) slots.push_back(m.type);
+  while (slots.size() < kSlots) slots.push_back(nullptr);
+  title = design->guiName.empty() ? design->name : design->guiName;
+  picture = GUI_BS_DesignSprite::Instance().GetTexture(design->name, false);
+}
+
+void GUI_BS_DesignPopup::Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth) {
+  const int centre = (iconLeft + iconRight) / 2;
+  left = std::min(centre - kWidth / 2, screenWidth - kWidth);
+  top = windowTop - kHeight - 38;
+  right = left + kWidth;
+  bottom = top + kHeight;
+  connectorLeft = centre - 4;
+  connectorRight = centre + 4;
+  connectorTop = bottom;
+  connectorBottom = iconTop + 5;
+}
+
+void GUI_BS_DesignPopup::Draw() {
+  if (!design) return;
+  const float l = static_cast<float>(left), t = static_cast<float>(top);
+  // A title band over the body, the description across the top of the body.
+  FillRect(l, t - 26, static_cast<float>(right), t, 0xf02a3138);
+  FillRect(l, t, static_cast<float>(right), static_cast<float>(bottom), 0xf0181c20);
+  FillRect(l, t, static_cast<float>(right), t + 2, 0xff5a646e);
+  FillRect(static_cast<float>(connectorLeft), static_cast<float>(connectorTop),
+           static_cast<float>(connectorRight), static_cast<float>(connectorBottom), 0xffc8c8c8);
+  // Picture on its grid, then the eight module slots, four to a row.
+  const float descBottom = t + 6 + 38;
+  const float px = l + 6 + 48 + 15, py = descBottom + 48;
+  FillRect(px - 48, py - 48, px + 48, py + 48, 0xff0c0f12);
+  if (!picture.empty())
+    gui_draw::QueueQuad(FindOrLoadTexture(picture), px - 48, py - 48, px + 48, py + 48, 0, 0, 1, 1, kWhite);
+  CLoadedTexture* panel = FindOrLoadTexture("minimap_panel.dds");
+  for (int i = 0; i < kSlots; ++i) {
+    const float sx = px + 48 + 5 + 48.0f * static_cast<float>(i % 4),
+                sy = descBottom + 48.0f * static_cast<float>(i / 4);
+    gui_draw::QueueQuad(panel, sx + 2, sy + 2, sx + 46, sy + 46, 0.75f, 0.5625f, 0.875f, 0.6875f, kWhite);
+    const SIM_ModuleType* m = slots[static_cast<size_t>(i)];
+    if (m && !m->icon.empty())
+      gui_draw::QueueQuad(FindOrLoadTexture(m->icon), sx + 6, sy + 6, sx + 42, sy + 42, 0, 0, 1, 1,
+                          0xffffff80);
+  }
+  gui_draw::FlushSprites();
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("22.dds", 16.0f);
+  std::string name = title;
+  TruncateToWidth(name, 150.0f);
+  tr.Print(0, name.c_str(), l + 12, t - 24, gui_draw::TextColour());
+  tr.SetFont("18.dds", 16.0f);
+  tr.PrintWrapped(design->description.c_str(), gui_draw::TextColour(), l + 16, t + 6, kWidth - 32.0f);
+  gui_draw::FlushAll();
+}
+
+// ---------------------------------------------------------------- deployment window
+
+std::vector<SIM_UnitDesign*> BuildDeployableDesignList() {
+  std::vector<SIM_UnitDesign*> out;
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  designs.Load();
+  SIM_Division* division = SIM_DivisionManager::Instance().Selected();
+  ZT_ASSERT(division != nullptr);
+  if (!division) return out;
+  std::vector<SIM_UnitDesign*> listed;
+  for (const std::string& name : division->designs)
+    if (SIM_UnitDesign* d = designs.FindDesign(name); d && IsDesignDeployable(d)) listed.push_back(d);
+  for (const char* cls : kClassOrder)
+    for (SIM_UnitDesign* d : listed)
+      if (d->hull && d->hull->moduleSize == cls) out.push_back(d);
+  return out;
+}
+
+GUI_BS_Deployment::GUI_BS_Deployment() {
+  RegisterHudReset();
+  g_deployment = this;
+  SetName("DEPLOYMENT_WINDOW");
+  Refresh();
+  Open();
+}
+
+GUI_BS_Deployment::GUI_BS_Deployment(Empty) { RegisterHudReset(); }
+
+GUI_BS_Deployment::~GUI_BS_Deployment() {
+  if (g_deployment == this) g_deployment = nullptr;
+}
+
+std::string GUI_BS_Deployment::CostText(const SIM_UnitDesign* design) {
+  return FormatScore(DesignDeploymentCost(design));
+}
+
+void GUI_BS_Deployment::Refresh() {
+  icons.clear();
+  for (SIM_UnitDesign* d : BuildDeployableDesignList()) {
+    Icon icon;
+    icon.design = d;
+    icon.picture = GUI_BS_DesignSprite::Instance().GetTexture(d->name, false);
+    icons.push_back(icon);
+  }
+  const int sw = ScreenWidth(), sh = ScreenHeight();
+  int visible = static_cast<int>(icons.size());
+  int w = 12 + kIconSize * visible + 10;
+  while (w > sw - 580 && visible > 0) {
+    w -= kIconSize;
+    --visible;
+  }
+  const int h = 12 + kIconSize + 10;
+  SetRect(static_cast<float>(sw / 2 - w / 2), static_cast<float>(sh - h),
+          static_cast<float>(sw / 2 - w / 2 + w), static_cast<float>(sh));
+  icons.resize(static_cast<size_t>(visible));
+  RefreshIfChanged();
+}
+
+bool GUI_BS_Deployment::RefreshIfChanged() {
+  bool changed = false;
+  for (Icon& icon : icons) {
+    const bool enabled = DesignAvailability(icon.design) == DeployRefusal::NONE;
+    changed |= enabled != icon.enabled;
+    icon.enabled = enabled;
+  }
+  return changed;
+}
+
+int GUI_BS_Deployment::IconAt(float x, float y) const {
+  if (y < top + 6 || y >= top + 6 + kIconSize) return -1;
+  const int i = static_cast<int>((x - (left + 16)) / kIconSize);
+  if (x < left + 16 || i < 0 || i >= static_cast<int>(icons.size())) return -1;
+  return i;
+}
+
+bool GUI_BS_Deployment::LeftClick(float x, float y) {
+  if (!visible || GetBattle().state == BATTLE_OVER || !HitTest(x, y)) return false;
+  const int i = IconAt(x, y);
+  // A click on a disabled icon still answers: the dropper says why it refuses.
+  if (i >= 0) GUI_BS_DeploymentDropper::Instance().StartPlacement(icons[static_cast<size_t>(i)].design);
+  return true;
+}
+
+void GUI_BS_Deployment::Draw() {
+  // Hidden while a design is in hand.
+  if (!visible || GUI_BS_DeploymentDropper::Instance().HoldsUnits() || !GetBattleViewFlags().showHud) {
+    // A placement (or the hidden HUD) hides the popup.
+    popup.reset();
+    popupIcon = -1;
+    return;
+  }
+  RefreshIfChanged();
+  CLoadedTexture* bg = FindOrLoadTexture("ui_deployment_bg.dds");
+  FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+           static_cast<float>(bottom), kPanel);
+  const float mx = gui_draw::MouseX(), my = gui_draw::MouseY();
+  const int hovered = IconAt(mx, my);
+  const bool fighting = GetBattle().state != BATTLE_DEPLOYMENT;
+  for (size_t i = 0; i < icons.size(); ++i) {
+    const Icon& icon = icons[i];
+    const float l = left + 16.0f + kIconSize * static_cast<float>(i), t = top + 6.0f;
+    const float u0 = !icon.enabled ? 0.0625f : (static_cast<int>(i) == hovered ? 0.125f : 0.0f);
+    gui_draw::QueueQuad(bg, l, t, l + kIconSize, t + kIconSize, u0, 0.0f, u0 + 0.0625f, 0.25f, kWhite);
+    if (!icon.picture.empty())
+      gui_draw::QueueQuad(FindOrLoadTexture(icon.picture), l + 2, t + 2, l + kIconSize - 2, t + kIconSize - 2,
+                          0, 0, 1, 1, icon.enabled ? kWhite : 0xff606060);
+  }
+  gui_draw::FlushSprites();
+  SIM_SupplyLimits& limits = GetSupplyLimits();
+  for (size_t i = 0; i < icons.size(); ++i) {
+    const Icon& icon = icons[i];
+    const float l = left + 16.0f + kIconSize * static_cast<float>(i), t = top + 6.0f;
+    PrintAt(2, CostText(icon.design), l + kIconSize - 6, t + kIconSize - 22,
+            icon.enabled ? gui_draw::TextColour() : 0xffa03030);
+    // Ready deployments count only once fighting has begun.
+    if (!fighting) continue;
+    int n = SIM_SupplyLimits::kMaxReady;
+    if (IsSupplyCarrier(icon.design)) {
+      n = limits.playerTrucks;
+    } else if (const SupplyLimitEntry* e = limits.FindPlayerEntry(icon.design->hull->name)) {
+      n = e->count;
+    }
+    if (n < SIM_SupplyLimits::kMaxReady) {
+      FillRect(l + 8, t + 9, l + 21, t + 23, 0xff000000);
+      PrintAt(0, std::to_string(n), l + 9, t + 4, gui_draw::TextColour());
+    }
+  }
+  gui_draw::FlushAll();
+  // The hovered icon's popup; it goes when the mouse leaves above or beside it.
+  if (hovered >= 0 && hovered != popupIcon) {
+    const float l = left + 16.0f + kIconSize * static_cast<float>(hovered);
+    popup = std::make_unique<GUI_BS_DesignPopup>(icons[static_cast<size_t>(hovered)].design);
+    popup->Layout(static_cast<int>(l), top + 6, static_cast<int>(l) + kIconSize, top, ScreenWidth());
+    popupIcon = hovered;
+  } else if (hovered < 0 && popup && (my < popup->top || mx < popup->left || mx > popup->right)) {
+    popup.reset();
+    popupIcon = -1;
+  }
+  if (popup) popup->Draw();
+}
+
+GUI_BS_Deployment* GetOpenDeploymentWindow() { return g_deployment; }
+void OpenDeploymentWindow() {
+  if (!g_deployment) new GUI_BS_Deployment();
+}
+void SetOpenDeploymentWindow(GUI_BS_Deployment* window) {
+  if (g_deployment && g_deployment != window) CloseDeploymentWindow();
+  g_deployment = window;
+}
+void CloseDeploymentWindow() { DeleteOpenDeploymentWindow(); }
+bool DeleteOpenDeploymentWindow() {
+  if (!g_deployment) return false;
+  GUI_BS_Deployment* w = g_deployment;
+  g_deployment = nullptr;
+  if (w->IsOpen()) w->Close();
+  delete w;
+  return true;
+}
+
+// ---------------------------------------------------------------- top strip
+
+GUI_BS_TopStrip::GUI_BS_TopStrip() {
+  RegisterHudReset();
+  g_topStrip = this;
+  const float sw = static_cast<float>(ScreenWidth()), cx = sw / 2;
+  SetRect(cx - 400, 0, cx + 400, 128);
+  claimsMouse = false;
+  blocksClicks = false;
+  startButton = new GUI_ButtonText(&GUI_BS_TopStrip::OnStart, "BS_TOP_START", 0);
+  startButton->SetRect(cx - 120, 44, cx + 120, 76);
+  startButton->SetName("START_BATTLE");
+  AddButton(startButton);
+  Update();
+  Open();
+}
+
+GUI_BS_TopStrip::~GUI_BS_TopStrip() {
+  if (g_topStrip == this) g_topStrip = nullptr;
+}
+
+void GUI_BS_TopStrip::Update() {
+  const bool deploying = GetBattle().state == BATTLE_DEPLOYMENT;
+  startButton->visible = deploying;
+  startButton->enabled = deploying;
+}
+
+int GUI_BS_TopStrip::OnStart(int) {
+  if (GetBattle().state != BATTLE_DEPLOYMENT) return 0;
+  GetBattleScreen().StartFighting();
+  return 0;
+}
+
+void GUI_BS_TopStrip::Draw() {
+  if (!GetBattleViewFlags().showHud || GUI_BS_DeploymentDropper::Instance().HoldsUnits()) return;
+  Update();
+  const float cx = static_cast<float>(ScreenWidth()) / 2;
+  FillRect(0, 0, static_cast<float>(ScreenWidth()), 4, kGrey);
+  FillRect(cx - 340, 0, cx + 340, startButton->visible ? 84.0f : 96.0f, kPanel);
+  // Supplies against the cap, victory points against the target.
+  Gameplay& g = GetGameplay();
+  SIM_BattleOutcomeManager& vp = GetOutcomeManager();
+  const float cap = g.Classic().suppliesCap;
+  const float sRatio = FillRatio(g.supplies, cap);
+  const float vRatio = FillRatio(vp.total, vp.target);
+  FillRect(cx - 320, 45, cx - 166, 47, kGrey);
+  FillRect(cx + 166, 45, cx + 320, 47, kGrey);
+  FillRect(cx - 320, 45, cx - 320 + 154 * sRatio, 47, gui_draw::TextColour());
+  FillRect(cx + 166, 45, cx + 166 + 154 * vRatio, 47, gui_draw::TextColour());
+  // The clock: a ring filling with the time limit.
+  const float limit = g.Classic().timeLimit;
+  const float tRatio = FillRatio(g.supplyClock, limit);
+  FillRect(cx - 28, 33 - 20, cx + 28, 37 - 20, kGrey);
+  FillRect(cx - 28, 33 - 20, cx - 28 + 56 * tRatio, 37 - 20, gui_draw::TextColour());
+  gui_draw::FlushSprites();
+  const uint32_t text = gui_draw::TextColour();
+  PrintAt(0, Translated("BS_SUPPLIES"), cx - 320, 18, text);
+  PrintAt(2, FormatScore(g.supplies), cx - 166, 18, text);
+  PrintAt(0, Translated("BS_SCOREBOARD_VP"), cx + 166, 18, text);
+  PrintAt(2, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
+  PrintAt(1, Clock(g.supplyClock) + " / " + Clock(limit), cx, 20, text);
+  gui_draw::FlushAll();
+  GUI_WindowBase::Draw();
+  GetTextRenderer().Flush();
+}
+
+GUI_BS_TopStrip* GetOpenTopStrip() { return g_topStrip; }
+void OpenTopStrip() {
+  CloseTopStrip();
+  new GUI_BS_TopStrip();
+}
+void CloseTopStrip() {
+  if (!g_topStrip) return;
+  GUI_BS_TopStrip* s = g_topStrip;
+  g_topStrip = nullptr;
+  s->Close();
+  delete s;
+}
+
+// ---------------------------------------------------------------- post-mortem
+
+PostMortemHooks& GetPostMortemHooks() {
+  static PostMortemHooks hooks;
+  return hooks;
+}
+
+GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
+  RegisterHudReset();
+  g_postMortem = this;
+  SIM_Battle& battle = GetBattle();
+  outcome = battle.outcome;
+  const bool victory = outcome == OUTCOME_VICTORY;
+  SetSize(600, victory ? 300.0f : 200.0f);
+  sideBorder = 12;
+  topBorder = 12;
+  bottomBorder = 70;
+  CentreOnScreen();
+  SetTranslatedTitle(victory ? "BS_POSTMORTEM_TITLE_VICTORY" : "BS_POSTMORTEM_TITLE_DEFEAT");
+  LayoutTitleBar();
+  message = RandomTranslation(victory ? "victory_messages" : "defeat_messages");
+  if (victory) {
+    if (battle.playerDefends) {
+      Gameplay& g = GetGameplay();
+      float kills = 0.0f;
+      if (battle.opponentArmy)
+        for (SIM_BattleUnit* u : battle.opponentArmy->allUnits)
+          if (u->design && u->state >= US_INACTIVE) kills += u->design->cost;
+      scores = {{Translated("PMS_UNITKILLS"), FormatScore(kills)},
+                {Translated("PMS_SUPPLIES"), FormatScore(g.supplies)},
+                {Translated("PMS_INTACTWORTH"), FormatScore(g.valueOnField)},
+                {Translated("PMS_FINALDEFENDER"), FormatScore(kills + g.supplies + g.valueOnField)}};
+    } else {
+      scores = {{Translated("PMS_VICTORYPOINTS"), FormatScore(GetOutcomeManager().total)}};
+    }
+  }
+  const GUI_Rect c = GetClientRect();
+  const int w = static_cast<int>(c.right - c.left) / 4;
+  const char* keys[] = {"BS_POSTMORTEM_STATS", "BS_POSTMORTEM_CHALLENGE", "BS_POSTMORTEM_SAVERECORDING",
+                        "BS_POSTMORTEM_RATE"};
+  GUI_ButtonText** slots[] = {&statsButton, &challengeButton, &saveButton, &rateButton};
+  for (int i = 0; i < 4; ++i) {
+    auto* b = new GUI_ButtonText(i == 3 ? &GUI_BS_PostMortem::OnRate : nullptr, keys[i], 0);
+    b->SetRect(c.left + w * i, c.bottom + 6, c.left + w * (i + 1), c.bottom + 32);
+    AddButton(b);
+    *slots[i] = b;
+  }
+  const SIM_Scenario* scenario = battle.scenario;
+  const int origin = scenario ? scenario->origin : SIM_Scenario::ORIGIN_CAMPAIGN;
+  // Statistics, posting and saving have no dialogs of their own yet: shown, not offered.
+  statsButton->enabled = false;
+  challengeButton->enabled = false;
+  saveButton->enabled = false;
+  rateButton->enabled = origin == SIM_Scenario::ORIGIN_ADDED && scenario && !scenario->id.empty();
+  const float cx = (left + right) / 2.0f;
+  continueButton = new GUI_ButtonText(&GUI_BS_PostMortem::OnContinue, "BS_POSTMORTEM_CONTINUE", 0);
+  continueButton->SetRect(cx - 100, c.bottom + 36, cx + 100, c.bottom + 62);
+  continueButton->SetName("BS_POSTMORTEM_CONTINUE");
+  AddButton(continueButton);
+}
+
+GUI_BS_PostMortem::~GUI_BS_PostMortem() {
+  if (g_postMortem == this) g_postMortem = nullptr;
+}
+
+void GUI_BS_PostMortem::Open() {
+  if (g_postMortem) {
+    GUI_BS_PostMortem* old = g_postMortem;
+    g_postMortem = nullptr;
+    old->Close();
+    delete old;
+  }
+  new GUI_BS_PostMortem();
+}
+
+int GUI_BS_PostMortem::OnRate(int) {
+  if (g_postMortem && g_postMortem->rateButton) g_postMortem->rateButton->enabled = false;
+  return 0;
+}
+
+int GUI_BS_PostMortem::OnContinue(int) {
+  GUI_BS_PostMortem* pm = g_postMortem;
+  if (!pm || pm->updating) return 0;
+  pm->updating = true;
+  ++pm->continueStarts;
+  pm->updatesDone->store(false);
+  PostBattleReport report;
+  SIM_Battle& battle = GetBattle();
+  report.outcome = battle.outcome;
+  report.origin = battle.scenario ? battle.scenario->origin : 0;
+  report.challengeId = battle.scenario ? battle.scenario->id : std::string();
+  std::shared_ptr<std::atomic<bool>> flag = pm->updatesDone;
+  auto done = [flag] { flag->store(true, std::memory_order_release); };
+  PostMortemHooks& hooks = GetPostMortemHooks();
+  if (!hooks.startUpdates) {
+    done();
+  } else if (!hooks.startUpdates(report, done)) {
+    pm->updating = false;  // another worker runs: a later click tries again
+  }
+  return 0;
+}
+
+void GUI_BS_PostMortem::Draw() {
+  if (updatesDone->load(std::memory_order_acquire)) {
+    updatesDone->store(false);
+    updating = false;
+    GetWindowOrder().DeleteLater(this);
+    RunContinueSequence();
+    return;
+  }
+  GUI_Dialog::Draw();
+  const GUI_Rect c = GetClientRect();
+  FillRect(c.left, c.top, c.right, c.bottom, 0x60000000);
+  gui_draw::FlushSprites();
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("18.dds", 16.0f);
+  tr.PrintWrapped(message.c_str(), gui_draw::TextColour(), c.left + 10, c.top + 10, c.right - c.left - 20);
+  for (size_t i = 0; i < scores.size(); ++i) {
+    const float y = c.bottom - 100 + 5 + 20.0f * static_cast<float>(i);
+    PrintAt(0, scores[i].first, c.left + 50, y, gui_draw::TextColour());
+    PrintAt(2, scores[i].second, c.right - 50, y, gui_draw::TextColour());
+  }
+  gui_draw::FlushAll();
+}
+
+GUI_BS_PostMortem* GetOpenPostMortem() { return g_postMortem; }
+
+void RunContinueSequence() {
+  GetTransition().Start();
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+}
+
+// ---------------------------------------------------------------- wiring
+
+void ConnectBattleHud() {
+  ConnectDeploymentDropper();
+  BattleScreenHooks& screen = GetBattleScreenHooks();
+  screen.openHud = [] {
+    GUI_BS_DeploymentDropper::Instance().Reset();
+    OpenTopStrip();
+    OpenDeploymentWindow();
+  };
+  screen.closeHud = [] {
+    GUI_BS_DeploymentDropper::Instance().Reset();
+    CloseDeploymentWindow();
+    CloseTopStrip();
+  };
+  screen.fightingStarted = [] {
+    // A design still in hand goes back with its refund.
+    GUI_BS_DeploymentDropper::Instance().CancelDrop();
+    if (g_topStrip) g_topStrip->Update();
+  };
+  BattleHooks& hooks = GetBattleHooks();
+  hooks.openPostMortem = [] { GUI_BS_PostMortem::Open(); };
+  hooks.refreshDeploymentWindow = [] {
+    if (g_deployment) g_deployment->RefreshIfChanged();
+  };
+  hooks.suppliesChanged = [] {
+    if (g_deployment) g_deployment->RefreshIfChanged();
+  };
+}

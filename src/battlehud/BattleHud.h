@@ -1,0 +1,140 @@
+#pragma once
+// The battle's own windows around the dropper: the deployment window (the shop of
+// designs along the bottom), the top strip (supplies, clock, victory points and the
+// fight button) and the post-mortem that ends a battle.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gui/Dialog.h"
+#include "gui/WindowBase.h"
+
+class SIM_UnitDesign;
+class GUI_ButtonText;
+
+// The designs of the selected division the player may deploy, ordered by class
+// (LIGHTTANK ... LARGETURRET; other classes are left out).
+std::vector<SIM_UnitDesign*> BuildDeployableDesignList();
+
+// The popup over a hovered unit icon: the design's name, description, picture and the
+// icons of its modules in eight slots, joined to the icon by a thin connector.
+class GUI_BS_DesignPopup {
+ public:
+  static constexpr int kSlots = 8;
+  static constexpr int kWidth = 2 * 6 + 192 + 38 + 96;
+  static constexpr int kHeight = 6 + 6 + 96 + 50;
+  explicit GUI_BS_DesignPopup(SIM_UnitDesign* design);
+  // Above the deployment window, centred on the icon but never past the screen's edge.
+  void Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth);
+  void Draw();
+  // The module types of the eight slots in module order; null for an empty slot.
+  std::vector<const class SIM_ModuleType*> slots;
+  SIM_UnitDesign* design = nullptr;
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int connectorLeft = 0, connectorTop = 0, connectorRight = 0, connectorBottom = 0;
+  std::string title;
+  std::string picture;
+};
+
+class GUI_BS_Deployment : public GUI_WindowBase {
+ public:
+  static constexpr int kIconSize = 92;
+  // Opens with the icons of the selected division.
+  GUI_BS_Deployment();
+  // An empty window that is not opened (tests of the window's lifetime).
+  enum Empty { kEmpty };
+  explicit GUI_BS_Deployment(Empty);
+  ~GUI_BS_Deployment() override;
+
+  void Refresh();
+  // Re-reads which icons are enabled; true when one changed.
+  bool RefreshIfChanged();
+  void Draw() override;
+  bool LeftClick(float x, float y) override;
+  // The icon index under the point, or -1.
+  int IconAt(float x, float y) const;
+  // What the icon's cost line shows ("1,250" supplies).
+  static std::string CostText(const SIM_UnitDesign* design);
+
+  struct Icon {
+    SIM_UnitDesign* design = nullptr;
+    std::string picture;  // the design's texture name
+    bool enabled = true;
+  };
+  // The popup of the hovered icon (one at a time).
+  std::unique_ptr<GUI_BS_DesignPopup> popup;
+  int popupIcon = -1;
+  std::vector<Icon> icons;
+};
+
+GUI_BS_Deployment* GetOpenDeploymentWindow();
+// Makes the window the open one (deleting another).
+void SetOpenDeploymentWindow(GUI_BS_Deployment* window);
+void OpenDeploymentWindow();
+void CloseDeploymentWindow();
+// After a device reset: deletes the open window; true when one was open.
+bool DeleteOpenDeploymentWindow();
+
+class GUI_BS_TopStrip : public GUI_WindowBase {
+ public:
+  GUI_BS_TopStrip();
+  ~GUI_BS_TopStrip() override;
+  void Draw() override;
+  // Shows the fight button only during deployment.
+  void Update();
+  static int OnStart(int);
+
+  GUI_ButtonText* startButton = nullptr;
+};
+GUI_BS_TopStrip* GetOpenTopStrip();
+void OpenTopStrip();
+void CloseTopStrip();
+// How much of a bar the value fills, 0..1 (a cap or target of 0 or less: 1 once reached).
+float FillRatio(float value, float full);
+// "1,234" of the value truncated towards zero.
+std::string FormatScore(float value);
+
+// What the post-battle worker reports; it runs on a worker thread and calls done last.
+struct PostBattleReport {
+  int outcome = 0;
+  int origin = 0;
+  std::string challengeId;
+};
+struct PostMortemHooks {
+  // Starts the worker; false while another runs. Unset: done runs at once.
+  std::function<bool(const PostBattleReport&, std::function<void()> done)> startUpdates;
+};
+PostMortemHooks& GetPostMortemHooks();
+
+class GUI_BS_PostMortem : public GUI_Dialog {
+ public:
+  GUI_BS_PostMortem();
+  ~GUI_BS_PostMortem() override;
+  void Draw() override;
+  static void Open();
+  static int OnContinue(int);
+  static int OnRate(int);
+
+  int outcome = 0;
+  std::string message;
+  // Label and value of each score line (one for an attacker, four for a defender).
+  std::vector<std::pair<std::string, std::string>> scores;
+  GUI_ButtonText* continueButton = nullptr;
+  GUI_ButtonText* challengeButton = nullptr;
+  GUI_ButtonText* statsButton = nullptr;
+  GUI_ButtonText* saveButton = nullptr;
+  GUI_ButtonText* rateButton = nullptr;
+  // Set by the worker when it finished; shared so a late worker never writes into a
+  // closed dialog.
+  std::shared_ptr<std::atomic<bool>> updatesDone = std::make_shared<std::atomic<bool>>(false);
+  bool updating = false;
+  int continueStarts = 0;
+};
+GUI_BS_PostMortem* GetOpenPostMortem();
+// After the updates: back to the battle browser through the transition.
+void RunContinueSequence();
+
+// Wires the windows into the battle screen's and the battle's hooks.
+void ConnectBattleHud();

@@ -1,0 +1,189 @@
+// A whole battle by the mouse under a (virtual) display: a shipped scenario set up in
+// code, three designs dropped from the deployment window, the fight started with the
+// top strip's button, the battle run to its end at 4x speed, and the post-mortem; the
+// deployment, the battle and the post-mortem against reference pictures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Game.h"
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleUnit.h"
+#include "battle/Gameplay.h"
+#include "battle/PathManager.h"
+#include "battlehud/BattleHud.h"
+#include "battlehud/DeploymentDropper.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/BattleScreenFixture.h"
+#include "engine/D3DEngine.h"
+#include "engine/Folders.h"
+#include "engine/InputManager.h"
+#include "engine/Random.h"
+#include "engine/TextRenderer.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/Buttons.h"
+#include "gui/SharedTextures.h"
+#include "simdata/MapSquare.h"
+#include "simdata/Scenario.h"
+#include "support/GLTestSupport.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class DeploymentGLTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gl_.Open("Zentrak deployment test", 1024, 768)) return;
+    GetRenderDevice().SetScreenSize(1024, 768);
+    RegisterTextureFolder("data/bitmaps");
+    // The icons' design pictures are composed into a folder of their own.
+    const std::string pictures = zt_test::BuildDir() + "/designtextures_hud";
+    std::filesystem::create_directories(pictures);
+    UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
+    RegisterTextureFolder(pictures);
+    InitGlobalVertexBuffer();
+    LoadStandardFonts();
+    GetSharedGUITextures().Load();  // the dialogs' frames
+    InitRandomWithSeed(7);
+    ConnectBattleHud();
+  }
+  void TearDown() override {
+    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
+    gl_.Close();
+  }
+  void Frame() {
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    GetGame().CurrentMode->Process();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    e.Flip();
+  }
+  void Click(float x, float y) {
+    GetInputManager().x = static_cast<int>(x);
+    GetInputManager().y = static_cast<int>(y);
+    Frame();  // the windows see the mouse first
+    GetGame().CurrentMode->OnLeftDown();
+  }
+  void Shot(const std::string& name) {
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+    zt_test::ExpectMatchesReference(pixels, 1024, 768,
+                                    zt_test::TestSourceDir() + "/battlehud/reference/" + name + ".png",
+                                    zt_test::BuildDir() + "/battlehud_" + name + "_actual.png");
+    e.Flip();
+  }
+  // Screen points of squares the attacker may deploy on, inside the view between the
+  // top edge and the deployment window.
+  std::vector<std::pair<float, float>> LegalSpots(SIM_Scenario* s) {
+    std::vector<std::pair<float, float>> out;
+    const GUI_BS_Map& map = GUI_BS_Map::Instance();
+    for (const auto& sq : s->grid) {
+      if (!sq || !sq->attackerFlag || sq->kind == SIM_MapSquare::KIND_EMPLACEMENT) continue;
+      const float x = (sq->centreX - map.viewLeft) * map.zoom, y = (sq->centreY - map.viewTop) * map.zoom;
+      if (x > 40 && x < 984 && y > 60 && y < 600) out.emplace_back(x, y);
+    }
+    return out;
+  }
+  zt_test::GLWindow gl_;
+};
+
+TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMortem) {
+  if (!gl_.IsOpen()) return;
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
+  ASSERT_NE(scenario, nullptr);
+  // A short clock so the battle is decided once the units have driven off.
+  scenario->classic.timeLimit = 4000.0f;
+  GetGameplay().supplies = 20000.0f;
+  GetInputManager().x = 512;
+  GetInputManager().y = 384;
+  // The whole map in view, centred on the attacker's squares.
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  float cx = 0, cy = 0;
+  int n = 0;
+  for (const auto& sq : scenario->grid)
+    if (sq && sq->attackerFlag) {
+      cx += sq->centreX;
+      cy += sq->centreY;
+      ++n;
+    }
+  ASSERT_GT(n, 0);
+  map.zoom = map.targetZoom = map.minZoom;
+  map.centreX = cx / n;
+  map.centreY = cy / n;
+  Frame();
+  GUI_BS_Deployment* window = GetOpenDeploymentWindow();
+  ASSERT_NE(window, nullptr);
+  ASSERT_GE(window->icons.size(), 3u);
+  ASSERT_NE(GetOpenTopStrip(), nullptr);
+  const std::vector<std::pair<float, float>> spots = LegalSpots(scenario);
+  ASSERT_GE(spots.size(), 3u);
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  SIM_BattleArmy* army = GetBattle().playerArmy;
+  // The first three icons that may be clicked (a supply truck needs an air drop first).
+  std::vector<int> enabled;
+  for (size_t i = 0; i < window->icons.size() && enabled.size() < 3; ++i)
+    if (window->icons[i].enabled) enabled.push_back(static_cast<int>(i));
+  ASSERT_EQ(enabled.size(), 3u);
+  // The first design's popup while the mouse rests on its icon.
+  GetInputManager().x = window->left + 16 + GUI_BS_Deployment::kIconSize / 2;
+  GetInputManager().y = window->top + 6 + GUI_BS_Deployment::kIconSize / 2;
+  Frame();
+  Shot("popup");
+  for (int i = 0; i < 3; ++i) {
+    const float ix = window->left + 16.0f + GUI_BS_Deployment::kIconSize * (enabled[i] + 0.5f);
+    const float iy = window->top + 6.0f + GUI_BS_Deployment::kIconSize * 0.5f;
+    const float before = GetGameplay().supplies;
+    Click(ix, iy);
+    ASSERT_TRUE(dropper.HoldsUnits()) << "icon " << i << " refused " << static_cast<int>(dropper.lastRefusal);
+    EXPECT_LT(GetGameplay().supplies, before);
+    const auto [sx, sy] = spots[static_cast<size_t>(i) * spots.size() / 3];
+    GetInputManager().x = static_cast<int>(sx);
+    GetInputManager().y = static_cast<int>(sy);
+    Frame();
+    if (i == 2) Shot("deployment");  // the third design in hand over the tinted squares
+    Click(sx, sy);
+    EXPECT_FALSE(dropper.HoldsUnits()) << "drop " << i;
+  }
+  EXPECT_GE(army->livingUnits.size(), 3u);
+
+  GUI_ButtonBase* start = GetOpenTopStrip()->startButton;
+  Click((start->left + start->right) / 2.0f, (start->top + start->bottom) / 2.0f);
+  ASSERT_EQ(GetBattle().state, BATTLE_RUNNING);
+  GetBattle().SetSpeed(4.0f);
+  // The units drive to the nearest exit; without supplies left the battle is decided
+  // once they are off the map.
+  int ordered = 0;
+  for (SIM_BattleUnit* u : army->movers) {
+    if (!u->pathManager) continue;
+    for (const auto& sq : scenario->grid)
+      if (sq && sq->IsExit() && u->pathManager->FindPath(sq.get(), false)) {
+        ++ordered;
+        break;
+      }
+  }
+  EXPECT_GE(ordered, 3);
+  GetInputManager().x = 512;
+  GetInputManager().y = 384;
+  for (int i = 0; i < 60; ++i) Frame();
+  Shot("battle");
+  int frames = 0;
+  while (!GetOpenPostMortem() && frames++ < 6000) {
+    if (GetBattle().outcome == OUTCOME_UNDECIDED) GetGameplay().supplies = 0.0f;
+    Frame();
+  }
+  ASSERT_NE(GetOpenPostMortem(), nullptr) << "no end after " << frames << " frames";
+  EXPECT_EQ(GetBattle().state, BATTLE_OVER);
+  Shot("postmortem");
+}
+
+}  // namespace

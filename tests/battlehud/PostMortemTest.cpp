@@ -1,0 +1,114 @@
+// The end of a battle: the post-mortem opens once, the delay after the outcome, with
+// the outcome's title, a message and the scores of a victory; Continue runs one
+// worker and goes back to the battle browser.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
+#include "battle/Battle.h"
+#include "battle/BattleFixture.h"
+#include "battle/BattleHooks.h"
+#include "battle/BattleOutcome.h"
+#include "battle/Gameplay.h"
+#include "battlehud/BattleHud.h"
+#include "engine/Timer.h"
+#include "simdata/Scenario.h"
+
+namespace {
+
+using namespace battle_test;
+
+SIM_Scenario* FirstCampaignBattle(bool playerDefends) {
+  SIM_ScenarioManager::Get().Load();
+  for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign())
+    if (s) {
+      StartScenarioBattle(s, playerDefends, AI_UNITS_NONE);
+      return s;
+    }
+  return nullptr;
+}
+
+TEST(PostMortem, OpensOnceTheDelayAfterTheOutcome) {
+  ASSERT_NE(FirstCampaignBattle(false), nullptr);
+  SIM_Battle& battle = GetBattle();
+  ConnectBattleHud();  // the battle's hooks are reset between tests
+  BattleHooks& hooks = GetBattleHooks();
+  auto wired = hooks.openPostMortem;
+  int opened = 0;
+  uint64_t openedAt = 0;
+  hooks.openPostMortem = [&] {
+    ++opened;
+    openedAt = ClockMilliseconds();
+    wired();
+  };
+  battle.Begin();
+  battle.SetVictory();
+  const uint64_t decidedAt = ClockMilliseconds();
+  // Well past the delay, one update every few ms, as the frames would.
+  while (ClockMilliseconds() - decidedAt < static_cast<uint64_t>(SIM_Battle::kEndDelayMs) + 600) {
+    battle.Update();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  hooks.openPostMortem = wired;
+  EXPECT_EQ(opened, 1);
+  EXPECT_GE(openedAt - decidedAt, static_cast<uint64_t>(SIM_Battle::kEndDelayMs));
+  EXPECT_LT(openedAt - decidedAt, static_cast<uint64_t>(SIM_Battle::kEndDelayMs) + 300);
+  EXPECT_EQ(battle.state, BATTLE_OVER);
+  ASSERT_NE(GetOpenPostMortem(), nullptr);
+  EXPECT_EQ(GetOpenPostMortem()->Title(), "Victory");
+}
+
+TEST(PostMortem, ScoresAndSizeFollowTheOutcomeAndSide) {
+  struct Case {
+    bool defends;
+    int outcome;
+    int height;
+    size_t lines;
+  } cases[] = {
+      {false, OUTCOME_DEFEAT, 200, 0}, {false, OUTCOME_VICTORY, 300, 1}, {true, OUTCOME_VICTORY, 300, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.defends);
+    ASSERT_NE(FirstCampaignBattle(c.defends), nullptr);
+    GetBattle().outcome = c.outcome;
+    GetGameplay().supplies = 12345.9f;
+    GUI_BS_PostMortem::Open();
+    GUI_BS_PostMortem* pm = GetOpenPostMortem();
+    ASSERT_NE(pm, nullptr);
+    EXPECT_EQ(pm->height, c.height);
+    EXPECT_FALSE(pm->message.empty());
+    ASSERT_EQ(pm->scores.size(), c.lines);
+    if (c.lines == 4) EXPECT_EQ(pm->scores[1].second, "12,345");
+    EXPECT_TRUE(pm->continueButton->enabled);
+  }
+}
+
+TEST(PostMortem, ContinueStartsOneWorkerAndReturnsToTheBrowser) {
+  ASSERT_NE(FirstCampaignBattle(false), nullptr);
+  GetBattle().outcome = OUTCOME_DEFEAT;
+  std::function<void()> pending;
+  int started = 0;
+  PostMortemHooks& hooks = GetPostMortemHooks();
+  auto wired = hooks.startUpdates;
+  hooks.startUpdates = [&](const PostBattleReport& report, std::function<void()> done) {
+    ++started;
+    EXPECT_EQ(report.outcome, OUTCOME_DEFEAT);
+    pending = done;
+    return true;
+  };
+  GUI_BS_PostMortem::Open();
+  GUI_BS_PostMortem::OnContinue(0);
+  GUI_BS_PostMortem::OnContinue(0);  // a second click while the worker runs
+  EXPECT_EQ(started, 1);
+  // The worker ends after the dialog is gone: it must not write into it.
+  ASSERT_TRUE(pending);
+  GetOpenPostMortem()->Draw();  // still updating: nothing happens
+  EXPECT_NE(GetOpenPostMortem(), nullptr);
+  pending();
+  GetOpenPostMortem()->Draw();
+  hooks.startUpdates = wired;
+  EXPECT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
+}
+
+}  // namespace
