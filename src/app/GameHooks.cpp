@@ -41,6 +41,9 @@ class SoundManagerForBattle : public SIM_BattleSounds {
   std::string NextRicochetSound() override {
     return GetSounds().NextCollectionName(GUI_Sounds::COLLECTION_RICOCHET);
   }
+  std::string NextMediumExplosionSound() override {
+    return GetSounds().NextCollectionName(GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION);
+  }
 };
 
 void RegisterToolkitHooks() {

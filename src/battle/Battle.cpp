@@ -182,6 +182,7 @@ void SIM_Battle::Start() {
   SIM_RouteThreat::SetOccupantQuery(RouteThreatOccupantOf);
   gameplay.StartBattle(scenario, playerDefends);
   GetAirDropManager().Reset();
+  GetAirStrikeManager().StartBattle();
   Progress(0.3f);
   if (playerDefends)
     GetAttackerAI().Reset();
@@ -259,7 +260,7 @@ void SIM_Battle::Update() {
     checkAccumulator = 0.0f;
   }
   if (state == BATTLE_RUNNING) battleClock += frameStep;
-  GetAirStrikeManager().Update();
+  GetAirStrikeManager().Update(frameStep);
   GetSupplyLimits().Update();
   GetDogTagManager().Update();
   // Beams, bullets and missiles advance here, drawn or not.

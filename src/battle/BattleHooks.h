@@ -40,6 +40,16 @@ struct BattleHooks {
   std::function<void()> suppliesChanged;
   // The battle screen delivers or removes every crate still pending.
   std::function<void()> clearAirDropCrates;
+  // A crate (by its handle) starts falling at (x, y); the screen shows it until the
+  // simulation reports it collected or the crates are cleared.
+  std::function<void(int dropId, float x, float y)> airDropFalls;
+  // The crate was collected by a unit of the player's side (true) or the opponent's.
+  std::function<void(int dropId, bool byPlayer, float x, float y)> airDropCollected;
+  // An air-strike impact is placed at (x, y): the bombers' approach trail.
+  std::function<void(float x, float y)> airStrikeTrail;
+  // An air-strike impact detonates at (x, y) with the type's damage: blast, crater,
+  // glare and shock wave, as the effects' detail allows.
+  std::function<void(float damage, float x, float y)> airStrikeBlast;
   // The open deployment window shows the hull limits and supply trucks again.
   std::function<void()> refreshDeploymentWindow;
   // The victory-point scoreboard shows the new total, when it exists.

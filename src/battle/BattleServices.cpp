@@ -9,7 +9,7 @@
 #include "battle/ProcessWide.h"
 #include "battle/SupplyLimits.h"
 
-SIM_AirStrikeManager& GetAirStrikeManager() { return ProcessWide<SIM_AirStrikeManager>(); }
+SIM_AirStrikeManager& GetAirStrikeManager() { return SIM_AirStrikeManager::Load(); }
 SIM_AirDropManager& GetAirDropManager() { return ProcessWide<SIM_AirDropManager>(); }
 SIM_SupplyLimits& GetSupplyLimits() { return ProcessWide<SIM_SupplyLimits>(); }
 SIM_ClassicAttackerAI& GetAttackerAI() { return ProcessWide<SIM_ClassicAttackerAI>(); }

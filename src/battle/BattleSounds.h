@@ -21,6 +21,8 @@ class SIM_BattleSounds {
   virtual void PlayEffectSound(const char* file) {}
   // The next ricochet sound of the shuffled collection; "" when there is none.
   virtual std::string NextRicochetSound() { return std::string(); }
+  // The next name of the shuffled medium-explosion collection; "" when there is none.
+  virtual std::string NextMediumExplosionSound() { return std::string(); }
 };
 
 // The registered sounds, else the silent ones.
