@@ -48,4 +48,7 @@ class SIM_BattleArmy {
   float spentSupplies = 0.0f;
   int32_t side = SIDE_UNASSIGNED;
   bool tearingDown = false;
+  // 0 shows the victory points of the army's units in their tooltips; armies start
+  // with 2 (hidden).
+  int32_t mode = 2;
 };

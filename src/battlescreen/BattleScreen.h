@@ -4,10 +4,21 @@
 // (BattleFrame.h); it routes keys, clicks and the wheel to the windows, the map and the
 // units. The battle reaches it only through the view it registers (UnitVisuals.h).
 #include <cstdint>
+#include <vector>
 
 #include "app/GUI_GameModeBase.h"
 
+class SIM_BattleSquadron;
 class SIM_BattleUnit;
+class SIM_UnitDesign;
+
+// What the deployment dropper takes back when the player clicks one of their placed
+// units before the fight: the units go into its hand (every soldier of a squad).
+struct DropperHandBack {
+  std::vector<SIM_BattleUnit*> units;
+  SIM_BattleSquadron* squadron = nullptr;  // the squad handed back, null for a single unit
+  SIM_UnitDesign* design = nullptr;
+};
 
 // Display flags the whole HUD reads.
 struct BattleViewFlags {
@@ -44,6 +55,17 @@ struct BattleScreenHooks {
   void (*closeHud)() = nullptr;
   // The player right-clicked one of their finished buildings: its menu opens.
   void (*openBuildingMenu)(SIM_BattleUnit* building) = nullptr;
+  // The player left-clicked one of their units in the fight: the unit inspector opens
+  // on it and its range rings start again.
+  void (*openUnitInspector)(SIM_BattleUnit* unit) = nullptr;
+  void (*resetRangeIndicator)(SIM_BattleUnit* unit) = nullptr;
+  // Deployment hand-back. A unit goes back only while no air strike is being placed and
+  // the dropper's hand is empty; the dropper puts the units into its hand, prepares the
+  // formation, forgets its current design and hides the deployment window and popups.
+  // Unset, nothing is handed back.
+  bool (*airStrikeBeingPlaced)() = nullptr;
+  bool (*dropperHandEmpty)() = nullptr;
+  void (*handBackToDropper)(const DropperHandBack& back) = nullptr;
 };
 BattleScreenHooks& GetBattleScreenHooks();
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
+#include "battle/Gameplay.h"
 #include "battle/Module.h"
 #include "battle/Movement.h"
 #include "battle/ProcessWide.h"
@@ -22,7 +24,9 @@
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Log.h"
+#include "engine/MathHelpers.h"
 #include "engine/SettingsFile.h"
+#include "engine/Strings.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "gui/InfoWidgets.h"
@@ -118,10 +122,64 @@ void GUI_BS_Unit::BindSprites() {
 
 void GUI_BS_Unit::Placed() {
   SIM_UnitVisual::Placed();
-  if (!unit || !unit->design || !unit->design->hull || !SoundsExist()) return;
-  const std::string& sound = unit->design->hull->deploymentSound;
-  if (!sound.empty()) GetSounds().PlaySound(sound.c_str(), 2, 1.0f, false, 64.0f, unit->x, unit->y);
+  if (!unit) return;
+  const bool infantry = unit->sizeType == SIZE_INFANTRY;
+  SpawnPlacementEffect();
+  // A squad lands as one: its first soldier speaks and marks the spot for all of them.
+  if (infantry && unit->squadron && !unit->squadron->members.empty() &&
+      unit->squadron->members.front() != unit)
+    return;
+  const SIM_UnitHull* hull = unit->design ? unit->design->hull : nullptr;
+  if (hull && !hull->deploymentSound.empty() && SoundsExist())
+    GetSounds().PlaySound(hull->deploymentSound.c_str(), 2, 1.0f, false, 64.0f, unit->x, unit->y);
+  if (!infantry) {
+    const float w = unit->size;
+    GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+    world.Record("distortion", "", unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 0.2f);
+    world.Record("camera_shake", "", unit->x, unit->y, w * 0.5f);
+    if (SoundsExist())
+      GetSounds().PlaySound("data/sounds/weapon_placement.ogg", 2, 1.0f, false, 64.0f, unit->x, unit->y);
+  }
+  AddPlacedMarker();
+  ClearHulk();
+  CollectAirDrop();
 }
+
+void GUI_BS_Unit::SpawnPlacementEffect() {
+  if (!unit || !unit->design || !unit->design->hull) return;
+  const std::string& particles = unit->design->hull->deploymentParticles;
+  // Draw layer 0: under the units.
+  if (!particles.empty()) RequestBattleEffect("group", particles, unit->x, unit->y, 0.0f);
+}
+
+void GUI_BS_Unit::AddPlacedMarker() {
+  if (!unit || !unit->isPlayers) return;
+  GUI_BS_WorldEffectsSeam::Instance().Record("shockwave", "unit_placed.dds", unit->x, unit->y,
+                                             unit->size * 4.0f, 300.0f);
+}
+
+void GUI_BS_Unit::ClearHulk() {
+  if (!unit) return;
+  // The wrecks live in the battle world, which finds the one within reach.
+  GUI_BS_WorldEffectsSeam::Instance().Record("clear_hulk", "", unit->x, unit->y, unit->size * 0.5f);
+}
+
+void GUI_BS_Unit::CollectAirDrop() {
+  if (!unit) return;
+  GUI_BS_WorldEffectsSeam::Instance().Record("collect_airdrop", "", unit->x, unit->y);
+}
+
+namespace {
+
+// One tooltip line, at most 255 characters.
+template <typename... Args>
+std::string TooltipLine(const char* format, Args... args) {
+  char line[256];
+  std::snprintf(line, sizeof line, format, args...);
+  return line;
+}
+
+}  // namespace
 
 void GUI_BS_Unit::BuildTooltip() {
   tooltipLines.clear();
@@ -130,8 +188,24 @@ void GUI_BS_Unit::BuildTooltip() {
   tooltipLines.push_back(d->guiName.empty() ? d->name : d->guiName);
   if (unit->isPlayers) {
     if (!d->description.empty()) tooltipLines.push_back(d->description.substr(0, 255));
-  } else if (d->hull) {
-    tooltipLines.push_back("Victory Points: " + std::to_string(static_cast<int>(d->hull->victoryPoints)));
+    // The cover an emplacement gives: the share of damage it takes away.
+    const float cover = unit->damageReduction;
+    if (cover > 0.0f)
+      tooltipLines.push_back(TooltipLine("%s %d%%", GetTranslation("COVER_BONUS_TOOLTIP").c_str(),
+                                         static_cast<int>(cover * 100.0f)));
+    const Gameplay& gameplay = GetGameplay();
+    if (!unit->repairers.empty())
+      tooltipLines.push_back(TooltipLine("%s", GetTranslation("UNIT_TT_REPAIR").c_str()));
+    if (!unit->hospitals.empty())
+      tooltipLines.push_back(
+          TooltipLine("%s -%d%%", GetTranslation("UNIT_TT_HEALTH_BONUS").c_str(),
+                      static_cast<int>(std::lround(gameplay.SUPPORT_DAMAGE_REDUCTION * 100.0f))));
+    if (!unit->commanders.empty())
+      tooltipLines.push_back(
+          TooltipLine("%s %d%%", GetTranslation("UNIT_TT_COMMAND_BONUS").c_str(),
+                      static_cast<int>(std::lround(gameplay.SUPPORT_COMMAND_ROFBONUS * 100.0f))));
+  } else if (d->hull && unit->army && unit->army->mode == 0) {
+    tooltipLines.push_back("Victory Points: " + FormatThousands(static_cast<int>(d->hull->victoryPoints)));
   }
 }
 
@@ -337,11 +411,17 @@ const void* GUI_BS_Unit::BatchKey() const {
 void GUI_BS_Unit::OnLeftClick() {
   if (!unit) return;
   SIM_Battle& battle = GetBattle();
-  // Handing a unit back to the deployment dropper belongs to the dropper.
-  if (battle.state == BATTLE_DEPLOYMENT && unit->isPlayers) return;
+  if (battle.state == BATTLE_DEPLOYMENT && unit->isPlayers) {
+    HandBackToDropper();
+    return;
+  }
   if (!unit->isPlayers) return;
+  if (SoundsExist()) GetSounds().PlayGuiSound(11);
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  if (hooks.openUnitInspector) hooks.openUnitInspector(unit);
   unit->selected = true;
   selected = true;
+  if (hooks.resetRangeIndicator) hooks.resetRangeIndicator(unit);
   if (SIM_BattleSquadron* squad = unit->squadron) {
     squad->selected = true;
     for (SIM_BattleUnit* m : squad->members) {
@@ -358,6 +438,37 @@ void GUI_BS_Unit::OnLeftClick() {
       v->selected = true;
     }
   }
+}
+
+bool GUI_BS_Unit::HandBackToDropper() {
+  if (!unit || !unit->isPlayers || GetBattle().state != BATTLE_DEPLOYMENT) return false;
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  // Without a dropper there is no hand to go back to: the unit stays where it is.
+  if (!hooks.handBackToDropper) return false;
+  if (hooks.airStrikeBeingPlaced && hooks.airStrikeBeingPlaced()) return false;
+  if (hooks.dropperHandEmpty && !hooks.dropperHandEmpty()) return false;
+  DropperHandBack back;
+  back.design = unit->design;
+  if (unit->sizeType == SIZE_INFANTRY && unit->squadron) {
+    SIM_BattleSquadron* squad = unit->squadron;
+    // The squad leaves its emplacement and its cell; every soldier goes into the hand.
+    squad->SetOwner(nullptr);
+    for (SIM_BattleUnit* m : squad->members) m->damageReduction = 0.0f;
+    back.units.assign(squad->members.begin(), squad->members.end());
+    back.squadron = squad;
+    squad->LeaveGrid();
+  } else {
+    if (unit->sizeType == SIZE_BUILDING) {
+      // The props the building stood on come back; the ones it laid go with it.
+      RestoreGroundPropsAt(unit->x, unit->y);
+      unit->RemoveGroundProps();
+    }
+    unit->LeaveGrid();
+    back.units.push_back(unit);
+  }
+  // The dropper may change the unit's state; this visual must not be used after it.
+  hooks.handBackToDropper(back);
+  return true;
 }
 
 // ---- Infantry ----

@@ -25,7 +25,15 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
 
   // ---- The simulation's calls ----
   void BindSprites() override;
+  // The arrival ended: deployment particles, sound, shock wave and shake, the placed
+  // marker, and the ground under the unit cleared.
   void Placed() override;
+  void SpawnPlacementEffect() override;
+  // The player's own units only: the ring that shows where a unit came down.
+  void AddPlacedMarker() override;
+  // A wreck under the unit is cleared away; an air drop under it is collected.
+  void ClearHulk();
+  void CollectAirDrop();
   void LayTracks() override { UpdateTracks(); }
   void ClearSelection() override { OnKilled(); }
   void BuildTooltip() override;
@@ -42,9 +50,13 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   virtual void UpdateTracks() {}
   virtual void OnKilled();
   virtual void OnRightClick() {}
-  // The battle screen's left click on this unit: selects it (double click: every own
-  // unit of the same design on screen).
+  // The battle screen's left click on this unit: selects it and its squad (double
+  // click: every own unit of the same design on screen); during deployment it hands
+  // the unit back to the dropper instead.
   void OnLeftClick();
+  // Deployment: the unit (its whole squad for a soldier) goes back into the dropper's
+  // hand; false when it cannot now.
+  bool HandBackToDropper();
   // The unit's visual is handed over as a wreck and no longer refers to its unit.
   virtual void OnDetached() {}
 

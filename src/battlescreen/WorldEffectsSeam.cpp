@@ -11,7 +11,7 @@ UnitEffectHooks& GetUnitEffectHooks() {
 
 void RequestBattleEffect(const std::string& kind, const std::string& name, float x, float y, float a,
                          float b) {
-  if (auto* fn = GetUnitEffectHooks().request) fn(GUI_BS_EffectRequest{kind, name, x, y, a, b});
+  if (auto* fn = GetUnitEffectHooks().request) fn(GUI_BS_EffectRequest{kind, name, x, y, a, b, 0.0f, 0.0f});
 }
 
 GUI_BS_WorldEffectsSeam& GUI_BS_WorldEffectsSeam::Instance() {
@@ -19,10 +19,10 @@ GUI_BS_WorldEffectsSeam& GUI_BS_WorldEffectsSeam::Instance() {
 }
 
 void GUI_BS_WorldEffectsSeam::Record(const std::string& kind, const std::string& name, float x, float y,
-                                     float a, float b) {
+                                     float a, float b, float c, float d) {
   // A long battle lays thousands of track marks: only the latest are kept.
   if (requests.size() >= kKept) requests.erase(requests.begin(), requests.begin() + kKept / 2);
-  requests.push_back(GUI_BS_EffectRequest{kind, name, x, y, a, b});
+  requests.push_back(GUI_BS_EffectRequest{kind, name, x, y, a, b, c, d});
 }
 
 int GUI_BS_WorldEffectsSeam::Count(const std::string& kind) const {

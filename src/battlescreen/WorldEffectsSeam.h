@@ -15,6 +15,8 @@ struct GUI_BS_EffectRequest {
   float y = 0.0f;
   float a = 0.0f;  // kind-specific values (sizes, strengths, times)
   float b = 0.0f;
+  float c = 0.0f;
+  float d = 0.0f;
 };
 
 // Registered by the effects layer at start-up; unset, effect requests are dropped.
@@ -33,7 +35,7 @@ class GUI_BS_WorldEffectsSeam {
   static constexpr size_t kKept = 512;
   static GUI_BS_WorldEffectsSeam& Instance();
   void Record(const std::string& kind, const std::string& name, float x, float y, float a = 0.0f,
-              float b = 0.0f);
+              float b = 0.0f, float c = 0.0f, float d = 0.0f);
   int Count(const std::string& kind) const;
   void Clear() { requests.clear(); }
   std::vector<GUI_BS_EffectRequest> requests;
