@@ -533,6 +533,15 @@ void ConnectBattleHud() {
     CloseDeploymentWindow();
     CloseTopStrip();
   };
+  screen.dropperHandEmpty = [] { return !GUI_BS_DeploymentDropper::Instance().HoldsUnits(); };
+  // A unit clicked during deployment goes back into the hand; the deployment window and
+  // its popup hide themselves while the hand holds units.
+  screen.handBackToDropper = [](const DropperHandBack& back) {
+    GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+    for (SIM_BattleUnit* u : back.units) dropper.AddPlacedUnit(u);
+    dropper.PrepareFormation();
+    dropper.currentDesign = nullptr;
+  };
   screen.fightingStarted = [] {
     // A design still in hand goes back with its refund.
     GUI_BS_DeploymentDropper::Instance().CancelDrop();

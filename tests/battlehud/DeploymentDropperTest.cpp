@@ -14,6 +14,7 @@
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 
@@ -219,6 +220,33 @@ TEST(TopStripBars, FillRatioIsClampedAndSafeWithoutACap) {
                {-5, 100, 0},    {0, 0, 1},     {-1, 0, 0}};
   for (const Case& c : cases)
     EXPECT_FLOAT_EQ(FillRatio(c.value, c.full), c.ratio) << c.value << "/" << c.full;
+}
+
+}  // namespace
+
+namespace {
+
+// A unit clicked during deployment goes back into the hand: it can be dropped again
+// elsewhere without paying twice, and a full hand refuses the hand-back.
+TEST_F(DropperTest, AClickedUnitGoesBackIntoTheHandDuringDeployment) {
+  ConnectBattleHud();  // the screen's hooks are reset between tests
+  ASSERT_EQ(dropper().StartPlacement(tank), DeployRefusal::NONE);
+  SIM_MapSquare* legal = Squares(scenario, true);
+  ASSERT_EQ(dropper().DropAt(legal->centreX, legal->centreY, false), DeployRefusal::NONE);
+  ASSERT_FALSE(dropper().HoldsUnits());
+  const float supplies = GetGameplay().supplies;
+  SIM_BattleUnit* unit = GetBattle().playerArmy->allUnits.back();
+  ASSERT_NE(unit->visual, nullptr);
+  auto* visual = dynamic_cast<GUI_BS_Unit*>(unit->visual.get());
+  ASSERT_NE(visual, nullptr);
+  EXPECT_TRUE(visual->HandBackToDropper());
+  ASSERT_TRUE(dropper().HoldsUnits());
+  EXPECT_EQ(dropper().hand.front(), unit);
+  EXPECT_EQ(unit->state, US_IN_DROPPER);
+  EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies) << "nothing is charged or refunded";
+  EXPECT_FALSE(visual->HandBackToDropper()) << "the hand is full";
+  EXPECT_EQ(dropper().DropAt(legal->centreX, legal->centreY, false), DeployRefusal::NONE);
+  EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies);
 }
 
 }  // namespace
