@@ -263,6 +263,8 @@ TEST(AirStrikeContent, ShippedStrikesHaveDistinctRolesCostsAndTexts) {
     EXPECT_GE(t->supplyCost, 400);
     EXPECT_GE(t->restockDelay, 60000.0f);
     EXPECT_EQ(t->unlockable.GetNumber(), SIM_Unlockable::KIND_AIRSTRIKE);
+    // The icon the strike picker shows is built into the data folder, spelled exactly.
+    EXPECT_TRUE(std::filesystem::is_regular_file("data/bitmaps/ui/airstrikes/" + t->icon)) << t->icon;
   }
   SIM_AirStrikeType* carpet = m.FindType("strike_carpet");
   SIM_AirStrikeType* buster = m.FindType("strike_tankbuster");
