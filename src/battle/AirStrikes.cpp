@@ -45,11 +45,9 @@ float DistanceSq(float ax, float ay, float bx, float by) {
 
 void LoadStrikesForUnlocks() { SIM_AirStrikeManager::Load(); }
 
-// Air strikes carry unlockables: a lookup by name must be able to load them.
-const bool kUnlocksKnowAirStrikes =
-    (SIM_UnlocksManager::RegisterCatalogueLoader(LoadStrikesForUnlocks), true);
-
 }  // namespace
+
+void RegisterAirStrikeUnlocks() { SIM_UnlocksManager::RegisterCatalogueLoader(LoadStrikesForUnlocks); }
 
 // ---- owner ----------------------------------------------------------------------------
 

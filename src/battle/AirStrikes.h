@@ -137,3 +137,7 @@ class SIM_AirStrikeManager {
 
 // The manager (the same as Load).
 SIM_AirStrikeManager& GetAirStrikeManager();
+
+// Air strikes carry unlockables: a lookup of the unlocks by name must be able to load
+// them. Program wiring, called once at start-up.
+void RegisterAirStrikeUnlocks();

@@ -2,6 +2,7 @@
 
 #include "app/GUI_GameModeBase.h"
 #include "app/GameHooks.h"
+#include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlehud/BattleHud.h"
@@ -46,6 +47,7 @@ void ConnectGameLayers() {
   RegisterGameMode(MODE_HULL_EDITOR, BuildHullEditor);
 
   RegisterBattleScreenView();
+  RegisterAirStrikeUnlocks();
   GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
   ConnectBattleHud();
