@@ -195,9 +195,11 @@ GUI_BS_Deployment::GUI_BS_Deployment() {
   divisionButton = new DivisionButton();
   divisionButton->SetTooltip("DIVISION_BUTTON_TT", 60);
   AddButton(divisionButton);
+  // Reopened where the player left it, as far as the new strip reaches (the rebuild
+  // starts from the first icon).
+  const int remembered = g_deploymentScroll;
   Refresh();
-  // Reopened where the player left it, as far as the new strip reaches.
-  ScrollTo(std::clamp(g_deploymentScroll, 0, ScrollMax()));
+  ScrollTo(remembered);
   Open();
 }
 
@@ -512,7 +514,8 @@ void GUI_BS_TopStrip::Draw() {
     PrintAt(0, Translated("BS_SCOREBOARD_VP"), cx + 166, 18, text);
     PrintAt(2, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
   }
-  PrintAt(1, Clock(g.supplyClock) + " / " + Clock(limit), cx, 20, text);
+  // The time in figures beside the dial, clear of its face.
+  PrintAt(2, Clock(g.supplyClock) + " / " + Clock(limit), cx - 62, 20, text);
   gui_draw::FlushAll();
   GUI_WindowBase::Draw();
   GetTextRenderer().Flush();

@@ -73,6 +73,34 @@ TEST(DeploymentWindowScroll, AStripThatFitsDoesNotScroll) {
   EXPECT_EQ(w.VisibleCount(), 0);
 }
 
+TEST(DeploymentWindowScroll, AReopenedWindowKeepsItsPlaceAndARebuildStartsAgain) {
+  ConnectBattleHud();
+  GetBattle().playerDefends = false;
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  designs.Load();
+  SIM_DivisionManager& divisions = SIM_DivisionManager::Instance();
+  SIM_Division* many = divisions.AddDivision("ScrollTestMany");
+  ASSERT_NE(many, nullptr);
+  for (const auto& d : designs.Designs())
+    if (d && IsDesignDeployable(d.get())) many->designs.push_back(d->name);
+  divisions.Select(many);
+  OpenDeploymentWindow();
+  GUI_BS_Deployment* w = GetOpenDeploymentWindow();
+  ASSERT_NE(w, nullptr);
+  ASSERT_GT(w->ScrollMax(), 0) << w->icons.size() << " icons, " << w->maxVisible << " fit";
+  w->OnWheelDown();
+  ASSERT_EQ(w->scroll, 1);
+  CloseDeploymentWindow();
+  OpenDeploymentWindow();
+  w = GetOpenDeploymentWindow();
+  EXPECT_EQ(w->scroll, 1);
+  w->Refresh();
+  EXPECT_EQ(w->scroll, 0);
+  EXPECT_EQ(RememberedDeploymentScroll(), 0);
+  CloseDeploymentWindow();
+  divisions.RemoveDivision("ScrollTestMany");
+}
+
 TEST(DeploymentCooldown, TheClockShowsTheRestoredFractionOfARechargingClass) {
   struct Case {
     int count;
