@@ -24,7 +24,9 @@
 #include "engine/Textures.h"
 #include "gui/Buttons.h"
 #include "gui/GuiDraw.h"
+#include "gui/InfoWidgets.h"
 #include "gui/WindowOrder.h"
+#include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
@@ -40,6 +42,22 @@ const char* const kClassOrder[] = {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK",   "LI
 GUI_BS_Deployment* g_deployment = nullptr;
 GUI_BS_TopStrip* g_topStrip = nullptr;
 GUI_BS_PostMortem* g_postMortem = nullptr;
+
+int g_deploymentScroll = 0;
+
+// The division button: two frames of an 8 x 8 grid on the minimap panel's sheet.
+class DivisionButton : public GUI_IconButton {
+ public:
+  DivisionButton() : GUI_IconButton(&GUI_BS_Deployment::OnDivisionButton, "minimap_panel.dds", 0) {}
+  void Draw() override {
+    if (!visible) return;
+    const int frame = IsMouseInside() ? 29 : 21;
+    const float u = static_cast<float>(frame % 8) / 8.0f, v = static_cast<float>(frame / 8) / 8.0f;
+    gui_draw::QueueQuad(normal_, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+                        static_cast<float>(bottom), u, v, u + 0.125f, v + 0.125f, 0xffffffffu);
+    GUI_ButtonBase::Draw();
+  }
+};
 
 std::string Translated(const char* key) {
   const std::string& t = GetTranslation(key);
@@ -170,7 +188,18 @@ GUI_BS_Deployment::GUI_BS_Deployment() {
   RegisterHudReset();
   g_deployment = this;
   SetName("DEPLOYMENT_WINDOW");
+  cooldownClock = std::make_unique<GUI_ClockTimer>();
+  const int a[4] = {226, 177, 1, 220}, b[4] = {0, 0, 0, 220};
+  std::copy(a, a + 4, cooldownClock->colourA);
+  std::copy(b, b + 4, cooldownClock->colourB);
+  divisionButton = new DivisionButton();
+  divisionButton->SetTooltip("DIVISION_BUTTON_TT", 60);
+  AddButton(divisionButton);
+  // Reopened where the player left it, as far as the new strip reaches (the rebuild
+  // starts from the first icon).
+  const int remembered = g_deploymentScroll;
   Refresh();
+  ScrollTo(remembered);
   Open();
 }
 
@@ -202,8 +231,47 @@ void GUI_BS_Deployment::Refresh() {
   const int h = 12 + kIconSize + 10;
   SetRect(static_cast<float>(sw / 2 - w / 2), static_cast<float>(sh - h),
           static_cast<float>(sw / 2 - w / 2 + w), static_cast<float>(sh));
-  icons.resize(static_cast<size_t>(visible));
+  maxVisible = visible;
+  scroll = 0;
+  g_deploymentScroll = 0;
+  if (divisionButton) {
+    const float cx = static_cast<float>(sw / 2);
+    divisionButton->SetRect(cx - 20, static_cast<float>(top - 30), cx + 20, static_cast<float>(top + 10));
+  }
   RefreshIfChanged();
+}
+
+int GUI_BS_Deployment::VisibleCount() const {
+  return std::min(maxVisible, static_cast<int>(icons.size()) - scroll);
+}
+
+int GUI_BS_Deployment::ScrollMax() const { return std::max(0, static_cast<int>(icons.size()) - maxVisible); }
+
+bool GUI_BS_Deployment::ScrollTo(int position) {
+  position = std::clamp(position, 0, ScrollMax());
+  if (position == scroll) return false;
+  scroll = position;
+  g_deploymentScroll = position;
+  // The popup belonged to an icon that may have moved away.
+  popup.reset();
+  popupIcon = -1;
+  return true;
+}
+
+void GUI_BS_Deployment::OnWheelUp() { ScrollTo(scroll - 1); }
+void GUI_BS_Deployment::OnWheelDown() { ScrollTo(scroll + 1); }
+
+int GUI_BS_Deployment::OnDivisionButton(int) {
+  if (!g_deployment) return 0;
+  SIM_DivisionManager::Instance().SelectNext();
+  g_deployment->Refresh();
+  return 0;
+}
+
+float GUI_BS_Deployment::CooldownFraction(const SupplyLimitEntry* entry) {
+  if (!entry || entry->count >= SIM_SupplyLimits::kMaxReady) return -1.0f;
+  const float f = entry->timer / SIM_SupplyLimits::kRegenerateMs;
+  return f > 0.0f && f < 1.0f ? f : -1.0f;
 }
 
 bool GUI_BS_Deployment::RefreshIfChanged() {
@@ -219,8 +287,8 @@ bool GUI_BS_Deployment::RefreshIfChanged() {
 int GUI_BS_Deployment::IconAt(float x, float y) const {
   if (y < top + 6 || y >= top + 6 + kIconSize) return -1;
   const int i = static_cast<int>((x - (left + 16)) / kIconSize);
-  if (x < left + 16 || i < 0 || i >= static_cast<int>(icons.size())) return -1;
-  return i;
+  if (x < left + 16 || i < 0 || i >= VisibleCount()) return -1;
+  return scroll + i;
 }
 
 bool GUI_BS_Deployment::LeftClick(float x, float y) {
@@ -246,10 +314,12 @@ void GUI_BS_Deployment::Draw() {
   const float mx = gui_draw::MouseX(), my = gui_draw::MouseY();
   const int hovered = IconAt(mx, my);
   const bool fighting = GetBattle().state != BATTLE_DEPLOYMENT;
-  for (size_t i = 0; i < icons.size(); ++i) {
-    const Icon& icon = icons[i];
-    const float l = left + 16.0f + kIconSize * static_cast<float>(i), t = top + 6.0f;
-    const float u0 = !icon.enabled ? 0.0625f : (static_cast<int>(i) == hovered ? 0.125f : 0.0f);
+  const int shown = VisibleCount();
+  for (int slot = 0; slot < shown; ++slot) {
+    const int i = scroll + slot;
+    const Icon& icon = icons[static_cast<size_t>(i)];
+    const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
+    const float u0 = !icon.enabled ? 0.0625f : (i == hovered ? 0.125f : 0.0f);
     gui_draw::QueueQuad(bg, l, t, l + kIconSize, t + kIconSize, u0, 0.0f, u0 + 0.0625f, 0.25f, kWhite);
     if (!icon.picture.empty())
       gui_draw::QueueQuad(FindOrLoadTexture(icon.picture), l + 2, t + 2, l + kIconSize - 2, t + kIconSize - 2,
@@ -257,9 +327,10 @@ void GUI_BS_Deployment::Draw() {
   }
   gui_draw::FlushSprites();
   SIM_SupplyLimits& limits = GetSupplyLimits();
-  for (size_t i = 0; i < icons.size(); ++i) {
-    const Icon& icon = icons[i];
-    const float l = left + 16.0f + kIconSize * static_cast<float>(i), t = top + 6.0f;
+  std::vector<std::pair<float, float>> clocks;  // (fraction, icon left) of the recharging classes
+  for (int slot = 0; slot < shown; ++slot) {
+    const Icon& icon = icons[static_cast<size_t>(scroll + slot)];
+    const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
     PrintAt(2, CostText(icon.design), l + kIconSize - 6, t + kIconSize - 22,
             icon.enabled ? gui_draw::TextColour() : 0xffa03030);
     // Ready deployments count only once fighting has begun.
@@ -269,6 +340,8 @@ void GUI_BS_Deployment::Draw() {
       n = limits.playerTrucks;
     } else if (const SupplyLimitEntry* e = limits.FindPlayerEntry(icon.design->hull->name)) {
       n = e->count;
+      const float f = CooldownFraction(e);
+      if (f > 0.0f) clocks.emplace_back(f, l);
     }
     if (n < SIM_SupplyLimits::kMaxReady) {
       FillRect(l + 8, t + 9, l + 21, t + 23, 0xff000000);
@@ -276,9 +349,16 @@ void GUI_BS_Deployment::Draw() {
     }
   }
   gui_draw::FlushAll();
+  // The recharge clocks sit in the icon's lower left corner.
+  const float b = top + 6.0f + kIconSize;
+  for (const auto& [fraction, l] : clocks) cooldownClock->Draw(l + 20.5f, b - 20.5f, 7.5f, fraction);
+  if (!clocks.empty()) gui_draw::FlushAll();
+  // The division button over the strip's top edge.
+  GUI_WindowBase::Draw();
+  gui_draw::FlushAll();
   // The hovered icon's popup; it goes when the mouse leaves above or beside it.
   if (hovered >= 0 && hovered != popupIcon) {
-    const float l = left + 16.0f + kIconSize * static_cast<float>(hovered);
+    const float l = left + 16.0f + kIconSize * static_cast<float>(hovered - scroll);
     popup = std::make_unique<GUI_BS_DesignPopup>(icons[static_cast<size_t>(hovered)].design);
     popup->Layout(static_cast<int>(l), top + 6, static_cast<int>(l) + kIconSize, top, ScreenWidth());
     popupIcon = hovered;
@@ -290,6 +370,7 @@ void GUI_BS_Deployment::Draw() {
 }
 
 GUI_BS_Deployment* GetOpenDeploymentWindow() { return g_deployment; }
+int& RememberedDeploymentScroll() { return g_deploymentScroll; }
 void OpenDeploymentWindow() {
   if (!g_deployment) new GUI_BS_Deployment();
 }
@@ -320,8 +401,53 @@ GUI_BS_TopStrip::GUI_BS_TopStrip() {
   startButton->SetRect(cx - 120, 44, cx + 120, 76);
   startButton->SetName("START_BATTLE");
   AddButton(startButton);
+  // The clock's square grown by 36, the two panels grown by 12.
+  auto marker = [](const char* name, float l, float t, float r, float b, float grow) {
+    auto e = std::make_unique<GUI_BaseElement>();
+    e->SetRect(l - grow, t - grow, r + grow, b + grow);
+    e->SetName(name);
+    return e;
+  };
+  timerMarker = marker("TIMER_WINDOW", cx - 28, 33, cx + 28, 89, 36);
+  suppliesMarker = marker("SUPPLIES_WINDOW", cx - 320, 18, cx - 166, 42, 12);
+  scoreMarker = marker("SCORE_WINDOW", cx + 166, 18, cx + 320, 42, 12);
+  clock = std::make_unique<GUI_ClockTimer>();
+  const int a[4] = {226, 177, 1, 113}, b[4] = {0, 0, 0, 255};
+  std::copy(a, a + 4, clock->colourA);
+  std::copy(b, b + 4, clock->colourB);
   Update();
+  RefreshPanels();
   Open();
+}
+
+void GUI_BS_PanelBlink::SetValue(float value, float fullAt) {
+  if (fullAt <= value) {
+    if (!full) {
+      full = true;
+      timer = 0.0f;
+      blink = false;
+    }
+  } else {
+    full = false;
+  }
+}
+
+bool GUI_BS_PanelBlink::Advance(float elapsedMs) {
+  if (!full) return true;
+  timer += std::max(0.0f, elapsedMs);
+  // A long frame flips once per half period it covered.
+  while (timer > kHalfPeriodMs) {
+    timer -= kHalfPeriodMs;
+    blink = !blink;
+  }
+  return blink;
+}
+
+void GUI_BS_TopStrip::RefreshPanels() {
+  Gameplay& g = GetGameplay();
+  SIM_BattleOutcomeManager& vp = GetOutcomeManager();
+  suppliesBlink.SetValue(static_cast<float>(static_cast<int64_t>(g.supplies)), g.Classic().suppliesCap);
+  scoreBlink.SetValue(vp.total, vp.target);
 }
 
 GUI_BS_TopStrip::~GUI_BS_TopStrip() {
@@ -343,9 +469,22 @@ int GUI_BS_TopStrip::OnStart(int) {
 void GUI_BS_TopStrip::Draw() {
   if (!GetBattleViewFlags().showHud || GUI_BS_DeploymentDropper::Instance().HoldsUnits()) return;
   Update();
+  RefreshPanels();
+  // Battle time of this frame: nothing while paused.
+  const float now = GetBattle().totalTime;
+  const float elapsed = lastBattleTime < 0.0f ? 0.0f : std::max(0.0f, now - lastBattleTime);
+  lastBattleTime = now;
+  suppliesShown = suppliesBlink.Advance(elapsed);
+  scoreShown = scoreBlink.Advance(elapsed);
   const float cx = static_cast<float>(ScreenWidth()) / 2;
-  FillRect(0, 0, static_cast<float>(ScreenWidth()), 4, kGrey);
-  FillRect(cx - 340, 0, cx + 340, startButton->visible ? 84.0f : 96.0f, kPanel);
+  // Edge lines out to the screen's sides, then the two halves of the centre panel.
+  const float sw = static_cast<float>(ScreenWidth()), edge = std::max(0.0f, sw / 2 - 400);
+  CLoadedTexture* art = FindOrLoadTexture("top_panel.dds");
+  gui_draw::QueueQuad(art, 0, 0, edge, 8, 0, 0, 0.21875f, 0.0625f, kWhite);
+  gui_draw::QueueQuad(art, sw - edge, 0, sw, 8, 0.21875f, 0, 0, 0.0625f, kWhite);
+  gui_draw::QueueQuad(art, cx - 400, 0, cx, 128, 0.21875f, 0, 1, 1, kWhite);
+  gui_draw::QueueQuad(art, cx, 0, cx + 400, 128, 1, 0, 0.21875f, 1, kWhite);
+  gui_draw::FlushSprites();
   // Supplies against the cap, victory points against the target.
   Gameplay& g = GetGameplay();
   SIM_BattleOutcomeManager& vp = GetOutcomeManager();
@@ -354,20 +493,29 @@ void GUI_BS_TopStrip::Draw() {
   const float vRatio = FillRatio(vp.total, vp.target);
   FillRect(cx - 320, 45, cx - 166, 47, kGrey);
   FillRect(cx + 166, 45, cx + 320, 47, kGrey);
-  FillRect(cx - 320, 45, cx - 320 + 154 * sRatio, 47, gui_draw::TextColour());
-  FillRect(cx + 166, 45, cx + 166 + 154 * vRatio, 47, gui_draw::TextColour());
+  if (suppliesShown) FillRect(cx - 320, 45, cx - 320 + 154 * sRatio, 47, gui_draw::TextColour());
+  if (scoreShown) FillRect(cx + 166, 45, cx + 166 + 154 * vRatio, 47, gui_draw::TextColour());
   // The clock: a ring filling with the time limit.
   const float limit = g.Classic().timeLimit;
   const float tRatio = FillRatio(g.supplyClock, limit);
-  FillRect(cx - 28, 33 - 20, cx + 28, 37 - 20, kGrey);
-  FillRect(cx - 28, 33 - 20, cx - 28 + 56 * tRatio, 37 - 20, gui_draw::TextColour());
+  gui_draw::FlushSprites();
+  // The clock dial sweeps round with the time limit, centred in the timer's square.
+  clock->Draw(cx, 61.0f, 32.0f, tRatio);
+  gui_draw::FlushAll();
+  gui_draw::QueueQuad(art, cx - 44, 61 - 44, cx + 44, 61 + 44, 0, 0.25f, 0.1875f, 1, kWhite);
+  gui_draw::QueueQuad(art, cx - 4, 61 - 4, cx + 4, 61 + 4, 0, 0.125f, 0.03125f, 0.25f, kWhite);
   gui_draw::FlushSprites();
   const uint32_t text = gui_draw::TextColour();
-  PrintAt(0, Translated("BS_SUPPLIES"), cx - 320, 18, text);
-  PrintAt(2, FormatScore(g.supplies), cx - 166, 18, text);
-  PrintAt(0, Translated("BS_SCOREBOARD_VP"), cx + 166, 18, text);
-  PrintAt(2, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
-  PrintAt(1, Clock(g.supplyClock) + " / " + Clock(limit), cx, 20, text);
+  if (suppliesShown) {
+    PrintAt(0, Translated("BS_SUPPLIES"), cx - 320, 18, text);
+    PrintAt(2, FormatScore(g.supplies), cx - 166, 18, text);
+  }
+  if (scoreShown) {
+    PrintAt(0, Translated("BS_SCOREBOARD_VP"), cx + 166, 18, text);
+    PrintAt(2, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
+  }
+  // The time in figures beside the dial, clear of its face.
+  PrintAt(2, Clock(g.supplyClock) + " / " + Clock(limit), cx - 62, 20, text);
   gui_draw::FlushAll();
   GUI_WindowBase::Draw();
   GetTextRenderer().Flush();
@@ -520,8 +668,20 @@ void RunContinueSequence() {
 
 // ---------------------------------------------------------------- wiring
 
+bool DivisionHasDeployableDesign(const SIM_Division* division) {
+  ZT_ASSERT(division != nullptr);
+  if (!division) return false;
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  for (const std::string& name : division->designs)
+    if (SIM_UnitDesign* d = designs.FindDesign(name); d && IsDesignDeployable(d)) return true;
+  return false;
+}
+
 void ConnectBattleHud() {
   ConnectDeploymentDropper();
+  SIM_DataHooks& data = GetDataHooks();
+  data.deploymentWindowOpen = [] { return g_deployment != nullptr; };
+  data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.openHud = [] {
     GUI_BS_DeploymentDropper::Instance().Reset();

@@ -13,10 +13,15 @@
 
 class SIM_UnitDesign;
 class GUI_ButtonText;
+class GUI_IconButton;
+class GUI_ClockTimer;
+struct SupplyLimitEntry;
 
 // The designs of the selected division the player may deploy, ordered by class
 // (LIGHTTANK ... LARGETURRET; other classes are left out).
 std::vector<SIM_UnitDesign*> BuildDeployableDesignList();
+// Whether the division names at least one existing design the player may deploy.
+bool DivisionHasDeployableDesign(const class SIM_Division* division);
 
 // The popup over a hovered unit icon: the design's name, description, picture and the
 // icons of its modules in eight slots, joined to the icon by a thin connector.
@@ -53,8 +58,20 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   bool RefreshIfChanged();
   void Draw() override;
   bool LeftClick(float x, float y) override;
-  // The icon index under the point, or -1.
+  // The wheel scrolls the strip by one icon, within 0..ScrollMax().
+  void OnWheelUp() override;
+  void OnWheelDown() override;
+  // Moves the first visible icon; false when it did not move.
+  bool ScrollTo(int position);
+  int ScrollMax() const;
+  int VisibleCount() const;
+  // The icon index (into icons) under the point, or -1.
   int IconAt(float x, float y) const;
+  // The division button: the next division with something to deploy.
+  static int OnDivisionButton(int);
+  // How far the class's next charge has come back, 0..1; negative when no clock shows
+  // (a full class, or a timer at 0 or past the end).
+  static float CooldownFraction(const SupplyLimitEntry* entry);
   // What the icon's cost line shows ("1,250" supplies).
   static std::string CostText(const SIM_UnitDesign* design);
 
@@ -66,8 +83,15 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // The popup of the hovered icon (one at a time).
   std::unique_ptr<GUI_BS_DesignPopup> popup;
   int popupIcon = -1;
+  // Every icon of the division; the strip shows maxVisible of them from scroll on.
   std::vector<Icon> icons;
+  int maxVisible = 0;
+  int scroll = 0;
+  GUI_IconButton* divisionButton = nullptr;
+  std::unique_ptr<GUI_ClockTimer> cooldownClock;
 };
+// Where the strip was scrolled, kept across rebuilds and reopenings.
+int& RememberedDeploymentScroll();
 
 GUI_BS_Deployment* GetOpenDeploymentWindow();
 // Makes the window the open one (deleting another).
@@ -77,6 +101,19 @@ void CloseDeploymentWindow();
 // After a device reset: deletes the open window; true when one was open.
 bool DeleteOpenDeploymentWindow();
 
+// The supplies panel's and the scoreboard's full state: a full panel blinks with a
+// period of 400 ms of battle time and stands still while the battle is paused.
+struct GUI_BS_PanelBlink {
+  static constexpr float kHalfPeriodMs = 200.0f;
+  // After a refresh: full when the cap (or target) is not above the value.
+  void SetValue(float value, float full);
+  // One frame of elapsed battle time; returns whether the text and bar show.
+  bool Advance(float elapsedMs);
+  bool full = false;
+  bool blink = false;
+  float timer = 0.0f;
+};
+
 class GUI_BS_TopStrip : public GUI_WindowBase {
  public:
   GUI_BS_TopStrip();
@@ -85,8 +122,18 @@ class GUI_BS_TopStrip : public GUI_WindowBase {
   // Shows the fight button only during deployment.
   void Update();
   static int OnStart(int);
+  // The supplies and victory points against their caps; updates the blink states.
+  void RefreshPanels();
 
   GUI_ButtonText* startButton = nullptr;
+  GUI_BS_PanelBlink suppliesBlink;
+  GUI_BS_PanelBlink scoreBlink;
+  bool suppliesShown = true;
+  bool scoreShown = true;
+  float lastBattleTime = -1.0f;
+  std::unique_ptr<GUI_ClockTimer> clock;
+  // Named places the tutorial points at: "TIMER_WINDOW", "SUPPLIES_WINDOW", "SCORE_WINDOW".
+  std::unique_ptr<GUI_BaseElement> timerMarker, suppliesMarker, scoreMarker;
 };
 GUI_BS_TopStrip* GetOpenTopStrip();
 void OpenTopStrip();
