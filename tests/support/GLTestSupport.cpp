@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
@@ -34,10 +35,22 @@ void GLWindow::OpenOrSkip(const char* title, int width, int height, uint32_t ext
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   driver_ = std::make_unique<EnvGuard>("SDL_VIDEODRIVER");
   setenv("SDL_VIDEODRIVER", "x11", 1);
-  ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << "no video: " << SDL_GetError();
-  window_ = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | extraWindowFlags);
-  if (!window_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  ASSERT_NE(window_, nullptr) << "no OpenGL window: " << SDL_GetError();
+  // Many test programs share one virtual display: a connection it refuses while busy is
+  // tried again a few times before the test fails.
+  std::string why;
+  for (int attempt = 0; attempt < 5 && !window_; ++attempt) {
+    if (attempt > 0) SDL_Delay(200);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      why = std::string("no video: ") + SDL_GetError();
+      continue;
+    }
+    window_ = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | extraWindowFlags);
+    if (!window_) {
+      why = std::string("no OpenGL window: ") + SDL_GetError();
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+  }
+  ASSERT_NE(window_, nullptr) << why;
   OpenDebugFile(UserRoot());
   D3DEngine& e = GetRenderDevice();
   e.SetMainWindow(window_);
