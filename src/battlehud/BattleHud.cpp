@@ -25,6 +25,8 @@
 #include "gui/Buttons.h"
 #include "gui/GuiDraw.h"
 #include "gui/InfoWidgets.h"
+#include "gui/ScrollingWindow.h"
+#include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
@@ -195,6 +197,8 @@ GUI_BS_Deployment::GUI_BS_Deployment() {
   divisionButton = new DivisionButton();
   divisionButton->SetTooltip("DIVISION_BUTTON_TT", 60);
   AddButton(divisionButton);
+  scrollBar = new GUI_ScrollingWindow(GUI_ScrollingWindow::kHorizontal);
+  AddChild(scrollBar);
   // Reopened where the player left it, as far as the new strip reaches (the rebuild
   // starts from the first icon).
   const int remembered = g_deploymentScroll;
@@ -203,7 +207,11 @@ GUI_BS_Deployment::GUI_BS_Deployment() {
   Open();
 }
 
-GUI_BS_Deployment::GUI_BS_Deployment(Empty) { RegisterHudReset(); }
+GUI_BS_Deployment::GUI_BS_Deployment(Empty) {
+  RegisterHudReset();
+  scrollBar = new GUI_ScrollingWindow(GUI_ScrollingWindow::kHorizontal);
+  AddChild(scrollBar);
+}
 
 GUI_BS_Deployment::~GUI_BS_Deployment() {
   if (g_deployment == this) g_deployment = nullptr;
@@ -234,6 +242,9 @@ void GUI_BS_Deployment::Refresh() {
   maxVisible = visible;
   scroll = 0;
   g_deploymentScroll = 0;
+  popup.reset();
+  popupIcon = -1;
+  SyncScrollBar();
   if (divisionButton) {
     const float cx = static_cast<float>(sw / 2);
     divisionButton->SetRect(cx - 20, static_cast<float>(top - 30), cx + 20, static_cast<float>(top + 10));
@@ -249,13 +260,32 @@ int GUI_BS_Deployment::ScrollMax() const { return std::max(0, static_cast<int>(i
 
 bool GUI_BS_Deployment::ScrollTo(int position) {
   position = std::clamp(position, 0, ScrollMax());
-  if (position == scroll) return false;
+  if (position == scroll) {
+    SyncScrollBar();
+    return false;
+  }
   scroll = position;
   g_deploymentScroll = position;
   // The popup belonged to an icon that may have moved away.
   popup.reset();
   popupIcon = -1;
+  SyncScrollBar();
   return true;
+}
+
+void GUI_BS_Deployment::SyncScrollBar() {
+  if (!scrollBar) return;
+  const float cx = (left + right) / 2.0f;
+  if (right - left < 608) {
+    scrollBar->SetRect(cx - 175, static_cast<float>(bottom - 26), cx + 175, static_cast<float>(bottom));
+  } else {
+    scrollBar->SetRect(static_cast<float>(left + 129), static_cast<float>(bottom - 26),
+                       static_cast<float>(right - 129), static_cast<float>(bottom));
+  }
+  scrollBar->SetRange(static_cast<float>(icons.size()), static_cast<float>(VisibleCount()), ScrollMax());
+  scrollBar->SetPosition(scroll);
+  // The strip itself moved the bar: nothing for the next frame to follow.
+  scrollBar->changed = false;
 }
 
 void GUI_BS_Deployment::OnWheelUp() { ScrollTo(scroll - 1); }
@@ -292,7 +322,13 @@ int GUI_BS_Deployment::IconAt(float x, float y) const {
 }
 
 bool GUI_BS_Deployment::LeftClick(float x, float y) {
-  if (!visible || GetBattle().state == BATTLE_OVER || !HitTest(x, y)) return false;
+  if (!visible || GetBattle().state == BATTLE_OVER) return false;
+  // The bar's arrows, track and thumb come before the icons they overlap.
+  if (scrollBar && scrollBar->visible && scrollBar->LeftClick(x, y)) {
+    if (scrollBar->changed) ScrollTo(scrollBar->Position());
+    return true;
+  }
+  if (!HitTest(x, y)) return false;
   const int i = IconAt(x, y);
   // A click on a disabled icon still answers: the dropper says why it refuses.
   if (i >= 0) GUI_BS_DeploymentDropper::Instance().StartPlacement(icons[static_cast<size_t>(i)].design);
@@ -308,6 +344,8 @@ void GUI_BS_Deployment::Draw() {
     return;
   }
   RefreshIfChanged();
+  // A drag of the thumb moves the bar between frames: the strip follows it.
+  if (scrollBar && scrollBar->changed) ScrollTo(scrollBar->Position());
   CLoadedTexture* bg = FindOrLoadTexture("ui_deployment_bg.dds");
   FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
            static_cast<float>(bottom), kPanel);
@@ -353,6 +391,8 @@ void GUI_BS_Deployment::Draw() {
   const float b = top + 6.0f + kIconSize;
   for (const auto& [fraction, l] : clocks) cooldownClock->Draw(l + 20.5f, b - 20.5f, 7.5f, fraction);
   if (!clocks.empty()) gui_draw::FlushAll();
+  DrawChildren();
+  gui_draw::FlushAll();
   // The division button over the strip's top edge.
   GUI_WindowBase::Draw();
   gui_draw::FlushAll();
@@ -411,6 +451,9 @@ GUI_BS_TopStrip::GUI_BS_TopStrip() {
   timerMarker = marker("TIMER_WINDOW", cx - 28, 33, cx + 28, 89, 36);
   suppliesMarker = marker("SUPPLIES_WINDOW", cx - 320, 18, cx - 166, 42, 12);
   scoreMarker = marker("SCORE_WINDOW", cx + 166, 18, cx + 320, 42, 12);
+  timerTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_TIMER_TOOLTIP"), 30);
+  suppliesTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_SUPPLIES_TOOLTIP"), 30);
+  scoreTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_SCOREBOARD_TOOLTIP"), 30);
   clock = std::make_unique<GUI_ClockTimer>();
   const int a[4] = {226, 177, 1, 113}, b[4] = {0, 0, 0, 255};
   std::copy(a, a + 4, clock->colourA);
@@ -448,6 +491,38 @@ void GUI_BS_TopStrip::RefreshPanels() {
   SIM_BattleOutcomeManager& vp = GetOutcomeManager();
   suppliesBlink.SetValue(static_cast<float>(static_cast<int64_t>(g.supplies)), g.Classic().suppliesCap);
   scoreBlink.SetValue(vp.total, vp.target);
+}
+
+void GUI_BS_TopStrip::UpdateTooltips(float x, float y) {
+  const float cx = static_cast<float>(ScreenWidth()) / 2;
+  auto inside = [x, y](float l, float t, float r, float b) { return x >= l && x < r && y >= t && y < b; };
+  struct Part {
+    GUI_Tooltip* tooltip;
+    bool over;
+  } parts[] = {
+      {timerTooltip.get(), inside(cx - 28, 33, cx + 28, 89) && GetBattle().state != BATTLE_DEPLOYMENT},
+      {suppliesTooltip.get(), inside(cx - 320, 18, cx - 166, 42)},
+      {scoreTooltip.get(), inside(cx + 166, 18, cx + 320, 42)},
+  };
+  for (const Part& p : parts) {
+    if (!p.tooltip) continue;
+    if (p.over) {
+      p.tooltip->UpdateFade();
+      p.tooltip->Draw();
+    } else {
+      p.tooltip->Hide();
+    }
+  }
+}
+
+void GUI_BS_TopStrip::Process() {
+  // Nothing of the strip shows while the interface is hidden or a unit is held.
+  if (GetBattleViewFlags().showHud && !GUI_BS_DeploymentDropper::Instance().HoldsUnits()) {
+    UpdateTooltips(gui_draw::MouseX(), gui_draw::MouseY());
+  } else {
+    UpdateTooltips(-1e9f, -1e9f);
+  }
+  GUI_WindowBase::Process();
 }
 
 GUI_BS_TopStrip::~GUI_BS_TopStrip() {

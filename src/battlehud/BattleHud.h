@@ -15,6 +15,8 @@ class SIM_UnitDesign;
 class GUI_ButtonText;
 class GUI_IconButton;
 class GUI_ClockTimer;
+class GUI_ScrollingWindow;
+class GUI_Tooltip;
 struct SupplyLimitEntry;
 
 // The designs of the selected division the player may deploy, ordered by class
@@ -64,6 +66,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // Moves the first visible icon; false when it did not move.
   bool ScrollTo(int position);
   int ScrollMax() const;
+  // Places the scroll bar under the icons and gives it the strip's range and position.
+  void SyncScrollBar();
   int VisibleCount() const;
   // The icon index (into icons) under the point, or -1.
   int IconAt(float x, float y) const;
@@ -88,6 +92,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   int maxVisible = 0;
   int scroll = 0;
   GUI_IconButton* divisionButton = nullptr;
+  // Follows the wheel, and its arrows, track and thumb scroll the strip (a child window).
+  GUI_ScrollingWindow* scrollBar = nullptr;
   std::unique_ptr<GUI_ClockTimer> cooldownClock;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
@@ -124,6 +130,11 @@ class GUI_BS_TopStrip : public GUI_WindowBase {
   static int OnStart(int);
   // The supplies and victory points against their caps; updates the blink states.
   void RefreshPanels();
+  // Per frame: the tooltips of the clock and the two panels under the pointer.
+  void Process() override;
+  // Fades in the tooltip of the part under the point and hides the others; the clock's
+  // stays hidden while deploying, when there is no battle time to explain yet.
+  void UpdateTooltips(float x, float y);
 
   GUI_ButtonText* startButton = nullptr;
   GUI_BS_PanelBlink suppliesBlink;
@@ -134,6 +145,7 @@ class GUI_BS_TopStrip : public GUI_WindowBase {
   std::unique_ptr<GUI_ClockTimer> clock;
   // Named places the tutorial points at: "TIMER_WINDOW", "SUPPLIES_WINDOW", "SCORE_WINDOW".
   std::unique_ptr<GUI_BaseElement> timerMarker, suppliesMarker, scoreMarker;
+  std::unique_ptr<GUI_Tooltip> timerTooltip, suppliesTooltip, scoreTooltip;
 };
 GUI_BS_TopStrip* GetOpenTopStrip();
 void OpenTopStrip();

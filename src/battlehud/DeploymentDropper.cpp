@@ -26,6 +26,7 @@
 #include "engine/VertexBuffer.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
+#include "simdata/ScenarioRouteThreat.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 
@@ -345,6 +346,8 @@ DeployRefusal GUI_BS_DeploymentDropper::DropAt(float worldX, float worldY, bool 
   const bool carrier = IsSupplyCarrier(dropped);
   if (carrier) limits.AddPlayerTrucks(-1);
   if (hooks.refreshDeploymentWindow) hooks.refreshDeploymentWindow();
+  // A new defender changes how strongly the branches beside its square are covered.
+  if (battle.playerDefends) MarkRouteThreatsDirty(square);
 
   if (shiftHeld && currentDesign && CanAffordDesign(currentDesign)) {
     bool charged = battle.state == BATTLE_DEPLOYMENT;

@@ -17,6 +17,7 @@
 #include "battlescreen/UnitVisuals.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
+#include "simdata/ScenarioRouteThreat.h"
 
 namespace {
 
@@ -211,6 +212,35 @@ TEST(DropperEmplacement, RefusedSoldiersAreRefundedAndAnEmptySquadIsRemoved) {
     EXPECT_FALSE(dropper.HoldsUnits());
   }
   hooks.assignToEmplacement = nullptr;
+}
+
+TEST_F(DropperTest, ADefendersDropMarksTheRouteThreatsBesideItsSquareForRecalculation) {
+  StartScenarioBattle(scenario, true, AI_UNITS_NONE);
+  auto entry = std::make_unique<SupplyLimitEntry>();
+  entry->hullName = "tank";
+  GetSupplyLimits().playerEntries.push_back(std::move(entry));
+  GetGameplay().supplies = 1000.0f;
+  dropper().Reset();
+  ASSERT_EQ(dropper().StartPlacement(tank), DeployRefusal::NONE);
+  SIM_MapSquare* legal = nullptr;
+  SIM_MapSquare* other = nullptr;
+  for (const auto& sq : scenario->grid) {
+    if (!sq) continue;
+    if (!legal && dropper().IsSquareLegal(sq.get()))
+      legal = sq.get();
+    else if (!other)
+      other = sq.get();
+  }
+  ASSERT_NE(legal, nullptr);
+  ASSERT_NE(other, nullptr);
+  // Branches of our own, one beside the drop square and one elsewhere.
+  SIM_RouteThreat beside(nullptr, scenario), elsewhere(nullptr, scenario);
+  beside.coveringSquares = {legal};
+  elsewhere.coveringSquares = {other};
+  beside.dirty = elsewhere.dirty = false;
+  ASSERT_EQ(dropper().DropAt(legal->centreX, legal->centreY, false), DeployRefusal::NONE);
+  EXPECT_TRUE(beside.dirty);
+  EXPECT_FALSE(elsewhere.dirty);
 }
 
 TEST(TopStripBars, FillRatioIsClampedAndSafeWithoutACap) {
