@@ -364,6 +364,9 @@ void GUI_BS_Deployment::Draw() {
                           0, 0, 1, 1, icon.enabled ? kWhite : 0xff606060);
   }
   gui_draw::FlushSprites();
+  // The scroll bar under the icons' lower edge; the costs are written over it.
+  DrawChildren();
+  gui_draw::FlushAll();
   SIM_SupplyLimits& limits = GetSupplyLimits();
   std::vector<std::pair<float, float>> clocks;  // (fraction, icon left) of the recharging classes
   for (int slot = 0; slot < shown; ++slot) {
@@ -391,8 +394,6 @@ void GUI_BS_Deployment::Draw() {
   const float b = top + 6.0f + kIconSize;
   for (const auto& [fraction, l] : clocks) cooldownClock->Draw(l + 20.5f, b - 20.5f, 7.5f, fraction);
   if (!clocks.empty()) gui_draw::FlushAll();
-  DrawChildren();
-  gui_draw::FlushAll();
   // The division button over the strip's top edge.
   GUI_WindowBase::Draw();
   gui_draw::FlushAll();
