@@ -346,9 +346,10 @@ void GUI_Options::LayOut() {
     background_[i].SetPosition(i == 0 ? (panelLeft_ + midX) / 2.0f : (midX + panelRight_) / 2.0f,
                                (panelTop_ + panelBottom_) / 2.0f);
   }
-  // The steel plate of the atlas, one half of it under each half of the panel.
-  background_[0].SetUV(0.5f, 0.0f, 0.75f, 1.0f);
-  background_[1].SetUV(0.75f, 0.0f, 1.0f, 1.0f);
+  // The plain steel plate of the atlas (448-576 x 0-96, kept clear of its neighbours),
+  // one half of it under each half of the panel.
+  background_[0].SetUV(452.0f / 1024.0f, 4.0f / 256.0f, 0.5f, 92.0f / 256.0f);
+  background_[1].SetUV(0.5f, 4.0f / 256.0f, 572.0f / 1024.0f, 92.0f / 256.0f);
 }
 
 void GUI_Options::Enter() {

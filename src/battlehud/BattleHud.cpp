@@ -16,9 +16,11 @@
 #include "battlehud/DeploymentDropper.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DesignSprite.h"
+#include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
 #include "engine/Singletons.h"
+#include "engine/Sprites.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
@@ -26,18 +28,21 @@
 #include "gui/GuiDraw.h"
 #include "gui/InfoWidgets.h"
 #include "gui/ScrollingWindow.h"
+#include "gui/SpriteSheet.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
+#include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 
 namespace {
 constexpr uint32_t kGrey = 0xff787878;
-constexpr uint32_t kPanel = 0xd0101418;
 constexpr uint32_t kWhite = 0xffffffff;
+constexpr uint32_t kGlint = 0x20ffffff;
+constexpr const char* kDeploymentArt = "ui_deployment_bg.dds";
 const char* const kClassOrder[] = {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
                                    "HEAVYMECH", "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
 
@@ -84,6 +89,30 @@ CLoadedTexture* Plain() { return FindOrLoadTexture("deployment_square_fill.dds")
 
 void FillRect(float l, float t, float r, float b, uint32_t colour) {
   gui_draw::QueueQuad(Plain(), l, t, r, b, 0.45f, 0.45f, 0.55f, 0.55f, colour);
+}
+
+void QueuePiece(CLoadedTexture* art, const DeploymentArtPiece& p, uint32_t colour) {
+  if (!p.shown || p.width <= 0.0f || p.height <= 0.0f) return;
+  gui_draw::QueueCentred(art, p.x, p.y, p.width, p.height, p.u0, p.v0, p.u1, p.v1, colour);
+}
+
+DeploymentArtPiece Piece(float x, float y, float w, float h, float u0, float v0, float u1, float v1) {
+  DeploymentArtPiece p;
+  p.shown = true;
+  p.x = x;
+  p.y = y;
+  p.width = w;
+  p.height = h;
+  p.u0 = u0;
+  p.v0 = v0;
+  p.u1 = u1;
+  p.v1 = v1;
+  return p;
+}
+
+DeploymentArtPiece Mirrored(DeploymentArtPiece p) {
+  std::swap(p.u0, p.u1);
+  return p;
 }
 
 void PrintAt(int align, const std::string& text, float x, float y, uint32_t colour) {
@@ -168,6 +197,121 @@ void GUI_BS_DesignPopup::Draw() {
   gui_draw::FlushAll();
 }
 
+// ---------------------------------------------------------------- deployment console
+
+GUI_BS_Deployment_BG::GUI_BS_Deployment_BG() {
+  // Art only: the strip and the map under it take the clicks.
+  claimsMouse = false;
+  blocksClicks = false;
+}
+
+void GUI_BS_Deployment_BG::Layout(int screenWidth, int screenHeight, float scrollBarLeft,
+                                  float scrollBarRight) {
+  const float sw = static_cast<float>(screenWidth), sh = static_cast<float>(screenHeight);
+  for (DeploymentArtPiece& p : slots) p = DeploymentArtPiece();
+  edges.clear();
+  // The corner blocks.
+  slots[0] = Piece(224, sh - 80, 448, 160, 0.34375f, 0.375f, 0.78125f, 1.0f);
+  slots[3] = Mirrored(slots[0]);
+  slots[3].x = sw - 224;
+  // The two centre halves meet in the middle of the screen.
+  if (screenWidth >= 896) {
+    const float w = static_cast<float>(std::min(192, (screenWidth - 896) / 2));
+    slots[1] = Piece(sw / 2 - w / 2, sh - 80, w, 160, 1.0f - w / 1024.0f, 0.375f, 1.0f, 1.0f);
+    slots[2] = Mirrored(slots[1]);
+    slots[2].x = sw / 2 + w / 2;
+  }
+  // The trough the scroll bar runs in: a stretched middle between two ends.
+  const float trough = std::max(0.0f, scrollBarRight - scrollBarLeft - 40.0f);
+  slots[5] = Piece(sw / 2, sh - 32, trough, 64, 0.15625f, 0.25f, 0.1572266f, 0.5f);
+  slots[4] = Piece(sw / 2 - trough / 2 - 80, sh - 32, 160, 64, 0.0f, 0.25f, 0.15625f, 0.5f);
+  slots[6] = Mirrored(slots[4]);
+  slots[6].x = sw / 2 + trough / 2 + 80;
+  // The fins beside the division button, where the screen leaves room for them.
+  if (screenWidth > 1290) {
+    slots[7] = Piece(sw / 2 - 100, sh - 128, 160, 32, 0.125f, 0.625f, 0.28125f, 0.75f);
+    slots[8] = Mirrored(slots[7]);
+    slots[8].x = sw / 2 + 100;
+  }
+  // Filler from the centre halves out to the corner blocks, 32 pixels a piece.
+  if (screenWidth > 1280) {
+    const float innerLeft = slots[1].x - slots[1].width / 2, innerRight = slots[2].x + slots[2].width / 2;
+    float offset = 0.0f;
+    for (int r = screenWidth - 1280; r > 0; r -= 64) {
+      const float p = r < 64 ? static_cast<float>(r) / 2.0f : 32.0f;
+      edges.push_back(Piece(innerLeft - offset - p / 2, sh - 80, p, 160, 0.78125f, 0.375f, 0.8125f, 1.0f));
+      edges.push_back(Piece(innerRight + offset + p / 2, sh - 80, p, 160, 0.78125f, 0.375f, 0.8125f, 1.0f));
+      offset += p;
+    }
+  }
+}
+
+void GUI_BS_Deployment_BG::Draw() {
+  if (!visible) return;
+  CLoadedTexture* art = FindOrLoadTexture(kDeploymentArt);
+  for (int i = 0; i < 4; ++i) QueuePiece(art, slots[i], kWhite);
+  for (const DeploymentArtPiece& e : edges) QueuePiece(art, e, kWhite);
+  for (int i = 4; i < kSlots; ++i) QueuePiece(art, slots[i], kWhite);
+  gui_draw::FlushSprites();
+}
+
+void GUI_BS_Deployment::LayoutDecorations(int screenWidth, float centreX, float bottom,
+                                          DeploymentArtPiece out[3]) {
+  const float g = static_cast<float>(screenWidth - 463);
+  float wing = 352.0f, uRight = 0.9375f;
+  // A narrow screen keeps the wings' outer ends and cuts them short towards the middle.
+  if (g < 704.0f) {
+    wing = std::max(0.0f, g / 2);
+    uRight = 0.5625f + 0.375f * (wing / 352.0f);
+  }
+  const float middle = std::max(0.0f, g - 704.0f);
+  const float y = bottom - 94.0f;
+  out[2] = Piece(centreX, y, middle, 64, 0.9375f, 0.0f, 1.0f, 0.25f);
+  out[2].shown = middle > 0.0f;
+  out[0] = Piece(centreX - middle / 2 - wing / 2, y, wing, 64, 0.5625f, 0.0f, uRight, 0.25f);
+  out[0].shown = wing > 0.0f;
+  out[1] = Mirrored(out[0]);
+  out[1].x = centreX + middle / 2 + wing / 2;
+}
+
+void GUI_BS_Deployment::SheetSize(int n, int* width, int* height) {
+  if (width) *width = n > 16 ? 1024 : 512;
+  if (height) *height = n > 32 ? 1024 : 512;
+}
+
+void GUI_BS_Deployment::BuildIconSheet() {
+  // The old sheet goes first: its name is free again for the new one.
+  sheet.reset();
+  int w = 0, h = 0;
+  SheetSize(static_cast<int>(icons.size()), &w, &h);
+  sheet = std::make_unique<GUI_SpriteSheet>(kSheetName, static_cast<float>(kSheetCell), static_cast<float>(w),
+                                            static_cast<float>(h));
+  sheet->BeginCapture();
+  // Each picture lands in its cell as it is, alpha included: blended onto the cleared
+  // sheet its alpha would be applied twice and the icons drawn from it would fade.
+  platform::Device* device = GetRenderDevice().Device();
+  const uint32_t blending = device ? device->GetRenderState(platform::RenderState::AlphaBlendEnable) : 1;
+  if (device) device->SetRenderState(platform::RenderState::AlphaBlendEnable, 0);
+  for (Icon& icon : icons) {
+    icon.cell = -1;
+    if (icon.picture.empty()) continue;
+    CTexturedSprite image(icon.picture);
+    // A picture that failed to load keeps no cell: the icon shows its bare plate.
+    if (!image.texture || !image.texture->texture) continue;
+    const int cell = sheet->CellsFilled();
+    sheet->AddSprite(&image);
+    if (sheet->CellsFilled() == cell) continue;  // the sheet is full: drawn from the picture
+    const int columns = std::max(1, sheet->Columns()), rows = std::max(1, sheet->Rows());
+    icon.cell = cell;
+    icon.u0 = static_cast<float>(cell % columns) / static_cast<float>(columns);
+    icon.v0 = static_cast<float>(cell / columns) / static_cast<float>(rows);
+    icon.u1 = icon.u0 + 1.0f / static_cast<float>(columns);
+    icon.v1 = icon.v0 + 1.0f / static_cast<float>(rows);
+  }
+  if (device) device->SetRenderState(platform::RenderState::AlphaBlendEnable, blending);
+  sheet->EndCapture();
+}
+
 // ---------------------------------------------------------------- deployment window
 
 std::vector<SIM_UnitDesign*> BuildDeployableDesignList() {
@@ -197,6 +341,9 @@ GUI_BS_Deployment::GUI_BS_Deployment() {
   divisionButton = new DivisionButton();
   divisionButton->SetTooltip("DIVISION_BUTTON_TT", 60);
   AddButton(divisionButton);
+  // The console behind everything, then the scroll bar in its trough.
+  background = new GUI_BS_Deployment_BG();
+  AddChild(background);
   scrollBar = new GUI_ScrollingWindow(GUI_ScrollingWindow::kHorizontal);
   AddChild(scrollBar);
   // Reopened where the player left it, as far as the new strip reaches (the rebuild
@@ -249,6 +396,10 @@ void GUI_BS_Deployment::Refresh() {
     const float cx = static_cast<float>(sw / 2);
     divisionButton->SetRect(cx - 20, static_cast<float>(top - 30), cx + 20, static_cast<float>(top + 10));
   }
+  if (background && scrollBar)
+    background->Layout(sw, sh, static_cast<float>(scrollBar->left), static_cast<float>(scrollBar->right));
+  LayoutDecorations(sw, (left + right) / 2.0f, static_cast<float>(bottom), decorations);
+  BuildIconSheet();
   RefreshIfChanged();
 }
 
@@ -346,9 +497,10 @@ void GUI_BS_Deployment::Draw() {
   RefreshIfChanged();
   // A drag of the thumb moves the bar between frames: the strip follows it.
   if (scrollBar && scrollBar->changed) ScrollTo(scrollBar->Position());
-  CLoadedTexture* bg = FindOrLoadTexture("ui_deployment_bg.dds");
-  FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
-           static_cast<float>(bottom), kPanel);
+  // The console and the scroll bar in its trough; the icons stand over both.
+  DrawChildren();
+  gui_draw::FlushAll();
+  CLoadedTexture* bg = FindOrLoadTexture(kDeploymentArt);
   const float mx = gui_draw::MouseX(), my = gui_draw::MouseY();
   const int hovered = IconAt(mx, my);
   const bool fighting = GetBattle().state != BATTLE_DEPLOYMENT;
@@ -359,14 +511,23 @@ void GUI_BS_Deployment::Draw() {
     const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
     const float u0 = !icon.enabled ? 0.0625f : (i == hovered ? 0.125f : 0.0f);
     gui_draw::QueueQuad(bg, l, t, l + kIconSize, t + kIconSize, u0, 0.0f, u0 + 0.0625f, 0.25f, kWhite);
-    if (!icon.picture.empty())
-      gui_draw::QueueQuad(FindOrLoadTexture(icon.picture), l + 2, t + 2, l + kIconSize - 2, t + kIconSize - 2,
-                          0, 0, 1, 1, icon.enabled ? kWhite : 0xff606060);
   }
   gui_draw::FlushSprites();
-  // The scroll bar under the icons' lower edge; the costs are written over it.
-  DrawChildren();
-  gui_draw::FlushAll();
+  // The pictures come from their cells of the icon sheet, all in one batch; one without a
+  // cell (a sheet that could not take it) is drawn from its own picture.
+  CLoadedTexture* sheetTexture = FindOrLoadTexture(kSheetName);
+  for (int slot = 0; slot < shown; ++slot) {
+    const Icon& icon = icons[static_cast<size_t>(scroll + slot)];
+    const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
+    const uint32_t tint = icon.enabled ? kWhite : 0xff606060;
+    if (icon.cell >= 0 && sheetTexture->texture)
+      gui_draw::QueueQuad(sheetTexture, l + 2, t + 2, l + kIconSize - 2, t + kIconSize - 2, icon.u0, icon.v0,
+                          icon.u1, icon.v1, tint);
+    else if (!icon.picture.empty())
+      gui_draw::QueueQuad(FindOrLoadTexture(icon.picture), l + 2, t + 2, l + kIconSize - 2, t + kIconSize - 2,
+                          0, 0, 1, 1, tint);
+  }
+  gui_draw::FlushSprites();
   SIM_SupplyLimits& limits = GetSupplyLimits();
   std::vector<std::pair<float, float>> clocks;  // (fraction, icon left) of the recharging classes
   for (int slot = 0; slot < shown; ++slot) {
@@ -394,6 +555,11 @@ void GUI_BS_Deployment::Draw() {
   const float b = top + 6.0f + kIconSize;
   for (const auto& [fraction, l] : clocks) cooldownClock->Draw(l + 20.5f, b - 20.5f, 7.5f, fraction);
   if (!clocks.empty()) gui_draw::FlushAll();
+  // Faint glints over the strip's top edge, on the higher detail settings.
+  if (SIM_Options::Get().GetFloat("OPTIONS_GRAPHICS_DETAIL") > 0.5f) {
+    for (const DeploymentArtPiece& d : decorations) QueuePiece(bg, d, kGlint);
+    gui_draw::FlushSprites();
+  }
   // The division button over the strip's top edge.
   GUI_WindowBase::Draw();
   gui_draw::FlushAll();
@@ -769,6 +935,9 @@ void ConnectBattleHud() {
     CloseDeploymentWindow();
     CloseTopStrip();
   };
+  // After a device reset the window (deleted with its sheet) opens again, drawing its
+  // icon sheet anew.
+  screen.deviceRebuilt = [] { OpenDeploymentWindow(); };
   screen.dropperHandEmpty = [] { return !GUI_BS_DeploymentDropper::Instance().HoldsUnits(); };
   // A unit clicked during deployment goes back into the hand; the deployment window and
   // its popup hide themselves while the hand holds units.

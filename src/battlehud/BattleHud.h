@@ -16,6 +16,7 @@ class GUI_ButtonText;
 class GUI_IconButton;
 class GUI_ClockTimer;
 class GUI_ScrollingWindow;
+class GUI_SpriteSheet;
 class GUI_Tooltip;
 struct SupplyLimitEntry;
 
@@ -45,9 +46,34 @@ class GUI_BS_DesignPopup {
   std::string picture;
 };
 
+// One sprite of the deployment art: its centre and size on screen and its rectangle of
+// "ui_deployment_bg.dds" (a mirrored piece has u0 > u1).
+struct DeploymentArtPiece {
+  bool shown = false;
+  float x = 0.0f, y = 0.0f, width = 0.0f, height = 0.0f;
+  float u0 = 0.0f, v0 = 0.0f, u1 = 0.0f, v1 = 0.0f;
+};
+
+// The console along the bottom of the screen behind the deployment strip: the corner
+// blocks, the centre halves, the scroll trough and the fins beside the division button,
+// with filler pieces towards the corners on screens wider than 1280. It takes no clicks.
+class GUI_BS_Deployment_BG : public GUI_WindowBase {
+ public:
+  static constexpr int kSlots = 9;
+  GUI_BS_Deployment_BG();
+  // After the strip is sized: the scroll bar's left and right edges set the trough.
+  void Layout(int screenWidth, int screenHeight, float scrollBarLeft, float scrollBarRight);
+  // Slots 0-3, the filler pieces, then slots 4-8.
+  void Draw() override;
+  DeploymentArtPiece slots[kSlots];
+  std::vector<DeploymentArtPiece> edges;
+};
+
 class GUI_BS_Deployment : public GUI_WindowBase {
  public:
   static constexpr int kIconSize = 92;
+  static constexpr int kSheetCell = 128;
+  static constexpr const char* kSheetName = "rt_depicons";
   // Opens with the icons of the selected division.
   GUI_BS_Deployment();
   // An empty window that is not opened (tests of the window's lifetime).
@@ -78,11 +104,22 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   static float CooldownFraction(const SupplyLimitEntry* entry);
   // What the icon's cost line shows ("1,250" supplies).
   static std::string CostText(const SIM_UnitDesign* design);
+  // The icon sheet's sides for n icons: 1024 wide past 16 icons, 1024 high past 32.
+  static void SheetSize(int icons, int* width, int* height);
+  // The faint glints over the strip's top edge (left wing, right wing, middle) for a
+  // strip centred at centreX whose bottom edge is at bottom.
+  static void LayoutDecorations(int screenWidth, float centreX, float bottom, DeploymentArtPiece out[3]);
+  // Draws every icon's picture into its cell of a new icon sheet (the old one goes first).
+  void BuildIconSheet();
 
   struct Icon {
     SIM_UnitDesign* design = nullptr;
     std::string picture;  // the design's texture name
     bool enabled = true;
+    // The picture's cell of the icon sheet, or -1 when it has none (drawn from the
+    // picture itself); the image sprite then points at that cell.
+    int cell = -1;
+    float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
   };
   // The popup of the hovered icon (one at a time).
   std::unique_ptr<GUI_BS_DesignPopup> popup;
@@ -94,6 +131,11 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   GUI_IconButton* divisionButton = nullptr;
   // Follows the wheel, and its arrows, track and thumb scroll the strip (a child window).
   GUI_ScrollingWindow* scrollBar = nullptr;
+  // The console behind the strip (a child window, drawn first).
+  GUI_BS_Deployment_BG* background = nullptr;
+  DeploymentArtPiece decorations[3];
+  // The icons' pictures, one 128-pixel cell each ("rt_depicons").
+  std::unique_ptr<GUI_SpriteSheet> sheet;
   std::unique_ptr<GUI_ClockTimer> cooldownClock;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
@@ -104,7 +146,8 @@ GUI_BS_Deployment* GetOpenDeploymentWindow();
 void SetOpenDeploymentWindow(GUI_BS_Deployment* window);
 void OpenDeploymentWindow();
 void CloseDeploymentWindow();
-// After a device reset: deletes the open window; true when one was open.
+// After a device reset: deletes the open window; true when one was open. The battle
+// screen's next draw opens it again, with its icon sheet drawn anew.
 bool DeleteOpenDeploymentWindow();
 
 // The supplies panel's and the scoreboard's full state: a full panel blinks with a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
@@ -12,6 +13,7 @@
 #include "battle/Movement.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
+#include "battlehud/DeploymentSeams.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
@@ -171,6 +173,8 @@ void GUI_BS_DeploymentDropper::AddPlacedUnit(SIM_BattleUnit* unit) {
   if (!unit) return;
   hand.push_back(unit);
   unit->state = US_IN_DROPPER;
+  // A placed unit picked up again leaves the minimap until it is dropped.
+  GetDeploymentSeams().MinimapRemoveUnit(unit);
 }
 
 void GUI_BS_DeploymentDropper::PrepareFormation() {
@@ -182,6 +186,8 @@ void GUI_BS_DeploymentDropper::PrepareFormation() {
       if (u->sizeType == SIZE_INFANTRY) placementKind = PLACEMENT_EMPLACEMENT;
   if (ref->sizeType == SIZE_BUILDING && ref->design && !ref->design->weapon)
     placementKind = PLACEMENT_SUPPORT;
+  if (BattleScreenHooks& screen = GetBattleScreenHooks(); screen.resetRangeIndicator)
+    screen.resetRangeIndicator(ref);
   if (hand.size() == 1) return;
   if (SIM_BattleSquadron* squad = ref->squadron) {
     squad->state = US_IN_DROPPER;
@@ -325,6 +331,7 @@ DeployRefusal GUI_BS_DeploymentDropper::DropAt(float worldX, float worldY, bool 
   // Every unit refused by an emplacement: deleted and refunded, nothing deployed.
   if (hand.empty()) return DeployRefusal::ILLEGAL_SQUARE;
 
+  GetDeploymentSeams().FadeOutRangeIndicators();
   SIM_BattleUnit* ref = hand.front();
   SIM_UnitDesign* dropped = ref->design;
   if (SIM_BattleSquadron* squad = ref->squadron) {
@@ -411,12 +418,20 @@ void GUI_BS_DeploymentDropper::DrawMap() {
   fill.SetTextureByName("deployment_square_fill.dds");
   const float side = (GUI_BS_Map::kSquareSize - 4.0f) * map.zoom;
   fill.SetSize(side, side);
+  const BattleFrameHooks& frame = GetBattleFrameHooks();
+  const bool lit = frame.lightingMode && frame.lightingMode() != 0;
+  std::vector<DeploymentOutline> outlines;
   for (const auto& sq : scenario->grid) {
     if (!sq || map.IsOffScreen(sq->centreX, sq->centreY, 200.0f)) continue;
-    fill.SetColour(IsSquareLegal(sq.get()) ? kLegalColour : kIllegalColour);
-    fill.SetPosition((sq->centreX - map.viewLeft) * map.zoom, (sq->centreY - map.viewTop) * map.zoom);
+    const bool legal = IsSquareLegal(sq.get());
+    const float sx = (sq->centreX - map.viewLeft) * map.zoom, sy = (sq->centreY - map.viewTop) * map.zoom;
+    fill.SetColour(legal ? kLegalColour : kIllegalColour);
+    fill.SetPosition(sx, sy);
     fill.DrawDirect();
+    if (lit && legal) outlines.push_back(DeploymentOutline{sx, sy, side, side});
   }
+  // Under a lit map the legal squares also glow through the light map.
+  if (lit) GetDeploymentSeams().DrawLegalOutlines(std::move(outlines));
 }
 
 void GUI_BS_DeploymentDropper::DrawMessage() {

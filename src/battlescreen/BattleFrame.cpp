@@ -350,9 +350,12 @@ void GUI_BS_Missile::DrawAll() {
 // ---- The frame ----
 
 void GUI_BattleScreen::DrawBattle() {
-  // Nothing of the screen's own needs rebuilding after a device reset: its textures are
-  // relinked by name and the render targets belong to the post-processor.
-  if (BattleScreenDeviceRebuiltFlag()) ClearBattleScreenDeviceRebuiltFlag();
+  // After a device reset the screen's own textures are relinked by name and the render
+  // targets belong to the post-processor; the HUD rebuilds its deployment window.
+  if (BattleScreenDeviceRebuiltFlag()) {
+    ClearBattleScreenDeviceRebuiltFlag();
+    if (BattleScreenHooks& screen = GetBattleScreenHooks(); screen.deviceRebuilt) screen.deviceRebuilt();
+  }
   D3DEngine& e = GetRenderDevice();
   const BattleFrameHooks& hooks = GetBattleFrameHooks();
   const BattleViewFlags& flags = GetBattleViewFlags();

@@ -50,6 +50,9 @@ struct BattleScreenHooks {
   void (*toggleNightVision)() = nullptr;
   // The fighting began (the fight button or Q): a design still in hand goes back.
   void (*fightingStarted)() = nullptr;
+  // The first battle draw after a device reset: the HUD rebuilds what lived on the
+  // device (the deployment window and its icon sheet).
+  void (*deviceRebuilt)() = nullptr;
   // Battle start and teardown of the HUD's windows.
   void (*openHud)() = nullptr;
   void (*closeHud)() = nullptr;
