@@ -280,6 +280,7 @@ void GUI_BS_Deployment::SheetSize(int n, int* width, int* height) {
 }
 
 void GUI_BS_Deployment::BuildIconSheet() {
+  sheetPending = false;
   // The old sheet goes first: its name is free again for the new one.
   sheet.reset();
   int w = 0, h = 0;
@@ -399,7 +400,8 @@ void GUI_BS_Deployment::Refresh() {
   if (background && scrollBar)
     background->Layout(sw, sh, static_cast<float>(scrollBar->left), static_cast<float>(scrollBar->right));
   LayoutDecorations(sw, (left + right) / 2.0f, static_cast<float>(bottom), decorations);
-  BuildIconSheet();
+  // The pictures go into the sheet at the window's next draw, inside the frame.
+  sheetPending = true;
   RefreshIfChanged();
 }
 
@@ -494,6 +496,7 @@ void GUI_BS_Deployment::Draw() {
     popupIcon = -1;
     return;
   }
+  if (sheetPending) BuildIconSheet();
   RefreshIfChanged();
   // A drag of the thumb moves the bar between frames: the strip follows it.
   if (scrollBar && scrollBar->changed) ScrollTo(scrollBar->Position());

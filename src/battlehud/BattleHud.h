@@ -109,7 +109,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // The faint glints over the strip's top edge (left wing, right wing, middle) for a
   // strip centred at centreX whose bottom edge is at bottom.
   static void LayoutDecorations(int screenWidth, float centreX, float bottom, DeploymentArtPiece out[3]);
-  // Draws every icon's picture into its cell of a new icon sheet (the old one goes first).
+  // Draws every icon's picture into its cell of a new icon sheet (the old one goes first);
+  // a rebuild of the window leaves it to the window's next draw.
   void BuildIconSheet();
 
   struct Icon {
@@ -136,6 +137,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   DeploymentArtPiece decorations[3];
   // The icons' pictures, one 128-pixel cell each ("rt_depicons").
   std::unique_ptr<GUI_SpriteSheet> sheet;
+  // Set by a rebuild; the next draw draws the sheet.
+  bool sheetPending = false;
   std::unique_ptr<GUI_ClockTimer> cooldownClock;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
