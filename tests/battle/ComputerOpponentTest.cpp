@@ -70,7 +70,9 @@ TEST_P(ComputerOpponent, EachSideDeploysWithinItsBudget) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shipped, ComputerOpponent, ::testing::Values("border_crossing", "desert_pass"));
+INSTANTIATE_TEST_SUITE_P(Shipped, ComputerOpponent,
+                         ::testing::Values("border_crossing", "desert_pass", "frostfall_pass",
+                                           "capital_gates"));
 
 // Odd data must not leave the loading screen spinning.
 class OpponentSetUp : public ::testing::Test {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "engine/Folders.h"
 #include "engine/SettingsFile.h"
+#include "platform/Image.h"
 #include "simdata/Emplacement.h"
 #include "simdata/GroundTexture.h"
 #include "simdata/HighScores.h"
@@ -19,6 +22,7 @@
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
+#include "simdata/Unlockable.h"
 #include "support/ScenarioFixtures.h"
 
 namespace {
@@ -208,7 +212,7 @@ TEST_F(ShippedContent, DesignsSquadsCostAboutALightVehicleAndAllAreAffordable) {
 TEST_F(ShippedContent, ScenariosCampaignLoadsPlayableFromBothSides) {
   SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
   manager.Load();
-  ASSERT_GE(manager.Campaign().size(), 5u);
+  ASSERT_GE(manager.Campaign().size(), 10u);
   std::set<std::string> names;
   std::set<std::pair<int, int>> sizes;
   for (SIM_Scenario* scenario : manager.Campaign()) {
@@ -273,6 +277,112 @@ TEST_F(ShippedContent, ScenariosTheFirstBattleIsOpenToANewPlayer) {
     ++open;
   }
   EXPECT_GE(open, 1);
+}
+
+// The campaign map: the links are what a victory opens, so from the first battle they
+// must reach every mission, never lead back, and never lead to an easier battle.
+TEST_F(ShippedContent, ScenariosCampaignLinksReachEveryMissionFromTheFirstWithoutACycle) {
+  SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
+  manager.Load();
+  const std::vector<SIM_Scenario*>& campaign = manager.Campaign();
+  ASSERT_GE(campaign.size(), 10u);
+  std::map<std::string, const SIM_Scenario*> byName;
+  for (const SIM_Scenario* scenario : campaign) byName[scenario->name] = scenario;
+  for (const SIM_Scenario* scenario : campaign) {
+    SCOPED_TRACE(scenario->name);
+    std::set<std::string> seen;
+    for (const std::string& link : scenario->unlockLinks) {
+      EXPECT_TRUE(byName.count(link)) << "links to an unknown battle " << link;
+      EXPECT_NE(link, scenario->name);
+      EXPECT_TRUE(seen.insert(link).second) << "links twice to " << link;
+    }
+  }
+  // Depth-first from the first battle; a link back to a battle still on the path is a cycle.
+  std::map<std::string, int> state;  // 1 on the path, 2 done
+  std::vector<std::string> cycles;
+  std::function<void(const SIM_Scenario*)> visit = [&](const SIM_Scenario* scenario) {
+    state[scenario->name] = 1;
+    for (const std::string& link : scenario->unlockLinks) {
+      auto next = byName.find(link);
+      if (next == byName.end()) continue;
+      if (state[link] == 1) cycles.push_back(scenario->name + " -> " + link);
+      if (state[link] == 0) visit(next->second);
+    }
+    state[scenario->name] = 2;
+  };
+  EXPECT_EQ(campaign.front()->name, "border_crossing");
+  visit(campaign.front());
+  EXPECT_TRUE(cycles.empty()) << cycles.front();
+  for (const SIM_Scenario* scenario : campaign)
+    EXPECT_EQ(state[scenario->name], 2) << scenario->name << " cannot be reached from the first battle";
+
+  for (const SIM_Scenario* scenario : campaign) {
+    for (const std::string& link : scenario->unlockLinks) {
+      auto next = byName.find(link);
+      if (next == byName.end()) continue;
+      SCOPED_TRACE(scenario->name + " -> " + link);
+      EXPECT_GE(next->second->classic.attackerDifficultyAdjuster,
+                scenario->classic.attackerDifficultyAdjuster);
+      EXPECT_GE(next->second->classic.defenderDifficultyAdjuster,
+                scenario->classic.defenderDifficultyAdjuster);
+    }
+  }
+}
+
+// Icons sit on the campaign picture by fractions of its width (both coordinates), and
+// an icon is 60 pixels square on a picture at least 600 wide: icons closer than that
+// hide each other's clicks.
+TEST_F(ShippedContent, ScenariosMapIconsLieOnTheCampaignPictureApart) {
+  platform::DecodedImage picture;
+  std::string error;
+  ASSERT_TRUE(platform::LoadImageFile("data/bitmaps/ui/campaignmap.jpg", &picture, &error)) << error;
+  ASSERT_GT(picture.width, 0);
+  const float maxY = static_cast<float>(picture.height) / static_cast<float>(picture.width);
+  SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
+  manager.Load();
+  const std::vector<SIM_Scenario*>& campaign = manager.Campaign();
+  const float margin = 30.0f / 600.0f;  // half an icon
+  for (const SIM_Scenario* scenario : campaign) {
+    SCOPED_TRACE(scenario->name);
+    EXPECT_GE(scenario->mapIconX, margin);
+    EXPECT_LE(scenario->mapIconX, 1.0f - margin);
+    EXPECT_GE(scenario->mapIconY, margin);
+    EXPECT_LE(scenario->mapIconY, maxY - margin);
+  }
+  for (size_t i = 0; i < campaign.size(); ++i) {
+    for (size_t j = i + 1; j < campaign.size(); ++j) {
+      const float dx = campaign[i]->mapIconX - campaign[j]->mapIconX;
+      const float dy = campaign[i]->mapIconY - campaign[j]->mapIconY;
+      EXPECT_GE(std::sqrt(dx * dx + dy * dy), 2.0f * margin)
+          << campaign[i]->name << " and " << campaign[j]->name;
+    }
+  }
+}
+
+TEST_F(ShippedContent, ScenariosEveryMissionHasItsTitleAndDescription) {
+  SettingsFile strings;
+  ASSERT_TRUE(strings.LoadSection("data/strings.ini", "strings"));
+  SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
+  manager.Load();
+  for (const SIM_Scenario* scenario : manager.Campaign()) {
+    SCOPED_TRACE(scenario->name);
+    EXPECT_FALSE(strings.GetString(scenario->guiName).empty()) << scenario->guiName;
+    EXPECT_FALSE(strings.GetString(scenario->description).empty()) << scenario->description;
+  }
+}
+
+// What a campaign victory hands out must exist, or the win opens nothing.
+TEST_F(ShippedContent, ScenariosEveryVictoryUnlocksKnownItems) {
+  SIM_ScenarioManager& manager = SIM_ScenarioManager::Get();
+  manager.Load();
+  SIM_UnlocksManager& unlocks = SIM_UnlocksManager::Get();
+  unlocks.EnsureCataloguesLoaded();
+  for (const SIM_Scenario* scenario : manager.Campaign()) {
+    SCOPED_TRACE(scenario->name);
+    const std::vector<std::string> names = SIM_HighScores::VictoryUnlocks(*scenario);
+    EXPECT_GT(names.size(), 1u + scenario->unlockLinks.size()) << "a victory hands out no new item";
+    for (const std::string& name : names) EXPECT_NE(unlocks.TryFind(name), nullptr) << name;
+  }
 }
 
 }  // namespace
