@@ -144,35 +144,39 @@ std::string GUI_BS_UnlockDetails::ValueText(const SIM_ModuleType& type, const st
 }
 
 void GUI_BS_UnlockDetails::Fill() {
-  for (GUI_DataStrip* s : strips) delete s;
-  strips.clear();
-  moduleType = nullptr;
   if (!item || item->GetNumber() != SIM_Unlockable::KIND_MODULE) {
-    LayoutStrips();
+    Fill(nullptr);
     return;
   }
   SIM_ModuleTypeManager& types = SIM_ModuleTypeManager::Get();
   if (!types.IsLoaded()) types.Load();
-  moduleType = types.Find(item->GetName());
-  if (!moduleType) {
-    // A catalogue that lost the module: the item shows no statistics.
-    LogErrorF("Unlock [%.100s] names a module type that does not exist", item->GetName().c_str());
+  const SIM_ModuleType* type = types.Find(item->GetName());
+  // A catalogue that lost the module: the item shows no statistics.
+  if (!type) LogErrorF("Unlock [%.100s] names a module type that does not exist", item->GetName().c_str());
+  Fill(type);
+}
+
+void GUI_BS_UnlockDetails::Fill(const SIM_ModuleType* type) {
+  for (GUI_DataStrip* s : strips) delete s;
+  strips.clear();
+  moduleType = type;
+  if (!type) {
     LayoutStrips();
     return;
   }
-  const SettingsFile& data = moduleType->ModuleData();
+  const SettingsFile& data = type->ModuleData();
   EndOfBattleHooks& hooks = GetEndOfBattleHooks();
-  for (const ModuleDataItem& di : moduleType->dataItems) {
+  for (const ModuleDataItem& di : type->dataItems) {
     if (!data.HasKey(di.key)) continue;
     if (IsDamageModifierKey(di.key) && ParseNumber(data.GetString(di.key)) == 1.0f) continue;
     GUI_DataStrip* strip = nullptr;
     if (hooks.makeModuleDetailsStrip)
-      strip = hooks.makeModuleDetailsStrip(moduleType, di.key, di.type, di.multiplier);
+      strip = hooks.makeModuleDetailsStrip(type, di.key, di.type, di.multiplier);
     if (!strip) {
       strip = new GUI_DataStrip();
       strip->SetLabel("M_D_" + di.key, std::string());
     }
-    strip->SetValue(ValueText(*moduleType, di.key, di.type, di.multiplier));
+    strip->SetValue(ValueText(*type, di.key, di.type, di.multiplier));
     strips.push_back(strip);
   }
   LayoutStrips();

@@ -40,6 +40,8 @@ class GUI_BS_UnlockDetails : public GUI_WindowBase {
   void SetRect(float l, float t, float r, float b) override;
   // Rebuilds the strips from the item's module type (none for other items).
   void Fill();
+  // The same from a given module type (none for null).
+  void Fill(const SIM_ModuleType* type);
   // Places the strips from the scroll position on, and gives the bar its range.
   void LayoutStrips();
   void Draw() override;
