@@ -56,8 +56,8 @@ void GUI_BS_Medal::SetRect(float l, float t, float r, float b) {
   upperLeft = (left + right) / 2.0f - side / 2.0f;
   upperTop = top + 26.0f;
   lowerTop = upperTop + side;
-  description->SetText(descriptionText, static_cast<float>(left), lowerTop + side + 10.0f,
-                       static_cast<float>(right), static_cast<float>(bottom));
+  // Inset from the frame so the text does not touch it.
+  description->SetText(descriptionText, left + 8.0f, lowerTop + side + 10.0f, right - 8.0f, bottom - 4.0f);
 }
 
 void GUI_BS_Medal::Draw() {
