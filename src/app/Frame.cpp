@@ -72,6 +72,7 @@ void Game::Frame() {
   }
 
   if (steamStarted_) GetSteamData().RunCallbacks();
+  CallGameLayerHook(GetGameLayerHooks().pollEndOfBattleWorkers);
   GetInputManager().Poll();
   ResetCursorChoice();
   if (!IsActive) {

@@ -16,6 +16,9 @@ struct GameLayerHooks {
   // Main menu: the background online update thread and the patch notice.
   void (*startOnlineUpdateThread)() = nullptr;
   void (*showPatchFound)() = nullptr;
+  // Every frame: end-of-battle workers that finished give the runner back, even after
+  // their dialog has gone.
+  void (*pollEndOfBattleWorkers)() = nullptr;
 };
 
 // The process-wide hooks. Registration is program wiring: tests' resets keep it.

@@ -284,6 +284,9 @@ void SIM_Battle::Update() {
         SIM_AchievementList::Get().CheckStats();
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
+      // The battle's counters are kept now, not only at shutdown: a crash or a killed
+      // game must not lose them. A failed save is logged and the old file stays.
+      SIM_GlobalStats::Get().Save();
       outcomeDecided = false;
       GetBattleSounds().PlayMusic(outcome == OUTCOME_VICTORY ? "ztk_victory.ogg" : "ztk_defeat.ogg", false,
                                   false);

@@ -13,7 +13,11 @@
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
+#include "battlehud/AchievementsDialog.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/EndOfBattle.h"
+#include "battlehud/PostBattleUnlock.h"
+#include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DesignSprite.h"
 #include "engine/D3DEngine.h"
@@ -31,12 +35,14 @@
 #include "gui/SpriteSheet.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "simdata/Achievements.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
+#include "simdata/Unlockable.h"
 
 namespace {
 constexpr uint32_t kGrey = 0xff787878;
@@ -828,8 +834,8 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   }
   const SIM_Scenario* scenario = battle.scenario;
   const int origin = scenario ? scenario->origin : SIM_Scenario::ORIGIN_CAMPAIGN;
-  // Statistics, posting and saving have no dialogs of their own yet: shown, not offered.
-  statsButton->enabled = false;
+  statsButton->callback = &GUI_BS_PostMortem::OnStats;
+  // Posting and saving have no dialogs of their own yet: shown, not offered.
   challengeButton->enabled = false;
   saveButton->enabled = false;
   rateButton->enabled = origin == SIM_Scenario::ORIGIN_ADDED && scenario && !scenario->id.empty();
@@ -859,29 +865,36 @@ int GUI_BS_PostMortem::OnRate(int) {
   return 0;
 }
 
+int GUI_BS_PostMortem::OnStats(int) {
+  CloseStatsDialog();
+  new GUI_BS_Stats();
+  return 0;
+}
+
 int GUI_BS_PostMortem::OnContinue(int) {
   GUI_BS_PostMortem* pm = g_postMortem;
   if (!pm || pm->updating) return 0;
-  pm->updating = true;
-  ++pm->continueStarts;
-  pm->updatesDone->store(false);
   PostBattleReport report;
   SIM_Battle& battle = GetBattle();
   report.outcome = battle.outcome;
   report.origin = battle.scenario ? battle.scenario->origin : 0;
   report.challengeId = battle.scenario ? battle.scenario->id : std::string();
+  auto body = [report] {
+    if (const auto& send = GetPostMortemHooks().postBattleUpdates) send(report);
+  };
+  // Seen on the GUI thread once the worker ended and the runner is free again; the flag
+  // is shared, so a late worker never writes into a closed dialog.
   std::shared_ptr<std::atomic<bool>> flag = pm->updatesDone;
-  auto done = [flag] { flag->store(true, std::memory_order_release); };
-  PostMortemHooks& hooks = GetPostMortemHooks();
-  if (!hooks.startUpdates) {
-    done();
-  } else if (!hooks.startUpdates(report, done)) {
-    pm->updating = false;  // another worker runs: a later click tries again
-  }
+  flag->store(false);
+  if (!StartEndOfBattleWorker("PostBattleUpdates", body, [flag] { flag->store(true); }))
+    return 0;  // another worker runs: a later click tries again
+  pm->updating = true;
+  ++pm->continueStarts;
   return 0;
 }
 
 void GUI_BS_PostMortem::Draw() {
+  PollEndOfBattleWorkers();
   if (updatesDone->load(std::memory_order_acquire)) {
     updatesDone->store(false);
     updating = false;
@@ -907,6 +920,24 @@ void GUI_BS_PostMortem::Draw() {
 GUI_BS_PostMortem* GetOpenPostMortem() { return g_postMortem; }
 
 void RunContinueSequence() {
+  SIM_UnlocksManager& catalogue = SIM_UnlocksManager::Get();
+  catalogue.EnsureLoaded();  // once per run: what was taken since stays out
+  const bool victory = BattleExists() && GetBattle().outcome == OUTCOME_VICTORY;
+  const bool anything = !catalogue.Free().empty() || (victory && !catalogue.Choices().empty());
+  const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
+  // Only the built-in campaign hands out unlocks.
+  if (anything && scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN) {
+    new GUI_BS_PostBattleUnlock();
+    return;
+  }
+  RunAchievementsStep();
+}
+
+void RunAchievementsStep() {
+  if (!SIM_AchievementList::Get().NewlyUnlocked().empty()) {
+    GUI_BS_Achievements::Open();
+    return;
+  }
   GetTransition().Start();
   GetGame().SetGameMode(MODE_BATTLE_BROWSER);
 }
@@ -934,6 +965,8 @@ void ConnectBattleHud() {
     OpenDeploymentWindow();
   };
   screen.closeHud = [] {
+    // The statistics point at the battle's units, which go with the screen.
+    CloseStatsDialog();
     GUI_BS_DeploymentDropper::Instance().Reset();
     CloseDeploymentWindow();
     CloseTopStrip();

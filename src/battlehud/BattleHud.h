@@ -208,8 +208,9 @@ struct PostBattleReport {
   std::string challengeId;
 };
 struct PostMortemHooks {
-  // Starts the worker; false while another runs. Unset: done runs at once.
-  std::function<bool(const PostBattleReport&, std::function<void()> done)> startUpdates;
+  // The worker body "PostBattleUpdates" (runs on the worker thread). Unset: nothing is
+  // reported.
+  std::function<void(const PostBattleReport&)> postBattleUpdates;
 };
 PostMortemHooks& GetPostMortemHooks();
 
@@ -221,6 +222,7 @@ class GUI_BS_PostMortem : public GUI_Dialog {
   static void Open();
   static int OnContinue(int);
   static int OnRate(int);
+  static int OnStats(int);
 
   int outcome = 0;
   std::string message;
@@ -238,8 +240,12 @@ class GUI_BS_PostMortem : public GUI_Dialog {
   int continueStarts = 0;
 };
 GUI_BS_PostMortem* GetOpenPostMortem();
-// After the updates: back to the battle browser through the transition.
+// After the updates: the unlock dialog after a campaign battle with something to grant,
+// else the achievements step.
 void RunContinueSequence();
+// Newly earned medals when there are any (their dialog leads to the main menu), else
+// back to the battle browser through the transition.
+void RunAchievementsStep();
 
 // Wires the windows into the battle screen's and the battle's hooks.
 void ConnectBattleHud();

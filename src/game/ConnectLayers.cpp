@@ -7,6 +7,7 @@
 #include "battle/BattleHooks.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenuSeam.h"
+#include "battlehud/EndOfBattle.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
@@ -19,10 +20,12 @@
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
 #include "online/PostBattle.h"
+#include "online/Server.h"
 #include "online/ThreadManager.h"
 #include "simdata/Achievements.h"
 #include "simdata/Scenario.h"
 #include "unitdesign/GUI_UnitDesign.h"
+#include "unitdesign/ModuleDetailsStrip.h"
 
 namespace {
 GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
@@ -68,18 +71,33 @@ void ConnectGameLayers() {
   // "challenge_delete" change then has nothing to remove.
 
   // After a battle: an online challenge reports its result, then the metrics go out.
-  GetPostMortemHooks().startUpdates = [](const PostBattleReport& report, std::function<void()> done) {
+  GetPostMortemHooks().postBattleUpdates = [](const PostBattleReport& report) {
     PostBattleRequest request;
     request.onlineChallenge = report.origin == SIM_Scenario::ORIGIN_ADDED && !report.challengeId.empty();
     request.victory = report.outcome == OUTCOME_VICTORY;
     request.challengeId = report.challengeId;
-    auto body = [request, done](SIM_WorkerJob& job) {
-      PostBattleResult result;
-      PostBattleUpdates(job, request, result);
-      done();
-    };
-    return GetThreadManager().StartThread(body, "PostBattleUpdates") != nullptr;
+    SIM_WorkerJob job;  // the runner's own job cancels the transfer; this one only reports
+    PostBattleResult result;
+    PostBattleUpdates(job, request, result);
   };
+  // The end-of-battle workers run on the online runner, which the HUD releases itself.
+  EndOfBattleHooks& endHooks = GetEndOfBattleHooks();
+  endHooks.startWorker = [](std::function<void()> body, const std::string& name) -> std::shared_ptr<void> {
+    return GetThreadManager().StartThread([body](SIM_WorkerJob&) { body(); }, name);
+  };
+  endHooks.workerDone = [](const std::shared_ptr<void>& handle) {
+    return static_cast<const SIM_WorkerJob*>(handle.get())->Done();
+  };
+  endHooks.releaseWorker = [](const std::shared_ptr<void>& handle) {
+    GetThreadManager().Stop(std::static_pointer_cast<SIM_WorkerJob>(handle));
+  };
+  endHooks.runnerBusy = [] { return GetThreadManager().Busy(); };
+  endHooks.addAchievement = [](const std::string& name) { GetInternet().AddAchievement(name); };
+  endHooks.makeModuleDetailsStrip = [](const SIM_ModuleType* type, const std::string& key, int displayType,
+                                       float multiplier) -> GUI_DataStrip* {
+    return new GUI_UD_ModuleDetailsStrip(type, key, displayType, multiplier);
+  };
+  GetGameLayerHooks().pollEndOfBattleWorkers = PollEndOfBattleWorkers;
 
   BattleHooks& battleHooks = GetBattleHooks();
   battleHooks.metricsRecordBattle = RecordBattleMetrics;

@@ -354,9 +354,18 @@ bool SIM_Server::DeleteFriend(const std::string& friendName, std::string& messag
 }
 
 bool SIM_Server::AddAchievement(const std::string& achievement) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    achievementsAdded_.push_back(achievement);
+  }
   std::string reply;
   return RequestReply(
       BuildQuery("add_achievement.php", {{"username", UserName()}, {"achievement", achievement}}), reply);
+}
+
+std::vector<std::string> SIM_Server::AchievementsAdded() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return achievementsAdded_;
 }
 
 bool SIM_Server::GetMessages(int topId, const std::string& localFile) {

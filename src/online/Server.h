@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/Shell.h"  // PercentEncode: every query value goes through it
 #include "online/Internet.h"
@@ -76,7 +77,9 @@ class SIM_Server {
   bool RejectFriendshipInvite(const std::string& friendName, std::string& message);
   bool DeleteFriendshipInvite(const std::string& friendName, std::string& message);
   bool DeleteFriend(const std::string& friendName, std::string& message);
+  // Reports one earned achievement; every name handed in is kept in the order sent.
   bool AddAchievement(const std::string& achievement);
+  std::vector<std::string> AchievementsAdded() const;
   bool GetMessages(int topId, const std::string& localFile);
   bool AddMessage(const std::string& target, const std::string& text, std::string& why);
   bool DeleteMessage(int messageId);
@@ -97,6 +100,7 @@ class SIM_Server {
   mutable std::mutex mutex_;
   std::string userName_;
   std::string lastMessage_;
+  std::vector<std::string> achievementsAdded_;
 };
 
 // The process-wide server record (built on first use on the GUI thread).

@@ -4,11 +4,13 @@
 
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Spreadsheet.h"
 #include "engine/Tokenizer.h"
 #include "simdata/DataHooks.h"
 #include "simdata/GlobalStats.h"
+#include "simdata/PlayerFile.h"
 
 SIM_AchievementList& SIM_AchievementList::Get() { return ProcessWide<SIM_AchievementList>(); }
 
@@ -36,6 +38,7 @@ void SIM_AchievementList::LoadDefinitionsLocked(const std::string& file) {
       continue;
     }
     a->threshold = ParseInt(threshold);
+    for (std::string& picture : a->pictures) picture = cells.NextString();
     achievements.push_back(std::move(a));
   }
 }
@@ -43,14 +46,52 @@ void SIM_AchievementList::LoadDefinitionsLocked(const std::string& file) {
 void SIM_AchievementList::MarkEarnedBefore() {
   std::lock_guard<std::recursive_mutex> lock(mutex);
   LoadDefinitionsLocked(kDefinitionsFile);
+  LoadEarned();
   const SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   for (auto& a : achievements)
     if (stats.GetStat(a->stat) >= a->threshold) a->unlocked = 1;
 }
 
+void SIM_AchievementList::LoadEarned() {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  if (earnedLoaded) return;
+  earnedLoaded = true;
+  LoadDefinitionsLocked(kDefinitionsFile);
+  const std::string path = UserFilePath(kEarnedFile);
+  if (!FileExists(path)) return;
+  SettingsFile file;
+  if (!file.LoadSection(path, "earned")) {
+    LogErrorF("%s could not be read: medals earned before may be shown again", kEarnedFile);
+    return;
+  }
+  for (const auto& entry : file.Entries())
+    for (auto& a : achievements)
+      if (a->name == entry.first) a->unlocked = 1;
+}
+
+bool SIM_AchievementList::SaveEarned() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  std::string text = "[earned]\n";
+  for (const auto& a : achievements)
+    if (a->unlocked) text += a->name + "\n";
+  const std::string path = UserFilePath(kEarnedFile);
+  if (!WriteFileAtomic(path, text)) {
+    DebugLogF("Failed to save %s", kEarnedFile);
+    return false;
+  }
+  PushToCloud(path);
+  return true;
+}
+
+std::vector<const SIM_Achievement*> SIM_AchievementList::NewlyUnlocked() const {
+  std::lock_guard<std::recursive_mutex> lock(mutex);
+  return std::vector<const SIM_Achievement*>(newlyUnlocked.begin(), newlyUnlocked.end());
+}
+
 void SIM_AchievementList::CheckStats() {
   std::lock_guard<std::recursive_mutex> lock(mutex);
   if (achievements.empty()) LoadDefinitionsLocked(kDefinitionsFile);
+  LoadEarned();
   const SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   for (auto& a : achievements)
     if (!a->unlocked && stats.GetStat(a->stat) >= a->threshold) Unlock(a.get());
@@ -58,9 +99,11 @@ void SIM_AchievementList::CheckStats() {
 
 bool SIM_AchievementList::Unlock(SIM_Achievement* a) {
   std::lock_guard<std::recursive_mutex> lock(mutex);
+  LoadEarned();  // the save below must keep what earlier sessions earned
   if (!a || a->unlocked) return false;
   a->unlocked = 1;
   newlyUnlocked.push_back(a);
+  SaveEarned();
   if (auto tell = GetDataHooks().setSteamAchievement) tell(a->name);
   return true;
 }

@@ -24,12 +24,17 @@ class SIM_Achievement {
   std::string rank;
   std::string stat;  // the statistics counter compared
   int32_t threshold = 0;
+  // The medal's pictures: lower (the disc), upper (the ribbon) and an optional overlay.
+  std::string pictures[3];
 };
 
 class SIM_AchievementList {
  public:
   static constexpr const char* kDefinitionsFile = "data/ach.csv";
   static constexpr const char* kServerListFile = "achievements_list.txt";
+  // The achievements earned on this machine, kept with the player's records: a counter
+  // that falls back (a broken winning streak) must not earn its medal a second time.
+  static constexpr const char* kEarnedFile = "medals.dat";
 
   SIM_AchievementList() = default;
   virtual ~SIM_AchievementList() = default;
@@ -56,6 +61,13 @@ class SIM_AchievementList {
   void LoadUnlocked();
   void LoadUnlockedFrom(const std::string& path);
 
+  // Marks unlocked the names of the earned file (once per run; CheckStats asks first).
+  void LoadEarned();
+  // Writes every unlocked name to the earned file; false (logged) when it failed.
+  bool SaveEarned() const;
+  // The earned-but-unshown achievements, in the order earned (the dialog's copy).
+  std::vector<const SIM_Achievement*> NewlyUnlocked() const;
+
   // Copies for the windows and for Steam (safe while the worker marks some).
   std::vector<std::string> UnlockedNames() const;
   std::vector<std::string> NewlyUnlockedNames() const;
@@ -68,4 +80,5 @@ class SIM_AchievementList {
   mutable std::recursive_mutex mutex;
   std::vector<std::unique_ptr<SIM_Achievement>> achievements;
   std::vector<SIM_Achievement*> newlyUnlocked;
+  bool earnedLoaded = false;
 };

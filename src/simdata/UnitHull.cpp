@@ -102,6 +102,12 @@ void SIM_UnitHull::ReadHullFile() {
   }
 
   unlockable.Set(name, guiName, SIM_Unlockable::KIND_HULL);
+  // The unlock screens picture a hull by the first layer of its default artwork.
+  for (const VariantLayer& layer : variants.front()->layers)
+    if (!layer.texture.empty()) {
+      unlockable.SetIcon(layer.texture);
+      break;
+    }
 }
 
 SIM_UnitHullVariant* SIM_UnitHull::TryFindVariant(const std::string& variantName) const {

@@ -105,7 +105,17 @@ SIM_Unlockable* SIM_UnlocksManager::Find(const std::string& name) {
   FatalError("SIM_Unlockable", __LINE__, "Unlock not found [" + name + "]");
 }
 
+void SIM_UnlocksManager::EnsureLoaded() {
+  if (!loaded) Load();
+}
+
+void SIM_UnlocksManager::Remove(const SIM_Unlockable* unlockable) {
+  for (std::vector<SIM_Unlockable*>* list : {&choices, &free})
+    list->erase(std::remove(list->begin(), list->end(), unlockable), list->end());
+}
+
 void SIM_UnlocksManager::Load() {
+  loaded = true;
   choices.clear();
   free.clear();
   EnsureCataloguesLoaded();

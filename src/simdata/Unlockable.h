@@ -32,6 +32,8 @@ class SIM_Unlockable {
   const std::string& GetName() const { return name; }
   const std::string& GetLabel() const { return label; }
   const std::string& GetIcon() const { return icon; }
+  // The texture that pictures the item on the unlock screens (its icon).
+  const std::string& GetPictureName() const { return icon; }
   int32_t GetNumber() const { return number; }
 
   // The unlock screens install their description builder here; without one the
@@ -65,6 +67,11 @@ class SIM_UnlocksManager {
   SIM_Unlockable* TryFind(const std::string& name) const;
   // Rebuilds the choice and free lists from "data/unlocks.txt" (locked names only).
   void Load();
+  // Loads the lists on the first call of the run only: items taken since stay out.
+  void EnsureLoaded();
+  bool IsLoaded() const { return loaded; }
+  // Takes an unlocked item out of both lists.
+  void Remove(const SIM_Unlockable* unlockable);
   // Makes sure every catalogue that carries unlockables has loaded: module types,
   // hulls, and the loaders other subsystems registered (scenarios, air strikes).
   void EnsureCataloguesLoaded();
@@ -83,4 +90,5 @@ class SIM_UnlocksManager {
   std::vector<SIM_Unlockable*> all;
   std::vector<SIM_Unlockable*> choices;
   std::vector<SIM_Unlockable*> free;
+  bool loaded = false;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "simdata/GlobalStats.h"
 #include "simdata/HighScores.h"
 #include "simdata/Scenario.h"
+#include "support/TestSupport.h"
 
 using namespace battle_test;
 
@@ -201,6 +203,10 @@ SIM_UnitDesign* ArmedVehicle() {
 // short. The attacker falls, the time runs out, the defender wins.
 BattleResult FightShippedBattle(uint32_t seed) {
   ResetAllSingletons();
+  // Each fight starts from a new player: a battle's end keeps its counters and medals on
+  // disk, and the second fight must not find the first one's.
+  for (const char* record : {"stat.ini", "medals.dat"})
+    std::remove((zt_test::UserRoot() + "/" + record).c_str());
   ScopedRecordingView views;
   SIM_ScenarioManager::Get().Load();
   SIM_Scenario* scenario = SIM_ScenarioManager::Get().Find("border_crossing");

@@ -8,14 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
 #include "battle/PathManager.h"
+#include "battlehud/AchievementsDialog.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/PostBattleUnlock.h"
+#include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
@@ -27,6 +31,7 @@
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Buttons.h"
+#include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
@@ -184,6 +189,36 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
   ASSERT_NE(GetOpenPostMortem(), nullptr) << "no end after " << frames << " frames";
   EXPECT_EQ(GetBattle().state, BATTLE_OVER);
   Shot("postmortem");
+
+  // On as a player goes: the statistics of the three designs, then Continue. The battle
+  // was lost: a free item and its Continue, no medal, and back to the battle browser.
+  GUI_BS_PostMortem* pm = GetOpenPostMortem();
+  Click((pm->statsButton->left + pm->statsButton->right) / 2.0f,
+        (pm->statsButton->top + pm->statsButton->bottom) / 2.0f);
+  GUI_BS_Stats* stats = GetOpenStatsDialog();
+  ASSERT_NE(stats, nullptr);
+  EXPECT_EQ(stats->strips.size(), 3u) << "one row per design dropped, fallen units included";
+  Shot("statistics_after_battle");
+  GUI_ButtonBase* close = stats->CloseButton();
+  ASSERT_NE(close, nullptr);
+  Click((close->left + close->right) / 2.0f, (close->top + close->bottom) / 2.0f);
+  EXPECT_EQ(GetOpenStatsDialog(), nullptr);
+  pm = GetOpenPostMortem();
+  ASSERT_NE(pm, nullptr);
+  Click((pm->continueButton->left + pm->continueButton->right) / 2.0f,
+        (pm->continueButton->top + pm->continueButton->bottom) / 2.0f);
+  for (int i = 0; i < 2000 && !GetOpenPostBattleUnlock(); ++i) Frame();
+  GUI_BS_PostBattleUnlock* unlock = GetOpenPostBattleUnlock();
+  ASSERT_NE(unlock, nullptr);
+  EXPECT_NE(unlock->freeUnlock, nullptr);
+  EXPECT_EQ(unlock->firstChoice, nullptr) << "a defeat offers no choice";
+  ASSERT_NE(unlock->continueButton, nullptr);
+  for (int i = 0; i < 50 && OpenPleaseWait(); ++i) Frame();
+  Click((unlock->continueButton->left + unlock->continueButton->right) / 2.0f,
+        (unlock->continueButton->top + unlock->continueButton->bottom) / 2.0f);
+  EXPECT_EQ(GetOpenPostBattleUnlock(), nullptr);
+  EXPECT_EQ(GetOpenAchievements(), nullptr) << "no medal for a first defeat";
+  EXPECT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
 }
 
 }  // namespace

@@ -13,8 +13,10 @@
 #include "battle/BattleOutcome.h"
 #include "battle/Gameplay.h"
 #include "battlehud/BattleHud.h"
+#include "battlehud/EndOfBattleFixture.h"
 #include "engine/Timer.h"
 #include "simdata/Scenario.h"
+#include "simdata/Unlockable.h"
 
 namespace {
 
@@ -87,27 +89,29 @@ TEST(PostMortem, ScoresAndSizeFollowTheOutcomeAndSide) {
 TEST(PostMortem, ContinueStartsOneWorkerAndReturnsToTheBrowser) {
   ASSERT_NE(FirstCampaignBattle(false), nullptr);
   GetBattle().outcome = OUTCOME_DEFEAT;
-  std::function<void()> pending;
-  int started = 0;
+  // Nothing left to unlock: the sequence goes straight on.
+  SIM_UnlocksManager& catalogue = SIM_UnlocksManager::Get();
+  catalogue.EnsureLoaded();
+  for (SIM_Unlockable* u : std::vector<SIM_Unlockable*>(catalogue.Free())) catalogue.Remove(u);
+  zt_test::FakeRunner runner;
+  int reported = 0;
   PostMortemHooks& hooks = GetPostMortemHooks();
-  auto wired = hooks.startUpdates;
-  hooks.startUpdates = [&](const PostBattleReport& report, std::function<void()> done) {
-    ++started;
+  auto wired = hooks.postBattleUpdates;
+  hooks.postBattleUpdates = [&](const PostBattleReport& report) {
+    ++reported;
     EXPECT_EQ(report.outcome, OUTCOME_DEFEAT);
-    pending = done;
-    return true;
   };
   GUI_BS_PostMortem::Open();
   GUI_BS_PostMortem::OnContinue(0);
   GUI_BS_PostMortem::OnContinue(0);  // a second click while the worker runs
-  EXPECT_EQ(started, 1);
-  // The worker ends after the dialog is gone: it must not write into it.
-  ASSERT_TRUE(pending);
+  EXPECT_EQ(runner.started, std::vector<std::string>{"PostBattleUpdates"});
   GetOpenPostMortem()->Draw();  // still updating: nothing happens
   EXPECT_NE(GetOpenPostMortem(), nullptr);
-  pending();
+  runner.FinishAll();
   GetOpenPostMortem()->Draw();
-  hooks.startUpdates = wired;
+  hooks.postBattleUpdates = wired;
+  EXPECT_EQ(reported, 1);
+  EXPECT_EQ(runner.released, 1) << "the runner and the please-wait overlay are given back";
   EXPECT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "online/Messages.h"
 #include "online/OnlineFixture.h"
@@ -56,6 +57,19 @@ TEST_F(OnlineTest, EachScriptSendsItsKeysInOrderEncoded) {
     for (size_t at; (at = expected.find("=U")) != std::string::npos;) expected.replace(at + 1, 1, u);
     EXPECT_EQ(LastRequest(), expected) << c.what;
   }
+}
+
+TEST_F(OnlineTest, EarnedAchievementsAreSentByNameAndRecordedInOrder) {
+  SIM_Server& s = GetInternet();
+  s.WriteStoredUserName("tankgirl");
+  EXPECT_TRUE(s.AchievementsAdded().empty());
+  for (const char* name : {"ACH_FIRST_VICTORY", "ACH_ARMOUR_ONLY"}) {
+    server.Clear();
+    s.AddAchievement(name);
+    EXPECT_EQ(LastRequest(),
+              std::string("GET\t/server/add_achievement.php\t&username=tankgirl&achievement=") + name + "\t");
+  }
+  EXPECT_EQ(s.AchievementsAdded(), (std::vector<std::string>{"ACH_FIRST_VICTORY", "ACH_ARMOUR_ONLY"}));
 }
 
 TEST_F(OnlineTest, UploadsCarryTheThirtyTwoByteTag) {

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "SimdataTestSupport.h"
+#include "engine/Folders.h"
+#include "engine/Singletons.h"
 #include "simdata/Achievements.h"
 #include "simdata/DataHooks.h"
 #include "simdata/GlobalStats.h"
@@ -114,7 +116,54 @@ TEST_F(AchievementsTest, TheShippedTableNamesRealCountersAndTextsForEveryAchieve
     for (const std::string& key : {a->title, a->description, a->hint, a->category, a->rank})
       EXPECT_NE(strings.find("\n" + key + "="), std::string::npos) << a->name << ": " << key;
     EXPECT_EQ(a->stat.find("temp"), std::string::npos) << a->name << ": per-battle counters are gone by then";
+    // Three medal layers each, drawn from art of the achievement's own.
+    for (const std::string& picture : a->pictures) {
+      ASSERT_FALSE(picture.empty()) << a->name;
+      EXPECT_TRUE(FileExists(zt_test::BuildDir() + "/data/bitmaps/ui/medals/" + picture)) << picture;
+      for (const auto& other : list.All())
+        if (other.get() != a.get())
+          for (const std::string& p : other->pictures)
+            EXPECT_NE(p, picture) << a->name << " and " << other->name;
+    }
   }
+}
+
+TEST_F(AchievementsTest, AMedalWhoseCounterFellBackIsNotEarnedAgainAfterARestart) {
+  for (int session = 0; session < 3; ++session) {
+    SCOPED_TRACE(session);
+    SIM_AchievementList& list = SIM_AchievementList::Get();
+    list.LoadDefinitions(file);
+    SIM_GlobalStats& stats = SIM_GlobalStats::Get();
+    // A broken streak starts again from 0 and reaches the threshold once more.
+    stats.SetStat("consecutive_victories", 0);
+    list.MarkEarnedBefore();
+    stats.SetStat("consecutive_victories", 3);
+    list.CheckStats();
+    const std::vector<std::string> shown = list.NewlyUnlockedNames();
+    if (session == 0) {
+      EXPECT_EQ(shown, std::vector<std::string>{"ACH_STREAK"});
+      EXPECT_NE(ReadText(UserFile(SIM_AchievementList::kEarnedFile)).find("ACH_STREAK\n"), std::string::npos);
+    } else {
+      EXPECT_TRUE(shown.empty()) << "earned in an earlier session";
+    }
+    ResetAllSingletons();
+    GetGame().InitUserFolders();
+  }
+  EXPECT_EQ(g_sent, std::vector<std::string>{"ACH_STREAK"}) << "Steam is told once";
+}
+
+TEST_F(AchievementsTest, AnUnwritableEarnedFileIsLoggedAndTheMedalStillShows) {
+  SIM_AchievementList& list = SIM_AchievementList::Get();
+  list.LoadDefinitions(file);
+  SIM_GlobalStats::Get().SetStat("battles_won", 1);
+  {
+    zt_test::BlockTemporaryFiles blocked;
+    list.CheckStats();
+  }
+  EXPECT_EQ(list.NewlyUnlockedNames(), std::vector<std::string>{"ACH_FIRST"});
+  EXPECT_FALSE(FileExists(UserFile(SIM_AchievementList::kEarnedFile)));
+  CloseDebugFiles();
+  EXPECT_NE(ReadText(zt_test::DebugLogPath()).find("Failed to save medals.dat"), std::string::npos);
 }
 
 }  // namespace

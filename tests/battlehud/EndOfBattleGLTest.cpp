@@ -1,0 +1,154 @@
+// The end-of-battle dialogs as a player sees them, under a (virtual) display: the unlock
+// dialog with two choices and a free item, five medals, and the statistics of three
+// designs, each against a reference picture.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Game.h"
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleFixture.h"
+#include "battle/BattleOutcome.h"
+#include "battle/BattleUnit.h"
+#include "battlehud/AchievementsDialog.h"
+#include "battlehud/BattleHud.h"
+#include "battlehud/EndOfBattleFixture.h"
+#include "battlehud/PostBattleUnlock.h"
+#include "battlehud/StatsDialog.h"
+#include "engine/D3DEngine.h"
+#include "engine/Folders.h"
+#include "engine/Random.h"
+#include "engine/TextRenderer.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/GuiDraw.h"
+#include "gui/SharedTextures.h"
+#include "gui/WindowOrder.h"
+#include "simdata/Achievements.h"
+#include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/Unlockable.h"
+#include "support/GLTestSupport.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace battle_test;
+
+class EndOfBattleGLTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gl_.Open("Zentrak end of battle test", 1024, 768)) return;
+    GetRenderDevice().SetScreenSize(1024, 768);
+    GetGame().InitUserFolders();
+    RegisterTextureFolder("data/bitmaps");
+    const std::string pictures = zt_test::BuildDir() + "/designtextures_endofbattle";
+    std::filesystem::create_directories(pictures);
+    UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
+    RegisterTextureFolder(pictures);
+    InitGlobalVertexBuffer();
+    LoadStandardFonts();
+    GetSharedGUITextures().Load();
+    InitRandomWithSeed(11);
+    EngineSrand(11);
+    ConnectBattleHud();
+  }
+  void TearDown() override {
+    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
+    gl_.Close();
+  }
+  // The open windows over a plain backdrop, compared with the reference.
+  void Shot(const std::string& name) {
+    D3DEngine& e = GetRenderDevice();
+    for (int frame = 0; frame < 2; ++frame) {
+      e.BeginScene();
+      e.ClearTarget(0xff1c2228);
+      GetWindowOrder().Process();
+      GetWindowOrder().Draw();
+      gui_draw::FlushAll();
+      e.EndScene();
+      if (frame == 0) e.Flip();
+    }
+    std::vector<uint32_t> pixels;
+    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+    zt_test::ExpectMatchesReference(pixels, 1024, 768,
+                                    zt_test::TestSourceDir() + "/battlehud/reference/" + name + ".png",
+                                    zt_test::BuildDir() + "/battlehud_" + name + "_actual.png");
+    e.Flip();
+  }
+  void CampaignBattle(int outcome) {
+    SIM_ScenarioManager::Get().Load();
+    StartScenarioBattle(SIM_ScenarioManager::Get().Campaign().front(), false, AI_UNITS_NONE);
+    GetBattle().outcome = outcome;
+    // The dialogs alone, without the battle's strips.
+    CloseDeploymentWindow();
+    CloseTopStrip();
+  }
+  zt_test::GLWindow gl_;
+};
+
+TEST_F(EndOfBattleGLTest, UnlockDialogWithTwoChoicesAndAFreeItem) {
+  if (!gl_.IsOpen()) return;
+  CampaignBattle(OUTCOME_VICTORY);
+  SIM_UnlocksManager& catalogue = SIM_UnlocksManager::Get();
+  catalogue.EnsureLoaded();
+  // Offer two weapons, so both show their statistics.
+  for (SIM_Unlockable* u : std::vector<SIM_Unlockable*>(catalogue.Choices()))
+    if (u->GetName() != "cannon_120" && u->GetName() != "pulse_laser") catalogue.Remove(u);
+  EngineSrand(11);  // the shuffles draw from it: the same offer every run
+  RunContinueSequence();
+  GUI_BS_PostBattleUnlock* d = GetOpenPostBattleUnlock();
+  ASSERT_NE(d, nullptr);
+  ASSERT_NE(d->secondChoice, nullptr);
+  ASSERT_NE(d->freeUnlock, nullptr);
+  EXPECT_FALSE(d->firstChoice->details->strips.empty());
+  Shot("unlock");
+}
+
+TEST_F(EndOfBattleGLTest, FiveMedals) {
+  if (!gl_.IsOpen()) return;
+  zt_test::FakeRunner runner;  // no please-wait over the medals
+  SIM_AchievementList& list = SIM_AchievementList::Get();
+  list.LoadDefinitions();
+  for (const char* n :
+       {"ACH_FIRST_VICTORY", "ACH_TANK_HUNTER", "ACH_HOLD_THE_LINE", "ACH_CAMPAIGN_MEDIUM", "ACH_CHALLENGER"})
+    list.Unlock(list.FindByName(n));
+  GUI_BS_Achievements::Open();
+  ASSERT_NE(GetOpenAchievements(), nullptr);
+  Shot("medals");
+}
+
+TEST_F(EndOfBattleGLTest, StatisticsOfThreeDesigns) {
+  if (!gl_.IsOpen()) return;
+  CampaignBattle(OUTCOME_VICTORY);
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  designs.Load();
+  std::vector<SIM_UnitDesign*> picked;
+  for (const auto& d : designs.Designs())
+    if (picked.size() < 3 && d->hull && d->hull->sizeType != 3) picked.push_back(d.get());
+  ASSERT_EQ(picked.size(), 3u);
+  const float damage[3][3] = {{820, 640, 0}, {1450, 0, 0}, {90, 120, 60}};
+  for (int d = 0; d < 3; ++d)
+    for (int u = 0; u < 3; ++u) {
+      if (damage[d][u] == 0 && u > 0) continue;
+      SIM_BattleUnit* unit = AddUnit(picked[static_cast<size_t>(d)], GetBattle().playerArmy);
+      if (!unit->damageTally) unit->damageTally = std::make_unique<UnitBattleStats>();
+      unit->damageTally->totalDamage = damage[d][u];
+      unit->damageTally->shieldDamage = damage[d][u] * 0.3f;
+      unit->damageTally->armourDamage = damage[d][u] * 0.5f;
+      unit->damageTally->hullDamage = damage[d][u] * 0.2f;
+      unit->damageTally->shotsFired = 12.0f + 7.0f * static_cast<float>(u + d);
+      unit->damageTally->escaped = d == 2 && u == 0 ? 1.0f : 0.0f;
+    }
+  GUI_BS_PostMortem::Open();
+  GUI_BS_PostMortem::OnStats(0);
+  ASSERT_NE(GetOpenStatsDialog(), nullptr);
+  GetOpenPostMortem()->visible = false;  // the statistics alone
+  Shot("statistics");
+  CloseStatsDialog();
+}
+
+}  // namespace
