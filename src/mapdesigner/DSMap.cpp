@@ -155,7 +155,7 @@ bool GUI_DS_MapSquare::LeftClick(float x, float y) {
     view->DeselectAllSquares();
     selected = !was;
   }
-  return false;
+  return true;
 }
 
 bool GUI_DS_MapSquare::RightClick(float x, float y) {
@@ -231,7 +231,7 @@ bool GUI_DS_GroundSquare::LeftClick(float x, float y) {
     view->DeselectAllGroundSquares();
     selected = !was;
   }
-  return false;
+  return true;
 }
 
 // ---- the view -----------------------------------------------------------------------
@@ -387,8 +387,9 @@ bool GUI_DS_Map::LeftClick(float x, float y) {
     return true;
   }
   if (EditMode() == DS_MODE_PROPS) props.PickUnderMouse();
+  // Squares are selected when the button comes up: a click by their own rule, a drag by
+  // the rectangle's (see DSSelectionBox::Finish).
   if (props.held.empty()) GetDSSelectionBox().Start();
-  GUI_WindowBase::LeftClick(x, y);
   return false;
 }
 

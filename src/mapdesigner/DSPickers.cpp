@@ -298,7 +298,17 @@ GUI_DS_PropIcon::GUI_DS_PropIcon(SIM_PropType* type) : type(type) {
   background = FindOrLoadTexture("gui_square.dds");
   highlight = FindOrLoadTexture("gui_square_brown.dds");
   if (type) {
-    image = FindOrLoadTexture(type->texture);
+    // Collections and brushes have no picture of their own: they show a member's.
+    std::string texture = type->texture;
+    if (texture.empty() && !type->members.empty()) {
+      if (const SIM_PropType* member = SIM_PropTypeManager::Get().TryFind(type->members.front())) {
+        texture = member->texture;
+        memberUV[0] = member->uvLeft, memberUV[1] = member->uvTop, memberUV[2] = member->uvRight,
+        memberUV[3] = member->uvBottom;
+        useMemberUV = true;
+      }
+    }
+    if (!texture.empty()) image = FindOrLoadTexture(texture);
     tooltip = new GUI_Tooltip(type->name, 20);
   }
 }
@@ -333,7 +343,11 @@ void GUI_DS_PropIcon::Draw() {
       h = longSide, w = longSide * dw / dh;
     }
   }
-  QueueCentred(image, cx, cy, w, h, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom, 0xFFFFFFFFu);
+  if (useMemberUV) {
+    QueueCentred(image, cx, cy, w, h, memberUV[0], memberUV[1], memberUV[2], memberUV[3], 0xFFFFFFFFu);
+  } else {
+    QueueCentred(image, cx, cy, w, h, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom, 0xFFFFFFFFu);
+  }
   if (tooltip && MouseOver(*this)) tooltip->Draw();
 }
 

@@ -72,7 +72,7 @@ GUI_DS_PropManager::~GUI_DS_PropManager() { DeleteAll(); }
 PlacedPropSprite* GUI_DS_PropManager::NewSprite(PlacedProp* prop) {
   auto* s = new PlacedPropSprite();
   s->prop = prop;
-  if (prop->type) s->texture = FindOrLoadTexture(prop->type->texture);
+  if (prop->type && !prop->type->texture.empty()) s->texture = FindOrLoadTexture(prop->type->texture);
   SIM_Scenario* scenario = EditedScenario();
   s->tint = scenario && scenario->timeOfDay == "DARK" ? 0xFF000000u : 0xFFFFFFFFu;
   return s;
@@ -345,6 +345,19 @@ void DSSelectionBox::Finish() {
   GUI_DS_Map* map = GetDSMap();
   if (!map) return;
   if (!moved && (std::fabs(MouseX() - startX) * std::fabs(MouseY() - startY)) > 1000.0f) moved = true;
+  // A click that did not move is the square's own click: Control toggles it, a plain
+  // click selects it alone (or deselects it when it was the only one).
+  const bool click = std::fabs(MouseX() - startX) < 1.0f && std::fabs(MouseY() - startY) < 1.0f;
+  if (click && map->EditMode() == DS_MODE_TILE) {
+    for (GUI_DS_MapSquare* s : map->mapSquares)
+      if (s->LeftClick(MouseX(), MouseY())) break;
+    return;
+  }
+  if (click && map->EditMode() == DS_MODE_TERRAIN) {
+    for (GUI_DS_GroundSquare* g : map->groundSquares)
+      if (g->LeftClick(MouseX(), MouseY())) break;
+    return;
+  }
   if (moved && !IsCtrlDown()) map->DeselectAllSquares();
   float x0 = map->WorldX(startX), y0 = map->WorldY(startY);
   float x1 = map->WorldX(MouseX()), y1 = map->WorldY(MouseY());

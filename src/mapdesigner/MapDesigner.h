@@ -222,6 +222,8 @@ class GUI_DS_PropIcon : public GUI_WindowBase {
   CLoadedTexture* image = nullptr;
   GUI_Tooltip* tooltip = nullptr;
   SIM_PropType* type = nullptr;
+  float memberUV[4] = {0.0f, 0.0f, 1.0f, 1.0f};
+  bool useMemberUV = false;
 };
 
 class GUI_DS_TilePickerIcon : public GUI_WindowBase {
