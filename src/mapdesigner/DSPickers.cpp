@@ -161,7 +161,8 @@ std::vector<std::string> TilePickerNames(const std::vector<std::string>& fileNam
 GUI_DS_TilePicker::GUI_DS_TilePicker() : GUI_DS_Picker("TERRAIN_PICKER", 3, 20) {}
 
 void GUI_DS_TilePicker::Layout() {
-  client = {left, top, right, bottom};
+  // The grid stops short of the scroll bar.
+  client = {left, top, right - 10, bottom};
   scroll->SetRect(right - 25.0f, top + 5.0f, right - 5.0f, bottom - 5.0f);
   Populate();
 }

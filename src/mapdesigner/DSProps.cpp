@@ -275,7 +275,10 @@ void GUI_DS_PropManager::Draw() {
   if (!map) return;
   FlushAll();
   const bool propsMode = map->EditMode() == DS_MODE_PROPS;
-  // Silhouettes first: selected and held props flat in their tint, a red rim under the rest.
+  // Silhouettes first: selected and held props flat in their tint, a red rim under the rest
+  // (the colour from the vertices alone, the shape from the texture's alpha).
+  platform::Device* device = GetRenderDevice().Device();
+  if (device) device->SetTextureStageState(0, platform::StageState::ColorOp, platform::TOP_SELECTARG2);
   for (PlacedPropSprite* s : all) {
     const bool isHeld = IsHeld(s);
     const float cx = isHeld ? MouseX() + s->offsetX : map->ScreenX(s->prop->x);
@@ -286,6 +289,7 @@ void GUI_DS_PropManager::Draw() {
       SpriteQuad(*s, cx, cy, 2.0f, 0xFFFF1010u, true);
     }
   }
+  if (device) device->SetTextureStageState(0, platform::StageState::ColorOp, platform::TOP_MODULATE);
   for (PlacedPropSprite* s : all) {
     if (!s->selected)
       SpriteQuad(*s, map->ScreenX(s->prop->x), map->ScreenY(s->prop->y), 0.0f, 0xFFFFFFFFu, true);

@@ -1,6 +1,7 @@
 // The shadow map of a scenario and the baked map image, drawn into the shared
 // screen-sized render targets and saved as JPEG.
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/SteamGlue.h"
@@ -47,6 +48,9 @@ void RestoreTarget() {
 
 void DrawQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, float angle, float u0, float v0,
               float u1, float v1, uint32_t colour) {
+  // A non-square cell turned a quarter keeps filling its cell: the sides swap.
+  const int quarter = static_cast<int>(std::lround(angle / 90.0f));
+  if (std::fabs(angle - 90.0f * static_cast<float>(quarter)) < 0.5f && (quarter % 2) != 0) std::swap(w, h);
   CTexturedSprite sprite;
   sprite.texture = texture;
   sprite.SetSize(w, h);
