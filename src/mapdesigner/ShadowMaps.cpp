@@ -69,7 +69,7 @@ void TargetUV(float size, float& u1, float& v1) {
   v1 = size / static_cast<float>(std::max(1, d3d.ScreenHeight()));
 }
 
-void DrawBakedLayers(SIM_Scenario& scenario, float size, const std::string& shadowFile) {
+void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
   D3DEngine& d3d = GetRenderDevice();
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
@@ -101,18 +101,20 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, const std::string& shad
     DrawQuad(FindOrLoadTexture(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
              prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom, 0xFFFFFFFFu);
   }
-  if (!shadowFile.empty()) {
+  if (shadowSize > 0.0f) {
+    float tu = 1.0f, tv = 1.0f;
+    TargetUV(shadowSize, tu, tv);
     d3d.SetMultiplyBlend();
-    DrawQuad(FindOrLoadTexture(shadowFile), size * 0.5f, size * 0.5f, size, size, 0.0f, 0, 0, 1, 1,
+    DrawQuad(FindOrLoadTexture("rt_lightmap"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
              0xFFFFFFFFu);
     d3d.SetNormalBlend();
   }
 }
 }  // namespace
 
-std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& folder) {
-  DebugLog("Generating shadow map");
-  if (!CanRender()) return std::string();
+namespace {
+// Draws the shadow map into the top-left size x size corner of "rt_lightmap".
+float DrawShadowMap(SIM_Scenario& scenario) {
   D3DEngine& d3d = GetRenderDevice();
   const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
   const float size = static_cast<float>(std::min(W, H));
@@ -162,6 +164,15 @@ std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& fold
            0xc8ffffffu);
   RestoreTarget();
   d3d.EndScene();
+  return size;
+}
+}  // namespace
+
+std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& folder) {
+  DebugLog("Generating shadow map");
+  if (!CanRender()) return std::string();
+  D3DEngine& d3d = GetRenderDevice();
+  const float size = DrawShadowMap(scenario);
 
   if (!TryEnsureDirectoryExists(folder)) {
     LogErrorF("Shadow map: folder [%s] could not be made", folder.c_str());
@@ -181,17 +192,16 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
     return false;
   }
   D3DEngine& d3d = GetRenderDevice();
-  const std::string bitmaps = GetUserFolder(USERFOLDER_BITMAPS).empty() ? scenario.Folder() + "/bitmaps"
-                                                                        : GetUserFolder(USERFOLDER_BITMAPS);
-  const std::string shadow = GenerateMapShadowMap(scenario, bitmaps);
-  if (!shadow.empty()) CreateTextureFromFile(bitmaps, shadow);
+  // The shadow map stays in "rt_lightmap" while the map is drawn into "rt_selection" and
+  // multiplied by it: no file to write, read back and delete in between.
+  const float shadowSize = DrawShadowMap(scenario);
 
   d3d.BeginScene();
   SwitchTarget("rt_selection");
   // Cleared, so a square without a known ground shows black, not an older frame.
   d3d.ClearTarget(0xff000000u);
   d3d.SetNormalBlend();
-  DrawBakedLayers(scenario, kBakeSize, shadow);
+  DrawBakedLayers(scenario, kBakeSize, shadowSize);
 
   uint32_t light = 0xFFFFFFFFu;
   char buffer[64];
@@ -215,10 +225,6 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
 
   const platform::Rect rect{0, 0, static_cast<int>(kBakeSize), static_cast<int>(kBakeSize)};
   d3d.SaveTextureImage("rt_lightmap", path.c_str(), platform::ImageFileFormat::JPG, &rect);
-  if (!shadow.empty()) {
-    UnloadTexture(shadow);
-    std::remove((bitmaps + "/" + shadow).c_str());
-  }
   GetSteamData().CloudSynchTo(path.c_str());
   return FileExists(path);
 }
