@@ -447,3 +447,55 @@ TEST_F(MapDesignerTest, ShadowMapOnTheNullDeviceIsEmptyAndWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+using mapdesigner_test::MapDesignerTest;
+
+TEST_F(MapDesignerTest, ZoomKeepsThePointUnderTheMouseAndScrollStaysInBounds) {
+  GUI_DS_Window* window = Open("border_crossing");
+  ASSERT_NE(window, nullptr);
+  GUI_DS_Map* map = GetDSMap();
+  const float fit = std::min(map->clipRect.Height() / 1200.0f, map->clipRect.Width() / 1600.0f);
+  EXPECT_FLOAT_EQ(map->minZoom, fit);
+  EXPECT_FLOAT_EQ(map->zoom, fit) << "laid out zoomed to fit";
+
+  // From 1.95 a step in stops at 2.0 with the world point under the mouse kept.
+  Mouse(map->clipRect.left + 300.0f, map->clipRect.top + 200.0f);
+  map->zoom = 1.95f;
+  map->scrollX = 400.0f;
+  map->scrollY = 300.0f;
+  const float wx = map->WorldX(GetInputManager().x), wy = map->WorldY(GetInputManager().y);
+  map->ZoomIn();
+  EXPECT_FLOAT_EQ(map->zoom, 2.0f);
+  EXPECT_NEAR(map->WorldX(GetInputManager().x), wx, 0.01f);
+  EXPECT_NEAR(map->WorldY(GetInputManager().y), wy, 0.01f);
+
+  // Scrolling is held between -10 and the far edge + 10.
+  struct Case {
+    float x, y, wantX, wantY;
+  } cases[] = {
+      {-500.0f, -500.0f, -10.0f, -10.0f},
+      {5000.0f, 5000.0f, 1600.0f - map->clipRect.Width() / 2.0f + 10.0f,
+       1200.0f - map->clipRect.Height() / 2.0f + 10.0f},
+      {100.0f, 50.0f, 100.0f, 50.0f},
+  };
+  for (const Case& c : cases) {
+    map->scrollX = c.x;
+    map->scrollY = c.y;
+    map->ClampScroll();
+    EXPECT_FLOAT_EQ(map->scrollX, c.wantX);
+    EXPECT_FLOAT_EQ(map->scrollY, c.wantY);
+  }
+
+  // With INVERTZOOM at 0 the wheel up makes the map smaller; zooming out stops at the fit.
+  map->zoom = 1.0f;
+  map->OnWheelUp();
+  EXPECT_FLOAT_EQ(map->zoom, 0.9f);
+  for (int i = 0; i < 30; ++i) map->OnWheelUp();
+  EXPECT_FLOAT_EQ(map->zoom, fit);
+  map->OnWheelDown();
+  EXPECT_FLOAT_EQ(map->zoom, fit + 0.1f);
+}
+
+}  // namespace
