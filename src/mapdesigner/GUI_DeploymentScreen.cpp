@@ -166,8 +166,9 @@ void OpenMapDesignerFor(const SIM_Scenario& source) {
   game.SetGameMode(MODE_MAP_DESIGNER);
   GUI_DeploymentScreen* mode = DesignerMode();
   if (!mode) return;
-  // The first mode made current gets no Enter: make sure the window exists.
-  if (!mode->window) mode->Enter();
+  // The first mode made current gets no Enter: make sure the window exists. A window
+  // already showing a map (Edit pressed again) is replaced, not built twice.
+  if (!mode->window || mode->window->map) mode->Enter();
   GUI_DS_Window::LoadScenario(mode->window, &source);
 }
 

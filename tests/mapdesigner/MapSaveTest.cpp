@@ -90,6 +90,7 @@ TEST_F(MapSaveTest, AUserMapKeepsItsPrefixAndDecliningTheOverwriteChangesNothing
   OpenMapDesignerFor(*mine);
   window = GetDSWindow();
   ASSERT_TRUE(window->customMap);
+  EXPECT_EQ(window->ChildWindows().size(), 5u) << "Edit again must not build the editor twice";
   DSSaveButton(0);
   EXPECT_EQ(OpenConfirmDialog(), nullptr) << "a user map needs no preset question";
   GUI_DS_MapConfiguration* dialog = GetDSMapConfiguration();
