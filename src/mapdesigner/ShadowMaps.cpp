@@ -15,6 +15,7 @@
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
 #include "engine/Tokenizer.h"
+#include "engine/VertexBuffer.h"
 #include "mapdesigner/MapDesigner.h"
 #include "platform/NullDevice.h"
 #include "simdata/Emplacement.h"
@@ -62,6 +63,23 @@ void DrawQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, flo
   sprite.BaseSprite::DrawDirect();
 }
 
+// The same quad queued into the shared vertex batch (one draw per texture run); the
+// caller flushes before it changes target, blend or effect.
+void QueueQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, float angle, float u0, float v0,
+               float u1, float v1) {
+  const int quarter = static_cast<int>(std::lround(angle / 90.0f));
+  if (std::fabs(angle - 90.0f * static_cast<float>(quarter)) < 0.5f && (quarter % 2) != 0) std::swap(w, h);
+  BaseSprite sprite;
+  sprite.SetSize(w, h);
+  sprite.angle = angle;
+  sprite.SetUV(u0, v0, u1, v1);
+  sprite.SetColour(0xFFFFFFFFu);
+  sprite.SetPosition(cx, cy);
+  GVertexBuffer& batch = GetGlobalVertexBuffer();
+  batch.SetTexture(texture);
+  sprite.Queue();
+}
+
 // The render target's drawn corner [0, size] as texture coordinates.
 void TargetUV(float size, float& u1, float& v1) {
   D3DEngine& d3d = GetRenderDevice();
@@ -73,34 +91,42 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
   D3DEngine& d3d = GetRenderDevice();
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
-  for (int r = 0; r < scenario.maxRows; ++r) {
-    for (int c = 0; c < scenario.maxCols; ++c) {
-      SIM_MapSquare* square = scenario.GetSquare(c, r);
-      if (!square) continue;
-      const float cx = cellX * 0.5f + cellX * static_cast<float>(c),
-                  cy = cellY * 0.5f + cellY * static_cast<float>(r);
-      if (const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text)) {
-        DrawQuad(FindOrLoadTexture(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left, ground->top,
-                 ground->right, ground->bottom, 0xFFFFFFFFu);
-      } else {
-        DebugLogF("Bake: unknown ground texture [%s] skipped", square->text.c_str());
-      }
-      if (square->object.empty()) continue;
-      if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
-        DrawQuad(FindOrLoadTexture(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
-                 type->uvTop, type->uvRight, type->uvBottom, 0xFFFFFFFFu);
-      } else {
-        DebugLogF("Bake: unknown tile prop [%s] skipped", square->object.c_str());
+  // Every ground tile first, then every tile prop over them: each pass runs through the
+  // vertex batch, a draw per texture run instead of one per square.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int r = 0; r < scenario.maxRows; ++r) {
+      for (int c = 0; c < scenario.maxCols; ++c) {
+        SIM_MapSquare* square = scenario.GetSquare(c, r);
+        if (!square) continue;
+        const float cx = cellX * 0.5f + cellX * static_cast<float>(c);
+        const float cy = cellY * 0.5f + cellY * static_cast<float>(r);
+        if (pass == 0) {
+          if (const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text)) {
+            QueueQuad(FindOrLoadTexture(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left,
+                      ground->top, ground->right, ground->bottom);
+          } else {
+            DebugLogF("Bake: unknown ground texture [%s] skipped", square->text.c_str());
+          }
+          continue;
+        }
+        if (square->object.empty()) continue;
+        if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
+          QueueQuad(FindOrLoadTexture(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
+                    type->uvTop, type->uvRight, type->uvBottom);
+        } else {
+          DebugLogF("Bake: unknown tile prop [%s] skipped", square->object.c_str());
+        }
       }
     }
   }
   const float sx = size / std::max(1.0f, scenario.width), sy = size / std::max(1.0f, scenario.height);
   for (const auto& prop : scenario.placedProps) {
-    if (!prop || !prop->type) continue;
+    if (!prop || !prop->type || prop->type->texture.empty()) continue;
     const SIM_PropType* t = prop->type;
-    DrawQuad(FindOrLoadTexture(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
-             prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom, 0xFFFFFFFFu);
+    QueueQuad(FindOrLoadTexture(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
+              prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom);
   }
+  GetGlobalVertexBuffer().Flush();
   if (shadowSize > 0.0f) {
     float tu = 1.0f, tv = 1.0f;
     TargetUV(shadowSize, tu, tv);
@@ -113,15 +139,16 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
 }  // namespace
 
 namespace {
-// Draws the shadow map into the top-left size x size corner of "rt_lightmap".
-float DrawShadowMap(SIM_Scenario& scenario) {
+// Draws the shadow map into the top-left size x size corner of "rt_lightmap", size being
+// the smaller screen side or the given limit.
+float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
   D3DEngine& d3d = GetRenderDevice();
   const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
-  const float size = static_cast<float>(std::min(W, H));
+  const float size = std::min(static_cast<float>(std::min(W, H)), limit);
   d3d.BeginScene();
 
   SwitchTarget("rt_lightmap");
-  d3d.ClearTarget(0xff000000u);
+  // No clear: the opaque default image covers the whole corner that is used.
   float u0 = 0.0f, u1 = 1.0f, v0 = 0.0f, v1 = 1.0f;
   if (RandomFloat() < 0.5f) {
     std::swap(u0, u1);
@@ -151,9 +178,10 @@ float DrawShadowMap(SIM_Scenario& scenario) {
       DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
       continue;
     }
-    DrawQuad(FindOrLoadTexture(type->texture), square->centreX * sx, square->centreY * sy, cellX, cellY,
-             square->angle, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom, 0xFFFFFFFFu);
+    QueueQuad(FindOrLoadTexture(type->texture), square->centreX * sx, square->centreY * sy, cellX, cellY,
+              square->angle, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom);
   }
+  GetGlobalVertexBuffer().Flush();
   if (shader) shader->End();
   RestoreTarget();
 
@@ -194,7 +222,8 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
   D3DEngine& d3d = GetRenderDevice();
   // The shadow map stays in "rt_lightmap" while the map is drawn into "rt_selection" and
   // multiplied by it: no file to write, read back and delete in between.
-  const float shadowSize = DrawShadowMap(scenario);
+  // Drawn no larger than the image it darkens: the same picture for less fill.
+  const float shadowSize = DrawShadowMap(scenario, kBakeSize);
 
   d3d.BeginScene();
   SwitchTarget("rt_selection");
