@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/GUI_GameModeBase.h"
+#include "app/Game.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -11,6 +13,7 @@
 #include "engine/Textures.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/WindowOrder.h"
 #include "mapdesigner/MapDesigner.h"
 #include "simdata/Emplacement.h"
 #include "simdata/GroundTexture.h"
@@ -395,9 +398,12 @@ bool GUI_DS_Map::LeftClick(float x, float y) {
 
 void GUI_DS_Map::Draw() {
   if (!scenario) return;
-  // Keyboard scrolling: arrows, or else W A S D.
+  // Keyboard scrolling: arrows, or else W A S D; not while the letters are being typed
+  // into a field or a dialog holds the keyboard.
   const Uint8* keys = SDL_GetKeyboardState(nullptr);
-  if (keys) {
+  const GUI_GameModeBase* current = GameExists() ? GetGame().CurrentMode : nullptr;
+  const bool typing = (current && current->FocusedEdit) || !GetWindowOrder().ModalWindows().empty();
+  if (keys && !typing) {
     const float step = 64.0f / zoom;
     auto held = [keys](SDL_Scancode a, SDL_Scancode b) { return keys[a] || keys[b]; };
     if (held(SDL_SCANCODE_LEFT, SDL_SCANCODE_A)) scrollX -= step, ClampScroll();

@@ -133,12 +133,17 @@ def marks():
           '<rect width="512" height="512" fill="url(#v)"/>\n</svg>\n')
 
 def catalogue(lines):
+    # The loader reads every line of the section as an entry, so the note on the tile sets
+    # goes in the file's header and the entries follow the plain looks directly.
     path = os.path.join(ROOT, 'data/groundtextures/textures.ini')
     text = open(path).read()
-    text = re.sub(r'\n; Tile sets of the map designer.*', '', text, flags=re.S).rstrip('\n') + '\n'
+    note = ('; The map designer\'s tile sets are "<look><set>_<quarter>": quarters top-left, top-right,\n'
+            '; bottom-left, bottom-right of each 2 x 2 set on the sheet "<look>.jpg".\n')
+    text = text.replace(note, '')
+    text = re.sub(r'\n; Tile sets of the map designer.*', '', text, flags=re.S)
+    text = re.sub(r'^\d+ = \w+\d_\d,.*\n', '', text, flags=re.M).rstrip('\n') + '\n'
+    text = text.replace('[textures]\n', note + '[textures]\n', 1)
     n = len(re.findall(r'^\d+ =', text, flags=re.M))
-    text += '\n; Tile sets of the map designer: <look><set>_<quarter>, quarters top-left, top-right,\n; bottom-left, bottom-right of each 2 x 2 set.\n'
-    # The section continues: entries after a comment still belong to [textures].
     for i, line in enumerate(lines):
         text += '%d = %s\n' % (n + i, line)
     write(path, text)
