@@ -4,6 +4,8 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "MapDesignerFixture.h"
 #include "app/GameModes.h"
 #include "engine/D3DEngine.h"
@@ -170,6 +172,26 @@ TEST_F(MapDesignerScreenshotTest, ShadowMapCoversTheSmallerScreenSideAndLoadsWit
   ASSERT_TRUE(platform::LoadImageFile(folder + "/" + name, &image, &error)) << error;
   EXPECT_EQ(image.width, kH);
   EXPECT_EQ(image.height, kH);
+
+  // A saved map is "procedural": loading it makes its shadow map through the installed
+  // generator, names it and writes the name back.
+  SIM_Scenario::SetShadowMapGenerator(GenerateMapShadowMap);
+  const std::string folder2 = GetUserFolder(USERFOLDER_SCENARIOS) + "/0000000000000000000000000000000Copy";
+  std::filesystem::create_directories(folder2);
+  std::string text = zt_test::ReadText(source->file);
+  const size_t at = text.find("\nshadowmap");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, std::string("\nshadowmap").size(), "\nshadowmap = procedural\nold_shadowmap");
+  zt_test::WriteText(folder2 + "/scenario.ini", text);
+  SIM_Scenario copy;
+  ASSERT_TRUE(copy.Load(folder2 + "/scenario.ini"));
+  ASSERT_EQ(copy.shadowMap, "procedural");
+  ASSERT_TRUE(copy.LoadMap());
+  EXPECT_EQ(copy.shadowMap.size(), 35u) << copy.shadowMap;
+  EXPECT_TRUE(FileExists(folder2 + "/bitmaps/" + copy.shadowMap));
+  SIM_Scenario again;
+  ASSERT_TRUE(again.Load(folder2 + "/scenario.ini"));
+  EXPECT_EQ(again.shadowMap, copy.shadowMap);
 }
 
 }  // namespace
