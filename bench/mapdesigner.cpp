@@ -99,8 +99,10 @@ void BareSave(int size) {
   d3d.BeginScene();
   d3d.RememberRenderTarget();
   d3d.SetRenderTarget("rt_empty");
+  d3d.SetViewport(0, 0, size, size);
   d3d.ClearTarget(0xff000000u);
   d3d.RestoreRenderTarget();
+  d3d.SetFullViewport();
   d3d.EndScene();
   const platform::Rect rect{0, 0, size, size};
   d3d.SaveTextureImage("rt_empty", (g_out + "/empty.jpg").c_str(), platform::ImageFileFormat::JPG, &rect);

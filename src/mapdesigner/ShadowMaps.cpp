@@ -36,15 +36,20 @@ bool CanRender() {
   return d3d.HasTexture("rt_lightmap") && d3d.HasTexture("rt_selection");
 }
 
-void SwitchTarget(const char* name) {
+// Switches to a named target with the viewport on its used top-left corner, so clears
+// and draws touch only the pixels that are saved or sampled.
+void SwitchTarget(const char* name, float used) {
   D3DEngine& d3d = GetRenderDevice();
   d3d.RememberRenderTarget();
   if (!d3d.SetRenderTarget(name)) DebugLogF("Failed to set render target [%s]", name);
+  const int side = static_cast<int>(used);
+  d3d.SetViewport(0, 0, side, side);
 }
 
 void RestoreTarget() {
   D3DEngine& d3d = GetRenderDevice();
   d3d.RestoreRenderTarget();
+  d3d.SetFullViewport();
 }
 
 void DrawQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, float angle, float u0, float v0,
@@ -147,7 +152,7 @@ float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
   const float size = std::min(static_cast<float>(std::min(W, H)), limit);
   d3d.BeginScene();
 
-  SwitchTarget("rt_lightmap");
+  SwitchTarget("rt_lightmap", size);
   // No clear: the opaque default image covers the whole corner that is used.
   float u0 = 0.0f, u1 = 1.0f, v0 = 0.0f, v1 = 1.0f;
   if (RandomFloat() < 0.5f) {
@@ -159,7 +164,7 @@ float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
            v1, 0xFFFFFFFFu);
   RestoreTarget();
 
-  SwitchTarget("rt_selection");
+  SwitchTarget("rt_selection", size);
   d3d.ClearTarget(0x00000000u);
   GShaderEffect* shader = nullptr;
   for (auto& effect : GetShaderManager().Effects())
@@ -185,7 +190,7 @@ float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
   if (shader) shader->End();
   RestoreTarget();
 
-  SwitchTarget("rt_lightmap");
+  SwitchTarget("rt_lightmap", size);
   float tu = 1.0f, tv = 1.0f;
   TargetUV(size, tu, tv);
   DrawQuad(FindOrLoadTexture("rt_selection"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
@@ -226,7 +231,7 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
   const float shadowSize = DrawShadowMap(scenario, kBakeSize);
 
   d3d.BeginScene();
-  SwitchTarget("rt_selection");
+  SwitchTarget("rt_selection", kBakeSize);
   // Cleared, so a square without a known ground shows black, not an older frame.
   d3d.ClearTarget(0xff000000u);
   d3d.SetNormalBlend();
@@ -243,7 +248,7 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
             (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
   }
   RestoreTarget();
-  SwitchTarget("rt_lightmap");
+  SwitchTarget("rt_lightmap", kBakeSize);
   float tu = 1.0f, tv = 1.0f;
   TargetUV(kBakeSize, tu, tv);
   d3d.ClearTarget(0xff000000u);
