@@ -163,6 +163,11 @@ TEST_F(MapDesignerTest, TileMenuActions) {
   // A click elsewhere closes the menu.
   Click(5.0f, 795.0f);
   EXPECT_EQ(GetDSTileMenu(), nullptr);
+  // So does Escape, which then leaves the editor open.
+  OpenTileMenu(leftmost);
+  GetCInput().OnKeyDown(kKeyEscape);
+  EXPECT_EQ(GetDSTileMenu(), nullptr);
+  EXPECT_EQ(GetGame().CurrentModeNumber, MODE_MAP_DESIGNER);
 }
 
 TEST_F(MapDesignerTest, SmallDragAddsToTheSelectionALargerOneReplacesIt) {
