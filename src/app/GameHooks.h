@@ -1,4 +1,6 @@
 #pragma once
+class SIM_Scenario;
+
 // What the application calls in the screens and services above it (battle effects,
 // battle screen, battle HUD, online services). Those layers register their functions
 // at start-up (src/game); an unset hook is skipped, as in a game built without them.
@@ -19,6 +21,9 @@ struct GameLayerHooks {
   // Every frame: end-of-battle workers that finished give the runner back, even after
   // their dialog has gone.
   void (*pollEndOfBattleWorkers)() = nullptr;
+
+  // The battle browser's Edit: opens the map designer on a copy of the scenario.
+  void (*openMapDesigner)(const SIM_Scenario& source) = nullptr;
 };
 
 // The process-wide hooks. Registration is program wiring: tests' resets keep it.

@@ -16,6 +16,7 @@
 #include "effects/EffectsSeam.h"
 #include "effects/GUI_EE_Editor.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
+#include "mapdesigner/MapDesigner.h"
 #include "online/GUI_Online.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
@@ -65,6 +66,9 @@ void ConnectGameLayers() {
   hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
   hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
   hooks.showPatchFound = ShowPatchFound;
+  // The map designer: the browser's Edit opens it; saved maps make their shadow map on load.
+  hooks.openMapDesigner = OpenMapDesignerFor;
+  SIM_Scenario::SetShadowMapGenerator(GenerateMapShadowMap);
   // The update's achievements step marks what the server lists for the player.
   SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
   // SetChallengeRemover stays unset until the local challenge list exists: a

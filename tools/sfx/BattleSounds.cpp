@@ -304,6 +304,25 @@ Mono Wind() {
   return out;
 }
 
+Mono Ambience(uint32_t seed, double lowHz, double highHz, double gustPeriod, float hiss) {
+  const double len = 20.0;
+  Rng rng(seed);
+  Mono m(Samples(len + 1.0));
+  LowPass2 lp;
+  BandPass bp;
+  for (size_t i = 0; i < m.size(); ++i) {
+    double t = T(i);
+    float gust = static_cast<float>(0.55 + 0.45 * std::sin(kTau * t / gustPeriod) * std::sin(kTau * t / 2.7));
+    float n = rng.Bi();
+    m[i] = (lp.Run(n, static_cast<float>(lowHz * gust + 120)) +
+            hiss * bp.Run(n, static_cast<float>(highHz * gust + 400), 2.0f)) *
+           gust;
+  }
+  Mono out = LoopSeam(m, len);
+  Normalise(out, 0.35f);
+  return out;
+}
+
 Mono Engine(uint32_t seed, double fireHz, float rumbleHz, float clatter) {
   const double len = 3.0;
   Rng rng(seed);

@@ -194,6 +194,20 @@ Stereo BattleMusic() {
   return RenderSong(s);
 }
 
+Stereo BattleMusic2() {
+  // C minor, heavy and slow at 100 bpm, 16 bars.
+  Song s{100,   16,    {{48, 51, 55}, {44, 48, 51}, {46, 50, 53}, {43, 47, 50}},  1,     true, true,
+         0.08f, 0.10f, {67, 0, 0, 65, 63, 0, 62, 0, 60, 0, 63, 65, 67, 0, 70, 0}, 0.09f, 11};
+  return RenderSong(s);
+}
+
+Stereo BattleMusic3() {
+  // A minor, fast at 138 bpm, 16 bars.
+  Song s{138,   16,    {{57, 60, 64}, {55, 59, 62}, {53, 57, 60}, {52, 56, 59}},   1,     true, true,
+         0.07f, 0.08f, {81, 79, 76, 0, 77, 76, 72, 0, 74, 72, 71, 0, 72, 0, 0, 0}, 0.08f, 13};
+  return RenderSong(s);
+}
+
 // A short closing phrase after a battle: a rising major cadence, or a falling minor one.
 Stereo Stinger(bool victory) {
   Mono l, r;

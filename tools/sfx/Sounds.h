@@ -34,6 +34,8 @@ Mono Laser(uint32_t seed, double len);
 Mono MissileLaunch(uint32_t seed);
 Mono WarpOut();
 Mono Wind();
+// Other ambience loops for the map designer's choice: a sand storm and a snow storm.
+Mono Ambience(uint32_t seed, double lowHz, double highHz, double gustPeriod, float hiss);
 // A seamless engine loop: firing rate (Hz), how deep the rumble and how much track clatter.
 Mono Engine(uint32_t seed, double fireHz, float rumbleHz, float clatter);
 
@@ -41,6 +43,9 @@ Mono Engine(uint32_t seed, double fireHz, float rumbleHz, float clatter);
 Stereo MainTheme();
 Stereo MenuMusic();
 Stereo BattleMusic();
+// More battle tracks: a slower, heavier one and a fast one.
+Stereo BattleMusic2();
+Stereo BattleMusic3();
 // A short closing phrase after a battle: a rising major cadence, or a falling minor one.
 Stereo Stinger(bool victory);
 

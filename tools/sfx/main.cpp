@@ -75,6 +75,8 @@ int main(int argc, char** argv) {
   mono("ztk_nightvision.ogg", PowerUp());
   mono("ztk_airraid_sirens.ogg", Siren());
   mono("ambience/wind_plains.ogg", Wind(), 0.2f);
+  mono("ambience/sand_storm.ogg", Ambience(137, 700, 2600, 4.0, 0.6f), 0.2f);
+  mono("ambience/snow_storm.ogg", Ambience(139, 350, 1400, 6.5, 0.35f), 0.2f);
   mono("lb_shield_fail.ogg", Zap(610));
   mono("lb_warpout.ogg", WarpOut());
   // Engine loops, as the hull catalogue names them.
@@ -113,6 +115,8 @@ int main(int argc, char** argv) {
   stereo("music/ztk_main_theme.ogg", MainTheme());
   stereo("music/ztk_menus.ogg", MenuMusic());
   stereo("music/battles/ztk_battle1.ogg", BattleMusic());
+  stereo("music/battles/ztk_battle2.ogg", BattleMusic2());
+  stereo("music/battles/ztk_battle3.ogg", BattleMusic3());
   stereo("music/ztk_victory.ogg", Stinger(true));
   stereo("music/ztk_defeat.ogg", Stinger(false));
 
