@@ -16,6 +16,7 @@
 #include "effects/GUI_EE_Editor.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "online/GUI_Online.h"
+#include "online/LoadingPoster.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
 #include "online/PostBattle.h"
@@ -62,6 +63,7 @@ void ConnectGameLayers() {
   hooks.battleScreenDeviceRebuilt = FlagBattleScreenDeviceRebuilt;
   hooks.startOnlineUpdateThread = StartOnlineUpdateThread;
   hooks.showPatchFound = ShowPatchFound;
+  InstallLoadingPoster();
   // The update's achievements step marks what the server lists for the player.
   SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
   // SetChallengeRemover stays unset until the local challenge list exists: a

@@ -50,11 +50,15 @@ class GUI_OL_Messages : public GUI_Dialog {
   void Draw() override;
   void OnWheelUp() override;
   void OnWheelDown() override;
-  // The online screen's own window until its other screens exist: Escape leaves the screen.
+  // One of the online screen's own windows: Escape leaves the screen.
   bool IsPopup() const override { return false; }
 
   // Builds the rows again from the database (GUI thread).
   void Rebuild();
+  // Fits the inbox into the rectangle (the online screen gives it the room its other
+  // dialogs leave); as many rows are shown as fit.
+  void PlaceIn(float left, float top, float right, float bottom);
+  int RowsShown() const { return rowsShown_; }
   // Newest first.
   const std::vector<OnlineMessage>& Rows() const { return rows_; }
   // The row windows shown (at most kRowsShown), from the scroll position on.
@@ -74,6 +78,7 @@ class GUI_OL_Messages : public GUI_Dialog {
   std::vector<OnlineMessage> rows_;
   std::vector<GUI_OL_Message*> rowWindows_;  // children
   int first_ = 0;
+  int rowsShown_ = kRowsShown;
   std::shared_ptr<SIM_WorkerJob> job_;
   std::shared_ptr<bool> refreshed_;
   std::string status_;
