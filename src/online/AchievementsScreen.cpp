@@ -209,7 +209,8 @@ bool FetchAchievementNames(const std::string& profile, std::vector<std::string>&
   names.clear();
   const std::string file = GetUserFolder(USERFOLDER_WEB) + "/achievements_other.txt";
   const bool ok = GetLink().DownloadFile(
-      SIM_Server::BuildQuery("get_achievements.php", {{"username", GetInternet().UserName()}, {"profile", profile}}),
+      SIM_Server::BuildQuery("get_achievements.php",
+                             {{"username", GetInternet().UserName()}, {"profile", profile}}),
       file, true, ReplyKind::kList);
   if (!ok) return false;
   names = ReadNameList(file);

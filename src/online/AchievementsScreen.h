@@ -64,7 +64,7 @@ class GUI_OL_Achievements : public GUI_WindowBase {
   float ItemSize() const { return size_; }
 
  private:
-  std::vector<GUI_OL_Achievement*> items_;  // owned; placed ones are also children
+  std::vector<GUI_OL_Achievement*> items_;    // owned; placed ones are also children
   GUI_ScrollingWindow* scrollBar_ = nullptr;  // child
   int columns_ = 10;
   float size_ = 63.0f;

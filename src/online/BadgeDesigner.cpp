@@ -103,8 +103,8 @@ void GUI_OL_BadgeColor::Draw() {
 // Layer editor
 
 const uint8_t GUI_OL_BadgeLayerEditor::kSwatches[6][4] = {{222, 189, 90, 255}, {66, 107, 66, 255},
-                                                         {1, 38, 119, 255},   {37, 24, 18, 255},
-                                                         {84, 16, 5, 255},    {204, 195, 197, 255}};
+                                                          {1, 38, 119, 255},   {37, 24, 18, 255},
+                                                          {84, 16, 5, 255},    {204, 195, 197, 255}};
 
 GUI_OL_BadgeLayerEditor::GUI_OL_BadgeLayerEditor() {
   raisesOnClick = false;
@@ -163,7 +163,8 @@ void GUI_OL_BadgeLayerEditor::Setup(RegimentBadge* layer, const std::vector<std:
     position_->SetRect(l + 20.0f, t + 48.0f, r - 20.0f, t + 48.0f + GUI_OptionsSlider::kHeight);
     AddChild(position_);
     for (int i = 0; i < 6; ++i) {
-      auto* s = new GUI_OL_BadgeColor(this, kSwatches[i][0], kSwatches[i][1], kSwatches[i][2], kSwatches[i][3]);
+      auto* s =
+          new GUI_OL_BadgeColor(this, kSwatches[i][0], kSwatches[i][1], kSwatches[i][2], kSwatches[i][3]);
       const float x = l + 20.0f + swatch * i;
       s->SetRect(x, box_.bottom + 10.0f, x + swatch, box_.bottom + 10.0f + swatch);
       AddChild(s);
@@ -337,7 +338,8 @@ bool GUI_OL_BadgeDesigner::WriteBadgeImage(const std::string& path) {
     const int l = badge_->left, t = badge_->top, r = badge_->right, b = badge_->bottom;
     badge_->SetRect(0.0f, 0.0f, s, s);
     badge_->Draw();
-    badge_->SetRect(static_cast<float>(l), static_cast<float>(t), static_cast<float>(r), static_cast<float>(b));
+    badge_->SetRect(static_cast<float>(l), static_cast<float>(t), static_cast<float>(r),
+                    static_cast<float>(b));
   } else {
     CTexturedSprite picture;
     picture.SetTextureByName(picture_);
@@ -388,7 +390,8 @@ bool GUI_OL_BadgeDesigner::Save() {
 int GUI_OL_BadgeDesigner::OnBrowse(int) {
   if (!g_badgeDesigner) return 0;
   RegisterOnlineTextureFolders();
-  ShowOpenFileDialog(GetUserFolder(USERFOLDER_BITMAPS) + "/*.jpg", "OL_BADGEDESIGN_BROWSE_TITLE", &PictureChosen);
+  ShowOpenFileDialog(GetUserFolder(USERFOLDER_BITMAPS) + "/*.jpg", "OL_BADGEDESIGN_BROWSE_TITLE",
+                     &PictureChosen);
   return 0;
 }
 
@@ -414,8 +417,8 @@ void GUI_OL_BadgeDesigner::Draw() {
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();
   d3d.SetTexture(nullptr);
-  d3d.DrawRect(static_cast<float>(badge_->left), static_cast<float>(badge_->top), static_cast<float>(badge_->right),
-               static_cast<float>(badge_->bottom), 0xFF000000u);
+  d3d.DrawRect(static_cast<float>(badge_->left), static_cast<float>(badge_->top),
+               static_cast<float>(badge_->right), static_cast<float>(badge_->bottom), 0xFF000000u);
   if (!showLayers_) pictureSprite_.DrawDirect();
   DrawButtons();
   FlushAll();
@@ -425,7 +428,8 @@ void GUI_OL_BadgeDesigner::Draw() {
   TextRenderer& text = GetTextRenderer();
   if (text.IsInitialised()) {
     text.PrintString(content_, c.left + 10.0f, c.top + 10.0f, badge_->left - c.left - 20.0f, TextColour());
-    text.PrintString(hint_, badge_->right + 10.0f, c.top + 10.0f, c.right - badge_->right - 20.0f, TextColour());
+    text.PrintString(hint_, badge_->right + 10.0f, c.top + 10.0f, c.right - badge_->right - 20.0f,
+                     TextColour());
   }
   FlushAll();
 }

@@ -80,8 +80,8 @@ class GUI_OL_BadgeLayerEditor : public GUI_WindowBase {
   GUI_ButtonText* previous_ = nullptr;
   GUI_ButtonText* next_ = nullptr;
   RegimentBadge* layer_ = nullptr;
-  GUI_OptionsSlider* size_ = nullptr;      // child
-  GUI_OptionsSlider* position_ = nullptr;  // child
+  GUI_OptionsSlider* size_ = nullptr;         // child
+  GUI_OptionsSlider* position_ = nullptr;     // child
   std::vector<GUI_OL_BadgeColor*> swatches_;  // children
   bool hasControls_ = false;
   std::string sizeLabel_, positionLabel_, emptyText_;

@@ -171,8 +171,8 @@ void GUI_OL_FriendStrip::Draw() {
   d3d.SetTexture(nullptr);
   d3d.DrawRect(l, t, r, b, fill);
   d3d.SetTexture(nullptr);
-  d3d.DrawRectOutline(platform::Rect{static_cast<int32_t>(l), static_cast<int32_t>(t), static_cast<int32_t>(r),
-                                     static_cast<int32_t>(b)},
+  d3d.DrawRectOutline(platform::Rect{static_cast<int32_t>(l), static_cast<int32_t>(t),
+                                     static_cast<int32_t>(r), static_cast<int32_t>(b)},
                       0xFF646464u);
   UseFont();
   PrintText(shown_, l + 10.0f, t + 3.0f, TextColour());
@@ -305,7 +305,8 @@ int GUI_OL_Friends::OnAdd(int) {
   return 0;
 }
 
-void GUI_OL_Friends::RunUpdate(int action, const std::string& name, UpdateResult& out, const SIM_WorkerJob* job) {
+void GUI_OL_Friends::RunUpdate(int action, const std::string& name, UpdateResult& out,
+                               const SIM_WorkerJob* job) {
   SIM_Server& server = GetInternet();
   if (job) job->SetStep("PLEASEWAIT_UPDATEFRIENDS");
   switch (action) {

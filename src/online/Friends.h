@@ -50,7 +50,13 @@ struct FriendRows {
 FriendRows ReadFriendRows();
 
 // Friends dialog actions.
-enum FriendAction { kFriendNone = 0, kFriendAccept = 1, kFriendReject = 2, kFriendDelete = 3, kFriendCancel = 4 };
+enum FriendAction {
+  kFriendNone = 0,
+  kFriendAccept = 1,
+  kFriendReject = 2,
+  kFriendDelete = 3,
+  kFriendCancel = 4
+};
 
 // One row: a friend (0), a sent invitation (1) or a received one (2), with its buttons.
 class GUI_OL_FriendStrip : public GUI_WindowBase {

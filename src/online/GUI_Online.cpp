@@ -8,8 +8,11 @@
 #include "online/BadgeDesigner.h"
 #include "online/Friends.h"
 #include "online/MessageDialogs.h"
+#include "online/Messages.h"
 #include "online/ProfileCompare.h"
 #include "online/ProfileWindow.h"
+#include "online/Server.h"
+#include "online/ThreadManager.h"
 
 namespace {
 constexpr int kTitleRoom = 40;  // a title bar stands 37 pixels above its dialog
@@ -33,10 +36,17 @@ OnlineLayout ComputeOnlineLayout(int w, int h) {
   out.friends = MakeRect(out.profile.right, y0, out.profile.right + friendsW, out.profile.bottom);
   out.achievements = MakeRect(x0, out.profile.bottom + kTitleRoom, x0 + profileW,
                               std::min(h - kMargin, out.profile.bottom + kTitleRoom + achievementsH));
-  out.inbox = MakeRect(out.friends.left, out.friends.bottom + kTitleRoom, out.friends.right, out.achievements.bottom);
+  out.inbox =
+      MakeRect(out.friends.left, out.friends.bottom + kTitleRoom, out.friends.right, out.achievements.bottom);
   out.close = MakeRect(w - 36, 0, w, 36);
   return out;
 }
+
+// What the screen fetches when entered: friends, invitations and messages.
+struct GUI_Online::Refresh {
+  GUI_OL_Friends::UpdateResult friends;
+  bool messages = false;
+};
 
 GUI_Online::GUI_Online() = default;
 
@@ -66,13 +76,46 @@ void GUI_Online::Enter() {
   const GUI_Rect& f = layout.friends;
   OpenFriendsDialog(static_cast<float>(f.left), static_cast<float>(f.top), static_cast<float>(f.right),
                     static_cast<float>(f.bottom));
-  GUI_OL_Messages* inbox = ShowInbox();
+  GUI_OL_Messages* inbox = ShowInbox(false);
   const GUI_Rect& i = layout.inbox;
   inbox->PlaceIn(static_cast<float>(i.left), static_cast<float>(i.top), static_cast<float>(i.right),
                  static_cast<float>(i.bottom));
+  if (!UserNameFileExists() || ReadStoredUserName().empty()) {
+    inbox->SetStatusKey("OL_NOT_SIGNED_UP");
+    return;
+  }
+  // One worker brings friends, invitations and messages up to date; until it is done
+  // the screen shows what was fetched last time.
+  auto result = std::make_shared<Refresh>();
+  job_ = GetThreadManager().StartThread(
+      [result](SIM_WorkerJob& job) {
+        GUI_OL_Friends::RunUpdate(kFriendNone, std::string(), result->friends, &job);
+        if (job.Cancelled()) return;
+        job.SetStep("PLEASEWAIT_UPDATEMESS");
+        result->messages = GetMessageDatabase().Refresh(&job);
+      },
+      "RefreshOnlineThread");
+  if (job_) {
+    result_ = result;
+    inbox->SetStatusKey("OL_MESSAGES_REFRESHING");
+  }
+}
+
+void GUI_Online::Draw() {
+  if (job_ && job_->Done()) {
+    GetThreadManager().Stop(job_);
+    job_.reset();
+    std::shared_ptr<Refresh> result = std::move(result_);
+    if (GUI_OL_Friends* friends = OpenFriendsDialogWindow()) friends->SetRows(result->friends.rows);
+    if (GUI_OL_Messages* inbox = OpenInbox()) inbox->RefreshFinished(result->messages);
+  }
+  GUI_StandardMode::Draw();
 }
 
 void GUI_Online::Leave() {
+  if (job_) GetThreadManager().Stop(job_);
+  job_.reset();
+  result_.reset();
   delete OpenProfileComparisonWindow();
   delete OpenBadgeDesignerWindow();
   delete OpenAddFriendDialog();

@@ -2,10 +2,13 @@
 // Game mode 3, the online screen: the profile window, the achievements under it, the
 // friends beside it and the message inbox in the room left, all on screen from
 // 1024 x 768 up; a close button at the top right returns to the main menu.
+#include <memory>
+
 #include "app/GameModes.h"
 #include "gui/Dialog.h"
 
 class GUI_IconButton;
+class SIM_WorkerJob;
 
 // Where the online screen's dialogs go on a screen of the given size (outer rectangles;
 // each title bar stands 37 pixels above its dialog).
@@ -20,9 +23,15 @@ class GUI_Online : public GUI_StandardMode {
   ~GUI_Online() override;
   void Enter() override;
   void Leave() override;
+  // Takes the entry refresh's results, then draws the screen.
+  void Draw() override;
   GUI_IconButton* CloseButton() const { return close_; }
+  bool Refreshing() const { return job_ != nullptr; }
   static int OnClose(int);
 
  private:
-  GUI_IconButton* close_ = nullptr;  // owned
+  struct Refresh;
+  GUI_IconButton* close_ = nullptr;  // owned by the button list
+  std::shared_ptr<SIM_WorkerJob> job_;
+  std::shared_ptr<Refresh> result_;
 };

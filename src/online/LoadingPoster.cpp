@@ -119,7 +119,8 @@ void GUI_OL_LoadingScreen::Draw() {
     const float x = badgeLeft_ + badgeSide_ + 10.0f;
     for (int i = 0; i < 10; ++i)
       if (!texts_[i].empty())
-        text.Print(0, texts_[i].c_str(), x, badgeTop_ - 2.0f + 20.0f * i, i % 2 ? kValueColour : kLabelColour);
+        text.Print(0, texts_[i].c_str(), x, badgeTop_ - 2.0f + 20.0f * i,
+                   i % 2 ? kValueColour : kLabelColour);
     text.Flush();
   }
 }
@@ -131,5 +132,6 @@ GUI_OL_LoadingScreen& GetLoadingPoster() {
 }
 
 void InstallLoadingPoster() {
-  GUI_LoadingScreen::SetPosterHooks([] { GetLoadingPoster().LoadPoster(); }, [] { GetLoadingPoster().Draw(); });
+  GUI_LoadingScreen::SetPosterHooks([] { GetLoadingPoster().LoadPoster(); },
+                                    [] { GetLoadingPoster().Draw(); });
 }

@@ -224,6 +224,15 @@ void GUI_OL_Messages::Rebuild() {
   LayoutRows();
 }
 
+void GUI_OL_Messages::RefreshFinished(bool ok) {
+  Rebuild();
+  status_ = ok ? std::string() : GetTranslation("OL_MESSAGES_OFFLINE");
+}
+
+void GUI_OL_Messages::SetStatusKey(const std::string& key) {
+  status_ = key.empty() ? std::string() : GetTranslation(key);
+}
+
 void GUI_OL_Messages::PlaceIn(float l, float t, float r, float b) {
   SetRect(l, t, r, b);
   LayoutTitleBar();
@@ -291,8 +300,9 @@ void GUI_OL_Messages::Draw() {
     TextRenderer& renderer = GetTextRenderer();
     const float room = static_cast<float>(c.Width()) - 96.0f;
     auto fit = [&](const std::string& text) {
-      return renderer.IsInitialised() && renderer.TextWidth(text.c_str()) > room ? renderer.NextLineString(text, room)
-                                                                                  : text;
+      return renderer.IsInitialised() && renderer.TextWidth(text.c_str()) > room
+                 ? renderer.NextLineString(text, room)
+                 : text;
     };
     Print(fit(profileLine1_), c.left + 86.0f, c.top + 14.0f, TextColour());
     Print(fit(profileLine2_), c.left + 86.0f, c.top + 40.0f, DimTextColour());
@@ -300,7 +310,8 @@ void GUI_OL_Messages::Draw() {
   if (rows_.empty())
     Print(GetTranslation("OL_NO_MESSAGES"), c.left + 12.0f, c.top + kHeaderHeight + 3.0f, TextColour());
   if (!status_.empty())
-    GetTextRenderer().PrintString(status_, c.left + 12.0f, c.top + kHeaderHeight + rowsShown_ * kRowHeight + 4.0f,
+    GetTextRenderer().PrintString(status_, c.left + 12.0f,
+                                  c.top + kHeaderHeight + rowsShown_ * kRowHeight + 4.0f,
                                   static_cast<float>(c.Width() - 24), DimTextColour());
   FlushAll();
   DrawChildren();

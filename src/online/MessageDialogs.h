@@ -59,6 +59,10 @@ class GUI_OL_Messages : public GUI_Dialog {
   // dialogs leave); as many rows are shown as fit.
   void PlaceIn(float left, float top, float right, float bottom);
   int RowsShown() const { return rowsShown_; }
+  // The online screen refreshes the messages with its friends: it reports how that went
+  // (a strings key for the status line; "" clears it).
+  void RefreshFinished(bool ok);
+  void SetStatusKey(const std::string& key);
   // Newest first.
   const std::vector<OnlineMessage>& Rows() const { return rows_; }
   // The row windows shown (at most kRowsShown), from the scroll position on.

@@ -51,8 +51,8 @@ ComparedProfile FetchComparedProfile(const std::string& name, const std::string&
 // Panel
 
 GUI_OL_UserComparison::GUI_OL_UserComparison() {
-  const char* keys[5] = {"OL_COMPARE_USERNAME", "OL_COMPARE_REGIMENT", "OL_COMPARE_COMMANDER", "OL_COMPARE_XP",
-                         "OL_COMPARE_RANK"};
+  const char* keys[5] = {"OL_COMPARE_USERNAME", "OL_COMPARE_REGIMENT", "OL_COMPARE_COMMANDER",
+                         "OL_COMPARE_XP", "OL_COMPARE_RANK"};
   for (int i = 0; i < 5; ++i) labels_[i] = GetTranslation(keys[i]);
   achievements_ = new GUI_OL_Achievements();
   AddChild(achievements_);

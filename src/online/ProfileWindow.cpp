@@ -60,7 +60,8 @@ std::string MakeGeneralName(const std::function<float()>& random) {
 
 std::string MakeRegimentName() { return NextName(2); }
 
-std::string CheckProfileNames(const std::string& user, const std::string& general, const std::string& regiment) {
+std::string CheckProfileNames(const std::string& user, const std::string& general,
+                              const std::string& regiment) {
   if (user.empty()) return "OL_NAME_EMPTY";
   if (!IsPlainFileName(user, SIM_Server::kMaxUserName) || user == "notset") return "OL_NAME_UNSAFE";
   if (general.empty() || regiment.empty()) return "OL_NAMES_MISSING";
@@ -237,8 +238,8 @@ void GUI_OL_Window::Draw() {
   }
   GUI_Dialog::Draw();
   const GUI_Rect c = GetClientRect();
-  DrawGUITexture(SHARED_DIALOG_CLIENT, 32.0f, 1.0f, true, static_cast<float>(c.left), static_cast<float>(c.top),
-                 static_cast<float>(c.right), static_cast<float>(c.bottom));
+  DrawGUITexture(SHARED_DIALOG_CLIENT, 32.0f, 1.0f, true, static_cast<float>(c.left),
+                 static_cast<float>(c.top), static_cast<float>(c.right), static_cast<float>(c.bottom));
   DrawBox(rankBox_);
   DrawBox(xpBox_);
   FlushSprites();
@@ -252,9 +253,10 @@ void GUI_OL_Window::Draw() {
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();
   badge_.DrawDirect();
-  d3d.DrawRectOutline(platform::Rect{static_cast<int32_t>(badgeArea_.left), static_cast<int32_t>(badgeArea_.top),
-                                     static_cast<int32_t>(badgeArea_.right), static_cast<int32_t>(badgeArea_.bottom)},
-                      0xFF646464u);
+  d3d.DrawRectOutline(
+      platform::Rect{static_cast<int32_t>(badgeArea_.left), static_cast<int32_t>(badgeArea_.top),
+                     static_cast<int32_t>(badgeArea_.right), static_cast<int32_t>(badgeArea_.bottom)},
+      0xFF646464u);
   DrawButtons();
   DrawChildren();
   FlushAll();

@@ -22,7 +22,8 @@ std::string MakeRegimentName();
 
 // Why the typed names cannot be sent (a strings key), or "" when they can: the user name
 // must be a plain name (it names files and addresses), the other two not empty.
-std::string CheckProfileNames(const std::string& user, const std::string& general, const std::string& regiment);
+std::string CheckProfileNames(const std::string& user, const std::string& general,
+                              const std::string& regiment);
 
 class GUI_OL_Window : public GUI_Dialog {
  public:

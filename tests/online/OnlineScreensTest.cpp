@@ -7,6 +7,7 @@
 #include <regex>
 #include <thread>
 
+#include "app/OptionsScreen.h"
 #include "engine/Random.h"
 #include "engine/Strings.h"
 #include "gui/MessageBox.h"
@@ -23,7 +24,6 @@
 #include "online/ProfileCompare.h"
 #include "online/ProfileWindow.h"
 #include "online/RegimentBadge.h"
-#include "app/OptionsScreen.h"
 #include "simdata/Achievements.h"
 #include "support/NullDeviceFixture.h"
 
@@ -81,8 +81,8 @@ class OnlineScreensTest : public NullDeviceTest {
     std::string csv;
     const char* ranks[3] = {"ACH_RANK_BRONZE", "ACH_RANK_SILVER", "ACH_RANK_GOLD"};
     for (int i = 0; i < n; ++i)
-      csv += "#,ACH_" + std::to_string(i) + ",T,D,H,ACH_CAT_COMBAT," + ranks[i % 3] + ",stat" + std::to_string(i) +
-             ",1\n";
+      csv += "#,ACH_" + std::to_string(i) + ",T,D,H,ACH_CAT_COMBAT," + ranks[i % 3] + ",stat" +
+             std::to_string(i) + ",1\n";
     WriteAll(UserRoot() + "/ach.csv", csv);
     SIM_AchievementList::Get().LoadDefinitions(UserRoot() + "/ach.csv");
   }
@@ -130,8 +130,11 @@ TEST_F(OnlineScreensTest, GeneratedGeneralNamesFollowTheirPatternForEverySeededD
     float sir, hyphen;
     bool wantSir, wantHyphen;
   };
-  const Case cases[] = {{0.05f, 0.9f, true, false}, {0.5f, 0.1f, false, true}, {0.5f, 0.5f, false, false},
-                        {0.0f, 0.0f, true, true},   {0.1f, 0.25f, false, false}};
+  const Case cases[] = {{0.05f, 0.9f, true, false},
+                        {0.5f, 0.1f, false, true},
+                        {0.5f, 0.5f, false, false},
+                        {0.0f, 0.0f, true, true},
+                        {0.1f, 0.25f, false, false}};
   const std::regex plain("^(Sir )?[^ -]+ [^ ]+?(-[^ ]+)?$");
   for (const Case& c : cases) {
     EngineSrand(7);
@@ -163,15 +166,13 @@ TEST_F(OnlineScreensTest, ProfileNamesAreCheckedBeforeAnythingIsSent) {
   struct Case {
     const char *user, *general, *regiment, *refusal;
   };
-  const Case cases[] = {{"", "G", "R", "OL_NAME_EMPTY"},
-                        {"../x", "G", "R", "OL_NAME_UNSAFE"},
-                        {"a/b", "G", "R", "OL_NAME_UNSAFE"},
-                        {"a\\b", "G", "R", "OL_NAME_UNSAFE"},
-                        {"notset", "G", "R", "OL_NAME_UNSAFE"},
-                        {"bob", "", "R", "OL_NAMES_MISSING"},
-                        {"bob", "G", "", "OL_NAMES_MISSING"},
-                        {"bob", "Sir Anna Kovacs", "7th Iron Lancers", ""}};
-  for (const Case& c : cases) EXPECT_EQ(CheckProfileNames(c.user, c.general, c.regiment), c.refusal) << c.user;
+  const Case cases[] = {
+      {"", "G", "R", "OL_NAME_EMPTY"},        {"../x", "G", "R", "OL_NAME_UNSAFE"},
+      {"a/b", "G", "R", "OL_NAME_UNSAFE"},    {"a\\b", "G", "R", "OL_NAME_UNSAFE"},
+      {"notset", "G", "R", "OL_NAME_UNSAFE"}, {"bob", "", "R", "OL_NAMES_MISSING"},
+      {"bob", "G", "", "OL_NAMES_MISSING"},   {"bob", "Sir Anna Kovacs", "7th Iron Lancers", ""}};
+  for (const Case& c : cases)
+    EXPECT_EQ(CheckProfileNames(c.user, c.general, c.regiment), c.refusal) << c.user;
   EXPECT_EQ(CheckProfileNames(std::string(65, 'a'), "G", "R"), "OL_NAME_UNSAFE");
 }
 
@@ -250,7 +251,9 @@ TEST_F(OnlineScreensTest, OwnAchievementsListUnlockedFirstAndOthersShowOnlyWhatT
 }
 
 TEST_F(OnlineScreensTest, FriendRowsComeInOrderAndScrollByWholeRows) {
-  WriteAll(Web("invites_recvd.txt"), "#,tankgirl,\n#,ab\x01" "c,\nnot a row\n");
+  WriteAll(Web("invites_recvd.txt"),
+           "#,tankgirl,\n#,ab\x01"
+           "c,\nnot a row\n");
   WriteAll(Web("invites_sent.txt"), "#,sgt_rook,\n");
   WriteAll(Web("friends_list.txt"), "#,ironhide,\n#,zed,\n#,ironhide,\n#,Zed,\n#,amy,\n#,bo,\n");
   GetFriendsList().LoadFrom(Web("friends_list.txt"));
@@ -367,14 +370,16 @@ TEST_F(OnlineScreensTest, BadgeDesignerLayersFollowTheirEditors) {
     float scale, offset;
     float side, centreY;
   };
-  const Case cases[] = {{0.25f, 0.0f, 64.0f, cy}, {1.0f, -0.5f, 256.0f, cy - 128.0f}, {1.25f, 0.5f, 320.0f, cy + 128.0f}};
+  const Case cases[] = {
+      {0.25f, 0.0f, 64.0f, cy}, {1.0f, -0.5f, 256.0f, cy - 128.0f}, {1.25f, 0.5f, 320.0f, cy + 128.0f}};
   for (const Case& c : cases) {
     d->Editor(1)->SizeSlider()->SetFromKnobX(d->Editor(1)->SizeSlider()->TrackLeft() +
                                              (c.scale - 0.25f) * (d->Editor(1)->SizeSlider()->TrackRight() -
                                                                   d->Editor(1)->SizeSlider()->TrackLeft()));
     d->Editor(1)->PositionSlider()->SetFromKnobX(
         d->Editor(1)->PositionSlider()->TrackLeft() +
-        (c.offset + 0.5f) * (d->Editor(1)->PositionSlider()->TrackRight() - d->Editor(1)->PositionSlider()->TrackLeft()));
+        (c.offset + 0.5f) *
+            (d->Editor(1)->PositionSlider()->TrackRight() - d->Editor(1)->PositionSlider()->TrackLeft()));
     EXPECT_NEAR(d->Layer(1).scale, c.scale, 0.01f);
     EXPECT_NEAR(badge.Sprite(1).width, c.side, 3.0f);
     d->Badge()->Draw();
@@ -390,7 +395,8 @@ TEST_F(OnlineScreensTest, BadgeDesignerLayersFollowTheirEditors) {
 
   // A swatch colours its layer.
   GUI_OL_BadgeColor* swatch = d->Editor(1)->Swatches()[2];
-  EXPECT_TRUE(swatch->LeftClick((swatch->left + swatch->right) / 2.0f, (swatch->top + swatch->bottom) / 2.0f));
+  EXPECT_TRUE(
+      swatch->LeftClick((swatch->left + swatch->right) / 2.0f, (swatch->top + swatch->bottom) / 2.0f));
   EXPECT_EQ(d->Layer(1).red, 1);
   EXPECT_EQ(d->Layer(1).blue, 119);
 
@@ -460,10 +466,11 @@ TEST_F(OnlineScreensTest, PosterShowsTheLoadedChallengesPosterAndKeepsItWithoutA
                         {"-1", "", "", "0"},
                         {"3", "999", GetRankName(3), "999"}};
   for (const Case& k : cases) {
-    WriteAll(Web("challenge_details.txt"),
-             std::string("[comments]\nbob,\"nice\"\n[profile]\nusername = ironhide\ngeneral_name = Viktor Strand\n"
-                         "regiment_name = Grey Wolves\nrank = ") +
-                 k.rank + "\nxp = " + k.xp + "\n");
+    WriteAll(
+        Web("challenge_details.txt"),
+        std::string("[comments]\nbob,\"nice\"\n[profile]\nusername = ironhide\ngeneral_name = Viktor Strand\n"
+                    "regiment_name = Grey Wolves\nrank = ") +
+            k.rank + "\nxp = " + k.xp + "\n");
     WriteAll(Web("poster_achievements.txt"), "#,ACH_TANK_HUNTER,\n#,ACH_FIRST_VICTORY,\n#,BOGUS,\n");
     poster.LoadPoster();
     EXPECT_EQ(poster.Value(0), "ironhide");

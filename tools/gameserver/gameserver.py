@@ -237,6 +237,8 @@ class Handler(BaseHTTPRequestHandler):
         elif mode == "reset":
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close_connection = True
+        elif mode == "refuse":  # a well-formed answer that says no
+            self.reply(fail("HQ refused the request"))
         elif mode == "notfound":
             self.reply("Not Found", status=404, ctype="text/html")
         else:
