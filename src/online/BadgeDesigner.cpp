@@ -271,6 +271,13 @@ GUI_OL_BadgeDesigner::GUI_OL_BadgeDesigner() : GUI_Dialog(true) {
   badge_ = new GUI_RegimentBadge();
   badge_->SetRect(C - 128.0f, OT + 20.0f, C + 128.0f, OT + 276.0f);
   AddChild(badge_);
+  // A first badge that reads at a glance: a gold crest with a small blue inset below its
+  // centre on the plain backdrop (white layers on white would show nothing).
+  layers_[1].scale = 0.8f;
+  layers_[1].red = 222, layers_[1].green = 189, layers_[1].blue = 90;
+  layers_[2].scale = 0.35f;
+  layers_[2].offset = 0.2f;
+  layers_[2].red = 1, layers_[2].green = 38, layers_[2].blue = 119;
   for (int i = 0; i < 3; ++i) {
     editors_[i]->Setup(&layers_[i], BadgeLayerImages(i), i > 0);
     editors_[i]->PreviousButton()->userData = static_cast<uint32_t>(i);

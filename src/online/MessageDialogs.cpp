@@ -234,6 +234,12 @@ void GUI_OL_Messages::SetStatusKey(const std::string& key) {
 }
 
 void GUI_OL_Messages::PlaceIn(float l, float t, float r, float b) {
+  // One of the screen's own panels now: it is not closed on its own.
+  if (closeButton_) {
+    RemoveButton(closeButton_);
+    delete closeButton_;
+    closeButton_ = nullptr;
+  }
   SetRect(l, t, r, b);
   LayoutTitleBar();
   const GUI_Rect c = GetClientRect();

@@ -80,7 +80,8 @@ void GUI_OL_UserComparison::Load(const ComparedProfile& p) {
   hasBadge_ = !p.badgeTexture.empty();
   achievements_->SetRect(static_cast<float>(left), top + 240.0f, static_cast<float>(right),
                          static_cast<float>(bottom));
-  achievements_->Setup(std::max(1, static_cast<int>((right - left - 50) / 31)), 31.0f, true);
+  // As many columns of medals as the panel holds beside the scroll bar.
+  achievements_->Setup(std::max(1, static_cast<int>((right - left - 50) / 46)), 46.0f, true);
   achievements_->FillUnlocked(p.achievements);
 }
 

@@ -46,7 +46,7 @@ class GUI_OL_UserComparison : public GUI_WindowBase {
 class GUI_OL_Compare : public GUI_Dialog {
  public:
   static constexpr float kWidth = 800.0f;
-  static constexpr float kHeight = 700.0f;
+  static constexpr float kHeight = 540.0f;
   explicit GUI_OL_Compare(const std::string& other);
   ~GUI_OL_Compare() override;
   void Draw() override;

@@ -123,10 +123,10 @@ GUI_OL_Window::GUI_OL_Window(float l, float t) : GUI_Dialog(false) {
   randomRegiment_->SetRect(L + 210.0f, T + 10.0f + 116.0f, L + 410.0f, T + 30.0f + 116.0f);
   AddButton(randomRegiment_);
 
+  // Rank and experience side by side under the names, clear of the badge column.
   const int y = c.top + 10 + 58 * 3;
-  rankBox_ = GUI_Rect{c.left + 10, y, static_cast<int>(C) - 10, y + 30};
-  // The experience box stops short of the badge column.
-  xpBox_ = GUI_Rect{static_cast<int>(C) + 10, y, c.right - 220, y + 30};
+  rankBox_ = GUI_Rect{c.left + 10, y, c.left + 205, y + 30};
+  xpBox_ = GUI_Rect{c.left + 215, y, c.left + 410, y + 30};
   rankArea_.SetRect(static_cast<float>(rankBox_.left), static_cast<float>(rankBox_.top),
                     static_cast<float>(rankBox_.right), static_cast<float>(rankBox_.bottom));
   rankArea_.SetName("PROFILE_RANK");
@@ -246,9 +246,9 @@ void GUI_OL_Window::Draw() {
   UseFont();
   for (int i = 0; i < 3; ++i) PrintAt(0, labels_[i], c.left + 10.0f, c.top + 10.0f + 58.0f * i, TextColour());
   PrintAt(0, rankLabel_, rankBox_.left + 10.0f, rankBox_.top + 4.0f, TextColour());
-  PrintAt(1, rankValue_, rankBox_.right - 200.0f, rankBox_.top + 4.0f, DimTextColour(), 190.0f);
+  PrintAt(1, rankValue_, rankBox_.left, rankBox_.top + 4.0f, DimTextColour(), rankBox_.Width() - 10.0f);
   PrintAt(0, xpLabel_, xpBox_.left + 10.0f, xpBox_.top + 4.0f, TextColour());
-  PrintAt(1, xpValue_, xpBox_.right - 200.0f, xpBox_.top + 4.0f, DimTextColour(), 190.0f);
+  PrintAt(1, xpValue_, xpBox_.left, xpBox_.top + 4.0f, DimTextColour(), xpBox_.Width() - 10.0f);
   FlushAll();
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();
