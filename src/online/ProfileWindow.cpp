@@ -50,11 +50,11 @@ void DrawBox(const GUI_Rect& r) {
 }
 }  // namespace
 
-std::string MakeGeneralName(const std::function<float()>& random) {
+std::string MakeGeneralName(const std::function<float()>& draw) {
   std::string name;
-  if (random() < 0.1f) name = "Sir ";
+  if (draw() < 0.1f) name = "Sir ";
   name += NextName(0) + " " + NextName(1);
-  if (random() < 0.25f) name += "-" + NextName(1);
+  if (draw() < 0.25f) name += "-" + NextName(1);
   return name;
 }
 

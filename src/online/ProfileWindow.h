@@ -16,8 +16,8 @@ class GUI_TextEditWindow;
 class SIM_WorkerJob;
 
 // A generated general name: optionally "Sir ", a first name, a blank, a last name and,
-// optionally, a hyphen and a second last name. `random` gives values in [0, 1).
-std::string MakeGeneralName(const std::function<float()>& random);
+// optionally, a hyphen and a second last name. `draw` gives values in [0, 1).
+std::string MakeGeneralName(const std::function<float()>& draw);
 std::string MakeRegimentName();
 
 // Why the typed names cannot be sent (a strings key), or "" when they can: the user name

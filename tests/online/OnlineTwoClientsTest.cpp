@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/Game.h"
 #include "engine/Strings.h"
 #include "engine/Textures.h"
 #include "gui/Buttons.h"
@@ -340,6 +341,89 @@ TEST_F(OnlineTwoClientsTest, MessageCompareAndABadgeTheOtherPlayerSees) {
   for (const OnlineMessage& m : GetMessageDatabase().Messages())
     found = found || (m.sender == "alpha" && m.text == "Well fought at the ford");
   EXPECT_TRUE(found);
+}
+
+// A new player from the main menu: Online, sign up with suggested names, a badge, a seeded
+// player added, the seeded welcome invitation accepted, a message and a comparison; then
+// back to the menu and Online again: all kept.
+TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavingAndComingBack) {
+  Become("newbie");
+  CloseAll();
+  Game& game = GetGame();
+  game.SetGameMode(MODE_MAIN_MENU);
+  game.SetGameMode(MODE_ONLINE);
+  ASSERT_EQ(game.CurrentModeNumber, MODE_ONLINE);
+  auto settle = [&] {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    do {
+      GetWindowOrder().FlushDeleted();
+      game.CurrentMode->Draw();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (GetThreadManager().Busy() && std::chrono::steady_clock::now() < until);
+    game.CurrentMode->Draw();
+    GetWindowOrder().FlushDeleted();
+  };
+  settle();
+  GUI_OL_Window* w = OpenProfileWindowDialog();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Field(0)->GetText(), "") << "no name before sign-up";
+  Type(w->Field(0), "newbie");
+  GUI_OL_Window::OnRandomGeneralName(0);
+  GUI_OL_Window::OnRandomRegimentName(0);
+  const std::string general = w->Field(1)->GetText(), regiment = w->Field(2)->GetText();
+  EXPECT_FALSE(general.empty());
+  EXPECT_FALSE(regiment.empty());
+  GUI_OL_Window::OnSaveChanges(0);
+  settle();
+  ASSERT_EQ(MessageBoxText(), "");
+  ASSERT_EQ(ReadStoredUserName(), "newbie");
+
+  GUI_OL_Window::OnEditBadge(0);
+  ASSERT_NE(OpenBadgeDesignerWindow(), nullptr);
+  OpenBadgeDesignerWindow()->Editor(0)->Step(1);
+  GUI_OL_BadgeDesigner::OnSave(0);
+  settle();
+  EXPECT_TRUE(OpenBadgeDesignerWindow()->LastUploadOk());
+  delete OpenBadgeDesignerWindow();
+
+  // The screen was entered before sign-up: the welcome invitation comes with the next
+  // refresh of the friends, which adding a player brings.
+  GUI_OL_Friends::OnAdd(0);
+  Type(OpenAddFriendDialog()->NameField(), "ironhide");
+  GUI_OL_AddFriend::OnAdd(0);
+  settle();
+  ASSERT_NE(Row("ironhide", GUI_OL_FriendStrip::kSent), nullptr);
+  ASSERT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
+  GUI_OL_FriendStrip::OnAccept(RowIndex("tankgirl", GUI_OL_FriendStrip::kReceived));
+  settle();
+  ASSERT_NE(Row("tankgirl", GUI_OL_FriendStrip::kFriend), nullptr);
+  GUI_OL_FriendStrip::OnMessage(RowIndex("tankgirl", GUI_OL_FriendStrip::kFriend));
+  Type(OpenSendMessage()->TextField(), "Thanks for the welcome");
+  GUI_OL_SendMessage::OnSend(0);
+  settle();
+  EXPECT_EQ(OpenSendMessage(), nullptr);
+  GUI_OL_FriendStrip::OnCompare(RowIndex("tankgirl", GUI_OL_FriendStrip::kFriend));
+  settle();
+  ASSERT_NE(OpenProfileComparisonWindow(), nullptr);
+  ASSERT_NE(OpenProfileComparisonWindow()->RightPanel(), nullptr);
+  EXPECT_EQ(OpenProfileComparisonWindow()->RightPanel()->Value(2), "Mira Osei");
+  EXPECT_EQ(OpenProfileComparisonWindow()->LeftPanel()->Value(2), Windows1252ToUtf8(general));
+
+  game.SetGameMode(MODE_MAIN_MENU);
+  EXPECT_EQ(OpenProfileWindowDialog(), nullptr);
+  EXPECT_EQ(OpenProfileComparisonWindow(), nullptr);
+  game.SetGameMode(MODE_ONLINE);
+  settle();
+  w = OpenProfileWindowDialog();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Field(0)->GetText(), "newbie");
+  EXPECT_EQ(w->Field(1)->GetText(), general);
+  EXPECT_EQ(w->Field(2)->GetText(), regiment);
+  ASSERT_NE(w->BadgeSprite().texture, nullptr);
+  EXPECT_EQ(w->BadgeSprite().texture->Name(), kOwnBadgeName);
+  EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kFriend), nullptr);
+  EXPECT_NE(Row("ironhide", GUI_OL_FriendStrip::kSent), nullptr);
+  game.SetGameMode(MODE_MAIN_MENU);
 }
 
 }  // namespace
