@@ -19,7 +19,11 @@ constexpr int kTitleRoom = 40;  // a title bar stands 37 pixels above its dialog
 constexpr int kMargin = 4;
 
 GUI_Rect MakeRect(int l, int t, int r, int b) { return GUI_Rect{l, t, r, b}; }
+
+GUI_Online* g_activeOnline = nullptr;
 }  // namespace
+
+GUI_Online* ActiveOnlineScreen() { return g_activeOnline; }
 
 OnlineLayout ComputeOnlineLayout(int w, int h) {
   OnlineLayout out;
@@ -80,10 +84,17 @@ void GUI_Online::Enter() {
   const GUI_Rect& i = layout.inbox;
   inbox->PlaceIn(static_cast<float>(i.left), static_cast<float>(i.top), static_cast<float>(i.right),
                  static_cast<float>(i.bottom));
+  g_activeOnline = this;
   if (!UserNameFileExists() || ReadStoredUserName().empty()) {
     inbox->SetStatusKey("OL_NOT_SIGNED_UP");
     return;
   }
+  StartRefresh();
+}
+
+bool GUI_Online::StartRefresh() {
+  if (job_ || GetThreadManager().Busy() || !UserNameFileExists() || ReadStoredUserName().empty())
+    return false;
   // One worker brings friends, invitations and messages up to date; until it is done
   // the screen shows what was fetched last time.
   auto result = std::make_shared<Refresh>();
@@ -95,10 +106,10 @@ void GUI_Online::Enter() {
         result->messages = GetMessageDatabase().Refresh(&job);
       },
       "RefreshOnlineThread");
-  if (job_) {
-    result_ = result;
-    inbox->SetStatusKey("OL_MESSAGES_REFRESHING");
-  }
+  if (!job_) return false;
+  result_ = result;
+  if (GUI_OL_Messages* inbox = OpenInbox()) inbox->SetStatusKey("OL_MESSAGES_REFRESHING");
+  return true;
 }
 
 void GUI_Online::Draw() {
@@ -113,6 +124,7 @@ void GUI_Online::Draw() {
 }
 
 void GUI_Online::Leave() {
+  if (g_activeOnline == this) g_activeOnline = nullptr;
   if (job_) GetThreadManager().Stop(job_);
   job_.reset();
   result_.reset();

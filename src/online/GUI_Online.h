@@ -17,6 +17,10 @@ struct OnlineLayout {
 };
 OnlineLayout ComputeOnlineLayout(int screenWidth, int screenHeight);
 
+class GUI_Online;
+// The online screen while it is entered, else null.
+GUI_Online* ActiveOnlineScreen();
+
 class GUI_Online : public GUI_StandardMode {
  public:
   GUI_Online();
@@ -27,6 +31,9 @@ class GUI_Online : public GUI_StandardMode {
   void Draw() override;
   GUI_IconButton* CloseButton() const { return close_; }
   bool Refreshing() const { return job_ != nullptr; }
+  // Brings friends, invitations and messages up to date on the worker (when signed up
+  // and the runner is free); false when nothing was started.
+  bool StartRefresh();
   static int OnClose(int);
 
  private:

@@ -14,6 +14,7 @@
 #include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
 #include "online/BadgeDesigner.h"
+#include "online/GUI_Online.h"
 #include "online/MessageDialogs.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
@@ -229,6 +230,8 @@ void GUI_OL_Window::Draw() {
       profile.SetRegimentName(sentRegiment_);
       if (!profile.Save())
         ShowMessage("ERROR_TITLE", GetTranslation("OL_PROFILE_NOT_WRITTEN"), GUI_Message::kStyleOK, nullptr);
+      // A new name has its own friends and messages.
+      if (GUI_Online* screen = ActiveOnlineScreen()) screen->StartRefresh();
     } else {
       DebugLogF("Profile not saved: %.200s", result->why.c_str());
       ShowMessage("ERROR_TITLE", MessageDisplayText(result->why), GUI_Message::kStyleOK, nullptr);

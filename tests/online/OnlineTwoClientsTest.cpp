@@ -386,8 +386,8 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   EXPECT_TRUE(OpenBadgeDesignerWindow()->LastUploadOk());
   delete OpenBadgeDesignerWindow();
 
-  // The screen was entered before sign-up: the welcome invitation comes with the next
-  // refresh of the friends, which adding a player brings.
+  // The sign-up brought the new name's friends: the seeded welcome invitation.
+  EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
   GUI_OL_Friends::OnAdd(0);
   Type(OpenAddFriendDialog()->NameField(), "ironhide");
   GUI_OL_AddFriend::OnAdd(0);
