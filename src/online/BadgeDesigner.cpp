@@ -18,6 +18,7 @@
 #include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
+#include "online/MessageDialogs.h"
 #include "online/ProfileWindow.h"
 #include "online/RegimentBadge.h"
 #include "online/Server.h"
@@ -382,6 +383,7 @@ bool GUI_OL_BadgeDesigner::Save() {
   RegisterOnlineTextureFolders();
   ReloadTexture(kOwnBadgeName);
   if (GUI_OL_Window* profile = OpenProfileWindowDialog()) profile->RefreshBadge();
+  if (GUI_OL_Messages* inbox = OpenInbox()) inbox->RefreshProfile();
   if (job_ || GetThreadManager().Busy() || !UserNameFileExists()) return true;
   auto ok = std::make_shared<bool>(false);
   job_ = GetThreadManager().StartThread(

@@ -15,6 +15,7 @@
 #include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
 #include "gui/WindowOrder.h"
+#include "online/BadgeDesigner.h"
 #include "online/PlayerProfile.h"
 #include "online/RegimentBadge.h"
 #include "online/Server.h"
@@ -181,6 +182,13 @@ void GUI_OL_Messages::ShowProfile() {
     profile.GetBadge(layers);
   }
   badge_->SetLayers(layers);
+  // A badge the player designed and saved is what the other screens show too.
+  ownBadgeShown_ = FileExists(OwnBadgePath());
+  badge_->visible = !ownBadgeShown_;
+  if (ownBadgeShown_) {
+    RegisterOnlineTextureFolders();
+    ownBadge_.SetTextureByName(kOwnBadgeName);
+  }
   const std::string general = profile.GetGeneralName();
   if (general.empty() || general == "notset") {
     profileLine1_ = GetTranslation("OL_NOT_SIGNED_UP");
@@ -320,6 +328,13 @@ void GUI_OL_Messages::Draw() {
                                   c.top + kHeaderHeight + rowsShown_ * kRowHeight + 4.0f,
                                   static_cast<float>(c.Width() - 24), DimTextColour());
   FlushAll();
+  if (ownBadgeShown_) {
+    ownBadge_.SetSize(static_cast<float>(badge_->right - badge_->left),
+                      static_cast<float>(badge_->bottom - badge_->top));
+    ownBadge_.SetPosition((badge_->left + badge_->right) / 2.0f, (badge_->top + badge_->bottom) / 2.0f);
+    d3d.SetNormalBlend();
+    ownBadge_.DrawDirect();
+  }
   DrawChildren();
   FlushAll();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Sprites.h"
 #include "gui/Dialog.h"
 #include "online/Messages.h"
 
@@ -63,6 +64,10 @@ class GUI_OL_Messages : public GUI_Dialog {
   // (a strings key for the status line; "" clears it).
   void RefreshFinished(bool ok);
   void SetStatusKey(const std::string& key);
+  // Reads the player's names, rank and badge again (after a sign-up or a new badge).
+  void RefreshProfile() { ShowProfile(); }
+  // The player's saved badge picture stands in for the layered badge once there is one.
+  bool ShowsOwnBadgePicture() const { return ownBadgeShown_; }
   // Newest first.
   const std::vector<OnlineMessage>& Rows() const { return rows_; }
   // The row windows shown (at most kRowsShown), from the scroll position on.
@@ -90,6 +95,8 @@ class GUI_OL_Messages : public GUI_Dialog {
   GUI_RegimentBadge* badge_ = nullptr;        // child
   GUI_ScrollingWindow* scrollBar_ = nullptr;  // child
   std::string profileLine1_, profileLine2_;
+  CTexturedSprite ownBadge_;
+  bool ownBadgeShown_ = false;
 };
 
 GUI_OL_Messages* OpenInbox();

@@ -231,6 +231,7 @@ void GUI_OL_Window::Draw() {
       if (!profile.Save())
         ShowMessage("ERROR_TITLE", GetTranslation("OL_PROFILE_NOT_WRITTEN"), GUI_Message::kStyleOK, nullptr);
       // A new name has its own friends and messages.
+      if (GUI_OL_Messages* inbox = OpenInbox()) inbox->RefreshProfile();
       if (GUI_Online* screen = ActiveOnlineScreen()) screen->StartRefresh();
     } else {
       DebugLogF("Profile not saved: %.200s", result->why.c_str());

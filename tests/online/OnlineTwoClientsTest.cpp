@@ -385,6 +385,8 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   settle();
   EXPECT_TRUE(OpenBadgeDesignerWindow()->LastUploadOk());
   delete OpenBadgeDesignerWindow();
+  ASSERT_NE(OpenInbox(), nullptr);
+  EXPECT_TRUE(OpenInbox()->ShowsOwnBadgePicture()) << "the inbox shows the new badge too";
 
   // The sign-up brought the new name's friends: the seeded welcome invitation.
   EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
