@@ -27,6 +27,8 @@
 #include "online/OnlineFixture.h"
 #include "online/PlayerProfile.h"
 #include "online/ProfileCompare.h"
+#include "online/RegimentBadge.h"
+#include "platform/Image.h"
 #include "simdata/Achievements.h"
 #include "support/GLTestSupport.h"
 
@@ -139,9 +141,31 @@ TEST_P(OnlineScreensScreenshotTest, OnlineScreenDesignerComparisonAndPosterLookR
   ASSERT_EQ(OpenMessageBox(), nullptr);
   Check("screen");
 
-  OpenBadgeDesigner();
+  GUI_OL_BadgeDesigner* designer = OpenBadgeDesigner();
   Settle();
   Check("designer");
+  // The saved badge is the composed layers, upright, whatever else is on screen.
+  ASSERT_TRUE(designer->Save());
+  Settle();
+  platform::DecodedImage badge;
+  std::string error;
+  ASSERT_TRUE(platform::LoadImageFile(OwnBadgePath(), &badge, &error)) << error;
+  ASSERT_EQ(badge.width, kBadgeImageSize);
+  ASSERT_EQ(badge.height, kBadgeImageSize);
+  if (w_ == 1024) {
+    platform::SaveImageFile(zt_test::BuildDir() + "/online_saved_badge.png", platform::ImageFileFormat::PNG,
+                            badge.width, badge.height, badge.levels[0]);
+    std::vector<uint32_t> shown;
+    const GUI_RegimentBadge& element = *designer->Badge();
+    platform::Rect area{element.left, element.top, element.right, element.bottom};
+    ASSERT_EQ(GetRenderDevice().Device()->ReadPixels(nullptr, area, &shown), platform::D3D_OK);
+    // JPEG loses a little; the picture is the one on screen, not a flipped or shifted one.
+    double total = 0;
+    for (size_t i = 0; i < shown.size(); ++i)
+      for (int shift : {0, 8, 16})
+        total += std::abs(int((shown[i] >> shift) & 0xFF) - int((badge.levels[0][i] >> shift) & 0xFF));
+    EXPECT_LT(total / (3.0 * shown.size()), 6.0) << "the saved badge differs from the one shown";
+  }
   delete OpenBadgeDesignerWindow();
 
   OpenProfileComparison("ironhide");
