@@ -412,9 +412,9 @@ int GUI_OL_BadgeDesigner::OnSave(int) {
 
 void GUI_OL_BadgeDesigner::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
-    uploaded_ = uploadResult_ && *uploadResult_;
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
+    uploaded_ = !job->Cancelled() && uploadResult_ && *uploadResult_;
     if (!uploaded_) DebugLog("The regiment badge was kept here but not uploaded");
     uploadResult_.reset();
   }

@@ -353,15 +353,16 @@ bool GUI_OL_Friends::StartUpdate(int action, const std::string& name) {
 
 void GUI_OL_Friends::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
     std::shared_ptr<UpdateResult> result = std::move(result_);
     pendingAction_ = kFriendNone;
-    if (result->sent && !result->accepted) {
+    if (job->Cancelled()) result.reset();
+    if (result && result->sent && !result->accepted) {
       DebugLogF("Friends request refused: %.200s", result->message.c_str());
       ShowMessage("ERROR_TITLE", MessageDisplayText(result->message), GUI_Message::kStyleOK, nullptr);
     }
-    SetRows(result->rows);
+    if (result) SetRows(result->rows);
     rebuildRows_ = false;
   }
   if (rebuildRows_) {
@@ -457,14 +458,16 @@ int GUI_OL_AddFriend::OnAdd(int) {
 
 void GUI_OL_AddFriend::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
     std::shared_ptr<AddResult> result = std::move(result_);
-    if (GUI_OL_Friends* friends = g_friendsDialog) friends->SetRows(result->rows);
-    if (!result->invited) {
-      ShowMessage("ERROR_TITLE", MessageDisplayText(result->message), GUI_Message::kStyleOK, nullptr);
-    } else {
-      GetWindowOrder().DeleteLater(this);
+    // Cancelled: nothing is known of the invitation; the dialog stays for another try.
+    if (!job->Cancelled()) {
+      if (GUI_OL_Friends* friends = g_friendsDialog) friends->SetRows(result->rows);
+      if (!result->invited)
+        ShowMessage("ERROR_TITLE", MessageDisplayText(result->message), GUI_Message::kStyleOK, nullptr);
+      else
+        GetWindowOrder().DeleteLater(this);
     }
   }
   GUI_Dialog::Draw();

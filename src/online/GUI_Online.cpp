@@ -114,9 +114,14 @@ bool GUI_Online::StartRefresh() {
 
 void GUI_Online::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
     std::shared_ptr<Refresh> result = std::move(result_);
+    // A cancelled refresh brings nothing: the screen keeps what it showed.
+    if (job->Cancelled()) {
+      if (GUI_OL_Messages* inbox = OpenInbox()) inbox->SetStatusKey(std::string());
+      return GUI_StandardMode::Draw();
+    }
     if (GUI_OL_Friends* friends = OpenFriendsDialogWindow()) friends->SetRows(result->friends.rows);
     if (GUI_OL_Messages* inbox = OpenInbox()) inbox->RefreshFinished(result->messages);
   }

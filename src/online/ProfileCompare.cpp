@@ -166,10 +166,10 @@ void GUI_OL_Compare::ShowProfiles(const ComparedProfile& mine, const ComparedPro
 
 void GUI_OL_Compare::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
     std::shared_ptr<Result> result = std::move(result_);
-    ShowProfiles(result->mine, result->theirs);
+    if (!job->Cancelled()) ShowProfiles(result->mine, result->theirs);
   }
   GUI_Dialog::Draw();
   const GUI_Rect c = GetClientRect();

@@ -218,10 +218,13 @@ int GUI_OL_Window::OnSaveChanges(int) {
 
 void GUI_OL_Window::Draw() {
   if (job_ && job_->Done()) {
-    GetThreadManager().Stop(job_);
-    job_.reset();
+    const std::shared_ptr<SIM_WorkerJob> job = std::move(job_);
+    GetThreadManager().Stop(job);
     std::shared_ptr<SaveResult> result = std::move(result_);
-    if (result->accepted) {
+    if (job->Cancelled()) {
+      // Cancelled: kept as not saved, to be saved again.
+      MarkChanged();
+    } else if (result->accepted) {
       // Only an accepted sign-up or change is kept.
       GetInternet().WriteStoredUserName(sentUser_);
       SIM_PlayerProfile& profile = GetPlayerProfile();

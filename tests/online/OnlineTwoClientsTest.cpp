@@ -254,6 +254,23 @@ TEST_F(OnlineTwoClientsTest, FriendsInviteAcceptRejectCancelAndDeleteAsBothPlaye
   // Alpha sees bravo as a friend, then removes them; both lose the friendship.
   Become("alpha");
   ASSERT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  // Cancelled on the please-wait window: the rows stay as they were.
+  // (The server holds the delete without carrying it out.)
+  server.SetMode("delete_friend.php", "stall");
+  GUI_OL_FriendStrip::OnDelete(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  GetThreadManager().CancelCurrent();
+  EXPECT_FALSE(GetThreadManager().Busy()) << "the runner is free at once";
+  Settle();
+  EXPECT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr) << "a cancelled update changes no row";
+  server.SetMode("delete_friend.php", "");
+  // Re-entering while the refresh is cancelled keeps the cached rows too.
+  CloseAll();
+  server.SetMode("get_friends.php", "stall");
+  mode.Enter();
+  GetThreadManager().CancelCurrent();
+  Settle();
+  EXPECT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  server.SetMode("get_friends.php", "");
   server.SetMode("delete_friend.php", "reset");
   GUI_OL_FriendStrip::OnDelete(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
   Settle();
