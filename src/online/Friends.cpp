@@ -176,12 +176,6 @@ void GUI_OL_FriendStrip::Draw() {
                       0xFF646464u);
   UseFont();
   PrintText(shown_, l + 10.0f, t + 3.0f, TextColour());
-  // Each button's user data is the row's index at the time it is drawn.
-  if (GUI_OL_Friends* dialog = g_friendsDialog) {
-    for (size_t i = 0; i < dialog->Rows().size(); ++i)
-      if (dialog->Rows()[i].get() == this)
-        for (GUI_ButtonText* button : buttons_) button->userData = static_cast<uint32_t>(i);
-  }
   GUI_WindowBase::Draw();
 }
 

@@ -33,8 +33,9 @@ ComparedProfile FetchComparedProfile(const std::string& name, const std::string&
   if (!GetInternet().GetUserProfile(name) || !ReadProfileAnswer(file, answer) || answer.userName != name)
     return out;
   out.loaded = true;
-  out.general = answer.generalName;
-  out.regiment = answer.regimentName;
+  // Shown as text, cut to the name fields.
+  out.general = answer.generalName.substr(0, SIM_Server::kMaxUserName);
+  out.regiment = answer.regimentName.substr(0, SIM_Server::kMaxUserName);
   out.rankName = GetRankName(answer.rank);
   out.xpText = FormatThousands(answer.xp);
   if (name == own) {
