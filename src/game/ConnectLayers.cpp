@@ -18,6 +18,7 @@
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "mapdesigner/MapDesigner.h"
 #include "online/GUI_Online.h"
+#include "online/LoadingPoster.h"
 #include "online/Metrics.h"
 #include "online/OnlineUpdate.h"
 #include "online/PostBattle.h"
@@ -69,6 +70,8 @@ void ConnectGameLayers() {
   // The map designer: the browser's Edit opens it; saved maps make their shadow map on load.
   hooks.openMapDesigner = OpenMapDesignerFor;
   SIM_Scenario::SetShadowMapGenerator(GenerateMapShadowMap);
+
+  InstallLoadingPoster();
   // The update's achievements step marks what the server lists for the player.
   SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
   // SetChallengeRemover stays unset until the local challenge list exists: a

@@ -1,5 +1,6 @@
 #include "online/MessageDialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "engine/D3DEngine.h"
@@ -14,6 +15,7 @@
 #include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
 #include "gui/WindowOrder.h"
+#include "online/BadgeDesigner.h"
 #include "online/PlayerProfile.h"
 #include "online/RegimentBadge.h"
 #include "online/Server.h"
@@ -103,8 +105,17 @@ void GUI_OL_Message::Draw() {
     GetRenderDevice().DrawRect(left, top, right, bottom, kRowHover);
   }
   UseFont();
-  Print(SenderShown(), left + 8.0f, top + 3.0f, kSenderColour);
-  Print(TextShown(), left + 150.0f, top + 3.0f, TextColour());
+  // A narrow inbox gives the sender less room; the text is cut where the row ends.
+  const float senderWidth = std::min(142.0f, (right - left) * 0.35f);
+  TextRenderer& renderer = GetTextRenderer();
+  std::string sender = SenderShown(), text = TextShown();
+  if (renderer.IsInitialised()) {
+    sender = renderer.NextLineString(sender, senderWidth - 6.0f);
+    if (static_cast<float>(renderer.TextWidth(text.c_str())) > right - left - senderWidth - 16.0f)
+      text = renderer.NextLineString(text, right - left - senderWidth - 16.0f);
+  }
+  Print(sender, left + 8.0f, top + 3.0f, kSenderColour);
+  Print(text, left + 8.0f + senderWidth, top + 3.0f, TextColour());
 }
 
 // ---------------------------------------------------------------------------
@@ -171,6 +182,13 @@ void GUI_OL_Messages::ShowProfile() {
     profile.GetBadge(layers);
   }
   badge_->SetLayers(layers);
+  // A badge the player designed and saved is what the other screens show too.
+  ownBadgeShown_ = FileExists(OwnBadgePath());
+  badge_->visible = !ownBadgeShown_;
+  if (ownBadgeShown_) {
+    RegisterOnlineTextureFolders();
+    ownBadge_.SetTextureByName(kOwnBadgeName);
+  }
   const std::string general = profile.GetGeneralName();
   if (general.empty() || general == "notset") {
     profileLine1_ = GetTranslation("OL_NOT_SIGNED_UP");
@@ -205,13 +223,42 @@ void GUI_OL_Messages::StartRefresh() {
 void GUI_OL_Messages::Rebuild() {
   std::vector<OnlineMessage> all = GetMessageDatabase().Messages();
   rows_.assign(all.rbegin(), all.rend());
-  const int extra = std::max(0, static_cast<int>(rows_.size()) - kRowsShown);
-  scrollBar_->SetRange(static_cast<float>(rows_.size()), static_cast<float>(kRowsShown), extra);
+  const int extra = std::max(0, static_cast<int>(rows_.size()) - rowsShown_);
+  scrollBar_->SetRange(static_cast<float>(rows_.size()), static_cast<float>(rowsShown_), extra);
   scrollBar_->visible = extra > 0;
   first_ = std::min(first_, extra);
   scrollBar_->SetPosition(first_);
   scrollBar_->changed = false;
   LayoutRows();
+}
+
+void GUI_OL_Messages::RefreshFinished(bool ok) {
+  Rebuild();
+  status_ = ok ? std::string() : GetTranslation("OL_MESSAGES_OFFLINE");
+}
+
+void GUI_OL_Messages::SetStatusKey(const std::string& key) {
+  status_ = key.empty() ? std::string() : GetTranslation(key);
+}
+
+void GUI_OL_Messages::PlaceIn(float l, float t, float r, float b) {
+  // One of the screen's own panels now: it is not closed on its own.
+  if (closeButton_) {
+    RemoveButton(closeButton_);
+    delete closeButton_;
+    closeButton_ = nullptr;
+  }
+  SetRect(l, t, r, b);
+  LayoutTitleBar();
+  const GUI_Rect c = GetClientRect();
+  badge_->SetRect(c.left + 8.0f, c.top + 6.0f, c.left + 72.0f, c.top + 70.0f);
+  // Room below the rows for the status line.
+  rowsShown_ = std::max(1, static_cast<int>((c.Height() - kHeaderHeight - 44.0f) / kRowHeight));
+  const float rowsTop = c.top + kHeaderHeight;
+  scrollBar_->SetRect(c.right - 18.0f, rowsTop, c.right - 2.0f, rowsTop + rowsShown_ * kRowHeight);
+  newButton_->SetRect(std::max(static_cast<float>(c.left), c.right - 200.0f), c.bottom + 6.0f,
+                      static_cast<float>(c.right), c.bottom + 32.0f);
+  Rebuild();
 }
 
 void GUI_OL_Messages::LayoutRows() {
@@ -223,7 +270,7 @@ void GUI_OL_Messages::LayoutRows() {
   const GUI_Rect c = GetClientRect();
   const float rowsTop = c.top + kHeaderHeight;
   const float rowsRight = c.right - 22.0f;
-  for (int i = 0; i < kRowsShown && first_ + i < static_cast<int>(rows_.size()); ++i) {
+  for (int i = 0; i < rowsShown_ && first_ + i < static_cast<int>(rows_.size()); ++i) {
     auto* row = new GUI_OL_Message(rows_[static_cast<size_t>(first_ + i)]);
     row->SetRect(c.left + 4.0f, rowsTop + i * kRowHeight, rowsRight, rowsTop + (i + 1) * kRowHeight - 2.0f);
     AddChild(row);
@@ -262,13 +309,32 @@ void GUI_OL_Messages::Draw() {
     d3d.DrawRect(row->left, row->top, row->right, row->bottom, kRowStripe);
   }
   UseFont();
-  Print(profileLine1_, c.left + 86.0f, c.top + 14.0f, TextColour());
-  Print(profileLine2_, c.left + 86.0f, c.top + 40.0f, DimTextColour());
+  {
+    // Cut where the inbox ends: it may be given a narrow column.
+    TextRenderer& renderer = GetTextRenderer();
+    const float room = static_cast<float>(c.Width()) - 96.0f;
+    auto fit = [&](const std::string& text) {
+      return renderer.IsInitialised() && renderer.TextWidth(text.c_str()) > room
+                 ? renderer.NextLineString(text, room)
+                 : text;
+    };
+    Print(fit(profileLine1_), c.left + 86.0f, c.top + 14.0f, TextColour());
+    Print(fit(profileLine2_), c.left + 86.0f, c.top + 40.0f, DimTextColour());
+  }
   if (rows_.empty())
     Print(GetTranslation("OL_NO_MESSAGES"), c.left + 12.0f, c.top + kHeaderHeight + 3.0f, TextColour());
   if (!status_.empty())
-    Print(status_, c.left + 12.0f, c.top + kHeaderHeight + kRowsShown * kRowHeight + 4.0f, DimTextColour());
+    GetTextRenderer().PrintString(status_, c.left + 12.0f,
+                                  c.top + kHeaderHeight + rowsShown_ * kRowHeight + 4.0f,
+                                  static_cast<float>(c.Width() - 24), DimTextColour());
   FlushAll();
+  if (ownBadgeShown_) {
+    ownBadge_.SetSize(static_cast<float>(badge_->right - badge_->left),
+                      static_cast<float>(badge_->bottom - badge_->top));
+    ownBadge_.SetPosition((badge_->left + badge_->right) / 2.0f, (badge_->top + badge_->bottom) / 2.0f);
+    d3d.SetNormalBlend();
+    ownBadge_.DrawDirect();
+  }
   DrawChildren();
   FlushAll();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Sprites.h"
 #include "gui/Dialog.h"
 #include "online/Messages.h"
 
@@ -50,11 +51,23 @@ class GUI_OL_Messages : public GUI_Dialog {
   void Draw() override;
   void OnWheelUp() override;
   void OnWheelDown() override;
-  // The online screen's own window until its other screens exist: Escape leaves the screen.
+  // One of the online screen's own windows: Escape leaves the screen.
   bool IsPopup() const override { return false; }
 
   // Builds the rows again from the database (GUI thread).
   void Rebuild();
+  // Fits the inbox into the rectangle (the online screen gives it the room its other
+  // dialogs leave); as many rows are shown as fit.
+  void PlaceIn(float left, float top, float right, float bottom);
+  int RowsShown() const { return rowsShown_; }
+  // The online screen refreshes the messages with its friends: it reports how that went
+  // (a strings key for the status line; "" clears it).
+  void RefreshFinished(bool ok);
+  void SetStatusKey(const std::string& key);
+  // Reads the player's names, rank and badge again (after a sign-up or a new badge).
+  void RefreshProfile() { ShowProfile(); }
+  // The player's saved badge picture stands in for the layered badge once there is one.
+  bool ShowsOwnBadgePicture() const { return ownBadgeShown_; }
   // Newest first.
   const std::vector<OnlineMessage>& Rows() const { return rows_; }
   // The row windows shown (at most kRowsShown), from the scroll position on.
@@ -74,6 +87,7 @@ class GUI_OL_Messages : public GUI_Dialog {
   std::vector<OnlineMessage> rows_;
   std::vector<GUI_OL_Message*> rowWindows_;  // children
   int first_ = 0;
+  int rowsShown_ = kRowsShown;
   std::shared_ptr<SIM_WorkerJob> job_;
   std::shared_ptr<bool> refreshed_;
   std::string status_;
@@ -81,6 +95,8 @@ class GUI_OL_Messages : public GUI_Dialog {
   GUI_RegimentBadge* badge_ = nullptr;        // child
   GUI_ScrollingWindow* scrollBar_ = nullptr;  // child
   std::string profileLine1_, profileLine2_;
+  CTexturedSprite ownBadge_;
+  bool ownBadgeShown_ = false;
 };
 
 GUI_OL_Messages* OpenInbox();

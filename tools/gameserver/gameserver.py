@@ -142,8 +142,15 @@ class Store:
                        " at, def, time, esc, custom, zip) VALUES ('hostile01','Broken package','All',"
                        "'entries that leave their folder','sgt_rook',?,10,10,300,10,0,?)",
                        (utc_date(), hostile_zip()))
-            for name in ("first_victory", "battles_10"):
-                db.execute("INSERT OR IGNORE INTO achievements VALUES (?,?)", (player, name))
+            seeded_achievements = {
+                player: ("ACH_FIRST_VICTORY", "ACH_TEN_VICTORIES", "ACH_HOLD_THE_LINE"),
+                "ironhide": ("ACH_FIRST_VICTORY", "ACH_TEN_VICTORIES", "ACH_FIFTY_BATTLES", "ACH_TANK_HUNTER",
+                             "ACH_DEMOLITION_CREW", "ACH_CHALLENGER", "ACH_CAMPAIGN_EASY"),
+                "tankgirl": ("ACH_FIRST_VICTORY", "ACH_ARMOUR_ONLY", "ACH_WINNING_STREAK"),
+            }
+            for user, names in seeded_achievements.items():
+                for name in names:
+                    db.execute("INSERT OR IGNORE INTO achievements VALUES (?,?)", (user, name))
             db.execute("COMMIT")
         finally:
             db.close()
@@ -230,6 +237,8 @@ class Handler(BaseHTTPRequestHandler):
         elif mode == "reset":
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close_connection = True
+        elif mode == "refuse":  # a well-formed answer that says no
+            self.reply(fail("HQ refused the request"))
         elif mode == "notfound":
             self.reply("Not Found", status=404, ctype="text/html")
         else:
@@ -327,6 +336,12 @@ def profile_ini(row):
             (name, general or "", regiment or "", rank or 0, xp or 0, bg or "", crest or "", inset or ""))
 
 
+def plain_name(name):
+    """A player name names files and addresses: no separators, dot pairs or control characters."""
+    return (0 < len(name) <= 64 and "/" not in name and "\\" not in name and ".." not in name
+            and all(ord(c) >= 32 and c != "\x7f" for c in name))
+
+
 def to_int(text, default=0):
     try:
         return int(text)
@@ -344,6 +359,7 @@ class GameServer(ThreadingHTTPServer):
         self.store = store
         self.control = control
         self.verbose = verbose
+        self.seeded = False
 
     def dispatch(self, script, keys, body):
         q = {}
@@ -385,7 +401,13 @@ class GameServer(ThreadingHTTPServer):
         if script == "updateprofile.php":
             if not user:
                 return 200, fail("empty user name"), text
+            if not plain_name(user):
+                return 200, fail("That player name cannot be used"), text
+            is_new = not db.execute("SELECT 1 FROM users WHERE name=?", (user,)).fetchone()
             ensure(user)
+            if is_new and self.seeded:
+                # A seeded server greets every new player with an invitation to accept.
+                db.execute("INSERT OR IGNORE INTO invites VALUES (?,?)", ("tankgirl", user))
             db.execute("UPDATE users SET general=?, regiment=? WHERE name=?",
                        (q.get("generalname", ""), q.get("regimentname", ""), user))
             return 200, ok(), text
@@ -553,6 +575,7 @@ def main(argv=None):
         store.seed()
     control = ControlState() if args.test_control else None
     server = GameServer((args.host, args.port), store, control, args.verbose)
+    server.seeded = args.seed
     port = server.server_address[1]
     if args.port_file:
         tmp = args.port_file + ".tmp"

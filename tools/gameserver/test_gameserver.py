@@ -89,6 +89,24 @@ class ServerTest(unittest.TestCase):
         self.get("control/clear")
         self.assertEqual(self.get("server/get_friends.php?&username=recruit"), "#,ironhide,\n")
 
+    def test_sign_up_refuses_unsafe_names_and_greets_new_players(self):
+        self.server.seeded = True
+        for bad in ("..%2Fx", "a%2Fb", "a%5Cb", "a%01b", "x" * 65):
+            self.assertIn("response,false,", self.get("server/updateprofile.php?&username=%s&generalname=G&regimentname=R" % bad))
+        self.assertIn("response,true,", self.get("server/updateprofile.php?&username=newbie&generalname=G&regimentname=R"))
+        self.assertEqual(self.get("server/get_friendship_invites_recvd.php?&username=newbie"), "#,tankgirl,\n")
+        # A returning player is not invited again.
+        self.get("server/reject_friendship_invite.php?&use=newbie&friend=tankgirl")
+        self.get("server/updateprofile.php?&username=newbie&generalname=G2&regimentname=R2")
+        self.assertEqual(self.get("server/get_friendship_invites_recvd.php?&username=newbie"), "")
+        self.get("control/mode?script=invite_friend.php&mode=refuse")
+        self.assertIn("response,false,", self.get("server/invite_friend.php?&username=newbie&target=recruit"))
+
+    def test_seeded_achievements_are_shipped_names(self):
+        names = self.get("server/get_achievements.php?&username=x&profile=ironhide").splitlines()
+        self.assertEqual(len(names), 7)
+        self.assertTrue(all(n.startswith("#,ACH_") for n in names))
+
     def test_bad_numbers_and_unknown_scripts(self):
         self.assertEqual(len(self.get("server/get_messages.php?&username=recruit&topid=abc").splitlines()), 4)
         with self.assertRaises(urllib.error.HTTPError):

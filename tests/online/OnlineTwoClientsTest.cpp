@@ -1,0 +1,448 @@
+// Two players on the local game server, each with a user folder of its own, using the
+// online screen as a player would: sign-up, friends (invite, accept, reject, cancel,
+// delete), a message and a comparison from a friend row, and a badge that reaches the
+// other player. Every hostile answer shows an error and leaves the screen and the
+// player's files as they were.
+#include <chrono>
+#include <thread>
+
+#include "app/Game.h"
+#include "engine/Strings.h"
+#include "engine/Textures.h"
+#include "gui/Buttons.h"
+#include "gui/MessageBox.h"
+#include "gui/TextEditWindow.h"
+#include "gui/WindowOrder.h"
+#include "online/BadgeDesigner.h"
+#include "online/Friends.h"
+#include "online/GUI_Online.h"
+#include "online/MessageDialogs.h"
+#include "online/Messages.h"
+#include "online/OnlineFixture.h"
+#include "online/PlayerProfile.h"
+#include "online/ProfileCompare.h"
+#include "online/ProfileWindow.h"
+#include "support/NullDeviceFixture.h"
+
+using namespace zt_test;
+
+namespace {
+
+const char* kHostileModes[] = {"refuse", "html500", "reset", "truncated", "garbage", "notfound"};
+
+class OnlineTwoClientsTest : public NullDeviceTest {
+ protected:
+  void SetUp() override {
+    NullDeviceTest::SetUp();
+    if (HasFatalFailure()) return;
+    LoadStringsTable();
+    ASSERT_TRUE(server.Start()) << "the local game server did not start";
+    setenv("ZENTRAK_SERVER", server.Base().c_str(), 1);
+  }
+  void TearDown() override {
+    CloseAll();
+    if (SIM_ThreadManager* m = ProcessWideIfAlive<SIM_ThreadManager>()) m->JoinAll();
+    server.Stop();
+    NullDeviceTest::TearDown();
+  }
+  void CloseAll() {
+    mode.Leave();
+    while (!GetWindowOrder().OpenWindows().empty()) delete GetWindowOrder().OpenWindows().back();
+    GetWindowOrder().FlushDeleted();
+  }
+
+  // Switches the process to one player's installation: their folders, stored name,
+  // profile, friends and messages. The online screen is entered afresh.
+  void Become(const std::string& who) {
+    CloseAll();
+    if (SIM_ThreadManager* m = ProcessWideIfAlive<SIM_ThreadManager>()) m->JoinAll();
+    const char* names[USERFOLDER_COUNT] = {
+        "",    "player_units", "scenarios", "deployments",    "designtextures", "challenge_temp",
+        "web", "web/debug",    "bitmaps",   "badge_database", "web/patches"};
+    const std::string root = UserRoot() + "/" + who;
+    UserFolders()[0] = root;
+    for (int i = 1; i < USERFOLDER_COUNT; ++i) UserFolders()[i] = root + "/" + names[i];
+    for (int i = 0; i < USERFOLDER_COUNT; ++i) EnsureDirectoryExists(UserFolders()[i]);
+    ReplaceProcessWide<SIM_Server>(std::make_unique<SIM_Server>());
+    ReplaceProcessWide<SIM_PlayerProfile>(std::make_unique<SIM_PlayerProfile>());
+    GetFriendsList().Clear();
+    GetMessageDatabase().Clear();
+    GetLink().Options().totalTimeoutMs = 2000;
+    GetLink().Options().connectTimeoutMs = 1000;
+    mode.Enter();
+    Settle();
+  }
+  std::string Web(const std::string& name) { return GetUserFolder(USERFOLDER_WEB) + "/" + name; }
+
+  // Draws the online screen's windows until no worker runs.
+  void Settle() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    do {
+      GetWindowOrder().FlushDeleted();
+      mode.Draw();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (GetThreadManager().Busy() && std::chrono::steady_clock::now() < until);
+    // One more frame takes the last results.
+    mode.Draw();
+    GetWindowOrder().FlushDeleted();
+    ASSERT_FALSE(GetThreadManager().Busy()) << "a worker did not finish";
+  }
+
+  void Type(GUI_TextEditWindow* field, const std::string& text) {
+    field->SetFocus();
+    for (int i = 0; i < 80; ++i) field->OnKeyDown(GUI_TextEditWindow::kKeyBackspace);
+    for (char c : text) {
+      if (c == ' ')
+        field->OnKeyDown(GUI_TextEditWindow::kKeySpace);
+      else
+        field->OnChar(static_cast<unsigned char>(c));
+    }
+  }
+
+  std::string MessageBoxText() { return OpenMessageBox() ? OpenMessageBox()->Text() : std::string(); }
+  void DismissMessage() { delete OpenMessageBox(); }
+
+  // Signs the current player up through the profile window.
+  void SignUp(const std::string& user) {
+    GUI_OL_Window* w = OpenProfileWindowDialog();
+    ASSERT_NE(w, nullptr);
+    Type(w->Field(0), user);
+    GUI_OL_Window::OnRandomGeneralName(0);
+    GUI_OL_Window::OnRandomRegimentName(0);
+    GUI_OL_Window::OnSaveChanges(0);
+    Settle();
+    ASSERT_EQ(MessageBoxText(), "") << "sign-up of " << user;
+    ASSERT_EQ(ReadStoredUserName(), user);
+  }
+
+  GUI_OL_FriendStrip* Row(const std::string& name, int kind) {
+    GUI_OL_Friends* f = OpenFriendsDialogWindow();
+    if (!f) return nullptr;
+    for (const auto& row : f->Rows())
+      if (row->Name() == name && row->Kind() == kind) return row.get();
+    return nullptr;
+  }
+  int RowIndex(const std::string& name, int kind) {
+    GUI_OL_Friends* f = OpenFriendsDialogWindow();
+    for (size_t i = 0; i < f->Rows().size(); ++i)
+      if (f->Rows()[i]->Name() == name && f->Rows()[i]->Kind() == kind) return static_cast<int>(i);
+    return -1;
+  }
+  void Invite(const std::string& who) {
+    GUI_OL_Friends::OnAdd(0);
+    ASSERT_NE(OpenAddFriendDialog(), nullptr);
+    Type(OpenAddFriendDialog()->NameField(), who);
+    GUI_OL_AddFriend::OnAdd(0);
+    Settle();
+  }
+
+  EnvGuard serverEnv{"ZENTRAK_SERVER"};
+  LocalGameServer server;
+  GUI_Online mode;
+};
+
+TEST_F(OnlineTwoClientsTest, SignUpIsKeptOnlyWhenTheServerAcceptsIt) {
+  Become("alpha");
+  GUI_OL_Window* w = OpenProfileWindowDialog();
+  ASSERT_NE(w, nullptr);
+  const std::string profileIni = UserFolders()[0] + "/profile.ini";
+
+  // An empty name is refused before anything is sent.
+  server.Clear();
+  GUI_OL_Window::OnRandomGeneralName(0);
+  GUI_OL_Window::OnRandomRegimentName(0);
+  GUI_OL_Window::OnSaveChanges(0);
+  EXPECT_EQ(MessageBoxText(), GetTranslation("OL_NAME_EMPTY"));
+  DismissMessage();
+  // Path characters never reach the field.
+  Type(w->Field(0), "../al/pha");
+  EXPECT_EQ(w->Field(0)->GetText(), "alpha");
+  Type(w->Field(0), "alpha");
+  EXPECT_EQ(server.Log(), "");
+
+  // Every hostile answer: the reason shown, nothing written, the typed names kept.
+  for (const char* hostile : kHostileModes) {
+    server.SetMode("updateprofile.php", hostile);
+    GUI_OL_Window::OnSaveChanges(0);
+    Settle();
+    EXPECT_NE(MessageBoxText(), "") << hostile;
+    DismissMessage();
+    EXPECT_FALSE(UserNameFileExists()) << hostile;
+    EXPECT_FALSE(FileExists(profileIni)) << hostile;
+    EXPECT_EQ(w->Field(0)->GetText(), "alpha") << hostile;
+    EXPECT_TRUE(w->SaveButton()->enabled) << "still to be saved: " << hostile;
+    EXPECT_EQ(GetPlayerProfile().GetUserName(), "notset") << hostile;
+  }
+  server.SetMode("updateprofile.php", "");
+  const std::string general = w->Field(1)->GetText();
+  GUI_OL_Window::OnSaveChanges(0);
+  Settle();
+  EXPECT_EQ(MessageBoxText(), "");
+  EXPECT_EQ(ReadStoredUserName(), "alpha");
+  EXPECT_NE(ReadAll(profileIni).find("username = alpha"), std::string::npos) << ReadAll(profileIni);
+  EXPECT_FALSE(w->SaveButton()->enabled);
+
+  // Leave and come back: the names are kept.
+  mode.Leave();
+  mode.Enter();
+  w = OpenProfileWindowDialog();
+  EXPECT_EQ(w->Field(0)->GetText(), "alpha");
+  EXPECT_EQ(w->Field(1)->GetText(), general);
+  EXPECT_FALSE(w->SaveButton()->enabled);
+}
+
+TEST_F(OnlineTwoClientsTest, FriendsInviteAcceptRejectCancelAndDeleteAsBothPlayersSeeThem) {
+  Become("bravo");
+  SignUp("bravo");
+  Become("alpha");
+  SignUp("alpha");
+  // A refused invitation says why and changes no row.
+  Invite("nobody_here");
+  EXPECT_NE(MessageBoxText(), "");
+  DismissMessage();
+  delete OpenAddFriendDialog();
+  EXPECT_EQ(Row("nobody_here", GUI_OL_FriendStrip::kSent), nullptr);
+  for (const char* hostile : kHostileModes) {
+    server.SetMode("invite_friend.php", hostile);
+    Invite("bravo");
+    EXPECT_NE(MessageBoxText(), "") << hostile;
+    DismissMessage();
+    EXPECT_NE(OpenAddFriendDialog(), nullptr) << "the dialog stays for another try: " << hostile;
+    delete OpenAddFriendDialog();
+    EXPECT_EQ(Row("bravo", GUI_OL_FriendStrip::kSent), nullptr) << hostile;
+  }
+  server.SetMode("invite_friend.php", "");
+  Invite("bravo");
+  EXPECT_EQ(MessageBoxText(), "");
+  EXPECT_EQ(OpenAddFriendDialog(), nullptr) << "closed once sent";
+  ASSERT_NE(Row("bravo", GUI_OL_FriendStrip::kSent), nullptr);
+  // And one to cancel.
+  Invite("sgt_rook");
+  ASSERT_NE(Row("sgt_rook", GUI_OL_FriendStrip::kSent), nullptr);
+  GUI_OL_FriendStrip::OnCancel(RowIndex("sgt_rook", GUI_OL_FriendStrip::kSent));
+  Settle();
+  EXPECT_EQ(Row("sgt_rook", GUI_OL_FriendStrip::kSent), nullptr);
+
+  // Bravo: the seeded welcome invitation and alpha's.
+  Become("bravo");
+  ASSERT_NE(Row("alpha", GUI_OL_FriendStrip::kReceived), nullptr);
+  ASSERT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
+  // Hostile accept: error shown, the invitation still there.
+  for (const char* hostile : kHostileModes) {
+    // A transport failure hits the list refreshes too; a refusal is the answer to the
+    // accept alone (the lists that follow are real).
+    server.SetMode(std::string(hostile) == "refuse" ? "accept_friendship_invite.php" : "*", hostile);
+    GUI_OL_FriendStrip::OnAccept(RowIndex("alpha", GUI_OL_FriendStrip::kReceived));
+    Settle();
+    EXPECT_NE(MessageBoxText(), "") << hostile;
+    DismissMessage();
+    EXPECT_NE(Row("alpha", GUI_OL_FriendStrip::kReceived), nullptr) << hostile;
+    EXPECT_EQ(Row("alpha", GUI_OL_FriendStrip::kFriend), nullptr) << hostile;
+  }
+  server.SetMode("*", "");
+  server.SetMode("accept_friendship_invite.php", "");
+  GUI_OL_FriendStrip::OnAccept(RowIndex("alpha", GUI_OL_FriendStrip::kReceived));
+  Settle();
+  EXPECT_EQ(MessageBoxText(), "");
+  EXPECT_NE(Row("alpha", GUI_OL_FriendStrip::kFriend), nullptr);
+  EXPECT_TRUE(IsFriend("alpha"));
+  GUI_OL_FriendStrip::OnReject(RowIndex("tankgirl", GUI_OL_FriendStrip::kReceived));
+  Settle();
+  EXPECT_EQ(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
+  EXPECT_FALSE(IsFriend("tankgirl"));
+
+  // Alpha sees bravo as a friend, then removes them; both lose the friendship.
+  Become("alpha");
+  ASSERT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  // Cancelled on the please-wait window: the rows stay as they were.
+  // (The server holds the delete without carrying it out.)
+  server.SetMode("delete_friend.php", "stall");
+  GUI_OL_FriendStrip::OnDelete(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  GetThreadManager().CancelCurrent();
+  EXPECT_FALSE(GetThreadManager().Busy()) << "the runner is free at once";
+  Settle();
+  EXPECT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr) << "a cancelled update changes no row";
+  server.SetMode("delete_friend.php", "");
+  // Re-entering while the refresh is cancelled keeps the cached rows too.
+  CloseAll();
+  server.SetMode("get_friends.php", "stall");
+  mode.Enter();
+  GetThreadManager().CancelCurrent();
+  Settle();
+  EXPECT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  server.SetMode("get_friends.php", "");
+  server.SetMode("delete_friend.php", "reset");
+  GUI_OL_FriendStrip::OnDelete(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  Settle();
+  EXPECT_NE(MessageBoxText(), "");
+  DismissMessage();
+  EXPECT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr) << "a failed delete keeps the friend";
+  server.SetMode("delete_friend.php", "");
+  GUI_OL_FriendStrip::OnDelete(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  Settle();
+  EXPECT_EQ(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  Become("bravo");
+  EXPECT_EQ(Row("alpha", GUI_OL_FriendStrip::kFriend), nullptr);
+}
+
+TEST_F(OnlineTwoClientsTest, MessageCompareAndABadgeTheOtherPlayerSees) {
+  Become("bravo");
+  SignUp("bravo");
+  Become("alpha");
+  SignUp("alpha");
+  Invite("bravo");
+  Become("bravo");
+  GUI_OL_FriendStrip::OnAccept(RowIndex("alpha", GUI_OL_FriendStrip::kReceived));
+  Settle();
+  // Bravo designs and saves a badge: it goes up tagged with bravo's name.
+  ASSERT_NE(OpenProfileWindowDialog(), nullptr);
+  GUI_OL_Window::OnEditBadge(0);
+  GUI_OL_BadgeDesigner* designer = OpenBadgeDesignerWindow();
+  ASSERT_NE(designer, nullptr);
+  designer->Editor(1)->Step(1);
+  // A failed upload keeps the badge here, whole.
+  server.SetMode("upload_regiment_logo.php", "reset");
+  GUI_OL_BadgeDesigner::OnSave(0);
+  Settle();
+  EXPECT_FALSE(designer->LastUploadOk());
+  const std::string first = ReadAll(OwnBadgePath());
+  ASSERT_GT(first.size(), 100u);
+  server.SetMode("upload_regiment_logo.php", "");
+  server.Clear();
+  GUI_OL_BadgeDesigner::OnSave(0);
+  Settle();
+  EXPECT_TRUE(designer->LastUploadOk());
+  const std::string log = server.Log();
+  const std::string tagHex = "627261766f" + std::string(2 * (32 - 5), '0');  // "bravo", zero-filled
+  const std::string body = log.substr(log.find("upload_regiment_logo.php"));
+  EXPECT_NE(body.find(tagHex + "ffd8"), std::string::npos) << "tag, then the JPEG";
+  ASSERT_NE(OpenProfileWindowDialog()->BadgeSprite().texture, nullptr);
+  EXPECT_EQ(OpenProfileWindowDialog()->BadgeSprite().texture->Name(), kOwnBadgeName)
+      << "the new badge shows at once";
+  delete designer;
+
+  // Alpha writes to bravo from the friend row and compares with them.
+  Become("alpha");
+  ASSERT_NE(Row("bravo", GUI_OL_FriendStrip::kFriend), nullptr);
+  GUI_OL_FriendStrip::OnMessage(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  GUI_OL_SendMessage* send = OpenSendMessage();
+  ASSERT_NE(send, nullptr);
+  EXPECT_EQ(send->RecipientField()->GetText(), "bravo");
+  Type(send->TextField(), "Well fought at the ford");
+  GUI_OL_SendMessage::OnSend(0);
+  Settle();
+  EXPECT_EQ(OpenSendMessage(), nullptr) << MessageBoxText();
+
+  GUI_OL_FriendStrip::OnCompare(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  GUI_OL_Compare* compare = OpenProfileComparisonWindow();
+  ASSERT_NE(compare, nullptr);
+  EXPECT_EQ(compare->Title(), "alpha Vs bravo");
+  Settle();
+  ASSERT_NE(compare->LeftPanel(), nullptr);
+  ASSERT_NE(compare->RightPanel(), nullptr);
+  EXPECT_EQ(compare->LeftPanel()->Value(0), "alpha");
+  EXPECT_EQ(compare->RightPanel()->Value(0), "bravo");
+  EXPECT_FALSE(compare->RightPanel()->Value(2).empty()) << "bravo's general";
+  EXPECT_TRUE(compare->RightPanel()->HasBadge());
+  const CLoadedTexture* badge = compare->RightPanel()->BadgeSprite().texture;
+  ASSERT_NE(badge, nullptr);
+  EXPECT_EQ(badge->Name(), "ztk_badge_bravo.jpg");
+  EXPECT_NE(badge->Texture(), nullptr) << "the downloaded badge loads";
+  const std::string cached = ReadAll(GetUserFolder(USERFOLDER_BADGE_DATABASE) + "/ztk_badge_bravo.jpg");
+  EXPECT_EQ(cached, ReadAll(UserRoot() + "/bravo/bitmaps/regiment_badge.jpg"))
+      << "bravo's badge reached alpha";
+
+  // Bravo finds the message.
+  Become("bravo");
+  bool found = false;
+  for (const OnlineMessage& m : GetMessageDatabase().Messages())
+    found = found || (m.sender == "alpha" && m.text == "Well fought at the ford");
+  EXPECT_TRUE(found);
+}
+
+// A new player from the main menu: Online, sign up with suggested names, a badge, a seeded
+// player added, the seeded welcome invitation accepted, a message and a comparison; then
+// back to the menu and Online again: all kept.
+TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavingAndComingBack) {
+  Become("newbie");
+  CloseAll();
+  Game& game = GetGame();
+  game.SetGameMode(MODE_MAIN_MENU);
+  game.SetGameMode(MODE_ONLINE);
+  ASSERT_EQ(game.CurrentModeNumber, MODE_ONLINE);
+  auto settle = [&] {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    do {
+      GetWindowOrder().FlushDeleted();
+      game.CurrentMode->Draw();
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (GetThreadManager().Busy() && std::chrono::steady_clock::now() < until);
+    game.CurrentMode->Draw();
+    GetWindowOrder().FlushDeleted();
+  };
+  settle();
+  GUI_OL_Window* w = OpenProfileWindowDialog();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Field(0)->GetText(), "") << "no name before sign-up";
+  Type(w->Field(0), "newbie");
+  GUI_OL_Window::OnRandomGeneralName(0);
+  GUI_OL_Window::OnRandomRegimentName(0);
+  const std::string general = w->Field(1)->GetText(), regiment = w->Field(2)->GetText();
+  EXPECT_FALSE(general.empty());
+  EXPECT_FALSE(regiment.empty());
+  GUI_OL_Window::OnSaveChanges(0);
+  settle();
+  ASSERT_EQ(MessageBoxText(), "");
+  ASSERT_EQ(ReadStoredUserName(), "newbie");
+
+  GUI_OL_Window::OnEditBadge(0);
+  ASSERT_NE(OpenBadgeDesignerWindow(), nullptr);
+  OpenBadgeDesignerWindow()->Editor(0)->Step(1);
+  GUI_OL_BadgeDesigner::OnSave(0);
+  settle();
+  EXPECT_TRUE(OpenBadgeDesignerWindow()->LastUploadOk());
+  delete OpenBadgeDesignerWindow();
+  ASSERT_NE(OpenInbox(), nullptr);
+  EXPECT_TRUE(OpenInbox()->ShowsOwnBadgePicture()) << "the inbox shows the new badge too";
+
+  // The sign-up brought the new name's friends: the seeded welcome invitation.
+  EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
+  GUI_OL_Friends::OnAdd(0);
+  Type(OpenAddFriendDialog()->NameField(), "ironhide");
+  GUI_OL_AddFriend::OnAdd(0);
+  settle();
+  ASSERT_NE(Row("ironhide", GUI_OL_FriendStrip::kSent), nullptr);
+  ASSERT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
+  GUI_OL_FriendStrip::OnAccept(RowIndex("tankgirl", GUI_OL_FriendStrip::kReceived));
+  settle();
+  ASSERT_NE(Row("tankgirl", GUI_OL_FriendStrip::kFriend), nullptr);
+  GUI_OL_FriendStrip::OnMessage(RowIndex("tankgirl", GUI_OL_FriendStrip::kFriend));
+  Type(OpenSendMessage()->TextField(), "Thanks for the welcome");
+  GUI_OL_SendMessage::OnSend(0);
+  settle();
+  EXPECT_EQ(OpenSendMessage(), nullptr);
+  GUI_OL_FriendStrip::OnCompare(RowIndex("tankgirl", GUI_OL_FriendStrip::kFriend));
+  settle();
+  ASSERT_NE(OpenProfileComparisonWindow(), nullptr);
+  ASSERT_NE(OpenProfileComparisonWindow()->RightPanel(), nullptr);
+  EXPECT_EQ(OpenProfileComparisonWindow()->RightPanel()->Value(2), "Mira Osei");
+  EXPECT_EQ(OpenProfileComparisonWindow()->LeftPanel()->Value(2), Windows1252ToUtf8(general));
+
+  game.SetGameMode(MODE_MAIN_MENU);
+  EXPECT_EQ(OpenProfileWindowDialog(), nullptr);
+  EXPECT_EQ(OpenProfileComparisonWindow(), nullptr);
+  game.SetGameMode(MODE_ONLINE);
+  settle();
+  w = OpenProfileWindowDialog();
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->Field(0)->GetText(), "newbie");
+  EXPECT_EQ(w->Field(1)->GetText(), general);
+  EXPECT_EQ(w->Field(2)->GetText(), regiment);
+  ASSERT_NE(w->BadgeSprite().texture, nullptr);
+  EXPECT_EQ(w->BadgeSprite().texture->Name(), kOwnBadgeName);
+  EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kFriend), nullptr);
+  EXPECT_NE(Row("ironhide", GUI_OL_FriendStrip::kSent), nullptr);
+  game.SetGameMode(MODE_MAIN_MENU);
+}
+
+}  // namespace
