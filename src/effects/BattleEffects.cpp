@@ -4,6 +4,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DistortionSeam.h"
+#include "effects/EffectsCommon.h"
 #include "effects/EffectsSeam.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
@@ -34,6 +35,7 @@ void DrawLightMap() {
 }  // namespace
 
 void EffectsBattleStart() {
+  EffectsSeedRandom(0x5EED26u);
   ParticleGroupsClearLists();
   MuzzleFlashPoolInit();
   DrawListsReset();
