@@ -179,9 +179,16 @@ bool GUI_ParticleConfig::Write(const GUI_ParticleConfig* c, const std::string& p
 }
 
 void ParticleConfigsClear() {
+  ParticleLists& l = Lists();
+  // Playing groups stop for good: their emitters would point at deleted records.
+  for (GUI_ParticleEmmiterGroup* g : l.active)
+    for (GUI_ParticleEmmiter* e : g->emitters)
+      if (e) {
+        e->config = nullptr;
+        e->active = false;
+      }
   // Idle groups hold emitters that point at the records: they go first.
   ParticleGroupsClearLists();
-  ParticleLists& l = Lists();
   while (!l.configs.empty()) delete l.configs.back();
   l.loaded = false;
 }

@@ -100,8 +100,8 @@ void GUI_BS_PostProcessor::ChoosePasses() {
   }
   if (options.IsOn("DISTORTION")) {
     const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
-    const bool pending = DistortionQuery() && DistortionQuery()();
-    if (pending || (s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) {
+    const bool desert = s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT;
+    if (DistortionQuery() && DistortionQuery()(desert)) {
       distortion = true;
       ++passCount;
     }
