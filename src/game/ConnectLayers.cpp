@@ -13,8 +13,10 @@
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "effects/BattleEffects.h"
 #include "effects/EffectsSeam.h"
 #include "effects/GUI_EE_Editor.h"
+#include "effects/ParticleSystem.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "mapdesigner/MapDesigner.h"
 #include "online/GUI_Online.h"
@@ -56,6 +58,7 @@ void ConnectGameLayers() {
   GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
   ConnectBattleHud();
+  ConnectBattleEffects();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
