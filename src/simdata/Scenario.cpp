@@ -160,8 +160,9 @@ bool SIM_Scenario::Load(const std::string& path) {
     return false;
   }
   auto finite = [](float value) { return std::isfinite(value) ? value : 0.0f; };
-  mapIconX = finite(config->GetFloat("mapiconx", 0.0f)) / 1024.0f;
-  mapIconY = finite(config->GetFloat("mapicony", 0.0f)) / 1024.0f;
+  // Fractions of the campaign picture's width.
+  mapIconX = finite(config->GetFloat("mapiconx", 0.0f));
+  mapIconY = finite(config->GetFloat("mapicony", 0.0f));
   width = static_cast<float>(maxCols) * 200.0f;
   height = static_cast<float>(maxRows) * 200.0f;
   defaultAttackerAngle = finite(config->GetFloat("default_attacker_angle", 0.0f));

@@ -32,7 +32,7 @@ const char* kConfig =
     "atmosphere = SNOWING\ndust = DUST_SNOW\ntexture = snow_ground\nmusic = march.ogg\n"
     "ambient_sound = wind.ogg\ntimeofday = dusk\nuistyle = winter\nshadowmap = ridge_shadow.dds\n"
     "using_lightmap = 1\nlightmap_color = 200,180,160,255\ndefence_budget = 1500\nattack_budget = 2500\n"
-    "maxcols = 4\nmaxrows = 3\nmapiconx = 512\nmapicony = 256\n"
+    "maxcols = 4\nmaxrows = 3\nmapiconx = 0.5\nmapicony = 0.25\n"
     "default_attacker_angle = 90\ndefault_defender_angle = 270\n"
     "mode_classic_attack = 1\nmode_classic_defend = 0\nunlocklinks = fx_next,fx_other\n"
     "classic_suppliespersecond_attack_start = 20\nclassic_suppliespersecond_attack_end = 30\n"
