@@ -109,7 +109,10 @@ void GUI_BB_MapIcon::DrawLinks() {
   for (const std::string& name : scenario->unlockLinks) {
     GUI_BB_MapIcon* other = FindMapIcon(name);
     if (!other) {
-      LogErrorF("Failed to find %s", name.c_str());
+      if (std::find(unknownLinks.begin(), unknownLinks.end(), name) == unknownLinks.end()) {
+        unknownLinks.push_back(name);
+        LogErrorF("Failed to find %s", name.c_str());
+      }
       continue;
     }
     const GUI_BB_LinkGeometry g = MapLinkGeometry(CentreX(), CentreY(), other->CentreX(), other->CentreY());

@@ -19,6 +19,8 @@
 namespace {
 constexpr int kTooltipDelay = 60;
 constexpr float kBorder = 32.0f;
+// The details keep clear of the window's frame, as the left panel does.
+constexpr float kDetailsInset = 10.0f;
 
 GUI_BB_Window*& WindowPointer() {
   static GUI_BB_Window* window = nullptr;
@@ -145,7 +147,7 @@ void GUI_BB_Window::ShowTab() {
       campaignMap->SetRect(l + 10.0f, t + 40.0f, l + 10.0f + panelSide, t + 40.0f + panelSide);
       AddChild(campaignMap);
       details = new GUI_BB_Details();
-      details->SetRect(static_cast<float>(campaignMap->right), t, r, b);
+      details->SetRect(static_cast<float>(campaignMap->right), t, r - kDetailsInset, b - kDetailsInset);
       AddChild(details);
       campaignMap->ShowCampaignMap();
       break;
@@ -155,7 +157,7 @@ void GUI_BB_Window::ShowTab() {
       customBrowser->SetRect(l + 10.0f, t + 40.0f, l + 10.0f + panelSide, t + 40.0f + panelSide);
       AddChild(customBrowser);
       details = new GUI_BB_Details();
-      details->SetRect(static_cast<float>(customBrowser->right), t, r, b);
+      details->SetRect(static_cast<float>(customBrowser->right), t, r - kDetailsInset, b - kDetailsInset);
       AddChild(details);
       customBrowser->ShowCustomTab();
       break;

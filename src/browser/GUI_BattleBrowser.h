@@ -86,6 +86,8 @@ class GUI_BB_MapIcon : public GUI_WindowBase {
   GUI_Tooltip* tooltip = nullptr;  // owned
   SIM_Scenario* scenario = nullptr;
   uint8_t locked = 0;
+  // Link names already reported as unknown (reported once, not every frame).
+  std::vector<std::string> unknownLinks;
 };
 // The icon of the scenario of exactly that name, or null.
 GUI_BB_MapIcon* FindMapIcon(const std::string& scenarioName);

@@ -10,9 +10,13 @@
 #include "app/LoadingScreen.h"
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
+#include "battle/BattleHooks.h"
+#include "battle/BattleOutcome.h"
 #include "battle/Gameplay.h"
+#include "battlehud/BattleHud.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/MathHelpers.h"
 #include "engine/SettingsFile.h"
 #include "engine/Strings.h"
 #include "gui/Buttons.h"
@@ -20,6 +24,7 @@
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
 #include "simdata/HighScores.h"
+#include "simdata/PlayerFile.h"
 #include "simdata/Scenario.h"
 #include "support/TestFiles.h"
 
@@ -436,6 +441,58 @@ TEST_F(BrowserTest, OptionsAreGreyedWhenTheScenarioLacksWhatTheyNeed) {
   delete GetAttackOptions();
   OpenAttackOptions(nullptr);
   EXPECT_EQ(GetAttackOptions(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A won battle writes its score once: the frames after the outcome, the post-mortem and
+// the way back to the browser never write it again, and the browser shows it.
+TEST_F(BrowserTest, AWinWritesItsHighScoreOnceAndTheBrowserShowsIt) {
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_Details* d = GetDetailsPanel();
+  ASSERT_NE(d, nullptr);
+  SIM_Scenario* scenario = d->scenario;
+  const int difficulty = GetGameplay().Difficulty;
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = false;
+  battle.aiUnitSource = AI_UNITS_ALL;
+  battle.scenario = scenario;
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 3;
+  battle.Start();
+  battle.Begin();
+  // Time is up, nothing is left to spend or in the field, and the points are past the target.
+  SIM_BattleOutcomeManager& outcome = GetOutcomeManager();
+  outcome.total = outcome.target + 250.0f;
+  GetGameplay().suppliesExhausted = true;
+  GetGameplay().supplies = 0.0f;
+  outcome.TestIfUndecided();
+  ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+  EXPECT_EQ(SIM_HighScores::Get().GetScore(scenario->name, difficulty, true), outcome.total);
+  const std::string scores = UserFilePath("hs.dat");
+  ASSERT_TRUE(fs::exists(scores));
+  fs::remove(scores);
+
+  PostMortemHooks& hooks = GetPostMortemHooks();
+  auto startUpdates = hooks.startUpdates;
+  hooks.startUpdates = nullptr;  // no server here: the updates are done at once
+  for (int i = 0; i < 400 && !GetOpenPostMortem(); ++i) {
+    outcome.TestIfUndecided();
+    AdvanceMs(20);
+    battle.Update();
+  }
+  ASSERT_NE(GetOpenPostMortem(), nullptr);
+  GUI_BS_PostMortem::OnContinue(0);
+  GetOpenPostMortem()->Draw();
+  hooks.startUpdates = startUpdates;
+  ASSERT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
+  EXPECT_FALSE(fs::exists(scores)) << "the score was written a second time";
+  ASSERT_NE(GetDetailsPanel(), nullptr);
+  EXPECT_EQ(GetDetailsPanel()->highScores[0]->scores[difficulty]->text,
+            FormatThousands(static_cast<int>(outcome.total)));
+  battle.scenario = nullptr;
 }
 
 }  // namespace
