@@ -716,6 +716,7 @@ void GUI_BS_PostMortem::Draw() {
   if (updatesDone->load(std::memory_order_acquire)) {
     updatesDone->store(false);
     updating = false;
+    if (PostMortemHooks& hooks = GetPostMortemHooks(); hooks.finishUpdates) hooks.finishUpdates();
     GetWindowOrder().DeleteLater(this);
     RunContinueSequence();
     return;

@@ -164,6 +164,8 @@ struct PostBattleReport {
 struct PostMortemHooks {
   // Starts the worker; false while another runs. Unset: done runs at once.
   std::function<bool(const PostBattleReport&, std::function<void()> done)> startUpdates;
+  // On the GUI thread once done has run: lets go of the worker (and its please-wait).
+  std::function<void()> finishUpdates;
 };
 PostMortemHooks& GetPostMortemHooks();
 

@@ -32,6 +32,11 @@ GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
 GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
 GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
 GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
+// The post-battle worker, until the post-mortem has seen it finish.
+std::shared_ptr<SIM_WorkerJob>& PostBattleJob() {
+  static std::shared_ptr<SIM_WorkerJob> job;
+  return job;
+}
 }  // namespace
 
 void ConnectGameLayers() {
@@ -78,7 +83,13 @@ void ConnectGameLayers() {
       PostBattleUpdates(job, request, result);
       done();
     };
-    return GetThreadManager().StartThread(body, "PostBattleUpdates") != nullptr;
+    std::shared_ptr<SIM_WorkerJob> job = GetThreadManager().StartThread(body, "PostBattleUpdates");
+    if (job) PostBattleJob() = job;
+    return job != nullptr;
+  };
+  GetPostMortemHooks().finishUpdates = [] {
+    GetThreadManager().Stop(PostBattleJob());
+    PostBattleJob().reset();
   };
 
   BattleHooks& battleHooks = GetBattleHooks();

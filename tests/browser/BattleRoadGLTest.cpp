@@ -38,9 +38,11 @@
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Buttons.h"
+#include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "gui/WindowOrder.h"
 #include "online/Metrics.h"
+#include "online/ThreadManager.h"
 #include "platform/Window.h"
 #include "simdata/HighScores.h"
 #include "simdata/MapSquare.h"
@@ -185,6 +187,9 @@ class BattleRoadGLTest : public ::testing::Test {
   }
   void Shot(const std::string& name) {
     D3DEngine& e = GetRenderDevice();
+    // A frame's own Process queues the hover tooltips that Draw shows.
+    GetInputManager().Poll();
+    GetGame().CurrentMode->Process();
     e.BeginScene();
     GetGame().CurrentMode->Draw();
     e.EndScene();
@@ -352,6 +357,9 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   for (int i = 0; i < 1500 && game.CurrentModeNumber != MODE_BATTLE_BROWSER; ++i) Frame();
   ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER);
   SettleTransition();
+  // The post-battle worker is let go with its please-wait overlay: the browser is usable.
+  EXPECT_FALSE(GetThreadManager().Busy());
+  EXPECT_EQ(OpenPleaseWait(), nullptr);
   details = GetDetailsPanel();
   ASSERT_NE(details, nullptr);
   ASSERT_EQ(details->scenario->name, kMission);

@@ -166,6 +166,10 @@ TEST_F(BrowserTest, HoverSoundPlaysOncePerChangeOfIcon) {
   MoveTo(icons[1]->CentreX() + 200, icons[1]->CentreY() + 30);
   MoveTo(icons[1]->CentreX(), icons[1]->CentreY());
   EXPECT_EQ(Played(kHover), before + 2) << "back onto the last icon plays nothing";
+  // Resting on a mission shows its name.
+  for (int i = 0; i < 20; ++i) Frame();
+  EXPECT_GT(icons[1]->tooltip->alpha, 0.5f);
+  EXPECT_EQ(icons[0]->tooltip->alpha, 0.0f);
 }
 
 TEST_F(BrowserTest, ALinkToAnUnknownMissionIsReportedAndSkipped) {
