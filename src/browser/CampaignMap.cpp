@@ -123,8 +123,16 @@ void GUI_BB_MapIcon::DrawLinks() {
   }
 }
 
+bool GUI_BB_MapIcon::IsMouseOver() {
+  const auto* map = dynamic_cast<const GUI_BB_OfflineCampaignMap*>(ParentWindow());
+  if (!map) return GUI_WindowBase::IsMouseOver();
+  return map->TopIconAt(gui_draw::MouseX(), gui_draw::MouseY()) == this;
+}
+
 bool GUI_BB_MapIcon::LeftClick(float x, float y) {
-  if (locked || !HitTest(x, y)) return false;
+  const auto* map = dynamic_cast<const GUI_BB_OfflineCampaignMap*>(ParentWindow());
+  const bool top = map ? map->TopIconAt(x, y) == this : HitTest(x, y);
+  if (locked || !top) return false;
   if (GUI_BB_Details* details = GetDetailsPanel()) {
     GetSounds().PlayGuiSound(0);
     details->ShowScenario(scenario);
@@ -170,6 +178,12 @@ void GUI_BB_OfflineCampaignMap::PlaceMissionIcons() {
   }
   if (first)
     if (GUI_BB_Details* details = GetDetailsPanel()) details->ShowScenario(first);
+}
+
+GUI_BB_MapIcon* GUI_BB_OfflineCampaignMap::TopIconAt(float x, float y) const {
+  for (auto it = icons.rbegin(); it != icons.rend(); ++it)
+    if ((*it)->HitTest(x, y)) return *it;
+  return nullptr;
 }
 
 void GUI_BB_OfflineCampaignMap::Draw() {

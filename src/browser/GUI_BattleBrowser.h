@@ -76,6 +76,8 @@ class GUI_BB_MapIcon : public GUI_WindowBase {
   void Process() override;
   void Draw() override;
   bool LeftClick(float x, float y) override;
+  // Only the topmost icon under the mouse counts as hovered (icons may overlap).
+  bool IsMouseOver() override;
   float CentreX() const { return (left + right) / 2.0f; }
   float CentreY() const { return (top + bottom) / 2.0f; }
   // One line per link of the scenario, to the icon of the linked scenario.
@@ -112,6 +114,8 @@ class GUI_BB_OfflineCampaignMap : public GUI_WindowBase {
   // Loads the picture and places one icon per campaign scenario.
   void ShowCampaignMap();
   void PlaceMissionIcons();
+  // The icon drawn last among those under the point, or null.
+  GUI_BB_MapIcon* TopIconAt(float x, float y) const;
 
   CTexturedSprite picture;
   float pictureLeft = 0.0f, pictureTop = 0.0f, pictureWidth = 0.0f, pictureHeight = 0.0f;
