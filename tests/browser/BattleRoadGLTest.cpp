@@ -50,6 +50,7 @@
 #include "simdata/UnitDesign.h"
 #include "support/GLTestSupport.h"
 #include "support/GameServerFixture.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -372,6 +373,46 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   MoveTo(900, 40);
   Frames(5);
   Shot("road_8_back_in_browser");
+}
+
+}  // namespace
+
+namespace {
+
+// The custom tab as the player sees it: one row per map with its delete button, the
+// selected map in the details; a map deleted from its row is gone at once.
+TEST_F(BattleRoadGLTest, CustomMapsTabListsThePlayersMapsAndDeletesOne) {
+  if (!gl_.IsOpen()) return;
+  const std::string folder = GetUserFolder(USERFOLDER_SCENARIOS);
+  for (const char* name : {"ambush_valley", "long_road_north", "quarry"}) {
+    const std::string dir = folder + "/1234567_" + name;
+    std::filesystem::create_directories(dir);
+    zt_test::WriteText(dir + "/scenario.ini",
+                       std::string("[config]\nname = ") + name + "\nguiname = " + name +
+                           "\ndescription = A map of my own, built in the map designer."
+                           "\nmaxcols = 4\nmaxrows = 3\nmode_classic_attack = 1\n"
+                           "mode_classic_defend = 1\nclassic_timelimit = 240000\n");
+  }
+  Game& game = GetGame();
+  game.SetGameMode(MODE_MAIN_MENU);
+  Frames(3);
+  game.SetGameMode(MODE_BATTLE_BROWSER);
+  SettleTransition();
+  GUI_BB_Window* window = GetBrowserWindow();
+  ASSERT_NE(window, nullptr);
+  ClickCentre(window->tabButtons[GUI_BB_Window::kCustom]);
+  GUI_BB_CustomBrowser* list = GetCustomBrowser();
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->rows.size(), 3u);
+  ClickCentre(list->rows[1]);
+  ASSERT_EQ(GetDetailsPanel()->scenario->name, "long_road_north");
+  MoveTo(list->rows[1]->left + 40.0f, list->rows[1]->top + 30.0f);
+  Shot("custom_tab");
+  ClickCentre(list->rows[0]->deleteButton);
+  Frame();
+  ASSERT_EQ(list->rows.size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/1234567_ambush_valley"));
+  EXPECT_EQ(GetDetailsPanel()->scenario->name, "long_road_north");
 }
 
 }  // namespace
