@@ -72,6 +72,9 @@ void ConnectGameLayers() {
   hooks.showPatchFound = ShowPatchFound;
   // The map designer: the browser's Edit opens it; saved maps make their shadow map on load.
   hooks.openMapDesigner = OpenMapDesignerFor;
+  SetBrowserEditHook([](SIM_Scenario* scenario) {
+    if (scenario) OpenMapDesignerFor(*scenario);
+  });
   SIM_Scenario::SetShadowMapGenerator(GenerateMapShadowMap);
 
   InstallLoadingPoster();

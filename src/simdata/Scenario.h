@@ -44,7 +44,8 @@ class SIM_Scenario {
   // Longest accepted name or file-name value taken from a scenario file.
   static constexpr size_t kMaxNameLength = 64;
 
-  enum Origin { ORIGIN_CAMPAIGN = 0, ORIGIN_ADDED = 2, ORIGIN_OTHER = 3 };
+  // ORIGIN_CUSTOM: the player's own map from the scenarios folder.
+  enum Origin { ORIGIN_CAMPAIGN = 0, ORIGIN_CUSTOM = 1, ORIGIN_ADDED = 2, ORIGIN_OTHER = 3 };
   enum Atmosphere { ATMOSPHERE_NONE = 0, ATMOSPHERE_DESERT = 1, ATMOSPHERE_SNOWING = 2 };
   enum Dust { DUST_NONE = 0, DUST_SNOW = 1, DUST_SAND = 2 };
 

@@ -308,9 +308,14 @@ TEST(StandardMode, AClickAWindowTakesNeverReachesTheModesButtons) {
     y = 120;
   });
   GetInputManager().Poll();
+  // A bare menu-style mode: the real battle browser opens its own window over the button.
+  SetGameModeFactory(MODE_BATTLE_BROWSER, [] {
+    return static_cast<GUI_GameModeBase*>(new GUI_PlaceholderMode(MODE_BATTLE_BROWSER));
+  });
   Game& game = GetGame();
   game.SetGameMode(MODE_MAIN_MENU);
   game.SetGameMode(MODE_BATTLE_BROWSER);
+  SetGameModeFactory(MODE_BATTLE_BROWSER, nullptr);
   auto* mode = dynamic_cast<GUI_StandardMode*>(game.CurrentMode);
   ASSERT_NE(mode, nullptr);
   auto* button = new GUI_ButtonBase(CountClick, 0);  // the mode's list owns it

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Random.h"
 #include "simdata/ModuleType.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
@@ -309,6 +310,17 @@ TEST_F(DesignManagerTest, LoadsSamplesThenPlayerDesignsSkippingBrokenOnes) {
   EXPECT_EQ(manager.FindDesign("Broken"), nullptr);
   EXPECT_EQ(manager.FindDesignByFile("data/sampleunits/a_raider.txt"), manager.Designs()[0].get());
   for (int i = 0; i < 20; ++i) EXPECT_NE(manager.GetRandomDesign(), nullptr);
+  // The pick scales the engine's 0..32767 draw, never the C library's RAND_MAX: every
+  // design comes up and none is picked from past the end of the list.
+  EngineSrand(11);
+  int picked[2] = {0, 0};
+  for (int i = 0; i < 4000; ++i) {
+    SIM_UnitDesign* d = manager.GetRandomDesign();
+    ASSERT_NE(d, nullptr);
+    ++picked[d == manager.Designs()[0].get() ? 0 : 1];
+  }
+  EXPECT_GT(picked[0], 1000);
+  EXPECT_GT(picked[1], 1000);
 }
 
 TEST_F(DesignManagerTest, AIFolderAndTheDefenceOptionsItAllows) {
