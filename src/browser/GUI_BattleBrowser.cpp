@@ -40,14 +40,21 @@ GUI_BattleBrowser::GUI_BattleBrowser() {
   SIM_ScenarioManager::Get().Load();
 }
 
-GUI_BattleBrowser::~GUI_BattleBrowser() { delete window; }
+// Whoever closes every open window (a test's tear-down, a device loss) may have deleted
+// the browser's window already: only the window still registered is deleted.
+void GUI_BattleBrowser::DeleteWindow() {
+  if (window && WindowPointer() == window) delete window;
+  window = nullptr;
+}
+
+GUI_BattleBrowser::~GUI_BattleBrowser() { DeleteWindow(); }
 
 void GUI_BattleBrowser::Enter() {
   D3DEngine& d3d = GetRenderDevice();
   const float w = static_cast<float>(d3d.ScreenWidth()), h = static_cast<float>(d3d.ScreenHeight());
   SetRect(0.0f, 0.0f, w, h);
   closeButton->SetRect(w - 36.0f, 0.0f, w, 36.0f);
-  delete window;
+  DeleteWindow();
   window = new GUI_BB_Window();
   GetSounds().PlayMusic("ztk_main_theme.ogg", false, true);
 }
@@ -56,8 +63,7 @@ void GUI_BattleBrowser::Leave() {
   // Dialogs of the browser never outlive it.
   delete GetAttackOptions();
   delete GetDefenseOptions();
-  delete window;
-  window = nullptr;
+  DeleteWindow();
 }
 
 // ---------------------------------------------------------------- the window

@@ -33,6 +33,7 @@ class GUI_BattleBrowser : public GUI_StandardMode {
 
   GUI_IconButton* closeButton = nullptr;  // in the mode's button list
   GUI_BB_Window* window = nullptr;        // while the mode is current
+  void DeleteWindow();
 };
 
 class GUI_BB_Window : public GUI_WindowBase {

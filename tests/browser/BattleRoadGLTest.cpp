@@ -24,8 +24,10 @@
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
 #include "battle/PathManager.h"
+#include "battlehud/AchievementsDialog.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/PostBattleUnlock.h"
 #include "battlescreen/BattleMap.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "engine/D3DEngine.h"
@@ -353,12 +355,38 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   Frames(30);
   Shot("road_7_postmortem");
 
-  // ---- Continue: the updates go out, then the browser comes back with the score
+  // ---- Continue: the updates go out, then the first win's reward and medal
   ClickCentre(GetOpenPostMortem()->continueButton);
-  for (int i = 0; i < 1500 && game.CurrentModeNumber != MODE_BATTLE_BROWSER; ++i) Frame();
+  for (int i = 0; i < 1500 && !GetOpenPostBattleUnlock() && game.CurrentModeNumber == MODE_BATTLE_SCREEN; ++i)
+    Frame();
+  GUI_BS_PostBattleUnlock* unlock = GetOpenPostBattleUnlock();
+  ASSERT_NE(unlock, nullptr) << "a campaign victory offers its reward";
+  ASSERT_NE(unlock->firstChoice, nullptr);
+  MoveTo(900, 40);
+  Frames(5);
+  Shot("road_8_unlock");
+  ClickCentre(unlock->firstChoice->chooseButton);
+  for (int i = 0; i < 100 && !GetOpenAchievements(); ++i) Frame();
+  GUI_BS_Achievements* medals = GetOpenAchievements();
+  ASSERT_NE(medals, nullptr) << "the first victory earns its medal";
+  // The medal goes to the local server on the worker; its please-wait holds the clicks.
+  for (int i = 0; i < 1500 && (GetThreadManager().Busy() || OpenPleaseWait()); ++i) Frame();
+  EXPECT_EQ(OpenPleaseWait(), nullptr);
+  MoveTo(900, 40);
+  Frames(5);
+  Shot("road_9_medals");
+  ClickCentre(medals->continueButton);
+  ASSERT_EQ(game.CurrentModeNumber, MODE_MAIN_MENU);
+  SettleTransition();
+
+  // ---- back to the browser from the menu: the score is there
+  battles = nullptr;
+  for (GUI_ButtonBase* b : dynamic_cast<GUIButtonList*>(game.CurrentMode)->Buttons())
+    if (b->userData == MODE_BATTLE_BROWSER && b->callback == GUI_MainMenu::OnModeButton) battles = b;
+  Frames(100);
+  ClickCentre(battles);
   ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER);
   SettleTransition();
-  // The post-battle worker is let go with its please-wait overlay: the browser is usable.
   EXPECT_FALSE(GetThreadManager().Busy());
   EXPECT_EQ(OpenPleaseWait(), nullptr);
   details = GetDetailsPanel();
@@ -372,7 +400,7 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   }
   MoveTo(900, 40);
   Frames(5);
-  Shot("road_8_back_in_browser");
+  Shot("road_10_back_in_browser");
 }
 
 }  // namespace
