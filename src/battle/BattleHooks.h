@@ -70,6 +70,8 @@ struct BattleHooks {
   std::function<void(SIM_BattleUnit*, float volume, float x, float y)> shieldImpact;
   // A soldier's weapon found a target or saw an enemy near (true), or neither (false).
   std::function<void(SIM_BattleUnit*, bool alert)> infantryAlert;
+  // A gun fired a round from (x, y) heading that way (degrees): its muzzle flash.
+  std::function<void(float x, float y, float heading)> weaponFlash;
 };
 
 // The process-wide hooks; unset hooks are skipped.

@@ -54,6 +54,7 @@ void SIM_Bullet::Update(float frameStep) {
     x = launchX;
     y = launchY;
     AimAtMissPoint();
+    WeaponFlash(launchX, launchY, heading);
   }
   const float bubble = ShieldBubbleRadius(target);
   if (!hit) {
@@ -175,6 +176,7 @@ bool SIM_KineticWeaponComponent::Launch(int barrel, float delay, bool mayHit, bo
     b.AimAtMissPoint();
   }
   if (slot + 1 > highestInUse) highestInUse = slot + 1;
+  if (delay <= 0.0f) WeaponFlash(b.launchX, b.launchY, b.heading);
   if (withSound && playSound && moduleType) WeaponSound(moduleType->NextSound(), soundVolume, b.x, b.y);
   return true;
 }

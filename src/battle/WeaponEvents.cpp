@@ -39,6 +39,11 @@ void InfantryAlert(SIM_BattleUnit* unit, bool alert) {
   if (hooks.infantryAlert) hooks.infantryAlert(unit, alert);
 }
 
+void WeaponFlash(float x, float y, float heading) {
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.weaponFlash) hooks.weaponFlash(x, y, heading);
+}
+
 bool IsOnScreen(float x, float y, float margin) { return !GetBattleView().IsOffScreen(x, y, margin); }
 
 bool IsOutsideMap(float x, float y) {

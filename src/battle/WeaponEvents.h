@@ -27,6 +27,8 @@ void WeaponImpact(int kind, int warhead, float damage, float x, float y);
 float ShieldBubbleRadius(SIM_BattleUnit* unit);
 void ShieldImpact(SIM_BattleUnit* unit, float volume, float x, float y);
 void InfantryAlert(SIM_BattleUnit* unit, bool alert);
+// A round leaves a barrel at (x, y) heading that way (degrees).
+void WeaponFlash(float x, float y, float heading);
 // True when the world point lies inside the visible battle area grown by the margin.
 bool IsOnScreen(float x, float y, float margin);
 // The battle map's size; projectiles outside it die.

@@ -332,6 +332,7 @@ void GUI_BattleScreen::Init() {
     map.cameraY = map.centreY;
     map.UpdateViewRect();
   }
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.effectsBattleStart) h.effectsBattleStart();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.openHud) h.openHud();
   lastFrameMs = ClockMilliseconds();
   elapsedMs = 0.0f;
@@ -350,6 +351,7 @@ void GUI_BattleScreen::Teardown() {
   BattleHooks& battleHooks = GetBattleHooks();
   if (battleHooks.recordingSetMode) battleHooks.recordingSetMode(1);
   if (GUI_BS_EffectsManager* effects = ProcessWideIfAlive<GUI_BS_EffectsManager>()) effects->Clear();
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.effectsBattleEnd) h.effectsBattleEnd();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
   SquadSoundStop();
   if (GUI_BS_UnitManager* units = ProcessWideIfAlive<GUI_BS_UnitManager>()) units->StopEngineSounds();

@@ -53,6 +53,9 @@ struct BattleScreenHooks {
   // Battle start and teardown of the HUD's windows.
   void (*openHud)() = nullptr;
   void (*closeHud)() = nullptr;
+  // Battle start and teardown of the effects (pools emptied, light map read).
+  void (*effectsBattleStart)() = nullptr;
+  void (*effectsBattleEnd)() = nullptr;
   // The player right-clicked one of their finished buildings: its menu opens.
   void (*openBuildingMenu)(SIM_BattleUnit* building) = nullptr;
   // The player left-clicked one of their units in the fight: the unit inspector opens

@@ -1,13 +1,11 @@
 #include "effects/EffectsSeam.h"
 
-#include "engine/Folders.h"
-#include "engine/Log.h"
+#include "effects/ParticleSystem.h"
+#include "effects/Smoke.h"
 #include "engine/Singletons.h"
 
 namespace {
 struct EffectsSeamState {
-  std::vector<std::string> configNames;
-  int groupLists = 0;
   std::vector<GUI_BS_EffectRequest> requests;
 };
 constexpr size_t kKeptRequests = 512;
@@ -20,23 +18,16 @@ EffectsSeamState& State() {
 }
 }  // namespace
 
-void ParticleGroupsClearLists() { State().groupLists = 0; }
-
-void ParticleConfigsClear() { State().configNames.clear(); }
-
-void ParticleConfigsLoad() {
-  // Only the names for now; the effects subsystem reads the configurations themselves.
-  for (const std::string& file : ListFiles("data/particleconfigs/*.txt")) {
-    State().configNames.push_back(file.substr(0, file.size() - 4));
-  }
-  DebugLogF("Particle configurations found: %d", static_cast<int>(State().configNames.size()));
-}
-
 void ExplosionTypeNamesInit() {}
 
-const std::vector<std::string>& ParticleConfigNames() { return State().configNames; }
+std::vector<std::string> ParticleConfigNames() {
+  std::vector<std::string> names;
+  for (const GUI_ParticleConfig* c : ParticleConfigList()) names.push_back(c->name);
+  return names;
+}
 
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
+  if (request.kind == "exhaust") ExhaustRequest(request.name, request.x, request.y);
   std::vector<GUI_BS_EffectRequest>& list = State().requests;
   // A long battle asks for thousands of puffs: only the latest are kept.
   if (list.size() >= kKeptRequests) list.erase(list.begin(), list.begin() + kKeptRequests / 2);

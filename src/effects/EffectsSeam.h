@@ -1,25 +1,20 @@
 #pragma once
-// What start-up and shutdown need of the battle effects until that subsystem is built:
-// the particle configuration list and the explosion name tables.
+// What start-up needs of the explosions until they are built (the explosion name
+// tables), and the record of the effect requests the unit visuals make that no effect
+// takes yet (explosions, glare, plumes, debris, explosion groups).
 #include <string>
 #include <vector>
 
 #include "battlescreen/WorldEffectsSeam.h"
 
-// Empties the two global particle-group lists.
-void ParticleGroupsClearLists();
-// Deletes every loaded particle configuration.
-void ParticleConfigsClear();
-// Loads every "data/particleconfigs/*.txt" into the configuration list.
-void ParticleConfigsLoad();
 // Fills the explosion type names and the explosion configuration names.
 void ExplosionTypeNamesInit();
 
-// The names of the loaded particle configurations (file names without ".txt").
-const std::vector<std::string>& ParticleConfigNames();
+// The names of the loaded particle configurations.
+std::vector<std::string> ParticleConfigNames();
 
-// Stand-in for the explosions, blast glare, plumes, debris and exhaust puffs the unit
-// visuals ask for: the latest requests are kept (bounded) until those effects are drawn.
+// Hands a request to the effect that takes it (exhaust) and keeps the latest requests
+// (bounded) for the effects still to come.
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request);
 const std::vector<GUI_BS_EffectRequest>& EffectsRequests();
 void EffectsRequestsClear();

@@ -12,8 +12,10 @@
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "effects/BattleEffects.h"
 #include "effects/EffectsSeam.h"
 #include "effects/GUI_EE_Editor.h"
+#include "effects/ParticleSystem.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "online/GUI_Online.h"
 #include "online/Metrics.h"
@@ -51,6 +53,7 @@ void ConnectGameLayers() {
   GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
   ConnectBattleHud();
+  ConnectBattleEffects();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;

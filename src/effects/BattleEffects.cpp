@@ -1,0 +1,86 @@
+#include "effects/BattleEffects.h"
+
+#include "battle/BattleHooks.h"
+#include "battlescreen/BattleFrame.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/DistortionSeam.h"
+#include "effects/EffectsSeam.h"
+#include "effects/HeatEmitters.h"
+#include "effects/LightMap.h"
+#include "effects/ParticleSystem.h"
+#include "effects/PostProcessing.h"
+#include "effects/Smoke.h"
+#include "simdata/Options.h"
+
+namespace {
+// The light radius of a gun's flash, in world units.
+constexpr float kGunFlashRadius = 40.0f;
+constexpr int kFlashParticles = 3;
+
+void DrawExhaustLower() { ExhaustDrawAll(0); }
+void DrawExhaustUpper() { ExhaustDrawAll(1); }
+void DrawMuzzleFlashes() {
+  LightmapDrawLists::Instance().RenderUnitList();
+  MuzzleFlashDraw();
+}
+void DrawDriftingSmoke() { GUI_BS_DriftingSmoke::Instance().Draw(); }
+void DrawDistortion() { GUI_BS_DistortionSeam::Instance().EndFrame(); }
+void DrawLightMap() {
+  GUI_BS_LightmapManager::Instance().Render();
+  // The additive glow copies of the frame go in first, in one target switch.
+  LightmapFlushQueued();
+  LightmapDrawLists::Instance().RenderWorldList(true);
+}
+}  // namespace
+
+void EffectsBattleStart() {
+  ParticleGroupsClearLists();
+  MuzzleFlashPoolInit();
+  DrawListsReset();
+  GUI_BS_DriftingSmoke::Instance().Clear();
+  ExhaustPoolClear();
+  GUI_BS_PostProcessor::Instance().LoadShaders();
+}
+
+void EffectsBattleEnd() {
+  GUI_BS_LightmapManager::Instance().Clear();
+  ParticleGroupsClearLists();
+  DrawListsReset();
+  GUI_BS_DriftingSmoke::Instance().Clear();
+  ExhaustPoolClear();
+}
+
+void ConnectBattleEffects() {
+  SetBattleWorldLayer(WL_EXHAUST_LOWER, DrawExhaustLower);
+  SetBattleWorldLayer(WL_MUZZLE_FLASHES, DrawMuzzleFlashes);
+  SetBattleWorldLayer(WL_PARTICLE_CULLING, ParticleGroupsCull);
+  SetBattleWorldLayer(WL_DRIFTING_SMOKE, DrawDriftingSmoke);
+  SetBattleWorldLayer(WL_EXHAUST_UPPER, DrawExhaustUpper);
+  SetBattleWorldLayer(WL_DISTORTION, DrawDistortion);
+  SetBattleWorldLayer(WL_LIGHT_MAP, DrawLightMap);
+
+  BattleFrameHooks& frame = GetBattleFrameHooks();
+  frame.preparePostProcess = [] { GUI_BS_PostProcessor::Instance().PrepareFrame(); };
+  frame.runPostProcess = [] { GUI_BS_PostProcessor::Instance().RunCommandList(); };
+  frame.lightingMode = [] { return GUI_BS_LightmapManager::Instance().mode; };
+  frame.lightOverride = [] { return GUI_BS_LightmapManager::Instance().nightVisionOverride; };
+  frame.lightOverrideColour = [] { return GUI_BS_LightmapManager::Instance().ambient; };
+
+  BattleScreenHooks& screen = GetBattleScreenHooks();
+  screen.toggleNightVision = NightVisionToggle;
+  screen.effectsBattleStart = EffectsBattleStart;
+  screen.effectsBattleEnd = EffectsBattleEnd;
+
+  BattleHooks& battle = GetBattleHooks();
+  battle.readLighting = [](SIM_Scenario* scenario) {
+    GUI_BS_LightmapManager::Instance().ReadBattleLighting(scenario);
+  };
+  battle.weaponFlash = [](float x, float y, float heading) {
+    MuzzleFlashSpawn(kFlashParticles, x, y, heading);
+    GUI_BS_LightmapManager::Instance().AddFlash(x, y, kGunFlashRadius);
+  };
+
+  GetUnitEffectHooks().request = EffectsRecordRequest;
+  SetDistortionRegisterHook([](GUI_BS_RenderObject* o) { GUI_BS_DistortionSeam::Instance().Register(o); });
+  SetDistortionPendingQuery([] { return GUI_BS_DistortionSeam::Instance().HasDistortion(); });
+}

@@ -1,0 +1,362 @@
+#include "effects/PostProcessing.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "battle/Battle.h"
+#include "battlescreen/BattleMap.h"
+#include "effects/EffectsCommon.h"
+#include "effects/LightMap.h"
+#include "engine/D3DEngine.h"
+#include "engine/ErrorReporting.h"
+#include "engine/Log.h"
+#include "engine/Random.h"
+#include "engine/ShaderEffects.h"
+#include "engine/Singletons.h"
+#include "engine/Textures.h"
+#include "simdata/Options.h"
+#include "simdata/Scenario.h"
+
+namespace {
+constexpr float kPi = 3.14159265f;
+constexpr float kNoiseStepMs = 64.0f;
+constexpr float kPulseMs = 600.0f;
+constexpr float kScanMs = 2000.0f;
+
+DistortionPendingQuery& DistortionQuery() {
+  static DistortionPendingQuery q = nullptr;
+  return q;
+}
+
+platform::Texture* TargetTexture(const char* name) {
+  GTexture9* t = GetRenderDevice().FindNamedTexture(name);
+  return t ? t->Get() : nullptr;
+}
+
+void SetStage0Colour(uint32_t op, uint32_t arg1, uint32_t constant = 0) {
+  platform::Device* d = GetRenderDevice().Device();
+  if (!d) return;
+  d->SetTextureStageState(0, platform::StageState::ColorOp, op);
+  d->SetTextureStageState(0, platform::StageState::ColorArg1, arg1);
+  d->SetTextureStageState(0, platform::StageState::ColorArg2, platform::TA_DIFFUSE);
+  if (arg1 == platform::TA_CONSTANT) d->SetTextureStageState(0, platform::StageState::Constant, constant);
+}
+}  // namespace
+
+GUI_BS_PostProcessor& GUI_BS_PostProcessor::Instance() { return ProcessWide<GUI_BS_PostProcessor>(); }
+
+GUI_BS_PostProcessor::GUI_BS_PostProcessor() {
+  std::fill(std::begin(ops), std::end(ops), static_cast<int>(PP_NONE));
+  noiseQuad.SetSpriteTexture("static.dds");
+  noiseOffsetX = EngineRandUnit() * 16.0f;
+  noiseOffsetY = EngineRandUnit() * 16.0f;
+}
+
+void GUI_BS_PostProcessor::LoadShaders() {
+  GUI_ShaderManager& m = GetShaderManager();
+  struct Entry {
+    GShaderEffect** slot;
+    const char* file;
+  } entries[] = {{&motionBlurFx, "data/shaders/motionblur.fx"},
+                 {&compositeFx, "data/shaders/composite_lightmap.fx"},
+                 {&nightVisionFx, "data/shaders/nightvision.fx"},
+                 {&distortionFx, "data/shaders/distortion.fx"}};
+  for (Entry& en : entries) {
+    *en.slot = m.GetShader(en.file);
+    if (!*en.slot) LogErrorF("GUI_BS_PostProcessor: effect %s is missing", en.file);
+  }
+}
+
+void GUI_BS_PostProcessor::SaveBackBuffer() { savedBackBuffer = GetRenderDevice().CurrentRenderTarget(); }
+
+void GUI_BS_PostProcessor::PrepareFrame() {
+  // Without the off-screen targets (no device, a failed creation) the world is drawn
+  // straight into the back buffer and the chain stands aside.
+  framePrepared = TargetTexture("rt_offscreen1") != nullptr && TargetTexture("rt_offscreen2") != nullptr;
+  if (!framePrepared) return;
+  SaveBackBuffer();
+  ExecuteOp(PP_CLEAR_OFFSCREEN1);
+}
+
+void GUI_BS_PostProcessor::ChoosePasses() {
+  nightVision = compositeLightmap = motionBlur = distortion = false;
+  blurStrength = 0.0f;
+  passCount = 0;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const bool paused = BattleExists() && GetBattle().paused;
+  SIM_Options& options = SIM_Options::Get();
+  bool blurWanted = false;
+  if (!paused && options.GetFloat("MOTIONBLUR") != 0.0f && !map.scrolledThisFrame) {
+    blurStrength = map.moveFade * 0.5f;
+    blurWanted = blurStrength > 0.0f;
+    blurStrength = std::clamp(blurStrength, 0.0f, 1.0f);
+  }
+  const GUI_BS_LightmapManager& lm = GUI_BS_LightmapManager::Instance();
+  if (lm.mode != 0) {
+    if (lm.nightVisionOverride)
+      nightVision = true;
+    else
+      compositeLightmap = true;
+    ++passCount;
+  }
+  if (options.IsOn("DISTORTION")) {
+    const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
+    const bool pending = DistortionQuery() && DistortionQuery()();
+    if (pending || (s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) {
+      distortion = true;
+      ++passCount;
+    }
+  }
+  if (blurWanted) {
+    motionBlur = true;
+    ++passCount;
+  }
+}
+
+void GUI_BS_PostProcessor::AddOp(int op) {
+  if (opCount >= kMaxOps) {
+    Assert(false, __FILE__, 229, "Too much post processing attempted");
+    return;
+  }
+  ops[opCount++] = op;
+}
+
+void GUI_BS_PostProcessor::AddTargetSwitch() {
+  if (passesLeft > 1) {
+    if (pingPong == 0) {
+      AddOp(PP_BIND_OFFSCREEN1);
+      AddOp(PP_TARGET_OFFSCREEN2);
+      pingPong = 1;
+    } else {
+      AddOp(PP_BIND_OFFSCREEN2);
+      AddOp(PP_CLEAR_OFFSCREEN1);
+      pingPong = 0;
+    }
+  } else {
+    AddOp(pingPong == 1 ? PP_BIND_OFFSCREEN2 : PP_BIND_OFFSCREEN1);
+    AddOp(PP_TARGET_BACKBUFFER);
+    pingPong = 2;
+  }
+}
+
+void GUI_BS_PostProcessor::BuildOps() {
+  std::fill(std::begin(ops), std::end(ops), static_cast<int>(PP_NONE));
+  opCount = 0;
+  // The screen quad samples only the screen's corner of the (larger) target, each texel
+  // on its own pixel: D3D pixel centres, no flip.
+  D3DEngine& e = GetRenderDevice();
+  const float w = static_cast<float>(e.ScreenWidth());
+  const float h = static_cast<float>(e.ScreenHeight());
+  const GTexture9* target = e.FindNamedTexture("rt_offscreen1");
+  const float tw = target && target->Get() ? static_cast<float>(target->Get()->Width()) : w;
+  const float th = target && target->Get() ? static_cast<float>(target->Get()->Height()) : h;
+  const float xs[4] = {0.0f, w, 0.0f, w}, ys[4] = {0.0f, 0.0f, h, h};
+  for (int i = 0; i < 4; ++i) {
+    screenQuad[i].x = xs[i] - 0.5f;
+    screenQuad[i].y = ys[i] - 0.5f;
+    screenQuad[i].z = 0.0f;
+    screenQuad[i].rhw = 1.0f;
+    screenQuad[i].colour = 0xFFFFFFFFu;
+    screenQuad[i].u = xs[i] / tw;
+    screenQuad[i].v = ys[i] / th;
+  }
+  passesLeft = passCount;
+  pingPong = 0;
+  if (passCount == 0) {
+    AddOp(PP_BIND_OFFSCREEN1);
+    AddOp(PP_TARGET_BACKBUFFER);
+    AddOp(PP_COPY);
+    return;
+  }
+  if (nightVision) {
+    AddOp(PP_STATIC_NOISE);
+    AddTargetSwitch();
+    AddOp(PP_NIGHT_VISION);
+    --passesLeft;
+  }
+  if (compositeLightmap) {
+    AddTargetSwitch();
+    AddOp(PP_COMPOSITE_LIGHTMAP);
+    --passesLeft;
+  }
+  if (distortion) {
+    AddTargetSwitch();
+    AddOp(PP_DISTORTION);
+    --passesLeft;
+  }
+  if (motionBlur) {
+    AddTargetSwitch();
+    AddOp(PP_MOTION_BLUR);
+    --passesLeft;
+  }
+}
+
+namespace {
+// A full-screen pass through an effect; without the effect (or shaders) a plain copy.
+void DrawScreenPass(GShaderEffect* fx, const GVertex* quad) {
+  D3DEngine& e = GetRenderDevice();
+  const bool shaded = fx && fx->effect && e.ShaderSupport();
+  if (shaded) fx->Begin();
+  e.DrawVertices(platform::PrimitiveType::TriangleStrip, 2, quad, sizeof(GVertex));
+  if (shaded) fx->End();
+}
+}  // namespace
+
+void GUI_BS_PostProcessor::ExecuteOp(int op) {
+  D3DEngine& e = GetRenderDevice();
+  const float frameMs = EffectsFrameMs();
+  switch (op) {
+    case PP_CLEAR_OFFSCREEN1:
+      if (!e.SetRenderTarget("rt_offscreen1")) {
+        LogError("Failed to set render target");
+        return;
+      }
+      e.ClearTarget(0xFF000000u);
+      break;
+    case PP_TARGET_OFFSCREEN2:
+      if (!e.SetRenderTarget("rt_offscreen2")) LogError("Failed to set render target");
+      break;
+    case PP_BIND_OFFSCREEN1:
+      e.SetTexture(TargetTexture("rt_offscreen1"));
+      break;
+    case PP_BIND_OFFSCREEN2:
+      e.SetTexture(TargetTexture("rt_offscreen2"));
+      break;
+    case PP_COMPOSITE_LIGHTMAP:
+      e.SetStage1Texture(TargetTexture("rt_lightmap"));
+      DrawScreenPass(compositeFx, screenQuad);
+      e.SetStage1Texture(nullptr);
+      break;
+    case PP_DISTORTION:
+      e.SetStage1Texture(TargetTexture("rt_distortion"));
+      DrawScreenPass(distortionFx, screenQuad);
+      e.SetStage1Texture(nullptr);
+      break;
+    case PP_NIGHT_VISION: {
+      scanTimer += frameMs;
+      if (scanTimer > kScanMs) scanTimer = 0.0f;
+      if (nightVisionFx)
+        nightVisionFx->SetVariable("scan_intensity", std::sin(scanTimer / kScanMs * kPi) * 0.2f + 0.05f);
+      e.SetStage1Texture(TargetTexture("rt_lightmap"));
+      DrawScreenPass(nightVisionFx, screenQuad);
+      e.SetStage1Texture(nullptr);
+      break;
+    }
+    case PP_TARGET_BACKBUFFER:
+      if (!e.SetRenderTarget(savedBackBuffer.c_str())) e.SetBackBufferTarget();
+      break;
+    case PP_MOTION_BLUR: {
+      const float a = GUI_BS_Map::Instance().moveHeading * kPi / 180.0f;
+      if (motionBlurFx) {
+        motionBlurFx->SetVariable("bluroffsetx",
+                                  std::sin(a) / static_cast<float>(std::max(1, e.ScreenWidth())));
+        motionBlurFx->SetVariable("bluroffsety",
+                                  -std::cos(a) / static_cast<float>(std::max(1, e.ScreenHeight())));
+        motionBlurFx->SetVariable("blurintensity", blurStrength);
+      }
+      DrawScreenPass(motionBlurFx, screenQuad);
+      break;
+    }
+    case PP_COPY:
+      e.DrawVertices(platform::PrimitiveType::TriangleStrip, 2, screenQuad, sizeof(GVertex));
+      break;
+    case PP_CLEAR:
+      e.ClearTarget(0xFF000000u);
+      break;
+    case PP_STATIC_NOISE: {
+      const bool paused = BattleExists() && GetBattle().paused;
+      if (!paused) {
+        noiseTimer += frameMs;
+        while (noiseTimer > kNoiseStepMs) {
+          noiseTimer -= kNoiseStepMs;
+          noiseU = EngineRandUnit();
+          noiseV = EngineRandUnit();
+        }
+      }
+      const float w = static_cast<float>(e.ScreenWidth()) + 32.0f;
+      const float h = static_cast<float>(e.ScreenHeight()) + 32.0f;
+      const float cx = static_cast<float>(e.ScreenWidth()) * 0.5f - noiseOffsetX;
+      const float cy = static_cast<float>(e.ScreenHeight()) * 0.5f - noiseOffsetY;
+      const float xs[4] = {cx - w / 2, cx + w / 2, cx - w / 2, cx + w / 2};
+      const float ys[4] = {cy - h / 2, cy - h / 2, cy + h / 2, cy + h / 2};
+      pulseTimer += frameMs;
+      if (pulseTimer > kPulseMs) pulseTimer = 0.0f;
+      const auto alpha = static_cast<uint32_t>(64.0f + 128.0f * std::sin(pulseTimer / kPulseMs * kPi));
+      for (int i = 0; i < 4; ++i) {
+        noiseQuad.v[i].x = xs[i] - 0.5f;
+        noiseQuad.v[i].y = ys[i] - 0.5f;
+        noiseQuad.v[i].u = noiseU + (i % 2 ? w / 256.0f : 0.0f);
+        noiseQuad.v[i].v = noiseV + (i / 2 ? h / 256.0f : 0.0f);
+        noiseQuad.v[i].colour = alpha << 24 | 0x00FFFFFFu;
+      }
+      if (noiseQuad.texture && noiseQuad.texture->texture) {
+        e.SetAddressMode(platform::TADDRESS_WRAP, 0);
+        e.SetNormalBlend();
+        noiseQuad.texture->Bind();
+        e.DrawVertices(platform::PrimitiveType::TriangleStrip, 2, noiseQuad.v, sizeof(GVertex));
+        e.SetAddressMode(platform::TADDRESS_CLAMP, 0);
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void GUI_BS_PostProcessor::RunCommandList() {
+  ChoosePasses();
+  BuildOps();
+  if (!framePrepared) return;
+  framePrepared = false;
+  D3DEngine& e = GetRenderDevice();
+  if (e.IsAdditive()) e.SetNormalBlend();
+  // Every texel lands on its own pixel: point sampling keeps the copies exact.
+  e.SetPointFiltering(true, 0);
+  e.SetPointFiltering(true, 1);
+  for (int i = 0; i < kMaxOps; ++i)
+    if (ops[i] <= PP_DISTORTION) ExecuteOp(ops[i]);
+  e.SetPointFiltering(false, 0);
+  e.SetPointFiltering(false, 1);
+  e.SetTexture(nullptr);
+}
+
+void GUI_BS_PostProcessor::RememberTempRT() {
+  D3DEngine& e = GetRenderDevice();
+  savedTarget = e.CurrentRenderTarget();
+  e.RememberRenderTarget();
+}
+
+bool GUI_BS_PostProcessor::SetRenderTarget(const char* name) {
+  D3DEngine& e = GetRenderDevice();
+  if (!e.FindNamedTexture(name)) {
+    Assert(false, __FILE__, __LINE__, "render target missing");
+    return false;
+  }
+  if (!e.SetRenderTarget(name)) {
+    LogError("Failed to set render target");
+    return false;
+  }
+  return true;
+}
+
+void GUI_BS_PostProcessor::RestoreTempRT() {
+  GetRenderDevice().RestoreRenderTarget();
+  SetStage0Colour(platform::TOP_MODULATE, platform::TA_TEXTURE);
+}
+
+void GUI_BS_PostProcessor::BeginLightmap() {
+  RememberTempRT();
+  SetRenderTarget("rt_lightmap");
+  const GUI_BS_LightmapManager& lm = GUI_BS_LightmapManager::Instance();
+  uint32_t colour = lm.ambient;
+  if (!lm.nightVisionOverride) colour = lm.lightColour;
+  SetStage0Colour(platform::TOP_SELECTARG1, platform::TA_CONSTANT, colour);
+}
+
+void GUI_BS_PostProcessor::BeginLightmapDraw() {
+  RememberTempRT();
+  SetRenderTarget("rt_lightmap");
+  SetStage0Colour(platform::TOP_SELECTARG1, platform::TA_DIFFUSE);
+}
+
+void SetDistortionPendingQuery(DistortionPendingQuery query) { DistortionQuery() = query; }

@@ -1,0 +1,78 @@
+#pragma once
+// The battle world is drawn into "rt_offscreen1" and carried to the back buffer through a
+// short chain of full-screen passes (night vision or light-map composite, distortion,
+// motion blur), rebuilt every frame as a list of at most 12 numbered operations that
+// ping-pong between "rt_offscreen1" and "rt_offscreen2". Also the small render-target
+// helpers (remember, switch, draw into the light map, restore) other drawers use.
+#include <cstdint>
+#include <string>
+
+#include "engine/Sprites.h"
+
+struct GShaderEffect;
+namespace platform {
+class Surface;
+}
+
+enum PostOp {
+  PP_CLEAR_OFFSCREEN1 = 0,
+  PP_TARGET_OFFSCREEN2 = 1,
+  PP_BIND_OFFSCREEN1 = 2,
+  PP_BIND_OFFSCREEN2 = 3,
+  PP_COMPOSITE_LIGHTMAP = 4,
+  PP_NIGHT_VISION = 5,
+  PP_TARGET_BACKBUFFER = 6,
+  PP_MOTION_BLUR = 7,
+  PP_COPY = 8,
+  PP_CLEAR = 9,
+  PP_STATIC_NOISE = 10,
+  PP_DISTORTION = 11,
+  PP_NONE = 12,
+};
+
+class GUI_BS_PostProcessor {
+ public:
+  static constexpr int kMaxOps = 12;
+  static GUI_BS_PostProcessor& Instance();
+  GUI_BS_PostProcessor();
+
+  void LoadShaders();
+  void SaveBackBuffer();
+  void ExecuteOp(int op);
+  void RunCommandList();
+  void ChoosePasses();
+  void BuildOps();
+  void AddTargetSwitch();
+  void AddOp(int op);
+  void RememberTempRT();
+  bool SetRenderTarget(const char* name);
+  void RestoreTempRT();
+  void BeginLightmap();
+  void BeginLightmapDraw();
+  // The battle frame's prologue: remember the back buffer, then draw into "rt_offscreen1".
+  void PrepareFrame();
+
+  int ops[kMaxOps];
+  int opCount = 0;
+  bool nightVision = false, compositeLightmap = false, motionBlur = false, distortion = false;
+  int passCount = 0, passesLeft = 0;
+  int pingPong = 0;
+  float blurStrength = 0;
+  GVertex screenQuad[4];
+  std::string savedBackBuffer;
+  std::string savedTarget;
+  GShaderEffect* motionBlurFx = nullptr;
+  GShaderEffect* compositeFx = nullptr;
+  GShaderEffect* nightVisionFx = nullptr;
+  GShaderEffect* distortionFx = nullptr;
+  CTexturedSprite noiseQuad;
+  float noiseOffsetX = 0, noiseOffsetY = 0, noiseTimer = 0;
+  float noiseU = 0, noiseV = 0;
+  float pulseTimer = 0, scanTimer = 0;
+  bool framePrepared = false;
+};
+
+// Until the world details land, the distortion manager's answer: does it have anything to
+// draw this frame? (unset: nothing).
+using DistortionPendingQuery = bool (*)();
+void SetDistortionPendingQuery(DistortionPendingQuery query);
