@@ -6,6 +6,9 @@
 #include "battle/Battle.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "effects/EffectsCommon.h"
+#include "effects/HeatEmitters.h"
+#include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
@@ -15,20 +18,13 @@
 #include "simdata/Scenario.h"
 
 namespace {
-float FrameMs() { return BattleExists() ? GetBattle().frameStep : 0.0f; }
-
-GlareLightSink& LightSink() {
-  static GlareLightSink sink = nullptr;
-  return sink;
-}
+float FrameMs() { return EffectsFrameMs(); }
 
 void UseNormalBlend(GVertexBuffer& vb) {
   if (vb.blendMode != 0) vb.Flush();
   vb.blendMode = 0;
 }
 }  // namespace
-
-void SetGlareLightSink(GlareLightSink sink) { LightSink() = sink; }
 
 // ---- Air-strike trail ----
 
@@ -225,5 +221,6 @@ void GUI_BS_BlastGlare::Draw() {
     // The next effect may change the blend without flushing.
     vb.Flush();
   }
-  if (GlareLightSink sink = LightSink()) sink(this);
+  // Both variants light the light map when the battle is lit.
+  if (LightmapEnabled()) DrawListAdd(2, &sprite);
 }

@@ -89,7 +89,3 @@ class GUI_BS_BlastGlare : public GUI_BS_RenderObject {
   float shownSize = 0.0f;
   int shownAlpha = 0;
 };
-
-// Where the light map takes a glare when the battle is lit; set by the light map's owner.
-using GlareLightSink = void (*)(GUI_BS_BlastGlare* glare);
-void SetGlareLightSink(GlareLightSink sink);

@@ -6,6 +6,7 @@
 #include "battle/Battle.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "effects/HeatEmitters.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
@@ -19,7 +20,7 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr float kDegToRad = kPi / 180.0f;
 
-float FrameMs() { return BattleExists() ? GetBattle().frameStep : 0.0f; }
+float FrameMs() { return EffectsFrameMs(); }
 
 float Wrap360(float a) {
   a = std::fmod(a, 360.0f);

@@ -8,6 +8,7 @@
 #include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "effects/HeatEmitters.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
@@ -20,7 +21,7 @@ constexpr float kDegToRad = kPi / 180.0f;
 // A pooled missile that jumps further than this in one frame has been fired again.
 constexpr float kRelaunchJump = 400.0f;
 
-float FrameMs() { return BattleExists() ? GetBattle().frameStep : 0.0f; }
+float FrameMs() { return EffectsFrameMs(); }
 }  // namespace
 
 // ---- Puffs ----

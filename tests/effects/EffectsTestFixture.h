@@ -20,6 +20,7 @@ class EffectsTest : public zt_test::NullDeviceTest {
     if (HasFatalFailure()) return;
     battle_test::StartBareBattle();
     GetBattle().frameStep = 16.0f;
+    GetBattle().paused = false;
     View(1.0f);
   }
   void View(float zoom, float cx = 1000.0f, float cy = 1000.0f) {
