@@ -18,7 +18,7 @@
 #include "simdata/Scenario.h"
 
 namespace {
-constexpr int kQueueVertices = 16384;
+constexpr int kQueueVertices = 65536;  // 200 live explosions burn about 24000
 constexpr int kQueueRuns = 256;
 constexpr float kTransitionMs = 100.0f;
 constexpr float kFlickerMs = 12.5f;
