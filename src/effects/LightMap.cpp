@@ -18,7 +18,9 @@
 #include "simdata/Scenario.h"
 
 namespace {
-constexpr int kQueueVertices = 65536;  // 200 live explosions burn about 24000
+// Sized above a big battle's peak (200 burning spots and their bursts): a full queue is
+// drawn early, which costs one more target switch.
+constexpr int kQueueVertices = 131072;
 constexpr int kQueueRuns = 256;
 constexpr float kTransitionMs = 100.0f;
 constexpr float kFlickerMs = 12.5f;

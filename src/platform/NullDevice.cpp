@@ -135,25 +135,25 @@ class NullEffect : public Effect {
     if (begun_) return D3DERR_INVALIDCALL;
     begun_ = true;
     if (passes) *passes = int(file_.techniques[size_t(technique_)].passes.size());
-    dev_->calls.push_back("EffectBegin " + name_);
+    if (dev_->recording) dev_->calls.push_back("EffectBegin " + name_);
     return D3D_OK;
   }
   HRESULT BeginPass(int pass) override {
     if (!begun_ || pass < 0 || pass >= int(file_.techniques[size_t(technique_)].passes.size()))
       return D3DERR_INVALIDCALL;
-    dev_->activeEffect = name_;
-    dev_->calls.push_back("EffectBeginPass " + std::to_string(pass));
+    if (dev_->recording) dev_->activeEffect = name_;
+    if (dev_->recording) dev_->calls.push_back("EffectBeginPass " + std::to_string(pass));
     return D3D_OK;
   }
   HRESULT EndPass() override {
     dev_->activeEffect.clear();
-    dev_->calls.push_back("EffectEndPass");
+    if (dev_->recording) dev_->calls.push_back("EffectEndPass");
     return D3D_OK;
   }
   HRESULT End() override {
     if (!begun_) return D3DERR_INVALIDCALL;
     begun_ = false;
-    dev_->calls.push_back("EffectEnd");
+    if (dev_->recording) dev_->calls.push_back("EffectEnd");
     return D3D_OK;
   }
   HRESULT SetValue(const char* name, const void* data, int bytes) override {
@@ -161,7 +161,8 @@ class NullEffect : public Effect {
     if (!p || p->kind != EffectParam::Float || !data || bytes < 4) return D3DERR_INVALIDCALL;
     float f;
     std::memcpy(&f, data, 4);
-    dev_->calls.push_back(std::string("EffectSetValue ") + name + " " + std::to_string(f));
+    if (dev_->recording)
+      dev_->calls.push_back(std::string("EffectSetValue ") + name + " " + std::to_string(f));
     return D3D_OK;
   }
   HRESULT SetTexture(const char* name, Texture*) override {
@@ -239,7 +240,7 @@ int NullDevice::CountCalls(const std::string& prefix) const {
 HRESULT NullDevice::TestCooperativeLevel() { return cooperativeLevel; }
 
 HRESULT NullDevice::Reset(const PresentParameters& params) {
-  Record("Reset");
+  if (recording) Record("Reset");
   if (failReset != D3D_OK) {
     HRESULT hr = failReset;
     failReset = D3D_OK;
@@ -258,19 +259,19 @@ HRESULT NullDevice::Reset(const PresentParameters& params) {
 }
 
 HRESULT NullDevice::BeginScene() {
-  Record("BeginScene");
+  if (recording) Record("BeginScene");
   if (failBeginScene != D3D_OK) return failBeginScene;
   ++sceneDepth;
   return D3D_OK;
 }
 HRESULT NullDevice::EndScene() {
-  Record("EndScene");
+  if (recording) Record("EndScene");
   if (sceneDepth <= 0) return D3DERR_INVALIDCALL;
   --sceneDepth;
   return D3D_OK;
 }
 HRESULT NullDevice::Present() {
-  Record("Present");
+  if (recording) Record("Present");
   EndFrameCounters();  // every present closes the frame, even one that fails
   if (failPresent != D3D_OK) return failPresent;
   if (cooperativeLevel == D3DERR_DEVICELOST) return D3DERR_DEVICELOST;
@@ -280,7 +281,7 @@ HRESULT NullDevice::Present() {
 HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stencil) {
   char buf[96];
   std::snprintf(buf, sizeof buf, "Clear %u %08X %g %u", flags, argb, double(z), stencil);
-  Record(buf);
+  if (recording) Record(buf);
   if (renderTarget_ && (flags & CLEAR_TARGET)) {
     auto* t = static_cast<NullTexture*>(renderTarget_);
     std::fill(t->pixels.begin(), t->pixels.end(), argb);
@@ -288,8 +289,9 @@ HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stenc
   return D3D_OK;
 }
 HRESULT NullDevice::SetViewport(const Viewport& vp) {
-  Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " + std::to_string(vp.width) +
-         " " + std::to_string(vp.height));
+  if (recording)
+    Record("SetViewport " + std::to_string(vp.x) + " " + std::to_string(vp.y) + " " +
+           std::to_string(vp.width) + " " + std::to_string(vp.height));
   if (vp.width < 0 || vp.height < 0) return D3DERR_INVALIDCALL;
   viewport_ = vp;
   return D3D_OK;
@@ -300,14 +302,15 @@ HRESULT NullDevice::GetViewport(Viewport* vp) {
 }
 HRESULT NullDevice::SetScissorRect(const Rect& r) {
   scissor_ = r;
-  Record("SetScissorRect");
+  if (recording) Record("SetScissorRect");
   return D3D_OK;
 }
 
 HRESULT NullDevice::SetRenderState(RenderState state, uint32_t value) {
   int i = int(state);
   if (i < 0 || i >= int(RenderState::Count)) return D3DERR_INVALIDCALL;
-  Record(std::string("SetRenderState ") + RenderStateName(state) + " " + std::to_string(value));
+  if (recording)
+    Record(std::string("SetRenderState ") + RenderStateName(state) + " " + std::to_string(value));
   states_.SetRender(state, value);
   return D3D_OK;
 }
@@ -315,8 +318,9 @@ uint32_t NullDevice::GetRenderState(RenderState state) const { return states_.Re
 HRESULT NullDevice::SetSamplerState(int stage, SamplerState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(SamplerState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " +
-         std::to_string(value));
+  if (recording)
+    Record("SetSamplerState " + std::to_string(stage) + " " + SamplerStateName(state) + " " +
+           std::to_string(value));
   states_.SetSampler(stage, state, value);
   return D3D_OK;
 }
@@ -326,8 +330,9 @@ uint32_t NullDevice::GetSamplerState(int stage, SamplerState state) const {
 HRESULT NullDevice::SetTextureStageState(int stage, StageState state, uint32_t value) {
   int i = int(state);
   if (stage < 0 || stage >= kMaxStages || i < 0 || i >= int(StageState::Count)) return D3DERR_INVALIDCALL;
-  Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " +
-         std::to_string(value));
+  if (recording)
+    Record("SetTextureStageState " + std::to_string(stage) + " " + StageStateName(state) + " " +
+           std::to_string(value));
   states_.SetStage(stage, state, value);
   return D3D_OK;
 }
@@ -337,7 +342,7 @@ uint32_t NullDevice::GetTextureStageState(int stage, StageState state) const {
 HRESULT NullDevice::SetFVF(uint32_t fvf) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "SetFVF 0x%X", fvf);
-  Record(buf);
+  if (recording) Record(buf);
   if (fvf != FVF_ENGINE && fvf != FVF_TWOUV) return D3DERR_INVALIDCALL;
   fvf_ = fvf;
   return D3D_OK;
@@ -345,7 +350,9 @@ HRESULT NullDevice::SetFVF(uint32_t fvf) {
 
 HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t usage, Format format, Pool pool,
                                   std::unique_ptr<Texture>* out) {
-  Record("CreateTexture " + std::to_string(width) + " " + std::to_string(height) + " " + FormatName(format));
+  if (recording)
+    Record("CreateTexture " + std::to_string(width) + " " + std::to_string(height) + " " +
+           FormatName(format));
   out->reset();
   if (failCreateTexture > 0) {
     --failCreateTexture;
@@ -363,7 +370,7 @@ HRESULT NullDevice::CreateTexture(int width, int height, int levels, uint32_t us
 }
 HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
                                        std::unique_ptr<VertexBuffer>* out) {
-  Record("CreateVertexBuffer " + std::to_string(length));
+  if (recording) Record("CreateVertexBuffer " + std::to_string(length));
   if (failCreateVertexBuffer > 0) {
     --failCreateVertexBuffer;
     return D3DERR_OUTOFVIDEOMEMORY;
@@ -373,14 +380,14 @@ HRESULT NullDevice::CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool
   return D3D_OK;
 }
 HRESULT NullDevice::CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) {
-  Record("CreateIndexBuffer " + std::to_string(length));
+  if (recording) Record("CreateIndexBuffer " + std::to_string(length));
   if (length == 0) return D3DERR_INVALIDCALL;
   *out = std::make_unique<NullIB>(length, counters_);
   return D3D_OK;
 }
 HRESULT NullDevice::CreateEffectFromFile(const std::string& path, std::unique_ptr<Effect>* out,
                                          std::string* errors) {
-  Record("CreateEffectFromFile " + path);
+  if (recording) Record("CreateEffectFromFile " + path);
   out->reset();
   if (!shaderSupport_) {
     if (errors) *errors = "no shader support";
@@ -396,7 +403,7 @@ HRESULT NullDevice::SetTexture(int stage, Texture* texture) {
   if (stage < 0 || stage >= kMaxStages) return D3DERR_INVALIDCALL;
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetTexture %d %p", stage, static_cast<void*>(texture));
-  Record(buf);
+  if (recording) Record(buf);
   if (textures_[stage] != texture) ++counters_->textureBinds;
   textures_[stage] = texture;
   return D3D_OK;
@@ -407,7 +414,7 @@ Texture* NullDevice::GetTexture(int stage) const {
 HRESULT NullDevice::SetRenderTarget(Texture* target) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "SetRenderTarget %p", static_cast<void*>(target));
-  Record(buf);
+  if (recording) Record(buf);
   if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
   if (renderTarget_ != target) ++counters_->targetSwitches;
   renderTarget_ = target;
@@ -416,14 +423,14 @@ HRESULT NullDevice::SetRenderTarget(Texture* target) {
   return D3D_OK;
 }
 HRESULT NullDevice::SetStreamSource(VertexBuffer* vb, uint32_t offset, uint32_t stride) {
-  Record("SetStreamSource " + std::to_string(stride));
+  if (recording) Record("SetStreamSource " + std::to_string(stride));
   stream_ = vb;
   streamOffset_ = offset;
   streamStride_ = stride;
   return D3D_OK;
 }
 HRESULT NullDevice::SetIndices(IndexBuffer* ib) {
-  Record("SetIndices");
+  if (recording) Record("SetIndices");
   indices_ = ib;
   return D3D_OK;
 }
@@ -453,28 +460,37 @@ DrawRecord NullDevice::Snapshot(PrimitiveType type, int prims, int stride) const
 
 HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, const void* vertices,
                                     int stride) {
-  Record("DrawPrimitiveUP " + std::to_string(int(type)) + " " + std::to_string(primitiveCount) + " " +
-         std::to_string(stride));
+  if (recording)
+    Record("DrawPrimitiveUP " + std::to_string(int(type)) + " " + std::to_string(primitiveCount) + " " +
+           std::to_string(stride));
   if (!vertices || primitiveCount <= 0 || stride != FvfStride(fvf_)) return D3DERR_INVALIDCALL;
-  DrawRecord r = Snapshot(type, primitiveCount, stride);
-  r.vertexCount = VerticesForPrimitives(type, primitiveCount);
-  const auto* p = static_cast<const uint8_t*>(vertices);
-  r.vertices.assign(p, p + size_t(r.vertexCount) * size_t(stride));
-  draws.push_back(std::move(r));
+  const int vertexCount = VerticesForPrimitives(type, primitiveCount);
+  if (recording) {
+    DrawRecord r = Snapshot(type, primitiveCount, stride);
+    r.vertexCount = vertexCount;
+    const auto* p = static_cast<const uint8_t*>(vertices);
+    r.vertices.assign(p, p + size_t(r.vertexCount) * size_t(stride));
+    draws.push_back(std::move(r));
+  }
   ++counters_->draws;
-  counters_->bytesUploaded += uint64_t(r.vertexCount) * uint64_t(stride);
+  counters_->bytesUploaded += uint64_t(vertexCount) * uint64_t(stride);
   return D3D_OK;
 }
 
 HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int minIndex, int numVertices,
                                          int startIndex, int primitiveCount) {
-  Record("DrawIndexedPrimitive " + std::to_string(int(type)) + " " + std::to_string(baseVertex) + " " +
-         std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) +
-         " " + std::to_string(primitiveCount));
+  if (recording)
+    Record("DrawIndexedPrimitive " + std::to_string(int(type)) + " " + std::to_string(baseVertex) + " " +
+           std::to_string(minIndex) + " " + std::to_string(numVertices) + " " + std::to_string(startIndex) +
+           " " + std::to_string(primitiveCount));
   auto* vb = static_cast<NullBuffer*>(static_cast<NullVB*>(stream_));
   auto* ib = static_cast<NullBuffer*>(static_cast<NullIB*>(indices_));
   if (!vb || !ib || primitiveCount <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
   if (vb->locked || ib->locked) return D3DERR_INVALIDCALL;
+  if (!recording) {
+    ++counters_->draws;
+    return D3D_OK;
+  }
   DrawRecord r = Snapshot(type, primitiveCount, int(streamStride_));
   r.indexed = true;
   r.baseVertex = baseVertex;
@@ -499,13 +515,13 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
 HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect*) {
   char buf[96];
   std::snprintf(buf, sizeof buf, "StretchRect %p %p", static_cast<void*>(source), static_cast<void*>(dest));
-  Record(buf);
+  if (recording) Record(buf);
   if (!dest || !dest->IsRenderTarget()) return D3DERR_INVALIDCALL;
   return D3D_OK;
 }
 
 HRESULT NullDevice::ReadPixels(Texture* source, const Rect& rect, std::vector<uint32_t>* argb) {
-  Record("ReadPixels");
+  if (recording) Record("ReadPixels");
   int w = source ? source->Width() : width_, h = source ? source->Height() : height_;
   if (rect.left < 0 || rect.top < 0 || rect.right > w || rect.bottom > h || rect.right <= rect.left ||
       rect.bottom <= rect.top)

@@ -138,6 +138,9 @@ class NullDevice : public Device {
   // Every call as "Name arg arg ..." in order (state setters, binds, draws, scenes).
   std::vector<std::string> calls;
   std::vector<DrawRecord> draws;
+  // Off: nothing is recorded (the counters still run), so a test can count its own
+  // allocations over many frames.
+  bool recording = true;
   int CountCalls(const std::string& prefix) const;
   void ClearRecord() {
     calls.clear();

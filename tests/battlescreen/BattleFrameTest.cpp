@@ -70,9 +70,10 @@ class BattleFrameTest : public zt_test::NullDeviceTest {
     screen = dynamic_cast<GUI_BattleScreen*>(GetGame().CurrentMode);
     ASSERT_NE(screen, nullptr);
     GetBattleFrameTrace().enabled = true;
+    savedLighting = GetBattleFrameHooks().lightingMode;
   }
   void TearDown() override {
-    GetBattleFrameHooks().lightingMode = nullptr;
+    GetBattleFrameHooks().lightingMode = savedLighting;
     zt_test::NullDeviceTest::TearDown();
   }
   void Frame() {
@@ -81,6 +82,7 @@ class BattleFrameTest : public zt_test::NullDeviceTest {
     engine().EndScene();
   }
   GUI_BattleScreen* screen = nullptr;
+  int (*savedLighting)() = nullptr;
 };
 
 TEST_F(BattleFrameTest, OneFrameDrawsEveryLayerInItsFixedOrder) {

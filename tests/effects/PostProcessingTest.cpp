@@ -1,0 +1,145 @@
+// The post-processing list the frame builds from the passes it needs, and what running
+// it does on the device.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "effects/EffectsFixture.h"
+#include "effects/PostProcessing.h"
+#include "simdata/Options.h"
+
+namespace {
+using effects_test::EffectsTest;
+
+std::vector<int> Ops(const GUI_BS_PostProcessor& pp) {
+  std::vector<int> out;
+  for (int op : pp.ops)
+    if (op != PP_NONE) out.push_back(op);
+  return out;
+}
+
+class PostProcessingTest : public EffectsTest {
+ protected:
+  // Builds the list from the world's state rather than setting the pass flags by hand.
+  std::vector<int> Build(bool lit, bool nightVision, bool distortionOn, bool desert, float moveFade,
+                         bool paused = false, bool scrolled = false) {
+    Light(lit);
+    GUI_BS_LightmapManager& lm = GUI_BS_LightmapManager::Instance();
+    lm.mode = lit ? (nightVision ? 2 : 1) : 0;
+    lm.NightVisionFlags();
+    SIM_Options::Get().SetFloat("DISTORTION", distortionOn ? 1.0f : 0.0f);
+    SIM_Options::Get().SetFloat("MOTIONBLUR", 1.0f);
+    scenario.atmosphere = desert ? SIM_Scenario::ATMOSPHERE_DESERT : SIM_Scenario::ATMOSPHERE_NONE;
+    GetBattle().scenario = &scenario;
+    GetBattle().paused = paused;
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.moveFade = moveFade;
+    map.scrolledThisFrame = scrolled;
+    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+    pp.ChoosePasses();
+    pp.BuildOps();
+    GetBattle().scenario = nullptr;
+    return Ops(pp);
+  }
+};
+
+TEST_F(PostProcessingTest, TheOperationListFollowsThePassesChosen) {
+  struct Case {
+    const char* what;
+    bool lit, nightVision, distortion, desert;
+    float moveFade;
+    bool paused, scrolled;
+    std::vector<int> ops;
+  } cases[] = {
+      {"nothing: a plain copy", false, false, false, false, 0.0f, false, false, {2, 6, 8}},
+      {"lit: the light-map composite alone", true, false, false, false, 0.0f, false, false, {2, 6, 4}},
+      {"motion blur alone", false, false, false, false, 0.6f, false, false, {2, 6, 7}},
+      {"desert heat haze: distortion", false, false, true, true, 0.0f, false, false, {2, 6, 11}},
+      {"distortion option off: no haze", false, false, false, true, 0.0f, false, false, {2, 6, 8}},
+      {"light map, distortion, blur",
+       true,
+       false,
+       true,
+       true,
+       0.6f,
+       false,
+       false,
+       {2, 1, 4, 3, 0, 11, 2, 6, 7}},
+      {"night vision, distortion, blur: ten entries",
+       true,
+       true,
+       true,
+       true,
+       0.6f,
+       false,
+       false,
+       {10, 2, 1, 5, 3, 0, 11, 2, 6, 7}},
+      {"paused: never blurs", false, false, false, false, 0.6f, true, false, {2, 6, 8}},
+      {"scrolled this frame: no blur even while zooming",
+       true,
+       false,
+       false,
+       false,
+       1.0f,
+       false,
+       true,
+       {2, 6, 4}},
+      {"night vision alone", true, true, false, false, 0.0f, false, false, {10, 2, 6, 5}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Build(c.lit, c.nightVision, c.distortion, c.desert, c.moveFade, c.paused, c.scrolled), c.ops);
+    const GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+    EXPECT_FALSE(pp.nightVision && pp.compositeLightmap) << "never both in one frame";
+  }
+}
+
+TEST_F(PostProcessingTest, AListLongerThanTwelveIsCutWithALoggedAssertion) {
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  pp.BuildOps();
+  pp.opCount = 0;
+  for (int i = 0; i < 14; ++i) pp.AddOp(PP_COPY);
+  EXPECT_EQ(pp.opCount, GUI_BS_PostProcessor::kMaxOps);
+}
+
+TEST_F(PostProcessingTest, TheScreenQuadSamplesTheTargetOneToOne) {
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  pp.BuildOps();
+  // 1024 x 768 of a 1024 x 1024 target: pixel centres on texel centres, no flip.
+  EXPECT_FLOAT_EQ(pp.screenQuad[0].x, -0.5f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[0].y, -0.5f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[3].x, 1023.5f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[3].y, 767.5f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[0].u, 0.0f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[0].v, 0.0f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[3].u, 1.0f);
+  EXPECT_FLOAT_EQ(pp.screenQuad[3].v, 0.75f);
+}
+
+TEST_F(PostProcessingTest, TheFrameEndsOnTheBackBufferWithTheSceneCopied) {
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  pp.LoadShaders();
+  Light(true);
+  engine().BeginScene();
+  pp.PrepareFrame();
+  EXPECT_EQ(engine().CurrentRenderTarget(), "rt_offscreen1") << "the world is drawn off screen";
+  const uint64_t draws = dev().Counters().draws;
+  pp.RunCommandList();
+  EXPECT_EQ(engine().CurrentRenderTarget(), "") << "the HUD draws on the back buffer";
+  EXPECT_EQ(dev().Counters().draws, draws + 1) << "one full-screen pass";
+  engine().EndScene();
+}
+
+TEST_F(PostProcessingTest, PausedNightVisionFreezesTheStatic) {
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  GetBattle().paused = true;
+  pp.noiseU = 0.25f;
+  pp.noiseTimer = 60.0f;
+  for (int i = 0; i < 10; ++i) pp.ExecuteOp(PP_STATIC_NOISE);
+  EXPECT_FLOAT_EQ(pp.noiseU, 0.25f);
+  GetBattle().paused = false;
+  pp.ExecuteOp(PP_STATIC_NOISE);
+  EXPECT_NE(pp.noiseU, 0.25f) << "64 ms passed: the pattern jumps";
+}
+
+}  // namespace
