@@ -26,6 +26,7 @@
 #include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
+#include "engine/Textures.h"
 
 namespace {
 constexpr float kPi = 3.14159265358979f;
@@ -343,8 +344,9 @@ GUI_BS_PlumeEmitter::GUI_BS_PlumeEmitter() {
 }
 
 void GUI_BS_PlumeEmitter::Begin(float lifeMs, float px, float py) {
-  // Looked up again each time: the configurations may have been reloaded meanwhile.
+  // Looked up again each time: the configurations (and textures) may have been reloaded.
   SetConfig("explosionplumes");
+  texture = FindOrLoadTexture("particles.dds");
   for (GUI_BS_HeatParticle& p : particles) p.alive = false;
   Start(px, py, px, py);
   life = lifeMs;

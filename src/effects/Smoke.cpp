@@ -34,8 +34,10 @@ struct ExhaustGlobals {
 ExhaustGlobals& Exhaust() {
   static ExhaustGlobals g;
   static bool registered = (RegisterSingletonReset([] {
+                              g.list.clear();
                               g.pool.clear();
                               g.loaded = false;
+                              g.texture = nullptr;  // the texture table is reset too
                             }),
                             true);
   (void)registered;

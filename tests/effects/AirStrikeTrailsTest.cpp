@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "effects/AirStrikeTrails.h"
-#include "effects/EffectsTestFixture.h"
+#include "effects/WorldEffectsFixture.h"
 #include "engine/Textures.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 
 namespace {
 
-class AirStrikeTrailsTest : public effects_test::EffectsTest {
+class AirStrikeTrailsTest : public explosions_test::WorldEffectsTest {
  protected:
   GUI_BS_AirStrikeTrailPool& pool() { return GUI_BS_AirStrikeTrailPool::Instance(); }
 };

@@ -5,13 +5,13 @@
 #include <set>
 
 #include "effects/Debris.h"
-#include "effects/EffectsTestFixture.h"
+#include "effects/WorldEffectsFixture.h"
 #include "engine/Random.h"
 #include "engine/Textures.h"
 
 namespace {
 
-class DebrisTest : public effects_test::EffectsTest {
+class DebrisTest : public explosions_test::WorldEffectsTest {
  protected:
   GUI_BS_DebrisPool& pool() { return GUI_BS_DebrisPool::Instance(); }
   int CellOf(const GUI_BS_Debris& d) {

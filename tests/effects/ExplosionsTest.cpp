@@ -10,10 +10,10 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/AirStrikeTrails.h"
 #include "effects/Debris.h"
-#include "effects/EffectsTestFixture.h"
 #include "effects/Explosions.h"
 #include "effects/ParticleSystem.h"
 #include "effects/RocketTrails.h"
+#include "effects/WorldEffectsFixture.h"
 
 namespace {
 
@@ -27,10 +27,10 @@ bool IsPlume(GUI_BS_RenderObject* e) { return dynamic_cast<GUI_BS_ExplosionPlume
 bool IsGlare(GUI_BS_RenderObject* e) { return dynamic_cast<GUI_BS_BlastGlare*>(e) != nullptr; }
 bool IsWave(GUI_BS_RenderObject* e) { return dynamic_cast<GUI_BS_ShockWave*>(e) != nullptr; }
 
-class ExplosionsTest : public effects_test::EffectsTest {
+class ExplosionsTest : public explosions_test::WorldEffectsTest {
  protected:
   void SetUp() override {
-    effects_test::EffectsTest::SetUp();
+    explosions_test::WorldEffectsTest::SetUp();
     ParticleGroupsClearLists();
     GUI_BS_DebrisPool::Instance().Reset();
   }

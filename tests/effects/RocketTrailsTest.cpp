@@ -6,14 +6,14 @@
 #include <cmath>
 
 #include "battle/MissileLauncher.h"
-#include "effects/EffectsTestFixture.h"
 #include "effects/RocketTrails.h"
+#include "effects/WorldEffectsFixture.h"
 #include "engine/D3DEngine.h"
 #include "engine/Textures.h"
 
 namespace {
 
-class RocketTrailsTest : public effects_test::EffectsTest {
+class RocketTrailsTest : public explosions_test::WorldEffectsTest {
  protected:
   GUI_BS_RocketTrailManager& trails() { return GUI_BS_RocketTrailManager::Instance(); }
 };

@@ -11,9 +11,9 @@
 #include "engine/VertexBuffer.h"
 #include "support/NullDeviceFixture.h"
 
-namespace effects_test {
+namespace explosions_test {
 
-class EffectsTest : public zt_test::NullDeviceTest {
+class WorldEffectsTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
@@ -49,4 +49,4 @@ class EffectsTest : public zt_test::NullDeviceTest {
   }
 };
 
-}  // namespace effects_test
+}  // namespace explosions_test
