@@ -273,7 +273,8 @@ GUI_ParticleEmmiterGroup* CreateExplosionEmitterGroup(const std::string& name, f
   }
   group->zoomFrom = config->MinZoomLOD;
   // No upper bound unless one above the lower bound is given: a bound of 0 would hide it.
-  group->zoomUntil = config->MaxZoomLOD > config->MinZoomLOD ? config->MaxZoomLOD : -1.0f;
+  group->zoomUntil =
+      config->MaxZoomLOD > 0.0f && config->MaxZoomLOD > config->MinZoomLOD ? config->MaxZoomLOD : -1.0f;
   group->visibleRadius = config->VisibleCheckRadius;
   return group;
 }
