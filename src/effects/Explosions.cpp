@@ -21,6 +21,7 @@
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "effects/RocketTrails.h"
+#include "effects/SelectionOverlay.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
@@ -723,6 +724,11 @@ void ConnectExplosionEffects() {
   SetBattleWorldLayer(WL_ROCKET_TRAILS, [] { GUI_BS_RocketTrailManager::Instance().Draw(); });
   SetBattleWorldLayer(WL_ATMOSPHERE, [] { GUI_BS_Atmosphere::Instance().Draw(); });
   SetBattleWorldLayer(WL_AIRSTRIKE_TRAILS, [] { GUI_BS_AirStrikeTrailSprite::DrawAll(); });
+  SetBattleHudLayer(HL_SELECTION_OUTLINE, [] {
+    SelectionOverlayQueueSelected();
+    SelectionOverlayRender();
+    SelectionOverlayDraw();
+  });
   BattleScreenHooks& hooks = GetBattleScreenHooks();
   if (hooks.effectsBattleStart != BattleStartChain) {
     g_previousBattleStart = hooks.effectsBattleStart;

@@ -123,6 +123,31 @@ TEST_F(ExplosionsTest, AGroupHoldsAtMostEightEmittersAndIsReusedWithItsEmittersA
   effects().Add(again);
 }
 
+TEST_F(ExplosionsTest, AConfigurationsZoomWindowHasNoUpperBoundUnlessOneAboveTheLowerIsGiven) {
+  ExplosionConfigsLoad();
+  const struct {
+    float minLod, maxLod, from, until;
+  } rows[] = {{-1.0f, 0.0f, -1.0f, -1.0f},
+              {0.0f, 0.0f, 0.0f, -1.0f},
+              {0.5f, 3.0f, 0.5f, 3.0f},
+              {1.0f, 0.5f, 1.0f, -1.0f}};
+  int n = 0;
+  for (const auto& r : rows) {
+    auto* c = new GUI_BS_ExplosionConfig();
+    c->ConfigName = "test_window" + std::to_string(n++);
+    c->MinZoomLOD = r.minLod;
+    c->MaxZoomLOD = r.maxLod;
+    c->emitterNames = {"exp_dust_puff"};
+    GUI_ParticleEmmiterGroup* g = CreateExplosionEmitterGroup(c->ConfigName, 1000.0f, 1000.0f);
+    ASSERT_NE(g, nullptr);
+    EXPECT_FLOAT_EQ(g->zoomFrom, r.from) << r.minLod << " " << r.maxLod;
+    EXPECT_FLOAT_EQ(g->zoomUntil, r.until) << r.minLod << " " << r.maxLod;
+    ASSERT_TRUE(g->UpdateFade());
+    if (r.from < 1.0f) EXPECT_GT(g->fade, 0.0f) << "shown at zoom 1";
+    effects().Add(g);
+  }
+}
+
 TEST_F(ExplosionsTest, UnknownConfigurationsAreLoggedAndSkipped) {
   EXPECT_EQ(CreateExplosionEmitterGroup("no_such_explosion", 0.0f, 0.0f), nullptr);
   ExplosionConfigsLoad();
