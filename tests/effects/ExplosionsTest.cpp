@@ -5,6 +5,9 @@
 
 #include <string>
 
+#include "battle/BattleHooks.h"
+#include "battle/Module.h"
+#include "battle/WeaponEvents.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/WorldEffectsSeam.h"
@@ -244,6 +247,53 @@ TEST_F(ExplosionsTest, DeathSequenceFiresEachRecordOnceAtItsTimeAroundTheUnit) {
   for (int i = 0; i < 100; ++i) DeathSequenceUpdate(s, 16.0f);
   EXPECT_FALSE(s.active) << "a finished sequence frees its slot";
   EXPECT_EQ(GUI_BS_WorldEffectsSeam::Instance().Count("breakup"), 1);
+}
+
+TEST_F(ExplosionsTest, ShotsThatMissShowOnTheGroundByWarheadAndAirStrikesShowEverything) {
+  RegisterExplosionHooks();  // the battle's hooks are reset between tests
+  const struct {
+    int kind, warhead;
+    float damage;
+    const char* group;
+    int glares;
+  } rows[] = {
+      {IMPACT_BULLET_LANDED, WARHEAD_BULLET, 5.0f, "bullet_in_dust", 0},
+      {IMPACT_BULLET_STRUCK, WARHEAD_BULLET, 5.0f, nullptr, 0},  // the struck unit shows it
+      {IMPACT_MISSILE_STRUCK, WARHEAD_EXPLOSIVE, 80.0f, nullptr, 0},
+      {IMPACT_BEAM_MISSED, WARHEAD_ENERGY, 10.0f, "small_explosion_sparky", 0},
+      {IMPACT_MISSILE_LANDED, WARHEAD_EXPLOSIVE, 30.0f, "minor_explosion", 0},
+      {IMPACT_MISSILE_FUEL_OUT, WARHEAD_EXPLOSIVE, 80.0f, "explosion_miss", 1},
+      {IMPACT_BULLET_LANDED, WARHEAD_FLAMES, 10.0f, "incendiary_explosion", 0},
+  };
+  for (const auto& r : rows) {
+    effects().Clear();
+    WeaponImpact(r.kind, r.warhead, r.damage, 1000.0f, 1000.0f);
+    const int groups = CountEffects(IsGroup);
+    if (!r.group) {
+      EXPECT_EQ(groups, 0) << r.kind;
+      continue;
+    }
+    ASSERT_EQ(groups, 1) << r.kind << " " << r.warhead;
+    GUI_ParticleEmmiterGroup* g = nullptr;
+    for (GUI_BS_RenderObject* e : effects().allEffects)
+      if (!g) g = dynamic_cast<GUI_ParticleEmmiterGroup*>(e);
+    ASSERT_NE(g, nullptr);
+    if (std::string(r.group) == "bullet_in_dust")
+      EXPECT_TRUE(g->name == "bullet_in_dust" || g->name == "bullet_in_dust2");
+    else
+      EXPECT_EQ(g->name, r.group);
+    EXPECT_EQ(CountEffects(IsGlare), r.glares);
+  }
+  effects().Clear();
+  GUI_BS_AirStrikeTrailSprite::PoolInit();
+  GetBattleHooks().airStrikeTrail(1000.0f, 1000.0f);
+  EXPECT_EQ(GUI_BS_AirStrikeTrailPool::Instance().highestUsed, 89);
+  GetBattleHooks().airStrikeBlast(100.0f, 1000.0f, 1000.0f);
+  EXPECT_EQ(CountEffects(IsGroup), 2);
+  EXPECT_GE(CountEffects(IsPlume), 10);
+  EXPECT_EQ(CountEffects(IsGlare), 2);
+  EXPECT_EQ(CountEffects(IsWave), 1);
+  EXPECT_EQ(GUI_BS_DebrisPool::Instance().ActiveCount(), 40);
 }
 
 class GroundImpactTest : public zt_test::NullDeviceTest {
