@@ -27,7 +27,8 @@ std::vector<std::string> ParticleConfigNames() {
 
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
   if (request.kind == "exhaust") ExhaustRequest(request.name, request.x, request.y);
-  RouteExplosionRequest(request);
+  // Shock waves come from the battle world's own record; they are not kept twice.
+  if (RouteExplosionRequest(request) && request.kind == "shockwave") return;
   std::vector<GUI_BS_EffectRequest>& list = State().requests;
   // A long battle asks for thousands of puffs: only the latest are kept.
   if (list.size() >= kKeptRequests) list.erase(list.begin(), list.begin() + kKeptRequests / 2);
