@@ -155,8 +155,9 @@ uint32_t AmbientColour() {
   const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
   if (!s) return 0xFFFFFFFFu;
   auto c = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
-  return c(s->lightMapColour[0]) << 24 | c(s->lightMapColour[1]) << 16 | c(s->lightMapColour[2]) << 8 |
-         c(s->lightMapColour[3]);
+  // "lightmap_color" is red, green, blue, alpha.
+  return c(s->lightMapColour[3]) << 24 | c(s->lightMapColour[0]) << 16 | c(s->lightMapColour[1]) << 8 |
+         c(s->lightMapColour[2]);
 }
 }  // namespace
 

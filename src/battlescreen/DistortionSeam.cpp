@@ -8,3 +8,8 @@ void GUI_BS_DistortionSeam::Register(GUI_BS_RenderObject* object) {
   if (!object || count >= kMaxObjects) return;
   objects[count++] = object;
 }
+
+void GUI_BS_DistortionSeam::DrawAndEndFrame() {
+  if (drawer) drawer(objects, count);
+  count = 0;
+}

@@ -13,9 +13,15 @@ class GUI_BS_DistortionSeam {
   static GUI_BS_DistortionSeam& Instance();
   // A full frame's list drops the rest.
   void Register(GUI_BS_RenderObject* object);
-  bool HasDistortion() const { return count > 0; }
-  // The distortion layer of the frame: the registrations end with it.
-  void EndFrame() { count = 0; }
+  // Whether the distortion target will hold anything this frame: only once something
+  // draws the registrations (or the desert's haze) into it; until then the pass, which
+  // would change nothing, is skipped.
+  bool HasDistortion(bool desertHaze) const { return drawer && (count > 0 || desertHaze); }
+  // Draws the frame's registrations into the distortion target (the world details set it).
+  using Drawer = void (*)(GUI_BS_RenderObject* const* objects, int count);
+  Drawer drawer = nullptr;
+  // The distortion layer of the frame: the drawer runs, then the registrations end.
+  void DrawAndEndFrame();
   GUI_BS_RenderObject* objects[kMaxObjects] = {};
   int count = 0;
 };

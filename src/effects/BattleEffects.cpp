@@ -4,6 +4,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DistortionSeam.h"
+#include "effects/EffectsCommon.h"
 #include "effects/EffectsSeam.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
@@ -24,7 +25,7 @@ void DrawMuzzleFlashes() {
   MuzzleFlashDraw();
 }
 void DrawDriftingSmoke() { GUI_BS_DriftingSmoke::Instance().Draw(); }
-void DrawDistortion() { GUI_BS_DistortionSeam::Instance().EndFrame(); }
+void DrawDistortion() { GUI_BS_DistortionSeam::Instance().DrawAndEndFrame(); }
 void DrawLightMap() {
   GUI_BS_LightmapManager::Instance().Render();
   // The additive glow copies of the frame go in first, in one target switch.
@@ -34,6 +35,7 @@ void DrawLightMap() {
 }  // namespace
 
 void EffectsBattleStart() {
+  EffectsSeedRandom(0x5EED26u);
   ParticleGroupsClearLists();
   MuzzleFlashPoolInit();
   DrawListsReset();
@@ -82,5 +84,6 @@ void ConnectBattleEffects() {
 
   GetUnitEffectHooks().request = EffectsRecordRequest;
   SetDistortionRegisterHook([](GUI_BS_RenderObject* o) { GUI_BS_DistortionSeam::Instance().Register(o); });
-  SetDistortionPendingQuery([] { return GUI_BS_DistortionSeam::Instance().HasDistortion(); });
+  SetDistortionPendingQuery(
+      [](bool desertHaze) { return GUI_BS_DistortionSeam::Instance().HasDistortion(desertHaze); });
 }

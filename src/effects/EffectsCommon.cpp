@@ -8,6 +8,10 @@
 #include "engine/VertexBuffer.h"
 
 namespace {
+uint32_t& RandomState() {
+  static uint32_t state = 0x1A2B3C4Du;
+  return state;
+}
 float& RatioOverride() {
   static float ratio = -1.0f;
   return ratio;
@@ -41,3 +45,22 @@ float EffectsFrameRatio() {
 }
 
 bool LightmapEnabled() { return GUI_BS_LightmapManager::Instance().Active(); }
+
+void EffectsSeedRandom(uint32_t seed) { RandomState() = seed; }
+
+int EffectsRand() {
+  uint32_t& s = RandomState();
+  s = s * 214013u + 2531011u;
+  return static_cast<int>((s >> 16) & 0x7FFFu);
+}
+
+float EffectsRandomFloat() { return static_cast<float>(EffectsRand()) / 32768.0f; }
+
+float EffectsRandomRange(float lo, float hi) { return lo + EffectsRandomFloat() * (hi - lo); }
+
+int EffectsRandomInt(int n) {
+  if (n <= 0) return 0;
+  return static_cast<int>(EffectsRandomFloat() * static_cast<float>(n));
+}
+
+bool EffectsRandomChance(float p) { return EffectsRandomFloat() < p; }

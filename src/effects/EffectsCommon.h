@@ -15,6 +15,15 @@ bool InMapView(float x, float y, float margin);
 void SetEffectsFrameRatioOverride(float ratio);
 // Lighting mode of the light map (0 none) without pulling its header into every file.
 bool LightmapEnabled();
+// The effects' own random stream: what the camera shows never moves the battle's random
+// stream (replays and recorded challenges stay the same with or without effects). Seeded
+// at every battle start so a scripted moment repeats picture for picture.
+void EffectsSeedRandom(uint32_t seed);
+int EffectsRand();                             // 0..32767
+float EffectsRandomFloat();                    // [0, 1)
+float EffectsRandomRange(float lo, float hi);  // lo + [0, 1) x (hi - lo)
+int EffectsRandomInt(int n);                   // [0, n); 0 when n <= 0
+bool EffectsRandomChance(float p);
 // Colour with the alpha of a 0..1 strength over white.
 inline uint32_t WhiteAlpha(float a) {
   if (!(a > 0.0f)) return 0x00FFFFFFu;

@@ -13,7 +13,6 @@
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
-#include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Sprites.h"
@@ -160,7 +159,7 @@ GUI_BS_HPConfig* GUI_BS_HPConfigManager::FindByFile(const std::string& path) {
 
 void GUI_BS_HeatParticle::BindConfig(const GUI_BS_HPConfig* c) {
   config = c;
-  fadeStart = c ? (RandomFloat() * 0.75f + 0.75f) * c->AlphaFalloff : 1.0f;
+  fadeStart = c ? (EffectsRandomFloat() * 0.75f + 0.75f) * c->AlphaFalloff : 1.0f;
 }
 
 int GUI_BS_HeatParticle::StageCell(int s) const {
@@ -192,7 +191,7 @@ void GUI_BS_HeatParticle::Start(float a, float sz, float dx, float dy, float lif
   x = px;
   y = py;
   oscillationInterval = config->OscillationInterval;
-  oscillationPhase = oscillationInterval > 0.0f ? RandomRange(0.0f, oscillationInterval) : 0.0f;
+  oscillationPhase = oscillationInterval > 0.0f ? EffectsRandomRange(0.0f, oscillationInterval) : 0.0f;
   oscillationTimer = 0;
   velocityX = std::sin(a) * config->BaseSpeed;
   velocityY = -std::cos(a) * config->BaseSpeed;
@@ -202,11 +201,12 @@ void GUI_BS_HeatParticle::Start(float a, float sz, float dx, float dy, float lif
   }
   stage = HS_WHITE;
   stageTimer = 0.0f;
-  stageLength = std::max(config->duration[HS_WHITE] * lifetime + RandomRange(-30.0f, 30.0f), kMinLifetime);
+  stageLength =
+      std::max(config->duration[HS_WHITE] * lifetime + EffectsRandomRange(-30.0f, 30.0f), kMinLifetime);
   stageProgress = 0.0f;
-  flameCell = RandomInt(4);
-  smokeCell = 8 + RandomInt(12);
-  spin = RandomRange(-config->SpinSpeed, config->SpinSpeed);
+  flameCell = EffectsRandomInt(4);
+  smokeCell = 8 + EffectsRandomInt(12);
+  spin = EffectsRandomRange(-config->SpinSpeed, config->SpinSpeed);
   visible = true;
   lifeAlpha = 1.0f;
 }
@@ -251,7 +251,8 @@ bool GUI_BS_HeatParticle::Update(float frameMs) {
   stageTimer += frameMs;
   if (stageTimer > stageLength && stage < HS_SMOKE) {
     ++stage;
-    stageLength = std::max(config->duration[stage] * lifetime + RandomRange(-30.0f, 30.0f), kMinLifetime);
+    stageLength =
+        std::max(config->duration[stage] * lifetime + EffectsRandomRange(-30.0f, 30.0f), kMinLifetime);
     stageTimer = 0.0f;
   }
   if (visible) {
@@ -436,11 +437,11 @@ void GUI_BS_Flamethrower::Emit(float frameMs) {
   while (accumulator > interval && budget-- > 0) {
     accumulator -= interval;
     const float r = Clamp01(age / 50.0f);
-    const float along = RandomFloat() * length * r * 0.2f;
+    const float along = EffectsRandomFloat() * length * r * 0.2f;
     const float sx = x0 + std::sin(directionRad) * along;
     const float sy = y0 - std::cos(directionRad) * along;
-    const float size = RandomRange(config->MinSize, config->MaxSize);
-    const float driftDir = directionRad + RandomRange(-kPi / 2.0f, kPi / 2.0f);
+    const float size = EffectsRandomRange(config->MinSize, config->MaxSize);
+    const float driftDir = directionRad + EffectsRandomRange(-kPi / 2.0f, kPi / 2.0f);
     const float drift = config->BaseSpeed / 8.0f;
     GUI_BS_HeatParticle& p = NextParticle();
     p.Start(directionRad, size, std::sin(driftDir) * drift, -std::cos(driftDir) * drift, reachTime, sx, sy);
@@ -464,12 +465,12 @@ void GUI_BS_GroundHeatEmitter::Emit(float frameMs) {
   int budget = kParticles;
   while (accumulator > interval && budget-- > 0) {
     accumulator -= interval;
-    const float headingDeg = RandomRange(config->MinAngle, config->MaxAngle);
+    const float headingDeg = EffectsRandomRange(config->MinAngle, config->MaxAngle);
     const float a = headingDeg * kPi / 180.0f;
-    const float size = RandomRange(config->MinSize, config->MaxSize);
+    const float size = EffectsRandomRange(config->MinSize, config->MaxSize);
     const float wind = 310.0f * kPi / 180.0f;
     const float drift = config->BaseSpeed / 4.0f;
-    const float dist = RandomFloat() * radius;
+    const float dist = EffectsRandomFloat() * radius;
     GUI_BS_HeatParticle& p = NextParticle();
     p.Start(a, size, std::sin(wind) * drift, -std::cos(wind) * drift, config->Lifetime,
             centreX + std::sin(a) * dist, centreY - std::cos(a) * dist);
@@ -514,7 +515,7 @@ GUI_BS_GroundEmitter::GUI_BS_GroundEmitter(float radius, float life, const std::
                                            float y)
     : heat(std::make_unique<GUI_BS_GroundHeatEmitter>(radius, life, configName, x, y)) {
   layer = 2;
-  extinguishable = RandomChance(0.5f);
+  extinguishable = EffectsRandomChance(0.5f);
   haze = NewParticleEmmiter("ground_emit_heathaze", x, y, 0.0f, 0.0f);
   Globals().groundEmitters.push_back(this);
 }

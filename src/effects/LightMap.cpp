@@ -12,7 +12,6 @@
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Log.h"
-#include "engine/Random.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
 #include "simdata/Scenario.h"
@@ -121,8 +120,9 @@ void GUI_BS_LightmapManager::ReadBattleLighting(const SIM_Scenario* scenario) {
   compositeWanted = mode != 0;
   if (scenario) {
     auto c = [](int32_t v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); };
-    lightColour = c(scenario->lightMapColour[0]) << 24 | c(scenario->lightMapColour[1]) << 16 |
-                  c(scenario->lightMapColour[2]) << 8 | c(scenario->lightMapColour[3]);
+    // "lightmap_color" is red, green, blue, alpha.
+    lightColour = c(scenario->lightMapColour[3]) << 24 | c(scenario->lightMapColour[0]) << 16 |
+                  c(scenario->lightMapColour[1]) << 8 | c(scenario->lightMapColour[2]);
   }
 }
 
@@ -290,7 +290,12 @@ void LightmapDrawLists::RenderWorldList(bool skipMuzzleFlashes) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
   pp.RememberTempRT();
-  pp.SetRenderTarget("rt_lightmap");
+  if (!pp.SetRenderTarget("rt_lightmap")) {
+    pp.RestoreTempRT();
+    for (int i = 0; i < worldCount; ++i) world[i].inUse = false;
+    worldCount = 0;
+    return;
+  }
   if (flashes) MuzzleFlashLightmapPass();
   D3DEngine& e = GetRenderDevice();
   SetBatchBlend(0);
@@ -344,7 +349,12 @@ void LightmapDrawLists::RenderUnitList() {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
   pp.RememberTempRT();
-  pp.SetRenderTarget("rt_lightmap");
+  if (!pp.SetRenderTarget("rt_lightmap")) {
+    pp.RestoreTempRT();
+    for (int i = 0; i < unitCount; ++i) unit[i].inUse = false;
+    unitCount = 0;
+    return;
+  }
   SetBatchBlend(0);
   for (int i = 0; i < unitCount; ++i) {
     Entry& en = unit[i];
@@ -408,7 +418,14 @@ void LightmapFlushQueued() {
   vb.transform = false;
   GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
   pp.RememberTempRT();
-  pp.SetRenderTarget("rt_lightmap");
+  if (!pp.SetRenderTarget("rt_lightmap")) {
+    // Without a light map the glow copies would land on the scene: dropped.
+    pp.RestoreTempRT();
+    vb.transform = oldTransform;
+    q.vertexCount = 0;
+    q.runCount = 0;
+    return;
+  }
   vb.blendMode = 1;
   for (int r = 0; r < q.runCount; ++r) {
     vb.SetTexture(q.runs[r].texture);
@@ -432,7 +449,7 @@ void MuzzleFlashPoolInit() {
     GUI_BS_HeatParticle& p = m.slots[i];
     p = GUI_BS_HeatParticle();
     p.BindConfig(m.config);
-    const float r = RandomFloat();
+    const float r = EffectsRandomFloat();
     m.sizeFactor[i] = 0.75f + 0.75f * r;
     p.size = m.config ? m.sizeFactor[i] * m.config->MaxSize : 0.0f;
   }
@@ -467,13 +484,13 @@ void MuzzleFlashSpawnOne(float x, float y, float dx, float dy) {
   }
   GUI_BS_HeatParticle& p = m.slots[slot];
   p.BindConfig(m.config);
-  const float o = 2.0f * RandomFloat();
-  const float theta = 360.0f * RandomFloat();
+  const float o = 2.0f * EffectsRandomFloat();
+  const float theta = 360.0f * EffectsRandomFloat();
   const float rad = theta * 3.14159265f / 180.0f;
   const float vx = std::sin(rad) * c.BaseSpeed, vy = -std::cos(rad) * c.BaseSpeed;
-  const float b = 12.0f * RandomFloat() * std::hypot(vx, vy);
-  const float life = RandomRange(c.Lifetime * 0.5f, c.Lifetime);
-  const float phi = (theta + 180.0f * RandomFloat() - 90.0f) * 3.14159265f / 180.0f;
+  const float b = 12.0f * EffectsRandomFloat() * std::hypot(vx, vy);
+  const float life = EffectsRandomRange(c.Lifetime * 0.5f, c.Lifetime);
+  const float phi = (theta + 180.0f * EffectsRandomFloat() - 90.0f) * 3.14159265f / 180.0f;
   const float drift = c.BaseSpeed * 0.125f;
   p.Start(rad, m.sizeFactor[slot] * c.MaxSize, std::sin(phi) * drift, -std::cos(phi) * drift, life,
           x + std::sin(rad) * o, y - std::cos(rad) * o);

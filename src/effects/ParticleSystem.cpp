@@ -14,7 +14,6 @@
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
-#include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Sprites.h"
@@ -180,9 +179,16 @@ bool GUI_ParticleConfig::Write(const GUI_ParticleConfig* c, const std::string& p
 }
 
 void ParticleConfigsClear() {
+  ParticleLists& l = Lists();
+  // Playing groups stop for good: their emitters would point at deleted records.
+  for (GUI_ParticleEmmiterGroup* g : l.active)
+    for (GUI_ParticleEmmiter* e : g->emitters)
+      if (e) {
+        e->config = nullptr;
+        e->active = false;
+      }
   // Idle groups hold emitters that point at the records: they go first.
   ParticleGroupsClearLists();
-  ParticleLists& l = Lists();
   while (!l.configs.empty()) delete l.configs.back();
   l.loaded = false;
 }
@@ -304,9 +310,9 @@ void GUI_ParticleEmmiter::SpawnParticle(int slot) {
   if (!config || slot < 0 || slot >= poolSize) return;
   const GUI_ParticleConfig& c = *config;
   GUI_BaseParticle& p = particles[size_t(slot)];
-  const float px = x + RandomRange(-c.XScatter * scale, c.XScatter * scale);
-  const float py = y + RandomRange(-c.YScatter * scale, c.YScatter * scale);
-  const float size = RandomRange(c.MinSize * scale, c.MaxSize * scale);
+  const float px = x + EffectsRandomRange(-c.XScatter * scale, c.XScatter * scale);
+  const float py = y + EffectsRandomRange(-c.YScatter * scale, c.YScatter * scale);
+  const float size = EffectsRandomRange(c.MinSize * scale, c.MaxSize * scale);
   p.alphaFalloff = c.AlphaFalloff;
   p.sizeFalloff = c.SizeFalloff;
   p.speedFalloff = c.SpeedFalloff;
@@ -318,7 +324,7 @@ void GUI_ParticleEmmiter::SpawnParticle(int slot) {
   p.age = 0.0f;
   p.drawn = false;
   int f = c.UVFrame;
-  if (c.frameSpan != 0) f += EngineRand() & c.frameSpan;
+  if (c.frameSpan != 0) f += EffectsRand() & c.frameSpan;
   f = std::clamp(f, 0, 63);
   const float cu = static_cast<float>(f % 8) * 0.125f;
   const float cv = static_cast<float>(f / 8) * 0.125f;
@@ -332,18 +338,18 @@ void GUI_ParticleEmmiter::SpawnParticle(int slot) {
     q[i].z = 0.0f;
     q[i].rhw = 1.0f;
   }
-  p.angle = RandomRange(0.0f, 360.0f);
+  p.angle = EffectsRandomRange(0.0f, 360.0f);
   const float rad = p.angle * 3.14159265f / 180.0f;
   p.sinA = std::sin(rad);
   p.cosA = std::cos(rad);
   float vx, vy;
   if (c.IsAngled) {
-    const float speed = RandomRange(c.MinXVelocity, c.MaxXVelocity);
+    const float speed = EffectsRandomRange(c.MinXVelocity, c.MaxXVelocity);
     vx = p.sinA * speed;
     vy = -p.cosA * speed;
   } else {
-    vx = RandomRange(c.MinXVelocity, c.MaxXVelocity);
-    vy = RandomRange(c.MinYVelocity, c.MaxYVelocity);
+    vx = EffectsRandomRange(c.MinXVelocity, c.MaxXVelocity);
+    vy = EffectsRandomRange(c.MinYVelocity, c.MaxYVelocity);
   }
   vx *= scale;
   vy *= scale;
@@ -354,8 +360,9 @@ void GUI_ParticleEmmiter::SpawnParticle(int slot) {
     vx = tx;
     vy = ty;
   }
-  p.spin =
-      (c.MinSpinSpeed != 0.0f || c.MaxSpinSpeed != 0.0f) ? RandomRange(c.MinSpinSpeed, c.MaxSpinSpeed) : 0.0f;
+  p.spin = (c.MinSpinSpeed != 0.0f || c.MaxSpinSpeed != 0.0f)
+               ? EffectsRandomRange(c.MinSpinSpeed, c.MaxSpinSpeed)
+               : 0.0f;
   ++liveCount;
   highWater = std::max(highWater, slot + 1);
   if (!c.IsAngled && (biasX != 0.0f || biasY != 0.0f)) {

@@ -10,7 +10,6 @@
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Log.h"
-#include "engine/Random.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
@@ -48,8 +47,8 @@ GUI_BS_PostProcessor& GUI_BS_PostProcessor::Instance() { return ProcessWide<GUI_
 GUI_BS_PostProcessor::GUI_BS_PostProcessor() {
   std::fill(std::begin(ops), std::end(ops), static_cast<int>(PP_NONE));
   noiseQuad.SetSpriteTexture("static.dds");
-  noiseOffsetX = EngineRandUnit() * 16.0f;
-  noiseOffsetY = EngineRandUnit() * 16.0f;
+  noiseOffsetX = EffectsRandomFloat() * 16.0f;
+  noiseOffsetY = EffectsRandomFloat() * 16.0f;
 }
 
 void GUI_BS_PostProcessor::LoadShaders() {
@@ -101,8 +100,8 @@ void GUI_BS_PostProcessor::ChoosePasses() {
   }
   if (options.IsOn("DISTORTION")) {
     const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
-    const bool pending = DistortionQuery() && DistortionQuery()();
-    if (pending || (s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) {
+    const bool desert = s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT;
+    if (DistortionQuery() && DistortionQuery()(desert)) {
       distortion = true;
       ++passCount;
     }
@@ -269,8 +268,8 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
         noiseTimer += frameMs;
         while (noiseTimer > kNoiseStepMs) {
           noiseTimer -= kNoiseStepMs;
-          noiseU = EngineRandUnit();
-          noiseV = EngineRandUnit();
+          noiseU = EffectsRandomFloat();
+          noiseV = EffectsRandomFloat();
         }
       }
       const float w = static_cast<float>(e.ScreenWidth()) + 32.0f;

@@ -72,7 +72,7 @@ class GUI_BS_PostProcessor {
   bool framePrepared = false;
 };
 
-// Until the world details land, the distortion manager's answer: does it have anything to
-// draw this frame? (unset: nothing).
-using DistortionPendingQuery = bool (*)();
+// The distortion manager's answer: will the distortion target hold anything this frame
+// (its registrations, or the desert's heat haze when asked)? Unset: nothing.
+using DistortionPendingQuery = bool (*)(bool desertHaze);
 void SetDistortionPendingQuery(DistortionPendingQuery query);

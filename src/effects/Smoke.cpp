@@ -9,7 +9,6 @@
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Log.h"
-#include "engine/Random.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Textures.h"
@@ -37,7 +36,7 @@ ExhaustGlobals& Exhaust() {
                               g.list.clear();
                               g.pool.clear();
                               g.loaded = false;
-                              g.texture = nullptr;  // the texture table is reset too
+                              g.texture = nullptr;  // the texture registry goes too
                             }),
                             true);
   (void)registered;
@@ -205,9 +204,9 @@ GUI_BS_Exhaust::GUI_BS_Exhaust(const ExhaustKind* k) : kind(k) {
   g.list.push_back(this);
   if (!kind) return;
   for (GUI_BS_ExhaustPuff& p : puffs) {
-    p.startSize = RandomRange(kind->MinSize, kind->MinSize * 1.25f);
-    p.endSize = RandomRange(kind->MaxSize, kind->MaxSize * 1.25f);
-    CellUV(p.quad, kind->MinUV + RandomInt(std::max(0, kind->MaxUV - kind->MinUV)));
+    p.startSize = EffectsRandomRange(kind->MinSize, kind->MinSize * 1.25f);
+    p.endSize = EffectsRandomRange(kind->MaxSize, kind->MaxSize * 1.25f);
+    CellUV(p.quad, kind->MinUV + EffectsRandomInt(std::max(0, kind->MaxUV - kind->MinUV)));
     // A zero lifetime would end every puff at once (and divide by zero).
     p.lifetime = std::max(kind->Lifetime, 1.0f);
   }
@@ -230,8 +229,8 @@ void GUI_BS_Exhaust::Emit(float x, float y) {
     p.elapsed = 0.0f;
     p.progress = 0.0f;
     p.stage = 0;
-    p.angle = RandomRange(0.0f, 360.0f);
-    p.spin = RandomRange(-0.03f, 0.03f);
+    p.angle = EffectsRandomRange(0.0f, 360.0f);
+    p.spin = EffectsRandomRange(-0.03f, 0.03f);
     activeList[size_t(activeCount++)] = i;
     break;
   }

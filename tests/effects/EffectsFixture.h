@@ -36,10 +36,10 @@ class EffectsTest : public zt_test::NullDeviceTest {
   // A battle lit or unlit, as a scenario would say.
   void Light(bool lit) {
     scenario.usingLightMap = lit;
-    scenario.lightMapColour[0] = 255;
-    scenario.lightMapColour[1] = 40;
-    scenario.lightMapColour[2] = 50;
-    scenario.lightMapColour[3] = 90;
+    scenario.lightMapColour[0] = 90;  // red, green, blue, alpha as in the scenario file
+    scenario.lightMapColour[1] = 100;
+    scenario.lightMapColour[2] = 140;
+    scenario.lightMapColour[3] = 255;
     GUI_BS_LightmapManager::Instance().ReadBattleLighting(&scenario);
   }
   SIM_Scenario scenario;

@@ -60,6 +60,19 @@ TEST_F(LightMapTest, ALitBattleDrawsItsGlowInOneSwitchAFrame) {
   EXPECT_TRUE(lm().lights.empty()) << "lights live one frame";
 }
 
+TEST_F(LightMapTest, TheScenarioColourIsReadAsRedGreenBlueAlpha) {
+  Light(true);
+  EXPECT_EQ(lm().mode, 1);
+  EXPECT_EQ(lm().lightColour, 0xFF5A648Cu) << "90,100,140,255: a dark blue night";
+  static CTexturedSprite sprite;
+  DrawListAddLight(&sprite);
+  EXPECT_EQ(sprite.v[0].colour, 0xFF5A648Cu);
+  lm().mode = 2;
+  lm().NightVisionFlags();
+  DrawListAddLight(&sprite);
+  EXPECT_EQ(sprite.v[0].colour, lm().ambient) << "night vision lights take its green";
+}
+
 TEST_F(LightMapTest, AFlashFadesOverFourTimesItsRadius) {
   Light(true);
   lm().AddFlash(500, 400, 50.0f);

@@ -182,3 +182,18 @@ TEST_F(ParticleSystemTest, FinishedGroupsAreReusedByNameAndFreedWhenTheListsEmpt
 }
 
 }  // namespace
+
+namespace {
+TEST_F(ParticleSystemTest, AReloadStopsPlayingGroupsInsteadOfLeavingThemOnDeletedConfigs) {
+  ParticleConfigsLoad();
+  GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
+  GUI_ParticleEmmiterGroup* g = ObtainParticleGroup("playing", 500, 400, 0, 0);
+  ASSERT_TRUE(g->AddEmitter(NewParticleEmmiter("smoke_puff", 500, 400, 0, 0)));
+  fx.Add(g);
+  fx.DrawLayer(1);
+  ParticleConfigsLoad();  // the editor's reload: every record is new
+  fx.DrawLayer(1);        // nothing reads a deleted record
+  EXPECT_FALSE(g->alive);
+  EXPECT_NE(FindParticleConfig("smoke_puff"), nullptr);
+}
+}  // namespace

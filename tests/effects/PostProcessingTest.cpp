@@ -18,8 +18,19 @@ std::vector<int> Ops(const GUI_BS_PostProcessor& pp) {
   return out;
 }
 
+// The distortion manager as it will be: something to draw on desert maps.
+bool DesertHazeOnly(bool desert) { return desert; }
+
 class PostProcessingTest : public EffectsTest {
  protected:
+  void SetUp() override {
+    EffectsTest::SetUp();
+    SetDistortionPendingQuery(DesertHazeOnly);
+  }
+  void TearDown() override {
+    ConnectBattleEffects();  // the game's own query again
+    EffectsTest::TearDown();
+  }
   // Builds the list from the world's state rather than setting the pass flags by hand.
   std::vector<int> Build(bool lit, bool nightVision, bool distortionOn, bool desert, float moveFade,
                          bool paused = false, bool scrolled = false) {
