@@ -7,6 +7,7 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
 #include "effects/EffectsCommon.h"
+#include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
@@ -174,8 +175,11 @@ void GUI_BS_Atmosphere::Clear() { clouds.clear(); }
 
 // ---- Blast glare ----
 
+ZT_FIXED_POOL_ALLOCATION(GUI_BS_BlastGlare, GUI_BS_BlastGlare::kPoolSize)
+
 void GUI_BS_BlastGlare::Spawn(float size, float durationMs, int variant, float x, float y) {
-  GUI_BS_EffectsManager::Instance().Add(new GUI_BS_BlastGlare(size, durationMs, variant == 1, x, y));
+  if (auto* glare = new GUI_BS_BlastGlare(size, durationMs, variant == 1, x, y))
+    GUI_BS_EffectsManager::Instance().Add(glare);
 }
 
 GUI_BS_BlastGlare::GUI_BS_BlastGlare(float size, float durationMs, bool lightOnly, float px, float py)

@@ -3,6 +3,7 @@
 // incoming air strike, the drifting clouds seen when zoomed out, and the blast glare of
 // large explosions (which can also light the light map).
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <vector>
 
@@ -68,6 +69,11 @@ class GUI_BS_Atmosphere {
 
 class GUI_BS_BlastGlare : public GUI_BS_RenderObject {
  public:
+  static constexpr int kPoolSize = 1024;
+  // A fixed pool: a full pool answers null and the glare is dropped.
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* p) noexcept;
+  static int LiveCount();
   // variant 0 draws to the screen (and the light map); 1 lights the light map only.
   static void Spawn(float size, float durationMs, int variant, float x, float y);
   GUI_BS_BlastGlare(float size, float durationMs, bool lightMapOnly, float x, float y);

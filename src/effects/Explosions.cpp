@@ -18,6 +18,7 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/AirStrikeTrails.h"
 #include "effects/Debris.h"
+#include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "effects/RocketTrails.h"
@@ -83,39 +84,6 @@ float Wrap360(float a) {
 
 float FrameMs() { return EffectsFrameMs(); }
 
-// A fixed set of blocks handed out again and again: what a busy battle spawns after its
-// first minutes is never allocated.
-template <size_t Size, int Count>
-struct BlockPool {
-  std::vector<void*> freeBlocks;
-  int made = 0;
-  int live = 0;
-  void* Take() {
-    if (freeBlocks.capacity() < size_t(Count)) freeBlocks.reserve(size_t(Count));
-    void* p = nullptr;
-    if (!freeBlocks.empty()) {
-      p = freeBlocks.back();
-      freeBlocks.pop_back();
-    } else if (made < Count) {
-      p = ::operator new(Size, std::nothrow);
-      if (p) ++made;
-    }
-    if (p) ++live;
-    return p;
-  }
-  void Give(void* p) {
-    if (!p) return;
-    --live;
-    freeBlocks.push_back(p);
-  }
-};
-
-BlockPool<sizeof(GUI_BS_ExplosionPlume), GUI_BS_ExplosionPlume::kPoolSize>& PlumeBlocks() {
-  // Program-long: blocks are never returned to the system.
-  static auto* pool = new BlockPool<sizeof(GUI_BS_ExplosionPlume), GUI_BS_ExplosionPlume::kPoolSize>();
-  return *pool;
-}
-
 // The emitters of finished plumes, kept for the next plumes.
 constexpr int kPlumeEmitters = 256;
 struct PlumeEmitterPools {
@@ -171,10 +139,21 @@ void CountImpact(GUI_BS_MapTile* tile) {
   if (tile) ++tile->hits;
 }
 
-void AddGroup(const char* configName, float x, float y) {
-  if (!configName || !*configName) return;
+void AddGroup(const std::string& configName, float x, float y) {
+  if (configName.empty()) return;
   if (GUI_ParticleEmmiterGroup* g = CreateExplosionEmitterGroup(configName, x, y))
     GUI_BS_EffectsManager::Instance().Add(g);
+}
+
+// The configuration names as strings made once: a spawn builds no string of its own.
+const std::string& ConfigNameOf(int type) {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> v;
+    for (const TypeRow& row : kTypes) v.emplace_back(row.configName);
+    return v;
+  }();
+  static const std::string none;
+  return type >= 0 && type < EXP_TYPE_COUNT ? names[size_t(type)] : none;
 }
 }  // namespace
 
@@ -301,7 +280,7 @@ void SpawnExplosion(int type, float a1, float a2, float a3, float a4, float a5, 
     default:
       break;
   }
-  AddGroup(kTypes[type].configName, x, y);
+  AddGroup(ConfigNameOf(type), x, y);
 }
 
 // ---- Ground impacts ----
@@ -327,7 +306,7 @@ void RandomSmallExplosionAtTile(float x, float y) {
 void ExplosionAtTile(float x, float y) {
   GUI_BS_MapTile* tile = TileFor(x, y);
   if (TileWorn(tile)) return;
-  AddGroup(kTypes[EXP_MINOR].configName, x, y);
+  AddGroup(ConfigNameOf(EXP_MINOR), x, y);
   CountImpact(tile);
 }
 
@@ -390,14 +369,7 @@ void GUI_BS_PlumeEmitter::Emit(float frameMs) {
 
 void GUI_BS_PlumeEmitter::Draw() { GUI_BS_HeatEmitter::Draw(); }
 
-void* GUI_BS_ExplosionPlume::operator new(std::size_t size) noexcept {
-  if (size > sizeof(GUI_BS_ExplosionPlume)) return nullptr;
-  return PlumeBlocks().Take();
-}
-
-void GUI_BS_ExplosionPlume::operator delete(void* p) noexcept { PlumeBlocks().Give(p); }
-
-int GUI_BS_ExplosionPlume::LiveCount() { return PlumeBlocks().live; }
+ZT_FIXED_POOL_ALLOCATION(GUI_BS_ExplosionPlume, GUI_BS_ExplosionPlume::kPoolSize)
 
 std::vector<GUI_BS_ExplosionPlume*>& ExplosionPlumeList() { return State().plumes; }
 
@@ -577,9 +549,18 @@ void DeathSequenceUpdate(DeathSequence& sequence, float frameMs) {
 DeathSequencePool& DeathSequencePool::Instance() { return ProcessWide<DeathSequencePool>(); }
 
 void DeathSequencePool::Start(const std::string& managerName, float x, float y, float heading) {
+  const DeathSequence* source = nullptr;
+  for (const auto& p : parsed)
+    if (p.first == managerName) source = &p.second;
+  if (!source) {
+    parsed.emplace_back(managerName, DeathSequence());
+    DeathSequenceInit(parsed.back().second, managerName);
+    source = &parsed.back().second;
+  }
+  if (source->count == 0) return;
   for (DeathSequence& s : sequences) {
     if (s.active) continue;
-    if (!DeathSequenceInit(s, managerName)) return;
+    s = *source;
     s.unitX = x;
     s.unitY = y;
     s.unitHeading = heading;
@@ -670,9 +651,9 @@ bool RouteExplosionRequest(const GUI_BS_EffectRequest& r) {
     for (int i = 0; i < EXP_TYPE_COUNT && !isType; ++i)
       if (r.name == kTypes[i].typeName) {
         isType = true;
-        AddGroup(kTypes[i].configName, r.x, r.y);
+        AddGroup(ConfigNameOf(i), r.x, r.y);
       }
-    if (!isType) AddGroup(r.name.c_str(), r.x, r.y);
+    if (!isType) AddGroup(r.name, r.x, r.y);
   } else if (k == "glare") {
     GUI_BS_BlastGlare::Spawn(r.a, r.b, 0, r.x, r.y);
   } else if (k == "glare_lm") {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "battlescreen/RenderObject.h"
@@ -152,6 +153,8 @@ struct DeathSequencePool {
   void Update(float frameMs);
   int ActiveCount() const;
   std::array<DeathSequence, kSequences> sequences;
+  // Each explosion manager is read once (a failed one too, so it is logged once).
+  std::vector<std::pair<std::string, DeathSequence>> parsed;
 };
 
 // The world effects the simulation asks for directly (ground impacts, air strikes).

@@ -8,6 +8,7 @@
 #include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
@@ -211,9 +212,12 @@ int GUI_BS_RocketTrailManager::TrailsInUse() const {
 
 // ---- Shock waves ----
 
+ZT_FIXED_POOL_ALLOCATION(GUI_BS_ShockWave, GUI_BS_ShockWave::kPoolSize)
+
 void GUI_BS_ShockWave::Spawn(float radius, float durationMs, const std::string& textureName, float x,
                              float y) {
-  GUI_BS_EffectsManager::Instance().Add(new GUI_BS_ShockWave(radius, durationMs, textureName, x, y));
+  if (auto* wave = new GUI_BS_ShockWave(radius, durationMs, textureName, x, y))
+    GUI_BS_EffectsManager::Instance().Add(wave);
 }
 
 GUI_BS_ShockWave::GUI_BS_ShockWave(float r, float durationMs, const std::string& textureName, float px,

@@ -2,6 +2,7 @@
 // Smoke trails behind missiles, and the expanding additive ring of air drops and placed
 // units. Trails own their puffs from construction and are reused by later missiles.
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,6 +71,11 @@ class GUI_BS_RocketTrailManager {
 
 class GUI_BS_ShockWave : public GUI_BS_RenderObject {
  public:
+  static constexpr int kPoolSize = 256;
+  // A fixed pool: a full pool answers null and the wave is dropped.
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* p) noexcept;
+  static int LiveCount();
   static void Spawn(float radius, float durationMs, const std::string& textureName, float x, float y);
   GUI_BS_ShockWave(float radius, float durationMs, const std::string& textureName, float x, float y);
   void Draw() override;
