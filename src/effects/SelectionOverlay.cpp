@@ -11,7 +11,8 @@
 #include "engine/Textures.h"
 
 namespace {
-constexpr uint32_t kAmber = 0xFFE3B101u;  // alpha 255, red 227, green 177, blue 1
+// Amber (red 227, green 177, blue 1) at 40 %: the selected unit stays readable beneath it.
+constexpr uint32_t kAmber = 0x66E3B101u;
 
 void SetStage0(uint32_t op, uint32_t arg1, uint32_t arg2, uint32_t constant) {
   platform::Device* d = GetRenderDevice().Device();
@@ -118,9 +119,8 @@ void SelectionOverlayDraw() {
   GTexture9* target = e.FindNamedTexture("rt_selection");
   if (!target || !target->Get()) return;
   GetGlobalVertexBuffer().Flush();
-  // The amber lies over the units as a glow: they stay readable beneath it.
   e.MarkBlendDirty();
-  e.SetAdditiveBlend();
+  e.SetNormalBlend();
   e.SetTexture(target->Get());
   e.DrawVertices(platform::PrimitiveType::TriangleStrip, 2, o.quad, sizeof(GVertex));
   e.SetTexture(nullptr);

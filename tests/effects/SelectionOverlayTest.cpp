@@ -34,7 +34,7 @@ TEST_F(SelectionOverlayTest, TheTargetIsTheSmallestPowerOfTwoThatHoldsTheScreen)
   EXPECT_FLOAT_EQ(o.quad[3].u, 1.0f);
   EXPECT_FLOAT_EQ(o.quad[3].v, 0.75f) << "768 of 1024 rows: sampled 1:1";
   EXPECT_FLOAT_EQ(o.quad[3].x, 1024.0f);
-  EXPECT_EQ(o.quad[0].colour, 0xFFE3B101u) << "amber";
+  EXPECT_EQ(o.quad[0].colour, 0x66E3B101u) << "amber, part way";
 }
 
 TEST_F(SelectionOverlayTest, NothingSelectedDrawsNothing) {
@@ -63,7 +63,7 @@ TEST_F(SelectionOverlayTest, ASelectedSpriteIsAWhiteSilhouetteInTheTargetThenAmb
   EXPECT_EQ(draws[0].colorArg1_0, uint32_t(platform::TA_CONSTANT));
   EXPECT_NE(draws[1].renderTarget, selection);
   EXPECT_EQ(draws[1].textures[0], selection);
-  EXPECT_EQ(draws[1].Colour(0), 0xFFE3B101u);
+  EXPECT_EQ(draws[1].Colour(0), 0x66E3B101u);
   EXPECT_EQ(draws[1].colorOp0, uint32_t(platform::TOP_MODULATE)) << "the stage is put back";
   EXPECT_EQ(GUI_BS_SelectionOverlay::Instance().count, 0) << "the queue empties every frame";
   // The queue holds a fixed number; more are dropped.
