@@ -7,6 +7,7 @@
 #include <string>
 
 class SIM_BattleArmy;
+class SIM_FlamethrowerComponent;
 class SIM_BattleUnit;
 class SIM_Scenario;
 
@@ -72,6 +73,8 @@ struct BattleHooks {
   std::function<void(SIM_BattleUnit*, bool alert)> infantryAlert;
   // A gun fired a round from (x, y) heading that way (degrees): its muzzle flash.
   std::function<void(float x, float y, float heading)> weaponFlash;
+  // A flamethrower's burst starts (true) or ends (false; also when the weapon goes).
+  std::function<void(SIM_FlamethrowerComponent*, bool burning)> flameBurst;
 };
 
 // The process-wide hooks; unset hooks are skipped.

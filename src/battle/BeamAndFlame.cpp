@@ -53,7 +53,11 @@ SIM_FlamethrowerComponent::SIM_FlamethrowerComponent(SIM_BattleUnit* owner, SIM_
   burstDuration = DataFloat("duration");
 }
 
-SIM_FlamethrowerComponent::~SIM_FlamethrowerComponent() { StopWeaponSound(soundHandle); }
+SIM_FlamethrowerComponent::~SIM_FlamethrowerComponent() {
+  StopWeaponSound(soundHandle);
+  // Whatever draws the flame lets go of this weapon.
+  FlameBurst(this, false);
+}
 
 int SIM_FlamethrowerComponent::Fire() {
   if (ammunition < 1) return 0;
@@ -69,6 +73,7 @@ int SIM_FlamethrowerComponent::Fire() {
   }
   burstTimer = 0.0f;
   burning = true;
+  FlameBurst(this, true);
   return shots;
 }
 
@@ -89,6 +94,7 @@ void SIM_FlamethrowerComponent::Update() {
 
 void SIM_FlamethrowerComponent::EndBurst() {
   burning = false;
+  FlameBurst(this, false);
   if (selector) selector->enabled = true;
   burstTarget = nullptr;
   StopWeaponSound(soundHandle);

@@ -4,6 +4,7 @@
 #include "battle/BattleHooks.h"
 #include "battle/BattleSounds.h"
 #include "battle/BattleView.h"
+#include "engine/Singletons.h"
 
 void WeaponSound(const std::string& name, float volume, float x, float y, int bank) {
   if (name.empty()) return;
@@ -42,6 +43,12 @@ void InfantryAlert(SIM_BattleUnit* unit, bool alert) {
 void WeaponFlash(float x, float y, float heading) {
   BattleHooks& hooks = GetBattleHooks();
   if (hooks.weaponFlash) hooks.weaponFlash(x, y, heading);
+}
+
+void FlameBurst(SIM_FlamethrowerComponent* flame, bool burning) {
+  // Weapons also go while the process-wide objects are torn down: never rebuild the hooks.
+  BattleHooks* hooks = ProcessWideIfAlive<BattleHooks>();
+  if (hooks && hooks->flameBurst) hooks->flameBurst(flame, burning);
 }
 
 bool IsOnScreen(float x, float y, float margin) { return !GetBattleView().IsOffScreen(x, y, margin); }

@@ -5,6 +5,7 @@
 #include <string>
 
 class SIM_BattleUnit;
+class SIM_FlamethrowerComponent;
 
 enum WeaponImpactKind : int {
   IMPACT_BULLET_LANDED = 0,  // a missing bullet reached its miss point
@@ -29,6 +30,8 @@ void ShieldImpact(SIM_BattleUnit* unit, float volume, float x, float y);
 void InfantryAlert(SIM_BattleUnit* unit, bool alert);
 // A round leaves a barrel at (x, y) heading that way (degrees).
 void WeaponFlash(float x, float y, float heading);
+// A flamethrower's burst starts or ends (the flame is drawn while it burns).
+void FlameBurst(SIM_FlamethrowerComponent* flame, bool burning);
 // True when the world point lies inside the visible battle area grown by the margin.
 bool IsOnScreen(float x, float y, float margin);
 // The battle map's size; projectiles outside it die.

@@ -22,6 +22,7 @@ void DrawExhaustLower() { ExhaustDrawAll(0); }
 void DrawExhaustUpper() { ExhaustDrawAll(1); }
 void DrawMuzzleFlashes() {
   LightmapDrawLists::Instance().RenderUnitList();
+  FlamethrowersDraw();
   MuzzleFlashDraw();
 }
 void DrawDriftingSmoke() { GUI_BS_DriftingSmoke::Instance().Draw(); }
@@ -38,6 +39,7 @@ void EffectsBattleStart() {
   EffectsSeedRandom(0x5EED26u);
   ParticleGroupsClearLists();
   MuzzleFlashPoolInit();
+  FlamethrowersClear();
   DrawListsReset();
   GUI_BS_DriftingSmoke::Instance().Clear();
   ExhaustPoolClear();
@@ -45,6 +47,7 @@ void EffectsBattleStart() {
 }
 
 void EffectsBattleEnd() {
+  FlamethrowersClear();
   GUI_BS_LightmapManager::Instance().Clear();
   ParticleGroupsClearLists();
   DrawListsReset();
@@ -77,6 +80,7 @@ void ConnectBattleEffects() {
   battle.readLighting = [](SIM_Scenario* scenario) {
     GUI_BS_LightmapManager::Instance().ReadBattleLighting(scenario);
   };
+  battle.flameBurst = FlameBurstChanged;
   battle.weaponFlash = [](float x, float y, float heading) {
     MuzzleFlashSpawn(kFlashParticles, x, y, heading);
     GUI_BS_LightmapManager::Instance().AddFlash(x, y, kGunFlashRadius);

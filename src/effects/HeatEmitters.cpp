@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "battle/BeamAndFlame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
 #include "effects/EffectsCommon.h"
@@ -26,13 +27,25 @@ const char* const kSuffix[HS_COUNT] = {"White", "Yellow", "Red", "Flames", "Soft
 constexpr float kMinLifetime = 1.0f;
 constexpr float kHandOverMs = 750.0f;
 
+struct FlameJet {
+  SIM_FlamethrowerComponent* weapon = nullptr;  // not owned; null once the burst ended
+  std::unique_ptr<GUI_BS_Flamethrower> flame;
+};
+
 struct HeatGlobals {
   std::vector<GUI_BS_GroundEmitter*> groundEmitters;
   DistortionRegisterHook distortion = nullptr;
+  std::vector<FlameJet> jets;  // kFlameJets, built on first use
 };
 HeatGlobals& Globals() {
   static HeatGlobals g;
+  static bool registered = (RegisterSingletonReset([] { g.jets.clear(); }), true);
+  (void)registered;
   return g;
+}
+
+void FlameEnds(const SIM_FlamethrowerComponent& w, float* x0, float* y0) {
+  w.MuzzlePosition(w.firedBarrel, x0, y0);
 }
 
 float Clamp01(float v) { return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v); }
@@ -549,3 +562,58 @@ void GroundFireExtinguish(float radius, float x, float y) {
 }
 
 void SetDistortionRegisterHook(DistortionRegisterHook hook) { Globals().distortion = hook; }
+
+// ---- Flamethrower jets ----
+
+void FlameBurstChanged(SIM_FlamethrowerComponent* weapon, bool burning) {
+  if (!weapon) return;
+  HeatGlobals& g = Globals();
+  for (FlameJet& j : g.jets)
+    if (j.weapon == weapon) {
+      if (!burning) {
+        j.weapon = nullptr;  // the jet burns out on its own
+        j.flame->emitting = false;
+      }
+      return;
+    }
+  if (!burning) return;
+  if (g.jets.empty()) {
+    g.jets.resize(kFlameJets);
+    for (FlameJet& j : g.jets) j.flame = std::make_unique<GUI_BS_Flamethrower>();
+  }
+  for (FlameJet& j : g.jets)
+    if (!j.weapon && !j.flame->active) {
+      if (!j.flame->config) return;  // no "flamethrower" config: nothing to draw
+      float x0 = 0.0f, y0 = 0.0f;
+      FlameEnds(*weapon, &x0, &y0);
+      j.weapon = weapon;
+      j.flame->StartFlame(x0, y0, weapon->aimX, weapon->aimY);
+      return;
+    }
+}
+
+void FlamethrowersDraw() {
+  for (FlameJet& j : Globals().jets) {
+    if (j.weapon) {
+      float x0 = 0.0f, y0 = 0.0f;
+      FlameEnds(*j.weapon, &x0, &y0);
+      j.flame->SetEnds(x0, y0, j.weapon->aimX, j.weapon->aimY);
+    }
+    if (j.flame->active) j.flame->Draw();
+  }
+}
+
+void FlamethrowersClear() {
+  for (FlameJet& j : Globals().jets) {
+    j.weapon = nullptr;
+    j.flame->active = false;
+    j.flame->emitting = false;
+    for (GUI_BS_HeatParticle& p : j.flame->particles) p.alive = false;
+  }
+}
+
+int FlameJetsBurning() {
+  int n = 0;
+  for (const FlameJet& j : Globals().jets) n += j.weapon ? 1 : 0;
+  return n;
+}

@@ -143,6 +143,16 @@ class GUI_BS_GroundEmitter : public GUI_BS_RenderObject {
   GUI_ParticleEmmiter* haze = nullptr;  // owned
 };
 
+// The flames of the battle's flamethrowers: a fixed set of jets handed to weapons while
+// they burn (a full set leaves a burst unseen); a jet whose burst ended burns out.
+class SIM_FlamethrowerComponent;
+constexpr int kFlameJets = 32;
+void FlameBurstChanged(SIM_FlamethrowerComponent* weapon, bool burning);
+// Once a frame: each burning jet follows its weapon's muzzle and aim, then draws.
+void FlamethrowersDraw();
+void FlamethrowersClear();
+int FlameJetsBurning();
+
 std::vector<GUI_BS_GroundEmitter*>& GroundEmitterList();
 void GroundFireExtinguish(float radius, float x, float y);
 

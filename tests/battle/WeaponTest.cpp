@@ -544,13 +544,21 @@ TEST_F(WeaponFixture, AFlameBurstSetsEnemiesAlongTheFlameOnFire) {
 // A looping flame sound must not outlive its burst: warping out, dying or the battle's
 // end stop it, and the selector is free again.
 TEST_F(WeaponFixture, AFlameBurstEndsWhenItsUnitWarpsOutOrDies) {
+  // What draws the flame hears of the burst's start and end.
+  static std::vector<std::pair<SIM_FlamethrowerComponent*, bool>>* bursts = nullptr;
+  std::vector<std::pair<SIM_FlamethrowerComponent*, bool>> heard;
+  bursts = &heard;
+  GetBattleHooks().flameBurst = [](SIM_FlamethrowerComponent* f, bool on) { bursts->emplace_back(f, on); };
   for (int way = 0; way < 2; ++way) {
     SCOPED_TRACE(way == 0 ? "warp-out" : "death");
+    heard.clear();
     SIM_BattleUnit* s = Shooter("SIM_FlamethrowerComponent", "warhead = FLAMES\nduration = 5000");
     auto* flamer = WeaponOf<SIM_FlamethrowerComponent>(s);
     flamer->selector->current = target;
     flamer->Fire();
     ASSERT_TRUE(flamer->burning);
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), std::make_pair(flamer, true));
     if (way == 0) {
       s->WarpOut();
       RunUntil([&] { return s->state == US_GONE; }, 30);
@@ -560,7 +568,9 @@ TEST_F(WeaponFixture, AFlameBurstEndsWhenItsUnitWarpsOutOrDies) {
     EXPECT_FALSE(flamer->burning);
     EXPECT_EQ(flamer->soundHandle, -1);
     EXPECT_TRUE(target->attachments.empty()) << "an interrupted burst sets nothing on fire";
+    EXPECT_EQ(heard.back(), std::make_pair(flamer, false)) << "the flame's drawer lets go";
   }
+  GetBattleHooks().flameBurst = nullptr;
 }
 
 // ------------------------------------------------------- a whole fight
