@@ -34,9 +34,12 @@ GUI_BS_AirStrikeTrailPool& GUI_BS_AirStrikeTrailPool::Instance() {
 }
 
 GUI_BS_AirStrikeTrailPool::GUI_BS_AirStrikeTrailPool() {
+  // Cells from a stream of their own: building the pool must not move the effects' stream.
+  uint32_t state = 0xA1257u;
   for (GUI_BS_AirStrikeTrailSprite& s : sprites) {
+    state = state * 1103515245u + 12345u;
     // Smoke cells 8 to 18 of the 8 x 8 particle sheet.
-    SetSpriteFrame(8 + RandomInt(11), &s.quad, 8, 8);
+    SetSpriteFrame(8 + int(((state >> 16) & 0x7FFFu) % 11u), &s.quad, 8, 8);
     s.size = 32.0f;
   }
 }
@@ -119,15 +122,15 @@ void GUI_BS_Atmosphere::Init() {
   for (int column = 0; column < 5; ++column)
     for (int row = 0; row < 5; ++row) {
       auto c = std::make_unique<GUI_BS_Cloud>();
-      c->world.parallax = RandomRange(2.0f, 3.5f);
-      c->width = RandomRange(1200.0f, 3000.0f);
-      c->height = RandomRange(1200.0f, 3000.0f);
-      SetSpriteFrame(RandomInt(4), &c->quad, 2, 2);
-      c->quad.angle = RandomRange(0.0f, 360.0f);
+      c->world.parallax = EffectsRandomRange(2.0f, 3.5f);
+      c->width = EffectsRandomRange(1200.0f, 3000.0f);
+      c->height = EffectsRandomRange(1200.0f, 3000.0f);
+      SetSpriteFrame(EffectsRandomInt(4), &c->quad, 2, 2);
+      c->quad.angle = EffectsRandomRange(0.0f, 360.0f);
       c->homeX = c->world.worldX = cellW * (float(column) + 0.5f);
       c->homeY = c->world.worldY = cellH * (float(row) + 0.5f);
-      c->driftX = RandomRange(-0.02f, -0.01f);
-      c->driftY = RandomRange(-0.02f, -0.01f);
+      c->driftX = EffectsRandomRange(-0.02f, -0.01f);
+      c->driftY = EffectsRandomRange(-0.02f, -0.01f);
       clouds.push_back(std::move(c));
     }
   texture = FindOrLoadTexture("clouds.dds");

@@ -6,6 +6,7 @@
 #include "battle/Battle.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "effects/EffectsCommon.h"
 #include "effects/HeatEmitters.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Log.h"
@@ -22,6 +23,13 @@ constexpr float kDegToRad = kPi / 180.0f;
 
 float FrameMs() { return EffectsFrameMs(); }
 
+// The pool's fixed per-piece sizes come from a stream of their own: building the pool
+// (whenever it is first drawn) must not move the effects' random stream.
+float PoolRandom(uint32_t& state) {
+  state = state * 1103515245u + 12345u;
+  return float((state >> 16) & 0x7FFFu) / 32768.0f;
+}
+
 float Wrap360(float a) {
   a = std::fmod(a, 360.0f);
   return a < 0.0f ? a + 360.0f : a;
@@ -31,12 +39,13 @@ float Wrap360(float a) {
 GUI_BS_DebrisPool& GUI_BS_DebrisPool::Instance() { return ProcessWide<GUI_BS_DebrisPool>(); }
 
 GUI_BS_DebrisPool::GUI_BS_DebrisPool() : pieces_(new GUI_BS_Debris[kPieces]) {
+  uint32_t seed = 0xDEB215u;
   for (int i = 0; i < kPieces; ++i) {
     GUI_BS_Debris& d = pieces_[i];
     d.index = i;
     d.slot = i;
     d.pool = this;
-    d.sizeFactor = RandomFloat();
+    d.sizeFactor = PoolRandom(seed);
     order[size_t(i)] = &d;
   }
   finishedList.fill(-1);
@@ -95,7 +104,7 @@ int GUI_BS_DebrisPool::ChoosePosition() {
       }
     }
   }
-  if (chosen == -1) chosen = std::clamp(RandomInt(kPieces), 0, kPieces - 1);
+  if (chosen == -1) chosen = std::clamp(EffectsRandomInt(kPieces), 0, kPieces - 1);
   // Whatever the source, the piece must lie inside the drawn range to be seen.
   drawCount = std::max(drawCount, chosen + 1);
   return chosen;
@@ -109,15 +118,15 @@ void GUI_BS_DebrisPool::Spawn(int count, float size, int firstCell, int endCell,
     if (endCell < firstCell) LogErrorF("Debris cell range %d..%d is reversed", firstCell, endCell);
     endCell = firstCell + 1;
   }
-  float base = RandomFloat() * 360.0f;
+  float base = EffectsRandomFloat() * 360.0f;
   for (int i = 0; i < count; ++i) {
-    const float direction = Wrap360(base + RandomFloat() * 10.0f - 5.0f);
-    const float distance = RandomFloat() * spread;
+    const float direction = Wrap360(base + EffectsRandomFloat() * 10.0f - 5.0f);
+    const float distance = EffectsRandomFloat() * spread;
     const float a = direction * kDegToRad;
     const float toX = x + std::sin(a) * distance, toY = y - std::cos(a) * distance;
-    const int cell = firstCell + RandomIntDirect(kEngineRandMax + 1) % (endCell - firstCell);
+    const int cell = firstCell + EffectsRand() % (endCell - firstCell);
     bool p = persistent;
-    if (!p && RandomFloat() < 0.5f) p = true;
+    if (!p && EffectsRandomFloat() < 0.5f) p = true;
     const int pos = ChoosePosition();
     order[size_t(pos)]->Launch(size, cell, p, x, y, toX, toY);
     base += 360.0f / float(count);
@@ -127,15 +136,15 @@ void GUI_BS_DebrisPool::Spawn(int count, float size, int firstCell, int endCell,
 
 void GUI_BS_Debris::Launch(float s, int cell, bool persistentRequest, float fromX, float fromY, float toX,
                            float toY) {
-  flightTime = RandomFloat() * 500.0f + 500.0f;
+  flightTime = EffectsRandomFloat() * 500.0f + 500.0f;
   elapsed = 0.0f;
   startX = x = fromX;
   startY = y = fromY;
   offsetX = toX - fromX;
   offsetY = toY - fromY;
-  spinSpeed = RandomFloat() * 0.5f;
-  angle = RandomFloat() * 360.0f;
-  spinReversed = RandomFloat() < 0.5f;
+  spinSpeed = EffectsRandomFloat() * 0.5f;
+  angle = EffectsRandomFloat() * 360.0f;
+  spinReversed = EffectsRandomFloat() < 0.5f;
   red = green = blue = 255;
   baseSize = size = (sizeFactor + 0.25f) * s;
   if (cell < 0 || cell >= GUI_BS_DebrisPool::kSheetCells) {
@@ -146,7 +155,7 @@ void GUI_BS_Debris::Launch(float s, int cell, bool persistentRequest, float from
   quad.angle = angle;
   quad.SetSize(size, size);
   quad.SetPosition(x, y);
-  persistent = persistentRequest || RandomFloat() < 0.25f;
+  persistent = persistentRequest || EffectsRandomFloat() < 0.25f;
   active = true;
   landed = false;
   visible = false;

@@ -18,6 +18,7 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/AirStrikeTrails.h"
 #include "effects/Debris.h"
+#include "effects/EffectsCommon.h"
 #include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
@@ -288,7 +289,8 @@ void SpawnExplosion(int type, float a1, float a2, float a3, float a4, float a5, 
 void GroundHitAtTile(int kind, float x, float y) {
   if (TileWorn(TileFor(x, y))) return;
   if (kind == 0)
-    SpawnExplosion(RandomInt(2) == 0 ? EXP_BULLET_IN_DUST : EXP_BULLET_IN_DUST2, 0, 0, 0, 0, 0, 0, x, y);
+    SpawnExplosion(EffectsRandomInt(2) == 0 ? EXP_BULLET_IN_DUST : EXP_BULLET_IN_DUST2, 0, 0, 0, 0, 0, 0, x,
+                   y);
   else if (kind == 1)
     SpawnExplosion(EXP_SMALL_SPARKY, 0, 0, 0, 0, 0, 0, x, y);
   else
@@ -299,7 +301,7 @@ void RandomSmallExplosionAtTile(float x, float y) {
   GUI_BS_MapTile* tile = TileFor(x, y);
   if (TileWorn(tile)) return;
   static const int kSmall[3] = {EXP_SMALL, EXP_SMALL_FIERY, EXP_SMALL_SPARKY};
-  SpawnExplosion(kSmall[std::clamp(RandomInt(3), 0, 2)], 0, 0, 0, 0, 0, 0, x, y);
+  SpawnExplosion(kSmall[std::clamp(EffectsRandomInt(3), 0, 2)], 0, 0, 0, 0, 0, 0, x, y);
   CountImpact(tile);
 }
 
@@ -360,9 +362,10 @@ void GUI_BS_PlumeEmitter::Emit(float frameMs) {
       continue;
     }
     highestUsed = std::max(highestUsed, slot);
-    const float size = config->MinSize + RandomFloat() * (config->MaxSize - config->MinSize);
-    particles[size_t(slot)].Start(0.0f, size, 0.0f, 0.0f, config->Lifetime, x + RandomFloat() * 4.0f - 2.0f,
-                                  y + RandomFloat() * 4.0f - 2.0f);
+    const float size = config->MinSize + EffectsRandomFloat() * (config->MaxSize - config->MinSize);
+    particles[size_t(slot)].Start(0.0f, size, 0.0f, 0.0f, config->Lifetime,
+                                  x + EffectsRandomFloat() * 4.0f - 2.0f,
+                                  y + EffectsRandomFloat() * 4.0f - 2.0f);
   }
   if (budget <= 0) accumulator = 0.0f;
 }
@@ -375,13 +378,13 @@ std::vector<GUI_BS_ExplosionPlume*>& ExplosionPlumeList() { return State().plume
 
 GUI_BS_ExplosionPlume::GUI_BS_ExplosionPlume(float baseSpeed, float headingDeg, bool heat, float px, float py)
     : x(px), y(py), heading(headingDeg) {
-  scale = RandomFloat() * 0.95f + 0.25f;
+  scale = EffectsRandomFloat() * 0.95f + 0.25f;
   zoomFrom = scale < 1.0f ? 4.0f - 4.0f * scale : -1.0f;
   zoomUntil = -1.0f;
-  const float f = RandomFloat() * 0.8f + 0.4f;
+  const float f = EffectsRandomFloat() * 0.8f + 0.4f;
   startSpeed = speed = scale * f * baseSpeed;
-  curl = RandomFloat() * 139.0f * f - 69.5f * f;
-  life = (RandomFloat() * 240.0f - 120.0f + 800.0f) * scale;
+  curl = EffectsRandomFloat() * 139.0f * f - 69.5f * f;
+  life = (EffectsRandomFloat() * 240.0f - 120.0f + 800.0f) * scale;
   if (heat) {
     heatEmitter = TakeHeatEmitter();
     if (heatEmitter) heatEmitter->Begin(life, x, y);
@@ -450,14 +453,14 @@ bool GUI_BS_ExplosionPlume::IsFinished() {
 }
 
 void SpawnExplosionPlume(int minimum, int maximum, float speed, float x, float y) {
-  float base = RandomFloat() * 360.0f;
+  float base = EffectsRandomFloat() * 360.0f;
   const int range = maximum - minimum;
-  const int n = minimum + (range > 0 ? RandomInt(range) : 0);
+  const int n = minimum + (range > 0 ? EffectsRandomInt(range) : 0);
   if (n < 1) return;
   const float step = 360.0f / float(n);
   const float spread = step / 1.5f;
   for (int i = 0; i < n; ++i) {
-    const float heading = Wrap360(base + RandomFloat() * 2.0f * spread - spread);
+    const float heading = Wrap360(base + EffectsRandomFloat() * 2.0f * spread - spread);
     const bool heat = (i % 2) == 0;
     auto* plume = new GUI_BS_ExplosionPlume(speed, heading, heat, x, y);
     if (!plume) return;  // the pool is full: the rest are dropped
@@ -685,8 +688,10 @@ void (*g_previousBattleStart)() = nullptr;
 void (*g_previousBattleEnd)() = nullptr;
 
 void BattleStartChain() {
-  if (g_previousBattleStart) g_previousBattleStart();
+  // Ours first: the other effects seed the effects' random stream at battle start, and
+  // building our pools must not move where that stream starts.
   ExplosionEffectsBattleStart();
+  if (g_previousBattleStart) g_previousBattleStart();
 }
 
 void BattleEndChain() {

@@ -8,6 +8,7 @@
 #include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "effects/EffectsCommon.h"
 #include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
 #include "engine/D3DEngine.h"
@@ -32,12 +33,12 @@ bool SmokePuff::InView() const { return !GUI_BS_Map::Instance().IsOffScreen(x, y
 void SmokePuff::Start(float px, float py) {
   x = px;
   y = py;
-  angle = 360.0f * RandomFloat();
+  angle = 360.0f * EffectsRandomFloat();
   alive = true;
-  size = 2.2f + 1.8f * RandomFloat();
+  size = 2.2f + 1.8f * EffectsRandomFloat();
   age = 0.0f;
-  driftX = RandomFloat() * 0.0028f - 0.0014f;
-  driftY = RandomFloat() * 0.0028f - 0.0014f;
+  driftX = EffectsRandomFloat() * 0.0028f - 0.0014f;
+  driftY = EffectsRandomFloat() * 0.0028f - 0.0014f;
   alpha = 1.0f;
 }
 
@@ -76,7 +77,7 @@ void SmokePuff::Draw() const {
 GUI_BS_RocketTrail::GUI_BS_RocketTrail() {
   for (int i = 0; i < kPuffs; ++i) {
     GVertex* q = &quads[size_t(i) * 4];
-    const int c = EngineRand() % 16;
+    const int c = EffectsRand() % 16;
     const float u = float(c % 4) * 0.25f, v = float(c / 4) * 0.25f;
     const float us[4] = {u, u + 0.25f, u, u + 0.25f};
     const float vs[4] = {v, v, v + 0.25f, v + 0.25f};

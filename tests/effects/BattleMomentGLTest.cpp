@@ -92,8 +92,7 @@ TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {
   threshold.frames = 0;
   threshold.current = threshold.target = 0.5f;
   Step();  // settles the camera
-  InitRandomWithSeed(26);
-  EngineSrand(26);
+  EffectsSeedRandom(26);
 
   const float cx = map.cameraX, cy = map.cameraY;
   // A kill: two blasts, plumes, glare (also into the light map when lit) and debris.

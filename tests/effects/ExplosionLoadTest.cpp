@@ -67,6 +67,7 @@ class ExplosionLoadTest : public zt_test::NullDeviceTest {
     Frame();
     const GUI_BS_Map& map = GUI_BS_Map::Instance();
     InitRandomWithSeed(77);
+    EffectsSeedRandom(77);
     for (int i = 0; i < n; ++i) {
       const float x = map.viewLeft + (map.viewRight - map.viewLeft) * (0.1f + 0.8f * float(i % 20) / 19.0f);
       const float y = map.viewTop + (map.viewBottom - map.viewTop) * (0.1f + 0.8f * float(i / 20) / 10.0f);
