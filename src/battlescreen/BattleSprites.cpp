@@ -296,7 +296,10 @@ void GUI_BS_EffectsManager::Remove(GUI_BS_RenderObject* effect) {
 void GUI_BS_EffectsManager::DrawLayer(int index) {
   if (index < 0 || index > 1) return;
   currentLayer = index;
-  std::vector<GUI_BS_RenderObject*> finished;
+  // Kept between passes: a busy frame reuses its room instead of allocating.
+  std::vector<GUI_BS_RenderObject*>& finished = finishedScratch;
+  finished.clear();
+  if (finished.capacity() < 512) finished.reserve(512);
   // By index: an effect added during the pass is reached in the same pass.
   for (size_t i = 0; i < layerLists[index].size(); ++i) {
     GUI_BS_RenderObject* effect = layerLists[index][i];

@@ -112,4 +112,7 @@ class GUI_BS_EffectsManager {
   int currentLayer = 2;
   std::vector<GUI_BS_RenderObject*> layerLists[2];
   std::vector<GUI_BS_RenderObject*> allEffects;
+
+ private:
+  std::vector<GUI_BS_RenderObject*> finishedScratch;
 };

@@ -560,7 +560,7 @@ void GUI_BS_MajorUnit::OnDestroyed() {
                       unit->design && unit->design->hull && !unit->design->hull->explosions.empty()
                           ? unit->design->hull->explosions.front()
                           : std::string(),
-                      unit->x, unit->y, w);
+                      unit->x, unit->y, w, unit->heading);
   GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
   world.Record("shockwave", "", unit->x, unit->y, w, w * 8.0f);
   world.Record("shockwave", "", unit->x, unit->y, w * 0.75f, w * 6.0f);

@@ -1,5 +1,6 @@
 #include "effects/EffectsSeam.h"
 
+#include "effects/Explosions.h"
 #include "effects/ParticleSystem.h"
 #include "effects/Smoke.h"
 #include "engine/Singletons.h"
@@ -18,8 +19,6 @@ EffectsSeamState& State() {
 }
 }  // namespace
 
-void ExplosionTypeNamesInit() {}
-
 std::vector<std::string> ParticleConfigNames() {
   std::vector<std::string> names;
   for (const GUI_ParticleConfig* c : ParticleConfigList()) names.push_back(c->name);
@@ -28,6 +27,8 @@ std::vector<std::string> ParticleConfigNames() {
 
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
   if (request.kind == "exhaust") ExhaustRequest(request.name, request.x, request.y);
+  // Shock waves come from the battle world's own record; they are not kept twice.
+  if (RouteExplosionRequest(request) && request.kind == "shockwave") return;
   std::vector<GUI_BS_EffectRequest>& list = State().requests;
   // A long battle asks for thousands of puffs: only the latest are kept.
   if (list.size() >= kKeptRequests) list.erase(list.begin(), list.begin() + kKeptRequests / 2);

@@ -33,6 +33,7 @@ struct ExhaustGlobals {
 ExhaustGlobals& Exhaust() {
   static ExhaustGlobals g;
   static bool registered = (RegisterSingletonReset([] {
+                              g.list.clear();
                               g.pool.clear();
                               g.loaded = false;
                               g.texture = nullptr;  // the texture registry goes too

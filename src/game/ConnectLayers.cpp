@@ -15,6 +15,7 @@
 #include "browser/GUI_BattleBrowser.h"
 #include "effects/BattleEffects.h"
 #include "effects/EffectsSeam.h"
+#include "effects/Explosions.h"
 #include "effects/GUI_EE_Editor.h"
 #include "effects/ParticleSystem.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
@@ -59,6 +60,7 @@ void ConnectGameLayers() {
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
   ConnectBattleHud();
   ConnectBattleEffects();
+  ConnectExplosionEffects();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
