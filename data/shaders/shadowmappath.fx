@@ -1,11 +1,14 @@
 // Route overlay of the map designer's shadow map: path pieces drawn as soft dark bands,
-// so they read on every ground texture once the overlay multiplies over the map.
+// so they read on every ground texture once the overlay multiplies over the map. Stamped
+// straight onto the shadow image: the output is the band as it would look laid first on
+// a clear layer (colour times alpha, alpha squared) and that layer then blended over the
+// image at the vertex alpha, without the layer and its extra pass.
 @technique main
 @pass p0
 @fragment
 void main() {
-  vec4 t = texture(tex0, vUV0) * vColour;
-  float a = smoothstep(0.05, 0.6, t.a);
-  fragColour = vec4(t.rgb * 0.6, a * 0.75);
+  vec4 t = texture(tex0, vUV0);
+  float a = smoothstep(0.05, 0.6, t.a) * 0.75;
+  fragColour = vec4(t.rgb * vColour.rgb * (0.6 * a), a * a * vColour.a);
 }
 @end

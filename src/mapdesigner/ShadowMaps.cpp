@@ -36,14 +36,20 @@ bool CanRender() {
   return d3d.HasTexture("rt_lightmap") && d3d.HasTexture("rt_selection");
 }
 
-// Switches to a named target with the viewport on its used top-left corner, so clears
+// Switches to a named target with the viewport on the used square at (x0, y0), so clears
 // and draws touch only the pixels that are saved or sampled.
-void SwitchTarget(const char* name, float used) {
+void SwitchTarget(const char* name, float used, float x0 = 0.0f, float y0 = 0.0f) {
   D3DEngine& d3d = GetRenderDevice();
   d3d.RememberRenderTarget();
   if (!d3d.SetRenderTarget(name)) DebugLogF("Failed to set render target [%s]", name);
-  const int side = static_cast<int>(used);
-  d3d.SetViewport(0, 0, side, side);
+  const int side = static_cast<int>(used), left = static_cast<int>(x0), top = static_cast<int>(y0);
+  d3d.SetViewport(left, top, left + side, top + side);
+}
+
+GShaderEffect* FindEffect(const char* name) {
+  for (auto& effect : GetShaderManager().Effects())
+    if (effect->name == name) return effect.get();
+  return nullptr;
 }
 
 void RestoreTarget() {
@@ -71,14 +77,14 @@ void DrawQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, flo
 // The same quad queued into the shared vertex batch (one draw per texture run); the
 // caller flushes before it changes target, blend or effect.
 void QueueQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, float angle, float u0, float v0,
-               float u1, float v1) {
+               float u1, float v1, uint32_t colour = 0xFFFFFFFFu) {
   const int quarter = static_cast<int>(std::lround(angle / 90.0f));
   if (std::fabs(angle - 90.0f * static_cast<float>(quarter)) < 0.5f && (quarter % 2) != 0) std::swap(w, h);
   BaseSprite sprite;
   sprite.SetSize(w, h);
   sprite.angle = angle;
   sprite.SetUV(u0, v0, u1, v1);
-  sprite.SetColour(0xFFFFFFFFu);
+  sprite.SetColour(colour);
   sprite.SetPosition(cx, cy);
   GVertexBuffer& batch = GetGlobalVertexBuffer();
   batch.SetTexture(texture);
@@ -92,8 +98,7 @@ void TargetUV(float size, float& u1, float& v1) {
   v1 = size / static_cast<float>(std::max(1, d3d.ScreenHeight()));
 }
 
-void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
-  D3DEngine& d3d = GetRenderDevice();
+void DrawBakedLayers(SIM_Scenario& scenario, float size) {
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
   // Every ground tile first, then every tile prop over them: each pass runs through the
@@ -132,43 +137,32 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
               prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom);
   }
   GetGlobalVertexBuffer().Flush();
-  if (shadowSize > 0.0f) {
-    float tu = 1.0f, tv = 1.0f;
-    TargetUV(shadowSize, tu, tv);
-    d3d.SetMultiplyBlend();
-    DrawQuad(FindOrLoadTexture("rt_lightmap"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
-             0xFFFFFFFFu);
-    d3d.SetNormalBlend();
-  }
 }
 }  // namespace
 
 namespace {
-// Draws the shadow map into the top-left size x size corner of "rt_lightmap", size being
-// the smaller screen side or the given limit.
-float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
-  D3DEngine& d3d = GetRenderDevice();
-  const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
-  const float size = std::min(static_cast<float>(std::min(W, H)), limit);
-  d3d.BeginScene();
+// The composite opacity of the path layer over the default image.
+constexpr uint32_t kPathColour = 0xc8ffffffu;
+constexpr float kPathShift = 0.5f;
 
-  SwitchTarget("rt_lightmap", size);
-  // No clear: the opaque default image covers the whole corner that is used.
+// Draws the shadow map as a size x size square of the named target at (x0, y0): the
+// default image, maybe mirrored, with the path tiles stamped straight over it (the path
+// shader folds in the clear layer and composite that would otherwise cost two more
+// passes over the whole square). Runs inside the caller's scene.
+void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size, float x0 = 0.0f, float y0 = 0.0f) {
+  D3DEngine& d3d = GetRenderDevice();
+  SwitchTarget(target, size, x0, y0);
+  // No clear: the opaque default image covers the whole square that is used.
   float u0 = 0.0f, u1 = 1.0f, v0 = 0.0f, v1 = 1.0f;
   if (RandomFloat() < 0.5f) {
     std::swap(u0, u1);
     if (RandomFloat() < 0.5f) std::swap(v0, v1);
   }
   d3d.SetNormalBlend();
-  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), size * 0.5f, size * 0.5f, size, size, 0.0f, u0, v0, u1,
-           v1, 0xFFFFFFFFu);
-  RestoreTarget();
+  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), x0 + size * 0.5f, y0 + size * 0.5f, size, size, 0.0f,
+           u0, v0, u1, v1, 0xFFFFFFFFu);
 
-  SwitchTarget("rt_selection", size);
-  d3d.ClearTarget(0x00000000u);
-  GShaderEffect* shader = nullptr;
-  for (auto& effect : GetShaderManager().Effects())
-    if (effect->name == "data/shaders/shadowmappath.fx") shader = effect.get();
+  GShaderEffect* shader = FindEffect("data/shaders/shadowmappath.fx");
   if (shader) shader->Begin();
   // Maps are not square: each axis scales by its own extent.
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
@@ -183,21 +177,19 @@ float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
       DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
       continue;
     }
-    QueueQuad(FindOrLoadTexture(type->texture), square->centreX * sx, square->centreY * sy, cellX, cellY,
-              square->angle, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom);
+    QueueQuad(FindOrLoadTexture(type->texture), x0 + kPathShift + square->centreX * sx,
+              y0 + kPathShift + square->centreY * sy, cellX, cellY, square->angle, type->uvLeft, type->uvTop,
+              type->uvRight, type->uvBottom, kPathColour);
   }
   GetGlobalVertexBuffer().Flush();
   if (shader) shader->End();
   RestoreTarget();
+}
 
-  SwitchTarget("rt_lightmap", size);
-  float tu = 1.0f, tv = 1.0f;
-  TargetUV(size, tu, tv);
-  DrawQuad(FindOrLoadTexture("rt_selection"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
-           0xc8ffffffu);
-  RestoreTarget();
-  d3d.EndScene();
-  return size;
+// The side of the shadow map and the map image: the smaller screen side.
+float ShadowMapSize() {
+  D3DEngine& d3d = GetRenderDevice();
+  return static_cast<float>(std::min(d3d.ScreenWidth(), d3d.ScreenHeight()));
 }
 }  // namespace
 
@@ -205,7 +197,10 @@ std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& fold
   DebugLog("Generating shadow map");
   if (!CanRender()) return std::string();
   D3DEngine& d3d = GetRenderDevice();
-  const float size = DrawShadowMap(scenario);
+  const float size = ShadowMapSize();
+  d3d.BeginScene();
+  DrawShadowMap(scenario, "rt_lightmap", size);
+  d3d.EndScene();
 
   if (!TryEnsureDirectoryExists(folder)) {
     LogErrorF("Shadow map: folder [%s] could not be made", folder.c_str());
@@ -225,18 +220,6 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
     return false;
   }
   D3DEngine& d3d = GetRenderDevice();
-  // The shadow map stays in "rt_lightmap" while the map is drawn into "rt_selection" and
-  // multiplied by it: no file to write, read back and delete in between.
-  // Drawn no larger than the image it darkens: the same picture for less fill.
-  const float shadowSize = DrawShadowMap(scenario, kBakeSize);
-
-  d3d.BeginScene();
-  SwitchTarget("rt_selection", kBakeSize);
-  // Cleared, so a square without a known ground shows black, not an older frame.
-  d3d.ClearTarget(0xff000000u);
-  d3d.SetNormalBlend();
-  DrawBakedLayers(scenario, kBakeSize, shadowSize);
-
   uint32_t light = 0xFFFFFFFFu;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%s", scenario.Config().GetString("using_lightmap").c_str());
@@ -247,17 +230,65 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
     light = (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) |
             (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
   }
-  RestoreTarget();
-  SwitchTarget("rt_lightmap", kBakeSize);
+
+  // The shadow map goes beside the map in "rt_selection" when the target has room, so one
+  // shaded pass multiplies, tints and copies the map into "rt_lightmap". Otherwise it
+  // stays in "rt_lightmap", is multiplied over the map and the tinted copy follows.
+  // Drawn no larger than the image it darkens: the same picture for less fill.
+  const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
+  const int side = static_cast<int>(kBakeSize);
+  float shadowX = 0.0f, shadowY = 0.0f;
+  GShaderEffect* combine = FindEffect("data/shaders/bakemap.fx");
+  if (!combine || !combine->effect) {
+    combine = nullptr;
+  } else if (W >= 2 * side && H >= side) {
+    shadowX = kBakeSize;
+  } else if (H >= 2 * side && W >= side) {
+    shadowY = kBakeSize;
+  } else {
+    combine = nullptr;
+  }
+
+  const float shadowSize = combine ? kBakeSize : std::min(ShadowMapSize(), kBakeSize);
+  d3d.BeginScene();
+  if (combine)
+    DrawShadowMap(scenario, "rt_selection", shadowSize, shadowX, shadowY);
+  else
+    DrawShadowMap(scenario, "rt_lightmap", shadowSize);
+
+  SwitchTarget("rt_selection", kBakeSize);
+  // Cleared, so a square without a known ground shows black, not an older frame.
+  d3d.ClearTarget(0xff000000u);
+  d3d.SetNormalBlend();
+  DrawBakedLayers(scenario, kBakeSize);
   float tu = 1.0f, tv = 1.0f;
   TargetUV(kBakeSize, tu, tv);
-  d3d.ClearTarget(0xff000000u);
+  if (!combine) {
+    float su = 1.0f, sv = 1.0f;
+    TargetUV(shadowSize, su, sv);
+    d3d.SetMultiplyBlend();
+    DrawQuad(FindOrLoadTexture("rt_lightmap"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
+             0.0f, 0.0f, su, sv, 0xFFFFFFFFu);
+    d3d.SetNormalBlend();
+  }
+  RestoreTarget();
+
+  SwitchTarget("rt_lightmap", kBakeSize);
+  if (combine) {
+    // Opaque output: every pixel of the square is written, so no clear.
+    combine->SetVariable("shadowoffsetu", shadowX / static_cast<float>(std::max(1, W)));
+    combine->SetVariable("shadowoffsetv", shadowY / static_cast<float>(std::max(1, H)));
+    combine->Begin();
+  } else {
+    d3d.ClearTarget(0xff000000u);
+  }
   DrawQuad(FindOrLoadTexture("rt_selection"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
            0.0f, 0.0f, tu, tv, light);
+  if (combine) combine->End();
   RestoreTarget();
   d3d.EndScene();
 
-  const platform::Rect rect{0, 0, static_cast<int>(kBakeSize), static_cast<int>(kBakeSize)};
+  const platform::Rect rect{0, 0, side, side};
   d3d.SaveTextureImage("rt_lightmap", path.c_str(), platform::ImageFileFormat::JPG, &rect);
   GetSteamData().CloudSynchTo(path.c_str());
   return FileExists(path);
