@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 #include "app/SteamGlue.h"
 #include "engine/D3DEngine.h"
@@ -98,12 +100,53 @@ void TargetUV(float size, float& u1, float& v1) {
   v1 = size / static_cast<float>(std::max(1, d3d.ScreenHeight()));
 }
 
+// Texture handles by name for one drawing job: the engine's lookups walk its whole list,
+// and a 20 x 20 map asks for the same few sheets a thousand times.
+class TextureCache {
+ public:
+  CLoadedTexture* Plain(const std::string& name) { return Get(plain_, name, false); }
+  CLoadedTexture* Decoded(const std::string& name) { return Get(decoded_, name, true); }
+
+ private:
+  static CLoadedTexture* Get(std::unordered_map<std::string, CLoadedTexture*>& map, const std::string& name,
+                             bool decoded) {
+    auto it = map.find(name);
+    if (it != map.end()) return it->second;
+    CLoadedTexture* texture = decoded ? FindOrLoadDecodedTexture(name) : FindOrLoadTexture(name);
+    map.emplace(name, texture);
+    return texture;
+  }
+  std::unordered_map<std::string, CLoadedTexture*> plain_, decoded_;
+};
+
+// Blending on or off on the device; the engine's blend mode is left as it was.
+void SetBlending(bool on) {
+  platform::Device* device = GetRenderDevice().Device();
+  if (device) device->SetRenderState(platform::RenderState::AlphaBlendEnable, on ? 1u : 0u);
+}
+
 void DrawBakedLayers(SIM_Scenario& scenario, float size) {
+  TextureCache textures;
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
+  // Ground images without alpha cover what is under them whether blended or not: drawn
+  // unblended, the rasteriser does not read the target back for them.
+  bool opaqueGround = true;
+  for (const auto& square : scenario.grid) {
+    const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text);
+    CLoadedTexture* texture = ground ? textures.Plain(ground->texture) : nullptr;
+    if (texture && texture->Texture() && texture->Texture()->GetFormat() != platform::Format::X8R8G8B8)
+      opaqueGround = false;
+  }
   // Every ground tile first, then every tile prop over them: each pass runs through the
   // vertex batch, a draw per texture run instead of one per square.
   for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1 && opaqueGround) {
+      GetGlobalVertexBuffer().Flush();
+      SetBlending(true);
+    } else if (pass == 0 && opaqueGround) {
+      SetBlending(false);
+    }
     for (int r = 0; r < scenario.maxRows; ++r) {
       for (int c = 0; c < scenario.maxCols; ++c) {
         SIM_MapSquare* square = scenario.GetSquare(c, r);
@@ -112,8 +155,8 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size) {
         const float cy = cellY * 0.5f + cellY * static_cast<float>(r);
         if (pass == 0) {
           if (const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text)) {
-            QueueQuad(FindOrLoadTexture(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left,
-                      ground->top, ground->right, ground->bottom);
+            QueueQuad(textures.Plain(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left, ground->top,
+                      ground->right, ground->bottom);
           } else {
             DebugLogF("Bake: unknown ground texture [%s] skipped", square->text.c_str());
           }
@@ -121,7 +164,7 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size) {
         }
         if (square->object.empty()) continue;
         if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
-          QueueQuad(FindOrLoadTexture(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
+          QueueQuad(textures.Decoded(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
                     type->uvTop, type->uvRight, type->uvBottom);
         } else {
           DebugLogF("Bake: unknown tile prop [%s] skipped", square->object.c_str());
@@ -133,7 +176,7 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size) {
   for (const auto& prop : scenario.placedProps) {
     if (!prop || !prop->type || prop->type->texture.empty()) continue;
     const SIM_PropType* t = prop->type;
-    QueueQuad(FindOrLoadTexture(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
+    QueueQuad(textures.Decoded(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
               prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom);
   }
   GetGlobalVertexBuffer().Flush();
@@ -145,25 +188,34 @@ namespace {
 constexpr uint32_t kPathColour = 0xc8ffffffu;
 constexpr float kPathShift = 0.5f;
 
-// Draws the shadow map as a size x size square of the named target at (x0, y0): the
-// default image, maybe mirrored, with the path tiles stamped straight over it (the path
-// shader folds in the clear layer and composite that would otherwise cost two more
-// passes over the whole square). Runs inside the caller's scene.
-void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size, float x0 = 0.0f, float y0 = 0.0f) {
-  D3DEngine& d3d = GetRenderDevice();
-  SwitchTarget(target, size, x0, y0);
-  // No clear: the opaque default image covers the whole square that is used.
-  float u0 = 0.0f, u1 = 1.0f, v0 = 0.0f, v1 = 1.0f;
+// The default shadow image's texture coordinates: mirrored left-right with probability
+// one half, and then top-bottom with another half.
+struct DefaultImageUV {
+  float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
+};
+DefaultImageUV PickDefaultImageUV() {
+  DefaultImageUV uv;
   if (RandomFloat() < 0.5f) {
-    std::swap(u0, u1);
-    if (RandomFloat() < 0.5f) std::swap(v0, v1);
+    std::swap(uv.u0, uv.u1);
+    if (RandomFloat() < 0.5f) std::swap(uv.v0, uv.v1);
   }
-  d3d.SetNormalBlend();
-  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), x0 + size * 0.5f, y0 + size * 0.5f, size, size, 0.0f,
-           u0, v0, u1, v1, 0xFFFFFFFFu);
+  return uv;
+}
 
+// Queues and draws the path tiles of a size x size shadow map at (x0, y0) through the
+// path shader: either straight over the default image (layer false) or, on a target
+// cleared to transparent black with blending off, as the layer itself (colour already
+// times alpha) for a later pass to lay over the default image.
+void DrawPathTiles(SIM_Scenario& scenario, float size, float x0, float y0, bool layer) {
+  TextureCache textures;
   GShaderEffect* shader = FindEffect("data/shaders/shadowmappath.fx");
-  if (shader) shader->Begin();
+  if (shader) {
+    shader->SetVariable("layer", layer ? 1.0f : 0.0f);
+    shader->Begin();
+  }
+  // Stamped straight on, the tiles sit half a pixel down and right, where the copy of a
+  // separate layer would have put them.
+  const float shift = layer ? 0.0f : kPathShift;
   // Maps are not square: each axis scales by its own extent.
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
@@ -177,12 +229,27 @@ void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size, float
       DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
       continue;
     }
-    QueueQuad(FindOrLoadTexture(type->texture), x0 + kPathShift + square->centreX * sx,
-              y0 + kPathShift + square->centreY * sy, cellX, cellY, square->angle, type->uvLeft, type->uvTop,
+    QueueQuad(textures.Decoded(type->texture), x0 + shift + square->centreX * sx,
+              y0 + shift + square->centreY * sy, cellX, cellY, square->angle, type->uvLeft, type->uvTop,
               type->uvRight, type->uvBottom, kPathColour);
   }
   GetGlobalVertexBuffer().Flush();
   if (shader) shader->End();
+}
+
+// Draws the shadow map as a size x size square in the top-left corner of the named
+// target: the default image, maybe mirrored, with the path tiles stamped straight over it
+// (the path shader folds in the clear layer and composite that would otherwise cost two
+// more passes over the whole square). Runs inside the caller's scene.
+void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size) {
+  D3DEngine& d3d = GetRenderDevice();
+  SwitchTarget(target, size);
+  // No clear: the opaque default image covers the whole square that is used.
+  const DefaultImageUV uv = PickDefaultImageUV();
+  d3d.SetNormalBlend();
+  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), size * 0.5f, size * 0.5f, size, size, 0.0f, uv.u0,
+           uv.v0, uv.u1, uv.v1, 0xFFFFFFFFu);
+  DrawPathTiles(scenario, size, 0.0f, 0.0f, false);
   RestoreTarget();
 }
 
@@ -231,30 +298,40 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
             (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
   }
 
-  // The shadow map goes beside the map in "rt_selection" when the target has room, so one
-  // shaded pass multiplies, tints and copies the map into "rt_lightmap". Otherwise it
-  // stays in "rt_lightmap", is multiplied over the map and the tinted copy follows.
+  // The path layer of the shadow map goes beside the map in "rt_selection" when the
+  // target has room; one shaded pass then lays it over the default image, multiplies,
+  // tints and copies the map into "rt_lightmap". Otherwise the shadow map is drawn whole
+  // into "rt_lightmap", multiplied over the map, and the tinted copy follows.
   // Drawn no larger than the image it darkens: the same picture for less fill.
   const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
   const int side = static_cast<int>(kBakeSize);
-  float shadowX = 0.0f, shadowY = 0.0f;
+  float layerX = 0.0f, layerY = 0.0f;
   GShaderEffect* combine = FindEffect("data/shaders/bakemap.fx");
   if (!combine || !combine->effect) {
     combine = nullptr;
   } else if (W >= 2 * side && H >= side) {
-    shadowX = kBakeSize;
+    layerX = kBakeSize;
   } else if (H >= 2 * side && W >= side) {
-    shadowY = kBakeSize;
+    layerY = kBakeSize;
   } else {
     combine = nullptr;
   }
 
   const float shadowSize = combine ? kBakeSize : std::min(ShadowMapSize(), kBakeSize);
   d3d.BeginScene();
-  if (combine)
-    DrawShadowMap(scenario, "rt_selection", shadowSize, shadowX, shadowY);
-  else
+  DefaultImageUV uv;
+  if (combine) {
+    uv = PickDefaultImageUV();
+    SwitchTarget("rt_selection", kBakeSize, layerX, layerY);
+    d3d.ClearTarget(0x00000000u);
+    // The tiles do not overlap: each is written as it is.
+    SetBlending(false);
+    DrawPathTiles(scenario, kBakeSize, layerX, layerY, true);
+    SetBlending(true);
+    RestoreTarget();
+  } else {
     DrawShadowMap(scenario, "rt_lightmap", shadowSize);
+  }
 
   SwitchTarget("rt_selection", kBakeSize);
   // Cleared, so a square without a known ground shows black, not an older frame.
@@ -274,17 +351,26 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
   RestoreTarget();
 
   SwitchTarget("rt_lightmap", kBakeSize);
+  CLoadedTexture* defaultImage = FindOrLoadTexture("shadowmap_default.jpg");
   if (combine) {
     // Opaque output: every pixel of the square is written, so no clear.
-    combine->SetVariable("shadowoffsetu", shadowX / static_cast<float>(std::max(1, W)));
-    combine->SetVariable("shadowoffsetv", shadowY / static_cast<float>(std::max(1, H)));
+    combine->SetVariable("layeroffsetu", layerX / static_cast<float>(std::max(1, W)));
+    combine->SetVariable("layeroffsetv", layerY / static_cast<float>(std::max(1, H)));
+    combine->SetVariable("defaultscaleu", static_cast<float>(W) / kBakeSize);
+    combine->SetVariable("defaultscalev", static_cast<float>(H) / kBakeSize);
+    combine->SetVariable("defaultflipu", uv.u0 > uv.u1 ? 1.0f : 0.0f);
+    combine->SetVariable("defaultflipv", uv.v0 > uv.v1 ? 1.0f : 0.0f);
+    d3d.SetStage1Texture(defaultImage->Texture());
     combine->Begin();
   } else {
     d3d.ClearTarget(0xff000000u);
   }
   DrawQuad(FindOrLoadTexture("rt_selection"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
            0.0f, 0.0f, tu, tv, light);
-  if (combine) combine->End();
+  if (combine) {
+    combine->End();
+    d3d.SetStage1Texture(nullptr);
+  }
   RestoreTarget();
   d3d.EndScene();
 
