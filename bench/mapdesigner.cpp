@@ -172,16 +172,23 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
 
-  // The ratios, measured again in rounds of one run each so both sides see the same load.
-  std::printf("\nmean of 15 interleaved rounds (ms):       wall      main-thread CPU\n");
-  Timing t[6];
-  for (int round = 0; round < 15; ++round) {
+  // The ratios, measured again in interleaved rounds of one run of each case, so both
+  // sides of a ratio see the same load; medians, as the machine is shared.
+  constexpr int kRounds = 41;
+  std::printf("\nmedian of %d interleaved rounds (ms):     wall      main-thread CPU\n", kRounds);
+  std::vector<double> wall[6], cpu[6];
+  for (int round = 0; round < kRounds; ++round) {
     for (int i = 0; i < 6; ++i) {
       const Timing one = Median(cases[i].run, 1);
-      if (round == 0) t[i] = Timing{};
-      t[i].wallMs += one.wallMs / 15.0;
-      t[i].cpuMs += one.cpuMs / 15.0;
+      wall[i].push_back(one.wallMs);
+      cpu[i].push_back(one.cpuMs);
     }
+  }
+  Timing t[6];
+  for (int i = 0; i < 6; ++i) {
+    std::sort(wall[i].begin(), wall[i].end());
+    std::sort(cpu[i].begin(), cpu[i].end());
+    t[i] = Timing{wall[i][kRounds / 2], cpu[i][kRounds / 2]};
   }
   for (int i = 0; i < 6; ++i) std::printf("  %-30s %8.2f %12.2f\n", cases[i].name, t[i].wallMs, t[i].cpuMs);
   auto ratio = [&t](int job, int bare) {

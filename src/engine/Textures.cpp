@@ -108,6 +108,39 @@ CLoadedTexture* FindOrLoadTexture(const std::string& name) {
   return shared.back().get();
 }
 
+CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
+  D3DEngine& e = GetRenderDevice();
+  if (name.empty() || !e.Device() || !SafeTextureName(name)) return FindOrLoadTexture(name);
+  // Not a loadable file name (the space and brackets), so it never collides with one.
+  const std::string key = name + " (decoded)";
+  if (!e.FindNamedTexture(key.c_str())) {
+    const std::string file = NormalizeSlashes(TextureFileFor(name));
+    for (const std::string& folder : e.TextureFolders()) {
+      const std::string path = folder + "/" + file;
+      if (!FileExists(path)) continue;
+      auto tex = std::make_unique<GTexture9>(key);
+      std::string reason;
+      platform::HRESULT hr = platform::CreateTextureFromFile(
+          *e.Device(), path, name.find(".jpg") != std::string::npos, &tex->texture, &reason, false);
+      if (platform::Failed(hr) || !tex->texture) {
+        if (!reason.empty()) LogError((path + ": " + reason).c_str());
+        tex->texture.reset();
+      } else {
+        tex->format = tex->texture->GetFormat();
+      }
+      // Added even when it failed, so a bad file is not decoded again.
+      e.AddTexture(std::move(tex));
+      break;
+    }
+  }
+  GTexture9* made = e.FindNamedTexture(key.c_str());
+  if (!made || !made->Get()) return FindOrLoadTexture(name);
+  CLoadedTexture* handle = FindOrLoadTexture(key);
+  // After a device reset the handle's old texture is gone: follow the list entry.
+  handle->texture = made->Get();
+  return handle;
+}
+
 void GetTexture(const std::string& name, CLoadedTexture** out) {
   if (out) *out = FindOrLoadTexture(name);
 }

@@ -51,6 +51,10 @@ class CLoadedTexture {
 // The registry's first handle of that exact name, or a new shared handle holding
 // FindTexture(name). Handles returned here belong to the registry: never delete them.
 CLoadedTexture* FindOrLoadTexture(const std::string& name);
+// The named texture decoded to 8-bit RGBA, kept as a second list entry beside the
+// compressed one: block-compressed art costs a software rasteriser several times more
+// per sampled pixel. Falls back to FindOrLoadTexture(name) when it cannot be made.
+CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name);
 void GetTexture(const std::string& name, CLoadedTexture** out);
 CLoadedTexture* LoadTextureByName(const char* name);
 std::string GetTextureName(const CLoadedTexture* handle);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 
 #include "app/SteamGlue.h"
 #include "engine/D3DEngine.h"
@@ -36,14 +38,20 @@ bool CanRender() {
   return d3d.HasTexture("rt_lightmap") && d3d.HasTexture("rt_selection");
 }
 
-// Switches to a named target with the viewport on its used top-left corner, so clears
+// Switches to a named target with the viewport on the used square at (x0, y0), so clears
 // and draws touch only the pixels that are saved or sampled.
-void SwitchTarget(const char* name, float used) {
+void SwitchTarget(const char* name, float used, float x0 = 0.0f, float y0 = 0.0f) {
   D3DEngine& d3d = GetRenderDevice();
   d3d.RememberRenderTarget();
   if (!d3d.SetRenderTarget(name)) DebugLogF("Failed to set render target [%s]", name);
-  const int side = static_cast<int>(used);
-  d3d.SetViewport(0, 0, side, side);
+  const int side = static_cast<int>(used), left = static_cast<int>(x0), top = static_cast<int>(y0);
+  d3d.SetViewport(left, top, left + side, top + side);
+}
+
+GShaderEffect* FindEffect(const char* name) {
+  for (auto& effect : GetShaderManager().Effects())
+    if (effect->name == name) return effect.get();
+  return nullptr;
 }
 
 void RestoreTarget() {
@@ -71,14 +79,14 @@ void DrawQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, flo
 // The same quad queued into the shared vertex batch (one draw per texture run); the
 // caller flushes before it changes target, blend or effect.
 void QueueQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, float angle, float u0, float v0,
-               float u1, float v1) {
+               float u1, float v1, uint32_t colour = 0xFFFFFFFFu) {
   const int quarter = static_cast<int>(std::lround(angle / 90.0f));
   if (std::fabs(angle - 90.0f * static_cast<float>(quarter)) < 0.5f && (quarter % 2) != 0) std::swap(w, h);
   BaseSprite sprite;
   sprite.SetSize(w, h);
   sprite.angle = angle;
   sprite.SetUV(u0, v0, u1, v1);
-  sprite.SetColour(0xFFFFFFFFu);
+  sprite.SetColour(colour);
   sprite.SetPosition(cx, cy);
   GVertexBuffer& batch = GetGlobalVertexBuffer();
   batch.SetTexture(texture);
@@ -92,13 +100,53 @@ void TargetUV(float size, float& u1, float& v1) {
   v1 = size / static_cast<float>(std::max(1, d3d.ScreenHeight()));
 }
 
-void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
-  D3DEngine& d3d = GetRenderDevice();
+// Texture handles by name for one drawing job: the engine's lookups walk its whole list,
+// and a 20 x 20 map asks for the same few sheets a thousand times.
+class TextureCache {
+ public:
+  CLoadedTexture* Plain(const std::string& name) { return Get(plain_, name, false); }
+  CLoadedTexture* Decoded(const std::string& name) { return Get(decoded_, name, true); }
+
+ private:
+  static CLoadedTexture* Get(std::unordered_map<std::string, CLoadedTexture*>& map, const std::string& name,
+                             bool decoded) {
+    auto it = map.find(name);
+    if (it != map.end()) return it->second;
+    CLoadedTexture* texture = decoded ? FindOrLoadDecodedTexture(name) : FindOrLoadTexture(name);
+    map.emplace(name, texture);
+    return texture;
+  }
+  std::unordered_map<std::string, CLoadedTexture*> plain_, decoded_;
+};
+
+// Blending on or off on the device; the engine's blend mode is left as it was.
+void SetBlending(bool on) {
+  platform::Device* device = GetRenderDevice().Device();
+  if (device) device->SetRenderState(platform::RenderState::AlphaBlendEnable, on ? 1u : 0u);
+}
+
+void DrawBakedLayers(SIM_Scenario& scenario, float size) {
+  TextureCache textures;
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
+  // Ground images without alpha cover what is under them whether blended or not: drawn
+  // unblended, the rasteriser does not read the target back for them.
+  bool opaqueGround = true;
+  for (const auto& square : scenario.grid) {
+    const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text);
+    CLoadedTexture* texture = ground ? textures.Plain(ground->texture) : nullptr;
+    if (texture && texture->Texture() && texture->Texture()->GetFormat() != platform::Format::X8R8G8B8)
+      opaqueGround = false;
+  }
   // Every ground tile first, then every tile prop over them: each pass runs through the
   // vertex batch, a draw per texture run instead of one per square.
   for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1 && opaqueGround) {
+      GetGlobalVertexBuffer().Flush();
+      SetBlending(true);
+    } else if (pass == 0 && opaqueGround) {
+      SetBlending(false);
+    }
     for (int r = 0; r < scenario.maxRows; ++r) {
       for (int c = 0; c < scenario.maxCols; ++c) {
         SIM_MapSquare* square = scenario.GetSquare(c, r);
@@ -107,8 +155,8 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
         const float cy = cellY * 0.5f + cellY * static_cast<float>(r);
         if (pass == 0) {
           if (const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text)) {
-            QueueQuad(FindOrLoadTexture(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left,
-                      ground->top, ground->right, ground->bottom);
+            QueueQuad(textures.Plain(ground->texture), cx, cy, cellX, cellY, 0.0f, ground->left, ground->top,
+                      ground->right, ground->bottom);
           } else {
             DebugLogF("Bake: unknown ground texture [%s] skipped", square->text.c_str());
           }
@@ -116,7 +164,7 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
         }
         if (square->object.empty()) continue;
         if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
-          QueueQuad(FindOrLoadTexture(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
+          QueueQuad(textures.Decoded(type->texture), cx, cy, cellX, cellY, square->angle, type->uvLeft,
                     type->uvTop, type->uvRight, type->uvBottom);
         } else {
           DebugLogF("Bake: unknown tile prop [%s] skipped", square->object.c_str());
@@ -128,48 +176,46 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size, float shadowSize) {
   for (const auto& prop : scenario.placedProps) {
     if (!prop || !prop->type || prop->type->texture.empty()) continue;
     const SIM_PropType* t = prop->type;
-    QueueQuad(FindOrLoadTexture(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
+    QueueQuad(textures.Decoded(t->texture), prop->x * sx, prop->y * sy, prop->width * sx, prop->height * sy,
               prop->angle, t->uvLeft, t->uvTop, t->uvRight, t->uvBottom);
   }
   GetGlobalVertexBuffer().Flush();
-  if (shadowSize > 0.0f) {
-    float tu = 1.0f, tv = 1.0f;
-    TargetUV(shadowSize, tu, tv);
-    d3d.SetMultiplyBlend();
-    DrawQuad(FindOrLoadTexture("rt_lightmap"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
-             0xFFFFFFFFu);
-    d3d.SetNormalBlend();
-  }
 }
 }  // namespace
 
 namespace {
-// Draws the shadow map into the top-left size x size corner of "rt_lightmap", size being
-// the smaller screen side or the given limit.
-float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
-  D3DEngine& d3d = GetRenderDevice();
-  const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
-  const float size = std::min(static_cast<float>(std::min(W, H)), limit);
-  d3d.BeginScene();
+// The composite opacity of the path layer over the default image.
+constexpr uint32_t kPathColour = 0xc8ffffffu;
+constexpr float kPathShift = 0.5f;
 
-  SwitchTarget("rt_lightmap", size);
-  // No clear: the opaque default image covers the whole corner that is used.
-  float u0 = 0.0f, u1 = 1.0f, v0 = 0.0f, v1 = 1.0f;
+// The default shadow image's texture coordinates: mirrored left-right with probability
+// one half, and then top-bottom with another half.
+struct DefaultImageUV {
+  float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
+};
+DefaultImageUV PickDefaultImageUV() {
+  DefaultImageUV uv;
   if (RandomFloat() < 0.5f) {
-    std::swap(u0, u1);
-    if (RandomFloat() < 0.5f) std::swap(v0, v1);
+    std::swap(uv.u0, uv.u1);
+    if (RandomFloat() < 0.5f) std::swap(uv.v0, uv.v1);
   }
-  d3d.SetNormalBlend();
-  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), size * 0.5f, size * 0.5f, size, size, 0.0f, u0, v0, u1,
-           v1, 0xFFFFFFFFu);
-  RestoreTarget();
+  return uv;
+}
 
-  SwitchTarget("rt_selection", size);
-  d3d.ClearTarget(0x00000000u);
-  GShaderEffect* shader = nullptr;
-  for (auto& effect : GetShaderManager().Effects())
-    if (effect->name == "data/shaders/shadowmappath.fx") shader = effect.get();
-  if (shader) shader->Begin();
+// Queues and draws the path tiles of a size x size shadow map at (x0, y0) through the
+// path shader: either straight over the default image (layer false) or, on a target
+// cleared to transparent black with blending off, as the layer itself (colour already
+// times alpha) for a later pass to lay over the default image.
+void DrawPathTiles(SIM_Scenario& scenario, float size, float x0, float y0, bool layer) {
+  TextureCache textures;
+  GShaderEffect* shader = FindEffect("data/shaders/shadowmappath.fx");
+  if (shader) {
+    shader->SetVariable("layer", layer ? 1.0f : 0.0f);
+    shader->Begin();
+  }
+  // Stamped straight on, the tiles sit half a pixel down and right, where the copy of a
+  // separate layer would have put them.
+  const float shift = layer ? 0.0f : kPathShift;
   // Maps are not square: each axis scales by its own extent.
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
@@ -183,21 +229,34 @@ float DrawShadowMap(SIM_Scenario& scenario, float limit = 1e9f) {
       DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
       continue;
     }
-    QueueQuad(FindOrLoadTexture(type->texture), square->centreX * sx, square->centreY * sy, cellX, cellY,
-              square->angle, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom);
+    QueueQuad(textures.Decoded(type->texture), x0 + shift + square->centreX * sx,
+              y0 + shift + square->centreY * sy, cellX, cellY, square->angle, type->uvLeft, type->uvTop,
+              type->uvRight, type->uvBottom, kPathColour);
   }
   GetGlobalVertexBuffer().Flush();
   if (shader) shader->End();
-  RestoreTarget();
+}
 
-  SwitchTarget("rt_lightmap", size);
-  float tu = 1.0f, tv = 1.0f;
-  TargetUV(size, tu, tv);
-  DrawQuad(FindOrLoadTexture("rt_selection"), size * 0.5f, size * 0.5f, size, size, 0.0f, 0.0f, 0.0f, tu, tv,
-           0xc8ffffffu);
+// Draws the shadow map as a size x size square in the top-left corner of the named
+// target: the default image, maybe mirrored, with the path tiles stamped straight over it
+// (the path shader folds in the clear layer and composite that would otherwise cost two
+// more passes over the whole square). Runs inside the caller's scene.
+void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size) {
+  D3DEngine& d3d = GetRenderDevice();
+  SwitchTarget(target, size);
+  // No clear: the opaque default image covers the whole square that is used.
+  const DefaultImageUV uv = PickDefaultImageUV();
+  d3d.SetNormalBlend();
+  DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), size * 0.5f, size * 0.5f, size, size, 0.0f, uv.u0,
+           uv.v0, uv.u1, uv.v1, 0xFFFFFFFFu);
+  DrawPathTiles(scenario, size, 0.0f, 0.0f, false);
   RestoreTarget();
-  d3d.EndScene();
-  return size;
+}
+
+// The side of the shadow map and the map image: the smaller screen side.
+float ShadowMapSize() {
+  D3DEngine& d3d = GetRenderDevice();
+  return static_cast<float>(std::min(d3d.ScreenWidth(), d3d.ScreenHeight()));
 }
 }  // namespace
 
@@ -205,7 +264,10 @@ std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& fold
   DebugLog("Generating shadow map");
   if (!CanRender()) return std::string();
   D3DEngine& d3d = GetRenderDevice();
-  const float size = DrawShadowMap(scenario);
+  const float size = ShadowMapSize();
+  d3d.BeginScene();
+  DrawShadowMap(scenario, "rt_lightmap", size);
+  d3d.EndScene();
 
   if (!TryEnsureDirectoryExists(folder)) {
     LogErrorF("Shadow map: folder [%s] could not be made", folder.c_str());
@@ -225,18 +287,6 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
     return false;
   }
   D3DEngine& d3d = GetRenderDevice();
-  // The shadow map stays in "rt_lightmap" while the map is drawn into "rt_selection" and
-  // multiplied by it: no file to write, read back and delete in between.
-  // Drawn no larger than the image it darkens: the same picture for less fill.
-  const float shadowSize = DrawShadowMap(scenario, kBakeSize);
-
-  d3d.BeginScene();
-  SwitchTarget("rt_selection", kBakeSize);
-  // Cleared, so a square without a known ground shows black, not an older frame.
-  d3d.ClearTarget(0xff000000u);
-  d3d.SetNormalBlend();
-  DrawBakedLayers(scenario, kBakeSize, shadowSize);
-
   uint32_t light = 0xFFFFFFFFu;
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%s", scenario.Config().GetString("using_lightmap").c_str());
@@ -247,17 +297,84 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
     light = (static_cast<uint32_t>(a) << 24) | (static_cast<uint32_t>(r) << 16) |
             (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
   }
-  RestoreTarget();
-  SwitchTarget("rt_lightmap", kBakeSize);
+
+  // The path layer of the shadow map goes beside the map in "rt_selection" when the
+  // target has room; one shaded pass then lays it over the default image, multiplies,
+  // tints and copies the map into "rt_lightmap". Otherwise the shadow map is drawn whole
+  // into "rt_lightmap", multiplied over the map, and the tinted copy follows.
+  // Drawn no larger than the image it darkens: the same picture for less fill.
+  const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
+  const int side = static_cast<int>(kBakeSize);
+  float layerX = 0.0f, layerY = 0.0f;
+  GShaderEffect* combine = FindEffect("data/shaders/bakemap.fx");
+  if (!combine || !combine->effect) {
+    combine = nullptr;
+  } else if (W >= 2 * side && H >= side) {
+    layerX = kBakeSize;
+  } else if (H >= 2 * side && W >= side) {
+    layerY = kBakeSize;
+  } else {
+    combine = nullptr;
+  }
+
+  const float shadowSize = combine ? kBakeSize : std::min(ShadowMapSize(), kBakeSize);
+  d3d.BeginScene();
+  DefaultImageUV uv;
+  if (combine) {
+    uv = PickDefaultImageUV();
+    SwitchTarget("rt_selection", kBakeSize, layerX, layerY);
+    d3d.ClearTarget(0x00000000u);
+    // The tiles do not overlap: each is written as it is.
+    SetBlending(false);
+    DrawPathTiles(scenario, kBakeSize, layerX, layerY, true);
+    SetBlending(true);
+    RestoreTarget();
+  } else {
+    DrawShadowMap(scenario, "rt_lightmap", shadowSize);
+  }
+
+  SwitchTarget("rt_selection", kBakeSize);
+  // Cleared, so a square without a known ground shows black, not an older frame.
+  d3d.ClearTarget(0xff000000u);
+  d3d.SetNormalBlend();
+  DrawBakedLayers(scenario, kBakeSize);
   float tu = 1.0f, tv = 1.0f;
   TargetUV(kBakeSize, tu, tv);
-  d3d.ClearTarget(0xff000000u);
+  if (!combine) {
+    float su = 1.0f, sv = 1.0f;
+    TargetUV(shadowSize, su, sv);
+    d3d.SetMultiplyBlend();
+    DrawQuad(FindOrLoadTexture("rt_lightmap"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
+             0.0f, 0.0f, su, sv, 0xFFFFFFFFu);
+    d3d.SetNormalBlend();
+  }
+  RestoreTarget();
+
+  SwitchTarget("rt_lightmap", kBakeSize);
+  CLoadedTexture* defaultImage = FindOrLoadTexture("shadowmap_default.jpg");
+  if (combine) {
+    // Opaque output: every pixel of the square is written, so no clear.
+    combine->SetVariable("layeroffsetu", layerX / static_cast<float>(std::max(1, W)));
+    combine->SetVariable("layeroffsetv", layerY / static_cast<float>(std::max(1, H)));
+    combine->SetVariable("defaultscaleu", static_cast<float>(W) / kBakeSize);
+    combine->SetVariable("defaultscalev", static_cast<float>(H) / kBakeSize);
+    combine->SetVariable("defaultflipu", uv.u0 > uv.u1 ? 1.0f : 0.0f);
+    combine->SetVariable("defaultflipv", uv.v0 > uv.v1 ? 1.0f : 0.0f);
+    d3d.SetStage1Texture(defaultImage->Texture());
+    combine->Begin();
+  } else {
+    d3d.ClearTarget(0xff000000u);
+  }
   DrawQuad(FindOrLoadTexture("rt_selection"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
            0.0f, 0.0f, tu, tv, light);
+  if (combine) {
+    combine->End();
+    d3d.SetStage1Texture(nullptr);
+  }
   RestoreTarget();
   d3d.EndScene();
 
-  const platform::Rect rect{0, 0, static_cast<int>(kBakeSize), static_cast<int>(kBakeSize)};
+  const platform::Rect rect{0, 0, side, side};
   d3d.SaveTextureImage("rt_lightmap", path.c_str(), platform::ImageFileFormat::JPG, &rect);
   GetSteamData().CloudSynchTo(path.c_str());
   return FileExists(path);

@@ -128,11 +128,11 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
 }
 
 HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips,
-                              std::unique_ptr<Texture>* out, std::string* error) {
+                              std::unique_ptr<Texture>* out, std::string* error, bool keepBlocks) {
   out->reset();
   DecodedImage img;
   std::string reason;
-  if (!LoadImageFile(path, &img, &reason, !fullMips)) {
+  if (!LoadImageFile(path, &img, &reason, !fullMips && keepBlocks)) {
     if (error) *error = reason;
     return D3DERR_INVALIDCALL;
   }

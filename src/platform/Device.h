@@ -390,8 +390,10 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
 // Loads an image file (DDS, JPG, PNG, BMP) into a new texture: size from the file (rounded up
 // to powers of two when the device requires), a full mip chain when fullMips is set,
 // otherwise the levels stored in the file. A file that cannot be read or decoded gives
-// the reason in 'error' when asked.
+// the reason in 'error' when asked. keepBlocks false decodes block-compressed art to
+// 8-bit RGBA even where the device samples it compressed.
 HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips,
-                              std::unique_ptr<Texture>* out, std::string* error = nullptr);
+                              std::unique_ptr<Texture>* out, std::string* error = nullptr,
+                              bool keepBlocks = true);
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
+#include "platform/Dds.h"
 #include "support/GraphicsTestSupport.h"
 
 using namespace platform;
@@ -39,6 +40,41 @@ TEST_F(TextureCacheTest, OneLoadPerNameAndOneSharedHandle) {
   EXPECT_EQ(GetTextureName(nullptr), "");
   // Names are exact: another case is another (missing) file.
   EXPECT_EQ(FindOrLoadTexture("Unit.dds")->texture, nullptr);
+}
+
+TEST_F(TextureCacheTest, DecodedTextureIsASecondEntryMadeOnceAndFallsBackToThePlainOne) {
+  // A DXT5 sheet of solid red at half alpha, two levels.
+  std::vector<std::vector<uint8_t>> levels;
+  for (int side : {8, 4}) {
+    std::vector<uint8_t> blocks;
+    for (size_t i = 0; i < CompressedLevelSize(Format::DXT5, side, side) / 16; ++i) {
+      const uint8_t block[16] = {0x80, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+      blocks.insert(blocks.end(), block, block + 16);
+    }
+    levels.push_back(blocks);
+  }
+  ASSERT_TRUE(WriteCompressedDdsFile(first_ + "/sheet.dds", 8, 8, Format::DXT5, levels));
+  RegisterTextureFolder(first_);
+  CLoadedTexture* plain = FindOrLoadTexture("sheet.dds");
+  ASSERT_NE(plain->texture, nullptr);
+  EXPECT_EQ(plain->texture->GetFormat(), Format::DXT5);
+  dev().ClearRecord();
+  CLoadedTexture* decoded = FindOrLoadDecodedTexture("sheet.dds");
+  ASSERT_NE(decoded, plain);
+  ASSERT_NE(decoded->texture, nullptr);
+  EXPECT_EQ(decoded->texture->GetFormat(), Format::A8R8G8B8);
+  EXPECT_EQ(decoded->texture->Levels(), 2);
+  EXPECT_EQ(PixelOf(decoded->texture), 0x80FF0000u);
+  EXPECT_EQ(FindOrLoadDecodedTexture("sheet.dds"), decoded);
+  EXPECT_EQ(Creations(), 1);
+  // The plain entry is untouched.
+  EXPECT_EQ(FindOrLoadTexture("sheet.dds"), plain);
+  EXPECT_EQ(plain->texture->GetFormat(), Format::DXT5);
+
+  // A missing or hostile name gives what the plain lookup gives, and no entry.
+  EXPECT_EQ(FindOrLoadDecodedTexture("missing.dds")->texture, nullptr);
+  EXPECT_EQ(FindOrLoadDecodedTexture("../sheet.dds")->texture, nullptr);
+  EXPECT_EQ(FindOrLoadDecodedTexture(""), FindOrLoadTexture(""));
 }
 
 TEST_F(TextureCacheTest, FoldersAreSearchedInOrderIncludingSubFolders) {

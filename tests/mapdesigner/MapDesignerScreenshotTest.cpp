@@ -4,7 +4,9 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 
 #include "MapDesignerFixture.h"
 #include "app/GameModes.h"
@@ -137,6 +139,25 @@ TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
   zt_test::ExpectMatchesReference(image.levels[0], 512, 512,
                                   zt_test::TestSourceDir() + "/mapdesigner/reference/bake_night.png",
                                   zt_test::BuildDir() + "/mapdesigner_bake_night.png");
+
+  // Without the one-pass shader the bake takes the longer road (shadow map multiplied
+  // over the map, then the tinted copy): the same picture.
+  auto& effects = GetShaderManager().Effects();
+  auto at = std::find_if(effects.begin(), effects.end(),
+                         [](const auto& e) { return e->name == "data/shaders/bakemap.fx"; });
+  ASSERT_NE(at, effects.end());
+  std::unique_ptr<GShaderEffect> combine = std::move(*at);
+  effects.erase(at);
+  InitRandomWithSeed(7);
+  const std::string slowPath = zt_test::UserRoot() + "/bake/night_slow.jpg";
+  const bool slowBaked = BakeScenarioImage(scenario, slowPath);
+  effects.push_back(std::move(combine));
+  ASSERT_TRUE(slowBaked);
+  platform::DecodedImage slow;
+  ASSERT_TRUE(platform::LoadImageFile(slowPath, &slow, &error)) << error;
+  zt_test::ExpectMatchesReference(slow.levels[0], 512, 512,
+                                  zt_test::TestSourceDir() + "/mapdesigner/reference/bake_night.png",
+                                  zt_test::BuildDir() + "/mapdesigner_bake_night_slow.png");
 
   // The night tint darkens red and green to about half and blue to about 63 %: the same
   // map baked without it is brighter channel by channel.

@@ -189,6 +189,12 @@ TEST(CompressedTextureTest, ACompressedFileKeepsItsBlocksAndTheNullDeviceSamples
   ASSERT_EQ(CreateTextureFromFile(dev, path, true, &tex), D3D_OK);
   EXPECT_EQ(tex->GetFormat(), Format::A8R8G8B8);
   EXPECT_EQ(tex->Levels(), 4);
+  // Asked not to keep the blocks: decoded, with the file's own levels.
+  ASSERT_EQ(CreateTextureFromFile(dev, path, false, &tex, nullptr, false), D3D_OK);
+  EXPECT_EQ(tex->GetFormat(), Format::A8R8G8B8);
+  EXPECT_EQ(tex->Levels(), 2);
+  ASSERT_EQ(dev.ReadPixels(tex.get(), Rect{0, 0, 12, 8}, &px), D3D_OK);
+  EXPECT_EQ(px[5 * 12 + 11], 0x80FF0000u);
 }
 
 // ---- The OpenGL device ----
