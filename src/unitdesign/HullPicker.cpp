@@ -181,15 +181,15 @@ void GUI_UD_HullPicker::Draw() {
     text.Print(0, label.c_str(), a.listL + 25.0f, t - 1.0f, locked ? 0xFFC0C0C0u : 0xFFE2B101u);
   }
   if (selected) {
-    text.Print(1, selected->guiName.c_str(), (a.dataL + a.dataR) * 0.5f, a.top + 10.0f, 0xFFE2B101u);
+    text.Print(2, selected->guiName.c_str(), a.dataL, a.top + 10.0f, 0xFFE2B101u, a.dataR - a.dataL);
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.2f", selected->cost);
     text.Print(0, GetTranslation("UD_HULLPICKER_COST").c_str(), a.dataL + 20.0f, a.top + 50.0f, TextColour());
-    text.Print(2, buf, a.dataR - 20.0f, a.top + 50.0f, TextColour());
+    text.Print(1, buf, a.dataL, a.top + 50.0f, TextColour(), a.dataR - 20.0f - a.dataL);
     std::snprintf(buf, sizeof buf, "%.2f", selected->weight);
     text.Print(0, GetTranslation("UD_HULLPICKER_WEIGHT").c_str(), a.dataL + 20.0f, a.top + 74.0f,
                TextColour());
-    text.Print(2, buf, a.dataR - 20.0f, a.top + 74.0f, TextColour());
+    text.Print(1, buf, a.dataL, a.top + 74.0f, TextColour(), a.dataR - 20.0f - a.dataL);
   }
   FlushAll();
 }
