@@ -282,7 +282,7 @@ void GUI_UD_Blueprint::RebuildSlots() {
     kept.push_back(entry);
   }
   design->modules = kept;
-  design->ComputeStats();
+  if (GUI_UD_Window* window = GetUDWindow(); window && window->summary) window->summary->Refresh();
   BuildSlots();
 }
 

@@ -203,6 +203,23 @@ void GUI_UD_Window::BuildDesignTab() {
   augmentationsPicker->SetName("UNIT_DESIGN_AUGMENTATIONS");
   AddStrip("DESIGN_AUGMENTATIONS", augmentationsPicker->left + 35.0f, top - 39.0f, right - 20.0f, top + 3.0f);
   AddStrip("DESIGN_DESIGNMODE", pl + 30.0f, top - 39.0f, pr - 30.0f, top + 3.0f);
+  summary = new GUI_UD_Summary();
+  AddChild(summary);
+  summary->SetRect(static_cast<float>(blueprint->left), static_cast<float>(blueprint->bottom),
+                   static_cast<float>(blueprint->right), static_cast<float>(bottom));
+  summary->Layout();
+  summary->SetName("UNIT_DESIGN_SUMMARY");
+  componentDetails = new GUI_UD_ModuleDetails();
+  AddChild(componentDetails);
+  componentDetails->SetRect(static_cast<float>(componentsPicker->left),
+                            static_cast<float>(componentsPicker->bottom),
+                            static_cast<float>(componentsPicker->right), static_cast<float>(bottom));
+  componentDetails->SetName("UNIT_DESIGN_COMPONENT_DETAILS");
+  augmentationDetails = new GUI_UD_ModuleDetails();
+  AddChild(augmentationDetails);
+  augmentationDetails->SetRect(static_cast<float>(augmentationsPicker->left),
+                               static_cast<float>(augmentationsPicker->bottom),
+                               static_cast<float>(augmentationsPicker->right), static_cast<float>(bottom));
 }
 
 void GUI_UD_Window::BuildCustomiseTab() {
@@ -219,7 +236,9 @@ void GUI_UD_Window::ToggleCustomise() {
     tab = 1;
     DeleteWindow(componentsPicker);
     DeleteWindow(augmentationsPicker);
-    componentsShown = augmentationShown = nullptr;
+    DeleteWindow(componentDetails);
+    DeleteWindow(augmentationDetails);
+    DeleteWindow(summary);
     if (blueprint) blueprint->visible = false;
     BuildCustomiseTab();
   } else {
@@ -233,12 +252,16 @@ void GUI_UD_Window::ToggleCustomise() {
 void GUI_UD_Window::RefreshAll(bool full) {
   if (full && controlPanel) controlPanel->Refresh();
   if (blueprint) blueprint->Refresh(full);
+  if (summary) summary->Refresh();
   if (componentsPicker) componentsPicker->Rebuild();
   if (augmentationsPicker) augmentationsPicker->Rebuild();
-  if (full && componentsPicker && !componentsPicker->icons.empty())
-    componentsShown = componentsPicker->icons.front()->type;
-  if (full && augmentationsPicker && !augmentationsPicker->icons.empty())
-    augmentationShown = augmentationsPicker->icons.front()->type;
+  const std::pair<GUI_UD_ModuleDetails*, GUI_UD_ModulePicker*> pairs[] = {
+      {componentDetails, componentsPicker}, {augmentationDetails, augmentationsPicker}};
+  for (const auto& [details, picker] : pairs) {
+    if (!details) continue;
+    if (details->type) details->SetModule(details->type);
+    if (full && picker && !picker->icons.empty()) details->SetModule(picker->icons.front()->type);
+  }
 }
 
 void GUI_UD_Window::NewDesignForHull(SIM_UnitHull* hull) {
@@ -326,17 +349,16 @@ void GUI_UD_Window::ResetAfterDelete() {
   DeleteWindow(componentsPicker);
   DeleteWindow(augmentationsPicker);
   DeleteWindow(blueprint);
-  componentsShown = augmentationShown = nullptr;
+  DeleteWindow(componentDetails);
+  DeleteWindow(augmentationDetails);
+  DeleteWindow(summary);
   BuildDesignTab();
 }
 
 void GUI_UD_Window::ShowModuleDetails(const SIM_ModuleType* type) {
   if (!type) return;
-  if (type->IsAugmentation()) {
-    augmentationShown = type;
-  } else {
-    componentsShown = type;
-  }
+  GUI_UD_ModuleDetails* details = type->IsAugmentation() ? augmentationDetails : componentDetails;
+  if (details) details->SetModule(type);
 }
 
 void GUI_UD_Window::SelectModuleIcon(GUI_UD_ModuleIcon* icon) {
@@ -349,12 +371,16 @@ void GUI_UD_Window::SelectModuleIcon(GUI_UD_ModuleIcon* icon) {
 
 void GUI_UD_Window::OnDesignChanged() {
   if (blueprint) blueprint->WriteSlotsToDesign();
-  if (design) design->ComputeStats();
   ComputeAugmentationFactors();
+  if (summary) summary->Refresh();
+  if (componentDetails && componentDetails->type) componentDetails->SetModule(componentDetails->type);
 }
 
 void GUI_UD_Window::RefreshStats() {
-  if (design) design->ComputeStats();
+  if (summary) summary->Refresh();
+  for (GUI_UD_ModuleDetails* details : {componentDetails, augmentationDetails}) {
+    if (details && details->type) details->SetModule(details->type);
+  }
 }
 
 GUI_UD_ModulePicker* GUI_UD_Window::GetComponentsPicker(const SIM_ModuleType* type) {

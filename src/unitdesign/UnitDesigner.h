@@ -24,6 +24,8 @@ class GUI_UD_Blueprint;
 class GUI_UD_ModulePicker;
 class GUI_UD_ModuleIcon;
 class GUI_UD_HullPicker;
+class GUI_UD_ModuleDetails;
+class GUI_UD_Summary;
 
 class GUI_UD_Window : public GUI_Dialog {
  public:
@@ -64,8 +66,9 @@ class GUI_UD_Window : public GUI_Dialog {
   GUI_UD_Blueprint* blueprint = nullptr;
   GUI_UD_ModulePicker* componentsPicker = nullptr;
   GUI_UD_ModulePicker* augmentationsPicker = nullptr;
-  const SIM_ModuleType* componentsShown = nullptr;
-  const SIM_ModuleType* augmentationShown = nullptr;
+  GUI_UD_ModuleDetails* componentDetails = nullptr;
+  GUI_UD_ModuleDetails* augmentationDetails = nullptr;
+  GUI_UD_Summary* summary = nullptr;
 
   struct TitleStrip {
     std::string key;
@@ -250,3 +253,78 @@ class GUI_UD_HullPicker : public GUI_Dialog {
 };
 
 GUI_UD_HullPicker* GetUDHullPicker();
+
+struct ModuleDataItem;
+class GUI_UD_ModuleDetailsStrip;
+
+class GUI_UD_ModuleDetails : public GUI_WindowBase {
+ public:
+  GUI_UD_ModuleDetails();
+  ~GUI_UD_ModuleDetails() override;
+  void Draw() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
+
+  void SetModule(const SIM_ModuleType* type);
+  void BuildStatLines();
+  void LayoutStatLines();
+
+  GUI_ScrollingWindow* scroll = nullptr;
+  std::vector<GUI_UD_ModuleDetailsStrip*> lines;
+  const SIM_ModuleType* type = nullptr;
+  CTexturedSprite backdrop;
+  CTexturedSprite icon;
+};
+
+// The value of a stat with the designer's augmentation factors applied (the details
+// panel's module type decides the augmentation price rule).
+float ApplyAugmentations(float value, const std::string& key, const GUI_UD_ModuleDetails* panel);
+// The text of one stat line for the edited design (empty for BOOL lines); sets `listed`
+// false for a damage modifier that changes nothing.
+std::string DetailsValueText(const SIM_ModuleType& type, const ModuleDataItem& item,
+                             const GUI_UD_ModuleDetails* panel, bool* listed);
+
+class GUI_UD_ModuleStatComparison : public GUI_Dialog {
+ public:
+  struct Entry {
+    std::string name;
+    float value = 0.0f;
+    float fraction = 0.0f;
+    bool locked = false;
+    const SIM_ModuleType* type = nullptr;
+  };
+  GUI_UD_ModuleStatComparison(const SIM_ModuleType* type, const ModuleDataItem& item);
+  ~GUI_UD_ModuleStatComparison() override;
+  void Draw() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
+  void LayoutStrips();
+  std::string ValueText(const Entry& entry) const;
+
+  const SIM_ModuleType* type = nullptr;
+  std::string key;
+  int kind = 0;
+  float multiplier = 1.0f;
+  std::vector<Entry> entries;
+  GUI_ScrollingWindow* scroll = nullptr;
+  int rows = 0;
+  int maxFirst = 0;
+  int clicked = -1;
+  float largest = 0.0f;
+};
+
+GUI_UD_ModuleStatComparison* GetUDStatComparison();
+void OpenModuleStatComparison(const SIM_ModuleType* type, const ModuleDataItem& item);
+
+class GUI_UD_Summary : public GUI_WindowBase {
+ public:
+  static constexpr int kItems = 6;
+  GUI_UD_Summary();
+  ~GUI_UD_Summary() override;
+  void Draw() override;
+  void Process() override;
+  void Layout();
+  void Refresh();
+
+  std::string values[kItems];
+};

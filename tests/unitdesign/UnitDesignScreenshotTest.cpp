@@ -72,7 +72,7 @@ class UnitDesignScreenshotTest : public ::testing::Test {
   zt_test::GLWindow gl_;
 };
 
-TEST_F(UnitDesignScreenshotTest, DesignTabAndHullPickerLookRight) {
+TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
   if (!gl_.IsOpen()) return;
   GUI_UD_Window* window = GetUDWindow();
   ASSERT_NE(window, nullptr);
@@ -87,6 +87,11 @@ TEST_F(UnitDesignScreenshotTest, DesignTabAndHullPickerLookRight) {
   GUI_UD_ControlPanel::OnHullChange(0);
   GetGame().CurrentMode->Process();
   Shoot("hull_picker");
+  delete GetUDHullPicker();
+  OpenModuleStatComparison(SIM_ModuleTypeManager::Get().Find("cannon_75"),
+                           ModuleDataItem{"damage", MDI_INTEGER, 1.0f});
+  GetGame().CurrentMode->Process();
+  Shoot("stat_comparison");
 }
 
 }  // namespace
