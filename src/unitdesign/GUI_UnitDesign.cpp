@@ -174,6 +174,11 @@ void GUI_UD_Window::Build() {
   controlPanel->SetRect(cx - W / 2, top + 5.0f, cx + W / 2, top + 5.0f + 149.0f);
   controlPanel->Layout();
   controlPanel->SetName("DESIGN_CONTROL_PANEL");
+  viewer = new GUI_UD_UnitViewer();
+  AddChild(viewer);
+  viewer->SetRect(static_cast<float>(controlPanel->left), static_cast<float>(controlPanel->bottom),
+                  static_cast<float>(controlPanel->right), controlPanel->bottom + W);
+  viewer->Rebuild();
   BuildDesignTab();
   SIM_UnitDesignManager& manager = SIM_UnitDesignManager::Get();
   manager.Load();
@@ -225,7 +230,19 @@ void GUI_UD_Window::BuildDesignTab() {
 void GUI_UD_Window::BuildCustomiseTab() {
   const float pl = static_cast<float>(controlPanel->left);
   const float pr = static_cast<float>(controlPanel->right);
-  AddStrip("DESIGN_COLORS", left + 20.0f, top - 39.0f, pl - 35.0f, top + 3.0f);
+  layerPicker = new GUI_UD_LayerPicker();
+  AddChild(layerPicker);
+  layerPicker->SetRect(static_cast<float>(viewer->left), static_cast<float>(viewer->bottom),
+                       static_cast<float>(right), static_cast<float>(bottom));
+  layerPicker->Build();
+  layerPicker->SetName("DESIGN_UNIT_LAYERS");
+  colour = new GUI_UD_Color();
+  AddChild(colour);
+  colour->SetRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(viewer->left),
+                  static_cast<float>(bottom));
+  colour->Layout();
+  colour->SetName("DESIGN_UNIT_COLORS");
+  AddStrip("DESIGN_COLORS", left + 20.0f, top - 39.0f, colour->right - 35.0f, top + 3.0f);
   AddStrip("DESIGN_VARIANTS", pr + 35.0f, top - 39.0f, right - 20.0f, top + 3.0f);
   AddStrip("DESIGN_CUSTOMISE", pl + 30.0f, top - 39.0f, pr - 30.0f, top + 3.0f);
 }
@@ -243,6 +260,8 @@ void GUI_UD_Window::ToggleCustomise() {
     BuildCustomiseTab();
   } else {
     tab = 0;
+    DeleteWindow(layerPicker);
+    DeleteWindow(colour);
     DeleteWindow(blueprint);
     BuildDesignTab();
   }
@@ -252,6 +271,8 @@ void GUI_UD_Window::ToggleCustomise() {
 void GUI_UD_Window::RefreshAll(bool full) {
   if (full && controlPanel) controlPanel->Refresh();
   if (blueprint) blueprint->Refresh(full);
+  if (viewer) viewer->Rebuild();
+  if (layerPicker) layerPicker->Rebuild();
   if (summary) summary->Refresh();
   if (componentsPicker) componentsPicker->Rebuild();
   if (augmentationsPicker) augmentationsPicker->Rebuild();
@@ -352,6 +373,9 @@ void GUI_UD_Window::ResetAfterDelete() {
   DeleteWindow(componentDetails);
   DeleteWindow(augmentationDetails);
   DeleteWindow(summary);
+  DeleteWindow(layerPicker);
+  DeleteWindow(colour);
+  if (viewer) viewer->Rebuild();
   BuildDesignTab();
 }
 

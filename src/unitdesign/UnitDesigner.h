@@ -26,6 +26,9 @@ class GUI_UD_ModuleIcon;
 class GUI_UD_HullPicker;
 class GUI_UD_ModuleDetails;
 class GUI_UD_Summary;
+class GUI_UD_UnitViewer;
+class GUI_UD_LayerPicker;
+class GUI_UD_Color;
 
 class GUI_UD_Window : public GUI_Dialog {
  public:
@@ -69,6 +72,9 @@ class GUI_UD_Window : public GUI_Dialog {
   GUI_UD_ModuleDetails* componentDetails = nullptr;
   GUI_UD_ModuleDetails* augmentationDetails = nullptr;
   GUI_UD_Summary* summary = nullptr;
+  GUI_UD_UnitViewer* viewer = nullptr;
+  GUI_UD_LayerPicker* layerPicker = nullptr;
+  GUI_UD_Color* colour = nullptr;
 
   struct TitleStrip {
     std::string key;
@@ -328,3 +334,89 @@ class GUI_UD_Summary : public GUI_WindowBase {
 
   std::string values[kItems];
 };
+
+struct VariantLayer;
+struct DesignLayer;
+
+class GUI_UD_UnitViewer : public GUI_WindowBase {
+ public:
+  GUI_UD_UnitViewer();
+  ~GUI_UD_UnitViewer() override;
+  void Draw() override;
+  void Rebuild();
+  // Paints the selected layer with the colour and rebuilds.
+  void Refresh(int red, int green, int blue, int alpha);
+
+  struct LayerSprite {
+    const VariantLayer* layer = nullptr;
+    CTexturedSprite sprite;
+  };
+  std::vector<std::unique_ptr<LayerSprite>> sprites;
+  const VariantLayer* selectedLayer = nullptr;
+};
+
+GUI_UD_UnitViewer* GetUDUnitViewer();
+
+class GUI_UD_LayerPickerIcon : public GUI_WindowBase {
+ public:
+  explicit GUI_UD_LayerPickerIcon(const VariantLayer* layer);
+  bool LeftClick(float x, float y) override;
+  void Draw() override;
+  void Process() override;
+  const VariantLayer* layer = nullptr;
+  CTexturedSprite sprite;
+};
+
+class GUI_UD_LayerPicker : public GUI_WindowBase {
+ public:
+  GUI_UD_LayerPicker();
+  ~GUI_UD_LayerPicker() override;
+  void Draw() override;
+  void Build();
+  void Rebuild();
+  void DeleteIcons();
+  void Layout();
+  GUI_ScrollingWindow* scroll = nullptr;
+  std::vector<GUI_UD_LayerPickerIcon*> icons;
+};
+
+class GUI_UD_ColorIcon : public GUI_WindowBase {
+ public:
+  GUI_UD_ColorIcon(int kind, int red, int green, int blue, int alpha);
+  bool LeftClick(float x, float y) override;
+  bool RightClick(float x, float y) override;
+  void Draw() override;
+  void Process() override;
+  int kind = 0;  // 0 preset, 1 recent
+  int colour[4] = {0, 0, 0, 255};
+};
+
+class GUI_UD_Color : public GUI_WindowBase {
+ public:
+  static constexpr int kPresets = 32;
+  static constexpr int kRecent = 16;
+  GUI_UD_Color();
+  ~GUI_UD_Color() override;
+  void Draw() override;
+  bool LeftClick(float x, float y) override;
+  bool RightClick(float x, float y) override;
+  void Layout();
+  void Rebuild();
+  void SetColour(int red, int green, int blue, int alpha);
+  void AddRecentColour(int red, int green, int blue, int alpha);
+  void RemoveRecentColour(int red, int green, int blue, int alpha);
+  // Writes colors.txt through a temporary file; false when it could not be written.
+  bool SaveRecentColours() const;
+  // The field's rectangle, where a click picks a colour.
+  GUI_Rect FieldRect() const;
+
+  int current[4] = {255, 255, 255, 255};
+  int recent[kRecent][4] = {};
+  GUI_Rect pickerRect, presetsRect;
+  CTexturedSprite field;
+  std::vector<GUI_UD_ColorIcon*> icons;
+};
+
+GUI_UD_Color* GetUDColor();
+// "r,g,b" from a colour file: each channel clamped to 0-255, missing ones 0.
+void ParseColourTriple(const std::string& text, int out[3]);

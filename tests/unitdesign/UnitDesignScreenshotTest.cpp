@@ -92,6 +92,17 @@ TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
                            ModuleDataItem{"damage", MDI_INTEGER, 1.0f});
   GetGame().CurrentMode->Process();
   Shoot("stat_comparison");
+  delete GetUDStatComparison();
+  // The customise tab with two layers painted: the chassis red, the turret a field blue.
+  GUI_UD_ControlPanel::OnCustomise(0);
+  ASSERT_NE(window->layerPicker, nullptr);
+  ASSERT_GE(window->layerPicker->icons.size(), 2u);
+  window->viewer->selectedLayer = window->layerPicker->icons[1]->layer;
+  window->colour->SetColour(150, 36, 30, 255);
+  window->viewer->selectedLayer = window->layerPicker->icons[3]->layer;
+  window->colour->SetColour(52, 110, 150, 255);
+  GetGame().CurrentMode->Process();
+  Shoot("customise_tab");
 }
 
 }  // namespace
