@@ -131,7 +131,8 @@ int GUI_UD_ControlPanel::OnHullChange(int) {
 }
 
 int GUI_UD_ControlPanel::OnLoad(int) {
-  // The design loader is not built yet: the save-file dialog's folder view stands in.
+  CloseDesignLoader();
+  new GUI_UD_DesignLoader({"data/sampleunits/*.txt", GetUserFolder(USERFOLDER_PLAYER_UNITS) + "/*.txt"});
   return 0;
 }
 

@@ -420,3 +420,47 @@ class GUI_UD_Color : public GUI_WindowBase {
 GUI_UD_Color* GetUDColor();
 // "r,g,b" from a colour file: each channel clamped to 0-255, missing ones 0.
 void ParseColourTriple(const std::string& text, int out[3]);
+
+class GUI_IconButton;
+
+class GUI_UD_DesignLoaderStrip : public GUI_WindowBase {
+ public:
+  explicit GUI_UD_DesignLoaderStrip(SIM_UnitDesign* design);
+  bool LeftClick(float x, float y) override;
+  void Draw() override;
+
+  GUI_IconButton* deleteButton = nullptr;  // none on the battle screen
+  bool selected = false;
+  SIM_UnitDesign* design = nullptr;
+  std::string nameText;
+  std::string classText;
+};
+
+class GUI_UD_DesignLoader : public GUI_Dialog {
+ public:
+  explicit GUI_UD_DesignLoader(const std::vector<std::string>& patterns);
+  ~GUI_UD_DesignLoader() override;
+  void Draw() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
+  void BuildStrips();
+  void LayoutStrips();
+  // The same key again reverses the order.
+  void Sort(int key);
+  static int OnSort(int key);
+  static int OnOpen(int);
+
+  std::vector<std::string> patterns;
+  std::vector<std::string> files;
+  std::vector<GUI_UD_DesignLoaderStrip*> strips;
+  GUI_UD_DesignLoaderStrip* selected = nullptr;
+  int sortKey = 2;  // 0 name, 1 class, 2 none yet
+  bool descending = false;
+  GUI_ScrollingWindow* scroll = nullptr;
+  GUI_ButtonText* openButton = nullptr;
+  GUI_ButtonText* sortName = nullptr;
+  GUI_ButtonText* sortClass = nullptr;
+};
+
+GUI_UD_DesignLoader* GetUDDesignLoader();
+void CloseDesignLoader();
