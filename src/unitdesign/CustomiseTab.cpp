@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "app/SteamGlue.h"
+#include "battlescreen/DesignSprite.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
@@ -17,6 +18,7 @@
 #include "gui/GuiDraw.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/SharedTextures.h"
+#include "gui/Tooltip.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
@@ -425,5 +427,121 @@ void GUI_UD_Color::Draw() {
   // The current colour beside the presets' heading.
   GetRenderDevice().DrawRect(presetsRect.left + 10.0f, presetsRect.top + 8.0f, presetsRect.right - 10.0f,
                              presetsRect.top + 30.0f, Argb(current) | 0xFF000000u);
+  DrawChildren();
+}
+
+// ---------------------------------------------------------------------------------------
+// Variant picker
+
+GUI_UD_VariantPickerIcon::GUI_UD_VariantPickerIcon(SIM_UnitHullVariant* v) : variant(v) {
+  tooltip = new GUI_Tooltip(variant ? variant->guiName : std::string(), 20);
+}
+
+GUI_UD_VariantPickerIcon::~GUI_UD_VariantPickerIcon() { delete tooltip; }
+
+void GUI_UD_VariantPickerIcon::Layout() {
+  GUI_UD_Window* window = GetUDWindow();
+  if (!variant || !window || !window->design || !window->design->hull) return;
+  const std::string name =
+      GUI_BS_DesignSprite::Instance().GetTexture(window->design->hull->name, true, variant->name);
+  if (!name.empty()) sprite.SetTextureByName(name);
+  const float extent = variant->extent > 0.0f ? variant->extent : 256.0f;
+  const float side = width / (extent / 256.0f);
+  sprite.SetSize(side, side);
+  sprite.SetPosition((left + right) * 0.5f, (top + bottom) * 0.5f);
+}
+
+bool GUI_UD_VariantPickerIcon::LeftClick(float, float) {
+  if (!IsMouseOver()) return false;
+  GUI_UD_Window* window = GetUDWindow();
+  if (!window || !window->design || !variant) return true;
+  window->RememberLayerColours();
+  window->design->SetVariant(variant);
+  window->RestoreLayerColours();
+  if (window->layerPicker) window->layerPicker->Rebuild();
+  if (window->viewer) window->viewer->Rebuild();
+  return true;
+}
+
+void GUI_UD_VariantPickerIcon::Process() {
+  if (IsMouseOver() && !GetInputManager().MouseClaimed) {
+    if (tooltip) tooltip->UpdateFade();
+    GUI_Cursor::SetHandCursor();
+  } else if (tooltip) {
+    tooltip->Hide();
+  }
+  GUI_WindowBase::Process();
+}
+
+void GUI_UD_VariantPickerIcon::Draw() {
+  GUI_UD_Window* window = GetUDWindow();
+  if (window && window->design && window->design->variant == variant)
+    GetRenderDevice().DrawRect(left + 2.0f, top + 2.0f, right - 2.0f, bottom - 2.0f, 0x30FFFFFFu);
+  if (sprite.texture)
+    sprite.DrawClipped(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+                       static_cast<float>(bottom));
+  if (tooltip) tooltip->Draw();
+}
+
+GUI_UD_VariantPicker::GUI_UD_VariantPicker() {
+  scroll = new GUI_ScrollingWindow(GUI_ScrollingWindow::kVertical);
+  AddChild(scroll);
+  SetName("DESIGN_UNIT_VARIANTS");
+}
+
+GUI_UD_VariantPicker::~GUI_UD_VariantPicker() { DeleteIcons(); }
+
+void GUI_UD_VariantPicker::Build() {
+  scroll->SetRect(right - 20.0f, top + 10.0f, right - 5.0f, bottom - 10.0f);
+  Rebuild();
+}
+
+void GUI_UD_VariantPicker::DeleteIcons() {
+  for (GUI_UD_VariantPickerIcon* icon : icons) {
+    RemoveChild(icon);
+    delete icon;
+  }
+  icons.clear();
+}
+
+void GUI_UD_VariantPicker::Rebuild() {
+  DeleteIcons();
+  GUI_UD_Window* window = GetUDWindow();
+  const SIM_UnitDesign* design = window ? window->design : nullptr;
+  if (!design || !design->hull || design->hull->GetSizeType() == SIZETYPE_INFANTRY) return;
+  for (SIM_UnitHullVariant* v : design->hull->variants) icons.push_back(new GUI_UD_VariantPickerIcon(v));
+  Layout();
+}
+
+void GUI_UD_VariantPicker::Layout() {
+  for (GUI_UD_VariantPickerIcon* icon : icons) RemoveChild(icon);
+  const int c = (width - 25) / 3;
+  int x = left + 5, y = top + 5, column = 0, rows = 0;
+  for (int i = 0; i < static_cast<int>(icons.size()); ++i) {
+    if (i < scroll->Position() * 3) continue;
+    if (column == 0) ++rows;
+    icons[i]->SetRect(static_cast<float>(x), static_cast<float>(y), static_cast<float>(x + c),
+                      static_cast<float>(y + c));
+    icons[i]->Layout();
+    AddChild(icons[i]);
+    x += c;
+    if (++column == 3) {
+      column = 0;
+      x = left + 5;
+      y += c;
+    }
+  }
+  const int total = (static_cast<int>(icons.size()) + 2) / 3;
+  scroll->SetRange(static_cast<float>(total), static_cast<float>(rows), std::max(total - rows, 0));
+}
+
+void GUI_UD_VariantPicker::Draw() {
+  if (scroll->changed) {
+    Layout();
+    scroll->changed = false;
+  }
+  DrawGUITexture(3, 32.0f, 1.0f, true, static_cast<float>(left), static_cast<float>(top),
+                 static_cast<float>(right), static_cast<float>(bottom));
+  FlushAll();
   DrawChildren();
 }

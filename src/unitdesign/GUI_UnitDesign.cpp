@@ -243,7 +243,12 @@ void GUI_UD_Window::BuildCustomiseTab() {
   colour->Layout();
   colour->SetName("DESIGN_UNIT_COLORS");
   AddStrip("DESIGN_COLORS", left + 20.0f, top - 39.0f, colour->right - 35.0f, top + 3.0f);
-  AddStrip("DESIGN_VARIANTS", pr + 35.0f, top - 39.0f, right - 20.0f, top + 3.0f);
+  variantPicker = new GUI_UD_VariantPicker();
+  AddChild(variantPicker);
+  variantPicker->SetRect(pr, static_cast<float>(top), static_cast<float>(right),
+                         static_cast<float>(viewer->bottom));
+  variantPicker->Build();
+  AddStrip("DESIGN_VARIANTS", variantPicker->left + 35.0f, top - 39.0f, right - 20.0f, top + 3.0f);
   AddStrip("DESIGN_CUSTOMISE", pl + 30.0f, top - 39.0f, pr - 30.0f, top + 3.0f);
 }
 
@@ -262,6 +267,7 @@ void GUI_UD_Window::ToggleCustomise() {
     tab = 0;
     DeleteWindow(layerPicker);
     DeleteWindow(colour);
+    DeleteWindow(variantPicker);
     DeleteWindow(blueprint);
     BuildDesignTab();
   }
@@ -273,6 +279,7 @@ void GUI_UD_Window::RefreshAll(bool full) {
   if (blueprint) blueprint->Refresh(full);
   if (viewer) viewer->Rebuild();
   if (layerPicker) layerPicker->Rebuild();
+  if (variantPicker) variantPicker->Rebuild();
   if (summary) summary->Refresh();
   if (componentsPicker) componentsPicker->Rebuild();
   if (augmentationsPicker) augmentationsPicker->Rebuild();
@@ -375,6 +382,7 @@ void GUI_UD_Window::ResetAfterDelete() {
   DeleteWindow(summary);
   DeleteWindow(layerPicker);
   DeleteWindow(colour);
+  DeleteWindow(variantPicker);
   if (viewer) viewer->Rebuild();
   BuildDesignTab();
 }
@@ -410,4 +418,25 @@ void GUI_UD_Window::RefreshStats() {
 GUI_UD_ModulePicker* GUI_UD_Window::GetComponentsPicker(const SIM_ModuleType* type) {
   ZT_ASSERT(type != nullptr);
   return componentsPicker;
+}
+
+void GUI_UD_Window::RememberLayerColours() {
+  remembered.clear();
+  if (!design) return;
+  for (const DesignLayer& layer : design->layers) {
+    RememberedColour r;
+    r.layer = layer.name;
+    for (int k = 0; k < 4; ++k) r.colour[k] = layer.colour[k];
+    remembered.push_back(r);
+  }
+}
+
+void GUI_UD_Window::RestoreLayerColours() {
+  if (!design) return;
+  for (DesignLayer& layer : design->layers) {
+    for (const RememberedColour& r : remembered) {
+      if (r.layer != layer.name) continue;
+      for (int k = 0; k < 4; ++k) layer.colour[k] = r.colour[k];
+    }
+  }
 }

@@ -29,6 +29,7 @@ class GUI_UD_Summary;
 class GUI_UD_UnitViewer;
 class GUI_UD_LayerPicker;
 class GUI_UD_Color;
+class GUI_UD_VariantPicker;
 
 class GUI_UD_Window : public GUI_Dialog {
  public:
@@ -75,6 +76,15 @@ class GUI_UD_Window : public GUI_Dialog {
   GUI_UD_UnitViewer* viewer = nullptr;
   GUI_UD_LayerPicker* layerPicker = nullptr;
   GUI_UD_Color* colour = nullptr;
+  GUI_UD_VariantPicker* variantPicker = nullptr;
+  // Layer colours kept across a change of variant: name and the four values.
+  struct RememberedColour {
+    std::string layer;
+    int colour[4];
+  };
+  std::vector<RememberedColour> remembered;
+  void RememberLayerColours();
+  void RestoreLayerColours();
 
   struct TitleStrip {
     std::string key;
@@ -464,3 +474,31 @@ class GUI_UD_DesignLoader : public GUI_Dialog {
 
 GUI_UD_DesignLoader* GetUDDesignLoader();
 void CloseDesignLoader();
+
+class SIM_UnitHullVariant;
+
+class GUI_UD_VariantPickerIcon : public GUI_WindowBase {
+ public:
+  explicit GUI_UD_VariantPickerIcon(SIM_UnitHullVariant* variant);
+  ~GUI_UD_VariantPickerIcon() override;
+  bool LeftClick(float x, float y) override;
+  void Draw() override;
+  void Process() override;
+  void Layout();
+  CTexturedSprite sprite;
+  SIM_UnitHullVariant* variant = nullptr;
+  GUI_Tooltip* tooltip = nullptr;
+};
+
+class GUI_UD_VariantPicker : public GUI_WindowBase {
+ public:
+  GUI_UD_VariantPicker();
+  ~GUI_UD_VariantPicker() override;
+  void Draw() override;
+  void Build();
+  void Rebuild();
+  void DeleteIcons();
+  void Layout();
+  GUI_ScrollingWindow* scroll = nullptr;
+  std::vector<GUI_UD_VariantPickerIcon*> icons;
+};

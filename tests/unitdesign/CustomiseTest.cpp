@@ -78,6 +78,24 @@ TEST_F(CustomiseTest, TwoLayersPaintedFromAPresetAndTheColourField) {
   EXPECT_FALSE(window->unsaved) << "paint alone does not mark the design changed";
 }
 
+TEST_F(CustomiseTest, AnotherVariantKeepsTheColoursOfLayersOfTheSameName) {
+  Customise();
+  ASSERT_NE(window->variantPicker, nullptr);
+  ASSERT_GE(window->variantPicker->icons.size(), 2u);
+  DesignLayer* chassis = window->design->FindLayer("tank_chassis_color", false);
+  ASSERT_NE(chassis, nullptr);
+  chassis->colour[0] = 11;
+  GUI_UD_VariantPickerIcon* other = window->variantPicker->icons[1];
+  ASSERT_NE(other->variant, window->design->variant);
+  Click(other);
+  EXPECT_EQ(window->design->variant, other->variant);
+  for (const DesignLayer& layer : window->design->layers) {
+    if (layer.name == "tank_chassis_color") EXPECT_EQ(layer.colour[0], 11);
+  }
+  EXPECT_FALSE(window->unsaved);
+  EXPECT_EQ(window->viewer->selectedLayer, &other->variant->layers.front());
+}
+
 TEST_F(CustomiseTest, RecentColoursAreKeptClampedAndWrittenWhole) {
   const std::string path = GetUserFolder(0) + "/colors.txt";
   { std::ofstream(path) << "[presets]\n0 = 999,-5,abc\n1 = 10,20\n"; }
