@@ -310,6 +310,24 @@ SIM_UnitDesign* SIM_UnitDesignManager::FindDesignByFile(const std::string& path)
   return nullptr;
 }
 
+SIM_UnitDesign* SIM_UnitDesignManager::AdoptDesign(std::unique_ptr<SIM_UnitDesign> design) {
+  EnsureLoaded();
+  if (!design) return nullptr;
+  designs.push_back(std::move(design));
+  if (designs.back()->file.rfind("data/sampleunits/", 0) != 0) hasPlayerDesigns = true;
+  return designs.back().get();
+}
+
+bool SIM_UnitDesignManager::RemoveDesign(const SIM_UnitDesign* design) {
+  for (auto it = designs.begin(); it != designs.end(); ++it) {
+    if (it->get() == design) {
+      designs.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
 SIM_UnitDesign* SIM_UnitDesignManager::GetRandomDesign() {
   EnsureLoaded();
   if (designs.empty()) return nullptr;

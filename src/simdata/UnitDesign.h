@@ -86,6 +86,10 @@ class SIM_UnitDesignManager {
   // Both return the new design, or null (logged) when the file did not load.
   SIM_UnitDesign* AddDesignFromFile(const std::string& file);
   SIM_UnitDesign* AddAIDesignFromFile(const std::string& file);
+  // Takes a design made elsewhere (the designer's new design, once saved).
+  SIM_UnitDesign* AdoptDesign(std::unique_ptr<SIM_UnitDesign> design);
+  // Drops and deletes the design; false when it is not in the list.
+  bool RemoveDesign(const SIM_UnitDesign* design);
   // Every file matching the pattern (for example "<folder>/ai_designs/*.txt").
   void LoadAIFolder(const std::string& pattern);
   void ClearAIDesigns();

@@ -1,24 +1,35 @@
 #pragma once
-// Game mode 4, the unit designer, and mode 9, the developer hull editor. Their
-// screens are not built yet: each is an empty menu-style mode whose Escape returns
-// to the main menu. The designer answers which design it shows (none yet).
+// Game mode 4, the unit designer, and mode 9, the developer hull editor (not built yet:
+// an empty menu-style mode whose Escape returns to the main menu). The designer owns a
+// close button and, while it is the current mode, its main window (UnitDesigner.h).
 #include "app/GameModes.h"
 
 class SIM_UnitDesign;
+class GUI_IconButton;
 
-class GUI_UnitDesign : public GUI_StandardMode {
+class GUI_UnitDesign : public GUI_GameModeBase, public GUIButtonList {
  public:
   GUI_UnitDesign();
+  void Draw() override;
+  void OnKeyDown(int key) override;
+  void Process() override;
+  void OnLeftDown() override;
+  void OnRightDown() override;
   void Enter() override;
   void Leave() override;
+  void OnWheelUp() override;
+  void OnWheelDown() override;
 
   // The design on the drawing board, or null.
-  SIM_UnitDesign* ShownDesign() const { return shownDesign_; }
-  // Shows a design and recomputes the augmentation factors for it.
+  SIM_UnitDesign* ShownDesign() const;
+  // Loads a design into the open designer and recomputes the augmentation factors.
   void ShowDesign(SIM_UnitDesign* design);
 
- private:
-  SIM_UnitDesign* shownDesign_ = nullptr;
+  // Close button and Escape: asks first when the design has unsaved changes.
+  static int RequestExit(int);
+  static int ExitToMainMenu(int);
+
+  GUI_IconButton* closeButton = nullptr;
 };
 
 class GUI_HullEditor : public GUI_StandardMode {

@@ -1,0 +1,108 @@
+// What the player sees of the unit designer on the OpenGL device: the design tab with a
+// shipped design, the hull picker, each compared with a reference picture. Needs a
+// display (xvfb-run); skipped without one.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "app/GameModes.h"
+#include "engine/D3DEngine.h"
+#include "engine/ShaderEffects.h"
+#include "engine/TextRenderer.h"
+#include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/GuiDraw.h"
+#include "gui/SharedTextures.h"
+#include "gui/Tooltip.h"
+#include "platform/Image.h"
+#include "support/GLTestSupport.h"
+#include "unitdesign/UnitDesignFixture.h"
+
+namespace {
+
+constexpr int kW = 1280;
+constexpr int kH = 1024;
+
+class UnitDesignScreenshotTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!gl_.Open("Zentrak unit designer", kW, kH, SDL_WINDOW_HIDDEN)) return;
+    D3DEngine& d3d = GetRenderDevice();
+    d3d.SetScreenSize(kW, kH);
+    RegisterTextureFolder("data/bitmaps");
+    InitGlobalVertexBuffer();
+    LoadStandardFonts();
+    GetSharedGUITextures().Load();
+    LoadStringsTable();
+    GetShaderManager().LoadAll();
+    d3d.CreateRenderTarget("rt_selection", kW, kH, platform::Format::A8R8G8B8);
+    d3d.CreateRenderTarget("rt_transition", 2048, 1024, platform::Format::X8R8G8B8);
+    unitdesign_test::UseTestUserFolders();
+    // Hull and design pictures are composed into the player's folder.
+    RegisterTextureFolder(UserFolders()[USERFOLDER_DESIGNTEXTURES]);
+    InitRandomWithSeed(99);
+    GetGame().SetGameMode(MODE_MAIN_MENU);
+    GetGame().SetGameMode(MODE_UNIT_DESIGN);
+  }
+  void TearDown() override {
+    if (gl_.IsOpen()) {
+      GetGame().SetGameMode(MODE_MAIN_MENU);
+      while (!GetWindowOrder().OpenWindows().empty()) delete GetWindowOrder().OpenWindows().back();
+      ReleaseAllEffects();
+      GetGlobalVertexBuffer().Release();
+      GetTextRenderer().Release();
+    }
+    gl_.Close();
+  }
+
+  void Shoot(const std::string& name) {
+    D3DEngine& d3d = GetRenderDevice();
+    GUI_Tooltip::ClearQueue();
+    d3d.BeginScene();
+    GetGame().CurrentMode->Draw();
+    gui_draw::FlushAll();
+    d3d.EndScene();
+    std::vector<uint32_t> actual;
+    platform::Rect all{0, 0, kW, kH};
+    ASSERT_EQ(d3d.Device()->ReadPixels(nullptr, all, &actual), platform::D3D_OK);
+    zt_test::ExpectMatchesReference(actual, kW, kH,
+                                    zt_test::TestSourceDir() + "/unitdesign/reference/" + name + ".png",
+                                    zt_test::BuildDir() + "/unitdesign_" + name + ".png");
+  }
+
+  zt_test::GLWindow gl_;
+};
+
+TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
+  if (!gl_.IsOpen()) return;
+  GUI_UD_Window* window = GetUDWindow();
+  ASSERT_NE(window, nullptr);
+  SIM_UnitDesign* design =
+      SIM_UnitDesignManager::Get().FindDesignByFile("data/sampleunits/bulwark_battle_tank.txt");
+  ASSERT_NE(design, nullptr);
+  window->LoadDesign(design);
+  GetInputManager().x = 5.0f;
+  GetInputManager().y = 1000.0f;
+  GetGame().CurrentMode->Process();
+  Shoot("design_tab");
+  GUI_UD_ControlPanel::OnHullChange(0);
+  GetGame().CurrentMode->Process();
+  Shoot("hull_picker");
+  delete GetUDHullPicker();
+  OpenModuleStatComparison(SIM_ModuleTypeManager::Get().Find("cannon_75"),
+                           ModuleDataItem{"damage", MDI_INTEGER, 1.0f});
+  GetGame().CurrentMode->Process();
+  Shoot("stat_comparison");
+  delete GetUDStatComparison();
+  // The customise tab with two layers painted: the chassis red, the turret a field blue.
+  GUI_UD_ControlPanel::OnCustomise(0);
+  ASSERT_NE(window->layerPicker, nullptr);
+  ASSERT_GE(window->layerPicker->icons.size(), 2u);
+  window->viewer->selectedLayer = window->layerPicker->icons[1]->layer;
+  window->colour->SetColour(150, 36, 30, 255);
+  window->viewer->selectedLayer = window->layerPicker->icons[3]->layer;
+  window->colour->SetColour(52, 110, 150, 255);
+  GetGame().CurrentMode->Process();
+  Shoot("customise_tab");
+}
+
+}  // namespace
