@@ -5,6 +5,7 @@
 #include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
+#include "battle/ChallengeRecording.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenuSeam.h"
 #include "battlehud/EndOfBattle.h"
@@ -61,6 +62,8 @@ void ConnectGameLayers() {
   ConnectBattleHud();
   ConnectBattleEffects();
   ConnectExplosionEffects();
+  ConnectChallengeRecording();
+  SetRecordingPickerHook(OpenRecordingPicker);
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
