@@ -214,3 +214,44 @@ TEST_F(Recording, DesignsAreSavedOnceEachBesideTheRecording) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shipped recording replayed in a scripted defence: its units arrive on time, and the
+// player's own designs are still there afterwards.
+TEST(ShippedRecording, TheRecordedAttackDeploysOnTime) {
+  ConnectChallengeRecording();
+  SIM_ScenarioManager::Get().Load();
+  SIM_Scenario* scenario = nullptr;
+  for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign())
+    if (s->name == "border_crossing") scenario = s;
+  ASSERT_NE(scenario, nullptr);
+  const std::string path = scenario->Folder() + "/recordings/Armoured Push.txt";
+  ASSERT_TRUE(FileExists(path));
+  SIM_UnitDesignManager& catalogue = SIM_UnitDesignManager::Get();
+  catalogue.Load();
+  const size_t playerDesigns = catalogue.Designs().size();
+
+  GetChallengeRecording().SetFile(path);
+  SIM_Battle& battle = StartScenarioBattle(scenario, true, AI_UNITS_SCRIPTED);
+  EXPECT_NE(catalogue.FindAIDesign("ai_Bulwark Assault"), nullptr);
+  battle.Begin();
+  SIM_BattleArmy* attacker = battle.AttackerArmy();
+  auto units = [&] { return attacker->allUnits.size(); };
+  auto runUntil = [&](float ms) {
+    for (int i = 0; i < 100000 && battle.battleClock < ms && battle.state == BATTLE_RUNNING; ++i)
+      battle.Update();
+  };
+  runUntil(200.0f);
+  // The raider and the squad of five at time 0.
+  EXPECT_EQ(units(), 6u);
+  runUntil(3900.0f);
+  EXPECT_EQ(units(), 6u);
+  runUntil(4200.0f);
+  EXPECT_EQ(units(), 7u);
+  EXPECT_EQ(catalogue.Designs().size(), playerDesigns);
+  GetChallengeRecording().state = SIM_ChallengeRecording::STATE_IDLE;
+  GetCollisionGrid().Clear();
+}
+
+}  // namespace
