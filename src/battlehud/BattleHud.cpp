@@ -11,12 +11,14 @@
 #include "battle/BattleHooks.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnit.h"
+#include "battle/ChallengeRecording.h"
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/PostBattleUnlock.h"
+#include "battlehud/RecordingSave.h"
 #include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DesignSprite.h"
@@ -86,6 +88,7 @@ void RegisterHudReset() {
                               g_topStrip = nullptr;
                               delete g_postMortem;
                               g_postMortem = nullptr;
+                              delete GetRecordingSaveDialog();
                             }),
                             true);
   (void)registered;
@@ -835,9 +838,11 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   const SIM_Scenario* scenario = battle.scenario;
   const int origin = scenario ? scenario->origin : SIM_Scenario::ORIGIN_CAMPAIGN;
   statsButton->callback = &GUI_BS_PostMortem::OnStats;
-  // Posting and saving have no dialogs of their own yet: shown, not offered.
+  // Posting has no dialog of its own yet: shown, not offered.
   challengeButton->enabled = false;
-  saveButton->enabled = false;
+  // Only an attack records the player's deployments.
+  saveButton->callback = &GUI_BS_PostMortem::OnSaveRecording;
+  saveButton->enabled = !battle.playerDefends && !GetChallengeRecording().entries.empty();
   rateButton->enabled = origin == SIM_Scenario::ORIGIN_ADDED && scenario && !scenario->id.empty();
   const float cx = (left + right) / 2.0f;
   continueButton = new GUI_ButtonText(&GUI_BS_PostMortem::OnContinue, "BS_POSTMORTEM_CONTINUE", 0);
@@ -862,6 +867,11 @@ void GUI_BS_PostMortem::Open() {
 
 int GUI_BS_PostMortem::OnRate(int) {
   if (g_postMortem && g_postMortem->rateButton) g_postMortem->rateButton->enabled = false;
+  return 0;
+}
+
+int GUI_BS_PostMortem::OnSaveRecording(int) {
+  new GUI_BS_RecordingSave();
   return 0;
 }
 
@@ -967,6 +977,7 @@ void ConnectBattleHud() {
   screen.closeHud = [] {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
+    delete GetRecordingSaveDialog();
     GUI_BS_DeploymentDropper::Instance().Reset();
     CloseDeploymentWindow();
     CloseTopStrip();

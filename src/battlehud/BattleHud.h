@@ -223,6 +223,7 @@ class GUI_BS_PostMortem : public GUI_Dialog {
   static int OnContinue(int);
   static int OnRate(int);
   static int OnStats(int);
+  static int OnSaveRecording(int);
 
   int outcome = 0;
   std::string message;

@@ -324,3 +324,31 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   void Draw() override;
   void Refresh() {}
 };
+
+// ------------------------------------------------------------ recording picker
+
+class GUI_FilePicker;
+
+// Chooses the recording a scripted defence replays; one at a time.
+class GUI_BB_RecordingLoad : public GUI_Dialog {
+ public:
+  explicit GUI_BB_RecordingLoad(SIM_Scenario* scenario);
+  ~GUI_BB_RecordingLoad() override;
+  void Draw() override;
+
+  // The button: the picked recording is replayed against the player in the scenario.
+  static int OnLoadRecording(int);
+
+  SIM_Scenario* scenario = nullptr;
+  GUI_FilePicker* picker = nullptr;
+  GUI_ButtonText* loadButton = nullptr;
+  GUI_Rect nameBox;
+};
+
+GUI_BB_RecordingLoad* GetRecordingPicker();
+void OpenRecordingPicker(SIM_Scenario* scenario);
+// After the picker deleted a recording file: its designs folder goes too.
+void DeleteRecording(const std::string& path);
+// Starts a scripted defence of the scenario against the recording file; false (with a
+// message) when the file is missing, and then no battle starts.
+bool StartRecordingDefence(SIM_Scenario* scenario, const std::string& path);

@@ -5,6 +5,7 @@
 #include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
+#include "battle/ChallengeRecording.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenuSeam.h"
 #include "battlehud/EndOfBattle.h"
@@ -12,6 +13,7 @@
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
+#include "browser/ChallengeList.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "effects/BattleEffects.h"
 #include "effects/EffectsSeam.h"
@@ -61,6 +63,8 @@ void ConnectGameLayers() {
   ConnectBattleHud();
   ConnectBattleEffects();
   ConnectExplosionEffects();
+  ConnectChallengeRecording();
+  SetRecordingPickerHook(OpenRecordingPicker);
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
@@ -82,8 +86,11 @@ void ConnectGameLayers() {
   InstallLoadingPoster();
   // The update's achievements step marks what the server lists for the player.
   SetAchievementsLoader([] { SIM_AchievementList::Get().LoadUnlocked(); });
-  // SetChallengeRemover stays unset until the local challenge list exists: a
-  // "challenge_delete" change then has nothing to remove.
+  // A "challenge_delete" change takes the challenge out of the local list.
+  SetChallengeRemover([](const std::string& challengeId) {
+    SIM_ChallengeDatabase& db = GetChallengeDatabase();
+    if (db.RemoveChallenge(challengeId)) db.Save();
+  });
 
   // After a battle: an online challenge reports its result, then the metrics go out.
   GetPostMortemHooks().postBattleUpdates = [](const PostBattleReport& report) {
