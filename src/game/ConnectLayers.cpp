@@ -9,7 +9,11 @@
 #include "battlehud/BuildingMenuSeam.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/DeviceResetSeam.h"
+#include "battlescreen/Emplacements.h"
+#include "battlescreen/Hulks.h"
+#include "battlescreen/Searchlights.h"
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "browser/GUI_BattleBrowser.h"
@@ -61,6 +65,10 @@ void ConnectGameLayers() {
   ConnectBattleHud();
   ConnectBattleEffects();
   ConnectExplosionEffects();
+  ConnectHulks();
+  ConnectCraters();
+  ConnectEmplacements();
+  ConnectSearchlights();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;
