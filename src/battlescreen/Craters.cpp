@@ -171,17 +171,19 @@ bool GUI_BS_DistortionManager::HasDistortion(bool desertHaze) const {
   return enabled && (!shockwaves.empty() || !shields.empty() || !heat.empty() || desertHaze);
 }
 
-void GUI_BS_DistortionManager::BeginTarget() {
-  if (targetActive) return;
+bool GUI_BS_DistortionManager::BeginTarget() {
+  if (targetActive) return true;
   D3DEngine& e = GetRenderDevice();
-  if (!e.HasTexture("rt_distortion")) return;
+  if (!e.HasTexture("rt_distortion")) return false;
   e.RememberRenderTarget();
   if (!e.SetRenderTarget("rt_distortion")) {
+    LogWarning(__FILE__, __LINE__, "Failed to set render target");
     e.RestoreRenderTarget();
-    return;
+    return false;
   }
   targetActive = true;
   if (e.IsAdditive()) e.SetNormalBlend();
+  return true;
 }
 
 void GUI_BS_DistortionManager::Draw(float frameMs) {
@@ -192,8 +194,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     const float t = w->elapsed / w->duration;
     if (t > 1.0f) continue;
     ProjectQuad(w->sprite, w->x, w->y, w->startSize + t * (w->endSize - w->startSize));
-    if (!w->sprite.IsOnScreen()) continue;
-    BeginTarget();
+    if (!w->sprite.IsOnScreen() || !BeginTarget()) continue;
     w->sprite.SetColour(static_cast<int>(ShockwaveAlpha(t, w->peakAlpha)), 255, 255, 255);
     w->sprite.DrawDirect();
   }
@@ -203,8 +204,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     r->elapsed += frameMs;
     if (r->elapsed > r->duration || !r->unit) continue;
     ProjectQuad(r->sprite, r->unit->x, r->unit->y, r->size * 2.0f);
-    if (!r->sprite.IsOnScreen()) continue;
-    BeginTarget();
+    if (!r->sprite.IsOnScreen() || !BeginTarget()) continue;
     r->sprite.SetColour(static_cast<int>(ShieldAlpha(r->elapsed / r->duration)), 255, 255, 255);
     r->sprite.DrawDirect();
   }
@@ -212,15 +212,14 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
                                [](const GUI_BS_ShieldDistortion* r) { return r->elapsed > r->duration; }),
                 shields.end());
 
-  if (!heat.empty() && heatDrawer) {
-    BeginTarget();
+  if (!heat.empty() && heatDrawer && BeginTarget()) {
     for (GUI_BS_RenderObject* o : heat) heatDrawer(o);
     GetGlobalVertexBuffer().Flush();
   }
   heat.clear();
 
   const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
-  if (enabled && s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT) {
+  if (enabled && s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT && BeginTarget()) {
     hazeClock += frameMs;
     if (hazeClock > kHazeCycleMs) hazeClock -= kHazeCycleMs;
     const float b = hazeClock / kHazeCycleMs;
@@ -232,7 +231,6 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     haze.SetPosition(w * 0.5f, h * 0.5f);
     haze.SetUV(-b, -b, 1.0f - b, 1.0f - b);
     haze.SetColour(12, 255, 255, 255);
-    BeginTarget();
     e.SetAddressMode(platform::TADDRESS_WRAP, 0);
     haze.DrawDirect();
     e.SetAddressMode(platform::TADDRESS_CLAMP, 0);

@@ -79,8 +79,9 @@ class GUI_BS_DistortionManager {
   void QueueHeat(GUI_BS_RenderObject* object);
   // Battle start: reads the option "DISTORTION" and empties every list.
   void Reset();
-  // Makes "rt_distortion" the target for the rest of the pass (once a frame).
-  void BeginTarget();
+  // Makes "rt_distortion" the target for the rest of the pass (once a frame); false when
+  // there is no such target (nothing may then be drawn: it would land on the picture).
+  bool BeginTarget();
   // The distortion pass: shock waves, shield hits, heat, the desert's haze.
   void Draw(float frameMs);
   // Whether the pass will draw anything this frame.

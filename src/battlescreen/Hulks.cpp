@@ -9,6 +9,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/Strings.h"
@@ -71,9 +72,10 @@ GUI_BS_Hulk* GUI_BS_Hulk::CreateFromLayer(const GUI_BS_Sprite& layer, const SIM_
       new GUI_BS_Hulk(layer.hulkTexture, layer.width, hullSize, design ? design->name : std::string());
   if (const VariantLayer* v = layer.variantLayer)
     hulk->sprite.SetUV(v->hulkLeft, v->hulkTop, v->hulkRight, v->hulkBottom);
-  hulk->colourR = layer.colourR;
-  hulk->colourG = layer.colourG;
-  hulk->colourB = layer.colourB;
+  // A wreck keeps a trace of its paint, burnt dark.
+  hulk->colourR = layer.colourR * 3 / 10 + 60;
+  hulk->colourG = layer.colourG * 3 / 10 + 60;
+  hulk->colourB = layer.colourB * 3 / 10 + 60;
   const float h = unit.heading * kDegToRad, c = std::cos(h), s = std::sin(h);
   hulk->x = unit.x + c * layer.offsetX - s * layer.offsetY;
   hulk->y = unit.y + s * layer.offsetX + c * layer.offsetY;
@@ -358,7 +360,11 @@ void StepCameraShake(float frameMs) {
 void StepCameraShakeLayer() { StepCameraShake(WorldDetailFrameMs()); }
 
 void ConnectHulks() {
-  SetBattleWorldLayer(WL_HULKS, [] { GUI_BS_Hulk::DrawAll(); });
+  SetBattleWorldLayer(WL_HULKS, [] {
+    // New craters fade in on the ground drawn before this pass.
+    GUI_BS_Crater::AdvanceAll(WorldDetailFrameMs());
+    GUI_BS_Hulk::DrawAll();
+  });
   SetBattleWorldLayer(WL_BREAKUP_SHADOWS, [] {
     GUI_BS_BreakupCollection::DrawAllShadows();
     GUI_BS_BreakupCollection::DrawAll();
