@@ -8,6 +8,7 @@
 #include "battle/Battle.h"
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Emplacements.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/MapTiles.h"
 #include "engine/D3DEngine.h"
@@ -115,6 +116,8 @@ void GUI_BS_Map::ClearTiles() {
   tiles.clear();
   edgeTiles.clear();
   ClearTileProps();
+  // The emplacements go with the map's tiles: none may point into a past battle.
+  if (ProcessWideIfAlive<GUI_BS_EmplacementManager>()) GUI_BS_EmplacementManager::Instance().Clear();
 }
 
 void GUI_BS_Map::UpdateViewRect() {

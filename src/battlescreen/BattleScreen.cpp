@@ -20,7 +20,10 @@
 #include "battle/TargetedComponents.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/Hulks.h"
+#include "battlescreen/Searchlights.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -318,6 +321,7 @@ void GUI_BattleScreen::Init() {
   f.showDamage = o.IsOn("OPTIONS_SHOW_DAMAGE");
   f.showHealth = o.IsOn("OPTIONS_SHOW_HEALTH");
 
+  GUI_BS_DistortionManager::Instance().Reset();
   if (scenario) BuildGroundLayers();
   BloodSplatLayer::Get().Init();
 
@@ -341,7 +345,11 @@ void GUI_BattleScreen::Init() {
 
 void GUI_BattleScreen::ResetWorld() {
   ConstructGroundLayers();
+  // The craters leave the ground layers as they go, so before the layers are emptied.
+  GUI_BS_Crater::Clear();
   ClearGroundLayers();
+  GUI_BS_Hulk::Clear();
+  GUI_BS_BreakupCollection::Clear();
   BloodSplatLayer::Get().Clear();
   GUI_BS_UnitManager::Instance().Clear();
   GUI_BS_EffectsManager::Instance().Clear();
@@ -353,6 +361,9 @@ void GUI_BattleScreen::Teardown() {
   if (GUI_BS_EffectsManager* effects = ProcessWideIfAlive<GUI_BS_EffectsManager>()) effects->Clear();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.effectsBattleEnd) h.effectsBattleEnd();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  if (auto* lights = ProcessWideIfAlive<GUI_BS_SearchlightManager>()) lights->DeleteAll();
+  if (auto* distortion = ProcessWideIfAlive<GUI_BS_DistortionManager>()) distortion->Reset();
+  if (auto* shake = ProcessWideIfAlive<CameraShake>()) *shake = CameraShake();
   SquadSoundStop();
   if (GUI_BS_UnitManager* units = ProcessWideIfAlive<GUI_BS_UnitManager>()) units->StopEngineSounds();
   if (SoundsExist()) {

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/Searchlights.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "simdata/ModuleType.h"
 #include "simdata/Options.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
@@ -105,8 +109,52 @@ void GUI_BS_Sprite::Setup(const DesignLayer* colourEntry, const VariantLayer* so
   }
   mainQuad.SetColour(colourA, colourR, colourG, colourB);
   damageTexture = FindOrLoadTexture("damage.dds");
-  // Searchlights, laser guidance and unit lights attach themselves once they exist.
   hasChildren = false;
+  BuildAttachments(source);
+}
+
+void GUI_BS_Sprite::BuildAttachments(const VariantLayer* source) {
+  ownedChildren.clear();
+  for (const std::string& line : source->attachments) {
+    std::vector<std::string> items;
+    size_t start = 0;
+    for (size_t comma = line.find(',');; comma = line.find(',', start)) {
+      items.push_back(line.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+      if (comma == std::string::npos) break;
+      start = comma + 1;
+    }
+    if (items.size() < 2) continue;
+    auto number = [&items](size_t i) {
+      if (i >= items.size()) return 0.0f;
+      const float v = std::strtof(items[i].c_str(), nullptr);
+      return std::isfinite(v) ? v : 0.0f;
+    };
+    const float ox = number(2) / 256.0f * width, oy = number(3) / 256.0f * height;
+    SIM_BattleArmy* enemy = unit && unit->army ? unit->army->enemy : nullptr;
+    if (items[1] == "SEARCHLIGHT" && items.size() >= 8) {
+      auto light = std::make_unique<GUI_BS_Searchlight>(unit, ox, oy, number(4), number(5), number(7));
+      light->fixedAngle = number(6);
+      light->layerOffsetX = offsetX;
+      light->layerOffsetY = offsetY;
+      GUI_BS_RenderObject::Attach(light.get(), this);
+      ownedChildren.push_back(std::move(light));
+      hasChildren = true;
+    } else if (items[1] == "LASERGUIDANCE" && items.size() >= 7) {
+      const SIM_UnitDesign* design = unit ? unit->design : nullptr;
+      const bool acquires =
+          design && std::any_of(design->modules.begin(), design->modules.end(), [](const DesignModule& m) {
+            return m.type && m.type->name == "ai_target_acquisition";
+          });
+      if (!acquires) continue;
+      auto laser = std::make_unique<GUI_BS_LaserGuidance>(unit, enemy, ox + offsetX, oy + offsetY);
+      laser->colourR = std::clamp(static_cast<int>(number(4)), 0, 255);
+      laser->colourG = std::clamp(static_cast<int>(number(5)), 0, 255);
+      laser->colourB = std::clamp(static_cast<int>(number(6)), 0, 255);
+      GUI_BS_RenderObject::Attach(laser.get(), this);
+      ownedChildren.push_back(std::move(laser));
+      hasChildren = true;
+    }
+  }
 }
 
 bool GUI_BS_Sprite::HasDamageMark(const SIM_UnitTargetData* hit) const {

@@ -85,8 +85,12 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   bool hasChildren = false;
   // Raised by one for every permanent mark added (the unit visual's count); may be null.
   int32_t* markCounter = nullptr;
+  // The searchlights and laser guidance the layer's attachment lines build (drawn as
+  // children).
+  std::vector<std::unique_ptr<GUI_BS_RenderObject>> ownedChildren;
 
  private:
+  void BuildAttachments(const VariantLayer* layer);
   std::unique_ptr<GUI_BS_DamageMark> MakeMark(const SIM_UnitTargetData* hit, int cell, bool flash) const;
   void DrawMark(GUI_BS_DamageMark& mark);
 };

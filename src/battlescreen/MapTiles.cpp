@@ -5,6 +5,7 @@
 #include "battle/Battle.h"
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/Emplacements.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
@@ -142,6 +143,14 @@ void GUI_BS_MapTile::Init(SIM_MapSquare* sq, const SIM_Scenario* scenario) {
       tileProp->sprite.SetUV(type->uvLeft, type->uvTop, type->uvRight, type->uvBottom);
       tileProp->Place(x, y);
       TileProps().push_back(tileProp);
+      // Soldiers dropped here take the emplacement's places (paths are pictures only).
+      if (!tileProp->fixedPicture && !type->offsets.empty()) {
+        GUI_BS_Emplacement* e = GUI_BS_EmplacementManager::Instance().Create();
+        e->type = type;
+        e->placement = sq;
+        e->BuildSlots();
+        emplacement = e;
+      }
     }
   }
 

@@ -57,6 +57,12 @@ class GUI_BS_MapTile {
   bool playerZone = false;
   bool drawnThisFrame = false;
   int hits = 0;  // shell hits on units standing here; a worn tile stops showing small ones
+  // Hit marks on this square: craters (capped unless forced), ground blasts and the
+  // explosions' own ground marks (which count toward the blast cap).
+  int craters = 0;
+  int groundBlasts = 0;
+  int explosionMarks = 0;
+  bool noCraters = false;
 };
 
 class GUI_BS_EdgeTile {

@@ -17,7 +17,10 @@
 #include "battle/TargetedComponents.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Craters.h"
+#include "battlescreen/Emplacements.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/Hulks.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
@@ -137,6 +140,8 @@ void GUI_BS_Unit::Placed() {
     GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
     world.Record("distortion", "", unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 0.2f);
     world.Record("camera_shake", "", unit->x, unit->y, w * 0.5f);
+    GUI_BS_DistortionManager::Instance().AddShockwave(unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 0.2f);
+    ShakeFromBlast(w * 0.5f, unit->x, unit->y);
     if (SoundsExist())
       GetSounds().PlaySound("data/sounds/weapon_placement.ogg", 2, 1.0f, false, 64.0f, unit->x, unit->y);
   }
@@ -162,6 +167,7 @@ void GUI_BS_Unit::ClearHulk() {
   if (!unit) return;
   // The wrecks live in the battle world, which finds the one within reach.
   GUI_BS_WorldEffectsSeam::Instance().Record("clear_hulk", "", unit->x, unit->y, unit->size * 0.5f);
+  GUI_BS_Hulk::IsNear(unit->size * 0.5f, unit->x, unit->y);
 }
 
 void GUI_BS_Unit::CollectAirDrop() {
@@ -452,6 +458,8 @@ bool GUI_BS_Unit::HandBackToDropper() {
   if (unit->sizeType == SIZE_INFANTRY && unit->squadron) {
     SIM_BattleSquadron* squad = unit->squadron;
     // The squad leaves its emplacement and its cell; every soldier goes into the hand.
+    GUI_BS_EmplacementManager& emplacements = GUI_BS_EmplacementManager::Instance();
+    emplacements.ReleaseUnits(emplacements.Find(static_cast<const SIM_MapSquare*>(squad->emplacement)));
     squad->SetOwner(nullptr);
     for (SIM_BattleUnit* m : squad->members) m->damageReduction = 0.0f;
     back.units.assign(squad->members.begin(), squad->members.end());
@@ -565,6 +573,10 @@ void GUI_BS_MajorUnit::OnDestroyed() {
   world.Record("shockwave", "", unit->x, unit->y, w, w * 8.0f);
   world.Record("shockwave", "", unit->x, unit->y, w * 0.75f, w * 6.0f);
   world.Record("camera_shake", "", unit->x, unit->y, w);
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(unit->x, unit->y, w, w * 8.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 1.0f);
+  ShakeFromBlast(w, unit->x, unit->y);
 }
 
 int GUI_BS_MajorUnit::HulkEmitterCount(float hullSize, float r) {
@@ -577,12 +589,20 @@ void GUI_BS_MajorUnit::PlaceWreck() {
   GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
   GUI_BS_UnitManager& manager = GUI_BS_UnitManager::Instance();
   for (const auto& s : sprites) {
-    if (!s->hulkTexture.empty()) world.Record("hulk", s->hulkTexture, unit->x, unit->y, unit->heading);
+    if (s->hulkTexture.empty()) continue;
+    world.Record("hulk", s->hulkTexture, unit->x, unit->y, unit->heading);
+    GUI_BS_Hulk::Add(GUI_BS_Hulk::CreateFromLayer(*s, *unit));
   }
   for (const auto& s : sprites)
     if (s->layerName == "tank_chassis_color" || s->layerName == "tank_turret_color" ||
-        s->layerName == "turret_base" || s->layerName == "turret_color")
+        s->layerName == "turret_base" || s->layerName == "turret_color") {
       world.Record("breakup", s->layerName, unit->x, unit->y, s->width / 16.0f);
+      // The pieces fly from the layer's place; the unit itself is not kept.
+      const float h = unit->heading * kDegToRad, c = std::cos(h), sn = std::sin(h);
+      GUI_BS_BreakupCollection::StartRunning(GUI_BS_BreakupCollection::FromLayer(*s, *unit),
+                                             unit->x + c * s->offsetX - sn * s->offsetY,
+                                             unit->y + sn * s->offsetX + c * s->offsetY, unit->heading);
+    }
   const float size = HullSize();
   const int n = HulkEmitterCount(size, manager.NextRandom());
   for (int i = 0; i < n; ++i) {
@@ -781,6 +801,7 @@ void GUI_BS_TankUnit::OnDestroyed() {
   GUI_BS_MajorUnit::OnDestroyed();
   if (!unit) return;
   GUI_BS_WorldEffectsSeam::Instance().Record("ground_blast", "", unit->x, unit->y, HullSize() * 1.5f);
+  GUI_BS_Crater::CreateGroundBlast(false, HullSize() * 1.5f, unit->x, unit->y);
   if (SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
   StopEngine();
 }

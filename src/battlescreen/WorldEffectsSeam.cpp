@@ -23,8 +23,8 @@ void GUI_BS_WorldEffectsSeam::Record(const std::string& kind, const std::string&
   // A long battle lays thousands of track marks: only the latest are kept.
   if (requests.size() >= kKept) requests.erase(requests.begin(), requests.begin() + kKept / 2);
   requests.push_back(GUI_BS_EffectRequest{kind, name, x, y, a, b, c, d});
-  // Shock waves are drawn by the effects layer.
-  if (kind == "shockwave") RequestBattleEffect(kind, name, x, y, a, b);
+  // Shock waves and burning wrecks are drawn by the effects layer.
+  if (kind == "shockwave" || kind == "ground_emitter") RequestBattleEffect(kind, name, x, y, a, b);
 }
 
 int GUI_BS_WorldEffectsSeam::Count(const std::string& kind) const {

@@ -3,7 +3,8 @@
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
-#include "battlescreen/DistortionSeam.h"
+#include "battlescreen/Craters.h"
+#include "battlescreen/Searchlights.h"
 #include "effects/EffectsCommon.h"
 #include "effects/EffectsSeam.h"
 #include "effects/HeatEmitters.h"
@@ -21,12 +22,12 @@ constexpr int kFlashParticles = 3;
 void DrawExhaustLower() { ExhaustDrawAll(0); }
 void DrawExhaustUpper() { ExhaustDrawAll(1); }
 void DrawMuzzleFlashes() {
+  GUI_BS_SearchlightManager::Instance().DrawAll();
   LightmapDrawLists::Instance().RenderUnitList();
   FlamethrowersDraw();
   MuzzleFlashDraw();
 }
 void DrawDriftingSmoke() { GUI_BS_DriftingSmoke::Instance().Draw(); }
-void DrawDistortion() { GUI_BS_DistortionSeam::Instance().DrawAndEndFrame(); }
 void DrawLightMap() {
   GUI_BS_LightmapManager::Instance().Render();
   // The additive glow copies of the frame go in first, in one target switch.
@@ -61,7 +62,6 @@ void ConnectBattleEffects() {
   SetBattleWorldLayer(WL_PARTICLE_CULLING, ParticleGroupsCull);
   SetBattleWorldLayer(WL_DRIFTING_SMOKE, DrawDriftingSmoke);
   SetBattleWorldLayer(WL_EXHAUST_UPPER, DrawExhaustUpper);
-  SetBattleWorldLayer(WL_DISTORTION, DrawDistortion);
   SetBattleWorldLayer(WL_LIGHT_MAP, DrawLightMap);
 
   BattleFrameHooks& frame = GetBattleFrameHooks();
@@ -87,7 +87,18 @@ void ConnectBattleEffects() {
   };
 
   GetUnitEffectHooks().request = EffectsRecordRequest;
-  SetDistortionRegisterHook([](GUI_BS_RenderObject* o) { GUI_BS_DistortionSeam::Instance().Register(o); });
+  SetDistortionRegisterHook(
+      [](GUI_BS_RenderObject* o) { GUI_BS_DistortionManager::Instance().QueueHeat(o); });
   SetDistortionPendingQuery(
-      [](bool desertHaze) { return GUI_BS_DistortionSeam::Instance().HasDistortion(desertHaze); });
+      [](bool desertHaze) { return GUI_BS_DistortionManager::Instance().HasDistortion(desertHaze); });
+  // Burning ground's haze bends the picture: its hidden particles, faded with the fire.
+  GUI_BS_DistortionManager::Instance().heatDrawer = [](GUI_BS_RenderObject* o) {
+    auto* g = dynamic_cast<GUI_BS_GroundEmitter*>(o);
+    if (!g || !g->haze) return;
+    g->haze->alphaScale = g->fade;
+    g->haze->Draw();
+  };
+  SearchlightLightHooks& lights = GetSearchlightLightHooks();
+  lights.lightMapActive = [] { return GUI_BS_LightmapManager::Instance().Active(); };
+  lights.addWorldLight = [](CTexturedSprite* sprite) { DrawListAdd(0, sprite); };
 }

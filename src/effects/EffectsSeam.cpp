@@ -1,6 +1,8 @@
 #include "effects/EffectsSeam.h"
 
+#include "battlescreen/BattleSprites.h"
 #include "effects/Explosions.h"
+#include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "effects/Smoke.h"
 #include "engine/Singletons.h"
@@ -27,6 +29,10 @@ std::vector<std::string> ParticleConfigNames() {
 
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
   if (request.kind == "exhaust") ExhaustRequest(request.name, request.x, request.y);
+  // Burning wrecks and ground blasts: a heat emitter of that config, radius a, life b.
+  if (request.kind == "ground_emitter")
+    GUI_BS_EffectsManager::Instance().Add(
+        new GUI_BS_GroundEmitter(request.a, request.b, request.name, request.x, request.y));
   // Shock waves come from the battle world's own record; they are not kept twice.
   if (RouteExplosionRequest(request) && request.kind == "shockwave") return;
   std::vector<GUI_BS_EffectRequest>& list = State().requests;

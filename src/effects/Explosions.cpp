@@ -14,6 +14,7 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/AirStrikeTrails.h"
@@ -625,6 +626,7 @@ void OnAirStrikeBlast(float damage, float x, float y) {
   SpawnExplosion(EXP_BLASTGLARE_LM, 400.0f * s, 900.0f, 0, 0, 0, 0, x, y);
   GUI_BS_ShockWave::Spawn(160.0f * s, 600.0f, "shockwave.dds", x, y);
   GUI_BS_WorldEffectsSeam::Instance().Record("crater", "", x, y, 48.0f * s);
+  GUI_BS_Crater::CreateGroundBlast(false, 48.0f * s, x, y);
 }
 }  // namespace
 

@@ -10,7 +10,11 @@
 #include "battlehud/BuildingMenuSeam.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/DeviceResetSeam.h"
+#include "battlescreen/Emplacements.h"
+#include "battlescreen/Hulks.h"
+#include "battlescreen/Searchlights.h"
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "browser/ChallengeList.h"
@@ -65,6 +69,11 @@ void ConnectGameLayers() {
   ConnectExplosionEffects();
   ConnectChallengeRecording();
   SetRecordingPickerHook(OpenRecordingPicker);
+
+  ConnectHulks();
+  ConnectCraters();
+  ConnectEmplacements();
+  ConnectSearchlights();
 
   GameLayerHooks& hooks = GetGameLayerHooks();
   hooks.particleGroupsClearLists = ParticleGroupsClearLists;

@@ -1,0 +1,106 @@
+#pragma once
+// Hits leave marks: a crater decal on the ground and, for heavy hits, a short cloud of
+// ground-blast particles. Shock waves, shield hits and hot air bend the finished picture:
+// the distortion manager draws them into "rt_distortion" as red-green offsets around
+// mid-grey, which the post-processing reads.
+#include <list>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "battlescreen/GroundLayers.h"
+#include "engine/Sprites.h"
+
+class GUI_BS_RenderObject;
+class SIM_BattleUnit;
+
+class GUI_BS_Crater : public GUI_BS_GroundProp {
+ public:
+  static constexpr int kMaxPerSquare = 10;
+  static constexpr float kMinSize = 8.0f;
+  static constexpr float kFadeMs = 500.0f;
+
+  // A hit of `size` at (x, y): a crater (at most ten a square unless forced) and, above
+  // size 50, ground blast emitters. Returns the crater made, or null.
+  static GUI_BS_Crater* CreateGroundBlast(bool forced, float size, float x, float y);
+  // The prop type a crater of that size draws with: "smallimpact1".."4" below 32,
+  // "bigimpact1".."3" from 32 on; `pick` in 0..1 chooses the number.
+  static std::string PropTypeName(float size, float pick);
+  // Every crater of the battle (owned; the ground layers only list them).
+  static std::list<std::unique_ptr<GUI_BS_Crater>>& List();
+  static void Clear();
+  // Fades in the new craters (once per frame).
+  static void AdvanceAll(float frameMs);
+
+  void Advance(float frameMs);
+
+  bool fading = true;
+  float elapsed = 0.0f;
+  float craterSize = kMinSize;
+  float rotation = 0.0f;
+  std::string propTypeName;
+  float alpha = 0.0f;
+};
+
+// The distortion of a shield hit, owned by its shield and listed while it plays.
+struct GUI_BS_ShieldDistortion {
+  SIM_BattleUnit* unit = nullptr;
+  CTexturedSprite sprite;
+  float elapsed = 0.0f;
+  float duration = 400.0f;
+  float size = 0.0f;
+  void* shield = nullptr;
+};
+
+class GUI_BS_DistortionManager {
+ public:
+  struct Shockwave {
+    float x = 0.0f, y = 0.0f;
+    float startSize = 0.0f, endSize = 0.0f;
+    float duration = 0.0f;
+    float peakAlpha = 0.0f;
+    float elapsed = 0.0f;
+    CTexturedSprite sprite;
+  };
+  static constexpr float kHazeCycleMs = 39000.0f;
+  static constexpr int kMaxHeatObjects = 256;
+
+  static GUI_BS_DistortionManager& Instance();
+  virtual ~GUI_BS_DistortionManager() = default;
+
+  void AddShockwave(float x, float y, float startSize, float endSize, float duration, float peakAlpha);
+  // A shield's hit: listed once; a second hit restarts it.
+  void AddShieldDistortion(GUI_BS_ShieldDistortion* record);
+  // Its shield is going: the record leaves the list.
+  void RemoveShieldDistortion(GUI_BS_ShieldDistortion* record);
+  // A unit leaves the battle: every record that follows it goes.
+  void DropUnit(const SIM_BattleUnit* unit);
+  // Hot air that wants bending this frame (burning ground); a full frame drops the rest.
+  void QueueHeat(GUI_BS_RenderObject* object);
+  // Battle start: reads the option "DISTORTION" and empties every list.
+  void Reset();
+  // Makes "rt_distortion" the target for the rest of the pass (once a frame); false when
+  // there is no such target (nothing may then be drawn: it would land on the picture).
+  bool BeginTarget();
+  // The distortion pass: shock waves, shield hits, heat, the desert's haze.
+  void Draw(float frameMs);
+  // Whether the pass will draw anything this frame.
+  bool HasDistortion(bool desertHaze) const;
+  // Shock wave alpha at fraction t of its life.
+  static float ShockwaveAlpha(float t, float peak) { return (1.0f - t) * peak * 255.0f; }
+  // Shield distortion alpha at fraction t: rises over the first quarter, then falls.
+  static float ShieldAlpha(float t);
+
+  // The effects layer draws the queued heat (its particles) into the current target.
+  using HeatDrawer = void (*)(GUI_BS_RenderObject* object);
+  HeatDrawer heatDrawer = nullptr;
+
+  bool enabled = false;
+  float hazeClock = 0.0f;
+  bool targetActive = false;
+  std::list<std::unique_ptr<Shockwave>> shockwaves;
+  std::vector<GUI_BS_ShieldDistortion*> shields;
+  std::vector<GUI_BS_RenderObject*> heat;
+};
+
+void ConnectCraters();

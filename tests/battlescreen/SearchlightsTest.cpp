@@ -1,0 +1,171 @@
+// Searchlights and laser guidance: a sweep turns to the nearest enemy, keeps its angle
+// without candidates and never moves at speed 0; a laser never picks the same target twice
+// in a row while another exists; a unit leaving the battle is let go (run under the
+// sanitizer for 100 frames after it is deleted).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "battle/Battle.h"
+#include "battle/BattleArmy.h"
+#include "battle/BattleUnit.h"
+#include "battlescreen/GroundLayers.h"
+#include "battlescreen/Searchlights.h"
+#include "battlescreen/WorldDetailsFixture.h"
+#include "engine/MathHelpers.h"
+
+namespace {
+
+using battle_test::AddUnit;
+
+class SearchlightsTest : public battlescreen_test::WorldDetailsTest {
+ protected:
+  void SetUp() override {
+    WorldDetailsTest::SetUp();
+    hull = cat.Hull("probe", 2, 1, 100.0f, 40.0f);
+    design = cat.Design(hull, {});
+    GUI_BS_SearchlightManager::Instance().DeleteAll();
+  }
+  void TearDown() override {
+    GUI_BS_SearchlightManager::Instance().DeleteAll();
+    WorldDetailsTest::TearDown();
+  }
+  SIM_BattleUnit* Enemy(float x, float y) {
+    SIM_BattleUnit* u = AddUnit(design, GetBattle().opponentArmy);
+    u->x = x;
+    u->y = y;
+    u->state = US_ACTIVE;
+    return u;
+  }
+  // The unit leaves the battle: out of its army's lists and deleted.
+  static void Remove(SIM_BattleUnit* u) {
+    SIM_BattleArmy* army = u->army;
+    army->allUnits.remove(u);
+    army->livingUnits.remove(u);
+    army->movers.remove(u);
+    delete u;
+  }
+  battle_test::Catalogue cat;
+  SIM_UnitHull* hull = nullptr;
+  SIM_UnitDesign* design = nullptr;
+};
+
+TEST_F(SearchlightsTest, ASweepTurnsToTheNearestEnemyAtItsSpeed) {
+  Enemy(1000.0f, 0.0f);                        // due east of the light, far
+  SIM_BattleUnit* near = Enemy(0.0f, 500.0f);  // due south, nearer
+  GUI_BS_TargetSweep sweep;
+  sweep.army = GetBattle().opponentArmy;
+  sweep.angle = 0.0f;
+  sweep.timer = 4000.0f;
+  sweep.Update(0.0f, 0.0f, 10.0f);
+  EXPECT_EQ(sweep.target, near);
+  EXPECT_NEAR(AngleDifference(sweep.angle, 0.0f), 0.2f, 1e-4f) << "0.02 degrees a ms";
+  sweep.Update(0.0f, 0.0f, 10.0f);
+  EXPECT_NEAR(AngleDifference(sweep.angle, 0.0f), 0.4f, 1e-4f);
+  for (int i = 0; i < 1000; ++i) sweep.Update(0.0f, 0.0f, 10.0f);
+  EXPECT_NEAR(sweep.angle, 180.0f, 1e-3f);
+}
+
+TEST_F(SearchlightsTest, WithoutCandidatesOrSpeedTheAngleStays) {
+  GUI_BS_TargetSweep lonely;
+  lonely.army = GetBattle().opponentArmy;
+  lonely.angle = 33.0f;
+  lonely.timer = 5000.0f;
+  lonely.Update(0.0f, 0.0f, 16.0f);
+  EXPECT_EQ(lonely.target, nullptr);
+  EXPECT_FLOAT_EQ(lonely.angle, 33.0f);
+
+  Enemy(0.0f, 500.0f);
+  GUI_BS_TargetSweep still;
+  still.army = GetBattle().opponentArmy;
+  still.turnSpeed = 0.0f;
+  still.angle = 33.0f;
+  still.timer = 5000.0f;
+  for (int i = 0; i < 10; ++i) still.Update(0.0f, 0.0f, 16.0f);
+  EXPECT_FLOAT_EQ(still.angle, 33.0f);
+  EXPECT_EQ(still.target, nullptr);
+}
+
+TEST_F(SearchlightsTest, ALaserNeverRepeatsItsTargetWhileAnotherExists) {
+  GetBattle().state = BATTLE_RUNNING;
+  SIM_BattleUnit* owner = AddUnit(design, GetBattle().playerArmy);
+  owner->x = owner->y = 0.0f;
+  SIM_BattleUnit* a = Enemy(100.0f, 0.0f);
+  SIM_BattleUnit* b = Enemy(400.0f, 0.0f);
+  Enemy(900.0f, 0.0f);
+  GUI_BS_LaserGuidance laser(owner, GetBattle().opponentArmy, 0.0f, 0.0f);
+  SIM_BattleUnit* last = nullptr;
+  for (int i = 0; i < 12; ++i) {
+    SCOPED_TRACE(i);
+    laser.Retarget();
+    ASSERT_NE(laser.target, nullptr);
+    EXPECT_NE(laser.target, last);
+    // The nearest other than the last: a and b take turns.
+    EXPECT_EQ(laser.target, i % 2 == 0 ? a : b);
+    last = laser.target;
+  }
+  // Retargeting runs by itself every 4 s of stepping.
+  laser.timer = 0.0f;
+  SIM_BattleUnit* before = laser.target;
+  for (int i = 0; i < 251; ++i) laser.Step(16.0f);
+  EXPECT_NE(laser.target, before);
+  EXPECT_GE(laser.segments, 1);
+  EXPECT_LE(laser.segments, 6);
+}
+
+TEST_F(SearchlightsTest, LaserSegmentsFollowTheSweptAngle) {
+  const std::pair<float, int> cases[] = {{0.0f, 1}, {3.9f, 1}, {4.0f, 2}, {11.0f, 5}, {12.0f, 6}, {20.0f, 6}};
+  for (const auto& [diff, n] : cases) EXPECT_EQ(GUI_BS_LaserGuidance::SegmentCount(diff), n) << diff;
+}
+
+TEST_F(SearchlightsTest, ATargetLeavingTheBattleIsLetGo) {
+  GetBattle().state = BATTLE_RUNNING;
+  SIM_BattleUnit* owner = AddUnit(design, GetBattle().playerArmy);
+  owner->x = owner->y = 0.0f;
+  SIM_BattleUnit* gone = Enemy(0.0f, 300.0f);
+  SIM_BattleUnit* stays = Enemy(0.0f, -900.0f);
+
+  GUI_BS_FreeSearchlight* free = GUI_BS_SearchlightManager::Instance().Add(0.0f, 0.0f, 60.0f, 400.0f);
+  free->sweep.army = GetBattle().opponentArmy;
+  free->sweep.timer = 4001.0f;
+  GUI_BS_Searchlight mounted(owner, 0.0f, 0.0f, 60.0f, 400.0f, 0.05f);
+  mounted.sweep.timer = 4001.0f;
+  GUI_BS_LaserGuidance laser(owner, GetBattle().opponentArmy, 0.0f, 0.0f);
+  laser.Retarget();
+  free->Draw(16.0f);
+  mounted.Place(16.0f);
+  ASSERT_EQ(free->sweep.target, gone);
+  ASSERT_EQ(mounted.sweep.target, gone);
+  ASSERT_EQ(laser.target, gone);
+
+  Remove(gone);
+  for (int frame = 0; frame < 100; ++frame) {
+    GUI_BS_SearchlightManager::Instance().DrawAll();
+    free->Draw(16.0f);
+    mounted.Place(16.0f);
+    mounted.Draw();
+    laser.Step(16.0f);
+    laser.Draw();
+  }
+  EXPECT_EQ(free->sweep.target, stays);
+  EXPECT_EQ(mounted.sweep.target, stays);
+  EXPECT_TRUE(laser.target == stays || laser.target == nullptr);
+  EXPECT_NE(laser.previousTarget, gone);
+  EXPECT_FALSE(UnitInArmy(GetBattle().opponentArmy, gone));
+}
+
+TEST_F(SearchlightsTest, PropSearchlightsComeAndGoThroughTheManager) {
+  GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
+  const GroundPropSearchlightHooks saved = hooks;
+  ConnectSearchlights();
+  void* light = hooks.add(100.0f, 100.0f, 40, 300);
+  ASSERT_NE(light, nullptr);
+  EXPECT_EQ(GUI_BS_SearchlightManager::Instance().lights.size(), 1u);
+  auto* l = static_cast<GUI_BS_FreeSearchlight*>(light);
+  EXPECT_EQ(l->sweep.army, GetBattle().playerArmy) << "the attackers: the player's army when attacking";
+  hooks.remove(light);
+  EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty());
+  hooks = saved;
+}
+
+}  // namespace
