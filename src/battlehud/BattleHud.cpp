@@ -16,6 +16,7 @@
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
+#include "battlehud/HudPanels.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleScreen.h"
@@ -955,6 +956,7 @@ bool DivisionHasDeployableDesign(const SIM_Division* division) {
 
 void ConnectBattleHud() {
   ConnectDeploymentDropper();
+  ConnectHudPanels();
   SIM_DataHooks& data = GetDataHooks();
   data.deploymentWindowOpen = [] { return g_deployment != nullptr; };
   data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
@@ -963,11 +965,13 @@ void ConnectBattleHud() {
     GUI_BS_DeploymentDropper::Instance().Reset();
     OpenTopStrip();
     OpenDeploymentWindow();
+    OpenHudPanels();
   };
   screen.closeHud = [] {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
     GUI_BS_DeploymentDropper::Instance().Reset();
+    CloseHudPanels();
     CloseDeploymentWindow();
     CloseTopStrip();
   };

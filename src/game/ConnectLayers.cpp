@@ -6,7 +6,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlehud/BattleHud.h"
-#include "battlehud/BuildingMenuSeam.h"
+#include "battlehud/BuildingMenu.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
