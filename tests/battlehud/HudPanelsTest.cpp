@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/Tutorial.h"
@@ -396,6 +397,25 @@ TEST_F(HudPanelsTest, TheInspectedUnitDiesThenANewOneIsInspected) {
   ASSERT_NE(GetUnitInspector(), nullptr);
   GetWindowOrder().Draw();
   mini->Draw();
+}
+
+TEST_F(HudPanelsTest, TheInspectorShowsTenModulesAtMost) {
+  SIM_BattleUnit* u = scene.player[1];
+  SIM_ModuleManager& mm = *u->moduleManager;
+  ASSERT_GT(mm.ModuleCount(), 0);
+  SIM_ModuleType* type = mm.allModules.front()->moduleType;
+  while (mm.ModuleCount() < GUI_BS_UnitInspector::kSlots + 3)
+    mm.allModules.push_back(std::make_unique<SIM_Module>(u, type, 0.0f, 0.0f));
+  GUI_BS_UnitInspector::Open(u);
+  GUI_BS_UnitInspector* ins = GetUnitInspector();
+  ASSERT_NE(ins, nullptr);
+  for (int i = 0; i < GUI_BS_UnitInspector::kSlots; ++i)
+    EXPECT_EQ(ins->icons[i]->module, mm.allModules[size_t(i)].get()) << i;
+  EXPECT_EQ(ins->modulesLeftOut, 3);
+  // Damage and reload overlays of a full panel draw without reaching past the slots.
+  mm.allModules[0]->healthFraction = 0.0f;
+  GetWindowOrder().Draw();
+  EXPECT_EQ(GetUnitInspector(), ins);
 }
 
 }  // namespace
