@@ -17,6 +17,7 @@
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
+#include "battlehud/HudPanels.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/RecordingSave.h"
 #include "battlehud/StatsDialog.h"
@@ -965,6 +966,7 @@ bool DivisionHasDeployableDesign(const SIM_Division* division) {
 
 void ConnectBattleHud() {
   ConnectDeploymentDropper();
+  ConnectHudPanels();
   SIM_DataHooks& data = GetDataHooks();
   data.deploymentWindowOpen = [] { return g_deployment != nullptr; };
   data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
@@ -973,12 +975,14 @@ void ConnectBattleHud() {
     GUI_BS_DeploymentDropper::Instance().Reset();
     OpenTopStrip();
     OpenDeploymentWindow();
+    OpenHudPanels();
   };
   screen.closeHud = [] {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
     delete GetRecordingSaveDialog();
     GUI_BS_DeploymentDropper::Instance().Reset();
+    CloseHudPanels();
     CloseDeploymentWindow();
     CloseTopStrip();
   };

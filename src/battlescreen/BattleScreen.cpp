@@ -185,6 +185,10 @@ void GUI_BattleScreen::OnLeftDown() {
   BattleScreenHooks& hooks = GetBattleScreenHooks();
   if (hooks.leftPressTaken && hooks.leftPressTaken()) return;
   if (GetWindowOrder().LeftClick()) return;
+  if (hooks.beginDragSelect && IsShiftDown()) {
+    hooks.beginDragSelect();
+    return;
+  }
   GUI_BS_Map::Instance().OnMousePress();
   SelectUnitUnderMouse();
 }

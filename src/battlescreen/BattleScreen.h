@@ -65,6 +65,10 @@ struct BattleScreenHooks {
   // on it and its range rings start again.
   void (*openUnitInspector)(SIM_BattleUnit* unit) = nullptr;
   void (*resetRangeIndicator)(SIM_BattleUnit* unit) = nullptr;
+  // A unit's visual is being deleted (with its unit): whatever points at the unit lets go.
+  void (*unitVisualGone)(SIM_BattleUnit* unit) = nullptr;
+  // A left press with Shift held starts the drag-selection box instead of a camera drag.
+  void (*beginDragSelect)() = nullptr;
   // Deployment hand-back. A unit goes back only while no air strike is being placed and
   // the dropper's hand is empty; the dropper puts the units into its hand, prepares the
   // formation, forgets its current design and hides the deployment window and popups.

@@ -114,6 +114,7 @@ GUI_BS_Unit::GUI_BS_Unit(SIM_BattleUnit* u) : SIM_UnitVisual(u) {
 }
 
 GUI_BS_Unit::~GUI_BS_Unit() {
+  if (unit && GetBattleScreenHooks().unitVisualGone) GetBattleScreenHooks().unitVisualGone(unit);
   if (GUI_BS_UnitManager* m = ProcessWideIfAlive<GUI_BS_UnitManager>()) m->Unregister(this);
 }
 

@@ -7,7 +7,7 @@
 #include "battle/BattleHooks.h"
 #include "battle/ChallengeRecording.h"
 #include "battlehud/BattleHud.h"
-#include "battlehud/BuildingMenuSeam.h"
+#include "battlehud/BuildingMenu.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/Craters.h"

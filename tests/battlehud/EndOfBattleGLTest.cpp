@@ -16,6 +16,7 @@
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/EndOfBattleFixture.h"
+#include "battlehud/MiniMap.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
 #include "engine/D3DEngine.h"
@@ -86,6 +87,7 @@ class EndOfBattleGLTest : public ::testing::Test {
     // The dialogs alone, without the battle's strips.
     CloseDeploymentWindow();
     CloseTopStrip();
+    CloseMiniMap();
   }
   zt_test::GLWindow gl_;
 };

@@ -12,7 +12,7 @@
 
 #include "app/Sounds.h"
 #include "battle/Module.h"
-#include "battlehud/BuildingMenuSeam.h"
+#include "battlehud/BuildingMenu.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/UnitSceneFixture.h"
