@@ -282,7 +282,7 @@ void BM_EffectsOnOff(benchmark::State& state) {
   std::printf(
       "frame off %.1f ms, on %.1f ms: ratio %.2f (target <= 2); draws %.0f / %.0f, target switches %.1f / "
       "%.1f "
-      "per frame; %d live burst groups\n",
+      "per frame; %d live explosion groups\n",
       per(off, off.ms), per(on, on.ms), per(on, on.ms) / std::max(per(off, off.ms), 1e-9),
       per(off, static_cast<double>(off.draws)), per(on, static_cast<double>(on.draws)),
       per(off, static_cast<double>(off.switches)), per(on, static_cast<double>(on.switches)), groups);
