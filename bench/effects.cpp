@@ -1,9 +1,10 @@
 // The battle effects' cost on the OpenGL device at 1024 x 768 (Mesa's software renderer
 // under xvfb-run): Night Citadel, lit, with 400 units fighting (as bench_battle deploys
-// them), 200 live burst groups, burning ground, drifting smoke, exhaust and gunfire with
-// its muzzle flashes. The same running battle is drawn with the effect layers off (the
-// reference: world straight to the back buffer, no light map, no effects) and on, in
-// alternating rounds; the ratio, draw calls and render-target switches per frame are printed.
+// them), 200 live explosion groups (shell hits, kills with plumes, glare and shock waves),
+// debris, missiles' smoke trails, air-strike trails, burning ground, drifting smoke,
+// exhaust and gunfire with its muzzle flashes. The same running battle is drawn with the effect layers off
+// (the reference: world straight to the back buffer, no light map, no effects) and on, in alternating rounds;
+// the ratio, draw calls and render-target switches per frame are printed.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/release/bench/bench_effects
 #include <SDL.h>
 #include <benchmark/benchmark.h>
@@ -23,16 +24,21 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnit.h"
+#include "battle/MissileLauncher.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/WorldEffectsSeam.h"
+#include "effects/AirStrikeTrails.h"
 #include "effects/BattleEffects.h"
+#include "effects/Debris.h"
 #include "effects/EffectsCommon.h"
+#include "effects/Explosions.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
 #include "effects/ParticleSystem.h"
+#include "effects/RocketTrails.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
@@ -125,30 +131,71 @@ int StartNightBattle() {
   return n;
 }
 
-// Keeps 200 burst groups alive in view: a finished one is obtained again by name.
-void KeepBursts(int frame) {
+constexpr int kMissiles = 8;
+SIM_Missile g_missiles[kMissiles];
+GUI_BS_RocketTrail* g_trails[kMissiles] = {};
+
+// Keeps 200 explosion groups alive in view (a finished group is obtained again by name),
+// with a kill's plumes, glare, shock wave and debris now and then, missiles trailing smoke
+// across the view and air strikes' trails.
+void KeepExplosions(int frame) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float w = map.viewRight - map.viewLeft, h = map.viewBottom - map.viewTop;
+  auto at = [&](int i, float* x, float* y) {
+    *x = map.viewLeft + w * static_cast<float>((frame * 37 + i * 101) % 97) / 97.0f;
+    *y = map.viewTop + h * static_cast<float>((frame * 53 + i * 67) % 89) / 89.0f;
+  };
   int live = 0;
   for (GUI_ParticleEmmiterGroup* g : ActiveParticleGroups()) live += g->alive ? 1 : 0;
+  float x = 0.0f, y = 0.0f;
   for (int i = live; i < kBurstGroups; ++i) {
-    const float x = map.viewLeft + w * static_cast<float>((frame * 37 + i * 101) % 97) / 97.0f;
-    const float y = map.viewTop + h * static_cast<float>((frame * 53 + i * 67) % 89) / 89.0f;
-    GUI_ParticleEmmiterGroup* g = ObtainParticleGroup(i % 2 ? "bench_burst" : "bench_blast", x, y, 0, 0);
-    if (!g->emitters[0]) {
-      for (const char* c : {"fire_burst", "spark_burst", "smoke_puff", "debris_chunks"})
-        g->AddEmitter(NewParticleEmmiter(c, x, y, 0, 0));
-      g->visibleRadius = 64.0f;
+    at(i, &x, &y);
+    static constexpr int kKinds[] = {EXP_SMALL,        EXP_SMALL_FIERY, EXP_MEDIUM,
+                                     EXP_SMALL_SPARKY, EXP_LARGE,       EXP_INCENDIARY};
+    SpawnExplosion(kKinds[i % 6], 0, 0, 0, 0, 0, 0, x, y);
+  }
+  at(frame, &x, &y);
+  if (frame % 4 == 0) {  // a kill
+    SpawnExplosion(EXP_PLUMES, 12, 16, 0.125f, 0, 0, 0, x, y);
+    SpawnExplosion(EXP_DEBRIS, 32, 8, 0, 256, 128, 0, x, y);
+    SpawnExplosion(EXP_BLASTGLARE, 64, 300, 0, 0, 0, 0, x, y);
+    SpawnExplosion(EXP_BLASTGLARE_LM, 300, 600, 0, 0, 0, 0, x, y);
+    GUI_BS_ShockWave::Spawn(80.0f, 500.0f, "shockwave.dds", x, y);
+  }
+  if (frame % 15 == 0) GUI_BS_AirStrikeTrailSprite::SpawnBurst(x, y);
+  for (int i = 0; i < kMissiles; ++i) {
+    SIM_Missile& m = g_missiles[i];
+    if (!g_trails[i] || m.x > map.viewRight) {
+      m.alive = true;
+      m.heading = 90.0f;
+      m.x = map.viewLeft;
+      m.y = map.viewTop + h * (0.1f + 0.1f * static_cast<float>(i));
+      m.launchX = m.x;
+      m.launchY = m.y;
+      if (g_trails[i]) g_trails[i]->missile = nullptr;
+      g_trails[i] = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
+      g_trails[i]->Start(&m);
     }
-    GUI_BS_EffectsManager::Instance().Add(g);
+    m.x += 12.0f;
+    g_trails[i]->Advance(12.0f);
+  }
+}
+
+void StopMissiles() {
+  for (int i = 0; i < kMissiles; ++i) {
+    if (g_trails[i]) g_trails[i]->missile = nullptr;
+    g_trails[i] = nullptr;
+    g_missiles[i].alive = false;
   }
 }
 
 void Layers(bool on) {
   if (on) {
     ConnectBattleEffects();
+    ConnectExplosionEffects();
     GUI_BS_LightmapManager::Instance().ReadBattleLighting(GetBattle().scenario);
-    EffectsBattleStart();
+    StopMissiles();
+    GetBattleScreenHooks().effectsBattleStart();
     const GUI_BS_Map& map = GUI_BS_Map::Instance();
     for (int i = 0; i < kFires; ++i)
       GUI_BS_EffectsManager::Instance().Add(new GUI_BS_GroundEmitter(
@@ -157,18 +204,25 @@ void Layers(bool on) {
           map.viewTop + (map.viewBottom - map.viewTop) * (0.1f + 0.8f * static_cast<float>(i / 8) / 4.0f)));
     return;
   }
-  for (int layer : {WL_EXHAUST_LOWER, WL_MUZZLE_FLASHES, WL_PARTICLE_CULLING, WL_DRIFTING_SMOKE,
-                    WL_EXHAUST_UPPER, WL_DISTORTION, WL_LIGHT_MAP})
+  StopMissiles();
+  for (int layer :
+       {WL_EXHAUST_LOWER, WL_MUZZLE_FLASHES, WL_PARTICLE_CULLING, WL_DRIFTING_SMOKE, WL_EXHAUST_UPPER,
+        WL_DISTORTION, WL_LIGHT_MAP, WL_GROUND_DEBRIS, WL_ROCKET_TRAILS, WL_ATMOSPHERE, WL_AIRSTRIKE_TRAILS})
     SetBattleWorldLayer(layer, nullptr);
   BattleFrameHooks& frame = GetBattleFrameHooks();
   frame.preparePostProcess = nullptr;
   frame.runPostProcess = nullptr;
   frame.lightingMode = nullptr;
   frame.lightOverride = nullptr;
-  GetBattleHooks().weaponFlash = nullptr;
+  BattleHooks& battle = GetBattleHooks();
+  battle.weaponFlash = nullptr;
+  battle.weaponImpact = nullptr;
+  battle.airStrikeTrail = nullptr;
+  battle.airStrikeBlast = nullptr;
+  battle.flameBurst = nullptr;
   GetUnitEffectHooks().request = nullptr;
   GUI_BS_EffectsManager::Instance().Clear();
-  EffectsBattleEnd();
+  GetBattleScreenHooks().effectsBattleEnd();
   GUI_BS_LightmapManager::Instance().mode = 0;
 }
 
@@ -184,7 +238,7 @@ void DrawFrames(int n, bool bursts, int* frame, FrameCost* cost) {
   platform::Device* d = e.Device();
   GUI_GameModeBase* mode = GetGame().CurrentMode;
   for (int i = 0; i < n; ++i) {
-    if (bursts) KeepBursts((*frame)++);
+    if (bursts) KeepExplosions((*frame)++);
     const auto start = std::chrono::steady_clock::now();
     e.BeginScene();
     mode->Draw();
@@ -224,11 +278,11 @@ void BM_EffectsOnOff(benchmark::State& state) {
   state.counters["on_switches"] = per(on, static_cast<double>(on.switches));
   int groups = 0;
   for (GUI_ParticleEmmiterGroup* g : ActiveParticleGroups()) groups += g->alive ? 1 : 0;
-  state.counters["live_burst_groups"] = groups;
+  state.counters["live_explosion_groups"] = groups;
   std::printf(
       "frame off %.1f ms, on %.1f ms: ratio %.2f (target <= 2); draws %.0f / %.0f, target switches %.1f / "
       "%.1f "
-      "per frame; %d live burst groups\n",
+      "per frame; %d live explosion groups\n",
       per(off, off.ms), per(on, on.ms), per(on, on.ms) / std::max(per(off, off.ms), 1e-9),
       per(off, static_cast<double>(off.draws)), per(on, static_cast<double>(on.draws)),
       per(off, static_cast<double>(off.switches)), per(on, static_cast<double>(on.switches)), groups);

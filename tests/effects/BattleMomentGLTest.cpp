@@ -2,7 +2,9 @@
 // a kill's blasts with plumes, glare and debris, a medium hit, a row of small hits (rifle
 // dust, shells, sparks, an incendiary), a shock wave and a missile's smoke trail, with a
 // fixed seed, fixed 16 ms steps and the frame-rate ratio pinned at 1.0, compared with
-// reference pictures early in the blast and once the smoke has spread.
+// reference pictures early in the blast and once the smoke has spread. The same moment
+// on Night Citadel, with burning ground and gunfire, is lit by the fires, the blasts and
+// the muzzle flashes, then seen in night vision.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -16,9 +18,12 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
+#include "battlescreen/BattleSprites.h"
 #include "effects/BattleEffects.h"
 #include "effects/EffectsCommon.h"
 #include "effects/Explosions.h"
+#include "effects/HeatEmitters.h"
+#include "effects/LightMap.h"
 #include "effects/RocketTrails.h"
 #include "effects/Smoke.h"
 #include "engine/D3DEngine.h"
@@ -49,6 +54,7 @@ class BattleMomentGLTest : public ::testing::Test {
     SetEffectsFrameRatioOverride(1.0f);
   }
   void TearDown() override {
+    if (trail) trail->missile = nullptr;  // the missile lives in the fixture
     SetEffectsFrameRatioOverride(-1.0f);
     if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
     gl_.Close();
@@ -71,68 +77,103 @@ class BattleMomentGLTest : public ::testing::Test {
                                     zt_test::BuildDir() + "/effects_" + name + "_actual.png");
     e.Flip();
   }
+  // The battle on `scenario`, seen at zoom 1.5 around (1000, 1000) with the HUD closed.
+  bool StartAt(const char* scenario) {
+    if (!battlescreen_test::StartShippedBattle(scenario)) return false;
+    if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+    GetInputManager().x = 512;  // away from the scroll edges
+    GetInputManager().y = 384;
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = map.targetZoom = 1.5f;
+    map.centreX = map.cameraX = 1000.0f;
+    map.centreY = map.cameraY = 1000.0f;
+    map.ClampCentre();
+    map.cameraX = map.centreX;
+    map.cameraY = map.centreY;
+    map.UpdateViewRect();
+    FadeThreshold& threshold = FadeThreshold::Shared();
+    threshold.frames = 0;
+    threshold.current = threshold.target = 0.5f;
+    Step();  // settles the camera
+    EffectsSeedRandom(26);
+    cx = map.cameraX;
+    cy = map.cameraY;
+    return true;
+  }
+  // A kill: two blasts, plumes, glare (also into the light map when lit) and debris; a
+  // medium hit with its shock wave; a row of small hits (rifle dust, another rifle round, a
+  // shell, a fiery shell, sparks, an incendiary round); a missile flying right to left
+  // above the row.
+  void Script() {
+    SpawnExplosion(EXP_LARGE, 0, 0, 0, 0, 0, 0, cx - 120.0f, cy - 40.0f);
+    SpawnExplosion(EXP_LARGE2, 0, 0, 0, 0, 0, 0, cx - 110.0f, cy - 30.0f);
+    SpawnExplosion(EXP_PLUMES, 12, 16, 0.125f, 0, 0, 0, cx - 120.0f, cy - 40.0f);
+    SpawnExplosion(EXP_DEBRIS, 32, 8, 0, 256, 128, 1, cx - 120.0f, cy - 40.0f);
+    SpawnExplosion(EXP_BLASTGLARE, 64, 300, 0, 0, 0, 0, cx - 120.0f, cy - 40.0f);
+    SpawnExplosion(EXP_MEDIUM, 0, 0, 0, 0, 0, 0, cx + 130.0f, cy - 90.0f);
+    GUI_BS_ShockWave::Spawn(80.0f, 500.0f, "shockwave.dds", cx + 130.0f, cy - 90.0f);
+    const int small[] = {EXP_BULLET_IN_DUST, EXP_BULLET_IN_DUST2, EXP_SMALL,
+                         EXP_SMALL_FIERY,    EXP_SMALL_SPARKY,    EXP_INCENDIARY};
+    for (int i = 0; i < 6; ++i)
+      SpawnExplosion(small[i], 0, 0, 0, 0, 0, 0, cx - 150.0f + 60.0f * float(i), cy + 110.0f);
+    missile.alive = true;
+    missile.heading = 270.0f;
+    missile.x = cx + 260.0f;
+    missile.y = cy + 40.0f;
+    trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
+    trail->Start(&missile);
+  }
+  // Frames `from`..`to` of the moment: the missile flies for 30, a tank's exhaust drives
+  // along under the trail, and with `gunfire` two guns fire every sixth frame.
+  void Play(int from, int to, const char* exhaust, bool gunfire, int compareAt = 0, const char* name = "") {
+    for (int frame = from; frame <= to; ++frame) {
+      if (frame <= 30) {
+        missile.x -= 12.0f;
+        trail->Advance(12.0f);
+        ExhaustRequest(exhaust, cx + 200.0f - 6.0f * float(frame), cy + 170.0f);
+      } else {
+        missile.alive = false;
+      }
+      if (gunfire && frame % 6 == 3)
+        if (auto& flash = GetBattleHooks().weaponFlash) {
+          flash(cx - 250.0f, cy - 130.0f, 90.0f);
+          flash(cx + 250.0f, cy + 60.0f, 270.0f);
+        }
+      Step();
+      if (frame == compareAt) Compare(name);
+    }
+  }
+  SIM_Missile missile;
+  GUI_BS_RocketTrail* trail = nullptr;
+  float cx = 0.0f, cy = 0.0f;
   zt_test::GLWindow gl_;
 };
 
 TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {
   if (!gl_.IsOpen()) return;
-  ASSERT_NE(battlescreen_test::StartShippedBattle("desert_pass"), nullptr);
-  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
-  GetInputManager().x = 512;  // away from the scroll edges
-  GetInputManager().y = 384;
-  GUI_BS_Map& map = GUI_BS_Map::Instance();
-  map.zoom = map.targetZoom = 1.5f;
-  map.centreX = map.cameraX = 1000.0f;
-  map.centreY = map.cameraY = 1000.0f;
-  map.ClampCentre();
-  map.cameraX = map.centreX;
-  map.cameraY = map.centreY;
-  map.UpdateViewRect();
-  FadeThreshold& threshold = FadeThreshold::Shared();
-  threshold.frames = 0;
-  threshold.current = threshold.target = 0.5f;
-  Step();  // settles the camera
-  EffectsSeedRandom(26);
-
-  const float cx = map.cameraX, cy = map.cameraY;
-  // A kill: two blasts, plumes, glare (also into the light map when lit) and debris.
-  SpawnExplosion(EXP_LARGE, 0, 0, 0, 0, 0, 0, cx - 120.0f, cy - 40.0f);
-  SpawnExplosion(EXP_LARGE2, 0, 0, 0, 0, 0, 0, cx - 110.0f, cy - 30.0f);
-  SpawnExplosion(EXP_PLUMES, 12, 16, 0.125f, 0, 0, 0, cx - 120.0f, cy - 40.0f);
-  SpawnExplosion(EXP_DEBRIS, 32, 8, 0, 256, 128, 1, cx - 120.0f, cy - 40.0f);
-  SpawnExplosion(EXP_BLASTGLARE, 64, 300, 0, 0, 0, 0, cx - 120.0f, cy - 40.0f);
-  // A medium hit with its shock wave.
-  SpawnExplosion(EXP_MEDIUM, 0, 0, 0, 0, 0, 0, cx + 130.0f, cy - 90.0f);
-  GUI_BS_ShockWave::Spawn(80.0f, 500.0f, "shockwave.dds", cx + 130.0f, cy - 90.0f);
-  // A row of small hits: rifle dust, another rifle round, a shell, a fiery shell, sparks,
-  // an incendiary round.
-  const int small[] = {EXP_BULLET_IN_DUST, EXP_BULLET_IN_DUST2, EXP_SMALL,
-                       EXP_SMALL_FIERY,    EXP_SMALL_SPARKY,    EXP_INCENDIARY};
-  for (int i = 0; i < 6; ++i)
-    SpawnExplosion(small[i], 0, 0, 0, 0, 0, 0, cx - 150.0f + 60.0f * float(i), cy + 110.0f);
-  // A missile flying right to left above the row: its trail follows it.
-  SIM_Missile missile;
-  missile.alive = true;
-  missile.heading = 270.0f;
-  missile.x = cx + 260.0f;
-  missile.y = cy + 40.0f;
-  GUI_BS_RocketTrail* trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
-  trail->Start(&missile);
-
-  for (int frame = 1; frame <= 45; ++frame) {
-    if (frame <= 30) {
-      missile.x -= 12.0f;
-      trail->Advance(12.0f);
-      // A tank's sandy exhaust drives along under the trail.
-      ExhaustRequest("MEDIUM_SAND", cx + 200.0f - 6.0f * float(frame), cy + 170.0f);
-    } else {
-      missile.alive = false;
-    }
-    Step();
-    if (frame == 12) Compare("moment_blast");
-  }
+  ASSERT_TRUE(StartAt("desert_pass"));
+  Script();
+  Play(1, 45, "MEDIUM_SAND", false, 12, "moment_blast");
   Compare("moment_smoke");
-  trail->missile = nullptr;  // the missile lives on this stack
+}
+
+TEST_F(BattleMomentGLTest, TheSameMomentLightsNightCitadelThenNightVisionFlickersIn) {
+  if (!gl_.IsOpen()) return;
+  ASSERT_TRUE(StartAt("night_citadel"));
+  // The fires and the gunfire draw from the battle's stream: start it alike whatever ran
+  // before.
+  InitRandomWithSeed(26);
+  ASSERT_EQ(GUI_BS_LightmapManager::Instance().mode, 1) << "the citadel is fought at night";
+  GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
+  fx.Add(new GUI_BS_GroundEmitter(14.0f, -1.0f, "burning_ground", cx + 40.0f, cy - 150.0f));
+  fx.Add(new GUI_BS_GroundEmitter(10.0f, -1.0f, "hulk_emitter", cx - 300.0f, cy + 150.0f));
+  Script();
+  Play(1, 12, "MEDIUM_DUST", true, 12, "moment_night_lit");
+  NightVisionToggle();
+  Play(13, 14, "MEDIUM_DUST", true);  // 32 ms: still flickering in
+  ASSERT_EQ(GUI_BS_LightmapManager::Instance().transitionTarget, 1) << "night vision flickers in";
+  Play(15, 24, "MEDIUM_DUST", true, 24, "moment_night_vision");
+  ASSERT_TRUE(GUI_BS_LightmapManager::Instance().nightVisionOverride);
 }
 
 }  // namespace

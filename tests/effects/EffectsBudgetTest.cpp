@@ -1,14 +1,23 @@
 // What a busy frame of effects costs: after a warm-up nothing is allocated, and the
-// light map is switched to the same number of times however many emitters burn.
+// light map is switched to the same number of times however many emitters burn. The
+// frames are whole: fires, bursts, gunfire, exhaust and smoke on the lit map together
+// with explosions, plumes, glare, shock waves, debris, death sequences, missiles' smoke
+// trails and air-strike trails.
 #include <gtest/gtest.h>
 
+#include "battle/MissileLauncher.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/WorldEffectsSeam.h"
+#include "effects/AirStrikeTrails.h"
 #include "effects/CountingAllocator.h"
+#include "effects/Debris.h"
 #include "effects/EffectsFixture.h"
+#include "effects/Explosions.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
 #include "effects/ParticleSystem.h"
 #include "effects/PostProcessing.h"
+#include "effects/RocketTrails.h"
 #include "effects/Smoke.h"
 #include "engine/Random.h"
 #include "simdata/Options.h"
@@ -24,8 +33,65 @@ class EffectsBudgetTest : public EffectsTest {
     SIM_Options::Get().SetFloat("DRIFTINGSMOKE", 1.0f);
     SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
     Light(true);
+    ExplosionEffectsBattleStart();
     EffectsBattleStart();
     ParticleConfigsLoad();
+    ExplosionConfigsLoad();
+    // The break-ups that death sequences start are kept by the battle world's stand-in
+    // record, which grows to its bound: give it its room now.
+    GUI_BS_WorldEffectsSeam::Instance().requests.reserve(GUI_BS_WorldEffectsSeam::kKept + 1);
+    missile.alive = true;
+    missile.heading = 90.0f;
+  }
+  void TearDown() override {
+    if (trail) trail->missile = nullptr;  // the missile dies with the fixture
+    EffectsTest::TearDown();
+  }
+  // n medium and large blasts spread over the view.
+  void Explode(int n) {
+    for (int i = 0; i < n; ++i)
+      SpawnExplosion(i % 3 == 0 ? EXP_LARGE : EXP_MEDIUM, 0, 0, 0, 0, 0, 0, 80.0f + 43.0f * (i % 20),
+                     80.0f + 60.0f * (i / 20));
+  }
+  // What a kill, a shell, a missile and an air strike leave this frame.
+  void Explosions(float x, float y) {
+    switch (frame % 8) {
+      case 0:
+        SpawnExplosion(EXP_BULLET_IN_DUST, 0, 0, 0, 0, 0, 0, x, y);
+        break;
+      case 2:
+        SpawnExplosion(EXP_MEDIUM, 0, 0, 0, 0, 0, 0, x, y);
+        SpawnExplosion(EXP_BLASTGLARE_LM, 300, 600, 0, 0, 0, 0, x, y);
+        break;
+      case 3:
+        SpawnExplosion(EXP_LARGE, 0, 0, 0, 0, 0, 0, x, y);
+        SpawnExplosion(EXP_PLUMES, 12, 16, 0.125f, 0, 0, 0, x, y);
+        SpawnExplosion(EXP_DEBRIS, 32, 8, 0, 256, 128, 0, x, y);
+        SpawnExplosion(EXP_BLASTGLARE, 64, 200, 0, 0, 0, 0, x, y);
+        break;
+      case 4:
+        GUI_BS_ShockWave::Spawn(100.0f, 500.0f, "shockwave.dds", x, y);
+        break;
+      case 6:
+        SpawnExplosion(EXP_INCENDIARY, 0, 0, 0, 0, 0, 0, x, y);
+        break;
+      default:
+        SpawnExplosion(EXP_SMALL_FIERY, 0, 0, 0, 0, 0, 0, x, y);
+        break;
+    }
+    if (frame % 60 == 0) DeathSequencePool::Instance().Start("death_large", x, y, 30.0f);
+    if (frame % 45 == 0) GUI_BS_AirStrikeTrailSprite::SpawnBurst(x, y);
+    if (frame % 40 == 0) {  // a missile every 40 frames, flying for 20
+      missile.x = x;
+      missile.y = y;
+      if (trail) trail->missile = nullptr;
+      trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
+      trail->Start(&missile);
+    }
+    if (trail && frame % 40 < 20) {
+      missile.x += 10.0f;
+      trail->Advance(10.0f);
+    }
   }
   // Fires on `fires` spots that burn for ever, with bursts, shots and tanks around them.
   void Populate(int fires) {
@@ -54,13 +120,19 @@ class EffectsBudgetTest : public EffectsTest {
       GUI_BS_LightmapManager::Instance().AddFlash(x, y, 40.0f);
       ExhaustRequest("MEDIUM_DUST", x + static_cast<float>(frame % 40) * 6.0f, y);
     }
+    Explosions(100.0f + static_cast<float>((frame * 37) % 800),
+               100.0f + static_cast<float>((frame * 53) % 560));
+    DeathSequencePool::Instance().Update(16.0f);
+    DrawDebris();
     fx.DrawLayer(0);
     ExhaustDrawAll(0);
     MuzzleFlashDraw();
     fx.DrawLayer(1);
     ParticleGroupsCull();
+    GUI_BS_RocketTrailManager::Instance().Draw();
     GUI_BS_DriftingSmoke::Instance().Draw();
     ExhaustDrawAll(1);
+    GUI_BS_AirStrikeTrailSprite::DrawAll();
     GUI_BS_LightmapManager::Instance().Render();
     LightmapFlushQueued();
     LightmapDrawLists::Instance().RenderWorldList(true);
@@ -69,20 +141,27 @@ class EffectsBudgetTest : public EffectsTest {
   }
   int burstsPerFrame = 0;
   int frame = 0;
+  SIM_Missile missile;
+  GUI_BS_RocketTrail* trail = nullptr;
 };
 
 TEST_F(EffectsBudgetTest, AfterAWarmUpBusyFramesAllocateNothing) {
   Populate(120);
   dev().recording = false;  // the device's own record would count
-  for (int i = 0; i < 300; ++i) Frame();
+  // Two whole rounds of what the frames spawn: every pool and every group name has met
+  // its peak.
+  for (int i = 0; i < 720; ++i) Frame();
   ASSERT_GT(GUI_BS_DriftingSmoke::Instance().ActiveCount(), 0) << "a busy frame: smoke drifts";
   ASSERT_GT(MuzzleFlashAlive(), 0);
+  ASSERT_GT(GUI_BS_ExplosionPlume::LiveCount(), 0) << "plumes are drifting";
+  ASSERT_GT(GUI_BS_DebrisPool::Instance().ActiveCount(), 0) << "debris is flying";
+  ASSERT_GT(GUI_BS_RocketTrailManager::Instance().TrailsInUse(), 0) << "a missile trails smoke";
   zt_test::StartCountingAllocations();
   for (int i = 0; i < 100; ++i) Frame();
   EXPECT_EQ(zt_test::StopCountingAllocations(), 0);
 }
 
-TEST_F(EffectsBudgetTest, MoreEmittersNeverMeanMoreTargetSwitches) {
+TEST_F(EffectsBudgetTest, TwoHundredFiresAndExplosionsSwitchTargetsAsOftenAsFiftyAndDrawOncePerBlend) {
   struct Count {
     uint64_t switches, draws;
     int blends;  // live emitters counted once per blend they draw with
@@ -90,8 +169,11 @@ TEST_F(EffectsBudgetTest, MoreEmittersNeverMeanMoreTargetSwitches) {
   auto measure = [&](int fires) {
     GUI_BS_EffectsManager::Instance().Clear();
     EffectsBattleStart();
+    frame = 0;  // both measured frames spawn alike
     Populate(fires);
     for (int i = 0; i < 120; ++i) Frame();
+    Explode(fires);  // as many fresh blasts as fires
+    Frame();
     int blends = 2 * static_cast<int>(GroundEmitterList().size());
     for (GUI_ParticleEmmiterGroup* g : ActiveParticleGroups())
       for (GUI_ParticleEmmiter* e : g->emitters) blends += e && e->active ? 1 : 0;
