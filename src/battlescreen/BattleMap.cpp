@@ -7,9 +7,12 @@
 #include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/ProcessWide.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/ShellCasings.h"
+#include "battlescreen/Snowfall.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -122,6 +125,11 @@ void GUI_BS_Map::UpdateViewRect() {
   const CameraShake* shake = ProcessWideIfAlive<CameraShake>();
   float x = cameraX + (shake ? shake->offsetX : 0.0f);
   float y = cameraY + (shake ? shake->offsetY : 0.0f);
+  // While the light map's override flashes, the view shakes with the flash timer.
+  if (const BattleFrameHooks& hooks = GetBattleFrameHooks(); hooks.lightOverride && hooks.lightOverride()) {
+    x += FlashTimer::Get().jitterX / zoom;
+    y += FlashTimer::Get().jitterY / zoom;
+  }
   viewLeft = x - sw * 0.5f / zoom;
   viewTop = y - sh * 0.5f / zoom;
   maxViewLeft = mapWidth - sw / zoom;
@@ -212,6 +220,9 @@ void GUI_BS_Map::UpdateCamera() {
   if (zoom != targetZoom) ZoomTowardMouse();
   UpdateViewRect();
 
+  // Snow drifts against the camera's move, with its parallax.
+  if ((cameraX != prevCentreX || cameraY != prevCentreY) && SnowingScenario())
+    Snowfall::Get().Shift(-(cameraX - prevCentreX) * zoom, -(cameraY - prevCentreY) * zoom);
   if (cameraX != prevCentreX || cameraY != prevCentreY) {
     moveHeading = HeadingDegrees(prevCentreX, prevCentreY, cameraX, cameraY);
     moveFade += 0.05f;

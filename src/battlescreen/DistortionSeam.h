@@ -4,8 +4,17 @@
 // tells the post-processing whether anything was asked for. It draws nothing itself, so
 // the distortion target stays neutral grey.
 #include <cstddef>
+#include <vector>
 
 class GUI_BS_RenderObject;
+
+// A shield's ripple: owned by its shield, listed here while it runs.
+struct GUI_BS_ShieldDistortion {
+  static constexpr float kDurationMs = 400.0f;
+  float size = 0.0f;  // map units (the bubble's radius)
+  float elapsed = 0.0f;
+  float x = 0.0f, y = 0.0f;  // where the unit stood at the last hit
+};
 
 class GUI_BS_DistortionSeam {
  public:
@@ -22,6 +31,13 @@ class GUI_BS_DistortionSeam {
   Drawer drawer = nullptr;
   // The distortion layer of the frame: the drawer runs, then the registrations end.
   void DrawAndEndFrame();
+  // A shield was hit: its ripple is listed once; a second hit while it runs restarts it.
+  void AddShieldDistortion(GUI_BS_ShieldDistortion* ripple);
+  // The shield goes: its ripple leaves the list at once.
+  void RemoveShieldDistortion(GUI_BS_ShieldDistortion* ripple);
+  // Ripples age; finished ones leave the list.
+  void AdvanceShieldDistortions(float ms);
+  std::vector<GUI_BS_ShieldDistortion*> shieldDistortions;
   GUI_BS_RenderObject* objects[kMaxObjects] = {};
   int count = 0;
 };
