@@ -141,6 +141,11 @@ void GUI_BS_Shield::UpdateFlicker(float frameMs, float f) {
 }
 
 bool GUI_BS_Shield::DrawBubbleAndImpacts(float frameMs, bool advance) {
+  // A quiet shield leaves the units' batch alone.
+  const bool bubbleWanted = (bubbleShown || flickerOn) && flickerEnabled;
+  if (!bubbleWanted &&
+      std::none_of(std::begin(impacts), std::end(impacts), [](const Impact& i) { return i.active; }))
+    return false;
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   D3DEngine& e = GetRenderDevice();
@@ -211,7 +216,7 @@ void GUI_BS_Shield::Draw() {
     anySpark = anySpark || spark != nullptr;
   }
   if (anySpark) GetGlobalVertexBuffer().Flush();
-  GetRenderDevice().SetNormalBlend();
+  if (drew) GetRenderDevice().SetNormalBlend();
 }
 
 void ShieldImpactHook(SIM_BattleUnit* unit, float volume, float x, float y) {

@@ -3,6 +3,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"
+#include "battlescreen/BulletPass.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
 #include "battlescreen/Snowfall.h"
@@ -14,6 +15,7 @@ float WorldDetailFrameMs() { return BattleExists() ? GetBattle().frameStep : 16.
 
 void ConnectWorldDetails() {
   SetBattleWorldLayer(WL_TRACK_MARKS, DrawTrackMarksLayer);
+  SetBattleWorldLayer(WL_BULLETS, DrawBulletsLayer);
   SetBattleWorldLayer(WL_SNOW, DrawSnowLayer);
   BattleFrameHooks& frame = GetBattleFrameHooks();
   frame.stepVoices = StepBattleVoices;

@@ -12,9 +12,11 @@
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
+#include "battle/KineticWeapon.h"
 #include "battle/Module.h"
 #include "battle/Squadron.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BulletPass.h"
 #include "battlescreen/DistortionSeam.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
@@ -297,6 +299,39 @@ TEST_F(WorldDetailsTest, ADrivingTankLaysMarksIntoItsRing) {
   // As a wreck it no longer refers to its unit; its marks stay and fade.
   GUI_BS_UnitManager::Instance().Adopt(std::move(u->visual));
   EXPECT_EQ(tank->tracks->unit, nullptr);
+}
+
+// ---- Bullets ----
+
+TEST_F(WorldDetailsTest, BulletsDrawEveryFrameLitOrNotAndOnlyTheirGlowGoesToTheLightMap) {
+  SIM_BattleUnit* u = PlaceShielded();  // carries an autocannon
+  ASSERT_NE(u, nullptr);
+  SIM_KineticWeaponComponent* gun = nullptr;
+  for (SIM_Module* m : u->moduleManager->weapons)
+    if (!gun) gun = dynamic_cast<SIM_KineticWeaponComponent*>(m);
+  ASSERT_NE(gun, nullptr);
+  gun->invisibleBullets = false;
+  for (int i = 0; i < 3; ++i) {
+    SIM_Bullet& b = gun->bullets[static_cast<size_t>(i)];
+    b.alive = true;
+    b.launchDelay = i == 2 ? 50.0f : 0.0f;  // the third has not left the barrel yet
+    b.x = kCx + 10.0f * i;
+    b.y = kCy;
+  }
+  for (bool lit : {false, true}) {
+    SCOPED_TRACE(lit ? "lit" : "unlit");
+    engine().BeginScene();
+    DrawBulletPass(lit);
+    engine().EndScene();
+    EXPECT_EQ(LastBulletPass().bullets, 2);
+    EXPECT_EQ(LastBulletPass().glows, 2);
+    if (!lit) EXPECT_EQ(LastBulletPass().lightMapGlows, 0);
+    if (lit && engine().HasTexture("rt_lightmap")) EXPECT_EQ(LastBulletPass().lightMapGlows, 2);
+  }
+  gun->invisibleBullets = true;
+  DrawBulletPass(false);
+  EXPECT_EQ(LastBulletPass().bullets, 0);
+  for (SIM_Bullet& b : gun->bullets) b.alive = false;
 }
 
 // ---- Casings and the flash timer ----
