@@ -7,11 +7,9 @@
 #include "app/Sounds.h"
 #include "battle/Battle.h"
 #include "battle/ProcessWide.h"
-#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/MapTiles.h"
-#include "battlescreen/ShellCasings.h"
 #include "battlescreen/Snowfall.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
@@ -125,11 +123,6 @@ void GUI_BS_Map::UpdateViewRect() {
   const CameraShake* shake = ProcessWideIfAlive<CameraShake>();
   float x = cameraX + (shake ? shake->offsetX : 0.0f);
   float y = cameraY + (shake ? shake->offsetY : 0.0f);
-  // While the light map's override flashes, the view shakes with the flash timer.
-  if (const BattleFrameHooks& hooks = GetBattleFrameHooks(); hooks.lightOverride && hooks.lightOverride()) {
-    x += FlashTimer::Get().jitterX / zoom;
-    y += FlashTimer::Get().jitterY / zoom;
-  }
   viewLeft = x - sw * 0.5f / zoom;
   viewTop = y - sh * 0.5f / zoom;
   maxViewLeft = mapWidth - sw / zoom;

@@ -13,6 +13,7 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
+#include "engine/Singletons.h"
 
 namespace {
 constexpr float kPi = 3.14159265358979f;
@@ -36,8 +37,9 @@ bool LightMapActive() {
 }  // namespace
 
 std::vector<GUI_BS_Shield*>& GUI_BS_Shield::Live() {
-  static std::vector<GUI_BS_Shield*> live;
-  return live;
+  // Never destroyed: shields of visuals that outlive it still leave it at exit.
+  static auto* live = new std::vector<GUI_BS_Shield*>();
+  return *live;
 }
 
 GUI_BS_Shield* GUI_BS_Shield::Of(const SIM_BattleUnit* unit) {
@@ -62,7 +64,7 @@ GUI_BS_Shield::GUI_BS_Shield(SIM_BattleUnit* u, float r, const std::string& bubb
 
 GUI_BS_Shield::~GUI_BS_Shield() {
   // The ripple must not outlive its shield in the distortion list.
-  GUI_BS_DistortionSeam::Instance().RemoveShieldDistortion(&distortion);
+  if (auto* seam = ProcessWideIfAlive<GUI_BS_DistortionSeam>()) seam->RemoveShieldDistortion(&distortion);
   auto& live = Live();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
 }

@@ -145,8 +145,9 @@ void DrawSnowLayer() {
 // ---- Voices ----
 
 std::vector<GUI_BS_Voices*>& GUI_BS_Voices::Live() {
-  static std::vector<GUI_BS_Voices*> live;
-  return live;
+  // Never destroyed: voices held by other statics may still leave it at exit.
+  static auto* live = new std::vector<GUI_BS_Voices*>();
+  return *live;
 }
 
 float& GUI_BS_Voices::Cooldown() {

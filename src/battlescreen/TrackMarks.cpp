@@ -12,8 +12,9 @@
 #include "simdata/Options.h"
 
 GUI_BS_TrackManager& GUI_BS_TrackManager::Instance() {
-  static GUI_BS_TrackManager manager;
-  return manager;
+  // Never destroyed: rings of visuals that outlive it still leave it at exit.
+  static auto* manager = new GUI_BS_TrackManager();
+  return *manager;
 }
 
 GUI_BS_Tracks::GUI_BS_Tracks(SIM_BattleUnit* u) : unit(u) {
