@@ -11,6 +11,7 @@
 #include "battlescreen/Emplacements.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/Snowfall.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -215,6 +216,9 @@ void GUI_BS_Map::UpdateCamera() {
   if (zoom != targetZoom) ZoomTowardMouse();
   UpdateViewRect();
 
+  // Snow drifts against the camera's move, with its parallax.
+  if ((cameraX != prevCentreX || cameraY != prevCentreY) && SnowingScenario())
+    Snowfall::Get().Shift(-(cameraX - prevCentreX) * zoom, -(cameraY - prevCentreY) * zoom);
   if (cameraX != prevCentreX || cameraY != prevCentreY) {
     moveHeading = HeadingDegrees(prevCentreX, prevCentreY, cameraX, cameraY);
     moveFade += 0.05f;

@@ -24,7 +24,9 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Searchlights.h"
+#include "battlescreen/Snowfall.h"
 #include "battlescreen/UnitVisuals.h"
+#include "battlescreen/WorldDetails.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Log.h"
@@ -302,6 +304,7 @@ void GUI_BattleScreen::StartFighting() {
   if (SoundsExist()) GetSounds().SetPlaybackSpeed(1.0f);
   DebugLog("Start Fighting");
   fightingFrames = 0;
+  ResetVoiceCooldown();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.fightingStarted) h.fightingStarted();
   if (SoundsExist()) {
     GUI_Sounds& s = GetSounds();
@@ -340,6 +343,7 @@ void GUI_BattleScreen::Init() {
     map.cameraY = map.centreY;
     map.UpdateViewRect();
   }
+  WorldDetailsBattleStart();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.effectsBattleStart) h.effectsBattleStart();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.openHud) h.openHud();
   lastFrameMs = ClockMilliseconds();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "app/Sounds.h"
@@ -10,6 +11,7 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
+#include "battle/KineticWeapon.h"
 #include "battle/Module.h"
 #include "battle/Movement.h"
 #include "battle/ProcessWide.h"
@@ -22,6 +24,10 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/ShellCasings.h"
+#include "battlescreen/Shields.h"
+#include "battlescreen/TrackMarks.h"
+#include "battlescreen/WorldDetails.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
@@ -518,6 +524,61 @@ GUI_BS_MajorUnit::GUI_BS_MajorUnit(SIM_BattleUnit* u) : GUI_BS_Unit(u) {
     barrels.push_back(b);
   }
   hasBarrels = !barrels.empty();
+  if (!u) return;
+  if (u->moduleManager && !u->moduleManager->shieldComponents.empty()) {
+    const float scalar = hull ? hull->shieldSizeScalar : 1.0f;
+    shield = std::make_unique<GUI_BS_Shield>(u, GUI_BS_Shield::RadiusFor(HullSize(), HullSize(), scalar),
+                                             u->moduleManager->GetFirstShieldTexture());
+  }
+  bool kinetic = false;
+  if (u->moduleManager)
+    for (SIM_Module* m : u->moduleManager->weapons)
+      kinetic = kinetic || dynamic_cast<SIM_KineticWeaponComponent*>(m) != nullptr;
+  if (const SIM_UnitHullVariant* variant = kinetic ? VariantOf(u) : nullptr)
+    for (const VariantLayer& layer : variant->layers)
+      for (const std::string& line : layer.attachments) {
+        int angle = 0;
+        float ox = 0.0f, oy = 0.0f;
+        if (!casings && ParseShellEmitter(line, &angle, &ox, &oy))
+          casings = std::make_unique<ShellCasings>(angle, ox, oy);
+      }
+}
+
+GUI_BS_MajorUnit::~GUI_BS_MajorUnit() = default;
+
+bool GUI_BS_MajorUnit::ParseShellEmitter(const std::string& line, int* angle, float* x, float* y) {
+  std::vector<std::string> cells;
+  size_t start = 0;
+  while (start <= line.size()) {
+    const size_t comma = line.find(',', start);
+    const size_t end = comma == std::string::npos ? line.size() : comma;
+    std::string cell = line.substr(start, end - start);
+    cell.erase(0, cell.find_first_not_of(" \t"));
+    cell.erase(cell.find_last_not_of(" \t") + 1);
+    cells.push_back(cell);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  if (cells.size() != 5 || cells[1] != "shell_emitter") return false;
+  float values[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    char* end = nullptr;
+    values[i] = std::strtof(cells[2 + i].c_str(), &end);
+    if (cells[2 + i].empty() || !end || *end != '\0' || !std::isfinite(values[i])) {
+      LogErrorF("Bad shell_emitter attachment [%s]", line.c_str());
+      return false;
+    }
+  }
+  *angle = static_cast<int>(values[0]);
+  *x = values[1];
+  *y = values[2];
+  return true;
+}
+
+void GUI_BS_MajorUnit::OnDetached() {
+  // A wreck no longer stands for its unit: the bubble and the shells stop with it.
+  if (shield) shield->DropUnit();
+  casings.reset();
 }
 
 float GUI_BS_MajorUnit::Health() const {
@@ -658,6 +719,8 @@ const SIM_TargetedComponent* GUI_BS_MajorUnit::RecoilWeapon() const {
 }
 
 void GUI_BS_MajorUnit::OnFire(int barrel) {
+  // Shells keep flying out while the gun keeps firing.
+  if (casings) ejectTimer = 150.0f;
   if (!RecoilWeapon()) return;
   for (int i = 0; i < static_cast<int>(barrels.size()); ++i)
     if (barrel < 0 || barrel == i) {
@@ -722,8 +785,19 @@ void GUI_BS_MajorUnit::PlaceBarrel(Barrel& b) {
 void GUI_BS_MajorUnit::Draw() { GUI_BS_Unit::Draw(); }
 
 void GUI_BS_MajorUnit::DrawBarrelsAndShield() {
-  if (!hasBarrels || !unit) return;
+  if (!unit) return;
   const float frame = FrameMs();
+  if (casings) {
+    const GUI_BS_Map& map = GUI_BS_Map::Instance();
+    ejectTimer = std::max(0.0f, ejectTimer - frame);
+    casings->ejecting = ejectTimer > 0.0f && unit->state != US_IN_DROPPER;
+    float px = unit->x, py = unit->y;
+    if (const SIM_UnitHullVariant* variant = VariantOf(unit))
+      unit->LocalToWorld(variant->turretOffsetX, variant->turretOffsetY, &px, &py);
+    casings->Update(frame, map.zoom, px, py, TurretAngle(), map.viewLeft, map.viewTop, true);
+  }
+  if (shield) shield->Draw();
+  if (!hasBarrels) return;
   int alpha = std::clamp(static_cast<int>(unit->warpAlpha * SIM_UnitVisual::fade * 255.0f), 0, 255);
   if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
   for (Barrel& b : barrels) {
@@ -763,6 +837,11 @@ GUI_BS_TankUnit::GUI_BS_TankUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
   rightTrackX = treadOffset;
   trackY = 0.4f * HullSize();
   trackSpacingSq = (treadSize * 0.8f) * (treadSize * 0.8f);
+  tracks = std::make_unique<GUI_BS_Tracks>(u);
+  tracks->markWidth = std::max(treadSize, 1.0f);
+  tracks->markHeight = std::max(treadSize, 1.0f);
+  tracks->SetTextureRect(row.GetFloat("treaduv_left", 0.0f), row.GetFloat("treaduv_top", 0.0625f),
+                         row.GetFloat("treaduv_right", 0.0625f), row.GetFloat("treaduv_bottom", 0.125f));
   lastMarkX = lastX = lastSoundX = u->x;
   lastMarkY = lastY = lastSoundY = u->y;
   engineVolume = row.GetFloat("engine_volume", 0.0f);
@@ -787,6 +866,12 @@ GUI_BS_TankUnit::GUI_BS_TankUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
 }
 
 GUI_BS_TankUnit::~GUI_BS_TankUnit() { StopEngine(); }
+
+void GUI_BS_TankUnit::OnDetached() {
+  StopEngine();
+  GUI_BS_MajorUnit::OnDetached();
+  if (tracks) tracks->DropUnit();
+}
 
 void GUI_BS_TankUnit::StopEngine() {
   if (engineSound >= 0 && SoundsExist()) GetSounds().StopSound(engineSound);
@@ -843,7 +928,7 @@ void GUI_BS_TankUnit::UpdateTracks() {
     for (float tx : {leftTrackX, rightTrackX}) {
       float wx = 0.0f, wy = 0.0f;
       unit->LocalToWorld(tx, trackY, &wx, &wy);
-      world.Record("trackmark", tx < 0.0f ? "left" : "right", wx, wy, unit->heading, treadSize);
+      if (tracks) tracks->AddMark(wx, wy);
     }
     // Driving over a wreck, a crate or a fire: those belong to the battle world.
     world.Record("ground_check", "", unit->x, unit->y, unit->size * 0.5f);
@@ -1133,4 +1218,5 @@ bool GUI_BS_BattleView::IsOffScreen(float x, float y, float margin) const {
 void RegisterBattleScreenView() {
   static GUI_BS_BattleView view;
   SetBattleView(&view);
+  ConnectWorldDetails();
 }

@@ -17,6 +17,9 @@
 
 class SIM_Scenario;
 class SIM_TargetedComponent;
+class GUI_BS_Shield;
+class GUI_BS_Tracks;
+class ShellCasings;
 
 class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
  public:
@@ -137,8 +140,10 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   };
 
   explicit GUI_BS_MajorUnit(SIM_BattleUnit* unit);
+  ~GUI_BS_MajorUnit() override;
 
   void PruneEmitters() override;
+  void OnDetached() override;
   void OnDamaged(const SIM_UnitTargetData* part) override;
   void ShowHit(const SIM_UnitTargetData* part, float damage, bool mayAddEmitter, int markAdded) override;
   void OnDestroyed() override;
@@ -146,6 +151,9 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   bool NeedsDamageEmitter() const override;
   // The wreck: breakups start, hulks are laid and hulk emitters smoke around them.
   void PlaceWreck();
+  // The "shell_emitter" attachment line "<layer>,shell_emitter,<angle>,<x>,<y>": false
+  // (and the outputs untouched) when the line is not one or is malformed.
+  static bool ParseShellEmitter(const std::string& line, int* angle, float* x, float* y);
   // How many hulk emitters a wreck of this hull size gets for the random value r in [0, 1).
   static int HulkEmitterCount(float hullSize, float r);
   void ApplyLayerDamage(const SIM_UnitTargetData* part) override;
@@ -166,6 +174,11 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   float shadowHeight = 0.0f;
   std::vector<Barrel> barrels;
   bool hasBarrels = false;
+  // The energy bubble of a shielded unit (null without shields).
+  std::unique_ptr<GUI_BS_Shield> shield;
+  // Spent shells of a gun that has a "shell_emitter" on its variant (null otherwise).
+  std::unique_ptr<ShellCasings> casings;
+  float ejectTimer = 0.0f;  // ms the casings still fly out after the last shot
   int32_t maxDamageMarks = 0;
   int recoilMode = 2;
   bool wreckPlaced = false;
@@ -186,7 +199,7 @@ class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
   void DrawShadows() override;
   void OnKilled() override;
   void OnDestroyed() override;
-  void OnDetached() override { StopEngine(); }
+  void OnDetached() override;
   // Engine sound follows the unit, exhaust puffs by distance, track marks by spacing.
   void UpdateTracks() override;
   void StopEngine();
@@ -195,6 +208,7 @@ class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
   float engineVolume = 0.0f;
   float lastSpeedFactor = -1.0f;
   float lastSoundX = 0.0f, lastSoundY = 0.0f;
+  std::unique_ptr<GUI_BS_Tracks> tracks;
   std::string exhaustName;  // empty: no exhaust on this ground
   float exhaustTimer = 0.0f;
   float exhaustInterval = 0.0f;

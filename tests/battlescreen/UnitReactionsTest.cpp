@@ -15,6 +15,7 @@
 #include "battlehud/BuildingMenu.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
@@ -242,19 +243,19 @@ TEST_F(UnitReactionsTest, EveryShippedTankHasARunningEngineThatFollowsItAndStops
 TEST_F(UnitReactionsTest, DrivingLaysTrackMarksBySpacingAndPuffsExhaust) {
   SIM_BattleUnit* u = scene.player[1];
   auto* t = dynamic_cast<GUI_BS_TankUnit*>(u->visual.get());
-  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
   ASSERT_GT(t->trackSpacingSq, 0.0f);
+  ASSERT_NE(t->tracks, nullptr);
   const float spacing = std::sqrt(t->trackSpacingSq);
   t->UpdateTracks();  // the first step from where it was built lays the first pair
-  world.Clear();
+  const int first = t->tracks->ActiveCount();
   u->y -= spacing * 0.5f;
   t->UpdateTracks();
-  EXPECT_EQ(world.Count("trackmark"), 0);
+  EXPECT_EQ(t->tracks->ActiveCount(), first);
   for (int i = 0; i < 10; ++i) {
     u->y -= spacing * 0.6f;
     t->UpdateTracks();
   }
-  const int marks = world.Count("trackmark");
+  const int marks = t->tracks->ActiveCount() - first;
   EXPECT_GE(marks, 8);
   EXPECT_EQ(marks % 2, 0);  // left and right together
   EXPECT_GE(Effects("exhaust", t->exhaustName), 1);

@@ -1,0 +1,16 @@
+#pragma once
+// The bullets in flight, drawn from the simulation's bullet pools every frame: the
+// tracer, then its glow added on top, and in lit battles the glow again into the light
+// map.
+
+struct BulletPassStats {
+  int bullets = 0;        // tracers queued by the last pass
+  int glows = 0;          // glows queued on the picture
+  int lightMapGlows = 0;  // glows queued into the light map
+};
+BulletPassStats& LastBulletPass();
+
+// One pass; `lit` asks for the light-map copy (done when the target exists).
+void DrawBulletPass(bool lit);
+// The battle frame's bullet layer.
+void DrawBulletsLayer();
