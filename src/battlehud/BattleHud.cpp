@@ -14,6 +14,7 @@
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
 #include "battlehud/AchievementsDialog.h"
+#include "battlehud/BattleOverlays.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/PostBattleUnlock.h"
@@ -955,11 +956,13 @@ bool DivisionHasDeployableDesign(const SIM_Division* division) {
 
 void ConnectBattleHud() {
   ConnectDeploymentDropper();
+  ConnectBattleOverlays();
   SIM_DataHooks& data = GetDataHooks();
   data.deploymentWindowOpen = [] { return g_deployment != nullptr; };
   data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.openHud = [] {
+    ClearBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
     OpenTopStrip();
     OpenDeploymentWindow();
@@ -967,6 +970,7 @@ void ConnectBattleHud() {
   screen.closeHud = [] {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
+    ClearBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
     CloseDeploymentWindow();
     CloseTopStrip();

@@ -187,7 +187,10 @@ void GUI_BattleScreen::OnLeftDown() {
 }
 
 void GUI_BattleScreen::SelectUnitUnderMouse() {
-  if (!IsCtrlDown()) GetBattleUnitManager().ClearSelection();
+  if (!IsCtrlDown()) {
+    GetBattleUnitManager().ClearSelection();
+    if (BattleScreenHooks& h = GetBattleScreenHooks(); h.selectionCleared) h.selectionCleared();
+  }
   if (GUI_BS_Unit* unit = GUI_BS_UnitManager::Instance().PickUnit(GUI_BS_UnitManager::SIDE_PLAYER))
     unit->OnLeftClick();
 }

@@ -65,6 +65,10 @@ struct BattleScreenHooks {
   // on it and its range rings start again.
   void (*openUnitInspector)(SIM_BattleUnit* unit) = nullptr;
   void (*resetRangeIndicator)(SIM_BattleUnit* unit) = nullptr;
+  // The selection was cleared: every range ring shrinks away.
+  void (*selectionCleared)() = nullptr;
+  // A unit left the map: its warp-out flash (world size and position).
+  void (*startWarpOut)(float size, float x, float y) = nullptr;
   // Deployment hand-back. A unit goes back only while no air strike is being placed and
   // the dropper's hand is empty; the dropper puts the units into its hand, prepares the
   // formation, forgets its current design and hides the deployment window and popups.
