@@ -182,6 +182,7 @@ void GUI_BattleScreen::OnLeftDown() {
   BattleScreenHooks& hooks = GetBattleScreenHooks();
   if (hooks.leftPressTaken && hooks.leftPressTaken()) return;
   if (GetWindowOrder().LeftClick()) return;
+  if (hooks.mapLeftPress && hooks.mapLeftPress()) return;
   GUI_BS_Map::Instance().OnMousePress();
   SelectUnitUnderMouse();
 }

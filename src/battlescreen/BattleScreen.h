@@ -65,6 +65,9 @@ struct BattleScreenHooks {
   // on it and its range rings start again.
   void (*openUnitInspector)(SIM_BattleUnit* unit) = nullptr;
   void (*resetRangeIndicator)(SIM_BattleUnit* unit) = nullptr;
+  // A left press on the battlefield that no window took (dog tags under the mouse are
+  // collected); true when taken.
+  bool (*mapLeftPress)() = nullptr;
   // The selection was cleared: every range ring shrinks away.
   void (*selectionCleared)() = nullptr;
   // A unit left the map: its warp-out flash (world size and position).
