@@ -1,6 +1,7 @@
 #include "battlehud/DogTags.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/Sounds.h"
@@ -10,7 +11,6 @@
 #include "battlehud/UnitOverlays.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
-#include "effects/EffectsCommon.h"
 #include "effects/Explosions.h"
 #include "effects/ParticleSystem.h"
 #include "engine/Strings.h"
@@ -32,7 +32,10 @@ GUI_BS_DogTag& GUI_BS_DogTagManager::LookOf(const SIM_DogTag* tag) {
   auto it = looks_.find(tag);
   if (it != looks_.end()) return it->second;
   GUI_BS_DogTag look;
-  look.angle = EffectsRandomFloat() * 360.0f;
+  // A stream of the HUD's own: how tags lie never moves the effects' or the battle's.
+  static uint32_t seed = 0x9E3779B9u;
+  seed = seed * 1664525u + 1013904223u;
+  look.angle = float(seed >> 8) / float(1u << 24) * 360.0f;
   return looks_.emplace(tag, look).first->second;
 }
 
