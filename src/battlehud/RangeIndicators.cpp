@@ -43,8 +43,9 @@ void ReadReach(SIM_BattleUnit* unit, float* minRange, float* currentMax, float* 
 }  // namespace
 
 std::vector<GUI_BS_RangeIndicator*>& GUI_BS_RangeIndicator::List() {
-  static std::vector<GUI_BS_RangeIndicator*> list;
-  return list;
+  // Never destroyed: indicators still alive at exit unlink themselves from it.
+  static auto* list = new std::vector<GUI_BS_RangeIndicator*>();
+  return *list;
 }
 
 GUI_BS_RangeIndicator::GUI_BS_RangeIndicator(SIM_BattleUnit* u) : unit(u) {
