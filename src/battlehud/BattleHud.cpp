@@ -15,6 +15,7 @@
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
 #include "battlehud/AchievementsDialog.h"
+#include "battlehud/BattleOverlays.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/HudPanels.h"
@@ -967,11 +968,14 @@ bool DivisionHasDeployableDesign(const SIM_Division* division) {
 void ConnectBattleHud() {
   ConnectDeploymentDropper();
   ConnectHudPanels();
+
+  ConnectBattleOverlays();
   SIM_DataHooks& data = GetDataHooks();
   data.deploymentWindowOpen = [] { return g_deployment != nullptr; };
   data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.openHud = [] {
+    ClearBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
     OpenTopStrip();
     OpenDeploymentWindow();
@@ -981,6 +985,8 @@ void ConnectBattleHud() {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
     delete GetRecordingSaveDialog();
+
+    ClearBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
     CloseHudPanels();
     CloseDeploymentWindow();

@@ -191,12 +191,17 @@ void GUI_BattleScreen::OnLeftDown() {
     hooks.beginDragSelect();
     return;
   }
+
+  if (hooks.mapLeftPress && hooks.mapLeftPress()) return;
   GUI_BS_Map::Instance().OnMousePress();
   SelectUnitUnderMouse();
 }
 
 void GUI_BattleScreen::SelectUnitUnderMouse() {
-  if (!IsCtrlDown()) GetBattleUnitManager().ClearSelection();
+  if (!IsCtrlDown()) {
+    GetBattleUnitManager().ClearSelection();
+    if (BattleScreenHooks& h = GetBattleScreenHooks(); h.selectionCleared) h.selectionCleared();
+  }
   if (GUI_BS_Unit* unit = GUI_BS_UnitManager::Instance().PickUnit(GUI_BS_UnitManager::SIDE_PLAYER))
     unit->OnLeftClick();
 }

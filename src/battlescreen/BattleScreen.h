@@ -69,6 +69,14 @@ struct BattleScreenHooks {
   void (*unitVisualGone)(SIM_BattleUnit* unit) = nullptr;
   // A left press with Shift held starts the drag-selection box instead of a camera drag.
   void (*beginDragSelect)() = nullptr;
+
+  // A left press on the battlefield that no window took (dog tags under the mouse are
+  // collected); true when taken.
+  bool (*mapLeftPress)() = nullptr;
+  // The selection was cleared: every range ring shrinks away.
+  void (*selectionCleared)() = nullptr;
+  // A unit left the map: its warp-out flash (world size and position).
+  void (*startWarpOut)(float size, float x, float y) = nullptr;
   // Deployment hand-back. A unit goes back only while no air strike is being placed and
   // the dropper's hand is empty; the dropper puts the units into its hand, prepares the
   // formation, forgets its current design and hides the deployment window and popups.

@@ -1168,8 +1168,6 @@ GUI_BS_Unit* GUI_BS_UnitManager::PickUnit(int side) const {
   return nullptr;
 }
 
-GUI_BS_WarpOutManager& GUI_BS_WarpOutManager::Instance() { return ProcessWide<GUI_BS_WarpOutManager>(); }
-
 // ---- The view ----
 
 std::unique_ptr<SIM_UnitVisual> GUI_BS_BattleView::CreateUnitVisual(SIM_BattleUnit* unit, int sizeType) {
@@ -1204,7 +1202,8 @@ void GUI_BS_BattleView::KeepWreck(std::unique_ptr<SIM_UnitVisual> visual) {
 }
 
 void GUI_BS_BattleView::StartWarpOut(float size, float x, float y) {
-  GUI_BS_WarpOutManager::Instance().Add(size, x, y);
+  // The flash itself belongs to the HUD above.
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.startWarpOut) h.startWarpOut(size, x, y);
 }
 
 float GUI_BS_BattleView::Zoom() const { return GUI_BS_Map::Instance().zoom; }

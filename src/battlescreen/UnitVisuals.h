@@ -284,14 +284,6 @@ class GUI_BS_UnitManager {
   uint32_t randomState = 0x2545F491u;
 };
 
-// The shimmer of a unit leaving the map.
-class GUI_BS_WarpOutManager {
- public:
-  static GUI_BS_WarpOutManager& Instance();
-  void Add(float size, float x, float y) { ++started; }
-  int started = 0;
-};
-
 // The battle screen's side of the seam with the simulation: its own visuals, the
 // battle map's camera, the wrecks and the warp-out shimmer. Registered at start-up.
 class GUI_BS_BattleView : public SIM_BattleView {

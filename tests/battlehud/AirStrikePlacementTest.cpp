@@ -1,0 +1,180 @@
+// Placing air strikes on the null device: a second ability click replaces the targeting
+// marker and takes its strike back; a press on the map launches the strike at the point
+// under the mouse; a press over a window while targeting belongs to the window; the
+// marker fades once the strike ends; and a battle where the placer and the rings'
+// unit go while the strike runs leaves nothing pointing at them (the sanitizer checks).
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "battle/AirStrikes.h"
+#include "battle/Battle.h"
+#include "battle/BattleFixture.h"
+#include "battle/BattleUnit.h"
+#include "battle/Gameplay.h"
+#include "battlehud/AirStrikePlacement.h"
+#include "battlehud/BattleHud.h"
+#include "battlehud/BattleOverlays.h"
+#include "battlehud/RangeIndicators.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "engine/InputManager.h"
+#include "gui/WindowBase.h"
+#include "gui/WindowOrder.h"
+#include "support/NullDeviceFixture.h"
+
+namespace {
+
+using namespace battle_test;
+
+class AirStrikeTest : public zt_test::NullDeviceTest {
+ protected:
+  void SetUp() override {
+    zt_test::NullDeviceTest::SetUp();
+    StartBareBattle();
+    ConnectBattleHud();
+    ClearBattleOverlays();
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = 2.0f;
+    map.cameraX = 100.0f;
+    map.cameraY = 50.0f;
+    GetGameplay().supplies = 100000.0f;
+    SIM_AirStrikeManager& strikes = GetAirStrikeManager();
+    ASSERT_GE(strikes.types.size(), 2u);
+    first = strikes.types[0].get();
+    second = strikes.types[1].get();
+    for (auto& t : strikes.types) t->ready = true;
+  }
+  void TearDown() override {
+    GUI_InputManager::SetCursorReader(nullptr);
+    ClearBattleOverlays();
+    zt_test::NullDeviceTest::TearDown();
+  }
+  void MouseAt(float x, float y) {
+    GUI_InputManager::SetCursorReader([x, y](float& ox, float& oy) {
+      ox = x;
+      oy = y;
+    });
+    GetInputManager().Poll();
+  }
+  static GUI_BS_AirStrikeManager& placers() { return GUI_BS_AirStrikeManager::Instance(); }
+
+  SIM_AirStrikeType* first = nullptr;
+  SIM_AirStrikeType* second = nullptr;
+};
+
+TEST_F(AirStrikeTest, ASecondAbilityClickReplacesTheMarkerAndTakesItsStrikeBack) {
+  GUI_BS_AirStrikePlacer* a = placers().StartTargeting(first);
+  ASSERT_NE(a, nullptr);
+  const int32_t firstId = a->strikeId;
+  EXPECT_TRUE(GetBattleScreenHooks().airStrikeBeingPlaced());
+  GUI_BS_AirStrikePlacer* b = placers().StartTargeting(second);
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(placers().Count(), 1u);
+  EXPECT_EQ(placers().Active(), b);
+  EXPECT_EQ(GetAirStrikeManager().FindStrike(firstId), nullptr);
+  EXPECT_NE(GetAirStrikeManager().FindStrike(b->strikeId), nullptr);
+}
+
+TEST_F(AirStrikeTest, PressesWhileTargeting) {
+  // The deployment strip the battle opened at the bottom of the screen: a press on its
+  // frame, away from any icon.
+  const GUI_WindowBase* strip = nullptr;
+  for (const GUI_WindowBase* w : GetWindowOrder().OpenWindows())
+    if (w && w->visible && w->top > 500) strip = w;
+  ASSERT_NE(strip, nullptr);
+  const float stripX = float(strip->left) + 3.0f, stripY = float(strip->bottom) - 3.0f;
+  struct Case {
+    const char* what;
+    float x, y;
+    bool right;
+    bool placed;
+    bool stillTargeting;
+  };
+  const Case cases[] = {
+      {"left on the map", 500.0f, 400.0f, false, true, false},
+      {"left on the strip", stripX, stripY, false, false, true},
+      {"right anywhere", 500.0f, 400.0f, true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GUI_BS_AirStrikePlacer* p = placers().StartTargeting(first);
+    ASSERT_NE(p, nullptr);
+    const int32_t id = p->strikeId;
+    const float supplies = GetGameplay().supplies;
+    MouseAt(c.x, c.y);
+    if (c.right)
+      GetBattleScreen().OnRightDown();
+    else
+      GetBattleScreen().OnLeftDown();
+    SIM_AirStrike* strike = GetAirStrikeManager().FindStrike(id);
+    if (c.placed) {
+      ASSERT_NE(strike, nullptr);
+      EXPECT_EQ(strike->state, SIM_AirStrike::STATE_ORDERED);
+      EXPECT_FLOAT_EQ(strike->targetX, c.x / 2.0f + 100.0f);
+      EXPECT_FLOAT_EQ(strike->targetY, c.y / 2.0f + 50.0f);
+      EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies - float(first->supplyCost));
+    } else {
+      EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies);
+    }
+    EXPECT_EQ(placers().Active() != nullptr, c.stillTargeting);
+    if (!c.stillTargeting && !c.placed) EXPECT_EQ(strike, nullptr);  // taken back
+    placers().CancelPlacer();
+    first->ready = true;
+  }
+}
+
+TEST_F(AirStrikeTest, TheMarkerFadesOnceTheStrikeEnds) {
+  GUI_BS_AirStrikePlacer* p = placers().StartTargeting(first);
+  ASSERT_TRUE(placers().PlaceStrike(300.0f, 300.0f));
+  EXPECT_EQ(p->Countdown(), int(first->orderDelay));
+  EXPECT_NEAR(p->side, 0.0f, 1e-6f);
+  placers().DrawAll();
+  EXPECT_FLOAT_EQ(p->side, 2.0f * first->spreadRadius * 2.0f);
+  for (int i = 0; i < 100000 && GetAirStrikeManager().FindStrike(p->strikeId); ++i) {
+    GetAirStrikeManager().Update(16.0f);
+    placers().DrawAll();
+  }
+  EXPECT_EQ(p->state, GUI_BS_AirStrikePlacer::FADING);
+  for (int i = 0; i < 20 && placers().Count(); ++i) placers().DrawAll();
+  EXPECT_EQ(placers().Count(), 0u);
+  EXPECT_EQ(GUI_BS_AirStrikePlacer::FadeAlpha(0.0f), 150);
+  EXPECT_EQ(GUI_BS_AirStrikePlacer::FadeAlpha(100.0f), 75);
+  EXPECT_EQ(GUI_BS_AirStrikePlacer::FadeAlpha(500.0f), 0);
+}
+
+TEST_F(AirStrikeTest, UnitsAndMarkersGoingMidStrikeLeaveNothingBehind) {
+  // A selected unit shows its rings while the player targets a strike; the unit is
+  // killed and deleted mid-placement, then the battle ends with the strike still
+  // running and the next one starts.
+  auto unit = std::make_unique<SIM_BattleUnit>();
+  unit->x = 400.0f;
+  unit->y = 300.0f;
+  GetBattleScreenHooks().resetRangeIndicator(unit.get());
+  GUI_BS_RangeIndicatorSet::Instance().Find(unit.get())->SetRanges(0.0f, 100.0f, 100.0f, 90.0f);
+  GUI_BS_RangeIndicator::DrawAll();
+  placers().StartTargeting(first);
+  placers().DrawAll();
+  unit->SetState(US_DESTROYED);
+  GUI_BS_RangeIndicator::DrawAll();
+  unit.reset();
+  GUI_BS_RangeIndicator::DrawAll();
+  EXPECT_TRUE(GUI_BS_RangeIndicator::List().empty());
+  GUI_BS_AirStrikePlacer* p = placers().Active();
+  ASSERT_NE(p, nullptr);
+  const int32_t id = p->strikeId;
+  ASSERT_TRUE(placers().PlaceStrike(200.0f, 200.0f));
+  GetAirStrikeManager().Update(16.0f);
+  ClearBattleOverlays();  // the screen closes: the marker goes while its strike runs
+  SIM_AirStrike* strike = GetAirStrikeManager().FindStrike(id);
+  ASSERT_NE(strike, nullptr);
+  EXPECT_EQ(strike->owner, nullptr);
+  for (int i = 0; i < 100000 && GetAirStrikeManager().FindStrike(id); ++i)
+    GetAirStrikeManager().Update(16.0f);
+  EXPECT_EQ(GetAirStrikeManager().FindStrike(id), nullptr);
+  // A new battle: markers work again.
+  StartBareBattle();
+  EXPECT_NE(placers().StartTargeting(second), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+// The overlays over the battlefield on the null device: range rings growing, shown and
+// shrinking (also while paused), their firing arcs; warp-out flashes growing and fading
+// on battle time; health discs split by pool, with no disc when a unit has no pools;
+// damage numbers; and every overlay letting go of a unit that dies or is deleted.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "battle/Battle.h"
+#include "battle/BattleFixture.h"
+#include "battle/BattleUnit.h"
+#include "battle/Module.h"
+#include "battlehud/BattleOverlays.h"
+#include "battlehud/LiveUnits.h"
+#include "battlehud/RangeIndicators.h"
+#include "battlehud/UnitOverlays.h"
+#include "battlehud/WarpOuts.h"
+#include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
+#include "engine/Strings.h"
+#include "support/NullDeviceFixture.h"
+
+namespace {
+
+using namespace battle_test;
+
+class OverlayTest : public zt_test::NullDeviceTest {
+ protected:
+  void SetUp() override {
+    zt_test::NullDeviceTest::SetUp();
+    StartBareBattle();
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = 1.0f;
+    map.cameraX = map.cameraY = 0.0f;
+    map.viewLeft = map.viewTop = 0.0f;
+    map.viewRight = 1024.0f;
+    map.viewBottom = 768.0f;
+    GetBattleViewFlags() = BattleViewFlags{};
+    ClearBattleOverlays();
+  }
+  void TearDown() override {
+    ClearBattleOverlays();
+    units.clear();
+    zt_test::NullDeviceTest::TearDown();
+  }
+  SIM_BattleUnit* NewUnit(float x, float y) {
+    units.push_back(std::make_unique<SIM_BattleUnit>());
+    SIM_BattleUnit* u = units.back().get();
+    u->x = x;
+    u->y = y;
+    u->size = 40.0f;
+    return u;
+  }
+  // Indexed draws the device saw since the mark.
+  size_t DrawsSince(size_t mark) const { return device->draws.size() - mark; }
+
+  std::vector<std::unique_ptr<SIM_BattleUnit>> units;
+};
+
+// ---- Range rings ----
+
+TEST_F(OverlayTest, RingsGrowShowAndShrinkOnTheFixedStepEvenWhilePaused) {
+  struct Case {
+    const char* what;
+    bool paused;
+  };
+  for (const Case& c : {Case{"running", false}, Case{"paused", true}}) {
+    SCOPED_TRACE(c.what);
+    GetBattle().paused = c.paused;
+    SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+    GUI_BS_RangeIndicator* r = GUI_BS_RangeIndicatorSet::Instance().Reset(u);
+    ASSERT_NE(r, nullptr);
+    r->SetRanges(0.0f, 200.0f, 200.0f, 0.0f);
+    EXPECT_EQ(r->state, GUI_BS_RangeIndicator::GROWING);
+    GUI_BS_RangeIndicator::DrawAll();
+    EXPECT_FLOAT_EQ(r->grow, 16.0f / 100.0f);
+    for (int i = 0; i < 6; ++i) GUI_BS_RangeIndicator::DrawAll();  // 112 ms
+    EXPECT_EQ(r->state, GUI_BS_RangeIndicator::SHOWN);
+    GUI_BS_RangeIndicator::DrawAll();
+    EXPECT_FLOAT_EQ(r->grow, 1.0f);
+    // Reset again: no second entry in the list.
+    GUI_BS_RangeIndicatorSet::Instance().Reset(u);
+    EXPECT_EQ(GUI_BS_RangeIndicator::List().size(), 1u);
+    GUI_BS_RangeIndicator::DrawAll();
+    GUI_BS_RangeIndicator::FadeOutAll();
+    EXPECT_EQ(r->state, GUI_BS_RangeIndicator::SHRINKING);
+    GUI_BS_RangeIndicator::DrawAll();
+    EXPECT_FLOAT_EQ(r->grow, 1.0f - 16.0f / 100.0f);  // shrinks from where it was shown
+    for (int i = 0; i < 6; ++i) GUI_BS_RangeIndicator::DrawAll();
+    EXPECT_EQ(r->state, GUI_BS_RangeIndicator::HIDDEN);
+    EXPECT_TRUE(GUI_BS_RangeIndicator::List().empty());
+    ClearBattleOverlays();
+  }
+  GetBattle().paused = false;
+}
+
+TEST_F(OverlayTest, FiringArcsSweepTheArcItself) {
+  struct Case {
+    float arc;
+    float from;
+    float sweep;
+  };
+  // Heading 30 degrees.
+  const Case cases[] = {{0.0f, 0.0f, 0.0f},   {90.0f, 345.0f, 90.0f},   {270.0f, 255.0f, 270.0f},
+                        {360.0f, 0.0f, 0.0f}, {180.0f, 300.0f, 180.0f}, {200.0f, 290.0f, 200.0f}};
+  SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+  u->heading = 30.0f;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arc);
+    GUI_BS_RangeIndicator r(u);
+    r.SetRanges(0.0f, 100.0f, 100.0f, c.arc);
+    float from, sweep;
+    r.ArcSpan(u->heading, &from, &sweep);
+    EXPECT_NEAR(from, c.from, 1e-3f);
+    EXPECT_NEAR(sweep, c.sweep, 1e-3f);
+  }
+}
+
+TEST_F(OverlayTest, ACutReachShowsTwoBandsTwoPixelsApart) {
+  SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+  GUI_BS_RangeIndicator r(u);
+  r.SetRanges(20.0f, 150.0f, 200.0f, 0.0f);
+  ASSERT_TRUE(r.twoRings);
+  EXPECT_FLOAT_EQ(r.ring1.outerScale + r.ring1.outerOffset + 2.0f, r.ring2.innerScale + r.ring2.innerOffset);
+  r.SetRanges(20.0f, 200.0f, 200.0f, 0.0f);
+  EXPECT_FALSE(r.twoRings);
+}
+
+TEST_F(OverlayTest, RingsShareTheBatchInsteadOfACallEach) {
+  // Four plain rings (255 quads each) fit one batch: one call.
+  for (int i = 0; i < 4; ++i) {
+    SIM_BattleUnit* u = NewUnit(100.0f + 100.0f * float(i), 300.0f);
+    GUI_BS_RangeIndicatorSet::Instance().Reset(u)->SetRanges(10.0f, 150.0f, 150.0f, 0.0f);
+  }
+  size_t mark = device->draws.size();
+  GUI_BS_RangeIndicator::DrawAll();
+  EXPECT_EQ(DrawsSince(mark), 1u);
+  // Cut reaches with arcs: only as many calls as the batch needs to hold the quads.
+  for (auto* r : GUI_BS_RangeIndicator::List()) r->SetRanges(10.0f, 150.0f, 200.0f, 90.0f);
+  mark = device->draws.size();
+  GUI_BS_RangeIndicator::DrawAll();
+  const int quads = 4 * (2 * 255 + 2 * 256);
+  const int perBatch = GetGlobalVertexBuffer().Capacity() / 4;
+  EXPECT_EQ(DrawsSince(mark), size_t((quads + perBatch - 1) / perBatch));
+  for (auto* r : GUI_BS_RangeIndicator::List()) {
+    EXPECT_EQ(r->bandSegments, 2 * 255);
+    EXPECT_EQ(r->arcSegments, 2 * 256);
+  }
+}
+
+TEST_F(OverlayTest, RingsLetGoOfUnitsThatDieOrAreDeleted) {
+  struct Case {
+    const char* what;
+    int state;  // -1: the unit is deleted
+  };
+  for (const Case& c : {Case{"dying", US_INACTIVE}, Case{"destroyed", US_DESTROYED}, Case{"gone", US_GONE},
+                        Case{"deleted", -1}}) {
+    SCOPED_TRACE(c.what);
+    SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+    GUI_BS_RangeIndicatorSet::Instance().Reset(u)->SetRanges(0.0f, 100.0f, 100.0f, 0.0f);
+    GUI_BS_RangeIndicator::DrawAll();
+    if (c.state >= 0)
+      u->SetState(c.state);
+    else
+      units.pop_back();                // deleted with its rings still listed
+    GUI_BS_RangeIndicator::DrawAll();  // the sanitizer catches a touch of the deleted unit
+    EXPECT_TRUE(GUI_BS_RangeIndicator::List().empty());
+    EXPECT_EQ(GUI_BS_RangeIndicatorSet::Instance().Count(), 0u);
+  }
+}
+
+// ---- Warp-outs ----
+
+TEST_F(OverlayTest, WarpOutsGrowToThreeTimesAndFadeOverTheirLife) {
+  GUI_BS_WarpOutManager& w = GUI_BS_WarpOutManager::Instance();
+  GetBattle().frameStep = 25.0f;
+  w.Add(10.0f, 200.0f, 200.0f);
+  w.Add(10.0f, -5000.0f, 200.0f);  // off screen: ages all the same
+  struct Row {
+    int frames;  // frames drawn so far
+    float side;
+    int alpha;
+  };
+  const Row rows[] = {{1, 10.0f + 10.0f * 2.0f * 0.1f, 229}, {5, 20.0f, 127}, {10, 30.0f, 0}};
+  int drawn = 0;
+  for (const Row& row : rows) {
+    while (drawn < row.frames) {
+      w.Draw();
+      ++drawn;
+    }
+    SCOPED_TRACE(row.frames);
+    ASSERT_EQ(w.flashes.size(), 2u);
+    EXPECT_NEAR(w.flashes.front().drawnSide, row.side, 1e-3f);
+    EXPECT_EQ(w.flashes.front().drawnAlpha, row.alpha);
+    EXPECT_EQ(w.drawnLastFrame, 1);
+  }
+  w.Draw();  // 275 ms
+  EXPECT_TRUE(w.flashes.empty());
+  GetBattle().frameStep = 16.0f;
+}
+
+TEST_F(OverlayTest, WarpOutsWaitWhileThePauseHolds) {
+  GUI_BS_WarpOutManager& w = GUI_BS_WarpOutManager::Instance();
+  GetBattle().paused = true;
+  w.Add(10.0f, 200.0f, 200.0f);
+  for (int i = 0; i < 100; ++i) w.Draw();
+  ASSERT_EQ(w.flashes.size(), 1u);
+  EXPECT_FLOAT_EQ(w.flashes.front().age, 0.0f);
+  GetBattle().paused = false;
+}
+
+TEST_F(OverlayTest, TheBattleScreensWarpOutReachesTheFlashes) {
+  RegisterBattleScreenView();
+  ConnectBattleOverlays();
+  SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+  u->WarpOut();
+  EXPECT_EQ(GUI_BS_WarpOutManager::Instance().flashes.size(), 1u);
+}
+
+// ---- Health discs ----
+
+TEST_F(OverlayTest, HealthDiscArcsSplitThePools) {
+  struct Case {
+    const char* what;
+    float pools[3];      // internal, armour, shield maxima
+    float fractions[3];  // current fractions
+    int arcs;
+    float sweeps[4];
+    uint32_t colours[4];
+  };
+  using D = GUI_BS_HealthDisc;
+  const Case cases[] = {
+      {"full pools", {100, 100, 200}, {1, 1, 1}, 3, {90, 90, 180, 0}, {D::kGreen, D::kRed, D::kBlue, 0}},
+      {"half the shield",
+       {100, 100, 200},
+       {1, 1, 0.5f},
+       4,
+       {90, 90, 90, 90},
+       {D::kGreen, D::kRed, D::kBlue, D::kLost}},
+      {"internals only", {50, 0, 0}, {0.25f, 0, 0}, 2, {90, 270, 0, 0}, {D::kGreen, D::kLost, 0, 0}},
+      {"no pools", {0, 0, 0}, {1, 1, 1}, 0, {0, 0, 0, 0}, {0, 0, 0, 0}},
+      {"no pools, NaN fractions", {0, 0, 0}, {NAN, NAN, NAN}, 0, {0, 0, 0, 0}, {0, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GUI_BS_HealthDisc disc(c.pools[0], c.pools[1], c.pools[2], 30.0f);
+    EXPECT_TRUE(std::isfinite(disc.share0) && std::isfinite(disc.share1) && std::isfinite(disc.share2));
+    std::array<GUI_BS_HealthDisc::Arc, 4> arcs;
+    const int n = disc.Arcs(c.fractions[0], c.fractions[1], c.fractions[2], 1.0f, arcs);
+    ASSERT_EQ(n, c.arcs);
+    float at = 0.0f;
+    for (int i = 0; i < n; ++i) {
+      EXPECT_NEAR(arcs[i].from, at, 1e-3f);
+      EXPECT_NEAR(arcs[i].sweep, c.sweeps[i], 1e-3f);
+      EXPECT_EQ(arcs[i].colour, c.colours[i]);
+      EXPECT_GE(arcs[i].triangles, 1);
+      at += arcs[i].sweep;
+    }
+  }
+}
+
+TEST_F(OverlayTest, HealthDiscSegmentsFollowTheZoom) {
+  GUI_BS_HealthDisc disc(100, 0, 0, 40.0f);
+  EXPECT_EQ(disc.Segments(0.0f), 4);
+  EXPECT_EQ(disc.Segments(1.0f), int(0.4f * 86.0f) + 4);
+  EXPECT_EQ(disc.Segments(10.0f), 90);
+}
+
+TEST_F(OverlayTest, NoDiscForUnitsThatAreDyingOrHaveNoPools) {
+  HudLiveUnits live;
+  SIM_BattleUnit* bare = NewUnit(300.0f, 300.0f);  // no modules: no pools
+  SIM_BattleUnit* dying = NewUnit(400.0f, 300.0f);
+  dying->SetState(US_INACTIVE);
+  live.Refresh();
+  bool drawn = true;
+  const size_t mark = device->draws.size();
+  EXPECT_TRUE(GUI_BS_HealthDisc::Draw(live, bare, &drawn));
+  EXPECT_FALSE(drawn);
+  EXPECT_FALSE(GUI_BS_HealthDisc::Draw(live, dying, &drawn));
+  GetBattleViewFlags().showHealth = true;
+  DrawHealthDiscs();
+  EXPECT_EQ(DrawsSince(mark), 0u);
+}
+
+// ---- Damage numbers and floating texts ----
+
+TEST_F(OverlayTest, DamageNumbersNeedTheToggleAndAFreeRecord) {
+  GUI_BS_DamageFeedbackPool& pool = GUI_BS_DamageFeedbackPool::Instance();
+  SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+  pool.Add(u, 12.7f, 1, 0.0f, 0.0f);
+  EXPECT_EQ(pool.ActiveCount(), 0);  // switched off
+  GetBattleViewFlags().showDamage = true;
+  for (int i = 0; i < GUI_BS_DamageFeedbackPool::kSize + 1; ++i) pool.Add(u, 12.7f, 1, 0.0f, 0.0f);
+  EXPECT_EQ(pool.ActiveCount(), GUI_BS_DamageFeedbackPool::kSize);
+  EXPECT_EQ(pool.records[0].text, GetTranslation("DAMFEED_ARMOR") + " -12");  // truncated
+  pool.Clear();
+  pool.Add(u, 5.0f, 0, 0.0f, 0.0f);
+  SIM_BattleUnit* other = NewUnit(0.0f, 0.0f);
+  pool.CompletePending(other, 1.0f, 2.0f);
+  EXPECT_FALSE(pool.records[0].fixed);
+  EXPECT_EQ(pool.pending, nullptr);
+}
+
+TEST_F(OverlayTest, DamageNumbersRiseFadeAndLetGoOfDeletedUnits) {
+  GetBattleViewFlags().showDamage = true;
+  GUI_BS_DamageFeedbackPool& pool = GUI_BS_DamageFeedbackPool::Instance();
+  SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
+  pool.Add(u, 5.0f, 2, 0.0f, 0.0f);
+  HudLiveUnits live;
+  live.Refresh();
+  pool.Draw(live, 250.0f);
+  EXPECT_NEAR(pool.records[0].drawnY, 300.0f - 24.0f, 1e-3f);
+  EXPECT_FLOAT_EQ(pool.records[0].drawnAlpha, 1.0f);
+  pool.Draw(live, 200.0f);  // t = 0.9
+  EXPECT_NEAR(pool.records[0].drawnAlpha, 0.5f, 1e-3f);
+  pool.Add(u, 5.0f, 2, 0.0f, 0.0f);
+  units.clear();  // the unit is deleted while its numbers rise
+  live.Refresh();
+  pool.Draw(live, 16.0f);
+  EXPECT_EQ(pool.ActiveCount(), 0);
+}
+
+TEST_F(OverlayTest, FloatingTextRisesTwoHundredPixelsAndGoes) {
+  GUI_BS_FloatingTexts& texts = GUI_BS_FloatingTexts::Instance();
+  FloatingTextAdd("+10 supplies", 300.0f, 400.0f);
+  texts.Draw(1000.0f);
+  ASSERT_EQ(texts.texts.size(), 1u);
+  EXPECT_NEAR(texts.texts.front().drawnY, 300.0f, 1e-3f);
+  texts.Draw(1000.0f);
+  EXPECT_NEAR(texts.texts.front().drawnY, 200.0f, 1e-3f);
+  texts.Draw(1.0f);
+  EXPECT_TRUE(texts.texts.empty());
+}
+
+}  // namespace
