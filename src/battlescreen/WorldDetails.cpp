@@ -11,8 +11,6 @@
 #include "battlescreen/WorldDetailsRandom.h"
 #include "engine/D3DEngine.h"
 
-float WorldDetailFrameMs() { return BattleExists() ? GetBattle().frameStep : 16.0f; }
-
 void ConnectWorldDetails() {
   SetBattleWorldLayer(WL_TRACK_MARKS, DrawTrackMarksLayer);
   SetBattleWorldLayer(WL_BULLETS, DrawBulletsLayer);

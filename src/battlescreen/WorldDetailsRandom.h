@@ -19,5 +19,5 @@ struct WorldDetailsRandom {
   std::minstd_rand engine{27u};
 };
 
-// The battle frame's time step (16 ms outside a battle).
+// The battle frame's time step (0 outside a battle; declared with the hulks).
 float WorldDetailFrameMs();
