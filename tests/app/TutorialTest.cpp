@@ -20,18 +20,14 @@
 #include "gui/Buttons.h"
 #include "gui/Dialog.h"
 #include "gui/WindowOrder.h"
+#include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 using menu_test::MenuTest;
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using zt_test::ReadText;
 
 // Pages: a plain one, a modal one whose open script blocks buttons and waits for a
 // button, a chain, a row with too few cells and one that a typo breaks.

@@ -14,9 +14,9 @@
 
 namespace {
 
-std::vector<int> g_calls;
+std::vector<int> g_dropDownCalls;
 int Changed(int value) {
-  g_calls.push_back(value);
+  g_dropDownCalls.push_back(value);
   return 0;
 }
 int g_otherClicks = 0;
@@ -29,7 +29,7 @@ class DropDownTest : public GuiTest {
  protected:
   void SetUp() override {
     GuiTest::SetUp();
-    g_calls.clear();
+    g_dropDownCalls.clear();
     g_otherClicks = 0;
     list = new GUI_DropDownList();
     list->SetRect(100, 100, 300, 120);
@@ -58,7 +58,7 @@ TEST_F(DropDownTest, AnEmptyListOpensAndTheNextClickAnywhereClosesIt) {
   EXPECT_FALSE(list->IsListOpen());
   EXPECT_TRUE(GetWindowOrder().ModalWindows().empty());
   EXPECT_FALSE(GetWindowOrder().IsAnyPopupOpen());
-  EXPECT_TRUE(g_calls.empty());
+  EXPECT_TRUE(g_dropDownCalls.empty());
 }
 
 TEST_F(DropDownTest, PickingAnEntryShowsItClosesAndCallsBackEvenWhenUnchanged) {
@@ -78,17 +78,17 @@ TEST_F(DropDownTest, PickingAnEntryShowsItClosesAndCallsBackEvenWhenUnchanged) {
   ClickAt(200, 170);
   EXPECT_EQ(list->SelectedText(), "Heavy");
   EXPECT_FALSE(list->IsListOpen());
-  EXPECT_EQ(g_calls, (std::vector<int>{0}));
+  EXPECT_EQ(g_dropDownCalls, (std::vector<int>{0}));
 
   ClickAt(200, 110);
   ClickAt(200, 170);  // the choice already shown
   EXPECT_EQ(list->SelectedText(), "Heavy");
-  EXPECT_EQ(g_calls, (std::vector<int>{0, 0}));
+  EXPECT_EQ(g_dropDownCalls, (std::vector<int>{0, 0}));
   // Clicking the field of an open list closes it without a choice.
   ClickAt(200, 110);
   ClickAt(200, 110);
   EXPECT_FALSE(list->IsListOpen());
-  EXPECT_EQ(g_calls.size(), 2u);
+  EXPECT_EQ(g_dropDownCalls.size(), 2u);
 }
 
 TEST_F(DropDownTest, WhileOpenNoOtherWindowHearsClicks) {
