@@ -160,6 +160,7 @@ int RunGame(int argc, char** argv) {
   Game::IsActive = game.Init();
   Game::HasFocus = true;
   if (!Game::IsActive) return 0;
+  OpenDeveloperModeFromCommandLine();
 
   int exitCode = 0;
   for (;;) {

@@ -60,6 +60,9 @@ void SetGameModeFactory(int number, GameModeFactory factory);
 
 // Sets mode 0 through Game::SetGameMode.
 void ReturnToMainMenu();
+// Once the main menu is up: opens the developers' tool a command-line word names
+// ("hulleditor"); false when the command line names none.
+bool OpenDeveloperModeFromCommandLine();
 
 // Standard bodies of the menu-style modes. `buttons` is the mode's own button
 // list (the mode itself); they reach the window order for the open windows.

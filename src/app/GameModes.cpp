@@ -8,6 +8,7 @@
 #include "app/OptionsScreen.h"
 #include "app/Sounds.h"
 #include "battle/Battle.h"
+#include "engine/CommandLine.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
 
@@ -114,6 +115,27 @@ void Game::SetGameMode(int n) {
 }
 
 void ReturnToMainMenu() { GetGame().SetGameMode(MODE_MAIN_MENU); }
+
+// The developers' tools have no menu of their own: a word on the command line opens one.
+namespace {
+struct DeveloperModeWord {
+  const char* word;
+  int mode;
+};
+constexpr DeveloperModeWord kDeveloperModeWords[] = {
+    {"hulleditor", MODE_HULL_EDITOR},
+};
+}  // namespace
+
+bool OpenDeveloperModeFromCommandLine() {
+  for (const DeveloperModeWord& entry : kDeveloperModeWords) {
+    if (!GetCommandLine().HasWord(entry.word)) continue;
+    DebugLogF("Command line opens game mode %d", entry.mode);
+    GetGame().SetGameMode(entry.mode);
+    return true;
+  }
+  return false;
+}
 
 // ---- default bodies --------------------------------------------------------
 

@@ -101,8 +101,6 @@ int GUI_UnitDesign::ExitToMainMenu(int) {
   return 0;
 }
 
-GUI_GameModeBase* GUI_HullEditor::Create() { return new GUI_HullEditor(); }
-
 GUI_UnitDesign* FindUnitDesignMode() {
   return dynamic_cast<GUI_UnitDesign*>(FindGameModeObject(MODE_UNIT_DESIGN));
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Game mode 4, the unit designer, and mode 9, the developer hull editor (not built yet:
-// an empty menu-style mode whose Escape returns to the main menu). The designer owns a
-// close button and, while it is the current mode, its main window (UnitDesigner.h).
+// Game mode 4, the unit designer (mode 9, the developers' hull editor, is in
+// GUI_HullEditor.h). The designer owns a close button and, while it is the current mode,
+// its main window (UnitDesigner.h).
 #include "app/GameModes.h"
+#include "unitdesign/GUI_HullEditor.h"
 
 class SIM_UnitDesign;
 class GUI_IconButton;
@@ -30,11 +31,6 @@ class GUI_UnitDesign : public GUI_GameModeBase, public GUIButtonList {
   static int ExitToMainMenu(int);
 
   GUI_IconButton* closeButton = nullptr;
-};
-
-class GUI_HullEditor : public GUI_StandardMode {
- public:
-  static GUI_GameModeBase* Create();
 };
 
 // The designer's mode object when it has been built, else null.
