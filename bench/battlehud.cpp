@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -132,6 +133,7 @@ void BM_BattleHud(benchmark::State& state) {
   GUI_GameModeBase* mode = GetGame().CurrentMode;
   GetBattleFrameTrace().enabled = true;
   uint64_t frames = 0, hudDraws = 0, draws = 0;
+  std::map<std::string, uint64_t> byLayer;
   for (auto _ : state) {
     // The rings of the unit last clicked are kept up.
     if (frames % 30 == 0 && !GetBattle().playerArmy->allUnits.empty())
@@ -142,7 +144,10 @@ void BM_BattleHud(benchmark::State& state) {
     e.EndScene();
     e.Flip();
     for (const auto& entry : GetBattleFrameTrace().entries)
-      if (IsHudLayer(entry.name)) hudDraws += entry.draws;
+      if (IsHudLayer(entry.name)) {
+        hudDraws += entry.draws;
+        byLayer[entry.name] += entry.draws;
+      }
     draws += e.Device()->LastFrameCounters().draws;
     ++frames;
     if (null) null->ClearRecord();
@@ -150,6 +155,11 @@ void BM_BattleHud(benchmark::State& state) {
   state.counters["hud_draws_per_frame"] = frames ? double(hudDraws) / double(frames) : 0.0;
   state.counters["draws_per_frame"] = frames ? double(draws) / double(frames) : 0.0;
   state.counters["units"] = double(units);
+  // Which overlay takes the calls (layers that drew at all).
+  std::string layers;
+  for (const auto& [name, n] : byLayer)
+    if (n > 0) layers += name + "=" + std::to_string(double(n) / double(frames ? frames : 1)) + "; ";
+  state.SetLabel(layers);
   ClearBattleOverlays();
 }
 }  // namespace
