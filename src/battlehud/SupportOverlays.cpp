@@ -147,7 +147,10 @@ int GUI_BS_EffectIndicatorManager::Draw(const HudLiveUnits& live) {
       }
       float sx, sy;
       HudWorldToScreen(u->x, u->y, &sx, &sy);
-      HudFan(sx, sy, support->pulseRadius * map.zoom, 0.0f, 360.0f, kRimPoints - 1, Colour(support->kind));
+      // A small disc on screen needs fewer rim points to look round.
+      const float r = support->pulseRadius * map.zoom;
+      const int segments = std::clamp(int(r * 0.5f), 32, kRimPoints - 1);
+      HudFan(sx, sy, r, 0.0f, 360.0f, segments, Colour(support->kind));
       ++queued;
     }
   }
@@ -162,8 +165,9 @@ void DrawSupportIcons() {
 }
 
 void DrawSupportAreas() {
-  // The support-area toggle (on from the start).
-  if (!GetBattleViewFlags().reserved) return;
+  // The support-area toggle (on from the start); nothing while the HUD is hidden.
+  const BattleViewFlags& flags = GetBattleViewFlags();
+  if (!flags.reserved || !flags.showHud) return;
   HudLiveUnits live;
   live.Refresh();
   GUI_BS_EffectIndicatorManager::Instance().Draw(live);

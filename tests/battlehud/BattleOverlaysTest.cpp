@@ -633,4 +633,56 @@ TEST_F(OverlayTest, HealthDiscsOnlyUnderThePlayersPicturedUnits) {
   }
 }
 
+// ---- The whole HUD's calls do not grow with the army ----
+
+TEST_F(OverlayTest, OverlayCallsAreTheSameForFortyAndFourHundredUnits) {
+  Catalogue cat;
+  SIM_UnitDesign* design =
+      cat.Design(cat.Hull("tank", SIZE_TANK, 1, 100.0f), {cat.Module("plate", "SIM_ArmorComponent")});
+  auto scenario = SquareMap(20, 15);
+  for (int i = 0; i + 1 < 20; ++i) scenario->squaresByNumber[size_t(i)]->links = {i + 1};
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  BattleViewFlags& flags = GetBattleViewFlags();
+  flags.showHealth = flags.showPaths = true;
+  GUI_BS_PathManager::Instance().Rebuild(scenario.get(), false, true);
+  size_t calls[2] = {};
+  const int counts[2] = {40, 400};
+  for (int k = 0; k < 2; ++k) {
+    SCOPED_TRACE(counts[k]);
+    StartBareBattle();
+    // Zoomed out over the whole field, as a player watching a large battle would be.
+    map.zoom = 0.25f;
+    map.viewLeft = map.viewTop = 0.0f;
+    map.viewRight = 4096.0f;
+    map.viewBottom = 3072.0f;
+    SIM_Battle& battle = GetBattle();
+    std::vector<SIM_BattleUnit*> mine, theirs;
+    for (int i = 0; i < counts[k]; ++i) {
+      const bool player = i % 2 == 0;
+      SIM_BattleUnit* u = AddUnit(design, player ? battle.playerArmy : battle.opponentArmy);
+      u->x = 100.0f + 200.0f * float(i % 20);
+      u->y = 100.0f + 150.0f * float(i / 20);
+      u->selected = player;
+      (player ? mine : theirs).push_back(u);
+    }
+    for (size_t i = 0; i < mine.size(); ++i) {
+      mine[i]->target = theirs[i];
+      mine[i]->pathManager = std::make_unique<SIM_BattlePathManager>(mine[i]);
+      for (int s = 0; s < 20; ++s)
+        mine[i]->pathManager->route.push_back(scenario->squaresByNumber[size_t(s)]);
+    }
+    const size_t mark = device->draws.size();
+    DrawRouteNetwork();
+    EXPECT_EQ(DrawHealthDiscs(), counts[k] / 2);
+    DrawSelectedRoutes();
+    DrawTargetMarkers();
+    DrawSupportIcons();
+    DrawSupportAreas();
+    calls[k] = DrawsSince(mark);
+  }
+  EXPECT_EQ(calls[0], calls[1]);
+  EXPECT_LE(calls[1], 64u);
+  GUI_BS_PathManager::Instance().Clear();
+}
+
 }  // namespace
