@@ -6,6 +6,7 @@
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "app/Transition.h"
+#include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
@@ -15,6 +16,7 @@
 #include "battle/Gameplay.h"
 #include "battle/SupplyLimits.h"
 #include "battlehud/AchievementsDialog.h"
+#include "battlehud/AirStrikePlacement.h"
 #include "battlehud/BattleOverlays.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
@@ -33,10 +35,12 @@
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "gui/Buttons.h"
+#include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/InfoWidgets.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/SpriteSheet.h"
+#include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "simdata/Achievements.h"
@@ -326,6 +330,49 @@ void GUI_BS_Deployment::BuildIconSheet() {
 
 // ---------------------------------------------------------------- deployment window
 
+bool GUI_BS_Deployment::AbilityEnabled(const SIM_AirStrikeType* type) {
+  return type && type->ready && GetBattle().state == BATTLE_RUNNING &&
+         GetGameplay().supplies >= static_cast<float>(type->supplyCost);
+}
+
+float GUI_BS_Deployment::RestockFraction(const SIM_AirStrikeType* type) {
+  if (!type || type->ready || !(type->restockDelay > 0.0f)) return -1.0f;
+  const float f = type->restockTimer / type->restockDelay;
+  return f > 0.0f && f < 1.0f ? f : -1.0f;
+}
+
+std::vector<std::string> GUI_BS_Deployment::AbilityTooltipLines(const SIM_AirStrikeType* type) {
+  std::vector<std::string> lines;
+  if (!type) return lines;
+  // A label without a translation shows its key.
+  auto label = [](const std::string& key) {
+    const std::string t = GetTranslation(key);
+    return t.empty() ? key : t;
+  };
+  char line[160];
+  lines.push_back(label(type->guiName));
+  std::snprintf(line, sizeof line, "%s : %dx%d", label("AIRSTRIKE_DAMAGE").c_str(), type->strikeCount,
+                static_cast<int>(type->damage));
+  lines.push_back(line);
+  std::snprintf(line, sizeof line, "%s : %d", label("AIRSTRIKE_SUPPLIES").c_str(), type->supplyCost);
+  lines.push_back(line);
+  std::snprintf(line, sizeof line, "%s : %ds", label("AIRSTRIKE_DELAY").c_str(),
+                static_cast<int>(type->orderDelay / 1000.0f));
+  lines.push_back(line);
+  std::snprintf(line, sizeof line, "%s : %ds", label("AIRSTRIKE_DURATION").c_str(),
+                static_cast<int>(type->attackDuration / 1000.0f));
+  lines.push_back(line);
+  return lines;
+}
+
+std::vector<SIM_AirStrikeType*> GUI_BS_Deployment::OfferedStrikes() {
+  std::vector<SIM_AirStrikeType*> out;
+  if (!BattleExists() || !GetBattle().playerDefends) return out;
+  for (const auto& type : GetAirStrikeManager().types)
+    if (type && !type->unlockable.IsLocked()) out.push_back(type.get());
+  return out;
+}
+
 std::vector<SIM_UnitDesign*> BuildDeployableDesignList() {
   std::vector<SIM_UnitDesign*> out;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
@@ -388,6 +435,15 @@ void GUI_BS_Deployment::Refresh() {
     icon.picture = GUI_BS_DesignSprite::Instance().GetTexture(d->name, false);
     icons.push_back(icon);
   }
+  for (SIM_AirStrikeType* type : OfferedStrikes()) {
+    Icon icon;
+    icon.strike = type;
+    icon.picture = type->icon;
+    icon.enabled = false;
+    icons.push_back(icon);
+  }
+  abilityTooltip.reset();
+  abilityTooltipIcon = -1;
   const int sw = ScreenWidth(), sh = ScreenHeight();
   int visible = static_cast<int>(icons.size());
   int w = 12 + kIconSize * visible + 10;
@@ -471,7 +527,8 @@ float GUI_BS_Deployment::CooldownFraction(const SupplyLimitEntry* entry) {
 bool GUI_BS_Deployment::RefreshIfChanged() {
   bool changed = false;
   for (Icon& icon : icons) {
-    const bool enabled = DesignAvailability(icon.design) == DeployRefusal::NONE;
+    const bool enabled =
+        icon.strike ? AbilityEnabled(icon.strike) : DesignAvailability(icon.design) == DeployRefusal::NONE;
     changed |= enabled != icon.enabled;
     icon.enabled = enabled;
   }
@@ -494,8 +551,16 @@ bool GUI_BS_Deployment::LeftClick(float x, float y) {
   }
   if (!HitTest(x, y)) return false;
   const int i = IconAt(x, y);
+  if (i < 0) return true;
+  const Icon& icon = icons[static_cast<size_t>(i)];
+  if (icon.strike) {
+    // Before the fight the click is taken and nothing happens.
+    if (GetBattle().state != BATTLE_RUNNING || !IsButtonAllowed(this)) return true;
+    if (AbilityEnabled(icon.strike)) GUI_BS_AirStrikeManager::Instance().StartTargeting(icon.strike);
+    return true;
+  }
   // A click on a disabled icon still answers: the dropper says why it refuses.
-  if (i >= 0) GUI_BS_DeploymentDropper::Instance().StartPlacement(icons[static_cast<size_t>(i)].design);
+  GUI_BS_DeploymentDropper::Instance().StartPlacement(icon.design);
   return true;
 }
 
@@ -547,8 +612,16 @@ void GUI_BS_Deployment::Draw() {
   for (int slot = 0; slot < shown; ++slot) {
     const Icon& icon = icons[static_cast<size_t>(scroll + slot)];
     const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
-    PrintAt(2, CostText(icon.design), l + kIconSize - 6, t + kIconSize - 22,
+    const std::string cost =
+        icon.strike ? FormatScore(float(icon.strike->supplyCost)) : CostText(icon.design);
+    PrintAt(2, cost, l + kIconSize - 6, t + kIconSize - 22,
             icon.enabled ? gui_draw::TextColour() : 0xffa03030);
+    if (icon.strike) {
+      // The restock clock in the icon's lower left corner.
+      const float f = RestockFraction(icon.strike);
+      if (f > 0.0f) clocks.emplace_back(f, l);
+      continue;
+    }
     // Ready deployments count only once fighting has begun.
     if (!fighting) continue;
     int n = SIM_SupplyLimits::kMaxReady;
@@ -577,6 +650,25 @@ void GUI_BS_Deployment::Draw() {
   // The division button over the strip's top edge.
   GUI_WindowBase::Draw();
   gui_draw::FlushAll();
+  // A hovered ability icon has a tooltip instead of a popup, and the hand when usable.
+  const bool overAbility = hovered >= 0 && icons[static_cast<size_t>(hovered)].strike;
+  if (overAbility) {
+    const Icon& icon = icons[static_cast<size_t>(hovered)];
+    popup.reset();
+    popupIcon = -1;
+    if (hovered != abilityTooltipIcon || !abilityTooltip) {
+      const std::vector<std::string> lines = AbilityTooltipLines(icon.strike);
+      abilityTooltip = std::make_unique<GUI_Tooltip>(lines.front(), 10);
+      for (size_t k = 1; k < lines.size(); ++k) abilityTooltip->AddLine(lines[k]);
+      abilityTooltipIcon = hovered;
+    }
+    if (icon.enabled) GUI_Cursor::SetHandCursor();
+    abilityTooltip->UpdateFade();
+    abilityTooltip->Draw();
+    return;
+  }
+  if (abilityTooltip) abilityTooltip->Hide();
+  abilityTooltipIcon = -1;
   // The hovered icon's popup; it goes when the mouse leaves above or beside it.
   if (hovered >= 0 && hovered != popupIcon) {
     const float l = left + 16.0f + kIconSize * static_cast<float>(hovered - scroll);
@@ -975,7 +1067,7 @@ void ConnectBattleHud() {
   data.deploymentCanUseDivision = &DivisionHasDeployableDesign;
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.openHud = [] {
-    ClearBattleOverlays();
+    StartBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
     OpenTopStrip();
     OpenDeploymentWindow();

@@ -19,6 +19,7 @@ class GUI_ScrollingWindow;
 class GUI_SpriteSheet;
 class GUI_Tooltip;
 struct SupplyLimitEntry;
+struct SIM_AirStrikeType;
 
 // The designs of the selected division the player may deploy, ordered by class
 // (LIGHTTANK ... LARGETURRET; other classes are left out).
@@ -112,10 +113,20 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // Draws every icon's picture into its cell of a new icon sheet (the old one goes first);
   // a rebuild of the window leaves it to the window's next draw.
   void BuildIconSheet();
+  // Ability icons (a defender's air strikes, after the designs): usable with enough
+  // supplies, the type ready and the fight on.
+  static bool AbilityEnabled(const SIM_AirStrikeType* type);
+  // How far the type's restock has come, 0..1; negative when no clock shows.
+  static float RestockFraction(const SIM_AirStrikeType* type);
+  // The tooltip: the name, then damage, supplies, delay and duration.
+  static std::vector<std::string> AbilityTooltipLines(const SIM_AirStrikeType* type);
+  // The strike types the player's strip offers: none for an attacker, and none locked.
+  static std::vector<SIM_AirStrikeType*> OfferedStrikes();
 
   struct Icon {
     SIM_UnitDesign* design = nullptr;
-    std::string picture;  // the design's texture name
+    SIM_AirStrikeType* strike = nullptr;  // an ability icon (design null)
+    std::string picture;                  // the design's texture name
     bool enabled = true;
     // The picture's cell of the icon sheet, or -1 when it has none (drawn from the
     // picture itself); the image sprite then points at that cell.
@@ -140,6 +151,9 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // Set by a rebuild; the next draw draws the sheet.
   bool sheetPending = false;
   std::unique_ptr<GUI_ClockTimer> cooldownClock;
+  // The hovered ability icon's tooltip.
+  std::unique_ptr<GUI_Tooltip> abilityTooltip;
+  int abilityTooltipIcon = -1;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
 int& RememberedDeploymentScroll();

@@ -1,10 +1,13 @@
 #include "battlehud/BattleOverlays.h"
 
+#include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlehud/AirStrikePlacement.h"
 #include "battlehud/DeploymentSeams.h"
 #include "battlehud/DogTags.h"
 #include "battlehud/RangeIndicators.h"
+#include "battlehud/Routes.h"
+#include "battlehud/SupportOverlays.h"
 #include "battlehud/UnitOverlays.h"
 #include "battlehud/WarpOuts.h"
 #include "battlescreen/BattleFrame.h"
@@ -18,6 +21,16 @@ void ClearBattleOverlays() {
   GUI_BS_FloatingTexts::Instance().Clear();
   GUI_BS_DogTagManager::Instance().Clear();
   GUI_BS_AirStrikeManager::Instance().Clear();
+  GUI_BS_PathManager::Instance().Clear();
+  PathArrowPool::Instance().count = 0;
+}
+
+void StartBattleOverlays() {
+  ClearBattleOverlays();
+  if (!BattleExists()) return;
+  const SIM_Battle& battle = GetBattle();
+  GUI_BS_PathManager::Instance().Rebuild(battle.scenario, battle.playerDefends,
+                                         GetBattleViewFlags().showPaths);
 }
 
 namespace {
@@ -58,6 +71,11 @@ bool CloseOpenTool() {
 }  // namespace
 
 void ConnectBattleOverlays() {
+  SetBattleWorldLayer(WL_PATH_LINES, DrawRouteNetwork);
+  SetBattleWorldLayer(WL_EFFECT_INDICATORS, DrawSupportAreas);
+  SetBattleHudLayer(HL_TARGET_MARKERS, DrawTargetMarkers);
+  SetBattleHudLayer(HL_PATH_ARROWS, DrawSelectedRoutes);
+  SetBattleHudLayer(HL_SUPPORT_ICONS, DrawSupportIcons);
   SetBattleWorldLayer(WL_RANGE_INDICATORS, [] { GUI_BS_RangeIndicator::DrawAll(); });
   SetBattleWorldLayer(WL_WARP_OUTS, [] { GUI_BS_WarpOutManager::Instance().Draw(); });
   SetBattleWorldLayer(WL_AIRSTRIKE_MARKERS_AND_HEALTH, [] {

@@ -6,3 +6,5 @@
 void ConnectBattleOverlays();
 // Battle start and teardown: every overlay lets go of the battle's units.
 void ClearBattleOverlays();
+// Battle start: the overlays emptied, then the scenario's route network built.
+void StartBattleOverlays();

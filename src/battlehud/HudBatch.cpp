@@ -39,14 +39,29 @@ void HudBandQuad(float ix0, float iy0, float ox0, float oy0, float ix1, float iy
 void HudFan(float cx, float cy, float radius, float fromDeg, float sweepDeg, int n, uint32_t colour) {
   if (n < 1 || !(sweepDeg > 0.0f) || !std::isfinite(radius)) return;
   const float step = sweepDeg / float(n);
-  float a = fromDeg * kDegToRad;
-  float px = cx + std::sin(a) * radius, py = cy - std::cos(a) * radius;
-  for (int k = 1; k <= n; ++k) {
-    a = (fromDeg + step * float(k)) * kDegToRad;
-    const float qx = cx + std::sin(a) * radius, qy = cy - std::cos(a) * radius;
+  auto rim = [&](int k, float* x, float* y) {
+    const float a = (fromDeg + step * float(k)) * kDegToRad;
+    *x = cx + std::sin(a) * radius;
+    *y = cy - std::cos(a) * radius;
+  };
+  // Two fan triangles per quad: the batch draws (0, 1, 2) and (2, 1, 3), so the quad
+  // (rim k, centre, rim k+1, rim k+2) is the triangles k and k+1 of the fan.
+  float px, py;
+  rim(0, &px, &py);
+  int k = 0;
+  for (; k + 2 <= n; k += 2) {
+    float qx, qy, rx, ry;
+    rim(k + 1, &qx, &qy);
+    rim(k + 2, &rx, &ry);
+    const GVertex q[4] = {V(px, py, colour), V(cx, cy, colour), V(qx, qy, colour), V(rx, ry, colour)};
+    GetGlobalVertexBuffer().AddVertices(q, 4);
+    px = rx;
+    py = ry;
+  }
+  if (k < n) {
+    float qx, qy;
+    rim(k + 1, &qx, &qy);
     HudTriangle(cx, cy, px, py, qx, qy, colour);
-    px = qx;
-    py = qy;
   }
 }
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleUnitManager.h"
 #include "battle/Module.h"
@@ -12,6 +14,8 @@
 #include "battlehud/LiveUnits.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "effects/EffectsCommon.h"
+#include "effects/PostProcessing.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
@@ -223,13 +227,43 @@ bool GUI_BS_HealthDisc::Draw(const HudLiveUnits& live, const SIM_BattleUnit* uni
   return true;
 }
 
-void DrawHealthDiscs() {
-  if (!GetBattleViewFlags().showHealth || !GetBattleViewFlags().showHud || !BattleUnitManagerExists()) return;
+bool HealthDiscWanted(const SIM_BattleUnit* unit, bool showHealth) {
+  // A squad has no picture of its own (its soldiers carry the discs), and a unit without
+  // a visual is not on the battlefield to be looked at.
+  return unit && unit->IsSingleUnit() && unit->visual && (showHealth || unit->selected);
+}
+
+int DrawHealthDiscs() {
+  const BattleViewFlags& flags = GetBattleViewFlags();
+  if (!flags.showHud || !BattleExists() || !GetBattle().playerArmy) return 0;
+  const SIM_BattleArmy* army = GetBattle().playerArmy;
   HudLiveUnits live;
   live.Refresh();
+  std::vector<const SIM_BattleUnit*> shown;
   HudBeginKind(nullptr, 0);
-  for (const SIM_BattleUnit* u : GetBattleUnitManager().allUnits) GUI_BS_HealthDisc::Draw(live, u);
+  for (const SIM_BattleUnit* u : army->allUnits) {
+    if (!HealthDiscWanted(u, flags.showHealth)) continue;
+    bool drawn = false;
+    GUI_BS_HealthDisc::Draw(live, u, &drawn);
+    if (drawn) shown.push_back(u);
+  }
   HudEndKind();
+  // At night each disc also lights its ground: one white disc into the light map.
+  if (!shown.empty() && LightmapEnabled()) {
+    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+    pp.BeginLightmapDraw();
+    HudBeginKind(nullptr, 0);
+    const float zoom = GUI_BS_Map::Instance().zoom;
+    for (const SIM_BattleUnit* u : shown) {
+      GUI_BS_HealthDisc disc(u);
+      float sx, sy;
+      HudWorldToScreen(u->x, u->y, &sx, &sy);
+      HudFan(sx, sy, disc.radius * zoom, 0.0f, 360.0f, disc.Segments(zoom), 0xFFFFFFFFu);
+    }
+    HudEndKind();
+    pp.RestoreTempRT();
+  }
+  return int(shown.size());
 }
 
 void DrawDamageNumbers() {

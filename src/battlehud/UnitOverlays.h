@@ -91,7 +91,11 @@ class GUI_BS_HealthDisc {
   float radius = 0.0f;
 };
 
-// The layers' drawers.
-void DrawHealthDiscs();
+// Whether a unit of the player's army shows its disc: with the health toggle, or while
+// selected; squads and units without a visual never.
+bool HealthDiscWanted(const SIM_BattleUnit* unit, bool showHealth);
+// The layers' drawers. The health discs of the player's units (and their night pass);
+// returns how many were drawn.
+int DrawHealthDiscs();
 void DrawDamageNumbers();
 void DrawFloatingTexts();

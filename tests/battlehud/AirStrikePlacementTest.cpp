@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "battle/AirStrikes.h"
 #include "battle/Battle.h"
@@ -175,6 +177,95 @@ TEST_F(AirStrikeTest, UnitsAndMarkersGoingMidStrikeLeaveNothingBehind) {
   // A new battle: markers work again.
   StartBareBattle();
   EXPECT_NE(placers().StartTargeting(second), nullptr);
+}
+
+// ---- Ability icons on the deployment strip ----
+
+TEST_F(AirStrikeTest, AbilityIconsEndADefendersStripAndArmTheMarker) {
+  SIM_Battle& battle = GetBattle();
+  for (auto& t : GetAirStrikeManager().types) t->unlockable.locked = 0;
+  GUI_BS_Deployment* window = GetOpenDeploymentWindow();
+  ASSERT_NE(window, nullptr);
+  auto abilities = [window] {
+    std::vector<size_t> out;
+    for (size_t i = 0; i < window->icons.size(); ++i)
+      if (window->icons[i].strike) out.push_back(i);
+    return out;
+  };
+  // An attacker has none.
+  battle.playerDefends = false;
+  window->Refresh();
+  EXPECT_TRUE(abilities().empty());
+  // A defender has one per strike type, after the designs; a locked type stays off.
+  GetAirStrikeManager().types.back()->unlockable.locked = 1;
+  battle.playerDefends = true;
+  window->Refresh();
+  std::vector<size_t> icons = abilities();
+  ASSERT_EQ(icons.size(), GetAirStrikeManager().types.size() - 1);
+  EXPECT_EQ(icons.back(), window->icons.size() - 1);
+  EXPECT_EQ(window->icons[icons[0]].strike, first);
+
+  struct Case {
+    const char* what;
+    int state;
+    float supplies;
+    bool ready;
+    bool enabled;
+  };
+  const float cost = float(first->supplyCost);
+  const Case cases[] = {{"deploying", BATTLE_DEPLOYMENT, cost, true, false},
+                        {"fighting", BATTLE_RUNNING, cost, true, true},
+                        {"short of supplies", BATTLE_RUNNING, cost - 1.0f, true, false},
+                        {"restocking", BATTLE_RUNNING, cost, false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    battle.state = c.state;
+    GetGameplay().supplies = c.supplies;
+    first->ready = c.ready;
+    EXPECT_EQ(GUI_BS_Deployment::AbilityEnabled(first), c.enabled);
+  }
+  first->ready = false;
+  first->restockTimer = first->restockDelay * 0.25f;
+  EXPECT_FLOAT_EQ(GUI_BS_Deployment::RestockFraction(first), 0.25f);
+  first->ready = true;
+  EXPECT_LT(GUI_BS_Deployment::RestockFraction(first), 0.0f);
+
+  // The tooltip's lines.
+  const std::vector<std::string> lines = GUI_BS_Deployment::AbilityTooltipLines(first);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_NE(
+      lines[1].find(" : " + std::to_string(first->strikeCount) + "x" + std::to_string(int(first->damage))),
+      std::string::npos);
+  EXPECT_NE(lines[3].find(" : " + std::to_string(int(first->orderDelay / 1000.0f)) + "s"), std::string::npos);
+
+  // Clicks through the battle screen on the icons at the strip's end.
+  GetGameplay().supplies = 100000.0f;
+  window->ScrollTo(window->ScrollMax());
+  auto iconCentre = [window](size_t i, float* x, float* y) {
+    *x = float(window->left) + 16.0f + GUI_BS_Deployment::kIconSize * (float(int(i) - window->scroll) + 0.5f);
+    *y = float(window->top) + 6.0f + GUI_BS_Deployment::kIconSize * 0.5f;
+  };
+  float x, y;
+  iconCentre(icons[0], &x, &y);
+  battle.state = BATTLE_DEPLOYMENT;
+  window->RefreshIfChanged();
+  MouseAt(x, y);
+  GetBattleScreen().OnLeftDown();
+  EXPECT_EQ(placers().Active(), nullptr) << "before the fight a click does nothing";
+  battle.state = BATTLE_RUNNING;
+  window->RefreshIfChanged();
+  GetBattleScreen().OnLeftDown();
+  GUI_BS_AirStrikePlacer* a = placers().Active();
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(a->type, first);
+  // While targeting, a click on the second icon goes to the strip and replaces the marker.
+  iconCentre(icons[1], &x, &y);
+  MouseAt(x, y);
+  GetBattleScreen().OnLeftDown();
+  ASSERT_NE(placers().Active(), nullptr);
+  EXPECT_EQ(placers().Active()->type, second);
+  EXPECT_EQ(placers().Count(), 1u);
+  battle.playerDefends = false;
 }
 
 }  // namespace

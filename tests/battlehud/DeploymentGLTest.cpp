@@ -4,6 +4,7 @@
 // deployment, the battle and the post-mortem against reference pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -38,6 +39,7 @@
 #include "gui/SharedTextures.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -241,6 +243,55 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
   EXPECT_EQ(GetOpenPostBattleUnlock(), nullptr);
   EXPECT_EQ(GetOpenAchievements(), nullptr) << "no medal for a first defeat";
   EXPECT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
+}
+
+// The night map mid-fight with every overlay a player can switch on: the route network
+// and the selected units' routes, health discs lighting the dark, target markers, the
+// support icons; against a reference picture.
+TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
+  if (!gl_.IsOpen()) return;
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("night_citadel");
+  ASSERT_NE(scenario, nullptr);
+  ASSERT_EQ(scenario->uiStyle, "DARK");
+  SIM_Battle& battle = GetBattle();
+  std::vector<SIM_UnitDesign*> tanks;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (d->GetSizeType() == 2) tanks.push_back(d);
+  ASSERT_FALSE(tanks.empty());
+  // Three of the player's tanks on the attacker's squares, two enemy tanks on the
+  // defender's squares nearest to them.
+  std::vector<const SIM_MapSquare*> attack, defend;
+  for (const auto& sq : scenario->grid) {
+    if (!sq || sq->kind == SIM_MapSquare::KIND_EMPLACEMENT) continue;
+    if (sq->attackerFlag) attack.push_back(sq.get());
+    if (sq->defenderFlag) defend.push_back(sq.get());
+  }
+  ASSERT_GE(attack.size(), 3u);
+  ASSERT_GE(defend.size(), 2u);
+  for (size_t i = 0; i < 3; ++i)
+    battle.playerArmy->DeployDesign(attack[i]->column, attack[i]->row, tanks[i % tanks.size()], 1, 180.0f,
+                                    false);
+  for (size_t i = 0; i < 2; ++i)
+    battle.opponentArmy->DeployDesign(defend[i]->column, defend[i]->row, tanks[0], 1, 0.0f, true);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = std::max(map.minZoom, 0.45f);
+  map.centreX = attack[0]->centreX;
+  map.centreY = attack[0]->centreY + 300.0f;
+  GetInputManager().x = 900;
+  GetInputManager().y = 300;
+  BattleViewFlags& flags = GetBattleViewFlags();
+  flags.showPaths = flags.showHealth = true;
+  Frame();
+  GetBattleScreen().StartFighting();
+  ASSERT_EQ(battle.state, BATTLE_RUNNING);
+  for (SIM_BattleUnit* u : battle.playerArmy->allUnits) {
+    u->selected = true;
+    if (!u->pathManager) continue;
+    for (const auto& sq : scenario->grid)
+      if (sq && sq->IsExit() && u->pathManager->FindPath(sq.get(), false)) break;
+  }
+  for (int i = 0; i < 30; ++i) Frame();
+  Shot("night");
 }
 
 }  // namespace
