@@ -425,7 +425,7 @@ GUI_UD_SummaryItem::GUI_UD_SummaryItem(const std::string& labelKey, const std::s
 GUI_UD_SummaryItem::~GUI_UD_SummaryItem() { delete tooltip; }
 
 void GUI_UD_SummaryItem::Process() {
-  if (IsMouseOver() && !GetInputManager().MouseClaimed) {
+  if (IsMouseOver()) {
     tooltip->UpdateFade();
   } else {
     tooltip->Hide();

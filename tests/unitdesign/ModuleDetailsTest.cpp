@@ -2,6 +2,7 @@
 // damage modifiers and the stat comparison they open; and the design summary.
 #include "battle/Gameplay.h"
 #include "engine/SettingsFile.h"
+#include "gui/Tooltip.h"
 #include "simdata/AugmentationFactors.h"
 #include "unitdesign/ModuleDetailsStrip.h"
 #include "unitdesign/UnitDesignFixture.h"
@@ -189,6 +190,28 @@ TEST_F(ModuleDetailsTest, SummaryShowsTheTotalsOfTheBoard) {
   const std::string before = window->summary->items[0]->value;
   RightClick(CX(Slot(0)), CY(Slot(0)));
   EXPECT_NE(window->summary->items[0]->value, before) << "the weapon's cost left the total";
+}
+
+// Each total explains itself when the mouse rests on it, and only that one.
+TEST_F(ModuleDetailsTest, SummaryItemsShowTheirTooltipWhileTheMouseRests) {
+  ASSERT_NE(window->summary, nullptr);
+  const char* const kTips[] = {"DESIGN_COST_TT",  "DESIGN_SPEED_TT",  "DESIGN_HP_TT",
+                               "DESIGN_ARMOR_TT", "DESIGN_SHIELD_TT", "DESIGN_WEIGHT_TT"};
+  for (int i = 0; i < GUI_UD_Summary::kItems; ++i) {
+    GUI_UD_SummaryItem* item = window->summary->items[i];
+    SCOPED_TRACE(kTips[i]);
+    EXPECT_LT(item->left, item->right);
+    ASSERT_EQ(item->tooltip->Lines().size(), 1u);
+    EXPECT_EQ(item->tooltip->Lines()[0], GetTranslation(kTips[i]));
+    Mouse(CX(item), CY(item));
+    // As the input poll leaves it before each frame: unclaimed, the mouse at rest.
+    GetInputManager().MouseClaimed = false;
+    GetInputManager().stillCounter = 1000;
+    Frame();
+    EXPECT_GT(item->tooltip->alpha, 0.0f);
+    for (int j = 0; j < GUI_UD_Summary::kItems; ++j)
+      if (j != i) EXPECT_EQ(window->summary->items[j]->tooltip->alpha, 0.0f) << j;
+  }
 }
 
 }  // namespace
