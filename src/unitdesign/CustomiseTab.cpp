@@ -13,6 +13,7 @@
 #include "engine/InputManager.h"
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
+#include "engine/ShaderEffects.h"
 #include "engine/Tokenizer.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
@@ -68,6 +69,47 @@ GUI_UD_UnitViewer::~GUI_UD_UnitViewer() {
   if (g_viewer == this) g_viewer = nullptr;
 }
 
+namespace {
+// The soldier's parts on the infantry sheet (8 rows of 16 cells).
+int InfantryCell(const std::string& layer) {
+  static const struct {
+    const char* name;
+    int cell;
+  } kCells[] = {{"infantry_legs", 7},
+                {"infantry_legs_armor", 40},
+                {"infantry_torso_armor", 72},
+                {"infantry_torso", 64},
+                {"infantry_head", 80}};
+  for (const auto& c : kCells) {
+    if (layer == c.name) return c.cell;
+  }
+  return -1;
+}
+constexpr int kSheetRows = 8, kSheetColumns = 16, kMechLegCell = 75;
+}  // namespace
+
+bool SetLayerSheetCell(const VariantLayer& layer, const SIM_UnitHull* hull, BaseSprite* first,
+                       BaseSprite* second) {
+  if (hull && hull->GetSizeType() == SIZETYPE_INFANTRY) {
+    const int cell = InfantryCell(layer.layerName);
+    if (cell >= 0) {
+      SetSpriteFrame(cell, first, kSheetRows, kSheetColumns);
+    } else {
+      first->SetUV(0.0f, 0.0f, 1.0f, 1.0f);
+    }
+    return false;
+  }
+  if (layer.layerName == "mech_legs") {
+    SetSpriteFrame(kMechLegCell, first, kSheetRows, kSheetColumns);
+    const float u0 = first->v[0].u, v0 = first->v[0].v, u1 = first->v[3].u, v1 = first->v[3].v;
+    if (second) second->SetUV(u1, v0, u0, v1);
+    return true;
+  }
+  if (layer.texRight > layer.texLeft && layer.texBottom > layer.texTop)
+    first->SetUV(layer.texLeft, layer.texTop, layer.texRight, layer.texBottom);
+  return false;
+}
+
 void GUI_UD_UnitViewer::Rebuild() {
   sprites.clear();
   GUI_UD_Window* window = GetUDWindow();
@@ -90,20 +132,36 @@ void GUI_UD_UnitViewer::Rebuild() {
       sprites.push_back(std::move(ls));
       continue;
     }
-    ls->sprite.SetTextureByName(layer.texture);
-    ls->sprite.SetSize(W * (layer.sizex / z) / s, H * (layer.sizey / z) / s);
-    if (layer.texRight > layer.texLeft && layer.texBottom > layer.texTop)
-      ls->sprite.SetUV(layer.texLeft, layer.texTop, layer.texRight, layer.texBottom);
+    float w = W * (layer.sizex / z) / s;
+    const float h = H * (layer.sizey / z) / s;
+    ls->twoHalves = SetLayerSheetCell(layer, design->hull, &ls->sprite, &ls->second);
+    if (ls->twoHalves) w *= 0.5f;
+    ls->sprite.SetSize(w, h);
+    ls->second.SetSize(w, h);
     float ox = layer.offsetx, oy = layer.offsety;
+    bool hasParent = false;
     if (layer.parent.size() >= 2) {
-      if (const VariantLayer* parent = variant->FindLayer(layer.parent)) {
+      const VariantLayer* parent = variant->FindLayer(layer.parent);
+      ZT_ASSERT(parent != nullptr);
+      if (parent) {
         ox += parent->offsetx;
         oy += parent->offsety;
+        hasParent = true;
       }
     }
-    ls->sprite.SetPosition(cx + k * ox, cy + k * oy);
+    const float x = cx + k * ox, y = cy + k * oy;
+    if (ls->twoHalves && !hasParent) {
+      ls->sprite.SetPosition(x - w / 2.0f, y);
+      ls->second.SetPosition(x + w / 2.0f, y);
+    } else {
+      ls->sprite.SetPosition(x, y);
+      ls->second.SetPosition(x + w, y);
+    }
+    ls->sprite.SetTextureByName(layer.texture);
+    if (ls->twoHalves) ls->second.SetTextureByName(layer.texture);
     const int white[4] = {255, 255, 255, 255};
     ls->sprite.SetColour(Argb(colour ? colour->colour : white));
+    ls->second.SetColour(Argb(colour ? colour->colour : white));
     sprites.push_back(std::move(ls));
   }
 }
@@ -124,12 +182,21 @@ void GUI_UD_UnitViewer::Draw() {
                  static_cast<float>(right), static_cast<float>(bottom));
   DrawWindowBackground(2, 128.0f, left + 8.0f, top + 8.0f, right - 8.0f, bottom - 8.0f);
   FlushAll();
+  // On the design tab the unit is line-work on the grid, under the blueprint's slots; on
+  // the customise tab it shows its colours.
   GUI_UD_Window* window = GetUDWindow();
-  if (window && window->tab == 0) return;  // the blueprint stands here on the design tab
+  GShaderEffect* blueprint = nullptr;
+  if (window && window->tab == 0 && GetRenderDevice().ShaderSupport()) {
+    blueprint = GetShaderManager().GetShader("data/shaders/blueprint.fx");
+    if (blueprint) blueprint->Begin();
+  }
   // Long barrels stay inside the frame.
   for (auto& ls : sprites) {
-    if (ls->sprite.texture) ls->sprite.DrawClipped(left + 8.0f, top + 8.0f, right - 8.0f, bottom - 8.0f);
+    if (!ls->sprite.texture) continue;
+    ls->sprite.DrawClipped(left + 8.0f, top + 8.0f, right - 8.0f, bottom - 8.0f);
+    if (ls->twoHalves) ls->second.DrawClipped(left + 8.0f, top + 8.0f, right - 8.0f, bottom - 8.0f);
   }
+  if (blueprint) blueprint->End();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -138,10 +205,14 @@ void GUI_UD_UnitViewer::Draw() {
 GUI_UD_LayerPickerIcon::GUI_UD_LayerPickerIcon(const VariantLayer* l) : layer(l) {
   if (!layer) return;
   const float m = std::max(std::max(layer->sizex, layer->sizey), 1.0f);
-  sprite.SetSize(layer->sizex / m * 76.0f, layer->sizey / m * 76.0f);
+  const float w = layer->sizex / m * 92.0f, h = layer->sizey / m * 92.0f;
+  GUI_UD_Window* window = GetUDWindow();
+  const SIM_UnitHull* hull = window && window->design ? window->design->hull : nullptr;
+  twoHalves = SetLayerSheetCell(*layer, hull, &sprite, &second);
+  sprite.SetSize(w, h);
+  second.SetSize(w, h);
   sprite.SetTextureByName(layer->texture);
-  if (layer->texRight > layer->texLeft && layer->texBottom > layer->texTop)
-    sprite.SetUV(layer->texLeft, layer->texTop, layer->texRight, layer->texBottom);
+  if (twoHalves) second.SetTextureByName(layer->texture);
 }
 
 bool GUI_UD_LayerPickerIcon::LeftClick(float, float) {
@@ -162,12 +233,20 @@ void GUI_UD_LayerPickerIcon::Draw() {
   if (!layer) return;
   const DesignLayer* record = ColourRecord(layer->layerName);
   const int white[4] = {255, 255, 255, 255};
-  sprite.SetColour(Argb(record ? record->colour : white));
-  sprite.SetPosition((left + right) * 0.5f, (top + bottom) * 0.5f - 6.0f);
-  if (sprite.texture) sprite.DrawDirect();
-  // The colour the layer carries, as a swatch under it.
-  GetRenderDevice().DrawRect(left + 14.0f, bottom - 12.0f, right - 14.0f, bottom - 5.0f,
-                             Argb(record ? record->colour : white) | 0xFF000000u);
+  const uint32_t argb = Argb(record ? record->colour : white);
+  sprite.SetColour(argb);
+  second.SetColour(argb);
+  const float cx = (left + right) * 0.5f, cy = (top + bottom) * 0.5f;
+  if (twoHalves) {
+    const float w = sprite.width;
+    sprite.SetPosition(cx - w / 2.0f, cy);
+    second.SetPosition(cx + w / 2.0f, cy);
+    if (sprite.texture) sprite.DrawDirect();
+    if (second.texture) second.DrawDirect();
+  } else {
+    sprite.SetPosition(cx, cy);
+    if (sprite.texture) sprite.DrawDirect();
+  }
 }
 
 GUI_UD_LayerPicker::GUI_UD_LayerPicker() {

@@ -13,6 +13,7 @@
 #include "engine/SettingsFile.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
+#include "engine/Textures.h"
 #include "engine/Tokenizer.h"
 #include "gui/GuiDraw.h"
 #include "gui/ScrollingWindow.h"
@@ -315,9 +316,13 @@ GUI_UD_ModuleStatComparison::GUI_UD_ModuleStatComparison(const SIM_ModuleType* c
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   // The strings table holds the stat names under the key as the data writes it.
   SetTitle(HasTranslation("M_D_" + upper) ? GetTranslation("M_D_" + upper) : GetTranslation("M_D_" + key));
+  LayoutStrips();
+  scroll->changed = false;
+  LoadTextureByName("locked_mission.dds", &lockTexture);
 }
 
 GUI_UD_ModuleStatComparison::~GUI_UD_ModuleStatComparison() {
+  DeleteStrips();
   if (g_comparison == this) g_comparison = nullptr;
 }
 
@@ -331,49 +336,80 @@ std::string GUI_UD_ModuleStatComparison::ValueText(const Entry& e) const {
   return buf;
 }
 
-void GUI_UD_ModuleStatComparison::LayoutStrips() {}
+void GUI_UD_ModuleStatComparison::DeleteStrips() {
+  for (GUI_UD_ModuleStatStrip* strip : strips) {
+    RemoveChild(strip);
+    delete strip;
+  }
+  strips.clear();
+  lockBatch.clear();
+}
+
+void GUI_UD_ModuleStatComparison::LayoutStrips() {
+  DeleteStrips();
+  const GUI_Rect& c = clientRect;
+  float y = c.top + 12.0f;
+  const int first = scroll->Position();
+  for (int i = 0; i < static_cast<int>(entries.size()); ++i) {
+    if (i < first || !(y < c.bottom - kRow - 5.0f)) continue;
+    const Entry& e = entries[static_cast<size_t>(i)];
+    auto* strip = new GUI_UD_ModuleStatStrip(this, e.name, ValueText(e), e.fraction, e.locked);
+    strip->SetRect(c.left + 12.0f, y, scroll->left - 5.0f, y + kRow);
+    strip->highlight = i == clicked;
+    AddChild(strip);
+    strips.push_back(strip);
+    y += kRow;
+  }
+}
 
 void GUI_UD_ModuleStatComparison::Draw() {
-  scroll->changed = false;
+  if (scroll->changed) {
+    LayoutStrips();
+    scroll->changed = false;
+  }
   GUI_Dialog::Draw();
   const GUI_Rect& c = clientRect;
   DrawGUITexture(3, 32.0f, 1.0f, true, static_cast<float>(c.left), static_cast<float>(c.top),
                  static_cast<float>(c.right), static_cast<float>(c.bottom));
   FlushAll();
-  D3DEngine& d3d = GetRenderDevice();
-  const float l = c.left + 12.0f, r = scroll->left - 5.0f;
-  float y = c.top + 12.0f;
-  struct Row {
-    const Entry* e;
-    float y;
-  };
-  std::vector<Row> shown;
-  for (int i = scroll->Position(); i < static_cast<int>(entries.size()) && y < c.bottom - kRow - 5.0f; ++i) {
-    const Entry& e = entries[static_cast<size_t>(i)];
-    d3d.DrawRect(l + 2.0f, y + 2.0f, r - 2.0f, y + kRow - 2.0f, 0x20FFFFFFu);
-    const float w = (r - l - 4.0f) * e.fraction;
-    if (w > 0.0f)
-      d3d.DrawRect(l + 2.0f, y + 2.0f, l + 2.0f + w, y + kRow - 2.0f,
-                   i == clicked ? 0x80FF0000u : 0xFF404040u);
-    shown.push_back({&e, y});
-    y += kRow;
-  }
-  DrawChildren();
   DrawButtons();
   UseFont();
-  TextRenderer& text = GetTextRenderer();
-  for (const Row& row : shown) {
-    const uint32_t colour = row.e->locked ? 0xFF787878u : 0xFFE2B101u;
-    std::string name = row.e->name;
-    if (row.e->locked) name += "  (" + GetTranslation("UD_HULLPICKER_LOCKED") + ")";
-    text.Print(0, name.c_str(), l + 10.0f, row.y, colour);
-    text.Print(1, ValueText(*row.e).c_str(), r - 300.0f, row.y, colour, 290.0f);
-  }
+  DrawChildren();
   FlushAll();
+  if (!lockBatch.empty()) {
+    if (lockTexture) lockTexture->Bind();
+    for (BaseSprite* sprite : lockBatch) sprite->DrawDirect();
+    lockBatch.clear();
+  }
 }
 
 void GUI_UD_ModuleStatComparison::OnWheelUp() { scroll->ScrollBy(-1); }
 void GUI_UD_ModuleStatComparison::OnWheelDown() { scroll->ScrollBy(1); }
+
+GUI_UD_ModuleStatStrip::GUI_UD_ModuleStatStrip(GUI_UD_ModuleStatComparison* o, const std::string& name,
+                                               const std::string& value, float f, bool isLocked)
+    : owner(o), nameText(name), valueText(value), fraction(f), locked(isLocked) {
+  claimsMouse = false;
+  blocksClicks = false;
+  raisesOnClick = false;
+  if (locked) lock.SetSize(16.0f, 16.0f);
+}
+
+void GUI_UD_ModuleStatStrip::Draw() {
+  D3DEngine& d3d = GetRenderDevice();
+  const float l = left + 2.0f, t = top + 2.0f, r = right - 2.0f, b = bottom - 2.0f;
+  d3d.DrawRect(l, t, r, b, 0x20FFFFFFu);
+  const float w = (r - l) * fraction;
+  if (w > 0.0f) d3d.DrawRect(l, t, l + w, b, highlight ? 0x80FF0000u : 0xFF404040u);
+  TextRenderer& text = GetTextRenderer();
+  const uint32_t colour = locked ? 0xFF787878u : 0xFFE2B101u;
+  text.Print(0, nameText.c_str(), left + (locked ? 30.0f : 10.0f), static_cast<float>(top), colour);
+  text.Print(1, valueText.c_str(), right - 300.0f, static_cast<float>(top), colour, 290.0f);
+  if (locked && owner) {
+    lock.SetPosition(left + 4.0f + 8.0f, (top + bottom) * 0.5f);
+    owner->lockBatch.push_back(&lock);
+  }
+}
 
 // ---------------------------------------------------------------------------------------
 // Summary
@@ -383,15 +419,67 @@ const char* const kSummaryKeys[GUI_UD_Summary::kItems] = {"DESIGN_COST",  "DESIG
                                                           "DESIGN_ARMOR", "DESIGN_SHIELD", "DESIGN_WEIGHT"};
 }
 
-GUI_UD_Summary::GUI_UD_Summary() {}
-GUI_UD_Summary::~GUI_UD_Summary() = default;
+GUI_UD_SummaryItem::GUI_UD_SummaryItem(const std::string& labelKey, const std::string& tooltipKey)
+    : label(GetTranslation(labelKey)), tooltip(new GUI_Tooltip(GetTranslation(tooltipKey), 30)) {}
 
-void GUI_UD_Summary::Layout() {}
+GUI_UD_SummaryItem::~GUI_UD_SummaryItem() { delete tooltip; }
+
+void GUI_UD_SummaryItem::Process() {
+  if (IsMouseOver()) {
+    tooltip->UpdateFade();
+  } else {
+    tooltip->Hide();
+  }
+  GUI_WindowBase::Process();
+}
+
+void GUI_UD_SummaryItem::Draw() {
+  UseFont();
+  TextRenderer& text = GetTextRenderer();
+  text.Print(2, label.c_str(), static_cast<float>(left), static_cast<float>(top), 0xFF787878u,
+             static_cast<float>(width));
+  text.Print(2, value.c_str(), static_cast<float>(left), top + 25.0f, 0xFFE2B101u, static_cast<float>(width));
+  FlushAll();
+  tooltip->Draw();
+}
+
+GUI_UD_Summary::GUI_UD_Summary() {
+  static const char* const kTips[kItems] = {"DESIGN_COST_TT",  "DESIGN_SPEED_TT",  "DESIGN_HP_TT",
+                                            "DESIGN_ARMOR_TT", "DESIGN_SHIELD_TT", "DESIGN_WEIGHT_TT"};
+  for (int i = 0; i < kItems; ++i) {
+    items[i] = new GUI_UD_SummaryItem(kSummaryKeys[i], kTips[i]);
+    AddChild(items[i]);
+  }
+  for (CTexturedSprite& s : separators) s.SetTextureByName("ui_deployment_bg.dds");
+}
+
+GUI_UD_Summary::~GUI_UD_Summary() {
+  for (GUI_UD_SummaryItem*& item : items) {
+    RemoveChild(item);
+    delete item;
+    item = nullptr;
+  }
+}
+
+void GUI_UD_Summary::Layout() {
+  const int c = width / kItems;
+  const float t = top + 20.0f;
+  for (int i = 0; i < kItems; ++i)
+    items[i]->SetRect(static_cast<float>(left + i * c), t, static_cast<float>(left + (i + 1) * c),
+                      static_cast<float>(bottom));
+  for (int i = 0; i < kItems - 1; ++i) {
+    CTexturedSprite& s = separators[i];
+    s.SetSize(3.0f, bottom - t - 1.0f);
+    s.SetUV(0.28125f, 0.0f, 0.3125f, 0.25f);
+    s.SetPosition(items[i]->right - 1.0f, (bottom + t) / 2.0f - 11.0f);
+  }
+}
 
 void GUI_UD_Summary::Refresh() {
   const SIM_UnitDesign* constDesign = EditedDesign();
+  // The designer opens empty when there are no designs: nothing to total.
   if (!constDesign) {
-    for (std::string& v : values) v.clear();
+    for (GUI_UD_SummaryItem* item : items) item->value.clear();
     return;
   }
   SIM_UnitDesign* design = GetUDWindow()->design;
@@ -402,29 +490,17 @@ void GUI_UD_Summary::Refresh() {
   char buf[32];
   for (int i = 0; i < kItems; ++i) {
     std::snprintf(buf, sizeof buf, "%.2f", totals[i]);
-    values[i] = buf;
+    items[i]->value = buf;
   }
 }
-
-void GUI_UD_Summary::Process() { GUI_WindowBase::Process(); }
 
 void GUI_UD_Summary::Draw() {
   DrawGUITexture(3, 32.0f, 1.0f, true, static_cast<float>(left), static_cast<float>(top),
                  static_cast<float>(right), static_cast<float>(bottom));
   FlushAll();
-  const int c = width / kItems;
-  D3DEngine& d3d = GetRenderDevice();
-  for (int i = 1; i < kItems; ++i) {
-    const float x = static_cast<float>(left + i * c);
-    d3d.DrawRect(x - 1.0f, top + 16.0f, x + 1.0f, bottom - 12.0f, 0x60C08A30u);
-  }
-  UseFont();
-  TextRenderer& text = GetTextRenderer();
-  for (int i = 0; i < kItems; ++i) {
-    const float l = static_cast<float>(left + i * c);
-    text.Print(2, GetTranslation(kSummaryKeys[i]).c_str(), l, top + 20.0f, 0xFF787878u,
-               static_cast<float>(c));
-    text.Print(2, values[i].c_str(), l, top + 45.0f, 0xFFE2B101u, static_cast<float>(c));
+  DrawChildren();
+  for (CTexturedSprite& s : separators) {
+    if (s.texture) s.DrawDirect();
   }
   FlushAll();
 }

@@ -245,27 +245,52 @@ bool SaveDesign(const std::string& name);
 // The last name chosen in the save dialog.
 std::string& DesignSaveName();
 
+// The chosen hull's numbers in the hull picker: cost, weight and a spacer line.
+class GUI_HullData : public GUI_WindowBase {
+ public:
+  ~GUI_HullData() override;
+  void Draw() override;
+  void SetHull(const SIM_UnitHull* hull);
+  std::vector<GUI_DataStrip*> lines;
+  const SIM_UnitHull* hull = nullptr;
+};
+
+// One hull of the picker's list; a locked hull shows the lock and cannot be chosen.
+class GUI_UD_HullPickerStrip : public GUI_WindowBase {
+ public:
+  explicit GUI_UD_HullPickerStrip(SIM_UnitHull* hull);
+  bool LeftClick(float x, float y) override;
+  void Draw() override;
+  void Process() override;
+  bool Locked() const;
+
+  SIM_UnitHull* hull = nullptr;
+  std::string name;
+  CTexturedSprite lock;
+};
+
 class GUI_UD_HullPicker : public GUI_Dialog {
  public:
   GUI_UD_HullPicker();
   ~GUI_UD_HullPicker() override;
   void Draw() override;
-  bool LeftClick(float x, float y) override;
+  void OnKeyDown(int key) override;
   void OnWheelUp() override;
   void OnWheelDown() override;
 
-  void Filter();
+  void BuildStrips();
+  void DeleteStrips();
   void Select(SIM_UnitHull* hull);
-  SIM_UnitHull* HullAt(float x, float y) const;
   static int OnOK(int);
 
   GUI_ButtonText* okButton = nullptr;
   CTexturedSprite picture;
-  int shown = 0;
   GUI_ScrollingWindow* scroll = nullptr;
+  GUI_HullData* data = nullptr;
   std::vector<SIM_UnitHull*> hulls;
+  std::vector<GUI_UD_HullPickerStrip*> strips;
   SIM_UnitHull* selected = nullptr;
-  int rowHeight = 26;
+  std::string selectedName;
 };
 
 GUI_UD_HullPicker* GetUDHullPicker();
@@ -300,6 +325,25 @@ float ApplyAugmentations(float value, const std::string& key, const GUI_UD_Modul
 std::string DetailsValueText(const SIM_ModuleType& type, const ModuleDataItem& item,
                              const GUI_UD_ModuleDetails* panel, bool* listed);
 
+class GUI_UD_ModuleStatComparison;
+
+// One row of the stat comparison: a bar as long as the value's share of the largest.
+class GUI_UD_ModuleStatStrip : public GUI_WindowBase {
+ public:
+  GUI_UD_ModuleStatStrip(GUI_UD_ModuleStatComparison* owner, const std::string& name,
+                         const std::string& value, float fraction, bool locked);
+  void Draw() override;
+
+  GUI_UD_ModuleStatComparison* owner = nullptr;
+  std::string nameText, valueText;
+  float fraction = 0.0f;
+  bool highlight = false;
+  bool locked = false;
+  BaseSprite lock;  // drawn in the comparison's batch with the lock texture
+};
+
+class CLoadedTexture;
+
 class GUI_UD_ModuleStatComparison : public GUI_Dialog {
  public:
   struct Entry {
@@ -315,6 +359,7 @@ class GUI_UD_ModuleStatComparison : public GUI_Dialog {
   void OnWheelUp() override;
   void OnWheelDown() override;
   void LayoutStrips();
+  void DeleteStrips();
   std::string ValueText(const Entry& entry) const;
 
   const SIM_ModuleType* type = nullptr;
@@ -322,15 +367,31 @@ class GUI_UD_ModuleStatComparison : public GUI_Dialog {
   int kind = 0;
   float multiplier = 1.0f;
   std::vector<Entry> entries;
+  std::vector<GUI_UD_ModuleStatStrip*> strips;
   GUI_ScrollingWindow* scroll = nullptr;
   int rows = 0;
   int maxFirst = 0;
   int clicked = -1;
   float largest = 0.0f;
+  CLoadedTexture* lockTexture = nullptr;
+  std::vector<BaseSprite*> lockBatch;
 };
 
 GUI_UD_ModuleStatComparison* GetUDStatComparison();
 void OpenModuleStatComparison(const SIM_ModuleType* type, const ModuleDataItem& item);
+
+// One total of the summary: its label above, its value below, and a tooltip on hover.
+class GUI_UD_SummaryItem : public GUI_WindowBase {
+ public:
+  GUI_UD_SummaryItem(const std::string& labelKey, const std::string& tooltipKey);
+  ~GUI_UD_SummaryItem() override;
+  void Draw() override;
+  void Process() override;
+
+  std::string value;
+  std::string label;
+  GUI_Tooltip* tooltip = nullptr;
+};
 
 class GUI_UD_Summary : public GUI_WindowBase {
  public:
@@ -338,11 +399,11 @@ class GUI_UD_Summary : public GUI_WindowBase {
   GUI_UD_Summary();
   ~GUI_UD_Summary() override;
   void Draw() override;
-  void Process() override;
   void Layout();
   void Refresh();
 
-  std::string values[kItems];
+  GUI_UD_SummaryItem* items[kItems] = {};
+  CTexturedSprite separators[kItems - 1];
 };
 
 struct VariantLayer;
@@ -360,6 +421,8 @@ class GUI_UD_UnitViewer : public GUI_WindowBase {
   struct LayerSprite {
     const VariantLayer* layer = nullptr;
     CTexturedSprite sprite;
+    CTexturedSprite second;  // the mirrored half of a pair of mech legs
+    bool twoHalves = false;
   };
   std::vector<std::unique_ptr<LayerSprite>> sprites;
   const VariantLayer* selectedLayer = nullptr;
@@ -375,7 +438,16 @@ class GUI_UD_LayerPickerIcon : public GUI_WindowBase {
   void Process() override;
   const VariantLayer* layer = nullptr;
   CTexturedSprite sprite;
+  CTexturedSprite second;
+  bool twoHalves = false;
 };
+
+class SIM_UnitHull;
+// Picks a layer's cell of its sprite sheet: the soldier's parts on an infantry hull, a pair
+// of mirrored leg halves for mech legs, the layer's own texture rectangle otherwise. True
+// when the layer is drawn as two halves (the second sprite then holds the mirrored one).
+bool SetLayerSheetCell(const VariantLayer& layer, const SIM_UnitHull* hull, BaseSprite* first,
+                       BaseSprite* second);
 
 class GUI_UD_LayerPicker : public GUI_WindowBase {
  public:

@@ -2,6 +2,7 @@
 // the recent colours in colors.txt, and the tab switch back to the design tab.
 #include <cstdio>
 
+#include "engine/ShaderEffects.h"
 #include "simdata/UnitHullVariant.h"
 #include "unitdesign/ColourField.h"
 #include "unitdesign/UnitDesignFixture.h"
@@ -132,6 +133,86 @@ TEST_F(CustomiseTest, MissingColourRecordsAndEmptyLayersDrawPlainly) {
   LeftPress(CX(preset), CY(preset));
   LeftRelease(CX(preset), CY(preset));
   EXPECT_TRUE(window->design->layers.empty()) << "nothing to paint, nothing invented";
+}
+
+// Sheet cells: the soldier's parts and the mech's legs come from their cell of the sheet
+// (8 rows of 16), the legs as two halves side by side, the second mirrored.
+TEST_F(CustomiseTest, InfantryPartsAndMechLegsTakeTheirSheetCells) {
+  const struct {
+    const char* sample;
+    const char* layer;
+    int cell;
+    bool twoHalves;
+  } kCases[] = {
+      {"rifle_squad.txt", "infantry_legs", 7, false},
+      {"rifle_squad.txt", "infantry_legs_armor", 40, false},
+      {"rifle_squad.txt", "infantry_torso", 64, false},
+      {"rifle_squad.txt", "infantry_torso_armor", 72, false},
+      {"rifle_squad.txt", "infantry_head", 80, false},
+      {"strider_lancer.txt", "mech_legs", 75, true},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.layer);
+    ASSERT_NE(LoadSample(c.sample), nullptr);
+    const GUI_UD_UnitViewer::LayerSprite* found = nullptr;
+    for (const auto& ls : window->viewer->sprites)
+      if (ls->layer && ls->layer->layerName == c.layer) found = ls.get();
+    ASSERT_NE(found, nullptr);
+    const float u0 = (c.cell % 16) / 16.0f, u1 = (c.cell % 16 + 1) / 16.0f;
+    const float v0 = (c.cell / 16) / 8.0f, v1 = (c.cell / 16 + 1) / 8.0f;
+    const GVertex* v = found->sprite.v;
+    EXPECT_FLOAT_EQ(v[0].u, u0);
+    EXPECT_FLOAT_EQ(v[0].v, v0);
+    EXPECT_FLOAT_EQ(v[3].u, u1);
+    EXPECT_FLOAT_EQ(v[3].v, v1);
+    EXPECT_EQ(found->twoHalves, c.twoHalves);
+    if (!c.twoHalves) continue;
+    const GVertex* m = found->second.v;
+    EXPECT_FLOAT_EQ(m[0].u, u1) << "the second half is mirrored";
+    EXPECT_FLOAT_EQ(m[1].u, u0);
+    EXPECT_FLOAT_EQ(m[0].v, v0);
+    // Each half is half the layer's width, the pair centred on the viewer.
+    const float w = found->sprite.width;
+    EXPECT_FLOAT_EQ(found->second.width, w);
+    EXPECT_NEAR(found->sprite.v[1].x, found->second.v[0].x, 0.01f) << "the halves meet in the middle";
+    EXPECT_NEAR((found->sprite.v[0].x + found->second.v[1].x) / 2.0f, CX(window->viewer), 0.51f);
+    // The layer picker shows the same pair.
+    GUI_UD_ControlPanel::OnCustomise(0);
+    ASSERT_NE(window->layerPicker, nullptr);
+    const GUI_UD_LayerPickerIcon* icon = window->layerPicker->icons.front();
+    ASSERT_EQ(icon->layer->layerName, "mech_legs");
+    EXPECT_TRUE(icon->twoHalves);
+    EXPECT_FLOAT_EQ(icon->second.v[0].u, u1);
+    EXPECT_FLOAT_EQ(icon->sprite.width, 92.0f) << "the 200 x 200 legs fill the 92-pixel icon";
+    GUI_UD_ControlPanel::OnCustomise(0);
+  }
+}
+
+// The design tab shows the unit as a blueprint (through its effect), the customise tab
+// in the painted colours.
+TEST_F(CustomiseTest, TheDesignTabDrawsTheUnitThroughTheBlueprintEffect) {
+  GetShaderManager().LoadAll();
+  ASSERT_NE(LoadSample("bulwark_battle_tank.txt"), nullptr);
+  ASSERT_FALSE(window->viewer->sprites.empty());
+  auto layerDraws = [&](const std::string& effect) {
+    int n = 0;
+    for (const auto& ls : window->viewer->sprites) {
+      if (!ls->sprite.texture || !ls->sprite.texture->texture) continue;
+      for (const platform::DrawRecord& d : dev().draws)
+        if (d.textures[0] == ls->sprite.texture->texture && d.effect == effect) ++n;
+    }
+    return n;
+  };
+  dev().ClearRecord();
+  window->viewer->Draw();
+  EXPECT_GT(layerDraws("data/shaders/blueprint.fx"), 0);
+  EXPECT_EQ(layerDraws(""), 0) << "no layer drawn plainly on the design tab";
+  GUI_UD_ControlPanel::OnCustomise(0);
+  dev().ClearRecord();
+  window->viewer->Draw();
+  EXPECT_GT(layerDraws(""), 0);
+  EXPECT_EQ(layerDraws("data/shaders/blueprint.fx"), 0);
+  ReleaseAllEffects();
 }
 
 }  // namespace

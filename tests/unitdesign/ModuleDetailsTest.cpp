@@ -2,6 +2,7 @@
 // damage modifiers and the stat comparison they open; and the design summary.
 #include "battle/Gameplay.h"
 #include "engine/SettingsFile.h"
+#include "gui/Tooltip.h"
 #include "simdata/AugmentationFactors.h"
 #include "unitdesign/ModuleDetailsStrip.h"
 #include "unitdesign/UnitDesignFixture.h"
@@ -140,6 +141,21 @@ TEST_F(ModuleDetailsTest, ComparisonSortsScrollsAndKeepsZeroBarsEmpty) {
     const int first = c->scroll->Position();
     EXPECT_EQ(first, std::clamp(c->clicked - c->rows / 2, 0, c->maxFirst));
   }
+  // One strip a row from the first row shown, the clicked module's highlighted, locked
+  // modules greyed with a lock queued at their left.
+  Frame();
+  ASSERT_FALSE(c->strips.empty());
+  EXPECT_LE(static_cast<int>(c->strips.size()), c->rows);
+  for (size_t i = 0; i < c->strips.size(); ++i) {
+    const auto& e = c->entries[static_cast<size_t>(c->scroll->Position()) + i];
+    EXPECT_EQ(c->strips[i]->nameText, e.name);
+    EXPECT_EQ(c->strips[i]->highlight, e.type == cannon);
+    EXPECT_EQ(c->strips[i]->locked, e.locked);
+  }
+  const int before = c->scroll->Position();
+  c->OnWheelUp();
+  Frame();
+  if (before > 0) EXPECT_EQ(c->strips.front()->nameText, c->entries[static_cast<size_t>(before - 1)].name);
   // A stat every module holds as zero: no division by zero, empty bars.
   for (const auto& t : SIM_ModuleTypeManager::Get().All()) t->moduleData->AddValue("zero_stat", "0");
   OpenModuleStatComparison(cannon, ModuleDataItem{"zero_stat", MDI_DECIMAL, 1.0f});
@@ -168,12 +184,34 @@ TEST_F(ModuleDetailsTest, SummaryShowsTheTotalsOfTheBoard) {
   window->design->ComputeStats();
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.2f", window->design->cost);
-  EXPECT_EQ(window->summary->values[0], buf);
+  EXPECT_EQ(window->summary->items[0]->value, buf);
   std::snprintf(buf, sizeof buf, "%.2f", window->design->speed * 100.0f);
-  EXPECT_EQ(window->summary->values[1], buf);
-  const std::string before = window->summary->values[0];
+  EXPECT_EQ(window->summary->items[1]->value, buf);
+  const std::string before = window->summary->items[0]->value;
   RightClick(CX(Slot(0)), CY(Slot(0)));
-  EXPECT_NE(window->summary->values[0], before) << "the weapon's cost left the total";
+  EXPECT_NE(window->summary->items[0]->value, before) << "the weapon's cost left the total";
+}
+
+// Each total explains itself when the mouse rests on it, and only that one.
+TEST_F(ModuleDetailsTest, SummaryItemsShowTheirTooltipWhileTheMouseRests) {
+  ASSERT_NE(window->summary, nullptr);
+  const char* const kTips[] = {"DESIGN_COST_TT",  "DESIGN_SPEED_TT",  "DESIGN_HP_TT",
+                               "DESIGN_ARMOR_TT", "DESIGN_SHIELD_TT", "DESIGN_WEIGHT_TT"};
+  for (int i = 0; i < GUI_UD_Summary::kItems; ++i) {
+    GUI_UD_SummaryItem* item = window->summary->items[i];
+    SCOPED_TRACE(kTips[i]);
+    EXPECT_LT(item->left, item->right);
+    ASSERT_EQ(item->tooltip->Lines().size(), 1u);
+    EXPECT_EQ(item->tooltip->Lines()[0], GetTranslation(kTips[i]));
+    Mouse(CX(item), CY(item));
+    // As the input poll leaves it before each frame: unclaimed, the mouse at rest.
+    GetInputManager().MouseClaimed = false;
+    GetInputManager().stillCounter = 1000;
+    Frame();
+    EXPECT_GT(item->tooltip->alpha, 0.0f);
+    for (int j = 0; j < GUI_UD_Summary::kItems; ++j)
+      if (j != i) EXPECT_EQ(window->summary->items[j]->tooltip->alpha, 0.0f) << j;
+  }
 }
 
 }  // namespace

@@ -19,11 +19,11 @@
 
 namespace {
 
-constexpr int kW = 1280;
-constexpr int kH = 1024;
-
 class UnitDesignScreenshotTest : public ::testing::Test {
  protected:
+  int kW = 1280;
+  int kH = 1024;
+
   void SetUp() override {
     if (!gl_.Open("Zentrak unit designer", kW, kH, SDL_WINDOW_HIDDEN)) return;
     D3DEngine& d3d = GetRenderDevice();
@@ -103,6 +103,54 @@ TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
   window->colour->SetColour(52, 110, 150, 255);
   GetGame().CurrentMode->Process();
   Shoot("customise_tab");
+}
+
+// A 1280 x 800 screen is too low for the full layout: the designer takes the small one and
+// everything stays on the screen.
+class UnitDesignSmallScreenTest : public UnitDesignScreenshotTest {
+ protected:
+  UnitDesignSmallScreenTest() { kH = 800; }
+};
+
+TEST_F(UnitDesignSmallScreenTest, The1280x800LayoutFitsTheScreen) {
+  if (!gl_.IsOpen()) return;
+  GUI_UD_Window* window = GetUDWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->smallScreen);
+  EXPECT_EQ(window->width, 1024);
+  EXPECT_EQ(window->height, 700);
+  EXPECT_FLOAT_EQ(window->panelWidth, 420.0f);
+  SIM_UnitDesign* design =
+      SIM_UnitDesignManager::Get().FindDesignByFile("data/sampleunits/strider_lancer.txt");
+  ASSERT_NE(design, nullptr);
+  window->LoadDesign(design);
+  auto onScreen = [&](const GUI_WindowBase* w, const char* name) {
+    ASSERT_NE(w, nullptr) << name;
+    EXPECT_GE(w->left, 0) << name;
+    EXPECT_GE(w->top, 0) << name;
+    EXPECT_LE(w->right, kW) << name;
+    EXPECT_LE(w->bottom, kH) << name;
+    EXPECT_GT(w->bottom, w->top) << name;
+  };
+  onScreen(window, "window");
+  onScreen(window->controlPanel, "control panel");
+  onScreen(window->blueprint, "blueprint");
+  onScreen(window->summary, "summary");
+  onScreen(window->componentsPicker, "components");
+  onScreen(window->augmentationsPicker, "augmentations");
+  onScreen(window->componentDetails, "component details");
+  onScreen(window->augmentationDetails, "augmentation details");
+  for (GUI_UD_UnitSlot* slot : window->blueprint->slots) onScreen(slot, "slot");
+  GetInputManager().x = 5.0f;
+  GetInputManager().y = 790.0f;
+  GetGame().CurrentMode->Process();
+  Shoot("design_tab_1280x800");
+  GUI_UD_ControlPanel::OnCustomise(0);
+  onScreen(window->layerPicker, "layers");
+  onScreen(window->colour, "colours");
+  onScreen(window->variantPicker, "variants");
+  GetGame().CurrentMode->Process();
+  Shoot("customise_tab_1280x800");
 }
 
 }  // namespace

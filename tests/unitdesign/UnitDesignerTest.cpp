@@ -6,6 +6,7 @@
 #include "app/GameModes.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/FileDialogs.h"
+#include "gui/InfoWidgets.h"
 #include "gui/MessageBox.h"
 #include "gui/TextEditWindow.h"
 #include "simdata/UnitHullVariant.h"
@@ -272,6 +273,70 @@ TEST_F(UnitDesignTest, HullPickerOkIsDisabledWithoutAnUnlockedHull) {
   GUI_UD_HullPicker::OnOK(0);
   EXPECT_EQ(window->design, before);
   for (SIM_UnitHull* hull : picker->hulls) hull->unlockable.locked = 0;
+  delete picker;
+}
+
+// The list is a column of strips: a locked hull shows the lock and cannot be chosen, the
+// arrow keys move the list a row at a time within its range, and the data panel shows
+// the chosen hull's cost and weight with two decimals.
+TEST_F(UnitDesignTest, HullPickerStripsLocksScrollingAndNumbers) {
+  std::vector<SIM_UnitHull*> all;
+  for (const auto& h : SIM_UnitHullManager::Get().All()) all.push_back(h.get());
+  ASSERT_GT(all.size(), 12u) << "enough hulls to scroll";
+  std::vector<uint8_t> kept;
+  for (SIM_UnitHull* h : all) {
+    kept.push_back(h->unlockable.locked);
+    h->unlockable.locked = 0;
+  }
+  all[0]->unlockable.locked = 1;
+  GUI_UD_ControlPanel::OnHullChange(0);
+  GUI_UD_HullPicker* picker = GetUDHullPicker();
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->selected, all[1]) << "the first unlocked hull is chosen at opening";
+  const int shown = static_cast<int>(picker->strips.size());
+  ASSERT_GT(shown, 0);
+  ASSERT_LT(shown, static_cast<int>(all.size()));
+  for (int i = 0; i < shown; ++i)
+    EXPECT_EQ(picker->strips[static_cast<size_t>(i)]->hull, all[static_cast<size_t>(i)]);
+  GUI_UD_HullPickerStrip* locked = picker->strips[0];
+  EXPECT_NE(locked->lock.texture, nullptr) << "the lock sprite";
+  EXPECT_EQ(picker->strips[1]->lock.texture, nullptr);
+  LeftPress(CX(locked), CY(locked));
+  LeftRelease(CX(locked), CY(locked));
+  EXPECT_EQ(picker->selected, all[1]) << "a locked hull cannot be chosen";
+  GUI_UD_HullPickerStrip* third = picker->strips[2];
+  LeftPress(CX(third), CY(third));
+  LeftRelease(CX(third), CY(third));
+  EXPECT_EQ(picker->selected, all[2]);
+
+  // Up stops at the top; Down moves one row and stops at count - shown.
+  const int maxOffset = static_cast<int>(all.size()) - shown;
+  const struct {
+    int key, presses, offset;
+  } kKeys[] = {{38, 1, 0}, {40, 1, 1}, {40, 40, maxOffset}, {38, 1, maxOffset - 1}};
+  for (const auto& k : kKeys) {
+    for (int i = 0; i < k.presses; ++i) GetGame().CurrentMode->OnKeyDown(k.key);
+    Frame();
+    EXPECT_EQ(picker->scroll->Position(), k.offset) << k.key << " x" << k.presses;
+    ASSERT_FALSE(picker->strips.empty());
+    EXPECT_EQ(picker->strips.front()->hull, all[static_cast<size_t>(k.offset)]);
+  }
+  picker->OnWheelUp();
+  Frame();
+  EXPECT_EQ(picker->scroll->Position(), maxOffset - 2);
+
+  const float cost = all[2]->cost, weight = all[2]->weight;
+  all[2]->cost = 1500.0f;
+  all[2]->weight = 12.5f;
+  picker->Select(all[2]);
+  ASSERT_EQ(picker->data->lines.size(), 3u);
+  EXPECT_EQ(picker->data->lines[0]->value, "1500.00");
+  EXPECT_EQ(picker->data->lines[1]->value, "12.50");
+  EXPECT_TRUE(picker->data->lines[2]->value.empty());
+  EXPECT_EQ(picker->selectedName, all[2]->guiName);
+  all[2]->cost = cost;
+  all[2]->weight = weight;
+  for (size_t i = 0; i < all.size(); ++i) all[i]->unlockable.locked = kept[i];
   delete picker;
 }
 
