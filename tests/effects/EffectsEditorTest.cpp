@@ -231,6 +231,9 @@ TEST_F(EffectsEditorTest, UnknownParticleConfigIsAMessageNotAnEnd) {
   ASSERT_NE(g->emitters[0], nullptr);
   EXPECT_EQ(g->emitters[0]->config->name, "dust_burst");
   EXPECT_EQ(g->emitters[1], nullptr);
+  // And its particles are drawn in the preview.
+  DrawFrames(3);
+  EXPECT_GT(g->emitters[0]->liveCount, 0);
 }
 
 TEST_F(EffectsEditorTest, ExplosionPanelTriggersOnlyWhatWasLoaded) {

@@ -222,4 +222,12 @@ TEST_F(EffectsEditorGLTest, SteppedHeatTriggerInThePreview) {
   Expect("editor_heat_trigger");
 }
 
+TEST_F(EffectsEditorGLTest, ParticleTriggerInThePreview) {
+  if (!gl_.IsOpen()) return;
+  EffectsSeedRandom(0x5EED33u);
+  ASSERT_TRUE(TriggerParticleConfig("dark_smoke"));
+  for (int i = 0; i < 30; ++i) Frame();
+  Expect("editor_particle_trigger");
+}
+
 }  // namespace
