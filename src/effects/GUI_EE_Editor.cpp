@@ -445,6 +445,9 @@ void GUI_EE_Editor::Enter() {
 
 void GUI_EE_Editor::Leave() {
   EditorClearEffects();
+  // The editor's pop-ups belong to it: none is left over the main menu.
+  delete OpenOpenFileDialog();
+  delete OpenMessageBox();
   delete g_window;
   if (entered_) {
     SIM_Battle& battle = GetBattle();

@@ -22,6 +22,7 @@
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "engine/InputManager.h"
+#include "gui/FileDialogs.h"
 #include "gui/MessageBox.h"
 #include "gui/WindowOrder.h"
 #include "simdata/Options.h"
@@ -155,7 +156,15 @@ TEST_F(EffectsEditorTest, WindowAndPanelsSitWhereTheLayoutPutsThem) {
 TEST_F(EffectsEditorTest, EscapeLeavesAndPutsTheBattleClockBack) {
   const int before = BATTLE_DEPLOYMENT;
   EXPECT_EQ(GetBattle().state, BATTLE_RUNNING);
+  // Escape leaves at once, taking the editor's pop-ups along.
+  GUI_EE_ParticleControls::OnLoad(0);
+  ASSERT_NE(OpenOpenFileDialog(), nullptr);
+  EXPECT_FALSE(TriggerParticleConfig("no_such_spray"));
+  ASSERT_NE(OpenMessageBox(), nullptr);
   editor->OnKeyDown(kKeyEscape);
+  EXPECT_EQ(OpenOpenFileDialog(), nullptr);
+  EXPECT_EQ(OpenMessageBox(), nullptr);
+  EXPECT_TRUE(GetWindowOrder().OpenWindows().empty());
   EXPECT_EQ(GetGame().CurrentModeNumber, MODE_MAIN_MENU);
   EXPECT_EQ(EffectsEditorWindow(), nullptr);
   EXPECT_EQ(GetBattle().state, before);
