@@ -14,6 +14,7 @@
 #include "app/SteamGlue.h"
 #include "app/Tutorial.h"
 #include "battle/BattleHooks.h"
+#include "engine/CommandLine.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
@@ -256,6 +257,9 @@ bool Game::Init() {
 
   GetSteamData().Init();
   steamStarted_ = GetSteamData().IsRunning();
+
+  // Developers' tool with no menu entry: the effects editor, straight from the main menu.
+  if (GetCommandLine().HasWord("effectseditor")) SetGameMode(MODE_EFFECTS_EDITOR);
   return true;
 }
 

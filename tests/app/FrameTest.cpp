@@ -6,6 +6,7 @@
 #include "app/GameModes.h"
 #include "battlehud/BattleHud.h"
 #include "battlescreen/DeviceResetSeam.h"
+#include "effects/GUI_EE_Editor.h"
 #include "engine/CommandLine.h"
 #include "engine/Folders.h"
 #include "engine/PerfGraph.h"
@@ -311,6 +312,16 @@ TEST_F(GameTest, InactiveWindowRunsNoFrames) {
   EXPECT_EQ(Mode().Count("Process"), 0);
   EXPECT_EQ(Mode().Count("Draw"), 0);
   EXPECT_EQ(Mode().Count("Leave"), 1);
+}
+
+TEST_F(GameTest, EffectsEditorWordOpensTheEditorOnceTheMainMenuIsUp) {
+  GetCommandLine().Parse("effectseditor");
+  Game& game = Start();
+  EXPECT_EQ(game.CurrentModeNumber, MODE_EFFECTS_EDITOR);
+  EXPECT_EQ(Mode().Count("Leave"), 1) << "the main menu came first";
+  EXPECT_NE(EffectsEditorWindow(), nullptr);
+  game.SetGameMode(MODE_MAIN_MENU);
+  EXPECT_EQ(EffectsEditorWindow(), nullptr);
 }
 
 }  // namespace
