@@ -116,7 +116,6 @@ void GUI_BS_GroundProp::ReadAttributes() {
     RemoveSearchlight();
     GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
     if (hooks.add) searchlight = hooks.add(x, y, w, l);
-    if (searchlight && hooks.setProp) hooks.setProp(searchlight, this);
   }
 }
 

@@ -18,12 +18,9 @@ struct PlacedProp;
 
 // Where a prop's searchlight goes (the searchlight manager registers itself; without
 // it a prop carries none).
-class GUI_BS_GroundProp;
 struct GroundPropSearchlightHooks {
   void* (*add)(float x, float y, int width, int length) = nullptr;
   void (*remove)(void* searchlight) = nullptr;
-  // Tells the searchlight its prop, whose lamp head turns with the beam.
-  void (*setProp)(void* searchlight, GUI_BS_GroundProp* prop) = nullptr;
 };
 GroundPropSearchlightHooks& GetGroundPropSearchlightHooks();
 

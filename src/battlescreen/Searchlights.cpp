@@ -133,7 +133,6 @@ GUI_BS_FreeSearchlight::GUI_BS_FreeSearchlight(float x, float y, float width, fl
 void GUI_BS_FreeSearchlight::Draw(float frameMs) {
   if (sweep.army) sweep.Update(x, y, frameMs);
   beamAngle = sweep.angle;
-  if (prop) prop->SetHeadingAll(beamAngle);
   PlaceBeam(sprite, x, y, beamAngle, width, length);
   if (LightMapOn() && sprite.IsOnScreen()) GetSearchlightLightHooks().addWorldLight(&sprite);
 }
@@ -331,9 +330,6 @@ void ConnectSearchlights() {
   hooks.add = [](float x, float y, int width, int length) -> void* {
     return GUI_BS_SearchlightManager::Instance().Add(x, y, static_cast<float>(width),
                                                      static_cast<float>(length));
-  };
-  hooks.setProp = [](void* light, GUI_BS_GroundProp* prop) {
-    static_cast<GUI_BS_FreeSearchlight*>(light)->prop = prop;
   };
   hooks.remove = [](void* light) {
     GUI_BS_SearchlightManager::Instance().Remove(static_cast<GUI_BS_FreeSearchlight*>(light));

@@ -10,7 +10,6 @@
 #include "engine/Sprites.h"
 #include "engine/VertexBuffer.h"
 
-class GUI_BS_GroundProp;
 class SIM_BattleArmy;
 class SIM_BattleUnit;
 class SIM_UnitTargetData;
@@ -67,9 +66,6 @@ class GUI_BS_FreeSearchlight {
   virtual ~GUI_BS_FreeSearchlight() = default;
   void Draw(float frameMs);
 
-  // The prop it stands on (its lamp head turns with the beam); it removes its searchlight
-  // before it goes.
-  GUI_BS_GroundProp* prop = nullptr;
   float width = 0.0f, length = 0.0f;
   float x = 0.0f, y = 0.0f;
   float beamAngle = 0.0f;

@@ -16,7 +16,6 @@
 #include "engine/MathHelpers.h"
 #include "engine/Textures.h"
 #include "platform/NullDevice.h"
-#include "simdata/PropType.h"
 
 namespace {
 
@@ -238,37 +237,6 @@ TEST_F(SearchlightsTest, TheSweptAreaIsOneTriangleFadingFromTheOrigin) {
   laser.Draw();
   EXPECT_FALSE(laser.sweepValid);
   for (const platform::DrawRecord& d : dev->draws) EXPECT_NE(d.primitiveCount, 1) << "no swept triangle";
-}
-
-// A free searchlight turns its prop's lamp head with the beam; the prop takes its light
-// with it when it goes.
-TEST_F(SearchlightsTest, ThePropsLampHeadTurnsWithTheBeam) {
-  GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
-  const GroundPropSearchlightHooks saved = hooks;
-  ConnectSearchlights();
-  SIM_PropType* type = SIM_PropTypeManager::Get().Find("searchlight");
-  ASSERT_NE(type, nullptr);
-  Enemy(2300.0f, 2000.0f);  // due east
-  {
-    GUI_BS_GroundProp prop;
-    GroundPropDesc d;
-    d.x = d.y = 2000.0f;
-    d.size = 40.0f;
-    d.propType = type;
-    prop.InitFromDesc(d);
-    ASSERT_EQ(GUI_BS_SearchlightManager::Instance().lights.size(), 1u);
-    GUI_BS_FreeSearchlight* light = GUI_BS_SearchlightManager::Instance().lights.front().get();
-    EXPECT_EQ(light->prop, &prop);
-    light->sweep.army = GetBattle().opponentArmy;
-    light->sweep.angle = 0.0f;
-    light->sweep.timer = 4001.0f;
-    for (int i = 0; i < 10; ++i) light->Draw(16.0f);
-    EXPECT_GT(light->beamAngle, 0.0f);
-    EXPECT_FLOAT_EQ(prop.heading, light->beamAngle);
-    EXPECT_FLOAT_EQ(prop.sprite.angle, light->beamAngle);
-  }
-  EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty());
-  hooks = saved;
 }
 
 }  // namespace
