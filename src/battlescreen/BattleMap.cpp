@@ -124,8 +124,8 @@ void GUI_BS_Map::ClearTiles() {
 void GUI_BS_Map::UpdateViewRect() {
   const float sw = ScreenW(), sh = ScreenH();
   const CameraShake* shake = ProcessWideIfAlive<CameraShake>();
-  float x = cameraX + (shake ? shake->offsetX : 0.0f);
-  float y = cameraY + (shake ? shake->offsetY : 0.0f);
+  float x = cameraX + (shake ? shake->offsetX + shake->jitterX / zoom : 0.0f);
+  float y = cameraY + (shake ? shake->offsetY + shake->jitterY / zoom : 0.0f);
   viewLeft = x - sw * 0.5f / zoom;
   viewTop = y - sh * 0.5f / zoom;
   maxViewLeft = mapWidth - sw / zoom;

@@ -25,6 +25,9 @@ struct CameraShake {
   float offsetX = 0.0f;
   float offsetY = 0.0f;
   bool active = false;
+  // The flash timer's jitter (screen pixels) while the light map's override is on.
+  float jitterX = 0.0f;
+  float jitterY = 0.0f;
 };
 
 class GUI_BS_Map {

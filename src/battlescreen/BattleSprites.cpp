@@ -110,6 +110,7 @@ void GUI_BS_Sprite::Setup(const DesignLayer* colourEntry, const VariantLayer* so
   mainQuad.SetColour(colourA, colourR, colourG, colourB);
   damageTexture = FindOrLoadTexture("damage.dds");
   hasChildren = false;
+  childrenDrawScene = false;
   BuildAttachments(source);
 }
 
@@ -153,6 +154,7 @@ void GUI_BS_Sprite::BuildAttachments(const VariantLayer* source) {
       GUI_BS_RenderObject::Attach(laser.get(), this);
       ownedChildren.push_back(std::move(laser));
       hasChildren = true;
+      childrenDrawScene = true;
     }
   }
 }
@@ -261,7 +263,7 @@ void GUI_BS_Sprite::Draw() {
     ResetMaskedSpriteStates();
   }
   if (hasChildren) {
-    vb.Flush();
+    if (childrenDrawScene) vb.Flush();
     GUI_BS_RenderObject::Draw();
   }
 }

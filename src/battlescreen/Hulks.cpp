@@ -10,10 +10,14 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/Craters.h"
+#include "battlescreen/ShellCasings.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
+#include "engine/InputManager.h"
 #include "engine/Strings.h"
 #include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/Tooltip.h"
 #include "simdata/Options.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
@@ -54,7 +58,8 @@ GUI_BS_Hulk::GUI_BS_Hulk(const std::string& texture, float size, float hullSize,
                          const std::string& designName)
     : size(size), shatterEffect(ShatterEffectFor(hullSize)) {
   if (!texture.empty()) sprite.SetTextureByName(texture);
-  tooltipText = designName + "\n" + GetTranslation("HULK_TOOLTIP_DESTROYED");
+  tooltip = std::make_unique<GUI_Tooltip>(designName, 20);
+  tooltip->AddLine(GetTranslation("HULK_TOOLTIP_DESTROYED"));
 }
 
 GUI_BS_Hulk::~GUI_BS_Hulk() = default;
@@ -69,7 +74,8 @@ GUI_BS_Hulk* GUI_BS_Hulk::CreateFromLayer(const GUI_BS_Sprite& layer, const SIM_
   const SIM_UnitDesign* design = unit.design;
   const float hullSize = design && design->hull ? design->hull->size : unit.size;
   auto* hulk =
-      new GUI_BS_Hulk(layer.hulkTexture, layer.width, hullSize, design ? design->name : std::string());
+      new GUI_BS_Hulk(layer.hulkTexture, layer.width, hullSize,
+                      design ? (design->guiName.empty() ? design->name : design->guiName) : std::string());
   if (const VariantLayer* v = layer.variantLayer)
     hulk->sprite.SetUV(v->hulkLeft, v->hulkTop, v->hulkRight, v->hulkBottom);
   // A wreck keeps a trace of its paint, burnt dark.
@@ -151,6 +157,24 @@ void GUI_BS_Hulk::Draw(float frameMs) {
   if (!sprite.IsOnScreen()) return;
   sprite.SetColour(static_cast<int>(alpha * 255.0f), colourR, colourG, colourB);
   sprite.DrawDirect();
+  if (tooltip) {
+    if (IsUnderMouse()) {
+      tooltip->UpdateFade();
+      tooltip->Draw();
+    } else {
+      tooltip->Hide();
+    }
+  }
+}
+
+bool GUI_BS_Hulk::IsUnderMouse() const {
+  const GUI_InputManager& input = GetInputManager();
+  if (input.MouseClaimed) return false;  // a window has the mouse
+  float cx = 0.0f, cy = 0.0f;
+  for (const GVertex& v : sprite.v) cx += v.x * 0.25f, cy += v.y * 0.25f;
+  const float dx = input.x - cx, dy = input.y - cy;
+  const float side = sprite.width;
+  return dx * dx + dy * dy < side * side * 0.5f;
 }
 
 void GUI_BS_Hulk::DrawAll() {
@@ -258,25 +282,63 @@ void GUI_BS_BreakupCollection::Update(float frameMs) {
   if (!anyAlive) state = FINISHED;
 }
 
-void GUI_BS_BreakupCollection::Draw(bool shadow) {
-  if (state != RUNNING || !texture) return;
+int GUI_BS_BreakupCollection::BuildVertices(bool shadow) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float z = map.zoom;
-  CTexturedSprite quad;
-  quad.texture = texture;
+  vertices.resize(pieces.size() * 6);
+  BaseSprite quad;
+  int count = 0;
   for (const GUI_BS_Breakup& p : pieces) {
     if (!p.alive) continue;
     quad.SetSize(p.width * p.scale * z, p.height * p.scale * z);
     quad.angle = p.rotation;
     quad.SetPosition((p.x - map.viewLeft) * z, (p.y - map.viewTop) * z);
     if (!quad.IsOnScreen()) continue;
-    quad.SetUV(p.u0, p.v0, p.u1, p.v1);
-    if (shadow)
-      quad.SetColour(static_cast<int>(p.alpha * 128.0f), 0, 0, 0);
-    else
-      quad.SetColour(static_cast<int>(p.alpha * 255.0f), colourR, colourG, colourB);
-    quad.DrawDirect();
+    const uint32_t colour = shadow ? static_cast<uint32_t>(std::clamp(p.alpha * 128.0f, 0.0f, 255.0f)) << 24
+                                   : static_cast<uint32_t>(std::clamp(p.alpha * 255.0f, 0.0f, 255.0f)) << 24 |
+                                         static_cast<uint32_t>(colourR) << 16 |
+                                         static_cast<uint32_t>(colourG) << 8 | static_cast<uint32_t>(colourB);
+    // The piece's cell of the 2 x 2 mask sheet cuts its square into a shard.
+    const float mu = (p.maskCell % 2) * 0.5f, mv = (p.maskCell / 2) * 0.5f;
+    const float us[4] = {p.u0, p.u1, p.u0, p.u1}, vs[4] = {p.v0, p.v0, p.v1, p.v1};
+    const float mus[4] = {mu, mu + 0.5f, mu, mu + 0.5f}, mvs[4] = {mv, mv, mv + 0.5f, mv + 0.5f};
+    // Two triangles of the strip's corners (top-left, top-right, bottom-left, bottom-right).
+    static constexpr int kCorners[6] = {0, 1, 2, 2, 1, 3};
+    for (int k = 0; k < 6; ++k) {
+      const int c = kCorners[k];
+      GVertex2& out = vertices[static_cast<size_t>(count * 6 + k)];
+      out.x = quad.v[c].x;
+      out.y = quad.v[c].y;
+      out.z = 0.0f;
+      out.rhw = 1.0f;
+      out.colour = colour;
+      out.u = us[c];
+      out.v = vs[c];
+      out.u2 = mus[c];
+      out.v2 = mvs[c];
+    }
+    ++count;
   }
+  return count;
+}
+
+void GUI_BS_BreakupCollection::Draw(bool shadow) {
+  if (state != RUNNING || !texture) return;
+  const int count = BuildVertices(shadow);
+  if (count == 0) return;
+  GetGlobalVertexBuffer().Flush();
+  D3DEngine& e = GetRenderDevice();
+  if (!mask) mask = FindOrLoadTexture("breakup_alpha.dds");
+  SetMaskedSpriteStates();
+  e.SetStage1Texture(mask ? mask->Texture() : nullptr);
+  if (platform::Device* d = e.Device()) {
+    // The piece keeps the layer's colour; only its alpha is cut by the mask.
+    d->SetTextureStageState(1, platform::StageState::ColorOp, platform::TOP_SELECTARG1);
+    d->SetTextureStageState(1, platform::StageState::ColorArg1, platform::TA_CURRENT);
+  }
+  texture->Bind();
+  e.DrawVertices(platform::PrimitiveType::TriangleList, count * 2, vertices.data(), sizeof(GVertex2));
+  ResetMaskedSpriteStates();
 }
 
 std::list<std::unique_ptr<GUI_BS_BreakupCollection>>& GUI_BS_BreakupCollection::Running() {
@@ -357,7 +419,16 @@ void StepCameraShake(float frameMs) {
   shake.offsetY = std::sin(shake.phaseY / shake.period * 2.0f * kPi) * shake.amplitude;
 }
 
-void StepCameraShakeLayer() { StepCameraShake(WorldDetailFrameMs()); }
+void StepCameraShakeLayer() {
+  StepCameraShake(WorldDetailFrameMs());
+  // The flash timer shakes the view only while the light map's override is on.
+  const BattleFrameHooks& frame = GetBattleFrameHooks();
+  const bool flashing = frame.lightOverride && frame.lightOverride();
+  CameraShake& shake = CameraShake::Instance();
+  const FlashTimer& flash = FlashTimer::Get();
+  shake.jitterX = flashing ? flash.jitterX : 0.0f;
+  shake.jitterY = flashing ? flash.jitterY : 0.0f;
+}
 
 void ConnectHulks() {
   SetBattleWorldLayer(WL_HULKS, [] {

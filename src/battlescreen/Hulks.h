@@ -9,8 +9,10 @@
 
 #include "battle/MapObject.h"
 #include "engine/Sprites.h"
+#include "engine/VertexBuffer.h"
 
 class CLoadedTexture;
+class GUI_Tooltip;
 class GUI_BS_Sprite;
 class SIM_BattleUnit;
 
@@ -46,6 +48,8 @@ class GUI_BS_Hulk : public SIM_MapObject {
 
   void Shatter();
   void Draw(float frameMs);
+  // The mouse lies on the drawn wreck and no window has it.
+  bool IsUnderMouse() const;
 
   CTexturedSprite sprite;
   float size = 0.0f;
@@ -54,7 +58,8 @@ class GUI_BS_Hulk : public SIM_MapObject {
   float alpha = 0.0f;
   int colourR = 255, colourG = 255, colourB = 255;
   std::string shatterEffect;
-  std::string tooltipText;
+  // The design's name and "destroyed", shown while the mouse rests on the wreck.
+  std::unique_ptr<GUI_Tooltip> tooltip;
 };
 
 // One tumbling piece of a break-up.
@@ -98,6 +103,8 @@ class GUI_BS_BreakupCollection {
   // kept (it may be deleted while the pieces still fly).
   void Start(float centreX, float centreY, float headingDegrees);
   void Update(float frameMs);
+  // Writes the live on-screen pieces into `vertices` (six a piece); returns their count.
+  int BuildVertices(bool shadow);
   void Draw(bool shadow);
 
   // The running list (owned); the break-up pass steps, draws and deletes them.
@@ -110,6 +117,8 @@ class GUI_BS_BreakupCollection {
 
   std::vector<GUI_BS_Breakup> pieces;
   CLoadedTexture* texture = nullptr;
+  CLoadedTexture* mask = nullptr;  // "breakup_alpha.dds"
+  std::vector<GVertex2> vertices;
   int colourR = 255, colourG = 255, colourB = 255;
   int state = BUILT;
   float runTime = 0.0f;

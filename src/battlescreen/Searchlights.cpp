@@ -14,6 +14,7 @@
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/MathHelpers.h"
+#include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 
 namespace {
@@ -233,6 +234,28 @@ bool GUI_BS_LaserGuidance::Step(float frameMs) {
   return true;
 }
 
+void GUI_BS_LaserGuidance::BuildSweep() {
+  sweepValid = false;
+  if (AngleDifference(beamAngle, trailAngle) <= 0.0f || !(range > 0.0f)) return;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float z = map.zoom;
+  const float wx[3] = {originX, originX + std::sin(beamAngle * kDegToRad) * range,
+                       originX + std::sin(trailAngle * kDegToRad) * range};
+  const float wy[3] = {originY, originY - std::cos(beamAngle * kDegToRad) * range,
+                       originY - std::cos(trailAngle * kDegToRad) * range};
+  for (int i = 0; i < 3; ++i) {
+    GVertex& v = sweepArea[i];
+    v.x = (wx[i] - map.viewLeft) * z - 0.5f;
+    v.y = (wy[i] - map.viewTop) * z - 0.5f;
+    v.z = 0.0f;
+    v.rhw = 1.0f;
+    // The cloud is anchored to the world, so it stays put while the beam sweeps over it.
+    v.u = wx[i] / 512.0f;
+    v.v = wy[i] / 512.0f;
+  }
+  sweepValid = true;
+}
+
 void GUI_BS_LaserGuidance::Draw() {
   if (!Step(WorldDetailFrameMs())) return;
   const float diff = AngleDifference(beamAngle, trailAngle);
@@ -240,18 +263,64 @@ void GUI_BS_LaserGuidance::Draw() {
   GetGlobalVertexBuffer().Flush();
   D3DEngine& e = GetRenderDevice();
   e.SetAdditiveBlend();
+  platform::Device* d = e.Device();
+  if (d) {
+    d->SetSamplerState(0, platform::SamplerState::AddressU, platform::TADDRESS_WRAP);
+    d->SetSamplerState(0, platform::SamplerState::AddressV, platform::TADDRESS_WRAP);
+  }
   const int alpha = blink ? 255 : 128;
+  const uint32_t colour = static_cast<uint32_t>(alpha) << 24 | static_cast<uint32_t>(colourR) << 16 |
+                          static_cast<uint32_t>(colourG) << 8 | static_cast<uint32_t>(colourB);
   for (int i = 0; i < segments; ++i) {
     const float a = beamAngle + dir * diff * static_cast<float>(i) / static_cast<float>(segments);
     CTexturedSprite& beam = beams[i];
     PlaceBeam(beam, originX, originY, std::fmod(a + 360.0f, 360.0f), 3.0f, range);
-    if (!beam.IsOnScreen()) continue;
-    beam.SetColour(alpha, colourR, colourG, colourB);
+    beamShown[i] = beam.IsOnScreen();
+    if (!beamShown[i]) continue;
+    // World-anchored texture along the beam, so the cloud does not slide with it.
+    const float u0 = originX / 512.0f, v0 = originY / 512.0f;
+    const float len = range / 512.0f;
+    beam.SetUV(u0, v0, u0 + 3.0f / 512.0f, v0 + len);
+    beam.SetColour(colour);
     beam.DrawDirect();
-    if (LightMapOn()) GetSearchlightLightHooks().addWorldLight(&beam);
+  }
+  BuildSweep();
+  if (sweepValid && beams[0].texture) {
+    sweepArea[0].colour = colour;
+    sweepArea[1].colour = sweepArea[2].colour = colour & 0x00FFFFFFu;
+    beams[0].texture->Bind();
+    e.DrawVertices(platform::PrimitiveType::TriangleList, 1, sweepArea, sizeof(GVertex));
+  }
+  if (d) {
+    d->SetSamplerState(0, platform::SamplerState::AddressU, platform::TADDRESS_CLAMP);
+    d->SetSamplerState(0, platform::SamplerState::AddressV, platform::TADDRESS_CLAMP);
   }
   e.SetNormalBlend();
+  if (LightMapOn() && GetSearchlightLightHooks().addDrawnLight)
+    GetSearchlightLightHooks().addDrawnLight(&GUI_BS_LaserGuidance::DrawLightmapOf, this);
   if (!hold) trailAngle = TurnTowardsAngle(trailAngle, beamAngle, turnSpeed * WorldDetailFrameMs());
+}
+
+void GUI_BS_LaserGuidance::DrawLightmapOf(void* laser) {
+  if (laser) static_cast<GUI_BS_LaserGuidance*>(laser)->DrawLightmap();
+}
+
+void GUI_BS_LaserGuidance::DrawLightmap() {
+  D3DEngine& e = GetRenderDevice();
+  e.SetAdditiveBlend();
+  for (int i = 0; i < segments; ++i) {
+    if (!beamShown[i]) continue;
+    CTexturedSprite& beam = beams[i];
+    beam.SetColour(0xFFFFFFFFu);
+    beam.DrawDirect();
+  }
+  if (sweepValid && beams[0].texture) {
+    // The far corner on the beam's side stays lit; the trailing one fades out.
+    sweepArea[0].colour = sweepArea[1].colour = 0xFFFFFFFFu;
+    sweepArea[2].colour = 0x00FFFFFFu;
+    beams[0].texture->Bind();
+    e.DrawVertices(platform::PrimitiveType::TriangleList, 1, sweepArea, sizeof(GVertex));
+  }
 }
 
 // ---- Wiring ----

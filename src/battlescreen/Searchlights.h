@@ -8,6 +8,7 @@
 
 #include "battlescreen/RenderObject.h"
 #include "engine/Sprites.h"
+#include "engine/VertexBuffer.h"
 
 class SIM_BattleArmy;
 class SIM_BattleUnit;
@@ -33,6 +34,8 @@ struct GUI_BS_TargetSweep {
 struct SearchlightLightHooks {
   bool (*lightMapActive)() = nullptr;
   void (*addWorldLight)(CTexturedSprite* sprite) = nullptr;
+  // Queues a light drawn by its own function into the light map this frame.
+  void (*addDrawnLight)(void (*draw)(void* object), void* object) = nullptr;
 };
 SearchlightLightHooks& GetSearchlightLightHooks();
 
@@ -94,6 +97,12 @@ class GUI_BS_LaserGuidance : public GUI_BS_RenderObject {
   void Retarget();
   // Segments for an angular difference: diff / 2, 1..6.
   static int SegmentCount(float angularDifference);
+  // The area swept between the beam and its trail: origin, beam end, trail end, in screen
+  // space with world-anchored texture; invalid while the two rays coincide.
+  void BuildSweep();
+  // The beams in white and the swept area into the light map.
+  void DrawLightmap();
+  static void DrawLightmapOf(void* laser);
 
   float beamAngle = 0.0f, trailAngle = 0.0f;
   float timer = 0.0f;
@@ -113,6 +122,9 @@ class GUI_BS_LaserGuidance : public GUI_BS_RenderObject {
   bool hold = false;
   float originX = 0.0f, originY = 0.0f;
   CTexturedSprite beams[kMaxSegments];
+  bool beamShown[kMaxSegments] = {};
+  GVertex sweepArea[3];
+  bool sweepValid = false;
 };
 
 // Start-up wiring: the prop searchlights and the searchlight pass.

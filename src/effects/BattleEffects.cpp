@@ -1,5 +1,7 @@
 #include "effects/BattleEffects.h"
 
+#include <unordered_map>
+
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
@@ -101,4 +103,19 @@ void ConnectBattleEffects() {
   SearchlightLightHooks& lights = GetSearchlightLightHooks();
   lights.lightMapActive = [] { return GUI_BS_LightmapManager::Instance().Active(); };
   lights.addWorldLight = [](CTexturedSprite* sprite) { DrawListAdd(0, sprite); };
+  lights.addDrawnLight = [](void (*draw)(void*), void* object) {
+    // One adapter per drawing object, kept at a stable address for the list's entries.
+    struct DrawnLight : LightmapDrawable {
+      void (*draw)(void*) = nullptr;
+      void* object = nullptr;
+      void DrawLightmap() override {
+        if (draw) draw(object);
+      }
+    };
+    static auto* adapters = new std::unordered_map<void*, DrawnLight>();
+    DrawnLight& light = (*adapters)[object];
+    light.draw = draw;
+    light.object = object;
+    DrawListAdd(4, &light);
+  };
 }

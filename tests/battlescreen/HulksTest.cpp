@@ -2,14 +2,22 @@
 // shatters, the break-up grid's size limits, and when a blast shakes the camera.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <string>
 
+#include "battle/Battle.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/Hulks.h"
+#include "battlescreen/ShellCasings.h"
 #include "battlescreen/WorldDetailsFixture.h"
+#include "engine/InputManager.h"
+#include "engine/Textures.h"
+#include "gui/Tooltip.h"
+#include "platform/NullDevice.h"
 
 namespace {
 
@@ -186,6 +194,112 @@ TEST_F(HulksTest, AShakeDiesDownAndLeavesTheCameraWhereItWas) {
   EXPECT_FALSE(s.active) << "500 ms for a shake of 1";
   EXPECT_EQ(s.offsetX, 0.0f);
   EXPECT_EQ(s.offsetY, 0.0f);
+}
+
+// The pieces go out in one triangle list, the layer on stage 0 and the shard mask on
+// stage 1, each piece's mask coordinates inside its own cell of the 2 x 2 sheet; the
+// shadow is the same shards in half-black. The mask is unbound afterwards.
+TEST_F(HulksTest, BreakupPiecesDrawAtOnceCutByTheirMaskCells) {
+  GUI_BS_BreakupCollection c(64.0f, 64.0f, 64.0f, 0.0f, 0.0f, 0.5f, 0.5f);  // 4 x 4 pieces
+  ASSERT_EQ(c.pieces.size(), 16u);
+  c.texture = FindOrLoadTexture("tracks.dds");
+  ASSERT_NE(c.texture, nullptr);
+  c.colourR = 200;
+  c.colourG = 100;
+  c.colourB = 50;
+  c.Start(2000.0f, 2000.0f, 0.0f);
+  c.Update(0.0f);  // at rest, all alive, none started
+  platform::Texture* mask = FindOrLoadTexture("breakup_alpha.dds")->Texture();
+  ASSERT_NE(mask, nullptr);
+  for (bool shadow : {false, true}) {
+    SCOPED_TRACE(shadow ? "shadow" : "pieces");
+    device->ClearRecord();
+    c.Draw(shadow);
+    ASSERT_EQ(device->draws.size(), 1u);
+    const platform::DrawRecord& d = device->draws[0];
+    EXPECT_EQ(d.type, platform::PrimitiveType::TriangleList);
+    EXPECT_EQ(d.primitiveCount, 32);
+    EXPECT_EQ(d.stride, 36);
+    EXPECT_EQ(d.textures[0], c.texture->Texture());
+    EXPECT_EQ(d.textures[1], mask);
+    for (int k = 0; k < 16; ++k) {
+      const int cell = c.pieces[static_cast<size_t>(k)].maskCell;
+      const float mu = (cell % 2) * 0.5f, mv = (cell / 2) * 0.5f;
+      for (int i = k * 6; i < k * 6 + 6; ++i) {
+        EXPECT_GE(d.U(i, 1), mu);
+        EXPECT_LE(d.U(i, 1), mu + 0.5f);
+        EXPECT_GE(d.V(i, 1), mv);
+        EXPECT_LE(d.V(i, 1), mv + 0.5f);
+        EXPECT_EQ(d.Colour(i), shadow ? 0x80000000u : 0xFFC86432u);
+      }
+    }
+    EXPECT_EQ(device->GetTexture(1), nullptr) << "the mask does not stay bound";
+  }
+  // Pieces that died draw nothing at all.
+  for (GUI_BS_Breakup& p : c.pieces) p.alive = false;
+  device->ClearRecord();
+  c.Draw(false);
+  EXPECT_TRUE(device->draws.empty());
+}
+
+// The wreck's tooltip (its design and "destroyed") shows while the mouse lies within
+// size / sqrt(2) of its centre on screen and no window holds the mouse.
+TEST_F(HulksTest, AWreckUnderTheMouseShowsItsTooltipUnlessAWindowHasTheMouse) {
+  GUI_BS_Hulk* h = AddHulk(2000.0f, 2000.0f, 60.0f);  // the screen centre (512, 384)
+  GUI_InputManager& input = GetInputManager();
+  const float keptX = input.x, keptY = input.y;
+  const bool keptClaim = input.MouseClaimed;
+  struct Case {
+    float mx, my;
+    bool claimed, shown;
+  } cases[] = {
+      {512.0f, 384.0f, false, true},   // on its centre
+      {552.0f, 384.0f, false, true},   // 40 px: 1600 < 1800
+      {555.0f, 384.0f, false, false},  // 43 px: 1849 > 1800
+      {512.0f, 384.0f, true, false},   // a window has the mouse
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.mx) + (c.claimed ? " claimed" : ""));
+    input.x = c.mx;
+    input.y = c.my;
+    input.MouseClaimed = c.claimed;
+    GUI_Tooltip::ClearQueue();
+    GUI_BS_Hulk::DrawAll();
+    const auto& q = GUI_Tooltip::Queue();
+    EXPECT_EQ(std::find(q.begin(), q.end(), h->tooltip.get()) != q.end(), c.shown);
+  }
+  GUI_Tooltip::ClearQueue();
+  input.x = keptX;
+  input.y = keptY;
+  input.MouseClaimed = keptClaim;
+}
+
+// While the light map's override flashes, the flash timer's jitter (screen pixels) moves
+// the camera; without the override the camera stays put even mid-flash.
+TEST_F(HulksTest, TheFlashJitterMovesTheCameraOnlyWhileTheOverrideIsOn) {
+  BattleFrameHooks& frame = GetBattleFrameHooks();
+  const BattleFrameHooks savedFrame = frame;
+  FlashTimer& flash = FlashTimer::Get();
+  const FlashTimer savedFlash = flash;
+  flash.jitterX = 3.0f;
+  flash.jitterY = -2.0f;
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = 2.0f;
+  const struct {
+    bool (*override)();
+    float dx, dy;
+  } cases[] = {{[] { return true; }, 1.5f, -1.0f}, {[] { return false; }, 0.0f, 0.0f}, {nullptr, 0.0f, 0.0f}};
+  for (const auto& c : cases) {
+    frame.lightOverride = c.override;
+    StepCameraShakeLayer();
+    map.cameraX = map.cameraY = 2000.0f;
+    map.UpdateViewRect();
+    EXPECT_FLOAT_EQ(map.viewLeft, 2000.0f + c.dx - 256.0f);
+    EXPECT_FLOAT_EQ(map.viewTop, 2000.0f + c.dy - 192.0f);
+  }
+  frame = savedFrame;
+  flash = savedFlash;
+  CameraShake::Instance() = CameraShake();
 }
 
 }  // namespace

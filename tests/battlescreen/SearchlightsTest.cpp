@@ -12,7 +12,10 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Searchlights.h"
 #include "battlescreen/WorldDetailsFixture.h"
+#include "engine/D3DEngine.h"
 #include "engine/MathHelpers.h"
+#include "engine/Textures.h"
+#include "platform/NullDevice.h"
 
 namespace {
 
@@ -166,6 +169,74 @@ TEST_F(SearchlightsTest, PropSearchlightsComeAndGoThroughTheManager) {
   hooks.remove(light);
   EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty());
   hooks = saved;
+}
+
+// The laser's fan: the segments, then the swept area as one triangle from the origin in
+// the beam's colour out to two far corners that fade to nothing, on the world-anchored
+// cloud; none while beam and trail coincide. In the light map the beam's far corner glows.
+TEST_F(SearchlightsTest, TheSweptAreaIsOneTriangleFadingFromTheOrigin) {
+  GetBattle().state = BATTLE_RUNNING;
+  GetBattle().frameStep = 16.0f;
+  SIM_BattleUnit* owner = AddUnit(design, GetBattle().playerArmy);
+  owner->x = owner->y = 2000.0f;
+  owner->state = US_ACTIVE;
+  SIM_BattleUnit* target = Enemy(2000.0f, 1800.0f);  // due north
+  GUI_BS_LaserGuidance laser(owner, GetBattle().opponentArmy, 0.0f, 0.0f);
+  laser.colourR = 255;
+  laser.colourG = 50;
+  laser.colourB = 40;
+  laser.Retarget();  // holds the trail for 100 ms
+  ASSERT_EQ(laser.target, target);
+  laser.beamAngle = 0.0f;
+  laser.trailAngle = 10.0f;
+  platform::NullDevice* dev = device;
+  dev->ClearRecord();
+  laser.Draw();
+  ASSERT_EQ(laser.segments, 5);
+  ASSERT_EQ(dev->draws.size(), 6u) << "five segments and the swept area";
+  const platform::DrawRecord& area = dev->draws.back();
+  EXPECT_EQ(area.type, platform::PrimitiveType::TriangleList);
+  EXPECT_EQ(area.primitiveCount, 1);
+  EXPECT_EQ(area.textures[0], FindOrLoadTexture("laser_cloud.dds")->Texture());
+  EXPECT_EQ(area.Colour(0), 0x80FF3228u) << "the origin in the beam's colour, half alpha off the blink";
+  EXPECT_EQ(area.Colour(1) >> 24, 0u);
+  EXPECT_EQ(area.Colour(2) >> 24, 0u);
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  EXPECT_NEAR(area.X(0), (2000.0f - map.viewLeft) - 0.5f, 0.01f);
+  EXPECT_NEAR(area.Y(1), (1800.0f - map.viewTop) - 0.5f, 0.01f) << "the beam's end on the target";
+  EXPECT_NEAR(area.U(0), 2000.0f / 512.0f, 1e-4f) << "texture anchored to the world";
+  EXPECT_NEAR(area.V(1), 1800.0f / 512.0f, 1e-4f);
+
+  // The light map gets the laser itself; its far corner on the beam's side stays lit.
+  SearchlightLightHooks& hooks = GetSearchlightLightHooks();
+  const SearchlightLightHooks saved = hooks;
+  static void* queued = nullptr;
+  queued = nullptr;
+  hooks.lightMapActive = [] { return true; };
+  hooks.addWorldLight = [](CTexturedSprite*) {};
+  hooks.addDrawnLight = [](void (*)(void*), void* object) { queued = object; };
+  laser.beamAngle = 0.0f;
+  laser.trailAngle = 10.0f;
+  laser.Draw();
+  hooks = saved;
+  ASSERT_EQ(queued, &laser);
+  dev->ClearRecord();
+  GUI_BS_LaserGuidance::DrawLightmapOf(queued);
+  ASSERT_FALSE(dev->draws.empty());
+  const platform::DrawRecord& glow = dev->draws.back();
+  EXPECT_EQ(glow.primitiveCount, 1);
+  EXPECT_EQ(glow.Colour(0), 0xFFFFFFFFu);
+  EXPECT_EQ(glow.Colour(1), 0xFFFFFFFFu);
+  EXPECT_EQ(glow.Colour(2) >> 24, 0u);
+
+  // Beam and trail together: the segments only.
+  laser.beamAngle = laser.trailAngle = 0.0f;
+  laser.hold = true;
+  laser.holdClock = 0.0f;
+  dev->ClearRecord();
+  laser.Draw();
+  EXPECT_FALSE(laser.sweepValid);
+  for (const platform::DrawRecord& d : dev->draws) EXPECT_NE(d.primitiveCount, 1) << "no swept triangle";
 }
 
 }  // namespace

@@ -16,8 +16,10 @@
 #include "battle/Module.h"
 #include "battle/Squadron.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleSprites.h"
 #include "battlescreen/BulletPass.h"
 #include "battlescreen/Craters.h"
+#include "battlescreen/Searchlights.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
 #include "battlescreen/Snowfall.h"
@@ -26,6 +28,7 @@
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldDetails.h"
 #include "engine/D3DEngine.h"
+#include "engine/VertexBuffer.h"
 #include "simdata/Scenario.h"
 #include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
@@ -300,6 +303,72 @@ TEST_F(WorldDetailsTest, ADrivingTankLaysMarksIntoItsRing) {
   // As a wreck it no longer refers to its unit; its marks stay and fade.
   GUI_BS_UnitManager::Instance().Adopt(std::move(u->visual));
   EXPECT_EQ(tank->tracks->unit, nullptr);
+}
+
+// ---- Searchlights and lasers on units ----
+
+// Searchlights come with the hull variant's lines; a laser only when the design carries
+// target acquisition.
+TEST_F(WorldDetailsTest, ShippedVariantsFitSearchlightsAndLasersOnlyWithTargetAcquisition) {
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  const struct {
+    const char* name;
+    SIM_UnitDesign* design;
+    int lights, lasers;
+  } cases[] = {
+      {"Bulwark: a sweeping light", PlayerDesign("Bulwark Battle Tank"), 1, 0},
+      {"Jackal Hunter: two headlights", PlayerDesign("Jackal Hunter"), 2, 0},
+      {"Mammoth with a ballistic computer", EnemyDesign("mammoth_siege.txt"), 1, 0},
+      {"gun tower without acquisition", EnemyDesign("lance_tower.txt"), 0, 0},
+      {"Night Citadel's lance tower",
+       designs.AddAIDesignFromFile("data/scenarios/05_night_citadel/ai_designs/lance_tower.txt"), 0, 1},
+  };
+  float x = kCx - 300.0f;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_NE(c.design, nullptr);
+    SIM_BattleUnit* u = PlaceUnit(c.design, GetBattle().playerArmy, x += 120.0f, kCy, 0.0f);
+    auto* visual = u ? dynamic_cast<GUI_BS_Unit*>(u->visual.get()) : nullptr;
+    ASSERT_NE(visual, nullptr);
+    int lights = 0, lasers = 0;
+    for (const auto& sprite : visual->sprites)
+      for (const auto& child : sprite->ownedChildren) {
+        lights += dynamic_cast<GUI_BS_Searchlight*>(child.get()) != nullptr;
+        lasers += dynamic_cast<GUI_BS_LaserGuidance*>(child.get()) != nullptr;
+      }
+    EXPECT_EQ(lights, c.lights);
+    EXPECT_EQ(lasers, c.lasers);
+  }
+}
+
+// A searchlight only lights the light map, so tanks carrying one still draw in one batch
+// per atlas: the same draws as the same tanks without their lights.
+TEST_F(WorldDetailsTest, TanksCarryingSearchlightsKeepTheirBatch) {
+  SIM_UnitDesign* bulwark = PlayerDesign("Bulwark Battle Tank");
+  std::vector<GUI_BS_Unit*> tanks;
+  for (int i = 0; i < 4; ++i) {
+    SIM_BattleUnit* u = PlaceUnit(bulwark, GetBattle().playerArmy, kCx - 150.0f + 100.0f * i, kCy, 0.0f);
+    auto* visual = u ? dynamic_cast<GUI_BS_Unit*>(u->visual.get()) : nullptr;
+    ASSERT_NE(visual, nullptr);
+    tanks.push_back(visual);
+  }
+  auto draws = [&] {
+    const uint64_t before = engine().Device()->Counters().draws;
+    engine().BeginScene();
+    GUI_BS_UnitManager::Instance().DrawAll();
+    GetGlobalVertexBuffer().Flush();
+    engine().EndScene();
+    return engine().Device()->Counters().draws - before;
+  };
+  const uint64_t lit = draws();
+  int children = 0;
+  for (GUI_BS_Unit* t : tanks)
+    for (const auto& sprite : t->sprites) {
+      children += sprite->hasChildren;
+      sprite->hasChildren = false;
+    }
+  ASSERT_EQ(children, 4) << "each chassis carries its light";
+  EXPECT_EQ(lit, draws());
 }
 
 // ---- Bullets ----
