@@ -257,9 +257,6 @@ bool Game::Init() {
 
   GetSteamData().Init();
   steamStarted_ = GetSteamData().IsRunning();
-
-  // Developers' tool with no menu entry: the effects editor, straight from the main menu.
-  if (GetCommandLine().HasWord("effectseditor")) SetGameMode(MODE_EFFECTS_EDITOR);
   return true;
 }
 

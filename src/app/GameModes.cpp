@@ -124,6 +124,7 @@ struct DeveloperModeWord {
 };
 constexpr DeveloperModeWord kDeveloperModeWords[] = {
     {"hulleditor", MODE_HULL_EDITOR},
+    {"effectseditor", MODE_EFFECTS_EDITOR},
 };
 }  // namespace
 

@@ -317,6 +317,7 @@ TEST_F(GameTest, InactiveWindowRunsNoFrames) {
 TEST_F(GameTest, EffectsEditorWordOpensTheEditorOnceTheMainMenuIsUp) {
   GetCommandLine().Parse("effectseditor");
   Game& game = Start();
+  EXPECT_TRUE(OpenDeveloperModeFromCommandLine());
   EXPECT_EQ(game.CurrentModeNumber, MODE_EFFECTS_EDITOR);
   EXPECT_EQ(Mode().Count("Leave"), 1) << "the main menu came first";
   EXPECT_NE(EffectsEditorWindow(), nullptr);
