@@ -458,15 +458,15 @@ TEST_F(BattleRoadGLTest, OnlineTabDetailsRatingAndPostingAsThePlayerSeesThem) {
   hooks.isFriend = [](const std::string& name) { return name == "ironhide"; };
   const char* const rows[] = {
       "##,seed0001,Armoured Push,All,\"My tanks broke through in four minutes. Hold the crossing.\",ironhide,"
-      "26-3-14,7,3,3.50,4.25,1,18,12,300000,480,0\n",
+      "2026-3-14,7,3,3.50,4.25,1,18,12,300000,480,0\n",
       "##,seed0002,River Fords,All,\"Hold the line, then push. Bring "
-      "armour.\",tankgirl,26-3-15,0,0,0.00,0.00,2,"
+      "armour.\",tankgirl,2026-3-15,0,0,0.00,0.00,2,"
       "20,15,360000,500,0\n",
       "##,seed0003,Desert Rush,recruit,\"Raiders and riflemen straight down the "
-      "pass.\",sgt_rook,26-4-2,2,2,1.50,"
+      "pass.\",sgt_rook,2026-4-2,2,2,1.50,"
       "2.50,3,20,14,300000,450,0\n",
       "##,seed0005,Ironhide's Ridge,All,\"My own ridge: a narrower pass and stronger "
-      "guns.\",ironhide,26-4-20,12,"
+      "guns.\",ironhide,2026-4-20,12,"
       "1,4.75,3.00,5,22,16,420000,520,1\n"};
   std::string list;
   for (const char* row : rows) list += row;
