@@ -444,10 +444,10 @@ void GUI_BB_OnlineBrowser::Layout() {
   SIM_ChallengeDatabase& db = GetChallengeDatabase();
   if (!db.loaded) db.Load();
   RebuildRows();
-  StartRefresh();
+  StartRefresh(false);
 }
 
-bool GUI_BB_OnlineBrowser::StartRefresh() {
+bool GUI_BB_OnlineBrowser::StartRefresh(bool pleaseWait) {
   const ChallengeServerHooks& hooks = GetChallengeServerHooks();
   if (!hooks.startWorker || !hooks.fetchList || worker || (hooks.runnerBusy && hooks.runnerBusy()))
     return false;
@@ -465,7 +465,7 @@ bool GUI_BB_OnlineBrowser::StartRefresh() {
         out->ok = fetch(out->topId, &out->reply);
         flag->store(true);
       },
-      "RefreshChallengeThread");
+      "RefreshChallengeThread", pleaseWait);
   if (worker) refreshResult = out;
   return worker != nullptr;
 }
@@ -905,20 +905,28 @@ GUI_BB_ChallengeDetails::GUI_BB_ChallengeDetails(SIM_ChallengeInfo* record)
     attackButton->SetTooltip("BB_DETAILS_ATTACK_DISABLED_TT", 60);
   }
 
+  StartDetails();
+}
+
+void GUI_BB_ChallengeDetails::StartDetails() {
   const ChallengeServerHooks& hooks = GetChallengeServerHooks();
-  if (hooks.startWorker && hooks.fetchDetails && !(hooks.runnerBusy && hooks.runnerBusy())) {
-    auto out = std::make_shared<Result>();
-    auto fetch = hooks.fetchDetails;
-    const std::string ztkid = info.ztkid, poster = info.poster;
-    worker = hooks.startWorker(
-        [out, fetch, ztkid, poster] {
-          std::string reply;
-          out->ok = fetch(ztkid, poster, &reply);
-          if (out->ok) out->details = ParseChallengeDetails(reply);
-          out->done.store(true);
-        },
-        "GetChallengeDetailsThread");
-    if (worker) result = out;
+  if (detailsAsked || worker || !hooks.startWorker || !hooks.fetchDetails ||
+      (hooks.runnerBusy && hooks.runnerBusy()))
+    return;
+  auto out = std::make_shared<Result>();
+  auto fetch = hooks.fetchDetails;
+  const std::string ztkid = info.ztkid, poster = info.poster;
+  worker = hooks.startWorker(
+      [out, fetch, ztkid, poster] {
+        std::string reply;
+        out->ok = fetch(ztkid, poster, &reply);
+        if (out->ok) out->details = ParseChallengeDetails(reply);
+        out->done.store(true);
+      },
+      "GetChallengeDetailsThread", true);
+  if (worker) {
+    result = out;
+    detailsAsked = true;
   }
 }
 
@@ -955,6 +963,7 @@ void GUI_BB_ChallengeDetails::Draw() {
       comments->SetComments(finished->details.comments);
     }
   }
+  if (!detailsAsked && !deleting) StartDetails();
   GUI_Dialog::Draw();
   const GUI_Rect c = GetClientRect();
   DrawGUITexture(SHARED_DIALOG_CLIENT, 16.0f, 1.0f, true, static_cast<float>(c.left),
@@ -1063,7 +1072,7 @@ int GUI_BB_ChallengeDetails::OnDelete(int) {
         out->ok = remove(ztkid);
         out->done.store(true);
       },
-      "DeleteChallengeThread");
+      "DeleteChallengeThread", true);
   if (dialog->worker) {
     dialog->result = out;
     dialog->deleting = true;

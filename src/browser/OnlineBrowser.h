@@ -39,7 +39,9 @@ struct ChallengeServerHooks {
   std::function<std::string()> userName;
   // The online runner: starts body on its worker (a handle, or null while another runs),
   // tells whether it finished and releases it (GUI thread).
-  std::function<std::shared_ptr<void>(std::function<void()> body, const std::string& name)> startWorker;
+  // With pleaseWait the overlay holds other input off until it ends.
+  std::function<std::shared_ptr<void>(std::function<void()> body, const std::string& name, bool pleaseWait)>
+      startWorker;
   std::function<bool(const std::shared_ptr<void>& handle)> workerDone;
   std::function<void(const std::shared_ptr<void>& handle)> releaseWorker;
   std::function<bool()> runnerBusy;
@@ -137,7 +139,8 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   void LayoutRows();
   void SortByColumn(int column);
   // Starts the worker that refreshes friends and the list; false while the runner is busy.
-  bool StartRefresh();
+  // The refresh as the tab opens runs behind the local list, without the overlay.
+  bool StartRefresh(bool pleaseWait = true);
   static int OnRefresh(int);
   struct RefreshResult {
     int topId = -1;
@@ -225,6 +228,9 @@ class GUI_BB_ChallengeDetails : public GUI_Dialog {
   // Makes sure the challenge's files are here (downloading and installing its package
   // when needed) and loads its scenario; null with a message when it cannot.
   SIM_Scenario* PrepareChallenge();
+  // Asks for the poster and the comments unless the runner is busy (then the next Draw
+  // tries again).
+  void StartDetails();
   static int OnAttack(int);
   static int OnDefend(int);
   static int OnDelete(int);
@@ -239,6 +245,7 @@ class GUI_BB_ChallengeDetails : public GUI_Dialog {
   SIM_Scenario* scenario = nullptr;
   std::shared_ptr<void> worker;
   bool deleting = false;
+  bool detailsAsked = false;
   struct Result {
     std::atomic<bool> done{false};
     bool ok = false;

@@ -410,8 +410,9 @@ void ConnectChallengeServer() {
   hooks.refreshFriends = [] { RefreshFriendsList(); };
   hooks.isFriend = [](const std::string& name) { return IsFriend(name); };
   hooks.userName = [] { return GetInternet().UserName(); };
-  hooks.startWorker = [](std::function<void()> body, const std::string& name) -> std::shared_ptr<void> {
-    return GetThreadManager().StartThread([body](SIM_WorkerJob&) { body(); }, name);
+  hooks.startWorker = [](std::function<void()> body, const std::string& name,
+                         bool pleaseWait) -> std::shared_ptr<void> {
+    return GetThreadManager().StartThread([body](SIM_WorkerJob&) { body(); }, name, pleaseWait);
   };
   hooks.workerDone = [](const std::shared_ptr<void>& handle) {
     return static_cast<const SIM_WorkerJob*>(handle.get())->Done();
