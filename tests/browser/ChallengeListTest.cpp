@@ -15,6 +15,7 @@
 #include "engine/Folders.h"
 #include "engine/Strings.h"
 #include "gui/Buttons.h"
+#include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
 #include "platform/ZipArchive.h"
@@ -466,6 +467,46 @@ TEST_F(OnlineTabTest, AnInstalledChallengeIsNotDownloadedAgainAndKeepsItsScenari
   EXPECT_EQ(downloads, 1);
   EXPECT_FALSE(DirectoryExists(ChallengeFolder("gone1")));
   delete d;
+}
+
+TEST_F(OnlineTabTest, DeleteRemovesTheChallengeHereOnlyWhenTheServerSaysItIsGone) {
+  // A runner that finishes at once: the dialog sees the result at its next Draw.
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks.startWorker = [](std::function<void()> body, const std::string&, bool) -> std::shared_ptr<void> {
+    body();
+    return std::make_shared<int>(0);
+  };
+  hooks.workerDone = [](const std::shared_ptr<void>&) { return true; };
+  bool serverAgrees = false;
+  int asked = 0;
+  hooks.deleteChallenge = [&](const std::string&) {
+    ++asked;
+    return serverAgrees;
+  };
+  Open(Row("mine", "All", "me", 0) + Row("other", "All", "x", 0));
+  const std::string before = zt_test::ReadText(GetChallengeDatabase().path);
+  for (bool agrees : {false, true}) {
+    serverAgrees = agrees;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(browser->shown.front());
+    ASSERT_NE(d->deleteButton, nullptr);
+    GUI_BB_ChallengeDetails::OnDelete(0);
+    d->Draw();
+    GetWindowOrder().FlushDeleted();
+    if (!agrees) {
+      // Refused: still listed, the file untouched, the reason shown.
+      EXPECT_EQ(GetChallengeDetails(), d);
+      EXPECT_EQ(Shown(), (std::vector<std::string>{"mine", "other"}));
+      EXPECT_EQ(zt_test::ReadText(GetChallengeDatabase().path), before);
+      EXPECT_NE(OpenMessageBox(), nullptr);
+      delete OpenMessageBox();
+      delete d;
+    } else {
+      EXPECT_EQ(GetChallengeDetails(), nullptr) << "the dialog closes";
+      EXPECT_EQ(Shown(), (std::vector<std::string>{"other"}));
+      EXPECT_EQ(zt_test::ReadText(GetChallengeDatabase().path).find("mine"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(asked, 2);
 }
 
 }  // namespace
