@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -54,8 +55,16 @@ bool SIM_ChallengeFile::Build(bool withScenario, bool withDesigns, bool withReco
   }
   bool ok = true;
   SIM_Battle& battle = GetBattle();
-  if (withDesigns) {
-    CollectDesigns();
+  designs.clear();
+  if (withDesigns) CollectDesigns();
+  if (withRecording) {
+    // A recording replays only with its designs: they go with it even when the army's
+    // designs do not.
+    for (const auto& e : GetChallengeRecording().entries)
+      if (e->design && std::find(designs.begin(), designs.end(), e->design) == designs.end())
+        designs.push_back(e->design);
+  }
+  if (!designs.empty()) {
     const std::string folder = temp + "/ai_designs";
     TryEnsureDirectoryExists(folder);
     DeleteFilesInFolder(folder);
@@ -63,7 +72,13 @@ bool SIM_ChallengeFile::Build(bool withScenario, bool withDesigns, bool withReco
       std::string name = d->name.compare(0, 3, "ai_") == 0 ? d->name.substr(3) : d->name;
       if (!IsPlainFileName(name + ".txt")) continue;
       const std::string file = folder + "/" + name + ".txt";
-      ok = d->Save(file) && zip.AddFile(file, "ai_designs/" + name + ".txt") && ok;
+      // Written under the name the receiver's catalogue prefixes again: a design of the
+      // computer's ("ai_...") would otherwise come back as "ai_ai_..." and not be found.
+      const std::string kept = d->name;
+      d->name = name;
+      const bool saved = d->Save(file);
+      d->name = kept;
+      ok = saved && zip.AddFile(file, "ai_designs/" + name + ".txt") && ok;
     }
   }
   const std::string scenarioFile = temp + "/scenario.txt";

@@ -932,12 +932,15 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   const SIM_Scenario* scenario = battle.scenario;
   const int origin = scenario ? scenario->origin : SIM_Scenario::ORIGIN_CAMPAIGN;
   statsButton->callback = &GUI_BS_PostMortem::OnStats;
-  // Posting has no dialog of its own yet: shown, not offered.
-  challengeButton->enabled = false;
+  // Only a defence of a built-in map has nothing of the player's own to post.
+  challengeButton->callback = &GUI_BS_PostMortem::OnChallenge;
+  challengeButton->enabled = GetPostMortemHooks().openPostChallenge != nullptr &&
+                             !(origin == SIM_Scenario::ORIGIN_CAMPAIGN && battle.playerDefends);
   // Only an attack records the player's deployments.
   saveButton->callback = &GUI_BS_PostMortem::OnSaveRecording;
   saveButton->enabled = !battle.playerDefends && !GetChallengeRecording().entries.empty();
-  rateButton->enabled = origin == SIM_Scenario::ORIGIN_ADDED && scenario && !scenario->id.empty();
+  rateButton->enabled = GetPostMortemHooks().openRateChallenge != nullptr &&
+                        origin == SIM_Scenario::ORIGIN_ADDED && scenario && !scenario->id.empty();
   const float cx = (left + right) / 2.0f;
   continueButton = new GUI_ButtonText(&GUI_BS_PostMortem::OnContinue, "BS_POSTMORTEM_CONTINUE", 0);
   continueButton->SetRect(cx - 100, c.bottom + 36, cx + 100, c.bottom + 62);
@@ -961,6 +964,12 @@ void GUI_BS_PostMortem::Open() {
 
 int GUI_BS_PostMortem::OnRate(int) {
   if (g_postMortem && g_postMortem->rateButton) g_postMortem->rateButton->enabled = false;
+  if (const auto& open = GetPostMortemHooks().openRateChallenge) open();
+  return 0;
+}
+
+int GUI_BS_PostMortem::OnChallenge(int) {
+  if (const auto& open = GetPostMortemHooks().openPostChallenge) open();
   return 0;
 }
 

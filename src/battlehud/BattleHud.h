@@ -225,6 +225,9 @@ struct PostMortemHooks {
   // The worker body "PostBattleUpdates" (runs on the worker thread). Unset: nothing is
   // reported.
   std::function<void(const PostBattleReport&)> postBattleUpdates;
+  // The online dialogs of the CHALLENGE and RATE buttons. Unset: those buttons stay off.
+  std::function<void()> openPostChallenge;
+  std::function<void()> openRateChallenge;
 };
 PostMortemHooks& GetPostMortemHooks();
 
@@ -236,6 +239,7 @@ class GUI_BS_PostMortem : public GUI_Dialog {
   static void Open();
   static int OnContinue(int);
   static int OnRate(int);
+  static int OnChallenge(int);
   static int OnStats(int);
   static int OnSaveRecording(int);
 

@@ -10,6 +10,7 @@
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/Singletons.h"
 
 namespace {
 // Fields split at commas; a stretch between double quotes is one field, quotes dropped.
@@ -148,10 +149,8 @@ void MergeChallengeLines(std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list, 
 SIM_ChallengeDatabase::SIM_ChallengeDatabase()
     : path(GetUserFolder(USERFOLDER_WEB) + "/challenges/challengelist.txt") {}
 
-SIM_ChallengeDatabase& GetChallengeDatabase() {
-  static SIM_ChallengeDatabase db;
-  return db;
-}
+// Built on first use, after the user folders are known; tests get a fresh one each.
+SIM_ChallengeDatabase& GetChallengeDatabase() { return ProcessWide<SIM_ChallengeDatabase>(); }
 
 void SIM_ChallengeDatabase::LoadLocked() {
   challenges.clear();

@@ -4,6 +4,7 @@
 
 #include "app/Sounds.h"
 #include "app/Tutorial.h"
+#include "browser/OnlineBrowser.h"
 #include "engine/D3DEngine.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
@@ -173,7 +174,7 @@ void GUI_BB_Window::ShowTab() {
       onlineBrowser = new GUI_BB_OnlineBrowser();
       onlineBrowser->SetRect(l + 10.0f, t + 40.0f, r - 10.0f, b - 10.0f);
       AddChild(onlineBrowser);
-      onlineBrowser->Refresh();
+      onlineBrowser->Layout();
       break;
     }
   }
@@ -191,21 +192,4 @@ int GUI_BB_Window::OnTabButton(int index) {
   window->currentTab = index;
   window->ShowTab();
   return 0;
-}
-
-// ---------------------------------------------------------------- online tab
-
-void GUI_BB_OnlineBrowser::Draw() {
-  if (!visible) return;
-  DrawGUITexture(SHARED_DARK_CLIENT, 32.0f, 1.0f, true, static_cast<float>(left), static_cast<float>(top),
-                 static_cast<float>(right), static_cast<float>(bottom));
-  gui_draw::FlushSprites();
-  TextRenderer& text = GetTextRenderer();
-  text.SetFont("18.dds", 16.0f);
-  const std::string message = GetTranslation("BB_ONLINE_UNAVAILABLE");
-  text.Print(2, message.c_str(), static_cast<float>(left), (top + bottom) / 2.0f - 8.0f,
-             gui_draw::TextColour(), static_cast<float>(width));
-  gui_draw::FlushAll();
-  DrawChildren();
-  GUI_WindowBase::Draw();
 }

@@ -318,12 +318,7 @@ void SetRecordingPickerHook(RecordingPickerHook hook);
 
 // ------------------------------------------------------------------ online tab
 
-// The online challenge browser's place on the third tab.
-class GUI_BB_OnlineBrowser : public GUI_WindowBase {
- public:
-  void Draw() override;
-  void Refresh() {}
-};
+// The online challenge browser (browser/OnlineBrowser.h) fills the third tab.
 
 // ------------------------------------------------------------ recording picker
 

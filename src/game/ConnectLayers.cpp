@@ -26,6 +26,7 @@
 #include "effects/ParticleSystem.h"
 #include "mapdesigner/GUI_DeploymentScreen.h"
 #include "mapdesigner/MapDesigner.h"
+#include "online/ChallengeDialogs.h"
 #include "online/GUI_Online.h"
 #include "online/LoadingPoster.h"
 #include "online/Metrics.h"
@@ -100,6 +101,12 @@ void ConnectGameLayers() {
     SIM_ChallengeDatabase& db = GetChallengeDatabase();
     if (db.RemoveChallenge(challengeId)) db.Save();
   });
+
+  // The Online tab reaches the server through the online layer; the post-mortem opens
+  // the rating and posting dialogs.
+  ConnectChallengeServer();
+  GetPostMortemHooks().openPostChallenge = OpenPostChallenge;
+  GetPostMortemHooks().openRateChallenge = OpenRateChallenge;
 
   // After a battle: an online challenge reports its result, then the metrics go out.
   GetPostMortemHooks().postBattleUpdates = [](const PostBattleReport& report) {

@@ -283,7 +283,8 @@ bool SIM_Server::RateChallenge(const std::string& challengeId, int enjoy, int di
                                                        {"enjoy", IntText(enjoy)},
                                                        {"diff", IntText(difficulty)},
                                                        {"comment", comment.substr(0, 256)}}),
-                      reply);
+                      reply) &&
+         ReplyTextIsTrue(reply);
 }
 
 bool SIM_Server::InviteFriend(const std::string& target, std::string& message) {
@@ -398,8 +399,10 @@ bool SIM_Server::DeleteMessage(int messageId) {
 
 bool SIM_Server::DeleteChallenge(const std::string& challengeId) {
   std::string reply;
+  // Only the server's yes counts: a refusal must not remove the challenge locally.
   return RequestReply(BuildQuery("delete_challenge.php", {{"use", UserName()}, {"challengeid", challengeId}}),
-                      reply);
+                      reply) &&
+         ReplyTextIsTrue(reply);
 }
 
 bool SIM_Server::GetRegimentBadge(const std::string& badgeUser, const std::string& localBadgeFile) {

@@ -29,7 +29,9 @@
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlescreen/BattleMap.h"
+#include "browser/ChallengeList.h"
 #include "browser/GUI_BattleBrowser.h"
+#include "browser/OnlineBrowser.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
@@ -43,6 +45,7 @@
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "gui/WindowOrder.h"
+#include "online/ChallengeDialogs.h"
 #include "online/Metrics.h"
 #include "online/ThreadManager.h"
 #include "platform/Window.h"
@@ -441,6 +444,86 @@ TEST_F(BattleRoadGLTest, CustomMapsTabListsThePlayersMapsAndDeletesOne) {
   ASSERT_EQ(list->rows.size(), 2u);
   EXPECT_FALSE(std::filesystem::exists(folder + "/1234567_ambush_valley"));
   EXPECT_EQ(GetDetailsPanel()->scenario->name, "long_road_north");
+}
+
+// The Online tab over a local list (no server: the pictures cannot depend on one), a
+// challenge's details with its comments, and the post-mortem's rating and posting dialogs.
+TEST_F(BattleRoadGLTest, OnlineTabDetailsRatingAndPostingAsThePlayerSeesThem) {
+  if (!gl_.IsOpen()) return;
+  UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
+  const ChallengeServerHooks saved = GetChallengeServerHooks();
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks = ChallengeServerHooks();
+  hooks.userName = [] { return std::string("recruit"); };
+  hooks.isFriend = [](const std::string& name) { return name == "ironhide"; };
+  const char* const rows[] = {
+      "##,seed0001,Armoured Push,All,\"My tanks broke through in four minutes. Hold the crossing.\",ironhide,"
+      "2026-3-14,7,3,3.50,4.25,1,18,12,300000,480,0\n",
+      "##,seed0002,River Fords,All,\"Hold the line, then push. Bring "
+      "armour.\",tankgirl,2026-3-15,0,0,0.00,0.00,2,"
+      "20,15,360000,500,0\n",
+      "##,seed0003,Desert Rush,recruit,\"Raiders and riflemen straight down the "
+      "pass.\",sgt_rook,2026-4-2,2,2,1.50,"
+      "2.50,3,20,14,300000,450,0\n",
+      "##,seed0005,Ironhide's Ridge,All,\"My own ridge: a narrower pass and stronger "
+      "guns.\",ironhide,2026-4-20,12,"
+      "1,4.75,3.00,5,22,16,420000,520,1\n"};
+  std::string list;
+  for (const char* row : rows) list += row;
+  zt_test::WriteText(GetUserFolder(USERFOLDER_WEB) + "/challenges/challengelist.txt", list);
+  zt_test::WriteText(GetUserFolder(USERFOLDER_WEB) + "/challenges/seed0003/scenario.txt", "[config]\n");
+  SIM_HighScores::Get().AddBeatenChallenge("seed0003");
+
+  Game& game = GetGame();
+  game.SetGameMode(MODE_MAIN_MENU);
+  Frames(3);
+  game.SetGameMode(MODE_BATTLE_BROWSER);
+  SettleTransition();
+  GUI_BB_Window* window = GetBrowserWindow();
+  ASSERT_NE(window, nullptr);
+  ClickCentre(window->tabButtons[GUI_BB_Window::kOnline]);
+  GUI_BB_OnlineBrowser* tab = GetOnlineBrowser();
+  ASSERT_NE(tab, nullptr);
+  ASSERT_EQ(tab->shown.size(), 4u);
+  ClickCentre(tab->headings[9]);  // by enjoyment, highest last
+  ASSERT_EQ(tab->shown.back()->ztkid, "seed0001");
+  MoveTo(900.0f, 20.0f);
+  Shot("online_tab");
+
+  ClickCentre(tab->strips.back().get());
+  GUI_BB_ChallengeDetails* details = GetChallengeDetails();
+  ASSERT_NE(details, nullptr);
+  details->profile->values = {{"username", "ironhide"},
+                              {"general_name", "Viktor Strand"},
+                              {"regiment_name", "Grey Wolves"},
+                              {"rank", "5"},
+                              {"xp", "8800"}};
+  details->comments->SetComments(
+      {{"tankgirl", "Lost twice, then held with mines on the bridge. Great fight, hard."},
+       {"ironhide", "Thanks! Try the left ford, it is faster than it looks."}});
+  MoveTo(5.0f, 5.0f);
+  Shot("challenge_details");
+  delete details;
+
+  // The post-mortem's dialogs after a battle on that challenge.
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  GetBattle().scenario = scenarios.Campaign().front();
+  GetBattle().playerDefends = true;
+  OpenRateChallenge();
+  GUI_BS_RateChallenge* rate = GetRateChallengeDialog();
+  ASSERT_NE(rate, nullptr);
+  ClickCentre(rate->difficulty);  // the third star
+  rate->enjoyment->value = 4;
+  Shot("rate_challenge");
+  EXPECT_EQ(rate->difficulty->value, 3);
+  EXPECT_TRUE(rate->submit->enabled);
+  delete rate;
+  OpenPostChallenge();
+  ASSERT_NE(GetPostChallengeDialog(), nullptr);
+  Shot("post_challenge");
+  delete GetPostChallengeDialog();
+  GetChallengeServerHooks() = saved;
 }
 
 }  // namespace

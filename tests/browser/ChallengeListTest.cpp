@@ -1,12 +1,25 @@
 // The local challenge list: whole lines that no text field can shift, merges by ztkid,
-// and a refresh that never loses the list when the server does not answer.
+// and a refresh that never loses the list when the server does not answer. The Online
+// tab over it: sorting, filters, scrolling and stars; the details dialog's buttons; and
+// fetching a package, which never leaves a half-installed challenge behind.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "battle/ChallengePackage.h"
+#include "browser/BrowserFixture.h"
 #include "browser/ChallengeList.h"
+#include "browser/OnlineBrowser.h"
 #include "engine/Folders.h"
+#include "engine/Strings.h"
+#include "gui/Buttons.h"
+#include "gui/MessageBox.h"
+#include "gui/ScrollingWindow.h"
+#include "gui/Tooltip.h"
+#include "platform/ZipArchive.h"
+#include "simdata/Options.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
@@ -132,6 +145,368 @@ TEST_F(ChallengeListFile, RemovingAnUnknownChallengeChangesNothing) {
   EXPECT_TRUE(db.RemoveChallenge("a"));
   ASSERT_EQ(db.challenges.size(), 1u);
   EXPECT_EQ(db.challenges[0]->ztkid, "b");
+}
+
+// ---------------------------------------------------------------- the table
+
+SIM_ChallengeInfo Info(const std::string& id, const std::string& text = "", int year = 0, int month = 0,
+                       int day = 0, int count = 0, float rating = 0.0f) {
+  SIM_ChallengeInfo info;
+  info.ztkid = id;
+  info.name = info.recipient = info.description = info.poster = text;
+  info.year = year;
+  info.month = month;
+  info.day = day;
+  info.played = info.beaten = count;
+  info.difficulty = info.enjoyment = rating;
+  return info;
+}
+
+TEST(ChallengeTable, ColumnsCompareTextsByteWiseAndNumbersAsNumbers) {
+  struct Case {
+    int column;
+    SIM_ChallengeInfo a, b;
+    bool less;
+  };
+  const Case cases[] = {
+      {1, Info("a", "Zulu"), Info("b", "alpha"), true},  // upper case first
+      {3, Info("a", "ab"), Info("b", "abc"), true},      // a prefix first
+      {4, Info("a", "abc"), Info("b", "ab"), false},
+      {0, Info("x10"), Info("x9"), true},  // ids are text
+      {5, Info("a", "", 12, 12, 31), Info("b", "", 13, 1, 1), true},
+      {5, Info("a", "", 13, 2, 1), Info("b", "", 13, 1, 30), false},  // the month before the day
+      {5, Info("a", "", 13, 2, 3), Info("b", "", 13, 2, 10), true},   // not "3" > "10" as text
+      {6, Info("a", "", 0, 0, 0, 9), Info("b", "", 0, 0, 0, 10), true},
+      {7, Info("a", "", 0, 0, 0, 10), Info("b", "", 0, 0, 0, 9), false},
+      {8, Info("a", "", 0, 0, 0, 0, 2.5f), Info("b", "", 0, 0, 0, 0, 10.0f), true},
+      {9, Info("a", "", 0, 0, 0, 0, 4.0f), Info("b", "", 0, 0, 0, 0, 4.0f), false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChallengeColumnLess(c.column, c.a, c.b), c.less) << "column " << c.column << " " << c.a.ztkid;
+  }
+  EXPECT_EQ(ChallengeCellText(5, Info("a", "", 13, 2, 3)), "2013-2-3");
+  EXPECT_EQ(ChallengeCellText(8, Info("a", "", 0, 0, 0, 0, 2.5f)), "2.50");
+}
+
+TEST(ChallengeTable, StarsFillByTheRatingsFraction) {
+  struct Case {
+    float rating;
+    float fills[5];
+  };
+  const Case cases[] = {{2.5f, {1, 1, 0.5f, 0, 0}},   {0.0f, {0, 0, 0, 0, 0}},
+                        {5.7f, {1, 1, 1, 1, 1}},      {-3.0f, {0, 0, 0, 0, 0}},
+                        {4.25f, {1, 1, 1, 1, 0.25f}}, {std::nanf(""), {0, 0, 0, 0, 0}}};
+  for (const Case& c : cases)
+    for (int i = 0; i < 5; ++i)
+      EXPECT_FLOAT_EQ(StarFill(c.rating, i), c.fills[i]) << c.rating << " star " << i;
+
+  // A half star: the full part is the star's left half, cut in the texture too; a part
+  // of no width is not drawn.
+  GUI_BB_RatingStars stars;
+  stars.Set(2.5f, 0.0f, 0.0f, 100.0f, 48.0f);
+  EXPECT_FLOAT_EQ(stars.full[2].right - stars.full[2].left, 8.0f);
+  EXPECT_FLOAT_EQ(stars.full[2].u1, 0.5f);
+  EXPECT_FLOAT_EQ(stars.empty[2].u0, 0.5f);
+  EXPECT_TRUE(stars.empty[2].shown);
+  EXPECT_FALSE(stars.empty[0].shown);
+  EXPECT_FALSE(stars.full[3].shown);
+  EXPECT_FLOAT_EQ(stars.full[0].left, 10.0f);  // one row from 40 left of the centre
+  // A narrow cell: three stars above two.
+  stars.Set(5.0f, 0.0f, 0.0f, 60.0f, 48.0f);
+  EXPECT_FLOAT_EQ(stars.full[0].left, 6.0f);
+  EXPECT_LT(stars.full[0].top, stars.full[3].top);
+}
+
+TEST(ChallengeDetailsReply, CommentsKeepTheirCommasAndHostileTextIsCleaned) {
+  const ChallengeDetailsReply reply = ParseChallengeDetails(
+      "[comments]\ntankgirl,\"Hard, fast, fun\"\nsgt_rook,plain text,extra\n,\"no name\"\nnocomma\n"
+      "bad\x01name,\"a\x1b[31m\"\n[other]\nx = y\n[profile]\nusername = ironhide\r\ngeneral_name = V, S\n");
+  ASSERT_EQ(reply.comments.size(), 3u);
+  EXPECT_EQ(reply.comments[0].commenter, "tankgirl");
+  EXPECT_EQ(reply.comments[0].text, "Hard, fast, fun");
+  EXPECT_EQ(reply.comments[1].text, "plain text");
+  EXPECT_EQ(reply.comments[2].commenter, "badname");
+  EXPECT_EQ(reply.comments[2].text, "a[31m");
+  ASSERT_EQ(reply.profile.size(), 2u);
+  EXPECT_EQ(reply.profile[0], std::make_pair(std::string("username"), std::string("ironhide")));
+  EXPECT_EQ(reply.profile[1].second, "V, S");
+}
+
+// ---------------------------------------------------------------- packages
+
+class ChallengeFetch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
+    web = GetUserFolder(USERFOLDER_WEB);
+  }
+  // A download that writes a package of these entries (name, text).
+  std::function<bool(const std::string&, const std::string&)> Serve(
+      std::vector<std::pair<std::string, std::string>> entries) {
+    return [this, entries](const std::string&, const std::string& file) {
+      ++downloads;
+      platform::ZipWriter zip;
+      if (!zip.Create(file)) return false;
+      int n = 0;
+      for (const auto& e : entries) {
+        const std::string source = zt_test::UserRoot() + "/entry" + std::to_string(n++);
+        zt_test::WriteText(source, e.second);
+        if (!zip.AddFile(source, e.first)) return false;
+      }
+      return zip.Close();
+    };
+  }
+  std::string web;
+  int downloads = 0;
+};
+
+TEST_F(ChallengeFetch, AWholePackageIsInstalledOnceAndABadOneLeavesNothingSoTheNextTryDownloadsAgain) {
+  const std::string stub = "[config]\nproxy_scenario = border_crossing\n";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, std::string>> entries;
+    bool serverFails;
+    bool installs;
+  };
+  const std::vector<Case> cases = {
+      {"traversal", {{"scenario.txt", stub}, {"../escape.txt", "x"}}, false, false},
+      {"absolute", {{"/abs.txt", "x"}, {"scenario.txt", stub}}, false, false},
+      {"backslash", {{"scenario.txt", stub}, {"ai_designs\\x.txt", "x"}}, false, false},
+      {"no scenario", {{"recordings/deployment.txt", "x"}}, false, false},
+      {"server down", {}, true, false},
+      {"good", {{"scenario.txt", stub}, {"recordings/deployment.txt", "[deployment_record]\n"}}, false, true},
+  };
+  for (const Case& c : cases) {
+    const std::string id = std::string("c") + std::to_string(&c - cases.data());
+    const std::string folder = ChallengeFolder(id);
+    auto serve = Serve(c.entries);
+    auto download = [&](const std::string& z, const std::string& file) {
+      return c.serverFails ? (++downloads, zt_test::WriteText(file, "partial"), false) : serve(z, file);
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      downloads = 0;
+      std::string why;
+      EXPECT_EQ(FetchAndInstallChallenge(id, download, &why), c.installs) << c.what << " " << why;
+      // The first try downloads; after a failure so does the next, after success it does not.
+      EXPECT_EQ(downloads, attempt == 0 || !c.installs ? 1 : 0) << c.what;
+      EXPECT_EQ(FileExists(folder + "/scenario.txt"), c.installs) << c.what;
+      EXPECT_FALSE(FileExists(folder + ".download")) << c.what;
+      EXPECT_FALSE(FileExists(web + "/challenges/escape.txt")) << c.what;
+      EXPECT_FALSE(FileExists(web + "/escape.txt")) << c.what;
+      if (!c.installs) EXPECT_FALSE(DirectoryExists(folder)) << c.what;
+    }
+    // Nothing else was left in the challenges folder: no temporary unpacking folders.
+    for (const std::string& name : ListFolders(web + "/challenges/*.*"))
+      EXPECT_EQ(name.find("unpack"), std::string::npos) << c.what << ": " << name;
+  }
+  std::string why;
+  EXPECT_FALSE(FetchAndInstallChallenge("../x", Serve({{"scenario.txt", stub}}), &why));
+  EXPECT_EQ(downloads, 0);
+}
+
+// ---------------------------------------------------------------- the Online tab
+
+class OnlineTabTest : public browser_test::BrowserTest {
+ protected:
+  void SetUp() override {
+    BrowserTest::SetUp();
+    if (HasFatalFailure()) return;
+    UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
+    saved = GetChallengeServerHooks();
+    // No server: the tab shows the local list; the player and a friend are named here.
+    ChallengeServerHooks& hooks = GetChallengeServerHooks();
+    hooks = ChallengeServerHooks();
+    hooks.userName = [] { return std::string("me"); };
+    hooks.isFriend = [](const std::string& name) { return name == "pal"; };
+  }
+  void TearDown() override {
+    delete browser;
+    GetChallengeServerHooks() = saved;
+    BrowserTest::TearDown();
+  }
+  // A table that fits eight rows, over the list written first.
+  void Open(const std::string& list) {
+    zt_test::WriteText(GetChallengeDatabase().path, list);
+    browser = new GUI_BB_OnlineBrowser();
+    browser->SetRect(0.0f, 0.0f, 1000.0f, 505.0f);
+    browser->Layout();
+  }
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> ids;
+    for (const SIM_ChallengeInfo* info : browser->shown) ids.push_back(info->ztkid);
+    return ids;
+  }
+  static std::string Row(const std::string& id, const std::string& recipient, const std::string& poster,
+                         int played) {
+    return "##," + id + ",N," + recipient + ",\"d\"," + poster + ",2013-1-1," + std::to_string(played) +
+           ",0,1.00,2.00,1,10,20,300000,5,0\n";
+  }
+  ChallengeServerHooks saved;
+  GUI_BB_OnlineBrowser* browser = nullptr;
+};
+
+TEST_F(OnlineTabTest, FiltersTakeARecordWhenAnyTickedFilterMatches) {
+  // p: posted by me, r: for me, f: a friend's, d: downloaded, o: someone else's.
+  zt_test::WriteText(ChallengeFolder("d") + "/scenario.txt", "[config]\n");
+  Open(Row("p", "All", "me", 0) + Row("r", "me", "x", 0) + Row("f", "All", "pal", 0) +
+       Row("d", "All", "x", 0) + Row("o", "All", "x", 0) + Row("g", "pal", "x", 0));
+  struct Case {
+    bool flags[5];  // all, posted, personal, downloaded, friends
+    std::vector<std::string> ids;
+  };
+  const Case cases[] = {
+      {{true, false, false, false, false}, {"p", "r", "f", "d", "o", "g"}},
+      {{false, false, false, false, false}, {}},
+      {{false, true, false, false, false}, {"p"}},
+      {{false, false, true, false, false}, {"r"}},
+      {{false, false, false, true, false}, {"d"}},
+      {{false, false, false, false, true}, {"f", "g"}},
+      {{false, true, true, false, true}, {"p", "r", "f", "g"}},
+  };
+  for (const Case& c : cases) {
+    for (int i = 0; i < 5; ++i) {
+      // As the player clicks: the box flips, then calls back.
+      if (browser->filters->checks[i]->checked != c.flags[i]) {
+        browser->filters->checks[i]->checked = c.flags[i];
+        GUI_BB_ChallengeFilters::OnFilter(i);
+      }
+    }
+    EXPECT_EQ(Shown(), c.ids);
+  }
+  // The choice is kept in the options.
+  EXPECT_FLOAT_EQ(SIM_Options::Get().GetFloat("OPTIONS_CFILTER_ALL"), 0.0f);
+  EXPECT_FLOAT_EQ(SIM_Options::Get().GetFloat("OPTIONS_CFILTER_FRIENDS"), 1.0f);
+}
+
+TEST_F(OnlineTabTest, HeadingsSortStablyAndTheReverseFlagCarriesToTheNextColumn) {
+  std::string list;
+  const int played[12] = {3, 1, 3, 2, 1, 3, 0, 5, 2, 4, 1, 0};
+  for (int i = 0; i < 12; ++i) list += Row("c" + std::to_string(i), "All", i % 2 ? "b" : "a", played[i]);
+  Open(list);
+  // In list order until a heading is clicked.
+  EXPECT_EQ(Shown().front(), "c0");
+  browser->SortByColumn(6);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"c6", "c11", "c1", "c4", "c10", "c3", "c8", "c0", "c2", "c5",
+                                               "c9", "c7"}));
+  EXPECT_TRUE(browser->headings[6]->highlighted);
+  browser->SortByColumn(6);  // the same heading again: descending, ties reversed too
+  EXPECT_EQ(Shown().front(), "c7");
+  EXPECT_EQ(Shown().back(), "c6");
+  browser->SortByColumn(4);  // another heading keeps the reverse flag: b's first
+  EXPECT_TRUE(browser->reverse);
+  EXPECT_FALSE(browser->headings[6]->highlighted);
+  EXPECT_EQ(browser->shown.front()->poster, "b");
+  EXPECT_EQ(browser->shown.back()->poster, "a");
+
+  // Twelve rows in a table of eight: the wheel stops at 0 and at 4.
+  EXPECT_EQ(browser->strips.size(), 8u);
+  EXPECT_EQ(browser->scroll->Maximum(), 4);
+  for (int i = 0; i < 10; ++i) browser->OnWheelDown();
+  EXPECT_EQ(browser->scroll->Position(), 4);
+  browser->Draw();
+  EXPECT_EQ(browser->strips.size(), 8u);
+  EXPECT_EQ(browser->strips.front()->info, browser->shown[4]);
+  for (int i = 0; i < 10; ++i) browser->OnWheelUp();
+  EXPECT_EQ(browser->scroll->Position(), 0);
+}
+
+TEST_F(OnlineTabTest, OnlyThePosterAndTheRecipientMayDeleteAndABuiltInMapCannotBeAttacked) {
+  struct Case {
+    const char* poster;
+    const char* recipient;
+    bool custom;
+    bool deletes;
+  };
+  const Case cases[] = {{"me", "All", true, true}, {"x", "me", false, true}, {"x", "All", true, false}};
+  for (const Case& c : cases) {
+    SIM_ChallengeInfo info = Info("z1");
+    info.poster = c.poster;
+    info.recipient = c.recipient;
+    info.custom = c.custom;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+    ASSERT_EQ(GetChallengeDetails(), d);
+    EXPECT_EQ(d->deleteButton != nullptr, c.deletes) << c.poster << "/" << c.recipient;
+    const int attackWidth = d->attackButton->right - d->attackButton->left;
+    const int dialogWidth = d->right - d->left;
+    // Two buttons share the width; three take a third each.
+    EXPECT_NEAR(attackWidth, c.deletes ? (dialogWidth - 60) / 3 - 10 : (dialogWidth - 60) / 2 - 10, 2);
+    EXPECT_EQ(d->attackButton->enabled, c.custom);
+    ASSERT_NE(d->attackButton->Tooltip(), nullptr);
+    EXPECT_EQ(d->attackButton->Tooltip()->Lines().front() == GetTranslation("BB_DETAILS_ATTACK_DISABLED_TT"),
+              !c.custom);
+    delete d;
+    EXPECT_EQ(GetChallengeDetails(), nullptr);
+  }
+}
+
+TEST_F(OnlineTabTest, AnInstalledChallengeIsNotDownloadedAgainAndKeepsItsScenario) {
+  int downloads = 0;
+  GetChallengeServerHooks().download = [&](const std::string&, const std::string&) {
+    ++downloads;
+    return false;
+  };
+  SIM_ChallengeInfo info = Info("here1");
+  info.poster = "x";
+  const std::string folder = ChallengeFolder("here1");
+  SIM_ScenarioManager::Get().Load();
+  const std::string campaignFile = SIM_ScenarioManager::Get().Campaign().front()->file;
+  zt_test::WriteText(folder + "/scenario.txt", zt_test::ReadText(campaignFile));
+  GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+  SIM_Scenario* s = d->PrepareChallenge();
+  ASSERT_NE(s, nullptr);
+  EXPECT_EQ(downloads, 0);
+  EXPECT_EQ(s->id, "here1");
+  EXPECT_EQ(s->origin, SIM_Scenario::ORIGIN_ADDED);
+  EXPECT_EQ(d->PrepareChallenge(), s) << "opened twice, one record";
+  delete d;
+
+  // Not here and the server fails: no scenario, a message, no folder left.
+  SIM_ChallengeInfo missing = Info("gone1");
+  d = OpenChallengeDetails(&missing);
+  EXPECT_EQ(d->PrepareChallenge(), nullptr);
+  EXPECT_EQ(downloads, 1);
+  EXPECT_FALSE(DirectoryExists(ChallengeFolder("gone1")));
+  delete d;
+}
+
+TEST_F(OnlineTabTest, DeleteRemovesTheChallengeHereOnlyWhenTheServerSaysItIsGone) {
+  // A runner that finishes at once: the dialog sees the result at its next Draw.
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks.startWorker = [](std::function<void()> body, const std::string&, bool) -> std::shared_ptr<void> {
+    body();
+    return std::make_shared<int>(0);
+  };
+  hooks.workerDone = [](const std::shared_ptr<void>&) { return true; };
+  bool serverAgrees = false;
+  int asked = 0;
+  hooks.deleteChallenge = [&](const std::string&) {
+    ++asked;
+    return serverAgrees;
+  };
+  Open(Row("mine", "All", "me", 0) + Row("other", "All", "x", 0));
+  const std::string before = zt_test::ReadText(GetChallengeDatabase().path);
+  for (bool agrees : {false, true}) {
+    serverAgrees = agrees;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(browser->shown.front());
+    ASSERT_NE(d->deleteButton, nullptr);
+    GUI_BB_ChallengeDetails::OnDelete(0);
+    d->Draw();
+    GetWindowOrder().FlushDeleted();
+    if (!agrees) {
+      // Refused: still listed, the file untouched, the reason shown.
+      EXPECT_EQ(GetChallengeDetails(), d);
+      EXPECT_EQ(Shown(), (std::vector<std::string>{"mine", "other"}));
+      EXPECT_EQ(zt_test::ReadText(GetChallengeDatabase().path), before);
+      EXPECT_NE(OpenMessageBox(), nullptr);
+      delete OpenMessageBox();
+      delete d;
+    } else {
+      EXPECT_EQ(GetChallengeDetails(), nullptr) << "the dialog closes";
+      EXPECT_EQ(Shown(), (std::vector<std::string>{"other"}));
+      EXPECT_EQ(zt_test::ReadText(GetChallengeDatabase().path).find("mine"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(asked, 2);
 }
 
 }  // namespace

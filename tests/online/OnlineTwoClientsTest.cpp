@@ -7,6 +7,12 @@
 #include <thread>
 
 #include "app/Game.h"
+#include "battle/BattleFixture.h"
+#include "battle/ChallengeRecording.h"
+#include "battlehud/RecordingSave.h"
+#include "browser/GUI_BattleBrowser.h"
+#include "browser/OnlineBrowser.h"
+#include "engine/Random.h"
 #include "engine/Strings.h"
 #include "engine/Textures.h"
 #include "gui/Buttons.h"
@@ -14,6 +20,7 @@
 #include "gui/TextEditWindow.h"
 #include "gui/WindowOrder.h"
 #include "online/BadgeDesigner.h"
+#include "online/ChallengeDialogs.h"
 #include "online/Friends.h"
 #include "online/GUI_Online.h"
 #include "online/MessageDialogs.h"
@@ -22,6 +29,8 @@
 #include "online/PlayerProfile.h"
 #include "online/ProfileCompare.h"
 #include "online/ProfileWindow.h"
+#include "simdata/GlobalStats.h"
+#include "simdata/UnitDesign.h"
 #include "support/NullDeviceFixture.h"
 
 using namespace zt_test;
@@ -67,6 +76,7 @@ class OnlineTwoClientsTest : public NullDeviceTest {
     ReplaceProcessWide<SIM_PlayerProfile>(std::make_unique<SIM_PlayerProfile>());
     GetFriendsList().Clear();
     GetMessageDatabase().Clear();
+    ReplaceProcessWide<SIM_ChallengeDatabase>(std::make_unique<SIM_ChallengeDatabase>());
     GetLink().Options().totalTimeoutMs = 2000;
     GetLink().Options().connectTimeoutMs = 1000;
     mode.Enter();
@@ -443,6 +453,179 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kFriend), nullptr);
   EXPECT_NE(Row("ironhide", GUI_OL_FriendStrip::kSent), nullptr);
   game.SetGameMode(MODE_MAIN_MENU);
+}
+
+// Draws the window until no worker runs (the window is not part of the online screen).
+template <typename Window>
+void SettleWindow(Window* window) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (GetThreadManager().Busy() && std::chrono::steady_clock::now() < until) {
+    window->Draw();
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  window->Draw();
+}
+
+// The challenge loop: alpha attacked border_crossing, keeps the recording (it shows in
+// the picker) and posts the battle with it; bravo refreshes the Online tab, opens the
+// details, downloads, defends against alpha's recorded units and rates the challenge.
+TEST_F(OnlineTwoClientsTest, OnePlayerPostsABattleAnotherDownloadsDefendsAndRatesIt) {
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  SIM_Scenario* crossing = nullptr;
+  for (SIM_Scenario* s : scenarios.Campaign())
+    if (s->name == "border_crossing") crossing = s;
+  ASSERT_NE(crossing, nullptr);
+
+  Become("alpha");
+  SignUp("alpha");
+  // Alpha's attack: the shipped deployments stand in for the ones the battle recorded.
+  SIM_Battle& battle = GetBattle();
+  battle.scenario = crossing;
+  battle.playerDefends = false;
+  SIM_ChallengeRecording& recording = GetChallengeRecording();
+  recording.Clear();
+  recording.SetFile(crossing->Folder() + "/recordings/Armoured Push.txt");
+  recording.LoadDesigns();
+  ASSERT_TRUE(recording.Load());
+  size_t deployments = 0;  // units, a squad counting each of its members
+  for (const auto& e : recording.entries) deployments += static_cast<size_t>(e->squadSize);
+  ASSERT_GE(recording.entries.size(), 3u);
+  ASSERT_EQ(SaveCurrentRecording(crossing, "Alpha Push"), "");
+  bool listed = false;
+  for (const std::string& file : ScenarioRecordings(crossing))
+    listed = listed || file.find("Alpha Push") != file.npos;
+  EXPECT_TRUE(listed) << "the saved recording is in the picker";
+
+  OpenPostChallenge();
+  GUI_PostChallenge* post = GetPostChallengeDialog();
+  ASSERT_NE(post, nullptr);
+  // A built-in map is found by name: the map option is off and cannot be ticked.
+  EXPECT_FALSE(post->optionRows[0]->check->enabled);
+  EXPECT_FALSE(post->options[0]);
+  EXPECT_TRUE(post->options[2]);
+  Type(post->nameEdit, "Alpha Crossing");
+  Type(post->descriptionEdit, "Hold, if you can, the bridge");
+  const int postedBefore = SIM_GlobalStats::Get().GetStat("custom_maps_posted");
+  // A refused post says why and keeps the dialog.
+  server.SetMode("postchallenge.php", "html500");
+  GUI_PostChallenge::OnUpload(0);
+  SettleWindow(post);
+  EXPECT_EQ(GetPostChallengeDialog(), post);
+  EXPECT_NE(MessageBoxText(), "");
+  DismissMessage();
+  server.SetMode("postchallenge.php", "");
+  GUI_PostChallenge::OnUpload(0);
+  GUI_PostChallenge::OnUpload(0);  // the second press while it sends starts nothing
+  SettleWindow(post);
+  GetWindowOrder().FlushDeleted();
+  EXPECT_EQ(GetPostChallengeDialog(), nullptr) << MessageBoxText();
+  EXPECT_EQ(SIM_GlobalStats::Get().GetStat("custom_maps_posted"), postedBefore) << "a built-in map";
+  const std::string log = server.Log();
+  size_t posts = 0;
+  for (size_t at = 0; (at = log.find("postchallenge.php", at)) != std::string::npos; ++at) ++posts;
+  EXPECT_EQ(posts, 2u) << "one refused, one sent";
+
+  Become("bravo");
+  SignUp("bravo");
+  // The tab opens on the (empty) local list and fills from the worker.
+  auto* tab = new GUI_BB_OnlineBrowser();
+  tab->SetRect(0.0f, 0.0f, 1000.0f, 600.0f);
+  tab->Layout();
+  SettleWindow(tab);
+  SIM_ChallengeInfo* posted = nullptr;
+  for (SIM_ChallengeInfo* info : tab->shown)
+    if (info->name == "Alpha Crossing") posted = info;
+  ASSERT_NE(posted, nullptr);
+  EXPECT_EQ(posted->poster, "alpha");
+  EXPECT_EQ(posted->description, "Hold, if you can, the bridge");
+  EXPECT_FALSE(posted->custom);
+  EXPECT_FALSE(posted->IsDownloaded());
+  const std::string ztkid = posted->ztkid;
+
+  GUI_BB_ChallengeDetails* details = OpenChallengeDetails(posted);
+  SettleWindow(details);
+  EXPECT_EQ(details->deleteButton, nullptr) << "not bravo's challenge";
+  EXPECT_FALSE(details->attackButton->enabled) << "a built-in map: defend only";
+  bool hasName = false;
+  for (const auto& kv : details->profile->values)
+    hasName = hasName || (kv.first == "username" && kv.second == "alpha");
+  EXPECT_TRUE(hasName);
+  GUI_BB_ChallengeDetails::OnDefend(0);
+  SIM_Scenario* prepared = details->scenario;
+  ASSERT_NE(prepared, nullptr) << MessageBoxText();
+  EXPECT_EQ(prepared->id, ztkid);
+  EXPECT_EQ(prepared->name, "border_crossing");
+  EXPECT_NE(GetDefenseOptions(), nullptr);
+  // The scripted defence is offered: the picker lists the package's recording.
+  const std::vector<std::string> offered = ScenarioRecordings(prepared);
+  bool packageRecording = false;
+  for (const std::string& file : offered)
+    packageRecording = packageRecording || file.find(ztkid) != file.npos;
+  EXPECT_TRUE(packageRecording);
+  delete GetDefenseOptions();
+
+  // Defending against alpha's recording: the recorded units arrive. (The battle's hooks
+  // are reset between tests; the game wires them once at start-up.)
+  ConnectChallengeRecording();
+  recording.Clear();
+  recording.SetFile(ChallengeFolder(ztkid) + "/recordings/deployment.txt");
+  // Started the way the loading screen starts it (not through it: no frames run here).
+  InitRandomWithSeed(1234);
+  SIM_Battle& defence = GetBattle();
+  defence.playerDefends = true;
+  defence.aiUnitSource = AI_UNITS_SCRIPTED;
+  defence.scenario = prepared;
+  defence.Start();
+  defence.Begin();
+  for (int i = 0; i < 20000 && defence.battleClock < 16000.0f && defence.state == BATTLE_RUNNING; ++i)
+    defence.Update();
+  ASSERT_NE(defence.AttackerArmy(), nullptr);
+  EXPECT_EQ(defence.AttackerArmy()->allUnits.size(), deployments) << "alpha's deployments were replayed";
+
+  // Rating: both rows need a star; the comment goes with it.
+  battle.scenario = prepared;
+  OpenRateChallenge();
+  GUI_BS_RateChallenge* rate = GetRateChallengeDialog();
+  ASSERT_NE(rate, nullptr);
+  rate->Draw();
+  EXPECT_FALSE(rate->submit->enabled);
+  auto clickStar = [](GUI_BS_RatingPicker* p, int n) {
+    p->LeftClick(p->left + 18.0f + 36.0f * (n - 1), p->top + 18.0f);
+  };
+  clickStar(rate->difficulty, 3);
+  rate->Draw();
+  EXPECT_FALSE(rate->submit->enabled);
+  clickStar(rate->enjoyment, 5);
+  clickStar(rate->difficulty, 4);
+  rate->Draw();
+  EXPECT_TRUE(rate->submit->enabled);
+  EXPECT_EQ(rate->difficulty->value, 4);
+  Type(rate->comment, "Held it, barely");
+  GUI_BS_RateChallenge::OnSubmit(0);
+  SettleWindow(rate);
+  GetWindowOrder().FlushDeleted();
+  EXPECT_EQ(GetRateChallengeDialog(), nullptr) << MessageBoxText();
+
+  // The server holds the rating and the comment: alpha sees them.
+  std::string reply;
+  ASSERT_TRUE(GetChallengeServerHooks().fetchDetails(ztkid, "alpha", &reply));
+  const ChallengeDetailsReply seen = ParseChallengeDetails(reply);
+  ASSERT_EQ(seen.comments.size(), 1u);
+  EXPECT_EQ(seen.comments[0].commenter, "bravo");
+  EXPECT_EQ(seen.comments[0].text, "Held it, barely");
+  // A refresh brings only newer challenges: a list asked afresh shows the new counts.
+  ReplaceProcessWide<SIM_ChallengeDatabase>(std::make_unique<SIM_ChallengeDatabase>());
+  std::remove(GetChallengeDatabase().path.c_str());
+  ASSERT_TRUE(GetChallengeDatabase().Refresh(GetChallengeServerHooks().fetchList));
+  const SIM_ChallengeInfo* rated = nullptr;
+  for (const auto& info : GetChallengeDatabase().challenges)
+    if (info->ztkid == ztkid) rated = info.get();
+  ASSERT_NE(rated, nullptr);
+  EXPECT_FLOAT_EQ(rated->difficulty, 4.0f);
+  EXPECT_FLOAT_EQ(rated->enjoyment, 5.0f);
+  delete details;
+  delete tab;
 }
 
 }  // namespace

@@ -65,7 +65,21 @@ SEED_USERS = [
       "badge_inset_dot.dds,0.25,0.1,255,255,255,255")),
 ]
 
-SEED_SCENARIOS = ["01_border_crossing", "02_river_fords", "03_desert_pass", "04_frozen_ridge"]
+REPO = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+# Seed challenges on the game's own maps: (scenario folder, challenge name, poster's
+# recording or None, description, attacker and defender supplies a second, time limit in
+# milliseconds, escape limit).
+SEED_SCENARIOS = [
+    ("01_border_crossing", "Armoured Push", "Armoured Push",
+     "My tanks broke through in four minutes. Hold the crossing against them, if you can.", 18, 12, 300000, 480),
+    ("02_river_fords", "River Fords", None, "Hold the line, then push. Bring armour.", 20, 15, 360000, 500),
+    ("03_desert_pass", "Desert Rush", "Desert Rush",
+     "Raiders and riflemen straight down the pass. Fast, cheap and nasty.", 20, 14, 300000, 450),
+    ("04_frozen_ridge", "Frozen Ridge", None, "Hold the line, then push. Bring armour.", 22, 16, 420000, 520),
+]
+# The seeded custom map: a player's own take on a campaign map, sent whole.
+SEED_CUSTOM = ("04_frozen_ridge", "ironhide_ridge", "Ironhide's Ridge",
+               "My own ridge: a narrower pass and stronger guns. Attack it.", 22, 16, 420000, 520)
 
 
 def utc_date():
@@ -73,10 +87,62 @@ def utc_date():
     return "%d-%d-%d" % (d.year, d.month, d.day)
 
 
-def proxy_zip(scenario):
+def scenario_name(folder):
+    """The `name` of a shipped scenario (its folder without the number)."""
+    return folder.split("_", 1)[1]
+
+
+def recording_entries(folder, recording):
+    """The recording and the designs it deploys, as package entries."""
+    base = os.path.join(REPO, "data", "scenarios", folder, "recordings")
+    entries = []
+    path = os.path.join(base, recording + ".txt")
+    if os.path.isfile(path):
+        with open(path, "rb") as f:
+            entries.append(("recordings/deployment.txt", f.read()))
+        designs = os.path.join(base, recording)
+        if os.path.isdir(designs):
+            for name in sorted(os.listdir(designs)):
+                if name.endswith(".ini"):
+                    with open(os.path.join(designs, name), "rb") as f:
+                        entries.append(("ai_designs/%s.txt" % name[:-4].replace(" ", "_"), f.read()))
+    return entries
+
+
+def proxy_zip(folder, recording=None):
     buf = io.BytesIO()
     with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
-        z.writestr("scenario.txt", "[config]\nproxy_scenario = %s\n" % scenario)
+        z.writestr("scenario.txt", "[config]\nproxy_scenario = %s\n" % scenario_name(folder))
+        if recording:
+            for name, data in recording_entries(folder, recording):
+                z.writestr(name, data)
+    return buf.getvalue()
+
+
+def custom_zip(folder, name, gui_name):
+    """A whole scenario under a name of its own, with the map's defending designs."""
+    base = os.path.join(REPO, "data", "scenarios", folder)
+    with open(os.path.join(base, "scenario.txt"), encoding="utf-8") as f:
+        lines = f.read().splitlines()
+    out = []
+    for line in lines:
+        key = line.split("=", 1)[0].strip()
+        if key == "name":
+            line = "name = %s" % name
+        elif key == "guiname":
+            line = "guiname = %s" % gui_name
+        elif key == "id":
+            line = "id = 0"
+        out.append(line)
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("scenario.txt", "\n".join(out) + "\n")
+        designs = os.path.join(base, "ai_designs")
+        if os.path.isdir(designs):
+            for design in sorted(os.listdir(designs)):
+                if design.endswith(".txt"):
+                    with open(os.path.join(designs, design), "rb") as f:
+                        z.writestr("ai_designs/" + design, f.read())
     return buf.getvalue()
 
 
@@ -131,13 +197,25 @@ class Store:
                 for sender, text in seeded:
                     db.execute("INSERT INTO messages (sender, target, date, text) VALUES (?,?,?,?)",
                                (sender, player, utc_date(), text))
-            for i, scenario in enumerate(SEED_SCENARIOS):
+            for i, (folder, name, recording, desc, at, de, tl, esc) in enumerate(SEED_SCENARIOS):
                 ztkid = "seed%04d" % (i + 1)
                 db.execute("INSERT OR IGNORE INTO challenges (ztkid, name, recipient, description, poster,"
                            " date, at, def, time, esc, custom, zip) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
-                           (ztkid, scenario.split("_", 1)[1].replace("_", " ").title(), "All",
-                            "Hold the line, then push. Bring armour.", SEED_USERS[1 + i % 3][0],
-                            utc_date(), 20, 15, 600, 30, 0, proxy_zip(scenario)))
+                           (ztkid, name, "All", desc, SEED_USERS[1 + i % 3][0], utc_date(), at, de, tl, esc, 0,
+                            proxy_zip(folder, recording)))
+            folder, name, gui_name, desc, at, de, tl, esc = SEED_CUSTOM
+            db.execute("INSERT OR IGNORE INTO challenges (ztkid, name, recipient, description, poster,"
+                       " date, at, def, time, esc, custom, zip) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)",
+                       ("seed0005", gui_name, "All", desc, "ironhide", utc_date(), at, de, tl, esc, 1,
+                        custom_zip(folder, name, gui_name)))
+            if db.execute("SELECT COUNT(*) FROM comments WHERE ztkid='seed0001'").fetchone()[0] == 0:
+                for who, text in [("tankgirl", "Lost twice, then held with mines on the bridge. Great fight, hard."),
+                                  ("sgt_rook", "Too fast for me, those raiders arrive before my guns are up!")]:
+                    db.execute("INSERT INTO comments VALUES (?,?,?)", ("seed0001", who, text))
+            db.execute("UPDATE challenges SET played=7, beaten=3, difficulty=3.5, enjoyment=4.25, ratings=4"
+                       " WHERE ztkid='seed0001' AND ratings=0")
+            db.execute("UPDATE challenges SET played=2, beaten=2, difficulty=1.5, enjoyment=2.5, ratings=2"
+                       " WHERE ztkid='seed0003' AND ratings=0")
             db.execute("INSERT OR IGNORE INTO challenges (ztkid, name, recipient, description, poster, date,"
                        " at, def, time, esc, custom, zip) VALUES ('hostile01','Broken package','All',"
                        "'entries that leave their folder','sgt_rook',?,10,10,300,10,0,?)",

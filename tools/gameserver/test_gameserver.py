@@ -107,6 +107,32 @@ class ServerTest(unittest.TestCase):
         self.assertEqual(len(names), 7)
         self.assertTrue(all(n.startswith("#,ACH_") for n in names))
 
+    def test_seed_challenges_carry_recordings_and_one_whole_custom_map(self):
+        import io
+        import zipfile
+        lines = self.get("server/get_challenge_list.php?&username=recruit&topchalid=-1").splitlines()
+        ids = [line.split(",")[1] for line in lines]
+        self.assertEqual(ids[:5], ["seed0001", "seed0002", "seed0003", "seed0004", "seed0005"])
+
+        def entries(ztkid):
+            with urllib.request.urlopen("http://127.0.0.1:%d/server/challenges/%s.ztk" % (self.port, ztkid)) as r:
+                z = zipfile.ZipFile(io.BytesIO(r.read()))
+            return {n: z.read(n).decode("utf-8") for n in z.namelist()}
+
+        pushed = entries("seed0001")
+        # A game map is named, never sent; the scenario names must be ones the game ships.
+        self.assertEqual(pushed["scenario.txt"], "[config]\nproxy_scenario = border_crossing\n")
+        self.assertIn("recordings/deployment.txt", pushed)
+        for line in pushed["recordings/deployment.txt"].splitlines()[1:]:
+            design = line.split("=", 1)[1].split(",")[0].strip()
+            self.assertIn("ai_designs/%s.txt" % design.replace(" ", "_"), pushed)
+        custom = entries("seed0005")
+        self.assertIn("name = ironhide_ridge", custom["scenario.txt"])
+        self.assertTrue(any(n.startswith("ai_designs/") for n in custom))
+        self.assertTrue(lines[4].endswith(",1"), "the custom map is marked custom")
+        comments = self.get("server/getchallengedetails.php?&username=recruit&ztkid=seed0001&profilename=ironhide")
+        self.assertIn("tankgirl,", comments)
+
     def test_bad_numbers_and_unknown_scripts(self):
         self.assertEqual(len(self.get("server/get_messages.php?&username=recruit&topid=abc").splitlines()), 4)
         with self.assertRaises(urllib.error.HTTPError):
