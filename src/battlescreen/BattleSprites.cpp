@@ -10,6 +10,7 @@
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/Searchlights.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Textures.h"
@@ -136,6 +137,15 @@ void GUI_BS_Sprite::BuildAttachments(const VariantLayer* source) {
       light->fixedAngle = number(6);
       light->layerOffsetX = offsetX;
       light->layerOffsetY = offsetY;
+      GUI_BS_RenderObject::Attach(light.get(), this);
+      ownedChildren.push_back(std::move(light));
+      hasChildren = true;
+    } else if (items[1] == "LIGHTMAP" && items.size() >= 3 && GetUnitAttachmentHooks().makeLight) {
+      std::string texture = items[2];
+      texture.erase(0, texture.find_first_not_of(" \t"));
+      texture.erase(texture.find_last_not_of(" \t") + 1);
+      if (texture.empty()) continue;
+      std::unique_ptr<GUI_BS_RenderObject> light = GetUnitAttachmentHooks().makeLight(this, texture);
       GUI_BS_RenderObject::Attach(light.get(), this);
       ownedChildren.push_back(std::move(light));
       hasChildren = true;
