@@ -48,7 +48,9 @@ void GUI_BS_AirDrop::UpdateAndDraw() {
   vb.AddVertices(crateSprite.v, 4);
 }
 
-void GUI_BS_AirDrop::SpawnPickupEffect() const { RequestBattleEffect("group", "dropnewunit_large", x, y, 0.0f); }
+void GUI_BS_AirDrop::SpawnPickupEffect() const {
+  RequestBattleEffect("group", "dropnewunit_large", x, y, 0.0f);
+}
 
 GUI_BS_AirDropManager& GUI_BS_AirDropManager::Instance() { return ProcessWide<GUI_BS_AirDropManager>(); }
 

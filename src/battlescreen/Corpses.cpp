@@ -22,6 +22,13 @@ const SIM_MapSquare* SquareAt(float x, float y) {
   return scenario ? scenario->GetSquareAt(x, y) : nullptr;
 }
 
+CorpseLightHook g_lightHook = nullptr;
+
+bool Lit() {
+  const BattleFrameHooks& h = GetBattleFrameHooks();
+  return g_lightHook && h.lightingMode && h.lightingMode() != 0;
+}
+
 void RemoveSplat(GUI_BS_BloodSplat* splat) {
   if (!splat) return;
   auto& list = BloodSplatLayer::Get().splats;
@@ -32,6 +39,8 @@ void RemoveSplat(GUI_BS_BloodSplat* splat) {
   delete splat;
 }
 }  // namespace
+
+void SetCorpseLightHook(CorpseLightHook hook) { g_lightHook = hook; }
 
 void GUI_BS_CameraRelative(const SIM_MapObject& o, float* sx, float* sy) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
@@ -149,6 +158,8 @@ void CorpseManager::Draw() {
   for (auto& g : guns) g->Advance();
   vb.Flush();
   const float zoom = GUI_BS_Map::Instance().zoom;
+  const bool lit = Lit();
+  glowing = 0;
   for (int sheet = 1; sheet <= 2; ++sheet) {
     for (auto& c : corpses) {
       if (c->sheet != sheet || c->state == GUI_BS_Corpse::GONE) continue;
@@ -165,6 +176,14 @@ void CorpseManager::Draw() {
         p.SetColour(a, c->colours[i][0], c->colours[i][1], c->colours[i][2]);
         vb.SetTexture(p.texture);
         vb.AddVertices(p.v, 4);
+        // A fresh body glows in the dark for two seconds (the light map reads the quad
+        // after this pass, in this colour).
+        const float glow = fade * 255.0f * (1.0f - c->age / GUI_BS_Corpse::kGlowMs);
+        if (lit && glow > 0.0f) {
+          p.SetColour(static_cast<int>(glow), 255, 255, 255);
+          g_lightHook(&p);
+          ++glowing;
+        }
       }
     }
   }

@@ -35,6 +35,7 @@ class GUI_BS_Corpse : public SIM_MapObject {
  public:
   enum State { LYING = 0, FADING = 1, GONE = 2 };
   static constexpr float kFadeMs = 1000.0f;
+  static constexpr float kGlowMs = 2000.0f;
   CTexturedSprite parts[3];
   int state = LYING;
   float age = 0.0f;
@@ -56,6 +57,7 @@ struct CorpseManager {
   // Steps ages and fades without drawing (the pass calls it; tests too).
   void Advance(float frameMs, float fade);
   float globalAlpha = 1.0f;
+  int glowing = 0;  // parts handed to the light map by the last pass
   std::list<std::unique_ptr<GUI_BS_Corpse>> corpses;
   std::list<std::unique_ptr<GUI_BS_ThrownGun>> guns;
   std::map<const SIM_MapSquare*, int> perSquare;
@@ -65,6 +67,9 @@ struct CorpseManager {
 // blood and gun. The square's limit then applies.
 GUI_BS_Corpse* AddCorpse(float x, float y, float heading, float size, const int32_t* const colours[3],
                          int sheet);
+// The light map takes a fresh body's glow (set by the effects at start-up; unset, none).
+using CorpseLightHook = void (*)(CTexturedSprite* sprite);
+void SetCorpseLightHook(CorpseLightHook hook);
 // Battle start: every body, gun and their splats go.
 void ClearCorpses();
 // The battle frame's corpse layer.

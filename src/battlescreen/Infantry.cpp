@@ -104,7 +104,8 @@ std::string InfantryCompositor::GetTarget(const SIM_UnitDesign* design) {
 
 void InfantryCompositor::Compose(const SIM_UnitDesign* design, const std::string& name) {
   D3DEngine& e = GetRenderDevice();
-  if (!e.HasTexture(name.c_str())) e.CreateRenderTarget(name.c_str(), kSize, kSize, platform::Format::A8R8G8B8);
+  if (!e.HasTexture(name.c_str()))
+    e.CreateRenderTarget(name.c_str(), kSize, kSize, platform::Format::A8R8G8B8);
   // Sprites that already hold the name find the new target.
   FindOrLoadTexture(name)->Relink();
   built.push_back(name);

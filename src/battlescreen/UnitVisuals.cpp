@@ -20,15 +20,15 @@
 #include "battlescreen/AirDropCrates.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
-#include "battlescreen/Corpses.h"
-#include "battlescreen/Infantry.h"
-#include "battlescreen/MechLegs.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Corpses.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/Emplacements.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
+#include "battlescreen/Infantry.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/MechLegs.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
 #include "battlescreen/TrackMarks.h"
@@ -311,7 +311,8 @@ UnitAttachmentHooks& GetUnitAttachmentHooks() {
 
 void GUI_BS_Unit::AddEmitterAt(const SIM_UnitTargetData* part, const std::string& name) {
   Emitter e{part, name, false, nullptr};
-  if (auto make = GetUnitAttachmentHooks().makeEmitter; make && unit && part) e.object = make(part, unit, name);
+  if (auto make = GetUnitAttachmentHooks().makeEmitter; make && unit && part)
+    e.object = make(part, unit, name);
   emitters.push_back(std::move(e));
   if (unit && part) {
     float x = 0.0f, y = 0.0f;
@@ -672,9 +673,10 @@ void GUI_BS_MajorUnit::PlaceWreck() {
 }
 
 void GUI_BS_MajorUnit::PruneEmitters() {
-  emitters.erase(std::remove_if(emitters.begin(), emitters.end(),
-                                [](const Emitter& e) { return e.finished || (e.object && e.object->IsFinished()); }),
-                 emitters.end());
+  emitters.erase(
+      std::remove_if(emitters.begin(), emitters.end(),
+                     [](const Emitter& e) { return e.finished || (e.object && e.object->IsFinished()); }),
+      emitters.end());
   // The wreck is laid as the fade begins; the fade itself ends the unit (simulation).
   if (unit && unit->state == US_INACTIVE && !wreckPlaced) PlaceWreck();
   GUI_BS_Unit::PruneEmitters();

@@ -398,7 +398,8 @@ class GUI_BS_BattleView : public SIM_BattleView {
 struct UnitAttachmentHooks {
   std::unique_ptr<GUI_BS_RenderObject> (*makeEmitter)(const SIM_UnitTargetData* point, SIM_BattleUnit* unit,
                                                       const std::string& effect) = nullptr;
-  std::unique_ptr<GUI_BS_RenderObject> (*makeLight)(GUI_BS_Sprite* owner, const std::string& texture) = nullptr;
+  std::unique_ptr<GUI_BS_RenderObject> (*makeLight)(GUI_BS_Sprite* owner,
+                                                    const std::string& texture) = nullptr;
 };
 UnitAttachmentHooks& GetUnitAttachmentHooks();
 

@@ -10,6 +10,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/Corpses.h"
 #include "battlescreen/UnitVisuals.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
@@ -27,7 +28,8 @@ struct EmitterList {
 
 std::vector<GUI_BS_UnitEmmiter*>& UnitEmitterList() { return ProcessWide<EmitterList>().emitters; }
 
-GUI_BS_UnitEmmiter::GUI_BS_UnitEmmiter(const SIM_UnitTargetData* p, SIM_BattleUnit* u, const std::string& effect)
+GUI_BS_UnitEmmiter::GUI_BS_UnitEmmiter(const SIM_UnitTargetData* p, SIM_BattleUnit* u,
+                                       const std::string& effect)
     : point(p), unit(u) {
   layer = 1;
   zoomFrom = 0.0f;
@@ -149,12 +151,14 @@ void GUI_BS_UnitLightmap::Draw() {
 
 void ConnectUnitEmitters() {
   SetBattleWorldLayer(WL_UNIT_EMITTERS, DrawUnitEmitters);
+  SetCorpseLightHook([](CTexturedSprite* sprite) { DrawListAdd(0, sprite); });
   UnitAttachmentHooks& hooks = GetUnitAttachmentHooks();
   hooks.makeEmitter = [](const SIM_UnitTargetData* point, SIM_BattleUnit* unit,
                          const std::string& effect) -> std::unique_ptr<GUI_BS_RenderObject> {
     return std::make_unique<GUI_BS_UnitEmmiter>(point, unit, effect);
   };
-  hooks.makeLight = [](GUI_BS_Sprite* owner, const std::string& texture) -> std::unique_ptr<GUI_BS_RenderObject> {
+  hooks.makeLight = [](GUI_BS_Sprite* owner,
+                       const std::string& texture) -> std::unique_ptr<GUI_BS_RenderObject> {
     return std::make_unique<GUI_BS_UnitLightmap>(owner, texture);
   };
 }

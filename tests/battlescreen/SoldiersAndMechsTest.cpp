@@ -25,6 +25,9 @@
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/EffectsSeam.h"
+#include "effects/HeatEmitters.h"
+#include "effects/LightMap.h"
+#include "effects/UnitEmitters.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
@@ -55,7 +58,8 @@ class SoldiersAndMechsTest : public zt_test::NullDeviceTest {
     SIM_BattleUnit* u = PlaceUnit(PlayerDesign("Strider Lancer"), GetBattle().playerArmy, x, y, 0.0f);
     return u ? dynamic_cast<GUI_BS_MechUnit*>(u->visual.get()) : nullptr;
   }
-  static GUI_BS_InfantryUnit* Soldier(const char* design = "Rifle Squad", float x = 1150.0f, float y = 600.0f) {
+  static GUI_BS_InfantryUnit* Soldier(const char* design = "Rifle Squad", float x = 1150.0f,
+                                      float y = 600.0f) {
     SIM_BattleUnit* u = PlaceUnit(PlayerDesign(design), GetBattle().playerArmy, x, y, 0.0f);
     return u ? dynamic_cast<GUI_BS_InfantryUnit*>(u->visual.get()) : nullptr;
   }
@@ -106,9 +110,10 @@ TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustButOffScreenOnlyAPrint) 
   ASSERT_FALSE(near->footstepParticles.empty());
   ASSERT_FALSE(near->footstepSound.empty());
   auto dust = [&] {
-    return std::count_if(EffectsRequests().begin(), EffectsRequests().end(), [&](const GUI_BS_EffectRequest& r) {
-      return r.kind == "group" && r.name == near->footstepParticles;
-    });
+    return std::count_if(EffectsRequests().begin(), EffectsRequests().end(),
+                         [&](const GUI_BS_EffectRequest& r) {
+                           return r.kind == "group" && r.name == near->footstepParticles;
+                         });
   };
   EffectsRequestsClear();
   for (GUI_BS_MechUnit* m : {near, far}) {
@@ -374,8 +379,38 @@ TEST_F(SoldiersAndMechsTest, CorpsesNeitherDrawNorAgeWhereTheyAreFadedOut) {
   DrawCorpses();
   EXPECT_GT(d->Counters().draws, before);
   EXPECT_EQ(c->age, 50.0f);
+  // Unlit, no glow; in the dark a fresh body glows for two seconds.
+  EXPECT_EQ(CorpseManager::Get().glowing, 0);
+  GUI_BS_LightmapManager::Instance().mode = 1;
+  DrawCorpses();
+  EXPECT_EQ(CorpseManager::Get().glowing, 3);
+  GetBattle().frameStep = 1900.0f;
+  DrawCorpses();
+  EXPECT_EQ(CorpseManager::Get().glowing, 0);
+  GUI_BS_LightmapManager::Instance().mode = 0;
   engine().EndScene();
   GetBattle().frameStep = 16.0f;
+}
+
+TEST_F(SoldiersAndMechsTest, AWoundedMechSmokesUntilItsSmokeRunsOut) {
+  GUI_BS_MechUnit* m = Mech();
+  ASSERT_NE(m, nullptr);
+  ASSERT_FALSE(m->unit->design->hull->targets.empty());
+  const SIM_UnitTargetData* point = m->unit->design->hull->targets.front().get();
+  m->AddDamageEmitter(point);
+  ASSERT_EQ(m->emitters.size(), 1u);
+  auto* smoke = dynamic_cast<GUI_BS_UnitEmmiter*>(m->emitters.front().object.get());
+  ASSERT_NE(smoke, nullptr);
+  // One smoke a point.
+  m->AddDamageEmitter(point);
+  EXPECT_EQ(m->emitters.size(), 1u);
+  m->PruneEmitters();
+  EXPECT_EQ(m->emitters.size(), 1u);
+  smoke->heat->active = false;
+  smoke->UpdatePosition();
+  m->PruneEmitters();
+  EXPECT_TRUE(m->emitters.empty());
+  EXPECT_TRUE(UnitEmitterList().empty());
 }
 
 class AirDropCratesTest : public SoldiersAndMechsTest {

@@ -3,7 +3,7 @@
 #    64 px; frames 0-31 the body, 32-63 its armour, 64-95 the head, falling back (1) or
 #    sideways (2). Drawn in light greys: the game tints each part with the design's colour.
 #  - units/soldier_gun.dds.svg: the rifle a fallen soldier drops.
-#  - shared/blobshadow.dds.svg: the soft round shadow under a soldier (white: tinted black).
+#  - shared/blobshadow.dds.svg: the soft round shadow under a soldier.
 #  - shared/supplydrop.dds.svg: a supply crate seen from above.
 #  - effects/supply_collect.dds.svg: the ring of a crate being picked up.
 #  - effects/blood_particles.dds.svg: droplets for the blood spray (cells 0-3 of 8 x 8).
@@ -94,11 +94,12 @@ def gun():
 
 
 def blob():
-    body = ('  <defs><radialGradient id="g"><stop offset="0" stop-color="#ffffff" stop-opacity="1"/>'
-            '<stop offset="0.55" stop-color="#ffffff" stop-opacity="0.6"/>'
-            '<stop offset="1" stop-color="#ffffff" stop-opacity="0"/></radialGradient></defs>\n'
+    body = ('  <defs><radialGradient id="g"><stop offset="0" stop-color="#000000" stop-opacity="0.9"/>'
+            '<stop offset="0.35" stop-color="#000000" stop-opacity="0.6"/>'
+            '<stop offset="0.7" stop-color="#000000" stop-opacity="0.15"/>'
+            '<stop offset="1" stop-color="#000000" stop-opacity="0"/></radialGradient></defs>\n'
             '  <circle cx="32" cy="32" r="32" fill="url(#g)"/>\n')
-    write("shared/blobshadow.dds.svg", 64, 64, body, "Soft round shadow, white: tinted black when drawn.")
+    write("shared/blobshadow.dds.svg", 64, 64, body, "Soft round shadow under a soldier, dark at its heart.")
 
 
 def crate():
@@ -144,3 +145,22 @@ blob()
 crate()
 collect_ring()
 blood_particles()
+
+
+def unit_lights():
+    # Light-map copies of lit layers: white where light falls, laid over the layer's quad.
+    grad = ('<defs><radialGradient id="g"><stop offset="0" stop-color="#ffffff" stop-opacity="1"/>'
+            '<stop offset="0.4" stop-color="#fff4d8" stop-opacity="0.55"/>'
+            '<stop offset="1" stop-color="#fff4d8" stop-opacity="0"/></radialGradient></defs>\n')
+    write("units/light_mech_cockpit.dds.svg", 64, 64,
+          "  " + grad + '  <circle cx="32" cy="30" r="26" fill="url(#g)"/>\n'
+          '  <rect x="24" y="22" width="16" height="4" rx="2" fill="#ffffff"/>\n',
+          "A mech cockpit's glow, over the head layer.")
+    write("units/light_tank_lamps.dds.svg", 128, 128,
+          "  " + grad + '  <circle cx="50" cy="30" r="18" fill="url(#g)"/>\n'
+          '  <circle cx="78" cy="30" r="18" fill="url(#g)"/>\n'
+          '  <circle cx="50" cy="30" r="4" fill="#ffffff"/>\n  <circle cx="78" cy="30" r="4" fill="#ffffff"/>\n',
+          "A tank's two headlamps, over the chassis layer (the front is up).")
+
+
+unit_lights()
