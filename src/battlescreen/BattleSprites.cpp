@@ -111,6 +111,7 @@ void GUI_BS_Sprite::Setup(const DesignLayer* colourEntry, const VariantLayer* so
   mainQuad.SetColour(colourA, colourR, colourG, colourB);
   damageTexture = FindOrLoadTexture("damage.dds");
   hasChildren = false;
+  hasLights = false;
   BuildAttachments(source);
 }
 
@@ -148,7 +149,7 @@ void GUI_BS_Sprite::BuildAttachments(const VariantLayer* source) {
       std::unique_ptr<GUI_BS_RenderObject> light = GetUnitAttachmentHooks().makeLight(this, texture);
       GUI_BS_RenderObject::Attach(light.get(), this);
       ownedChildren.push_back(std::move(light));
-      hasChildren = true;
+      hasLights = true;
     } else if (items[1] == "LASERGUIDANCE" && items.size() >= 7) {
       const SIM_UnitDesign* design = unit ? unit->design : nullptr;
       const bool acquires =
@@ -272,6 +273,9 @@ void GUI_BS_Sprite::Draw() {
   }
   if (hasChildren) {
     vb.Flush();
+    GUI_BS_RenderObject::Draw();
+  } else if (hasLights) {
+    // Lights only go on the light map's list: the batch need not be broken for them.
     GUI_BS_RenderObject::Draw();
   }
 }

@@ -83,6 +83,7 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   CLoadedTexture* damageTexture = nullptr;
   const DesignLayer* designLayer = nullptr;
   bool hasChildren = false;
+  bool hasLights = false;  // children that only add to the light map
   // Raised by one for every permanent mark added (the unit visual's count); may be null.
   int32_t* markCounter = nullptr;
   // The searchlights and laser guidance the layer's attachment lines build (drawn as

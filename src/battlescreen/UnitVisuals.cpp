@@ -184,6 +184,7 @@ void GUI_BS_Unit::ClearHulk() {
 
 void GUI_BS_Unit::CollectAirDrop() {
   if (!unit) return;
+  GUI_BS_WorldEffectsSeam::Instance().Record("collect_airdrop", "", unit->x, unit->y);
   GUI_BS_AirDropManager::Instance().CheckCollect(unit);
 }
 

@@ -99,9 +99,8 @@ void DrawUnitEmitters() {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   SetCameraTransform(GUI_BS_Map::Instance());
   vb.Flush();
-  // A copy: drawing never deletes, but keep the walk safe from any change.
-  const std::vector<GUI_BS_UnitEmmiter*> walk = list;
-  for (GUI_BS_UnitEmmiter* e : walk) e->Draw();
+  // Drawing never adds or removes emitters; the index walk allocates nothing.
+  for (size_t i = 0; i < list.size(); ++i) list[i]->Draw();
   vb.Flush();
   ClearCameraTransform();
 }
