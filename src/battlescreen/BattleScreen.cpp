@@ -18,8 +18,10 @@
 #include "battle/Squadron.h"
 #include "battle/TargetSelector.h"
 #include "battle/TargetedComponents.h"
+#include "battlescreen/AirDropCrates.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/Corpses.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
@@ -336,6 +338,7 @@ void GUI_BattleScreen::Init() {
   GUI_BS_DistortionManager::Instance().Reset();
   if (scenario) BuildGroundLayers();
   BloodSplatLayer::Get().Init();
+  GUI_BS_AirDropManager::Instance().DeleteAll();
 
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   if (scenario && !battle.playerDefends && !scenario->routeStartSquares.empty() &&
@@ -363,6 +366,8 @@ void GUI_BattleScreen::ResetWorld() {
   ClearGroundLayers();
   GUI_BS_Hulk::Clear();
   GUI_BS_BreakupCollection::Clear();
+  // Bodies take their splats with them, so before the blood layer is emptied.
+  ClearCorpses();
   BloodSplatLayer::Get().Clear();
   GUI_BS_UnitManager::Instance().Clear();
   GUI_BS_EffectsManager::Instance().Clear();

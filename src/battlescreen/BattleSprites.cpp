@@ -10,6 +10,7 @@
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/Searchlights.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Textures.h"
@@ -111,6 +112,7 @@ void GUI_BS_Sprite::Setup(const DesignLayer* colourEntry, const VariantLayer* so
   damageTexture = FindOrLoadTexture("damage.dds");
   hasChildren = false;
   childrenDrawScene = false;
+  hasLights = false;
   BuildAttachments(source);
 }
 
@@ -140,6 +142,15 @@ void GUI_BS_Sprite::BuildAttachments(const VariantLayer* source) {
       GUI_BS_RenderObject::Attach(light.get(), this);
       ownedChildren.push_back(std::move(light));
       hasChildren = true;
+    } else if (items[1] == "LIGHTMAP" && items.size() >= 3 && GetUnitAttachmentHooks().makeLight) {
+      std::string texture = items[2];
+      texture.erase(0, texture.find_first_not_of(" \t"));
+      texture.erase(texture.find_last_not_of(" \t") + 1);
+      if (texture.empty()) continue;
+      std::unique_ptr<GUI_BS_RenderObject> light = GetUnitAttachmentHooks().makeLight(this, texture);
+      GUI_BS_RenderObject::Attach(light.get(), this);
+      ownedChildren.push_back(std::move(light));
+      hasLights = true;
     } else if (items[1] == "LASERGUIDANCE" && items.size() >= 7) {
       const SIM_UnitDesign* design = unit ? unit->design : nullptr;
       const bool acquires =
@@ -264,6 +275,9 @@ void GUI_BS_Sprite::Draw() {
   }
   if (hasChildren) {
     if (childrenDrawScene) vb.Flush();
+    GUI_BS_RenderObject::Draw();
+  } else if (hasLights) {
+    // Lights only go on the light map's list: the batch need not be broken for them.
     GUI_BS_RenderObject::Draw();
   }
 }

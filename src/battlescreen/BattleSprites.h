@@ -86,6 +86,7 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   // A child draws into the scene (a laser beam), so the queued quads go out first;
   // searchlights only light the light map and leave the units' batch whole.
   bool childrenDrawScene = false;
+  bool hasLights = false;  // children that only add to the light map
   // Raised by one for every permanent mark added (the unit visual's count); may be null.
   int32_t* markCounter = nullptr;
   // The searchlights and laser guidance the layer's attachment lines build (drawn as

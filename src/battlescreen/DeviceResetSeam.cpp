@@ -1,5 +1,6 @@
 #include "battlescreen/DeviceResetSeam.h"
 
+#include "battlescreen/Infantry.h"
 #include "engine/Singletons.h"
 
 namespace {
@@ -15,7 +16,10 @@ ResetState& State() {
 }
 }  // namespace
 
-void RebuildInfantryComposites() { ++State().compositeRebuilds; }
+void RebuildInfantryComposites() {
+  ++State().compositeRebuilds;
+  InfantryCompositor::Instance().ReleaseAll();
+}
 void FlagBattleScreenDeviceRebuilt() { State().rebuilt = true; }
 bool BattleScreenDeviceRebuiltFlag() { return State().rebuilt; }
 void ClearBattleScreenDeviceRebuiltFlag() { State().rebuilt = false; }

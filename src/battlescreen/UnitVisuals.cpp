@@ -17,13 +17,18 @@
 #include "battle/ProcessWide.h"
 #include "battle/Squadron.h"
 #include "battle/TargetedComponents.h"
+#include "battlescreen/AirDropCrates.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Corpses.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/Emplacements.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
+#include "battlescreen/Infantry.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/MechLegs.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
 #include "battlescreen/TrackMarks.h"
@@ -180,6 +185,7 @@ void GUI_BS_Unit::ClearHulk() {
 void GUI_BS_Unit::CollectAirDrop() {
   if (!unit) return;
   GUI_BS_WorldEffectsSeam::Instance().Record("collect_airdrop", "", unit->x, unit->y);
+  GUI_BS_AirDropManager::Instance().CheckCollect(unit);
 }
 
 namespace {
@@ -299,8 +305,16 @@ bool GUI_BS_Unit::IsPointDamaged(const SIM_UnitTargetData* part) const {
   return false;
 }
 
+UnitAttachmentHooks& GetUnitAttachmentHooks() {
+  static UnitAttachmentHooks hooks;
+  return hooks;
+}
+
 void GUI_BS_Unit::AddEmitterAt(const SIM_UnitTargetData* part, const std::string& name) {
-  emitters.push_back(Emitter{part, name, false});
+  Emitter e{part, name, false, nullptr};
+  if (auto make = GetUnitAttachmentHooks().makeEmitter; make && unit && part)
+    e.object = make(part, unit, name);
+  emitters.push_back(std::move(e));
   if (unit && part) {
     float x = 0.0f, y = 0.0f;
     HitPoint(part, &x, &y);
@@ -486,24 +500,6 @@ bool GUI_BS_Unit::HandBackToDropper() {
   return true;
 }
 
-// ---- Infantry ----
-
-void GUI_BS_InfantryUnit::OnDestroyed() {
-  GUI_BS_Unit::OnDestroyed();
-  posture = POSTURE_DYING;
-  death.Start();
-}
-
-void GUI_BS_InfantryUnit::Tick() {
-  if (posture == POSTURE_DYING && unit && death.Step(GetBattle().frameStep)) {
-    // The last frame leaves a corpse behind and the soldier counts as destroyed.
-    posture = POSTURE_DEAD;
-    unit->Destroy();
-    return;
-  }
-  GUI_BS_Unit::Tick();
-}
-
 // ---- Major units ----
 
 GUI_BS_MajorUnit::GUI_BS_MajorUnit(SIM_BattleUnit* u) : GUI_BS_Unit(u) {
@@ -679,7 +675,8 @@ void GUI_BS_MajorUnit::PlaceWreck() {
 
 void GUI_BS_MajorUnit::PruneEmitters() {
   emitters.erase(
-      std::remove_if(emitters.begin(), emitters.end(), [](const Emitter& e) { return e.finished; }),
+      std::remove_if(emitters.begin(), emitters.end(),
+                     [](const Emitter& e) { return e.finished || (e.object && e.object->IsFinished()); }),
       emitters.end());
   // The wreck is laid as the fade begins; the fade itself ends the unit (simulation).
   if (unit && unit->state == US_INACTIVE && !wreckPlaced) PlaceWreck();
@@ -1040,19 +1037,125 @@ void BuildingProgressBar::DrawQueued() {
 
 // ---- Mechs ----
 
+GUI_BS_MechUnit::GUI_BS_MechUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u) {
+  const SIM_UnitHull* hull = u && u->design ? u->design->hull : nullptr;
+  if (!u || !hull || sprites.empty()) return;
+  interior = FindSprite("mech_interior", false);
+  turret = FindSprite("mech_turret", true);
+  turretColour = FindSprite("mech_turret_color", true);
+  legs = FindSprite("mech_legs", true);
+  head = FindSprite("mech_head", false);
+  headColour = FindSprite("mech_head_color", false);
+  const SettingsFile& row = hull->Row();
+  const float size = HullSize();
+  footprintSize = row.GetFloat("tread_size", 0.0f) / 256.0f * size;
+  leftFootX = -size / 4.0f;
+  leftFootY = -size / 4.0f;
+  rightFootX = size / 4.0f;
+  rightFootY = -size / 4.0f;
+  footstepParticles = row.GetString("footstep_particles");
+  footstepSound = row.GetString("footstep_sound");
+  const float l = row.GetFloat("treaduv_left", 0.0f), t = row.GetFloat("treaduv_top", 0.0f);
+  const float r = row.GetFloat("treaduv_right", 0.0f), b = row.GetFloat("treaduv_bottom", 0.0f);
+  leftPrints = std::make_unique<GUI_BS_Tracks>(u);
+  rightPrints = std::make_unique<GUI_BS_Tracks>(u);
+  leftPrints->SetTextureRect(l, t, r, b);
+  rightPrints->SetTextureRect(r, t, l, b);
+  for (GUI_BS_Tracks* strip : {leftPrints.get(), rightPrints.get()}) {
+    strip->markWidth = std::max(footprintSize, 1.0f);
+    strip->markHeight = std::max(footprintSize, 1.0f);
+  }
+  legAnimator = std::make_unique<MechLegAnimator>(u, this);
+}
+
+GUI_BS_MechUnit::~GUI_BS_MechUnit() = default;
+
+void GUI_BS_MechUnit::OnDetached() {
+  GUI_BS_MajorUnit::OnDetached();
+  if (leftPrints) leftPrints->DropUnit();
+  if (rightPrints) rightPrints->DropUnit();
+  if (legAnimator) legAnimator->DropUnit();
+}
+
+void GUI_BS_MechUnit::Placed() {
+  if (legAnimator && unit) {
+    legAnimator->x = unit->x;
+    legAnimator->y = unit->y;
+  }
+  GUI_BS_MajorUnit::Placed();
+}
+
+void GUI_BS_MechUnit::RequestStop() {
+  if (legAnimator) legAnimator->stopRequest = true;
+}
+
+void GUI_BS_MechUnit::CancelStop() {
+  if (legAnimator) legAnimator->stopRequest = false;
+}
+
+void GUI_BS_MechUnit::PruneEmitters() {
+  GUI_BS_MajorUnit::PruneEmitters();
+  if (legAnimator && unit && unit->state != US_INACTIVE) legAnimator->Step();
+}
+
+void GUI_BS_MechUnit::FootPoint(bool left, float* wx, float* wy) const {
+  const float lx = left ? leftFootX : rightFootX, ly = left ? leftFootY : rightFootY;
+  const float a = unit->heading * kDegToRad, c = std::cos(a), sn = std::sin(a);
+  *wx = unit->x + lx * c - ly * sn;
+  *wy = unit->y + ly * c + lx * sn;
+}
+
+void GUI_BS_MechUnit::Footprint(bool left) {
+  if (!unit) return;
+  float x = 0.0f, y = 0.0f;
+  FootPoint(left, &x, &y);
+  if (GUI_BS_Tracks* strip = left ? leftPrints.get() : rightPrints.get()) strip->AddMark(x, y);
+  ClearHulk();
+  CollectAirDrop();
+}
+
+void GUI_BS_MechUnit::Footstep(bool left) {
+  if (!unit) return;
+  float x = 0.0f, y = 0.0f;
+  FootPoint(left, &x, &y);
+  if (GUI_BS_Map::Instance().IsOffScreen(x, y, 64.0f)) return;
+  if (!footstepParticles.empty()) RequestBattleEffect("group", footstepParticles, x, y, 0.0f);
+  if (!footstepSound.empty() && SoundsExist())
+    GetSounds().PlaySound(footstepSound.c_str(), 2, 1.0f, false, 64.0f, x, y);
+}
+
+void GUI_BS_MechUnit::OnDestroyed() {
+  GUI_BS_MajorUnit::OnDestroyed();
+  if (!unit) return;
+  GUI_BS_WorldEffectsSeam::Instance().Record("ground_blast", "", unit->x, unit->y, HullSize() * 1.5f);
+  GUI_BS_Crater::CreateGroundBlast(false, HullSize() * 1.5f, unit->x, unit->y);
+  if (SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
+}
+
 void GUI_BS_MechUnit::DrawShadows() {
   if (!unit) return;
+  // The legs cast their own shadows, lifted with each step.
   const float h = HullSize() / 20.0f;
   for (auto& s : sprites)
-    if (s->layerName != "gunbarrel" && s->variantLayer && !s->variantLayer->colourSource)
+    if (s.get() != legs && s->layerName != "gunbarrel" && s->variantLayer && !s->variantLayer->colourSource)
       QueueSpriteShadow(*s, TurnsWithTurret(*s) ? TurretAngle() : unit->heading, h);
 }
 
 void GUI_BS_MechUnit::Draw() {
-  GUI_BS_MajorUnit::Draw();
   if (!unit) return;
-  for (auto& s : sprites)
-    if (s->layerName != "gunbarrel") DrawSprite(*s, TurnsWithTurret(*s) ? TurretAngle() : unit->heading);
+  if (legAnimator) legAnimator->Draw();
+  DrawChildrenOfLayer(0);
+  GUI_BS_MajorUnit::Draw();
+  const float headAngle = unit->headLook ? unit->headLook->angle : TurretAngle();
+  for (auto& s : sprites) {
+    GUI_BS_Sprite* p = s.get();
+    if (p == legs || p == head || p == headColour || p->layerName == "gunbarrel") continue;
+    DrawSprite(*p, TurnsWithTurret(*p) ? TurretAngle() : unit->heading);
+  }
+  if (head) DrawSprite(*head, headAngle);
+  if (headColour) DrawSprite(*headColour, headAngle);
+  DrawChildrenOfLayer(1);
+  if (unit->state == US_IN_DROPPER) DrawBarrelsAndShield();
 }
 
 // ---- The manager ----
@@ -1078,7 +1181,11 @@ void GUI_BS_UnitManager::Unregister(GUI_BS_Unit* unit) {
 
 void GUI_BS_UnitManager::Adopt(std::unique_ptr<SIM_UnitVisual> visual) {
   if (!visual) return;
-  if (auto* drawn = dynamic_cast<GUI_BS_Unit*>(visual.get())) drawn->OnDetached();
+  if (auto* drawn = dynamic_cast<GUI_BS_Unit*>(visual.get())) {
+    // What rode on the unit goes with it: nothing may read the unit after this.
+    drawn->emitters.clear();
+    drawn->OnDetached();
+  }
   visual->DetachUnit();
   wrecks.push_back(std::move(visual));
 }
@@ -1096,7 +1203,13 @@ void GUI_BS_UnitManager::Update() {
   if (hovered) hovered->BuildTooltip();
 }
 
+void GUI_BS_UnitManager::UpdateInfantry() {
+  for (GUI_BS_Unit* u : units)
+    if (u->unit && u->unit->sizeType == SIZE_INFANTRY) static_cast<GUI_BS_InfantryUnit*>(u)->BindComposite();
+}
+
 void GUI_BS_UnitManager::DrawAll() {
+  UpdateInfantry();
   D3DEngine& e = GetRenderDevice();
   e.SetNormalBlend();
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
@@ -1218,4 +1331,8 @@ void RegisterBattleScreenView() {
   static GUI_BS_BattleView view;
   SetBattleView(&view);
   ConnectWorldDetails();
+  ConnectAirDropCrates();
+  SetBattleWorldLayer(WL_CORPSES, DrawCorpses);
+  SetBattleWorldLayer(WL_BLOB_SHADOWS, DrawBlobShadows);
+  GetBattleFrameHooks().buildInfantryComposites = [] { GUI_BS_UnitManager::Instance().UpdateInfantry(); };
 }

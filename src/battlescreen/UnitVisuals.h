@@ -14,12 +14,14 @@
 #include "battle/BattleView.h"
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/RenderObject.h"
+#include "engine/Sprites.h"
 
 class SIM_Scenario;
 class SIM_TargetedComponent;
 class GUI_BS_Shield;
 class GUI_BS_Tracks;
 class ShellCasings;
+class MechLegAnimator;
 
 class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
  public:
@@ -69,6 +71,8 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
     const SIM_UnitTargetData* point = nullptr;
     std::string name;
     bool finished = false;
+    // The drawn smoke (null without the effects layer); it reports when it has run out.
+    std::unique_ptr<GUI_BS_RenderObject> object;
   };
   // Drawn damage only: the simulation's choice of aim point never asks the drawing, so
   // a fight runs the same drawn or headless.
@@ -107,23 +111,76 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   std::string designName;
 };
 
-// A soldier: its drawing comes with the infantry compositor.
+class GUI_BS_InfantryShadow;
+
+// A soldier: legs, torso and head from its design's composite of the soldier sheet (see
+// InfantryCompositor), a walk of 32 frames by distance, torso poses for aiming and
+// firing, footprints, a blob shadow, and a death of 32 frames that leaves a corpse.
 class GUI_BS_InfantryUnit : public GUI_BS_Unit {
  public:
   // The death animation: frames 0..31, one per step of more than 16 ms.
   static constexpr int kLastDeathFrame = SIM_DeathFrames::kLastFrame;
   static constexpr float kDeathFrameMs = SIM_DeathFrames::kFrameMs;
-  enum Posture { POSTURE_IDLE = 0, POSTURE_ALERT = 2, POSTURE_DYING = 5, POSTURE_DEAD = 6 };
+  static constexpr int kWalkFrames = 32;
+  static constexpr int kWalkStopFrame = 7;
+  static constexpr float kPoseStepMs = 16.0f;
+  static constexpr int kIdleFrame = 32;
+  static constexpr int kAimFrame = 48;
+  static constexpr int kRaisedFrame = 55;
+  static constexpr int kFiredFrame = 40;
+  static constexpr float kFootprintSpacingSq = 36.0f;
+  enum Posture {
+    POSTURE_IDLE = 0,
+    POSTURE_LOWERING = 1,
+    POSTURE_ALERT = 2,
+    POSTURE_RAISING = 3,
+    POSTURE_FIRING = 4,
+    POSTURE_DYING = 5,
+    POSTURE_DEAD = 6
+  };
 
-  using GUI_BS_Unit::GUI_BS_Unit;
+  explicit GUI_BS_InfantryUnit(SIM_BattleUnit* unit);
+  ~GUI_BS_InfantryUnit() override;
   // Soldiers have no fade: their death animation runs in Tick.
   void PruneEmitters() override {}
   void OnDestroyed() override;
+  void OnKilled() override;
+  void OnDetached() override;
+  void OnFire(int barrel) override;
   void Tick() override;
-  void SpawnBloodSplatter() override {}
+  void Draw() override;
+  void DrawShadows() override {}
+  void UpdateTracks() override;
+  void SpawnBloodSplatter() override;
+  // The design's composite becomes the texture of the legs, torso and head.
+  void BindComposite();
+  // One walk step by the distance moved (the legs' frame, a halt on frame 7).
+  void AdvanceWalk(float moved);
+  // One pose step by the battle time passed.
+  void AdvancePose(float ms);
   int DeathFrame() const { return death.frame; }
 
-  int posture = POSTURE_IDLE;
+  GUI_BS_Sprite* legs = nullptr;
+  GUI_BS_Sprite* torso = nullptr;
+  GUI_BS_Sprite* head = nullptr;
+  CTexturedSprite deathSprites[3];
+  std::unique_ptr<GUI_BS_Tracks> leftPrints;
+  std::unique_ptr<GUI_BS_Tracks> rightPrints;
+  float lastPrintX = 0.0f, lastPrintY = 0.0f;
+  bool nextFootLeft = true;
+  float walkDistance = 0.0f;
+  int32_t walkFrameIndex = kWalkStopFrame;
+  int32_t poseFrame = kAimFrame;
+  float poseTimer = 0.0f;
+  // Colours of the legs, torso armour, torso and head (r, g, b, a).
+  int32_t legsColour[4] = {255, 255, 255, 255};
+  int32_t armourColour[4] = {255, 255, 255, 255};
+  int32_t torsoColour[4] = {255, 255, 255, 255};
+  int32_t headColour[4] = {255, 255, 255, 255};
+  int posture = POSTURE_ALERT;
+  int deathSheet = 1;  // 1 or 2
+  std::string compositeName;
+  std::unique_ptr<GUI_BS_InfantryShadow> blobShadow;
   SIM_DeathFrames death;
 };
 
@@ -184,11 +241,43 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   bool wreckPlaced = false;
 };
 
+// A walking unit: legs from the leg animator, the turret and an optional head on top.
 class GUI_BS_MechUnit : public GUI_BS_MajorUnit {
  public:
-  using GUI_BS_MajorUnit::GUI_BS_MajorUnit;
+  explicit GUI_BS_MechUnit(SIM_BattleUnit* unit);
+  ~GUI_BS_MechUnit() override;
   void Draw() override;
   void DrawShadows() override;
+  void PruneEmitters() override;
+  void OnDestroyed() override;
+  void OnDetached() override;
+  void Placed() override;
+  void StartWalking() override { CancelStop(); }
+  void StopWalking() override { RequestStop(); }
+  // The stop order waits for the legs' next frame step.
+  void RequestStop();
+  // A move order: the pending stop is forgotten.
+  void CancelStop();
+  // A foot plants: a footprint on its strip and the ground under the mech is checked.
+  void Footprint(bool left);
+  // A foot plants where it can be seen: dust and a thump.
+  void Footstep(bool left);
+  void FootPoint(bool left, float* wx, float* wy) const;
+
+  GUI_BS_Sprite* interior = nullptr;
+  GUI_BS_Sprite* turret = nullptr;
+  GUI_BS_Sprite* turretColour = nullptr;
+  GUI_BS_Sprite* legs = nullptr;
+  GUI_BS_Sprite* head = nullptr;
+  GUI_BS_Sprite* headColour = nullptr;
+  std::unique_ptr<GUI_BS_Tracks> leftPrints;
+  std::unique_ptr<GUI_BS_Tracks> rightPrints;
+  std::unique_ptr<MechLegAnimator> legAnimator;
+  float footprintSize = 0.0f;
+  float leftFootX = 0.0f, leftFootY = 0.0f;
+  float rightFootX = 0.0f, rightFootY = 0.0f;
+  std::string footstepParticles;
+  std::string footstepSound;
 };
 
 class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
@@ -268,6 +357,9 @@ class GUI_BS_UnitManager {
 
   // Per frame, before drawing: the hover tooltip of the unit under the mouse.
   void Update();
+  // Every soldier takes its design's composite (built on first use, and again after a
+  // device rebuild).
+  void UpdateInfantry();
   // The units' place in the frame: every shadow first, then the bodies grouped by
   // texture, so a full battle draws in a few batches.
   void DrawAll();
@@ -300,6 +392,16 @@ class GUI_BS_BattleView : public SIM_BattleView {
   float CameraY() const override;
   bool IsOffScreen(float x, float y, float margin) const override;
 };
+
+// The effects layer makes what rides on units: damage smoke at an aim point and the
+// light-map copies of lit layers ("LIGHTMAP" attachment lines). Unset, none are made.
+struct UnitAttachmentHooks {
+  std::unique_ptr<GUI_BS_RenderObject> (*makeEmitter)(const SIM_UnitTargetData* point, SIM_BattleUnit* unit,
+                                                      const std::string& effect) = nullptr;
+  std::unique_ptr<GUI_BS_RenderObject> (*makeLight)(GUI_BS_Sprite* owner,
+                                                    const std::string& texture) = nullptr;
+};
+UnitAttachmentHooks& GetUnitAttachmentHooks();
 
 // Makes the battle talk to the battle screen's view (start-up wiring; idempotent).
 void RegisterBattleScreenView();

@@ -14,6 +14,7 @@
 #include "effects/ParticleSystem.h"
 #include "effects/PostProcessing.h"
 #include "effects/Smoke.h"
+#include "effects/UnitEmitters.h"
 #include "simdata/Options.h"
 
 namespace {
@@ -89,6 +90,7 @@ void ConnectBattleEffects() {
   };
 
   GetUnitEffectHooks().request = EffectsRecordRequest;
+  ConnectUnitEmitters();
   SetDistortionRegisterHook(
       [](GUI_BS_RenderObject* o) { GUI_BS_DistortionManager::Instance().QueueHeat(o); });
   SetDistortionPendingQuery(

@@ -1,6 +1,7 @@
 // Units on the OpenGL device under a (virtual) display: tanks and buildings of both sides
-// at close zoom with their turrets on their targets, against a reference picture; and the
-// design pictures composed once into the design-texture folder.
+// at close zoom with their turrets on their targets, against a reference picture; the
+// design pictures composed once into the design-texture folder; the soldiers' composite
+// read back cell by cell; and walking units, corpses and a crate on the frozen ridge.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,17 +10,27 @@
 #include <string>
 #include <vector>
 
+#include "app/Game.h"
+#include "battle/Gameplay.h"
+#include "battlescreen/AirDropCrates.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/Corpses.h"
 #include "battlescreen/DesignSprite.h"
+#include "battlescreen/Infantry.h"
+#include "battlescreen/MechLegs.h"
+#include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
+#include "effects/BattleEffects.h"
+#include "effects/EffectsCommon.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Textures.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "platform/Dds.h"
 #include "simdata/Options.h"
@@ -151,6 +162,204 @@ TEST_F(UnitVisualsGLTest, DesignPicturesAreComposedOnceAndAgainWhenTheDesignChan
   EXPECT_FALSE(fs::exists(folder / repainted));
   EXPECT_TRUE(fs::exists(folder / hull));
   fs::remove_all(folder);
+}
+
+// A sheet whose every pixel names its own place: red and green the low bits of x and y,
+// blue their high bits. After composition each target pixel tells where it came from.
+uint32_t SheetPixel(int x, int y) {
+  const uint32_t hi = static_cast<uint32_t>((x >> 8) | ((y >> 8) << 2)) * 32u;
+  return 0xFF000000u | static_cast<uint32_t>(x & 255) << 16 | static_cast<uint32_t>(y & 255) << 8 | hi;
+}
+
+TEST_F(UnitVisualsGLTest, TheSoldierCompositeCopiesEveryCellOfTheTableInPlace) {
+  if (!gl_.IsOpen()) return;
+  D3DEngine& e = GetRenderDevice();
+  const int W = InfantryCompositor::kSheetWidth, H = InfantryCompositor::kSheetHeight;
+  std::vector<uint32_t> sheet(size_t(W) * H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) sheet[size_t(y) * W + x] = SheetPixel(x, y);
+  e.DeleteTexture(InfantryCompositor::kSheet);
+  auto tex = std::make_unique<GTexture9>(InfantryCompositor::kSheet);
+  ASSERT_EQ(e.Device()->CreateTexture(W, H, 1, 0, platform::Format::A8R8G8B8, platform::Pool::Managed,
+                                      &tex->texture),
+            platform::D3D_OK);
+  ASSERT_EQ(tex->texture->UploadLevel(0, W, H, sheet.data()), platform::D3D_OK);
+  e.AddTexture(std::move(tex));
+  e.SetPointFiltering(true);
+
+  SIM_UnitDesign* design = PlayerDesign("Rifle Squad");
+  ASSERT_NE(design, nullptr);
+  std::vector<DesignLayer> kept = design->layers;
+  for (DesignLayer& l : design->layers)
+    for (int& c : l.colour) c = 255;
+  InfantryCompositor& comp = InfantryCompositor::Instance();
+  const std::string name = comp.GetTarget(design);
+  design->layers = kept;
+  e.SetPointFiltering(false);
+  GTexture9* target = e.FindNamedTexture(name.c_str());
+  ASSERT_NE(target, nullptr);
+  std::vector<uint32_t> out;
+  const int S = InfantryCompositor::kSize;
+  ASSERT_EQ(e.Device()->ReadPixels(target->Get(), platform::Rect{0, 0, S, S}, &out), platform::D3D_OK);
+  ASSERT_EQ(out.size(), size_t(S) * S);
+
+  // Where each target pixel should come from: the last step whose quad covers it.
+  auto expected = [](int x, int y, bool* nearEdge) {
+    int sx = -1, sy = -1;
+    *nearEdge = false;
+    for (const InfantryCompositor::Step& st : InfantryCompositor::kSteps) {
+      const int w = st.src[2] - st.src[0], h = st.src[3] - st.src[1];
+      const int qx = (st.dst[0] + st.dst[2]) / 2 - w / 2, qy = (st.dst[1] + st.dst[3]) / 2 - h / 2;
+      const bool inside = x >= qx && x < qx + w && y >= qy && y < qy + h;
+      if (std::abs(y - qy) <= 1 || std::abs(y - (qy + h)) <= 1) *nearEdge = true;
+      if (inside) {
+        sx = st.src[0] + (x - qx);
+        sy = st.src[1] + (y - qy);
+      }
+    }
+    return sx < 0 ? 0u : SheetPixel(sx, sy);
+  };
+  int checked = 0, wrong = 0;
+  for (int cell = 0; cell < 64; ++cell)
+    for (int oy : {3, 17, 31, 45, 60})
+      for (int ox : {2, 21, 40, 61}) {
+        const int x = (cell % 8) * 64 + ox, y = (cell / 8) * 64 + oy;
+        bool edge = false;
+        const uint32_t want = expected(x, y, &edge);
+        if (edge) continue;
+        ++checked;
+        const uint32_t got = out[size_t(y) * S + x];
+        if (got != want && ++wrong <= 8)
+          ADD_FAILURE() << "cell " << cell << " pixel " << x << "," << y << ": 0x" << std::hex << got
+                        << " instead of 0x" << want;
+      }
+  EXPECT_GT(checked, 64 * 12);
+  EXPECT_EQ(wrong, 0);
+  e.DeleteTexture(InfantryCompositor::kSheet);
+  comp.ReleaseAll();
+}
+
+// The scene's own clock: 20 ms a frame, however fast the machine draws.
+std::int64_t g_sceneNs = 0;
+std::int64_t SceneNow() { return g_sceneNs; }
+
+TEST_F(UnitVisualsGLTest, MechsSoldiersCorpsesAndACrateOnTheFrozenRidge) {
+  if (!gl_.IsOpen()) return;
+  g_sceneNs = 10'000'000'000;
+  SetClockSource(SceneNow);
+  SetEffectsFrameRatioOverride(1.0f);
+  ASSERT_NE(StartShippedBattle("frozen_ridge"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  SIM_Options::Get().SetFloat("TRACKS", 1.0f);
+  SIM_Options::Get().SetFloat("BLOOD", 1.0f);
+  const float cx = 1000.0f, cy = 800.0f;
+
+  // A mech mid-stride: its left leg high, a trail of prints behind it.
+  SIM_BattleUnit* mech =
+      PlaceUnit(PlayerDesign("Strider Lancer"), GetBattle().playerArmy, cx - 120, cy + 40, 30);
+  ASSERT_NE(mech, nullptr);
+  auto* mv = dynamic_cast<GUI_BS_MechUnit*>(mech->visual.get());
+  ASSERT_TRUE(mv && mv->legAnimator);
+  for (int i = 0; i < 4; ++i) {
+    mv->Footprint(i % 2 == 0);
+    mech->x += 10.0f;
+  }
+  // Prints fade in over their first 600 ms: these were laid a second ago.
+  mv->leftPrints->Age(1000.0f, 1.0f);
+  mv->rightPrints->Age(1000.0f, 1.0f);
+  mv->legAnimator->frame = 30;
+  mv->legAnimator->x = mech->x;
+  mv->legAnimator->y = mech->y;
+  // A squad firing at an enemy, two of its men fallen with their guns thrown.
+  SIM_UnitDesign* rifles = PlayerDesign("Rifle Squad");
+  std::vector<GUI_BS_InfantryUnit*> squad;
+  for (int i = 0; i < 6; ++i) {
+    SIM_BattleUnit* s =
+        PlaceUnit(rifles, GetBattle().playerArmy, cx + 40 + (i % 3) * 26, cy + 60 + (i / 3) * 28, 350);
+    ASSERT_NE(s, nullptr);
+    squad.push_back(dynamic_cast<GUI_BS_InfantryUnit*>(s->visual.get()));
+  }
+  squad[0]->OnFire(0);
+  squad[2]->OnFire(0);
+  for (GUI_BS_InfantryUnit* s : squad) s->walkFrameIndex = 3 + 5 * int(s->unit->x) % 32;
+  const int32_t green[4] = {90, 110, 70, 255}, skin[4] = {220, 190, 160, 255};
+  const int32_t* colours[3] = {green, green, skin};
+  AddCorpse(cx + 10, cy - 10, 120, 24, colours, 1);
+  AddCorpse(cx + 70, cy - 30, 250, 24, colours, 2);
+  // A crate just dropped, still falling.
+  GUI_BS_AirDropManager::Instance().AddDrop(77, cx - 60, cy - 90);
+
+  GetInputManager().x = 512;
+  GetInputManager().y = 384;
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.centreX = cx;
+  map.centreY = cy;
+  map.zoom = map.targetZoom = std::min(2.5f, map.maxZoom);
+  D3DEngine& e = GetRenderDevice();
+  GetBattle().frameStep = 20.0f;
+  for (int i = 0; i < 3; ++i) {
+    g_sceneNs += 20'000'000;
+    GetStepRateMeter().rate = 1.0f;
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    if (i < 2) e.Flip();
+  }
+  EXPECT_FALSE(GUI_BS_AirDropManager::Instance().drops.front()->landed);
+  std::vector<uint32_t> pixels;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+  zt_test::ExpectMatchesReference(
+      pixels, 1024, 768, zt_test::TestSourceDir() + "/battlescreen/reference/frozen_ridge_walkers.png",
+      zt_test::BuildDir() + "/frozen_ridge_walkers_actual.png");
+  e.Flip();
+  SetEffectsFrameRatioOverride(-1.0f);
+  SetClockSource(nullptr);
+}
+
+TEST_F(UnitVisualsGLTest, LampsAndCockpitsPulseOnTheNightCitadel) {
+  if (!gl_.IsOpen()) return;
+  g_sceneNs = 10'000'000'000;
+  SetClockSource(SceneNow);
+  SetEffectsFrameRatioOverride(1.0f);
+  // The battle's hooks are reset between tests: the night's light map reads the scenario
+  // through them.
+  ConnectBattleEffects();
+  GetGame().RenderTargetWidth = Game::RenderTargetSize(1024);
+  GetGame().RenderTargetHeight = Game::RenderTargetSize(768);
+  GetGame().CreateRenderTargets();
+  SIM_Options::Get().SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_NE(StartShippedBattle("night_citadel"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  const float cx = 1000.0f, cy = 900.0f;
+  ASSERT_NE(PlaceUnit(PlayerDesign("Jackal Scout"), GetBattle().playerArmy, cx - 80, cy, 300), nullptr);
+  ASSERT_NE(PlaceUnit(PlayerDesign("Strider Lancer"), GetBattle().playerArmy, cx + 80, cy + 20, 330),
+            nullptr);
+  GetInputManager().x = 512;
+  GetInputManager().y = 384;
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.centreX = cx;
+  map.centreY = cy;
+  map.zoom = map.targetZoom = map.maxZoom;
+  D3DEngine& e = GetRenderDevice();
+  GetBattle().frameStep = 20.0f;
+  for (int i = 0; i < 3; ++i) {
+    g_sceneNs += 20'000'000;
+    GetStepRateMeter().rate = 1.0f;
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    if (i < 2) e.Flip();
+  }
+  std::vector<uint32_t> pixels;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+  zt_test::ExpectMatchesReference(pixels, 1024, 768,
+                                  zt_test::TestSourceDir() + "/battlescreen/reference/night_unit_lights.png",
+                                  zt_test::BuildDir() + "/night_unit_lights_actual.png");
+  e.Flip();
+  SetEffectsFrameRatioOverride(-1.0f);
+  SetClockSource(nullptr);
 }
 
 }  // namespace

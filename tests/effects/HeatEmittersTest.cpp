@@ -1,14 +1,19 @@
-// Heat-particle configs, the six looks of a heat particle and the emitters that own 512.
+// Heat-particle configs, the six looks of a heat particle and the emitters that own 512;
+// the smoke that rides on a wounded unit and the pulse of a unit's light.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 
+#include "battle/BattleUnit.h"
 #include "effects/EffectsFixture.h"
 #include "effects/HeatEmitters.h"
 #include "effects/Smoke.h"
+#include "effects/UnitEmitters.h"
 #include "engine/Random.h"
 #include "simdata/Options.h"
+#include "simdata/UnitHull.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -157,6 +162,62 @@ TEST_F(HeatEmittersTest, ExtinguishingStopsOnlyNearbyFiresThatCanGoOut) {
   EXPECT_FALSE(near.heat->emitting);
   EXPECT_TRUE(far.heat->emitting);
   EXPECT_TRUE(stubborn.heat->emitting);
+}
+
+TEST_F(HeatEmittersTest, AUnitEmitterRidesOnItsPointUntilItsHeatRunsOut) {
+  SIM_BattleUnit unit;
+  unit.sizeType = SIZE_TANK;
+  unit.state = US_ACTIVE;
+  unit.x = 500.0f;
+  unit.y = 400.0f;
+  unit.SetHeading(90.0f);
+  unit.CacheHeading();
+  SIM_UnitTargetData point;
+  point.x = 10.0f;
+  point.y = 0.0f;
+  point.name = "tank_chassis";
+  GUI_BS_UnitEmmiter e(&point, &unit, "small_unit_emitter");
+  ASSERT_TRUE(e.heat->active);
+  EXPECT_EQ(UnitEmitterList().size(), 1u);
+  // Turned with the hull: ten units to the right of a unit heading east is ten south.
+  e.UpdatePosition();
+  EXPECT_NEAR(e.heat->centreX, 500.0f, 1e-3f);
+  EXPECT_NEAR(e.heat->centreY, 410.0f, 1e-3f);
+  // A standing unit smokes at the slowest rate; a building at the full one.
+  EXPECT_FLOAT_EQ(e.heat->emissionRate, GUI_BS_UnitEmmiter::kSlowest);
+  unit.sizeType = SIZE_BUILDING;
+  e.UpdatePosition();
+  EXPECT_FLOAT_EQ(e.heat->emissionRate, 1.0f);
+
+  // A destroyed unit's smoke draws nothing (and does not age) until it is pruned.
+  unit.state = US_DESTROYED;
+  const float age = e.heat->age;
+  const uint64_t draws = engine().Device()->Counters().draws;
+  e.Draw();
+  EXPECT_EQ(e.heat->age, age);
+  EXPECT_EQ(engine().Device()->Counters().draws, draws);
+  unit.state = US_ACTIVE;
+  e.Draw();
+  EXPECT_GT(e.heat->age, age);
+  EXPECT_FALSE(e.finished);
+  // Spent: marked finished at its next update.
+  e.heat->active = false;
+  e.Draw();
+  EXPECT_TRUE(e.finished);
+  EXPECT_TRUE(e.IsFinished());
+}
+
+TEST_F(HeatEmittersTest, AUnitLightPulsesBetweenItsBoundsEvery64Ms) {
+  int lowest = 255, highest = 0;
+  for (float t = 0.0f; t <= 64.0f; t += 0.5f) {
+    const int a = GUI_BS_UnitLightmap::PulseAlpha(t);
+    lowest = std::min(lowest, a);
+    highest = std::max(highest, a);
+  }
+  EXPECT_EQ(lowest, static_cast<int>(0.78f * 255.0f));
+  EXPECT_EQ(highest, 255);
+  EXPECT_EQ(GUI_BS_UnitLightmap::PulseAlpha(0.0f), GUI_BS_UnitLightmap::PulseAlpha(64.0f));
+  EXPECT_EQ(GUI_BS_UnitLightmap::PulseAlpha(32.0f), 255);
 }
 
 }  // namespace

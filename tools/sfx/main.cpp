@@ -70,6 +70,10 @@ int main(int argc, char** argv) {
   }
   mono("lb_flamethrower.ogg", Flames());
   mono("lb_squad_running.ogg", Footsteps());
+  // A mech's footfall: a dull thump, deeper and longer for the heavier hulls.
+  mono("mech_step_light.ogg", Explosion(0.35, 0.10, 85, 910, 0.0f));
+  mono("mech_step_medium.ogg", Explosion(0.5, 0.16, 62, 911, 0.0f));
+  mono("mech_step_heavy.ogg", Explosion(0.7, 0.24, 44, 912, 0.1f));
   mono("weapon_placement.ogg", Placement());
   mono("lb_shield_impact.ogg", Zap(600));
   mono("ztk_nightvision.ogg", PowerUp());
