@@ -108,8 +108,8 @@ bool GUI_BS_AirStrikeManager::PlaceStrike(float mouseX, float mouseY) {
   }
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float zoom = map.zoom > 0.0f ? map.zoom : 1.0f;
-  active_->targetX = mouseX / zoom + map.cameraX;
-  active_->targetY = mouseY / zoom + map.cameraY;
+  active_->targetX = mouseX / zoom + map.viewLeft;
+  active_->targetY = mouseY / zoom + map.viewTop;
   strike->Launch(active_, active_->targetX, active_->targetY);
   active_->state = GUI_BS_AirStrikePlacer::PLACED;
   active_ = nullptr;

@@ -26,8 +26,9 @@ bool HudUnitShowable(const HudLiveUnits& live, const SIM_BattleUnit* unit) {
 
 void HudWorldToScreen(float wx, float wy, float* sx, float* sy) {
   const GUI_BS_Map& m = GUI_BS_Map::Instance();
-  *sx = (wx - m.cameraX) * m.zoom;
-  *sy = (wy - m.cameraY) * m.zoom;
+  // The camera holds the view's centre; the screen's corner is the view rectangle's.
+  *sx = (wx - m.viewLeft) * m.zoom;
+  *sy = (wy - m.viewTop) * m.zoom;
 }
 
 float HudBattleFrameMs() {

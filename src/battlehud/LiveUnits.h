@@ -19,7 +19,7 @@ class HudLiveUnits {
 
 // Alive and not in state 8, 9 or 11.
 bool HudUnitShowable(const HudLiveUnits& live, const SIM_BattleUnit* unit);
-// A unit's screen point: (world - camera) x zoom.
+// A world point on the screen: (world - the view's top left) x zoom.
 void HudWorldToScreen(float wx, float wy, float* sx, float* sy);
 // Battle milliseconds of this frame (0 while paused).
 float HudBattleFrameMs();

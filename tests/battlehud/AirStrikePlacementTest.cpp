@@ -14,6 +14,7 @@
 #include "battle/BattleFixture.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
+#include "battlehud/LiveUnits.h"
 #include "battlehud/AirStrikePlacement.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/BattleOverlays.h"
@@ -38,8 +39,11 @@ class AirStrikeTest : public zt_test::NullDeviceTest {
     ClearBattleOverlays();
     GUI_BS_Map& map = GUI_BS_Map::Instance();
     map.zoom = 2.0f;
-    map.cameraX = 100.0f;
-    map.cameraY = 50.0f;
+    // The view's top left is what a screen point adds to; the camera holds the centre.
+    map.viewLeft = 100.0f;
+    map.viewTop = 50.0f;
+    map.cameraX = map.viewLeft + 512.0f / map.zoom;
+    map.cameraY = map.viewTop + 384.0f / map.zoom;
     GetGameplay().supplies = 100000.0f;
     SIM_AirStrikeManager& strikes = GetAirStrikeManager();
     ASSERT_GE(strikes.types.size(), 2u);
@@ -115,6 +119,11 @@ TEST_F(AirStrikeTest, PressesWhileTargeting) {
       EXPECT_EQ(strike->state, SIM_AirStrike::STATE_ORDERED);
       EXPECT_FLOAT_EQ(strike->targetX, c.x / 2.0f + 100.0f);
       EXPECT_FLOAT_EQ(strike->targetY, c.y / 2.0f + 50.0f);
+      // The placed marker stays under the click, as the map scrolls with the view.
+      float sx = 0.0f, sy = 0.0f;
+      HudWorldToScreen(strike->targetX, strike->targetY, &sx, &sy);
+      EXPECT_FLOAT_EQ(sx, c.x);
+      EXPECT_FLOAT_EQ(sy, c.y);
       EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies - float(first->supplyCost));
     } else {
       EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies);
