@@ -152,9 +152,10 @@ class GUI_ParticleEmmiterGroup : public GUI_BS_RenderObject {
 
 std::vector<GUI_ParticleEmmiterGroup*>& ActiveParticleGroups();
 std::vector<GUI_ParticleEmmiterGroup*>& IdleParticleGroups();
-// Groups that may exist at once, playing or finished: above a big battle's peak (about
-// 210 live explosion groups with 400 units fighting).
-constexpr int kMaxParticleGroups = 512;
+// Groups that may exist at once, playing or finished: well above a big battle's peak
+// (about 210 live explosion groups with 400 units fighting, about 2100 groups in all
+// under two hundred fires and their bursts and explosions).
+constexpr int kMaxParticleGroups = 4096;
 // A finished group of that name restarted, or a new empty one (no emitters yet). With
 // the pool full, the oldest finished group of another name is freed to make room; with
 // every group playing, null: the request is dropped.
