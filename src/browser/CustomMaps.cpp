@@ -185,7 +185,8 @@ void GUI_BB_CustomMap::UpdateRowText() {
   GetTextRenderer().SetFont("18.dds", 16.0f);
   // The name the player typed, not the folder name with its 31-digit prefix.
   const std::string shown =
-      scenario ? GetTranslation(scenario->guiName.empty() ? scenario->name : scenario->guiName) : std::string();
+      scenario ? GetTranslation(scenario->guiName.empty() ? scenario->name : scenario->guiName)
+               : std::string();
   displayedName = FitTextToWidth(shown, static_cast<float>(width) - 30.0f);
 }
 
