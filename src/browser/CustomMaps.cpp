@@ -10,6 +10,7 @@
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
+#include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "gui/Buttons.h"
 #include "gui/Cursor.h"
@@ -182,8 +183,11 @@ GUI_BB_CustomMap::~GUI_BB_CustomMap() = default;
 
 void GUI_BB_CustomMap::UpdateRowText() {
   GetTextRenderer().SetFont("18.dds", 16.0f);
-  displayedName =
-      FitTextToWidth(scenario ? scenario->name : std::string(), static_cast<float>(width) - 30.0f);
+  // The name the player typed, not the folder name with its 31-digit prefix.
+  const std::string shown =
+      scenario ? GetTranslation(scenario->guiName.empty() ? scenario->name : scenario->guiName)
+               : std::string();
+  displayedName = FitTextToWidth(shown, static_cast<float>(width) - 30.0f);
 }
 
 void GUI_BB_CustomMap::Process() {

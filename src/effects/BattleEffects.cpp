@@ -1,6 +1,7 @@
 #include "effects/BattleEffects.h"
 
 #include <unordered_map>
+#include <algorithm>
 
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"
@@ -15,6 +16,7 @@
 #include "effects/PostProcessing.h"
 #include "effects/Smoke.h"
 #include "effects/UnitEmitters.h"
+#include "engine/Singletons.h"
 #include "simdata/Options.h"
 
 namespace {
@@ -93,6 +95,10 @@ void ConnectBattleEffects() {
   ConnectUnitEmitters();
   SetDistortionRegisterHook(
       [](GUI_BS_RenderObject* o) { GUI_BS_DistortionManager::Instance().QueueHeat(o); });
+  SetDistortionForgetHook([](GUI_BS_RenderObject* o) {
+    if (auto* d = ProcessWideIfAlive<GUI_BS_DistortionManager>())
+      d->heat.erase(std::remove(d->heat.begin(), d->heat.end(), o), d->heat.end());
+  });
   SetDistortionPendingQuery(
       [](bool desertHaze) { return GUI_BS_DistortionManager::Instance().HasDistortion(desertHaze); });
   // Burning ground's haze bends the picture: its hidden particles, faded with the fire.

@@ -35,6 +35,7 @@ struct FlameJet {
 struct HeatGlobals {
   std::vector<GUI_BS_GroundEmitter*> groundEmitters;
   DistortionRegisterHook distortion = nullptr;
+  DistortionRegisterHook distortionForget = nullptr;
   std::vector<FlameJet> jets;  // kFlameJets, built on first use
 };
 HeatGlobals& Globals() {
@@ -534,6 +535,9 @@ GUI_BS_GroundEmitter::GUI_BS_GroundEmitter(float radius, float life, const std::
 }
 
 GUI_BS_GroundEmitter::~GUI_BS_GroundEmitter() {
+  // A fire that burns out is deleted in the frame it queued its haze: the distortion
+  // pass must not reach it afterwards.
+  if (Globals().distortionForget) Globals().distortionForget(this);
   delete haze;
   auto& l = Globals().groundEmitters;
   l.erase(std::remove(l.begin(), l.end(), this), l.end());
@@ -562,6 +566,7 @@ void GroundFireExtinguish(float radius, float x, float y) {
 }
 
 void SetDistortionRegisterHook(DistortionRegisterHook hook) { Globals().distortion = hook; }
+void SetDistortionForgetHook(DistortionRegisterHook hook) { Globals().distortionForget = hook; }
 
 // ---- Flamethrower jets ----
 

@@ -159,6 +159,8 @@ void GroundFireExtinguish(float radius, float x, float y);
 // The distortion manager's stand-in takes burning ground that wants heat haze this frame.
 using DistortionRegisterHook = void (*)(GUI_BS_RenderObject* object);
 void SetDistortionRegisterHook(DistortionRegisterHook hook);
+// Called as a queued object is deleted, so the distortion pass lets go of it.
+void SetDistortionForgetHook(DistortionRegisterHook hook);
 // The battle's frame time in ms (0 while paused or without a battle).
 float EffectsFrameMs();
 // The battle's frame-rate ratio (1 without a battle; tests pin it).

@@ -29,6 +29,7 @@ struct ParticleLists {
   std::vector<std::string> reportedMissing;  // each unknown name is logged once
   std::vector<GUI_ParticleEmmiterGroup*> active;
   std::vector<GUI_ParticleEmmiterGroup*> idle;
+  int groupCount = 0;  // every group that exists, playing or idle
   SmallExplosionCullHook cullHook = nullptr;
 };
 
@@ -463,6 +464,7 @@ void GUI_ParticleEmmiter::Restart(float x_, float y_, float bx, float by) {
 // ---- Groups ----
 
 GUI_ParticleEmmiterGroup::GUI_ParticleEmmiterGroup(const std::string& n) : name(n) {
+  ++Lists().groupCount;
   layer = 1;
   fade = 1.0f;
   Lists().active.push_back(this);
@@ -477,6 +479,7 @@ GUI_ParticleEmmiterGroup::~GUI_ParticleEmmiterGroup() {
   ParticleLists& l = Lists();
   if (inActiveList) Unlink(l.active, this);
   if (inIdleList) Unlink(l.idle, this);
+  --l.groupCount;
 }
 
 bool GUI_ParticleEmmiterGroup::AddEmitter(GUI_ParticleEmmiter* e) {
@@ -547,16 +550,27 @@ std::vector<GUI_ParticleEmmiterGroup*>& IdleParticleGroups() { return Lists().id
 
 GUI_ParticleEmmiterGroup* ObtainParticleGroup(const std::string& name, float x, float y, float biasX,
                                               float biasY) {
-  for (GUI_ParticleEmmiterGroup* g : Lists().idle)
+  ParticleLists& l = Lists();
+  if (l.active.capacity() < size_t(kMaxParticleGroups)) l.active.reserve(size_t(kMaxParticleGroups));
+  if (l.idle.capacity() < size_t(kMaxParticleGroups)) l.idle.reserve(size_t(kMaxParticleGroups));
+  for (GUI_ParticleEmmiterGroup* g : l.idle)
     if (g->name == name) {
       g->Restart(x, y, biasX, biasY);
       return g;
     }
+  if (l.groupCount >= kMaxParticleGroups) {
+    // The pool is full. A group of another name that has finished makes way (the oldest
+    // first); with every group playing, the request is dropped.
+    if (l.idle.empty()) return nullptr;
+    delete l.idle.front();
+  }
   auto* g = new GUI_ParticleEmmiterGroup(name);
   g->x = x;
   g->y = y;
   return g;
 }
+
+int ParticleGroupCount() { return Lists().groupCount; }
 
 void ParticleGroupsCull() {
   ParticleLists& l = Lists();

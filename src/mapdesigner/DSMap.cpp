@@ -242,6 +242,9 @@ bool GUI_DS_GroundSquare::LeftClick(float x, float y) {
 GUI_DS_Map::GUI_DS_Map() {
   g_map = this;
   raisesOnClick = false;
+  // The view's rect reaches up under the control panel: outside the drawn map a click
+  // must go on to the panel's mode, save and road buttons.
+  blocksClicks = false;
   GUI_DS_Window* window = GetDSWindow();
   scenario = window ? window->scenario : nullptr;
   ZT_ASSERT(scenario != nullptr);

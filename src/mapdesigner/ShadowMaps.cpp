@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "app/SteamGlue.h"
 #include "engine/D3DEngine.h"
@@ -125,8 +126,126 @@ void SetBlending(bool on) {
   if (device) device->SetRenderState(platform::RenderState::AlphaBlendEnable, on ? 1u : 0u);
 }
 
-void DrawBakedLayers(SIM_Scenario& scenario, float size) {
-  TextureCache textures;
+// A ground square and the tile prop on it as one quad: the ground through stage 0, the
+// prop through stage 1 with its own corners; a square without a prop carries a clear
+// vertex alpha. Squares sharing both sheets are drawn together.
+struct MergedRun {
+  CLoadedTexture* ground = nullptr;
+  CLoadedTexture* prop = nullptr;
+  std::vector<GVertex2> vertices;  // triangle list, six a square
+};
+
+// The prop's texture coordinates at the cell's four corners (strip order), for a prop
+// turned by a quarter a number of times; false for any other angle, whose quad does not
+// fill the cell.
+bool PropCornerUV(const BaseSprite& cell, float cx, float cy, float w, float h, float angle,
+                  const EmplacementType& type, float u[4], float v[4]) {
+  const int quarter = static_cast<int>(std::lround(angle / 90.0f));
+  if (std::fabs(angle - 90.0f * static_cast<float>(quarter)) >= 0.5f) return false;
+  if ((quarter % 2) != 0) std::swap(w, h);
+  BaseSprite prop;
+  prop.SetSize(w, h);
+  prop.angle = angle;
+  prop.SetUV(type.uvLeft, type.uvTop, type.uvRight, type.uvBottom);
+  prop.SetPosition(cx, cy);
+  for (int corner = 0; corner < 4; ++corner) {
+    int nearest = 0;
+    float best = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+      const float dx = prop.v[i].x - cell.v[corner].x, dy = prop.v[i].y - cell.v[corner].y;
+      const float d = dx * dx + dy * dy;
+      if (i == 0 || d < best) best = d, nearest = i;
+    }
+    u[corner] = prop.v[nearest].u;
+    v[corner] = prop.v[nearest].v;
+  }
+  return true;
+}
+
+// Ground and tile props in one unblended pass through "bakeground.fx", which blends the
+// prop over the ground over black as the two blended passes would. False, with nothing
+// drawn, when a square stops it (an unknown ground, a prop at an odd angle).
+bool DrawGroundAndTilePropsMerged(SIM_Scenario& scenario, float size, TextureCache& textures) {
+  GShaderEffect* shader = FindEffect("data/shaders/bakeground.fx");
+  if (!shader || !shader->effect) return false;
+  const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
+  const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
+  std::vector<MergedRun> runs;
+  for (int r = 0; r < scenario.maxRows; ++r) {
+    for (int c = 0; c < scenario.maxCols; ++c) {
+      SIM_MapSquare* square = scenario.GetSquare(c, r);
+      if (!square) continue;
+      const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text);
+      if (!ground) return false;
+      const float cx = cellX * 0.5f + cellX * static_cast<float>(c);
+      const float cy = cellY * 0.5f + cellY * static_cast<float>(r);
+      BaseSprite cell;
+      cell.SetSize(cellX, cellY);
+      cell.SetUV(ground->left, ground->top, ground->right, ground->bottom);
+      cell.SetPosition(cx, cy);
+      CLoadedTexture* groundTexture = textures.Plain(ground->texture);
+      CLoadedTexture* propTexture = nullptr;
+      float pu[4] = {}, pv[4] = {};
+      if (!square->object.empty()) {
+        if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
+          if (!PropCornerUV(cell, cx, cy, cellX, cellY, square->angle, *type, pu, pv)) return false;
+          propTexture = textures.Decoded(type->texture);
+        } else {
+          DebugLogF("Bake: unknown tile prop [%s] skipped", square->object.c_str());
+        }
+      }
+      MergedRun* run = nullptr;
+      for (MergedRun& existing : runs)
+        if (existing.ground == groundTexture && (existing.prop == propTexture || !propTexture)) {
+          run = &existing;
+          break;
+        }
+      if (!run && propTexture) {
+        // A run without a prop yet takes this prop's sheet.
+        for (MergedRun& existing : runs)
+          if (existing.ground == groundTexture && !existing.prop) {
+            existing.prop = propTexture;
+            run = &existing;
+            break;
+          }
+      }
+      if (!run) {
+        runs.push_back(MergedRun{groundTexture, propTexture, {}});
+        run = &runs.back();
+      }
+      GVertex2 q[4];
+      for (int i = 0; i < 4; ++i) {
+        q[i].x = cell.v[i].x;
+        q[i].y = cell.v[i].y;
+        q[i].u = cell.v[i].u;
+        q[i].v = cell.v[i].v;
+        q[i].u2 = pu[i];
+        q[i].v2 = pv[i];
+        q[i].colour = propTexture ? 0xFFFFFFFFu : 0x00FFFFFFu;
+      }
+      const int order[6] = {0, 1, 2, 2, 1, 3};
+      for (int i : order) run->vertices.push_back(q[i]);
+    }
+  }
+  D3DEngine& d3d = GetRenderDevice();
+  GetGlobalVertexBuffer().Flush();
+  SetBlending(false);
+  shader->Begin();
+  for (const MergedRun& run : runs) {
+    if (run.vertices.empty()) continue;
+    d3d.SetTexture(run.ground ? run.ground->Texture() : nullptr);
+    d3d.SetStage1Texture(run.prop ? run.prop->Texture() : nullptr);
+    d3d.DrawVertices(platform::PrimitiveType::TriangleList, static_cast<int>(run.vertices.size() / 3),
+                     run.vertices.data(), sizeof(GVertex2));
+  }
+  shader->End();
+  d3d.SetStage1Texture(nullptr);
+  SetBlending(true);
+  return true;
+}
+
+// Ground and tile props in two blended passes, the road when the one pass cannot be taken.
+void DrawGroundThenTileProps(SIM_Scenario& scenario, float size, TextureCache& textures) {
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
   // Ground images without alpha cover what is under them whether blended or not: drawn
@@ -172,6 +291,12 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size) {
       }
     }
   }
+}
+
+void DrawBakedLayers(SIM_Scenario& scenario, float size) {
+  TextureCache textures;
+  if (!DrawGroundAndTilePropsMerged(scenario, size, textures))
+    DrawGroundThenTileProps(scenario, size, textures);
   const float sx = size / std::max(1.0f, scenario.width), sy = size / std::max(1.0f, scenario.height);
   for (const auto& prop : scenario.placedProps) {
     if (!prop || !prop->type || prop->type->texture.empty()) continue;

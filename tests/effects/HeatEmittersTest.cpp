@@ -7,6 +7,9 @@
 #include <fstream>
 
 #include "battle/BattleUnit.h"
+#include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
+#include "effects/BattleEffects.h"
 #include "effects/EffectsFixture.h"
 #include "effects/HeatEmitters.h"
 #include "effects/Smoke.h"
@@ -218,6 +221,25 @@ TEST_F(HeatEmittersTest, AUnitLightPulsesBetweenItsBoundsEvery64Ms) {
   EXPECT_EQ(highest, 255);
   EXPECT_EQ(GUI_BS_UnitLightmap::PulseAlpha(0.0f), GUI_BS_UnitLightmap::PulseAlpha(64.0f));
   EXPECT_EQ(GUI_BS_UnitLightmap::PulseAlpha(32.0f), 255);
+}
+
+// A fire that burns out is deleted in the frame it queued its haze for the distortion
+// pass; the pass later that frame must not find it (it read freed memory and crashed).
+TEST_F(HeatEmittersTest, ABurntOutFireLeavesTheDistortionQueue) {
+  ConnectBattleEffects();
+  GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  auto* fire = new GUI_BS_GroundEmitter(10.0f, 200.0f, "burning_ground", 300, 300);
+  fx.Add(fire);
+  bool queued = false;
+  for (int frame = 0; frame < 3000 && !fx.allEffects.empty(); ++frame) {
+    fx.DrawLayer(0);
+    queued = queued || !distortion.heat.empty();
+    if (!fx.allEffects.empty()) distortion.heat.clear();  // as the distortion pass does
+  }
+  ASSERT_TRUE(fx.allEffects.empty()) << "the fire burnt out";
+  EXPECT_TRUE(queued) << "its haze was queued while it burnt";
+  EXPECT_TRUE(distortion.heat.empty()) << "the deleted fire left the queue";
 }
 
 }  // namespace

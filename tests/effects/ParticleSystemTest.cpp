@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "battlescreen/BattleSprites.h"
 #include "effects/EffectsFixture.h"
@@ -195,5 +196,58 @@ TEST_F(ParticleSystemTest, AReloadStopsPlayingGroupsInsteadOfLeavingThemOnDelete
   fx.DrawLayer(1);        // nothing reads a deleted record
   EXPECT_FALSE(g->alive);
   EXPECT_NE(FindParticleConfig("smoke_puff"), nullptr);
+}
+}  // namespace
+
+namespace {
+// Groups come from a fixed pool: a busy battle reuses finished groups by name, a full
+// pool makes room from a finished group of another name, and with every group playing
+// the request is dropped instead of allocating past the pool.
+TEST_F(ParticleSystemTest, GroupsComeFromAFixedPoolAndAFullPoolDropsTheRequest) {
+  GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
+  fx.Clear();
+  ParticleGroupsClearLists();
+  ASSERT_EQ(ParticleGroupCount(), 0);
+  std::vector<GUI_ParticleEmmiterGroup*> playing;
+  for (int i = 0; i < kMaxParticleGroups; ++i) {
+    GUI_ParticleEmmiterGroup* g = ObtainParticleGroup(i % 2 ? "blast" : "dust", 10.0f, 10.0f, 0, 0);
+    ASSERT_NE(g, nullptr) << "group " << i << " fits the pool";
+    fx.Add(g);
+    playing.push_back(g);
+  }
+  EXPECT_EQ(ParticleGroupCount(), kMaxParticleGroups);
+
+  struct Step {
+    const char* what;
+    int finish;        // index of a group that stops playing first (-1: none)
+    const char* name;  // the request
+    bool served, reused;
+  } steps[] = {
+      {"every group playing: dropped", -1, "dust", false, false},
+      {"a finished group of that name restarts", 3, "blast", true, true},
+      {"a finished group of another name makes way", 4, "blast", true, false},
+      {"nothing finished again: dropped", -1, "sparks", false, false},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.what);
+    GUI_ParticleEmmiterGroup* finished = s.finish >= 0 ? playing[size_t(s.finish)] : nullptr;
+    if (finished) {
+      finished->alive = false;
+      ParticleGroupsCull();
+    }
+    GUI_ParticleEmmiterGroup* g = ObtainParticleGroup(s.name, 50.0f, 60.0f, 0, 0);
+    EXPECT_EQ(g != nullptr, s.served);
+    EXPECT_EQ(ParticleGroupCount(), kMaxParticleGroups) << "the pool never grows";
+    if (!g) continue;
+    EXPECT_EQ(g == finished, s.reused);
+    EXPECT_EQ(g->name, s.name);
+    EXPECT_FLOAT_EQ(g->x, 50.0f);
+    EXPECT_TRUE(IdleParticleGroups().empty());
+    if (!s.reused) playing[size_t(s.finish)] = g;  // the finished one was freed
+    fx.Add(g);
+  }
+  fx.Clear();
+  ParticleGroupsClearLists();
+  EXPECT_EQ(ParticleGroupCount(), 0) << "every group freed with the battle";
 }
 }  // namespace

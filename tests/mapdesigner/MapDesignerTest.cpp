@@ -504,3 +504,31 @@ TEST_F(MapDesignerTest, ZoomKeepsThePointUnderTheMouseAndScrollStaysInBounds) {
 }
 
 }  // namespace
+
+namespace {
+// The mode buttons answer a real click (the mouse through the game mode), not only a
+// call of their callback: each switches the picker on the right.
+TEST_F(MapDesignerTest, ModeButtonsAnswerAMouseClick) {
+  GUI_DS_Window* window = Open("border_crossing");
+  ASSERT_NE(window, nullptr);
+  GUI_DS_ControlPanel* panel = window->controlPanel;
+  ASSERT_NE(panel, nullptr);
+  const struct {
+    GUI_ButtonText* button;
+    int mode;
+  } cases[] = {{panel->terrainButton, DS_MODE_TERRAIN},
+               {panel->propsButton, DS_MODE_PROPS},
+               {panel->tileButton, DS_MODE_TILE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const float x = (c.button->left + c.button->right) * 0.5f, y = (c.button->top + c.button->bottom) * 0.5f;
+    Mouse(x, y);
+    Frame();
+    Click(x, y);
+    EXPECT_EQ(window->editMode, c.mode);
+    EXPECT_EQ(window->tilePicker->visible, c.mode == DS_MODE_TERRAIN);
+    EXPECT_EQ(window->propPicker->visible, c.mode == DS_MODE_PROPS);
+    EXPECT_EQ(window->emplacementPicker->visible, c.mode == DS_MODE_TILE);
+  }
+}
+}  // namespace

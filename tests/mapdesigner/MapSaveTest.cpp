@@ -10,6 +10,7 @@
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
+#include "browser/GUI_BattleBrowser.h"
 #include "engine/SettingsFile.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/DropDownList.h"
@@ -256,6 +257,13 @@ TEST_F(MapSaveTest, RoundTripThroughAFreshManagerIntoABattleOnTheNewRoute) {
   SIM_Scenario* loaded = fresh.AddScenario(file);
   ASSERT_NE(loaded, nullptr);
   EXPECT_EQ(loaded->guiName, "New Road");
+  {
+    // Its row shows the typed name, not the folder's digits.
+    GUI_BB_CustomMap row(loaded);
+    row.SetRect(0.0f, 0.0f, 600.0f, 40.0f);
+    row.UpdateRowText();
+    EXPECT_EQ(row.displayedName, "New Road");
+  }
   ASSERT_TRUE(loaded->LoadMap());
   loaded->LoadProps();
   EXPECT_EQ(loaded->placedProps.size(), 2u);
