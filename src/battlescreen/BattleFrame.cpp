@@ -16,6 +16,7 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
+#include "engine/Singletons.h"
 #include "engine/Sprites.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
@@ -266,6 +267,8 @@ namespace {
 // camera shows never moves the battle's random stream.
 float FlickerRandom() {
   static uint32_t state = 0x2F6B1u;
+  static bool registered = (RegisterSingletonReset([] { state = 0x2F6B1u; }), true);
+  (void)registered;
   state = state * 214013u + 2531011u;
   return static_cast<float>(((state >> 16) & 0x7FFFu) / 32768.0);
 }

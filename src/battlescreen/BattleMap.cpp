@@ -216,18 +216,21 @@ void GUI_BS_Map::UpdateCamera() {
   if (zoom != targetZoom) ZoomTowardMouse();
   UpdateViewRect();
 
-  // Snow drifts against the camera's move, with its parallax.
-  if ((cameraX != prevCentreX || cameraY != prevCentreY) && SnowingScenario())
-    Snowfall::Get().Shift(-(cameraX - prevCentreX) * zoom, -(cameraY - prevCentreY) * zoom);
-  if (cameraX != prevCentreX || cameraY != prevCentreY) {
-    moveHeading = HeadingDegrees(prevCentreX, prevCentreY, cameraX, cameraY);
+  // Snow drifts against the camera's move, with its parallax. A move is the player's
+  // scrolling: the shake and the flash jitter that UpdateViewRect adds are not, so they
+  // neither blur the picture nor push the snow.
+  const float movedX = centreX, movedY = centreY;
+  if ((movedX != prevCentreX || movedY != prevCentreY) && SnowingScenario())
+    Snowfall::Get().Shift(-(movedX - prevCentreX) * zoom, -(movedY - prevCentreY) * zoom);
+  if (movedX != prevCentreX || movedY != prevCentreY) {
+    moveHeading = HeadingDegrees(prevCentreX, prevCentreY, movedX, movedY);
     moveFade += 0.05f;
   } else {
     moveFade -= 0.05f;
   }
   moveFade = std::clamp(moveFade, 0.0f, 1.0f);
-  prevCentreX = cameraX;
-  prevCentreY = cameraY;
+  prevCentreX = movedX;
+  prevCentreY = movedY;
 }
 
 void GUI_BS_Map::UpdateAndDraw() {

@@ -223,7 +223,6 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     hazeClock += frameMs;
     if (hazeClock > kHazeCycleMs) hazeClock -= kHazeCycleMs;
     const float b = hazeClock / kHazeCycleMs;
-    static CTexturedSprite haze;
     haze.SetTextureByName("heat_haze.dds");
     D3DEngine& e = GetRenderDevice();
     const float w = static_cast<float>(e.ScreenWidth()), h = static_cast<float>(e.ScreenHeight());

@@ -97,6 +97,8 @@ class GUI_BS_DistortionManager {
 
   bool enabled = false;
   float hazeClock = 0.0f;
+  // The desert's haze sheet: the manager's own, so it lets go of its texture with it.
+  CTexturedSprite haze;
   bool targetActive = false;
   std::list<std::unique_ptr<Shockwave>> shockwaves;
   std::vector<GUI_BS_ShieldDistortion*> shields;

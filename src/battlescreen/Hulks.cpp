@@ -14,6 +14,7 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
+#include "engine/Singletons.h"
 #include "engine/Strings.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
@@ -29,6 +30,8 @@ constexpr float kDegToRad = kPi / 180.0f;
 
 unsigned& RandomState() {
   static unsigned state = 0x27A1D5u;
+  static bool registered = (RegisterSingletonReset([] { state = 0x27A1D5u; }), true);
+  (void)registered;
   return state;
 }
 

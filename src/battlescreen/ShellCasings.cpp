@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "battlescreen/WorldDetailsRandom.h"
+#include "engine/Singletons.h"
 
 namespace {
 constexpr float kDegToRadian = 3.14159265358979f / 180.0f;
@@ -96,10 +97,7 @@ int ShellCasings::ActiveCount() const {
   return n;
 }
 
-FlashTimer& FlashTimer::Get() {
-  static FlashTimer timer;
-  return timer;
-}
+FlashTimer& FlashTimer::Get() { return ProcessWide<FlashTimer>(); }
 
 void FlashTimer::NextPhase() {
   WorldDetailsRandom& rng = WorldDetailsRandom::Get();

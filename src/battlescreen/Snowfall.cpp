@@ -10,15 +10,14 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/WorldDetailsRandom.h"
 #include "engine/D3DEngine.h"
+#include "engine/Singletons.h"
 #include "engine/Sprites.h"
 #include "simdata/Scenario.h"
 
 // ---- Snow ----
 
-Snowfall& Snowfall::Get() {
-  static Snowfall snow;
-  return snow;
-}
+// Starts afresh with the other process-wide objects.
+Snowfall& Snowfall::Get() { return ProcessWide<Snowfall>(); }
 
 int Snowfall::FlakeCountFor(int w, int h) {
   const double share = std::clamp(static_cast<double>(w) * h / (1920.0 * 1200.0), 0.0, 1.0);

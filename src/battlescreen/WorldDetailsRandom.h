@@ -5,11 +5,11 @@
 #include <cstdint>
 #include <random>
 
+#include "engine/Singletons.h"
+
 struct WorldDetailsRandom {
-  static WorldDetailsRandom& Get() {
-    static WorldDetailsRandom random;
-    return random;
-  }
+  // Starts afresh with the other process-wide objects.
+  static WorldDetailsRandom& Get() { return ProcessWide<WorldDetailsRandom>(); }
   void Seed(uint32_t seed) { engine.seed(seed); }
   // [0, 1)
   float Unit() {

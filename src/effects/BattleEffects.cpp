@@ -1,7 +1,7 @@
 #include "effects/BattleEffects.h"
 
-#include <unordered_map>
 #include <algorithm>
+#include <unordered_map>
 
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"

@@ -5,11 +5,17 @@
 #include "battlescreen/BattleMap.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
+#include "engine/Singletons.h"
 #include "engine/VertexBuffer.h"
 
 namespace {
+constexpr uint32_t kFirstRandomState = 0x1A2B3C4Du;
+// The effects' own stream starts afresh with the other process-wide objects, so what a
+// battle looks like does not depend on what was drawn before it in the same process.
 uint32_t& RandomState() {
-  static uint32_t state = 0x1A2B3C4Du;
+  static uint32_t state = kFirstRandomState;
+  static bool registered = (RegisterSingletonReset([] { state = kFirstRandomState; }), true);
+  (void)registered;
   return state;
 }
 float& RatioOverride() {
