@@ -31,16 +31,23 @@
 #include "engine/Random.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Textures.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
+std::int64_t g_momentNowNs = 0;
+std::int64_t MomentNow() { return g_momentNowNs; }
+
 class BattleMomentGLTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!gl_.Open("Zentrak effects test", 1024, 768)) return;
+    // The battle's clock moves 16 ms a frame, so the picture does not depend on the machine.
+    g_momentNowNs = 10'000'000'000;
+    SetClockSource(MomentNow);
     GetRenderDevice().SetScreenSize(1024, 768);
     RegisterTextureFolder("data/bitmaps");
     RegisterTextureFolder("data/scenarios");
@@ -56,6 +63,7 @@ class BattleMomentGLTest : public ::testing::Test {
   void TearDown() override {
     if (trail) trail->missile = nullptr;  // the missile lives in the fixture
     SetEffectsFrameRatioOverride(-1.0f);
+    SetClockSource(nullptr);
     if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
     gl_.Close();
   }
@@ -63,6 +71,7 @@ class BattleMomentGLTest : public ::testing::Test {
     // The frame-rate ratio the fade threshold and the smoke read stays 1.0.
     GetStepRateMeter().rate = 1.0f;
     GetBattle().frameStep = 16.0f;
+    g_momentNowNs += 16'000'000;
     D3DEngine& e = GetRenderDevice();
     e.BeginScene();
     GetGame().CurrentMode->Draw();

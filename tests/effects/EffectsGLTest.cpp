@@ -35,10 +35,16 @@
 
 namespace {
 
+std::int64_t g_effectsNowNs = 0;
+std::int64_t EffectsNow() { return g_effectsNowNs; }
+
 class EffectsGLTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!gl_.Open("Zentrak effects test", 1024, 768)) return;
+    // The battle's clock moves 16 ms a frame, so the picture does not depend on the machine.
+    g_effectsNowNs = 10'000'000'000;
+    SetClockSource(EffectsNow);
     GetRenderDevice().SetScreenSize(1024, 768);
     RegisterTextureFolder("data/bitmaps");
     InitGlobalVertexBuffer();
@@ -57,6 +63,7 @@ class EffectsGLTest : public ::testing::Test {
   }
   void TearDown() override {
     SetEffectsFrameRatioOverride(-1.0f);
+    SetClockSource(nullptr);
     if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
     gl_.Close();
   }
@@ -95,6 +102,8 @@ class EffectsGLTest : public ::testing::Test {
       }
       ExhaustRequest(exhaustKind, cx - 200 + 3.0f * static_cast<float>(frame % 60), cy - 120);
       ++frame;
+      g_effectsNowNs += 16'000'000;
+      GetStepRateMeter().rate = 1.0f;
       e.BeginScene();
       GetGame().CurrentMode->Draw();
       e.EndScene();
