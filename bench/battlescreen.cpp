@@ -35,31 +35,11 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/BenchGame.h"
 
 namespace {
 constexpr int kW = 1280, kH = 1024;
-bool g_gl = false;
-SDL_Window* g_window = nullptr;
-
-bool StartDevice() {
-  D3DEngine& e = GetRenderDevice();
-  if (g_gl) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    g_window = SDL_CreateWindow("Zentrak bench: battle screen", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
-    if (!g_window) return false;
-    e.SetMainWindow(g_window);
-    e.SetBackend(platform::Backend::OpenGL);
-  } else {
-    e.SetDirect3D(std::make_unique<platform::NullDirect3D>());
-  }
-  if (!e.InitD3D(kW, kH, true)) return false;
-  if (g_gl) SDL_GL_SetSwapInterval(0);
-  e.SetFramePacing(false);
-  e.SetScreenSize(kW, kH);
-  RegisterTextureFolder("data/bitmaps");
-  InitGlobalVertexBuffer();
-  return true;
-}
+BenchGame g_bench;
 
 // The largest campaign map, fought as the attacker without AI units, shown as mode 6.
 std::string StartLargestBattle() {
@@ -136,7 +116,7 @@ void BM_BattleFrame(benchmark::State& state) {
     mode->Draw();
     e.EndScene();
     e.Flip();
-    if (g_gl) {
+    if (g_bench.gl) {
       // Wait for the renderer, so the frame's whole cost is measured.
       std::vector<uint32_t> pixel;
       d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
@@ -153,27 +133,15 @@ void BM_BattleFrame(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--gl") == 0) g_gl = true;
-  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  const char* scratch = mkdtemp(tmpl);
-  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
-  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
-  benchmark::Initialize(&argc, argv);
-  GetGame().InitUserFolders();
-  ConnectGameLayers();
-  if (!StartDevice()) {
-    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n",
-                 g_gl ? "OpenGL" : "null");
-    return 1;
-  }
+  if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
+  if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: battle screen")) return 1;
   InitRandomWithSeed(1);
   const std::string map = StartLargestBattle();
   if (map.empty()) return 1;
   std::printf("map: %s at zoom %.3f, %d x %d, %s device\n", map.c_str(), GUI_BS_Map::Instance().minZoom, kW,
-              kH, g_gl ? "OpenGL" : "null");
+              kH, g_bench.gl ? "OpenGL" : "null");
   // The empty map first (the reference), then with 400 units.
-  benchmark::RegisterBenchmark(g_gl ? "BattleFrame/opengl" : "BattleFrame/null", BM_BattleFrame)
+  benchmark::RegisterBenchmark(g_bench.gl ? "BattleFrame/opengl" : "BattleFrame/null", BM_BattleFrame)
       ->Arg(0)
       ->Arg(400)
       ->Unit(benchmark::kMillisecond)
@@ -182,13 +150,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   // The battle's units go while the managers they leave still exist.
-  ResetAllSingletons();
-  GetGlobalVertexBuffer().Release();
-  GetRenderDevice().ReleaseD3D();
-  if (g_window) SDL_DestroyWindow(g_window);
-  if (scratch) {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-  }
+  BenchClose(g_bench);
   return 0;
 }

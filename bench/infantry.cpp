@@ -38,32 +38,12 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/BenchGame.h"
 
 namespace {
 constexpr int kW = 1280, kH = 1024;
 constexpr int kSquads = 16, kSquadSize = 25;
-bool g_gl = false;
-SDL_Window* g_window = nullptr;
-
-bool StartDevice() {
-  D3DEngine& e = GetRenderDevice();
-  if (g_gl) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    g_window = SDL_CreateWindow("Zentrak bench: infantry", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
-    if (!g_window) return false;
-    e.SetMainWindow(g_window);
-    e.SetBackend(platform::Backend::OpenGL);
-  } else {
-    e.SetDirect3D(std::make_unique<platform::NullDirect3D>());
-  }
-  if (!e.InitD3D(kW, kH, true)) return false;
-  if (g_gl) SDL_GL_SetSwapInterval(0);
-  e.SetFramePacing(false);
-  e.SetScreenSize(kW, kH);
-  RegisterTextureFolder("data/bitmaps");
-  InitGlobalVertexBuffer();
-  return true;
-}
+BenchGame g_bench;
 
 bool StartBattle() {
   SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
@@ -143,7 +123,7 @@ void BM_Squads(benchmark::State& state) {
     mode->Draw();
     e.EndScene();
     e.Flip();
-    if (g_gl) {
+    if (g_bench.gl) {
       std::vector<uint32_t> pixel;
       d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
     }
@@ -160,24 +140,12 @@ void BM_Squads(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--gl") == 0) g_gl = true;
-  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  const char* scratch = mkdtemp(tmpl);
-  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
-  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
-  benchmark::Initialize(&argc, argv);
-  GetGame().InitUserFolders();
-  ConnectGameLayers();
-  if (!StartDevice()) {
-    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n",
-                 g_gl ? "OpenGL" : "null");
-    return 1;
-  }
+  if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
+  if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: infantry")) return 1;
   InitRandomWithSeed(1);
   if (!StartBattle()) return 1;
   // One design for all sixteen squads, then four designs in turn.
-  benchmark::RegisterBenchmark(g_gl ? "Squads16x25/opengl" : "Squads16x25/null", BM_Squads)
+  benchmark::RegisterBenchmark(g_bench.gl ? "Squads16x25/opengl" : "Squads16x25/null", BM_Squads)
       ->Arg(1)
       ->Arg(4)
       ->Unit(benchmark::kMillisecond)
@@ -186,13 +154,6 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   g_soldiers.clear();
-  ResetAllSingletons();
-  GetGlobalVertexBuffer().Release();
-  GetRenderDevice().ReleaseD3D();
-  if (g_window) SDL_DestroyWindow(g_window);
-  if (scratch) {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-  }
+  BenchClose(g_bench);
   return 0;
 }

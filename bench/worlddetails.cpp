@@ -42,36 +42,15 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/BenchGame.h"
 
 namespace {
 constexpr int kW = 1280, kH = 1024;
 constexpr int kUnits = 400;
-bool g_gl = false;
-SDL_Window* g_window = nullptr;
+BenchGame g_bench;
 
 // The layers the world details draw; switched off for the reference frame.
 constexpr int kDetailLayers[] = {WL_TRACK_MARKS, WL_HULKS, WL_BREAKUP_SHADOWS, WL_BULLETS, WL_SNOW};
-
-bool StartDevice() {
-  D3DEngine& e = GetRenderDevice();
-  if (g_gl) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    g_window = SDL_CreateWindow("Zentrak bench: world details", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
-    if (!g_window) return false;
-    e.SetMainWindow(g_window);
-    e.SetBackend(platform::Backend::OpenGL);
-  } else {
-    e.SetDirect3D(std::make_unique<platform::NullDirect3D>());
-  }
-  if (!e.InitD3D(kW, kH, true)) return false;
-  if (g_gl) SDL_GL_SetSwapInterval(0);
-  e.SetFramePacing(false);
-  e.SetScreenSize(kW, kH);
-  RegisterTextureFolder("data/bitmaps");
-  RegisterTextureFolder("data/scenarios");
-  InitGlobalVertexBuffer();
-  return true;
-}
 
 bool StartFrozenRidge() {
   SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
@@ -216,7 +195,7 @@ void BM_WorldDetails(benchmark::State& state) {
     mode->Draw();
     e.EndScene();
     e.Flip();
-    if (g_gl) {
+    if (g_bench.gl) {
       // Wait for the renderer, so the frame's whole cost is measured.
       std::vector<uint32_t> pixel;
       d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
@@ -236,26 +215,14 @@ void BM_WorldDetails(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--gl") == 0) g_gl = true;
-  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  const char* scratch = mkdtemp(tmpl);
-  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
-  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
-  benchmark::Initialize(&argc, argv);
-  GetGame().InitUserFolders();
-  ConnectGameLayers();
-  if (!StartDevice()) {
-    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n",
-                 g_gl ? "OpenGL" : "null");
-    return 1;
-  }
+  if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
+  if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: world details", "data/scenarios")) return 1;
   InitRandomWithSeed(1);
   if (!StartFrozenRidge()) return 1;
   std::printf("Frozen Ridge at zoom 1, %d x %d, %d tanks, %s device\n", kW, kH, kUnits,
-              g_gl ? "OpenGL" : "null");
+              g_bench.gl ? "OpenGL" : "null");
   // With the world details, then the same frames without their layers.
-  benchmark::RegisterBenchmark(g_gl ? "WorldDetails/opengl" : "WorldDetails/null", BM_WorldDetails)
+  benchmark::RegisterBenchmark(g_bench.gl ? "WorldDetails/opengl" : "WorldDetails/null", BM_WorldDetails)
       ->ArgName("details")
       ->Arg(1)
       ->Arg(0)
@@ -264,13 +231,6 @@ int main(int argc, char** argv) {
       ->MinTime(2.0);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  ResetAllSingletons();
-  GetGlobalVertexBuffer().Release();
-  GetRenderDevice().ReleaseD3D();
-  if (g_window) SDL_DestroyWindow(g_window);
-  if (scratch) {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-  }
+  BenchClose(g_bench);
   return 0;
 }
