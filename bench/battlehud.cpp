@@ -35,20 +35,10 @@
 #include "platform/NullDevice.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/BenchGame.h"
 
 namespace {
 constexpr int kW = 1280, kH = 1024;
-
-bool StartDevice() {
-  D3DEngine& e = GetRenderDevice();
-  e.SetDirect3D(std::make_unique<platform::NullDirect3D>());
-  if (!e.InitD3D(kW, kH, true)) return false;
-  e.SetFramePacing(false);
-  e.SetScreenSize(kW, kH);
-  RegisterTextureFolder("data/bitmaps");
-  InitGlobalVertexBuffer();
-  return true;
-}
 
 SIM_Scenario* LargestMap() {
   SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
@@ -165,17 +155,10 @@ void BM_BattleHud(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  const char* scratch = mkdtemp(tmpl);
-  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
-  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
-  benchmark::Initialize(&argc, argv);
-  GetGame().InitUserFolders();
-  ConnectGameLayers();
-  if (!StartDevice()) {
-    std::fprintf(stderr, "no null device\n");
-    return 1;
-  }
+  BenchGame bench;  // the null device: the HUD's own work and draw calls
+  if (!BenchStartProcess(&argc, argv, bench)) return 1;
+  bench.gl = false;
+  if (!BenchOpenDevice(bench, kW, kH, "Zentrak bench: battle HUD")) return 1;
   InitRandomWithSeed(1);
   // Units x HUD shown (1) or hidden (0).
   benchmark::RegisterBenchmark("BattleHud/null", BM_BattleHud)
@@ -188,12 +171,6 @@ int main(int argc, char** argv) {
       ->MinTime(2.0);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  ResetAllSingletons();
-  GetGlobalVertexBuffer().Release();
-  GetRenderDevice().ReleaseD3D();
-  if (scratch) {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-  }
+  BenchClose(bench);
   return 0;
 }

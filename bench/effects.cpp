@@ -52,26 +52,17 @@
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "simdata/UnitHull.h"
+#include "support/BenchGame.h"
 
 namespace {
 constexpr int kW = 1024, kH = 768;
 constexpr int kBurstGroups = 200;
 constexpr int kFires = 40;
-SDL_Window* g_window = nullptr;
 
-bool StartDevice() {
-  D3DEngine& e = GetRenderDevice();
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-  g_window = SDL_CreateWindow("Zentrak bench: effects", 0, 0, kW, kH, SDL_WINDOW_OPENGL);
-  if (!g_window) return false;
-  e.SetMainWindow(g_window);
-  e.SetBackend(platform::Backend::OpenGL);
-  if (!e.InitD3D(kW, kH, true)) return false;
-  SDL_GL_SetSwapInterval(0);
-  e.SetFramePacing(false);
-  e.SetScreenSize(kW, kH);
-  RegisterTextureFolder("data/bitmaps");
-  InitGlobalVertexBuffer();
+// An OpenGL device with the frame's off-screen targets and passes, as the game makes them.
+bool StartDevice(BenchGame& bench) {
+  bench.gl = true;
+  if (!BenchOpenDevice(bench, kW, kH, "Zentrak bench: effects")) return false;
   GetGame().RenderTargetWidth = Game::RenderTargetSize(kW);
   GetGame().RenderTargetHeight = Game::RenderTargetSize(kH);
   GetGame().CreateRenderTargets();
@@ -290,17 +281,9 @@ void BM_EffectsOnOff(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  char tmpl[] = "/tmp/zentrak-bench-XXXXXX";
-  const char* scratch = mkdtemp(tmpl);
-  if (scratch) setenv("ZENTRAK_USER_DIR", scratch, 0);
-  if (chdir(ZENTRAK_BUILD_DIR) != 0) return 1;
-  benchmark::Initialize(&argc, argv);
-  GetGame().InitUserFolders();
-  ConnectGameLayers();
-  if (!StartDevice()) {
-    std::fprintf(stderr, "no OpenGL device (run under a display, e.g. xvfb-run)\n");
-    return 1;
-  }
+  BenchGame bench;
+  if (!BenchStartProcess(&argc, argv, bench)) return 1;
+  if (!StartDevice(bench)) return 1;
   InitRandomWithSeed(1);
   SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
   SIM_Options::Get().SetFloat("DRIFTINGSMOKE", 1.0f);
@@ -314,13 +297,6 @@ int main(int argc, char** argv) {
       ->UseRealTime();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  ResetAllSingletons();
-  GetGlobalVertexBuffer().Release();
-  GetRenderDevice().ReleaseD3D();
-  if (g_window) SDL_DestroyWindow(g_window);
-  if (scratch) {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch, ec);
-  }
+  BenchClose(bench);
   return 0;
 }

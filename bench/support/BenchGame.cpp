@@ -48,7 +48,8 @@ bool BenchOpenDevice(BenchGame& bench, int w, int h, const char* title, const ch
   }
   ok = ok && e.InitD3D(w, h, true);
   if (!ok) {
-    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n", bench.gl ? "OpenGL" : "null");
+    std::fprintf(stderr, "no %s device (run --gl under a display, e.g. xvfb-run)\n",
+                 bench.gl ? "OpenGL" : "null");
     return false;
   }
   if (bench.gl) SDL_GL_SetSwapInterval(0);

@@ -19,7 +19,8 @@ bool BenchStartProcess(int* argc, char** argv, BenchGame& bench);
 // Opens the device at w x h (OpenGL in a window titled `title` with `bench.gl`, else the
 // null device) without frame pacing, registers data/bitmaps (and `extraTextureFolder`) and
 // the global vertex buffer. Says why and returns false when there is no device.
-bool BenchOpenDevice(BenchGame& bench, int w, int h, const char* title, const char* extraTextureFolder = nullptr);
+bool BenchOpenDevice(BenchGame& bench, int w, int h, const char* title,
+                     const char* extraTextureFolder = nullptr);
 // Frees the process-wide objects (the battle's units while their managers still exist),
 // the vertex buffer, the device, the window and the scratch folder.
 void BenchClose(BenchGame& bench);
