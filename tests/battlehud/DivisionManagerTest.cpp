@@ -223,9 +223,11 @@ TEST_F(DivisionManagerTest, DesignsDraggedOrDoubleClickedAcrossAreSavedAndReadBa
   GUI_Cursor& cursor = GetGUICursor();
   // Presses an icon and lets go of its copy over the target.
   auto drag = [&](GUI_BS_DivisionIcon* from, const GUI_BaseElement* to) {
+    // Pressed through the window order, as the battle screen passes a click on.
     MouseAt(from);
     in.leftHeld = true;
-    const bool taken = from->LeftClick(in.x, in.y);
+    GetWindowOrder().Process();
+    const bool taken = GetWindowOrder().LeftClick();
     const bool carried = cursor.IsCarrying();
     MouseAt(to);
     cursor.Draw();
