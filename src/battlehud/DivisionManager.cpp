@@ -51,8 +51,8 @@ void RegisterReset() {
 
 void FillBlack(const GUI_Rect& r) {
   gui_draw::QueueQuad(FindOrLoadTexture("deployment_square_fill.dds"), static_cast<float>(r.left),
-                      static_cast<float>(r.top), static_cast<float>(r.right), static_cast<float>(r.bottom), 0.45f,
-                      0.45f, 0.55f, 0.55f, 0xFF000000u);
+                      static_cast<float>(r.top), static_cast<float>(r.right), static_cast<float>(r.bottom),
+                      0.45f, 0.45f, 0.55f, 0.55f, 0xFF000000u);
 }
 
 GUI_Rect MakeRect(float l, float t, float r, float b) {
@@ -84,8 +84,8 @@ void BuildTooltip(GUI_Tooltip& tip, const SIM_UnitDesign& design) {
   char line[32];
   std::snprintf(line, sizeof line, "(%s: %s %s)(%s : %s)", GetTranslation("DEPLOYMENT_ICON_COST").c_str(),
                 FormatThousands(static_cast<int>(cost)).c_str(),
-                GetTranslation("DEPLOYMENT_ICON_SUPPLIES").c_str(), GetTranslation("DEPLOYMENT_ICON_VP").c_str(),
-                FormatThousands(static_cast<int>(vp)).c_str());
+                GetTranslation("DEPLOYMENT_ICON_SUPPLIES").c_str(),
+                GetTranslation("DEPLOYMENT_ICON_VP").c_str(), FormatThousands(static_cast<int>(vp)).c_str());
   tip.AddLine(line);
   for (const DesignModule& m : design.modules) {
     if (!m.type) continue;
@@ -210,12 +210,11 @@ void GUI_BS_DivisionsPicker::Rebuild() {
   if (division) {
     SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
     for (const std::string& name : division->designs)
-      if (SIM_UnitDesign* d = designs.FindDesign(name)) icons.push_back(new GUI_BS_DivisionIcon(d, iconOrigin));
+      if (SIM_UnitDesign* d = designs.FindDesign(name))
+        icons.push_back(new GUI_BS_DivisionIcon(d, iconOrigin));
   }
   Layout();
 }
-
-void GUI_BS_Division::Rebuild() { GUI_BS_DivisionsPicker::Rebuild(); }
 
 int GUI_BS_DivisionsPicker::Columns() const { return std::max(1, width / kCellMin); }
 int GUI_BS_DivisionsPicker::CellSize() const { return std::max(1, (width - 40) / Columns()); }
@@ -379,8 +378,7 @@ GUI_BS_DivisionManager::~GUI_BS_DivisionManager() {
   if (g_manager == this) g_manager = nullptr;
   delete g_newDivision;
   if (g_dragged) {
-    // A copy still on the cursor points at this dialog's designs no more than at the
-    // designs themselves, but its drop must not reach a closed manager.
+    // A copy still on the cursor goes with the dialog: its drop has nowhere to land.
     GUI_BS_DivisionIcon* copy = g_dragged;
     g_dragged = nullptr;
     GetGUICursor().Release(copy);
@@ -399,7 +397,8 @@ GUI_BS_DivisionManager::~GUI_BS_DivisionManager() {
 void GUI_BS_DivisionManager::Layout() {
   const GUI_Rect c = GetClientRect();
   const float l = std::max(350.0f, 0.35f * static_cast<float>(width));
-  divisionPicker->SetRect(static_cast<float>(c.left), c.top + 80.0f, c.left + l, static_cast<float>(c.bottom));
+  divisionPicker->SetRect(static_cast<float>(c.left), c.top + 80.0f, c.left + l,
+                          static_cast<float>(c.bottom));
   allPicker->SetRect(static_cast<float>(divisionPicker->right), c.top + 30.0f, static_cast<float>(c.right),
                      static_cast<float>(c.bottom));
   dropDown->SetRect(c.left + 10.0f, c.top + 10.0f, c.left + l - 10.0f, c.top + 30.0f);

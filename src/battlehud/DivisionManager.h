@@ -35,7 +35,7 @@ class GUI_BS_DivisionIcon : public GUI_WindowBase {
   int origin = kFromAll;
   bool enabled = true;
   uint32_t tint = 0xFFFFFFFFu;
-  std::string picture;              // the design's composed sprite
+  std::string picture;             // the design's composed sprite
   GUI_Tooltip* tooltip = nullptr;  // owned
 };
 
@@ -56,7 +56,7 @@ class GUI_BS_DivisionsPicker : public GUI_WindowBase {
   int Columns() const;
   int CellSize() const;
 
-  SIM_Division* division = nullptr;  // not owned
+  SIM_Division* division = nullptr;         // not owned
   std::vector<GUI_BS_DivisionIcon*> icons;  // owned
   GUI_ScrollingWindow* scroll = nullptr;    // a child
 
@@ -64,11 +64,10 @@ class GUI_BS_DivisionsPicker : public GUI_WindowBase {
   int iconOrigin = GUI_BS_DivisionIcon::kFromAll;
 };
 
-// The current division's designs.
+// The current division's designs: its icons are division icons, dragged out to remove.
 class GUI_BS_Division : public GUI_BS_DivisionsPicker {
  public:
   GUI_BS_Division() { iconOrigin = GUI_BS_DivisionIcon::kFromDivision; }
-  void Rebuild() override;
 };
 
 class GUI_BS_NewDivision : public GUI_Dialog {

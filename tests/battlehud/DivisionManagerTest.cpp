@@ -167,13 +167,13 @@ TEST_F(DivisionManagerTest, AddAcceptsNewNamesOnlyAndDeleteFallsBackToAll) {
     bool closes;
     const char* added;  // null: nothing added
   } cases[] = {
-      {"All", false, nullptr},          // the built-in division
-      {"Raiders", false, nullptr},      // taken: two alike would edit each other
-      {"Raid[ers]", false, nullptr},    // brackets start a section of the file
-      {"config", false, nullptr},       // the file's own section
-      {"  Scouts\t", true, "Scouts"},   // trimmed
-      {"", true, nullptr},              // nothing typed: just closes
-      {"   ", true, nullptr},           // nothing but blanks
+      {"All", false, nullptr},         // the built-in division
+      {"Raiders", false, nullptr},     // taken: two alike would edit each other
+      {"Raid[ers]", false, nullptr},   // brackets start a section of the file
+      {"config", false, nullptr},      // the file's own section
+      {"  Scouts\t", true, "Scouts"},  // trimmed
+      {"", true, nullptr},             // nothing typed: just closes
+      {"   ", true, nullptr},          // nothing but blanks
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
