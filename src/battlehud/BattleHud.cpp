@@ -19,6 +19,7 @@
 #include "battlehud/AirStrikePlacement.h"
 #include "battlehud/BattleOverlays.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/DivisionManager.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/HudPanels.h"
 #include "battlehud/PostBattleUnlock.h"
@@ -513,9 +514,17 @@ void GUI_BS_Deployment::OnWheelDown() { ScrollTo(scroll + 1); }
 
 int GUI_BS_Deployment::OnDivisionButton(int) {
   if (!g_deployment) return 0;
-  SIM_DivisionManager::Instance().SelectNext();
-  g_deployment->Refresh();
+  g_deployment->popup.reset();
+  g_deployment->popupIcon = -1;
+  OpenDivisionManager();
   return 0;
+}
+
+void GUI_BS_Deployment::StepDivision(bool previous) {
+  if (!g_deployment) return;
+  SIM_DivisionManager& divisions = SIM_DivisionManager::Instance();
+  previous ? divisions.SelectPrevious() : divisions.SelectNext();
+  g_deployment->Refresh();
 }
 
 float GUI_BS_Deployment::CooldownFraction(const SupplyLimitEntry* entry) {
@@ -1086,6 +1095,7 @@ void ConnectBattleHud() {
     // The statistics point at the battle's units, which go with the screen.
     CloseStatsDialog();
     delete GetRecordingSaveDialog();
+    CloseDivisionManager();
 
     ClearBattleOverlays();
     GUI_BS_DeploymentDropper::Instance().Reset();
@@ -1096,6 +1106,8 @@ void ConnectBattleHud() {
   // After a device reset the window (deleted with its sheet) opens again, drawing its
   // icon sheet anew.
   screen.deviceRebuilt = [] { OpenDeploymentWindow(); };
+  // Tab (Shift+Tab back) steps through the divisions with something to deploy.
+  screen.cycleDivision = &GUI_BS_Deployment::StepDivision;
   screen.dropperHandEmpty = [] { return !GUI_BS_DeploymentDropper::Instance().HoldsUnits(); };
   // A unit clicked during deployment goes back into the hand; the deployment window and
   // its popup hide themselves while the hand holds units.

@@ -98,8 +98,10 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   int VisibleCount() const;
   // The icon index (into icons) under the point, or -1.
   int IconAt(float x, float y) const;
-  // The division button: the next division with something to deploy.
+  // The division button: opens the division manager.
   static int OnDivisionButton(int);
+  // The next (or previous) division with something to deploy, shown at once.
+  static void StepDivision(bool previous);
   // How far the class's next charge has come back, 0..1; negative when no clock shows
   // (a full class, or a timer at 0 or past the end).
   static float CooldownFraction(const SupplyLimitEntry* entry);

@@ -4,6 +4,7 @@
 #include "battle/BattleHooks.h"
 #include "battlehud/AirStrikePlacement.h"
 #include "battlehud/DeploymentSeams.h"
+#include "battlehud/DivisionManager.h"
 #include "battlehud/DogTags.h"
 #include "battlehud/RangeIndicators.h"
 #include "battlehud/Routes.h"
@@ -54,9 +55,12 @@ bool LeftPress() {
 }
 bool RightPress() {
   if (g_dropperRight && g_dropperRight()) return true;
-  if (!Targeting()) return false;
-  GUI_BS_AirStrikeManager::Instance().CancelPlacer();
-  return true;
+  if (Targeting()) {
+    GUI_BS_AirStrikeManager::Instance().CancelPlacer();
+    return true;
+  }
+  // The open division manager closes (and saves) before the battle offers to quit.
+  return CloseDivisionManager();
 }
 void CancelPlacement() {
   GUI_BS_AirStrikeManager::Instance().CancelPlacer();
@@ -64,9 +68,12 @@ void CancelPlacement() {
 }
 bool CloseOpenTool() {
   if (g_dropperClose && g_dropperClose()) return true;
-  if (!Targeting()) return false;
-  GUI_BS_AirStrikeManager::Instance().CancelPlacer();
-  return true;
+  if (Targeting()) {
+    GUI_BS_AirStrikeManager::Instance().CancelPlacer();
+    return true;
+  }
+  // The open division manager closes (and saves) before the battle offers to quit.
+  return CloseDivisionManager();
 }
 }  // namespace
 

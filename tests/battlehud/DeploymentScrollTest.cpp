@@ -168,7 +168,7 @@ TEST(DeploymentCooldown, TheClockShowsTheRestoredFractionOfARechargingClass) {
   EXPECT_LT(GUI_BS_Deployment::CooldownFraction(nullptr), 0);
 }
 
-TEST(DeploymentDivisionButton, StepsToTheNextDivisionWithSomethingToDeployAndWraps) {
+TEST(DeploymentDivisionStep, StepsToTheNextDivisionWithSomethingToDeployAndWraps) {
   ConnectBattleHud();
   GetBattle().playerDefends = false;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
@@ -191,14 +191,14 @@ TEST(DeploymentDivisionButton, StepsToTheNextDivisionWithSomethingToDeployAndWra
   auto* window = new GUI_BS_Deployment(GUI_BS_Deployment::kEmpty);
   SetOpenDeploymentWindow(window);
   divisions.Select(added[0]);
-  GUI_BS_Deployment::OnDivisionButton(0);
+  GUI_BS_Deployment::StepDivision(false);
   // The empty division is passed over.
   EXPECT_EQ(divisions.Selected(), added[2]);
   EXPECT_FALSE(window->icons.empty());
   EXPECT_EQ(window->scroll, 0);
   // Past the last it comes round to the first division with something to deploy.
   for (int i = 0; i < divisions.Count() && divisions.Selected() != added[0]; ++i)
-    GUI_BS_Deployment::OnDivisionButton(0);
+    GUI_BS_Deployment::StepDivision(false);
   EXPECT_EQ(divisions.Selected(), added[0]);
   EXPECT_FALSE(DivisionHasDeployableDesign(added[1]));
   EXPECT_TRUE(DivisionHasDeployableDesign(added[0]));
