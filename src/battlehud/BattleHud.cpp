@@ -21,6 +21,7 @@
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/HudPanels.h"
+#include "battlehud/MiniMap.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/RecordingSave.h"
 #include "battlehud/StatsDialog.h"
@@ -1094,8 +1095,11 @@ void ConnectBattleHud() {
     CloseTopStrip();
   };
   // After a device reset the window (deleted with its sheet) opens again, drawing its
-  // icon sheet anew.
-  screen.deviceRebuilt = [] { OpenDeploymentWindow(); };
+  // icon sheet anew; the minimap draws its lost backdrop again.
+  screen.deviceRebuilt = [] {
+    OpenDeploymentWindow();
+    GUI_BS_MiniMap::OnDeviceRebuilt();
+  };
   screen.dropperHandEmpty = [] { return !GUI_BS_DeploymentDropper::Instance().HoldsUnits(); };
   // A unit clicked during deployment goes back into the hand; the deployment window and
   // its popup hide themselves while the hand holds units.
