@@ -22,6 +22,7 @@
 #include "battlehud/DivisionManager.h"
 #include "battlehud/EndOfBattle.h"
 #include "battlehud/HudPanels.h"
+#include "battlehud/MiniMap.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/RecordingSave.h"
 #include "battlehud/StatsDialog.h"
@@ -1104,8 +1105,11 @@ void ConnectBattleHud() {
     CloseTopStrip();
   };
   // After a device reset the window (deleted with its sheet) opens again, drawing its
-  // icon sheet anew.
-  screen.deviceRebuilt = [] { OpenDeploymentWindow(); };
+  // icon sheet anew; the minimap draws its lost backdrop again.
+  screen.deviceRebuilt = [] {
+    OpenDeploymentWindow();
+    GUI_BS_MiniMap::OnDeviceRebuilt();
+  };
   // Tab (Shift+Tab back) steps through the divisions with something to deploy.
   screen.cycleDivision = &GUI_BS_Deployment::StepDivision;
   screen.dropperHandEmpty = [] { return !GUI_BS_DeploymentDropper::Instance().HoldsUnits(); };

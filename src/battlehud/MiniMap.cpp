@@ -12,10 +12,12 @@
 #include "battlehud/DeploymentDropper.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/MapTiles.h"
 #include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
+#include "engine/Log.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
@@ -329,26 +331,65 @@ void GUI_BS_MiniMap::UpdateMarkers() {
   vb.Flush();
 }
 
-void GUI_BS_MiniMap::RenderBackdrop() {
-  // The grey ground, the routes' squares faint and the exits marked, all in one batch.
-  const float l = float(areaLeft), t = float(areaTop);
-  gui_draw::QueueQuad(panel_, l, t, l + kPicture, t + kPicture, 0.0f, 0.0f, 0.25f, 0.25f, 0xFFC8C8C8u);
+void GUI_BS_MiniMap::DrawBackdropContent(float ox, float oy, float sx, float sy) {
+  D3DEngine& d3d = GetRenderDevice();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  const float w = mapWidth * sx, h = mapHeight * sy;
+  gui_draw::QueueQuad(panel_, ox, oy, ox + w, oy + h, 0.0f, 0.0f, 0.25f, 0.25f, 0xFFC8C8C8u);
   gui_draw::FlushSprites();
   SIM_Scenario* scenario = GetBattle().scenario;
   if (!scenario) return;
-  const float side = 200.0f * scaleX * 0.85f * 0.5f;
-  GetGlobalVertexBuffer().SetTexture(nullptr);
-  for (const auto& sq : scenario->grid)
-    if (sq && !sq->links.empty())
-      QueueFill(l + sq->centreX * scaleX - side, t + sq->centreY * scaleY - side,
-                l + sq->centreX * scaleX + side, t + sq->centreY * scaleY + side, 0x20FFFFFFu);
+  // Squares lying wholly off the picture are skipped.
+  auto onPicture = [&](float l, float t, float r, float b) {
+    return r > ox && b > oy && l < ox + w && t < oy + h;
+  };
+  const float side = 200.0f * sx * 0.85f * 0.5f;
+  vb.SetTexture(nullptr);
+  d3d.SetTexture(nullptr);
+  for (const auto& sq : scenario->grid) {
+    if (!sq || sq->links.empty()) continue;
+    const float cx = ox + sq->centreX * sx, cy = oy + sq->centreY * sy;
+    if (onPicture(cx - side, cy - side, cx + side, cy + side))
+      QueueFill(cx - side, cy - side, cx + side, cy + side, 0x20FFFFFFu);
+  }
   gui_draw::FlushSprites();
-  for (SIM_MapSquare* sq : scenario->exitSquares)
-    if (sq)
-      gui_draw::QueueCentred(exit_, l + sq->centreX * scaleX, t + sq->centreY * scaleY, 2 * side, 2 * side, 0,
-                             0, 1, 1, 0xF0FFFFFFu);
+  for (SIM_MapSquare* sq : scenario->exitSquares) {
+    if (!sq) continue;
+    const float cx = ox + sq->centreX * sx, cy = oy + sq->centreY * sy;
+    if (onPicture(cx - side, cy - side, cx + side, cy + side))
+      gui_draw::QueueCentred(exit_, cx, cy, 2 * side, 2 * side, 0, 0, 1, 1, 0xF0FFFFFFu);
+  }
   gui_draw::FlushSprites();
+  for (GUI_BS_TileProp* prop : TileProps())
+    if (prop) prop->DrawScaled(ox, oy, sx, sy);
+  vb.Flush();
+}
+
+void GUI_BS_MiniMap::RenderBackdrop() {
+  D3DEngine& d3d = GetRenderDevice();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Flush();
+  if (!d3d.HasTexture(kBackdropTarget))
+    d3d.CreateRenderTarget(kBackdropTarget, kBackdropSize, kBackdropSize, platform::Format::X8R8G8B8);
+  const std::string previous = d3d.CurrentRenderTarget();
+  if (!d3d.SetRenderTarget(kBackdropTarget)) {
+    LogError("Failed to set render target");
+    backdropDirect = true;
+    return;
+  }
+  // The target is sampled whole: the map's extent fills it on both axes.
+  d3d.ClearTarget(0xFF000000u);
+  DrawBackdropContent(0.0f, 0.0f, kBackdropSize / mapWidth, kBackdropSize / mapHeight);
+  if (!d3d.SetRenderTarget(previous.c_str())) {
+    LogError("Failed to set render target");
+    d3d.SetBackBufferTarget();
+  }
+  backdrop_ = FindOrLoadTexture(kBackdropTarget);
   backdropRendered = true;
+}
+
+void GUI_BS_MiniMap::OnDeviceRebuilt() {
+  if (g_miniMap) g_miniMap->backdropRendered = false;
 }
 
 void GUI_BS_MiniMap::Process() {
@@ -365,8 +406,8 @@ void GUI_BS_MiniMap::Draw() {
                       0xFFFFFFFFu);
   gui_draw::FlushSprites();
   d3d.SetPointFiltering(false);
+  if (!backdropRendered && !backdropDirect) RenderBackdrop();
   d3d.SetNormalBlend();
-  RenderBackdrop();
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   if (dragging) {
     if (!gui_draw::LeftHeld()) {
@@ -379,8 +420,16 @@ void GUI_BS_MiniMap::Draw() {
       map.UpdateViewRect();
     }
   }
+  if (backdropDirect) {
+    DrawBackdropContent(float(areaLeft), float(areaTop), scaleX, scaleY);
+  } else {
+    gui_draw::QueueQuad(backdrop_, float(areaLeft), float(areaTop), float(areaRight), float(areaBottom), 0.0f,
+                        0.0f, 1.0f, 1.0f, 0xFFFFFFFFu);
+    gui_draw::FlushSprites();
+  }
   UpdateCameraRect();
   GetGlobalVertexBuffer().SetTexture(nullptr);
+  d3d.SetTexture(nullptr);
   QueueFill(float(camLeft), float(camTop), float(camRight), float(camBottom), Argb(64, 228, 181, 2));
   gui_draw::FlushSprites();
   platform::Rect cam{camLeft, camTop, camRight, camBottom};

@@ -29,6 +29,9 @@ class GUI_BS_MiniMap : public GUI_WindowBase {
   static constexpr int kWidth = 284;
   static constexpr int kPicture = 150;
   static constexpr int kButtons = 9;
+  // The map picture is drawn once into its own target and shown from there each frame.
+  static constexpr const char* kBackdropTarget = "rt_minimap_backdrop";
+  static constexpr int kBackdropSize = 256;
   enum Button { kPause, kFaster, kSlower, kScreenshot, kDamage, kHealth, kDeploy, kRoutes, kNightVision };
 
   GUI_BS_MiniMap();
@@ -44,6 +47,9 @@ class GUI_BS_MiniMap : public GUI_WindowBase {
   void RemoveUnit(SIM_BattleUnit* unit);
   void SetSpeedLabel();
   static void RefreshToggleButtons();
+  // The device was reset: the backdrop's target lost its picture, so the next Draw
+  // renders it again.
+  static void OnDeviceRebuilt();
   // The callback of all nine buttons (the toggle number).
   static int OnButton(int number);
 
@@ -70,14 +76,20 @@ class GUI_BS_MiniMap : public GUI_WindowBase {
   std::string speedText, speedValue = "1x", pausedText;
   GUI_ToggleButton* buttons[kButtons] = {};
   bool backdropRendered = false;
+  // The target could not be drawn into: the picture is drawn straight onto the screen
+  // every frame instead.
+  bool backdropDirect = false;
   std::unique_ptr<GUI_BaseElement> windowMarker, speedMarker;
 
  private:
   void RenderBackdrop();
+  // The ground, route squares, exits and tile props with the map's (0, 0) at the origin.
+  void DrawBackdropContent(float originX, float originY, float sx, float sy);
   void Refresh(MiniMapMarker& m);
   std::list<std::unique_ptr<MiniMapMarker>> all;
   CLoadedTexture* panel_ = nullptr;
   CLoadedTexture* exit_ = nullptr;
+  CLoadedTexture* backdrop_ = nullptr;
 };
 
 GUI_BS_MiniMap* GetMiniMap();

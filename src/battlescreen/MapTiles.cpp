@@ -100,10 +100,10 @@ void GUI_BS_TileProp::Draw(const GUI_BS_Map& map) {
   QueueSprite(sprite);
 }
 
-void GUI_BS_TileProp::DrawScaled(float scale) {
+void GUI_BS_TileProp::DrawScaled(float originX, float originY, float scaleX, float scaleY) {
   if (fixedPicture) return;
-  sprite.SetSize(kTile * scale, kTile * scale);
-  sprite.SetPosition(x * scale, y * scale);
+  sprite.SetSize(kTile * scaleX, kTile * scaleY);
+  sprite.SetPosition(originX + x * scaleX, originY + y * scaleY);
   if (sprite.texture) sprite.texture->Bind();
   sprite.DrawDirect();
   sprite.SetSize(kTile, kTile);

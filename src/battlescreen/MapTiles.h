@@ -19,8 +19,8 @@ class GUI_BS_TileProp {
   void Place(float x, float y);
   // Queued into the shared batch when near the view.
   virtual void Draw(const GUI_BS_Map& map);
-  // Drawn at once at a scale (the minimap's backdrop), then put back.
-  void DrawScaled(float scale);
+  // Drawn at once at a scale from an origin (the minimap's backdrop), then put back.
+  void DrawScaled(float originX, float originY, float scaleX, float scaleY);
 
   float x = 0.0f;
   float y = 0.0f;

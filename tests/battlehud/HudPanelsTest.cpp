@@ -4,9 +4,14 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/Tutorial.h"
 #include "battle/Battle.h"
@@ -22,9 +27,12 @@
 #include "battlehud/UnitInspector.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitSceneFixture.h"
+#include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Strings.h"
+#include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "gui/Buttons.h"
 #include "gui/Cursor.h"
@@ -33,6 +41,7 @@
 #include "simdata/ModuleType.h"
 #include "simdata/UnitDesign.h"
 #include "support/NullDeviceFixture.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -168,6 +177,100 @@ TEST_F(HudPanelsTest, OneMarkerPerUnitAndTheDyingLetGo) {
   delete gone;
   EXPECT_EQ(mini->MarkerOf(gone), nullptr);
   mini->Draw();
+}
+
+// Draws made into the backdrop's target, and draws that show it.
+struct BackdropDraws {
+  std::vector<const platform::DrawRecord*> into;
+  int showing = 0;
+};
+// The screen rectangle a draw's vertices span (left, top, right, bottom).
+std::array<float, 4> Extent(const platform::DrawRecord& r) {
+  std::array<float, 4> e{1e9f, 1e9f, -1e9f, -1e9f};
+  for (int i = 0; i < r.vertexCount; ++i) {
+    float xy[2];
+    std::memcpy(xy, r.vertices.data() + size_t(i) * r.stride, sizeof xy);
+    e[0] = std::min(e[0], xy[0]), e[1] = std::min(e[1], xy[1]);
+    e[2] = std::max(e[2], xy[0]), e[3] = std::max(e[3], xy[1]);
+  }
+  return e;
+}
+BackdropDraws CountBackdropDraws(const platform::NullDevice& dev, const platform::Texture* target) {
+  BackdropDraws d;
+  for (const platform::DrawRecord& r : dev.draws) {
+    if (r.renderTarget == target) d.into.push_back(&r);
+    if (r.textures[0] == target) ++d.showing;
+  }
+  return d;
+}
+
+TEST_F(HudPanelsTest, TheBackdropIsDrawnOnceThenShownAsOneQuadUntilADeviceReset) {
+  dev().ClearRecord();
+  mini->Draw();
+  GTexture9* rt = engine().FindNamedTexture(GUI_BS_MiniMap::kBackdropTarget);
+  ASSERT_NE(rt, nullptr);
+  ASSERT_TRUE(rt->Get() && rt->Get()->IsRenderTarget());
+  const platform::Texture* target = rt->Get();
+  const size_t firstFrame = dev().draws.size();
+  BackdropDraws first = CountBackdropDraws(dev(), target);
+  ASSERT_GE(first.into.size(), 2u) << "the ground and the route squares";
+  EXPECT_EQ(first.showing, 1);
+  EXPECT_TRUE(mini->backdropRendered);
+  // The ground fills the whole target on both axes, whatever the map's proportions, so the
+  // picture lines up with the markers.
+  ASSERT_NE(mini->mapWidth, mini->mapHeight) << "a square map would not show a stretched picture";
+  const float size = GUI_BS_MiniMap::kBackdropSize;
+  const std::array<float, 4> wanted{-0.5f, -0.5f, size - 0.5f, size - 0.5f};
+  const std::array<float, 4> ground = Extent(*first.into.front());
+  for (int i = 0; i < 4; ++i) EXPECT_NEAR(ground[i], wanted[i], 0.01f) << i;
+  // Later frames draw nothing into the target and show it with one quad.
+  for (int frame = 0; frame < 3; ++frame) {
+    dev().ClearRecord();
+    mini->Draw();
+    const BackdropDraws later = CountBackdropDraws(dev(), target);
+    EXPECT_TRUE(later.into.empty()) << frame;
+    EXPECT_EQ(later.showing, 1) << frame;
+    EXPECT_EQ(dev().draws.size(), firstFrame - first.into.size()) << frame;
+  }
+  // A device reset: the battle screen's next draw renders the lost picture again, once.
+  FlagBattleScreenDeviceRebuilt();
+  for (int frame = 0; frame < 2; ++frame) {
+    dev().ClearRecord();
+    engine().BeginScene();
+    GetBattleScreen().Draw();
+    engine().EndScene();
+    const BackdropDraws after = CountBackdropDraws(dev(), target);
+    EXPECT_EQ(after.into.size(), frame == 0 ? first.into.size() : 0u) << frame;
+    EXPECT_EQ(after.showing, 1) << frame;
+  }
+  EXPECT_FALSE(BattleScreenDeviceRebuiltFlag());
+}
+
+TEST_F(HudPanelsTest, ABackdropTargetThatCannotBeDrawnIntoIsLoggedAndThePictureDrawnStraight) {
+  // A texture of the target's name that is no render target: switching to it fails.
+  engine().DeleteTexture(GUI_BS_MiniMap::kBackdropTarget);
+  engine().AddTexture(std::make_unique<GTexture9>(GUI_BS_MiniMap::kBackdropTarget));
+  for (int frame = 0; frame < 2; ++frame) {
+    dev().ClearRecord();
+    mini->Draw();
+    const std::array<float, 4> picture{mini->areaLeft - 0.5f, mini->areaTop - 0.5f, mini->areaRight - 0.5f,
+                                       mini->areaBottom - 0.5f};
+    int ground = 0;
+    for (const platform::DrawRecord& r : dev().draws) {
+      EXPECT_EQ(r.renderTarget, nullptr) << frame;
+      const std::array<float, 4> e = Extent(r);
+      bool same = true;
+      for (int i = 0; i < 4; ++i) same = same && std::abs(e[i] - picture[i]) < 0.01f;
+      ground += same;
+    }
+    EXPECT_GE(ground, 1) << "the map picture is still drawn, frame " << frame;
+  }
+  const std::string errors = zt_test::ReadText(zt_test::ErrorLogPath());
+  size_t count = 0;
+  for (size_t at = errors.find("Failed to set render target"); at != std::string::npos;
+       at = errors.find("Failed to set render target", at + 1))
+    ++count;
+  EXPECT_EQ(count, 1u) << "logged once, not every frame";
 }
 
 TEST_F(HudPanelsTest, ClicksThroughTheBattleScreen) {
