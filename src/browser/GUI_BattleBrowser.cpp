@@ -64,6 +64,7 @@ void GUI_BattleBrowser::Leave() {
   // Dialogs of the browser never outlive it.
   delete GetAttackOptions();
   delete GetDefenseOptions();
+  delete GetChallengeDetails();
   DeleteWindow();
 }
 

@@ -768,6 +768,14 @@ void GUI_BB_ChallengeComments::Draw() {
   DrawChildren();
 }
 
+std::string GUI_BB_PosterProfile::ValueText(const std::string& key, const std::string& value) {
+  const ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  if (key != "rank" || !hooks.rankName) return value;
+  // A rank the table does not know keeps the number the server sent.
+  const std::string name = hooks.rankName(ParseInt(value.substr(0, 63)));
+  return name.empty() ? value : name;
+}
+
 void GUI_BB_PosterProfile::Draw() {
   if (!visible) return;
   FlushAll();
@@ -787,7 +795,7 @@ void GUI_BB_PosterProfile::Draw() {
     for (const auto& kv : values) {
       if (kv.first != shownKey[0]) continue;
       y += 20.0f;
-      const std::string line = GetTranslation(shownKey[1]) + " " + kv.second;
+      const std::string line = GetTranslation(shownKey[1]) + " " + ValueText(kv.first, kv.second);
       text.Print(0, FitTextToWidth(line, static_cast<float>(width) - 20.0f).c_str(), left + 10.0f, y,
                  TextColour());
       break;

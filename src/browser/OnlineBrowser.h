@@ -37,6 +37,8 @@ struct ChallengeServerHooks {
   std::function<bool(const std::string& name)> isFriend;
   // The signed-up player's name (empty before sign-up).
   std::function<std::string()> userName;
+  // The name of a rank number, as the server reports ranks.
+  std::function<std::string(int rank)> rankName;
   // The online runner: starts body on its worker (a handle, or null while another runs),
   // tells whether it finished and releases it (GUI thread).
   // With pleaseWait the overlay holds other input off until it ends.
@@ -213,6 +215,8 @@ class GUI_BB_ChallengeComments : public GUI_WindowBase {
 class GUI_BB_PosterProfile : public GUI_WindowBase {
  public:
   void Draw() override;
+  // A profile value as shown: the rank by its name when one is known, others as sent.
+  static std::string ValueText(const std::string& key, const std::string& value);
   std::vector<std::pair<std::string, std::string>> values;
   std::string poster;
 };

@@ -23,6 +23,7 @@
 #include "online/Friends.h"
 #include "online/LoadingPoster.h"
 #include "online/Messages.h"
+#include "online/PlayerProfile.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
 #include "simdata/Achievements.h"
@@ -410,6 +411,7 @@ void ConnectChallengeServer() {
   hooks.refreshFriends = [] { RefreshFriendsList(); };
   hooks.isFriend = [](const std::string& name) { return IsFriend(name); };
   hooks.userName = [] { return GetInternet().UserName(); };
+  hooks.rankName = [](int rank) { return GetRankName(rank); };
   hooks.startWorker = [](std::function<void()> body, const std::string& name,
                          bool pleaseWait) -> std::shared_ptr<void> {
     return GetThreadManager().StartThread([body](SIM_WorkerJob&) { body(); }, name, pleaseWait);

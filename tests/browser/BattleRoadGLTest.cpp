@@ -456,6 +456,7 @@ TEST_F(BattleRoadGLTest, OnlineTabDetailsRatingAndPostingAsThePlayerSeesThem) {
   hooks = ChallengeServerHooks();
   hooks.userName = [] { return std::string("recruit"); };
   hooks.isFriend = [](const std::string& name) { return name == "ironhide"; };
+  hooks.rankName = [](int rank) { return rank == 5 ? std::string("Major") : std::string(); };
   const char* const rows[] = {
       "##,seed0001,Armoured Push,All,\"My tanks broke through in four minutes. Hold the crossing.\",ironhide,"
       "2026-3-14,7,3,3.50,4.25,1,18,12,300000,480,0\n",

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "battle/Battle.h"
 #include "battle/ChallengePackage.h"
 #include "browser/BrowserFixture.h"
 #include "browser/ChallengeList.h"
@@ -436,6 +437,50 @@ TEST_F(OnlineTabTest, OnlyThePosterAndTheRecipientMayDeleteAndABuiltInMapCannotB
               !c.custom);
     delete d;
     EXPECT_EQ(GetChallengeDetails(), nullptr);
+  }
+}
+
+TEST_F(OnlineTabTest, ThePostersRankIsShownByName) {
+  struct Case {
+    const char* key;
+    const char* value;
+    bool hooked;
+    const char* shown;
+  };
+  const Case cases[] = {{"rank", "5", true, "Major"}, {"rank", "5", false, "5"},
+                        {"rank", "42", true, "42"},   {"rank", "junk", true, "Private"},
+                        {"xp", "5", true, "5"},       {"general_name", "5", true, "5"}};
+  for (const Case& c : cases) {
+    GetChallengeServerHooks().rankName = [](int rank) {
+      return rank == 5 ? std::string("Major") : rank == 0 ? std::string("Private") : std::string();
+    };
+    if (!c.hooked) GetChallengeServerHooks().rankName = nullptr;
+    EXPECT_EQ(GUI_BB_PosterProfile::ValueText(c.key, c.value), c.shown) << c.key << "=" << c.value;
+  }
+}
+
+TEST_F(OnlineTabTest, TheChallengesDialogClosesWhenItsBattleStarts) {
+  SIM_ScenarioManager::Get().Load();
+  SIM_Scenario* scenario = SIM_ScenarioManager::Get().Campaign().front();
+  for (bool defend : {false, true}) {
+    SCOPED_TRACE(defend ? "defend" : "attack");
+    ASSERT_NE(OpenBrowser(), nullptr);
+    SIM_ChallengeInfo info = Info("z1", "Armoured Push");
+    info.custom = true;
+    ASSERT_NE(OpenChallengeDetails(&info), nullptr);
+    // The details' own buttons download first; the options open over the dialog as they do.
+    GetBattle().playerDefends = defend;
+    if (defend)
+      OpenDefenseOptions(scenario);
+    else
+      OpenAttackOptions(scenario);
+    Frame();
+    GUI_BB_Option* option = defend ? GetDefenseOptions()->options[2] : GetAttackOptions()->options[1];
+    ASSERT_TRUE(option->button->enabled);
+    ClickCentre(option->button);
+    EXPECT_EQ(GetGame().CurrentModeNumber, MODE_LOADING_SCREEN);
+    EXPECT_EQ(GetChallengeDetails(), nullptr) << "the dialog stayed open over the battle";
+    GetBattle().scenario = nullptr;
   }
 }
 
