@@ -1042,27 +1042,24 @@ SIM_Scenario* GUI_BB_ChallengeDetails::PrepareChallenge() {
   return scenario;
 }
 
-int GUI_BB_ChallengeDetails::OnAttack(int) {
+// Attack and Defend alike: the challenge is made ready, then that side's options open.
+int GUI_BB_ChallengeDetails::StartAs(bool defend) {
   GUI_BB_ChallengeDetails* dialog = g_details;
   if (!dialog) return 0;
   SIM_Scenario* prepared = dialog->PrepareChallenge();
   if (!prepared) return 0;
-  GetBattle().playerDefends = false;
+  GetBattle().playerDefends = defend;
   GetSounds().PlayGuiSound(0);
-  OpenAttackOptions(prepared);
+  if (defend)
+    OpenDefenseOptions(prepared);
+  else
+    OpenAttackOptions(prepared);
   return 0;
 }
 
-int GUI_BB_ChallengeDetails::OnDefend(int) {
-  GUI_BB_ChallengeDetails* dialog = g_details;
-  if (!dialog) return 0;
-  SIM_Scenario* prepared = dialog->PrepareChallenge();
-  if (!prepared) return 0;
-  GetBattle().playerDefends = true;
-  GetSounds().PlayGuiSound(0);
-  OpenDefenseOptions(prepared);
-  return 0;
-}
+int GUI_BB_ChallengeDetails::OnAttack(int) { return StartAs(false); }
+
+int GUI_BB_ChallengeDetails::OnDefend(int) { return StartAs(true); }
 
 int GUI_BB_ChallengeDetails::OnDelete(int) {
   GUI_BB_ChallengeDetails* dialog = g_details;

@@ -237,6 +237,7 @@ class GUI_BB_ChallengeDetails : public GUI_Dialog {
   void StartDetails();
   static int OnAttack(int);
   static int OnDefend(int);
+  static int StartAs(bool defend);
   static int OnDelete(int);
 
   SIM_ChallengeInfo info;  // a copy: a refresh may replace the list's records
