@@ -9,6 +9,8 @@
 #include "app/Game.h"
 #include "battle/BattleFixture.h"
 #include "battle/ChallengeRecording.h"
+#include "battle/Gameplay.h"
+#include "battlehud/BattleHud.h"
 #include "battlehud/RecordingSave.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "browser/OnlineBrowser.h"
@@ -30,6 +32,7 @@
 #include "online/ProfileCompare.h"
 #include "online/ProfileWindow.h"
 #include "simdata/GlobalStats.h"
+#include "simdata/MapSquare.h"
 #include "simdata/UnitDesign.h"
 #include "support/NullDeviceFixture.h"
 
@@ -624,6 +627,69 @@ TEST_F(OnlineTwoClientsTest, OnePlayerPostsABattleAnotherDownloadsDefendsAndRate
   ASSERT_NE(rated, nullptr);
   EXPECT_FLOAT_EQ(rated->difficulty, 4.0f);
   EXPECT_FLOAT_EQ(rated->enjoyment, 5.0f);
+  delete details;
+  delete tab;
+}
+
+// The other side of the loop: a posted map of a player's own is downloaded and attacked
+// until the battle is decided, with the options' own unit source (not a defence's stale
+// scripted one).
+TEST_F(OnlineTwoClientsTest, APostedCustomMapIsDownloadedAndAttackedToItsOutcome) {
+  SIM_ScenarioManager::Get().Load();
+  Become("bravo");
+  SignUp("bravo");
+  auto* tab = new GUI_BB_OnlineBrowser();
+  tab->SetRect(0.0f, 0.0f, 1000.0f, 600.0f);
+  tab->Layout();
+  SettleWindow(tab);
+  SIM_ChallengeInfo* ridge = nullptr;
+  for (SIM_ChallengeInfo* info : tab->shown)
+    if (info->custom) ridge = info;
+  ASSERT_NE(ridge, nullptr) << "the server's seeded custom map";
+  const std::string ztkid = ridge->ztkid;
+
+  GUI_BB_ChallengeDetails* details = OpenChallengeDetails(ridge);
+  SettleWindow(details);
+  ASSERT_TRUE(details->attackButton->enabled);
+  SIM_Battle& battle = GetBattle();
+  battle.aiUnitSource = AI_UNITS_SCRIPTED;  // left by an earlier defence
+  GUI_BB_ChallengeDetails::OnAttack(0);
+  SIM_Scenario* prepared = details->scenario;
+  ASSERT_NE(prepared, nullptr) << MessageBoxText();
+  EXPECT_EQ(prepared->id, ztkid);
+  EXPECT_EQ(prepared->Folder(), ChallengeFolder(ztkid));
+  EXPECT_FALSE(battle.playerDefends);
+  ASSERT_NE(GetAttackOptions(), nullptr);
+  OnAttackOption(1);
+  EXPECT_EQ(GetAttackOptions(), nullptr);
+  EXPECT_EQ(battle.aiUnitSource, AI_UNITS_ALL);
+  ASSERT_EQ(battle.scenario, prepared);
+
+  // Started the way the loading screen starts it; the computer deploys its defence.
+  InitRandomWithSeed(4321);
+  prepared->classic.timeLimit = 90000.0f;
+  battle.Start();
+  std::vector<SIM_UnitDesign*> tanks;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (d->GetSizeType() == 2) tanks.push_back(d);
+  ASSERT_FALSE(tanks.empty());
+  int placed = 0;
+  for (const auto& sq : prepared->grid) {
+    if (!sq || !sq->attackerFlag || sq->kind == SIM_MapSquare::KIND_EMPLACEMENT || placed == 4) continue;
+    if (battle.playerArmy->DeployDesign(sq->column, sq->row, tanks[placed % tanks.size()], 1, 180.0f, false))
+      ++placed;
+  }
+  ASSERT_GT(placed, 0);
+  battle.Begin();
+  int frames = 0;
+  // Bravo buys nothing more: while the attacker could still buy a unit the battle waits.
+  for (; frames < 20000 && battle.outcome == OUTCOME_UNDECIDED; ++frames) {
+    GetGameplay().supplies = 0.0f;
+    battle.Update();
+  }
+  EXPECT_NE(battle.outcome, OUTCOME_UNDECIDED)
+      << "after " << frames << " frames, clock " << battle.battleClock;
+  EXPECT_GT(battle.opponentArmy->allUnits.size(), 0u) << "the map's defence was deployed";
   delete details;
   delete tab;
 }
