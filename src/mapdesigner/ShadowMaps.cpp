@@ -94,14 +94,23 @@ void QueueQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, fl
   sprite.Queue();
 }
 
+// The size of a named render target: the game rounds its "screen-sized" targets up to
+// powers of two, so it is not the screen's.
+bool TargetSize(const char* name, float& w, float& h) {
+  GTexture9* target = GetRenderDevice().FindNamedTexture(name);
+  if (!target || !target->Get()) return false;
+  w = static_cast<float>(std::max(1, target->Get()->Width()));
+  h = static_cast<float>(std::max(1, target->Get()->Height()));
+  return true;
+}
+
 // Draws the named render target's size x size top-left corner over the baked image's
 // square of the current target, stretched when smaller. The coordinates run from texel
 // centre to texel centre, so a copy of the same size lands pixel on pixel (at texel edges
 // it would blur and shift by half a pixel).
 void DrawTargetCopy(const char* name, float size, uint32_t colour) {
-  D3DEngine& d3d = GetRenderDevice();
-  const float w = static_cast<float>(std::max(1, d3d.ScreenWidth()));
-  const float h = static_cast<float>(std::max(1, d3d.ScreenHeight()));
+  float w = 1.0f, h = 1.0f;
+  if (!TargetSize(name, w, h)) return;
   const float u0 = 0.5f / w, v0 = 0.5f / h;
   DrawQuad(FindOrLoadTexture(name), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f, u0, v0,
            u0 + size / w, v0 + size / h, colour);
@@ -543,7 +552,9 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
   const DefaultImageUV uv = PickDefaultImageUV();
   std::vector<ShadeRun> shading;
   GShaderEffect* shade = FindEffect("data/shaders/bakemap.fx");
-  if (shade && (!shade->effect || d3d.ScreenWidth() < side || d3d.ScreenHeight() < side ||
+  float targetW = 0.0f, targetH = 0.0f;
+  TargetSize("rt_selection", targetW, targetH);
+  if (shade && (!shade->effect || targetW < kBakeSize || targetH < kBakeSize ||
                 !BuildShadeRuns(scenario, kBakeSize, light, uv, shading)))
     shade = nullptr;
 
