@@ -16,8 +16,10 @@
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "gui/DropDownList.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/TextEditWindow.h"
 #include "gui/Tooltip.h"
 #include "platform/Image.h"
 #include "simdata/PropType.h"
@@ -244,6 +246,30 @@ TEST_F(MapDesignerWideTargetTest, EveryRoadOfTheBakeFillsTheImage) {
     ASSERT_TRUE(BakeNightMapWithout(road.shader, path));
     ExpectNightPicture(path, road.actual);
   }
+}
+
+// Every label of the map configuration ends before the field on its row starts.
+TEST_F(MapDesignerScreenshotTest, ConfigurationLabelsEndBeforeTheirFields) {
+  if (!gl_.IsOpen()) return;
+  SIM_ScenarioManager::Get().Load();
+  SIM_Scenario* source = SIM_ScenarioManager::Get().Find("border_crossing");
+  ASSERT_NE(source, nullptr);
+  OpenMapConfiguration(source);
+  GUI_DS_MapConfiguration* dialog = GetDSMapConfiguration();
+  ASSERT_NE(dialog, nullptr);
+  gui_draw::UseFont();
+  const float labelLeft = static_cast<float>(dialog->GetClientRect().left) + 10.0f;
+  auto expectFits = [labelLeft](const std::string& label, const GUI_BaseElement* field) {
+    EXPECT_LE(labelLeft + static_cast<float>(GetTextRenderer().TextWidth(label.c_str())),
+              static_cast<float>(field->left) - 4.0f)
+        << label;
+  };
+  for (int i = 0; i < 9; ++i) expectFits(dialog->valueLabels[i], dialog->valueEdits[i]);
+  const GUI_DropDownList* lists[5] = {dialog->musicList, dialog->atmosphereList, dialog->dustList,
+                                      dialog->timeOfDayList, dialog->ambienceList};
+  const int labelIndex[5] = {2, 4, 3, 5, 6};
+  for (int i = 0; i < 5; ++i) expectFits(dialog->labels[labelIndex[i]], lists[i]);
+  delete dialog;
 }
 
 TEST_F(MapDesignerScreenshotTest, ShadowMapCoversTheSmallerScreenSideAndLoadsWithTheScenario) {
