@@ -122,14 +122,19 @@ void GUI_BB_Details::ShowScenario(SIM_Scenario* shown) {
   const float CR = static_cast<float>(content.right), CB = static_cast<float>(content.bottom);
   const float K = (CB - CT) - 30.0f - 255.0f;
 
-  // The picture shows the middle band of its texture, cut to the picture's proportions.
+  // The picture shows the middle band of its texture, cut to the picture's proportions:
+  // the shipped pictures hold their map there. A player's map is baked stretched over the
+  // whole square, so its picture is shown whole, every row of the map in it.
   scenario->LoadBitmaps();
   picture.SetTextureByName(scenario->groundTexture);
   const float pw = CR - CL - 40.0f, ph = 0.6f * K - 20.0f;
   picture.SetSize(pw, ph);
   picture.SetPosition(static_cast<float>((content.left + content.right) / 2), CT + 10.0f + 0.3f * K);
   const float r = pw > 0.0f ? ph / pw : 0.0f;
-  picture.SetUV(0.0f, 0.5f - r / 2.0f, 1.0f, 0.5f + r / 2.0f);
+  if (scenario->origin == SIM_Scenario::ORIGIN_CUSTOM)
+    picture.SetUV(0.0f, 0.0f, 1.0f, 1.0f);
+  else
+    picture.SetUV(0.0f, 0.5f - r / 2.0f, 1.0f, 0.5f + r / 2.0f);
 
   description = GUI_Rect{static_cast<int>(CL + 20), static_cast<int>(CT + 10 + 0.6f * K),
                          static_cast<int>(CR - 20), static_cast<int>(CT + 10 + K)};

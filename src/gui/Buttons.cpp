@@ -66,8 +66,12 @@ void GUI_ButtonBase::Process() {
 }
 
 void GUI_ButtonBase::Draw() {
+  // A button under a modal dialog is drawn but not processed: the mouse leaving it must
+  // still take its tooltip away.
+  const bool inside = IsMouseInside();
+  if (tooltip_ && !inside) tooltip_->Hide();
   if (tooltip_) tooltip_->Draw();
-  if (hover == 1 && !IsMouseInside()) hover = 0;
+  if (hover == 1 && !inside) hover = 0;
 }
 
 void GUI_ButtonBase::SetRect(float l, float t, float r, float b) {

@@ -322,10 +322,15 @@ void GUI_DS_Map::Rebuild() {
 
 void GUI_DS_Map::ClampScroll() {
   if (!scenario) return;
-  scrollX = std::max(scrollX, -10.0f);
-  scrollY = std::max(scrollY, -10.0f);
-  scrollX = std::min(scrollX, scenario->width - static_cast<float>(clipRect.Width()) / zoom + 10.0f);
-  scrollY = std::min(scrollY, scenario->height - static_cast<float>(clipRect.Height()) / zoom + 10.0f);
+  // Held between 10 short of the map's near edge and 10 past its far edge; a map smaller
+  // than the view along an axis sits in the middle of it, not against its far side.
+  auto clamp = [this](float& scroll, float extent, int viewPixels) {
+    const float view = static_cast<float>(viewPixels) / zoom;
+    const float low = -10.0f, high = extent - view + 10.0f;
+    scroll = high < low ? (extent - view) * 0.5f : std::clamp(scroll, low, high);
+  };
+  clamp(scrollX, scenario->width, clipRect.Width());
+  clamp(scrollY, scenario->height, clipRect.Height());
 }
 
 void GUI_DS_Map::ZoomIn() {

@@ -39,14 +39,14 @@ bool CanRender() {
   return d3d.HasTexture("rt_lightmap") && d3d.HasTexture("rt_selection");
 }
 
-// Switches to a named target with the viewport on the used square at (x0, y0), so clears
-// and draws touch only the pixels that are saved or sampled.
-void SwitchTarget(const char* name, float used, float x0 = 0.0f, float y0 = 0.0f) {
+// Switches to a named target with the viewport on the used square in its top-left
+// corner, so clears and draws touch only the pixels that are saved or sampled.
+void SwitchTarget(const char* name, float used) {
   D3DEngine& d3d = GetRenderDevice();
   d3d.RememberRenderTarget();
   if (!d3d.SetRenderTarget(name)) DebugLogF("Failed to set render target [%s]", name);
-  const int side = static_cast<int>(used), left = static_cast<int>(x0), top = static_cast<int>(y0);
-  d3d.SetViewport(left, top, left + side, top + side);
+  const int side = static_cast<int>(used);
+  d3d.SetViewport(0, 0, side, side);
 }
 
 GShaderEffect* FindEffect(const char* name) {
@@ -94,11 +94,26 @@ void QueueQuad(CLoadedTexture* texture, float cx, float cy, float w, float h, fl
   sprite.Queue();
 }
 
-// The render target's drawn corner [0, size] as texture coordinates.
-void TargetUV(float size, float& u1, float& v1) {
-  D3DEngine& d3d = GetRenderDevice();
-  u1 = size / static_cast<float>(std::max(1, d3d.ScreenWidth()));
-  v1 = size / static_cast<float>(std::max(1, d3d.ScreenHeight()));
+// The size of a named render target: the game rounds its "screen-sized" targets up to
+// powers of two, so it is not the screen's.
+bool TargetSize(const char* name, float& w, float& h) {
+  GTexture9* target = GetRenderDevice().FindNamedTexture(name);
+  if (!target || !target->Get()) return false;
+  w = static_cast<float>(std::max(1, target->Get()->Width()));
+  h = static_cast<float>(std::max(1, target->Get()->Height()));
+  return true;
+}
+
+// Draws the named render target's size x size top-left corner over the baked image's
+// square of the current target, stretched when smaller. The coordinates run from texel
+// centre to texel centre, so a copy of the same size lands pixel on pixel (at texel edges
+// it would blur and shift by half a pixel).
+void DrawTargetCopy(const char* name, float size, uint32_t colour) {
+  float w = 1.0f, h = 1.0f;
+  if (!TargetSize(name, w, h)) return;
+  const float u0 = 0.5f / w, v0 = 0.5f / h;
+  DrawQuad(FindOrLoadTexture(name), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f, u0, v0,
+           u0 + size / w, v0 + size / h, colour);
 }
 
 // Texture handles by name for one drawing job: the engine's lookups walk its whole list,
@@ -119,6 +134,11 @@ class TextureCache {
   }
   std::unordered_map<std::string, CLoadedTexture*> plain_, decoded_;
 };
+
+// A texture without alpha: drawn over anything, it covers it.
+bool OpaqueTexture(CLoadedTexture* texture) {
+  return texture && texture->Texture() && texture->Texture()->GetFormat() == platform::Format::X8R8G8B8;
+}
 
 // Blending on or off on the device; the engine's blend mode is left as it was.
 void SetBlending(bool on) {
@@ -196,19 +216,10 @@ bool DrawGroundAndTilePropsMerged(SIM_Scenario& scenario, float size, TextureCac
       }
       MergedRun* run = nullptr;
       for (MergedRun& existing : runs)
-        if (existing.ground == groundTexture && (existing.prop == propTexture || !propTexture)) {
+        if (existing.ground == groundTexture && existing.prop == propTexture) {
           run = &existing;
           break;
         }
-      if (!run && propTexture) {
-        // A run without a prop yet takes this prop's sheet.
-        for (MergedRun& existing : runs)
-          if (existing.ground == groundTexture && !existing.prop) {
-            existing.prop = propTexture;
-            run = &existing;
-            break;
-          }
-      }
       if (!run) {
         runs.push_back(MergedRun{groundTexture, propTexture, {}});
         run = &runs.back();
@@ -221,7 +232,7 @@ bool DrawGroundAndTilePropsMerged(SIM_Scenario& scenario, float size, TextureCac
         q[i].v = cell.v[i].v;
         q[i].u2 = pu[i];
         q[i].v2 = pv[i];
-        q[i].colour = propTexture ? 0xFFFFFFFFu : 0x00FFFFFFu;
+        q[i].colour = propTexture || OpaqueTexture(groundTexture) ? 0xFFFFFFFFu : 0x00FFFFFFu;
       }
       const int order[6] = {0, 1, 2, 2, 1, 3};
       for (int i : order) run->vertices.push_back(q[i]);
@@ -230,13 +241,18 @@ bool DrawGroundAndTilePropsMerged(SIM_Scenario& scenario, float size, TextureCac
   D3DEngine& d3d = GetRenderDevice();
   GetGlobalVertexBuffer().Flush();
   SetBlending(false);
-  shader->Begin();
-  for (const MergedRun& run : runs) {
-    if (run.vertices.empty()) continue;
-    d3d.SetTexture(run.ground ? run.ground->Texture() : nullptr);
-    d3d.SetStage1Texture(run.prop ? run.prop->Texture() : nullptr);
-    d3d.DrawVertices(platform::PrimitiveType::TriangleList, static_cast<int>(run.vertices.size() / 3),
-                     run.vertices.data(), sizeof(GVertex2));
+  // Opaque ground without a prop is the ground as it is: drawn plainly, the rasteriser
+  // samples no prop sheet for it (a shader samples what it names, used or not).
+  d3d.SetStage1Texture(nullptr);
+  for (int shaded = 0; shaded < 2; ++shaded) {
+    if (shaded) shader->Begin();
+    for (const MergedRun& run : runs) {
+      if (run.vertices.empty() || (!run.prop && OpaqueTexture(run.ground)) == (shaded != 0)) continue;
+      d3d.SetTexture(run.ground ? run.ground->Texture() : nullptr);
+      if (shaded) d3d.SetStage1Texture(run.prop ? run.prop->Texture() : nullptr);
+      d3d.DrawVertices(platform::PrimitiveType::TriangleList, static_cast<int>(run.vertices.size() / 3),
+                       run.vertices.data(), sizeof(GVertex2));
+    }
   }
   shader->End();
   d3d.SetStage1Texture(nullptr);
@@ -254,8 +270,7 @@ void DrawGroundThenTileProps(SIM_Scenario& scenario, float size, TextureCache& t
   for (const auto& square : scenario.grid) {
     const GroundTexture* ground = SIM_GroundTextureManager::Get().TryFind(square->text);
     CLoadedTexture* texture = ground ? textures.Plain(ground->texture) : nullptr;
-    if (texture && texture->Texture() && texture->Texture()->GetFormat() != platform::Format::X8R8G8B8)
-      opaqueGround = false;
+    if (texture && texture->Texture() && !OpaqueTexture(texture)) opaqueGround = false;
   }
   // Every ground tile first, then every tile prop over them: each pass runs through the
   // vertex batch, a draw per texture run instead of one per square.
@@ -311,6 +326,8 @@ void DrawBakedLayers(SIM_Scenario& scenario, float size) {
 namespace {
 // The composite opacity of the path layer over the default image.
 constexpr uint32_t kPathColour = 0xc8ffffffu;
+// In the saved shadow map the tiles sit half a pixel down and right, where the copy of a
+// separate layer would have put them.
 constexpr float kPathShift = 0.5f;
 
 // The default shadow image's texture coordinates: mirrored left-right with probability
@@ -327,20 +344,12 @@ DefaultImageUV PickDefaultImageUV() {
   return uv;
 }
 
-// Queues and draws the path tiles of a size x size shadow map at (x0, y0) through the
-// path shader: either straight over the default image (layer false) or, on a target
-// cleared to transparent black with blending off, as the layer itself (colour already
-// times alpha) for a later pass to lay over the default image.
-void DrawPathTiles(SIM_Scenario& scenario, float size, float x0, float y0, bool layer) {
+// Queues and draws the path tiles of a size x size shadow map straight over the default
+// image through the path shader, moved right and down by shift pixels.
+void DrawPathTiles(SIM_Scenario& scenario, float size, float shift) {
   TextureCache textures;
   GShaderEffect* shader = FindEffect("data/shaders/shadowmappath.fx");
-  if (shader) {
-    shader->SetVariable("layer", layer ? 1.0f : 0.0f);
-    shader->Begin();
-  }
-  // Stamped straight on, the tiles sit half a pixel down and right, where the copy of a
-  // separate layer would have put them.
-  const float shift = layer ? 0.0f : kPathShift;
+  if (shader) shader->Begin();
   // Maps are not square: each axis scales by its own extent.
   const float cellX = size / static_cast<float>(std::max(1, scenario.maxCols));
   const float cellY = size / static_cast<float>(std::max(1, scenario.maxRows));
@@ -354,9 +363,9 @@ void DrawPathTiles(SIM_Scenario& scenario, float size, float x0, float y0, bool 
       DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
       continue;
     }
-    QueueQuad(textures.Decoded(type->texture), x0 + shift + square->centreX * sx,
-              y0 + shift + square->centreY * sy, cellX, cellY, square->angle, type->uvLeft, type->uvTop,
-              type->uvRight, type->uvBottom, kPathColour);
+    QueueQuad(textures.Decoded(type->texture), shift + square->centreX * sx, shift + square->centreY * sy,
+              cellX, cellY, square->angle, type->uvLeft, type->uvTop, type->uvRight, type->uvBottom,
+              kPathColour);
   }
   GetGlobalVertexBuffer().Flush();
   if (shader) shader->End();
@@ -366,15 +375,15 @@ void DrawPathTiles(SIM_Scenario& scenario, float size, float x0, float y0, bool 
 // target: the default image, maybe mirrored, with the path tiles stamped straight over it
 // (the path shader folds in the clear layer and composite that would otherwise cost two
 // more passes over the whole square). Runs inside the caller's scene.
-void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size) {
+void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size, const DefaultImageUV& uv,
+                   float pathShift) {
   D3DEngine& d3d = GetRenderDevice();
   SwitchTarget(target, size);
   // No clear: the opaque default image covers the whole square that is used.
-  const DefaultImageUV uv = PickDefaultImageUV();
   d3d.SetNormalBlend();
   DrawQuad(FindOrLoadTexture("shadowmap_default.jpg"), size * 0.5f, size * 0.5f, size, size, 0.0f, uv.u0,
            uv.v0, uv.u1, uv.v1, 0xFFFFFFFFu);
-  DrawPathTiles(scenario, size, 0.0f, 0.0f, false);
+  DrawPathTiles(scenario, size, pathShift);
   RestoreTarget();
 }
 
@@ -382,6 +391,116 @@ void DrawShadowMap(SIM_Scenario& scenario, const char* target, float size) {
 float ShadowMapSize() {
   D3DEngine& d3d = GetRenderDevice();
   return static_cast<float>(std::min(d3d.ScreenWidth(), d3d.ScreenHeight()));
+}
+
+// The shading of the baked map, square by square: the default shadow image (stage 0,
+// maybe mirrored) under the square's path stamp (stage 1, the tile prop's own corners)
+// times the light colour. Squares sharing a stamp sheet, or not stamped, are drawn
+// together.
+struct ShadeRun {
+  CLoadedTexture* stamp = nullptr;  // null: the squares are not stamped
+  std::vector<GVertex2> vertices;   // triangle list, six a square
+};
+
+// The light colour times its own alpha, as one opaque colour.
+uint32_t PremultipliedLight(uint32_t light) {
+  const uint32_t a = light >> 24;
+  uint32_t out = 0xFF000000u;
+  for (int shift = 0; shift < 24; shift += 8)
+    out |= ((((light >> shift) & 0xFFu) * a + 127u) / 255u) << shift;
+  return out;
+}
+
+// The shade runs covering the size x size square once, cell by cell; false when a path
+// tile would not fill its cell (turned by other than a quarter), which the shading by
+// cells cannot show.
+bool BuildShadeRuns(SIM_Scenario& scenario, float size, uint32_t light, const DefaultImageUV& uv,
+                    std::vector<ShadeRun>& runs) {
+  runs.clear();
+  if (scenario.maxCols <= 0 || scenario.maxRows <= 0) return false;
+  TextureCache textures;
+  const float cellX = size / static_cast<float>(scenario.maxCols);
+  const float cellY = size / static_cast<float>(scenario.maxRows);
+  BaseSprite whole;
+  whole.SetSize(size, size);
+  whole.SetPosition(size * 0.5f, size * 0.5f);
+  const float left = whole.v[0].x, top = whole.v[0].y;
+  for (int r = 0; r < scenario.maxRows; ++r) {
+    for (int c = 0; c < scenario.maxCols; ++c) {
+      const float cx = cellX * 0.5f + cellX * static_cast<float>(c);
+      const float cy = cellY * 0.5f + cellY * static_cast<float>(r);
+      BaseSprite cell;
+      cell.SetSize(cellX, cellY);
+      cell.SetPosition(cx, cy);
+      CLoadedTexture* stamp = nullptr;
+      float pu[4] = {}, pv[4] = {};
+      const SIM_MapSquare* square = scenario.GetSquare(c, r);
+      if (square && !square->defenderFlag && (!square->links.empty() || square->IsExit()) &&
+          !square->object.empty()) {
+        if (const EmplacementType* type = SIM_EmplacementManager::Get().Find(square->object)) {
+          if (!PropCornerUV(cell, cx, cy, cellX, cellY, square->angle, *type, pu, pv)) return false;
+          stamp = textures.Decoded(type->texture);
+        } else {
+          DebugLogF("Shadow map: unknown tile prop [%s] skipped", square->object.c_str());
+        }
+      }
+      ShadeRun* run = nullptr;
+      for (ShadeRun& existing : runs)
+        if (existing.stamp == stamp) run = &existing;
+      if (!run) {
+        runs.push_back(ShadeRun{stamp, {}});
+        run = &runs.back();
+      }
+      GVertex2 q[4];
+      for (int i = 0; i < 4; ++i) {
+        q[i].x = cell.v[i].x;
+        q[i].y = cell.v[i].y;
+        // The default image spans the whole square; mirroring is linear, so per corner.
+        const float u = (cell.v[i].x - left) / size, v = (cell.v[i].y - top) / size;
+        q[i].u = uv.u0 + (uv.u1 - uv.u0) * u;
+        q[i].v = uv.v0 + (uv.v1 - uv.v0) * v;
+        q[i].u2 = pu[i];
+        q[i].v2 = pv[i];
+        // Unstamped squares are drawn plainly: the default image times this colour.
+        q[i].colour = stamp ? light : PremultipliedLight(light);
+      }
+      const int order[6] = {0, 1, 2, 2, 1, 3};
+      for (int i : order) run->vertices.push_back(q[i]);
+    }
+  }
+  return true;
+}
+
+// Multiplies the drawn map by its own alpha (the map laid over black) and then by the
+// shading. Both are blends over what is already in the target, so the map, its props
+// and the shading all stay in one target.
+void DrawShading(GShaderEffect* shade, const std::vector<ShadeRun>& runs) {
+  D3DEngine& d3d = GetRenderDevice();
+  platform::Device* device = d3d.Device();
+  GetGlobalVertexBuffer().Flush();
+  device->SetRenderState(platform::RenderState::SrcBlend, platform::BLEND_ZERO);
+  device->SetRenderState(platform::RenderState::DestBlend, platform::BLEND_DESTALPHA);
+  SetBlending(true);
+  DrawQuad(nullptr, kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f,
+           0xFFFFFFFFu);
+  d3d.SetMultiplyBlend();
+  d3d.SetTexture(FindOrLoadTexture("shadowmap_default.jpg")->Texture());
+  shade->SetVariable("pathalpha", static_cast<float>(kPathColour >> 24) / 255.0f);
+  // Unstamped squares plainly first: a shader samples the stamp sheet whether a square
+  // has a stamp or not.
+  d3d.SetStage1Texture(nullptr);
+  for (int stamped = 0; stamped < 2; ++stamped) {
+    if (stamped) shade->Begin();
+    for (const ShadeRun& run : runs) {
+      if (run.vertices.empty() || (run.stamp != nullptr) != (stamped != 0)) continue;
+      if (stamped) d3d.SetStage1Texture(run.stamp->Texture());
+      d3d.DrawVertices(platform::PrimitiveType::TriangleList, static_cast<int>(run.vertices.size() / 3),
+                       run.vertices.data(), sizeof(GVertex2));
+    }
+  }
+  shade->End();
+  d3d.SetStage1Texture(nullptr);
+  d3d.SetNormalBlend();
 }
 }  // namespace
 
@@ -391,7 +510,7 @@ std::string GenerateMapShadowMap(SIM_Scenario& scenario, const std::string& fold
   D3DEngine& d3d = GetRenderDevice();
   const float size = ShadowMapSize();
   d3d.BeginScene();
-  DrawShadowMap(scenario, "rt_lightmap", size);
+  DrawShadowMap(scenario, "rt_lightmap", size, PickDefaultImageUV(), kPathShift);
   d3d.EndScene();
 
   if (!TryEnsureDirectoryExists(folder)) {
@@ -423,79 +542,54 @@ bool BakeScenarioImage(SIM_Scenario& scenario, const std::string& path) {
             (static_cast<uint32_t>(g) << 8) | static_cast<uint32_t>(b);
   }
 
-  // The path layer of the shadow map goes beside the map in "rt_selection" when the
-  // target has room; one shaded pass then lays it over the default image, multiplies,
-  // tints and copies the map into "rt_lightmap". Otherwise the shadow map is drawn whole
-  // into "rt_lightmap", multiplied over the map, and the tinted copy follows.
-  // Drawn no larger than the image it darkens: the same picture for less fill.
-  const int W = d3d.ScreenWidth(), H = d3d.ScreenHeight();
+  // The quick road draws the whole image in "rt_selection" in one go and saves it from
+  // there: the map, then the shadow and the light multiplied over it square by square.
+  // On a software rasteriser every change of target waits for all the drawing before
+  // it, so one target is most of the saving. The long road, when the shading cannot be
+  // done square by square, draws the shadow map whole into "rt_lightmap", multiplies it
+  // over the map and makes a tinted copy.
   const int side = static_cast<int>(kBakeSize);
-  float layerX = 0.0f, layerY = 0.0f;
-  GShaderEffect* combine = FindEffect("data/shaders/bakemap.fx");
-  if (!combine || !combine->effect) {
-    combine = nullptr;
-  } else if (W >= 2 * side && H >= side) {
-    layerX = kBakeSize;
-  } else if (H >= 2 * side && W >= side) {
-    layerY = kBakeSize;
-  } else {
-    combine = nullptr;
-  }
+  const DefaultImageUV uv = PickDefaultImageUV();
+  std::vector<ShadeRun> shading;
+  GShaderEffect* shade = FindEffect("data/shaders/bakemap.fx");
+  float targetW = 0.0f, targetH = 0.0f;
+  TargetSize("rt_selection", targetW, targetH);
+  if (shade && (!shade->effect || targetW < kBakeSize || targetH < kBakeSize ||
+                !BuildShadeRuns(scenario, kBakeSize, light, uv, shading)))
+    shade = nullptr;
 
-  const float shadowSize = combine ? kBakeSize : std::min(ShadowMapSize(), kBakeSize);
   d3d.BeginScene();
-  DefaultImageUV uv;
-  if (combine) {
-    uv = PickDefaultImageUV();
-    SwitchTarget("rt_selection", kBakeSize, layerX, layerY);
-    d3d.ClearTarget(0x00000000u);
-    // The tiles do not overlap: each is written as it is.
-    SetBlending(false);
-    DrawPathTiles(scenario, kBakeSize, layerX, layerY, true);
-    SetBlending(true);
+  if (shade) {
+    SwitchTarget("rt_selection", kBakeSize);
+    // Cleared, so a square without a known ground shows black, not an older frame.
+    d3d.ClearTarget(0xff000000u);
+    d3d.SetNormalBlend();
+    DrawBakedLayers(scenario, kBakeSize);
+    DrawShading(shade, shading);
     RestoreTarget();
-  } else {
-    DrawShadowMap(scenario, "rt_lightmap", shadowSize);
+    d3d.EndScene();
+    const platform::Rect rect{0, 0, side, side};
+    d3d.SaveTextureImage("rt_selection", path.c_str(), platform::ImageFileFormat::JPG, &rect);
+    GetSteamData().CloudSynchTo(path.c_str());
+    return FileExists(path);
   }
 
+  // Drawn no larger than the image it darkens: the same picture for less fill. The
+  // stamps are not moved, as the copies below land pixel on pixel.
+  const float shadowSize = std::min(ShadowMapSize(), kBakeSize);
+  DrawShadowMap(scenario, "rt_lightmap", shadowSize, uv, 0.0f);
   SwitchTarget("rt_selection", kBakeSize);
-  // Cleared, so a square without a known ground shows black, not an older frame.
   d3d.ClearTarget(0xff000000u);
   d3d.SetNormalBlend();
   DrawBakedLayers(scenario, kBakeSize);
-  float tu = 1.0f, tv = 1.0f;
-  TargetUV(kBakeSize, tu, tv);
-  if (!combine) {
-    float su = 1.0f, sv = 1.0f;
-    TargetUV(shadowSize, su, sv);
-    d3d.SetMultiplyBlend();
-    DrawQuad(FindOrLoadTexture("rt_lightmap"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
-             0.0f, 0.0f, su, sv, 0xFFFFFFFFu);
-    d3d.SetNormalBlend();
-  }
+  d3d.SetMultiplyBlend();
+  DrawTargetCopy("rt_lightmap", shadowSize, 0xFFFFFFFFu);
+  d3d.SetNormalBlend();
   RestoreTarget();
 
   SwitchTarget("rt_lightmap", kBakeSize);
-  CLoadedTexture* defaultImage = FindOrLoadTexture("shadowmap_default.jpg");
-  if (combine) {
-    // Opaque output: every pixel of the square is written, so no clear.
-    combine->SetVariable("layeroffsetu", layerX / static_cast<float>(std::max(1, W)));
-    combine->SetVariable("layeroffsetv", layerY / static_cast<float>(std::max(1, H)));
-    combine->SetVariable("defaultscaleu", static_cast<float>(W) / kBakeSize);
-    combine->SetVariable("defaultscalev", static_cast<float>(H) / kBakeSize);
-    combine->SetVariable("defaultflipu", uv.u0 > uv.u1 ? 1.0f : 0.0f);
-    combine->SetVariable("defaultflipv", uv.v0 > uv.v1 ? 1.0f : 0.0f);
-    d3d.SetStage1Texture(defaultImage->Texture());
-    combine->Begin();
-  } else {
-    d3d.ClearTarget(0xff000000u);
-  }
-  DrawQuad(FindOrLoadTexture("rt_selection"), kBakeSize * 0.5f, kBakeSize * 0.5f, kBakeSize, kBakeSize, 0.0f,
-           0.0f, 0.0f, tu, tv, light);
-  if (combine) {
-    combine->End();
-    d3d.SetStage1Texture(nullptr);
-  }
+  d3d.ClearTarget(0xff000000u);
+  DrawTargetCopy("rt_selection", kBakeSize, light);
   RestoreTarget();
   d3d.EndScene();
 

@@ -3,8 +3,8 @@
 // libjpeg-turbo, PNG through libpng; player and downloaded images reach these, so sizes
 // are checked against the caps below before anything is allocated and a corrupt file is
 // an error with a reason, never a crash. Writing (Image.cpp): DDS by our own code, BMP
-// (24-bit), JPEG and PNG through stb's encoders. Pixels are 32-bit ARGB (0xAARRGGBB),
-// rows top first.
+// (24-bit) and PNG through stb's encoders, JPEG through libjpeg-turbo's (stb's in the
+// build-time art tools). Pixels are 32-bit ARGB (0xAARRGGBB), rows top first.
 #include <cstdint>
 #include <string>
 #include <vector>

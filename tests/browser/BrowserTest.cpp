@@ -267,6 +267,24 @@ TEST_F(CustomMapsTest, EveryFolderWithAScenarioIsARowAndDeletingTheSelectedRowKe
   EXPECT_TRUE(fs::exists(Folder() + "/notes.txt"));
 }
 
+// A shipped picture holds its map in its middle band, which the details show; a player's
+// map is baked over the whole square, and shown whole, or its first and last rows go.
+TEST_F(CustomMapsTest, DetailsShowABakedPictureWholeAndAShippedOneByItsMiddleBand) {
+  AddMap("3141_alpha", "alpha");
+  ASSERT_NE(OpenBrowser(), nullptr);
+  const CTexturedSprite& shipped = GetDetailsPanel()->picture;
+  EXPECT_GT(shipped.v[0].v, 0.1f);
+  EXPECT_LT(shipped.v[3].v, 0.9f);
+  EXPECT_NEAR(shipped.v[0].v + shipped.v[3].v, 1.0f, 1e-5f) << "the middle band";
+  ASSERT_NE(ShowCustomTab(), nullptr);
+  ASSERT_EQ(GetDetailsPanel()->scenario->name, "alpha");
+  const CTexturedSprite& baked = GetDetailsPanel()->picture;
+  EXPECT_FLOAT_EQ(baked.v[0].u, 0.0f);
+  EXPECT_FLOAT_EQ(baked.v[0].v, 0.0f);
+  EXPECT_FLOAT_EQ(baked.v[3].u, 1.0f);
+  EXPECT_FLOAT_EQ(baked.v[3].v, 1.0f);
+}
+
 TEST_F(CustomMapsTest, DeletionNeverLeavesTheScenariosFolder) {
   AddMap("3141_alpha", "alpha");
   GUI_BB_CustomBrowser* list = ShowCustomTab();

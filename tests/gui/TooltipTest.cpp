@@ -57,6 +57,27 @@ TEST_F(TooltipTest, FadesInOnlyAfterTheStillDelay) {
   EXPECT_EQ(GetInputManager().stillCounter, 0);
 }
 
+// A modal dialog stops the buttons behind it being processed; they are still drawn, and
+// the mouse moving off one takes its tooltip away rather than leaving it over the dialog.
+TEST_F(TooltipTest, ATooltipGoesWhenTheMouseLeavesAButtonThatIsOnlyDrawn) {
+  GUI_ButtonBase button(nullptr, 0);
+  button.SetRect(100, 100, 200, 130);
+  button.SetTooltip("SOME_TIP", 0);
+  GUI_Tooltip* tip = button.Tooltip();
+  ASSERT_NE(tip, nullptr);
+  for (int i = 0; i < 8; ++i) {
+    Poll(150, 110);
+    button.Process();
+  }
+  ASSERT_FLOAT_EQ(tip->alpha, 1.0f);
+  button.Draw();
+  EXPECT_FLOAT_EQ(tip->alpha, 1.0f) << "still over the button";
+  Poll(600, 500);
+  button.Draw();
+  EXPECT_FLOAT_EQ(tip->alpha, 0.0f);
+  GUI_Tooltip::DrawQueued();
+}
+
 struct PlaceCase {
   const char* name;
   float mouseX, mouseY;

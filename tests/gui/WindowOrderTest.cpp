@@ -141,6 +141,26 @@ TEST_F(WindowOrderTest, ClicksGoTopmostFirstAndRaiseTheTakingWindow) {
   }
 }
 
+// A pop-up opened before a plain window is drawn over it, so it hears clicks over it
+// first; where it is not, the plain window below still takes them.
+TEST_F(WindowOrderTest, APopupOpenedBeforeAPlainWindowHearsClicksFirst) {
+  auto* popup = new Probe("popup", 100, 100, 300, 300, true);
+  auto* screen = new Probe("screen", 0, 0, 1024, 768);
+  popup->takesRight = true;
+  screen->takesRight = true;
+  GUI_WindowOrder& order = GetWindowOrder();
+  MoveMouse(150, 150);
+  EXPECT_TRUE(order.LeftClick());
+  EXPECT_TRUE(order.RightClick());
+  EXPECT_EQ(g_log, (std::vector<std::string>{"click popup", "right popup"}));
+  g_log.clear();
+  MoveMouse(600, 600);
+  EXPECT_TRUE(order.LeftClick());
+  EXPECT_EQ(g_log, (std::vector<std::string>{"click popup", "click screen"}));
+  delete popup;
+  delete screen;
+}
+
 TEST_F(WindowOrderTest, PopupsDrawOverPlainWindowsAndDraggedWindowsAreLeftToTheCursor) {
   auto* popup = new Probe("popup", 0, 0, 10, 10, true);
   auto* plain1 = new Probe("plain1", 0, 0, 10, 10);

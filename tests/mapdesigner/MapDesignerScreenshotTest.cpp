@@ -16,8 +16,10 @@
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "gui/DropDownList.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
+#include "gui/TextEditWindow.h"
 #include "gui/Tooltip.h"
 #include "platform/Image.h"
 #include "simdata/PropType.h"
@@ -41,8 +43,8 @@ class MapDesignerScreenshotTest : public ::testing::Test {
     GetSharedGUITextures().Load();
     LoadStringsTable();
     GetShaderManager().LoadAll();
-    d3d.CreateRenderTarget("rt_lightmap", kW, kH, platform::Format::X8R8G8B8);
-    d3d.CreateRenderTarget("rt_selection", kW, kH, platform::Format::A8R8G8B8);
+    d3d.CreateRenderTarget("rt_lightmap", TargetWidth(), TargetHeight(), platform::Format::X8R8G8B8);
+    d3d.CreateRenderTarget("rt_selection", TargetWidth(), TargetHeight(), platform::Format::A8R8G8B8);
     d3d.CreateRenderTarget("rt_transition", 2048, 1024, platform::Format::X8R8G8B8);
     mapdesigner_test::UseTestUserFolders();
     InitRandomWithSeed(99);
@@ -73,7 +75,66 @@ class MapDesignerScreenshotTest : public ::testing::Test {
                                     zt_test::BuildDir() + "/mapdesigner_" + name + ".png");
   }
 
+  // The "screen-sized" targets' size: the game rounds it up to powers of two.
+  virtual int TargetWidth() const { return kW; }
+  virtual int TargetHeight() const { return kH; }
+
+  // The night map with its night light.
+  void LoadNightMap() {
+    SIM_ScenarioManager::Get().Load();
+    SIM_Scenario* source = SIM_ScenarioManager::Get().Find("night_citadel");
+    ASSERT_NE(source, nullptr);
+    night_ = std::make_unique<SIM_Scenario>();
+    ASSERT_TRUE(night_->Load(source->file));
+    ASSERT_TRUE(night_->LoadMap());
+    night_->LoadProps();
+    night_->BuildPathTiles(false);
+    night_->Config().Set("using_lightmap", "1");
+    night_->Config().Set("lightmap_color", "128,128,160,255");
+  }
+
+  // Bakes the night map from the same random seed each time, with the named shader (when
+  // given) taken away for the while, so that the bake takes a longer road.
+  bool BakeNightMapWithout(const char* shader, const std::string& path) {
+    auto& effects = GetShaderManager().Effects();
+    std::unique_ptr<GShaderEffect> removed;
+    if (shader) {
+      auto at =
+          std::find_if(effects.begin(), effects.end(), [shader](const auto& e) { return e->name == shader; });
+      if (at == effects.end()) {
+        ADD_FAILURE() << "no shader " << shader;
+        return false;
+      }
+      removed = std::move(*at);
+      effects.erase(at);
+    }
+    InitRandomWithSeed(7);
+    const bool baked = night_ && BakeScenarioImage(*night_, path);
+    if (removed) effects.push_back(std::move(removed));
+    return baked;
+  }
+
+  // The baked file is the night map's reference picture; keepName keeps it on a mismatch.
+  void ExpectNightPicture(const std::string& path, const std::string& keepName) {
+    platform::DecodedImage image;
+    std::string error;
+    ASSERT_TRUE(platform::LoadImageFile(path, &image, &error)) << error;
+    ASSERT_EQ(image.width, 512);
+    ASSERT_EQ(image.height, 512);
+    zt_test::ExpectMatchesReference(image.levels[0], 512, 512,
+                                    zt_test::TestSourceDir() + "/mapdesigner/reference/bake_night.png",
+                                    zt_test::BuildDir() + "/" + keepName);
+  }
+
   zt_test::GLWindow gl_;
+  std::unique_ptr<SIM_Scenario> night_;
+};
+
+// Targets larger than the screen, as the game makes them on a 1280 x 1024 screen.
+class MapDesignerWideTargetTest : public MapDesignerScreenshotTest {
+ protected:
+  int TargetWidth() const override { return 2048; }
+  int TargetHeight() const override { return 1024; }
 };
 
 TEST_F(MapDesignerScreenshotTest, TileTerrainAndPropsModesLookRight) {
@@ -116,29 +177,17 @@ TEST_F(MapDesignerScreenshotTest, TileTerrainAndPropsModesLookRight) {
 
 TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
   if (!gl_.IsOpen()) return;
-  SIM_ScenarioManager::Get().Load();
-  SIM_Scenario* source = SIM_ScenarioManager::Get().Find("night_citadel");
-  ASSERT_NE(source, nullptr);
-  SIM_Scenario scenario;
-  ASSERT_TRUE(scenario.Load(source->file));
-  ASSERT_TRUE(scenario.LoadMap());
-  scenario.LoadProps();
-  scenario.BuildPathTiles(false);
-  scenario.Config().Set("using_lightmap", "1");
-  scenario.Config().Set("lightmap_color", "128,128,160,255");
-  InitRandomWithSeed(7);
+  LoadNightMap();
+  ASSERT_NE(night_, nullptr);
+  SIM_Scenario& scenario = *night_;
   const std::string path = zt_test::UserRoot() + "/bake/night.jpg";
-  ASSERT_TRUE(BakeScenarioImage(scenario, path));
+  ASSERT_TRUE(BakeNightMapWithout(nullptr, path));
   platform::DecodedImage image;
   std::string error;
   ASSERT_TRUE(platform::LoadImageFile(path, &image, &error)) << error;
-  ASSERT_EQ(image.width, 512);
-  ASSERT_EQ(image.height, 512);
   // The temporary shadow map is gone again.
   EXPECT_TRUE(ListFiles(GetUserFolder(USERFOLDER_BITMAPS) + "/*.jpg").empty());
-  zt_test::ExpectMatchesReference(image.levels[0], 512, 512,
-                                  zt_test::TestSourceDir() + "/mapdesigner/reference/bake_night.png",
-                                  zt_test::BuildDir() + "/mapdesigner_bake_night.png");
+  ExpectNightPicture(path, "mapdesigner_bake_night.png");
 
   // Without one of its shaders the bake takes a longer road, to the same picture: without
   // "bakeground.fx" the ground and the tile props are two blended passes; without
@@ -152,22 +201,9 @@ TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
   };
   for (const auto& road : roads) {
     SCOPED_TRACE(road.shader);
-    auto& effects = GetShaderManager().Effects();
-    auto at = std::find_if(effects.begin(), effects.end(),
-                           [&road](const auto& e) { return e->name == road.shader; });
-    ASSERT_NE(at, effects.end());
-    std::unique_ptr<GShaderEffect> removed = std::move(*at);
-    effects.erase(at);
-    InitRandomWithSeed(7);
     const std::string slowPath = zt_test::UserRoot() + "/bake/night_slow.jpg";
-    const bool slowBaked = BakeScenarioImage(scenario, slowPath);
-    effects.push_back(std::move(removed));
-    ASSERT_TRUE(slowBaked);
-    platform::DecodedImage slow;
-    ASSERT_TRUE(platform::LoadImageFile(slowPath, &slow, &error)) << error;
-    zt_test::ExpectMatchesReference(slow.levels[0], 512, 512,
-                                    zt_test::TestSourceDir() + "/mapdesigner/reference/bake_night.png",
-                                    zt_test::BuildDir() + "/" + road.actual);
+    ASSERT_TRUE(BakeNightMapWithout(road.shader, slowPath));
+    ExpectNightPicture(slowPath, road.actual);
   }
 
   // The night tint darkens red and green to about half and blue to about 63 %: the same
@@ -189,6 +225,51 @@ TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
   EXPECT_NEAR(sum[0][0] / sum[1][0], 128.0 / 255.0, 0.04);
   EXPECT_NEAR(sum[0][1] / sum[1][1], 128.0 / 255.0, 0.04);
   EXPECT_NEAR(sum[0][2] / sum[1][2], 160.0 / 255.0, 0.04);
+}
+
+// The game's targets are larger than the screen (powers of two): every road of the bake
+// still fills the whole image, with no band of an unwritten target beside a squeezed map.
+TEST_F(MapDesignerWideTargetTest, EveryRoadOfTheBakeFillsTheImage) {
+  if (!gl_.IsOpen()) return;
+  LoadNightMap();
+  const struct {
+    const char* shader;
+    const char* actual;
+  } roads[] = {
+      {nullptr, "mapdesigner_bake_night_wide.png"},
+      {"data/shaders/bakeground.fx", "mapdesigner_bake_night_wide_two_passes.png"},
+      {"data/shaders/bakemap.fx", "mapdesigner_bake_night_wide_slow.png"},
+  };
+  for (const auto& road : roads) {
+    SCOPED_TRACE(road.shader ? road.shader : "every shader");
+    const std::string path = zt_test::UserRoot() + "/bake/night_wide.jpg";
+    ASSERT_TRUE(BakeNightMapWithout(road.shader, path));
+    ExpectNightPicture(path, road.actual);
+  }
+}
+
+// Every label of the map configuration ends before the field on its row starts.
+TEST_F(MapDesignerScreenshotTest, ConfigurationLabelsEndBeforeTheirFields) {
+  if (!gl_.IsOpen()) return;
+  SIM_ScenarioManager::Get().Load();
+  SIM_Scenario* source = SIM_ScenarioManager::Get().Find("border_crossing");
+  ASSERT_NE(source, nullptr);
+  OpenMapConfiguration(source);
+  GUI_DS_MapConfiguration* dialog = GetDSMapConfiguration();
+  ASSERT_NE(dialog, nullptr);
+  gui_draw::UseFont();
+  const float labelLeft = static_cast<float>(dialog->GetClientRect().left) + 10.0f;
+  auto expectFits = [labelLeft](const std::string& label, const GUI_BaseElement* field) {
+    EXPECT_LE(labelLeft + static_cast<float>(GetTextRenderer().TextWidth(label.c_str())),
+              static_cast<float>(field->left) - 4.0f)
+        << label;
+  };
+  for (int i = 0; i < 9; ++i) expectFits(dialog->valueLabels[i], dialog->valueEdits[i]);
+  const GUI_DropDownList* lists[5] = {dialog->musicList, dialog->atmosphereList, dialog->dustList,
+                                      dialog->timeOfDayList, dialog->ambienceList};
+  const int labelIndex[5] = {2, 4, 3, 5, 6};
+  for (int i = 0; i < 5; ++i) expectFits(dialog->labels[labelIndex[i]], lists[i]);
+  delete dialog;
 }
 
 TEST_F(MapDesignerScreenshotTest, ShadowMapCoversTheSmallerScreenSideAndLoadsWithTheScenario) {

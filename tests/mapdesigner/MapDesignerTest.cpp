@@ -492,6 +492,16 @@ TEST_F(MapDesignerTest, ZoomKeepsThePointUnderTheMouseAndScrollStaysInBounds) {
     EXPECT_FLOAT_EQ(map->scrollX, c.wantX);
     EXPECT_FLOAT_EQ(map->scrollY, c.wantY);
   }
+  // Zoomed to fit, the 8 x 6 map is shorter than the view: it sits in its middle, with as
+  // much empty view above it as below, wherever the scroll was.
+  map->zoom = map->minZoom;
+  ASSERT_LT(1200.0f * map->zoom + 20.0f, static_cast<float>(map->clipRect.Height()));
+  for (float y : {-500.0f, 0.0f, 5000.0f}) {
+    map->scrollY = y;
+    map->ClampScroll();
+    EXPECT_NEAR(map->ScreenY(0.0f) - map->clipRect.top, map->clipRect.bottom - map->ScreenY(1200.0f), 0.01f)
+        << "from " << y;
+  }
 
   // With INVERTZOOM at 0 the wheel up makes the map smaller; zooming out stops at the fit.
   map->zoom = 1.0f;

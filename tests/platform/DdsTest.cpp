@@ -223,6 +223,38 @@ TEST(ImageFileTest, WrittenImagesReadBack) {
   EXPECT_FALSE(DecodeImage(reinterpret_cast<const uint8_t*>(junk.data()), junk.size(), &img, nullptr));
 }
 
+// JPEG takes our pixels as they lie in memory: the channels must not trade places, the
+// alpha (even fully clear) is no part of the colour, and rows of any width stay rows.
+TEST(ImageFileTest, JpegKeepsEachColourWhateverTheSizeAndAlpha) {
+  const uint32_t quarters[4] = {0x00E01010u, 0xFF10E010u, 0x801010E0u, 0x00F0F0F0u};
+  const struct { int w, h; } sizes[] = {{1, 1}, {13, 7}, {33, 17}, {64, 48}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.w) + " x " + std::to_string(size.h));
+    std::vector<uint32_t> px(size_t(size.w) * size_t(size.h));
+    auto quarter = [&size](int x, int y) { return (2 * y >= size.h ? 2 : 0) + (2 * x >= size.w ? 1 : 0); };
+    for (int y = 0; y < size.h; ++y)
+      for (int x = 0; x < size.w; ++x) px[size_t(y) * size_t(size.w) + size_t(x)] = quarters[quarter(x, y)];
+    const std::string path = zt_test::UserDir() + "/quarters.jpg";
+    ASSERT_TRUE(SaveImageFile(path, ImageFileFormat::JPG, size.w, size.h, px));
+    DecodedImage img;
+    std::string error;
+    ASSERT_TRUE(LoadImageFile(path, &img, &error)) << error;
+    ASSERT_EQ(img.width, size.w);
+    ASSERT_EQ(img.height, size.h);
+    // Each quarter's middle, away from the blur where colours meet.
+    for (int q = 0; q < 4; ++q) {
+      const int x = (q & 1) ? size.w - 1 - size.w / 4 : size.w / 4;
+      const int y = (q & 2) ? size.h - 1 - size.h / 4 : size.h / 4;
+      if (quarter(x, y) != q) continue;  // a picture too small to have this quarter
+      EXPECT_LE(MaxChannelError(quarters[q], img.levels[0][size_t(y) * size_t(size.w) + size_t(x)], false),
+                40)
+          << "quarter " << q;
+    }
+  }
+  EXPECT_FALSE(SaveImageFile(zt_test::UserDir() + "/no/such/folder/x.jpg", ImageFileFormat::JPG, 1, 1,
+                             std::vector<uint32_t>{0xFFFFFFFFu}));
+}
+
 TEST(ImageFileTest, RasterisedArtIsInTheDataFolder) {
   // The art pipeline turned assets/bitmaps/test/graphics_probe.dds.svg into this file.
   DecodedImage img;
