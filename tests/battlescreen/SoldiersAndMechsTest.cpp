@@ -253,12 +253,29 @@ TEST_F(SoldiersAndMechsTest, ADyingSoldierLeavesHisCorpseOnScreenOrOff) {
   GetBattle().frameStep = 16.0f;
 }
 
-TEST_F(SoldiersAndMechsTest, FootprintsOnlyForAnArmyOfModeZero) {
-  for (int mode : {0, 2}) {
-    GetBattle().playerArmy->mode = mode;
-    GUI_BS_InfantryUnit* s = Soldier();
+TEST_F(SoldiersAndMechsTest, OnlyTheAttackersSoldiersLeaveFootprints) {
+  // The battle start gives each army its side: here the player attacks.
+  SIM_Battle& battle = GetBattle();
+  ASSERT_EQ(battle.playerArmy->side, SIDE_ATTACKER);
+  ASSERT_EQ(battle.opponentArmy->side, SIDE_DEFENDER);
+  const struct {
+    SIM_BattleArmy* army;
+    int32_t side;  // -1 keeps what the battle start set
+    bool prints;
+  } cases[] = {{battle.playerArmy, -1, true},
+               {battle.opponentArmy, -1, false},
+               {battle.playerArmy, SIDE_DEFENDER, false},
+               {battle.opponentArmy, SIDE_ATTACKER, true},
+               {battle.playerArmy, SIDE_UNASSIGNED, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.army == battle.playerArmy ? "player " : "opponent ") << c.side);
+    const int32_t oldSide = c.army->side;
+    if (c.side >= 0) c.army->side = c.side;
+    SIM_BattleUnit* u = PlaceUnit(PlayerDesign("Rifle Squad"), c.army, 1150.0f, 600.0f, 0.0f);
+    c.army->side = oldSide;
+    auto* s = u ? dynamic_cast<GUI_BS_InfantryUnit*>(u->visual.get()) : nullptr;
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->leftPrints != nullptr, mode == 0) << mode;
+    EXPECT_EQ(s->leftPrints != nullptr, c.prints);
     s->unit->movement->speed = 0.1f;
     for (int i = 1; i <= 4; ++i) {
       s->unit->y -= 7.0f;
@@ -266,9 +283,8 @@ TEST_F(SoldiersAndMechsTest, FootprintsOnlyForAnArmyOfModeZero) {
     }
     const int prints = (s->leftPrints ? s->leftPrints->ActiveCount() : 0) +
                        (s->rightPrints ? s->rightPrints->ActiveCount() : 0);
-    EXPECT_EQ(prints, mode == 0 ? 4 : 0) << mode;
+    EXPECT_EQ(prints, c.prints ? 4 : 0);
   }
-  GetBattle().playerArmy->mode = 2;
 }
 
 TEST_F(SoldiersAndMechsTest, SquadsOfADesignShareOneCompositeAndAResetBuildsItAgain) {
