@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Sounds.h"
 #include "battle/AirDrops.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
@@ -32,6 +34,7 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitHull.h"
+#include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
 
 namespace {
@@ -103,7 +106,10 @@ TEST_F(SoldiersAndMechsTest, EachFootPlantsOnItsImpactFrame) {
   }
 }
 
-TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustButOffScreenOnlyAPrint) {
+TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustAndThumpsButOffScreenOnlyAPrint) {
+  auto engine = std::make_unique<FakeSoundEngine>();
+  FakeSoundEngine* fake = engine.get();
+  ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(engine)));
   GUI_BS_MechUnit* near = Mech(1150.0f, 600.0f);
   GUI_BS_MechUnit* far = Mech(200.0f, 3000.0f);
   ASSERT_TRUE(near && far);
@@ -122,6 +128,12 @@ TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustButOffScreenOnlyAPrint) 
     EXPECT_EQ(m->leftPrints->ActiveCount(), 1);
   }
   EXPECT_EQ(dust(), 1);
+  // The thump is the hull's own footstep sound, heard once, at the foot that landed.
+  const auto thumps = std::count_if(fake->sounds.begin(), fake->sounds.end(), [&](const auto& kv) {
+    return kv.second.file.find(near->footstepSound.substr(near->footstepSound.rfind('/') + 1)) !=
+           std::string::npos;
+  });
+  EXPECT_EQ(thumps, 1);
 }
 
 TEST_F(SoldiersAndMechsTest, AStandingMechKeepsItsFrameAndAStopWaitsForTheNextFrameStep) {
