@@ -253,16 +253,7 @@ TEST_F(FrozenRidgeAttack, TheOpeningWaveReachesTheFightBeforeTheMechIsHit) {
 TEST_F(FrozenRidgeAttack, ACrateFallsOnADropSiteAfterThirtySecondsAndAPassingUnitTakesIt) {
   Start(7, false);
   SIM_AirDropManager& drops = GetAirDropManager();
-  ASSERT_FALSE(drops.sites.empty()) << "no square of the map is far enough from the exits and the drop zone";
-  for (const auto& site : drops.sites) {
-    const SIM_MapSquare* sq = site->square;
-    std::vector<SIM_MapSquare*> avoid = scenario->exitSquares;
-    avoid.insert(avoid.end(), scenario->attackerSquares.begin(), scenario->attackerSquares.end());
-    for (const SIM_MapSquare* a : avoid) {
-      const float dx = a->centreX - sq->centreX, dy = a->centreY - sq->centreY;
-      EXPECT_GT(dx * dx + dy * dy, 1200.0f * 1200.0f) << sq->column << "," << sq->row;
-    }
-  }
+  ASSERT_FALSE(drops.sites.empty());
   while (drops.drops.empty() && battle->battleClock < 60000.0f) battle->Update();
   ASSERT_EQ(drops.drops.size(), 1u);
   EXPECT_GE(battle->battleClock, 30000.0f);
@@ -288,6 +279,42 @@ TEST_F(FrozenRidgeAttack, ACrateFallsOnADropSiteAfterThirtySecondsAndAPassingUni
       << "the crate at " << square->column << "," << square->row << " was never taken";
   EXPECT_EQ(GetSupplyLimits().playerTrucks, trucks + 1);
   EXPECT_EQ(drops.playerCollected, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The long campaign maps have route squares far enough from the exits and the drop zone
+// for crates; the short ones have none.
+TEST(CampaignCrateSites, TheLongMapsHaveDropSitesAwayFromExitsAndDropZones) {
+  ScopedRecordingView views;
+  const struct {
+    const char* scenario;
+    bool sites;
+  } cases[] = {
+      {"frozen_ridge", true}, {"frostfall_pass", true}, {"timber_valley", true}, {"border_crossing", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    ResetAllSingletons();
+    SIM_ScenarioManager::Get().Load();
+    SIM_Scenario* scenario = SIM_ScenarioManager::Get().Find(c.scenario);
+    ASSERT_NE(scenario, nullptr);
+    StartScenarioBattleWithIdleAI(scenario, false, AI_UNITS_SCENARIO);
+    const auto& sites = GetAirDropManager().sites;
+    EXPECT_EQ(!sites.empty(), c.sites);
+    std::vector<SIM_MapSquare*> avoid = scenario->exitSquares;
+    avoid.insert(avoid.end(), scenario->attackerSquares.begin(), scenario->attackerSquares.end());
+    ASSERT_FALSE(avoid.empty());
+    for (const auto& site : sites) {
+      const SIM_MapSquare* sq = site->square;
+      EXPECT_FALSE(sq->links.empty() || sq->defenderFlag) << "a site off the routes";
+      for (const SIM_MapSquare* a : avoid) {
+        const float dx = a->centreX - sq->centreX, dy = a->centreY - sq->centreY;
+        EXPECT_GT(dx * dx + dy * dy, 1200.0f * 1200.0f) << sq->column << "," << sq->row;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -4,11 +4,16 @@
 # props, the attacker zone, exits, emplacements, supports and defender squares.
 import csv, io, os, random, re, sys
 
-GROUND = {'snow': ['#dfe6ec', '#eef2f5'], 'rock': ['#978b7b', '#8a7f70'], 'grass': ['#6f8f4e', '#7c9a58'],
-          'desert': ['#d9b77a', '#cfae72'], 'mud': ['#6b5a44', '#75634b'], 'urban': ['#8c8c88', '#979792']}
+GROUND = {'snow': ['#dfe6ec', '#eef2f5'], 'rock': ['#978b7b', '#8a7f70'], 'grass': ['#6b8744', '#5d7a3a'],
+          'desert': ['#d4b574', '#c9a865'], 'mud': ['#6e5a3c', '#7a6545'], 'urban': ['#555962', '#4a4d55']}
 # Prop type: colour and radius as a fraction of a square.
 PROPS = {'tree_pine': ('#23401f', 0.15625), 'snow_drift': ('#f8fbfd', 0.15625), 'rock_large': ('#5e5951', 0.140625),
-         'tree_dead': ('#4a3b2e', 0.125), 'tank_trap': ('#2e2b28', 0.078125), 'barbed_wire': ('#3a3a3a', 0.09375)}
+         'tree_dead': ('#4a3b2e', 0.125), 'tank_trap': ('#2e2b28', 0.078125), 'barbed_wire': ('#3a3a3a', 0.09375),
+         'tree_oak': ('#2f4a1e', 0.1875), 'bush': ('#3d5a26', 0.09375), 'grass_tuft': ('#7d9a4c', 0.0625),
+         'rock_small': ('#6f6a62', 0.0625), 'wreck_truck': ('#3b3530', 0.125), 'crater_old': ('#4a3f33', 0.140625),
+         'road_sign': ('#c8b060', 0.046875), 'crates': ('#6a5334', 0.09375), 'fuel_drums': ('#7a3a2a', 0.078125),
+         'sandbags': ('#8c7a55', 0.140625), 'tent': ('#5a5a40', 0.15625), 'ruin_wall': ('#2f3036', 0.1875),
+         'puddle': ('#3e6c8c', 0.125), 'palm': ('#3a6a2a', 0.171875), 'cactus': ('#4f7a3a', 0.078125)}
 
 
 def read_scenario(path):
