@@ -46,9 +46,8 @@ class SIM_BattleArmy {
   std::list<SIM_BattleUnit*> allUnits;  // owned
   SIM_BattleArmy* enemy = nullptr;
   float spentSupplies = 0.0f;
+  // Set by the battle start; the attacker's soldiers leave footprints and its units show
+  // their victory points to the defender.
   int32_t side = SIDE_UNASSIGNED;
   bool tearingDown = false;
-  // 0 shows the victory points of the army's units in their tooltips; armies start
-  // with 2 (hidden).
-  int32_t mode = 2;
 };

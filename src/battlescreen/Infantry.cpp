@@ -232,7 +232,7 @@ GUI_BS_InfantryUnit::GUI_BS_InfantryUnit(SIM_BattleUnit* u) : GUI_BS_Unit(u) {
   legs = FindSprite("infantry_legs_armor", false);
   torso = FindSprite("infantry_torso_armor", false);
   head = FindSprite("infantry_head", false);
-  if (u->army && u->army->mode == 0) {
+  if (u->army && u->army->side == SIDE_ATTACKER) {
     leftPrints = std::make_unique<GUI_BS_Tracks>(u);
     rightPrints = std::make_unique<GUI_BS_Tracks>(u);
     leftPrints->SetTextureRect(0.0f, 0.0f, 0.0625f, 0.0625f);

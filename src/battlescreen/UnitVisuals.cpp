@@ -223,7 +223,7 @@ void GUI_BS_Unit::BuildTooltip() {
       tooltipLines.push_back(
           TooltipLine("%s %d%%", GetTranslation("UNIT_TT_COMMAND_BONUS").c_str(),
                       static_cast<int>(std::lround(gameplay.SUPPORT_COMMAND_ROFBONUS * 100.0f))));
-  } else if (d->hull && unit->army && unit->army->mode == 0) {
+  } else if (d->hull && unit->army && unit->army->side == SIDE_ATTACKER) {
     tooltipLines.push_back("Victory Points: " + FormatThousands(static_cast<int>(d->hull->victoryPoints)));
   }
 }

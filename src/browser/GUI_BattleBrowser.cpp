@@ -1,6 +1,7 @@
 #include "browser/GUI_BattleBrowser.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "app/Sounds.h"
 #include "app/Tutorial.h"
@@ -113,6 +114,11 @@ GUI_BB_Window::GUI_BB_Window() {
       s.SetUV(0.3125f, 0.0f, 0.4375f, 0.125f);
     s.SetPosition(i == 0 ? centre - 64.0f + 1.0f : centre + 64.0f - 1.0f, static_cast<float>(bottom) + 16.0f);
   }
+
+  // A tutorial page still open from the main menu is drawn over this window and its panels;
+  // it must also hear the clicks on it, or its OK can never be pressed.
+  for (GUI_TutorialWindow* page : std::vector<GUI_TutorialWindow*>(GUI_TutorialWindow::OpenWindows()))
+    page->BringToFront();
 
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   if (!stats.CheckReminder(2)) stats.CheckReminder(3);

@@ -4,14 +4,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "BattleFixture.h"
 #include "RecordingView.h"
+#include "battle/AirDrops.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/Module.h"
+#include "battle/PathManager.h"
+#include "battle/SupplyLimits.h"
+#include "engine/Singletons.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
 
 using namespace battle_test;
 
@@ -179,6 +186,135 @@ TEST_F(ShippedBattle, ASquadTooLargeForItsEmplacementIsRefunded) {
   battle->Begin();
   for (int i = 0; i < 40; ++i) battle->Update();
   for (SIM_BattleUnit* soldier : opponent->livingUnits) EXPECT_EQ(soldier->state, US_SETTLED);
+}
+
+}  // namespace
+
+namespace {
+
+// Frozen Ridge with the player attacking: a mech and two squads dropped on the attacker
+// squares before the fight starts, against the computer's defence (or none).
+class FrozenRidgeAttack : public ::testing::Test {
+ protected:
+  ScopedRecordingView views;
+  void Start(uint32_t seed, bool defence) {
+    ResetAllSingletons();
+    SIM_ScenarioManager::Get().Load();
+    scenario = SIM_ScenarioManager::Get().Find("frozen_ridge");
+    ASSERT_NE(scenario, nullptr);
+    SIM_UnitDesignManager::Get().Load();
+    GetBattle().useFixedSeed = true;
+    GetBattle().fixedSeed = seed;
+    battle = defence ? &StartScenarioBattle(scenario, false, AI_UNITS_SCENARIO)
+                     : &StartScenarioBattleWithIdleAI(scenario, false, AI_UNITS_SCENARIO);
+    mechDesign = SIM_UnitDesignManager::Get().FindDesign("Strider Lancer");
+    SIM_UnitDesign* squadDesign = SIM_UnitDesignManager::Get().FindDesign("Rifle Squad");
+    ASSERT_TRUE(mechDesign && squadDesign);
+    ASSERT_GE(scenario->attackerSquares.size(), 2u);
+    SIM_MapSquare* left = scenario->attackerSquares.front();
+    SIM_MapSquare* right = scenario->attackerSquares.back();
+    SIM_BattleArmy* player = battle->playerArmy;
+    mech = player->DeployDesign(right->column, right->row, mechDesign, 1, 180.0f, false);
+    squads[0] = player->DeployDesign(left->column, left->row, squadDesign, SIM_BattleArmy::kMaxSquadSize,
+                                     180.0f, false);
+    squads[1] = player->DeployDesign(right->column, right->row - 1, squadDesign,
+                                     SIM_BattleArmy::kMaxSquadSize, 180.0f, false);
+    ASSERT_TRUE(mech && squads[0] && squads[1]);
+    for (int i = 0; i < 20; ++i) battle->Update();
+    battle->Begin();
+  }
+  SIM_Scenario* scenario = nullptr;
+  SIM_Battle* battle = nullptr;
+  SIM_UnitDesign* mechDesign = nullptr;
+  SIM_BattleUnit* mech = nullptr;
+  SIM_BattleUnit* squads[2] = {};
+};
+
+// The defence stands out of reach of the drop zone: the wave walks into the fight and
+// gets its shots in before the mech falls.
+TEST_F(FrozenRidgeAttack, TheOpeningWaveReachesTheFightBeforeTheMechIsHit) {
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    Start(seed, true);
+    if (HasFatalFailure()) return;
+    float firstHit = -1.0f;
+    while (battle->battleClock < 40000.0f && mech->state != US_DESTROYED) {
+      battle->Update();
+      if (firstHit < 0.0f && mech->moduleManager->healthFraction < 1.0f) firstHit = battle->battleClock;
+    }
+    EXPECT_GT(firstHit, 10000.0f) << "the mech was hit on its way out of the drop zone";
+    float dealt = mech->damageTally ? mech->damageTally->totalDamage : 0.0f;
+    for (SIM_BattleUnit* u : battle->playerArmy->allUnits)
+      if (u != mech && u->damageTally) dealt += u->damageTally->totalDamage;
+    EXPECT_GT(dealt, 0.0f) << "the wave never fired a telling shot";
+  }
+}
+
+TEST_F(FrozenRidgeAttack, ACrateFallsOnADropSiteAfterThirtySecondsAndAPassingUnitTakesIt) {
+  Start(7, false);
+  SIM_AirDropManager& drops = GetAirDropManager();
+  ASSERT_FALSE(drops.sites.empty());
+  while (drops.drops.empty() && battle->battleClock < 60000.0f) battle->Update();
+  ASSERT_EQ(drops.drops.size(), 1u);
+  EXPECT_GE(battle->battleClock, 30000.0f);
+  SIM_AirDrop* crate = drops.drops.front().get();
+  ASSERT_NE(crate->site, nullptr);
+  const SIM_MapSquare* square = crate->site->square;
+  EXPECT_FLOAT_EQ(crate->x, square->centreX);
+  EXPECT_FLOAT_EQ(crate->y, square->centreY);
+
+  // A fresh unit from the drop zone is sent across the crate's square.
+  SIM_MapSquare* zone = scenario->attackerSquares.front();
+  SIM_BattleUnit* runner =
+      battle->playerArmy->DeployDesign(zone->column, zone->row, mechDesign, 1, 180.0f, false);
+  ASSERT_NE(runner, nullptr);
+  for (int i = 0; i < 20; ++i) battle->Update();
+  ASSERT_NE(runner->pathManager, nullptr);
+  ASSERT_TRUE(runner->pathManager->FindPath(const_cast<SIM_MapSquare*>(square), false));
+  const int trucks = GetSupplyLimits().playerTrucks;
+  const float sent = battle->battleClock;
+  const int32_t id = crate->id;
+  while (drops.FindDrop(id) && battle->battleClock < sent + 60000.0f) battle->Update();
+  EXPECT_EQ(drops.FindDrop(id), nullptr)
+      << "the crate at " << square->column << "," << square->row << " was never taken";
+  EXPECT_EQ(GetSupplyLimits().playerTrucks, trucks + 1);
+  EXPECT_EQ(drops.playerCollected, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// The long campaign maps have route squares far enough from the exits and the drop zone
+// for crates; the short ones have none.
+TEST(CampaignCrateSites, TheLongMapsHaveDropSitesAwayFromExitsAndDropZones) {
+  ScopedRecordingView views;
+  const struct {
+    const char* scenario;
+    bool sites;
+  } cases[] = {
+      {"frozen_ridge", true}, {"frostfall_pass", true}, {"timber_valley", true}, {"border_crossing", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.scenario);
+    ResetAllSingletons();
+    SIM_ScenarioManager::Get().Load();
+    SIM_Scenario* scenario = SIM_ScenarioManager::Get().Find(c.scenario);
+    ASSERT_NE(scenario, nullptr);
+    StartScenarioBattleWithIdleAI(scenario, false, AI_UNITS_SCENARIO);
+    const auto& sites = GetAirDropManager().sites;
+    EXPECT_EQ(!sites.empty(), c.sites);
+    std::vector<SIM_MapSquare*> avoid = scenario->exitSquares;
+    avoid.insert(avoid.end(), scenario->attackerSquares.begin(), scenario->attackerSquares.end());
+    ASSERT_FALSE(avoid.empty());
+    for (const auto& site : sites) {
+      const SIM_MapSquare* sq = site->square;
+      EXPECT_FALSE(sq->links.empty() || sq->defenderFlag) << "a site off the routes";
+      for (const SIM_MapSquare* a : avoid) {
+        const float dx = a->centreX - sq->centreX, dy = a->centreY - sq->centreY;
+        EXPECT_GT(dx * dx + dy * dy, 1200.0f * 1200.0f) << sq->column << "," << sq->row;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/Sounds.h"
 #include "battle/AirDrops.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleUnitManager.h"
@@ -32,6 +34,7 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitHull.h"
+#include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
 
 namespace {
@@ -103,7 +106,10 @@ TEST_F(SoldiersAndMechsTest, EachFootPlantsOnItsImpactFrame) {
   }
 }
 
-TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustButOffScreenOnlyAPrint) {
+TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustAndThumpsButOffScreenOnlyAPrint) {
+  auto engine = std::make_unique<FakeSoundEngine>();
+  FakeSoundEngine* fake = engine.get();
+  ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(engine)));
   GUI_BS_MechUnit* near = Mech(1150.0f, 600.0f);
   GUI_BS_MechUnit* far = Mech(200.0f, 3000.0f);
   ASSERT_TRUE(near && far);
@@ -122,6 +128,12 @@ TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustButOffScreenOnlyAPrint) 
     EXPECT_EQ(m->leftPrints->ActiveCount(), 1);
   }
   EXPECT_EQ(dust(), 1);
+  // The thump is the hull's own footstep sound, heard once, at the foot that landed.
+  const auto thumps = std::count_if(fake->sounds.begin(), fake->sounds.end(), [&](const auto& kv) {
+    return kv.second.file.find(near->footstepSound.substr(near->footstepSound.rfind('/') + 1)) !=
+           std::string::npos;
+  });
+  EXPECT_EQ(thumps, 1);
 }
 
 TEST_F(SoldiersAndMechsTest, AStandingMechKeepsItsFrameAndAStopWaitsForTheNextFrameStep) {
@@ -253,12 +265,29 @@ TEST_F(SoldiersAndMechsTest, ADyingSoldierLeavesHisCorpseOnScreenOrOff) {
   GetBattle().frameStep = 16.0f;
 }
 
-TEST_F(SoldiersAndMechsTest, FootprintsOnlyForAnArmyOfModeZero) {
-  for (int mode : {0, 2}) {
-    GetBattle().playerArmy->mode = mode;
-    GUI_BS_InfantryUnit* s = Soldier();
+TEST_F(SoldiersAndMechsTest, OnlyTheAttackersSoldiersLeaveFootprints) {
+  // The battle start gives each army its side: here the player attacks.
+  SIM_Battle& battle = GetBattle();
+  ASSERT_EQ(battle.playerArmy->side, SIDE_ATTACKER);
+  ASSERT_EQ(battle.opponentArmy->side, SIDE_DEFENDER);
+  const struct {
+    SIM_BattleArmy* army;
+    int32_t side;  // -1 keeps what the battle start set
+    bool prints;
+  } cases[] = {{battle.playerArmy, -1, true},
+               {battle.opponentArmy, -1, false},
+               {battle.playerArmy, SIDE_DEFENDER, false},
+               {battle.opponentArmy, SIDE_ATTACKER, true},
+               {battle.playerArmy, SIDE_UNASSIGNED, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.army == battle.playerArmy ? "player " : "opponent ") << c.side);
+    const int32_t oldSide = c.army->side;
+    if (c.side >= 0) c.army->side = c.side;
+    SIM_BattleUnit* u = PlaceUnit(PlayerDesign("Rifle Squad"), c.army, 1150.0f, 600.0f, 0.0f);
+    c.army->side = oldSide;
+    auto* s = u ? dynamic_cast<GUI_BS_InfantryUnit*>(u->visual.get()) : nullptr;
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->leftPrints != nullptr, mode == 0) << mode;
+    EXPECT_EQ(s->leftPrints != nullptr, c.prints);
     s->unit->movement->speed = 0.1f;
     for (int i = 1; i <= 4; ++i) {
       s->unit->y -= 7.0f;
@@ -266,9 +295,8 @@ TEST_F(SoldiersAndMechsTest, FootprintsOnlyForAnArmyOfModeZero) {
     }
     const int prints = (s->leftPrints ? s->leftPrints->ActiveCount() : 0) +
                        (s->rightPrints ? s->rightPrints->ActiveCount() : 0);
-    EXPECT_EQ(prints, mode == 0 ? 4 : 0) << mode;
+    EXPECT_EQ(prints, c.prints ? 4 : 0);
   }
-  GetBattle().playerArmy->mode = 2;
 }
 
 TEST_F(SoldiersAndMechsTest, SquadsOfADesignShareOneCompositeAndAResetBuildsItAgain) {

@@ -219,7 +219,7 @@ TEST_F(UnitPlacementTest, TooltipLinesBySideAndSupport) {
     bool players;
     float cover;
     bool repair, hospital, commander;
-    int armyMode;
+    int armySide;
     float victoryPoints;
     std::vector<std::string> lines;  // after the name
   } cases[] = {
@@ -236,6 +236,7 @@ TEST_F(UnitPlacementTest, TooltipLinesBySideAndSupport) {
        {"A fast scout.", cover + " 50%", repair, health + " -20%", command + " 15%"}},
       {"own, command only", true, 0.0f, false, false, true, 0, 500, {"A fast scout.", command + " 15%"}},
       {"enemy, hidden points", false, 0.5f, true, true, true, 2, 12345, {}},
+      {"enemy defender, hidden points", false, 0.0f, false, false, false, 1, 12345, {}},
       {"enemy, points shown", false, 0.0f, false, false, false, 0, 1234567, {"Victory Points: 1,234,567"}},
       {"enemy, few points", false, 0.0f, false, false, false, 0, 999, {"Victory Points: 999"}},
   };
@@ -247,7 +248,8 @@ TEST_F(UnitPlacementTest, TooltipLinesBySideAndSupport) {
     design->guiName = "Jackal";
     design->description = "A fast scout.";
     SIM_BattleArmy* army = c.players ? battle.playerArmy : battle.opponentArmy;
-    army->mode = c.armyMode;
+    const int32_t oldSide = army->side;
+    army->side = c.armySide;
     SIM_BattleUnit* u = Place(design, army, 300.0f, 300.0f);
     u->damageReduction = c.cover;
     if (c.repair) u->repairers.push_back(marker);
@@ -260,7 +262,7 @@ TEST_F(UnitPlacementTest, TooltipLinesBySideAndSupport) {
     u->repairers.clear();
     u->hospitals.clear();
     u->commanders.clear();
-    army->mode = 2;
+    army->side = oldSide;
   }
 }
 

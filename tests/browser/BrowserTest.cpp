@@ -208,6 +208,26 @@ TEST_F(BrowserTest, TabsRebuildOnlyOnChangeAndEscapeClosesADialogFirst) {
   EXPECT_EQ(GetBrowserWindow(), nullptr);
 }
 
+TEST_F(BrowserTest, APageLeftOpenOnTheMainMenuStillTakesItsClickInTheBrowser) {
+  GetGame().SetGameMode(MODE_MAIN_MENU);
+  GetTutorial().Load();
+  // The player has met the browser's own pages before; a reminder is still open.
+  for (const char* seen : {"BATTLE_BROWSER1", "BATTLE_BROWSER2"}) GetTutorial().MarkSeen(seen);
+  ASSERT_TRUE(GetTutorial().ShowPage("reminder_ENTERUSERNAME"));
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  const GUI_TutorialWindow* page = GUI_TutorialWindow::OpenWindows().front();
+  const float okX = (page->left + page->right) / 2.0f, okY = page->bottom - 22.0f;
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+  ASSERT_NE(GetBrowserWindow(), nullptr);
+  const GUI_BB_Window* window = GetBrowserWindow();
+  ASSERT_TRUE(okX > window->left && okX < window->right && okY > window->top && okY < window->bottom)
+      << "the page lies over the browser";
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  Click(okX, okY);
+  EXPECT_TRUE(GUI_TutorialWindow::OpenWindows().empty()) << "the page's OK was not heard";
+  EXPECT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_BROWSER);
+}
+
 // ---------------------------------------------------------------- custom maps
 
 class CustomMapsTest : public BrowserTest {
