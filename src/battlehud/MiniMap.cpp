@@ -100,7 +100,8 @@ void CloseMiniMap() {
 bool MiniMapSuspended() {
   const BattleViewFlags& f = GetBattleViewFlags();
   if (!f.showMinimap || !f.showHud) return true;
-  if (GUI_BS_DeploymentDropper::Instance().currentDesign) return true;
+  // Units in hand, not the design kept for a Shift repeat (it outlives a cancel).
+  if (GUI_BS_DeploymentDropper::Instance().HoldsUnits()) return true;
   const BattleScreenHooks& h = GetBattleScreenHooks();
   return h.airStrikeBeingPlaced && h.airStrikeBeingPlaced();
 }
