@@ -150,9 +150,9 @@ TEST_F(DropperTest, TheMinimapIsBackOnceTheHandIsEmpty) {
     bool holding, suspended;
   };
   const Row rows[] = {
-      {"pick", true, true},          {"shift drop", true, true},      {"cancel", false, false},
-      {"pick", true, true},          {"shift drop", true, true},      {"drop", false, false},
-      {"pick", true, true},          {"shift drop, poor", false, false},
+      {"pick", true, true}, {"shift drop", true, true},         {"cancel", false, false},
+      {"pick", true, true}, {"shift drop", true, true},         {"drop", false, false},
+      {"pick", true, true}, {"shift drop, poor", false, false},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
