@@ -32,10 +32,12 @@
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Strings.h"
+#include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "gui/Buttons.h"
 #include "gui/Cursor.h"
+#include "gui/GuiDraw.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "simdata/ModuleType.h"
@@ -500,6 +502,26 @@ TEST_F(HudPanelsTest, TheInspectedUnitDiesThenANewOneIsInspected) {
   ASSERT_NE(GetUnitInspector(), nullptr);
   GetWindowOrder().Draw();
   mini->Draw();
+}
+
+// The victory points are written inside their 62-pixel panel, clear of the status bars
+// beside it (a longer word would run under them).
+TEST_F(HudPanelsTest, TheInspectorsVictoryPointsFitTheirPanel) {
+  GUI_BS_UnitInspector::Open(scene.player[1]);
+  GUI_BS_UnitInspector* ins = GetUnitInspector();
+  ASSERT_NE(ins, nullptr);
+  const GUI_BS_InspectorVP* vp = ins->victoryPoints;
+  ASSERT_NE(vp, nullptr);
+  LoadStandardFonts();  // the shipped font measures the words
+  TextRenderer& text = GetTextRenderer();
+  text.SetFont(gui_draw::kFont, gui_draw::kFontSize);
+  ASSERT_GT(text.TextWidth("W"), 0);
+  for (const std::string& words : {vp->label, vp->value}) {
+    SCOPED_TRACE(words);
+    EXPECT_FALSE(words.empty());
+    EXPECT_LE(vp->left + 4 + text.TextWidth(words.c_str()), vp->right);
+    EXPECT_LT(vp->right, ins->bars[0]->left + 16);  // where the bars begin
+  }
 }
 
 TEST_F(HudPanelsTest, TheInspectorShowsTenModulesAtMost) {
