@@ -29,6 +29,7 @@
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitSceneFixture.h"
+#include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Strings.h"
@@ -278,8 +279,49 @@ TEST_F(HudPanelsTest, ABackdropTargetThatCannotBeDrawnIntoIsLoggedAndThePictureD
 TEST_F(HudPanelsTest, ClicksThroughTheBattleScreen) {
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   mini->Draw();
+  // The deployment and night-vision buttons lie over the picture's lower edge: a click
+  // there is the button's, and the camera stays where it is.
+  struct OverPicture {
+    GUI_BS_MiniMap::Button button;
+    bool (*on)();
+  };
+  const OverPicture overPicture[] = {
+      {GUI_BS_MiniMap::kDeploy, [] { return GetMiniMap()->buttons[GUI_BS_MiniMap::kDeploy]->on; }},
+      {GUI_BS_MiniMap::kNightVision, [] { return GUI_BS_LightmapManager::Instance().mode == 2; }},
+  };
+  GUI_BS_LightmapManager::Instance().mode = 1;  // a night to see through
+  // On a map wider than high the picture reaches down behind the two buttons.
+  SIM_Battle& battle = GetBattle();
+  const float mapHeight = battle.mapHeight;
+  battle.mapHeight = battle.mapWidth * 0.75f;
+  OpenMiniMap();
+  mini = GetMiniMap();
+  mini->Draw();
+  for (const OverPicture& c : overPicture) {
+    SCOPED_TRACE(c.button);
+    const GUI_ToggleButton* b = mini->buttons[c.button];
+    const float bx = float(std::max(b->left, mini->areaLeft) + std::min(b->right, mini->areaRight)) / 2;
+    const float by = float(b->bottom) - 2.0f;
+    ASSERT_TRUE(bx >= mini->areaLeft && bx < mini->areaRight && by >= mini->areaTop && by < mini->areaBottom);
+    const float camX = map.cameraX, camY = map.cameraY;
+    const bool was = c.on();
+    Press(bx, by);
+    Pointer(bx, by, false);
+    EXPECT_NE(c.on(), was);
+    EXPECT_FLOAT_EQ(map.cameraX, camX);
+    EXPECT_FLOAT_EQ(map.cameraY, camY);
+    Press(bx, by);  // and back
+    Pointer(bx, by, false);
+    EXPECT_EQ(c.on(), was);
+  }
+  GUI_BS_LightmapManager::Instance().mode = 0;
+  battle.mapHeight = mapHeight;
+  OpenMiniMap();
+  mini = GetMiniMap();
+  mini->Draw();
   // A jump: the camera centres on the clicked point of the picture.
-  const float jx = float(mini->areaLeft) + 20.0f, jy = float(mini->areaBottom) - 20.0f;
+  const float jx = float(mini->areaLeft) + 20.0f,
+              jy = float(mini->buttons[GUI_BS_MiniMap::kDeploy]->top) - 10.0f;
   ASSERT_FALSE(jx >= mini->camLeft && jx < mini->camRight && jy >= mini->camTop && jy < mini->camBottom);
   Press(jx, jy);
   map.UpdateViewRect();
