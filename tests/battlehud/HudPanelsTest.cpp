@@ -22,6 +22,7 @@
 #include "battlehud/BattleHud.h"
 #include "battlehud/BattleMessages.h"
 #include "battlehud/BuildingMenu.h"
+#include "battlehud/DivisionManager.h"
 #include "battlehud/MiniMap.h"
 #include "battlehud/SelectionBox.h"
 #include "battlehud/UnitInspector.h"
@@ -371,6 +372,22 @@ TEST_F(HudPanelsTest, ClicksThroughTheBattleScreen) {
   EXPECT_TRUE(scene.player[1]->selected);
   EXPECT_FALSE(scene.player[2]->selected);  // the tower lies outside the box
   for (SIM_BattleUnit* e : scene.enemy) EXPECT_FALSE(e->selected);
+
+  // The division button over the strip's top edge, pressed above and below that edge,
+  // opens the division manager.
+  GUI_BS_Deployment* strip = GetOpenDeploymentWindow();
+  ASSERT_NE(strip, nullptr);
+  ASSERT_NE(strip->divisionButton, nullptr);
+  const GUI_ButtonBase* division = strip->divisionButton;
+  ASSERT_LT(division->top, strip->top);
+  for (const float y : {float(division->top) + 3.0f, float(division->bottom) - 3.0f}) {
+    SCOPED_TRACE(y);
+    Press(float(division->left + division->right) / 2, y);
+    Pointer(float(division->left + division->right) / 2, y, false);
+    EXPECT_NE(GetOpenDivisionManager(), nullptr);
+    CloseDivisionManager();
+    GetWindowOrder().FlushDeleted();
+  }
 
   // Deconstruct: the building menu's button takes the building down from the start.
   SIM_BattleUnit* tower = scene.player[2];
