@@ -66,6 +66,9 @@ void GUI_ButtonBase::Process() {
 }
 
 void GUI_ButtonBase::Draw() {
+  // A modal dialog above stops Process: the mouse leaving still hides the tooltip, or it
+  // would follow the mouse over the dialog.
+  if (tooltip_ && !IsMouseInside()) tooltip_->Hide();
   if (tooltip_) tooltip_->Draw();
   if (hover == 1 && !IsMouseInside()) hover = 0;
 }
