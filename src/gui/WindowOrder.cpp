@@ -101,10 +101,13 @@ bool GUI_WindowOrder::LeftClick() {
     modal_.back()->LeftClick(x, y);
     return true;
   }
+  // Top first as drawn: the pop-ups (drawn last) before the plain windows.
   const auto refs = Snapshot(open_);
-  for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
-    if (it->Alive() && it->window->LeftClick(x, y)) return true;
-  }
+  for (int pass = 0; pass < 2; ++pass)
+    for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
+      if (!it->Alive() || it->window->IsPopup() != (pass == 0)) continue;
+      if (it->window->LeftClick(x, y)) return true;
+    }
   return false;
 }
 
@@ -112,9 +115,11 @@ bool GUI_WindowOrder::RightClick() {
   const float x = gui_draw::MouseX(), y = gui_draw::MouseY();
   const bool modal = !modal_.empty();
   const auto refs = Snapshot(modal ? modal_ : open_);
-  for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
-    if (it->Alive() && it->window->RightClick(x, y)) return true;
-  }
+  for (int pass = 0; pass < 2; ++pass)
+    for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
+      if (!it->Alive() || it->window->IsPopup() != (pass == 0)) continue;
+      if (it->window->RightClick(x, y)) return true;
+    }
   return modal;
 }
 
