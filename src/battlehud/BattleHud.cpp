@@ -554,6 +554,8 @@ int GUI_BS_Deployment::IconAt(float x, float y) const {
 
 bool GUI_BS_Deployment::LeftClick(float x, float y) {
   if (!visible || GetBattle().state == BATTLE_OVER) return false;
+  // The division button stands over the strip's top edge, half outside its frame.
+  if (divisionButton && divisionButton->visible && divisionButton->LeftClick(x, y)) return true;
   // The bar's arrows, track and thumb come before the icons they overlap.
   if (scrollBar && scrollBar->visible && scrollBar->LeftClick(x, y)) {
     if (scrollBar->changed) ScrollTo(scrollBar->Position());

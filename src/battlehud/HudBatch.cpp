@@ -1,12 +1,69 @@
 #include "battlehud/HudBatch.h"
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "engine/D3DEngine.h"
+#include "engine/Singletons.h"
+#include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 
 namespace {
 constexpr float kDegToRad = 3.14159265358979f / 180.0f;
+
+// The kind being queued. Its quads are held here rather than in the global buffer, whose
+// fixed size would split a large army's discs or rings into a call per buffer-full: a
+// kind is one call whatever the number of units.
+struct HudKind {
+  std::vector<GVertex> quads;      // four corners a quad
+  std::vector<GVertex> triangles;  // the same as a triangle list, reused each draw
+  CLoadedTexture* texture = nullptr;
+  int blend = 0;
+};
+
+HudKind& Kind() {
+  static std::unique_ptr<HudKind> s;
+  static bool registered = (RegisterSingletonReset([] { s.reset(); }), true);
+  (void)registered;
+  if (!s) s = std::make_unique<HudKind>();
+  return *s;
+}
+
+void AddQuad(const GVertex q[4]) { Kind().quads.insert(Kind().quads.end(), q, q + 4); }
+
+// Draws the queued quads as one triangle list, (0, 1, 2) and (2, 1, 3) each, as the
+// global buffer's indices do.
+void DrawKind() {
+  HudKind& k = Kind();
+  const size_t n = k.quads.size() / 4;
+  if (n == 0) {
+    k.quads.clear();
+    return;
+  }
+  k.triangles.resize(n * 6);
+  for (size_t i = 0; i < n; ++i) {
+    const GVertex* q = &k.quads[i * 4];
+    GVertex* t = &k.triangles[i * 6];
+    t[0] = q[0];
+    t[1] = q[1];
+    t[2] = q[2];
+    t[3] = q[2];
+    t[4] = q[1];
+    t[5] = q[3];
+  }
+  k.quads.clear();
+  D3DEngine& e = GetRenderDevice();
+  if (k.texture)
+    k.texture->Bind();
+  else
+    e.SetTexture(nullptr);
+  if (k.blend == 1)
+    e.SetAdditiveBlend();
+  else
+    e.SetNormalBlend();
+  e.DrawVertices(platform::PrimitiveType::TriangleList, int(n * 2), k.triangles.data(), int(sizeof(GVertex)));
+}
 
 GVertex V(float x, float y, uint32_t colour) {
   GVertex v;
@@ -18,22 +75,28 @@ GVertex V(float x, float y, uint32_t colour) {
 }  // namespace
 
 void HudBeginKind(CLoadedTexture* texture, int blend) {
+  // Whatever was queued before (another kind, or the global buffer's sprites) draws first.
+  DrawKind();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
   vb.SetTexture(texture);
   if (!texture) GetRenderDevice().SetTexture(nullptr);
-  vb.blendMode = blend;
+  HudKind& k = Kind();
+  k.texture = texture;
+  k.blend = blend;
 }
+
+void HudQuad(const GVertex q[4]) { AddQuad(q); }
 
 void HudTriangle(float x0, float y0, float x1, float y1, float x2, float y2, uint32_t colour) {
   const GVertex q[4] = {V(x0, y0, colour), V(x1, y1, colour), V(x2, y2, colour), V(x2, y2, colour)};
-  GetGlobalVertexBuffer().AddVertices(q, 4);
+  AddQuad(q);
 }
 
 void HudBandQuad(float ix0, float iy0, float ox0, float oy0, float ix1, float iy1, float ox1, float oy1,
                  uint32_t colour) {
   const GVertex q[4] = {V(ix0, iy0, colour), V(ox0, oy0, colour), V(ix1, iy1, colour), V(ox1, oy1, colour)};
-  GetGlobalVertexBuffer().AddVertices(q, 4);
+  AddQuad(q);
 }
 
 void HudFan(float cx, float cy, float radius, float fromDeg, float sweepDeg, int n, uint32_t colour) {
@@ -54,7 +117,7 @@ void HudFan(float cx, float cy, float radius, float fromDeg, float sweepDeg, int
     rim(k + 1, &qx, &qy);
     rim(k + 2, &rx, &ry);
     const GVertex q[4] = {V(px, py, colour), V(cx, cy, colour), V(qx, qy, colour), V(rx, ry, colour)};
-    GetGlobalVertexBuffer().AddVertices(q, 4);
+    AddQuad(q);
     px = rx;
     py = ry;
   }
@@ -82,6 +145,8 @@ void HudBand(float cx, float cy, float inner, float outer, float fromDeg, float 
 }
 
 void HudEndKind() {
+  DrawKind();
+  Kind().texture = nullptr;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
   vb.blendMode = 2;
@@ -105,6 +170,6 @@ bool HudSprite(float cx, float cy, float w, float h, float u0, float u1, float a
   const float hw = w * 0.5f, hh = h * 0.5f;
   const GVertex q[4] = {corner(-hw, -hh, u0, 0.0f), corner(hw, -hh, u1, 0.0f), corner(-hw, hh, u0, 1.0f),
                         corner(hw, hh, u1, 1.0f)};
-  GetGlobalVertexBuffer().AddVertices(q, 4);
+  AddQuad(q);
   return true;
 }

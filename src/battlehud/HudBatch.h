@@ -1,11 +1,12 @@
 #pragma once
-// Overlay geometry through the global batch. The batch draws quads only, so a triangle
-// goes in as a quad whose last corner repeats its third (the second triangle is empty),
-// and a band segment between two rim pairs is one quad. Each overlay kind begins with
-// its texture (null: untextured) and blend, queues everything, and flushes once.
+// Overlay geometry in quads. A triangle goes in as a quad whose last corner repeats its
+// third (the second triangle is empty), and a band segment between two rim pairs is one
+// quad. Each overlay kind begins with its texture (null: untextured) and blend, queues
+// everything, and is drawn in one call however many units it covers.
 #include <cstdint>
 
 class CLoadedTexture;
+struct GVertex;
 
 // Flushes what another kind queued, then sets texture (null unbinds) and blend
 // (0 normal, 1 additive).
@@ -19,6 +20,8 @@ void HudFan(float cx, float cy, float radius, float fromDeg, float sweepDeg, int
 // A band between two radii over [from, from + sweep] degrees in n segments.
 void HudBand(float cx, float cy, float inner, float outer, float fromDeg, float sweepDeg, int n,
              uint32_t colour);
+// One quad of the current kind, corners top left, top right, bottom left, bottom right.
+void HudQuad(const GVertex q[4]);
 // Draws what is queued and puts the device back to normal blending.
 void HudEndKind();
 // A centred square sprite of side w x h with the given texture coordinates (the texture

@@ -100,7 +100,8 @@ void CloseMiniMap() {
 bool MiniMapSuspended() {
   const BattleViewFlags& f = GetBattleViewFlags();
   if (!f.showMinimap || !f.showHud) return true;
-  if (GUI_BS_DeploymentDropper::Instance().currentDesign) return true;
+  // Units in hand, not the design kept for a Shift repeat (it outlives a cancel).
+  if (GUI_BS_DeploymentDropper::Instance().HoldsUnits()) return true;
   const BattleScreenHooks& h = GetBattleScreenHooks();
   return h.airStrikeBeingPlaced && h.airStrikeBeingPlaced();
 }
@@ -463,7 +464,12 @@ void GUI_BS_MiniMap::Draw() {
 
 bool GUI_BS_MiniMap::LeftClick(float x, float y) {
   if (MiniMapSuspended()) return false;
-  if (x < areaLeft || x >= areaRight || y < areaTop || y >= areaBottom)
+  // The night-vision and deployment buttons are drawn over the picture's lower edge: a
+  // click goes to what the player sees on top.
+  bool onButton = false;
+  for (const GUI_ToggleButton* b : buttons)
+    if (b && b->visible && b->HitTest(x, y)) onButton = true;
+  if (onButton || x < areaLeft || x >= areaRight || y < areaTop || y >= areaBottom)
     return GUI_WindowBase::LeftClick(x, y);
   UpdateCameraRect();
   if (x >= camLeft && x < camRight && y >= camTop && y < camBottom) {

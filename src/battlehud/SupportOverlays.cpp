@@ -40,7 +40,7 @@ void QueueFrame(const GUI_BS_SupportIconManager::Icon& icon) {
     q[i].u = u0 + float(i % 2) * 0.5f;
     q[i].v = v0 + float(i / 2) * 0.5f;
   }
-  GetGlobalVertexBuffer().AddVertices(q, 4);
+  HudQuad(q);
 }
 }  // namespace
 

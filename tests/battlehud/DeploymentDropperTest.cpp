@@ -13,6 +13,7 @@
 #include "battle/SupplyLimits.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/MiniMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/UnitVisuals.h"
 #include "simdata/MapSquare.h"
@@ -137,6 +138,37 @@ TEST_F(DropperTest, AShiftDropTakesAnotherOnlyWhileItCanBePaid) {
   EXPECT_FALSE(dropper().HoldsUnits());      // 50 left: no second one
   EXPECT_EQ(dropper().currentDesign, tank);  // kept for the next click
   EXPECT_FLOAT_EQ(GetGameplay().supplies, 50.0f);
+}
+
+// The minimap steps aside only while units are in hand: the design kept for the next
+// Shift click (after a cancel, or a Shift drop that could not pay for another) leaves it.
+TEST_F(DropperTest, TheMinimapIsBackOnceTheHandIsEmpty) {
+  SIM_MapSquare* legal = Squares(scenario, true);
+  GetBattleViewFlags() = BattleViewFlags{};
+  struct Row {
+    const char* what;
+    bool holding, suspended;
+  };
+  const Row rows[] = {
+      {"pick", true, true}, {"shift drop", true, true},         {"cancel", false, false},
+      {"pick", true, true}, {"shift drop", true, true},         {"drop", false, false},
+      {"pick", true, true}, {"shift drop, poor", false, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const std::string what = r.what;
+    if (legal->occupant) legal->occupant->occupant = nullptr;
+    if (what == "pick") dropper().StartPlacement(tank);
+    if (what == "cancel") dropper().CancelDrop();
+    if (what == "drop") dropper().DropAt(legal->centreX, legal->centreY, false);
+    if (what.rfind("shift drop", 0) == 0) {
+      if (what == "shift drop, poor") GetGameplay().supplies = 0.0f;
+      dropper().DropAt(legal->centreX, legal->centreY, true);
+    }
+    EXPECT_EQ(dropper().HoldsUnits(), r.holding);
+    EXPECT_EQ(MiniMapSuspended(), r.suspended);
+  }
+  EXPECT_EQ(dropper().currentDesign, tank);  // still kept for the next click
 }
 
 TEST_F(DropperTest, StartingTheFightWithADesignInHandRefundsIt) {

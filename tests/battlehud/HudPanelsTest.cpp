@@ -22,6 +22,7 @@
 #include "battlehud/BattleHud.h"
 #include "battlehud/BattleMessages.h"
 #include "battlehud/BuildingMenu.h"
+#include "battlehud/DivisionManager.h"
 #include "battlehud/MiniMap.h"
 #include "battlehud/SelectionBox.h"
 #include "battlehud/UnitInspector.h"
@@ -29,13 +30,16 @@
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/UnitSceneFixture.h"
+#include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
 #include "engine/Strings.h"
+#include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "gui/Buttons.h"
 #include "gui/Cursor.h"
+#include "gui/GuiDraw.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
 #include "simdata/ModuleType.h"
@@ -276,8 +280,49 @@ TEST_F(HudPanelsTest, ABackdropTargetThatCannotBeDrawnIntoIsLoggedAndThePictureD
 TEST_F(HudPanelsTest, ClicksThroughTheBattleScreen) {
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   mini->Draw();
+  // The deployment and night-vision buttons lie over the picture's lower edge: a click
+  // there is the button's, and the camera stays where it is.
+  struct OverPicture {
+    GUI_BS_MiniMap::Button button;
+    bool (*on)();
+  };
+  const OverPicture overPicture[] = {
+      {GUI_BS_MiniMap::kDeploy, [] { return GetMiniMap()->buttons[GUI_BS_MiniMap::kDeploy]->on; }},
+      {GUI_BS_MiniMap::kNightVision, [] { return GUI_BS_LightmapManager::Instance().mode == 2; }},
+  };
+  GUI_BS_LightmapManager::Instance().mode = 1;  // a night to see through
+  // On a map wider than high the picture reaches down behind the two buttons.
+  SIM_Battle& battle = GetBattle();
+  const float mapHeight = battle.mapHeight;
+  battle.mapHeight = battle.mapWidth * 0.75f;
+  OpenMiniMap();
+  mini = GetMiniMap();
+  mini->Draw();
+  for (const OverPicture& c : overPicture) {
+    SCOPED_TRACE(c.button);
+    const GUI_ToggleButton* b = mini->buttons[c.button];
+    const float bx = float(std::max(b->left, mini->areaLeft) + std::min(b->right, mini->areaRight)) / 2;
+    const float by = float(b->bottom) - 2.0f;
+    ASSERT_TRUE(bx >= mini->areaLeft && bx < mini->areaRight && by >= mini->areaTop && by < mini->areaBottom);
+    const float camX = map.cameraX, camY = map.cameraY;
+    const bool was = c.on();
+    Press(bx, by);
+    Pointer(bx, by, false);
+    EXPECT_NE(c.on(), was);
+    EXPECT_FLOAT_EQ(map.cameraX, camX);
+    EXPECT_FLOAT_EQ(map.cameraY, camY);
+    Press(bx, by);  // and back
+    Pointer(bx, by, false);
+    EXPECT_EQ(c.on(), was);
+  }
+  GUI_BS_LightmapManager::Instance().mode = 0;
+  battle.mapHeight = mapHeight;
+  OpenMiniMap();
+  mini = GetMiniMap();
+  mini->Draw();
   // A jump: the camera centres on the clicked point of the picture.
-  const float jx = float(mini->areaLeft) + 20.0f, jy = float(mini->areaBottom) - 20.0f;
+  const float jx = float(mini->areaLeft) + 20.0f,
+              jy = float(mini->buttons[GUI_BS_MiniMap::kDeploy]->top) - 10.0f;
   ASSERT_FALSE(jx >= mini->camLeft && jx < mini->camRight && jy >= mini->camTop && jy < mini->camBottom);
   Press(jx, jy);
   map.UpdateViewRect();
@@ -327,6 +372,22 @@ TEST_F(HudPanelsTest, ClicksThroughTheBattleScreen) {
   EXPECT_TRUE(scene.player[1]->selected);
   EXPECT_FALSE(scene.player[2]->selected);  // the tower lies outside the box
   for (SIM_BattleUnit* e : scene.enemy) EXPECT_FALSE(e->selected);
+
+  // The division button over the strip's top edge, pressed above and below that edge,
+  // opens the division manager.
+  GUI_BS_Deployment* strip = GetOpenDeploymentWindow();
+  ASSERT_NE(strip, nullptr);
+  ASSERT_NE(strip->divisionButton, nullptr);
+  const GUI_ButtonBase* division = strip->divisionButton;
+  ASSERT_LT(division->top, strip->top);
+  for (const float y : {float(division->top) + 3.0f, float(division->bottom) - 3.0f}) {
+    SCOPED_TRACE(y);
+    Press(float(division->left + division->right) / 2, y);
+    Pointer(float(division->left + division->right) / 2, y, false);
+    EXPECT_NE(GetOpenDivisionManager(), nullptr);
+    CloseDivisionManager();
+    GetWindowOrder().FlushDeleted();
+  }
 
   // Deconstruct: the building menu's button takes the building down from the start.
   SIM_BattleUnit* tower = scene.player[2];
@@ -500,6 +561,26 @@ TEST_F(HudPanelsTest, TheInspectedUnitDiesThenANewOneIsInspected) {
   ASSERT_NE(GetUnitInspector(), nullptr);
   GetWindowOrder().Draw();
   mini->Draw();
+}
+
+// The victory points are written inside their 62-pixel panel, clear of the status bars
+// beside it (a longer word would run under them).
+TEST_F(HudPanelsTest, TheInspectorsVictoryPointsFitTheirPanel) {
+  GUI_BS_UnitInspector::Open(scene.player[1]);
+  GUI_BS_UnitInspector* ins = GetUnitInspector();
+  ASSERT_NE(ins, nullptr);
+  const GUI_BS_InspectorVP* vp = ins->victoryPoints;
+  ASSERT_NE(vp, nullptr);
+  LoadStandardFonts();  // the shipped font measures the words
+  TextRenderer& text = GetTextRenderer();
+  text.SetFont(gui_draw::kFont, gui_draw::kFontSize);
+  ASSERT_GT(text.TextWidth("W"), 0);
+  for (const std::string& words : {vp->label, vp->value}) {
+    SCOPED_TRACE(words);
+    EXPECT_FALSE(words.empty());
+    EXPECT_LE(vp->left + 4 + text.TextWidth(words.c_str()), vp->right);
+    EXPECT_LT(vp->right, ins->bars[0]->left + 16);  // where the bars begin
+  }
 }
 
 TEST_F(HudPanelsTest, TheInspectorShowsTenModulesAtMost) {

@@ -55,6 +55,18 @@ TEST_F(TooltipTest, FadesInOnlyAfterTheStillDelay) {
   EXPECT_FLOAT_EQ(tip->alpha, 0.0f);
   Poll(400, 400);  // the poll after the move sees it and restarts the count
   EXPECT_EQ(GetInputManager().stillCounter, 0);
+
+  // A dialog opened over the button stops its Process; the mouse moving away still takes
+  // the tooltip with it instead of dragging it across the dialog.
+  tip->alpha = 1.0f;
+  Poll(150, 110);
+  button.Draw();
+  EXPECT_FLOAT_EQ(tip->alpha, 1.0f);
+  GUI_Tooltip::ClearQueue();
+  Poll(400, 400);
+  button.Draw();
+  EXPECT_FLOAT_EQ(tip->alpha, 0.0f);
+  GUI_Tooltip::DrawQueued();
 }
 
 // A modal dialog stops the buttons behind it being processed; they are still drawn, and

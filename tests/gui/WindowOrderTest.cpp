@@ -169,6 +169,14 @@ TEST_F(WindowOrderTest, PopupsDrawOverPlainWindowsAndDraggedWindowsAreLeftToTheC
   hidden->visible = false;
   GetWindowOrder().Draw();
   EXPECT_EQ(g_log, (std::vector<std::string>{"draw plain1", "draw plain2", "draw popup"}));
+  // Clicks and right clicks ask them in the order the player sees them, top first: the
+  // popup opened before the plain windows still lies over them.
+  g_log.clear();
+  MoveMouse(5, 5);
+  GetWindowOrder().LeftClick();
+  GetWindowOrder().RightClick();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"click popup", "right popup", "right hidden", "right plain2",
+                                             "right plain1"}));
   delete popup;
   delete plain1;
   delete plain2;
