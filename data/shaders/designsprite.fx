@@ -1,15 +1,16 @@
-// Unit design sprites: the plain cell and, uvoffset to its right, the additive cell of the
-// composition target. Glow layers add their light over the painted layers; the alpha is
-// whichever of the two covers more.
+// Unit design sprites: the plain cell of the composition target holds the layers as the
+// battle draws them, blended over clear black, so its colour carries the coverage and its
+// alpha the coverage squared (alpha blends with the same factors). The picture is that
+// cell with straight colour and its coverage. The additive cell, uvoffset to its right,
+// sums the layers: adding it would paint every picture twice as bright and overlapping
+// layers (a turret over its hull) white, so it is not used.
 @param float uvoffset 0.5
 @technique main
 @pass p0
 @fragment
 void main() {
   vec4 plain = texture(tex0, vUV0);
-  vec4 glow = texture(tex0, vUV0 + vec2(uvoffset, 0.0));
-  vec3 rgb = min(plain.rgb * plain.a + glow.rgb * glow.a, vec3(1.0));
-  float a = max(plain.a, glow.a);
-  fragColour = vec4(a > 0.0 ? rgb / a : vec3(0.0), a) * vColour;
+  float a = sqrt(plain.a);
+  fragColour = vec4(a > 0.0 ? min(plain.rgb / a, vec3(1.0)) : vec3(0.0), a) * vColour;
 }
 @end

@@ -247,7 +247,15 @@ void GUI_BS_Sprite::DrawMark(GUI_BS_DamageMark& mark) {
   mark.visible = true;
 }
 
+void BeginUnitBatch() {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (vb.blendMode == 0) return;
+  vb.Flush();
+  vb.blendMode = 0;
+}
+
 void GUI_BS_Sprite::Draw() {
+  BeginUnitBatch();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(mainQuad.texture);
   vb.AddVertices(mainQuad.v, 4);
@@ -286,6 +294,7 @@ void GUI_BS_Sprite::DrawShadow() {
   if (!SIM_Options::Get().IsOn("SHADOWS")) return;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
+  BeginUnitBatch();
   vb.SetTexture(mainQuad.texture);
   SetLodBias(1.8f);
   vb.AddVertices(mainQuad.v, 4);

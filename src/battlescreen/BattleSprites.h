@@ -100,6 +100,10 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
 };
 
 // Stage 1 masks stage 0: colour of the second texture, alpha of both and the vertex.
+// Unit layers are alpha blended. A particle effect drawn just before them (a damaged unit's
+// fire, a burning wreck) leaves the batch additive, which would draw units over bright
+// ground as white shapes: its quads go out first and the batch is normal again.
+void BeginUnitBatch();
 void SetMaskedSpriteStates();
 void ResetMaskedSpriteStates();
 

@@ -109,6 +109,8 @@ std::string GUI_BS_DesignSprite::SafeName(const std::string& name) {
 uint32_t GUI_BS_DesignSprite::Stamp(const SIM_UnitHullVariant* variant, const SIM_UnitDesign* design) {
   uint32_t h = 2166136261u;
   if (!variant) return h;
+  // How the cells are combined: a changed combination makes every cached picture anew.
+  h = Fnv(h, std::string("picture 2"));
   if (variant->hull) {
     h = Fnv(h, variant->hull->name);
     h = Fnv(h, variant->hull->size);

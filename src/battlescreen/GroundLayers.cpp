@@ -22,6 +22,8 @@
 
 namespace {
 constexpr uint32_t kShadowColour = 0x80000000u;
+// The turning part of a prop that carries a searchlight, facing up at heading 0 like the beam.
+const char* const kLampHeadTexture = "searchlight_head.dds";
 // At exit the process-wide objects go in any order: a unit's prop deleted after the
 // layers must not reach for them.
 bool g_layersGone = false;
@@ -114,9 +116,25 @@ void GUI_BS_GroundProp::ReadAttributes() {
     const int l = std::atoi(tokens.NextString().c_str());
     // One searchlight per prop, however often the attributes are read.
     RemoveSearchlight();
+    if (!hasLampHead) {
+      hasLampHead = true;
+      lampHeading = heading;
+      lampHead.SetSpriteTexture(kLampHeadTexture);
+      lampHead.SetSize(width, height);
+      SetLampHeading(lampHeading);
+    }
     GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
-    if (hooks.add) searchlight = hooks.add(x, y, w, l);
+    if (hooks.add) searchlight = hooks.add(this, x, y, w, l);
   }
+}
+
+void GUI_BS_GroundProp::SetLampHeading(float degrees) {
+  if (!hasLampHead) return;
+  lampHeading = degrees;
+  lampHead.angle = degrees;
+  // Exact angles: the head turns a fraction of a degree a frame. It sits within the base,
+  // whose shadow covers it.
+  lampHead.SetPosition(x, y);
 }
 
 void GUI_BS_GroundProp::RemoveSearchlight() {
@@ -133,6 +151,7 @@ void GUI_BS_GroundProp::SetHeadingAll(float degrees) {
   sprite.SetPositionFast(x, y);
   shadowSprite.SetPositionFast(shadowX, shadowY);
   shadowSprite.SetColour(kShadowColour);
+  SetLampHeading(lampHeading);
 }
 
 void GUI_BS_GroundProp::DrawShadow(float l, float t, float r, float b) {
@@ -281,6 +300,16 @@ void RestoreGroundPropsAt(float x, float y) {
 }
 
 namespace {
+// The lamp heads of a group's drawn props, over all its pictures: one more texture.
+void DrawGroupLampHeads(int group) {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  for (GUI_BS_GroundProp* p : GetGroundLayers().groupProps[group]) {
+    if (!p->hasLampHead || p->cullState == GUI_BS_GroundProp::CULL_CULLED) continue;
+    vb.SetTexture(p->lampHead.texture);
+    vb.AddVertices(p->lampHead.v, 4);
+  }
+}
+
 void DrawGroup(int group) {
   GroundLayers& layers = GetGroundLayers();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
@@ -293,6 +322,7 @@ void DrawGroup(int group) {
       p->Draw();
     }
   }
+  DrawGroupLampHeads(group);
 }
 
 void DrawGroupShadows(int group) {

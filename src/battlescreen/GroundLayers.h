@@ -16,10 +16,12 @@ class SIM_MapSquare;
 class SIM_PropType;
 struct PlacedProp;
 
+class GUI_BS_GroundProp;
+
 // Where a prop's searchlight goes (the searchlight manager registers itself; without
-// it a prop carries none).
+// it a prop carries none). The light tells its prop where the beam points.
 struct GroundPropSearchlightHooks {
-  void* (*add)(float x, float y, int width, int length) = nullptr;
+  void* (*add)(GUI_BS_GroundProp* prop, float x, float y, int width, int length) = nullptr;
   void (*remove)(void* searchlight) = nullptr;
 };
 GroundPropSearchlightHooks& GetGroundPropSearchlightHooks();
@@ -37,9 +39,12 @@ class GUI_BS_GroundProp : public SIM_GroundPropVisual {
   void Init(const PlacedProp* placed);
   // A prop a unit lays beside itself.
   void InitFromDesc(const GroundPropDesc& desc);
-  // Reads the type's attributes: "SEARCHLIGHT,width,length" gives the prop a searchlight.
+  // Reads the type's attributes: "SEARCHLIGHT,width,length" gives the prop a searchlight
+  // and a lamp head on top of its picture.
   void ReadAttributes();
   void SetHeadingAll(float degrees);
+  // The lamp head turns to the beam; the base stays as placed.
+  void SetLampHeading(float degrees);
   void DrawShadow(float viewLeft, float viewTop, float viewRight, float viewBottom);
   void Draw();
   void RemoveSearchlight();
@@ -61,6 +66,10 @@ class GUI_BS_GroundProp : public SIM_GroundPropVisual {
   float shadowY = 0.0f;
   int group = GROUP_TOP;
   void* searchlight = nullptr;
+  // Drawn over the prop's picture, turned with its searchlight's beam.
+  bool hasLampHead = false;
+  float lampHeading = 0.0f;
+  CTexturedSprite lampHead;
   int cullState = CULL_DRAW;
   // Laid by a unit, which owns it (the layers only list it).
   bool ownedByUnit = false;

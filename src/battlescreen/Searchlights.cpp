@@ -119,8 +119,9 @@ void GUI_BS_Searchlight::Draw() {
 
 // ---- Free searchlights ----
 
-GUI_BS_FreeSearchlight::GUI_BS_FreeSearchlight(float x, float y, float width, float length)
-    : width(width), length(length), x(x), y(y), beamAngle(360.0f * WorldDetailRandom()) {
+GUI_BS_FreeSearchlight::GUI_BS_FreeSearchlight(float x, float y, float width, float length,
+                                               GUI_BS_GroundProp* prop)
+    : prop(prop), width(width), length(length), x(x), y(y), beamAngle(360.0f * WorldDetailRandom()) {
   sprite.SetTextureByName("searchlight.dds");
   if (BattleExists()) {
     SIM_Battle& b = GetBattle();
@@ -128,11 +129,13 @@ GUI_BS_FreeSearchlight::GUI_BS_FreeSearchlight(float x, float y, float width, fl
     sweep.army = b.playerDefends ? b.opponentArmy : b.playerArmy;
   }
   sweep.angle = beamAngle;
+  if (prop) prop->SetLampHeading(beamAngle);
 }
 
 void GUI_BS_FreeSearchlight::Draw(float frameMs) {
   if (sweep.army) sweep.Update(x, y, frameMs);
   beamAngle = sweep.angle;
+  if (prop) prop->SetLampHeading(beamAngle);
   PlaceBeam(sprite, x, y, beamAngle, width, length);
   if (LightMapOn() && sprite.IsOnScreen()) GetSearchlightLightHooks().addWorldLight(&sprite);
 }
@@ -141,8 +144,9 @@ GUI_BS_SearchlightManager& GUI_BS_SearchlightManager::Instance() {
   return ProcessWide<GUI_BS_SearchlightManager>();
 }
 
-GUI_BS_FreeSearchlight* GUI_BS_SearchlightManager::Add(float x, float y, float width, float length) {
-  lights.push_back(std::make_unique<GUI_BS_FreeSearchlight>(x, y, width, length));
+GUI_BS_FreeSearchlight* GUI_BS_SearchlightManager::Add(float x, float y, float width, float length,
+                                                       GUI_BS_GroundProp* prop) {
+  lights.push_back(std::make_unique<GUI_BS_FreeSearchlight>(x, y, width, length, prop));
   return lights.back().get();
 }
 
@@ -327,9 +331,9 @@ void GUI_BS_LaserGuidance::DrawLightmap() {
 
 void ConnectSearchlights() {
   GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
-  hooks.add = [](float x, float y, int width, int length) -> void* {
+  hooks.add = [](GUI_BS_GroundProp* prop, float x, float y, int width, int length) -> void* {
     return GUI_BS_SearchlightManager::Instance().Add(x, y, static_cast<float>(width),
-                                                     static_cast<float>(length));
+                                                     static_cast<float>(length), prop);
   };
   hooks.remove = [](void* light) {
     GUI_BS_SearchlightManager::Instance().Remove(static_cast<GUI_BS_FreeSearchlight*>(light));

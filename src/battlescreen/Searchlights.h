@@ -10,6 +10,7 @@
 #include "engine/Sprites.h"
 #include "engine/VertexBuffer.h"
 
+class GUI_BS_GroundProp;
 class SIM_BattleArmy;
 class SIM_BattleUnit;
 class SIM_UnitTargetData;
@@ -60,12 +61,15 @@ class GUI_BS_Searchlight : public GUI_BS_RenderObject {
   CTexturedSprite sprite;
 };
 
+// A searchlight standing on a map prop, whose lamp head it turns with the beam.
 class GUI_BS_FreeSearchlight {
  public:
-  GUI_BS_FreeSearchlight(float x, float y, float width, float length);
+  GUI_BS_FreeSearchlight(float x, float y, float width, float length, GUI_BS_GroundProp* prop = nullptr);
   virtual ~GUI_BS_FreeSearchlight() = default;
   void Draw(float frameMs);
 
+  // The prop takes its searchlight away before it goes.
+  GUI_BS_GroundProp* prop = nullptr;
   float width = 0.0f, length = 0.0f;
   float x = 0.0f, y = 0.0f;
   float beamAngle = 0.0f;
@@ -77,7 +81,7 @@ class GUI_BS_SearchlightManager {
  public:
   static GUI_BS_SearchlightManager& Instance();
   virtual ~GUI_BS_SearchlightManager() = default;
-  GUI_BS_FreeSearchlight* Add(float x, float y, float width, float length);
+  GUI_BS_FreeSearchlight* Add(float x, float y, float width, float length, GUI_BS_GroundProp* prop = nullptr);
   void Remove(GUI_BS_FreeSearchlight* light);
   // The searchlight pass (lighting on).
   void DrawAll();

@@ -1229,6 +1229,7 @@ void GUI_BS_UnitManager::DrawAll() {
   std::stable_sort(visible.begin(), visible.end(),
                    [](const GUI_BS_Unit* a, const GUI_BS_Unit* b) { return a->BatchKey() < b->BatchKey(); });
   GVertexBuffer& vb = GetGlobalVertexBuffer();
+  BeginUnitBatch();
   if (SIM_Options::Get().IsOn("SHADOWS")) {
     vb.Flush();
     SetLodBias(1.8f);

@@ -12,10 +12,15 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
+#include "battlescreen/BattleSprites.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/MapTiles.h"
+#include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "simdata/MapSquare.h"
+#include "engine/Sprites.h"
+#include "engine/VertexBuffer.h"
+#include "platform/NullDevice.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "support/NullDeviceFixture.h"
@@ -180,6 +185,45 @@ TEST_F(BattleFrameTest, ALayerRegisteredAboveTheScreenDrawsInItsSlot) {
   Frame();
   SetBattleHudLayer(HL_MESSAGES, oldMessages);
   EXPECT_TRUE(order.empty()) << "the messages are a HUD layer";
+}
+
+// Effects below the units (fire and heat on a burning wreck, exhaust) leave the batch
+// additive. Units drawn additively over snow come out as white shapes, so unit layers are
+// alpha blended whatever was drawn before them.
+TEST_F(BattleFrameTest, UnitsAreDrawnWithNormalBlendingWhateverTheLayersBelowLeft) {
+  static platform::NullDevice* dev = nullptr;
+  dev = device;
+  static size_t unitDraw = 0;
+  auto additive = [] {
+    // Something queued and the blend left additive, as an effect below might.
+    GVertexBuffer& vb = GetGlobalVertexBuffer();
+    BaseSprite quad;
+    quad.SetSize(32.0f, 32.0f);
+    quad.SetPosition(100.0f, 100.0f);
+    vb.AddVertices(quad.v, 4);
+    vb.blendMode = 1;  // an additive batch, as the particle effects leave it
+  };
+  // Stands in for a unit's layer after the units' own drawing began.
+  auto unit = [] {
+    GUI_BS_Sprite sprite;
+    sprite.mainQuad.SetSize(64.0f, 64.0f);
+    sprite.mainQuad.SetPosition(200.0f, 200.0f);
+    sprite.Draw();
+    GetGlobalVertexBuffer().Flush();
+    unitDraw = dev->draws.size();
+  };
+  BattleLayerDraw oldExhaust = SetBattleWorldLayer(WL_EXHAUST_LOWER, additive);
+  BattleLayerDraw oldUnits = SetBattleWorldLayer(WL_UNITS, unit);
+  dev->ClearRecord();
+  unitDraw = 0;
+  Frame();
+  SetBattleWorldLayer(WL_EXHAUST_LOWER, oldExhaust);
+  SetBattleWorldLayer(WL_UNITS, oldUnits);
+  ASSERT_GT(unitDraw, 0u);
+  const platform::DrawRecord& d = dev->draws[unitDraw - 1];
+  EXPECT_TRUE(d.blendEnabled);
+  EXPECT_EQ(d.srcBlend, static_cast<uint32_t>(platform::BLEND_SRCALPHA));
+  EXPECT_EQ(d.destBlend, static_cast<uint32_t>(platform::BLEND_INVSRCALPHA));
 }
 
 }  // namespace

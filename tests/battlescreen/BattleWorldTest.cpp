@@ -124,7 +124,7 @@ TEST(FadeByZoom, DetailFadesInOverABandAboveTheThreshold) {
 class GroundPropTest : public zt_test::NullDeviceTest {
  protected:
   static int lights;
-  static void* Add(float, float, int, int) {
+  static void* Add(GUI_BS_GroundProp*, float, float, int, int) {
     ++lights;
     return new int(0);
   }
@@ -251,9 +251,10 @@ TEST_F(GroundPropTest, BloodNeedsTheOptionAndFadesInWithZoom) {
   blood.Clear();
 }
 
-// Every picture the shipped catalogues name is built into data/, spelled exactly.
+// Every picture the shipped catalogues (and the searchlight props' lamp heads) name is built
+// into data/, spelled exactly.
 TEST(BattleContent, EveryGroundPropAndEmplacementPictureExists) {
-  std::set<std::string> names = {"blood.dds"};
+  std::set<std::string> names = {"blood.dds", "searchlight_head.dds"};
   for (const auto& g : SIM_GroundTextureManager::Get().All()) names.insert(g->texture);
   for (SIM_PropType* p : SIM_PropTypeManager::Get().All())
     if (!p->texture.empty()) names.insert(p->texture);

@@ -1,10 +1,15 @@
 // Searchlights and laser guidance: a sweep turns to the nearest enemy, keeps its angle
 // without candidates and never moves at speed 0; a laser never picks the same target twice
 // in a row while another exists; a unit leaving the battle is let go (run under the
-// sanitizer for 100 frames after it is deleted).
+// sanitizer for 100 frames after it is deleted); a searchlight standing on a prop turns the
+// prop's lamp head with its beam.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
@@ -16,6 +21,8 @@
 #include "engine/MathHelpers.h"
 #include "engine/Textures.h"
 #include "platform/NullDevice.h"
+#include "simdata/Options.h"
+#include "simdata/PropType.h"
 
 namespace {
 
@@ -161,13 +168,104 @@ TEST_F(SearchlightsTest, PropSearchlightsComeAndGoThroughTheManager) {
   GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
   const GroundPropSearchlightHooks saved = hooks;
   ConnectSearchlights();
-  void* light = hooks.add(100.0f, 100.0f, 40, 300);
+  void* light = hooks.add(nullptr, 100.0f, 100.0f, 40, 300);
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(GUI_BS_SearchlightManager::Instance().lights.size(), 1u);
   auto* l = static_cast<GUI_BS_FreeSearchlight*>(light);
   EXPECT_EQ(l->sweep.army, GetBattle().playerArmy) << "the attackers: the player's army when attacking";
   hooks.remove(light);
   EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty());
+  hooks = saved;
+}
+
+// The lamp head of a searchlight prop is turned by its beam, frame by frame, while the
+// base stays as placed: drawn, the head's lens edge faces the target.
+TEST_F(SearchlightsTest, APropsLampHeadTurnsWithItsBeamToTheTarget) {
+  GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
+  const GroundPropSearchlightHooks saved = hooks;
+  ConnectSearchlights();
+  SIM_PropType* type = SIM_PropTypeManager::Get().Find("searchlight");
+  ASSERT_NE(type, nullptr);
+  auto* prop = new GUI_BS_GroundProp();
+  GroundPropDesc desc;
+  desc.x = desc.y = 2000.0f;
+  desc.size = 40.0f;
+  desc.angle = 0.0f;
+  desc.propType = type;
+  prop->InitFromDesc(desc);
+  prop->ownedByUnit = false;  // the layers own it
+  GroundPropAddToLayers(prop, true);
+  ASSERT_TRUE(prop->hasLampHead);
+  ASSERT_EQ(GUI_BS_SearchlightManager::Instance().lights.size(), 1u);
+  GUI_BS_FreeSearchlight* light = GUI_BS_SearchlightManager::Instance().lights.front().get();
+  EXPECT_EQ(light->prop, prop);
+  EXPECT_FLOAT_EQ(prop->lampHeading, light->beamAngle) << "the head starts where the beam does";
+  light->sweep.army = GetBattle().opponentArmy;
+
+  const platform::Texture* headTexture = FindOrLoadTexture("searchlight_head.dds")->Texture();
+  const platform::Texture* baseTexture = FindOrLoadTexture(type->texture)->Texture();
+  // Where the picture's top edge (the lens; the base's top) points from its centre, over
+  // the quad's distinct corners.
+  auto facing = [](const platform::DrawRecord& d) {
+    std::vector<std::pair<float, float>> corners, top;
+    for (int i = 0; i < d.vertexCount; ++i) {
+      const std::pair<float, float> p{d.X(i), d.Y(i)};
+      if (std::find(corners.begin(), corners.end(), p) != corners.end()) continue;
+      corners.push_back(p);
+      if (d.V(i) < 0.5f) top.push_back(p);
+    }
+    float cx = 0.0f, cy = 0.0f, tx = 0.0f, ty = 0.0f;
+    for (const auto& [x, y] : corners) cx += x / corners.size(), cy += y / corners.size();
+    for (const auto& [x, y] : top) tx += x / top.size(), ty += y / top.size();
+    return HeadingDegrees(cx, cy, tx, ty);
+  };
+  SIM_Options::Get().SetFloat("SHADOWS", 0.0f);  // one quad of each picture
+  const struct {
+    float targetX, targetY, startAngle, heading;
+  } cases[] = {
+      {2000.0f, 1400.0f, 90.0f, 0.0f},     // north
+      {2600.0f, 2000.0f, 0.0f, 90.0f},     // east
+      {2000.0f, 2700.0f, 100.0f, 180.0f},  // south
+      {1300.0f, 2000.0f, 200.0f, 270.0f},  // west
+      {2500.0f, 1500.0f, 300.0f, 45.0f},   // across north
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.heading);
+    SIM_BattleUnit* target = Enemy(c.targetX, c.targetY);
+    light->sweep.target = nullptr;
+    light->sweep.timer = 4001.0f;
+    light->sweep.angle = c.startAngle;
+    // Part of the way: the head is where the beam is, not yet on the target.
+    for (int frame = 0; frame < 10; ++frame) light->Draw(16.0f);
+    EXPECT_EQ(light->sweep.target, target);
+    EXPECT_FLOAT_EQ(prop->lampHeading, light->beamAngle);
+    EXPECT_GT(std::fabs(AngleDifference(prop->lampHeading, c.heading)), 1.0f);
+    // All the way round (0.02 degrees a ms).
+    for (int frame = 0; frame < 700; ++frame) light->Draw(16.0f);
+    EXPECT_NEAR(AngleDifference(prop->lampHeading, c.heading), 0.0f, 0.01f);
+
+    device->ClearRecord();
+    engine().BeginScene();
+    DrawUnderTileGroups();
+    GetGlobalVertexBuffer().Flush();
+    engine().EndScene();
+    int heads = 0, bases = 0;
+    for (const platform::DrawRecord& d : device->draws) {
+      if (d.vertexCount < 4) continue;
+      if (d.textures[0] == headTexture) {
+        ++heads;
+        EXPECT_NEAR(AngleDifference(facing(d), c.heading), 0.0f, 0.5f) << "the lens faces the target";
+      } else if (d.textures[0] == baseTexture) {
+        ++bases;
+        EXPECT_NEAR(AngleDifference(facing(d), 0.0f), 0.0f, 0.5f) << "the base stays as placed";
+      }
+    }
+    EXPECT_EQ(heads, 1);
+    EXPECT_EQ(bases, 1);
+    Remove(target);
+  }
+  ClearGroundLayers();
+  EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty()) << "the prop takes its light along";
   hooks = saved;
 }
 

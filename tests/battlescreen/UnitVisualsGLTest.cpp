@@ -4,6 +4,7 @@
 // read back cell by cell; and walking units, corpses and a crate on the frozen ridge.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -139,6 +140,25 @@ TEST_F(UnitVisualsGLTest, DesignPicturesAreComposedOnceAndAgainWhenTheDesignChan
   EXPECT_TRUE(fs::exists(folder / repainted));
   EXPECT_FALSE(fs::exists(folder / key));
   (void)written;
+
+  // The picture shows the layers as the battle paints them, no brighter: a design painted
+  // mid grey on every layer stays at most mid grey (summing the layers again would double
+  // it and turn a turret over its hull white).
+  for (DesignLayer& l : design->layers) {
+    l.colour[0] = l.colour[1] = l.colour[2] = 128;
+    l.colour[3] = 255;
+  }
+  const std::string grey = ds.GetTexture(design->name, false);
+  const platform::DecodedImage greyPicture = ReadPicture((folder / grey).string());
+  int opaque = 0, tooBright = 0;
+  for (uint32_t p : greyPicture.levels[0]) {
+    if ((p >> 24) < 250) continue;
+    ++opaque;
+    const uint32_t brightest = std::max({(p >> 16) & 0xFFu, (p >> 8) & 0xFFu, p & 0xFFu});
+    tooBright += brightest > 140u ? 1 : 0;
+  }
+  EXPECT_GT(opaque, 500);
+  EXPECT_EQ(tooBright, 0) << "of " << opaque << " opaque pixels";
 
   // Hull and variant pictures have their own names and cells.
   const std::string hull = ds.GetTexture("tank_jackal", true);

@@ -17,8 +17,11 @@
 #include "battlescreen/DesignSprite.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
+#include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
+#include "engine/VertexBuffer.h"
+#include "platform/NullDevice.h"
 #include "simdata/Options.h"
 #include "simdata/UnitHull.h"
 #include "simdata/UnitHullVariant.h"
@@ -200,6 +203,37 @@ TEST_F(UnitVisualsTest, DamageMarksFollowHealthAndRepairsTakeThemAway) {
   }
   v->ApplyDamageLevel();
   EXPECT_EQ(v->damageMarks, 0);
+}
+
+// Damage marks draw through a second texture stage. Whatever draws after them (the next
+// layer, the next unit, the next frame) must find that stage off again: a second stage left
+// on without its texture reads as white and paints whole units as white silhouettes.
+TEST_F(UnitVisualsTest, DamageMarksLeaveNoSecondStageBehind) {
+  std::vector<SIM_BattleUnit*> marked = {scene.player[1], scene.enemy[0]};
+  for (SIM_BattleUnit* u : marked) {
+    auto* v = dynamic_cast<GUI_BS_MajorUnit*>(u->visual.get());
+    ASSERT_NE(v, nullptr);
+    u->moduleManager->healthFraction = 0.0f;
+    for (const auto& t : u->design->hull->targets) v->OnDamaged(t.get());
+    ASSERT_GT(v->damageMarks, 0);
+  }
+  device->ClearRecord();
+  for (int frame = 0; frame < 2; ++frame) {
+    engine().BeginScene();
+    for (SIM_BattleUnit* u : {scene.player[1], scene.enemy[0], scene.player[0]}) Visual(u)->Draw();
+    GetGlobalVertexBuffer().Flush();
+    engine().EndScene();
+  }
+  int marks = 0;
+  for (const platform::DrawRecord& d : device->draws) {
+    if (d.textures[1]) {
+      ++marks;
+      continue;
+    }
+    EXPECT_EQ(d.colorOp1, static_cast<uint32_t>(platform::TOP_DISABLE))
+        << "draw " << (&d - device->draws.data());
+  }
+  EXPECT_GT(marks, 0) << "the marks were drawn";
 }
 
 TEST_F(UnitVisualsTest, AFlashMarkFadesInAndOutAndAPermanentOneStays) {

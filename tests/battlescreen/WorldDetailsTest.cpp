@@ -28,7 +28,9 @@
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldDetails.h"
 #include "engine/D3DEngine.h"
+#include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "platform/NullDevice.h"
 #include "simdata/Scenario.h"
 #include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
@@ -111,6 +113,34 @@ TEST_F(WorldDetailsTest, ShieldHitsShareNearbySlotsAndAFifthDirectionGetsNone) {
     EXPECT_EQ(
         std::count_if(std::begin(s->impacts), std::end(s->impacts), [](const auto& i) { return i.active; }),
         c.active);
+  }
+}
+
+// The bubble and its hit flares are drawn as four mirrored copies of one quarter picture
+// whose inner corner is the bubble's centre: a whole bubble drawn into the quarter would
+// show as four small bubbles over the unit. The rim runs from the quarter's bottom left to
+// its top right; the middle stays clear so the unit shows through.
+TEST_F(WorldDetailsTest, ShieldPicturesAreQuartersAroundTheBubblesCentre) {
+  const struct {
+    const char* texture;
+    int rimMin;  // least alpha on the rim where the shot lands (top right, the quarters' seam)
+    int rimSideMin;
+  } cases[] = {{"shield_bubble.dds", 96, 96}, {"shield_blast.dds", 160, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.texture);
+    auto* t = dynamic_cast<platform::NullTexture*>(FindOrLoadTexture(c.texture)->Texture());
+    ASSERT_NE(t, nullptr);
+    const int w = t->Width(), h = t->Height();
+    ASSERT_EQ(t->pixels.size(), static_cast<size_t>(w * h));
+    auto alpha = [&](float fx, float fy) {
+      const int x = std::clamp(static_cast<int>(fx * w), 0, w - 1),
+                y = std::clamp(static_cast<int>(fy * h), 0, h - 1);
+      return static_cast<int>(t->pixels[static_cast<size_t>(y) * w + x] >> 24);
+    };
+    EXPECT_LT(alpha(0.0f, 0.0f), 16) << "the outer corner lies outside the bubble";
+    EXPECT_LT(alpha(1.0f, 1.0f), 64) << "the bubble's centre stays clear";
+    EXPECT_GE(alpha(0.97f, 0.055f), c.rimMin) << "the rim at the top, where the mirrored quarters meet";
+    EXPECT_GE(alpha(0.055f, 0.97f), c.rimSideMin) << "the rim at the side";
   }
 }
 
