@@ -24,6 +24,7 @@
 #include "online/LoadingPoster.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
+#include "online/RegimentBadge.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
 #include "simdata/Achievements.h"
@@ -423,4 +424,8 @@ void ConnectChallengeServer() {
     GetThreadManager().Stop(std::static_pointer_cast<SIM_WorkerJob>(handle));
   };
   hooks.runnerBusy = [] { return GetThreadManager().Busy(); };
+  hooks.makeBadge = [](const std::string& player,
+                       const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
+    return MakeProfileBadge(player, profile);
+  };
 }

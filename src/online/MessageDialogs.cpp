@@ -6,6 +6,7 @@
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/MathHelpers.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "gui/Buttons.h"
@@ -196,8 +197,7 @@ void GUI_OL_Messages::ShowProfile() {
     return;
   }
   profileLine1_ = general + ", " + profile.GetRegimentName();
-  char xp[32];
-  std::snprintf(xp, sizeof(xp), "%d", profile.GetXp());
+  const std::string xp = FormatThousands(profile.GetXp());
   const std::string rank = profile.GetRankName(profile.GetRank());
   profileLine2_ = (rank.empty() ? std::string() : rank + "  -  ") + xp + " " + GetTranslation("OL_XP");
   profileLine1_ = MessageDisplayText(profileLine1_);

@@ -19,6 +19,7 @@
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
+#include "online/RegimentBadge.h"
 #include "platform/ZipArchive.h"
 #include "simdata/Options.h"
 #include "support/TestFiles.h"
@@ -447,15 +448,121 @@ TEST_F(OnlineTabTest, ThePostersRankIsShownByName) {
     bool hooked;
     const char* shown;
   };
-  const Case cases[] = {{"rank", "5", true, "Major"}, {"rank", "5", false, "5"},
-                        {"rank", "42", true, "42"},   {"rank", "junk", true, "Private"},
-                        {"xp", "5", true, "5"},       {"general_name", "5", true, "5"}};
+  const Case cases[] = {{"rank", "5", true, "Major"},  {"rank", "5", false, "5"},
+                        {"rank", "42", true, "42"},    {"rank", "junk", true, "Private"},
+                        {"xp", "5", true, "5"},        {"general_name", "5", true, "5"},
+                        {"xp", "8800", true, "8,800"}, {"xp", "1234567", false, "1,234,567"}};
   for (const Case& c : cases) {
     GetChallengeServerHooks().rankName = [](int rank) {
       return rank == 5 ? std::string("Major") : rank == 0 ? std::string("Private") : std::string();
     };
     if (!c.hooked) GetChallengeServerHooks().rankName = nullptr;
     EXPECT_EQ(GUI_BB_PosterProfile::ValueText(c.key, c.value), c.shown) << c.key << "=" << c.value;
+  }
+}
+
+// The details' answer gives the poster's badge: the picture they saved (fetched into the
+// badge folder) when there is one, else the layers the profile names, else the stand-in.
+TEST_F(OnlineTabTest, ThePostersBadgeStandsInTheProfilesCornerFromThePictureOrTheLayers) {
+  UserFolders()[USERFOLDER_BADGE_DATABASE] = zt_test::UserRoot() + "/badge_database";
+  zt_test::WriteText(GetUserFolder(USERFOLDER_BADGE_DATABASE) + "/ztk_badge_pictured.jpg",
+                     zt_test::ReadText("data/bitmaps/ui/default_regiment_badge.jpg"));
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks.startWorker = [](std::function<void()> body, const std::string&, bool) -> std::shared_ptr<void> {
+    body();
+    return std::make_shared<int>(0);
+  };
+  hooks.makeBadge = [](const std::string& player,
+                       const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
+    return MakeProfileBadge(player, profile);
+  };
+  const std::string layers =
+      "badge_bg = badge_bg_shield.dds,1.0,0.0,40,60,120,255\n"
+      "badge_crest = badge_crest_eagle.dds,0.8,-0.05,230,200,60,255\n"
+      "badge_inset = badge_inset_star.dds,0.3,0.1,255,255,255,255\n";
+  struct Case {
+    const char* poster;
+    std::string profile;
+    const char* picture;
+    bool shown[3];
+  };
+  const Case cases[] = {
+      {"layered", layers, "", {true, true, true}},
+      {"pictured", layers, "ztk_badge_pictured.jpg", {true, true, true}},
+      {"plain", "general_name = G\n", "battle_icon.dds", {false, false, false}},
+      // A layer that names no shipped image is left out; the others still draw.
+      {"hostile",
+       "badge_bg = ../../../x.dds,1,0,1,1,1,255\nbadge_crest = badge_crest_eagle.dds,1,0,1,1,1,255\n",
+       "",
+       {false, true, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.poster);
+    std::string askedFor;
+    hooks.fetchDetails = [&](const std::string&, const std::string& poster, std::string* reply) {
+      askedFor = poster;
+      *reply = "[comments]\n[profile]\nusername = " + poster + "\nxp = 8800\n" + c.profile;
+      return true;
+    };
+    SIM_ChallengeInfo info = Info("z1");
+    info.poster = c.poster;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+    EXPECT_EQ(d->profile->badge, nullptr) << "no badge before the answer";
+    d->Draw();
+    EXPECT_EQ(askedFor, c.poster);
+    auto* badge = dynamic_cast<GUI_RegimentBadge*>(d->profile->badge);
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->ParentWindow(), d->profile);
+    EXPECT_EQ(badge->Picture(), c.picture);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(badge->LayerShown(i), c.shown[i]) << "layer " << i;
+    // 200 pixels square in the profile's top right corner, clear of the texts and values.
+    EXPECT_EQ(badge->right - badge->left, 200);
+    EXPECT_EQ(badge->bottom - badge->top, 200);
+    EXPECT_EQ(badge->right, d->profile->right - 10);
+    EXPECT_LE(badge->bottom, d->profile->bottom);
+    EXPECT_LE(d->data->right, badge->left);
+    // A second answer replaces the badge rather than stacking another.
+    d->profile->SetValues(d->profile->values);
+    EXPECT_EQ(d->profile->ChildWindows().size(), 1u);
+    delete d;
+  }
+}
+
+// The poster's text has its own room between the profile and the comments: a short text
+// takes a line, a long one at most four (cut there), and the comments keep the rest.
+TEST_F(OnlineTabTest, TheDescriptionSitsBetweenTheProfileAndTheCommentsWhateverItsLength) {
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "Hold the bridge until the relief column arrives. ";
+  for (const std::string& text : {std::string("Short."), longText}) {
+    SIM_ChallengeInfo info = Info("z1");
+    info.description = text;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+    const GUI_Rect& r = d->descriptionRect;
+    EXPECT_GE(r.top, d->profile->bottom);
+    EXPECT_GE(r.Height(), 16);
+    EXPECT_LE(r.Height(), 80);
+    EXPECT_GE(d->comments->top, r.bottom);
+    EXPECT_GE(d->comments->bottom - d->comments->top, 150) << "room for the comments";
+    EXPECT_LE(d->comments->bottom, d->attackButton->top);
+    delete d;
+  }
+}
+
+// Left for a battle or anything else, the browser comes back on the tab the player left:
+// a challenge's battle returns to the Online tab, a custom map's to Custom Maps.
+TEST_F(OnlineTabTest, TheBrowserComesBackOnTheTabItWasLeftOn) {
+  for (int tab : {GUI_BB_Window::kOnline, GUI_BB_Window::kCustom, GUI_BB_Window::kCampaign}) {
+    SCOPED_TRACE(tab);
+    ASSERT_NE(OpenBrowser(), nullptr);
+    GUI_BB_Window::OnTabButton(tab);
+    GetGame().SetGameMode(MODE_MAIN_MENU);
+    ASSERT_EQ(GetBrowserWindow(), nullptr);
+    GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+    GUI_BB_Window* window = GetBrowserWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->currentTab, tab);
+    EXPECT_EQ(window->onlineBrowser != nullptr, tab == GUI_BB_Window::kOnline);
+    EXPECT_EQ(window->campaignMap != nullptr, tab == GUI_BB_Window::kCampaign);
   }
 }
 
