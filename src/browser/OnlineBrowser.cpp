@@ -359,6 +359,7 @@ bool GUI_BB_ChallengeStrip::LeftClick(float x, float y) {
 void GUI_BB_ChallengeStrip::Process() {
   GUI_WindowBase::Process();
   const float mx = MouseX(), my = MouseY();
+  hovered = HitTest(mx, my);
   for (int i = 0; i < 10; ++i) {
     if (!tooltips[i]) continue;
     const GUI_Rect& c = cellRects[i];
@@ -374,7 +375,10 @@ void GUI_BB_ChallengeStrip::Draw() {
   if (!visible) return;
   FlushAll();
   const bool isSelected = g_browser && g_browser->selected == this;
-  const bool over = HitTest(MouseX(), MouseY());
+  // Lit only when processed this frame: under a dialog the browser is not, and the row
+  // beneath the dialog's mouse stays plain.
+  const bool over = hovered;
+  hovered = false;
   const uint32_t fill = isSelected ? 0xC0404C5Cu : (over ? 0xA0383C40u : 0x80202224u);
   FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
            static_cast<float>(bottom), fill);

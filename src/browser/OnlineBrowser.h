@@ -123,6 +123,7 @@ class GUI_BB_ChallengeStrip : public GUI_WindowBase {
   GUI_Rect cellRects[10];
   std::unique_ptr<GUI_Tooltip> tooltips[10];  // recipient, description, poster, ratings
   bool friendPoster = false;
+  bool hovered = false;  // the mouse was over the row when it was processed this frame
   CTexturedSprite friendIcon;
   GUI_BB_RatingStars* stars[2] = {nullptr, nullptr};
   GUI_ButtonBase* icons[3] = {nullptr, nullptr, nullptr};  // downloaded, custom, beaten (owned by the list)

@@ -16,6 +16,7 @@
 #include "engine/Folders.h"
 #include "engine/Strings.h"
 #include "gui/Buttons.h"
+#include "gui/FilePicker.h"
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
@@ -566,6 +567,36 @@ TEST_F(OnlineTabTest, TheBrowserComesBackOnTheTabItWasLeftOn) {
   }
 }
 
+// A row lights under the mouse only while nothing lies over it: with a challenge's
+// details open over the table, the rows beneath the dialog stay plain.
+TEST_F(OnlineTabTest, ARowUnderADialogDoesNotLightUp) {
+  ASSERT_NE(OpenBrowser(), nullptr);
+  std::string list;
+  for (int i = 0; i < 6; ++i) list += Row("c" + std::to_string(i), "All", "x", i);
+  zt_test::WriteText(GetChallengeDatabase().path, list);
+  GUI_BB_Window::OnTabButton(GUI_BB_Window::kOnline);
+  GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
+  ASSERT_NE(tab, nullptr);
+  ASSERT_EQ(tab->strips.size(), 6u);
+  GUI_BB_ChallengeStrip* row = tab->strips[3].get();
+  const float x = (row->left + row->right) / 2.0f, y = (row->top + row->bottom) / 2.0f;
+  auto processAt = [this](float px, float py) {
+    mouseX = px;
+    mouseY = py;
+    GetInputManager().Poll();
+    GetGame().CurrentMode->Process();
+  };
+  processAt(x, y);
+  EXPECT_TRUE(row->hovered);
+  GetGame().CurrentMode->Draw();
+  GUI_BB_ChallengeDetails* d = OpenChallengeDetails(tab->shown.front());
+  ASSERT_TRUE(d->HitTest(x, y)) << "the dialog lies over the row";
+  processAt(x, y);
+  EXPECT_FALSE(row->hovered);
+  GetGame().CurrentMode->Draw();
+  delete d;
+}
+
 TEST_F(OnlineTabTest, TheChallengesDialogClosesWhenItsBattleStarts) {
   SIM_ScenarioManager::Get().Load();
   SIM_Scenario* scenario = SIM_ScenarioManager::Get().Campaign().front();
@@ -611,6 +642,20 @@ TEST_F(OnlineTabTest, AnInstalledChallengeIsNotDownloadedAgainAndKeepsItsScenari
   EXPECT_EQ(s->origin, SIM_Scenario::ORIGIN_ADDED);
   EXPECT_EQ(d->PrepareChallenge(), s) << "opened twice, one record";
   delete d;
+
+  // Its recording is what the scripted defence offers: the picker lists it, and the
+  // list leaves the picked name and the load button their row.
+  zt_test::WriteText(folder + "/recordings/deployment.txt", "units\n");
+  const std::vector<std::string> recordings = ScenarioRecordings(s);
+  ASSERT_EQ(recordings, std::vector<std::string>{folder + "/recordings/deployment.txt"});
+  OpenRecordingPicker(s);
+  GUI_BB_RecordingLoad* picker = GetRecordingPicker();
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->picker->Files(), recordings);
+  ASSERT_EQ(picker->picker->Rows().size(), 1u);
+  EXPECT_EQ(picker->picker->SelectedPath(), recordings.front());
+  EXPECT_LE(picker->picker->bottom, picker->loadButton->top);
+  delete picker;
 
   // Not here and the server fails: no scenario, a message, no folder left.
   SIM_ChallengeInfo missing = Info("gone1");
