@@ -483,6 +483,19 @@ TEST_F(OnlineScreensTest, PosterShowsTheLoadedChallengesPosterAndKeepsItWithoutA
     EXPECT_EQ(poster.Achievements()->top, static_cast<int>(poster.BadgeTop() + 198.0f));
     EXPECT_EQ(poster.Achievements()->left, static_cast<int>(poster.BadgeLeft() + poster.BadgeSide()));
   }
+  // A poster who sent badge layers but saved no picture shows the layers, as the
+  // challenge's details did.
+  WriteAll(Web("challenge_details.txt"),
+           "[profile]\nusername = ironhide\nbadge_bg = badge_bg_circle.dds,1,0,90,20,20,255\n"
+           "badge_crest = badge_crest_wolf.dds,0.8,0,200,200,200,255\n");
+  poster.LoadPoster();
+  EXPECT_EQ(poster.BadgeTexture(), "");
+  ASSERT_NE(poster.Badge(), nullptr);
+  EXPECT_TRUE(poster.Badge()->LayerShown(0));
+  EXPECT_TRUE(poster.Badge()->LayerShown(1));
+  EXPECT_FALSE(poster.Badge()->LayerShown(2));
+  EXPECT_EQ(poster.Badge()->left, static_cast<int>(poster.BadgeLeft()));
+  EXPECT_EQ(poster.Badge()->right - poster.Badge()->left, static_cast<int>(poster.BadgeSide()));
   // An ordinary battle's load leaves no details file: the poster keeps what it had.
   std::remove(Web("challenge_details.txt").c_str());
   poster.LoadPoster();
