@@ -20,6 +20,7 @@
 #include "gui/TextEditWindow.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "online/BadgeDesigner.h"
 #include "online/Friends.h"
 #include "online/LoadingPoster.h"
 #include "online/Messages.h"
@@ -426,6 +427,9 @@ void ConnectChallengeServer() {
   hooks.runnerBusy = [] { return GetThreadManager().Busy(); };
   hooks.makeBadge = [](const std::string& player,
                        const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
-    return MakeProfileBadge(player, profile);
+    GUI_RegimentBadge* badge = MakeProfileBadge(player, profile);
+    // The player's own challenge shows their own badge, as their profile does.
+    if (!player.empty() && player == GetInternet().UserName()) badge->SetPicture(OwnBadgeTexture());
+    return badge;
   };
 }

@@ -20,7 +20,9 @@
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
+#include "online/BadgeDesigner.h"
 #include "online/RegimentBadge.h"
+#include "online/Server.h"
 #include "platform/ZipArchive.h"
 #include "simdata/Options.h"
 #include "support/TestFiles.h"
@@ -527,6 +529,19 @@ TEST_F(OnlineTabTest, ThePostersBadgeStandsInTheProfilesCornerFromThePictureOrTh
     EXPECT_EQ(d->profile->ChildWindows().size(), 1u);
     delete d;
   }
+
+  // As the game wires it, the player's own challenge shows their own badge: the shipped
+  // default before they design one, whatever layers the server keeps.
+  hooks.makeBadge = saved.makeBadge;
+  ASSERT_TRUE(hooks.makeBadge);
+  GetInternet().WriteStoredUserName("me");
+  std::unique_ptr<GUI_WindowBase> own(
+      hooks.makeBadge("me", {{"badge_bg", "badge_bg_shield.dds,1,0,1,1,1,255"}}));
+  ASSERT_NE(dynamic_cast<GUI_RegimentBadge*>(own.get()), nullptr);
+  EXPECT_EQ(static_cast<GUI_RegimentBadge*>(own.get())->Picture(), kDefaultBadgeName);
+  std::unique_ptr<GUI_WindowBase> other(
+      hooks.makeBadge("pal", {{"badge_bg", "badge_bg_shield.dds,1,0,1,1,1,255"}}));
+  EXPECT_EQ(static_cast<GUI_RegimentBadge*>(other.get())->Picture(), "");
 }
 
 // The poster's text has its own room between the profile and the comments: a short text

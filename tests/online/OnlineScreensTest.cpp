@@ -10,6 +10,7 @@
 #include "app/OptionsScreen.h"
 #include "engine/Random.h"
 #include "engine/Strings.h"
+#include "engine/Textures.h"
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/TextEditWindow.h"
@@ -588,6 +589,11 @@ TEST_F(OnlineScreensTest, EnteringOpensTheFourDialogsAndLeavingClosesThem) {
   ASSERT_NE(OpenInbox(), nullptr);
   EXPECT_EQ(OpenAchievementsDialogWindow()->GetName(), "PROFILE_MEDALS");
   EXPECT_GE(OpenInbox()->RowsShown(), 4);
+  // A new player's inbox shows the shipped default badge, as the profile window does,
+  // rather than an empty square.
+  ASSERT_TRUE(OpenInbox()->ShowsOwnBadgePicture());
+  ASSERT_NE(OpenInbox()->OwnBadgeSprite().texture, nullptr);
+  EXPECT_EQ(OpenInbox()->OwnBadgeSprite().texture->Name(), kDefaultBadgeName);
   EXPECT_EQ(mode.CloseButton()->right, 1024);
   EXPECT_EQ(mode.CloseButton()->bottom, 36);
   // Before sign-up, actions that need a name say so.

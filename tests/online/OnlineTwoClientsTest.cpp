@@ -420,6 +420,8 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   delete OpenBadgeDesignerWindow();
   ASSERT_NE(OpenInbox(), nullptr);
   EXPECT_TRUE(OpenInbox()->ShowsOwnBadgePicture()) << "the inbox shows the new badge too";
+  ASSERT_NE(OpenInbox()->OwnBadgeSprite().texture, nullptr);
+  EXPECT_EQ(OpenInbox()->OwnBadgeSprite().texture->Name(), kOwnBadgeName);
 
   // The sign-up brought the new name's friends: the seeded welcome invitation.
   EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
