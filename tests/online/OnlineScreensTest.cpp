@@ -542,10 +542,26 @@ TEST_F(OnlineScreensTest, AComparisonPanelWhoseProfileFailedShowsOnlyTheName) {
   EXPECT_EQ(ok.xpText, "8,800");
   EXPECT_EQ(ok.badgeTexture, "battle_icon.dds");
   EXPECT_EQ(ok.achievements.size(), 7u);
+  // Ironhide saved no badge picture: the layers of his profile stand where it goes, and a
+  // failed profile after it takes them away again.
+  EXPECT_TRUE(ok.layered);
+  {
+    GUI_OL_UserComparison panel;
+    panel.SetRect(10, 10, 400, 690);
+    panel.Load(ok);
+    ASSERT_NE(panel.LayeredBadge(), nullptr);
+    EXPECT_FALSE(panel.HasBadge()) << "not the stand-in picture as well";
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(panel.LayeredBadge()->LayerShown(i)) << i;
+    EXPECT_EQ(panel.LayeredBadge()->right, 390);
+    EXPECT_EQ(panel.LayeredBadge()->right - panel.LayeredBadge()->left, 200);
+    panel.Load(ComparedProfile{});
+    EXPECT_EQ(panel.LayeredBadge(), nullptr);
+  }
   // The player's own unlocked list is another file: a comparison never replaces it.
   EXPECT_FALSE(FileExists(Web("achievements_list.txt")));
   const ComparedProfile self = FetchComparedProfile("recruit", "recruit");
   EXPECT_EQ(self.badgeTexture, OwnBadgeTexture()) << "comparing with oneself shows one's own badge";
+  EXPECT_FALSE(self.layered);
   EXPECT_EQ(FetchComparedProfile("../x", "recruit").loaded, false);
 }
 
