@@ -336,7 +336,10 @@ void SIM_Battle::SetVictory() {
   if (stats.GetStat("temp_deployed_size_infantry") == 0) stats.AddStat("victory_noinfantry", 1);
   if (scenario) {
     SIM_HighScores& records = SIM_HighScores::Get();
-    if (scenario->origin == SIM_Scenario::ORIGIN_ADDED) records.AddBeatenChallenge(scenario->name);
+    // A challenge is known by its server id (the browser's beaten mark looks it up so);
+    // many challenges share one map name.
+    if (scenario->origin == SIM_Scenario::ORIGIN_ADDED)
+      records.AddBeatenChallenge(scenario->id.empty() ? scenario->name : scenario->id);
     records.Unlock(*scenario);
   }
   RecordBattleFought();

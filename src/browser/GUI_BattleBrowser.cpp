@@ -57,7 +57,7 @@ void GUI_BattleBrowser::Enter() {
   SetRect(0.0f, 0.0f, w, h);
   closeButton->SetRect(w - 36.0f, 0.0f, w, 36.0f);
   DeleteWindow();
-  window = new GUI_BB_Window();
+  window = new GUI_BB_Window(reopenTab);
   GetSounds().PlayMusic("ztk_main_theme.ogg", false, true);
 }
 
@@ -66,6 +66,7 @@ void GUI_BattleBrowser::Leave() {
   delete GetAttackOptions();
   delete GetDefenseOptions();
   delete GetChallengeDetails();
+  if (window && WindowPointer() == window) reopenTab = window->currentTab;
   DeleteWindow();
 }
 
@@ -83,7 +84,7 @@ void GUI_BB_Window::PanelSizes(float windowWidth, float windowHeight, float& sid
   }
 }
 
-GUI_BB_Window::GUI_BB_Window() {
+GUI_BB_Window::GUI_BB_Window(int tab) {
   // A second window replaces the first: only one is ever open.
   delete WindowPointer();
   WindowPointer() = this;
@@ -100,6 +101,7 @@ GUI_BB_Window::GUI_BB_Window() {
     AddButton(tabButtons[i]);
   }
   tabButtons[kOnline]->SetName("BROWSERONLINEBUTTON");
+  if (tab >= kCampaign && tab <= kOnline) currentTab = tab;
   ShowTab();
   GetTutorial().Trigger("BATTLE_BROWSER1");
 

@@ -33,13 +33,16 @@ class GUI_BattleBrowser : public GUI_StandardMode {
 
   GUI_IconButton* closeButton = nullptr;  // in the mode's button list
   GUI_BB_Window* window = nullptr;        // while the mode is current
+  // The tab the window showed when the mode was left (a battle, the main menu): the
+  // browser opens on it again, so a challenge's battle returns to the Online tab.
+  int reopenTab = 0;
   void DeleteWindow();
 };
 
 class GUI_BB_Window : public GUI_WindowBase {
  public:
   enum Tab { kCampaign = 0, kCustom = 1, kOnline = 2 };
-  GUI_BB_Window();
+  explicit GUI_BB_Window(int tab = kCampaign);
   ~GUI_BB_Window() override;
   void Draw() override;
   // Deletes the shown tab's windows and builds the current tab.

@@ -10,6 +10,7 @@
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/MathHelpers.h"
 #include "engine/SettingsFile.h"
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
@@ -358,6 +359,7 @@ bool GUI_BB_ChallengeStrip::LeftClick(float x, float y) {
 void GUI_BB_ChallengeStrip::Process() {
   GUI_WindowBase::Process();
   const float mx = MouseX(), my = MouseY();
+  hovered = HitTest(mx, my);
   for (int i = 0; i < 10; ++i) {
     if (!tooltips[i]) continue;
     const GUI_Rect& c = cellRects[i];
@@ -373,7 +375,10 @@ void GUI_BB_ChallengeStrip::Draw() {
   if (!visible) return;
   FlushAll();
   const bool isSelected = g_browser && g_browser->selected == this;
-  const bool over = HitTest(MouseX(), MouseY());
+  // Lit only when processed this frame: under a dialog the browser is not, and the row
+  // beneath the dialog's mouse stays plain.
+  const bool over = hovered;
+  hovered = false;
   const uint32_t fill = isSelected ? 0xC0404C5Cu : (over ? 0xA0383C40u : 0x80202224u);
   FillRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
            static_cast<float>(bottom), fill);
@@ -769,11 +774,25 @@ void GUI_BB_ChallengeComments::Draw() {
 }
 
 std::string GUI_BB_PosterProfile::ValueText(const std::string& key, const std::string& value) {
+  if (key == "xp") return FormatThousands(ParseInt(value.substr(0, 63)));
   const ChallengeServerHooks& hooks = GetChallengeServerHooks();
   if (key != "rank" || !hooks.rankName) return value;
   // A rank the table does not know keeps the number the server sent.
   const std::string name = hooks.rankName(ParseInt(value.substr(0, 63)));
   return name.empty() ? value : name;
+}
+
+void GUI_BB_PosterProfile::SetValues(const std::vector<std::pair<std::string, std::string>>& profile) {
+  values = profile;
+  delete badge;
+  badge = nullptr;
+  const ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  if (!hooks.makeBadge) return;
+  badge = hooks.makeBadge(poster, values);
+  if (!badge) return;
+  AddChild(badge);
+  const float r = static_cast<float>(right) - 10.0f, t = static_cast<float>(top) + 10.0f;
+  badge->SetRect(r - kBadgeSide, t, r, t + kBadgeSide);
 }
 
 void GUI_BB_PosterProfile::Draw() {
@@ -785,8 +804,11 @@ void GUI_BB_PosterProfile::Draw() {
           static_cast<float>(bottom), 0xFF505050u);
   UseFont();
   TextRenderer& text = GetTextRenderer();
+  // The texts keep clear of the badge in the right-hand corner.
+  const float textWidth = static_cast<float>(width) - 30.0f - kBadgeSide;
   float y = static_cast<float>(top) + 6.0f;
-  text.Print(0, (GetTranslation("BB_DETAILS_POSTER") + " " + poster).c_str(), left + 10.0f, y, 0xFFFFFFFFu);
+  text.Print(0, FitTextToWidth(GetTranslation("BB_DETAILS_POSTER") + " " + poster, textWidth).c_str(),
+             left + 10.0f, y, 0xFFFFFFFFu);
   static const char* const kShown[][2] = {{"general_name", "BB_DETAILS_GENERAL"},
                                           {"regiment_name", "BB_DETAILS_REGIMENT"},
                                           {"rank", "BB_DETAILS_RANK"},
@@ -796,12 +818,12 @@ void GUI_BB_PosterProfile::Draw() {
       if (kv.first != shownKey[0]) continue;
       y += 20.0f;
       const std::string line = GetTranslation(shownKey[1]) + " " + ValueText(kv.first, kv.second);
-      text.Print(0, FitTextToWidth(line, static_cast<float>(width) - 20.0f).c_str(), left + 10.0f, y,
-                 TextColour());
+      text.Print(0, FitTextToWidth(line, textWidth).c_str(), left + 10.0f, y, TextColour());
       break;
     }
   }
   FlushAll();
+  DrawChildren();
 }
 
 // ---------------------------------------------------------------- package
@@ -853,7 +875,7 @@ GUI_BB_ChallengeDetails* OpenChallengeDetails(SIM_ChallengeInfo* record) {
 GUI_BB_ChallengeDetails::GUI_BB_ChallengeDetails(SIM_ChallengeInfo* record)
     : GUI_Dialog(true), info(*record) {
   g_details = this;
-  SetSize(640.0f, 480.0f);
+  SetSize(720.0f, 620.0f);
   sideBorder = 12.0f;
   topBorder = 12.0f;
   bottomBorder = 48.0f;
@@ -863,22 +885,38 @@ GUI_BB_ChallengeDetails::GUI_BB_ChallengeDetails(SIM_ChallengeInfo* record)
   const GUI_Rect c = GetClientRect();
   const float cl = static_cast<float>(c.left), ct = static_cast<float>(c.top);
   const float cr = static_cast<float>(c.right), cb = static_cast<float>(c.bottom);
-  const float mid = (cl + cr) / 2.0f;
 
+  // The poster across the top, their badge in its corner and the battle's values under
+  // their names; then the poster's text, then the comments.
   profile = new GUI_BB_PosterProfile();
   profile->poster = info.poster;
-  profile->SetRect(cl + 10.0f, ct + 10.0f, mid - 5.0f, ct + 120.0f);
+  profile->SetRect(cl + 10.0f, ct + 10.0f, cr - 10.0f, ct + 30.0f + GUI_BB_PosterProfile::kBadgeSide);
   AddChild(profile);
   data = new GUI_ScenarioData();
-  data->SetRect(mid + 5.0f, ct + 10.0f, cr - 10.0f, ct + 160.0f);
+  data->SetRect(cl + 15.0f, ct + 120.0f, cr - 30.0f - GUI_BB_PosterProfile::kBadgeSide, ct + 212.0f);
   data->attackSupplyPerSec = static_cast<float>(info.attackerSupplies);
   data->defenceSupplyPerSec = static_cast<float>(info.defenderSupplies);
   data->timeLimit = static_cast<float>(info.timeLimit) / 1000.0f;  // sent in milliseconds
   data->escapeLimit = static_cast<float>(info.escapeLimit);
   data->Build();
   AddChild(data);
+  // The text takes the lines it needs, up to four; the comments get the rest. The room
+  // is a few pixels taller than the lines, for the last line's descenders.
+  const float textTop = static_cast<float>(profile->bottom) + 8.0f;
+  TextRenderer& renderer = GetTextRenderer();
+  float line = 16.0f, textHeight = line;
+  if (renderer.IsInitialised()) {
+    UseFont();
+    line = renderer.GetWrappedHeight("X", cr - cl);
+    textHeight = renderer.GetWrappedHeight(info.description.c_str(), cr - cl - 20.0f);
+  }
+  textHeight = std::min(std::max(textHeight, line), 4.0f * line) + 6.0f;
+  descriptionRect.left = static_cast<int>(cl + 10.0f);
+  descriptionRect.top = static_cast<int>(textTop);
+  descriptionRect.right = static_cast<int>(cr - 10.0f);
+  descriptionRect.bottom = static_cast<int>(textTop + textHeight);
   comments = new GUI_BB_ChallengeComments();
-  comments->SetRect(cl + 10.0f, ct + 170.0f, cr - 10.0f, cb - 10.0f);
+  comments->SetRect(cl + 10.0f, descriptionRect.bottom + 8.0f, cr - 10.0f, cb - 10.0f);
   comments->LayoutRows();
   AddChild(comments);
 
@@ -967,7 +1005,7 @@ void GUI_BB_ChallengeDetails::Draw() {
       }
       ShowMessage("ERROR_TITLE", GetTranslation("BB_DETAILS_DELETE_FAILED"), GUI_Message::kStyleOK, nullptr);
     } else if (finished->ok) {
-      profile->values = finished->details.profile;
+      profile->SetValues(finished->details.profile);
       comments->SetComments(finished->details.comments);
     }
   }
@@ -977,10 +1015,15 @@ void GUI_BB_ChallengeDetails::Draw() {
   DrawGUITexture(SHARED_DIALOG_CLIENT, 16.0f, 1.0f, true, static_cast<float>(c.left),
                  static_cast<float>(c.top), static_cast<float>(c.right), static_cast<float>(c.bottom));
   FlushSprites();
+  // A text longer than its room is cut at the room's edge, never drawn over the comments.
+  D3DEngine& d3d = GetRenderDevice();
+  d3d.SetViewport(descriptionRect.left, descriptionRect.top, descriptionRect.right, descriptionRect.bottom);
   UseFont();
-  GetTextRenderer().PrintString(info.description, c.left + 10.0f, c.top + 126.0f,
-                                (c.right - c.left) / 2.0f - 15.0f, TextColour());
+  GetTextRenderer().PrintString(info.description, static_cast<float>(descriptionRect.left),
+                                static_cast<float>(descriptionRect.top),
+                                static_cast<float>(descriptionRect.Width()), TextColour());
   FlushAll();
+  d3d.SetFullViewport();
   DrawChildren();
   FlushAll();
 }

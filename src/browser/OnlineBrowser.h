@@ -47,6 +47,12 @@ struct ChallengeServerHooks {
   std::function<bool(const std::shared_ptr<void>& handle)> workerDone;
   std::function<void(const std::shared_ptr<void>& handle)> releaseWorker;
   std::function<bool()> runnerBusy;
+  // GUI thread: a new window drawing a player's regiment badge as a details reply's
+  // profile describes it (its layers, or the badge picture the details fetched). Unset:
+  // the profile shows no badge.
+  std::function<GUI_WindowBase*(const std::string& player,
+                                const std::vector<std::pair<std::string, std::string>>& profile)>
+      makeBadge;
 };
 ChallengeServerHooks& GetChallengeServerHooks();
 
@@ -117,6 +123,7 @@ class GUI_BB_ChallengeStrip : public GUI_WindowBase {
   GUI_Rect cellRects[10];
   std::unique_ptr<GUI_Tooltip> tooltips[10];  // recipient, description, poster, ratings
   bool friendPoster = false;
+  bool hovered = false;  // the mouse was over the row when it was processed this frame
   CTexturedSprite friendIcon;
   GUI_BB_RatingStars* stars[2] = {nullptr, nullptr};
   GUI_ButtonBase* icons[3] = {nullptr, nullptr, nullptr};  // downloaded, custom, beaten (owned by the list)
@@ -214,11 +221,16 @@ class GUI_BB_ChallengeComments : public GUI_WindowBase {
 
 class GUI_BB_PosterProfile : public GUI_WindowBase {
  public:
+  static constexpr float kBadgeSide = 200.0f;
   void Draw() override;
-  // A profile value as shown: the rank by its name when one is known, others as sent.
+  // Takes the details reply's profile: the texts, and the badge in the right-hand corner.
+  void SetValues(const std::vector<std::pair<std::string, std::string>>& profile);
+  // A profile value as shown: the rank by its name when one is known, experience with
+  // thousands separators, others as sent.
   static std::string ValueText(const std::string& key, const std::string& value);
   std::vector<std::pair<std::string, std::string>> values;
   std::string poster;
+  GUI_WindowBase* badge = nullptr;  // child, once the profile arrived
 };
 
 class GUI_ScenarioData;
@@ -244,6 +256,7 @@ class GUI_BB_ChallengeDetails : public GUI_Dialog {
   GUI_BB_PosterProfile* profile = nullptr;
   GUI_ScenarioData* data = nullptr;
   GUI_BB_ChallengeComments* comments = nullptr;
+  GUI_Rect descriptionRect;  // the poster's text, between the profile and the comments
   GUI_ButtonText* attackButton = nullptr;
   GUI_ButtonText* defendButton = nullptr;
   GUI_ButtonText* deleteButton = nullptr;

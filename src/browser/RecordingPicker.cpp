@@ -29,6 +29,8 @@ GUI_BB_RecordingLoad* GetRecordingPicker() { return PickerPointer(); }
 GUI_BB_RecordingLoad::GUI_BB_RecordingLoad(SIM_Scenario* s) : GUI_Dialog(true), scenario(s) {
   PickerPointer() = this;
   SetSize(600.0f, 300.0f);
+  // The bottom row holds the picked name and the load button, below the list.
+  bottomBorder = 40.0f;
   CentreOnScreen();
   SetTranslatedTitle("BB_RECORDING_LOAD_TITLE");
   LayoutTitleBar();

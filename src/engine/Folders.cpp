@@ -67,10 +67,9 @@ void List(FileList& list, const std::string& rawPattern, bool foldersOnly) {
   const size_t slash = pattern.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : pattern.substr(0, slash == 0 ? 1 : slash);
   const std::string mask = slash == std::string::npos ? pattern : pattern.substr(slash + 1);
-  if (list.usePrefix) {
-    const size_t star = pattern.find('*');
-    list.prefix = star == std::string::npos ? pattern : pattern.substr(0, star);
-  }
+  // The names are the folder's: the prefix is the folder with its slash, whatever the
+  // mask holds ("a*.txt", "?.fx" or a plain file name).
+  if (list.usePrefix) list.prefix = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
   std::vector<std::string> names;
   if (!ReadFolder(folder, names)) return;
   for (const std::string& name : names) {

@@ -16,8 +16,8 @@ bool TryEnsureDirectoryExists(const std::string& path);
 // when nothing is in the way.
 std::string FirstNonFolderInPath(const std::string& path);
 
-// What ListFiles and ListFolders fill. With usePrefix set, the part of the pattern
-// before its first "*" is put in front of every name, so the list holds paths.
+// What ListFiles and ListFolders fill. With usePrefix set, the pattern's folder (up to
+// and with its last "/") is put in front of every name, so the list holds paths.
 struct FileList {
   std::vector<std::string> files;
   std::string prefix;

@@ -17,6 +17,12 @@ std::vector<GUI_Tooltip*>& TooltipQueue() {
   return *queue;
 }
 
+// Counts tooltip passes: an UpdateFade stamps the tooltip with the current pass.
+uint64_t& TooltipFrame() {
+  static uint64_t frame = 0;
+  return frame;
+}
+
 constexpr uint32_t kBackground = 0x00161A1Eu;  // dark steel
 constexpr uint32_t kOutline = 0x00E2B101u;     // amber
 }  // namespace
@@ -44,6 +50,7 @@ void GUI_Tooltip::AddLine(const std::string& text) {
 }
 
 void GUI_Tooltip::UpdateFade() {
+  fadeFrame_ = TooltipFrame();
   if (GetInputManager().stillCounter > delay) alpha = std::min(1.0f, std::max(0.0f, alpha + 0.25f));
 }
 
@@ -76,6 +83,7 @@ void GUI_Tooltip::PlaceAtMouse(float mx, float my, int screenW, int screenH) {
 }
 
 void GUI_Tooltip::DrawOne() {
+  if (fadeFrame_ != TooltipFrame()) Hide();
   const float a = std::min(alpha, 1.0f);
   if (a < 0.01f) return;
   Layout();
@@ -103,6 +111,7 @@ void GUI_Tooltip::DrawQueued() {
   // Drawing never deletes tooltips, but index access keeps this robust anyway.
   for (size_t i = 0; i < q.size(); ++i) q[i]->DrawOne();
   q.clear();
+  ++TooltipFrame();
 }
 
 void GUI_Tooltip::ClearQueue() { TooltipQueue().clear(); }

@@ -2,6 +2,7 @@
 // The hover tooltip that buttons and edit windows own. It fades in once the mouse has
 // stayed still for its delay (polls of the input object), and is drawn from a per-frame
 // queue after the windows, so it lies over them.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,9 @@ class GUI_Tooltip : public GUI_BaseElement {
 
   void AddLine(const std::string& text);
   // While the mouse is over the owner: fades in once the still counter exceeds the delay.
+  // Owners call it every frame they see the mouse over them; a tooltip whose owner did not
+  // this frame (a modal window took the input, the owner is no longer processed) is
+  // hidden by the tooltip pass instead of staying on screen.
   void UpdateFade();
   // The mouse left the owner: invisible again until the next still period.
   void Hide() { alpha = 0.0f; }
@@ -33,7 +37,7 @@ class GUI_Tooltip : public GUI_BaseElement {
   // Where it opens for a mouse position on a screen of the given size.
   void PlaceAtMouse(float mouseX, float mouseY, int screenW, int screenH);
 
-  // Draws and empties the queue (after the window order's Draw).
+  // Draws and empties the queue (after the window order's Draw) and starts the next frame.
   static void DrawQueued();
   // Empties the queue without drawing (tests, mode changes).
   static void ClearQueue();
@@ -52,4 +56,5 @@ class GUI_Tooltip : public GUI_BaseElement {
  private:
   void DrawOne();
   std::vector<std::string> lines_;
+  uint64_t fadeFrame_ = ~uint64_t{0};  // the tooltip frame of the last UpdateFade
 };

@@ -24,6 +24,17 @@ std::vector<GUI_WindowBase::Ref> Snapshot(const std::vector<GUI_WindowBase*>& li
   return refs;
 }
 
+// The windows as the player sees them, topmost first: pop-ups (dialogs) are drawn over
+// every other window, so they hear the mouse first, whichever window was raised last.
+std::vector<GUI_WindowBase::Ref> TopDown(const std::vector<GUI_WindowBase*>& list) {
+  std::vector<GUI_WindowBase::Ref> refs;
+  refs.reserve(list.size());
+  for (int pass = 0; pass < 2; ++pass)
+    for (auto it = list.rbegin(); it != list.rend(); ++it)
+      if ((*it)->IsPopup() == (pass == 0)) refs.push_back((*it)->MakeRef());
+  return refs;
+}
+
 bool Contains(const std::vector<GUI_WindowBase*>& list, const GUI_WindowBase* w) {
   return std::find(list.begin(), list.end(), w) != list.end();
 }
@@ -87,10 +98,8 @@ void GUI_WindowOrder::Draw() {
 }
 
 void GUI_WindowOrder::Process() {
-  const auto refs = Snapshot(modal_.empty() ? open_ : modal_);
-  for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
-    if (it->Alive()) it->window->Process();
-  }
+  for (const auto& r : TopDown(modal_.empty() ? open_ : modal_))
+    if (r.Alive()) r.window->Process();
   FlushDeleted();
 }
 
@@ -101,28 +110,16 @@ bool GUI_WindowOrder::LeftClick() {
     modal_.back()->LeftClick(x, y);
     return true;
   }
-  // Pop-ups are drawn over plain windows, so they hear a click first, newest first: a
-  // page opened before the screen's own window is not clicked through.
-  const auto refs = Snapshot(open_);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
-      if (!it->Alive() || it->window->IsPopup() != (pass == 0)) continue;
-      if (it->window->LeftClick(x, y)) return true;
-    }
-  }
+  for (const auto& r : TopDown(open_))
+    if (r.Alive() && r.window->LeftClick(x, y)) return true;
   return false;
 }
 
 bool GUI_WindowOrder::RightClick() {
   const float x = gui_draw::MouseX(), y = gui_draw::MouseY();
   const bool modal = !modal_.empty();
-  const auto refs = Snapshot(modal ? modal_ : open_);
-  for (int pass = 0; pass < 2; ++pass) {
-    for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
-      if (!it->Alive() || it->window->IsPopup() != (pass == 0)) continue;
-      if (it->window->RightClick(x, y)) return true;
-    }
-  }
+  for (const auto& r : TopDown(modal ? modal_ : open_))
+    if (r.Alive() && r.window->RightClick(x, y)) return true;
   return modal;
 }
 

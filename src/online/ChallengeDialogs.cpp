@@ -20,10 +20,12 @@
 #include "gui/TextEditWindow.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "online/BadgeDesigner.h"
 #include "online/Friends.h"
 #include "online/LoadingPoster.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
+#include "online/RegimentBadge.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
 #include "simdata/Achievements.h"
@@ -423,4 +425,11 @@ void ConnectChallengeServer() {
     GetThreadManager().Stop(std::static_pointer_cast<SIM_WorkerJob>(handle));
   };
   hooks.runnerBusy = [] { return GetThreadManager().Busy(); };
+  hooks.makeBadge = [](const std::string& player,
+                       const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
+    GUI_RegimentBadge* badge = MakeProfileBadge(player, profile);
+    // The player's own challenge shows their own badge, as their profile does.
+    if (!player.empty() && player == GetInternet().UserName()) badge->SetPicture(OwnBadgeTexture());
+    return badge;
+  };
 }

@@ -222,7 +222,6 @@ GUI_OL_Friends* OpenFriendsDialog(float left, float top, float right, float bott
 
 GUI_OL_Friends::GUI_OL_Friends() : GUI_Dialog(false) {
   g_friendsDialog = this;
-  SetTranslatedTitle("OL_FRIENDS_TITLE");
   scrollBar_ = new GUI_ScrollingWindow(GUI_ScrollingWindow::kVertical);
   AddChild(scrollBar_);
   add_ = new GUI_ButtonText(&GUI_OL_Friends::OnAdd, "FRIEND_ADD", 0);
@@ -241,7 +240,8 @@ void GUI_OL_Friends::Layout(float l, float t, float r, float b) {
   SetRect(l, t, r, b);
   // Room under the title for the add button.
   topBorder = 6.0f + 30.0f;
-  LayoutTitleBar();
+  // Titled once it has its width: the title is cut to fit the bar.
+  SetTranslatedTitle("OL_FRIENDS_TITLE");
   const GUI_Rect c = GetClientRect();
   listArea_ = c;
   listArea_.bottom = c.bottom - 13;

@@ -18,6 +18,7 @@
 #include "online/Friends.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
+#include "online/RegimentBadge.h"
 #include "online/Server.h"
 
 using namespace gui_draw;
@@ -73,8 +74,6 @@ void GUI_OL_LoadingScreen::LoadPoster() {
   badgeSide_ = static_cast<float>(c.bottom - c.top - 20);
   badgeLeft_ = c.left + 10.0f;
   badgeTop_ = c.top + 10.0f;
-  badge_.SetSize(badgeSide_, badgeSide_);
-  badge_.SetPosition(badgeLeft_ + badgeSide_ / 2.0f, badgeTop_ + badgeSide_ / 2.0f);
   const std::string file = WebFile("challenge_details.txt");
   if (!FileExists(file)) return;
   SettingsFile ini;
@@ -85,9 +84,16 @@ void GUI_OL_LoadingScreen::LoadPoster() {
   texts_[5] = MessageDisplayText(ini.GetString("regiment_name")).substr(0, 64);
   texts_[7] = GetRankName(FirstNumber(ini.GetString("rank")));
   texts_[9] = FormatThousands(FirstNumber(ini.GetString("xp")));
-  RegisterOnlineTextureFolders();
-  badgeTexture_ = GetBadgeImagePath(user);
-  badge_.SetTextureByName(badgeTexture_);
+  // The same badge the challenge's details showed: the poster's picture when one was
+  // fetched, else the layers their profile names, else the stand-in.
+  std::vector<std::pair<std::string, std::string>> layers;
+  for (const char* key : {"badge_bg", "badge_crest", "badge_inset"})
+    if (ini.HasKey(key)) layers.emplace_back(key, ini.GetString(key));
+  delete badgeWindow_;
+  badgeWindow_ = MakeProfileBadge(user, layers);
+  AddChild(badgeWindow_);
+  badgeWindow_->SetRect(badgeLeft_, badgeTop_, badgeLeft_ + badgeSide_, badgeTop_ + badgeSide_);
+  badgeTexture_ = badgeWindow_->Picture();
   achievements_->SetRect(badgeLeft_ + badgeSide_, badgeTop_ + 198.0f, static_cast<float>(c.right),
                          static_cast<float>(c.bottom));
   achievements_->Setup(12, 30.0f, false);
@@ -104,14 +110,10 @@ void GUI_OL_LoadingScreen::Draw() {
   FlushAll();
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();
-  if (badgeSide_ > 0.0f) {
-    if (badgeTexture_.empty()) {
-      // No poster yet: an empty frame where the badge goes.
-      d3d.SetTexture(nullptr);
-      d3d.DrawRect(badgeLeft_, badgeTop_, badgeLeft_ + badgeSide_, badgeTop_ + badgeSide_, 0xFF101010u);
-    } else {
-      badge_.DrawDirect();
-    }
+  if (badgeSide_ > 0.0f && !badgeWindow_) {
+    // No poster yet: an empty frame where the badge goes.
+    d3d.SetTexture(nullptr);
+    d3d.DrawRect(badgeLeft_, badgeTop_, badgeLeft_ + badgeSide_, badgeTop_ + badgeSide_, 0xFF101010u);
   }
   TextRenderer& text = GetTextRenderer();
   if (text.IsInitialised()) {

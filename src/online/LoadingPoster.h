@@ -8,6 +8,7 @@
 #include "gui/Dialog.h"
 
 class GUI_OL_Achievements;
+class GUI_RegimentBadge;
 
 // Worker side: the challenge's details (with the poster's profile) and the poster's
 // achievements, into "<web>/challenge_details.txt" and "<web>/poster_achievements.txt".
@@ -28,17 +29,19 @@ class GUI_OL_LoadingScreen : public GUI_Dialog {
 
   const std::string& Label(int i) const { return texts_[2 * i]; }
   const std::string& Value(int i) const { return texts_[2 * i + 1]; }
-  const CTexturedSprite& BadgeSprite() const { return badge_; }
+  // The badge's picture; empty when the badge shows the poster's layers instead.
   const std::string& BadgeTexture() const { return badgeTexture_; }
+  // The poster's badge as the details dialog showed it; null before any poster.
+  const GUI_RegimentBadge* Badge() const { return badgeWindow_; }
   GUI_OL_Achievements* Achievements() const { return achievements_; }
   float BadgeLeft() const { return badgeLeft_; }
   float BadgeTop() const { return badgeTop_; }
   float BadgeSide() const { return badgeSide_; }
 
  private:
-  CTexturedSprite badge_;
   std::string badgeTexture_;
   GUI_OL_Achievements* achievements_ = nullptr;  // child
+  GUI_RegimentBadge* badgeWindow_ = nullptr;     // child, once a poster was loaded
   std::string texts_[10];
   float badgeLeft_ = 0.0f, badgeTop_ = 0.0f, badgeSide_ = 0.0f;
 };

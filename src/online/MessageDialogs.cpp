@@ -6,6 +6,7 @@
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
+#include "engine/MathHelpers.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "gui/Buttons.h"
@@ -182,13 +183,14 @@ void GUI_OL_Messages::ShowProfile() {
     profile.GetBadge(layers);
   }
   badge_->SetLayers(layers);
-  // A badge the player designed and saved is what the other screens show too.
-  ownBadgeShown_ = FileExists(OwnBadgePath());
+  // A badge the player designed and saved is what the other screens show too; with no
+  // layers either (a new player) the shipped default stands where the badge goes, as in
+  // the profile window.
+  bool layered = false;
+  for (int i = 0; i < GUI_RegimentBadge::kLayers; ++i) layered = layered || badge_->LayerShown(i);
+  ownBadgeShown_ = FileExists(OwnBadgePath()) || !layered;
   badge_->visible = !ownBadgeShown_;
-  if (ownBadgeShown_) {
-    RegisterOnlineTextureFolders();
-    ownBadge_.SetTextureByName(kOwnBadgeName);
-  }
+  if (ownBadgeShown_) ownBadge_.SetTextureByName(OwnBadgeTexture());
   const std::string general = profile.GetGeneralName();
   if (general.empty() || general == "notset") {
     profileLine1_ = GetTranslation("OL_NOT_SIGNED_UP");
@@ -196,8 +198,7 @@ void GUI_OL_Messages::ShowProfile() {
     return;
   }
   profileLine1_ = general + ", " + profile.GetRegimentName();
-  char xp[32];
-  std::snprintf(xp, sizeof(xp), "%d", profile.GetXp());
+  const std::string xp = FormatThousands(profile.GetXp());
   const std::string rank = profile.GetRankName(profile.GetRank());
   profileLine2_ = (rank.empty() ? std::string() : rank + "  -  ") + xp + " " + GetTranslation("OL_XP");
   profileLine1_ = MessageDisplayText(profileLine1_);
@@ -318,8 +319,17 @@ void GUI_OL_Messages::Draw() {
                  ? renderer.NextLineString(text, room)
                  : text;
     };
-    Print(fit(profileLine1_), c.left + 86.0f, c.top + 14.0f, TextColour());
-    Print(fit(profileLine2_), c.left + 86.0f, c.top + 40.0f, DimTextColour());
+    const std::string first = fit(profileLine1_);
+    Print(first, c.left + 86.0f, c.top + 14.0f, TextColour());
+    if (profileLine2_.empty() && first.size() < profileLine1_.size()) {
+      // One sentence (not signed up yet) runs on to the second line rather than stopping
+      // mid-way.
+      size_t from = first.size();
+      while (from < profileLine1_.size() && profileLine1_[from] == ' ') ++from;
+      Print(fit(profileLine1_.substr(from)), c.left + 86.0f, c.top + 34.0f, TextColour());
+    } else {
+      Print(fit(profileLine2_), c.left + 86.0f, c.top + 40.0f, DimTextColour());
+    }
   }
   if (rows_.empty())
     Print(GetTranslation("OL_NO_MESSAGES"), c.left + 12.0f, c.top + kHeaderHeight + 3.0f, TextColour());

@@ -68,6 +68,7 @@ class GUI_OL_Messages : public GUI_Dialog {
   void RefreshProfile() { ShowProfile(); }
   // The player's saved badge picture stands in for the layered badge once there is one.
   bool ShowsOwnBadgePicture() const { return ownBadgeShown_; }
+  const CTexturedSprite& OwnBadgeSprite() const { return ownBadge_; }
   // Newest first.
   const std::vector<OnlineMessage>& Rows() const { return rows_; }
   // The row windows shown (at most kRowsShown), from the scroll position on.

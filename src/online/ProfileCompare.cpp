@@ -13,6 +13,7 @@
 #include "online/BadgeDesigner.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
+#include "online/RegimentBadge.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
 
@@ -43,6 +44,8 @@ ComparedProfile FetchComparedProfile(const std::string& name, const std::string&
   } else {
     DownloadRegimentBadge(GetRegimentBadgeList(), name);
     out.badgeTexture = GetBadgeImagePath(name);
+    out.layered = out.badgeTexture != BadgeFileName(name);
+    for (int i = 0; i < 3; ++i) out.layers[i] = answer.layers[i];
   }
   FetchAchievementNames(name, out.achievements);
   return out;
@@ -67,6 +70,8 @@ void GUI_OL_UserComparison::Load(const ComparedProfile& p) {
   values_[0] = MessageDisplayText(p.userName);
   if (!p.loaded) {
     hasBadge_ = false;
+    delete layered_;
+    layered_ = nullptr;
     achievements_->Clear();
     return;
   }
@@ -79,6 +84,23 @@ void GUI_OL_UserComparison::Load(const ComparedProfile& p) {
   badge_.SetPosition(right - 110.0f, top + 110.0f);
   badge_.SetTextureByName(p.badgeTexture);
   hasBadge_ = !p.badgeTexture.empty();
+  delete layered_;
+  layered_ = nullptr;
+  if (p.layered) {
+    auto* badge = new GUI_RegimentBadge();
+    AddChild(badge);
+    badge->SetRect(right - 210.0f, top + 10.0f, right - 10.0f, top + 210.0f);
+    badge->SetLayers(p.layers);
+    bool shown = false;
+    for (int i = 0; i < GUI_RegimentBadge::kLayers; ++i) shown = shown || badge->LayerShown(i);
+    // No layer to draw either: the stand-in picture stays.
+    if (shown) {
+      layered_ = badge;
+      hasBadge_ = false;
+    } else {
+      delete badge;
+    }
+  }
   achievements_->SetRect(static_cast<float>(left), top + 240.0f, static_cast<float>(right),
                          static_cast<float>(bottom));
   // As many columns of medals as the panel holds beside the scroll bar.

@@ -8,8 +8,10 @@
 
 #include "engine/Sprites.h"
 #include "gui/Dialog.h"
+#include "online/PlayerProfile.h"
 
 class GUI_OL_Achievements;
+class GUI_RegimentBadge;
 class SIM_WorkerJob;
 
 // What one panel shows, as fetched.
@@ -18,6 +20,10 @@ struct ComparedProfile {
   bool loaded = false;  // the profile request went through
   std::string general, regiment, rankName, xpText;
   std::string badgeTexture;
+  // Without a saved badge picture of theirs: the layers their profile names, drawn in its
+  // place when any is a shipped image.
+  bool layered = false;
+  RegimentBadge layers[3];
   std::vector<std::string> achievements;
 };
 // Worker side: the profile, the badge (downloaded when missing) and the achievements of
@@ -34,6 +40,8 @@ class GUI_OL_UserComparison : public GUI_WindowBase {
   const std::string& Label(int i) const { return labels_[i]; }
   const CTexturedSprite& BadgeSprite() const { return badge_; }
   bool HasBadge() const { return hasBadge_; }
+  // The layered badge shown instead of the picture; null when the picture shows.
+  const GUI_RegimentBadge* LayeredBadge() const { return layered_; }
   GUI_OL_Achievements* Achievements() const { return achievements_; }
 
  private:
@@ -41,6 +49,7 @@ class GUI_OL_UserComparison : public GUI_WindowBase {
   CTexturedSprite badge_;
   bool hasBadge_ = false;
   GUI_OL_Achievements* achievements_ = nullptr;  // child
+  GUI_RegimentBadge* layered_ = nullptr;         // child while shown
 };
 
 class GUI_OL_Compare : public GUI_Dialog {

@@ -7,6 +7,7 @@
 #include "engine/Log.h"
 #include "engine/Textures.h"
 #include "gui/GuiDraw.h"
+#include "online/BadgeDesigner.h"
 
 namespace {
 int Clamp255(int value) { return std::min(255, std::max(0, value)); }
@@ -56,6 +57,12 @@ void GUI_RegimentBadge::SetRect(float l, float t, float r, float b) {
   Place();
 }
 
+void GUI_RegimentBadge::SetPicture(const std::string& texture) {
+  picture_ = texture;
+  if (!picture_.empty()) pictureSprite_.SetTextureByName(picture_);
+  Place();
+}
+
 void GUI_RegimentBadge::Place() {
   const float w = right - left;
   const float cx = (left + right) / 2.0f;
@@ -65,6 +72,8 @@ void GUI_RegimentBadge::Place() {
     sprites_[i].SetSize(side, side);
     sprites_[i].SetPosition(cx, cy + w * layers_[i].offset);
   }
+  pictureSprite_.SetSize(w, static_cast<float>(bottom - top));
+  pictureSprite_.SetPosition(cx, cy);
 }
 
 void GUI_RegimentBadge::Draw() {
@@ -76,7 +85,29 @@ void GUI_RegimentBadge::Draw() {
   d3d.SetNormalBlend();
   d3d.SetViewport(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right),
                   static_cast<int>(bottom));
-  for (int i = 0; i < kLayers; ++i)
-    if (shown_[i]) sprites_[i].DrawDirect();
+  if (!picture_.empty()) {
+    pictureSprite_.DrawDirect();
+  } else {
+    for (int i = 0; i < kLayers; ++i)
+      if (shown_[i]) sprites_[i].DrawDirect();
+  }
   d3d.SetFullViewport();
+}
+
+GUI_RegimentBadge* MakeProfileBadge(const std::string& player,
+                                    const std::vector<std::pair<std::string, std::string>>& profile) {
+  static const char* const kKeys[GUI_RegimentBadge::kLayers] = {"badge_bg", "badge_crest", "badge_inset"};
+  RegimentBadge layers[GUI_RegimentBadge::kLayers];
+  for (const auto& kv : profile)
+    for (int i = 0; i < GUI_RegimentBadge::kLayers; ++i)
+      if (kv.first == kKeys[i]) ParseBadgeLayer(layers[i], kv.second, i);
+  auto* badge = new GUI_RegimentBadge();
+  badge->SetLayers(layers);
+  bool layered = false;
+  for (int i = 0; i < GUI_RegimentBadge::kLayers; ++i) layered = layered || badge->LayerShown(i);
+  // The fetched picture lives in the badge folder, a texture folder once it exists.
+  RegisterOnlineTextureFolders();
+  const std::string picture = GetBadgeImagePath(player);
+  badge->SetPicture(picture == BadgeFileName(player) || !layered ? picture : std::string());
+  return badge;
 }

@@ -47,6 +47,7 @@
 #include "gui/WindowOrder.h"
 #include "online/ChallengeDialogs.h"
 #include "online/Metrics.h"
+#include "online/RegimentBadge.h"
 #include "online/ThreadManager.h"
 #include "platform/Window.h"
 #include "simdata/HighScores.h"
@@ -494,11 +495,19 @@ TEST_F(BattleRoadGLTest, OnlineTabDetailsRatingAndPostingAsThePlayerSeesThem) {
   ClickCentre(tab->strips.back().get());
   GUI_BB_ChallengeDetails* details = GetChallengeDetails();
   ASSERT_NE(details, nullptr);
-  details->profile->values = {{"username", "ironhide"},
-                              {"general_name", "Viktor Strand"},
-                              {"regiment_name", "Grey Wolves"},
-                              {"rank", "5"},
-                              {"xp", "8800"}};
+  // The poster's badge as the server describes it: three shipped layers, tinted.
+  hooks.makeBadge = [](const std::string& player,
+                       const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
+    return MakeProfileBadge(player, profile);
+  };
+  details->profile->SetValues({{"username", "ironhide"},
+                               {"general_name", "Viktor Strand"},
+                               {"regiment_name", "Grey Wolves"},
+                               {"rank", "5"},
+                               {"xp", "8800"},
+                               {"badge_bg", "badge_bg_shield.dds,1.0,0.0,40,60,120,255"},
+                               {"badge_crest", "badge_crest_eagle.dds,0.8,-0.05,230,200,60,255"},
+                               {"badge_inset", "badge_inset_star.dds,0.3,0.1,255,255,255,255"}});
   details->comments->SetComments(
       {{"tankgirl", "Lost twice, then held with mines on the bridge. Great fight, hard."},
        {"ironhide", "Thanks! Try the left ford, it is faster than it looks."}});

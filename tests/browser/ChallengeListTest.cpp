@@ -16,9 +16,13 @@
 #include "engine/Folders.h"
 #include "engine/Strings.h"
 #include "gui/Buttons.h"
+#include "gui/FilePicker.h"
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
+#include "online/BadgeDesigner.h"
+#include "online/RegimentBadge.h"
+#include "online/Server.h"
 #include "platform/ZipArchive.h"
 #include "simdata/Options.h"
 #include "support/TestFiles.h"
@@ -447,9 +451,10 @@ TEST_F(OnlineTabTest, ThePostersRankIsShownByName) {
     bool hooked;
     const char* shown;
   };
-  const Case cases[] = {{"rank", "5", true, "Major"}, {"rank", "5", false, "5"},
-                        {"rank", "42", true, "42"},   {"rank", "junk", true, "Private"},
-                        {"xp", "5", true, "5"},       {"general_name", "5", true, "5"}};
+  const Case cases[] = {{"rank", "5", true, "Major"},  {"rank", "5", false, "5"},
+                        {"rank", "42", true, "42"},    {"rank", "junk", true, "Private"},
+                        {"xp", "5", true, "5"},        {"general_name", "5", true, "5"},
+                        {"xp", "8800", true, "8,800"}, {"xp", "1234567", false, "1,234,567"}};
   for (const Case& c : cases) {
     GetChallengeServerHooks().rankName = [](int rank) {
       return rank == 5 ? std::string("Major") : rank == 0 ? std::string("Private") : std::string();
@@ -457,6 +462,154 @@ TEST_F(OnlineTabTest, ThePostersRankIsShownByName) {
     if (!c.hooked) GetChallengeServerHooks().rankName = nullptr;
     EXPECT_EQ(GUI_BB_PosterProfile::ValueText(c.key, c.value), c.shown) << c.key << "=" << c.value;
   }
+}
+
+// The details' answer gives the poster's badge: the picture they saved (fetched into the
+// badge folder) when there is one, else the layers the profile names, else the stand-in.
+TEST_F(OnlineTabTest, ThePostersBadgeStandsInTheProfilesCornerFromThePictureOrTheLayers) {
+  UserFolders()[USERFOLDER_BADGE_DATABASE] = zt_test::UserRoot() + "/badge_database";
+  zt_test::WriteText(GetUserFolder(USERFOLDER_BADGE_DATABASE) + "/ztk_badge_pictured.jpg",
+                     zt_test::ReadText("data/bitmaps/ui/default_regiment_badge.jpg"));
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks.startWorker = [](std::function<void()> body, const std::string&, bool) -> std::shared_ptr<void> {
+    body();
+    return std::make_shared<int>(0);
+  };
+  hooks.makeBadge = [](const std::string& player,
+                       const std::vector<std::pair<std::string, std::string>>& profile) -> GUI_WindowBase* {
+    return MakeProfileBadge(player, profile);
+  };
+  const std::string layers =
+      "badge_bg = badge_bg_shield.dds,1.0,0.0,40,60,120,255\n"
+      "badge_crest = badge_crest_eagle.dds,0.8,-0.05,230,200,60,255\n"
+      "badge_inset = badge_inset_star.dds,0.3,0.1,255,255,255,255\n";
+  struct Case {
+    const char* poster;
+    std::string profile;
+    const char* picture;
+    bool shown[3];
+  };
+  const Case cases[] = {
+      {"layered", layers, "", {true, true, true}},
+      {"pictured", layers, "ztk_badge_pictured.jpg", {true, true, true}},
+      {"plain", "general_name = G\n", "battle_icon.dds", {false, false, false}},
+      // A layer that names no shipped image is left out; the others still draw.
+      {"hostile",
+       "badge_bg = ../../../x.dds,1,0,1,1,1,255\nbadge_crest = badge_crest_eagle.dds,1,0,1,1,1,255\n",
+       "",
+       {false, true, false}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.poster);
+    std::string askedFor;
+    hooks.fetchDetails = [&](const std::string&, const std::string& poster, std::string* reply) {
+      askedFor = poster;
+      *reply = "[comments]\n[profile]\nusername = " + poster + "\nxp = 8800\n" + c.profile;
+      return true;
+    };
+    SIM_ChallengeInfo info = Info("z1");
+    info.poster = c.poster;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+    EXPECT_EQ(d->profile->badge, nullptr) << "no badge before the answer";
+    d->Draw();
+    EXPECT_EQ(askedFor, c.poster);
+    auto* badge = dynamic_cast<GUI_RegimentBadge*>(d->profile->badge);
+    ASSERT_NE(badge, nullptr);
+    EXPECT_EQ(badge->ParentWindow(), d->profile);
+    EXPECT_EQ(badge->Picture(), c.picture);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(badge->LayerShown(i), c.shown[i]) << "layer " << i;
+    // 200 pixels square in the profile's top right corner, clear of the texts and values.
+    EXPECT_EQ(badge->right - badge->left, 200);
+    EXPECT_EQ(badge->bottom - badge->top, 200);
+    EXPECT_EQ(badge->right, d->profile->right - 10);
+    EXPECT_LE(badge->bottom, d->profile->bottom);
+    EXPECT_LE(d->data->right, badge->left);
+    // A second answer replaces the badge rather than stacking another.
+    d->profile->SetValues(d->profile->values);
+    EXPECT_EQ(d->profile->ChildWindows().size(), 1u);
+    delete d;
+  }
+
+  // As the game wires it, the player's own challenge shows their own badge: the shipped
+  // default before they design one, whatever layers the server keeps.
+  hooks.makeBadge = saved.makeBadge;
+  ASSERT_TRUE(hooks.makeBadge);
+  GetInternet().WriteStoredUserName("me");
+  std::unique_ptr<GUI_WindowBase> own(
+      hooks.makeBadge("me", {{"badge_bg", "badge_bg_shield.dds,1,0,1,1,1,255"}}));
+  ASSERT_NE(dynamic_cast<GUI_RegimentBadge*>(own.get()), nullptr);
+  EXPECT_EQ(static_cast<GUI_RegimentBadge*>(own.get())->Picture(), kDefaultBadgeName);
+  std::unique_ptr<GUI_WindowBase> other(
+      hooks.makeBadge("pal", {{"badge_bg", "badge_bg_shield.dds,1,0,1,1,1,255"}}));
+  EXPECT_EQ(static_cast<GUI_RegimentBadge*>(other.get())->Picture(), "");
+}
+
+// The poster's text has its own room between the profile and the comments: a short text
+// takes a line, a long one at most four (cut there), and the comments keep the rest.
+TEST_F(OnlineTabTest, TheDescriptionSitsBetweenTheProfileAndTheCommentsWhateverItsLength) {
+  std::string longText;
+  for (int i = 0; i < 40; ++i) longText += "Hold the bridge until the relief column arrives. ";
+  for (const std::string& text : {std::string("Short."), longText}) {
+    SIM_ChallengeInfo info = Info("z1");
+    info.description = text;
+    GUI_BB_ChallengeDetails* d = OpenChallengeDetails(&info);
+    const GUI_Rect& r = d->descriptionRect;
+    EXPECT_GE(r.top, d->profile->bottom);
+    EXPECT_GE(r.Height(), 16);
+    EXPECT_LE(r.Height(), 80);
+    EXPECT_GE(d->comments->top, r.bottom);
+    EXPECT_GE(d->comments->bottom - d->comments->top, 150) << "room for the comments";
+    EXPECT_LE(d->comments->bottom, d->attackButton->top);
+    delete d;
+  }
+}
+
+// Left for a battle or anything else, the browser comes back on the tab the player left:
+// a challenge's battle returns to the Online tab, a custom map's to Custom Maps.
+TEST_F(OnlineTabTest, TheBrowserComesBackOnTheTabItWasLeftOn) {
+  for (int tab : {GUI_BB_Window::kOnline, GUI_BB_Window::kCustom, GUI_BB_Window::kCampaign}) {
+    SCOPED_TRACE(tab);
+    ASSERT_NE(OpenBrowser(), nullptr);
+    GUI_BB_Window::OnTabButton(tab);
+    GetGame().SetGameMode(MODE_MAIN_MENU);
+    ASSERT_EQ(GetBrowserWindow(), nullptr);
+    GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+    GUI_BB_Window* window = GetBrowserWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->currentTab, tab);
+    EXPECT_EQ(window->onlineBrowser != nullptr, tab == GUI_BB_Window::kOnline);
+    EXPECT_EQ(window->campaignMap != nullptr, tab == GUI_BB_Window::kCampaign);
+  }
+}
+
+// A row lights under the mouse only while nothing lies over it: with a challenge's
+// details open over the table, the rows beneath the dialog stay plain.
+TEST_F(OnlineTabTest, ARowUnderADialogDoesNotLightUp) {
+  ASSERT_NE(OpenBrowser(), nullptr);
+  std::string list;
+  for (int i = 0; i < 6; ++i) list += Row("c" + std::to_string(i), "All", "x", i);
+  zt_test::WriteText(GetChallengeDatabase().path, list);
+  GUI_BB_Window::OnTabButton(GUI_BB_Window::kOnline);
+  GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
+  ASSERT_NE(tab, nullptr);
+  ASSERT_EQ(tab->strips.size(), 6u);
+  GUI_BB_ChallengeStrip* row = tab->strips[3].get();
+  const float x = (row->left + row->right) / 2.0f, y = (row->top + row->bottom) / 2.0f;
+  auto processAt = [this](float px, float py) {
+    mouseX = px;
+    mouseY = py;
+    GetInputManager().Poll();
+    GetGame().CurrentMode->Process();
+  };
+  processAt(x, y);
+  EXPECT_TRUE(row->hovered);
+  GetGame().CurrentMode->Draw();
+  GUI_BB_ChallengeDetails* d = OpenChallengeDetails(tab->shown.front());
+  ASSERT_TRUE(d->HitTest(x, y)) << "the dialog lies over the row";
+  processAt(x, y);
+  EXPECT_FALSE(row->hovered);
+  GetGame().CurrentMode->Draw();
+  delete d;
 }
 
 TEST_F(OnlineTabTest, TheChallengesDialogClosesWhenItsBattleStarts) {
@@ -504,6 +657,20 @@ TEST_F(OnlineTabTest, AnInstalledChallengeIsNotDownloadedAgainAndKeepsItsScenari
   EXPECT_EQ(s->origin, SIM_Scenario::ORIGIN_ADDED);
   EXPECT_EQ(d->PrepareChallenge(), s) << "opened twice, one record";
   delete d;
+
+  // Its recording is what the scripted defence offers: the picker lists it, and the
+  // list leaves the picked name and the load button their row.
+  zt_test::WriteText(folder + "/recordings/deployment.txt", "units\n");
+  const std::vector<std::string> recordings = ScenarioRecordings(s);
+  ASSERT_EQ(recordings, std::vector<std::string>{folder + "/recordings/deployment.txt"});
+  OpenRecordingPicker(s);
+  GUI_BB_RecordingLoad* picker = GetRecordingPicker();
+  ASSERT_NE(picker, nullptr);
+  EXPECT_EQ(picker->picker->Files(), recordings);
+  ASSERT_EQ(picker->picker->Rows().size(), 1u);
+  EXPECT_EQ(picker->picker->SelectedPath(), recordings.front());
+  EXPECT_LE(picker->picker->bottom, picker->loadButton->top);
+  delete picker;
 
   // Not here and the server fails: no scenario, a message, no folder left.
   SIM_ChallengeInfo missing = Info("gone1");

@@ -100,7 +100,9 @@ TEST_F(FoldersTest, ListingsMatchPatternsSkipDotNamesAndSort) {
   };
   for (const Case& c : cases) EXPECT_EQ(ListFiles(base_ + c.pattern), c.files) << c.pattern;
   EXPECT_EQ(ListFolders(base_ + "/*.*"), std::vector<std::string>{"sub"});
-  EXPECT_EQ(ListFiles(base_ + "/*.fx", true), std::vector<std::string>{base_ + "/c.fx"});
+  // Prefixed, every match is a path to it, whatever the mask (a plain name lists itself).
+  for (const char* mask : {"/*.fx", "/?.fx", "/c*", "/c.fx"})
+    EXPECT_EQ(ListFiles(base_ + mask, true), std::vector<std::string>{base_ + "/c.fx"}) << mask;
   EXPECT_TRUE(ListFiles(base_ + "/nofolder/*.*").empty());
 
   FileList list;

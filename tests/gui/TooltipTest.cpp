@@ -1,5 +1,6 @@
-// Tooltips: fading in after the still delay, placement near the screen edges, and the
-// draw queue surviving windows deleted during the frame.
+// Tooltips: fading in after the still delay, placement near the screen edges, the draw
+// queue surviving windows deleted during the frame, and no tooltip left behind when its
+// owner stops being processed.
 #include "GuiFixture.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowBase.h"
@@ -141,6 +142,44 @@ TEST_F(TooltipTest, ATooltipOfAWindowDeletedThisFrameIsNotDrawn) {
   EXPECT_TRUE(GetWindowOrder().OpenWindows().empty());
   EXPECT_TRUE(GUI_Tooltip::Queue().empty());
   GUI_Tooltip::DrawQueued();
+}
+
+// The mouse rests on a button until its tooltip shows; then a modal window opens over it
+// (a message box, the please-wait overlay). Only the modal window is processed now, so
+// nothing of the button hides its tooltip: the tooltip pass must not draw it on.
+TEST_F(TooltipTest, ATooltipLeavesTheScreenWhileAModalWindowTakesTheInput) {
+  auto* window = new GUI_WindowBase();
+  window->SetRect(0, 0, 300, 300);
+  window->Open();
+  auto* button = new GUI_ButtonBase(nullptr, 0);
+  button->SetRect(10, 10, 100, 40);
+  button->SetTooltip("TIP", 0);
+  window->AddButton(button);
+  GUI_Tooltip* tip = button->Tooltip();
+  MoveMouse(50, 20);
+  GetInputManager().stillCounter = 100;
+  auto frame = [this] {
+    NewFrame();
+    GetWindowOrder().Process();
+    GetWindowOrder().Draw();
+    GUI_Tooltip::DrawQueued();
+  };
+  for (int i = 0; i < 6; ++i) frame();
+  EXPECT_FLOAT_EQ(tip->alpha, 1.0f) << "shown while the mouse rests on its button";
+
+  auto* modal = new GUI_WindowBase();
+  modal->SetRect(0, 0, 400, 400);
+  modal->Open();
+  modal->SetModal(true);
+  for (int i = 0; i < 3; ++i) {
+    frame();
+    EXPECT_FLOAT_EQ(tip->alpha, 0.0f) << "frame " << i << " under the modal window";
+  }
+  // Closed again: the button is processed and its tooltip fades back in.
+  delete modal;
+  for (int i = 0; i < 6; ++i) frame();
+  EXPECT_FLOAT_EQ(tip->alpha, 1.0f);
+  delete window;
 }
 
 }  // namespace

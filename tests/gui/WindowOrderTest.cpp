@@ -183,6 +183,32 @@ TEST_F(WindowOrderTest, PopupsDrawOverPlainWindowsAndDraggedWindowsAreLeftToTheC
   delete hidden;
 }
 
+// A page or dialog is drawn over a plain window even when the plain window was raised
+// after it (a click on a screen's tab): it must hear the mouse first too, or its buttons
+// sit on top and never work.
+TEST_F(WindowOrderTest, PopupsHearTheMouseBeforePlainWindowsRaisedAfterThem) {
+  auto* page = new Probe("page", 100, 100, 300, 200, true);
+  auto* screen = new Probe("screen", 0, 0, 1024, 768);
+  screen->BringToFront();
+  MoveMouse(150, 150);
+  g_log.clear();
+  GetWindowOrder().Process();
+  EXPECT_EQ(g_log, (std::vector<std::string>{"process page", "process screen"}));
+  g_log.clear();
+  EXPECT_TRUE(GetWindowOrder().LeftClick());
+  EXPECT_EQ(g_log, (std::vector<std::string>{"click page"}));
+  g_log.clear();
+  GetWindowOrder().RightClick();
+  EXPECT_EQ(g_log.front(), "right page");
+  // Outside the page the screen still takes its clicks.
+  MoveMouse(600, 500);
+  g_log.clear();
+  EXPECT_TRUE(GetWindowOrder().LeftClick());
+  EXPECT_EQ(g_log, (std::vector<std::string>{"click page", "click screen"}));
+  delete page;
+  delete screen;
+}
+
 TEST_F(WindowOrderTest, EscapeClosesOnlyTheTopmostPopup) {
   auto* first = new Probe("first", 0, 0, 10, 10, true);
   auto* second = new Probe("second", 0, 0, 10, 10, true);

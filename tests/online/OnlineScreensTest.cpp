@@ -10,6 +10,7 @@
 #include "app/OptionsScreen.h"
 #include "engine/Random.h"
 #include "engine/Strings.h"
+#include "engine/Textures.h"
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/TextEditWindow.h"
@@ -483,6 +484,19 @@ TEST_F(OnlineScreensTest, PosterShowsTheLoadedChallengesPosterAndKeepsItWithoutA
     EXPECT_EQ(poster.Achievements()->top, static_cast<int>(poster.BadgeTop() + 198.0f));
     EXPECT_EQ(poster.Achievements()->left, static_cast<int>(poster.BadgeLeft() + poster.BadgeSide()));
   }
+  // A poster who sent badge layers but saved no picture shows the layers, as the
+  // challenge's details did.
+  WriteAll(Web("challenge_details.txt"),
+           "[profile]\nusername = ironhide\nbadge_bg = badge_bg_circle.dds,1,0,90,20,20,255\n"
+           "badge_crest = badge_crest_wolf.dds,0.8,0,200,200,200,255\n");
+  poster.LoadPoster();
+  EXPECT_EQ(poster.BadgeTexture(), "");
+  ASSERT_NE(poster.Badge(), nullptr);
+  EXPECT_TRUE(poster.Badge()->LayerShown(0));
+  EXPECT_TRUE(poster.Badge()->LayerShown(1));
+  EXPECT_FALSE(poster.Badge()->LayerShown(2));
+  EXPECT_EQ(poster.Badge()->left, static_cast<int>(poster.BadgeLeft()));
+  EXPECT_EQ(poster.Badge()->right - poster.Badge()->left, static_cast<int>(poster.BadgeSide()));
   // An ordinary battle's load leaves no details file: the poster keeps what it had.
   std::remove(Web("challenge_details.txt").c_str());
   poster.LoadPoster();
@@ -528,10 +542,26 @@ TEST_F(OnlineScreensTest, AComparisonPanelWhoseProfileFailedShowsOnlyTheName) {
   EXPECT_EQ(ok.xpText, "8,800");
   EXPECT_EQ(ok.badgeTexture, "battle_icon.dds");
   EXPECT_EQ(ok.achievements.size(), 7u);
+  // Ironhide saved no badge picture: the layers of his profile stand where it goes, and a
+  // failed profile after it takes them away again.
+  EXPECT_TRUE(ok.layered);
+  {
+    GUI_OL_UserComparison panel;
+    panel.SetRect(10, 10, 400, 690);
+    panel.Load(ok);
+    ASSERT_NE(panel.LayeredBadge(), nullptr);
+    EXPECT_FALSE(panel.HasBadge()) << "not the stand-in picture as well";
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(panel.LayeredBadge()->LayerShown(i)) << i;
+    EXPECT_EQ(panel.LayeredBadge()->right, 390);
+    EXPECT_EQ(panel.LayeredBadge()->right - panel.LayeredBadge()->left, 200);
+    panel.Load(ComparedProfile{});
+    EXPECT_EQ(panel.LayeredBadge(), nullptr);
+  }
   // The player's own unlocked list is another file: a comparison never replaces it.
   EXPECT_FALSE(FileExists(Web("achievements_list.txt")));
   const ComparedProfile self = FetchComparedProfile("recruit", "recruit");
   EXPECT_EQ(self.badgeTexture, OwnBadgeTexture()) << "comparing with oneself shows one's own badge";
+  EXPECT_FALSE(self.layered);
   EXPECT_EQ(FetchComparedProfile("../x", "recruit").loaded, false);
 }
 
@@ -575,6 +605,11 @@ TEST_F(OnlineScreensTest, EnteringOpensTheFourDialogsAndLeavingClosesThem) {
   ASSERT_NE(OpenInbox(), nullptr);
   EXPECT_EQ(OpenAchievementsDialogWindow()->GetName(), "PROFILE_MEDALS");
   EXPECT_GE(OpenInbox()->RowsShown(), 4);
+  // A new player's inbox shows the shipped default badge, as the profile window does,
+  // rather than an empty square.
+  ASSERT_TRUE(OpenInbox()->ShowsOwnBadgePicture());
+  ASSERT_NE(OpenInbox()->OwnBadgeSprite().texture, nullptr);
+  EXPECT_EQ(OpenInbox()->OwnBadgeSprite().texture->Name(), kDefaultBadgeName);
   EXPECT_EQ(mode.CloseButton()->right, 1024);
   EXPECT_EQ(mode.CloseButton()->bottom, 36);
   // Before sign-up, actions that need a name say so.

@@ -14,6 +14,7 @@
 #include "battlehud/RecordingSave.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "browser/OnlineBrowser.h"
+#include "engine/ErrorReporting.h"
 #include "engine/Random.h"
 #include "engine/Strings.h"
 #include "engine/Textures.h"
@@ -31,6 +32,7 @@
 #include "online/PlayerProfile.h"
 #include "online/ProfileCompare.h"
 #include "online/ProfileWindow.h"
+#include "online/RegimentBadge.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/MapSquare.h"
 #include "simdata/UnitDesign.h"
@@ -50,9 +52,13 @@ class OnlineTwoClientsTest : public NullDeviceTest {
     LoadStringsTable();
     ASSERT_TRUE(server.Start()) << "the local game server did not start";
     setenv("ZENTRAK_SERVER", server.Base().c_str(), 1);
+    AssertText[0] = '\0';
   }
   void TearDown() override {
     CloseAll();
+    // The screens as the players used them never fail an internal check (a dialog
+    // titled before it had a width did).
+    EXPECT_STREQ(AssertText, "");
     if (SIM_ThreadManager* m = ProcessWideIfAlive<SIM_ThreadManager>()) m->JoinAll();
     server.Stop();
     NullDeviceTest::TearDown();
@@ -417,6 +423,8 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   delete OpenBadgeDesignerWindow();
   ASSERT_NE(OpenInbox(), nullptr);
   EXPECT_TRUE(OpenInbox()->ShowsOwnBadgePicture()) << "the inbox shows the new badge too";
+  ASSERT_NE(OpenInbox()->OwnBadgeSprite().texture, nullptr);
+  EXPECT_EQ(OpenInbox()->OwnBadgeSprite().texture->Name(), kOwnBadgeName);
 
   // The sign-up brought the new name's friends: the seeded welcome invitation.
   EXPECT_NE(Row("tankgirl", GUI_OL_FriendStrip::kReceived), nullptr);
@@ -554,6 +562,10 @@ TEST_F(OnlineTwoClientsTest, OnePlayerPostsABattleAnotherDownloadsDefendsAndRate
   for (const auto& kv : details->profile->values)
     hasName = hasName || (kv.first == "username" && kv.second == "alpha");
   EXPECT_TRUE(hasName);
+  // Alpha sent no badge layers and saved no badge picture: the stand-in shows.
+  auto* badge = dynamic_cast<GUI_RegimentBadge*>(details->profile->badge);
+  ASSERT_NE(badge, nullptr);
+  EXPECT_EQ(badge->Picture(), "battle_icon.dds");
   GUI_BB_ChallengeDetails::OnDefend(0);
   SIM_Scenario* prepared = details->scenario;
   ASSERT_NE(prepared, nullptr) << MessageBoxText();
