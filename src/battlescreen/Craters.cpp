@@ -187,7 +187,6 @@ bool GUI_BS_DistortionManager::BeginTarget() {
 }
 
 void GUI_BS_DistortionManager::Draw(float frameMs) {
-  const GUI_BS_Map& map = GUI_BS_Map::Instance();
   GetGlobalVertexBuffer().Flush();
   for (auto& w : shockwaves) {
     w->elapsed += frameMs;
