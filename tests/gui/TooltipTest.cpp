@@ -116,6 +116,15 @@ TEST_F(TooltipTest, OpensAwayFromTheScreenEdges) {
   }
 }
 
+// A button with a tooltip at the window's top left, where the tests rest the mouse.
+GUI_ButtonBase* AddTippedButton(GUI_WindowBase* window) {
+  auto* button = new GUI_ButtonBase(nullptr, 0);
+  button->SetRect(10, 10, 100, 40);
+  button->SetTooltip("TIP", 0);
+  window->AddButton(button);
+  return button;
+}
+
 // A window's button queues its tooltip during Process and the window is deleted at the
 // end of the same Process (DeleteLater): the tooltip pass must not touch it (ASan).
 class SelfDeleting : public GUI_WindowBase {
@@ -130,10 +139,7 @@ TEST_F(TooltipTest, ATooltipOfAWindowDeletedThisFrameIsNotDrawn) {
   auto* window = new SelfDeleting();
   window->SetRect(0, 0, 300, 300);
   window->Open();
-  auto* button = new GUI_ButtonBase(nullptr, 0);
-  button->SetRect(10, 10, 100, 40);
-  button->SetTooltip("TIP", 0);
-  window->AddButton(button);
+  GUI_ButtonBase* button = AddTippedButton(window);
   button->Tooltip()->alpha = 1.0f;
   MoveMouse(50, 20);
   GetInputManager().stillCounter = 100;
@@ -151,10 +157,7 @@ TEST_F(TooltipTest, ATooltipLeavesTheScreenWhileAModalWindowTakesTheInput) {
   auto* window = new GUI_WindowBase();
   window->SetRect(0, 0, 300, 300);
   window->Open();
-  auto* button = new GUI_ButtonBase(nullptr, 0);
-  button->SetRect(10, 10, 100, 40);
-  button->SetTooltip("TIP", 0);
-  window->AddButton(button);
+  GUI_ButtonBase* button = AddTippedButton(window);
   GUI_Tooltip* tip = button->Tooltip();
   MoveMouse(50, 20);
   GetInputManager().stillCounter = 100;

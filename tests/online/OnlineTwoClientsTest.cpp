@@ -477,6 +477,15 @@ void SettleWindow(Window* window) {
   window->Draw();
 }
 
+// The Online tab as the browser shows it, after its refresh from the worker.
+GUI_BB_OnlineBrowser* OpenOnlineTab() {
+  auto* tab = new GUI_BB_OnlineBrowser();
+  tab->SetRect(0.0f, 0.0f, 1000.0f, 600.0f);
+  tab->Layout();
+  SettleWindow(tab);
+  return tab;
+}
+
 // The challenge loop: alpha attacked border_crossing, keeps the recording (it shows in
 // the picker) and posts the battle with it; bravo refreshes the Online tab, opens the
 // details, downloads, defends against alpha's recorded units and rates the challenge.
@@ -540,10 +549,7 @@ TEST_F(OnlineTwoClientsTest, OnePlayerPostsABattleAnotherDownloadsDefendsAndRate
   Become("bravo");
   SignUp("bravo");
   // The tab opens on the (empty) local list and fills from the worker.
-  auto* tab = new GUI_BB_OnlineBrowser();
-  tab->SetRect(0.0f, 0.0f, 1000.0f, 600.0f);
-  tab->Layout();
-  SettleWindow(tab);
+  GUI_BB_OnlineBrowser* tab = OpenOnlineTab();
   SIM_ChallengeInfo* posted = nullptr;
   for (SIM_ChallengeInfo* info : tab->shown)
     if (info->name == "Alpha Crossing") posted = info;
@@ -650,10 +656,7 @@ TEST_F(OnlineTwoClientsTest, APostedCustomMapIsDownloadedAndAttackedToItsOutcome
   SIM_ScenarioManager::Get().Load();
   Become("bravo");
   SignUp("bravo");
-  auto* tab = new GUI_BB_OnlineBrowser();
-  tab->SetRect(0.0f, 0.0f, 1000.0f, 600.0f);
-  tab->Layout();
-  SettleWindow(tab);
+  GUI_BB_OnlineBrowser* tab = OpenOnlineTab();
   SIM_ChallengeInfo* ridge = nullptr;
   for (SIM_ChallengeInfo* info : tab->shown)
     if (info->custom) ridge = info;
