@@ -7,6 +7,8 @@
 #include "app/Sounds.h"
 #include "app/TitleBackdrop.h"
 #include "app/Transition.h"
+#include "app/Tutorial.h"
+#include "app/TutorialScript.h"
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "engine/D3DEngine.h"
@@ -77,6 +79,13 @@ void GUI_LoadingScreen::NextPicture() {
 }
 
 void GUI_LoadingScreen::BeginBattleLoad() {
+  // A page or reminder left open on the browser would otherwise hear the battle's clicks
+  // and outline controls that are no longer there.
+  GUI_TutorialWindow::CloseAll();
+  GUI_Tutorial& tutorial = GetTutorial();
+  tutorial.AllowButtons();
+  tutorial.SetAwaitedButton(std::string());
+  GetTutorialHighlighter().CancelAll();
   SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
   const bool online = scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED;
   BeginLoad([] { GetBattle().Start(); }, MODE_BATTLE_SCREEN, online);

@@ -26,6 +26,8 @@ class GUI_LoadingScreen : public GUI_GameModeBase {
   ~GUI_LoadingScreen() override;
 
   // The battle's load: next mode the battle screen, the battle's Start as the loader.
+  // The tutorial pages of the screen left behind close (with their highlights and button
+  // restrictions): a battle shows only the pages it opens itself.
   void BeginBattleLoad();
   // Any load: shows the next picture (or the poster when online), starts the wipe and
   // makes the loading screen current; the loader runs at the first Draw after the wipe.

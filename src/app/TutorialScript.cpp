@@ -12,6 +12,7 @@
 #include "engine/GUI_BaseElement.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
+#include "gui/Buttons.h"
 #include "gui/GuiDraw.h"
 #include "gui/WindowBase.h"
 #include "gui/WindowOrder.h"
@@ -151,6 +152,39 @@ void TutorialHighlighter::PlaceEdges(Marker& marker) {
   marker.edges[3].SetPosition(r - kThickness / 2.0f, cy);
 }
 
+namespace {
+bool IsWindowShown(const GUI_WindowBase* window) {
+  for (const GUI_WindowBase* w = window; w; w = w->ParentWindow()) {
+    if (!w->visible || w->IsPendingDeletion()) return false;
+    // The outermost window is on screen only while the window order holds it.
+    if (!w->ParentWindow() && !w->IsOpen()) return false;
+  }
+  return true;
+}
+
+bool IsModeButtonShown(const GUI_ButtonBase* button) {
+  if (!GameExists()) return true;
+  for (int n = 0; n < kGameModeCount; ++n) {
+    auto* list = dynamic_cast<GUIButtonList*>(FindGameModeObject(n));
+    if (!list) continue;
+    const auto& buttons = list->Buttons();
+    if (std::find(buttons.begin(), buttons.end(), button) != buttons.end())
+      return FindGameModeObject(n) == GetGame().CurrentMode;
+  }
+  return true;
+}
+}  // namespace
+
+bool TutorialHighlighter::IsShown(const GUI_BaseElement* element) {
+  if (!element) return false;
+  if (const auto* window = dynamic_cast<const GUI_WindowBase*>(element)) return IsWindowShown(window);
+  if (const auto* button = dynamic_cast<const GUI_ButtonBase*>(element)) {
+    if (!button->visible) return false;
+    return button->owner ? IsWindowShown(button->owner) : IsModeButtonShown(button);
+  }
+  return true;
+}
+
 bool TutorialHighlighter::Highlight(const std::string& name) {
   GUI_BaseElement* element = name.empty() ? nullptr : FindElement(name);
   if (!element) return false;
@@ -196,6 +230,8 @@ void TutorialHighlighter::UpdateAndDraw() {
   d3d.SetTexture(nullptr);
   const uint32_t colour = gui_draw::WithAlpha(0xFFFFFFFFu, lastAlpha_);
   for (Marker& m : markers_) {
+    // The marker waits while its control is off the screen.
+    if (!IsShown(m.element)) continue;
     // Controls move (dialogs are dragged): follow them.
     PlaceEdges(m);
     for (BaseSprite& edge : m.edges) {

@@ -60,6 +60,10 @@ class TutorialHighlighter {
   int LastAlpha() const { return lastAlpha_; }
   // Lays the four edges out around the element's current rectangle.
   static void PlaceEdges(Marker& marker);
+  // False when the element is known not to be on the screen: hidden, in a hidden or closed
+  // window, or a button of a game mode that is not the current one. A frame around it
+  // would outline empty space (a reminder shown on another screen than its control's).
+  static bool IsShown(const GUI_BaseElement* element);
 
  private:
   void DropDeadMarkers();

@@ -26,8 +26,14 @@ GUI_ButtonBase::~GUI_ButtonBase() { delete tooltip_; }
 
 bool GUI_ButtonBase::IsMouseInside() const { return HitTest(MouseX(), MouseY()); }
 
+void GUI_ButtonBase::DismissTooltipAfterClick() {
+  tooltipDismissed_ = true;
+  if (tooltip_) tooltip_->Hide();
+}
+
 bool GUI_ButtonBase::LeftClick(float x, float y) {
   if (!HitTest(x, y)) return false;
+  DismissTooltipAfterClick();
   // Click may delete this button (a callback closing its own window): nothing of the
   // button is touched afterwards.
   Click();
@@ -49,18 +55,22 @@ void GUI_ButtonBase::Click() {
 }
 
 void GUI_ButtonBase::Process() {
-  const bool over = !GetInputManager().pollFlag && IsMouseInside();
+  // A hidden button is not there for the player: no hand, no tooltip over what took its place.
+  const bool over = visible && !GetInputManager().pollFlag && IsMouseInside();
   if (over) {
     if (enabled) {
       hover = 1;
       GUI_Cursor::SetHandCursor();
     }
-    if (tooltip_) {
+    if (tooltip_ && tooltipDismissed_) {
+      tooltip_->Hide();
+    } else if (tooltip_) {
       tooltip_->UpdateFade();
       tooltip_->Draw();
     }
   } else {
     hover = 0;
+    tooltipDismissed_ = false;
     if (tooltip_) tooltip_->Hide();
   }
 }
@@ -69,7 +79,8 @@ void GUI_ButtonBase::Draw() {
   // A button under a modal dialog is drawn but not processed: the mouse leaving it must
   // still take its tooltip away.
   const bool inside = IsMouseInside();
-  if (tooltip_ && !inside) tooltip_->Hide();
+  if (!inside) tooltipDismissed_ = false;
+  if (tooltip_ && (!inside || tooltipDismissed_)) tooltip_->Hide();
   if (tooltip_) tooltip_->Draw();
   if (hover == 1 && !inside) hover = 0;
 }
@@ -285,6 +296,7 @@ GUI_CheckButton::~GUI_CheckButton() = default;
 bool GUI_CheckButton::LeftClick(float x, float y) {
   const float cx = left + 37.0f, cy = top + 21.0f, half = kCheckBoxSize * 0.5f;
   if (x < cx - half || x >= cx + half || y < cy - half || y >= cy + half) return false;
+  DismissTooltipAfterClick();
   checked = !checked;
   Click();
   return true;

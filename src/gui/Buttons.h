@@ -31,7 +31,7 @@ class GUI_ButtonBase : public GUI_BaseElement {
 
   // Tutorial check, enabled check, tutorial notice, sound, callback (in that order).
   virtual void Click();
-  // Per frame: hover state, hand cursor and tooltip while the mouse is over it.
+  // Per frame: hover state, hand cursor and tooltip while the mouse is over a shown button.
   virtual void Process();
 
   // Replaces the tooltip with one for the translated text id; `delay` is the number
@@ -52,7 +52,12 @@ class GUI_ButtonBase : public GUI_BaseElement {
   std::string label;
 
  protected:
+  // A click has answered the tooltip's question: it goes at once and stays away until the
+  // mouse leaves the button, rather than lying over the dialog the click opened.
+  void DismissTooltipAfterClick();
+
   GUI_Tooltip* tooltip_ = nullptr;  // owned
+  bool tooltipDismissed_ = false;
 };
 
 // An ordered list of buttons that owns them.

@@ -24,6 +24,15 @@ std::vector<GUI_WindowBase::Ref> Snapshot(const std::vector<GUI_WindowBase*>& li
   return refs;
 }
 
+// An open window that is also another window's child goes with its parent: while any
+// window above it is hidden it is neither drawn nor hears the mouse, or its buttons would
+// answer clicks on a screen that shows something else there.
+bool AncestorsShown(const GUI_WindowBase* window) {
+  for (const GUI_WindowBase* p = window->ParentWindow(); p; p = p->ParentWindow())
+    if (!p->visible) return false;
+  return true;
+}
+
 // The windows as the player sees them, topmost first: pop-ups (dialogs) are drawn over
 // every other window, so they hear the mouse first, whichever window was raised last.
 std::vector<GUI_WindowBase::Ref> TopDown(const std::vector<GUI_WindowBase*>& list) {
@@ -31,7 +40,7 @@ std::vector<GUI_WindowBase::Ref> TopDown(const std::vector<GUI_WindowBase*>& lis
   refs.reserve(list.size());
   for (int pass = 0; pass < 2; ++pass)
     for (auto it = list.rbegin(); it != list.rend(); ++it)
-      if ((*it)->IsPopup() == (pass == 0)) refs.push_back((*it)->MakeRef());
+      if ((*it)->IsPopup() == (pass == 0) && AncestorsShown(*it)) refs.push_back((*it)->MakeRef());
   return refs;
 }
 
@@ -91,7 +100,7 @@ void GUI_WindowOrder::Draw() {
     for (const auto& r : refs) {
       if (!r.Alive()) continue;
       GUI_WindowBase* w = r.window;
-      if (!w->visible || w->IsDragging() || w->IsPopup() != (pass == 1)) continue;
+      if (!w->visible || w->IsDragging() || w->IsPopup() != (pass == 1) || !AncestorsShown(w)) continue;
       w->Draw();
     }
   }
@@ -140,7 +149,7 @@ void GUI_WindowOrder::Wheel(bool up) {
     for (auto it = refs.rbegin(); it != refs.rend(); ++it) {
       if (!it->Alive()) continue;
       GUI_WindowBase* w = it->window;
-      if (!w->visible || (pass == 0 && !w->IsPopup())) continue;
+      if (!w->visible || (pass == 0 && !w->IsPopup()) || !AncestorsShown(w)) continue;
       if (w->IsMouseOver()) {
         send(w);
         return;

@@ -88,6 +88,9 @@ void Translate(const SDL_Event& e, std::deque<Message>& out) {
       }
       break;
     case SDL_KEYDOWN: {
+      // Escape walks back through the screens (battle, browser, menu, and from the menu out
+      // of the game): a held key repeating must not walk the whole chain to the desktop.
+      if (e.key.repeat && e.key.keysym.sym == SDLK_ESCAPE) break;
       const int vk = VirtualKeyFromSdl(e.key.keysym.sym, e.key.keysym.scancode);
       // PrintScreen reports only its release, as on the classic platform.
       if (vk != 0 && vk != 44) out.push_back(Make(WM_KEYDOWN, vk));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -12,6 +13,8 @@
 #include "MenuFixture.h"
 #include "app/CInput.h"
 #include "app/Game.h"
+#include "app/LoadingScreen.h"
+#include "app/MainMenu.h"
 #include "app/OptionsScreen.h"
 #include "app/Tutorial.h"
 #include "app/TutorialScript.h"
@@ -331,6 +334,85 @@ TEST_F(ScriptCommandTest, TheModalOverlayLeavesTheHighlightedControlUncovered) {
   }
   EXPECT_EQ(overlayQuads, 4);
   EXPECT_TRUE(GetCInput().pollFlag) << "buttons stop hovering under a modal page";
+}
+
+// A reminder may be shown on another screen than the control it points at (the main menu's
+// Online button is hidden while the battle browser shows): its frame must not outline the
+// empty spot where that control would be, and must come back when the control does.
+TEST_F(ScriptCommandTest, AHighlightIsDrawnOnlyWhileItsControlIsOnScreen) {
+  GetGame().SetGameMode(MODE_MAIN_MENU);
+  auto* menu = dynamic_cast<GUI_MainMenu*>(GetGame().CurrentMode);
+  ASSERT_NE(menu, nullptr);
+  auto* dialog = new GUI_Dialog(false);
+  dialog->SetRect(100, 100, 400, 300);
+  auto* inDialog = new GUI_ButtonText(nullptr, "X", 0);
+  inDialog->SetRect(120, 150, 280, 180);
+  inDialog->SetName("IN_DIALOG");
+  dialog->AddButton(inDialog);
+  auto* child = new GUI_WindowBase();
+  child->SetRect(120, 200, 380, 280);
+  child->SetName("CHILD_WINDOW");
+  dialog->AddChild(child);
+  TutorialHighlighter& h = GetTutorialHighlighter();
+  auto drawsFor = [&](const char* name) {
+    h.CancelAll();
+    RunTutorialScript(std::string("Highlight(") + name + ")");
+    EXPECT_EQ(h.MarkerCount(), 1u) << name;
+    device->ClearRecord();
+    h.UpdateAndDraw();
+    return device->draws.size();
+  };
+  struct Case {
+    const char* name;
+    const char* target;
+    std::function<void()> change;
+    bool drawn;
+  } cases[] = {
+      {"menu button on the menu", "ONLINEBUTTON", [] {}, true},
+      {"menu button while another screen shows", "ONLINEBUTTON", [] { GetGame().CurrentMode = nullptr; },
+       false},
+      {"button of a shown dialog", "IN_DIALOG", [] {}, true},
+      {"hidden button", "IN_DIALOG", [&] { inDialog->visible = false; }, false},
+      {"button of a hidden dialog", "IN_DIALOG", [&] { dialog->visible = false; }, false},
+      {"button of a closed dialog", "IN_DIALOG", [&] { dialog->Close(); }, false},
+      {"child of a shown dialog", "CHILD_WINDOW", [] {}, true},
+      {"child of a hidden dialog", "CHILD_WINDOW", [&] { dialog->visible = false; }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    GetGame().CurrentMode = menu;
+    dialog->visible = true;
+    inDialog->visible = true;
+    dialog->Open();
+    c.change();
+    EXPECT_EQ(drawsFor(c.target) > 0, c.drawn);
+  }
+  GetGame().CurrentMode = menu;
+  h.CancelAll();
+  delete dialog;
+}
+
+// Pages, reminders and their restrictions opened on the browser stay behind when a battle
+// loads: the battle opens its own pages, and none of the browser's hears the battle's clicks.
+TEST_F(ScriptCommandTest, ABattleLoadClosesThePagesOfTheScreenLeftBehind) {
+  GUI_Tutorial& t = GetTutorial();
+  ASSERT_TRUE(t.Trigger("MODAL"));  // blocks buttons and waits for GO
+  GUIButtonList owner;
+  auto* b = new GUI_ButtonText(nullptr, "B", 0);
+  b->SetName("MARKED");
+  owner.AddButton(b);
+  RunTutorialScript("Highlight(MARKED)");
+  ASSERT_TRUE(t.ButtonsBlocked());
+  ASSERT_EQ(t.AwaitedButton(), "GO");
+  GUI_LoadingScreen* loading = GetLoadingScreen();
+  ASSERT_NE(loading, nullptr);
+  loading->BeginBattleLoad();
+  EXPECT_TRUE(GUI_TutorialWindow::OpenWindows().empty());
+  EXPECT_FALSE(t.ButtonsBlocked());
+  EXPECT_EQ(t.AwaitedButton(), "");
+  EXPECT_EQ(GetTutorialHighlighter().MarkerCount(), 0u);
+  EXPECT_FALSE(t.Trigger("MODAL")) << "the closed page counts as seen";
+  EXPECT_TRUE(t.Trigger("FIRST")) << "pages the battle opens still show";
 }
 
 TEST(ShippedTutorial, EveryPageParsesAndItsScriptsUseKnownCommandsAndPages) {

@@ -13,6 +13,7 @@
 
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
+#include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
@@ -37,7 +38,9 @@
 #include "gui/Buttons.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
+#include "gui/Tooltip.h"
 #include "simdata/MapSquare.h"
+#include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
 #include "support/GLTestSupport.h"
@@ -292,6 +295,91 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
   }
   for (int i = 0; i < 30; ++i) Frame();
   Shot("night");
+}
+
+// The tooltip of an ability icon lies over the deployment strip's art. Its background is all
+// but opaque: whatever the strip left in the device's states (its glints on the higher
+// detail settings, a restock clock, the fight begun or not), the art must show through it no
+// more than the background's own transparency lets it.
+TEST_F(DeploymentGLTest, AnAbilityTooltipCoversTheStripArt) {
+  if (!gl_.IsOpen()) return;
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = true;
+  for (auto& t : GetAirStrikeManager().types) {
+    t->unlockable.locked = 0;
+    t->ready = true;
+  }
+  GetGameplay().supplies = 20000.0f;
+  GetInputManager().x = 512;
+  GetInputManager().y = 300;
+  Frame();
+  GUI_BS_Deployment* window = GetOpenDeploymentWindow();
+  ASSERT_NE(window, nullptr);
+  window->Refresh();
+  window->ScrollTo(window->ScrollMax());
+  int ability = -1;
+  for (size_t i = 0; i < window->icons.size(); ++i)
+    if (window->icons[i].strike) ability = static_cast<int>(i);
+  ASSERT_GE(ability, 0);
+  SIM_AirStrikeType* strike = window->icons[static_cast<size_t>(ability)].strike;
+  const int mx = window->left + 16 + GUI_BS_Deployment::kIconSize * (ability - window->scroll) +
+                 GUI_BS_Deployment::kIconSize / 2;
+  const int my = window->top + 6 + GUI_BS_Deployment::kIconSize / 2;
+  auto picture = [&](bool tooltip) {
+    GetInputManager().x = tooltip ? mx : 512;
+    GetInputManager().y = tooltip ? my : 300;
+    GetInputManager().stillCounter = tooltip ? 1000 : 0;
+    for (int i = 0; i < 6; ++i) Frame();
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+    e.Flip();
+    return pixels;
+  };
+  struct Case {
+    const char* name;
+    float detail;
+    bool fighting;
+    bool restocking;
+  } cases[] = {
+      {"deploying at low detail", 0.0f, false, false},
+      {"fighting with glints and a restock clock", 1.0f, true, true},
+  };
+  const float detailBefore = SIM_Options::Get().GetFloat("OPTIONS_GRAPHICS_DETAIL");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SIM_Options::Get().SetFloat("OPTIONS_GRAPHICS_DETAIL", c.detail);
+    battle.state = c.fighting ? BATTLE_RUNNING : BATTLE_DEPLOYMENT;
+    strike->ready = !c.restocking;
+    strike->restockTimer = c.restocking ? strike->restockDelay * 0.5f : 0.0f;
+    const std::vector<uint32_t> without = picture(false);
+    const std::vector<uint32_t> with = picture(true);
+    ASSERT_NE(window->abilityTooltip, nullptr);
+    const GUI_Tooltip& tip = *window->abilityTooltip;
+    ASSERT_FLOAT_EQ(tip.alpha, 1.0f);
+    // The background's right margin, clear of the text, on the strip's rows.
+    const int x = static_cast<int>(tip.x + tip.textWidth + 5.0f);
+    const int y = std::min(my, static_cast<int>(tip.y + tip.textHeight));
+    ASSERT_GT(y, window->top) << "the spot lies on the strip";
+    ASSERT_LT(x, 1024);
+    const uint32_t under = without[static_cast<size_t>(y) * 1024 + x];
+    const uint32_t got = with[static_cast<size_t>(y) * 1024 + x];
+    constexpr uint32_t kTooltipBackground = 0x161A1Eu;
+    constexpr int kOpacity = 230;
+    for (int shift : {0, 8, 16}) {
+      const int bg = static_cast<int>((kTooltipBackground >> shift) & 0xFF);
+      const int art = static_cast<int>((under >> shift) & 0xFF);
+      const int expected = (bg * kOpacity + art * (255 - kOpacity)) / 255;
+      EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), expected, 6)
+          << "channel at bit " << shift << " with art " << art << " at (" << x << ", " << y << ")";
+    }
+  }
+  SIM_Options::Get().SetFloat("OPTIONS_GRAPHICS_DETAIL", detailBefore);
 }
 
 }  // namespace

@@ -126,8 +126,8 @@ TEST_F(ButtonTest, HoverAndTheHandCursorFollowTheMouse) {
   EXPECT_EQ(GUI_Cursor::Shape(), GUI_Cursor::kArrow);
 }
 
-// What a button under the mouse does in its Process, by whether it is enabled and whether
-// a modal tutorial page was drawn this frame (which shuts every button off).
+// What a button under the mouse does in its Process, by whether it is enabled and shown and
+// whether a modal tutorial page was drawn this frame (which shuts every button off).
 TEST_F(ButtonTest, ProcessUnderTheMouseByStateAndTutorialPage) {
   struct Case {
     const char* name;
@@ -136,11 +136,13 @@ TEST_F(ButtonTest, ProcessUnderTheMouseByStateAndTutorialPage) {
     uint32_t hover;
     bool hand;
     bool tooltipQueued;
+    bool visible = true;
   } cases[] = {
       {"enabled", true, false, 1, true, true},
       {"disabled still shows its tooltip", false, false, 0, false, true},
       {"tutorial page open", true, true, 0, false, false},
       {"disabled under a tutorial page", false, true, 0, false, false},
+      {"hidden", true, false, 0, false, false, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -150,6 +152,7 @@ TEST_F(ButtonTest, ProcessUnderTheMouseByStateAndTutorialPage) {
     button.SetRect(100, 100, 200, 130);
     button.SetTooltip("CONFIRM_YES", 0);
     button.enabled = c.enabled;
+    button.visible = c.visible;
     GetInputManager().pollFlag = c.tutorialPage;
     MoveMouse(150, 110);
     button.Process();

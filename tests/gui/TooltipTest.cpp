@@ -185,4 +185,51 @@ TEST_F(TooltipTest, ATooltipLeavesTheScreenWhileAModalWindowTakesTheInput) {
   delete window;
 }
 
+// The player rests on a button until its tooltip shows and clicks it; the click opens a
+// dialog elsewhere (the attack options beside the details panel), so the mouse is still on
+// the button and the button is still processed. The tooltip must go with the click and stay
+// away until the mouse has left the button, not lie over the dialog.
+TEST_F(TooltipTest, AClickTakesTheTooltipAwayUntilTheMouseLeaves) {
+  auto* window = new GUI_WindowBase();
+  window->SetRect(0, 0, 300, 300);
+  window->Open();
+  static GUI_WindowBase* opened = nullptr;
+  auto* button = new GUI_ButtonBase(
+      [](int) {
+        opened = new GUI_WindowBase();
+        opened->SetRect(400, 300, 700, 500);
+        opened->Open();
+        return 0;
+      },
+      0);
+  button->SetRect(10, 10, 100, 40);
+  button->SetTooltip("TIP", 0);
+  window->AddButton(button);
+  GUI_Tooltip* tip = button->Tooltip();
+  auto frame = [this](float x, float y) {
+    MoveMouse(x, y);
+    GetInputManager().stillCounter = 100;
+    NewFrame();
+    GetWindowOrder().Process();
+    GetWindowOrder().Draw();
+    GUI_Tooltip::DrawQueued();
+  };
+  for (int i = 0; i < 6; ++i) frame(50, 20);
+  ASSERT_FLOAT_EQ(tip->alpha, 1.0f);
+
+  ASSERT_TRUE(GetWindowOrder().LeftClick());
+  ASSERT_NE(opened, nullptr);
+  for (int i = 0; i < 6; ++i) {
+    frame(50, 20);
+    EXPECT_FLOAT_EQ(tip->alpha, 0.0f) << "frame " << i << " after the click";
+  }
+  // Off the button and back: the tooltip is there to be read again.
+  frame(200, 200);
+  for (int i = 0; i < 6; ++i) frame(50, 20);
+  EXPECT_FLOAT_EQ(tip->alpha, 1.0f);
+  delete opened;
+  opened = nullptr;
+  delete window;
+}
+
 }  // namespace

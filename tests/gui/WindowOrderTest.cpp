@@ -363,4 +363,37 @@ TEST_F(WindowOrderTest, WindowClickFlagsAndHiddenWindows) {
   delete parent;
 }
 
+// A dialog that is also a window's child lies in the open list on its own. While its parent
+// is hidden (another screen's window kept for later) the dialog must neither show nor
+// answer: its buttons would take clicks meant for what the screen shows there now.
+TEST_F(WindowOrderTest, AnOpenChildOfAHiddenWindowIsNeitherDrawnNorHeard) {
+  auto* parent = new Probe("screen", 0, 0, 1024, 768);
+  auto* dialog = new Probe("dialog", 100, 100, 300, 300, true);
+  dialog->takesRight = true;
+  parent->AddChild(dialog);
+  ASSERT_TRUE(dialog->IsOpen());
+  GUI_WindowOrder& order = GetWindowOrder();
+  MoveMouse(150, 150);
+  auto everything = [&] {
+    g_log.clear();
+    NewFrame();
+    order.Process();
+    order.Draw();
+    order.LeftClick();
+    order.RightClick();
+    order.OnWheelUp();
+  };
+  parent->visible = false;
+  everything();
+  EXPECT_EQ(Count("draw dialog") + Count("process dialog") + Count("click dialog") + Count("right dialog") +
+                Count("wheel dialog"),
+            0);
+  parent->visible = true;
+  everything();
+  for (const char* e : {"draw dialog", "process dialog", "click dialog", "right dialog", "wheel dialog"})
+    EXPECT_EQ(Count(e), 1) << e;
+  delete parent;
+  EXPECT_TRUE(order.OpenWindows().empty()) << "the child left the order with its parent";
+}
+
 }  // namespace

@@ -109,12 +109,13 @@ class EventPumpTest : public ::testing::Test {
     }
     return out;
   }
-  static void Key(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod = 0) {
+  static void Key(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, Uint16 mod = 0, bool repeat = false) {
     SDL_Event e{};
     e.type = type;
     e.key.keysym.sym = key;
     e.key.keysym.scancode = scancode;
     e.key.keysym.mod = mod;
+    e.key.repeat = repeat ? 1 : 0;
     SDL_PushEvent(&e);
   }
 };
@@ -145,6 +146,24 @@ TEST_F(EventPumpTest, KeysAndTextArriveAsClassicMessages) {
                                      {platform::WM_CHAR, 8},
                                      {platform::WM_KEYDOWN, 'V'},
                                      {platform::WM_CHAR, 22}}));
+}
+
+// Escape steps back one screen per press; from the main menu it ends the game. A held key's
+// repeats would walk from a battle to the desktop, so only its first press counts, while
+// held editing keys and letters still repeat in text fields.
+TEST_F(EventPumpTest, AHeldEscapeCountsOnceOtherKeysRepeat) {
+  Key(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+  for (int i = 0; i < 3; ++i) Key(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, 0, true);
+  Key(SDL_KEYUP, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);
+  Key(SDL_KEYDOWN, SDLK_ESCAPE, SDL_SCANCODE_ESCAPE);  // a new press
+  Key(SDL_KEYDOWN, SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, 0, true);
+  EXPECT_EQ(Pairs(Pump()), (Expected{{platform::WM_KEYDOWN, 27},
+                                     {platform::WM_CHAR, 27},
+                                     {platform::WM_KEYUP, 27},
+                                     {platform::WM_KEYDOWN, 27},
+                                     {platform::WM_CHAR, 27},
+                                     {platform::WM_KEYDOWN, 8},
+                                     {platform::WM_CHAR, 8}}));
 }
 
 TEST_F(EventPumpTest, MouseButtonsDoubleClicksAndWheel) {
