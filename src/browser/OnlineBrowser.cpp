@@ -50,10 +50,6 @@ const char* const kFilterOptions[GUI_BB_ChallengeFilters::kCount] = {
 constexpr float kStarSize = 16.0f;
 constexpr float kRowPitch = 50.0f;
 
-// The tooltip key when the strings table has it, else the bare key (as the table shows
-// missing keys).
-std::string TooltipText(const std::string& key) { return GetTranslation(key); }
-
 std::string PlayerName() {
   const ChallengeServerHooks& hooks = GetChallengeServerHooks();
   return hooks.userName ? hooks.userName() : std::string();
