@@ -725,6 +725,7 @@ GUI_BS_TopStrip::GUI_BS_TopStrip() {
   startButton = new GUI_ButtonText(&GUI_BS_TopStrip::OnStart, "BS_TOP_START", 0);
   startButton->SetRect(cx - 120, 44, cx + 120, 76);
   startButton->SetName("START_BATTLE");
+  startButton->SetTooltip("BS_TOP_START_TT", 60);
   AddButton(startButton);
   // The clock's square grown by 36, the two panels grown by 12.
   auto marker = [](const char* name, float l, float t, float r, float b, float grow) {
@@ -938,6 +939,7 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   for (int i = 0; i < 4; ++i) {
     auto* b = new GUI_ButtonText(i == 3 ? &GUI_BS_PostMortem::OnRate : nullptr, keys[i], 0);
     b->SetRect(c.left + w * i, c.bottom + 6, c.left + w * (i + 1), c.bottom + 32);
+    b->SetTooltip(std::string(keys[i]) + "_TT", 60);
     AddButton(b);
     *slots[i] = b;
   }
@@ -957,6 +959,7 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   continueButton = new GUI_ButtonText(&GUI_BS_PostMortem::OnContinue, "BS_POSTMORTEM_CONTINUE", 0);
   continueButton->SetRect(cx - 100, c.bottom + 36, cx + 100, c.bottom + 62);
   continueButton->SetName("BS_POSTMORTEM_CONTINUE");
+  continueButton->SetTooltip("BS_POSTMORTEM_CONTINUE_TT", 60);
   AddButton(continueButton);
 }
 
