@@ -13,6 +13,7 @@
 #include "battlehud/WarpOuts.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/InputManager.h"
 
 void ClearBattleOverlays() {
@@ -82,6 +83,7 @@ void ConnectBattleOverlays() {
   SetBattleWorldLayer(WL_EFFECT_INDICATORS, DrawSupportAreas);
   SetBattleHudLayer(HL_TARGET_MARKERS, DrawTargetMarkers);
   SetBattleHudLayer(HL_PATH_ARROWS, DrawSelectedRoutes);
+  SetBattleHudLayer(HL_BUILD_PROGRESS, BuildingProgressBar::DrawQueued);
   SetBattleHudLayer(HL_SUPPORT_ICONS, DrawSupportIcons);
   SetBattleWorldLayer(WL_RANGE_INDICATORS, [] { GUI_BS_RangeIndicator::DrawAll(); });
   SetBattleWorldLayer(WL_WARP_OUTS, [] { GUI_BS_WarpOutManager::Instance().Draw(); });
@@ -96,6 +98,9 @@ void ConnectBattleOverlays() {
   SetBattleHudLayer(HL_DAMAGE_NUMBERS, DrawDamageNumbers);
   GetBattleHooks().damageNumber = [](SIM_BattleUnit* unit, float amount, int kind, float x, float y) {
     GUI_BS_DamageFeedbackPool::Instance().Add(unit, amount, kind, x, y);
+  };
+  GetBattleHooks().damageLanded = [](SIM_BattleUnit* unit, float x, float y) {
+    GUI_BS_DamageFeedbackPool::Instance().CompletePending(unit, x, y);
   };
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.resetRangeIndicator = [](SIM_BattleUnit* unit) { GUI_BS_RangeIndicatorSet::Instance().Reset(unit); };
