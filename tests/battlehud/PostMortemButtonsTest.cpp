@@ -136,10 +136,8 @@ TEST_F(PostMortemButtons, EachButtonShowsItsTooltipUnderAStillPointer) {
   GUI_BS_PostMortem* pm = Finish(SIM_Scenario::ORIGIN_ADDED, false, true);
   ASSERT_NE(pm, nullptr);
   const std::pair<GUI_ButtonText*, const char*> buttons[] = {
-      {pm->statsButton, "BS_POSTMORTEM_STATS_TT"},
-      {pm->challengeButton, "BS_POSTMORTEM_CHALLENGE_TT"},
-      {pm->saveButton, "BS_POSTMORTEM_SAVERECORDING_TT"},
-      {pm->rateButton, "BS_POSTMORTEM_RATE_TT"},
+      {pm->statsButton, "BS_POSTMORTEM_STATS_TT"},        {pm->challengeButton, "BS_POSTMORTEM_CHALLENGE_TT"},
+      {pm->saveButton, "BS_POSTMORTEM_SAVERECORDING_TT"}, {pm->rateButton, "BS_POSTMORTEM_RATE_TT"},
       {pm->continueButton, "BS_POSTMORTEM_CONTINUE_TT"},
   };
   for (const auto& [button, key] : buttons) {
