@@ -3,7 +3,6 @@
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlehud/AirStrikePlacement.h"
-#include "battlehud/DeploymentSeams.h"
 #include "battlehud/DivisionManager.h"
 #include "battlehud/DogTags.h"
 #include "battlehud/RangeIndicators.h"
@@ -122,5 +121,4 @@ void ConnectBattleOverlays() {
   screen.startWarpOut = [](float size, float x, float y) {
     GUI_BS_WarpOutManager::Instance().Add(size, x, y);
   };
-  GetDeploymentSeams().fadeOutRangeIndicators = [] { GUI_BS_RangeIndicator::FadeOutAll(); };
 }

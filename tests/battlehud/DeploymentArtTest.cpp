@@ -15,12 +15,15 @@
 #include "battle/Gameplay.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
-#include "battlehud/DeploymentSeams.h"
+#include "battlehud/MiniMap.h"
+#include "battlehud/RangeIndicators.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/DeviceResetSeam.h"
+#include "effects/BattleEffects.h"
+#include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Textures.h"
@@ -29,6 +32,8 @@
 #include "simdata/MapSquare.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
 #include "support/NullDeviceFixture.h"
 
 namespace {
@@ -159,7 +164,9 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);
     ConnectBattleHud();
-    ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+    ConnectBattleEffects();  // the light map of a night battle
+    engine().CreateRenderTarget("rt_lightmap", ScreenW(), ScreenH(), platform::Format::X8R8G8B8);
+    ASSERT_NE(StartShippedBattle(Scenario()), nullptr);
     GetGameplay().supplies = 20000.0f;
     screen = dynamic_cast<GUI_BattleScreen*>(GetGame().CurrentMode);
     ASSERT_NE(screen, nullptr);
@@ -173,10 +180,7 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
         engine().CreateRenderTarget(icon.picture.c_str(), 128, 128, platform::Format::A8R8G8B8);
     window->BuildIconSheet();
   }
-  void TearDown() override {
-    GetBattleFrameHooks().lightingMode = nullptr;
-    zt_test::NullDeviceTest::TearDown();
-  }
+  virtual const char* Scenario() const { return "river_fords"; }
   static platform::NullTexture* Atlas() {
     return dynamic_cast<platform::NullTexture*>(FindOrLoadTexture("ui_deployment_bg.dds")->texture);
   }
@@ -356,39 +360,28 @@ TEST_F(DeploymentArtTest, ADeviceResetBringsTheWindowBackWithItsSheetDrawnAgain)
   EXPECT_TRUE(CapturesInto(Sheet()).empty());
 }
 
-// ---------------------------------------------------------------- dropper seams
+// ---------------------------------------------------------------- dropper and the parts around it
 
-int g_lighting = 0;
-int Lighting() { return g_lighting; }
+// The first icon of the strip, clicked as the player does.
+void ClickFirstIcon(GUI_BS_Deployment* window) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + GUI_BS_Deployment::kIconSize / 2.0f;
+  const float y = window->top + 6.0f + GUI_BS_Deployment::kIconSize / 2.0f;
+  ASSERT_EQ(window->IconAt(x, y), 0);
+  window->LeftClick(x, y);
+}
 
-TEST_F(DeploymentArtTest, TheDropperCallsTheMinimapLightMapAndRangeIndicatorSeams) {
-  DeploymentSeams& seams = GetDeploymentSeams();
-  int hookedOutlines = -1;
-  seams.drawLegalOutlines = [&](const std::vector<DeploymentOutline>& o) {
-    hookedOutlines = static_cast<int>(o.size());
-  };
+TEST_F(DeploymentArtTest, APickedUpUnitLeavesTheMinimapAndADropFadesTheRangeRings) {
   GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
   SIM_UnitDesign* design = window->icons.front().design;
-  ASSERT_EQ(dropper.StartPlacement(design), DeployRefusal::NONE);
-  // Every unit taken into the hand leaves the minimap.
-  EXPECT_EQ(seams.minimapRemovals, static_cast<int>(dropper.hand.size()));
-  // An unlit map: no outlines asked for.
-  GetBattleFrameHooks().lightingMode = &Lighting;
-  g_lighting = 0;
-  dropper.DrawMap();
-  EXPECT_EQ(seams.outlinePasses, 0);
-  // A lit map: one outline per legal square on screen, as the tint shows it.
-  g_lighting = 1;
-  dropper.DrawMap();
-  EXPECT_EQ(seams.outlinePasses, 1);
-  const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  int legal = 0;
-  for (const auto& sq : GetBattle().scenario->grid)
-    if (sq && !map.IsOffScreen(sq->centreX, sq->centreY, 200.0f) && dropper.IsSquareLegal(sq.get())) ++legal;
-  EXPECT_GT(legal, 0);
-  EXPECT_EQ(static_cast<int>(seams.lastOutlines.size()), legal);
-  EXPECT_EQ(hookedOutlines, legal);
-  // A refused drop fades nothing; a drop fades the range indicators once.
+  ASSERT_EQ(design->hull->sizeType == SIZE_INFANTRY, false) << "one unit to follow";
+  ClickFirstIcon(window);
+  ASSERT_EQ(dropper.hand.size(), 1u);
+  SIM_BattleUnit* unit = dropper.hand.front();
+  // The rings of the unit in hand grow; the drop on a legal square fades them.
+  GUI_BS_RangeIndicator* rings = GUI_BS_RangeIndicatorSet::Instance().Find(unit);
+  ASSERT_NE(rings, nullptr);
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::GROWING);
   const SIM_MapSquare* illegal = nullptr;
   const SIM_MapSquare* ok = nullptr;
   for (const auto& sq : GetBattle().scenario->grid) {
@@ -399,10 +392,91 @@ TEST_F(DeploymentArtTest, TheDropperCallsTheMinimapLightMapAndRangeIndicatorSeam
   ASSERT_NE(illegal, nullptr);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(dropper.DropAt(illegal->centreX, illegal->centreY, false), DeployRefusal::ILLEGAL_SQUARE);
-  EXPECT_EQ(seams.rangeFades, 0);
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::GROWING);
   EXPECT_EQ(dropper.DropAt(ok->centreX, ok->centreY, false), DeployRefusal::NONE);
-  EXPECT_EQ(seams.rangeFades, 1);
-  seams.drawLegalOutlines = nullptr;
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::SHRINKING);
+  // Deployed, the unit shows on the minimap; clicked again it goes back into the hand
+  // and off the minimap until the next drop.
+  OpenMiniMap();
+  GUI_BS_MiniMap* minimap = GetMiniMap();
+  ASSERT_NE(minimap, nullptr);
+  minimap->AddUnit(unit);
+  ASSERT_NE(minimap->MarkerOf(unit), nullptr);
+  DropperHandBack back;
+  back.units = {unit};
+  back.design = design;
+  GetBattleScreenHooks().handBackToDropper(back);
+  ASSERT_EQ(dropper.hand.size(), 1u);
+  EXPECT_EQ(minimap->MarkerOf(unit), nullptr);
+}
+
+// A night map: the legal squares also glow through the light map while a design is in hand.
+class NightDeploymentTest : public DeploymentArtTest {
+ protected:
+  const char* Scenario() const override { return "night_citadel"; }
+  // The outlines the frame drew into the light map, as quads.
+  int OutlinesInLightMap() const {
+    GTexture9* lightMap = GetRenderDevice().FindNamedTexture("rt_lightmap");
+    CLoadedTexture* outline = FindOrLoadTexture("route_outline.dds");
+    if (!lightMap || !outline || !outline->texture) return -1;
+    int quads = 0;
+    for (const platform::DrawRecord& d : device->draws)
+      if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture)
+        // The route network's own glow is translucent; a legal square's is full white.
+        for (int i = 0; i + 3 < d.vertexCount; i += 4)
+          if (d.Colour(i) == 0xFFFFFFFFu) {
+            EXPECT_TRUE(d.blendEnabled);
+            ++quads;
+          }
+    return quads;
+  }
+  void Frame() {
+    device->ClearRecord();
+    engine().BeginScene();
+    screen->Draw();
+    engine().EndScene();
+  }
+};
+
+TEST_F(NightDeploymentTest, LegalSquaresAreOutlinedInTheLightMapWhileADesignIsInHand) {
+  ASSERT_TRUE(GUI_BS_LightmapManager::Instance().Active()) << "the night map lights its battle";
+  ASSERT_NE(GetRenderDevice().FindNamedTexture("rt_lightmap"), nullptr);
+  Frame();
+  EXPECT_EQ(OutlinesInLightMap(), 0) << "nothing in hand";
+  ClickFirstIcon(window);
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  ASSERT_TRUE(dropper.HoldsUnits());
+  Frame();
+  // One outline for every square the tint shows green.
+  CLoadedTexture* fill = FindOrLoadTexture("deployment_square_fill.dds");
+  int legal = 0;
+  for (const platform::DrawRecord& d : device->draws)
+    if (d.textures[0] == fill->texture &&
+        d.renderTarget != GetRenderDevice().FindNamedTexture("rt_lightmap")->Get())
+      for (int i = 0; i + 3 < d.vertexCount; i += 4)
+        if (d.Colour(i) == 0x4020FF20u) ++legal;
+  ASSERT_GT(legal, 0);
+  EXPECT_EQ(OutlinesInLightMap(), legal);
+  // Placed: the outlines go with the hand.
+  dropper.CancelDrop();
+  Frame();
+  EXPECT_EQ(OutlinesInLightMap(), 0);
+}
+
+TEST_F(DeploymentArtTest, AnUnlitMapDrawsNoOutlinesIntoTheLightMap) {
+  ClickFirstIcon(window);
+  ASSERT_TRUE(GUI_BS_DeploymentDropper::Instance().HoldsUnits());
+  device->ClearRecord();
+  engine().BeginScene();
+  screen->Draw();
+  engine().EndScene();
+  GTexture9* lightMap = GetRenderDevice().FindNamedTexture("rt_lightmap");
+  ASSERT_NE(lightMap, nullptr);
+  CLoadedTexture* outline = FindOrLoadTexture("route_outline.dds");
+  ASSERT_NE(outline->texture, nullptr);
+  for (const platform::DrawRecord& d : device->draws)
+    if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture)
+      for (int i = 0; i < d.vertexCount; ++i) EXPECT_NE(d.Colour(i), 0xFFFFFFFFu);
 }
 
 }  // namespace
