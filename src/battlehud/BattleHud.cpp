@@ -1,6 +1,7 @@
 #include "battlehud/BattleHud.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/GUI_GameModeBase.h"
@@ -30,6 +31,7 @@
 #include "battlescreen/DesignSprite.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
 #include "engine/MathHelpers.h"
 #include "engine/Singletons.h"
 #include "engine/Sprites.h"
@@ -429,12 +431,36 @@ std::string GUI_BS_Deployment::CostText(const SIM_UnitDesign* design) {
   return FormatScore(DesignDeploymentCost(design));
 }
 
+std::string GUI_BS_Deployment::CostLine(const SIM_UnitDesign* design) {
+  if (!design) return std::string();
+  float cost = std::trunc(design->cost);
+  if (design->GetSizeType() == SIZE_INFANTRY) cost *= 25.0f;  // a squad of 25
+  const std::string supplies = FormatThousands(static_cast<int>(cost));
+  // A translation too long for the line is cut at 31 characters.
+  char line[32];
+  if (BattleExists() && GetBattle().playerDefends) {
+    std::snprintf(line, sizeof line, "(%s: %s %s)", Translated("DEPLOYMENT_ICON_COST").c_str(),
+                  supplies.c_str(), Translated("DEPLOYMENT_ICON_SUPPLIES").c_str());
+  } else {
+    const float vp = design->hull ? std::trunc(design->hull->victoryPoints) : 0.0f;
+    std::snprintf(line, sizeof line, "(%s: %s %s)(%s : %s)", Translated("DEPLOYMENT_ICON_COST").c_str(),
+                  supplies.c_str(), Translated("DEPLOYMENT_ICON_SUPPLIES").c_str(),
+                  Translated("DEPLOYMENT_ICON_VP").c_str(), FormatThousands(static_cast<int>(vp)).c_str());
+  }
+  return line;
+}
+
 void GUI_BS_Deployment::Refresh() {
   icons.clear();
   for (SIM_UnitDesign* d : BuildDeployableDesignList()) {
     Icon icon;
     icon.design = d;
     icon.picture = GUI_BS_DesignSprite::Instance().GetTexture(d->name, false);
+    icon.element = std::make_shared<GUI_BaseElement>();
+    icon.element->SetName("DEPLOYMENT_ICON");
+    icon.tooltip = std::make_shared<GUI_Tooltip>(d->guiName.empty() ? d->name : d->guiName, 10);
+    if (!d->description.empty()) icon.tooltip->AddLine(d->description);
+    icon.tooltip->AddLine(CostLine(d));
     icons.push_back(icon);
   }
   for (SIM_AirStrikeType* type : OfferedStrikes()) {
@@ -446,6 +472,7 @@ void GUI_BS_Deployment::Refresh() {
   }
   abilityTooltip.reset();
   abilityTooltipIcon = -1;
+  soundedIcon = nullptr;
   const int sw = ScreenWidth(), sh = ScreenHeight();
   int visible = static_cast<int>(icons.size());
   int w = 12 + kIconSize * visible + 10;
@@ -571,6 +598,8 @@ bool GUI_BS_Deployment::LeftClick(float x, float y) {
     if (AbilityEnabled(icon.strike)) GUI_BS_AirStrikeManager::Instance().StartTargeting(icon.strike);
     return true;
   }
+  // A tutorial step that waits for another button takes the click and does nothing.
+  if (!IsButtonAllowed(icon.element.get())) return true;
   // A click on a disabled icon still answers: the dropper says why it refuses.
   GUI_BS_DeploymentDropper::Instance().StartPlacement(icon.design);
   return true;
@@ -600,6 +629,7 @@ void GUI_BS_Deployment::Draw() {
     const int i = scroll + slot;
     const Icon& icon = icons[static_cast<size_t>(i)];
     const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
+    if (icon.element) icon.element->SetRect(l, t, l + kIconSize, t + kIconSize);
     const float u0 = !icon.enabled ? 0.0625f : (i == hovered ? 0.125f : 0.0f);
     gui_draw::QueueQuad(bg, l, t, l + kIconSize, t + kIconSize, u0, 0.0f, u0 + 0.0625f, 0.25f, kWhite);
   }
@@ -681,6 +711,21 @@ void GUI_BS_Deployment::Draw() {
   }
   if (abilityTooltip) abilityTooltip->Hide();
   abilityTooltipIcon = -1;
+  for (size_t k = 0; k < icons.size(); ++k)
+    if (icons[k].tooltip && static_cast<int>(k) != hovered) icons[k].tooltip->Hide();
+  if (hovered >= 0) {
+    const Icon& icon = icons[static_cast<size_t>(hovered)];
+    // Coming onto an icon that can be bought: the hover sound, once.
+    if (icon.enabled && icon.design != soundedIcon) {
+      soundedIcon = icon.design;
+      PlayGuiSound(2);
+    }
+    GUI_Cursor::SetHandCursor();
+    if (icon.tooltip && !GetInputManager().pollFlag) {
+      icon.tooltip->UpdateFade();
+      icon.tooltip->Draw();
+    }
+  }
   // The hovered icon's popup; it goes when the mouse leaves above or beside it.
   if (hovered >= 0 && hovered != popupIcon) {
     const float l = left + 16.0f + kIconSize * static_cast<float>(hovered - scroll);

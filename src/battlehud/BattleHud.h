@@ -107,6 +107,9 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   static float CooldownFraction(const SupplyLimitEntry* entry);
   // What the icon's cost line shows ("1,250" supplies).
   static std::string CostText(const SIM_UnitDesign* design);
+  // The unit icon tooltip's last line: the cost, and for an attacker the victory points
+  // the unit is worth ("(Cost: 1,250 supplies)(VP : 40)"), at most 31 characters.
+  static std::string CostLine(const SIM_UnitDesign* design);
   // The icon sheet's sides for n icons: 1024 wide past 16 icons, 1024 high past 32.
   static void SheetSize(int icons, int* width, int* height);
   // The faint glints over the strip's top edge (left wing, right wing, middle) for a
@@ -134,6 +137,10 @@ class GUI_BS_Deployment : public GUI_WindowBase {
     // picture itself); the image sprite then points at that cell.
     int cell = -1;
     float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
+    // A unit icon's place on the screen while shown, named "DEPLOYMENT_ICON" for the
+    // tutorial's allowed buttons, and its tooltip (name, description, cost line).
+    std::shared_ptr<GUI_BaseElement> element;
+    std::shared_ptr<GUI_Tooltip> tooltip;
   };
   // The popup of the hovered icon (one at a time).
   std::unique_ptr<GUI_BS_DesignPopup> popup;
@@ -156,6 +163,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // The hovered ability icon's tooltip.
   std::unique_ptr<GUI_Tooltip> abilityTooltip;
   int abilityTooltipIcon = -1;
+  // The enabled icon the pointer came onto last (its hover sound has played).
+  const SIM_UnitDesign* soundedIcon = nullptr;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
 int& RememberedDeploymentScroll();

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/Tutorial.h"
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
@@ -26,8 +28,14 @@
 #include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
+#include "engine/InputManager.h"
+#include "engine/MathHelpers.h"
+#include "engine/Strings.h"
 #include "engine/Textures.h"
+#include "gui/Cursor.h"
 #include "gui/SpriteSheet.h"
+#include "gui/ToolkitHooks.h"
+#include "gui/Tooltip.h"
 #include "platform/NullDevice.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Options.h"
@@ -408,6 +416,92 @@ TEST_F(DeploymentArtTest, APickedUpUnitLeavesTheMinimapAndADropFadesTheRangeRing
   GetBattleScreenHooks().handBackToDropper(back);
   ASSERT_EQ(dropper.hand.size(), 1u);
   EXPECT_EQ(minimap->MarkerOf(unit), nullptr);
+}
+
+// ---------------------------------------------------------------- unit icons under the pointer
+
+int g_hoverSounds = 0;
+void CountHoverSound(int n) {
+  if (n == 2) ++g_hoverSounds;
+}
+
+// Frames of the battle screen with the pointer still at (x, y).
+void PointerFrames(GUI_BattleScreen* screen, float x, float y, int frames) {
+  GUI_InputManager::SetCursorReader([x, y](float& ox, float& oy) {
+    ox = x;
+    oy = y;
+  });
+  for (int f = 0; f < frames; ++f) {
+    GUI_InputManager& in = GetInputManager();
+    in.Poll();
+    in.x = x;
+    in.y = y;
+    in.stillCounter = 1000;
+    GetRenderDevice().BeginScene();
+    screen->Draw();
+    GetRenderDevice().EndScene();
+  }
+}
+
+TEST_F(DeploymentArtTest, AUnitIconShowsItsTooltipTheHandAndPlaysItsHoverSoundOnce) {
+  LoadStringsTable();
+  window->Refresh();  // the tooltips read the translations
+  window->ScrollTo(0);
+  GUI_ToolkitHooks& hooks = GetToolkitHooks();
+  const auto wiredSound = hooks.playGuiSound;
+  hooks.playGuiSound = &CountHoverSound;
+  g_hoverSounds = 0;
+  const GUI_BS_Deployment::Icon& icon = window->icons.front();
+  SIM_UnitDesign* d = icon.design;
+  ASSERT_TRUE(icon.enabled);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  PointerFrames(screen, x, y, 4);
+  hooks.playGuiSound = wiredSound;
+  GUI_InputManager::SetCursorReader(nullptr);
+  ASSERT_NE(icon.tooltip, nullptr);
+  EXPECT_GT(icon.tooltip->alpha, 0.0f) << "faded in under the still pointer";
+  const std::vector<std::string>& lines = icon.tooltip->Lines();
+  ASSERT_EQ(lines.size(), d->description.empty() ? 2u : 3u);
+  EXPECT_EQ(lines.front(), d->guiName.empty() ? d->name : d->guiName);
+  if (!d->description.empty()) EXPECT_EQ(lines[1], d->description);
+  // An attacker sees the cost and the victory points the unit is worth.
+  char expected[32];
+  std::snprintf(
+      expected, sizeof expected, "(%s: %s %s)(%s : %s)", GetTranslation("DEPLOYMENT_ICON_COST").c_str(),
+      FormatThousands(static_cast<int>(d->cost)).c_str(), GetTranslation("DEPLOYMENT_ICON_SUPPLIES").c_str(),
+      GetTranslation("DEPLOYMENT_ICON_VP").c_str(),
+      FormatThousands(static_cast<int>(d->hull->victoryPoints)).c_str());
+  EXPECT_EQ(lines.back(), expected);
+  EXPECT_LE(lines.back().size(), 31u);
+  EXPECT_EQ(GUI_Cursor::Shape(), GUI_Cursor::kHand);
+  EXPECT_EQ(g_hoverSounds, 1) << "one sound for coming onto the icon, not one a frame";
+  // Off the strip the tooltip goes.
+  PointerFrames(screen, x, 200.0f, 1);
+  GUI_InputManager::SetCursorReader(nullptr);
+  EXPECT_EQ(icon.tooltip->alpha, 0.0f);
+}
+
+TEST_F(DeploymentArtTest, ATutorialStepThatWaitsForAnotherButtonKeepsTheIconsShut) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  auto press = [&] {
+    PointerFrames(screen, x, y, 1);
+    GetInputManager().leftHeld = true;
+    screen->OnLeftDown();
+    GetInputManager().leftHeld = false;
+    GUI_InputManager::SetCursorReader(nullptr);
+  };
+  GUI_BaseElement startButton;
+  startButton.SetName("START_BATTLE");
+  GetTutorial().AllowButton(&startButton);
+  press();
+  EXPECT_FALSE(dropper.HoldsUnits()) << "only the Start button answers";
+  // The step that points at the strip allows its icons by name.
+  for (GUI_BaseElement* e : FindElements("DEPLOYMENT_ICON")) GetTutorial().AllowButton(e);
+  press();
+  EXPECT_TRUE(dropper.HoldsUnits());
+  GetTutorial().AllowButtons();
 }
 
 // A night map: the legal squares also glow through the light map while a design is in hand.
