@@ -29,20 +29,30 @@ bool DivisionHasDeployableDesign(const class SIM_Division* division);
 
 // The popup over a hovered unit icon: the design's name, description, picture and the
 // icons of its modules in eight slots, joined to the icon by a thin connector.
-class GUI_BS_DesignPopup {
+// A framed dialog drawn by the deployment window (it takes no clicks of its own); each
+// filled module slot lights up under the pointer and names its module in a tooltip.
+class GUI_BS_DesignPopup : public GUI_Dialog {
  public:
   static constexpr int kSlots = 8;
-  static constexpr int kWidth = 2 * 6 + 192 + 38 + 96;
-  static constexpr int kHeight = 6 + 6 + 96 + 50;
+  static constexpr int kBorder = 6;
+  static constexpr int kWidth = 2 * kBorder + 192 + 38 + 96;
+  static constexpr int kHeight = 2 * kBorder + 96 + 50;
   explicit GUI_BS_DesignPopup(SIM_UnitDesign* design);
+  ~GUI_BS_DesignPopup() override;
   // Above the deployment window, centred on the icon but never past the screen's edge.
   void Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth);
-  void Draw();
+  void Draw() override;
+  // The slot (0..7) under the point, or -1.
+  int SlotAt(float x, float y) const;
   // The module types of the eight slots in module order; null for an empty slot.
   std::vector<const class SIM_ModuleType*> slots;
+  // A filled slot's tooltip (the module's name); null for an empty one.
+  std::vector<std::unique_ptr<GUI_Tooltip>> slotTooltips;
   SIM_UnitDesign* design = nullptr;
-  int left = 0, top = 0, right = 0, bottom = 0;
   int connectorLeft = 0, connectorTop = 0, connectorRight = 0, connectorBottom = 0;
+  // The description band and the grid under the picture (its centre).
+  int descLeft = 0, descTop = 0, descRight = 0, descBottom = 0;
+  float gridX = 0.0f, gridY = 0.0f;
   std::string title;
   std::string picture;
 };

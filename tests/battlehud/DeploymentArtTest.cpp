@@ -37,7 +37,9 @@
 #include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
 #include "platform/NullDevice.h"
+#include "simdata/Divisions.h"
 #include "simdata/MapSquare.h"
+#include "simdata/ModuleType.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
@@ -502,6 +504,146 @@ TEST_F(DeploymentArtTest, ATutorialStepThatWaitsForAnotherButtonKeepsTheIconsShu
   press();
   EXPECT_TRUE(dropper.HoldsUnits());
   GetTutorial().AllowButtons();
+}
+
+// The u of the last vertex drawn with the texture at (x, y) (within a pixel), or -1.
+float QuadUAt(const platform::NullDevice* device, CLoadedTexture* texture, float x, float y) {
+  float u = -1.0f;
+  for (const platform::DrawRecord& d : device->draws) {
+    if (!texture || d.textures[0] != texture->texture) continue;
+    for (int i = 0; i < d.vertexCount; ++i)
+      if (std::fabs(d.X(i) - x) < 1.0f && std::fabs(d.Y(i) - y) < 1.0f) u = d.U(i);
+  }
+  return u;
+}
+
+TEST_F(DeploymentArtTest, TheDesignPopupIsAFramedDialogWhoseModuleSlotsLightUpAndNameTheirModule) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  PointerFrames(screen, x, y, 2);
+  ASSERT_NE(window->popup, nullptr);
+  GUI_BS_DesignPopup* popup = window->popup.get();
+  ASSERT_NE(popup->slots[0], nullptr) << "the first design has modules";
+  // The dialog's frame and the dark inset under its title, the grid behind the picture.
+  CLoadedTexture* grid = FindOrLoadTexture("design_popup_grid.dds");
+  ASSERT_NE(grid->texture, nullptr) << "the grid art is built with the game";
+  EXPECT_GE(QuadUAt(device, grid, popup->gridX - 48, popup->gridY - 48), 0.0f);
+  EXPECT_EQ(popup->Title(), window->icons.front().design->guiName);
+  // Up from the icon into the popup, over the first module slot.
+  const float sx = popup->gridX + 48 + 5 + 24, sy = static_cast<float>(popup->descBottom) + 24;
+  PointerFrames(screen, sx, sy, 3);
+  device->ClearRecord();
+  PointerFrames(screen, sx, sy, 1);
+  GUI_InputManager::SetCursorReader(nullptr);
+  ASSERT_EQ(window->popup.get(), popup) << "the popup stays while the pointer is on it";
+  CLoadedTexture* panel = FindOrLoadTexture("minimap_panel.dds");
+  const float slotLeft = popup->gridX + 48 + 5 + 2, slotTop = static_cast<float>(popup->descBottom) + 2;
+  EXPECT_FLOAT_EQ(QuadUAt(device, panel, slotLeft, slotTop), 0.875f) << "the slot under the pointer is lit";
+  EXPECT_FLOAT_EQ(QuadUAt(device, panel, slotLeft + 48, slotTop), 0.75f) << "its neighbour is not";
+  ASSERT_NE(popup->slotTooltips[0], nullptr);
+  EXPECT_GT(popup->slotTooltips[0]->alpha, 0.0f);
+  EXPECT_EQ(popup->slotTooltips[0]->Lines().front(), popup->slots[0]->GetGuiName());
+  for (size_t i = 1; i < popup->slotTooltips.size(); ++i)
+    if (popup->slotTooltips[i]) EXPECT_EQ(popup->slotTooltips[i]->alpha, 0.0f) << i;
+  // An empty slot neither lights up nor has a tooltip.
+  for (size_t i = 0; i < popup->slots.size(); ++i)
+    if (!popup->slots[i]) EXPECT_EQ(popup->slotTooltips[i], nullptr) << i;
+}
+
+// ---------------------------------------------------------------- what the strip offers
+
+// The designs the strip shows, in its order.
+std::vector<SIM_UnitDesign*> StripDesigns(const GUI_BS_Deployment* window) {
+  std::vector<SIM_UnitDesign*> out;
+  for (const GUI_BS_Deployment::Icon& icon : window->icons)
+    if (icon.design) out.push_back(icon.design);
+  return out;
+}
+
+TEST_F(DeploymentArtTest, TheStripOrdersItsIconsByClassAndKeepsTheDivisionsOrderWithinAClass) {
+  const std::vector<std::string> classes = {"LIGHTTANK",    "MEDIUMTANK", "HEAVYTANK", "LIGHTMECH",
+                                            "MEDIUMMECH",   "HEAVYMECH",  "INFANTRY",  "SMALLTURRET",
+                                            "MEDIUMTURRET", "LARGETURRET"};
+  // Every design of the catalogue, last first; one hull's class is none of the ten.
+  SIM_UnitDesignManager& catalogue = SIM_UnitDesignManager::Get();
+  SIM_Division* division = SIM_DivisionManager::Instance().AddDivision("StripOrderTest");
+  ASSERT_NE(division, nullptr);
+  for (auto it = catalogue.Designs().rbegin(); it != catalogue.Designs().rend(); ++it)
+    division->designs.push_back((*it)->name);
+  SIM_UnitHull* odd = nullptr;
+  for (const auto& d : catalogue.Designs())
+    if (!odd && d->hull && d->hull->sizeType == SIZE_TANK) odd = d->hull;
+  ASSERT_NE(odd, nullptr);
+  const std::string oddClass = odd->moduleSize;
+  odd->moduleSize = "ARTILLERY";
+  SIM_DivisionManager::Instance().Select(division);
+  window->Refresh();
+  const std::vector<SIM_UnitDesign*> shown = StripDesigns(window);
+  odd->moduleSize = oddClass;
+  ASSERT_GE(shown.size(), 3u);
+  size_t expected = 0;
+  for (const auto& d : catalogue.Designs()) expected += d->hull != odd && IsDesignDeployable(d.get());
+  EXPECT_EQ(shown.size(), expected) << "every deployable design of a known class, once";
+  auto classOf = [&](const SIM_UnitDesign* d) {
+    return std::find(classes.begin(), classes.end(), d->hull->moduleSize) - classes.begin();
+  };
+  auto divisionPlace = [&](const SIM_UnitDesign* d) {
+    return std::find(division->designs.begin(), division->designs.end(), d->name) - division->designs.begin();
+  };
+  for (size_t i = 0; i < shown.size(); ++i) {
+    SCOPED_TRACE(shown[i]->name);
+    EXPECT_NE(shown[i]->hull, odd);
+    EXPECT_NE(shown[i]->hull->sizeType, SIZE_BUILDING) << "an attacker builds nothing";
+    if (i == 0) continue;
+    EXPECT_LE(classOf(shown[i - 1]), classOf(shown[i]));
+    if (classOf(shown[i - 1]) == classOf(shown[i]))
+      EXPECT_LT(divisionPlace(shown[i - 1]), divisionPlace(shown[i]));
+  }
+  SIM_DivisionManager::Instance().RemoveDivision("StripOrderTest");
+}
+
+TEST_F(DeploymentArtTest, ADefenderIsOfferedInfantryAndBuildingsArmedOnesOnlyWithoutSupportSquares) {
+  SIM_UnitDesignManager& catalogue = SIM_UnitDesignManager::Get();
+  SIM_Division* division = SIM_DivisionManager::Instance().AddDivision("StripDefenceTest");
+  ASSERT_NE(division, nullptr);
+  int unarmedBuildings = 0;
+  for (const auto& d : catalogue.Designs()) {
+    division->designs.push_back(d->name);
+    unarmedBuildings += d->hull && d->hull->sizeType == SIZE_BUILDING && !d->weapon;
+  }
+  ASSERT_GT(unarmedBuildings, 0) << "the catalogue holds a support building";
+  SIM_DivisionManager::Instance().Select(division);
+  GetBattle().playerDefends = true;
+  std::vector<SIM_MapSquare*> support;
+  for (const auto& sq : GetBattle().scenario->grid)
+    if (sq && sq->kind == SIM_MapSquare::KIND_SUPPORT) support.push_back(sq.get());
+  for (bool withSupport : {true, false}) {
+    SCOPED_TRACE(withSupport ? "with support squares" : "without");
+    // The map's support squares, or one made for the case.
+    SIM_MapSquare* made = nullptr;
+    if (withSupport && support.empty()) {
+      made = GetBattle().scenario->grid.front().get();
+      made->kind = SIM_MapSquare::KIND_SUPPORT;
+    }
+    if (!withSupport)
+      for (SIM_MapSquare* sq : support) sq->kind = SIM_MapSquare::KIND_OTHER;
+    window->Refresh();
+    const std::vector<SIM_UnitDesign*> shown = StripDesigns(window);
+    if (made) made->kind = SIM_MapSquare::KIND_OTHER;
+    for (SIM_MapSquare* sq : support) sq->kind = SIM_MapSquare::KIND_SUPPORT;
+    int unarmed = 0;
+    for (const SIM_UnitDesign* d : shown) {
+      SCOPED_TRACE(d->name);
+      const int s = d->hull->sizeType;
+      EXPECT_TRUE(s == SIZE_INFANTRY || s == SIZE_BUILDING);
+      if (!withSupport) EXPECT_NE(d->weapon, nullptr);
+      unarmed += !d->weapon;
+    }
+    EXPECT_EQ(unarmed > 0, withSupport);
+    EXPECT_FALSE(shown.empty());
+  }
+  GetBattle().playerDefends = false;
+  SIM_DivisionManager::Instance().RemoveDivision("StripDefenceTest");
 }
 
 // A night map: the legal squares also glow through the light map while a design is in hand.
