@@ -111,4 +111,3 @@ void CloseRCMenu() {
 void RCMenuForgetUnit(SIM_BattleUnit* unit) {
   if (g_menu && g_menu->building == unit) g_menu->Retire();
 }
-
