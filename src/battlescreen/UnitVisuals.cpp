@@ -1209,6 +1209,9 @@ void GUI_BS_UnitManager::UpdateInfantry() {
 }
 
 void GUI_BS_UnitManager::DrawAll() {
+  // The clocks are drawn over the finished picture by the HUD; with the HUD hidden last
+  // frame nobody drew them, and this frame's buildings queue them afresh.
+  BuildingProgressBar::Queued().clear();
   UpdateInfantry();
   D3DEngine& e = GetRenderDevice();
   e.SetNormalBlend();
@@ -1242,7 +1245,6 @@ void GUI_BS_UnitManager::DrawAll() {
     u->DrawBarrelsAndShield();
   }
   vb.Flush();
-  BuildingProgressBar::DrawQueued();
 }
 
 void GUI_BS_UnitManager::StopEngineSounds() {

@@ -328,7 +328,7 @@ class GUI_BS_BuildingUnit : public GUI_BS_MajorUnit {
 };
 
 // The clock over a building being built (green) or taken down (red), queued by the
-// building each frame and drawn once after the units.
+// building each frame and drawn by the HUD over the lit, post-processed picture.
 struct BuildingProgressBar {
   static void Queue(SIM_BattleUnit* building);
   static void DrawQueued();
