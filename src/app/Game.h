@@ -75,8 +75,12 @@ class Game {
   // Frames that reached the present since start-up.
   long long FramesDrawn() const { return framesDrawn_; }
 
-  // The size of the full-screen render targets for a screen size: 512, 1024, 2048, 4096.
-  static int RenderTargetSize(int screenSize);
+  // The size of the full-screen render targets for a screen size: the screen's own, or
+  // where the device takes only powers of two, 512, 1024, 2048 or 4096.
+  static int RenderTargetSize(int screenSize, bool powerOfTwo = true);
+  // Sizes the full-screen render targets for a screen of width x height on the current
+  // device and creates every render target.
+  void CreateScreenTargets(int width, int height);
   // The desktop size start-up works with (the primary display's, else 1280 by 1024).
   void GetDesktopSize(int& width, int& height) const;
   // Tests stand in for the display: a non-zero size replaces the desktop's.

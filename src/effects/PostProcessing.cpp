@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "battle/Battle.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "effects/EffectsCommon.h"
 #include "effects/LightMap.h"
@@ -21,6 +22,25 @@ constexpr float kPi = 3.14159265f;
 constexpr float kNoiseStepMs = 64.0f;
 constexpr float kPulseMs = 600.0f;
 constexpr float kScanMs = 2000.0f;
+
+const char* const kOpNames[] = {"clear offscreen1",
+                                "target offscreen2",
+                                "bind offscreen1",
+                                "bind offscreen2",
+                                "light-map composite",
+                                "night vision",
+                                "target back buffer",
+                                "motion blur",
+                                "copy",
+                                "clear",
+                                "static noise",
+                                "distortion"};
+// The operations that touch pixels (the others only switch targets and textures).
+bool OpDrawsPass(int op) {
+  return op == PP_CLEAR_OFFSCREEN1 || op == PP_COMPOSITE_LIGHTMAP || op == PP_NIGHT_VISION ||
+         op == PP_MOTION_BLUR || op == PP_COPY || op == PP_CLEAR || op == PP_STATIC_NOISE ||
+         op == PP_DISTORTION;
+}
 
 DistortionPendingQuery& DistortionQuery() {
   static DistortionPendingQuery q = nullptr;
@@ -312,8 +332,17 @@ void GUI_BS_PostProcessor::RunCommandList() {
   // Every texel lands on its own pixel: point sampling keeps the copies exact.
   e.SetPointFiltering(true, 0);
   e.SetPointFiltering(true, 1);
-  for (int i = 0; i < kMaxOps; ++i)
-    if (ops[i] <= PP_DISTORTION) ExecuteOp(ops[i]);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  for (int i = 0; i < kMaxOps; ++i) {
+    if (ops[i] > PP_DISTORTION) continue;
+    platform::Device* d = e.Device();
+    const platform::FrameCounters before = trace.enabled && d ? d->Counters() : platform::FrameCounters();
+    ExecuteOp(ops[i]);
+    // The frame's record says which passes ran and what each cost.
+    if (trace.enabled && d && OpDrawsPass(ops[i]))
+      trace.entries.push_back({std::string("pass ") + kOpNames[ops[i]], d->Counters().draws - before.draws,
+                               d->Counters().PixelsTouched() - before.PixelsTouched()});
+  }
   e.SetPointFiltering(false, 0);
   e.SetPointFiltering(false, 1);
   e.SetTexture(nullptr);
