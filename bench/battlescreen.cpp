@@ -139,11 +139,7 @@ struct FrameCost {
 
 // One whole frame as the game draws it, waited for, so its whole cost is measured.
 void DrawOneFrame(platform::Device* d) {
-  D3DEngine& e = GetRenderDevice();
-  e.BeginScene();
-  GetGame().CurrentMode->Draw();
-  e.EndScene();
-  e.Flip();
+  GetGame().DrawFrame();
   if (g_bench.gl) {
     std::vector<uint32_t> pixel;
     d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);

@@ -90,6 +90,8 @@ bool GameExists() { return GameSlot() != nullptr; }
 void BuildTrigTables() { InitTrigTables(); }
 
 int Game::RenderTargetSize(int screenSize, bool powerOfTwo) {
+  // Every pass over a target touches all of it: no larger than the screen unless the
+  // device cannot make it so.
   if (!powerOfTwo) return std::max(1, screenSize);
   if (screenSize <= 512) return 512;
   if (screenSize <= 1024) return 1024;
@@ -286,7 +288,7 @@ void Game::InitDirect3D(int width, int height, bool windowed) {
 }
 
 void Game::CreateScreenTargets(int width, int height) {
-  const bool powerOfTwo = true;
+  const bool powerOfTwo = !GetRenderDevice().NonSquareTextures();
   RenderTargetWidth = RenderTargetSize(width, powerOfTwo);
   RenderTargetHeight = RenderTargetSize(height, powerOfTwo);
   CreateRenderTargets();

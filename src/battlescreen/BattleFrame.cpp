@@ -378,7 +378,6 @@ void GUI_BattleScreen::DrawBattle() {
   lastFrameMs = now;
   FadeThreshold::Shared().Step();
   if (hooks.preparePostProcess) hooks.preparePostProcess();
-  if (SIM_Options::Get().IsOn("DISTORTION")) ClearNamedTarget("rt_distortion", 0xFF808080u);
   SquadSoundUpdate();
   if (hooks.stepVoices) hooks.stepVoices();
   const int lighting = LightingMode();

@@ -301,6 +301,12 @@ void Device::CountDrawPixels(PrimitiveType type, int primitiveCount, const uint8
   if (primitiveCount <= 2 && whole > 0 && pixels * 100 >= whole * 95) ++counters_->fullTargetPasses;
 }
 
+uint64_t StretchPixels(const Rect& dest, int targetWidth, int targetHeight) {
+  const Rect r = DrawClipRect(Viewport{dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top},
+                              false, Rect(), targetWidth, targetHeight);
+  return uint64_t(r.right - r.left) * uint64_t(r.bottom - r.top);
+}
+
 void Device::CountClearPixels(const Rect& clip) {
   counters_->clearedPixels += uint64_t(clip.right - clip.left) * uint64_t(clip.bottom - clip.top);
   ++counters_->clears;

@@ -289,6 +289,8 @@ Rect DrawClipRect(const Viewport& vp, bool scissorOn, const Rect& scissor, int t
 // positions with pixel centres on whole numbers), each triangle clipped to 'clip'.
 // Lines count their length, points one pixel each.
 uint64_t CoveredPixels(PrimitiveType type, const std::vector<float>& xy, const Rect& clip);
+// Pixels a copy writes into a rectangle of a target of that size.
+uint64_t StretchPixels(const Rect& dest, int targetWidth, int targetHeight);
 
 // ---------------------------------------------------------------------------------
 class Device {

@@ -360,6 +360,7 @@ class GLDevice : public Device {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     boundFbo_ = ~0u;
     glEnable(GL_SCISSOR_TEST);
+    counters_->drawnPixels += StretchPixels(d, dest->Width(), dest->Height());
     return err == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
   }
 

@@ -520,11 +520,13 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
   return D3D_OK;
 }
 
-HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect*) {
+HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect* destRect) {
   char buf[96];
   std::snprintf(buf, sizeof buf, "StretchRect %p %p", static_cast<void*>(source), static_cast<void*>(dest));
   if (recording) Record(buf);
   if (!dest || !dest->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  counters_->drawnPixels += StretchPixels(destRect ? *destRect : Rect{0, 0, dest->Width(), dest->Height()},
+                                          dest->Width(), dest->Height());
   return D3D_OK;
 }
 
