@@ -94,7 +94,6 @@ bool GUI_MainMenu::CoversWholeScreen() const {
 }
 
 void GUI_MainMenu::Draw() {
-  CallGameLayerHook(GetGameLayerHooks().showPatchFound);
   GetTitleBackdrop().Draw(true);
 
   D3DEngine& d3d = GetRenderDevice();
