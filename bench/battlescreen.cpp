@@ -147,6 +147,14 @@ void DrawOneFrame(platform::Device* d) {
   if (auto* null = dynamic_cast<platform::NullDevice*>(d)) null->ClearRecord();
 }
 
+// With ZENTRAK_BENCH_SHOTS set, the frame just drawn is saved there (to be looked at).
+void SaveShot(const char* name) {
+  const char* folder = std::getenv("ZENTRAK_BENCH_SHOTS");
+  if (!folder || !*folder) return;
+  GetRenderDevice().SaveScreenshot((std::string(folder) + "/" + name + ".bmp").c_str(),
+                                   platform::ImageFileFormat::BMP, nullptr);
+}
+
 void BM_IdleMenu(benchmark::State& state) {
   platform::Device* d = GetRenderDevice().Device();
   FrameCost cost;
@@ -285,6 +293,7 @@ bool EnsureFight() {
     PlaceFight();
     for (int i = 0; i < 60; ++i) DrawOneFrame(GetRenderDevice().Device());
     std::printf("fight: %zu of 400 units drawn at zoom %.3f\n", DrawnUnits(), GUI_BS_Map::Instance().zoom);
+    SaveShot(g_night ? "fight_night" : "fight_day");
     placed = DrawnUnits() >= 380 ? 1 : -1;
   }
   return placed > 0;
@@ -311,6 +320,7 @@ int main(int argc, char** argv) {
   // The idle main menu first, past its opening fade.
   GetGame().SetGameMode(MODE_MAIN_MENU);
   for (int i = 0; i < 30; ++i) DrawOneFrame(GetRenderDevice().Device());
+  SaveShot("menu");
   benchmark::RegisterBenchmark(("IdleMenu/" + device).c_str(), BM_IdleMenu)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
