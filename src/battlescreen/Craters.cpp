@@ -237,6 +237,9 @@ void GUI_BS_DistortionManager::GrowBoxToScreen() {
 void GUI_BS_DistortionManager::Draw(float frameMs) {
   drewThisFrame = false;
   drawnBox = Box();
+  const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
+  // Nothing listed and no haze: the pass neither switches targets nor clears.
+  if (!HasDistortion(scenario && scenario->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) return;
   GetGlobalVertexBuffer().Flush();
   for (auto& w : shockwaves) {
     w->elapsed += frameMs;
