@@ -55,6 +55,8 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   void SetTexture(const std::string& name);
   // Queues the placed main quad; draws the marks (which need their own states).
   void Draw() override;
+  // The light map's pass: the marks seen this frame drawn in their own colour.
+  void DrawDamageMarkGlow();
   // The main quad, already placed and coloured as a shadow, drawn blurred.
   void DrawShadow();
 

@@ -27,6 +27,7 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Infantry.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/MechLegs.h"
 #include "battlescreen/ShellCasings.h"
@@ -71,6 +72,8 @@ const VariantLayer* ParentLayer(const SIM_UnitHullVariant* variant, const Varian
   const VariantLayer* p = variant->FindLayer(layer->parent);
   return p == layer ? nullptr : p;
 }
+
+bool Arriving(const SIM_BattleUnit* u) { return u->state == US_IN_DROPPER || u->state == US_DROPPING_IN; }
 
 const SIM_UnitHullVariant* VariantOf(const SIM_BattleUnit* u) {
   return u && u->design ? u->design->variant : nullptr;
@@ -402,6 +405,9 @@ void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
   alpha = std::clamp(alpha, 0, 255);
   if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
   sprite.mainQuad.SetColour(alpha, sprite.colourR, sprite.colourG, sprite.colourB);
+  // A unit still dropping in is not lit yet.
+  if (!Arriving(unit))
+    LightUnitQuad(sprite.mainQuad, sprite.lightQuadA, sprite.lightQuadB, unit->lightStrength);
   sprite.Draw();
 }
 
@@ -802,6 +808,8 @@ void GUI_BS_MajorUnit::DrawBarrelsAndShield() {
     PlaceBarrel(b);
     if (!b.sprite->mainQuad.IsOnScreen()) continue;
     b.sprite->mainQuad.SetColour(alpha, b.sprite->colourR, b.sprite->colourG, b.sprite->colourB);
+    if (!Arriving(unit))
+      LightUnitQuad(b.sprite->mainQuad, b.sprite->lightQuadA, b.sprite->lightQuadB, unit->lightStrength);
     b.sprite->Draw();
   }
 }
@@ -1242,6 +1250,8 @@ void GUI_BS_UnitManager::DrawAll() {
     u->DrawBarrelsAndShield();
   }
   vb.Flush();
+  // What the units put into the light map goes there in one target switch.
+  if (auto render = GetLightMapSeam().renderUnitList) render();
   BuildingProgressBar::DrawQueued();
 }
 
