@@ -351,6 +351,7 @@ void SIM_BattleUnit::SpawnHullProps() {
     if (p.size == -1.0f) desc.size = p.propType ? p.propType->defaultWidth : 0.0f;
     desc.angle = p.angle == -1.0f ? RandomFloat() * 360.0f : p.angle;
     desc.propType = p.propType;
+    desc.army = army;
     groundProps.push_back(GetBattleView().CreateGroundProp(desc));
   }
 }

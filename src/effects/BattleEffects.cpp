@@ -108,6 +108,7 @@ void ConnectBattleEffects() {
   unitLights.renderUnitList = [] { LightmapDrawLists::Instance().RenderUnitList(); };
   SetDamageGlowDraw([](void* sprite) { static_cast<GUI_BS_Sprite*>(sprite)->DrawDamageMarkGlow(); });
   GetUnitEffectHooks().request = EffectsRecordRequest;
+  GetUnitEffectHooks().extinguishFires = GroundFireExtinguish;
   ConnectUnitEmitters();
   SetDistortionRegisterHook(
       [](GUI_BS_RenderObject* o) { GUI_BS_DistortionManager::Instance().QueueHeat(o); });
