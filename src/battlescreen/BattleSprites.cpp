@@ -315,18 +315,6 @@ void GUI_BS_Sprite::DrawDamageMarkGlow() {
   ResetMaskedSpriteStates();
 }
 
-void GUI_BS_Sprite::DrawShadow() {
-  if (!SIM_Options::Get().IsOn("SHADOWS")) return;
-  GVertexBuffer& vb = GetGlobalVertexBuffer();
-  vb.Flush();
-  BeginUnitBatch();
-  vb.SetTexture(mainQuad.texture);
-  SetLodBias(1.8f);
-  vb.AddVertices(mainQuad.v, 4);
-  vb.Flush();
-  SetLodBias(0.0f);
-}
-
 void SetMaskedSpriteStates() {
   platform::Device* d = GetRenderDevice().Device();
   if (!d) return;

@@ -57,8 +57,6 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   void Draw() override;
   // The light map's pass: the marks seen this frame drawn in their own colour.
   void DrawDamageMarkGlow();
-  // The main quad, already placed and coloured as a shadow, drawn blurred.
-  void DrawShadow();
 
   bool HasDamageMark(const SIM_UnitTargetData* hit) const;
   // A permanent mark with that damage-sheet cell (0..30); false when the hit has one.
