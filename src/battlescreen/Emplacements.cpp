@@ -66,12 +66,6 @@ void GUI_BS_EmplacementManager::ReleaseUnits(GUI_BS_Emplacement* emplacement) {
   }
 }
 
-void GUI_BS_EmplacementManager::DropUnit(const SIM_BattleUnit* unit) {
-  for (auto& e : emplacements)
-    for (GUI_BS_Emplacement::Slot& slot : e->slots)
-      if (slot.unit == unit) slot.unit = nullptr;
-}
-
 void GUI_BS_EmplacementManager::Destroy(GUI_BS_Emplacement* emplacement) {
   emplacements.remove_if(
       [emplacement](const std::unique_ptr<GUI_BS_Emplacement>& e) { return e.get() == emplacement; });
@@ -84,5 +78,14 @@ void ConnectEmplacements() {
     // A square without a built emplacement seats nobody in a fixed place.
     if (!e) return true;
     return m.AssignUnit(e, unit);
+  };
+  GetBattleHooks().releaseEmplacement = [](void* square) {
+    GUI_BS_EmplacementManager& m = GUI_BS_EmplacementManager::Instance();
+    m.ReleaseUnits(m.Find(static_cast<const SIM_MapSquare*>(square)));
+  };
+  GetBattleHooks().emplacementManned = [](const void* square) {
+    const GUI_BS_Emplacement* e =
+        GUI_BS_EmplacementManager::Instance().Find(static_cast<const SIM_MapSquare*>(square));
+    return e && e->IsOccupied();
   };
 }
