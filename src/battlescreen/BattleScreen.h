@@ -132,6 +132,9 @@ class GUI_BattleScreen : public GUI_GameModeBase {
   void ClearForcedTargets();
   void SelectUnitUnderMouse();
 
+  // Frame time over frames drawn since Init (ms); 0 before the first timed frame.
+  double AverageFrameMs() const { return frameCount > 0 ? elapsedMs / frameCount : 0.0; }
+
   float elapsedMs = 0.0f;
   int32_t frameCount = 0;
   uint64_t lastFrameMs = 0;  // the millisecond clock of the previous frame
