@@ -8,6 +8,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
+#include "battle/BattleHooks.h"
 #include "battle/BattleUnit.h"
 #include "battle/CollisionGrid.h"
 #include "battle/Gameplay.h"
@@ -297,6 +298,12 @@ void SIM_AI_Placement::Update() {
     score = 0.0f;
     return;
   }
+  // A manned emplacement takes no second squad.
+  const BattleHooks& hooks = GetBattleHooks();
+  if (square && hooks.emplacementManned && hooks.emplacementManned(square)) {
+    score = 0.0f;
+    return;
+  }
   Evaluate();
 }
 
@@ -362,13 +369,4 @@ SIM_UnitDesign* SIM_AI_Placement::PickDesignFor(const std::vector<SIM_UnitDesign
   if (list.empty()) return nullptr;
   const int n = static_cast<int>(list.size());
   return list[static_cast<size_t>(std::clamp(RandomIntDirect(n), 0, n - 1))];
-}
-
-// --------------------------------------------------------------------- range set
-
-float RangeSet::Smallest() const {
-  float smallest = 9999.0f;
-  for (int i = 0; i < 3; ++i)
-    if (used[i] && values[i] < smallest) smallest = values[i];
-  return smallest;
 }

@@ -277,12 +277,6 @@ void SIM_AirStrikeManager::LoadTypes(const std::string& pattern) {
   }
 }
 
-SIM_AirStrikeType* SIM_AirStrikeManager::FindType(const std::string& name) const {
-  for (const auto& t : types)
-    if (t->name == name) return t.get();
-  return nullptr;
-}
-
 SIM_AirStrike* SIM_AirStrikeManager::OrderStrike(SIM_AirStrikeType* type) {
   if (!type) return nullptr;
   strikes.push_back(std::make_unique<SIM_AirStrike>(type, nextId++));

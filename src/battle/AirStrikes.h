@@ -113,7 +113,6 @@ class SIM_AirStrikeManager {
   static SIM_AirStrikeManager& Load();
   // Replaces the catalogue with the files matching the pattern, in listing order.
   void LoadTypes(const std::string& pattern);
-  SIM_AirStrikeType* FindType(const std::string& name) const;
 
   // A new strike of the type, not yet launched, in the strikes in progress.
   SIM_AirStrike* OrderStrike(SIM_AirStrikeType* type);

@@ -358,7 +358,6 @@ void SIM_Battle::RecordBattleFought() {
     stats.AddStat("battles_fought_attacker", 1);
   }
   if (scenario && scenario->origin == SIM_Scenario::ORIGIN_ADDED) stats.AddStat("online_games_fought", 1);
-  CheckCampaignBeaten();
   stats.AddStat("battles_fought", 1);
   outcomeDecided = true;
   endTimer.Start();

@@ -223,7 +223,6 @@ class SIM_ClassicAttackerAI {
 class SIM_ClassicDefenderAI {
  public:
   static constexpr float kSquadSize = 25.0f;
-  static constexpr float kCrowdRangeSq = 360000.0f;
   // The demolish-and-rebuild rule.
   static constexpr float kRebuildCooldownMs = 5000.0f;
   static constexpr float kRebuildPeriodMs = 2000.0f;
@@ -249,7 +248,6 @@ class SIM_ClassicDefenderAI {
   void SupplyStep() { UpdateBudget(); }
   void UpdateBudget();
   SIM_AI_Placement* BestPlacement();
-  bool IsPlacementCrowded(const SIM_AI_Placement& placement) const;
   void AddBudget(float amount);
   void AddRefund(float amount);
   void ClearPlacements();
@@ -278,13 +276,6 @@ using SIM_DefenderAI = SIM_ClassicDefenderAI;
 // Shared by both AIs: above 1 when the attacker gains victory points faster than time
 // passes (the player's side sees it from the other way).
 float ProgressFactor();
-
-// The smallest of up to three ranges that are in use (9999 when none is).
-struct RangeSet {
-  float values[3] = {0.0f, 0.0f, 0.0f};
-  bool used[3] = {false, false, false};
-  float Smallest() const;
-};
 
 SIM_ClassicAttackerAI& GetAttackerAI();
 SIM_DefenderAI& GetDefenderAI();

@@ -143,6 +143,12 @@ SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign
     spentSupplies -= design->cost;
     delete soldier;
   }
+  // An emplacement that took nobody keeps no empty squad in its cell.
+  if (squad->members.empty()) {
+    squadrons.remove(squad);
+    delete squad;
+    return nullptr;
+  }
   squad->army = this;
   squad->isPlayers = IsPlayerArmy();
   squad->x = cell->centreX;

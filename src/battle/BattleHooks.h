@@ -30,6 +30,11 @@ struct BattleHooks {
   // Battle screen: a soldier takes the first free place of an emplacement (the map
   // square it stands for); false when none is free. Unset: every soldier finds one.
   std::function<bool(void*, SIM_BattleUnit*)> assignToEmplacement;
+  // The squad manning the emplacement of that square is wiped out: every place is free
+  // again. Unset: nothing is held.
+  std::function<void(void*)> releaseEmplacement;
+  // Whether the emplacement of that square holds any soldier. Unset: none does.
+  std::function<bool(const void*)> emplacementManned;
   // HUD.
   std::function<void()> refreshSpeedLabel;
   std::function<void(SIM_BattleUnit*)> announceUnit;

@@ -94,20 +94,24 @@ void SIM_BattleOutcomeManager::AttackerWins() {
   SIM_Battle& battle = GetBattle();
   if (battle.PlayerDefends()) {
     battle.SetDefeat();
-    return;
+  } else {
+    battle.SetVictory();
+    if (scenario) SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, true, total);
   }
-  battle.SetVictory();
-  if (scenario) SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, true, total);
+  // After the score: winning the last campaign map beats the campaign in this battle.
+  battle.CheckCampaignBeaten();
 }
 
 void SIM_BattleOutcomeManager::DefenderWins() {
   SIM_Battle& battle = GetBattle();
   if (!battle.PlayerDefends()) {
     battle.SetDefeat();
-    return;
+  } else {
+    battle.SetVictory();
+    // The defence score: what the defending player's army was worth at the end.
+    if (scenario)
+      SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false,
+                                     GetGameplay().armyValue);
   }
-  battle.SetVictory();
-  // The defence score: what the defending player's army was worth at the end.
-  if (scenario)
-    SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false, GetGameplay().armyValue);
+  battle.CheckCampaignBeaten();
 }

@@ -144,16 +144,6 @@ SIM_AI_Placement* SIM_ClassicDefenderAI::BestPlacement() {
   return best;
 }
 
-bool SIM_ClassicDefenderAI::IsPlacementCrowded(const SIM_AI_Placement& placement) const {
-  if (!army || !placement.square) return false;
-  int n = 0;
-  for (const SIM_BattleUnit* u : army->movers) {
-    const float dx = u->x - placement.square->centreX, dy = u->y - placement.square->centreY;
-    if (dx * dx + dy * dy < kCrowdRangeSq) ++n;
-  }
-  return n >= 2;
-}
-
 bool SIM_ClassicDefenderAI::UnitReaches(const SIM_BattleUnit* unit, const SIM_AI_Placement& placement) const {
   if (!unit || unit->state == US_IN_DROPPER) return false;
   const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;

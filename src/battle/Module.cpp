@@ -263,25 +263,6 @@ void SIM_ModuleManager::RecountSpeed() {
   speedChanged = false;
 }
 
-void SIM_ModuleManager::TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker,
-                                       const SIM_Module* weapon, float damage) {
-  float vsShield = 0.0f, vsArmour = 0.0f, vsInternal = 0.0f;
-  int warhead = WARHEAD_NONE;
-  // A fitted weapon hits with its upgraded effects; any other module with its data's.
-  if (auto* w = dynamic_cast<const SIM_TargetedComponent*>(weapon)) {
-    vsShield = w->effectiveVsShield;
-    vsArmour = w->effectiveVsArmour;
-    vsInternal = w->effectiveVsInternal;
-    warhead = w->warhead;
-  } else if (weapon) {
-    vsShield = weapon->DataFloat("effective_vs_shield");
-    vsArmour = weapon->DataFloat("effective_vs_armor");
-    vsInternal = weapon->DataFloat("effective_vs_internal");
-    warhead = WarheadFromText(weapon->DataText("warhead"));
-  }
-  TakeDamage(hitPart, attacker, damage, vsShield, vsArmour, vsInternal, warhead);
-}
-
 void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage,
                                    float shieldFactor, float armourFactor, float internalFactor,
                                    int warhead) {

@@ -94,9 +94,6 @@ class SIM_ModuleManager {
   // missing value) means that layer lets the damage through untouched.
   void TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage, float shieldFactor,
                   float armourFactor, float internalFactor, int warhead);
-  // The same with the factors and warhead of the firing weapon module.
-  void TakeDamageFrom(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, const SIM_Module* weapon,
-                      float damage);
   // Spends a repair budget over the modules; see the repair rule.
   void RepairUnit(float amount);
   // True (and the unit marked destroyed once) when all module hit points are gone.

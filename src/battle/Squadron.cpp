@@ -5,6 +5,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
 #include "battle/BattleArmy.h"
+#include "battle/BattleHooks.h"
 #include "battle/BattleView.h"
 #include "battle/DogTags.h"
 #include "battle/Gameplay.h"
@@ -60,6 +61,12 @@ void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
   if (gone || before == 0 || !livingMembers.empty()) return;
   gone = true;
   LeaveGrid();
+  // The dead keep no places: the next squad dropped there (the player's or the
+  // computer's) mans the emplacement again.
+  if (emplacement) {
+    BattleHooks& hooks = GetBattleHooks();
+    if (hooks.releaseEmplacement) hooks.releaseEmplacement(emplacement);
+  }
   emplacement = nullptr;
   if (!army || army->side != SIDE_ATTACKER) return;
   if (isPlayers) {

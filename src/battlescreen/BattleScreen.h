@@ -136,6 +136,9 @@ class GUI_BattleScreen : public GUI_GameModeBase {
   // The unit under the mouse gets its right click (a finished building opens its menu).
   void RightClickUnitUnderMouse();
 
+  // Frame time over frames drawn since Init (ms); 0 before the first timed frame.
+  double AverageFrameMs() const { return frameCount > 0 ? elapsedMs / frameCount : 0.0; }
+
   float elapsedMs = 0.0f;
   int32_t frameCount = 0;
   uint64_t lastFrameMs = 0;  // the millisecond clock of the previous frame

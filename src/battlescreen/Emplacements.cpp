@@ -66,12 +66,6 @@ void GUI_BS_EmplacementManager::ReleaseUnits(GUI_BS_Emplacement* emplacement) {
   }
 }
 
-void GUI_BS_EmplacementManager::DropUnit(const SIM_BattleUnit* unit) {
-  for (auto& e : emplacements)
-    for (GUI_BS_Emplacement::Slot& slot : e->slots)
-      if (slot.unit == unit) slot.unit = nullptr;
-}
-
 void ConnectEmplacements() {
   GetBattleHooks().assignToEmplacement = [](void* square, SIM_BattleUnit* unit) {
     GUI_BS_EmplacementManager& m = GUI_BS_EmplacementManager::Instance();
@@ -79,5 +73,14 @@ void ConnectEmplacements() {
     // A square without a built emplacement seats nobody in a fixed place.
     if (!e) return true;
     return m.AssignUnit(e, unit);
+  };
+  GetBattleHooks().releaseEmplacement = [](void* square) {
+    GUI_BS_EmplacementManager& m = GUI_BS_EmplacementManager::Instance();
+    m.ReleaseUnits(m.Find(static_cast<const SIM_MapSquare*>(square)));
+  };
+  GetBattleHooks().emplacementManned = [](const void* square) {
+    const GUI_BS_Emplacement* e =
+        GUI_BS_EmplacementManager::Instance().Find(static_cast<const SIM_MapSquare*>(square));
+    return e && e->IsOccupied();
   };
 }

@@ -45,13 +45,12 @@ class GUI_BS_EmplacementManager {
   bool AssignUnit(GUI_BS_Emplacement* emplacement, SIM_BattleUnit* unit);
   // Every unit held loses its cover; every place is free again.
   void ReleaseUnits(GUI_BS_Emplacement* emplacement);
-  // A unit left the battle: its place is free again.
-  void DropUnit(const SIM_BattleUnit* unit);
   // The map is cleared: every emplacement goes.
   void Clear() { emplacements.clear(); }
 
   std::list<std::unique_ptr<GUI_BS_Emplacement>> emplacements;
 };
 
-// Start-up wiring: the battle's hook that seats soldiers dropped on an emplacement.
+// Start-up wiring: the battle's hooks that seat soldiers dropped on an emplacement, free
+// its places when its squad is wiped out and tell whether it is manned.
 void ConnectEmplacements();

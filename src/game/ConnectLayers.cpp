@@ -143,8 +143,12 @@ void ConnectGameLayers() {
   };
   GetGameLayerHooks().pollEndOfBattleWorkers = PollEndOfBattleWorkers;
 
+  ConnectBattleMetrics();
+}
+
+void ConnectBattleMetrics() {
   BattleHooks& battleHooks = GetBattleHooks();
-  battleHooks.metricsRecordBattle = RecordBattleMetrics;
+  battleHooks.metricsRecordBattle = [] { RecordBattleMetrics(GetBattleScreen().AverageFrameMs()); };
   battleHooks.metricsAddSample = [](const std::string& name, float value) {
     GetMetrics().AddSample(name, value);
   };

@@ -4,3 +4,6 @@
 // and the higher layers' hooks with the application. main() runs it before the game
 // starts; test programs that link every layer run it once at start.
 void ConnectGameLayers();
+// The battle's metrics hooks: a battle's end is counted with the battle screen's frame
+// rate, and each unit's sample added.
+void ConnectBattleMetrics();

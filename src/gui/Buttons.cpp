@@ -317,19 +317,3 @@ void GUI_CheckButton::Draw() {
   }
   GUI_ButtonBase::Draw();
 }
-
-// ---------------------------------------------------------------------------
-// GUI_SubtleTextButton
-
-void GUI_SubtleTextButton::Draw() {
-  const bool lit = hover != 0;
-  D3DEngine& d3d = GetRenderDevice();
-  FlushSprites();
-  d3d.SetNormalBlend();
-  d3d.DrawRect(static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
-               static_cast<float>(bottom), lit ? 0x40FFFFFFu : 0x20FFFFFFu);
-  platform::Rect r{left, top, right, bottom};
-  d3d.DrawRectOutline(r, lit ? 0x5CFFFFFFu : 0x40FFFFFFu);
-  if (tooltip_) tooltip_->Draw();
-  if (hover != 0 && !IsMouseInside()) hover = 0;
-}

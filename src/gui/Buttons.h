@@ -172,10 +172,3 @@ class GUI_CheckButton : public GUI_ButtonBase {
   CLoadedTexture* box_ = nullptr;   // "gui_square.dds"
   CLoadedTexture* tick_ = nullptr;  // "gui_checkbox_fill.dds"
 };
-
-// A flat, translucent text button; owners print its label with DrawLabel.
-class GUI_SubtleTextButton : public GUI_ButtonText {
- public:
-  using GUI_ButtonText::GUI_ButtonText;
-  void Draw() override;
-};

@@ -1,6 +1,6 @@
 #pragma once
 // Small elements of information panels: the labelled value row, the scenario details
-// panel built from such rows, the pie-shaped countdown dial and the scan-line overlay.
+// panel built from such rows and the pie-shaped countdown dial.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -77,21 +77,4 @@ class GUI_ClockTimer {
   Vertex vertices_[kVertexCount];
   int lastFan_ = 0;
   int lastRemainder_ = 0;
-};
-
-class GUI_Interlace {
- public:
-  GUI_Interlace();
-  virtual ~GUI_Interlace();
-  virtual void Draw(int left, int top, int right, int bottom);
-
-  bool active = false;
-  int LinesDrawn() const { return linesDrawn_; }
-
- private:
-  Timer scan_;
-  Timer fade_;
-  int left_ = 0, top_ = 0, right_ = 0, bottom_ = 0;
-  float centreX_ = 0.0f;
-  int linesDrawn_ = 0;
 };

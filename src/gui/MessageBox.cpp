@@ -5,6 +5,7 @@
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
+#include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
 #include "gui/ToolkitHooks.h"
@@ -164,6 +165,11 @@ void GUI_PleaseWait::Animate() {
     currentLamp_ = (currentLamp_ + 1) % kLampCount;
     animation_.Start();
   }
+}
+
+void GUI_PleaseWait::Process() {
+  GUI_Cursor::SetWaitCursor();
+  GUI_Dialog::Process();
 }
 
 void GUI_PleaseWait::Draw() {

@@ -42,6 +42,9 @@ class GUI_PleaseWait : public GUI_Dialog {
 
   GUI_PleaseWait();
   ~GUI_PleaseWait() override;
+  // The wait cursor while the work runs; the Cancel button under the mouse still asks
+  // for the hand.
+  void Process() override;
   void Draw() override;
 
   // From any thread: the shown title becomes the text at the next Draw.

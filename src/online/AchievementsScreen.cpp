@@ -22,34 +22,19 @@ using namespace gui_draw;
 
 namespace {
 GUI_OL_AchievementsDialog* g_achievementsDialog = nullptr;
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
-// "ACH_CAT_COMBAT" -> "combat"
-std::string Suffix(const std::string& key, const char* prefix) {
-  const std::string p(prefix);
-  return Lower(key.compare(0, p.size(), p) == 0 ? key.substr(p.size()) : key);
-}
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // Item
 
-std::string GUI_OL_Achievement::MedalTexture(const SIM_Achievement& d) {
-  return "ach_rank_" + Suffix(d.rank, "ACH_RANK_") + ".dds";
-}
-
-std::string GUI_OL_Achievement::CategoryTexture(const SIM_Achievement& d) {
-  return "ach_cat_" + Suffix(d.category, "ACH_CAT_") + ".dds";
-}
-
 GUI_OL_Achievement::GUI_OL_Achievement(const SIM_Achievement& definition, bool unlocked)
     : name_(definition.name), unlocked_(unlocked) {
-  icon_.SetTextureByName(MedalTexture(definition));
-  secondIcon_.SetTextureByName(CategoryTexture(definition));
+  // The definition's own medal, as the post-battle dialog shows it: the disc below, the
+  // ribbon above and the clasp, when there is one, over the ribbon.
+  icon_.SetTextureByName(definition.pictures[0]);
+  secondIcon_.SetTextureByName(definition.pictures[1]);
+  hasOverlay_ = !definition.pictures[2].empty();
+  if (hasOverlay_) overlay_.SetTextureByName(definition.pictures[2]);
   tooltip_ = new GUI_Tooltip(GetTranslation(definition.title), 20);
   tooltip_->AddLine(GetTranslation(unlocked ? definition.description : definition.hint));
   claimsMouse = false;

@@ -29,9 +29,7 @@ class GUI_OL_Achievement : public GUI_WindowBase {
   GUI_Tooltip* Tooltip() const { return tooltip_; }
   const CTexturedSprite& Icon() const { return icon_; }
   const CTexturedSprite& SecondIcon() const { return secondIcon_; }
-  // The icon textures of a definition: its medal (lower) and its category (upper).
-  static std::string MedalTexture(const SIM_Achievement& definition);
-  static std::string CategoryTexture(const SIM_Achievement& definition);
+  const CTexturedSprite& Overlay() const { return overlay_; }
 
  private:
   CTexturedSprite icon_, secondIcon_, overlay_;

@@ -81,11 +81,6 @@ std::vector<std::string> SIM_FriendsList::Names() const {
   return names_;
 }
 
-void SIM_FriendsList::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  names_.clear();
-}
-
 SIM_FriendsList& GetFriendsList() { return ProcessWide<SIM_FriendsList>(); }
 
 void RefreshFriendsList() {

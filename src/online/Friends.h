@@ -30,7 +30,6 @@ class SIM_FriendsList {
   void LoadFrom(const std::string& file);
   bool IsFriend(const std::string& name) const;
   std::vector<std::string> Names() const;
-  void Clear();
 
  private:
   mutable std::mutex mutex_;

@@ -40,7 +40,6 @@ size_t ReplyCap(ReplyKind kind) {
 }
 
 void SetThreadRequestCancel(platform::HttpCancel* cancel) { t_cancel = cancel; }
-platform::HttpCancel* ThreadRequestCancel() { return t_cancel; }
 
 SIM_Internet::SIM_Internet() : baseUrl_(ResolveServerAddress()) {}
 SIM_Internet::~SIM_Internet() = default;

@@ -52,4 +52,3 @@ SIM_Internet& GetLink();
 // The cancel token of requests made on the calling thread (the runner sets it on its
 // worker); null on other threads.
 void SetThreadRequestCancel(platform::HttpCancel* cancel);
-platform::HttpCancel* ThreadRequestCancel();

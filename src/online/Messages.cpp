@@ -103,10 +103,12 @@ bool SIM_OnlineMessageDatabase::Refresh(const SIM_WorkerJob* job) {
   bool ok = GetInternet().GetMessages(top, incoming);
   if (ok && !(job && job->Cancelled())) {
     std::vector<OnlineMessage> fresh = ParseMessages(incoming);
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const OnlineMessage& m : fresh)
-      if (m.id > top && messages_.size() < kMaxMessages) messages_.push_back(m);
-    ok = SaveLocked();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      for (const OnlineMessage& m : fresh)
+        if (m.id > top && messages_.size() < kMaxMessages) messages_.push_back(m);
+    }
+    ok = Save();
   } else {
     ok = false;
   }
@@ -117,11 +119,13 @@ bool SIM_OnlineMessageDatabase::Refresh(const SIM_WorkerJob* job) {
 bool SIM_OnlineMessageDatabase::DeleteMessage(int id) {
   if (!GetInternet().DeleteMessage(id)) return false;
   if (!Loaded()) Load();
-  std::lock_guard<std::mutex> lock(mutex_);
-  messages_.erase(
-      std::remove_if(messages_.begin(), messages_.end(), [id](const OnlineMessage& m) { return m.id == id; }),
-      messages_.end());
-  return SaveLocked();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.erase(std::remove_if(messages_.begin(), messages_.end(),
+                                   [id](const OnlineMessage& m) { return m.id == id; }),
+                    messages_.end());
+  }
+  return Save();
 }
 
 std::vector<OnlineMessage> SIM_OnlineMessageDatabase::Messages() const {

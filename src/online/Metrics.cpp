@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "battle/Battle.h"
+#include "battle/Gameplay.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
@@ -10,6 +11,7 @@
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
 #include "online/Server.h"
+#include "platform/Window.h"
 #include "simdata/Scenario.h"
 
 SIM_Metrics::SIM_Metrics() {
@@ -26,7 +28,12 @@ SIM_Metrics::~SIM_Metrics() {
   if (!entries_.empty()) SaveLocked();
 }
 
-std::string SIM_Metrics::FilePath() { return GetUserFolder(USERFOLDER_ROOT) + "/metr.ini"; }
+std::string SIM_Metrics::FilePath() {
+  // Before the folders are set up the totals still go to the user folder, never to "/".
+  std::string root = GetUserFolder(USERFOLDER_ROOT);
+  if (root.empty()) root = platform::UserFolderRoot();
+  return root + "/metr.ini";
+}
 
 std::string SIM_Metrics::SafeKey(const std::string& name) {
   std::string key = name.substr(0, 200);
@@ -82,11 +89,6 @@ bool SIM_Metrics::SaveLocked() const {
   return ini.Save(FilePath());
 }
 
-bool SIM_Metrics::Save() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return SaveLocked();
-}
-
 bool SIM_Metrics::Post() {
   std::vector<Entry> sent;
   {
@@ -136,11 +138,13 @@ SIM_Metrics& GetMetrics() {
   return ProcessWide<SIM_Metrics>();
 }
 
-void RecordBattleMetrics() {
+void RecordBattleMetrics(double averageFrameMs) {
   SIM_Battle& battle = GetBattle();
   MetricsBattleFacts facts;
   facts.scenarioName = battle.scenario ? battle.scenario->name : std::string("unknown");
   facts.playerDefends = battle.playerDefends;
+  facts.difficulty = GetGameplay().Difficulty;
+  facts.averageFrameMs = averageFrameMs;
   facts.victory = battle.outcome == OUTCOME_VICTORY;
   D3DEngine& device = GetRenderDevice();
   facts.screenWidth = device.ScreenWidth();

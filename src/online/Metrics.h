@@ -30,7 +30,6 @@ class SIM_Metrics {
   // name + "_count" gains 1, name gains the value.
   void AddSample(const std::string& name, float value);
   void RecordBattle(const MetricsBattleFacts& facts);
-  bool Save() const;
   // Worker side: Save, upload, and on success clear the totals and delete the file.
   // Totals added while the upload ran are kept for the next one.
   bool Post();
@@ -48,5 +47,6 @@ class SIM_Metrics {
 };
 
 SIM_Metrics& GetMetrics();
-// The battle's end, as the battle hooks call it.
-void RecordBattleMetrics();
+// The battle's end, as the battle hooks call it: the battle's facts with the battle
+// screen's average frame time (ms; 0 when no frame was timed).
+void RecordBattleMetrics(double averageFrameMs);

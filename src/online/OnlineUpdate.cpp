@@ -100,7 +100,7 @@ int ApplyDataChangesFile(const std::string& file) {
 }
 
 void OnlineUpdateThread(const SIM_WorkerJob& job, OnlineUpdateState::Result& result, bool checkedToday,
-                        const std::string& date) {
+                        const std::string& date, bool steamRunning) {
   SIM_Server& server = GetInternet();
   std::string user = server.UserName();
   if (!checkedToday) {
@@ -130,7 +130,8 @@ void OnlineUpdateThread(const SIM_WorkerJob& job, OnlineUpdateState::Result& res
   server.GetInvitesSent();
   job.SetStep("PLEASEWAIT_GETINVITESRECVD");
   server.GetInvitesReceived();
-  if (!checkedToday && !job.Cancelled()) {
+  // The Steam client keeps the game up to date itself: the server is not asked then.
+  if (!checkedToday && !steamRunning && !job.Cancelled()) {
     job.SetStep("PLEASEWAIT_CHECKINGUPDATES");
     result.updateAnswer = server.CheckUpdate(SIM_Server::kGameVersion);
   }
@@ -141,16 +142,14 @@ void StartOnlineUpdateThread() {
   OnlineUpdateState& state = GetOnlineUpdateState();
   if (state.job) return;
   ReadLastCheck(state);
-  // The Steam client has its own updates; without it the server is asked.
-  const bool askForPatch = !state.checkedToday && !GetSteamData().IsRunning();
+  const bool steamRunning = GetSteamData().IsRunning();
   const bool checkedToday = state.checkedToday;
   const std::string date = DataChangesDate(state.lastYear, state.lastMonth, state.lastDay);
   auto result = std::make_shared<OnlineUpdateState::Result>();
   state.result = result;
   state.job = GetThreadManager().StartThread(
-      [result, checkedToday, date, askForPatch](SIM_WorkerJob& job) {
-        OnlineUpdateThread(job, *result, checkedToday, date);
-        if (!askForPatch) result->updateAnswer.clear();
+      [result, checkedToday, date, steamRunning](SIM_WorkerJob& job) {
+        OnlineUpdateThread(job, *result, checkedToday, date, steamRunning);
       },
       "OnlineUpdateThread");
 }

@@ -52,9 +52,10 @@ void SetChallengeRemover(void (*remover)(const std::string& challengeId));
 // What refreshes the unlocked achievements from "<web>/achievements_list.txt" (GUI thread).
 void SetAchievementsLoader(void (*loader)());
 
-// The worker body (also run directly by tests).
+// The worker body (also run directly by tests). The update check is asked once a day,
+// and only while Steam is not running.
 void OnlineUpdateThread(const SIM_WorkerJob& job, OnlineUpdateState::Result& result, bool checkedToday,
-                        const std::string& date);
+                        const std::string& date, bool steamRunning);
 
 void StartOnlineUpdateThread();
 // Each main-menu draw: takes a finished update's results.

@@ -22,11 +22,3 @@ void PostBattleUpdates(const SIM_WorkerJob& job, const PostBattleRequest& reques
   }
   if (!job.Cancelled()) result.metricsPosted = GetMetrics().Post();
 }
-
-std::shared_ptr<SIM_WorkerJob> StartPostBattleUpdates(const PostBattleRequest& request,
-                                                      std::shared_ptr<PostBattleResult> result) {
-  if (!result) return nullptr;
-  return GetThreadManager().StartThread(
-      [request, result](SIM_WorkerJob& job) { PostBattleUpdates(job, request, *result); },
-      "PostBattleUpdates");
-}

@@ -23,8 +23,3 @@ struct PostBattleResult {
 // The worker body "PostBattleUpdates" (tests run it directly). Nothing is sent for a
 // challenge id that is not a plain name; a cancelled job stops between requests.
 void PostBattleUpdates(const SIM_WorkerJob& job, const PostBattleRequest& request, PostBattleResult& result);
-
-// GUI thread: starts "PostBattleUpdates" with the please-wait overlay; null while
-// another worker runs. The result is written before the job is done.
-std::shared_ptr<SIM_WorkerJob> StartPostBattleUpdates(const PostBattleRequest& request,
-                                                      std::shared_ptr<PostBattleResult> result);

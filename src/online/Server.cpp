@@ -11,6 +11,7 @@
 #include "engine/Shell.h"
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
+#include "online/Metrics.h"
 
 namespace {
 std::mutex g_replyFilesMutex;
@@ -125,8 +126,6 @@ std::string SIM_Server::ReadReplyResponse(const std::string& file) {
   return ReplyField(reply, "response");
 }
 
-bool SIM_Server::ReplyIsTrue(const std::string& file) { return ReadReplyResponse(file) == "true"; }
-
 bool SIM_Server::RequestReply(const std::string& path, std::string& reply) {
   reply.clear();
   std::string file = MakeReplyFile();
@@ -198,7 +197,7 @@ bool SIM_Server::UpdateProfile(const std::string& typedUser, const std::string& 
 
 bool SIM_Server::PostMetrics() {
   std::string bytes;
-  std::string file = GetUserFolder(USERFOLDER_ROOT) + "/metr.ini";
+  const std::string file = SIM_Metrics::FilePath();
   if (!ReadWholeFile(file, bytes, ReplyCap(ReplyKind::kList)) || bytes.empty()) {
     DebugLogF("Failed to read local file %.300s", file.c_str());
     return false;

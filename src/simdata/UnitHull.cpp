@@ -121,13 +121,6 @@ SIM_UnitHullVariant* SIM_UnitHull::FindVariant(const std::string& variantName) c
   FatalError("SIM_UnitHull", 455, "failed to find variant: [" + variantName + "]");
 }
 
-std::string SIM_UnitHull::GetRandomExplosion() const {
-  if (explosions.empty()) return std::string();
-  int index = RandomInt(static_cast<int>(explosions.size()));
-  if (index < 0 || index >= static_cast<int>(explosions.size())) index = 0;
-  return explosions[static_cast<size_t>(index)];
-}
-
 bool SIM_UnitHull::Save() const {
   if (!(size > 0.0f) || !std::isfinite(size)) {
     // Aim points are stored in artwork units, which needs the hull's size.

@@ -56,8 +56,6 @@ class SIM_UnitHull : public SIM_CostedItem {
   SIM_UnitHullVariant* FindVariant(const std::string& name) const;
   // The same, null on a miss (for names from untrusted files).
   SIM_UnitHullVariant* TryFindVariant(const std::string& name) const;
-  // One of the death explosions at random; "" when there are none.
-  std::string GetRandomExplosion() const;
   // Writes the hull file through a temporary file; false (logged) on failure.
   bool Save() const;
 

@@ -266,9 +266,14 @@ TEST(AirStrikeContent, ShippedStrikesHaveDistinctRolesCostsAndTexts) {
     // The icon the strike picker shows is built into the data folder, spelled exactly.
     EXPECT_TRUE(std::filesystem::is_regular_file("data/bitmaps/ui/airstrikes/" + t->icon)) << t->icon;
   }
-  SIM_AirStrikeType* carpet = m.FindType("strike_carpet");
-  SIM_AirStrikeType* buster = m.FindType("strike_tankbuster");
-  SIM_AirStrikeType* heavy = m.FindType("strike_heavybomber");
+  auto find = [&m](const std::string& name) -> SIM_AirStrikeType* {
+    for (const auto& t : m.types)
+      if (t->name == name) return t.get();
+    return nullptr;
+  };
+  SIM_AirStrikeType* carpet = find("strike_carpet");
+  SIM_AirStrikeType* buster = find("strike_tankbuster");
+  SIM_AirStrikeType* heavy = find("strike_heavybomber");
   ASSERT_TRUE(carpet && buster && heavy);
   for (const auto& t : m.types) {
     EXPECT_LE(t->spreadRadius, carpet->spreadRadius);

@@ -181,6 +181,48 @@ TEST(CampaignBeaten, EachDifficultyNeedsAScoreOnEveryCampaignMap) {
   EXPECT_EQ(stats.GetStat("campaign_beaten_high"), 0);
 }
 
+// Winning the one campaign map still without a score beats the campaign in that very
+// battle: its medal is among those the battle's end awards, on either side.
+TEST(CampaignBeaten, WinningTheLastMapAwardsTheCampaignMedalAtThatBattlesEnd) {
+  for (const bool playerDefends : {false, true}) {
+    SCOPED_TRACE(playerDefends ? "defending" : "attacking");
+    ResetAllSingletons();
+    for (const char* record : {"stat.ini", "medals.dat", "hs.dat"})
+      std::remove((zt_test::UserRoot() + "/" + record).c_str());
+    ScopedRecordingView views;
+    SIM_ScenarioManager::Get().Load();
+    SIM_UnitDesignManager::Get().Load();
+    const auto& campaign = SIM_ScenarioManager::Get().Campaign();
+    ASSERT_GE(campaign.size(), 2u);
+    SIM_HighScores& records = SIM_HighScores::Get();
+    for (size_t i = 0; i + 1 < campaign.size(); ++i) records.SetScore(campaign[i]->name, 0, true, 10.0f);
+    SIM_Scenario* last = campaign.back();
+    ASSERT_EQ(records.GetScore(last->name, 0, true) + records.GetScore(last->name, 0, false), 0.0f);
+
+    SIM_Battle& battle = GetBattle();
+    battle.playerDefends = playerDefends;
+    StartBareBattle();
+    battle.scenario = last;
+    GetOutcomeManager().Reset(last);
+    battle.Begin();
+    Gameplay& g = GetGameplay();
+    g.Difficulty = 0;
+    // The attacker through with the target, or the defender outlasting the clock.
+    if (!playerDefends) GetOutcomeManager().total = GetOutcomeManager().target;
+    g.suppliesExhausted = 1;
+    g.supplies = playerDefends ? 250.0f : 0.0f;
+    GetOutcomeManager().TestIfUndecided();
+    ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+    EXPECT_GT(records.GetScore(last->name, 0, !playerDefends), 0.0f);
+    EXPECT_EQ(SIM_GlobalStats::Get().GetStat("campaign_beaten_low"), 1) << "beaten by this victory";
+    battle.endStartMs -= 3000.0;
+    battle.Update();
+    ASSERT_EQ(battle.state, BATTLE_OVER);
+    const std::vector<std::string> medals = SIM_AchievementList::Get().NewlyUnlockedNames();
+    EXPECT_NE(std::find(medals.begin(), medals.end(), "ACH_CAMPAIGN_EASY"), medals.end());
+  }
+}
+
 // ------------------------------------------------------- a whole battle, twice
 
 struct BattleResult {

@@ -14,6 +14,7 @@
 #include "battle/Module.h"
 #include "battle/PathManager.h"
 #include "battle/SupplyLimits.h"
+#include "battle/TargetedComponents.h"
 #include "engine/Singletons.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/MapSquare.h"
@@ -129,9 +130,10 @@ TEST_F(ShippedBattle, BothSidesDeployLandAndFight) {
   battle->SetPaused(false);
 
   // The player's weapon breaks the building; its wreck outlives it on the screen.
-  ASSERT_NE(tank->ratedWeapon, nullptr);
+  auto* weapon = dynamic_cast<SIM_TargetedComponent*>(tank->ratedWeapon);
+  ASSERT_NE(weapon, nullptr);
   for (int shot = 0; shot < 10000 && fort->state != US_INACTIVE; ++shot)
-    fort->moduleManager->TakeDamageFrom(fort->GetActivePart(), tank, tank->ratedWeapon, 500.0f);
+    weapon->DealDamage(fort, fort->GetActivePart(), 500.0f);
   ASSERT_EQ(fort->state, US_INACTIVE);
   EXPECT_GT(tank->damageTally->totalDamage, 0.0f);
   for (int i = 0; i < 10; ++i) battle->Update();

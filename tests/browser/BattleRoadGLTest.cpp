@@ -29,6 +29,7 @@
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
 #include "browser/ChallengeList.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "browser/OnlineBrowser.h"
@@ -41,6 +42,7 @@
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
+#include "game/ConnectLayers.h"
 #include "gui/Buttons.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
@@ -93,10 +95,7 @@ class BattleRoadGLTest : public ::testing::Test {
     // The battle's hooks are reset between tests; the game wires them once at start-up.
     WireLoadingScreenHooks();
     ConnectBattleHud();
-    GetBattleHooks().metricsRecordBattle = RecordBattleMetrics;
-    GetBattleHooks().metricsAddSample = [](const std::string& name, float value) {
-      GetMetrics().AddSample(name, value);
-    };
+    ConnectBattleMetrics();
     GetCInput().enabled = true;
     // The tutorial has its own tests; its pages would stand over every screen here.
     for (const char* page : {"BATTLE_BROWSER1", "BATTLE_BROWSER2", "BATTLE_ATTACK_OPTIONS", "BATTLE_ATTACK2"})
@@ -320,6 +319,15 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   SIM_BattleArmy* army = GetBattle().playerArmy;
   ASSERT_GE(army->livingUnits.size(), 3u);
 
+  // What the metrics held before this battle (totals not yet posted stay in metr.ini).
+  static const char* const kWords[3] = {"easy_", "medium_", "hard_"};
+  ASSERT_GE(difficulty, 0);
+  ASSERT_LE(difficulty, 2);
+  const std::string won = std::string(kMission) + "_attacker_" + kWords[difficulty] + "victory";
+  const float wonBefore = GetMetrics().Value(won);
+  const float framesBefore = GetMetrics().Value("_fps_data_count");
+  const float fpsBefore = GetMetrics().Value("_fps");
+
   // ---- Start Fighting, then 4x speed from the keypad
   GUI_ButtonBase* start = GetOpenTopStrip()->startButton;
   ClickCentre(start);
@@ -356,6 +364,11 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   const float score = SIM_HighScores::Get().GetScore(kMission, difficulty, true);
   EXPECT_GT(score, 0.0f);
   EXPECT_EQ(score, GetOutcomeManager().total);
+  // The battle is counted with its difficulty and the frame rate it was drawn at.
+  EXPECT_FLOAT_EQ(GetMetrics().Value(won) - wonBefore, 1.0f);
+  EXPECT_FLOAT_EQ(GetMetrics().Value("_fps_data_count") - framesBefore, 1.0f);
+  EXPECT_GT(GetBattleScreen().AverageFrameMs(), 0.0);
+  EXPECT_GT(GetMetrics().Value("_fps"), fpsBefore);
   Frames(30);
   Shot("road_7_postmortem");
 

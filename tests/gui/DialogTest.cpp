@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "GuiFixture.h"
+#include "engine/InputManager.h"
 #include "engine/Log.h"
 #include "engine/TextRenderer.h"
 #include "engine/Timer.h"
@@ -289,6 +290,27 @@ TEST_F(DialogTest, PleaseWaitTextFromAWorkerShowsAtTheNextDraw) {
   // With no window open, a late worker's text goes nowhere.
   GUI_PleaseWait::SetText("late");
   EXPECT_EQ(OpenPleaseWait(), nullptr);
+}
+
+// While the please-wait window is open the frame's cursor is the wait cursor, except
+// over its Cancel button; once it closes the arrow is back.
+TEST_F(DialogTest, PleaseWaitShowsTheWaitCursorButTheHandOverCancel) {
+  GUI_PleaseWait* wait = ShowPleaseWait();
+  auto frame = [] {
+    GetInputManager().MouseClaimed = false;  // as each frame's input poll leaves it
+    GUI_Cursor::ResetShape();
+    GetWindowOrder().Process();
+    return GUI_Cursor::Shape();
+  };
+  MoveMouse(static_cast<float>(wait->left) + 5.0f, static_cast<float>(wait->top) + 5.0f);
+  EXPECT_EQ(frame(), GUI_Cursor::kWait);
+  MoveMouse(static_cast<float>(wait->right) + 50.0f, static_cast<float>(wait->bottom) + 50.0f);
+  EXPECT_EQ(frame(), GUI_Cursor::kWait) << "anywhere on the screen";
+  const GUI_BaseElement* cancel = wait->CancelButton();
+  MoveMouse((cancel->left + cancel->right) / 2.0f, (cancel->top + cancel->bottom) / 2.0f);
+  EXPECT_EQ(frame(), GUI_Cursor::kHand);
+  delete wait;
+  EXPECT_EQ(frame(), GUI_Cursor::kArrow);
 }
 
 TEST_F(DialogTest, PleaseWaitCancelStopsTheWorkerAndCloses) {

@@ -251,21 +251,6 @@ TEST_F(FramesTest, ScenarioPanelListsItsRowsInDisplayOrder) {
   }
 }
 
-TEST_F(FramesTest, SubtleButtonDropsItsHighlightWhenTheMouseLeaves) {
-  GUI_SubtleTextButton button(nullptr, "CONFIRM_YES", 0);
-  button.SetRect(0, 0, 100, 30);
-  MoveMouse(50, 15);
-  button.Process();
-  ASSERT_EQ(button.hover, 1u);
-  device->ClearRecord();
-  button.Draw();
-  ASSERT_FALSE(device->draws.empty());
-  EXPECT_EQ(device->draws[0].Colour(0) >> 24, 0x40u);  // the lit fill
-  MoveMouse(500, 500);
-  button.Draw();
-  EXPECT_EQ(button.hover, 0u);
-}
-
 }  // namespace
 
 namespace {

@@ -1,9 +1,11 @@
 // The daily update, data changes, metrics, messages and the profile records.
+#include "app/SteamGlue.h"
 #include "online/Messages.h"
 #include "online/Metrics.h"
 #include "online/OnlineFixture.h"
 #include "online/OnlineUpdate.h"
 #include "online/PlayerProfile.h"
+#include "platform/SteamFileBackend.h"
 
 using namespace zt_test;
 
@@ -33,7 +35,7 @@ class UpdateTest : public OnlineTest {
     OnlineUpdateState::Result result;
     SIM_WorkerJob job;
     OnlineUpdateThread(job, result, state.checkedToday,
-                       DataChangesDate(state.lastYear, state.lastMonth, state.lastDay));
+                       DataChangesDate(state.lastYear, state.lastMonth, state.lastDay), false);
     return result;
   }
   std::string LastCheck() { return GetUserFolder(USERFOLDER_ROOT) + "/lst_chk.ini"; }
@@ -103,6 +105,25 @@ TEST_F(UpdateTest, StartedUpdateIsTakenByTheMenuDraw) {
   EXPECT_FALSE(GetOnlineUpdateState().patchOffered);
 }
 
+// With the Steam client running the server is never asked for an update, at start-up
+// as in the daily check; everything else is still refreshed.
+TEST_F(UpdateTest, NoUpdateCheckIsSentWhileSteamRuns) {
+  SteamData& steam =
+      InstallSteamData(std::make_unique<platform::SteamFileBackend>(zt_test::UserDir() + "/cloud", 480));
+  steam.Init();
+  ASSERT_TRUE(steam.IsRunning());
+  server.Clear();
+  StartOnlineUpdateThread();
+  GetThreadManager().JoinAll();
+  ShowPatchFound();
+  const std::string log = server.Log();
+  EXPECT_EQ(CountRequests(log, "check_update.php"), 0);
+  EXPECT_EQ(CountRequests(log, "get_data_changes.php"), 1) << "the daily changes still come";
+  EXPECT_EQ(CountRequests(log, "get_friends.php"), 1);
+  EXPECT_FALSE(GetOnlineUpdateState().patchOffered);
+  steam.Shutdown();
+}
+
 TEST_F(UpdateTest, CancelledUpdateDropsItsResults) {
   server.SetMode("*", "stall");
   GetLink().Options().totalTimeoutMs = 30000;
@@ -161,10 +182,9 @@ TEST_F(OnlineTest, MetricsTotals) {
   EXPECT_FLOAT_EQ(m.Value("_fps_data_count"), 2.0f);
   EXPECT_FLOAT_EQ(m.Value("_fps"), 50.0f);
   EXPECT_FLOAT_EQ(m.Value("_ai_allunits"), 2.0f);
-  // Saved and read back as the same totals, in order of first appearance.
-  ASSERT_TRUE(m.Save());
+  // Saved when the totals go (at exit) and read back the same, in order of first appearance.
   auto entries = m.Entries();
-  ReplaceProcessWide<SIM_Metrics>(std::make_unique<SIM_Metrics>());
+  ReplaceProcessWide<SIM_Metrics>(nullptr);
   EXPECT_EQ(GetMetrics().Entries(), entries);
 }
 
@@ -225,13 +245,15 @@ TEST_F(OnlineTest, MessageRecordsEdgeCases) {
   auto messages = db.Messages();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0].text, "commas, survive, here");
-  ASSERT_TRUE(db.Save());
+  EXPECT_NE(DebugText().find("Bad message record 2"), std::string::npos);
+  // A deletion writes the list back; the texts read back the same.
+  GetInternet().WriteStoredUserName("recruit");
+  ASSERT_TRUE(db.DeleteMessage(4));
   db.Clear();
   db.Load();
+  ASSERT_EQ(db.Messages().size(), 2u);
   EXPECT_EQ(db.Messages()[0].text, "commas, survive, here");
-  EXPECT_NE(DebugText().find("Bad message record 2"), std::string::npos);
   // Deleting an id held twice removes both.
-  GetInternet().WriteStoredUserName("recruit");
   ASSERT_TRUE(db.DeleteMessage(5));
   EXPECT_TRUE(db.Messages().empty());
   EXPECT_EQ(LastRequest(), "GET\t/server/delete_message.php\t&use=recruit&messageid=5\t");

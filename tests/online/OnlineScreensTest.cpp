@@ -247,8 +247,45 @@ TEST_F(OnlineScreensTest, OwnAchievementsListUnlockedFirstAndOthersShowOnlyWhatT
   EXPECT_EQ(other.Items()[0]->SecondIcon().width, 0.0f) << "not drawn yet";
   other.Draw();
   EXPECT_EQ(other.Items()[0]->SecondIcon().width, 27.0f);
-  EXPECT_EQ(GUI_OL_Achievement::MedalTexture(*defs.FindByName("ACH_TANK_HUNTER")), "ach_rank_bronze.dds");
-  EXPECT_EQ(GUI_OL_Achievement::CategoryTexture(*defs.FindByName("ACH_TANK_HUNTER")), "ach_cat_combat.dds");
+}
+
+// Each item of the grid shows its own medal as the post-battle dialog does: the disc
+// below, the ribbon above and the clasp over the ribbon only when the definition has one.
+TEST_F(OnlineScreensTest, AchievementItemsShowTheirOwnMedalPictures) {
+  SIM_AchievementList& defs = SIM_AchievementList::Get();
+  defs.LoadDefinitions();
+  GUI_OL_Achievements own;
+  own.SetRect(0, 0, 700, 340);
+  own.Setup(10, 63.0f, true);
+  own.FillOwn();
+  ASSERT_EQ(own.Items().size(), static_cast<size_t>(defs.Count()));
+  own.Draw();
+  int withClasp = 0;
+  for (const GUI_OL_Achievement* item : own.Items()) {
+    SCOPED_TRACE(item->Name());
+    const SIM_Achievement* d = defs.FindByName(item->Name());
+    ASSERT_NE(d, nullptr);
+    ASSERT_NE(item->Icon().texture, nullptr);
+    ASSERT_NE(item->SecondIcon().texture, nullptr);
+    EXPECT_EQ(item->Icon().texture->Name(), d->pictures[0]);
+    EXPECT_EQ(item->SecondIcon().texture->Name(), d->pictures[1]);
+    // Every picture a definition names is shipped.
+    EXPECT_NE(item->Icon().texture->texture, nullptr);
+    EXPECT_NE(item->SecondIcon().texture->texture, nullptr);
+    EXPECT_EQ(item->HasOverlay(), !d->pictures[2].empty());
+    if (d->pictures[2].empty()) continue;
+    ++withClasp;
+    ASSERT_NE(item->Overlay().texture, nullptr);
+    EXPECT_EQ(item->Overlay().texture->Name(), d->pictures[2]);
+    EXPECT_NE(item->Overlay().texture->texture, nullptr);
+  }
+  EXPECT_GT(withClasp, 0);
+  // A medal without a clasp draws its two squares only.
+  SIM_Achievement plain = *defs.All()[0];
+  plain.pictures[2].clear();
+  GUI_OL_Achievement item(plain, true);
+  EXPECT_FALSE(item.HasOverlay());
+  EXPECT_EQ(item.Overlay().texture, nullptr);
 }
 
 TEST_F(OnlineScreensTest, FriendRowsComeInOrderAndScrollByWholeRows) {

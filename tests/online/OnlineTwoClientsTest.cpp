@@ -83,7 +83,7 @@ class OnlineTwoClientsTest : public NullDeviceTest {
     for (int i = 0; i < USERFOLDER_COUNT; ++i) EnsureDirectoryExists(UserFolders()[i]);
     ReplaceProcessWide<SIM_Server>(std::make_unique<SIM_Server>());
     ReplaceProcessWide<SIM_PlayerProfile>(std::make_unique<SIM_PlayerProfile>());
-    GetFriendsList().Clear();
+    ReplaceProcessWide<SIM_FriendsList>(nullptr);
     GetMessageDatabase().Clear();
     ReplaceProcessWide<SIM_ChallengeDatabase>(std::make_unique<SIM_ChallengeDatabase>());
     GetLink().Options().totalTimeoutMs = 2000;

@@ -62,10 +62,14 @@ TEST_F(PostBattleTest, ReportsTheChallengeThenPostsTheMetrics) {
 TEST_F(PostBattleTest, RunsOnTheWorkerAndKeepsTheMetricsWhenTheServerIsGone) {
   GetMetrics().AddSample("Hill_attacker_easy_victory", 1.0f);
   auto result = std::make_shared<PostBattleResult>();
-  auto job = StartPostBattleUpdates(PostBattleRequest{true, true, "seed0002"}, result);
+  auto start = [](PostBattleRequest request, std::shared_ptr<PostBattleResult> into) {
+    return GetThreadManager().StartThread(
+        [request, into](SIM_WorkerJob& job) { PostBattleUpdates(job, request, *into); }, "PostBattleUpdates");
+  };
+  auto job = start(PostBattleRequest{true, true, "seed0002"}, result);
   ASSERT_NE(job, nullptr);
   EXPECT_EQ(GetThreadManager().Name(), "PostBattleUpdates");
-  EXPECT_EQ(StartPostBattleUpdates(PostBattleRequest{}, std::make_shared<PostBattleResult>()), nullptr)
+  EXPECT_EQ(start(PostBattleRequest{}, std::make_shared<PostBattleResult>()), nullptr)
       << "one worker at a time";
   GetThreadManager().JoinAll();
   ASSERT_TRUE(job->Done());

@@ -51,7 +51,7 @@ TEST_F(HullTest, RowFieldsAndSizeTypes) {
   EXPECT_EQ(t1->unlockable.number, SIM_Unlockable::KIND_HULL);
   EXPECT_EQ(Hull("N1")->sizeType, SIZETYPE_NONE);
   EXPECT_EQ(Hull("N1")->recoilMode, RECOIL_NONE) << "recoil text is case-sensitive";
-  EXPECT_EQ(Hull("N1")->GetRandomExplosion(), "");
+  EXPECT_TRUE(Hull("N1")->explosions.empty());
   EXPECT_EQ(Hull("S1")->recoilMode, RECOIL_SQUASH);
   EXPECT_EQ(SIM_UnitHullManager::Get().FindHullByFile("data/hulls/S1.txt"), Hull("S1"));
   EXPECT_EQ(Hull("t1"), nullptr);
