@@ -55,7 +55,8 @@ class SearchFixture : public ::testing::Test {
     plate = cat.Module("plate", "SIM_EngineComponent", "thrust = 0");
   }
   SIM_BattleUnit* Place(int sizeType, SIM_BattleArmy* army, float x, float y, float heading) {
-    SIM_UnitDesign* d = cat.Design(cat.Hull("h" + std::to_string(sizeType), sizeType, 2, 100.0f), {gun, plate});
+    SIM_UnitDesign* d =
+        cat.Design(cat.Hull("h" + std::to_string(sizeType), sizeType, 2, 100.0f), {gun, plate});
     SIM_BattleUnit* u = AddUnit(d, army);
     u->x = x;
     u->y = y;
@@ -76,9 +77,8 @@ class SearchFixture : public ::testing::Test {
 // over the whole army.
 TEST_F(SearchFixture, SquaresChooseWhatTheWholeArmyChoosesOnEveryEdge) {
   const float r = 500.0f;
-  const float distances[] = {0.0f,          50.0f,         99.9f,         100.0f,        r - 0.01f,
-                             r,             r + 0.01f,     r * 1.118f,    r * 1.1181f,   r * 1.2247f,
-                             r * 1.2248f,   r * 1.3f,      2000.0f,       7000.0f};
+  const float distances[] = {0.0f,       50.0f,       99.9f,       100.0f,      r - 0.01f, r,       r + 0.01f,
+                             r * 1.118f, r * 1.1181f, r * 1.2247f, r * 1.2248f, r * 1.3f,  2000.0f, 7000.0f};
   std::vector<SIM_BattleUnit*> shooters;
   for (int st : {SIZETYPE_TANK, SIZETYPE_MECH, SIZETYPE_INFANTRY})
     shooters.push_back(Place(st, battle->playerArmy, 1000.0f + 3000.0f * st, 1000.0f, 90.0f));
