@@ -58,6 +58,7 @@ void SIM_BattleUnitManager::UpdateFrame() {
   SIM_UnitSearchGrid::MarkAllStale();
   // Creation order; units added during the walk are updated in the same frame.
   for (SIM_BattleUnit* u : allUnits) u->Update();
+  SIM_UnitSearchGrid::MarkAllStale();
 
   const bool removedAny = !dead.empty() || !exited.empty();
   for (SIM_BattleUnit* u : dead) TakeOut(*this, u);

@@ -100,7 +100,8 @@ void SIM_TargetSelector::Retarget() {
     noTarget = false;
   } else {
     noTarget = true;
-    FindNearestTarget();
+    // Nothing moved since the best search: its candidates serve the nearest search too.
+    FindNearest(true);
   }
 }
 
@@ -221,10 +222,12 @@ void SIM_TargetSelector::FindBestTarget() {
   if (owner->sizeType == SIZE_INFANTRY) InfantryAlert(owner, best != nullptr || near);
 }
 
-void SIM_TargetSelector::FindNearestTarget() {
+void SIM_TargetSelector::FindNearestTarget() { FindNearest(false); }
+
+void SIM_TargetSelector::FindNearest(bool reuse) {
   if (!enemyArmy) return;
   std::vector<SIM_BattleUnit*>& units = Scratch(0);
-  GatherCandidates(candidates == Candidates::kWholeArmy, &units);
+  if (!reuse) GatherCandidates(candidates == Candidates::kWholeArmy, &units);
   SIM_BattleUnit* chosen = NearestOf(units, current);
   if (candidates == Candidates::kCompare) {
     std::vector<SIM_BattleUnit*>& all = Scratch(1);

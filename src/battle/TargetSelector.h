@@ -63,6 +63,8 @@ class SIM_TargetSelector {
   void GatherCandidates(bool wholeArmy, std::vector<SIM_BattleUnit*>* out) const;
   // The scored choice among the candidates; near is set when an enemy marked near.
   SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const;
+  // The nearest search; reuse: the best search just gathered the candidates.
+  void FindNearest(bool reuse);
   // The nearest valid candidate, or start when none is nearer than the start value.
   SIM_BattleUnit* NearestOf(const std::vector<SIM_BattleUnit*>& units, SIM_BattleUnit* start) const;
 };

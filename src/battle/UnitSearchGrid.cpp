@@ -42,8 +42,7 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   rows = any ? Clamp(static_cast<int>((maxY - minY) / bucket), kMaxSide - 1) + 1 : 0;
   firstEntry.assign(static_cast<size_t>(columns * rows) + 1, 0);
   // Counting sort by bucket keeps each bucket in living order.
-  std::vector<int32_t> bucketOf;
-  bucketOf.reserve(rosterSize);
+  bucketOf.clear();
   for (const SIM_BattleUnit* u : army.livingUnits) {
     if (!std::isfinite(u->x) || !std::isfinite(u->y)) {
       bucketOf.push_back(-1);
@@ -56,14 +55,14 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   }
   for (size_t i = 1; i < firstEntry.size(); ++i) firstEntry[i] += firstEntry[i - 1];
   entries.resize(static_cast<size_t>(firstEntry.back()));
-  std::vector<int32_t> next(firstEntry.begin(), firstEntry.end() - 1);
+  nextFree.assign(firstEntry.begin(), firstEntry.end() - 1);
   int32_t order = 0;
   for (SIM_BattleUnit* u : army.livingUnits) {
     const int32_t b = bucketOf[static_cast<size_t>(order)];
     if (b < 0)
       strays.push_back(Entry{order, u});
     else
-      entries[static_cast<size_t>(next[static_cast<size_t>(b)]++)] = Entry{order, u};
+      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = Entry{order, u};
     ++order;
   }
 }

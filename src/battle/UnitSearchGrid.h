@@ -40,4 +40,6 @@ class SIM_UnitSearchGrid {
   std::vector<Entry> entries;       // by bucket, each bucket in living order
   std::vector<Entry> strays;        // positions that are not numbers: always candidates
   std::vector<Entry> found;         // scratch of one search
+  std::vector<int32_t> bucketOf;    // scratch of a refill: each living unit's bucket
+  std::vector<int32_t> nextFree;    // scratch of a refill: next place in each bucket
 };
