@@ -57,12 +57,13 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   entries.resize(static_cast<size_t>(firstEntry.back()));
   nextFree.assign(firstEntry.begin(), firstEntry.end() - 1);
   int32_t order = 0;
+  byOrder.assign(army.livingUnits.begin(), army.livingUnits.end());
   for (SIM_BattleUnit* u : army.livingUnits) {
     const int32_t b = bucketOf[static_cast<size_t>(order)];
     if (b < 0)
-      strays.push_back(Entry{order, u});
+      strays.push_back(Entry{order, u->x, u->y, u});
     else
-      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = Entry{order, u};
+      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = Entry{order, u->x, u->y, u};
     ++order;
   }
 }
@@ -76,7 +77,13 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
     out->assign(army.livingUnits.begin(), army.livingUnits.end());
     return;
   }
-  found.assign(strays.begin(), strays.end());
+  // One bit per living unit: the candidates come out in army order without a sort.
+  marks.assign((byOrder.size() + 63) / 64, 0);
+  const auto mark = [this](int32_t order) { marks[static_cast<size_t>(order) >> 6] |= 1ull << (order & 63); };
+  for (const Entry& e : strays) mark(e.order);
+  // Units outside the circle are left out here, on the positions of the fill, which
+  // are the units' own until they move again.
+  const float radiusSq = radius * radius;
   if (columns > 0) {
     // Floor of a negative offset must not round towards the origin bucket.
     const auto cell = [this](float v, float origin, int count) {
@@ -92,11 +99,15 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
         const int row = r * columns;
         const int32_t from = firstEntry[static_cast<size_t>(row + std::max(c0, 0))];
         const int32_t to = firstEntry[static_cast<size_t>(row + std::min(c1, columns - 1)) + 1];
-        found.insert(found.end(), entries.begin() + from, entries.begin() + to);
+        for (int32_t i = from; i < to; ++i) {
+          const Entry& e = entries[static_cast<size_t>(i)];
+          const float dx = e.x - x, dy = e.y - y;
+          if (dx * dx + dy * dy <= radiusSq) mark(e.order);
+        }
       }
     }
   }
-  std::sort(found.begin(), found.end(), [](const Entry& a, const Entry& b) { return a.order < b.order; });
-  out->reserve(found.size());
-  for (const Entry& e : found) out->push_back(e.unit);
+  for (size_t w = 0; w < marks.size(); ++w)
+    for (uint64_t bits = marks[w]; bits != 0; bits &= bits - 1)
+      out->push_back(byOrder[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))]);
 }

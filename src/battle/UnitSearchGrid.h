@@ -27,6 +27,7 @@ class SIM_UnitSearchGrid {
  private:
   struct Entry {
     int32_t order;  // place in the army's living list
+    float x, y;     // where the unit stood at the fill
     SIM_BattleUnit* unit;
   };
   void Refill(const SIM_BattleArmy& army);
@@ -39,7 +40,8 @@ class SIM_UnitSearchGrid {
   std::vector<int32_t> firstEntry;  // per bucket, row by row, and one past the last
   std::vector<Entry> entries;       // by bucket, each bucket in living order
   std::vector<Entry> strays;        // positions that are not numbers: always candidates
-  std::vector<Entry> found;         // scratch of one search
+  std::vector<SIM_BattleUnit*> byOrder;  // the living units in army order
+  std::vector<uint64_t> marks;           // scratch of one search: one bit per living unit
   std::vector<int32_t> bucketOf;    // scratch of a refill: each living unit's bucket
   std::vector<int32_t> nextFree;    // scratch of a refill: next place in each bucket
 };

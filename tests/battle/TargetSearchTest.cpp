@@ -70,45 +70,53 @@ class SearchFixture : public ::testing::Test {
   SIM_ModuleType *gun = nullptr, *plate = nullptr;
 };
 
-// Shooters of every kind among enemies on the edges that matter: exactly at the
-// range, at 1.25 and 1.5 times it, just past them, inside the minimum range, on the
-// same spot, in the same square as others (ties), far outside the map, and at a
-// position that is no number. Every search of every shooter must agree with the walk
-// over the whole army.
+// Shooters of every kind, each on its own ground with enemies all round at one of the
+// distances that matter: exactly at the range, at 1.25 and 1.5 times it, just past
+// them, inside the minimum range, on the shooter's spot, and far away; then a ground
+// with every distance at once, a unit far outside the map and one at a position that
+// is no number. Every search of every shooter must agree with the walk over the whole
+// army, the nearest search included (it takes enemies up to 1.5 times the range).
 TEST_F(SearchFixture, SquaresChooseWhatTheWholeArmyChoosesOnEveryEdge) {
   const float r = 500.0f;
-  const float distances[] = {0.0f,       50.0f,       99.9f,       100.0f,      r - 0.01f, r,       r + 0.01f,
-                             r * 1.118f, r * 1.1181f, r * 1.2247f, r * 1.2248f, r * 1.3f,  2000.0f, 7000.0f};
+  const std::vector<float> distances = {
+      0.0f,        50.0f,       99.9f,        100.0f,      r - 0.01f, r,       r + 0.01f, r * 1.118f,
+      r * 1.1181f, r * 1.2247f, r * 1.22474f, r * 1.2248f, r * 1.3f,  2000.0f, 7000.0f};
+  std::vector<std::vector<float>> grounds;
+  for (float d : distances) grounds.push_back({d});
+  grounds.push_back(distances);
   std::vector<SIM_BattleUnit*> shooters;
-  for (int st : {SIZETYPE_TANK, SIZETYPE_MECH, SIZETYPE_INFANTRY})
-    shooters.push_back(Place(st, battle->playerArmy, 1000.0f + 3000.0f * st, 1000.0f, 90.0f));
-  for (SIM_BattleUnit* s : shooters)
-    for (int a = 0; a < 16; ++a)
-      for (float d : distances) {
-        const float rad = a * 22.5f * 3.14159265f / 180.0f;
-        Place(SIZETYPE_TANK, battle->opponentArmy, s->x + d * std::sin(rad), s->y + d * std::cos(rad), 0.0f);
-      }
-  // Ties: two enemies on one spot in front of the tank.
-  Place(SIZETYPE_TANK, battle->opponentArmy, shooters[0]->x + 300.0f, shooters[0]->y, 0.0f);
-  Place(SIZETYPE_TANK, battle->opponentArmy, shooters[0]->x + 300.0f, shooters[0]->y, 0.0f);
+  float x = 0.0f;
+  for (const std::vector<float>& ground : grounds)
+    for (int st : {SIZETYPE_TANK, SIZETYPE_MECH, SIZETYPE_INFANTRY}) {
+      x += 20000.0f;
+      SIM_BattleUnit* s = Place(st, battle->playerArmy, x, 1000.0f, 90.0f);
+      shooters.push_back(s);
+      for (float d : ground)
+        for (int a = 0; a < 16; ++a) {
+          const float rad = a * 22.5f * 3.14159265f / 180.0f;
+          Place(SIZETYPE_TANK, battle->opponentArmy, s->x + d * std::sin(rad), s->y + d * std::cos(rad),
+                0.0f);
+        }
+    }
   const float nan = std::numeric_limits<float>::quiet_NaN();
   Place(SIZETYPE_TANK, battle->opponentArmy, nan, 0.0f, 0.0f);
   Place(SIZETYPE_TANK, battle->opponentArmy, -1.0e7f, 1.0e7f, 0.0f);
 
   ScopedCandidates compare(Candidates::kCompare);
-  for (SIM_BattleUnit* s : shooters) {
-    for (SIM_TargetSelector* sel : SelectorsOf(battle->playerArmy)) {
-      if (sel->owner != s) continue;
-      for (float heading = 0.0f; heading < 360.0f; heading += 15.0f) {
-        s->SetHeading(heading);
-        sel->current = nullptr;
-        sel->FindBestTarget();
-        sel->FindNearestTarget();
-      }
+  int found = 0;
+  for (SIM_TargetSelector* sel : SelectorsOf(battle->playerArmy)) {
+    for (float heading = 0.0f; heading < 360.0f; heading += 15.0f) {
+      sel->owner->SetHeading(heading);
+      sel->current = nullptr;
+      sel->FindBestTarget();
+      sel->current = nullptr;
+      sel->FindNearestTarget();
+      found += sel->current != nullptr;
     }
   }
-  EXPECT_EQ(SIM_TargetSelector::comparedSearches, 3 * 24 * 2);
+  EXPECT_EQ(SIM_TargetSelector::comparedSearches, static_cast<int64_t>(shooters.size()) * 24 * 2);
   EXPECT_EQ(SIM_TargetSelector::differingSearches, 0);
+  EXPECT_GT(found, 0);
 }
 
 // Two enemies equally near on opposite sides of the shooter: the one that joined the
