@@ -37,11 +37,11 @@ class SIM_UnitSearchGrid {
   float originX = 0.0f, originY = 0.0f;
   float bucket = kSquare;
   int columns = 0, rows = 0;
-  std::vector<int32_t> firstEntry;  // per bucket, row by row, and one past the last
-  std::vector<Entry> entries;       // by bucket, each bucket in living order
-  std::vector<Entry> strays;        // positions that are not numbers: always candidates
+  std::vector<int32_t> firstEntry;       // per bucket, row by row, and one past the last
+  std::vector<Entry> entries;            // by bucket, each bucket in living order
+  std::vector<Entry> strays;             // positions that are not numbers: always candidates
   std::vector<SIM_BattleUnit*> byOrder;  // the living units in army order
   std::vector<uint64_t> marks;           // scratch of one search: one bit per living unit
-  std::vector<int32_t> bucketOf;    // scratch of a refill: each living unit's bucket
-  std::vector<int32_t> nextFree;    // scratch of a refill: next place in each bucket
+  std::vector<int32_t> bucketOf;         // scratch of a refill: each living unit's bucket
+  std::vector<int32_t> nextFree;         // scratch of a refill: next place in each bucket
 };
