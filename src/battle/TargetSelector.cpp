@@ -101,7 +101,7 @@ void SIM_TargetSelector::Retarget() {
   } else {
     noTarget = true;
     // Nothing moved since the best search: its candidates serve the nearest search too.
-    FindNearest(true);
+    FindNearestTarget(true);
   }
 }
 
@@ -222,12 +222,10 @@ void SIM_TargetSelector::FindBestTarget() {
   if (owner->sizeType == SIZE_INFANTRY) InfantryAlert(owner, best != nullptr || near);
 }
 
-void SIM_TargetSelector::FindNearestTarget() { FindNearest(false); }
-
-void SIM_TargetSelector::FindNearest(bool reuse) {
+void SIM_TargetSelector::FindNearestTarget(bool reuseCandidates) {
   if (!enemyArmy) return;
   std::vector<SIM_BattleUnit*>& units = Scratch(0);
-  if (!reuse) GatherCandidates(candidates == Candidates::kWholeArmy, &units);
+  if (!reuseCandidates) GatherCandidates(candidates == Candidates::kWholeArmy, &units);
   SIM_BattleUnit* chosen = NearestOf(units, current);
   if (candidates == Candidates::kCompare) {
     std::vector<SIM_BattleUnit*>& all = Scratch(1);

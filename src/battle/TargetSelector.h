@@ -38,7 +38,8 @@ class SIM_TargetSelector {
   bool InArc(float x, float y) const;
   bool InRange(const SIM_BattleUnit* unit) const;
   void FindBestTarget();
-  void FindNearestTarget();
+  // reuseCandidates: the best search just gathered the candidates, nothing moved since.
+  void FindNearestTarget(bool reuseCandidates = false);
   float ThreatValue(const SIM_BattleUnit* unit) const;
   // True when the arc limits targets now (not a full circle, unit not settled).
   bool ArcApplies() const;
@@ -63,8 +64,6 @@ class SIM_TargetSelector {
   void GatherCandidates(bool wholeArmy, std::vector<SIM_BattleUnit*>* out) const;
   // The scored choice among the candidates; near is set when an enemy marked near.
   SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const;
-  // The nearest search; reuse: the best search just gathered the candidates.
-  void FindNearest(bool reuse);
   // The nearest valid candidate, or start when none is nearer than the start value.
   SIM_BattleUnit* NearestOf(const std::vector<SIM_BattleUnit*>& units, SIM_BattleUnit* start) const;
 };
