@@ -3,6 +3,8 @@
 // default (the game's own work per frame); with --gl on the OpenGL device at 1280 x 1024
 // (Mesa's software renderer under xvfb-run). The same frame again with 400 tanks and
 // buildings of both sides on screen (the battle paused, so the frame is the drawing).
+// The computer defender is kept idle, so the map holds no units of its own: the empty
+// frame draws none and the full one exactly the 400 placed, which the run checks.
 // Then what a player sees: the idle main menu, and a 400-unit fight with the default
 // effect options running (with --night on a map with a light map). Each reports the
 // frame's pixels touched (drawn and cleared) and the screens' worth (pixels over
@@ -13,6 +15,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,7 +73,12 @@ std::string StartLargestBattle() {
   SIM_Battle& battle = GetBattle();
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = largest;
+  // Without supplies the computer defender builds nothing before the start.
+  float& defenderSupplies = largest->classic.startingSuppliesDefender;
+  const float kept = defenderSupplies;
+  defenderSupplies = 0.0f;
   battle.Start();
+  defenderSupplies = kept;
   GetGame().SetGameMode(MODE_BATTLE_SCREEN);
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   map.targetZoom = map.minZoom;
@@ -79,6 +87,8 @@ std::string StartLargestBattle() {
   return largest->name + " (" + std::to_string(largest->maxCols) + " x " + std::to_string(largest->maxRows) +
          ")";
 }
+
+constexpr int kPlacedUnits = 400;
 
 // 400 units over the whole view, both sides, every shipped tank and building design.
 void Place400Units() {
@@ -92,12 +102,16 @@ void Place400Units() {
   battle.SetPaused(true);
   SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  const float w = map.mapWidth, h = map.mapHeight;
-  for (int i = 0; i < 400; ++i) {
+  // The part of the map the view shows: the farthest zoom may not show all of a map
+  // whose shape differs from the screen's.
+  const float left = std::max(0.0f, map.viewLeft), top = std::max(0.0f, map.viewTop);
+  const float w = std::min(map.mapWidth, map.viewRight) - left,
+              h = std::min(map.mapHeight, map.viewBottom) - top;
+  for (int i = 0; i < kPlacedUnits; ++i) {
     auto* u = new SIM_BattleUnit();
     (i % 2 ? battle.opponentArmy : battle.playerArmy)->AddUnit(u, designs[i % designs.size()]);
-    u->x = w * (0.5f + i % 20) / 20.0f;
-    u->y = h * (0.5f + i / 20) / 20.0f;
+    u->x = left + w * (0.5f + i % 20) / 20.0f;
+    u->y = top + h * (0.5f + i / 20) / 20.0f;
     u->SetHeading(float(i * 37 % 360));
     u->CacheHeading();
     u->state = US_ACTIVE;
@@ -207,7 +221,7 @@ void PlaceFight() {
   map.centreY = cy;
 }
 
-size_t DrawnUnits() { return GUI_BS_UnitManager::Instance().lastDrawn; }
+size_t DrawnUnits() { return GUI_BS_UnitManager::Instance().drawnLastFrame; }
 
 bool EnsureBattle();
 bool EnsureFight();
@@ -249,7 +263,11 @@ void BM_BattleFrame(benchmark::State& state) {
   auto* null = dynamic_cast<platform::NullDevice*>(d);
   GUI_GameModeBase* mode = GetGame().CurrentMode;
   uint64_t draws = 0, frames = 0, unitDraws = 0;
-  if (state.range(0) > 0 && GetBattleUnitManagerCount() == 0) Place400Units();
+  static bool placed = false;
+  if (state.range(0) > 0 && !placed) {
+    Place400Units();
+    placed = true;
+  }
   GetBattleFrameTrace().enabled = true;
   for (auto _ : state) {
     e.BeginScene();
@@ -268,7 +286,17 @@ void BM_BattleFrame(benchmark::State& state) {
   }
   state.counters["draws_per_frame"] = frames ? static_cast<double>(draws) / frames : 0.0;
   state.counters["unit_layer_draws"] = frames ? static_cast<double>(unitDraws) / frames : 0.0;
+  const size_t drawn = GUI_BS_UnitManager::Instance().drawnLastFrame;
   state.counters["units"] = static_cast<double>(GetBattleUnitManagerCount());
+  state.counters["units_drawn"] = static_cast<double>(drawn);
+  // A frame that drew other than the units asked for measures another frame.
+  const size_t wanted = state.range(0) > 0 ? kPlacedUnits : 0;
+  if (drawn != wanted || GetBattleUnitManagerCount() != wanted) {
+    const std::string why = "drew " + std::to_string(drawn) + " of " +
+                            std::to_string(GetBattleUnitManagerCount()) + " units, not " +
+                            std::to_string(wanted);
+    state.SkipWithError(why.c_str());
+  }
 }
 }  // namespace
 

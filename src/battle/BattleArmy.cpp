@@ -26,7 +26,7 @@ void DetachSupportLinks(SIM_BattleUnit* u) {
   u->commanders.clear();
   if (!u->moduleManager) return;
   for (auto& m : u->moduleManager->allModules)
-    if (auto* s = dynamic_cast<SIM_SupportComponent*>(m.get())) s->linkedUnits.clear();
+    if (auto* s = dynamic_cast<SIM_SupportComponent*>(m.get())) s->links.clear();
 }
 }  // namespace
 
@@ -47,6 +47,7 @@ void SIM_BattleArmy::AddUnit(SIM_BattleUnit* unit, SIM_UnitDesign* design) {
   if (!unit) return;
   allUnits.push_back(unit);
   livingUnits.push_back(unit);
+  SIM_UnitSearchGrid::MarkAllStale();
   unit->army = this;
   unit->isPlayers = IsPlayerArmy();
   unit->InitFromDesign(design);
@@ -61,6 +62,7 @@ void SIM_BattleArmy::AddEntry(SIM_BattleUnit* squadron) {
 
 void SIM_BattleArmy::RemoveLiving(SIM_BattleUnit* unit) {
   livingUnits.remove(unit);
+  SIM_UnitSearchGrid::MarkAllStale();
   if (unit->sizeType != SIZE_INFANTRY) movers.remove(unit);
 }
 
@@ -138,6 +140,7 @@ SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign
   for (SIM_BattleUnit* soldier : unplaced) {
     allUnits.remove(soldier);
     livingUnits.remove(soldier);
+    SIM_UnitSearchGrid::MarkAllStale();
     movers.remove(soldier);
     squad->RemoveMember(soldier);
     spentSupplies -= design->cost;

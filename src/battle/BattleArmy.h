@@ -5,6 +5,8 @@
 #include <list>
 #include <memory>
 
+#include "battle/UnitSearchGrid.h"
+
 class SIM_BattleUnit;
 class SIM_BattleSquadron;
 class SIM_UnitDesign;
@@ -44,6 +46,8 @@ class SIM_BattleArmy {
   std::list<SIM_BattleUnit*> livingUnits;
   std::list<SIM_BattleUnit*> movers;
   std::list<SIM_BattleUnit*> allUnits;  // owned
+  // The living units by square, for target searches of the other side.
+  SIM_UnitSearchGrid searchGrid;
   SIM_BattleArmy* enemy = nullptr;
   float spentSupplies = 0.0f;
   // Set by the battle start; the attacker's soldiers leave footprints and its units show

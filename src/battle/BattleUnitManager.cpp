@@ -8,6 +8,7 @@
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleView.h"
+#include "battle/UnitSearchGrid.h"
 #include "engine/Singletons.h"
 
 namespace {
@@ -53,8 +54,11 @@ void SIM_BattleUnitManager::AddDead(SIM_BattleUnit* unit) { PushOnce(dead, unit)
 void SIM_BattleUnitManager::AddExited(SIM_BattleUnit* unit) { PushOnce(exited, unit); }
 
 void SIM_BattleUnitManager::UpdateFrame() {
+  // Units move in this walk: the target searches' squares are filled again after it.
+  SIM_UnitSearchGrid::MarkAllStale();
   // Creation order; units added during the walk are updated in the same frame.
   for (SIM_BattleUnit* u : allUnits) u->Update();
+  SIM_UnitSearchGrid::MarkAllStale();
 
   const bool removedAny = !dead.empty() || !exited.empty();
   for (SIM_BattleUnit* u : dead) TakeOut(*this, u);
@@ -68,6 +72,7 @@ void SIM_BattleUnitManager::UpdateFrame() {
 }
 
 void SIM_BattleUnitManager::UpdateCheck() {
+  SIM_UnitSearchGrid::MarkAllStale();
   for (SIM_BattleUnit* u : allUnits) u->Think();
   SIM_Battle& battle = GetBattle();
   // The fixed period, not the accumulated check length: shares refresh every 512 ms.

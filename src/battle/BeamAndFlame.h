@@ -63,6 +63,7 @@ class SIM_BeamLaserComponent : public SIM_TargetedComponent {
   int Fire() override;
   // Every battle frame: the beam's timers; its damage lands once, `firedelay` in.
   void UpdateEffects() override;
+  bool HasFrameEffects() const override { return true; }
   void StopEffects() override;
   void Destroy() override;
 

@@ -177,6 +177,7 @@ void SIM_ModuleManager::CreateModules() {
     allModules.emplace_back(m);
     if (weapon) {
       weapons.push_back(m);
+      if (m->HasFrameEffects()) frameEffectWeapons.push_back(m);
       lastWeapon = m;
     }
     totalWeight += type->weight;
@@ -204,7 +205,7 @@ void SIM_ModuleManager::UpdateModules() {
 }
 
 void SIM_ModuleManager::UpdateWeaponEffects() {
-  for (SIM_Module* w : weapons) w->UpdateEffects();
+  for (SIM_Module* w : frameEffectWeapons) w->UpdateEffects();
 }
 
 void SIM_ModuleManager::StopAllEffects() {

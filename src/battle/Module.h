@@ -40,6 +40,8 @@ class SIM_Module {
   virtual void Update() {}
   // Every frame (weapons: projectiles, beams, effects).
   virtual void UpdateEffects() {}
+  // Whether UpdateEffects does anything: the frame skips the weapons that have none.
+  virtual bool HasFrameEffects() const { return false; }
   virtual void Poll() {}
   // Hit points -= amount; at 0 or below the module is destroyed.
   virtual void TakeDamage(float amount);
@@ -112,6 +114,8 @@ class SIM_ModuleManager {
   std::vector<SIM_ShieldComponent*> shieldComponents;
   std::vector<SIM_EngineComponent*> engineComponents;
   std::vector<SIM_Module*> weapons;
+  // The weapons whose frame update does something, in weapon order.
+  std::vector<SIM_Module*> frameEffectWeapons;
   SIM_BattleUnit* owner = nullptr;
   float healthFraction = 1.0f;
   float armourFraction = 0.0f;

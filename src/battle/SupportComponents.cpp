@@ -1,5 +1,8 @@
 #include "battle/SupportComponents.h"
 
+#include <iterator>
+#include <vector>
+
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
@@ -42,8 +45,18 @@ std::list<SIM_SupportComponent*>& SIM_SupportComponent::ListOf(SIM_BattleUnit* u
 }
 
 void SIM_SupportComponent::StopPulse() {
-  for (SIM_BattleUnit* u : linkedUnits) ListOf(u).remove(this);
-  linkedUnits.clear();
+  for (const UnitLink& l : links) ListOf(l.unit).erase(l.entry);
+  links.clear();
+}
+
+void SIM_SupportComponent::Link(SIM_BattleUnit* u) {
+  std::list<SIM_SupportComponent*>& list = ListOf(u);
+  list.push_back(this);
+  links.push_back(UnitLink{u, std::prev(list.end())});
+}
+
+void SIM_SupportComponent::ForgetUnit(SIM_BattleUnit* u) {
+  links.remove_if([u](const UnitLink& l) { return l.unit == u; });
 }
 
 void SIM_SupportComponent::RunPulseTimer() {
@@ -66,8 +79,7 @@ void SIM_SupportComponent::Pulse() {
     if (!StillFighting(u) || !Covers(u)) continue;
     const float dx = u->x - owner->x, dy = u->y - owner->y;
     if (!(dx * dx + dy * dy < pulseRadiusSquared)) continue;
-    ListOf(u).push_back(this);
-    linkedUnits.push_back(u);
+    Link(u);
   }
 }
 
@@ -100,7 +112,9 @@ void SIM_RepairComponent::Update() {
     // A zero interval repairs once a check rather than piling up a backlog.
     if (repairTimer < 0.0f || repairInterval <= 0.0f) repairTimer = 0.0f;
     // Repairing can never unlink anyone, but copy anyway: the list is ours to change.
-    const std::list<SIM_BattleUnit*> linked = linkedUnits;
+    std::vector<SIM_BattleUnit*> linked;
+    linked.reserve(links.size());
+    for (const UnitLink& l : links) linked.push_back(l.unit);
     for (SIM_BattleUnit* u : linked)
       if (u->moduleManager) u->moduleManager->RepairUnit(repairPoints);
   }

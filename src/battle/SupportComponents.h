@@ -32,14 +32,24 @@ class SIM_SupportComponent : public SIM_Module {
   virtual void StopPulse();
   // Whether a unit of the carrier's army is one this kind of module covers.
   virtual bool Covers(const SIM_BattleUnit* unit) const = 0;
+  // Adds the module to the unit's list of its kind and the unit to the module's links.
+  void Link(SIM_BattleUnit* unit);
   // A linked unit is going away: forget it without touching its lists.
-  void ForgetUnit(SIM_BattleUnit* unit) { linkedUnits.remove(unit); }
+  void ForgetUnit(SIM_BattleUnit* unit);
+
+  // One covered unit, with the module's own entry in that unit's list: a pulse cuts its
+  // links without searching lists that hold every supporter in reach.
+  struct UnitLink {
+    SIM_BattleUnit* unit;
+    std::list<SIM_SupportComponent*>::iterator entry;
+  };
 
   int kind = KIND_REPAIR;
   SIM_BattleArmy* army = nullptr;
   float pulseRadius = 0.0f;
   float pulseRadiusSquared = 0.0f;
-  std::list<SIM_BattleUnit*> linkedUnits;
+  // The covered units in the order the last pulse linked them.
+  std::list<UnitLink> links;
   float pulseTimer = 0.0f;
 
  protected:

@@ -1,6 +1,7 @@
 #include "battle/TargetSelector.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
@@ -23,6 +24,10 @@ float DistSq(const SIM_BattleUnit* a, const SIM_BattleUnit* b) {
 
 bool IsGoneState(int state) { return state == US_DESTROYED || state == US_GONE; }
 }  // namespace
+
+SIM_TargetSelector::Candidates SIM_TargetSelector::candidates = SIM_TargetSelector::Candidates::kSquares;
+int64_t SIM_TargetSelector::comparedSearches = 0;
+int64_t SIM_TargetSelector::differingSearches = 0;
 
 SIM_TargetSelector::SIM_TargetSelector(SIM_BattleUnit* owner, SIM_TargetedComponent* weapon)
     : owner(owner), weapon(weapon) {
@@ -95,7 +100,8 @@ void SIM_TargetSelector::Retarget() {
     noTarget = false;
   } else {
     noTarget = true;
-    FindNearestTarget();
+    // Nothing moved since the best search: its candidates serve the nearest search too.
+    FindNearestTarget(true);
   }
 }
 
@@ -129,55 +135,105 @@ bool SIM_TargetSelector::InArc(float x, float y) const {
   return d < 45.0f;
 }
 
-void SIM_TargetSelector::FindBestTarget() {
-  searchTimer = 0.0f;
-  SIM_BattleUnit* best = nullptr;
-  float bestScore = -1.0f;
-  bool near = false;
-  if (enemyArmy) {
-    const float validSq = 1.5f * maxRangeSq;
-    for (SIM_BattleUnit* u : enemyArmy->livingUnits) {
-      // Distance first: most of a big army is too far to be valid, and this is cheap.
-      const float m = DistSq(owner, u);
-      if (m > validSq || !u->IsSingleUnit() || !IsValid(u)) continue;
-      if (m > maxRangeSq) {
-        if (m < 1.25f * maxRangeSq) near = true;
-        continue;
-      }
-      if (m < minRangeSq) {
-        near = true;
-        continue;
-      }
-      if (ArcApplies() && !InArc(u->x, u->y)) continue;
-      const float o = threatScoring ? (1.0f - 0.5f * ThreatValue(u)) * m : m;
-      const float closeness = 1.0f - o / maxRangeSq;
-      const float chance = weapon ? weapon->HitChance(u) : 0.0f;
-      const float turn = AngleDifference(HeadingDegrees(owner->x, owner->y, u->x, u->y), owner->heading);
-      const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
-      const float score = chance * 100.0f + closeness * 10.0f - turnPenalty * 25.0f;
-      if (score > bestScore) {
-        bestScore = score;
-        best = u;
-      }
-    }
+void SIM_TargetSelector::GatherCandidates(bool wholeArmy, std::vector<SIM_BattleUnit*>* out) const {
+  out->clear();
+  if (!enemyArmy) return;
+  if (wholeArmy) {
+    out->assign(enemyArmy->livingUnits.begin(), enemyArmy->livingUnits.end());
+    return;
   }
-  current = best;
-  if (owner->sizeType == SIZE_INFANTRY) InfantryAlert(owner, best != nullptr || near);
+  // Nothing beyond 1.5 x the squared maximum range is valid; a little more keeps a unit
+  // whose rounded distance just passes the test.
+  const float reach = std::sqrt(1.5f * maxRangeSq) * 1.001f + 1.0f;
+  enemyArmy->searchGrid.Collect(*enemyArmy, owner->x, owner->y, reach, out);
 }
 
-void SIM_TargetSelector::FindNearestTarget() {
-  if (!enemyArmy) return;
+SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const {
+  SIM_BattleUnit* best = nullptr;
+  float bestScore = -1.0f;
+  const float validSq = 1.5f * maxRangeSq;
+  for (SIM_BattleUnit* u : units) {
+    // Distance first: most candidates are too far to be valid, and this is cheap.
+    const float m = DistSq(owner, u);
+    if (m > validSq || !u->IsSingleUnit() || !IsValid(u)) continue;
+    if (m > maxRangeSq) {
+      if (m < 1.25f * maxRangeSq) *near = true;
+      continue;
+    }
+    if (m < minRangeSq) {
+      *near = true;
+      continue;
+    }
+    if (ArcApplies() && !InArc(u->x, u->y)) continue;
+    const float o = threatScoring ? (1.0f - 0.5f * ThreatValue(u)) * m : m;
+    const float closeness = 1.0f - o / maxRangeSq;
+    const float chance = weapon ? weapon->HitChance(u) : 0.0f;
+    const float turn = AngleDifference(HeadingDegrees(owner->x, owner->y, u->x, u->y), owner->heading);
+    const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
+    const float score = chance * 100.0f + closeness * 10.0f - turnPenalty * 25.0f;
+    if (score > bestScore) {
+      bestScore = score;
+      best = u;
+    }
+  }
+  return best;
+}
+
+SIM_BattleUnit* SIM_TargetSelector::NearestOf(const std::vector<SIM_BattleUnit*>& units,
+                                              SIM_BattleUnit* start) const {
+  SIM_BattleUnit* chosen = start;
   float nearest = 10000000.0f;
   const float validSq = 1.5f * maxRangeSq;
-  for (SIM_BattleUnit* u : enemyArmy->livingUnits) {
+  for (SIM_BattleUnit* u : units) {
     const float m = DistSq(owner, u);
     if (m > validSq || m >= nearest || !u->IsSingleUnit() || !IsValid(u)) continue;
     if (ArcApplies() && !InArc(u->x, u->y)) continue;
     if (m < nearest) {
       nearest = m;
-      current = u;
+      chosen = u;
     }
   }
+  return chosen;
+}
+
+namespace {
+// One search's candidates; searches never nest.
+std::vector<SIM_BattleUnit*>& Scratch(int which) {
+  static std::vector<SIM_BattleUnit*> lists[2];
+  return lists[which];
+}
+}  // namespace
+
+void SIM_TargetSelector::FindBestTarget() {
+  searchTimer = 0.0f;
+  std::vector<SIM_BattleUnit*>& units = Scratch(0);
+  GatherCandidates(candidates == Candidates::kWholeArmy, &units);
+  bool near = false;
+  SIM_BattleUnit* best = BestOf(units, &near);
+  if (candidates == Candidates::kCompare) {
+    std::vector<SIM_BattleUnit*>& all = Scratch(1);
+    GatherCandidates(true, &all);
+    bool nearAll = false;
+    SIM_BattleUnit* bestAll = BestOf(all, &nearAll);
+    ++comparedSearches;
+    if (bestAll != best || nearAll != near) ++differingSearches;
+  }
+  current = best;
+  if (owner->sizeType == SIZE_INFANTRY) InfantryAlert(owner, best != nullptr || near);
+}
+
+void SIM_TargetSelector::FindNearestTarget(bool reuseCandidates) {
+  if (!enemyArmy) return;
+  std::vector<SIM_BattleUnit*>& units = Scratch(0);
+  if (!reuseCandidates) GatherCandidates(candidates == Candidates::kWholeArmy, &units);
+  SIM_BattleUnit* chosen = NearestOf(units, current);
+  if (candidates == Candidates::kCompare) {
+    std::vector<SIM_BattleUnit*>& all = Scratch(1);
+    GatherCandidates(true, &all);
+    ++comparedSearches;
+    if (NearestOf(all, current) != chosen) ++differingSearches;
+  }
+  current = chosen;
 }
 
 float SIM_TargetSelector::ThreatValue(const SIM_BattleUnit* unit) const {

@@ -4,6 +4,9 @@
 // check time without a target, every 600 ms with one). A search scores every valid
 // enemy by hit chance, closeness and how far the unit must turn, and falls back to the
 // nearest valid enemy when none scores. An ordered target is tried first.
+#include <cstdint>
+#include <vector>
+
 class SIM_BattleArmy;
 class SIM_BattleUnit;
 class SIM_TargetedComponent;
@@ -12,6 +15,14 @@ class SIM_TargetSelector {
  public:
   static constexpr float kSearchWithoutTargetMs = 300.0f;
   static constexpr float kSearchWithTargetMs = 600.0f;
+
+  // Where a search finds its candidates. kSquares reads only the enemy's squares within
+  // reach; kWholeArmy walks the whole enemy army (the reference the squares must match);
+  // kCompare does both, keeps the squares' choice and counts every difference.
+  enum class Candidates { kSquares, kWholeArmy, kCompare };
+  static Candidates candidates;
+  static int64_t comparedSearches;
+  static int64_t differingSearches;
 
   // Built by the weapon after its upgrades (ranges known).
   SIM_TargetSelector(SIM_BattleUnit* owner, SIM_TargetedComponent* weapon);
@@ -27,7 +38,8 @@ class SIM_TargetSelector {
   bool InArc(float x, float y) const;
   bool InRange(const SIM_BattleUnit* unit) const;
   void FindBestTarget();
-  void FindNearestTarget();
+  // reuseCandidates: the best search just gathered the candidates, nothing moved since.
+  void FindNearestTarget(bool reuseCandidates = false);
   float ThreatValue(const SIM_BattleUnit* unit) const;
   // True when the arc limits targets now (not a full circle, unit not settled).
   bool ArcApplies() const;
@@ -48,4 +60,10 @@ class SIM_TargetSelector {
  private:
   // The ordered target (or, for a squadron, its first valid member); null when none.
   SIM_BattleUnit* FromOrderedTarget();
+  // The enemies a search looks at, in army order, from the squares or the whole army.
+  void GatherCandidates(bool wholeArmy, std::vector<SIM_BattleUnit*>* out) const;
+  // The scored choice among the candidates; near is set when an enemy marked near.
+  SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const;
+  // The nearest valid candidate, or start when none is nearer than the start value.
+  SIM_BattleUnit* NearestOf(const std::vector<SIM_BattleUnit*>& units, SIM_BattleUnit* start) const;
 };

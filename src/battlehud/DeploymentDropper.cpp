@@ -260,6 +260,7 @@ void GUI_BS_DeploymentDropper::RemoveUnit(SIM_BattleUnit* unit) {
     army->allUnits.remove(unit);
     army->livingUnits.remove(unit);
     army->movers.remove(unit);
+    SIM_UnitSearchGrid::MarkAllStale();
   }
   if (unit->squadron) unit->squadron->RemoveMember(unit);
   hand.remove(unit);

@@ -1236,7 +1236,7 @@ void GUI_BS_UnitManager::DrawAll() {
     if (map.IsOffScreen(su->x, su->y, 128.0f)) continue;
     visible.push_back(u);
   }
-  lastDrawn = visible.size();
+  drawnLastFrame = visible.size();
   // Units of one atlas draw together; overlapping units are rare and their order
   // within the frame stays stable.
   std::stable_sort(visible.begin(), visible.end(),

@@ -388,9 +388,10 @@ class GUI_BS_UnitManager {
 
   std::vector<GUI_BS_Unit*> units;  // not owned
   std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
+  // Units the last DrawAll drew (on screen, landed, not destroyed).
+  size_t drawnLastFrame = 0;
   GUI_BS_Unit* hovered = nullptr;
   uint32_t randomState = 0x2545F491u;
-  size_t lastDrawn = 0;  // units on screen at the last DrawAll
 };
 
 // The battle screen's side of the seam with the simulation: its own visuals, the

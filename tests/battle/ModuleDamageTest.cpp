@@ -407,8 +407,7 @@ TEST(SupportLinks, HospitalCoverReducesDamageAndSurvivesTeardown) {
   SIM_BattleUnit* patient = AddUnit(cat.Design(hull, {plate}), battle.playerArmy);
   SIM_BattleUnit* carrier = AddUnit(cat.Design(hull, {medic}), battle.playerArmy);
   auto* hospital = static_cast<SIM_SupportComponent*>(carrier->moduleManager->allModules[0].get());
-  hospital->linkedUnits.push_back(patient);
-  patient->hospitals.push_back(hospital);
+  hospital->Link(patient);
 
   patient->moduleManager->TakeDamage(nullptr, nullptr, 40.0f, 1, 1, 1, WARHEAD_BULLET);
   EXPECT_FLOAT_EQ(patient->moduleManager->armourComponents[0]->armour, 80.0f);
@@ -417,8 +416,7 @@ TEST(SupportLinks, HospitalCoverReducesDamageAndSurvivesTeardown) {
   patient->moduleManager->TakeDamage(nullptr, nullptr, 40.0f, 1, 1, 1, WARHEAD_BULLET);
   EXPECT_FLOAT_EQ(patient->moduleManager->armourComponents[0]->armour, 40.0f);
 
-  hospital->linkedUnits.push_back(patient);
-  patient->hospitals.push_back(hospital);
+  hospital->Link(patient);
   battle.Start();  // both armies go; nothing may touch a deleted unit
   EXPECT_TRUE(battle.playerArmy->allUnits.empty());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "BattleFixture.h"
 #include "battle/BattleHooks.h"
@@ -69,7 +70,7 @@ TEST_F(SupportTest, APulseLinksTheRightFriendsStrictlyInsideItsRadiusOnTheThirte
   near->x = 500;
   Checks(carrier, 13);
   EXPECT_TRUE(near->commanders.empty());
-  EXPECT_EQ(SupportOf(carrier)->linkedUnits.size(), 1u);
+  EXPECT_EQ(SupportOf(carrier)->links.size(), 1u);
 }
 
 TEST_F(SupportTest, HospitalsCoverInfantryAndRepairYardsMendOthersButNotThemselves) {
@@ -119,8 +120,48 @@ TEST_F(SupportTest, NoUnitKeepsABonusFromACarrierThatIsGone) {
     ASSERT_FALSE(friendUnit->commanders.empty());
     way.end(carrier);
     EXPECT_TRUE(friendUnit->commanders.empty());
-    EXPECT_TRUE(SupportOf(carrier)->linkedUnits.empty());
+    EXPECT_TRUE(SupportOf(carrier)->links.empty());
   }
+}
+
+// Three command carriers over the same friends, pulsing at different moments: each
+// pulse and each loss takes out only its own entries of the friends' lists, and the
+// links keep the army's order.
+TEST_F(SupportTest, OverlappingCarriersUnlinkOnlyTheirOwnEntries) {
+  SIM_BattleUnit* a = Carrier("SIM_CommandComponent");
+  SIM_BattleUnit* b = Carrier("SIM_CommandComponent");
+  SIM_BattleUnit* c = Carrier("SIM_CommandComponent");
+  std::vector<SIM_BattleUnit*> friends;
+  for (int i = 0; i < 5; ++i) friends.push_back(Place(armed, 10.0f * i, 20.0f));
+  const auto holders = [](SIM_BattleUnit* u) {
+    return std::vector<SIM_SupportComponent*>(u->commanders.begin(), u->commanders.end());
+  };
+  Checks(a, 13);
+  Checks(b, 13);
+  Checks(c, 13);
+  for (SIM_BattleUnit* f : friends)
+    EXPECT_EQ(holders(f), (std::vector<SIM_SupportComponent*>{SupportOf(a), SupportOf(b), SupportOf(c)}));
+  // The middle carrier pulses again: its entry moves to the back of every list.
+  Checks(b, 13);
+  for (SIM_BattleUnit* f : friends)
+    EXPECT_EQ(holders(f), (std::vector<SIM_SupportComponent*>{SupportOf(a), SupportOf(c), SupportOf(b)}));
+  std::vector<SIM_BattleUnit*> linked;
+  for (const auto& l : SupportOf(b)->links) linked.push_back(l.unit);
+  const std::vector<SIM_BattleUnit*> armyOrder = {a,          b,          c,          friends[0],
+                                                  friends[1], friends[2], friends[3], friends[4]};
+  EXPECT_EQ(linked, armyOrder) << "links follow the army's order, the carriers included";
+  // One friend walks away and the first carrier is shot away.
+  friends[2]->x = 900.0f;
+  Checks(c, 13);
+  SupportOf(a)->TakeDamage(1e6f);
+  for (SIM_BattleUnit* f : friends) {
+    if (f == friends[2])
+      EXPECT_EQ(holders(f), (std::vector<SIM_SupportComponent*>{SupportOf(b)}));
+    else
+      EXPECT_EQ(holders(f), (std::vector<SIM_SupportComponent*>{SupportOf(b), SupportOf(c)}));
+  }
+  EXPECT_TRUE(SupportOf(a)->links.empty());
+  EXPECT_EQ(SupportOf(c)->links.size(), 7u);
 }
 
 // ----------------------------------------------------------------- supply limits

@@ -1,0 +1,113 @@
+#include "battle/UnitSearchGrid.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "battle/BattleArmy.h"
+#include "battle/BattleUnit.h"
+
+namespace {
+// Starts at 1 so a grid never filled is stale.
+uint64_t g_staleMark = 1;
+
+int Clamp(int v, int hi) { return v < 0 ? 0 : (v > hi ? hi : v); }
+}  // namespace
+
+void SIM_UnitSearchGrid::MarkAllStale() { ++g_staleMark; }
+
+void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
+  filledAt = g_staleMark;
+  rosterSize = army.livingUnits.size();
+  entries.clear();
+  strays.clear();
+  float minX = 0.0f, minY = 0.0f, maxX = 0.0f, maxY = 0.0f;
+  bool any = false;
+  for (const SIM_BattleUnit* u : army.livingUnits) {
+    if (!std::isfinite(u->x) || !std::isfinite(u->y)) continue;
+    if (!any) {
+      minX = maxX = u->x;
+      minY = maxY = u->y;
+      any = true;
+    }
+    minX = std::min(minX, u->x);
+    maxX = std::max(maxX, u->x);
+    minY = std::min(minY, u->y);
+    maxY = std::max(maxY, u->y);
+  }
+  originX = minX;
+  originY = minY;
+  const float spread = std::max(maxX - minX, maxY - minY);
+  bucket = std::max(kSquare, spread / static_cast<float>(kMaxSide - 1));
+  columns = any ? Clamp(static_cast<int>((maxX - minX) / bucket), kMaxSide - 1) + 1 : 0;
+  rows = any ? Clamp(static_cast<int>((maxY - minY) / bucket), kMaxSide - 1) + 1 : 0;
+  firstEntry.assign(static_cast<size_t>(columns * rows) + 1, 0);
+  // Counting sort by bucket keeps each bucket in living order.
+  bucketOf.clear();
+  for (const SIM_BattleUnit* u : army.livingUnits) {
+    if (!std::isfinite(u->x) || !std::isfinite(u->y)) {
+      bucketOf.push_back(-1);
+      continue;
+    }
+    const int c = Clamp(static_cast<int>((u->x - originX) / bucket), columns - 1);
+    const int r = Clamp(static_cast<int>((u->y - originY) / bucket), rows - 1);
+    bucketOf.push_back(r * columns + c);
+    ++firstEntry[static_cast<size_t>(r * columns + c) + 1];
+  }
+  for (size_t i = 1; i < firstEntry.size(); ++i) firstEntry[i] += firstEntry[i - 1];
+  entries.resize(static_cast<size_t>(firstEntry.back()));
+  nextFree.assign(firstEntry.begin(), firstEntry.end() - 1);
+  int32_t order = 0;
+  byOrder.assign(army.livingUnits.begin(), army.livingUnits.end());
+  for (SIM_BattleUnit* u : army.livingUnits) {
+    const int32_t b = bucketOf[static_cast<size_t>(order)];
+    if (b < 0)
+      strays.push_back(Entry{order, u->x, u->y, u});
+    else
+      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = Entry{order, u->x, u->y, u};
+    ++order;
+  }
+}
+
+void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, float radius,
+                                 std::vector<SIM_BattleUnit*>* out) {
+  out->clear();
+  if (filledAt != g_staleMark || rosterSize != army.livingUnits.size()) Refill(army);
+  if (!(std::isfinite(x) && std::isfinite(y) && std::isfinite(radius))) {
+    // No box to read: every unit is a candidate.
+    out->assign(army.livingUnits.begin(), army.livingUnits.end());
+    return;
+  }
+  // One bit per living unit: the candidates come out in army order without a sort.
+  marks.assign((byOrder.size() + 63) / 64, 0);
+  const auto mark = [this](int32_t order) { marks[static_cast<size_t>(order) >> 6] |= 1ull << (order & 63); };
+  for (const Entry& e : strays) mark(e.order);
+  // Units outside the circle are left out here, on the positions of the fill, which
+  // are the units' own until they move again.
+  const float radiusSq = radius * radius;
+  if (columns > 0) {
+    // Floor of a negative offset must not round towards the origin bucket.
+    const auto cell = [this](float v, float origin, int count) {
+      const float f = std::floor((v - origin) / bucket);
+      if (f < 0.0f) return -1;
+      if (f >= static_cast<float>(count)) return count;
+      return static_cast<int>(f);
+    };
+    const int c0 = cell(x - radius, originX, columns), c1 = cell(x + radius, originX, columns);
+    const int r0 = cell(y - radius, originY, rows), r1 = cell(y + radius, originY, rows);
+    if (c1 >= 0 && r1 >= 0 && c0 < columns && r0 < rows) {
+      for (int r = std::max(r0, 0); r <= std::min(r1, rows - 1); ++r) {
+        const int row = r * columns;
+        const int32_t from = firstEntry[static_cast<size_t>(row + std::max(c0, 0))];
+        const int32_t to = firstEntry[static_cast<size_t>(row + std::min(c1, columns - 1)) + 1];
+        for (int32_t i = from; i < to; ++i) {
+          const Entry& e = entries[static_cast<size_t>(i)];
+          const float dx = e.x - x, dy = e.y - y;
+          if (dx * dx + dy * dy <= radiusSq) mark(e.order);
+        }
+      }
+    }
+  }
+  for (size_t w = 0; w < marks.size(); ++w)
+    for (uint64_t bits = marks[w]; bits != 0; bits &= bits - 1)
+      out->push_back(byOrder[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))]);
+}
