@@ -47,6 +47,8 @@ GUI_TitleBackdrop& GetTitleBackdrop() {
   return *Slot();
 }
 
+bool TitleBackdropExists() { return Slot() != nullptr; }
+
 GUI_TitleBackdrop::GUI_TitleBackdrop() {
   D3DEngine& d3d = GetRenderDevice();
   const int w = d3d.ScreenWidth();

@@ -54,3 +54,4 @@ class GUI_TitleBackdrop {
 
 // The process-wide backdrop, built on first use.
 GUI_TitleBackdrop& GetTitleBackdrop();
+bool TitleBackdropExists();
