@@ -60,4 +60,48 @@ inline bool FinishesQuickly(const std::function<void()>& call, const std::string
   return quick;
 }
 
+// A file far larger than any cap, made without writing its bytes (a sparse file).
+inline std::string PlantHugeFile(const std::string& path, off_t bytes = off_t(3) << 30) {
+  ::unlink(path.c_str());
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  EXPECT_GE(fd, 0) << path;
+  if (fd >= 0) {
+    EXPECT_EQ(::ftruncate(fd, bytes), 0) << path;
+    ::close(fd);
+  }
+  return path;
+}
+
+// Seconds the call took, made on this thread (as the game makes it: GUI objects stay on
+// the thread that built them). Should it still run after the limit, a watchdog opens the
+// FIFO at fifoPath for writing and closes it again until the call returns, which ends a
+// read blocked on it: a regression then fails on the time instead of hanging the run.
+inline double SecondsWithFifoWatchdog(const std::function<void()>& call, const std::string& fifoPath,
+                                      std::chrono::milliseconds limit = std::chrono::milliseconds(2000)) {
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false;
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> lock(m);
+    if (cv.wait_for(lock, limit, [&] { return done; })) return;
+    while (!done) {
+      lock.unlock();
+      const int fd = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      lock.lock();
+    }
+  });
+  const auto start = std::chrono::steady_clock::now();
+  call();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  {
+    std::lock_guard<std::mutex> lock(m);
+    done = true;
+  }
+  cv.notify_all();
+  watchdog.join();
+  return seconds;
+}
+
 }  // namespace zt_test
