@@ -189,22 +189,6 @@ bool WriteChallengeList(const std::string& path,
   return true;
 }
 
-std::vector<std::unique_ptr<SIM_ChallengeInfo>> RefreshChallengeList(
-    const std::string& path, const SIM_ChallengeDatabase::Fetch& fetch, bool* fetched) {
-  std::vector<std::unique_ptr<SIM_ChallengeInfo>> list = ReadChallengeList(path);
-  int top = -1;
-  for (const auto& c : list)
-    if (c->number > top) top = c->number;
-  std::string reply;
-  // The old list stays on disk and in memory until a reply has arrived.
-  *fetched = fetch && fetch(top, &reply);
-  if (*fetched) {
-    MergeChallengeLines(list, reply);
-    WriteChallengeList(path, list);
-  }
-  return list;
-}
-
 SIM_ChallengeDatabase::SIM_ChallengeDatabase()
     : path(GetUserFolder(USERFOLDER_WEB) + "/challenges/challengelist.txt") {}
 
@@ -237,10 +221,15 @@ int SIM_ChallengeDatabase::HighestNumber() const {
 
 bool SIM_ChallengeDatabase::Refresh(const Fetch& fetch) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  bool fetched = false;
-  challenges = RefreshChallengeList(path, fetch, &fetched);
-  loaded = fetched;
-  return fetched;
+  LoadLocked();
+  loaded = false;
+  std::string reply;
+  // The old list stays on disk and in memory until a reply has arrived.
+  if (!fetch || !fetch(HighestNumber(), &reply)) return false;
+  MergeChallengeLines(challenges, reply);
+  SaveLocked();
+  loaded = true;
+  return true;
 }
 
 void SIM_ChallengeDatabase::Adopt(std::vector<std::unique_ptr<SIM_ChallengeInfo>> list) {

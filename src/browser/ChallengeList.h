@@ -61,7 +61,7 @@ class SIM_ChallengeDatabase {
   // Merges the server's newer challenges and writes the list; on a failed request the
   // list and its file stay exactly as they were and false is returned.
   bool Refresh(const Fetch& fetch);
-  // Takes a list built elsewhere (a worker's RefreshChallengeList) in one step.
+  // Takes in one step a list built elsewhere (a refresh worker's own database).
   void Adopt(std::vector<std::unique_ptr<SIM_ChallengeInfo>> list);
   // Writes the list through a temporary file; false (logged) when it could not.
   bool Save();
@@ -91,8 +91,3 @@ void MergeChallengeLines(std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list, 
 std::vector<std::unique_ptr<SIM_ChallengeInfo>> ReadChallengeList(const std::string& path);
 // Writes the records through a temporary file; false (logged) when it could not.
 bool WriteChallengeList(const std::string& path, const std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list);
-// For a worker: the list file's records with the server's newer challenges merged in,
-// the file rewritten when the server answered (*fetched). Touches no database, so the
-// GUI keeps drawing the list it holds until it adopts this one.
-std::vector<std::unique_ptr<SIM_ChallengeInfo>> RefreshChallengeList(
-    const std::string& path, const SIM_ChallengeDatabase::Fetch& fetch, bool* fetched);

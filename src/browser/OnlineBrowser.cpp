@@ -465,7 +465,11 @@ bool GUI_BB_OnlineBrowser::StartRefresh(bool pleaseWait) {
   worker = hooks.startWorker(
       [out, flag, fetch, friends, path] {
         if (friends) friends();
-        out->list = RefreshChallengeList(path, fetch, &out->ok);
+        // A list of the worker's own: the tab keeps drawing the one it holds.
+        SIM_ChallengeDatabase fetched;
+        fetched.path = path;
+        out->ok = fetched.Refresh(fetch);
+        out->list = std::move(fetched.challenges);
         flag->store(true);
       },
       "RefreshChallengeThread", pleaseWait);

@@ -743,6 +743,7 @@ double SecondsOf(const std::function<void()>& call) {
 }
 
 TEST(ChallengeMerge, AHundredThousandRowsMergeInOnePassAndOnlyTheNewestAreKept) {
+  const zt_test::FailAfter limit(std::chrono::seconds(90), "merging 100,000 challenge rows");
   std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
   MergeChallengeLines(list, Line("r5", 5) + Line("keep", 1));
   // A reply that repeats a held id deep inside it updates that record in place.
@@ -804,6 +805,7 @@ class HostileListTest : public browser_test::BrowserTest {
   }
   zt_test::EnvGuard server{"ZENTRAK_SERVER"};
   ChallengeServerHooks saved;
+  const zt_test::FailAfter limit{std::chrono::seconds(180), "an Online tab test"};
 };
 
 TEST_F(HostileListTest, APlantedListFileIsRefusedAndTheTabAnswersAtOnce) {

@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -103,5 +105,38 @@ inline double SecondsWithFifoWatchdog(const std::function<void()>& call, const s
   watchdog.join();
   return seconds;
 }
+
+// Ends the test program with a message should the scope still run after the limit: a
+// regression that makes a test take minutes (a search per line of a long list) then
+// fails the run instead of holding it up.
+class FailAfter {
+ public:
+  FailAfter(std::chrono::seconds limit, std::string what)
+      : what_(std::move(what)), thread_([this, limit] {
+          std::unique_lock<std::mutex> lock(m_);
+          if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
+          std::fprintf(stderr, "%s: still running after %lld s; the test program stops here\n", what_.c_str(),
+                       static_cast<long long>(limit.count()));
+          std::fflush(stderr);
+          std::_Exit(3);
+        }) {}
+  ~FailAfter() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      done_ = true;
+    }
+    cv_.notify_all();
+    thread_.join();
+  }
+  FailAfter(const FailAfter&) = delete;
+  FailAfter& operator=(const FailAfter&) = delete;
+
+ private:
+  std::string what_;
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
 
 }  // namespace zt_test
