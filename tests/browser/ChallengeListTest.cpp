@@ -736,10 +736,11 @@ std::string Rows(int first, int n) {
   return text;
 }
 
-double SecondsOf(const std::function<void()>& call) {
-  const auto start = std::chrono::steady_clock::now();
+// This thread's CPU seconds for the call: the work done, whatever the machine's load.
+double CpuSecondsOf(const std::function<void()>& call) {
+  const double start = zt_test::ThreadCpuSeconds();
   call();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return zt_test::ThreadCpuSeconds() - start;
 }
 
 TEST(ChallengeMerge, AHundredThousandRowsMergeInOnePassAndOnlyTheNewestAreKept) {
@@ -749,10 +750,10 @@ TEST(ChallengeMerge, AHundredThousandRowsMergeInOnePassAndOnlyTheNewestAreKept) 
   // A reply that repeats a held id deep inside it updates that record in place.
   std::string reply = Rows(0, 100000);
   reply += Line("r99999", 123456, 77);
-  const double seconds = SecondsOf([&] { MergeChallengeLines(list, reply); });
+  const double seconds = CpuSecondsOf([&] { MergeChallengeLines(list, reply); });
   // One pass takes about a second in the sanitizer build; a search of the list per line
   // takes minutes.
-  EXPECT_LT(seconds, 10.0) << "a merge of 100,000 rows must not search the list per line";
+  EXPECT_LT(seconds, 20.0) << "a merge of 100,000 rows must not search the list per line";
   const size_t cap = SIM_ChallengeDatabase::kMaxChallenges;
   ASSERT_EQ(list.size(), cap);
   // The oldest went: "r5" and "keep" arrived first, then r0..; the last cap stay in order.
@@ -783,25 +784,29 @@ class HostileListTest : public browser_test::BrowserTest {
     BrowserTest::TearDown();
   }
   std::string ListPath() const { return GetChallengeDatabase().path; }
-  // Clicks the Online tab; the seconds the click took.
-  double OpenOnlineTab() {
-    return zt_test::SecondsWithFifoWatchdog(
-        [this] { ClickCentre(GetBrowserWindow()->tabButtons[GUI_BB_Window::kOnline]); }, ListPath());
+  // The GUI thread's work for a call, which must never wait on the list file.
+  void ExpectQuick(const zt_test::CallCost& cost, const char* what) {
+    EXPECT_LT(cost.cpuSeconds, 1.0) << what << " (" << cost.wallSeconds << " s on the clock)";
+    EXPECT_EQ(cost.fifoReadersFound, 0) << what << " waited on the list file";
   }
-  // Frames until the tab's refresh has come back; the slowest frame's seconds.
-  double FramesUntilRefreshed() {
-    double slowest = 0.0;
+  // Clicks the Online tab.
+  void OpenOnlineTab() {
+    ExpectQuick(
+        zt_test::CostWithFifoWatchdog(
+            [this] { ClickCentre(GetBrowserWindow()->tabButtons[GUI_BB_Window::kOnline]); }, ListPath()),
+        "opening the tab");
+  }
+  // Frames until the tab's refresh has come back, each one quick.
+  void FramesUntilRefreshed() {
     GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
-    EXPECT_NE(tab, nullptr);
-    if (!tab) return slowest;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    ASSERT_NE(tab, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while ((tab->worker || tab->refreshPending || !GetChallengeDatabase().loaded) &&
            std::chrono::steady_clock::now() < deadline) {
-      slowest = std::max(slowest, zt_test::SecondsWithFifoWatchdog([this] { Frame(); }, ListPath()));
+      ExpectQuick(zt_test::CostWithFifoWatchdog([this] { Frame(); }, ListPath()), "a frame");
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     EXPECT_EQ(tab->worker, nullptr) << "the refresh never came back";
-    return slowest;
   }
   zt_test::EnvGuard server{"ZENTRAK_SERVER"};
   ChallengeServerHooks saved;
@@ -822,8 +827,8 @@ TEST_F(HostileListTest, APlantedListFileIsRefusedAndTheTabAnswersAtOnce) {
     ClickCentre(GetBrowserWindow()->tabButtons[GUI_BB_Window::kCampaign]);
     GetChallengeDatabase().Clear();
     c.plant(ListPath());
-    EXPECT_LT(OpenOnlineTab(), 1.0);
-    EXPECT_LT(FramesUntilRefreshed(), 1.0);
+    OpenOnlineTab();
+    FramesUntilRefreshed();
     EXPECT_TRUE(GetBrowserWindow()->onlineBrowser->shown.empty());
     const std::string errors = zt_test::ReadText(zt_test::ErrorLogPath());
     EXPECT_NE(errors.find("Challenge list " + ListPath() + " not read"), std::string::npos) << errors;
@@ -833,8 +838,8 @@ TEST_F(HostileListTest, APlantedListFileIsRefusedAndTheTabAnswersAtOnce) {
 
 TEST_F(HostileListTest, AHundredThousandRowListOpensAtOnceAndKeepsTheNewest) {
   zt_test::WriteText(ListPath(), Rows(0, 100000));
-  EXPECT_LT(OpenOnlineTab(), 1.0);
-  EXPECT_LT(FramesUntilRefreshed(), 1.0);
+  OpenOnlineTab();
+  FramesUntilRefreshed();
   const std::vector<SIM_ChallengeInfo*>& shown = GetBrowserWindow()->onlineBrowser->shown;
   ASSERT_EQ(shown.size(), SIM_ChallengeDatabase::kMaxChallenges);
   EXPECT_EQ(shown.back()->ztkid, "r99999");
@@ -850,11 +855,11 @@ TEST_F(HostileListTest, AServerPouringRowsInNeitherFreezesTheTabNorGrowsTheList)
     ++refreshes;
     return true;
   };
-  EXPECT_LT(OpenOnlineTab(), 1.0);
-  EXPECT_LT(FramesUntilRefreshed(), 1.0);
+  OpenOnlineTab();
+  FramesUntilRefreshed();
   for (int i = 0; i < 2; ++i) {
-    EXPECT_LT(SecondsOf([] { GUI_BB_OnlineBrowser::OnRefresh(0); }), 1.0);
-    EXPECT_LT(FramesUntilRefreshed(), 1.0);
+    EXPECT_LT(CpuSecondsOf([] { GUI_BB_OnlineBrowser::OnRefresh(0); }), 1.0);
+    FramesUntilRefreshed();
   }
   EXPECT_EQ(refreshes, 3);
   GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;

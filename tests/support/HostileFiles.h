@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -74,36 +75,56 @@ inline std::string PlantHugeFile(const std::string& path, off_t bytes = off_t(3)
   return path;
 }
 
-// Seconds the call took, made on this thread (as the game makes it: GUI objects stay on
-// the thread that built them). Should it still run after the limit, a watchdog opens the
-// FIFO at fifoPath for writing and closes it again until the call returns, which ends a
-// read blocked on it: a regression then fails on the time instead of hanging the run.
-inline double SecondsWithFifoWatchdog(const std::function<void()>& call, const std::string& fifoPath,
-                                      std::chrono::milliseconds limit = std::chrono::milliseconds(2000)) {
+// CPU seconds this thread has used: the work a call did, whatever the load of the machine.
+inline double ThreadCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// What a call made on this thread (as the game makes it: GUI objects stay on the thread
+// that built them) cost, and whether it waited on the FIFO at fifoPath. From `grace` on, a
+// watchdog keeps opening the FIFO for writing without waiting: that succeeds only while
+// someone holds it open for reading, i.e. a read blocked on it, which the open and close
+// then end. So a regression is seen at once and fails the test instead of hanging it.
+struct CallCost {
+  double wallSeconds = 0.0;
+  double cpuSeconds = 0.0;  // this thread's
+  int fifoReadersFound = 0;
+};
+inline CallCost CostWithFifoWatchdog(const std::function<void()>& call, const std::string& fifoPath,
+                                     std::chrono::milliseconds grace = std::chrono::milliseconds(1000)) {
   std::mutex m;
   std::condition_variable cv;
   bool done = false;
+  CallCost cost;
   std::thread watchdog([&] {
     std::unique_lock<std::mutex> lock(m);
-    if (cv.wait_for(lock, limit, [&] { return done; })) return;
+    if (cv.wait_for(lock, grace, [&] { return done; })) return;
     while (!done) {
       lock.unlock();
       const int fd = ::open(fifoPath.c_str(), O_WRONLY | O_NONBLOCK);
       if (fd >= 0) ::close(fd);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
       lock.lock();
+      struct stat st {};
+      if (fd >= 0 && ::stat(fifoPath.c_str(), &st) == 0 && S_ISFIFO(st.st_mode)) ++cost.fifoReadersFound;
+      cv.wait_for(lock, std::chrono::milliseconds(20), [&] { return done; });
     }
   });
   const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = ThreadCpuSeconds();
   call();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double cpu = ThreadCpuSeconds() - cpuStart;
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   {
     std::lock_guard<std::mutex> lock(m);
     done = true;
   }
   cv.notify_all();
   watchdog.join();
-  return seconds;
+  cost.wallSeconds = wall;
+  cost.cpuSeconds = cpu;
+  return cost;
 }
 
 // Ends the test program with a message should the scope still run after the limit: a
