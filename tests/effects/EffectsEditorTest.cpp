@@ -256,6 +256,16 @@ TEST_F(EffectsEditorTest, UnknownParticleConfigIsAMessageNotAnEnd) {
   EXPECT_GT(g->emitters[0]->liveCount, 0);
 }
 
+// Muzzle Flash before any heat config is loaded asks for one instead of failing a check.
+TEST_F(EffectsEditorTest, MuzzleFlashBeforeAConfigIsLoadedAsksForOne) {
+  GUI_EE_Controls::OnMuzzleFlash(0);
+  ASSERT_NE(OpenMessageBox(), nullptr);
+  EXPECT_NE(OpenMessageBox()->Text().find("Load a heat particle config"), std::string::npos);
+  EXPECT_TRUE(GUI_BS_EffectsManager::Instance().allEffects.empty());
+  const std::string errors = ReadAll(GetLogFolder() + "/errors.txt");
+  EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
+}
+
 TEST_F(EffectsEditorTest, ExplosionPanelTriggersOnlyWhatWasLoaded) {
   GUI_EE_Config& panel = *window->config;
   bool gone = false;
