@@ -1,5 +1,6 @@
 #include "battle/ChallengeRecording.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -144,6 +145,14 @@ bool SIM_ChallengeRecording::Load() {
     entry->heading = heading;
     entry->time = time < 0.0f ? 0.0f : time;
     entries.push_back(std::move(entry));
+  }
+  // The replay stops at the first entry not yet due, so one early entry behind a late
+  // one would wait for it: entries go in time order (equal times keep file order).
+  auto byTime = [](const std::unique_ptr<SIM_RecordingEntry>& a,
+                   const std::unique_ptr<SIM_RecordingEntry>& b) { return a->time < b->time; };
+  if (!std::is_sorted(entries.begin(), entries.end(), byTime)) {
+    std::stable_sort(entries.begin(), entries.end(), byTime);
+    LogErrorF("Recording %s: deployments were out of time order and have been put in order", path.c_str());
   }
   return true;
 }

@@ -4,13 +4,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <unordered_map>
 
 #include "battle/ChallengePackage.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
+#include "platform/Files.h"
 
 namespace {
 // Fields split at commas; a stretch between double quotes is one field, quotes dropped.
@@ -123,27 +124,69 @@ void SIM_ChallengeInfo::UpdateFrom(const SIM_ChallengeInfo* other) {
 }
 
 void MergeChallengeLines(std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list, const std::string& text) {
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
+  // Keyed by ztkid so a long list and a long reply merge in one pass each; the first
+  // record of an id is the one a later line updates.
+  std::unordered_map<std::string, SIM_ChallengeInfo*> byId;
+  byId.reserve(list.size() + text.size() / 64 + 1);
+  for (const auto& c : list) byId.emplace(c->ztkid, c.get());
+  size_t skipped = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;
+    const size_t from = start;
+    start = end + 1;
+    if (stop == from) continue;
     auto info = std::make_unique<SIM_ChallengeInfo>();
-    if (!info->Parse(line)) {
-      DebugLogF("Challenge list: record with an unusable id skipped");
+    if (!info->Parse(text.substr(from, stop - from))) {
+      ++skipped;
       continue;
     }
-    SIM_ChallengeInfo* known = nullptr;
-    for (auto& c : list)
-      if (c->ztkid == info->ztkid) {
-        known = c.get();
-        break;
-      }
-    if (known)
-      known->UpdateFrom(info.get());
-    else
+    auto known = byId.find(info->ztkid);
+    if (known != byId.end()) {
+      known->second->UpdateFrom(info.get());
+    } else {
+      byId.emplace(info->ztkid, info.get());
       list.push_back(std::move(info));
+    }
   }
+  if (skipped > 0) DebugLogF("Challenge list: %zu records with an unusable id skipped", skipped);
+  if (list.size() > SIM_ChallengeDatabase::kMaxChallenges) {
+    const size_t drop = list.size() - SIM_ChallengeDatabase::kMaxChallenges;
+    list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(drop));
+    DebugLogF("Challenge list: the %zu oldest challenges dropped, %zu kept", drop,
+              SIM_ChallengeDatabase::kMaxChallenges);
+  }
+}
+
+std::vector<std::unique_ptr<SIM_ChallengeInfo>> ReadChallengeList(const std::string& path) {
+  std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
+  std::string text;
+  std::string why;
+  // Never waits on a FIFO nor reads a device: a missing file is an empty list, anything
+  // else that cannot be read is logged and gives one too.
+  if (!platform::ReadRegularFile(path, &text, SIM_ChallengeDatabase::kMaxFileBytes, &why)) {
+    if (why != platform::kFileNotFound)
+      LogErrorF("Challenge list %s not read: %s", path.c_str(), why.c_str());
+    return list;
+  }
+  MergeChallengeLines(list, text);
+  return list;
+}
+
+bool WriteChallengeList(const std::string& path,
+                        const std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list) {
+  std::string text;
+  for (const auto& c : list) text += c->Write();
+  const size_t slash = path.find_last_of('/');
+  if (slash != std::string::npos) TryEnsureDirectoryExists(path.substr(0, slash));
+  if (!WriteFileAtomic(path, text)) {
+    LogErrorF("Challenge list could not be written: %s", path.c_str());
+    return false;
+  }
+  return true;
 }
 
 SIM_ChallengeDatabase::SIM_ChallengeDatabase()
@@ -153,16 +196,7 @@ SIM_ChallengeDatabase::SIM_ChallengeDatabase()
 SIM_ChallengeDatabase& GetChallengeDatabase() { return ProcessWide<SIM_ChallengeDatabase>(); }
 
 void SIM_ChallengeDatabase::LoadLocked() {
-  challenges.clear();
-  std::string text;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buffer[16384];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() < (64u << 20))
-      text.append(buffer, n);
-    std::fclose(f);
-  }
-  MergeChallengeLines(challenges, text);
+  challenges = ReadChallengeList(path);
   loaded = true;
 }
 
@@ -171,17 +205,7 @@ void SIM_ChallengeDatabase::Load() {
   LoadLocked();
 }
 
-bool SIM_ChallengeDatabase::SaveLocked() {
-  std::string text;
-  for (const auto& c : challenges) text += c->Write();
-  const size_t slash = path.find_last_of('/');
-  if (slash != std::string::npos) TryEnsureDirectoryExists(path.substr(0, slash));
-  if (!WriteFileAtomic(path, text)) {
-    LogErrorF("Challenge list could not be written: %s", path.c_str());
-    return false;
-  }
-  return true;
-}
+bool SIM_ChallengeDatabase::SaveLocked() { return WriteChallengeList(path, challenges); }
 
 bool SIM_ChallengeDatabase::Save() {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
@@ -206,6 +230,12 @@ bool SIM_ChallengeDatabase::Refresh(const Fetch& fetch) {
   SaveLocked();
   loaded = true;
   return true;
+}
+
+void SIM_ChallengeDatabase::Adopt(std::vector<std::unique_ptr<SIM_ChallengeInfo>> list) {
+  std::lock_guard<std::recursive_mutex> lock(mutex_);
+  challenges.swap(list);
+  loaded = true;
 }
 
 bool SIM_ChallengeDatabase::RemoveChallenge(const std::string& ztkid) {

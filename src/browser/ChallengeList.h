@@ -2,6 +2,7 @@
 // The player's local copy of the challenges other players posted: one line a challenge
 // in "<web>/challenges/challengelist.txt", refreshed from the server by merging what is
 // newer than the highest challenge number held.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,11 @@ class SIM_ChallengeDatabase {
   // Asks the server for the challenges numbered above topId; the reply's text in
   // *reply. False when the request failed.
   using Fetch = std::function<bool(int topId, std::string* reply)>;
+  // At most this many challenges are kept; past it the oldest (first arrived) go, so a
+  // busy or hostile server cannot grow the list without end.
+  static constexpr size_t kMaxChallenges = 10000;
+  // A list file larger than this is not read.
+  static constexpr int64_t kMaxFileBytes = int64_t(64) << 20;
 
   SIM_ChallengeDatabase();
   virtual ~SIM_ChallengeDatabase() = default;
@@ -55,6 +61,8 @@ class SIM_ChallengeDatabase {
   // Merges the server's newer challenges and writes the list; on a failed request the
   // list and its file stay exactly as they were and false is returned.
   bool Refresh(const Fetch& fetch);
+  // Takes in one step a list built elsewhere (a refresh worker's own database).
+  void Adopt(std::vector<std::unique_ptr<SIM_ChallengeInfo>> list);
   // Writes the list through a temporary file; false (logged) when it could not.
   bool Save();
   bool RemoveChallenge(const std::string& ztkid);
@@ -76,5 +84,10 @@ class SIM_ChallengeDatabase {
 
 SIM_ChallengeDatabase& GetChallengeDatabase();
 // The server's list lines merged into the records: a known ztkid takes the new counts,
-// an unknown one is appended.
+// an unknown one is appended; then the oldest beyond kMaxChallenges are dropped.
+// Linear in the list and the text.
 void MergeChallengeLines(std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list, const std::string& text);
+// The records of a list file; empty when it is missing or not a readable regular file.
+std::vector<std::unique_ptr<SIM_ChallengeInfo>> ReadChallengeList(const std::string& path);
+// Writes the records through a temporary file; false (logged) when it could not.
+bool WriteChallengeList(const std::string& path, const std::vector<std::unique_ptr<SIM_ChallengeInfo>>& list);

@@ -25,6 +25,7 @@
 #include "gui/SharedTextures.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "platform/Files.h"
 #include "simdata/HighScores.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
@@ -441,29 +442,34 @@ void GUI_BB_OnlineBrowser::Layout() {
   }
   filters->SetRect(l, b, r - 200.0f, oldBottom - 5.0f);
   filters->Layout();
-  // The tab opens on the list already on this machine; the server is asked on the worker.
+  // The tab opens on the list held in memory; reading the file and asking the server
+  // both happen on the worker, so neither a large list nor a planted file holds the
+  // screen up. Without a worker (no server link) the file is read here.
   SIM_ChallengeDatabase& db = GetChallengeDatabase();
-  if (!db.loaded) db.Load();
+  const ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  if (!db.loaded && (!hooks.startWorker || !hooks.fetchList)) db.Load();
   RebuildRows();
-  StartRefresh(false);
+  refreshPending = !StartRefresh(false) && !db.loaded;
 }
 
 bool GUI_BB_OnlineBrowser::StartRefresh(bool pleaseWait) {
   const ChallengeServerHooks& hooks = GetChallengeServerHooks();
   if (!hooks.startWorker || !hooks.fetchList || worker || (hooks.runnerBusy && hooks.runnerBusy()))
     return false;
-  // The worker only fetches: the list is merged here, on the GUI thread, because the
-  // table holds pointers into it.
   auto out = std::make_shared<RefreshResult>();
-  out->topId = GetChallengeDatabase().HighestNumber();
+  const std::string path = GetChallengeDatabase().path;
   auto fetch = hooks.fetchList;
   auto friends = hooks.refreshFriends;
   refreshDone->store(false);
   std::shared_ptr<std::atomic<bool>> flag = refreshDone;
   worker = hooks.startWorker(
-      [out, flag, fetch, friends] {
+      [out, flag, fetch, friends, path] {
         if (friends) friends();
-        out->ok = fetch(out->topId, &out->reply);
+        // A list of the worker's own: the tab keeps drawing the one it holds.
+        SIM_ChallengeDatabase fetched;
+        fetched.path = path;
+        out->ok = fetched.Refresh(fetch);
+        out->list = std::move(fetched.challenges);
         flag->store(true);
       },
       "RefreshChallengeThread", pleaseWait);
@@ -471,17 +477,9 @@ bool GUI_BB_OnlineBrowser::StartRefresh(bool pleaseWait) {
   return worker != nullptr;
 }
 
-void GUI_BB_OnlineBrowser::ApplyRefresh(const RefreshResult& fetched) {
-  SIM_ChallengeDatabase& db = GetChallengeDatabase();
-  // A failed request leaves the list and its file exactly as they were.
-  if (fetched.ok) {
-    const std::string reply = fetched.reply;
-    db.Refresh([reply](int, std::string* text) {
-      *text = reply;
-      return true;
-    });
-  }
-  if (!db.loaded) db.Load();
+void GUI_BB_OnlineBrowser::ApplyRefresh(RefreshResult& fetched) {
+  // A failed request still read the list file: the rows show what it holds.
+  GetChallengeDatabase().Adopt(std::move(fetched.list));
   RebuildRows();
 }
 
@@ -586,6 +584,7 @@ void GUI_BB_OnlineBrowser::Draw() {
     std::shared_ptr<RefreshResult> fetched = std::move(refreshResult);
     ApplyRefresh(*fetched);
   }
+  if (refreshPending && !worker) refreshPending = !StartRefresh(false) && !GetChallengeDatabase().loaded;
   if (scroll && scroll->changed) LayoutRows();
   if (reload) {
     reload = false;
@@ -596,7 +595,8 @@ void GUI_BB_OnlineBrowser::Draw() {
   DrawGUITexture(SHARED_DARK_CLIENT, 32.0f, 1.0f, true, static_cast<float>(left), static_cast<float>(top),
                  static_cast<float>(right), static_cast<float>(bottom));
   FlushSprites();
-  if (shown.empty()) {
+  // While the list is first read the table stays blank rather than claiming it is empty.
+  if (shown.empty() && GetChallengeDatabase().loaded) {
     UseFont();
     GetTextRenderer().Print(2, GetTranslation("ONLINEBROWSER_EMPTY").c_str(), static_cast<float>(left),
                             static_cast<float>(top) + 60.0f, DimTextColour(), static_cast<float>(width));
@@ -1050,12 +1050,9 @@ SIM_Scenario* GUI_BB_ChallengeDetails::PrepareChallenge() {
       return nullptr;
     }
     std::string contents;
-    if (FILE* in = std::fopen(builtIn->file.c_str(), "rb")) {
-      char buffer[8192];
-      size_t n = 0;
-      while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) contents.append(buffer, n);
-      std::fclose(in);
-    }
+    std::string why;
+    if (!platform::ReadRegularFile(builtIn->file, &contents, platform::kMaxWholeFileBytes, &why))
+      LogErrorF("%s refused: %s", builtIn->file.c_str(), why.c_str());
     if (contents.empty() || !WriteFileAtomic(file, contents)) {
       LogErrorF("Error copying proxy scenario %s", proxy.c_str());
       DeleteFolderTree(folder);

@@ -151,13 +151,14 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   // The refresh as the tab opens runs behind the local list, without the overlay.
   bool StartRefresh(bool pleaseWait = true);
   static int OnRefresh(int);
+  // The worker reads the list file, merges the server's reply into a list of its own and
+  // writes the file; the GUI only swaps that list in.
   struct RefreshResult {
-    int topId = -1;
     bool ok = false;
-    std::string reply;
+    std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
   };
-  // GUI thread: merges what the worker fetched and shows the rows again.
-  void ApplyRefresh(const RefreshResult& fetched);
+  // GUI thread: takes the list the worker built and shows the rows again.
+  void ApplyRefresh(RefreshResult& fetched);
 
   float columnWidths[kColumns] = {};
   GUI_BB_ColumnSortButton* headings[kColumns] = {};
@@ -176,6 +177,8 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   std::shared_ptr<void> worker;
   std::shared_ptr<RefreshResult> refreshResult;
   bool reload = false;
+  // The list is still to be read and the runner was busy: Draw starts the worker.
+  bool refreshPending = false;
 };
 GUI_BB_OnlineBrowser* GetOnlineBrowser();
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -247,20 +248,17 @@ bool DeleteFolderTree(const std::string& rawFolder) {
 }
 
 int64_t GetFileSizeByName(const std::string& path) {
-  struct stat st {};
-  // Regular files only: opening a pipe or device for reading can block forever.
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return -1;
+  // Regular files only, opened without waiting: a pipe or device can block forever.
   int64_t size = -1;
-  if (fseeko(f, 0, SEEK_END) == 0) size = static_cast<int64_t>(ftello(f));
-  std::fclose(f);
+  const int fd = platform::OpenRegularFileForReading(path, INT64_MAX, &size, nullptr);
+  if (fd < 0) return -1;
+  ::close(fd);
   return size;
 }
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) { return IsDir(path); }

@@ -44,6 +44,8 @@ bool DeleteFolderTree(const std::string& folder);
 
 // Size in bytes, or -1 when the file cannot be opened for reading.
 int64_t GetFileSizeByName(const std::string& path);
+// True for a regular file (links followed). A FIFO, a device or a link to one is not a
+// file the game can read, so it does not count.
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Writes the bytes to a fresh temporary file beside the path (created exclusively,

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "app/OptionsScreen.h"
 #include "engine/D3DEngine.h"
@@ -29,13 +27,6 @@ using namespace gui_draw;
 namespace {
 GUI_OL_BadgeDesigner* g_badgeDesigner = nullptr;
 constexpr const char* kComposeTarget = "badge_compose";
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 void SliderChanged(const std::string&, float) {
   if (g_badgeDesigner) g_badgeDesigner->UpdateBadge();
@@ -366,7 +357,8 @@ bool GUI_OL_BadgeDesigner::WriteBadgeImage(const std::string& path) {
   std::remove(part.c_str());
   const platform::Rect rect{0, 0, kBadgeImageSize, kBadgeImageSize};
   d3d.SaveTextureImage(kComposeTarget, part.c_str(), platform::ImageFileFormat::JPG, &rect);
-  const std::string bytes = ReadFileBytes(part);
+  std::string bytes;
+  ReadLocalFile(part, bytes, ReplyCap(ReplyKind::kBinary));
   std::remove(part.c_str());
   if (bytes.size() < 4 || static_cast<unsigned char>(bytes[0]) != 0xFF ||
       static_cast<unsigned char>(bytes[1]) != 0xD8) {

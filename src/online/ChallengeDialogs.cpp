@@ -378,17 +378,7 @@ void ConnectChallengeServer() {
     SIM_Server& server = GetInternet();
     const std::string file = server.MakeReplyFile();
     bool ok = server.GetChallengeList(topId, file);
-    if (ok) {
-      FILE* in = std::fopen(file.c_str(), "rb");
-      ok = in != nullptr;
-      if (in) {
-        char buffer[16384];
-        size_t n = 0;
-        reply->clear();
-        while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) reply->append(buffer, n);
-        std::fclose(in);
-      }
-    }
+    if (ok) ok = ReadLocalFile(file, *reply, ReplyCap(ReplyKind::kList));
     std::remove(file.c_str());
     server.ReleaseReplyFile(file);
     return ok;
@@ -397,14 +387,7 @@ void ConnectChallengeServer() {
     // The same files give the loading screen its poster when the challenge is played.
     if (!FetchChallengePoster(ztkid, poster)) return false;
     const std::string file = GetUserFolder(USERFOLDER_WEB) + "/challenge_details.txt";
-    FILE* in = std::fopen(file.c_str(), "rb");
-    if (!in) return false;
-    char buffer[16384];
-    size_t n = 0;
-    reply->clear();
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) reply->append(buffer, n);
-    std::fclose(in);
-    return true;
+    return ReadLocalFile(file, *reply, ReplyCap(ReplyKind::kList));
   };
   hooks.download = [](const std::string& ztkid, const std::string& localFile) {
     return GetInternet().DownloadChallenge(ztkid, localFile);

@@ -1,10 +1,8 @@
 #include "online/Server.h"
 
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "engine/Folders.h"
 #include "engine/Log.h"
@@ -12,19 +10,11 @@
 #include "engine/Singletons.h"
 #include "engine/Tokenizer.h"
 #include "online/Metrics.h"
+#include "platform/Files.h"
 
 namespace {
 std::mutex g_replyFilesMutex;
 std::set<std::string> g_replyFilesInUse;
-
-bool ReadWholeFile(const std::string& path, std::string& out, size_t cap) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  out = ss.str();
-  return out.size() <= cap;
-}
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -33,6 +23,15 @@ std::string Trimmed(std::string text) {
 
 std::string IntText(int value) { return std::to_string(value); }
 }  // namespace
+
+bool ReadLocalFile(const std::string& path, std::string& out, size_t cap) {
+  std::string why;
+  out.clear();
+  if (platform::ReadRegularFile(path, &out, static_cast<int64_t>(cap), &why)) return true;
+  if (why != platform::kFileNotFound) LogErrorF("%.300s refused: %s", path.c_str(), why.c_str());
+  out.clear();
+  return false;
+}
 
 std::string ReplyField(const std::string& reply, const char* keyword) {
   std::string result;
@@ -56,7 +55,7 @@ bool UserNameFileExists() { return FileExists(UserNameFilePath()); }
 
 std::string ReadStoredUserName() {
   std::string text;
-  if (!ReadWholeFile(UserNameFilePath(), text, 4096)) return std::string();
+  if (!ReadLocalFile(UserNameFilePath(), text, 4096)) return std::string();
   text = text.substr(0, text.find_first_of("\r\n"));
   if (text.size() > SIM_Server::kMaxUserName) text.resize(SIM_Server::kMaxUserName);
   return text;
@@ -108,7 +107,7 @@ void SIM_Server::ReleaseReplyFile(const std::string& file) {
 
 std::string SIM_Server::ReadReplyMessage(const std::string& file, bool remove) {
   std::string reply;
-  if (!ReadWholeFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
+  if (!ReadLocalFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
     DebugLogF("SIM_SERVER: Failed to open script response at: %.300s", file.c_str());
     reply.clear();
   }
@@ -118,7 +117,7 @@ std::string SIM_Server::ReadReplyMessage(const std::string& file, bool remove) {
 
 std::string SIM_Server::ReadReplyResponse(const std::string& file) {
   std::string reply;
-  if (!ReadWholeFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
+  if (!ReadLocalFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
     DebugLogF("SIM_SERVER: Failed to open script response at: %.300s", file.c_str());
     reply.clear();
   }
@@ -130,7 +129,7 @@ bool SIM_Server::RequestReply(const std::string& path, std::string& reply) {
   reply.clear();
   std::string file = MakeReplyFile();
   bool ok = GetLink().DownloadFile(path, file, true, ReplyKind::kSingle);
-  if (ok) ok = ReadWholeFile(file, reply, ReplyCap(ReplyKind::kSingle));
+  if (ok) ok = ReadLocalFile(file, reply, ReplyCap(ReplyKind::kSingle));
   std::remove(file.c_str());
   ReleaseReplyFile(file);
   if (ok) {
@@ -149,7 +148,7 @@ bool SIM_Server::RequestReply(const std::string& path, std::string& reply) {
 
 bool SIM_Server::BuildUpload(const std::string& localFile, const std::string& tag, std::string& body) {
   std::string bytes;
-  if (!ReadWholeFile(localFile, bytes, ReplyCap(ReplyKind::kBinary))) {
+  if (!ReadLocalFile(localFile, bytes, ReplyCap(ReplyKind::kBinary))) {
     DebugLogF("Failed to read local file %.300s", localFile.c_str());
     return false;
   }
@@ -198,7 +197,7 @@ bool SIM_Server::UpdateProfile(const std::string& typedUser, const std::string& 
 bool SIM_Server::PostMetrics() {
   std::string bytes;
   const std::string file = SIM_Metrics::FilePath();
-  if (!ReadWholeFile(file, bytes, ReplyCap(ReplyKind::kList)) || bytes.empty()) {
+  if (!ReadLocalFile(file, bytes, ReplyCap(ReplyKind::kList)) || bytes.empty()) {
     DebugLogF("Failed to read local file %.300s", file.c_str());
     return false;
   }

@@ -19,8 +19,14 @@ std::string ReplyField(const std::string& reply, const char* keyword);
 // True when the reply's "response" field is exactly "true".
 bool ReplyTextIsTrue(const std::string& reply);
 
+// Reads a player or reply file whole into out. Only a regular file of at most cap
+// bytes is read, and the open never waits: a FIFO, a device or a link to one planted at
+// the name is refused at once with an error-log line. False (out empty) otherwise.
+bool ReadLocalFile(const std::string& path, std::string& out, size_t cap);
+
 // Where the signed-up user name is kept: "<web>/ztkcdu", the name alone.
 std::string UserNameFilePath();
+// True only for a regular file (a FIFO or device at the name is no sign-up).
 bool UserNameFileExists();
 // The stored name: at most kMaxUserName bytes of the file's first line; empty when missing.
 std::string ReadStoredUserName();

@@ -12,6 +12,8 @@
 #include <set>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace platform {
 
 ZipWriter::~ZipWriter() { Close(); }
@@ -24,8 +26,15 @@ bool ZipWriter::Create(const std::string& path) {
 
 bool ZipWriter::AddFile(const std::string& sourcePath, const std::string& entryName) {
   if (!zip_) return false;
-  FILE* in = std::fopen(sourcePath.c_str(), "rb");
-  if (!in) return false;
+  // Only a regular file, opened without waiting: a FIFO planted in the folder being
+  // packed must not hold the packing up.
+  const int fd = OpenRegularFileForReading(sourcePath, kMaxWholeFileBytes, nullptr, nullptr);
+  if (fd < 0) return false;
+  FILE* in = ::fdopen(fd, "rb");
+  if (!in) {
+    ::close(fd);
+    return false;
+  }
   zip_fileinfo info{};
   bool ok = zipOpenNewFileInZip64(zip_, entryName.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
                                   Z_DEFAULT_COMPRESSION, 0) == ZIP_OK;

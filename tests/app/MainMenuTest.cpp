@@ -1,6 +1,7 @@
 // The main menu on the null device: its button row, the way each button leads to its
 // screen through the transition and back, Escape, the fade from black, the music and
 // the version text.
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +21,7 @@
 #include "app/GameModes.h"
 #include "app/MainMenu.h"
 #include "app/Transition.h"
+#include "engine/Folders.h"
 #include "engine/GUI_BaseElement.h"
 #include "engine/Shell.h"
 #include "engine/Singletons.h"
@@ -30,11 +32,13 @@
 #include "gui/MessageBox.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "online/Server.h"
 #include "platform/NullDevice.h"
 #include "platform/Window.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Options.h"
 #include "support/EnvGuard.h"
+#include "support/HostileFiles.h"
 #include "support/TestFiles.h"
 
 namespace menu_test {
@@ -548,6 +552,61 @@ TEST_F(MainMenuAudioTest, TheMenuWithItsMusicMutedIsSilent) {
   EXPECT_GT(frames, 1000u);
   EXPECT_GE(peak, 0.0) << "no wave file";
   EXPECT_LT(peak, 0.001);
+}
+
+// ---- a planted user-name file -------------------------------------------------------
+
+// The signed-up name's file is read as the menu is built (its start-up check of the
+// server). Something planted there that is no plain file must not hold the menu up: each
+// case runs in a child process that a timer ends should the menu block or fill memory,
+// so a regression fails here instead of hanging the run.
+class MainMenuHostileUserNameTest : public MainMenuTest {
+ protected:
+  static constexpr const char* kKindVariable = "ZENTRAK_TEST_HOSTILE_USER_NAME";
+  void BeforeMenu() override {
+    const char* kind = std::getenv(kKindVariable);
+    if (!kind) return;
+    ::alarm(8);
+    setenv("ZENTRAK_SERVER", "http://127.0.0.1:1", 1);
+    UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
+    const std::string path = UserNameFilePath();
+    if (path.rfind(zt_test::UserDir(), 0) != 0) _exit(5);  // never plant outside the test's folder
+    TryEnsureDirectoryExists(UserFolders()[USERFOLDER_WEB]);
+    const std::string k = kind;
+    if (k == "fifo") zt_test::PlantFifo(path);
+    if (k == "zero") zt_test::PlantDevZeroLink(path);
+    if (k == "huge") zt_test::PlantHugeFile(path);
+    if (k == "plain") zt_test::WriteText(path, "Sergeant\n");
+    buildStart = zt_test::ThreadCpuSeconds();
+  }
+  double buildStart = 0.0;
+};
+
+TEST_F(MainMenuHostileUserNameTest, TheMenuIsUpWithinASecondAndTakesNoNameFromIt) {
+  struct Case {
+    const char* kind;
+    const char* name;  // the user name the menu's start leaves
+  } cases[] = {{"fifo", ""}, {"zero", ""}, {"huge", ""}, {"plain", "Sergeant"}};
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind);
+    zt_test::EnvGuard kind(kKindVariable);
+    setenv(kKindVariable, c.kind, 1);
+    EXPECT_EXIT(
+        {
+          // Here the menu was built in set-up, after the file was planted: the time this
+          // thread worked on it (a machine under load stretches the wall clock, not this),
+          // while the timer catches a menu that waits on the file.
+          const double seconds = zt_test::ThreadCpuSeconds() - buildStart;
+          if (GetGame().CurrentMode != menu) _exit(2);
+          if (seconds > 1.0) _exit(3);
+          if (GetInternet().UserName() != c.name) _exit(4);
+          ::alarm(0);
+          std::fflush(nullptr);
+          _exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+  }
 }
 
 }  // namespace

@@ -78,9 +78,10 @@ TEST_F(Recording, SavingRoundsToWholeNumbersAndAnEmptyRecordingIsOnlyTheHeader) 
   auto b = std::make_unique<SIM_RecordingEntry>();
   b->design = infantry;
   b->squadSize = 5;
+  b->time = 2000.0f;  // recorded later, as the battle's clock runs
   rec.entries.push_back(std::move(b));
   EXPECT_EQ(rec.ToText(), "[deployment_record]\n0 = " + Plain(vehicle) +
-                              ",3,4,1,90,1234\n1 = " + Plain(infantry) + ",0,0,5,0,0\n");
+                              ",3,4,1,90,1234\n1 = " + Plain(infantry) + ",0,0,5,0,2000\n");
 
   // A round trip keeps the order and looks the designs up as "ai_<name>".
   const std::string path = zt_test::UserDir() + "/rec/roundtrip.txt";
@@ -250,6 +251,63 @@ TEST(ShippedRecording, TheRecordedAttackDeploysOnTime) {
   runUntil(4200.0f);
   EXPECT_EQ(units(), 7u);
   EXPECT_EQ(catalogue.Designs().size(), playerDesigns);
+  GetChallengeRecording().state = SIM_ChallengeRecording::STATE_IDLE;
+  GetCollisionGrid().Clear();
+}
+
+}  // namespace
+
+namespace {
+
+// A recording whose lines are not in time order (written by hand or by another program):
+// the early units still arrive on time in the battle's own update, instead of waiting
+// behind the last one.
+TEST(ShippedRecording, EntriesOutOfTimeOrderStillDeployOnTime) {
+  ConnectChallengeRecording();
+  SIM_ScenarioManager::Get().Load();
+  SIM_Scenario* scenario = nullptr;
+  for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign())
+    if (s->name == "border_crossing") scenario = s;
+  ASSERT_NE(scenario, nullptr);
+  const std::string shipped = scenario->Folder() + "/recordings/Armoured Push";
+  // The shipped lines, last first, beside a copy of their designs.
+  const std::string path = zt_test::UserDir() + "/rec/Reversed.txt";
+  std::vector<std::string> lines;
+  {
+    const std::string text = zt_test::ReadText(shipped + ".txt");
+    size_t start = text.find('\n') + 1;
+    while (start < text.size()) {
+      const size_t end = text.find('\n', start);
+      const std::string line = text.substr(start, end - start);
+      if (!line.empty()) lines.push_back(line.substr(line.find('=') + 2));
+      start = end == std::string::npos ? text.size() : end + 1;
+    }
+  }
+  ASSERT_EQ(lines.size(), 5u);
+  std::string reversed = "[deployment_record]\n";
+  for (size_t i = 0; i < lines.size(); ++i)
+    reversed += std::to_string(i) + " = " + lines[lines.size() - 1 - i] + "\n";
+  zt_test::WriteText(path, reversed);
+  for (const char* design : {"Bulwark Assault", "Jackal Raider", "Assault Riflemen"})
+    zt_test::WriteText(zt_test::UserDir() + "/rec/Reversed/" + design + ".ini",
+                       zt_test::ReadText(shipped + "/" + design + ".ini"));
+
+  GetChallengeRecording().SetFile(path);
+  SIM_Battle& battle = StartScenarioBattle(scenario, true, AI_UNITS_SCRIPTED);
+  battle.Begin();
+  SIM_BattleArmy* attacker = battle.AttackerArmy();
+  auto units = [&] { return attacker->allUnits.size(); };
+  auto runUntil = [&](float ms) {
+    for (int i = 0; i < 100000 && battle.battleClock < ms && battle.state == BATTLE_RUNNING; ++i)
+      battle.Update();
+  };
+  runUntil(200.0f);
+  EXPECT_EQ(units(), 6u) << "the raider and the squad of five at time 0";
+  runUntil(4200.0f);
+  EXPECT_EQ(units(), 7u);
+  // The file's order is reported once, naming the file.
+  const std::string errors = zt_test::ReadText(zt_test::ErrorLogPath());
+  EXPECT_NE(errors.find("Reversed.txt: deployments were out of time order"), std::string::npos) << errors;
   GetChallengeRecording().state = SIM_ChallengeRecording::STATE_IDLE;
   GetCollisionGrid().Clear();
 }

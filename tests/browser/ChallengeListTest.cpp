@@ -4,7 +4,9 @@
 // fetching a package, which never leaves a half-installed challenge behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "battle/ChallengePackage.h"
 #include "browser/BrowserFixture.h"
 #include "browser/ChallengeList.h"
+#include "browser/GUI_BattleBrowser.h"
 #include "browser/OnlineBrowser.h"
 #include "engine/Folders.h"
 #include "engine/Strings.h"
@@ -25,6 +28,8 @@
 #include "online/Server.h"
 #include "platform/ZipArchive.h"
 #include "simdata/Options.h"
+#include "support/EnvGuard.h"
+#include "support/HostileFiles.h"
 #include "support/TestFiles.h"
 #include "support/TestSupport.h"
 
@@ -719,6 +724,152 @@ TEST_F(OnlineTabTest, DeleteRemovesTheChallengeHereOnlyWhenTheServerSaysItIsGone
     }
   }
   EXPECT_EQ(asked, 2);
+}
+
+// ---------------------------------------------------------------- hostile lists
+
+// n list lines, ids "r<first>".."r<first+n-1>", numbered like their ids.
+std::string Rows(int first, int n) {
+  std::string text;
+  text.reserve(static_cast<size_t>(n) * 96);
+  for (int i = first; i < first + n; ++i) text += Line("r" + std::to_string(i), i);
+  return text;
+}
+
+// This thread's CPU seconds for the call: the work done, whatever the machine's load.
+double CpuSecondsOf(const std::function<void()>& call) {
+  const double start = zt_test::ThreadCpuSeconds();
+  call();
+  return zt_test::ThreadCpuSeconds() - start;
+}
+
+TEST(ChallengeMerge, AHundredThousandRowsMergeInOnePassAndOnlyTheNewestAreKept) {
+  const zt_test::FailAfter limit(std::chrono::seconds(90), "merging 100,000 challenge rows");
+  std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
+  MergeChallengeLines(list, Line("r5", 5) + Line("keep", 1));
+  // A reply that repeats a held id deep inside it updates that record in place.
+  std::string reply = Rows(0, 100000);
+  reply += Line("r99999", 123456, 77);
+  const double seconds = CpuSecondsOf([&] { MergeChallengeLines(list, reply); });
+  // One pass takes about a second in the sanitizer build; a search of the list per line
+  // takes minutes.
+  EXPECT_LT(seconds, 20.0) << "a merge of 100,000 rows must not search the list per line";
+  const size_t cap = SIM_ChallengeDatabase::kMaxChallenges;
+  ASSERT_EQ(list.size(), cap);
+  // The oldest went: "r5" and "keep" arrived first, then r0..; the last cap stay in order.
+  EXPECT_EQ(list.front()->ztkid, "r" + std::to_string(100000 - cap));
+  EXPECT_EQ(list.back()->ztkid, "r99999");
+  EXPECT_EQ(list.back()->played, 77);
+  EXPECT_EQ(list.back()->number, 123456);
+  for (const auto& c : list) ASSERT_NE(c->ztkid, "keep");
+}
+
+// The Online tab opened from the Battles screen as the player opens it, with the game's
+// own server link (no server answering), over a list file a player or program planted.
+class HostileListTest : public browser_test::BrowserTest {
+ protected:
+  void SetUp() override {
+    setenv("ZENTRAK_SERVER", "http://127.0.0.1:1", 1);
+    BrowserTest::SetUp();
+    if (HasFatalFailure()) return;
+    UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
+    GetChallengeDatabase().path = UserFolders()[USERFOLDER_WEB] + "/challenges/challengelist.txt";
+    TryEnsureDirectoryExists(UserFolders()[USERFOLDER_WEB] + "/challenges");
+    ASSERT_NE(GetChallengeServerHooks().startWorker, nullptr) << "the game's server link is not wired";
+    saved = GetChallengeServerHooks();
+    ASSERT_NE(OpenBrowser(), nullptr);
+  }
+  void TearDown() override {
+    GetChallengeServerHooks() = saved;
+    BrowserTest::TearDown();
+  }
+  std::string ListPath() const { return GetChallengeDatabase().path; }
+  // The GUI thread's work for a call, which must never wait on the list file.
+  void ExpectQuick(const zt_test::CallCost& cost, const char* what) {
+    EXPECT_LT(cost.cpuSeconds, 1.0) << what << " (" << cost.wallSeconds << " s on the clock)";
+    EXPECT_EQ(cost.fifoReadersFound, 0) << what << " waited on the list file";
+  }
+  // Clicks the Online tab.
+  void OpenOnlineTab() {
+    ExpectQuick(
+        zt_test::CostWithFifoWatchdog(
+            [this] { ClickCentre(GetBrowserWindow()->tabButtons[GUI_BB_Window::kOnline]); }, ListPath()),
+        "opening the tab");
+  }
+  // Frames until the tab's refresh has come back, each one quick.
+  void FramesUntilRefreshed() {
+    GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
+    ASSERT_NE(tab, nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while ((tab->worker || tab->refreshPending || !GetChallengeDatabase().loaded) &&
+           std::chrono::steady_clock::now() < deadline) {
+      ExpectQuick(zt_test::CostWithFifoWatchdog([this] { Frame(); }, ListPath()), "a frame");
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(tab->worker, nullptr) << "the refresh never came back";
+  }
+  zt_test::EnvGuard server{"ZENTRAK_SERVER"};
+  ChallengeServerHooks saved;
+  const zt_test::FailAfter limit{std::chrono::seconds(180), "an Online tab test"};
+};
+
+TEST_F(HostileListTest, APlantedListFileIsRefusedAndTheTabAnswersAtOnce) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string&)> plant;
+  } cases[] = {
+      {"a FIFO", [](const std::string& p) { zt_test::PlantFifo(p); }},
+      {"a link to /dev/zero", [](const std::string& p) { zt_test::PlantDevZeroLink(p); }},
+      {"a huge file", [](const std::string& p) { zt_test::PlantHugeFile(p); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ClickCentre(GetBrowserWindow()->tabButtons[GUI_BB_Window::kCampaign]);
+    GetChallengeDatabase().Clear();
+    c.plant(ListPath());
+    OpenOnlineTab();
+    FramesUntilRefreshed();
+    EXPECT_TRUE(GetBrowserWindow()->onlineBrowser->shown.empty());
+    const std::string errors = zt_test::ReadText(zt_test::ErrorLogPath());
+    EXPECT_NE(errors.find("Challenge list " + ListPath() + " not read"), std::string::npos) << errors;
+    ::unlink(ListPath().c_str());
+  }
+}
+
+TEST_F(HostileListTest, AHundredThousandRowListOpensAtOnceAndKeepsTheNewest) {
+  zt_test::WriteText(ListPath(), Rows(0, 100000));
+  OpenOnlineTab();
+  FramesUntilRefreshed();
+  const std::vector<SIM_ChallengeInfo*>& shown = GetBrowserWindow()->onlineBrowser->shown;
+  ASSERT_EQ(shown.size(), SIM_ChallengeDatabase::kMaxChallenges);
+  EXPECT_EQ(shown.back()->ztkid, "r99999");
+  EXPECT_EQ(shown.front()->ztkid, "r" + std::to_string(100000 - SIM_ChallengeDatabase::kMaxChallenges));
+}
+
+TEST_F(HostileListTest, AServerPouringRowsInNeitherFreezesTheTabNorGrowsTheList) {
+  zt_test::WriteText(ListPath(), Rows(0, 3));
+  int refreshes = 0;
+  // Each refresh brings 100,000 new challenges, as a busy or hostile server may.
+  GetChallengeServerHooks().fetchList = [&refreshes](int top, std::string* reply) {
+    *reply = Rows(top + 1, 100000);
+    ++refreshes;
+    return true;
+  };
+  OpenOnlineTab();
+  FramesUntilRefreshed();
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_LT(CpuSecondsOf([] { GUI_BB_OnlineBrowser::OnRefresh(0); }), 1.0);
+    FramesUntilRefreshed();
+  }
+  EXPECT_EQ(refreshes, 3);
+  GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
+  ASSERT_EQ(tab->shown.size(), SIM_ChallengeDatabase::kMaxChallenges);
+  EXPECT_EQ(tab->shown.back()->ztkid, "r300002");
+  // The file holds what the tab shows, no more.
+  SIM_ChallengeDatabase reread;
+  reread.path = ListPath();
+  reread.Load();
+  EXPECT_EQ(reread.challenges.size(), SIM_ChallengeDatabase::kMaxChallenges);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include "online/Messages.h"
 #include "online/OnlineFixture.h"
+#include "support/HostileFiles.h"
+#include "support/TestFiles.h"
 
 using namespace zt_test;
 
@@ -131,6 +133,56 @@ TEST_F(OnlineTest, MissingUserNameFileSendsAnEmptyUserKey) {
 TEST_F(OnlineTest, StoredUserNameIsBounded) {
   WriteAll(UserNameFilePath(), std::string(300, 'x') + "\nsecond line");
   EXPECT_EQ(ReadStoredUserName(), std::string(SIM_Server::kMaxUserName, 'x'));
+}
+
+// The player's and the replies' files as something planted can leave them: each reader
+// refuses at once with a line naming the file, and nothing of it is taken or sent.
+TEST_F(OnlineTest, APlantedFifoDeviceLinkOrHugeFileIsRefusedAtOnce) {
+  const FailAfter limit(std::chrono::seconds(120), "reading planted player files");
+  struct Plant {
+    const char* what;
+    std::function<void(const std::string&)> plant;
+    bool regular;
+  } plants[] = {
+      {"a FIFO", [](const std::string& p) { PlantFifo(p); }, false},
+      {"a link to /dev/zero", [](const std::string& p) { PlantDevZeroLink(p); }, false},
+      {"a huge file", [](const std::string& p) { PlantHugeFile(p); }, true},
+  };
+  struct Reader {
+    const char* what;
+    std::string path;
+    std::function<bool()> read;  // true when something was taken from the file
+  };
+  const std::string reply = GetUserFolder(USERFOLDER_WEB_DEBUG) + "/tmp123.html";
+  const std::string upload = GetUserFolder(USERFOLDER_BITMAPS) + "/badge.jpg";
+  const std::vector<Reader> readers = {
+      {"the user name", UserNameFilePath(), [] { return !ReadStoredUserName().empty(); }},
+      {"a script's answer", reply, [&] { return !GetInternet().ReadReplyMessage(reply, false).empty(); }},
+      {"an upload", upload,
+       [&] {
+         std::string body;
+         return SIM_Server::BuildUpload(upload, "tag", body);
+       }},
+      {"the metrics", GetUserFolder(USERFOLDER_ROOT) + "/metr.ini",
+       [] { return GetInternet().PostMetrics(); }},
+  };
+  for (const Plant& p : plants) {
+    for (const Reader& r : readers) {
+      SCOPED_TRACE(std::string(p.what) + " as " + r.what);
+      ASSERT_EQ(r.path.rfind(UserDir(), 0), 0u) << "planted outside the test's folder: " << r.path;
+      TryEnsureDirectoryExists(r.path.substr(0, r.path.rfind('/')));
+      p.plant(r.path);
+      bool took = true;
+      EXPECT_TRUE(FinishesQuickly([&] { took = r.read(); }, r.path));
+      EXPECT_FALSE(took);
+      EXPECT_NE(ReadAll(ErrorLogPath()).find(r.path + " refused"), std::string::npos);
+      ::unlink(r.path.c_str());
+    }
+    // Only a regular file is a sign-up.
+    p.plant(UserNameFilePath());
+    EXPECT_EQ(UserNameFileExists(), p.regular) << p.what;
+    ::unlink(UserNameFilePath().c_str());
+  }
 }
 
 // Every hostile answer, for a list, a single answer and a binary download: false within
