@@ -98,5 +98,8 @@ void BuildTrigTables();
 // The program entry (src/main.cpp calls it): parses the command line, starts the game
 // and runs the message loop; returns the process exit code.
 int RunGame(int argc, char** argv);
+// Asks RunGame to start the program afresh once this run has ended and torn down all it
+// built (the options' Apply). The run ends by the shutdown that saves everything.
+void RequestRestartAfterExit();
 // Handles one window message the way the game's window procedure does.
 void MainWindowProc(const platform::Message& message);
