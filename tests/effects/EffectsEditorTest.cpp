@@ -22,6 +22,7 @@
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "engine/InputManager.h"
+#include "engine/Log.h"
 #include "gui/FileDialogs.h"
 #include "gui/MessageBox.h"
 #include "gui/WindowOrder.h"
@@ -151,6 +152,16 @@ TEST_F(EffectsEditorTest, WindowAndPanelsSitWhereTheLayoutPutsThem) {
   editor->CloseButton()->Click();
   EXPECT_EQ(GetGame().CurrentModeNumber, MODE_MAIN_MENU);
   EXPECT_EQ(EffectsEditorWindow(), nullptr);
+}
+
+// The editor's window and its load box are titled before they have a size: the titles
+// wait for the size instead of tripping the title bar's width check.
+TEST_F(EffectsEditorTest, OpeningTheEditorAndItsLoadBoxWritesNoFailedCheck) {
+  DrawFrames(1);
+  GUI_EE_ParticleControls::OnLoad(0);
+  DrawFrames(1);
+  const std::string errors = ReadAll(GetLogFolder() + "/errors.txt");
+  EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
 }
 
 TEST_F(EffectsEditorTest, EscapeLeavesAndPutsTheBattleClockBack) {
