@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Runs the game as a player would, on a private X display, and checks that it ends with
-exit status 0: a battle fought and left, then Quit ("battle"); or a battle, the options'
-Apply and restart, a second battle in the restarted game, then Quit ("restart").
+exit status 0: a battle fought and left, then Quit ("battle"); a battle, the options'
+Apply and restart, a second battle in the restarted game, then Quit ("restart"); or a
+battle ended in the middle of the fight by SIGTERM, as a logout sends it ("sigterm").
 
-  game_exit_test.py battle|restart PATH_TO_ZENTRAK
+  game_exit_test.py battle|restart|sigterm PATH_TO_ZENTRAK
 
 The game runs from the program's folder (its data/ beside it) with a fresh user folder.
 Anything that keeps the game from starting, from reaching a battle or from ending fails
 the test; so does any exit status but 0 (a sanitizer report ends the game with 1 or an
 abort)."""
 import os
+import signal
 import subprocess
 import sys
 import tempfile
@@ -131,8 +133,8 @@ def shot(x, name):
         xinput.write_png(os.path.join(folder, name + ".png"), x.grab(WIDTH, HEIGHT))
 
 
-def fight_a_battle_and_leave(game, x):
-    """From the main menu: attack the first campaign battle, deploy two tanks, fight, leave."""
+def fight_a_battle(game, x):
+    """From the main menu: attack the first campaign battle, deploy two tanks, fight."""
     x.click(*MENU_BATTLES)
     pause(1.5)
     x.click(*BROWSER_ATTACK)
@@ -158,6 +160,10 @@ def fight_a_battle_and_leave(game, x):
         pause(1.0)
     pause(3.0)  # the towers and the tanks exchange fire
     shot(x, "fight")
+
+
+def leave_the_battle(x):
+    """Back to the main menu."""
     x.key("Escape")
     pause(1.0)
     x.click(*LEAVE_YES)
@@ -195,7 +201,7 @@ def apply_and_restart(game, x):
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("battle", "restart"):
+    if len(sys.argv) != 3 or sys.argv[1] not in ("battle", "restart", "sigterm"):
         print(__doc__)
         return 2
     mode, program = sys.argv[1], sys.argv[2]
@@ -206,12 +212,22 @@ def main():
         game = Game(program, display)
         game.wait_for_log("First frame presented", STARTUP_SECONDS, "the game's first frame")
         pause(1.0)
-        fight_a_battle_and_leave(game, x)
+        fight_a_battle(game, x)
         if mode == "restart":
+            leave_the_battle(x)
             apply_and_restart(game, x)
             pause(1.0)
-            fight_a_battle_and_leave(game, x)
-        quit_from_main_menu(game, x)
+            fight_a_battle(game, x)
+        if mode == "sigterm":
+            # In the middle of the fight.
+            game.process.send_signal(signal.SIGTERM)
+            try:
+                game.process.wait(EXIT_SECONDS)
+            except subprocess.TimeoutExpired:
+                raise Failure("the game did not end after SIGTERM")
+        else:
+            leave_the_battle(x)
+            quit_from_main_menu(game, x)
         status = game.process.wait()
         if status != 0:
             raise Failure(f"the game ended with status {status}")
