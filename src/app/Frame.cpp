@@ -189,11 +189,15 @@ int RunGame(int argc, char** argv) {
   game.Shutdown();
   if (game.MainWindow) DestroyMainWindow(game.MainWindow);
   game.MainWindow = nullptr;
+  platform::ShutdownVideo();
+  return exitCode;
+}
+
+int FinishGameProcess(int exitCode) {
   // The process-wide objects go now, newest first, each before what it depends on; left
   // to the C++ runtime at exit they would go in the order they were first asked for, an
   // owner after the lists its objects leave as they go.
   ResetAllSingletons();
-  platform::ShutdownVideo();
   if (g_restartAfterExit) {
     g_restartAfterExit = false;
     // Only returns when the new start failed; the log is closed by now.

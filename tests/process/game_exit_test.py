@@ -34,6 +34,9 @@ START_FIGHTING = (512, 58)
 LEAVE_YES = (612, 431)
 OPTIONS_FULL_SCREEN = (737, 458)
 OPTIONS_APPLY = (836, 510)
+# A still part of each screen that the next one covers: the title's logo on the main menu,
+# the campaign map in the battle browser, the options' panel, grass in the battle.
+SCREEN_MIDDLE = (512, 175)
 
 STARTUP_SECONDS = 60
 BATTLE_LOAD_SECONDS = 60
@@ -133,13 +136,37 @@ def shot(x, name):
         xinput.write_png(os.path.join(folder, name + ".png"), x.grab(WIDTH, HEIGHT))
 
 
+def press_until_changed(game, x, press, watch, what, tries=3, seconds=30):
+    """Presses (press() clicks or keys) until the screen around watch changes, so a press
+    made while a slow frame was still on screen is made again."""
+    wx, wy = watch
+    for _ in range(tries):
+        before = x.grab_region(wx - 20, wy - 20, 40, 40)
+        press()
+        deadline = time.time() + seconds / tries
+        while time.time() < deadline:
+            time.sleep(0.3)
+            if not game.alive():
+                raise Failure(f"the game ended (status {game.process.returncode}) at {what}")
+            if x.grab_region(wx - 20, wy - 20, 40, 40) != before:
+                pause(0.5)  # the new screen settles
+                return
+    raise Failure(f"the screen did not change at {what}")
+
+
 def fight_a_battle(game, x):
     """From the main menu: attack the first campaign battle, deploy two tanks, fight."""
-    x.click(*MENU_BATTLES)
-    pause(1.5)
-    x.click(*BROWSER_ATTACK)
-    pause(1.0)
-    x.click(*ATTACK_MAPS_UNITS)
+    press_until_changed(game, x, lambda: x.click(*MENU_BATTLES), SCREEN_MIDDLE, "Battles")
+    press_until_changed(game, x, lambda: x.click(*BROWSER_ATTACK), ATTACK_MAPS_UNITS, "Attack")
+    deadline = time.time() + BATTLE_LOAD_SECONDS
+    while "progress" not in game.log_text():
+        if time.time() > deadline or not game.alive():
+            raise Failure("the battle did not start loading")
+        x.click(*ATTACK_MAPS_UNITS)
+        for _ in range(25):
+            if "progress" in game.log_text():
+                break
+            time.sleep(0.2)
     game.wait_for_log("progress 0.85", BATTLE_LOAD_SECONDS, "the battle to load")
     # The loading screen waits for a key; then the deployment: a card, a square, each
     # card twice, and the start of the fight. Repeated until the fight has begun.
@@ -158,18 +185,15 @@ def fight_a_battle(game, x):
             pause(0.3)
         x.click(*START_FIGHTING)
         pause(1.0)
-    pause(3.0)  # the towers and the tanks exchange fire
+    pause(2.0)  # the towers and the tanks exchange fire
     shot(x, "fight")
 
 
-def leave_the_battle(x):
+def leave_the_battle(game, x):
     """Back to the main menu."""
-    x.key("Escape")
-    pause(1.0)
-    x.click(*LEAVE_YES)
-    pause(2.0)
-    x.click(*BROWSER_CLOSE)
-    pause(2.0)
+    press_until_changed(game, x, lambda: x.key("Escape"), LEAVE_YES, "the Leave Battle question")
+    press_until_changed(game, x, lambda: x.click(*LEAVE_YES), SCREEN_MIDDLE, "leaving the battle")
+    press_until_changed(game, x, lambda: x.click(*BROWSER_CLOSE), SCREEN_MIDDLE, "closing the battle browser")
     shot(x, "after-battle")
 
 
@@ -187,10 +211,8 @@ def quit_from_main_menu(game, x):
 
 
 def apply_and_restart(game, x):
-    x.click(*MENU_OPTIONS)
-    pause(2.0)
-    x.click(*OPTIONS_FULL_SCREEN)
-    pause(0.5)
+    press_until_changed(game, x, lambda: x.click(*MENU_OPTIONS), SCREEN_MIDDLE, "Options")
+    press_until_changed(game, x, lambda: x.click(*OPTIONS_FULL_SCREEN), OPTIONS_APPLY, "Full screen")
     shot(x, "options")
     x.click(*OPTIONS_APPLY)
     # The same process starts afresh: a new log, without the first run's battle.
@@ -211,10 +233,10 @@ def main():
         x = xinput.Display(display)
         game = Game(program, display)
         game.wait_for_log("First frame presented", STARTUP_SECONDS, "the game's first frame")
-        pause(1.0)
+        pause(2.0)  # the menu fades in
         fight_a_battle(game, x)
         if mode == "restart":
-            leave_the_battle(x)
+            leave_the_battle(game, x)
             apply_and_restart(game, x)
             pause(1.0)
             fight_a_battle(game, x)
@@ -226,7 +248,7 @@ def main():
             except subprocess.TimeoutExpired:
                 raise Failure("the game did not end after SIGTERM")
         else:
-            leave_the_battle(x)
+            leave_the_battle(game, x)
             quit_from_main_menu(game, x)
         status = game.process.wait()
         if status != 0:

@@ -65,6 +65,15 @@ class Display:
         _xtst.XTestFakeKeyEvent(self.dpy, code, 0, 0)
         self._flush()
 
+    def grab_region(self, left, top, width, height):
+        """The pixels of a rectangle as a tuple of 0xRRGGBB values."""
+        image = _x11.XGetImage(self.dpy, self.root, int(left), int(top), width, height, 0xFFFFFFFF, 2)
+        if not image:
+            raise RuntimeError("XGetImage failed")
+        pixels = tuple(_x11.XGetPixel(image, x, y) & 0xFFFFFF for y in range(height) for x in range(width))
+        _x11.XFree(image)
+        return pixels
+
     def grab(self, width, height):
         """The top-left width x height of the screen as rows of (r, g, b)."""
         image = _x11.XGetImage(self.dpy, self.root, 0, 0, width, height, 0xFFFFFFFF, 2)  # ZPixmap
