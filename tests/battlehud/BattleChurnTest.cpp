@@ -110,7 +110,8 @@ class BattleChurnTest : public zt_test::NullDeviceTest {
   void PlayerBackToHand() {
     std::vector<SIM_BattleUnit*> placed;
     for (SIM_BattleUnit* u : Units(GetBattle().playerArmy, false))
-      if (u->visual && u->state != US_IN_DROPPER && u->state != US_DESTROYED && !u->removed) placed.push_back(u);
+      if (u->visual && u->state != US_IN_DROPPER && u->state != US_DESTROYED && !u->removed)
+        placed.push_back(u);
     if (placed.empty()) return;
     if (auto* visual = dynamic_cast<GUI_BS_Unit*>(Pick(placed)->visual.get())) visual->HandBackToDropper();
   }
@@ -134,7 +135,8 @@ class BattleChurnTest : public zt_test::NullDeviceTest {
     SIM_BattleUnit* victim = Pick(living);
     // A whole squad now and then, so squads empty and leave their cells.
     if (victim->squadron && Roll(3) == 0) {
-      std::vector<SIM_BattleUnit*> members(victim->squadron->members.begin(), victim->squadron->members.end());
+      std::vector<SIM_BattleUnit*> members(victim->squadron->members.begin(),
+                                           victim->squadron->members.end());
       for (SIM_BattleUnit* m : members)
         if (!m->removed) m->Destroy();
       return;
@@ -168,8 +170,8 @@ class BattleChurnTest : public zt_test::NullDeviceTest {
         SIM_MapSquare* sq = Pick(squares);
         Dropper().HandleInputAt(sq->centreX, sq->centreY, false);
         for (int f = 0; f < 1 + Roll(20); ++f) battle.Update();  // carried about while the battle runs
-        if (Dropper().HoldsUnits() && Dropper().DropAt(sq->centreX, sq->centreY, Roll(4) == 0) ==
-                                          DeployRefusal::NONE)
+        if (Dropper().HoldsUnits() &&
+            Dropper().DropAt(sq->centreX, sq->centreY, Roll(4) == 0) == DeployRefusal::NONE)
           ++dropped;
       } else if (action < 7) {
         if (Dropper().HoldsUnits()) ++cancelled;
