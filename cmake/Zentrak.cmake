@@ -4,6 +4,17 @@ set(ZENTRAK_DATA_DIR ${CMAKE_BINARY_DIR}/data)
 add_library(zt_warnings INTERFACE)
 target_compile_options(zt_warnings INTERFACE -Wall -Wextra -Wpedantic -Wno-unused-parameter)
 
+# stb's image encoders (src/platform/ImageWrite.cpp) shift negative numbers on purpose,
+# well defined since C++20 but flagged by the undefined-behaviour sanitizer in C++17: that
+# file alone goes without those checks. Source properties belong to a directory, so every
+# directory that builds the file calls this.
+function(zentrak_image_writer_checks)
+  if(ZENTRAK_SANITIZE)
+    set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/ImageWrite.cpp PROPERTIES
+      COMPILE_OPTIONS "-fno-sanitize=shift;-fno-sanitize=signed-integer-overflow")
+  endif()
+endfunction()
+
 # zentrak_library(name [DEPS lib...] [PACKAGES target...]): every .cpp below src/<name>
 # becomes the static library zt_<name>. DEPS are the libraries of the layers below it
 # that it calls (zt_ prefix left off); PACKAGES the system libraries its own code calls.

@@ -4,5 +4,5 @@
 
 int main(int argc, char** argv) {
   ConnectGameLayers();
-  return RunGame(argc, argv);
+  return FinishGameProcess(RunGame(argc, argv));
 }

@@ -1,6 +1,7 @@
 // The message loop, the frame and the window procedure.
 #include <malloc.h>
 
+#include <cstdio>
 #include <ctime>
 
 #include "app/CInput.h"
@@ -18,6 +19,7 @@
 #include "engine/PerfGraph.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Shell.h"
+#include "engine/Singletons.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
@@ -26,6 +28,8 @@
 #include "platform/Window.h"
 
 namespace {
+bool g_restartAfterExit = false;
+
 // Every frame the cursor returns to the arrow; hovered buttons ask for the hand.
 void ResetCursorChoice() { GUI_Cursor::ResetShape(); }
 // The window procedure applies the cursor chosen this frame.
@@ -213,3 +217,19 @@ int RunGame(int argc, char** argv) {
   platform::ShutdownVideo();
   return exitCode;
 }
+
+int FinishGameProcess(int exitCode) {
+  // The process-wide objects go now, newest first, each before what it depends on; left
+  // to the C++ runtime at exit they would go in the order they were first asked for, an
+  // owner after the lists its objects leave as they go.
+  ResetAllSingletons();
+  if (g_restartAfterExit) {
+    g_restartAfterExit = false;
+    // Only returns when the new start failed; the log is closed by now.
+    if (!RestartGame())
+      std::fprintf(stderr, "The game could not start again; start it by hand to use the new display\n");
+  }
+  return exitCode;
+}
+
+void RequestRestartAfterExit() { g_restartAfterExit = true; }

@@ -113,5 +113,12 @@ void BuildTrigTables();
 // The program entry (src/main.cpp calls it): parses the command line, starts the game
 // and runs the message loop; returns the process exit code.
 int RunGame(int argc, char** argv);
+// The program's end (src/main.cpp calls it with RunGame's result): destroys every
+// process-wide object in the order they depend on each other, then starts the program
+// afresh when that was asked for; returns the exit code.
+int FinishGameProcess(int exitCode);
+// Asks FinishGameProcess to start the program afresh once this run has ended and all it
+// built is gone (the options' Apply). The run ends by the shutdown that saves everything.
+void RequestRestartAfterExit();
 // Handles one window message the way the game's window procedure does.
 void MainWindowProc(const platform::Message& message);

@@ -498,14 +498,20 @@ int GUI_Options::OnResetTutorial(int) {
 }
 
 namespace {
+// The new start waits until this run has ended and everything it built is gone.
+bool RestartAfterExit() {
+  RequestRestartAfterExit();
+  return true;
+}
+
 GUI_Options::RestartFunction& Restarter() {
-  static GUI_Options::RestartFunction restart = RestartGame;
+  static GUI_Options::RestartFunction restart = RestartAfterExit;
   return restart;
 }
 }  // namespace
 
 void GUI_Options::SetRestartFunction(RestartFunction restart) {
-  Restarter() = restart ? restart : RestartGame;
+  Restarter() = restart ? restart : RestartAfterExit;
 }
 
 int GUI_Options::OnApplyChanges(int) {

@@ -33,8 +33,9 @@ constexpr const char* kOKLabel = "TUTORIAL_WINDOW_OK";
 constexpr const char* kOKTooltip = "TUTORIAL_WINDOW_OK_TOOLTIP";
 
 std::vector<GUI_TutorialWindow*>& WindowList() {
-  static std::vector<GUI_TutorialWindow*> list;
-  return list;
+  // Never destroyed: windows owned by process-wide objects leave it during exit.
+  static auto* const list = new std::vector<GUI_TutorialWindow*>();
+  return *list;
 }
 
 int NextWindowId() {

@@ -44,8 +44,12 @@ SIM_MapSquare* LinkedSquare(const SIM_Scenario& scenario, int32_t link) {
   return scenario.GetSquareByNumber(link);
 }
 
-// Every placement alive, for Find.
-std::vector<SIM_AI_Placement*>& AllPlacements() { return ProcessWide<std::vector<SIM_AI_Placement*>>(); }
+// Every placement alive, for Find. Never destroyed: the defender AI owns the placements
+// and may go after this list would have at exit; each placement leaves it as it goes.
+std::vector<SIM_AI_Placement*>& AllPlacements() {
+  static auto* const placements = new std::vector<SIM_AI_Placement*>();
+  return *placements;
+}
 
 const SIM_ModuleType* FirstWeapon(const SIM_UnitDesign* design) {
   if (!design) return nullptr;

@@ -14,6 +14,7 @@
 #include "battle/Module.h"
 #include "battle/Movement.h"
 #include "battle/PathManager.h"
+#include "battle/ProcessWide.h"
 #include "battle/Squadron.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
@@ -92,6 +93,9 @@ SIM_BattleUnit::SIM_BattleUnit() {
 
 SIM_BattleUnit::~SIM_BattleUnit() {
   if (BattleUnitManagerExists()) GetBattleUnitManager().Unregister(this);
+  // No cell keeps pointing at a unit that is gone, however it went (a cancel in the
+  // dropper, a refused soldier, the army's teardown).
+  if (auto* grid = ProcessWideIfAlive<SIM_CollisionGrid>()) grid->ClearOccupant(this);
   ForgetRunningBeamSounds(this);
   const bool tearingDown = army && army->tearingDown;
   if (!tearingDown) {

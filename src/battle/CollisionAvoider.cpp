@@ -15,8 +15,9 @@ constexpr double kPi = 3.14159265358979323846;
 
 std::list<SIM_CollisionAvoider*>& Registry() {
   // Avoiders add and remove themselves; the list is empty whenever no soldier lives.
-  static std::list<SIM_CollisionAvoider*> avoiders;
-  return avoiders;
+  // Never destroyed: soldiers owned by a process-wide battle may go after it at exit.
+  static auto* const avoiders = new std::list<SIM_CollisionAvoider*>();
+  return *avoiders;
 }
 }  // namespace
 

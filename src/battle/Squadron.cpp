@@ -131,8 +131,9 @@ void SIM_BattleSquadron::Update() {
     }
     return;
   }
-  // Squads count frames towards a replan (units count checks).
-  if (battle.state == BATTLE_RUNNING && pathManager) {
+  // Squads count frames towards a replan (units count checks). A squad in the hand
+  // takes no cell: it follows the mouse and may be cancelled at any moment.
+  if (battle.state == BATTLE_RUNNING && pathManager && state != US_IN_DROPPER) {
     if (++pathManager->replanCounter >= SIM_BattlePathManager::kReplanEvery) {
       pathManager->Replan();
       pathManager->replanCounter = 0;

@@ -17,8 +17,9 @@
 
 namespace {
 std::vector<GUI_BB_MapIcon*>& AllIcons() {
-  static std::vector<GUI_BB_MapIcon*> icons;
-  return icons;
+  // Never destroyed: icons owned by process-wide screens leave it during exit.
+  static auto* const icons = new std::vector<GUI_BB_MapIcon*>();
+  return *icons;
 }
 bool HasTexture(const CTexturedSprite& sprite) { return sprite.texture && sprite.texture->texture; }
 

@@ -98,8 +98,9 @@ class ChallengeIcon : public GUI_ButtonBase {
 };
 
 std::vector<GUI_BB_RatingStars*>& StarList() {
-  static std::vector<GUI_BB_RatingStars*> list;
-  return list;
+  // Never destroyed: stars owned by process-wide screens leave it during exit.
+  static auto* const list = new std::vector<GUI_BB_RatingStars*>();
+  return *list;
 }
 }  // namespace
 

@@ -15,28 +15,8 @@
 
 #include "platform/Files.h"
 
-// Writing only: a private copy of stb's PNG and BMP encoders (our own pixels go in,
-// never a file from outside), and its JPEG encoder for the build-time art tools. Files
-// are read by ImageDecode.cpp. The encoders shift negative integers (well defined since
-// C++20, flagged by the undefined-behaviour sanitizer in C++17), so their functions are
-// built without the shift check.
-#include <assert.h>
-#include <limits.h>
-#include <math.h>
-#include <stdarg.h>
-#include <stddef.h>
-#include <stdint.h>
-#include <stdio.h>
-#include <stdlib.h>
-#include <string.h>
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wattributes"
-#define static static __attribute__((no_sanitize("shift", "signed-integer-overflow")))
-#define STBIW_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
+// The PNG, BMP and JPEG encoders are stb's, built in ImageWrite.cpp.
 #include <stb_image_write.h>
-#undef static
-#pragma GCC diagnostic pop
 
 namespace platform {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 class SIM_RouteThreat;
-class SIM_CollisionCell;
+struct SIM_CollisionCell;
 
 class SIM_MapSquare {
  public:

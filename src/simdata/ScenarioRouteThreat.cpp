@@ -11,9 +11,11 @@
 
 namespace {
 
+// Never destroyed: the scenarios own the threats and may go after this list would have
+// at exit, and each threat leaves the list as it goes.
 std::vector<SIM_RouteThreat*>& Registry() {
-  static std::vector<SIM_RouteThreat*> registry;
-  return registry;
+  static auto* const registry = new std::vector<SIM_RouteThreat*>();
+  return *registry;
 }
 
 SIM_RouteThreat::OccupantQuery& Query() {

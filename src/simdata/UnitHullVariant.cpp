@@ -12,9 +12,10 @@
 #include "simdata/UnitHull.h"
 
 namespace {
+// Never destroyed: a variant leaves the list as it goes, whenever its owner goes at exit.
 std::vector<SIM_UnitHullVariant*>& Registry() {
-  static std::vector<SIM_UnitHullVariant*> registry;
-  return registry;
+  static auto* const registry = new std::vector<SIM_UnitHullVariant*>();
+  return *registry;
 }
 
 // Colour layers and the base layer whose texture each one tints.

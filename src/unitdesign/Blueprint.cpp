@@ -21,8 +21,9 @@ namespace {
 GUI_UD_Blueprint* g_blueprint = nullptr;
 float g_slotSize = 54.0f;
 std::vector<GUI_UD_UnitSlot*>& LiveSlots() {
-  static std::vector<GUI_UD_UnitSlot*> slots;
-  return slots;
+  // Never destroyed: slots owned by process-wide screens leave it during exit.
+  static auto* const slots = new std::vector<GUI_UD_UnitSlot*>();
+  return *slots;
 }
 
 const char* CategoryIcon(const std::string& category) {
