@@ -123,7 +123,9 @@ TEST_F(BattleScreenStartTest, ARightClickOnAFinishedOwnBuildingOpensItsMenu) {
     MouseOver(c.unit);
     screen.OnRightDown();
     EXPECT_EQ(GetOpenRCMenu() != nullptr, c.opens);
-    if (c.opens) EXPECT_EQ(LastRCMenuUnit(), c.unit);
+    if (c.opens) {
+      EXPECT_EQ(GetOpenRCMenu()->building, c.unit);
+    }
     c.unit->state = US_ACTIVE;
   }
 }
