@@ -109,5 +109,6 @@ void SIM_BattleOutcomeManager::DefenderWins() {
   battle.SetVictory();
   // The defence score: what the defending player's army was worth at the end.
   if (scenario)
-    SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false, GetGameplay().armyValue);
+    SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false,
+                                   GetGameplay().finalDefenderScore);
 }

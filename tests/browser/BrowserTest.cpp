@@ -549,4 +549,52 @@ TEST_F(BrowserTest, AWinWritesItsHighScoreOnceAndTheBrowserShowsIt) {
   battle.scenario = nullptr;
 }
 
+TEST_F(BrowserTest, ADefenceWinShowsTheFinalScoreThatTheBrowserRecords) {
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_Details* d = GetDetailsPanel();
+  ASSERT_NE(d, nullptr);
+  SIM_Scenario* scenario = d->scenario;
+  const int difficulty = GetGameplay().Difficulty;
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = true;
+  battle.aiUnitSource = AI_UNITS_NONE;
+  battle.scenario = scenario;
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 3;
+  battle.Start();
+  battle.Begin();
+  // Attackers were destroyed and supplies are left when the defence holds.
+  Gameplay& g = GetGameplay();
+  g.valueLost = 850.0f;
+  g.supplies = 1234.7f;
+  GetOutcomeManager().DefenderWins();
+  ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+  const float recorded = SIM_HighScores::Get().GetScore(scenario->name, difficulty, false);
+  EXPECT_EQ(recorded, 850.0f + 1234.7f);
+
+  PostMortemHooks& hooks = GetPostMortemHooks();
+  auto postBattleUpdates = hooks.postBattleUpdates;
+  hooks.postBattleUpdates = nullptr;
+  for (int i = 0; i < 400 && !GetOpenPostMortem(); ++i) {
+    AdvanceMs(20);
+    battle.Update();
+  }
+  hooks.postBattleUpdates = postBattleUpdates;
+  GUI_BS_PostMortem* pm = GetOpenPostMortem();
+  ASSERT_NE(pm, nullptr);
+  ASSERT_EQ(pm->scores.size(), 4u);
+  EXPECT_EQ(pm->scores[0].second, "850");
+  EXPECT_EQ(pm->scores[1].second, "1,234");
+  EXPECT_EQ(pm->scores[2].second, "0");
+  // The dialog's last line and the browser's defender score are one figure.
+  const std::string shown = pm->scores[3].second;
+  EXPECT_EQ(shown, FormatThousands(static_cast<int>(recorded)));
+  GUI_BS_PostMortem::Open();  // a fresh dialog reads the same tally
+  EXPECT_EQ(GetOpenPostMortem()->scores[3].second, shown);
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+  ASSERT_NE(GetDetailsPanel(), nullptr);
+  EXPECT_EQ(GetDetailsPanel()->highScores[1]->scores[difficulty]->text, shown);
+  battle.scenario = nullptr;
+}
+
 }  // namespace
