@@ -850,7 +850,7 @@ void GUI_BS_TopStrip::Draw() {
   const float elapsed = lastBattleTime < 0.0f ? 0.0f : std::max(0.0f, now - lastBattleTime);
   lastBattleTime = now;
   // A full panel blinks while the battle runs; once it is decided it stays lit.
-  const bool over = GetBattle().state == BATTLE_OVER;
+  const bool over = GetBattle().state == BATTLE_OVER || GetBattle().outcome != OUTCOME_UNDECIDED;
   suppliesShown = suppliesBlink.Advance(elapsed) || over;
   scoreShown = scoreBlink.Advance(elapsed) || over;
   const float cx = static_cast<float>(ScreenWidth()) / 2;
