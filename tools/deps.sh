@@ -22,6 +22,10 @@ zentrak_ensure_packages() {
     return 1
   fi
   echo "Installing: ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+  # A new machine often runs its automatic updates first: wait for the package manager's
+  # lock (apt says when it is waiting) instead of failing at once.
+  local wait=(-o DPkg::Lock::Timeout=600)
+  echo "(waiting up to 10 minutes if another install holds the package manager's lock)"
+  apt-get "${wait[@]}" update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get "${wait[@]}" install -y -qq "${missing[@]}"
 }

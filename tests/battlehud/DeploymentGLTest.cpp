@@ -123,7 +123,7 @@ class DeploymentGLTest : public ::testing::Test {
 };
 
 TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMortem) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
   ASSERT_NE(scenario, nullptr);
   // A short clock so the battle is decided once the units have driven off.
@@ -252,7 +252,7 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
 // and the selected units' routes, health discs lighting the dark, target markers, the
 // support icons; against a reference picture.
 TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("night_citadel");
   ASSERT_NE(scenario, nullptr);
   ASSERT_EQ(scenario->uiStyle, "DARK");
@@ -302,7 +302,7 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
 // detail settings, a restock clock, the fight begun or not), the art must show through it no
 // more than the background's own transparency lets it.
 TEST_F(DeploymentGLTest, AnAbilityTooltipCoversTheStripArt) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
   ASSERT_NE(scenario, nullptr);
   SIM_Battle& battle = GetBattle();

@@ -313,7 +313,7 @@ class DivisionManagerGLTest : public DivisionManagerTest {
 };
 
 TEST_F(DivisionManagerGLTest, ADivisionBesideEveryDesign) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_DivisionManager& divisions = SIM_DivisionManager::Instance();
   SIM_Division* d = divisions.AddDivision("Vanguard");
   ASSERT_NE(d, nullptr);

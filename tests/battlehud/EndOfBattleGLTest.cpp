@@ -93,7 +93,7 @@ class EndOfBattleGLTest : public ::testing::Test {
 };
 
 TEST_F(EndOfBattleGLTest, UnlockDialogWithTwoChoicesAndAFreeItem) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   CampaignBattle(OUTCOME_VICTORY);
   SIM_UnlocksManager& catalogue = SIM_UnlocksManager::Get();
   catalogue.EnsureLoaded();
@@ -111,7 +111,7 @@ TEST_F(EndOfBattleGLTest, UnlockDialogWithTwoChoicesAndAFreeItem) {
 }
 
 TEST_F(EndOfBattleGLTest, FiveMedals) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   zt_test::FakeRunner runner;  // no please-wait over the medals
   SIM_AchievementList& list = SIM_AchievementList::Get();
   list.LoadDefinitions();
@@ -124,7 +124,7 @@ TEST_F(EndOfBattleGLTest, FiveMedals) {
 }
 
 TEST_F(EndOfBattleGLTest, StatisticsOfThreeDesigns) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   CampaignBattle(OUTCOME_VICTORY);
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
   designs.Load();

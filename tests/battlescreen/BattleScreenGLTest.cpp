@@ -77,7 +77,7 @@ class BattleScreenGLTest : public ::testing::Test {
 };
 
 TEST_F(BattleScreenGLTest, TheRiverFordsAtNearestAndFarthestZoom) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_NE(battlescreen_test::StartShippedBattle("river_fords"), nullptr);
   // The world alone: the HUD's windows (tested with the HUD) close.
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
@@ -178,7 +178,7 @@ class WorldDetailsGLTest : public ::testing::Test {
 };
 
 TEST_F(WorldDetailsGLTest, FrozenRidgeCloseUpSnowTracksCratersAWreckAndAShield) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_TRUE(StartAt("frozen_ridge", 1300.0f, 1100.0f, 2.0f));
   SIM_Battle& battle = GetBattle();
   using battlescreen_test::EnemyDesign;
@@ -216,7 +216,7 @@ TEST_F(WorldDetailsGLTest, FrozenRidgeCloseUpSnowTracksCratersAWreckAndAShield) 
 }
 
 TEST_F(WorldDetailsGLTest, NightCitadelSearchlightsFindTheAttackersAndTowersSweepLasers) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_TRUE(StartAt("night_citadel", 1000.0f, 1000.0f, 1.0f));
   ASSERT_EQ(GUI_BS_LightmapManager::Instance().mode, 1) << "the citadel is fought at night";
   SIM_Battle& battle = GetBattle();

@@ -63,7 +63,7 @@ class UnitVisualsGLTest : public ::testing::Test {
 };
 
 TEST_F(UnitVisualsGLTest, TanksAndBuildingsOfBothSidesAtCloseZoom) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
   // The world alone: the HUD's windows (tested with the HUD) close.
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
@@ -105,7 +105,7 @@ platform::DecodedImage ReadPicture(const std::string& path) {
 }
 
 TEST_F(UnitVisualsGLTest, DesignPicturesAreComposedOnceAndAgainWhenTheDesignChanges) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   const fs::path folder = fs::path(zt_test::BuildDir()) / "designtextures_test";
   fs::remove_all(folder);
   fs::create_directories(folder);
@@ -192,7 +192,7 @@ uint32_t SheetPixel(int x, int y) {
 }
 
 TEST_F(UnitVisualsGLTest, TheSoldierCompositeCopiesEveryCellOfTheTableInPlace) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   D3DEngine& e = GetRenderDevice();
   const int W = InfantryCompositor::kSheetWidth, H = InfantryCompositor::kSheetHeight;
   std::vector<uint32_t> sheet(size_t(W) * H);
@@ -264,7 +264,7 @@ std::int64_t g_sceneNs = 0;
 std::int64_t SceneNow() { return g_sceneNs; }
 
 TEST_F(UnitVisualsGLTest, MechsSoldiersCorpsesAndACrateOnTheFrozenRidge) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   g_sceneNs = 10'000'000'000;
   SetClockSource(SceneNow);
   SetEffectsFrameRatioOverride(1.0f);
@@ -338,7 +338,7 @@ TEST_F(UnitVisualsGLTest, MechsSoldiersCorpsesAndACrateOnTheFrozenRidge) {
 }
 
 TEST_F(UnitVisualsGLTest, LampsAndCockpitsPulseOnTheNightCitadel) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   g_sceneNs = 10'000'000'000;
   SetClockSource(SceneNow);
   SetEffectsFrameRatioOverride(1.0f);

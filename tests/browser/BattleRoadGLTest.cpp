@@ -214,7 +214,7 @@ class BattleRoadGLTest : public ::testing::Test {
 };
 
 TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBackWithTheScore) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   // The metrics go to the local game server after the battle, as they would online.
   zt_test::LocalGameServer server;
   ASSERT_TRUE(server.Start());
@@ -414,7 +414,7 @@ namespace {
 // The custom tab as the player sees it: one row per map with its delete button, the
 // selected map in the details; a map deleted from its row is gone at once.
 TEST_F(BattleRoadGLTest, CustomMapsTabListsThePlayersMapsAndDeletesOne) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   const std::string folder = GetUserFolder(USERFOLDER_SCENARIOS);
   for (const char* name : {"ambush_valley", "long_road_north", "quarry"}) {
     const std::string dir = folder + "/1234567_" + name;
@@ -450,7 +450,7 @@ TEST_F(BattleRoadGLTest, CustomMapsTabListsThePlayersMapsAndDeletesOne) {
 // The Online tab over a local list (no server: the pictures cannot depend on one), a
 // challenge's details with its comments, and the post-mortem's rating and posting dialogs.
 TEST_F(BattleRoadGLTest, OnlineTabDetailsRatingAndPostingAsThePlayerSeesThem) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   UserFolders()[USERFOLDER_WEB] = zt_test::UserRoot() + "/web";
   const ChallengeServerHooks saved = GetChallengeServerHooks();
   ChallengeServerHooks& hooks = GetChallengeServerHooks();

@@ -159,7 +159,7 @@ class BattleMomentGLTest : public ::testing::Test {
 };
 
 TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_TRUE(StartAt("desert_pass"));
   Script();
   Play(1, 45, "MEDIUM_SAND", false, 12, "moment_blast");
@@ -167,7 +167,7 @@ TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {
 }
 
 TEST_F(BattleMomentGLTest, TheSameMomentLightsNightCitadelThenNightVisionFlickersIn) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_TRUE(StartAt("night_citadel"));
   // The fires and the gunfire draw from the battle's stream: start it alike whatever ran
   // before.

@@ -129,7 +129,7 @@ class EffectsGLTest : public ::testing::Test {
 };
 
 TEST_F(EffectsGLTest, DesertPassFiresBurstsAndDust) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   Start("desert_pass", 1000.0f, 900.0f, "MEDIUM_SAND");
   Stage();
   Frames(60);
@@ -137,7 +137,7 @@ TEST_F(EffectsGLTest, DesertPassFiresBurstsAndDust) {
 }
 
 TEST_F(EffectsGLTest, NightCitadelLitByFireAndInNightVision) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   Start("night_citadel", 1000.0f, 900.0f, "MEDIUM_DUST");
   ASSERT_EQ(GUI_BS_LightmapManager::Instance().mode, 1) << "the night citadel is lit";
   Stage();
@@ -215,7 +215,7 @@ class EffectsEditorGLTest : public ::testing::Test {
 };
 
 TEST_F(EffectsEditorGLTest, SteppedHeatTriggerInThePreview) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   GUI_GameModeBase* editor = GetGame().CurrentMode;
   EffectsEditorWindow()->controls->LoadConfig("data/heatparticles/groundblast.txt");
   editor->OnChar('p');
@@ -232,7 +232,7 @@ TEST_F(EffectsEditorGLTest, SteppedHeatTriggerInThePreview) {
 }
 
 TEST_F(EffectsEditorGLTest, ParticleTriggerInThePreview) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   EffectsSeedRandom(0x5EED33u);
   ASSERT_TRUE(TriggerParticleConfig("dark_smoke"));
   for (int i = 0; i < 30; ++i) Frame();

@@ -44,7 +44,7 @@ class SelectionOverlayGLTest : public ::testing::Test {
 };
 
 TEST_F(SelectionOverlayGLTest, SelectedTanksGlowAmber) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   ASSERT_NE(battlescreen_test::StartShippedBattle("river_fords"), nullptr);
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
   GetBattle().Begin();

@@ -138,7 +138,7 @@ class MapDesignerWideTargetTest : public MapDesignerScreenshotTest {
 };
 
 TEST_F(MapDesignerScreenshotTest, TileTerrainAndPropsModesLookRight) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_ScenarioManager::Get().Load();
   SIM_Scenario* source = SIM_ScenarioManager::Get().Find("border_crossing");
   ASSERT_NE(source, nullptr);
@@ -176,7 +176,7 @@ TEST_F(MapDesignerScreenshotTest, TileTerrainAndPropsModesLookRight) {
 }
 
 TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   LoadNightMap();
   ASSERT_NE(night_, nullptr);
   SIM_Scenario& scenario = *night_;
@@ -230,7 +230,7 @@ TEST_F(MapDesignerScreenshotTest, SeededBakeOfTheNightMapLooksRight) {
 // The game's targets are larger than the screen (powers of two): every road of the bake
 // still fills the whole image, with no band of an unwritten target beside a squeezed map.
 TEST_F(MapDesignerWideTargetTest, EveryRoadOfTheBakeFillsTheImage) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   LoadNightMap();
   const struct {
     const char* shader;
@@ -250,7 +250,7 @@ TEST_F(MapDesignerWideTargetTest, EveryRoadOfTheBakeFillsTheImage) {
 
 // Every label of the map configuration ends before the field on its row starts.
 TEST_F(MapDesignerScreenshotTest, ConfigurationLabelsEndBeforeTheirFields) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_ScenarioManager::Get().Load();
   SIM_Scenario* source = SIM_ScenarioManager::Get().Find("border_crossing");
   ASSERT_NE(source, nullptr);
@@ -273,7 +273,7 @@ TEST_F(MapDesignerScreenshotTest, ConfigurationLabelsEndBeforeTheirFields) {
 }
 
 TEST_F(MapDesignerScreenshotTest, ShadowMapCoversTheSmallerScreenSideAndLoadsWithTheScenario) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   SIM_ScenarioManager::Get().Load();
   SIM_Scenario* source = SIM_ScenarioManager::Get().Find("border_crossing");
   ASSERT_NE(source, nullptr);

@@ -135,7 +135,7 @@ class OnlineScreensScreenshotTest : public ::testing::TestWithParam<Size> {
 };
 
 TEST_P(OnlineScreensScreenshotTest, OnlineScreenDesignerComparisonAndPosterLookRight) {
-  if (!gl_.IsOpen()) GTEST_SKIP() << "no OpenGL window";
+  ZT_REQUIRE_GL(gl_);
   mode_.Enter();
   Settle();
   ASSERT_EQ(OpenMessageBox(), nullptr);

@@ -24,8 +24,8 @@ class GLWindow {
   GLWindow(const GLWindow&) = delete;
   GLWindow& operator=(const GLWindow&) = delete;
 
-  // Call from SetUp; on false return at once. Skips the test without a display or
-  // without an OpenGL 3.3 device; a display that gives no GL window fails it.
+  // Call from SetUp; on false return at once. Without a display, a GL window or an
+  // OpenGL 3.3 device the test cannot draw: see ZT_CANNOT_DRAW.
   bool Open(const char* title, int width, int height, uint32_t extraWindowFlags = 0);
   // Stops the engine, closes the window and puts the video driver back. Objects holding
   // GL names must be released first, while the context exists. Safe when Open failed.
@@ -40,6 +40,14 @@ class GLWindow {
   std::unique_ptr<EnvGuard> driver_;
   bool leaksIgnored_ = false;
 };
+
+// Under ./test.sh (ZENTRAK_TESTS_MUST_DRAW=1) every drawing test must draw: one that cannot
+// fails with the reason. Elsewhere (no display on purpose) it is skipped, counted, and the
+// test program ends with kCannotDrawExitCode so CTest lists it as not run.
+bool DrawingRequired();
+void CountDrawingSkip();
+int DrawingSkips();
+constexpr int kCannotDrawExitCode = 77;
 
 // The pixel at (x, y) as 0xRRGGBB.
 uint32_t RgbAt(const platform::DecodedImage& img, int x, int y);
@@ -59,3 +67,21 @@ void ExpectMatchesReference(const std::vector<uint32_t>& argb, int width, int he
                             const std::string& referencePath, const std::string& keepPath);
 
 }  // namespace zt_test
+
+// Ends the calling test function (or void helper) because it cannot draw: a failure
+// under ./test.sh, a counted skip elsewhere.
+#define ZT_CANNOT_DRAW(why)                     \
+  do {                                          \
+    if (::zt_test::DrawingRequired()) {         \
+      GTEST_FAIL() << "cannot draw: " << (why); \
+    } else {                                    \
+      ::zt_test::CountDrawingSkip();            \
+      GTEST_SKIP() << "cannot draw: " << (why); \
+    }                                           \
+  } while (0)
+
+// The first line of a drawing test's body.
+#define ZT_REQUIRE_GL(gl)                                              \
+  do {                                                                 \
+    if (!(gl).IsOpen()) ZT_CANNOT_DRAW("no OpenGL window was opened"); \
+  } while (0)

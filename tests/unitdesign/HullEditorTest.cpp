@@ -571,7 +571,7 @@ class HullEditorScreenshotTest : public ::testing::Test {
 };
 
 TEST_F(HullEditorScreenshotTest, LayerViewWithDamagePreviewAndHulkView) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   GUI_HE_ControlPanel::LoadHullFile(kJackal);
   SIM_UnitHull* hull = GetHEControlPanel()->hull;
   ASSERT_NE(hull, nullptr);

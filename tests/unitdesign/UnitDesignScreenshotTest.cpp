@@ -73,7 +73,7 @@ class UnitDesignScreenshotTest : public ::testing::Test {
 };
 
 TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   GUI_UD_Window* window = GetUDWindow();
   ASSERT_NE(window, nullptr);
   SIM_UnitDesign* design =
@@ -113,7 +113,7 @@ class UnitDesignSmallScreenTest : public UnitDesignScreenshotTest {
 };
 
 TEST_F(UnitDesignSmallScreenTest, The1280x800LayoutFitsTheScreen) {
-  if (!gl_.IsOpen()) return;
+  ZT_REQUIRE_GL(gl_);
   GUI_UD_Window* window = GetUDWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->smallScreen);
