@@ -894,7 +894,15 @@ void GUI_BS_TopStrip::Draw() {
   // The time in figures beside the dial, clear of its face.
   PrintAt(1, Clock(g.supplyClock) + " / " + Clock(limit), cx - 62, 20, text);
   // Past the limit the clock stays full: say why the battle goes on.
-  if (PastTimeLimit()) PrintAt(2, Translated("BS_TIMER_OVERTIME"), cx, kOvertimeTop, text);
+  if (PastTimeLimit()) {
+    // Below the strip's art it stands over the map: a dark plate keeps it readable.
+    const std::string overtime = Translated("BS_TIMER_OVERTIME");
+    TextRenderer& tr = GetTextRenderer();
+    tr.SetFont("18.dds", 16.0f);
+    const float half = static_cast<float>(tr.TextWidth(overtime.c_str())) / 2.0f + 8.0f;
+    FillRect(cx - half, kOvertimeTop - 2.0f, cx + half, kOvertimeTop + 19.0f, 0xc0101214);
+    PrintAt(2, overtime, cx, kOvertimeTop, text);
+  }
   gui_draw::FlushAll();
   GUI_WindowBase::Draw();
   GetTextRenderer().Flush();

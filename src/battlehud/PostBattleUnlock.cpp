@@ -205,6 +205,8 @@ void GUI_BS_UnlockDetails::LayoutStrips() {
   (void)visible;
   const int total = static_cast<int>(strips.size());
   if (scroll) {
+    // No statistics, nothing to scroll: the bar goes with the table.
+    scroll->visible = !strips.empty();
     scroll->SetRange(static_cast<float>(total), static_cast<float>(visibleRows),
                      std::max(0, total - visibleRows));
     scroll->changed = false;

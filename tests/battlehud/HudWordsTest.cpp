@@ -110,6 +110,20 @@ TEST_F(HudWordsTest, TheTopStripsFiguresStayInsideTheirPanelsAndClearOfTheDial) 
     EXPECT_GE(w->left, c.left);
     EXPECT_LE(w->right, c.right);
   }
+  // Each panel's word and figure stay a space apart, the scoreboard even near its target
+  // (at the target a full panel blinks).
+  GetOutcomeManager().total = GetOutcomeManager().target - 1.0f;
+  const std::vector<Words> full = Printed([strip] { strip->Draw(); });
+  const float space = static_cast<float>(GetTextRenderer().TextWidth(" "));
+  for (int panel = 0; panel < 2; ++panel) {
+    const Words* word = Find(full, cases[panel * 2].text);
+    const Words* figure = Find(full, panel == 0 ? cases[1].text
+                                                : FormatScore(GetOutcomeManager().total) + " / " +
+                                                      FormatScore(GetOutcomeManager().target));
+    ASSERT_NE(word, nullptr);
+    ASSERT_NE(figure, nullptr) << panel;
+    EXPECT_GE(figure->left - word->right, space) << word->text << " | " << figure->text;
+  }
   // The figures of the clock stand between the supplies panel and the dial (88 wide).
   bool clock = false;
   for (const Words& w : words)
