@@ -73,6 +73,9 @@ void Game::Frame() {
 
   if (steamStarted_) GetSteamData().RunCallbacks();
   CallGameLayerHook(GetGameLayerHooks().pollEndOfBattleWorkers);
+  // The start-up online update ends here whatever the screen: a developer's editor opened
+  // over the main menu would otherwise keep its please-wait box for good.
+  CallGameLayerHook(GetGameLayerHooks().showPatchFound);
   GetInputManager().Poll();
   ResetCursorChoice();
   if (!IsActive) {

@@ -15,7 +15,8 @@ struct GameLayerHooks {
   bool (*deleteOpenDeploymentWindow)() = nullptr;
   void (*rebuildInfantryComposites)() = nullptr;
   void (*battleScreenDeviceRebuilt)() = nullptr;
-  // Main menu: the background online update thread and the patch notice.
+  // Main menu: the background online update thread; every frame: its end and the patch
+  // notice.
   void (*startOnlineUpdateThread)() = nullptr;
   void (*showPatchFound)() = nullptr;
   // Every frame: end-of-battle workers that finished give the runner back, even after

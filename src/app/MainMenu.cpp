@@ -90,7 +90,6 @@ void GUI_MainMenu::Enter() {
 }
 
 void GUI_MainMenu::Draw() {
-  CallGameLayerHook(GetGameLayerHooks().showPatchFound);
   GetTitleBackdrop().Draw(true);
 
   D3DEngine& d3d = GetRenderDevice();

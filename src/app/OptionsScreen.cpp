@@ -275,7 +275,7 @@ GUI_Options::GUI_Options() {
   picker_.chosenWidth = d3d.ScreenWidth();
   picker_.chosenHeight = d3d.ScreenHeight();
   windowed_ = d3d.Windowed();
-  titleBar_.SetText(GetTranslation("OPTIONS_TITLE"));
+  // The title is fitted to its bar in LayOut, once the bar has a width.
 }
 
 GUI_Options::~GUI_Options() {

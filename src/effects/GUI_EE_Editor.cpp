@@ -128,7 +128,10 @@ bool TriggerParticleConfig(const std::string& name) {
 void MuzzleFlashTest(const std::string& heatConfigName, int count) {
   EditorClearEffects();
   if (!GUI_BS_HPConfigManager::Instance().Find(heatConfigName)) {
-    ZT_ASSERT(!"muzzle flash test without a heat particle config");
+    // Pressed before a heat config was loaded: say what to do instead of failing a check.
+    const std::string text = "Load a heat particle config first: the muzzle flash test plays it.";
+    LogError(text);
+    ShowMessage("EXPLOSIONEDITOR_TITLE", text, GUI_Message::kStyleClose, nullptr);
     return;
   }
   float x = 0.0f, y = 0.0f;

@@ -47,7 +47,8 @@ GUI_Rect GUI_Dialog::GetClientRect() {
 
 void GUI_Dialog::SetTitle(const std::string& text) {
   title_ = text;
-  LayoutTitleBar();
+  // A dialog titled before it has a size fits the title when it is drawn.
+  if (right - left > 80) LayoutTitleBar();
 }
 
 void GUI_Dialog::SetTranslatedTitle(const std::string& key) { SetTitle(GetTranslation(key)); }

@@ -7,6 +7,7 @@
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Folders.h"
+#include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
@@ -57,7 +58,7 @@ void GUI_DropDownListEntry::Process() {
 
 void GUI_DropDownListEntry::Draw() {
   if (!visible) return;
-  DrawDropDownField(*this, text_, IsMouseOver() ? kHoverFill : kFieldFill);
+  DrawDropDownField(*this, list_ ? list_->Shown(text_) : text_, IsMouseOver() ? kHoverFill : kFieldFill);
 }
 
 // ---------------------------------------------------------------------------
@@ -159,7 +160,7 @@ void GUI_DropDownList::Process() {
 
 void GUI_DropDownList::Draw() {
   if (!visible) return;
-  DrawDropDownField(*this, shownText_, kFieldFill);
+  DrawDropDownField(*this, Shown(shownText_), kFieldFill);
 }
 
 void GUI_DropDownList::AddEntry(const std::string& text) {
@@ -206,4 +207,8 @@ void GUI_DropDownList::Choose(const std::string& picked) {
   shownText_ = text;
   CloseList();
   if (changeCallback) changeCallback(0);
+}
+
+std::string GUI_DropDownList::Shown(const std::string& entry) const {
+  return showsTranslations && !entry.empty() ? GetTranslation(entry) : entry;
 }

@@ -79,7 +79,12 @@ class GUI_DropDownList : public GUI_WindowBase {
   // The column was deleted by someone else (a sweep of every open window): forget it.
   void ForgetContainer(GUI_DropDownListContainer* container);
 
+  // What the field and the column show for an entry: the entry itself, or its
+  // translation when the entries are keys (the choice stays the key).
+  std::string Shown(const std::string& entry) const;
+
   GUI_ButtonCallback changeCallback = nullptr;
+  bool showsTranslations = false;
 
  private:
   int open_ = 0;

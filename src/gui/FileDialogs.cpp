@@ -131,7 +131,8 @@ GUI_SaveFileDialog::GUI_SaveFileDialog(const std::string& titleKey, const std::s
   LayoutTitleBar();
   GetClientRect();
   const GUI_Rect c = clientRect;
-  picker_ = new GUI_FilePicker(folder_ + "*");
+  // Only files of the kind saved here are offered to overwrite.
+  picker_ = new GUI_FilePicker(folder_ + "*" + extension_);
   picker_->SetRect(static_cast<float>(c.left), static_cast<float>(c.top), static_cast<float>(c.right),
                    static_cast<float>(c.bottom));
   picker_->Layout();

@@ -89,6 +89,7 @@ GUI_FilePickerItem::GUI_FilePickerItem(GUI_FilePicker* picker, const std::string
     : path_(path), shortName_(ShortName(path)), picker_(picker) {
   raisesOnClick = false;
   deleteButton_ = new GUI_FileDeleteButton(this);
+  deleteButton_->visible = deleteButton_->enabled = picker->RowsDeletable();
   AddButton(deleteButton_);
 }
 
@@ -143,6 +144,14 @@ void GUI_FilePickerItem::Draw() {
 // GUI_FilePicker
 
 GUI_FilePicker::GUI_FilePicker(const std::string& wildcardPath) : wildcard_(wildcardPath) { Build(); }
+
+void GUI_FilePicker::SetRowsDeletable(bool deletable) {
+  rowsDeletable_ = deletable;
+  for (GUI_FilePickerItem* row : rows_) {
+    row->DeleteButton()->visible = deletable;
+    row->DeleteButton()->enabled = deletable;
+  }
+}
 
 GUI_FilePicker::GUI_FilePicker(const std::vector<std::string>& names) : fixedNames_(names), fixedList_(true) {
   Build();

@@ -83,6 +83,10 @@ class GUI_FilePicker : public GUI_WindowBase {
 
   GUI_FileDeletedCallback afterDelete = nullptr;
 
+  // Whether the rows offer their delete button (a game file that ships is not deleted).
+  void SetRowsDeletable(bool deletable);
+  bool RowsDeletable() const { return rowsDeletable_; }
+
  private:
   friend class GUI_FilePickerItem;
   void Build();
@@ -103,6 +107,7 @@ class GUI_FilePicker : public GUI_WindowBase {
   std::string wildcard_;
   std::vector<std::string> fixedNames_;
   bool fixedList_ = false;
+  bool rowsDeletable_ = true;
 };
 
 // Deletes a listed file: true when it is gone afterwards (a failure is logged).

@@ -80,6 +80,10 @@ void GUI_Tooltip::PlaceAtMouse(float mx, float my, int screenW, int screenH) {
   if (mx + textWidth > screenW - 40.0f) x = mx - textWidth;
   y = my;
   if (my + textHeight > screenH) y = my - textHeight;
+  // The box reaches 6 left, 10 right and 4 above and below the text: all of it stays on
+  // screen, even for a button in the screen's very corner.
+  x = std::max(6.0f, std::min(x, static_cast<float>(screenW) - textWidth - 10.0f));
+  y = std::max(4.0f, std::min(y, static_cast<float>(screenH) - textHeight - 4.0f));
 }
 
 void GUI_Tooltip::DrawOne() {

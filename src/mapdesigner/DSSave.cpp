@@ -215,6 +215,7 @@ GUI_DS_MapConfiguration::GUI_DS_MapConfiguration(SIM_Scenario* scenario)
   for (const char* e : {"NORMAL", "DESERT", "SNOWING"}) atmosphereList->AddEntry(e);
   atmosphereList->SetSelectedText(scenario->Config().GetString("atmosphere"));
   dustList = list(y + 50.0f);
+  dustList->showsTranslations = true;  // the scenario stores the key, the player reads its name
   for (const char* e : {"DUST_NORMAL", "DUST_SNOW", "DUST_SAND"}) dustList->AddEntry(e);
   dustList->SetSelectedText(scenario->Config().GetString("dust"));
   timeOfDayList = list(y + 75.0f);

@@ -299,7 +299,8 @@ void GUI_DS_Window::Build() {
   if (editMode != DS_MODE_TILE) SetEditMode(DS_MODE_TILE);
 
   closeButton = new GUI_IconButton(&CloseMapDesigner, "close_button.dds", 0, "close_button_h.dds");
-  closeButton->SetTooltip("MAINMENU_TT", 60);
+  // It leads back to the battle browser, and says so.
+  closeButton->SetTooltip("MAPEDIT_CLOSE_TT", 60);
   AddButton(closeButton);
   closeButton->SetRect(R - 46.0f, T + 10.0f, R - 10.0f, T + 46.0f);
 }
@@ -327,6 +328,7 @@ GUI_DS_ControlPanel::GUI_DS_ControlPanel() {
   auto text = [this](const char* key, int value, const char* element) {
     auto* b = new GUI_ButtonText(&DSModeButton, key, static_cast<uint32_t>(value));
     b->SetName(element);
+    b->SetTooltip(std::string(key) + "_TT", 60);
     return b;
   };
   tileButton = text("EDIT_TILEMODE", DS_MODE_TILE, "TILE_BUTTON");

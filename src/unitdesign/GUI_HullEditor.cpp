@@ -19,6 +19,7 @@
 #include "engine/TextRenderer.h"
 #include "gui/Cursor.h"
 #include "gui/FileDialogs.h"
+#include "gui/FilePicker.h"
 #include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
 #include "gui/ScrollingWindow.h"
@@ -238,7 +239,10 @@ void GUI_HE_ControlPanel::Draw() {
 }
 
 int GUI_HE_ControlPanel::OnLoad(int) {
-  ShowOpenFileDialog("data/hulls/*.txt", "HULLEDIT_LOAD_TITLE", &GUI_HE_ControlPanel::LoadHullFile);
+  // The game's own hull files are edited, never deleted, from here.
+  ShowOpenFileDialog("data/hulls/*.txt", "HULLEDIT_LOAD_TITLE", &GUI_HE_ControlPanel::LoadHullFile)
+      ->Picker()
+      ->SetRowsDeletable(false);
   return 0;
 }
 
@@ -261,7 +265,9 @@ void GUI_HE_ControlPanel::LoadHullFile(const std::string& path) {
 }
 
 int GUI_HE_ControlPanel::OnSave(int) {
-  ShowSaveFileDialog("HULLEDIT_SAVE_TITLE", "data/hulls/", std::string(), &GUI_HE_ControlPanel::SaveHullFile);
+  ShowSaveFileDialog("HULLEDIT_SAVE_TITLE", "data/hulls/", std::string(), &GUI_HE_ControlPanel::SaveHullFile)
+      ->Picker()
+      ->SetRowsDeletable(false);
   return 0;
 }
 

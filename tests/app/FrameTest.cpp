@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "GameFixture.h"
+#include "app/GameHooks.h"
 #include "app/GameModes.h"
 #include "battlehud/BattleHud.h"
 #include "battlescreen/DeviceResetSeam.h"
@@ -109,6 +110,21 @@ TEST_F(GameTest, FrameShutsDownOnceTheActiveFlagIsCleared) {
   game.Frame();
   EXPECT_TRUE(game.IsShutDown());
   EXPECT_EQ(Mode().calls, std::vector<std::string>{"Leave"});
+}
+
+// The start-up online update is ended by the frame whatever the screen, so an editor
+// opened over the main menu never keeps its please-wait box.
+TEST_F(GameTest, EveryFrameEndsTheStartUpUpdateWhateverTheScreen) {
+  static int polls = 0;
+  polls = 0;
+  GameLayerHooks& hooks = GetGameLayerHooks();
+  void (*const wired)() = hooks.showPatchFound;
+  hooks.showPatchFound = [] { ++polls; };
+  Game& game = Start();
+  for (int i = 0; i < 3; ++i) game.Frame();
+  hooks.showPatchFound = wired;
+  // The fixture's main menu is a recording stand-in: every poll came from the frame.
+  EXPECT_EQ(polls, 3);
 }
 
 // Every frame measures its time for the developer's overlay; the graph is drawn

@@ -22,6 +22,7 @@
 #include "effects/HeatEmitters.h"
 #include "effects/ParticleSystem.h"
 #include "engine/InputManager.h"
+#include "engine/Log.h"
 #include "gui/FileDialogs.h"
 #include "gui/MessageBox.h"
 #include "gui/WindowOrder.h"
@@ -153,6 +154,16 @@ TEST_F(EffectsEditorTest, WindowAndPanelsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(EffectsEditorWindow(), nullptr);
 }
 
+// The editor's window and its load box are titled before they have a size: the titles
+// wait for the size instead of tripping the title bar's width check.
+TEST_F(EffectsEditorTest, OpeningTheEditorAndItsLoadBoxWritesNoFailedCheck) {
+  DrawFrames(1);
+  GUI_EE_ParticleControls::OnLoad(0);
+  DrawFrames(1);
+  const std::string errors = ReadAll(GetLogFolder() + "/errors.txt");
+  EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
+}
+
 TEST_F(EffectsEditorTest, EscapeLeavesAndPutsTheBattleClockBack) {
   const int before = BATTLE_DEPLOYMENT;
   EXPECT_EQ(GetBattle().state, BATTLE_RUNNING);
@@ -243,6 +254,16 @@ TEST_F(EffectsEditorTest, UnknownParticleConfigIsAMessageNotAnEnd) {
   // And its particles are drawn in the preview.
   DrawFrames(3);
   EXPECT_GT(g->emitters[0]->liveCount, 0);
+}
+
+// Muzzle Flash before any heat config is loaded asks for one instead of failing a check.
+TEST_F(EffectsEditorTest, MuzzleFlashBeforeAConfigIsLoadedAsksForOne) {
+  GUI_EE_Controls::OnMuzzleFlash(0);
+  ASSERT_NE(OpenMessageBox(), nullptr);
+  EXPECT_NE(OpenMessageBox()->Text().find("Load a heat particle config"), std::string::npos);
+  EXPECT_TRUE(GUI_BS_EffectsManager::Instance().allEffects.empty());
+  const std::string errors = ReadAll(GetLogFolder() + "/errors.txt");
+  EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
 }
 
 TEST_F(EffectsEditorTest, ExplosionPanelTriggersOnlyWhatWasLoaded) {

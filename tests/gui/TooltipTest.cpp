@@ -104,6 +104,8 @@ TEST_F(TooltipTest, OpensAwayFromTheScreenEdges) {
       {"near the right edge it opens left of the mouse", 900, 100, 200, 40, 700, 100},
       {"near the bottom it opens above the mouse", 100, 750, 200, 40, 130, 710},
       {"both", 1000, 760, 120, 30, 880, 730},
+      {"a close button in the top right corner keeps the box on screen", 1020, 2, 200, 20, 814, 4},
+      {"the very bottom keeps the box's lower edge on screen", 100, 766, 200, 40, 130, 724},
   };
   for (const PlaceCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -59,6 +59,23 @@ TEST(MapDesignerWindow, HeightFollowsTheScreen) {
   }
 }
 
+// Every toolbar button explains itself, and the close button names where it leads.
+TEST_F(MapDesignerTest, ToolbarButtonsExplainThemselves) {
+  GUI_DS_Window* window = Open("border_crossing");
+  ASSERT_NE(window, nullptr);
+  const GUI_DS_ControlPanel* panel = window->controlPanel;
+  const GUI_ButtonBase* buttons[] = {panel->tileButton,          panel->propsButton, panel->terrainButton,
+                                     panel->clearButton,         panel->saveButton,  panel->autoPathButton,
+                                     panel->autoRockyPathButton, window->closeButton};
+  for (const GUI_ButtonBase* b : buttons) {
+    ASSERT_NE(b->Tooltip(), nullptr);
+    ASSERT_FALSE(b->Tooltip()->Lines().empty());
+    const std::string& text = b->Tooltip()->Lines().front();
+    EXPECT_EQ(text.find("_TT"), std::string::npos) << text << ": a key with no text";
+  }
+  EXPECT_NE(window->closeButton->Tooltip()->Lines().front().find("battle browser"), std::string::npos);
+}
+
 TEST_F(MapDesignerTest, TileMenuActions) {
   GUI_DS_Window* window = Open("border_crossing");
   ASSERT_NE(window, nullptr);

@@ -202,6 +202,30 @@ TEST_F(MapSaveTest, WrittenKeysAreClampedAndTheTimeOfDayIsStored) {
   EXPECT_EQ(saved.GetString("lightmap_color"), "128,128,160,255");
 }
 
+// The dust list offers names to read while the scenario keeps the keys the battle reads.
+TEST_F(MapSaveTest, TheDustListShowsNamesAndSavesItsKey) {
+  GUI_DS_Window* window = Open("border_crossing");
+  ASSERT_NE(window, nullptr);
+  GUI_DS_MapConfiguration* dialog = Configure("Dusty", "Sand on the road");
+  GUI_DropDownList* dust = dialog->dustList;
+  dust->OpenList();
+  ASSERT_NE(dust->Container(), nullptr);
+  std::vector<std::string> shown;
+  GUI_DropDownListEntry* sand = nullptr;
+  for (GUI_DropDownListEntry* e : dust->Container()->Entries()) {
+    shown.push_back(dust->Shown(e->Text()));
+    if (e->Text() == "DUST_SAND") sand = e;
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"Dirt", "Snow", "Sand"}));
+  ASSERT_NE(sand, nullptr);
+  sand->LeftClick((sand->left + sand->right) / 2.0f, (sand->top + sand->bottom) / 2.0f);
+  EXPECT_EQ(dust->Shown(dust->SelectedText()), "Sand");
+  SaveMapPressed(0);
+  SettingsFile saved;
+  ASSERT_TRUE(saved.LoadSection(window->scenario->file, "config"));
+  EXPECT_EQ(saved.GetString("dust"), "DUST_SAND");
+}
+
 // Lays a new attack route along row 4 to an exit on the right edge, with the old routes,
 // zones and exits cleared; the defence sits on row 1.
 void LayNewRoute(SIM_Scenario& scenario) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -12,6 +13,7 @@
 
 #include "engine/Folders.h"
 #include "engine/SettingsFile.h"
+#include "engine/Strings.h"
 #include "platform/Image.h"
 #include "simdata/Emplacement.h"
 #include "simdata/GroundTexture.h"
@@ -383,6 +385,39 @@ TEST_F(ShippedContent, ScenariosEveryVictoryUnlocksKnownItems) {
     EXPECT_GT(names.size(), 1u + scenario->unlockLinks.size()) << "a victory hands out no new item";
     for (const std::string& name : names) EXPECT_NE(unlocks.TryFind(name), nullptr) << name;
   }
+}
+
+// The strings reader drops a bare double quote or equals sign, so a text that shows one
+// must mark it with a backslash: every shipped text reaches the screen as written.
+TEST_F(ShippedContent, StringsEveryTextIsShownAsWritten) {
+  std::ifstream in("data/strings.ini");
+  ASSERT_TRUE(in) << "data/strings.ini";
+  std::set<std::string> seen;
+  bool inStrings = false;
+  int checked = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty() && line[0] == '[') {
+      inStrings = line == "[strings]";
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (!inStrings || line.empty() || line[0] == ';' || eq == std::string::npos) continue;
+    std::string key;
+    for (char c : line.substr(0, eq))
+      if (c != ' ' && c != '\t') key += c;
+    if (!seen.insert(key).second) continue;
+    // What the author wrote: a backslash keeps the next character, all else stays.
+    std::string written;
+    for (size_t i = eq + 1; i < line.size(); ++i) {
+      if (line[i] == '\\' && i + 1 < line.size()) ++i;
+      written += line[i];
+    }
+    if (written.empty()) continue;
+    EXPECT_EQ(GetTranslation(key), written) << key;
+    ++checked;
+  }
+  EXPECT_GT(checked, 500);
 }
 
 }  // namespace

@@ -1,4 +1,8 @@
 // The design loader: its size, sorting, opening a design and deleting the edited one.
+#include <fstream>
+#include <iterator>
+
+#include "engine/Log.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/ScrollingWindow.h"
 #include "unitdesign/UnitDesignFixture.h"
@@ -31,6 +35,18 @@ TEST_F(UnitDesignTest, LoaderListsSortsAndOpensDesigns) {
   GUI_UD_DesignLoader::OnOpen(0);
   EXPECT_EQ(GetUDDesignLoader(), nullptr);
   EXPECT_EQ(window->design, wanted);
+}
+
+// The loader is titled before it has a size: the title waits for the size instead of
+// tripping the title bar's width check each time the box opens.
+TEST_F(UnitDesignTest, OpeningTheLoaderWritesNoFailedCheck) {
+  GUI_UD_ControlPanel::OnLoad(0);
+  GUI_UD_DesignLoader* loader = GetUDDesignLoader();
+  ASSERT_NE(loader, nullptr);
+  loader->Draw();
+  std::ifstream in(GetLogFolder() + "/errors.txt");
+  const std::string errors((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
 }
 
 TEST_F(UnitDesignTest, DeletingTheEditedDesignEmptiesTheBoard) {

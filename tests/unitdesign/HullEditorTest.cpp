@@ -19,6 +19,7 @@
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "gui/FileDialogs.h"
+#include "gui/FilePicker.h"
 #include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
@@ -481,6 +482,29 @@ TEST_F(HullEditorTest, ToggleTwiceRebuildsTheLayerViewFromTheCurrentHull) {
   EXPECT_EQ(GetHEVariantPicker()->icons.size(), 2u);
   EXPECT_EQ(GetHEDamageEditor()->selected, nullptr);
   Frame();
+}
+
+// The editor's dialogs list only hull files and delete none of the game's own.
+TEST_F(HullEditorTest, TheFileDialogsListHullFilesAndOfferNoDelete) {
+  struct Case {
+    const char* what;
+    GUI_ButtonText* button;
+  } cases[] = {{"load", GetHEControlPanel()->loadButton}, {"save", GetHEControlPanel()->saveButton}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Click(CX(c.button), CY(c.button));
+    GUI_FilePicker* picker = OpenOpenFileDialog()   ? OpenOpenFileDialog()->Picker()
+                             : OpenSaveFileDialog() ? OpenSaveFileDialog()->Picker()
+                                                    : nullptr;
+    ASSERT_NE(picker, nullptr);
+    ASSERT_FALSE(picker->Files().empty());
+    for (const std::string& file : picker->Files()) EXPECT_EQ(file.substr(file.size() - 4), ".txt") << file;
+    picker->Layout();
+    ASSERT_FALSE(picker->Rows().empty());
+    for (GUI_FilePickerItem* row : picker->Rows()) EXPECT_FALSE(row->DeleteButton()->visible) << row->Path();
+    delete OpenOpenFileDialog();
+    delete OpenSaveFileDialog();
+  }
 }
 
 TEST_F(HullEditorTest, EscapeClosesTheDialogFirstThenLeaves) {
