@@ -215,7 +215,10 @@ GUI_TutorialWindow::GUI_TutorialWindow(TutorialPage* page)
     return;
   }
   modalPage_ = page->modal;
-  if (modalPage_) SetModal(true);
+  // A page over a modal dialog (the map designer's save dialog) joins the modal list too:
+  // else the dialog takes the click meant for its OK, and the page, still open behind the
+  // dialog, shows a second time when the dialog closes.
+  if (modalPage_ || !GetWindowOrder().ModalWindows().empty()) SetModal(true);
   text_ = page->text;
   closeScript_ = page->closeScript;
   SetName(page->name);

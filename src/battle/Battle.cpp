@@ -348,10 +348,11 @@ void SIM_Battle::SetVictory() {
 void SIM_Battle::RecordBattleFought() {
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   if (playerDefends) {
+    // What still stands: the army list keeps its fallen units, which are worth nothing.
     float onField = 0.0f;
     if (playerArmy)
       for (SIM_BattleUnit* u : playerArmy->allUnits)
-        if (u->design) onField += u->design->cost;
+        if (u->design && u->state != US_IN_DROPPER && u->state < US_INACTIVE) onField += u->design->cost;
     GetGameplay().TallyArmyValue(onField);
     stats.AddStat("battles_fought_defender", 1);
   } else {

@@ -108,10 +108,10 @@ void SIM_BattleOutcomeManager::DefenderWins() {
     battle.SetDefeat();
   } else {
     battle.SetVictory();
-    // The defence score: what the defending player's army was worth at the end.
+    // The defence score: the post-mortem's final score, as the browser records it.
     if (scenario)
       SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false,
-                                     GetGameplay().armyValue);
+                                     GetGameplay().finalDefenderScore);
   }
   battle.CheckCampaignBeaten();
 }

@@ -50,6 +50,7 @@ void Gameplay::LoadConstants(const std::string& file) {
   valueLost = 0.0f;
   valueOnField = 0.0f;
   armyValue = 0.0f;
+  ClearDefenderScores();
 }
 
 void Gameplay::StartBattle(const SIM_Scenario* battleScenario, bool defends) {
@@ -61,6 +62,7 @@ void Gameplay::StartBattle(const SIM_Scenario* battleScenario, bool defends) {
   valueLost = 0.0f;
   valueOnField = 0.0f;
   armyValue = 0.0f;
+  ClearDefenderScores();
   supplies = 0.0f;
   if (scenario) {
     supplies =
@@ -151,6 +153,17 @@ void Gameplay::SpendSupplies(float amount) {
 void Gameplay::TallyArmyValue(float playerArmyCost) {
   valueOnField = playerArmyCost;
   armyValue = valueLost + valueOnField + supplies;
+  suppliesLeft = supplies;
+  unitKillScore = valueLost;
+  intactWorth = valueOnField;
+  finalDefenderScore = armyValue;
+}
+
+void Gameplay::ClearDefenderScores() {
+  suppliesLeft = 0.0f;
+  unitKillScore = 0.0f;
+  intactWorth = 0.0f;
+  finalDefenderScore = 0.0f;
 }
 
 Gameplay& GetGameplay() {

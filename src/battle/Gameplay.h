@@ -44,8 +44,9 @@ class Gameplay {
   void UpdateIncome();
   void SpendSupplies(float amount);
   // value on field = the summed cost of the player's army; army value adds the lost
-  // value and the supplies.
+  // value and the supplies. The defender's four scores take the same figures.
   void TallyArmyValue(float playerArmyCost);
+  void ClearDefenderScores();
 
   // The scenario's classic values in use (zeros without a scenario).
   const ClassicModeValues& Classic() const;
@@ -74,6 +75,12 @@ class Gameplay {
   float valueLost = 0.0f;
   float valueOnField = 0.0f;
   float armyValue = 0.0f;
+  // The defender's scores as tallied at the end of the battle: the post-mortem shows them
+  // and the final one is the defence's high score, so both name one figure.
+  float suppliesLeft = 0.0f;
+  float unitKillScore = 0.0f;
+  float intactWorth = 0.0f;
+  float finalDefenderScore = 0.0f;
 
   bool supplyCapMessageArmed = false;
   bool exhaustedMessageArmed = false;

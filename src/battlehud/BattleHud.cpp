@@ -63,6 +63,10 @@ constexpr uint32_t kGrey = 0xff787878;
 constexpr uint32_t kWhite = 0xffffffff;
 constexpr uint32_t kGlint = 0x20ffffff;
 constexpr const char* kDeploymentArt = "ui_deployment_bg.dds";
+// The line under the clock once the time limit has passed (under the dial, inside the strip).
+constexpr float kOvertimeTop = 106.0f;
+// The cost figure ends this far inside its icon's right edge.
+constexpr float kCostInset = 6.0f;
 const char* const kClassOrder[] = {"LIGHTTANK", "MEDIUMTANK", "HEAVYTANK",   "LIGHTMECH",    "MEDIUMMECH",
                                    "HEAVYMECH", "INFANTRY",   "SMALLTURRET", "MEDIUMTURRET", "LARGETURRET"};
 
@@ -712,8 +716,11 @@ void GUI_BS_Deployment::Draw() {
     const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
     const std::string cost =
         icon.strike ? FormatScore(float(icon.strike->supplyCost)) : CostText(icon.design);
-    PrintAt(2, cost, l + kIconSize - 6, t + kIconSize - 22,
-            icon.enabled ? gui_draw::TextColour() : 0xffa03030);
+    // Red only when the cost is what keeps the icon off (a truck waits for its allowance).
+    const bool unaffordable =
+        icon.strike ? GetGameplay().supplies < float(icon.strike->supplyCost) : !CanAffordDesign(icon.design);
+    PrintAt(1, cost, l + kIconSize - kCostInset, t + kIconSize - 22,
+            icon.enabled || !unaffordable ? gui_draw::TextColour() : 0xffa03030);
     if (icon.strike) {
       // The restock clock in the icon's lower left corner.
       const float f = RestockFraction(icon.strike);
@@ -839,6 +846,7 @@ GUI_BS_TopStrip::GUI_BS_TopStrip() {
   suppliesMarker = marker("SUPPLIES_WINDOW", cx - 320, 18, cx - 166, 42, 12);
   scoreMarker = marker("SCORE_WINDOW", cx + 166, 18, cx + 320, 42, 12);
   timerTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_TIMER_TOOLTIP"), 30);
+  overtimeTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_TIMER_OVERTIME_TT"), 30);
   suppliesTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_SUPPLIES_TOOLTIP"), 30);
   scoreTooltip = std::make_unique<GUI_Tooltip>(GetTranslation("BS_SCOREBOARD_TOOLTIP"), 30);
   clock = std::make_unique<GUI_ClockTimer>();
@@ -887,7 +895,9 @@ void GUI_BS_TopStrip::UpdateTooltips(float x, float y) {
     GUI_Tooltip* tooltip;
     bool over;
   } parts[] = {
-      {timerTooltip.get(), inside(cx - 28, 33, cx + 28, 89) && GetBattle().state != BATTLE_DEPLOYMENT},
+      {timerTooltip.get(),
+       inside(cx - 28, 33, cx + 28, 89) && GetBattle().state != BATTLE_DEPLOYMENT && !PastTimeLimit()},
+      {overtimeTooltip.get(), inside(cx - 28, 33, cx + 28, 89) && PastTimeLimit()},
       {suppliesTooltip.get(), inside(cx - 320, 18, cx - 166, 42)},
       {scoreTooltip.get(), inside(cx + 166, 18, cx + 320, 42)},
   };
@@ -900,6 +910,11 @@ void GUI_BS_TopStrip::UpdateTooltips(float x, float y) {
       p.tooltip->Hide();
     }
   }
+}
+
+bool GUI_BS_TopStrip::PastTimeLimit() {
+  const SIM_Battle& battle = GetBattle();
+  return battle.state == BATTLE_RUNNING && GetGameplay().suppliesExhausted != 0;
 }
 
 void GUI_BS_TopStrip::Process() {
@@ -936,8 +951,10 @@ void GUI_BS_TopStrip::Draw() {
   const float now = GetBattle().totalTime;
   const float elapsed = lastBattleTime < 0.0f ? 0.0f : std::max(0.0f, now - lastBattleTime);
   lastBattleTime = now;
-  suppliesShown = suppliesBlink.Advance(elapsed);
-  scoreShown = scoreBlink.Advance(elapsed);
+  // A full panel blinks while the battle runs; once it is decided it stays lit.
+  const bool over = GetBattle().state == BATTLE_OVER || GetBattle().outcome != OUTCOME_UNDECIDED;
+  suppliesShown = suppliesBlink.Advance(elapsed) || over;
+  scoreShown = scoreBlink.Advance(elapsed) || over;
   const float cx = static_cast<float>(ScreenWidth()) / 2;
   // Edge lines out to the screen's sides, then the two halves of the centre panel.
   const float sw = static_cast<float>(ScreenWidth()), edge = std::max(0.0f, sw / 2 - 400);
@@ -970,14 +987,24 @@ void GUI_BS_TopStrip::Draw() {
   const uint32_t text = gui_draw::TextColour();
   if (suppliesShown) {
     PrintAt(0, Translated("BS_SUPPLIES"), cx - 320, 18, text);
-    PrintAt(2, FormatScore(g.supplies), cx - 166, 18, text);
+    PrintAt(1, FormatScore(g.supplies), cx - 166, 18, text);
   }
   if (scoreShown) {
     PrintAt(0, Translated("BS_SCOREBOARD_VP"), cx + 166, 18, text);
-    PrintAt(2, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
+    PrintAt(1, FormatScore(vp.total) + " / " + FormatScore(vp.target), cx + 320, 18, text);
   }
   // The time in figures beside the dial, clear of its face.
-  PrintAt(2, Clock(g.supplyClock) + " / " + Clock(limit), cx - 62, 20, text);
+  PrintAt(1, Clock(g.supplyClock) + " / " + Clock(limit), cx - 62, 20, text);
+  // Past the limit the clock stays full: say why the battle goes on.
+  if (PastTimeLimit()) {
+    // Below the strip's art it stands over the map: a dark plate keeps it readable.
+    const std::string overtime = Translated("BS_TIMER_OVERTIME");
+    TextRenderer& tr = GetTextRenderer();
+    tr.SetFont("18.dds", 16.0f);
+    const float half = static_cast<float>(tr.TextWidth(overtime.c_str())) / 2.0f + 8.0f;
+    FillRect(cx - half, kOvertimeTop - 2.0f, cx + half, kOvertimeTop + 19.0f, 0xc0101214);
+    PrintAt(2, overtime, cx, kOvertimeTop, text);
+  }
   gui_draw::FlushAll();
   GUI_WindowBase::Draw();
   GetTextRenderer().Flush();
@@ -1019,15 +1046,12 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   message = RandomTranslation(victory ? "victory_messages" : "defeat_messages");
   if (victory) {
     if (battle.playerDefends) {
-      Gameplay& g = GetGameplay();
-      float kills = 0.0f;
-      if (battle.opponentArmy)
-        for (SIM_BattleUnit* u : battle.opponentArmy->allUnits)
-          if (u->design && u->state >= US_INACTIVE) kills += u->design->cost;
-      scores = {{Translated("PMS_UNITKILLS"), FormatScore(kills)},
-                {Translated("PMS_SUPPLIES"), FormatScore(g.supplies)},
-                {Translated("PMS_INTACTWORTH"), FormatScore(g.valueOnField)},
-                {Translated("PMS_FINALDEFENDER"), FormatScore(kills + g.supplies + g.valueOnField)}};
+      // The figures tallied when the battle was decided: the last one is the high score.
+      const Gameplay& g = GetGameplay();
+      scores = {{Translated("PMS_UNITKILLS"), FormatScore(g.unitKillScore)},
+                {Translated("PMS_SUPPLIES"), FormatScore(g.suppliesLeft)},
+                {Translated("PMS_INTACTWORTH"), FormatScore(g.intactWorth)},
+                {Translated("PMS_FINALDEFENDER"), FormatScore(g.finalDefenderScore)}};
     } else {
       scores = {{Translated("PMS_VICTORYPOINTS"), FormatScore(GetOutcomeManager().total)}};
     }

@@ -227,6 +227,9 @@ class GUI_BS_TopStrip : public GUI_WindowBase {
   // Named places the tutorial points at: "TIMER_WINDOW", "SUPPLIES_WINDOW", "SCORE_WINDOW".
   std::unique_ptr<GUI_BaseElement> timerMarker, suppliesMarker, scoreMarker;
   std::unique_ptr<GUI_Tooltip> timerTooltip, suppliesTooltip, scoreTooltip;
+  // Past the time limit the clock says why the battle goes on.
+  std::unique_ptr<GUI_Tooltip> overtimeTooltip;
+  static bool PastTimeLimit();
 };
 GUI_BS_TopStrip* GetOpenTopStrip();
 void OpenTopStrip();

@@ -128,7 +128,7 @@ GUI_BS_HintWindow::GUI_BS_HintWindow(const std::string& hint) : text(hint) {
     textHeight = tr.GetWrappedHeight(text.c_str(), 338.0f);
   }
   const float h = static_cast<float>(static_cast<int>(std::max(textHeight, 80.0f) + 20.0f));
-  SetRect(10, 30, 10 + kWidth, 30 + h);
+  SetRect(10, kTop, 10 + kWidth, kTop + h);
   const float r = static_cast<float>(right), t = static_cast<float>(top);
   closeButton->SetRect(r - 20, t, r, t + 20);
 }

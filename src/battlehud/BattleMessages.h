@@ -58,6 +58,8 @@ struct BattleHintQueue {
 class GUI_BS_HintWindow : public GUI_WindowBase {
  public:
   static constexpr float kWidth = 400.0f;
+  // Below the top strip (128 high), so the supplies panel stays readable.
+  static constexpr float kTop = 136.0f;
   explicit GUI_BS_HintWindow(const std::string& text);
   ~GUI_BS_HintWindow() override;
   void Draw() override;

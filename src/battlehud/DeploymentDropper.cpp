@@ -21,6 +21,7 @@
 #include "battlescreen/UnitVisuals.h"
 #include "effects/LightMap.h"
 #include "effects/PostProcessing.h"
+#include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
@@ -41,6 +42,9 @@ constexpr float kMessageMs = 3000.0f;
 constexpr uint32_t kLegalColour = 0x4020ff20;
 constexpr uint32_t kIllegalColour = 0x80ff2020;
 constexpr uint32_t kTextColour = 0xffe2b101;
+// The refusal message stands on a dark plate this far around its words.
+constexpr float kMessagePad = 5.0f;
+constexpr uint32_t kMessageBacking = 0xd0101010;
 
 int SizeTypeOf(const SIM_UnitDesign* design) { return design && design->hull ? design->hull->sizeType : 4; }
 
@@ -471,8 +475,13 @@ void GUI_BS_DeploymentDropper::DrawMessage() {
   TextRenderer& text = GetTextRenderer();
   const GUI_InputManager& in = GetInputManager();
   text.SetFont("18.dds", 16.0f);
-  text.Print(0, message.c_str(), static_cast<float>(in.x) + 20.0f, static_cast<float>(in.y) + 20.0f,
-             kTextColour);
+  const float x = static_cast<float>(in.x) + 20.0f, y = static_cast<float>(in.y) + 20.0f;
+  // A dark plate under the words: they often stand over the red of a refused square.
+  const float w = static_cast<float>(text.TextWidth(message.c_str()));
+  GetRenderDevice().SetNormalBlend();
+  GetRenderDevice().DrawRect(x - kMessagePad, y - kMessagePad, x + w + kMessagePad, y + 18.0f + kMessagePad,
+                             kMessageBacking);
+  text.Print(0, message.c_str(), x, y, kTextColour);
   text.Flush();
 }
 

@@ -220,6 +220,14 @@ void GUI_BS_MiniMap::SetSpeedLabel() {
   speedValue = buf;
 }
 
+float GUI_BS_MiniMap::SpeedValueX() const {
+  // Right-aligned to the label's end, but never closer to the word than a space.
+  const TextRenderer& tr = GetTextRenderer();
+  const float aligned = float(labelRight - 37) - float(tr.TextWidth(speedValue.c_str()));
+  const float afterWord = float(labelLeft + 37) + float(tr.TextWidth((speedText + " ").c_str()));
+  return std::max(aligned, afterWord);
+}
+
 void GUI_BS_MiniMap::RefreshToggleButtons() {
   GUI_BS_MiniMap* m = g_miniMap;
   if (!m) return;
@@ -454,7 +462,7 @@ void GUI_BS_MiniMap::Draw() {
       tr.Print(0, pausedText.c_str(), float(labelLeft + 37), float(labelTop - 3), colour);
     } else {
       tr.Print(0, speedText.c_str(), float(labelLeft + 37), float(labelTop - 3), colour);
-      tr.Print(1, speedValue.c_str(), float(labelRight - 105), float(labelTop - 3), colour, 68.0f);
+      tr.Print(0, speedValue.c_str(), SpeedValueX(), float(labelTop - 3), colour);
     }
   }
   gui_draw::FlushAll();

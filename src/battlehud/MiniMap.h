@@ -46,6 +46,8 @@ class GUI_BS_MiniMap : public GUI_WindowBase {
   static void OnUnitDeployed(SIM_BattleUnit* unit);
   void RemoveUnit(SIM_BattleUnit* unit);
   void SetSpeedLabel();
+  // Where the speed value starts on the speed label (needs the label's font selected).
+  float SpeedValueX() const;
   static void RefreshToggleButtons();
   // The device was reset: the backdrop's target lost its picture, so the next Draw
   // renders it again.

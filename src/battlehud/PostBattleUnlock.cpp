@@ -26,6 +26,7 @@
 #include "gui/WindowOrder.h"
 #include "simdata/HighScores.h"
 #include "simdata/ModuleType.h"
+#include "simdata/UnitHull.h"
 #include "simdata/Unlockable.h"
 
 namespace {
@@ -144,7 +145,11 @@ std::string GUI_BS_UnlockDetails::ValueText(const SIM_ModuleType& type, const st
 }
 
 void GUI_BS_UnlockDetails::Fill() {
+  note.clear();
   if (!item || item->GetNumber() != SIM_Unlockable::KIND_MODULE) {
+    if (item && item->GetNumber() == SIM_Unlockable::KIND_HULL)
+      if (const SIM_UnitHull* hull = SIM_UnitHullManager::Get().GetHull(item->GetName()))
+        note = GetTranslation(hull->description);
     Fill(nullptr);
     return;
   }
@@ -200,6 +205,8 @@ void GUI_BS_UnlockDetails::LayoutStrips() {
   (void)visible;
   const int total = static_cast<int>(strips.size());
   if (scroll) {
+    // No statistics, nothing to scroll: the bar goes with the table.
+    scroll->visible = !strips.empty();
     scroll->SetRange(static_cast<float>(total), static_cast<float>(visibleRows),
                      std::max(0, total - visibleRows));
     scroll->changed = false;
@@ -213,9 +220,16 @@ void GUI_BS_UnlockDetails::Draw() {
   gui_draw::FlushAll();
   d3d.SetViewport(left, top, right, bottom);
   const float w = static_cast<float>(right - left), h = static_cast<float>(bottom - top);
-  gui_draw::QueueCentred(FindOrLoadTexture("module_details_strips.jpg"), (left + right) / 2.0f,
-                         (top + bottom) / 2.0f, w, h, 0, 0, w / 512.0f, h / 256.0f, 0xffffffffu);
+  // The table only under statistics; an item without them shows its note.
+  if (!strips.empty())
+    gui_draw::QueueCentred(FindOrLoadTexture("module_details_strips.jpg"), (left + right) / 2.0f,
+                           (top + bottom) / 2.0f, w, h, 0, 0, w / 512.0f, h / 256.0f, 0xffffffffu);
   gui_draw::UseFont();
+  if (strips.empty() && !note.empty()) {
+    gui_draw::FlushAll();
+    GetTextRenderer().PrintWrapped(note.c_str(), gui_draw::TextColour(), static_cast<float>(left) + 4.0f,
+                                   static_cast<float>(top) + 2.0f, w - 24.0f);
+  }
   DrawChildren();
   gui_draw::FlushAll();
   d3d.SetFullViewport();

@@ -53,6 +53,9 @@ class GUI_BS_UnlockDetails : public GUI_WindowBase {
                                float multiplier);
 
   SIM_Unlockable* item = nullptr;
+  // An item without statistics (a hull, a strike) says what it is instead of showing an
+  // empty table: the hull's description, when it has one.
+  std::string note;
   std::vector<GUI_DataStrip*> strips;  // owned
   const SIM_ModuleType* moduleType = nullptr;
   GUI_ScrollingWindow* scroll = nullptr;  // a child

@@ -60,6 +60,7 @@ GUI_BB_LinkGeometry MapLinkGeometry(float ax, float ay, float bx, float by) {
 GUI_BB_MapIcon::GUI_BB_MapIcon(SIM_Scenario* s) : scenario(s) {
   AllIcons().push_back(this);
   link.SetTextureByName("map_link.dds");
+  selection.SetTextureByName("mission_selected.dds");
   if (scenario) scenario->unlockable.RefreshLocked();
   locked = scenario ? scenario->unlockable.locked : 1;
   if (locked) {
@@ -103,6 +104,15 @@ void GUI_BB_MapIcon::Draw() {
   icon.SetSize(static_cast<float>(width) * scale, static_cast<float>(height) * scale);
   icon.SetPosition(CentreX(), CentreY());
   if (HasTexture(icon)) icon.DrawDirect();
+}
+
+void GUI_BB_MapIcon::DrawSelection() {
+  const GUI_BB_Details* details = GetDetailsPanel();
+  if (!visible || !details || !scenario || details->scenario != scenario) return;
+  selection.SetSize(static_cast<float>(width) * kSelectionScale,
+                    static_cast<float>(height) * kSelectionScale);
+  selection.SetPosition(CentreX(), CentreY());
+  if (HasTexture(selection)) selection.DrawDirect();
 }
 
 void GUI_BB_MapIcon::DrawLinks() {
@@ -165,6 +175,10 @@ void GUI_BB_OfflineCampaignMap::ShowCampaignMap() {
 
 void GUI_BB_OfflineCampaignMap::PlaceMissionIcons() {
   SIM_Scenario* first = nullptr;
+  // Back from a battle the map shows the mission the player left, while it is open.
+  const GUI_BB_Window* window = GetBrowserWindow();
+  const std::string remembered = window ? window->reopenScenario : std::string();
+  SIM_Scenario* shown = nullptr;
   for (SIM_Scenario* scenario : SIM_ScenarioManager::Get().Campaign()) {
     if (!scenario) continue;
     if (!first) first = scenario;
@@ -176,9 +190,11 @@ void GUI_BB_OfflineCampaignMap::PlaceMissionIcons() {
     icon->SetRect(cx - half, cy - half, cx + half, cy + half);
     AddChild(icon);
     icons.push_back(icon);
+    if (!remembered.empty() && scenario->name == remembered && !icon->locked) shown = scenario;
   }
-  if (first)
-    if (GUI_BB_Details* details = GetDetailsPanel()) details->ShowScenario(first);
+  if (!shown) shown = first;
+  if (shown)
+    if (GUI_BB_Details* details = GetDetailsPanel()) details->ShowScenario(shown);
 }
 
 GUI_BB_MapIcon* GUI_BB_OfflineCampaignMap::TopIconAt(float x, float y) const {
@@ -196,6 +212,8 @@ void GUI_BB_OfflineCampaignMap::Draw() {
   if (HasTexture(picture)) picture.DrawDirect();
   // Links lie under every icon.
   for (GUI_BB_MapIcon* icon : icons) icon->DrawLinks();
+  // The selected mission's ring lies under the icons, so it frames its own icon only.
+  for (GUI_BB_MapIcon* icon : icons) icon->DrawSelection();
   for (GUI_BB_MapIcon* icon : icons) icon->Draw();
   GUI_WindowBase::Draw();
 }

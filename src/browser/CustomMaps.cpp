@@ -98,7 +98,12 @@ void GUI_BB_CustomBrowser::RefreshCustomMaps() {
   LayOutRows();
   GUI_BB_Window* window = GetBrowserWindow();
   if (!scenarios.empty()) {
-    if (GUI_BB_Details* details = GetDetailsPanel()) details->ShowScenario(scenarios.front());
+    // Back from a battle the list shows the map the player left, when it is still there.
+    SIM_Scenario* shown = scenarios.front();
+    if (window && !window->reopenScenario.empty())
+      for (SIM_Scenario* scenario : scenarios)
+        if (scenario->name == window->reopenScenario) shown = scenario;
+    if (GUI_BB_Details* details = GetDetailsPanel()) details->ShowScenario(shown);
   } else if (window && window->details) {
     // An empty list shows no details.
     delete window->details;

@@ -57,7 +57,7 @@ void GUI_BattleBrowser::Enter() {
   SetRect(0.0f, 0.0f, w, h);
   closeButton->SetRect(w - 36.0f, 0.0f, w, 36.0f);
   DeleteWindow();
-  window = new GUI_BB_Window(reopenTab);
+  window = new GUI_BB_Window(reopenTab, reopenScenario);
   GetSounds().PlayMusic("ztk_main_theme.ogg", false, true);
 }
 
@@ -66,7 +66,10 @@ void GUI_BattleBrowser::Leave() {
   delete GetAttackOptions();
   delete GetDefenseOptions();
   delete GetChallengeDetails();
-  if (window && WindowPointer() == window) reopenTab = window->currentTab;
+  if (window && WindowPointer() == window) {
+    reopenTab = window->currentTab;
+    if (window->details && window->details->scenario) reopenScenario = window->details->scenario->name;
+  }
   DeleteWindow();
 }
 
@@ -84,7 +87,7 @@ void GUI_BB_Window::PanelSizes(float windowWidth, float windowHeight, float& sid
   }
 }
 
-GUI_BB_Window::GUI_BB_Window(int tab) {
+GUI_BB_Window::GUI_BB_Window(int tab, const std::string& scenarioName) : reopenScenario(scenarioName) {
   // A second window replaces the first: only one is ever open.
   delete WindowPointer();
   WindowPointer() = this;
@@ -103,6 +106,8 @@ GUI_BB_Window::GUI_BB_Window(int tab) {
   tabButtons[kOnline]->SetName("BROWSERONLINEBUTTON");
   if (tab >= kCampaign && tab <= kOnline) currentTab = tab;
   ShowTab();
+  // Only the first tab comes back to the remembered scenario; a tab switch starts afresh.
+  reopenScenario.clear();
   GetTutorial().Trigger("BATTLE_BROWSER1");
 
   const float centre = (left + right) / 2.0f;

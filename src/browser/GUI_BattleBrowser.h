@@ -36,13 +36,15 @@ class GUI_BattleBrowser : public GUI_StandardMode {
   // The tab the window showed when the mode was left (a battle, the main menu): the
   // browser opens on it again, so a challenge's battle returns to the Online tab.
   int reopenTab = 0;
+  // The scenario the details showed then: a battle comes back to the mission it left.
+  std::string reopenScenario;
   void DeleteWindow();
 };
 
 class GUI_BB_Window : public GUI_WindowBase {
  public:
   enum Tab { kCampaign = 0, kCustom = 1, kOnline = 2 };
-  explicit GUI_BB_Window(int tab = kCampaign);
+  explicit GUI_BB_Window(int tab = kCampaign, const std::string& scenarioName = std::string());
   ~GUI_BB_Window() override;
   void Draw() override;
   // Deletes the shown tab's windows and builds the current tab.
@@ -57,6 +59,8 @@ class GUI_BB_Window : public GUI_WindowBase {
 
   GUI_BB_Details* details = nullptr;
   int currentTab = kCampaign;
+  // The scenario the first tab shown selects when it holds it (else its first one).
+  std::string reopenScenario;
   GUI_BB_OfflineCampaignMap* campaignMap = nullptr;
   GUI_BB_CustomBrowser* customBrowser = nullptr;
   GUI_BB_OnlineBrowser* onlineBrowser = nullptr;
@@ -75,6 +79,8 @@ class GUI_Tooltip;
 class GUI_BB_MapIcon : public GUI_WindowBase {
  public:
   static constexpr float kSize = 60.0f;
+  // The selection ring is this much larger than the icon.
+  static constexpr float kSelectionScale = 1.45f;
   explicit GUI_BB_MapIcon(SIM_Scenario* scenario);
   ~GUI_BB_MapIcon() override;
   void Process() override;
@@ -86,9 +92,12 @@ class GUI_BB_MapIcon : public GUI_WindowBase {
   float CentreY() const { return (top + bottom) / 2.0f; }
   // One line per link of the scenario, to the icon of the linked scenario.
   void DrawLinks();
+  // The ring round the mission the details panel shows.
+  void DrawSelection();
 
   CTexturedSprite icon;
   CTexturedSprite link;
+  CTexturedSprite selection;
   GUI_Tooltip* tooltip = nullptr;  // owned
   SIM_Scenario* scenario = nullptr;
   uint8_t locked = 0;

@@ -19,6 +19,7 @@
 #include "app/Tutorial.h"
 #include "app/TutorialScript.h"
 #include "battle/Battle.h"
+#include "engine/InputManager.h"
 #include "engine/Log.h"
 #include "gui/Buttons.h"
 #include "gui/Dialog.h"
@@ -159,6 +160,34 @@ TEST_F(TutorialTest, ModalPageBlocksButtonsWaitsForItsButtonAndChainsOnClose) {
   EXPECT_FALSE(t.ButtonsBlocked());
   EXPECT_TRUE(t.AwaitedButton().empty());
   EXPECT_EQ(Front()->OKButton(), nullptr) << "AFTER has no OK button";
+}
+
+TEST_F(TutorialTest, APageOverAModalDialogClosesWithItsOwnOKAndDoesNotComeBack) {
+  // The map designer's save dialog is modal and triggers its page as it opens.
+  auto* dialog = new GUI_Dialog(true);
+  dialog->SetRect(100, 100, 700, 600);
+  dialog->Open();
+  dialog->SetModal(true);
+  ASSERT_TRUE(GetTutorial().Trigger("FIRST"));
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  GUI_TutorialWindow* page = GUI_TutorialWindow::OpenWindows().front();
+  ASSERT_NE(page->OKButton(), nullptr);
+  // The player presses the page's OK, the way the frame routes a click.
+  const GUI_ButtonText* ok = page->OKButton();
+  GUI_InputManager& in = GetInputManager();
+  in.x = (ok->left + ok->right) / 2;
+  in.y = (ok->top + ok->bottom) / 2;
+  GetWindowOrder().Process();
+  GetWindowOrder().LeftClick();
+  GetWindowOrder().FlushDeleted();
+  EXPECT_TRUE(GUI_TutorialWindow::OpenWindows().empty()) << "the dialog took the page's click";
+  // The dialog closes: no page is left to show again.
+  dialog->SetModal(false);
+  dialog->Close();
+  delete dialog;
+  GetWindowOrder().FlushDeleted();
+  EXPECT_TRUE(GUI_TutorialWindow::OpenWindows().empty());
+  EXPECT_TRUE(GetWindowOrder().ModalWindows().empty());
 }
 
 TEST_F(TutorialTest, ShowingAPageClosesOpenPagesWithoutTheirCloseScripts) {

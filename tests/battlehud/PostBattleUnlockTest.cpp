@@ -18,6 +18,7 @@
 #include "engine/Log.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
+#include "engine/Strings.h"
 #include "gui/Buttons.h"
 #include "gui/InfoWidgets.h"
 #include "gui/ScrollingWindow.h"
@@ -228,6 +229,35 @@ TEST_F(UnlockDialogTest, ItemsWithoutAModuleShowNoStrips) {
   }
   CloseDebugFiles();
   EXPECT_NE(zt_test::ReadText(zt_test::ErrorLogPath()).find("no_such_module_anywhere"), std::string::npos);
+}
+
+TEST_F(UnlockDialogTest, AHullOnOfferSaysWhatItIsInsteadOfAnEmptyTable) {
+  LoadStringsTable();
+  SIM_UnlocksManager& catalogue = SIM_UnlocksManager::Get();
+  catalogue.EnsureLoaded();
+  SIM_Unlockable* warden = nullptr;
+  for (SIM_Unlockable* u : catalogue.Choices())
+    if (u->GetName() == "mech_warden") warden = u;
+  ASSERT_NE(warden, nullptr);
+  ASSERT_EQ(warden->GetNumber(), SIM_Unlockable::KIND_HULL);
+  GUI_BS_UnlockDetails details(warden);
+  details.SetRect(0, 0, 300, 200);
+  details.Fill();
+  EXPECT_TRUE(details.strips.empty());
+  EXPECT_EQ(details.note, GetTranslation("HULLDESC_MECH_WARDEN"));
+  EXPECT_FALSE(details.note.empty());
+  EXPECT_FALSE(details.scroll->visible) << "no table, no scroll bar beside it";
+  // A module keeps its table and its bar.
+  SIM_Unlockable* module = nullptr;
+  for (SIM_Unlockable* u : catalogue.Free())
+    if (u->GetNumber() == SIM_Unlockable::KIND_MODULE) module = u;
+  ASSERT_NE(module, nullptr);
+  GUI_BS_UnlockDetails stats(module);
+  stats.SetRect(0, 0, 300, 200);
+  stats.Fill();
+  EXPECT_FALSE(stats.strips.empty());
+  EXPECT_TRUE(stats.note.empty());
+  EXPECT_TRUE(stats.scroll->visible);
 }
 
 TEST_F(UnlockDialogTest, StripsScrollOneLineAWheelStepWithinTheirRange) {

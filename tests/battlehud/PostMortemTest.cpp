@@ -75,6 +75,7 @@ TEST(PostMortem, ScoresAndSizeFollowTheOutcomeAndSide) {
     ASSERT_NE(FirstCampaignBattle(c.defends), nullptr);
     GetBattle().outcome = c.outcome;
     GetGameplay().supplies = 12345.9f;
+    GetGameplay().TallyArmyValue(0.0f);  // as the decision does
     GUI_BS_PostMortem::Open();
     GUI_BS_PostMortem* pm = GetOpenPostMortem();
     ASSERT_NE(pm, nullptr);

@@ -1,6 +1,7 @@
 // The battle browser headless: window sizes, the campaign map's icons, locks and links,
 // the custom-map list on a temporary folder with deletion, the details panel, the
 // difficulty and high scores, and the attack and defence options that start a battle.
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,7 @@
 #include "gui/InfoWidgets.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/Tooltip.h"
+#include "platform/NullDevice.h"
 #include "simdata/HighScores.h"
 #include "simdata/PlayerFile.h"
 #include "simdata/Scenario.h"
@@ -150,6 +152,86 @@ TEST_F(BrowserTest, CampaignLocksFollowTheUnlockLinks) {
   GUI_BB_MapIcon* opened = FindMapIcon(next);
   ClickCentre(opened);
   EXPECT_EQ(GetDetailsPanel()->scenario, opened->scenario);
+}
+
+TEST_F(BrowserTest, TheBrowserComesBackToTheMissionItLeftAndRingsIt) {
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  SIM_Scenario* first = scenarios.Campaign().front();
+  ASSERT_FALSE(first->unlockLinks.empty());
+  // The first mission won: the next one is open.
+  SIM_HighScores::Get().Unlock(*first);
+  SpreadCampaignIcons();
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_MapIcon* next = FindMapIcon(first->unlockLinks.front());
+  ASSERT_NE(next, nullptr);
+  ASSERT_FALSE(next->locked);
+  // Its upper left: the spread icons overlap, each under the next one's corner.
+  MoveTo(next->left + 20.0f, next->top + 20.0f);
+  EXPECT_TRUE(next->LeftClick(next->left + 20.0f, next->top + 20.0f));
+  ASSERT_EQ(GetDetailsPanel()->scenario, next->scenario);
+  // The ring is drawn round the selected mission only, centred on it.
+  auto rings = [this](const GUI_BB_MapIcon* icon) {
+    device->draws.clear();
+    Frame();
+    std::vector<std::pair<float, float>> centres;
+    for (const platform::DrawRecord& d : device->draws)
+      if (d.textures[0] && d.textures[0] == icon->selection.texture->texture && d.vertexCount >= 4) {
+        float x = 0.0f, y = 0.0f, l = 1e9f, r = -1e9f;
+        for (int i = 0; i < 4; ++i)
+          x += d.X(i) / 4, y += d.Y(i) / 4, l = std::min(l, d.X(i)), r = std::max(r, d.X(i));
+        EXPECT_NEAR(r - l, GUI_BB_MapIcon::kSize * GUI_BB_MapIcon::kSelectionScale, 1.0f);
+        centres.emplace_back(x, y);
+      }
+    return centres;
+  };
+  ASSERT_NE(next->selection.texture, nullptr);
+  ASSERT_NE(next->selection.texture->texture, nullptr) << "the ring's picture is missing";
+  std::vector<std::pair<float, float>> drawn = rings(next);
+  ASSERT_EQ(drawn.size(), 1u) << "one ring, round the selected mission only";
+  EXPECT_NEAR(drawn[0].first, next->CentreX(), 1.0f);
+  EXPECT_NEAR(drawn[0].second, next->CentreY(), 1.0f);
+  // A battle (any other mode) and back: the same mission is shown and ringed.
+  const std::string chosen = next->scenario->name;
+  GetGame().SetGameMode(MODE_MAIN_MENU);
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+  ASSERT_NE(GetDetailsPanel(), nullptr);
+  EXPECT_EQ(GetDetailsPanel()->scenario->name, chosen);
+  GUI_BB_MapIcon* again = FindMapIcon(chosen);
+  drawn = rings(again);
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_NEAR(drawn[0].first, again->CentreX(), 1.0f);
+  // A tab switch starts afresh, as before.
+  GUI_BB_Window::OnTabButton(GUI_BB_Window::kCustom);
+  GUI_BB_Window::OnTabButton(GUI_BB_Window::kCampaign);
+  EXPECT_EQ(GetDetailsPanel()->scenario, first);
+}
+
+TEST_F(BrowserTest, ALockedMissionShowsAPadlockNotADisc) {
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  SpreadCampaignIcons();
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_MapIcon* locked = FindMapIcon(scenarios.Campaign().front()->unlockLinks.front());
+  ASSERT_NE(locked, nullptr);
+  ASSERT_TRUE(locked->locked);
+  // The icon is drawn in black: only the picture's coverage tells a padlock from a disc.
+  auto* art = dynamic_cast<platform::NullTexture*>(locked->icon.texture->texture);
+  ASSERT_NE(art, nullptr);
+  const int w = art->Width(), h = art->Height();
+  ASSERT_EQ(w, h);
+  auto alpha = [&](float fx, float fy) {
+    return art->pixels[static_cast<size_t>(fy * h) * static_cast<size_t>(w) + static_cast<size_t>(fx * w)] >>
+           24;
+  };
+  EXPECT_EQ(alpha(0.02f, 0.02f), 0u) << "outside the disc";
+  EXPECT_GE(alpha(0.36f, 0.72f), 0xf0u) << "the padlock's body";
+  EXPECT_GE(alpha(0.5f, 0.07f), 0xa0u) << "the rim";
+  for (auto [x, y] : {std::pair{0.19f, 0.5f}, std::pair{0.5f, 0.14f}, std::pair{0.5f, 0.6f}}) {
+    SCOPED_TRACE(testing::Message() << x << "," << y);
+    EXPECT_GT(alpha(x, y), 0u) << "the shadow disc";
+    EXPECT_LT(alpha(x, y), 0x80u) << "the disc around the padlock (and its keyhole) is see-through";
+  }
 }
 
 TEST_F(BrowserTest, HoverSoundPlaysOncePerChangeOfIcon) {
@@ -546,6 +628,54 @@ TEST_F(BrowserTest, AWinWritesItsHighScoreOnceAndTheBrowserShowsIt) {
   ASSERT_NE(GetDetailsPanel(), nullptr);
   EXPECT_EQ(GetDetailsPanel()->highScores[0]->scores[difficulty]->text,
             FormatThousands(static_cast<int>(outcome.total)));
+  battle.scenario = nullptr;
+}
+
+TEST_F(BrowserTest, ADefenceWinShowsTheFinalScoreThatTheBrowserRecords) {
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_Details* d = GetDetailsPanel();
+  ASSERT_NE(d, nullptr);
+  SIM_Scenario* scenario = d->scenario;
+  const int difficulty = GetGameplay().Difficulty;
+  SIM_Battle& battle = GetBattle();
+  battle.playerDefends = true;
+  battle.aiUnitSource = AI_UNITS_NONE;
+  battle.scenario = scenario;
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 3;
+  battle.Start();
+  battle.Begin();
+  // Attackers were destroyed and supplies are left when the defence holds.
+  Gameplay& g = GetGameplay();
+  g.valueLost = 850.0f;
+  g.supplies = 1234.7f;
+  GetOutcomeManager().DefenderWins();
+  ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+  const float recorded = SIM_HighScores::Get().GetScore(scenario->name, difficulty, false);
+  EXPECT_EQ(recorded, 850.0f + 1234.7f);
+
+  PostMortemHooks& hooks = GetPostMortemHooks();
+  auto postBattleUpdates = hooks.postBattleUpdates;
+  hooks.postBattleUpdates = nullptr;
+  for (int i = 0; i < 400 && !GetOpenPostMortem(); ++i) {
+    AdvanceMs(20);
+    battle.Update();
+  }
+  hooks.postBattleUpdates = postBattleUpdates;
+  GUI_BS_PostMortem* pm = GetOpenPostMortem();
+  ASSERT_NE(pm, nullptr);
+  ASSERT_EQ(pm->scores.size(), 4u);
+  EXPECT_EQ(pm->scores[0].second, "850");
+  EXPECT_EQ(pm->scores[1].second, "1,234");
+  EXPECT_EQ(pm->scores[2].second, "0");
+  // The dialog's last line and the browser's defender score are one figure.
+  const std::string shown = pm->scores[3].second;
+  EXPECT_EQ(shown, FormatThousands(static_cast<int>(recorded)));
+  GUI_BS_PostMortem::Open();  // a fresh dialog reads the same tally
+  EXPECT_EQ(GetOpenPostMortem()->scores[3].second, shown);
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+  ASSERT_NE(GetDetailsPanel(), nullptr);
+  EXPECT_EQ(GetDetailsPanel()->highScores[1]->scores[difficulty]->text, shown);
   battle.scenario = nullptr;
 }
 
