@@ -495,7 +495,9 @@ void GUI_BB_OnlineBrowser::ApplyRefresh(const RefreshResult& fetched) {
   RebuildRows();
   offline = !fetched.ok;
   if (offline && fetched.asked)
-    ShowMessage("ERROR_TITLE", GetTranslation("ONLINEBROWSER_OFFLINE"), GUI_Message::kStyleOK, nullptr);
+    ShowMessage("ERROR_TITLE",
+                GetTranslation(shown.empty() ? "ONLINEBROWSER_OFFLINE_EMPTY" : "ONLINEBROWSER_OFFLINE"),
+                GUI_Message::kStyleOK, nullptr);
 }
 
 int GUI_BB_OnlineBrowser::OnRefresh(int) {
@@ -619,10 +621,10 @@ void GUI_BB_OnlineBrowser::Draw() {
   FlushSprites();
   if (shown.empty()) {
     UseFont();
-    GetTextRenderer().Print(2,
-                            GetTranslation(offline ? "ONLINEBROWSER_OFFLINE" : "ONLINEBROWSER_EMPTY").c_str(),
-                            static_cast<float>(left), static_cast<float>(top) + 60.0f, DimTextColour(),
-                            static_cast<float>(width));
+    GetTextRenderer().Print(
+        2, GetTranslation(offline ? "ONLINEBROWSER_OFFLINE_EMPTY" : "ONLINEBROWSER_EMPTY").c_str(),
+        static_cast<float>(left), static_cast<float>(top) + 60.0f, DimTextColour(),
+        static_cast<float>(width));
     FlushAll();
   } else if (offline) {
     // The rows held here stay, with the reason they may be out of date along the list's foot.
