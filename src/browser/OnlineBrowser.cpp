@@ -248,8 +248,17 @@ void GUI_BB_ColumnSortButton::Draw() {
   FillRect(l + 1.0f, t, r - 1.0f, b, fill);
   Outline(l + 1.0f, t, r - 1.0f, b, 0xFF646464u);
   UseFont();
-  const std::string shown = FitTextToWidth(heading, r - l - 4.0f);
-  GetTextRenderer().Print(2, shown.c_str(), l, (t + b) / 2.0f - 13.0f, 0xFFFFFFFFu, r - l);
+  // A heading wider than its narrow column steps down in size before it is cut.
+  TextRenderer& text = GetTextRenderer();
+  const float room = r - l - 4.0f;
+  float size = text.Size();
+  while (size > kSmallestHeading && static_cast<float>(text.TextWidth(heading.c_str())) > room) {
+    size -= 1.0f;
+    text.SetFont("18.dds", size);
+  }
+  shownText = FitTextToWidth(heading, room);
+  text.Print(2, shownText.c_str(), l, (t + b) / 2.0f - 13.0f * size / 16.0f, 0xFFFFFFFFu, r - l);
+  UseFont();
   GUI_ButtonBase::Draw();
 }
 
@@ -459,6 +468,7 @@ bool GUI_BB_OnlineBrowser::StartRefresh(bool pleaseWait) {
     return false;
   auto out = std::make_shared<RefreshResult>();
   const std::string path = GetChallengeDatabase().path;
+  out->asked = pleaseWait;
   auto fetch = hooks.fetchList;
   auto friends = hooks.refreshFriends;
   refreshDone->store(false);
@@ -482,6 +492,11 @@ void GUI_BB_OnlineBrowser::ApplyRefresh(RefreshResult& fetched) {
   // A failed request still read the list file: the rows show what it holds.
   GetChallengeDatabase().Adopt(std::move(fetched.list));
   RebuildRows();
+  offline = !fetched.ok;
+  if (offline && fetched.asked)
+    ShowMessage("ERROR_TITLE",
+                GetTranslation(shown.empty() ? "ONLINEBROWSER_OFFLINE_EMPTY" : "ONLINEBROWSER_OFFLINE"),
+                GUI_Message::kStyleOK, nullptr);
 }
 
 int GUI_BB_OnlineBrowser::OnRefresh(int) {
@@ -507,8 +522,20 @@ void GUI_BB_OnlineBrowser::RebuildRows() {
     }
     if (take) shown.push_back(info);
   }
+  // The rows keep the order of the heading last clicked, whatever the filters took.
+  SortShown();
   selected = nullptr;
   LayoutRows();
+}
+
+void GUI_BB_OnlineBrowser::SortShown() {
+  if (sortColumn < 0 || sortColumn >= kColumns) return;
+  const int column = sortColumn;
+  std::stable_sort(shown.begin(), shown.end(),
+                   [column](const SIM_ChallengeInfo* a, const SIM_ChallengeInfo* b) {
+                     return ChallengeColumnLess(column, *a, *b);
+                   });
+  if (reverse) std::reverse(shown.begin(), shown.end());
 }
 
 void GUI_BB_OnlineBrowser::LayoutRows() {
@@ -543,11 +570,7 @@ void GUI_BB_OnlineBrowser::SortByColumn(int column) {
   sortColumn = column;
   for (int i = 0; i < kColumns; ++i)
     if (headings[i]) headings[i]->highlighted = i == column;
-  std::stable_sort(shown.begin(), shown.end(),
-                   [column](const SIM_ChallengeInfo* a, const SIM_ChallengeInfo* b) {
-                     return ChallengeColumnLess(column, *a, *b);
-                   });
-  if (reverse) std::reverse(shown.begin(), shown.end());
+  SortShown();
   LayoutRows();
 }
 
@@ -599,8 +622,19 @@ void GUI_BB_OnlineBrowser::Draw() {
   // While the list is first read the table stays blank rather than claiming it is empty.
   if (shown.empty() && GetChallengeDatabase().loaded) {
     UseFont();
-    GetTextRenderer().Print(2, GetTranslation("ONLINEBROWSER_EMPTY").c_str(), static_cast<float>(left),
-                            static_cast<float>(top) + 60.0f, DimTextColour(), static_cast<float>(width));
+    GetTextRenderer().Print(
+        2, GetTranslation(offline ? "ONLINEBROWSER_OFFLINE_EMPTY" : "ONLINEBROWSER_EMPTY").c_str(),
+        static_cast<float>(left), static_cast<float>(top) + 60.0f, DimTextColour(),
+        static_cast<float>(width));
+    FlushAll();
+  } else if (offline) {
+    // The rows held here stay, with the reason they may be out of date along the list's foot.
+    const float y = static_cast<float>(bottom) - 26.0f;
+    FillRect(static_cast<float>(left) + 12.0f, y - 2.0f, static_cast<float>(right) - 34.0f, y + 22.0f,
+             0xE0101010u);
+    UseFont();
+    GetTextRenderer().Print(2, GetTranslation("ONLINEBROWSER_OFFLINE").c_str(), static_cast<float>(left), y,
+                            0xFFFF8060u, static_cast<float>(width));
     FlushAll();
   }
   UseFont();
@@ -761,8 +795,7 @@ void GUI_BB_ChallengeComments::Draw() {
   d3d.SetViewport(left, top, right, bottom);
   if (rows.empty()) {
     UseFont();
-    GetTextRenderer().Print(0, GetTranslation("BB_DETAILS_NO_COMMENTS").c_str(), left + 10.0f, top + 4.0f,
-                            DimTextColour());
+    GetTextRenderer().Print(0, GetTranslation(emptyKey).c_str(), left + 10.0f, top + 4.0f, DimTextColour());
   }
   for (auto& row : rows) row->Draw();
   FlushAll();
@@ -806,6 +839,10 @@ void GUI_BB_PosterProfile::Draw() {
   float y = static_cast<float>(top) + 6.0f;
   text.Print(0, FitTextToWidth(GetTranslation("BB_DETAILS_POSTER") + " " + poster, textWidth).c_str(),
              left + 10.0f, y, 0xFFFFFFFFu);
+  if (!status.empty()) {
+    y += 20.0f;
+    text.Print(0, FitTextToWidth(status, textWidth).c_str(), left + 10.0f, y, 0xFFFF8060u);
+  }
   static const char* const kShown[][2] = {{"general_name", "BB_DETAILS_GENERAL"},
                                           {"regiment_name", "BB_DETAILS_REGIMENT"},
                                           {"rank", "BB_DETAILS_RANK"},
@@ -1002,8 +1039,14 @@ void GUI_BB_ChallengeDetails::Draw() {
       }
       ShowMessage("ERROR_TITLE", GetTranslation("BB_DETAILS_DELETE_FAILED"), GUI_Message::kStyleOK, nullptr);
     } else if (finished->ok) {
+      profile->status.clear();
+      comments->emptyKey = "BB_DETAILS_NO_COMMENTS";
       profile->SetValues(finished->details.profile);
       comments->SetComments(finished->details.comments);
+    } else {
+      // Nothing came back: the blank profile and the empty comments are not the poster's.
+      profile->status = GetTranslation("BB_DETAILS_OFFLINE");
+      comments->emptyKey = "BB_DETAILS_OFFLINE";
     }
   }
   if (!detailsAsked && !deleting) StartDetails();

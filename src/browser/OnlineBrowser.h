@@ -91,9 +91,11 @@ class GUI_BB_ColumnSortButton : public GUI_ButtonBase {
   void Draw() override;
   void Click() override;
 
+  static constexpr float kSmallestHeading = 11.0f;
   int column = 0;
   bool highlighted = false;
   std::string heading;
+  std::string shownText;  // the heading as last drawn (cut only when even the smallest size is too wide)
 };
 
 class GUI_BB_ChallengeFilters : public GUI_WindowBase {
@@ -145,6 +147,8 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   // After the rectangle is set: the table's pieces, the local list, then the refresh.
   void Layout();
   void RebuildRows();
+  // Orders the shown rows by the sort column and direction, if a heading was clicked.
+  void SortShown();
   void LayoutRows();
   void SortByColumn(int column);
   // Starts the worker that refreshes friends and the list; false while the runner is busy.
@@ -156,6 +160,7 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   struct RefreshResult {
     bool ok = false;
     std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
+    bool asked = false;  // by the player's Refresh: a failure is told in a message box
   };
   // GUI thread: takes the list the worker built and shows the rows again.
   void ApplyRefresh(RefreshResult& fetched);
@@ -179,6 +184,8 @@ class GUI_BB_OnlineBrowser : public GUI_WindowBase {
   bool reload = false;
   // The list is still to be read and the runner was busy: Draw starts the worker.
   bool refreshPending = false;
+  // The last refresh could not reach the server: the rows are the ones held here.
+  bool offline = false;
 };
 GUI_BB_OnlineBrowser* GetOnlineBrowser();
 
@@ -217,6 +224,9 @@ class GUI_BB_ChallengeComments : public GUI_WindowBase {
   void OnWheelDown() override;
   void SetComments(const std::vector<ChallengeComment>& comments);
   void LayoutRows();
+  // Shown instead of the comments when there are none to show: by default that there are
+  // none, after a failed request that the server could not be reached.
+  std::string emptyKey = "BB_DETAILS_NO_COMMENTS";
 
   GUI_ScrollingWindow* scroll = nullptr;
   std::vector<std::unique_ptr<GUI_BB_ChallengeComment>> rows;
@@ -233,6 +243,7 @@ class GUI_BB_PosterProfile : public GUI_WindowBase {
   static std::string ValueText(const std::string& key, const std::string& value);
   std::vector<std::pair<std::string, std::string>> values;
   std::string poster;
+  std::string status;               // a line under the poster's name, e.g. that the server was not reached
   GUI_WindowBase* badge = nullptr;  // child, once the profile arrived
 };
 

@@ -22,6 +22,7 @@
 #include "gui/SharedTextures.h"
 #include "gui/TextEditWindow.h"
 #include "mapdesigner/MapDesigner.h"
+#include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 
 using namespace gui_draw;
@@ -227,6 +228,12 @@ GUI_DS_MapConfiguration::GUI_DS_MapConfiguration(SIM_Scenario* scenario)
   ambienceList->SetSelectedText(slash == std::string::npos ? scenario->ambientSound
                                                            : scenario->ambientSound.substr(slash + 1));
   SetTranslatedTitle("MAP_CONFIGURATION_TITLE");
+  if (const SIM_MapSquare* stuck = scenario ? FindSquareWithoutExit(*scenario) : nullptr) {
+    char line[256];
+    std::snprintf(line, sizeof line, GetTranslation("MAPEDIT_NO_EXIT_ROUTE").c_str(), stuck->row,
+                  stuck->column);
+    routeWarning = line;
+  }
   GetTutorial().Trigger("EDITOR_SAVE1");
 }
 
@@ -234,8 +241,37 @@ GUI_DS_MapConfiguration::~GUI_DS_MapConfiguration() {
   if (g_config == this) g_config = nullptr;
 }
 
+const SIM_MapSquare* FindSquareWithoutExit(const SIM_Scenario& scenario) {
+  for (const auto& owned : scenario.grid) {
+    const SIM_MapSquare* start = owned.get();
+    if (start->links.empty() || start->defenderFlag) continue;
+    std::vector<char> seen(scenario.grid.size(), 0);
+    std::vector<const SIM_MapSquare*> open{start};
+    bool out = false;
+    while (!open.empty() && !out) {
+      const SIM_MapSquare* square = open.back();
+      open.pop_back();
+      if (square->IsExit()) out = true;
+      for (int32_t link : square->links) {
+        const SIM_MapSquare* next = scenario.GetSquareByNumber(link);
+        if (!next || link < 0 || static_cast<size_t>(link) >= seen.size() || seen[static_cast<size_t>(link)])
+          continue;
+        seen[static_cast<size_t>(link)] = 1;
+        open.push_back(next);
+      }
+    }
+    if (!out) return start;
+  }
+  return nullptr;
+}
+
 void GUI_DS_MapConfiguration::Draw() {
-  saveButton->enabled = !nameEdit->GetText().empty() && !descriptionEdit->GetText().empty();
+  const bool ready = !nameEdit->GetText().empty() && !descriptionEdit->GetText().empty();
+  saveButton->enabled = ready;
+  // A greyed Save says what it waits for.
+  const std::string waiting = GetTranslation("MAPEDIT_SAVE_NEEDS_TEXT");
+  if (!ready && message.empty()) message = waiting;
+  if (ready && message == waiting) message.clear();
   GUI_Dialog::Draw();
   const GUI_Rect c = GetClientRect();
   DrawGUITexture(SHARED_DIALOG_CLIENT, 16.0f, 1.0f, true, static_cast<float>(c.left),
@@ -258,6 +294,7 @@ void GUI_DS_MapConfiguration::Draw() {
   const int labelIndex[5] = {2, 4, 3, 5, 6};
   for (int i = 0; i < 5; ++i)
     text.Print(0, labels[labelIndex[i]].c_str(), CL + 10.0f, static_cast<float>(lists[i]->top), colour);
+  if (!routeWarning.empty()) text.Print(0, routeWarning.c_str(), CL + 10.0f, c.bottom - 44.0f, 0xFFFFC040u);
   if (!message.empty()) text.Print(0, message.c_str(), CL + 10.0f, c.bottom - 22.0f, 0xFFFF8060u);
   FlushAll();
 }
@@ -323,10 +360,13 @@ void WriteScenario(GUI_DS_MapConfiguration* dialog) {
   const std::string bitmaps = scenario.Folder() + "/bitmaps";
   TryEnsureDirectoryExists(bitmaps);
   RegisterTextureFolder(bitmaps);
+  const std::string oldImage = config.GetString("texture");
+  bool baked = false;
   if (GetDSMap()) {
     BakeMapImage(bitmaps + "/" + imageName);
     // The map names its picture only when there is one to show.
-    if (FileExists(bitmaps + "/" + imageName)) config.Set("texture", imageName);
+    baked = FileExists(bitmaps + "/" + imageName);
+    if (baked) config.Set("texture", imageName);
   }
 
   for (int i = 0; i < 9; ++i) {
@@ -346,10 +386,23 @@ void WriteScenario(GUI_DS_MapConfiguration* dialog) {
   scenario.SetDescription(dialog->descriptionEdit->GetText());
   scenario.SetShadowMap("procedural");
   if (!scenario.WriteMap(scenario.file)) {
+    // The picture of a map that was not written would lie in its folder unused.
+    if (baked) {
+      std::remove((bitmaps + "/" + imageName).c_str());
+      config.Set("texture", oldImage);
+    }
     dialog->message = GetTranslation("MAPEDIT_SAVE_FAILED");
     return;
   }
+  // The picture this save replaced is no longer named by the map.
+  if (baked && !oldImage.empty() && oldImage != imageName && IsPlainFileName(oldImage))
+    std::remove((bitmaps + "/" + oldImage).c_str());
   GetSteamData().CloudSynchTo(scenario.file.c_str());
+  {
+    char line[512];
+    std::snprintf(line, sizeof line, GetTranslation("MAPEDIT_SAVED").c_str(), scenario.guiName.c_str());
+    ShowMessage("MAP_CONFIGURATION_TITLE", line, GUI_Message::kStyleOK, nullptr);
+  }
   // The record stays the window's to delete (nothing else owns it); it stays a preset
   // map until it is opened again from the browser.
   delete dialog;

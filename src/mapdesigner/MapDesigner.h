@@ -396,7 +396,12 @@ class GUI_DS_MapConfiguration : public GUI_Dialog {
   // Where the next write goes (chosen by the Save press, committed by the write).
   std::string pendingFolderName;
   std::string message;
+  // Shown from the start: a path square from which no route leads to an exit.
+  std::string routeWarning;
 };
+// The first path square (not in the defender zone) from which following the links reaches
+// no exit, or null when every route leads out.
+const SIM_MapSquare* FindSquareWithoutExit(const SIM_Scenario& scenario);
 GUI_DS_MapConfiguration* GetDSMapConfiguration();
 void OpenMapConfiguration(SIM_Scenario* scenario);
 int SaveMapPressed(int);

@@ -25,6 +25,7 @@
 #include "online/LoadingPoster.h"
 #include "online/Messages.h"
 #include "online/PlayerProfile.h"
+#include "online/ProfileWindow.h"
 #include "online/RegimentBadge.h"
 #include "online/Server.h"
 #include "online/ThreadManager.h"
@@ -304,6 +305,13 @@ int GUI_PostChallenge::OnUpload(int) {
   if (!dialog || dialog->job || GetThreadManager().Busy()) return 0;
   SIM_Scenario* scenario = GetBattle().scenario;
   if (!scenario) return 0;
+  // The server names every challenge by its poster: without a player name there is
+  // nobody to post it as, so the player is asked to sign up first.
+  if (!UserNameFileExists() || ReadStoredUserName().empty()) {
+    ShowMessage("ERROR_TITLE", GetTranslation("POST_CHALLENGE_SIGN_UP"), GUI_Message::kStyleOK,
+                &GUI_PostChallenge::OnOfferSignUp);
+    return 0;
+  }
   if (!GetChallengeFile().Build(dialog->options[0], dialog->options[1], dialog->options[2])) {
     ShowMessage("ERROR_TITLE", GetTranslation("CHALLENGE_PACKAGE_FAILED"), GUI_Message::kStyleOK, nullptr);
     return 0;
@@ -327,6 +335,14 @@ int GUI_PostChallenge::OnUpload(int) {
       },
       "CheckChallengeThread");
   if (dialog->job) dialog->result = out;
+  return 0;
+}
+
+int GUI_PostChallenge::OnOfferSignUp(int) {
+  if (!OpenProfileWindowDialog()) {
+    OpenProfileWindow((static_cast<float>(GUI_BaseElement::ScreenWidth()) - GUI_OL_Window::kWidth) / 2.0f,
+                      (static_cast<float>(GUI_BaseElement::ScreenHeight()) - GUI_OL_Window::kHeight) / 2.0f);
+  }
   return 0;
 }
 

@@ -73,6 +73,8 @@ class GUI_PostChallenge : public GUI_Dialog {
   ~GUI_PostChallenge() override;
   void Draw() override;
   static int OnUpload(int);
+  // The OK of the sign-up request: opens the profile window where the player signs up.
+  static int OnOfferSignUp(int);
   static int OnOption(int index);
 
   GUI_TextEditWindow* nameEdit = nullptr;

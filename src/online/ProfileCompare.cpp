@@ -68,7 +68,10 @@ GUI_OL_UserComparison::~GUI_OL_UserComparison() = default;
 
 void GUI_OL_UserComparison::Load(const ComparedProfile& p) {
   values_[0] = MessageDisplayText(p.userName);
+  // Labels over empty values would pass for a profile with nothing in it.
+  status_ = p.loaded ? std::string() : GetTranslation("OL_COMPARE_OFFLINE");
   if (!p.loaded) {
+    for (int i = 1; i < 5; ++i) values_[i].clear();
     hasBadge_ = false;
     delete layered_;
     layered_ = nullptr;
@@ -115,6 +118,10 @@ void GUI_OL_UserComparison::Draw() {
   float y = static_cast<float>(top);
   if (text.IsInitialised()) {
     for (int i = 0; i < 5; ++i) {
+      if (i > 0 && !status_.empty()) {
+        text.PrintString(status_, left + 5.0f, y, static_cast<float>(width) - 10.0f, 0xFFFF8060u);
+        break;
+      }
       text.Print(0, labels_[i].c_str(), left + 5.0f, y, TextColour());
       if (!values_[i].empty()) text.Print(0, values_[i].c_str(), left + 5.0f, y + 20.0f, kValueColour);
       y += 44.0f;

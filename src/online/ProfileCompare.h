@@ -40,12 +40,15 @@ class GUI_OL_UserComparison : public GUI_WindowBase {
   const std::string& Label(int i) const { return labels_[i]; }
   const CTexturedSprite& BadgeSprite() const { return badge_; }
   bool HasBadge() const { return hasBadge_; }
+  // Empty once the profile arrived; else why it is not shown.
+  const std::string& Status() const { return status_; }
   // The layered badge shown instead of the picture; null when the picture shows.
   const GUI_RegimentBadge* LayeredBadge() const { return layered_; }
   GUI_OL_Achievements* Achievements() const { return achievements_; }
 
  private:
   std::string labels_[5], values_[5];
+  std::string status_;
   CTexturedSprite badge_;
   bool hasBadge_ = false;
   GUI_OL_Achievements* achievements_ = nullptr;  // child

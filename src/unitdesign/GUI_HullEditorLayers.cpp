@@ -145,7 +145,12 @@ int GUI_HE_LayerViewer::OnToggleDamage(int) {
 void GUI_HE_LayerViewer::Draw() {
   DrawGUITexture(SHARED_DIALOG_CLIENT, 32.0f, 1.0f, true, F(left), F(top), F(right), F(bottom));
   FlushAll();
+  // Every layer first, then every marker: a point on a lower layer stays in sight under
+  // the layers drawn over it.
   DrawChildren();
+  FlushAll();
+  for (GUI_HE_LayerSprite* sprite : layerSprites)
+    if (sprite->shown) sprite->DrawChildren();
   FlushAll();
   DrawButtons();
 }
@@ -189,7 +194,7 @@ void GUI_HE_LayerSprite::Draw() {
   if (sprite.texture && g_layerViewer)
     sprite.DrawClipped(F(g_layerViewer->left), F(g_layerViewer->top), F(g_layerViewer->right),
                        F(g_layerViewer->bottom));
-  DrawChildren();
+  // The markers are drawn by the viewer, above all the layers.
 }
 
 GUI_HE_DamageSprite::GUI_HE_DamageSprite(SIM_UnitTargetData* p, const VariantLayer* l,

@@ -407,6 +407,14 @@ TEST_F(OnlineTabTest, HeadingsSortStablyAndTheReverseFlagCarriesToTheNextColumn)
   EXPECT_FALSE(browser->headings[6]->highlighted);
   EXPECT_EQ(browser->shown.front()->poster, "b");
   EXPECT_EQ(browser->shown.back()->poster, "a");
+  // A filter change takes the rows again and keeps them in the heading's order.
+  for (int flip = 0; flip < 2; ++flip) {
+    browser->filters->checks[GUI_BB_ChallengeFilters::kFriends]->checked ^= true;
+    GUI_BB_ChallengeFilters::OnFilter(GUI_BB_ChallengeFilters::kFriends);
+    ASSERT_EQ(browser->shown.size(), 12u);
+    EXPECT_EQ(browser->shown.front()->poster, "b") << flip;
+    EXPECT_EQ(browser->shown.back()->poster, "a") << flip;
+  }
 
   // Twelve rows in a table of eight: the wheel stops at 0 and at 4.
   EXPECT_EQ(browser->strips.size(), 8u);
@@ -683,6 +691,57 @@ TEST_F(OnlineTabTest, AnInstalledChallengeIsNotDownloadedAgainAndKeepsItsScenari
   EXPECT_EQ(d->PrepareChallenge(), nullptr);
   EXPECT_EQ(downloads, 1);
   EXPECT_FALSE(DirectoryExists(ChallengeFolder("gone1")));
+  delete d;
+}
+
+// HQ down: the tab keeps the challenges held here but says they may be stale (and the
+// player's own Refresh says so in a box); the details say the poster's profile and the
+// comments are unknown instead of showing a blank profile and "no comments".
+TEST_F(OnlineTabTest, AnUnreachableServerIsSaidOnTheTabAndInTheDetails) {
+  ChallengeServerHooks& hooks = GetChallengeServerHooks();
+  hooks.startWorker = [](std::function<void()> body, const std::string&, bool) -> std::shared_ptr<void> {
+    body();
+    return std::make_shared<int>(0);
+  };
+  hooks.workerDone = [](const std::shared_ptr<void>&) { return true; };
+  bool up = false;
+  hooks.fetchList = [&](int, std::string* reply) {
+    reply->clear();
+    return up;
+  };
+  hooks.fetchDetails = [&](const std::string&, const std::string&, std::string* reply) {
+    *reply = "[comments]\npal,\"Good one\"\n[profile]\nusername = x\ngeneral_name = G\n";
+    return up;
+  };
+  delete OpenMessageBox();
+  Open(Row("held", "All", "x", 0));
+  browser->Draw();
+  EXPECT_TRUE(browser->offline);
+  EXPECT_EQ(Shown(), (std::vector<std::string>{"held"})) << "the rows held here stay";
+  EXPECT_EQ(OpenMessageBox(), nullptr)
+      << "the refresh on opening the tab asks nobody: " << (OpenMessageBox() ? OpenMessageBox()->Text() : "");
+  GUI_BB_OnlineBrowser::OnRefresh(0);
+  browser->Draw();
+  ASSERT_NE(OpenMessageBox(), nullptr);
+  EXPECT_EQ(OpenMessageBox()->Text(), GetTranslation("ONLINEBROWSER_OFFLINE"));
+  delete OpenMessageBox();
+
+  GUI_BB_ChallengeDetails* d = OpenChallengeDetails(browser->shown.front());
+  d->Draw();
+  EXPECT_EQ(d->profile->status, GetTranslation("BB_DETAILS_OFFLINE"));
+  EXPECT_EQ(d->comments->emptyKey, "BB_DETAILS_OFFLINE");
+  EXPECT_TRUE(d->comments->rows.empty());
+  delete d;
+
+  up = true;
+  GUI_BB_OnlineBrowser::OnRefresh(0);
+  browser->Draw();
+  EXPECT_FALSE(browser->offline);
+  EXPECT_EQ(OpenMessageBox(), nullptr);
+  d = OpenChallengeDetails(browser->shown.front());
+  d->Draw();
+  EXPECT_EQ(d->profile->status, "");
+  EXPECT_EQ(d->comments->rows.size(), 1u);
   delete d;
 }
 

@@ -14,6 +14,7 @@
 #include "engine/SettingsFile.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/DropDownList.h"
+#include "gui/MessageBox.h"
 #include "gui/TextEditWindow.h"
 #include "simdata/PropType.h"
 #include "simdata/UnitDesign.h"
@@ -72,6 +73,41 @@ TEST_F(MapSaveTest, APresetMapSavesUnderAFreshPrefixEachTime) {
   GUI_DS_MapConfiguration* dialog = Configure("Hill", "");
   dialog->Draw();
   EXPECT_FALSE(dialog->saveButton->enabled);
+}
+
+// Nothing about a save goes unsaid: a greyed Save says what it waits for, a path square
+// whose route leads to no exit is named before the save, and the save is confirmed.
+TEST_F(MapSaveTest, AGreyedSaveSaysWhyADeadEndIsNamedFirstAndTheSaveIsConfirmed) {
+  GUI_DS_Window* window = Open("border_crossing");
+  ASSERT_NE(window, nullptr);
+  GUI_DS_MapConfiguration* dialog = Configure("Hill", "");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->routeWarning, "") << "every route of the shipped map leads out";
+  dialog->Draw();
+  EXPECT_FALSE(dialog->saveButton->enabled);
+  EXPECT_EQ(dialog->message, GetTranslation("MAPEDIT_SAVE_NEEDS_TEXT"));
+  dialog->descriptionEdit->SetText("Take the hill");
+  dialog->Draw();
+  EXPECT_TRUE(dialog->saveButton->enabled);
+  EXPECT_EQ(dialog->message, "");
+  SaveMapPressed(0);
+  ASSERT_EQ(GetDSMapConfiguration(), nullptr);
+  ASSERT_NE(OpenMessageBox(), nullptr) << "the save is confirmed";
+  EXPECT_NE(OpenMessageBox()->Text().find("Hill"), std::string::npos) << OpenMessageBox()->Text();
+  delete OpenMessageBox();
+
+  // Two path squares that only lead to each other: a dead end.
+  std::vector<SIM_MapSquare*> inner;
+  for (const auto& square : window->scenario->grid)
+    if (!square->IsExit() && !square->defenderFlag && inner.size() < 2) inner.push_back(square.get());
+  ASSERT_EQ(inner.size(), 2u);
+  inner[0]->links = {inner[1]->number};
+  inner[1]->links = {inner[0]->number};
+  dialog = Configure("Hill", "Take the hill");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_NE(dialog->routeWarning.find("has no route to an exit"), std::string::npos) << dialog->routeWarning;
+  EXPECT_NE(FindSquareWithoutExit(*window->scenario), nullptr);
+  delete dialog;
 }
 
 TEST_F(MapSaveTest, AUserMapKeepsItsPrefixAndDecliningTheOverwriteChangesNothing) {

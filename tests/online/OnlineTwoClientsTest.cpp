@@ -370,6 +370,23 @@ TEST_F(OnlineTwoClientsTest, MessageCompareAndABadgeTheOtherPlayerSees) {
   const std::string cached = ReadAll(GetUserFolder(USERFOLDER_BADGE_DATABASE) + "/ztk_badge_bravo.jpg");
   EXPECT_EQ(cached, ReadAll(UserRoot() + "/bravo/bitmaps/regiment_badge.jpg"))
       << "bravo's badge reached alpha";
+  EXPECT_EQ(compare->RightPanel()->Status(), "");
+  delete compare;
+
+  // HQ unreachable: each side says so instead of showing its labels over empty values.
+  server.SetMode("getuserprofile.php", "refuse");
+  GUI_OL_FriendStrip::OnCompare(RowIndex("bravo", GUI_OL_FriendStrip::kFriend));
+  compare = OpenProfileComparisonWindow();
+  ASSERT_NE(compare, nullptr);
+  Settle();
+  ASSERT_NE(compare->RightPanel(), nullptr);
+  for (GUI_OL_UserComparison* panel : {compare->LeftPanel(), compare->RightPanel()}) {
+    EXPECT_EQ(panel->Status(), GetTranslation("OL_COMPARE_OFFLINE"));
+    EXPECT_EQ(panel->Value(2), "");
+    EXPECT_FALSE(panel->HasBadge());
+  }
+  server.SetMode("getuserprofile.php", "");
+  delete compare;
 
   // Bravo finds the message.
   Become("bravo");
@@ -484,6 +501,38 @@ GUI_BB_OnlineBrowser* OpenOnlineTab() {
   tab->Layout();
   SettleWindow(tab);
   return tab;
+}
+
+// A challenge is posted under the poster's name: a player who never signed up is asked to,
+// and OK opens the profile where that is done. Nothing reaches the server meanwhile.
+TEST_F(OnlineTwoClientsTest, PostingAChallengeBeforeSigningUpAsksForASignUp) {
+  SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
+  scenarios.Load();
+  ASSERT_FALSE(scenarios.Campaign().empty());
+  Become("nobody");
+  ASSERT_FALSE(UserNameFileExists());
+  SIM_Battle& battle = GetBattle();
+  battle.scenario = scenarios.Campaign().front();
+  battle.playerDefends = false;
+  delete OpenProfileWindowDialog();
+  OpenPostChallenge();
+  GUI_PostChallenge* post = GetPostChallengeDialog();
+  ASSERT_NE(post, nullptr);
+  GUI_PostChallenge::OnUpload(0);
+  SettleWindow(post);
+  EXPECT_EQ(MessageBoxText(), GetTranslation("POST_CHALLENGE_SIGN_UP"));
+  EXPECT_EQ(GetPostChallengeDialog(), post) << "the dialog stays for the post after signing up";
+  EXPECT_EQ(server.Log().find("postchallenge.php"), std::string::npos) << server.Log();
+  ASSERT_NE(OpenMessageBox(), nullptr);
+  GUI_Message::OnOK(0);
+  EXPECT_NE(OpenProfileWindowDialog(), nullptr) << "OK opens the profile to sign up in";
+  SignUp("nobody");
+  GUI_PostChallenge::OnUpload(0);
+  SettleWindow(post);
+  GetWindowOrder().FlushDeleted();
+  EXPECT_EQ(GetPostChallengeDialog(), nullptr) << MessageBoxText();
+  EXPECT_NE(server.Log().find("postchallenge.php"), std::string::npos) << "posted once signed up";
+  battle.scenario = nullptr;
 }
 
 // The challenge loop: alpha attacked border_crossing, keeps the recording (it shows in

@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -576,6 +577,20 @@ class HullEditorScreenshotTest : public ::testing::Test {
     gl_.Close();
   }
 
+  // The whole screen as the hull editor draws it.
+  std::vector<uint32_t> Frame() {
+    D3DEngine& d3d = GetRenderDevice();
+    GUI_Tooltip::ClearQueue();
+    d3d.BeginScene();
+    GetGame().CurrentMode->Draw();
+    gui_draw::FlushAll();
+    d3d.EndScene();
+    std::vector<uint32_t> pixels;
+    platform::Rect all{0, 0, kShotW, kShotH};
+    EXPECT_EQ(d3d.Device()->ReadPixels(nullptr, all, &pixels), platform::D3D_OK);
+    return pixels;
+  }
+
   void Shoot(const std::string& name) {
     D3DEngine& d3d = GetRenderDevice();
     GUI_Tooltip::ClearQueue();
@@ -593,6 +608,51 @@ class HullEditorScreenshotTest : public ::testing::Test {
 
   zt_test::GLWindow gl_;
 };
+
+// A damage point of the chassis right under the turret: its marker is drawn over the
+// turret, not hidden by it.
+TEST_F(HullEditorScreenshotTest, AMarkerOfALowerLayerShowsOverTheLayersAboveIt) {
+  ZT_REQUIRE_GL(gl_);
+  GUI_HE_ControlPanel::LoadHullFile(kJackal);
+  SIM_UnitHull* hull = GetHEControlPanel()->hull;
+  ASSERT_NE(hull, nullptr);
+  hull->targets.push_back(std::make_unique<SIM_UnitTargetData>());
+  hull->targets.back()->name = "tank_chassis";
+  hull->targets.back()->z = 6.0f;
+  GetHEDamageEditor()->RebuildStrips();
+  GetGame().CurrentMode->Process();
+  GUI_HE_LayerViewer* viewer = GetHELayerViewer();
+  ASSERT_NE(viewer, nullptr);
+  GUI_HE_LayerSprite* chassis = viewer->FindLayerSprite("tank_chassis");
+  GUI_HE_LayerSprite* turret = viewer->FindLayerSprite("tank_turret");
+  ASSERT_NE(chassis, nullptr);
+  ASSERT_NE(turret, nullptr);
+  ASSERT_LT(std::find(viewer->layerSprites.begin(), viewer->layerSprites.end(), chassis),
+            std::find(viewer->layerSprites.begin(), viewer->layerSprites.end(), turret))
+      << "the turret is drawn over the chassis";
+  GUI_HE_DamageSprite* marker = nullptr;
+  for (GUI_HE_DamageSprite* d : chassis->damageSprites)
+    if (d->point == hull->targets.back().get()) marker = d;
+  ASSERT_NE(marker, nullptr);
+  marker->PlaceMarker(turret->CentreX(), turret->CentreY(), 24.0f);
+  marker->WriteBack();
+  GUI_HE_LayerViewer::OnToggleDamage(0);  // markers only: the outline is plain red
+  ASSERT_EQ(viewer->markersOnly, 1);
+  for (GUI_HE_LayerSprite* sprite : viewer->layerSprites)
+    for (GUI_HE_DamageSprite* d : sprite->damageSprites)
+      if (d->point == hull->targets.back().get()) marker = d;
+  const std::vector<uint32_t> pixels = Frame();
+  ASSERT_EQ(pixels.size(), static_cast<size_t>(kShotW * kShotH));
+  // The marker's left edge, halfway down: the outline's red.
+  const int x = marker->left, y = (marker->top + marker->bottom) / 2;
+  const uint32_t p = pixels[static_cast<size_t>(y) * kShotW + static_cast<size_t>(x)];
+  const int red = static_cast<int>((p >> 16) & 0xFF), green = static_cast<int>((p >> 8) & 0xFF),
+            blue = static_cast<int>(p & 0xFF);
+  EXPECT_GE(red, 240) << std::hex << p;
+  EXPECT_LE(green, 30) << std::hex << p;
+  EXPECT_LE(blue, 30) << std::hex << p;
+  hull->targets.pop_back();
+}
 
 TEST_F(HullEditorScreenshotTest, LayerViewWithDamagePreviewAndHulkView) {
   ZT_REQUIRE_GL(gl_);
