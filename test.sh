@@ -15,9 +15,5 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # Every drawing test must draw here: one that cannot open its window fails with the reason.
 export ZENTRAK_TESTS_MUST_DRAW=1
-# LeakSanitizer's exit-time tracer can crash ("Tracer caught signal 11") on the software
-# renderer's rasteriser threads; the tests draw on the calling thread instead (the suites
-# already run side by side, one per core).
-export LP_NUM_THREADS=0
 jobs=$(nproc)
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir build/asan --output-on-failure -j "$jobs"

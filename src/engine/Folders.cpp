@@ -266,6 +266,11 @@ bool FileExists(const std::string& path) {
 bool DirectoryExists(const std::string& path) { return IsDir(path); }
 
 bool WriteFileAtomic(const std::string& path, const std::string& contents) {
+  // A player file named before the user folders are known would land at the root.
+  if (path.empty() || (path[0] == '/' && path.find('/', 1) == std::string::npos)) {
+    LogErrorF("Failed to save %s: no user folder is known yet", path.c_str());
+    return false;
+  }
   std::string why;
   if (!platform::WriteFileReplacing(path, contents.data(), contents.size(), &why)) {
     LogErrorF("Failed to save %s: %s", path.c_str(), why.c_str());

@@ -164,6 +164,16 @@ TEST_F(FoldersTest, FileSizesAndAtomicWrites) {
   EXPECT_EQ(GetFileSizeByName(base_ + "/pipe"), -1);
 }
 
+// A player file asked for before the user folders are known ("" + "/metr.ini") is refused
+// instead of landing at the file system's root.
+TEST_F(FoldersTest, AFileWithoutItsUserFolderIsNotWrittenAtTheRoot) {
+  UserFolders()[USERFOLDER_ROOT].clear();
+  const std::string path = GetUserFolder(USERFOLDER_ROOT) + "/zentrak-no-folder-test.ini";
+  EXPECT_FALSE(WriteFileAtomic(path, "x"));
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(WriteFileAtomic("", "x"));
+}
+
 TEST(FileNameTest, OnlyPlainNamesAreSafe) {
   struct Case {
     std::string name;

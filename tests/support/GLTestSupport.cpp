@@ -24,7 +24,10 @@ namespace zt_test {
 
 namespace {
 int g_drawingSkips = 0;
-}
+bool g_openedGLWindow = false;
+}  // namespace
+
+bool OpenedGLWindow() { return g_openedGLWindow; }
 
 bool DrawingRequired() {
   const char* v = std::getenv("ZENTRAK_TESTS_MUST_DRAW");
@@ -62,6 +65,7 @@ void GLWindow::OpenOrSkip(const char* title, int width, int height, uint32_t ext
     }
   }
   if (!window_) ZT_CANNOT_DRAW(why);
+  g_openedGLWindow = true;
   OpenDebugFile(UserRoot());
   D3DEngine& e = GetRenderDevice();
   e.SetMainWindow(window_);

@@ -45,6 +45,8 @@ class GLWindow {
 // fails with the reason. Elsewhere (no display on purpose) it is skipped, counted, and the
 // test program ends with kCannotDrawExitCode so CTest lists it as not run.
 bool DrawingRequired();
+// Whether this process opened an OpenGL window.
+bool OpenedGLWindow();
 void CountDrawingSkip();
 int DrawingSkips();
 constexpr int kCannotDrawExitCode = 77;
