@@ -119,10 +119,11 @@ GUI_UD_DesignLoader::GUI_UD_DesignLoader(const std::vector<std::string>& filePat
   const GUI_Rect c = clientRect;
   scroll = new GUI_ScrollingWindow(GUI_ScrollingWindow::kVertical);
   AddChild(scroll);
-  scroll->SetRect(c.right - 27.0f, c.top + 28.0f, c.right - 12.0f, c.bottom - 20.0f);
+  // The caption and Open share the bottom row inside the frame, below the last strip.
+  scroll->SetRect(c.right - 27.0f, c.top + 28.0f, c.right - 12.0f, c.bottom - 28.0f);
   openButton = new GUI_ButtonText(&GUI_UD_DesignLoader::OnOpen, "UD_FILE_OPEN", 0);
   openButton->SetTooltip("UD_FILE_OPEN_TT", 60);
-  openButton->SetRect(c.right - 124.0f, c.bottom - 4.0f, c.right - 2.0f, c.bottom + 22.0f);
+  openButton->SetRect(c.right - 128.0f, c.bottom - 25.0f, c.right - 6.0f, c.bottom - 3.0f);
   AddButton(openButton);
   sortName = new GUI_ButtonText(&GUI_UD_DesignLoader::OnSort, "UD_DESIGN_SORT_NAME", 0);
   sortName->SetRect(c.left + 12.0f, c.top + 4.0f, c.right - 200.0f, c.top + 26.0f);
@@ -183,7 +184,7 @@ void GUI_UD_DesignLoader::LayoutStrips() {
   for (int i = 0; i < static_cast<int>(strips.size()); ++i) {
     GUI_UD_DesignLoaderStrip* s = strips[static_cast<size_t>(i)];
     s->visible = false;
-    if (i < first || y + kStripHeight > c.bottom - 24.0f) continue;
+    if (i < first || y + kStripHeight > c.bottom - 28.0f) continue;
     s->visible = true;
     s->SetRect(c.left + 10.0f, y, scroll->left - 5.0f, y + kStripHeight);
     if (s->deleteButton)
@@ -232,12 +233,16 @@ void GUI_UD_DesignLoader::Draw() {
     const std::string name = FitTextToWidth(s->nameText, static_cast<float>(s->width - 190));
     text.Print(0, name.c_str(), s->left + 10.0f, static_cast<float>(s->top), TextColour());
     // The class stops short of the bin.
-    const float classRight = s->deleteButton ? s->deleteButton->left - 4.0f : s->right - 4.0f;
-    const std::string cls = FitTextToWidth(s->classText, classRight - (s->right - 150.0f));
+    const float classRight = s->deleteButton ? s->deleteButton->left - 4.0f : s->right - 8.0f;
+    const float room = classRight - (s->right - 150.0f);
+    std::string cls = FitTextToWidth(s->classText, room);
+    if (text.TextWidth(cls.c_str()) > room)
+      cls = FitTextToWidth(s->classText, room - static_cast<float>(text.TextWidth("...")));
     text.Print(0, cls.c_str(), s->right - 150.0f, static_cast<float>(s->top), TextColour());
   }
   std::string caption = GetTranslation("UD_FILEOPEN_FILENAME");
   if (selected) caption += " " + selected->nameText;
-  text.Print(0, caption.c_str(), c.left + 12.0f, c.bottom, TextColour());
+  caption = FitTextToWidth(caption, openButton->left - c.left - 24.0f);
+  text.Print(0, caption.c_str(), c.left + 12.0f, c.bottom - 22.0f, TextColour());
   FlushAll();
 }

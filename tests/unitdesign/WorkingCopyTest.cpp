@@ -1,6 +1,9 @@
 // What is saved and what is on the board stay apart: loading a design shows its file,
 // changes are asked about before they are thrown away, a new hull starts a design of its
 // own, and deleting the open design leaves a board to work on.
+#include <algorithm>
+
+#include "engine/TextRenderer.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/ScrollingWindow.h"
 #include "gui/TextEditWindow.h"
@@ -213,6 +216,46 @@ TEST_F(WorkingCopyTest, TheBinOfARowDeletesThatRowAndSamplesHaveNone) {
   EXPECT_NE(SIM_UnitDesignManager::Get().FindDesignByFile(keep), nullptr);
   EXPECT_EQ(SIM_UnitDesignManager::Get().FindDesignByFile(gone), nullptr);
   EXPECT_TRUE(FileExists(kBulwarkFile));
+}
+
+// The loader's caption and Open button stand inside its frame below the last row, and a
+// row's class stops before its bin.
+TEST_F(WorkingCopyTest, TheLoaderKeepsItsLabelsInsideTheFrameAndClearOfTheBin) {
+  LoadStandardFonts();
+  ASSERT_NE(LoadSample("field_station.txt"), nullptr);  // a long class name
+  ASSERT_TRUE(SaveDesign("Station Copy"));
+  GUI_UD_DesignLoaderStrip* row = OpenLoaderAt(GetUserFolder(USERFOLDER_PLAYER_UNITS) + "/station copy.txt");
+  ASSERT_NE(row, nullptr);
+  ASSERT_NE(row->deleteButton, nullptr);
+  GUI_UD_DesignLoader* loader = GetUDDesignLoader();
+  TextCapture capture;
+  GetTextRenderer().SetCapture(&capture);
+  loader->Draw();
+  GetTextRenderer().SetCapture(nullptr);
+  const GUI_Rect c = loader->clientRect;
+  float lowestRow = 0.0f;
+  for (const GUI_UD_DesignLoaderStrip* s : loader->strips)
+    if (s->visible) lowestRow = std::max(lowestRow, static_cast<float>(s->bottom));
+  const GUI_ButtonText* open = loader->openButton;
+  EXPECT_GE(open->top, lowestRow);
+  EXPECT_LE(open->bottom, c.bottom);
+  EXPECT_LE(open->right, c.right);
+  bool caption = false, classShown = false;
+  const std::string captionText = GetTranslation("UD_FILEOPEN_FILENAME");
+  for (const LibTextChunk* chunk : capture.chunks) {
+    if (chunk->text.rfind(captionText, 0) == 0) {
+      caption = true;
+      EXPECT_GE(chunk->y, lowestRow);
+      EXPECT_LE(chunk->y + 16.0f, c.bottom);
+    }
+    if (chunk->y == row->top && chunk->x == row->right - 150.0f) {
+      classShown = true;
+      EXPECT_LE(chunk->x + GetTextRenderer().TextWidth(chunk->text.c_str()), row->deleteButton->left)
+          << chunk->text;
+    }
+  }
+  EXPECT_TRUE(caption);
+  EXPECT_TRUE(classShown);
 }
 
 }  // namespace
