@@ -3,6 +3,10 @@
 // default (the game's own work per frame); with --gl on the OpenGL device at 1280 x 1024
 // (Mesa's software renderer under xvfb-run). The same frame again with 400 tanks and
 // buildings of both sides on screen (the battle paused, so the frame is the drawing).
+// Then what a player sees: the idle main menu, and a 400-unit fight with the default
+// effect options running (with --night on a map with a light map). Each reports the
+// frame's pixels touched (drawn and cleared) and the screens' worth (pixels over
+// 1280 x 1024) beside the draw calls; the fight also the pixels of each draw layer.
 #include "battlescreen/BattleScreen.h"
 
 #include <SDL.h>
@@ -13,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,9 +30,12 @@
 #include "battle/BattleUnit.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
+#include "engine/ShaderEffects.h"
 #include "engine/Singletons.h"
+#include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "game/ConnectLayers.h"
@@ -41,13 +49,19 @@ namespace {
 constexpr int kW = 1280, kH = 1024;
 BenchGame g_bench;
 
-// The largest campaign map, fought as the attacker without AI units, shown as mode 6.
+constexpr double kScreen = double(kW) * double(kH);
+bool g_night = false;  // "--night": the fight on a map with a light map
+
+// The largest campaign map (with --night the largest with a light map), fought as the
+// attacker without AI units, shown as mode 6.
 std::string StartLargestBattle() {
   SIM_ScenarioManager& scenarios = SIM_ScenarioManager::Get();
   scenarios.Load();
   SIM_Scenario* largest = nullptr;
   for (SIM_Scenario* s : scenarios.Campaign())
-    if (!largest || s->maxCols * s->maxRows > largest->maxCols * largest->maxRows) largest = s;
+    if ((!g_night || s->usingLightMap) &&
+        (!largest || s->maxCols * s->maxRows > largest->maxCols * largest->maxRows))
+      largest = s;
   if (!largest) return "";
   BattleHooks& hooks = GetBattleHooks();
   hooks.beginBattleLoad = nullptr;
@@ -103,7 +117,133 @@ uint64_t UnitLayerDraws() {
   return 0;
 }
 
+// The frame's cost in the counters every case reports.
+struct FrameCost {
+  uint64_t frames = 0, draws = 0, pixels = 0, clears = 0, fullPasses = 0;
+  void Add(const platform::FrameCounters& c) {
+    ++frames;
+    draws += c.draws;
+    pixels += c.PixelsTouched();
+    clears += c.clears;
+    fullPasses += c.fullTargetPasses;
+  }
+  void Report(benchmark::State& state) const {
+    const double n = frames ? double(frames) : 1.0;
+    state.counters["draws_per_frame"] = double(draws) / n;
+    state.counters["Mpixels_per_frame"] = double(pixels) / n / 1e6;
+    state.counters["screens"] = double(pixels) / n / kScreen;
+    state.counters["clears"] = double(clears) / n;
+    state.counters["full_passes"] = double(fullPasses) / n;
+  }
+};
+
+// One whole frame as the game draws it, waited for, so its whole cost is measured.
+void DrawOneFrame(platform::Device* d) {
+  GetGame().DrawFrame();
+  if (g_bench.gl) {
+    std::vector<uint32_t> pixel;
+    d->ReadPixels(nullptr, platform::Rect{0, 0, 1, 1}, &pixel);
+  }
+  if (auto* null = dynamic_cast<platform::NullDevice*>(d)) null->ClearRecord();
+}
+
+// With ZENTRAK_BENCH_SHOTS set, the frame just drawn is saved there (to be looked at).
+void SaveShot(const char* name) {
+  const char* folder = std::getenv("ZENTRAK_BENCH_SHOTS");
+  if (!folder || !*folder) return;
+  GetRenderDevice().SaveScreenshot((std::string(folder) + "/" + name + ".bmp").c_str(),
+                                   platform::ImageFileFormat::BMP, nullptr);
+}
+
+void BM_IdleMenu(benchmark::State& state) {
+  platform::Device* d = GetRenderDevice().Device();
+  FrameCost cost;
+  for (auto _ : state) {
+    DrawOneFrame(d);
+    cost.Add(d->LastFrameCounters());
+  }
+  cost.Report(state);
+}
+
+// 400 tanks, 200 a side in two blocks facing each other within range, the view on them
+// at the zoom that shows them all; the battle runs (one step a frame, as in the game).
+void PlaceFight() {
+  SIM_UnitDesignManager::Get().Load();
+  std::vector<SIM_UnitDesign*> designs;
+  for (const auto& d : SIM_UnitDesignManager::Get().Designs())
+    if (d->GetSizeType() == 2) designs.push_back(d.get());
+  if (designs.empty()) return;
+  SIM_Battle& battle = GetBattle();
+  if (battle.state == BATTLE_DEPLOYMENT) battle.Begin();
+  battle.SetPaused(false);
+  // The units of the paused case fight here, the rest are made.
+  std::vector<SIM_BattleUnit*> sides[2];
+  for (int side = 0; side < 2; ++side)
+    if (SIM_BattleArmy* army = side == 0 ? battle.playerArmy : battle.opponentArmy)
+      sides[side].assign(army->livingUnits.begin(), army->livingUnits.end());
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  constexpr float kSpacingX = 80.0f, kSpacingY = 72.0f, kGap = 320.0f;
+  const float blockW = 9 * kSpacingX, blockH = 19 * kSpacingY;
+  const float cx = map.mapWidth / 2, cy = map.mapHeight / 2;
+  for (int i = 0; i < 400; ++i) {
+    const bool player = i % 2 == 0;
+    const int k = i / 2;
+    std::vector<SIM_BattleUnit*>& side = sides[player ? 0 : 1];
+    SIM_BattleUnit* u = size_t(k) < side.size() ? side[size_t(k)] : nullptr;
+    if (!u) {
+      u = new SIM_BattleUnit();
+      (player ? battle.playerArmy : battle.opponentArmy)->AddUnit(u, designs[size_t(k) % designs.size()]);
+    }
+    const float x0 = player ? cx - kGap / 2 - blockW : cx + kGap / 2;
+    u->x = x0 + float(k % 10) * kSpacingX;
+    u->y = cy - blockH / 2 + float(k / 10) * kSpacingY;
+    u->SetHeading(player ? 90.0f : 270.0f);
+    u->CacheHeading();
+    u->state = US_ACTIVE;
+  }
+  const float zoom = std::min(float(kW) / (2 * blockW + kGap + 200.0f), float(kH) / (blockH + 200.0f));
+  map.targetZoom = map.zoom = std::clamp(zoom, map.minZoom, map.maxZoom);
+  map.centreX = cx;
+  map.centreY = cy;
+}
+
+size_t DrawnUnits() { return GUI_BS_UnitManager::Instance().lastDrawn; }
+
+bool EnsureBattle();
+bool EnsureFight();
+
+void BM_Fight(benchmark::State& state) {
+  if (!EnsureBattle() || !EnsureFight()) {
+    state.SkipWithError("the fight does not draw its 400 units");
+    return;
+  }
+  platform::Device* d = GetRenderDevice().Device();
+  FrameCost cost;
+  uint64_t drawnUnits = 0;
+  std::map<std::string, uint64_t> layerPixels;
+  GetBattleFrameTrace().enabled = true;
+  for (auto _ : state) {
+    DrawOneFrame(d);
+    cost.Add(d->LastFrameCounters());
+    drawnUnits += DrawnUnits();
+    for (const auto& entry : GetBattleFrameTrace().entries) layerPixels[entry.name] += entry.pixels;
+  }
+  cost.Report(state);
+  state.counters["units_drawn"] = cost.frames ? double(drawnUnits) / double(cost.frames) : 0.0;
+  state.counters["battle_s"] = GetBattle().battleClock / 1000.0;
+  // Where the pixels go, per draw layer and pass (screens' worth a frame).
+  std::printf("Fight400: pixels per frame by layer (screens' worth)\n");
+  for (const auto& [name, pixels] : layerPixels)
+    if (pixels > 0)
+      std::printf("  %-40s %6.3f\n", name.c_str(),
+                  double(pixels) / double(cost.frames ? cost.frames : 1) / kScreen);
+}
+
 void BM_BattleFrame(benchmark::State& state) {
+  if (!EnsureBattle()) {
+    state.SkipWithError("no battle");
+    return;
+  }
   D3DEngine& e = GetRenderDevice();
   platform::Device* d = e.Device();
   auto* null = dynamic_cast<platform::NullDevice*>(d);
@@ -132,18 +272,67 @@ void BM_BattleFrame(benchmark::State& state) {
 }
 }  // namespace
 
+namespace {
+// The battle the battle cases share, started by the first of them (after the menu).
+bool EnsureBattle() {
+  static int started = 0;  // 0 not yet, 1 running, -1 failed
+  if (started == 0) {
+    const std::string map = StartLargestBattle();
+    started = map.empty() ? -1 : 1;
+    if (started > 0)
+      std::printf("map: %s at zoom %.3f, %d x %d, %s device\n", map.c_str(), GUI_BS_Map::Instance().minZoom,
+                  kW, kH, g_bench.gl ? "OpenGL" : "null");
+  }
+  return started > 0;
+}
+
+// The fight's units, placed once and let fire for a second before measuring.
+bool EnsureFight() {
+  static int placed = 0;
+  if (placed == 0) {
+    PlaceFight();
+    for (int i = 0; i < 60; ++i) DrawOneFrame(GetRenderDevice().Device());
+    std::printf("fight: %zu of 400 units drawn at zoom %.3f\n", DrawnUnits(), GUI_BS_Map::Instance().zoom);
+    SaveShot(g_night ? "fight_night" : "fight_day");
+    placed = DrawnUnits() >= 380 ? 1 : -1;
+  }
+  return placed > 0;
+}
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--night") == 0) {
+      g_night = true;
+      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+      --argc;
+      break;
+    }
   if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
   if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: battle screen")) return 1;
+  // What the game sets up beside the device: effects, fonts and the full-screen targets.
+  GetShaderManager().LoadAll();
+  GetGame().LoadFonts();
+  GetGame().CreateScreenTargets(kW, kH);
   InitRandomWithSeed(1);
-  const std::string map = StartLargestBattle();
-  if (map.empty()) return 1;
-  std::printf("map: %s at zoom %.3f, %d x %d, %s device\n", map.c_str(), GUI_BS_Map::Instance().minZoom, kW,
-              kH, g_bench.gl ? "OpenGL" : "null");
-  // The empty map first (the reference), then with 400 units.
-  benchmark::RegisterBenchmark(g_bench.gl ? "BattleFrame/opengl" : "BattleFrame/null", BM_BattleFrame)
+  const std::string device = g_bench.gl ? "opengl" : "null";
+
+  // The idle main menu first, past its opening fade.
+  GetGame().SetGameMode(MODE_MAIN_MENU);
+  for (int i = 0; i < 30; ++i) DrawOneFrame(GetRenderDevice().Device());
+  SaveShot("menu");
+  benchmark::RegisterBenchmark(("IdleMenu/" + device).c_str(), BM_IdleMenu)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MinTime(2.0);
+  // The empty map (the reference), then with 400 units, then the fight.
+  benchmark::RegisterBenchmark(("BattleFrame/" + device).c_str(), BM_BattleFrame)
       ->Arg(0)
       ->Arg(400)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MinTime(2.0);
+  benchmark::RegisterBenchmark(("Fight400/" + device).c_str(), BM_Fight)
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
       ->MinTime(2.0);

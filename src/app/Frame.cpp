@@ -19,6 +19,7 @@
 #include "engine/ShaderEffects.h"
 #include "engine/Shell.h"
 #include "engine/Textures.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Cursor.h"
 #include "platform/NullDevice.h"
@@ -71,6 +72,13 @@ void Game::Frame() {
     return;
   }
 
+  if (SkipIdleFrame(ClockMilliseconds())) {
+    // The music keeps streaming while the picture rests.
+    if (SoundsExist()) GetSounds().Update();
+    platform::SleepMilliseconds(5);
+    return;
+  }
+
   if (steamStarted_) GetSteamData().RunCallbacks();
   CallGameLayerHook(GetGameLayerHooks().pollEndOfBattleWorkers);
   // The start-up online update ends here whatever the screen: a developer's editor opened
@@ -88,6 +96,19 @@ void Game::Frame() {
   // A Quit pressed during Process has already released the device and closed the
   // logs: nothing is drawn with them any more.
   if (shutDown_) return;
+  DrawFrame();
+  if (++framesDrawn_ == 1) {
+    DebugLog("First frame presented");
+    // Loading the menu's art decoded files in large temporary buffers; give the freed
+    // pages back instead of keeping them resident for the whole session.
+    malloc_trim(0);
+  }
+  platform::SleepMilliseconds(1);
+}
+
+void Game::DrawFrame() {
+  D3DEngine& d3d = GetRenderDevice();
+  d3d.SetClearEachFrame(!(CurrentMode && CurrentMode->CoversWholeScreen()));
   d3d.BeginScene();
   // Process may have switched modes: the new mode draws.
   if (CurrentMode) CurrentMode->Draw();
@@ -97,13 +118,16 @@ void Game::Frame() {
   if (graph.enabled) graph.Draw();
   d3d.EndScene();
   d3d.Flip();
-  if (++framesDrawn_ == 1) {
-    DebugLog("First frame presented");
-    // Loading the menu's art decoded files in large temporary buffers; give the freed
-    // pages back instead of keeping them resident for the whole session.
-    malloc_trim(0);
-  }
-  platform::SleepMilliseconds(1);
+}
+
+void Game::NoteActivity() { lastMessageMs_ = ClockMilliseconds(); }
+
+bool Game::SkipIdleFrame(std::uint64_t nowMs) {
+  const int interval = CurrentMode ? CurrentMode->IdleFrameIntervalMs() : 0;
+  const bool idle = interval > 0 && nowMs >= lastMessageMs_ + kIdleAfterMs;
+  if (idle && lastFrameMs_ != 0 && nowMs < lastFrameMs_ + std::uint64_t(interval)) return true;
+  lastFrameMs_ = nowMs;
+  return false;
 }
 
 void Game::Screenshot() {
@@ -116,6 +140,7 @@ void Game::Screenshot() {
 void MainWindowProc(const platform::Message& message) {
   Game& game = GetGame();
   GUI_InputManager& input = GetInputManager();
+  game.NoteActivity();
   switch (message.message) {
     case platform::WM_DESTROY:
       DebuggerOutput("WM_DESTROY");

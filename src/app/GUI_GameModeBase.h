@@ -20,6 +20,12 @@ class GUI_GameModeBase {
   virtual void Leave() {}
   virtual void OnWheelUp() {}
   virtual void OnWheelDown() {}
+  // A mode whose picture only drifts when nobody touches the game: the milliseconds
+  // between its frames once it has been idle a while (0: every frame is drawn).
+  virtual int IdleFrameIntervalMs() const { return 0; }
+  // Whether the mode's first drawing covers every pixel opaquely, so the frame needs no
+  // clear of the back buffer first.
+  virtual bool CoversWholeScreen() const { return false; }
 
   // The text field with the keyboard focus, or null.
   GUI_KeyboardTarget* FocusedEdit = nullptr;

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -88,7 +89,10 @@ bool GameExists() { return GameSlot() != nullptr; }
 // The engine owns the tables; start-up fills them at its own point in the order.
 void BuildTrigTables() { InitTrigTables(); }
 
-int Game::RenderTargetSize(int screenSize) {
+int Game::RenderTargetSize(int screenSize, bool powerOfTwo) {
+  // Every pass over a target touches all of it: no larger than the screen unless the
+  // device cannot make it so.
+  if (!powerOfTwo) return std::max(1, screenSize);
   if (screenSize <= 512) return 512;
   if (screenSize <= 1024) return 1024;
   if (screenSize <= 2048) return 2048;
@@ -280,8 +284,13 @@ void Game::InitDirect3D(int width, int height, bool windowed) {
 
   GetShaderManager().LoadAll();
 
-  RenderTargetWidth = RenderTargetSize(width);
-  RenderTargetHeight = RenderTargetSize(height);
+  CreateScreenTargets(width, height);
+}
+
+void Game::CreateScreenTargets(int width, int height) {
+  const bool powerOfTwo = !GetRenderDevice().NonSquareTextures();
+  RenderTargetWidth = RenderTargetSize(width, powerOfTwo);
+  RenderTargetHeight = RenderTargetSize(height, powerOfTwo);
   CreateRenderTargets();
 }
 

@@ -67,6 +67,8 @@ class Game {
   void LoadFonts();
   // One frame (see Frame.cpp).
   void Frame();
+  // The drawing part of a frame: the current mode's picture, presented.
+  void DrawFrame();
   // Requests a screenshot of the next presented frame.
   void Screenshot();
   // The orderly end; later calls do nothing.
@@ -74,9 +76,20 @@ class Game {
   bool IsShutDown() const { return shutDown_; }
   // Frames that reached the present since start-up.
   long long FramesDrawn() const { return framesDrawn_; }
+  // A message from the window (input, focus) or a change of mode: the next frames are
+  // drawn at full rate.
+  void NoteActivity();
+  // Whether this frame is skipped: the mode is idle (no message for kIdleAfterMs) and
+  // asks for fewer frames than the loop runs.
+  bool SkipIdleFrame(std::uint64_t nowMs);
+  static constexpr std::uint64_t kIdleAfterMs = 2000;
 
-  // The size of the full-screen render targets for a screen size: 512, 1024, 2048, 4096.
-  static int RenderTargetSize(int screenSize);
+  // The size of the full-screen render targets for a screen size: the screen's own, or
+  // where the device takes only powers of two, 512, 1024, 2048 or 4096.
+  static int RenderTargetSize(int screenSize, bool powerOfTwo = true);
+  // Sizes the full-screen render targets for a screen of width x height on the current
+  // device and creates every render target.
+  void CreateScreenTargets(int width, int height);
   // The desktop size start-up works with (the primary display's, else 1280 by 1024).
   void GetDesktopSize(int& width, int& height) const;
   // Tests stand in for the display: a non-zero size replaces the desktop's.
@@ -87,6 +100,8 @@ class Game {
   bool shutDown_ = false;
   bool steamStarted_ = false;
   long long framesDrawn_ = 0;
+  std::uint64_t lastMessageMs_ = 0;  // the clock when the window last sent a message
+  std::uint64_t lastFrameMs_ = 0;    // the clock when the last frame was drawn
 };
 
 Game& GetGame();

@@ -104,6 +104,7 @@ void Game::SetGameMode(int n) {
     return;
   }
   GUI_GameModeBase* previous = CurrentMode;
+  NoteActivity();  // a new screen opens (and fades in) at full rate
   CurrentModeNumber = n;
   CurrentMode = GetGameModeObject(n);
   // The first mode made current gets neither call; asking for the current mode

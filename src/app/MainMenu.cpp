@@ -89,6 +89,10 @@ void GUI_MainMenu::Enter() {
   if (!stats.CheckReminder(0)) stats.CheckReminder(1);
 }
 
+bool GUI_MainMenu::CoversWholeScreen() const {
+  return TitleBackdropExists() && GetTitleBackdrop().CoversScreen();
+}
+
 void GUI_MainMenu::Draw() {
   GetTitleBackdrop().Draw(true);
 

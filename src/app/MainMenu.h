@@ -33,6 +33,11 @@ class GUI_MainMenu : public GUI_GameModeBase, public GUIButtonList {
   void Enter() override;
   void OnWheelUp() override;
   void OnWheelDown() override;
+  // Idle, only the clouds drift (a few pixels a tenth of a second): ten frames a second.
+  int IdleFrameIntervalMs() const override { return kIdleFrameMs; }
+  static constexpr int kIdleFrameMs = 100;
+  // The title picture covers the screen (at the usual screen shapes).
+  bool CoversWholeScreen() const override;
 
   // Button callbacks: a mode button's user data is the mode number it leads to.
   static int OnModeButton(int mode);

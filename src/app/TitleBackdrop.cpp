@@ -123,15 +123,22 @@ void GUI_TitleBackdrop::UpdateClouds() {
   }
 }
 
+bool GUI_TitleBackdrop::CoversScreen() const {
+  return picture_.texture && picture_.texture->Texture() && picture_.width >= screenW_ &&
+         picture_.height >= screenH_;
+}
+
 void GUI_TitleBackdrop::Draw(bool showLogo) {
   D3DEngine& d3d = GetRenderDevice();
   d3d.EnsureScene();
   // Whatever was batched before belongs under the backdrop, not over it.
   GetGlobalVertexBuffer().Flush();
-  d3d.ClearTarget(0xFF000000u);
-  d3d.SetNormalBlend();
   const float cx = screenW_ / 2.0f;
   const float cy = screenH_ / 2.0f;
+  // The opaque picture over the whole screen hides what was there as well as a clear
+  // would: the clear is needed only where it leaves the screen's edges showing.
+  if (!CoversScreen()) d3d.ClearTarget(0xFF000000u);
+  d3d.SetNormalBlend();
   picture_.SetPosition(cx, cy);
   DrawCovering(picture_);
   UpdateClouds();

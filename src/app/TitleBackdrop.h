@@ -34,6 +34,8 @@ class GUI_TitleBackdrop {
   void StartCloud(Cloud& cloud, bool initial);
   // Moves, turns and draws the clouds (only at a graphics detail of 0.75 or more).
   void UpdateClouds();
+  // Whether the (opaque) picture covers the whole screen.
+  bool CoversScreen() const;
 
   const CTexturedSprite& Logo() const { return logo_; }
   const CTexturedSprite& Picture() const { return picture_; }

@@ -66,14 +66,14 @@ void GUI_Transition::ComputeScales() {
   const float hh = static_cast<float>(h / 2);
   halfDiagonal_ = std::sqrt(hw * hw + hh * hh);
 
-  // The copy fills only the screen's corner of the (power-of-two) render target.
-  int targetW = GameExists() ? GetGame().RenderTargetWidth : 0;
-  int targetH = GameExists() ? GetGame().RenderTargetHeight : 0;
+  // The copy fills the screen's part of the render target, which may be larger than the
+  // screen where the device rounds targets up: the target's own size tells.
+  GTexture9* target = d3d.FindNamedTexture(kTargetName);
+  int targetW = target ? target->Width() : 0;
+  int targetH = target ? target->Height() : 0;
   if (targetW <= 0 || targetH <= 0) {
-    // Without the game's sizes (tools, tests) the target itself tells.
-    GTexture9* target = d3d.FindNamedTexture(kTargetName);
-    targetW = target ? target->Width() : 0;
-    targetH = target ? target->Height() : 0;
+    targetW = GameExists() ? GetGame().RenderTargetWidth : 0;
+    targetH = GameExists() ? GetGame().RenderTargetHeight : 0;
   }
   uScale_ = targetW > 0 ? screenW_ / static_cast<float>(targetW) : 1.0f;
   vScale_ = targetH > 0 ? screenH_ / static_cast<float>(targetH) : 1.0f;

@@ -59,6 +59,8 @@ struct BattleHooks {
   std::function<void(const std::string&)> tutorialTrigger;
   // kind 0 shield, 1 armour, 2 internal; (x, y) the hit part's offset.
   std::function<void(SIM_BattleUnit*, float, int, float, float)> damageNumber;
+  // The hit behind the last damage number landed on the unit at (x, y), a world point.
+  std::function<void(SIM_BattleUnit*, float, float)> damageLanded;
   // Light map and services.
   std::function<void(SIM_Scenario*)> readLighting;
   std::function<void(const std::string&, float)> metricsAddSample;

@@ -213,6 +213,7 @@ void SIM_BeamLaserComponent::ApplyDamage() {
   if (hit && beamTarget) {
     if (!beamTarget->removed) {
       DealDamage(beamTarget, hitPart, damage);
+      DamageLanded(beamTarget, endX, endY);
       WeaponImpact(IMPACT_BEAM_HIT, warhead, damage, endX, endY);
     }
     SplashDamage(beamTarget, damage, beamTarget->x, beamTarget->y);

@@ -43,6 +43,7 @@ void SIM_Bullet::Strike() {
   WeaponImpact(IMPACT_BULLET_STRUCK, weapon->warhead, dmg, x, y);
   if (IsOutOfBattle(target)) return;
   weapon->DealDamage(target, hitPart, dmg);
+  DamageLanded(target, x, y);
   weapon->SplashDamage(target, dmg, target->x, target->y);
 }
 

@@ -107,6 +107,7 @@ void SIM_Missile::Strike() {
   const float dmg = launcher->damage;
   WeaponImpact(IMPACT_MISSILE_STRUCK, launcher->warhead, dmg, x, y);
   launcher->DealDamage(target, hitPart, dmg);
+  DamageLanded(target, x, y);
   launcher->SplashDamage(target, dmg, target->x, target->y);
 }
 

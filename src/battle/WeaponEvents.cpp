@@ -25,6 +25,11 @@ void WeaponImpact(int kind, int warhead, float damage, float x, float y) {
   if (hooks.weaponImpact) hooks.weaponImpact(kind, warhead, damage, x, y);
 }
 
+void DamageLanded(SIM_BattleUnit* unit, float x, float y) {
+  BattleHooks& hooks = GetBattleHooks();
+  if (hooks.damageLanded) hooks.damageLanded(unit, x, y);
+}
+
 float ShieldBubbleRadius(SIM_BattleUnit* unit) {
   BattleHooks& hooks = GetBattleHooks();
   return (unit && hooks.shieldBubbleRadius) ? hooks.shieldBubbleRadius(unit) : 0.0f;

@@ -24,6 +24,9 @@ int WeaponLoop(const std::string& name, float volume, float x, float y, int bank
 // Stops a looped sound started above; -1 is ignored.
 void StopWeaponSound(int handle);
 void WeaponImpact(int kind, int warhead, float damage, float x, float y);
+// A hit that damaged the unit landed at the world point (x, y): the damage numbers it
+// raised rise from there.
+void DamageLanded(SIM_BattleUnit* unit, float x, float y);
 // 0 when the unit has no active bubble.
 float ShieldBubbleRadius(SIM_BattleUnit* unit);
 void ShieldImpact(SIM_BattleUnit* unit, float volume, float x, float y);

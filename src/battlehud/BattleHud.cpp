@@ -1,6 +1,7 @@
 #include "battlehud/BattleHud.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/GUI_GameModeBase.h"
@@ -30,6 +31,7 @@
 #include "battlescreen/DesignSprite.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
+#include "engine/InputManager.h"
 #include "engine/MathHelpers.h"
 #include "engine/Singletons.h"
 #include "engine/Sprites.h"
@@ -41,6 +43,7 @@
 #include "gui/GuiDraw.h"
 #include "gui/InfoWidgets.h"
 #include "gui/ScrollingWindow.h"
+#include "gui/SharedTextures.h"
 #include "gui/SpriteSheet.h"
 #include "gui/ToolkitHooks.h"
 #include "gui/Tooltip.h"
@@ -48,6 +51,7 @@
 #include "simdata/Achievements.h"
 #include "simdata/DataHooks.h"
 #include "simdata/Divisions.h"
+#include "simdata/ModuleType.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
@@ -156,61 +160,115 @@ std::string FormatScore(float value) { return FormatThousands(static_cast<int>(v
 
 // ---------------------------------------------------------------- design popup
 
-GUI_BS_DesignPopup::GUI_BS_DesignPopup(SIM_UnitDesign* d) : design(d) {
+GUI_BS_DesignPopup::GUI_BS_DesignPopup(SIM_UnitDesign* d) : GUI_Dialog(false), design(d) {
   ZT_ASSERT(design != nullptr);
+  sideBorder = topBorder = bottomBorder = kBorder;
+  // Shown by its icon, drawn by the deployment window: the strip under it takes the clicks.
+  claimsMouse = false;
+  blocksClicks = false;
   if (!design) return;
   for (const DesignModule& m : design->modules)
     if (slots.size() < kSlots) slots.push_back(m.type);
   while (slots.size() < kSlots) slots.push_back(nullptr);
+  for (const SIM_ModuleType* m : slots)
+    slotTooltips.push_back(m ? std::make_unique<GUI_Tooltip>(m->GetGuiName(), 20) : nullptr);
   title = design->guiName.empty() ? design->name : design->guiName;
+  if (title.size() > 255) title.resize(255);
   picture = GUI_BS_DesignSprite::Instance().GetTexture(design->name, false);
 }
 
+GUI_BS_DesignPopup::~GUI_BS_DesignPopup() = default;
+
 void GUI_BS_DesignPopup::Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth) {
   const int centre = (iconLeft + iconRight) / 2;
-  left = std::min(centre - kWidth / 2, screenWidth - kWidth);
-  top = windowTop - kHeight - 38;
-  right = left + kWidth;
-  bottom = top + kHeight;
+  const int l = std::min(centre - kWidth / 2, screenWidth - kWidth);
+  const int t = windowTop - kHeight - 38;
+  SetRect(static_cast<float>(l), static_cast<float>(t), static_cast<float>(l + kWidth),
+          static_cast<float>(t + kHeight));
+  // The title as far as it fits the bar.
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("22.dds", 16.0f);
+  std::string name = title;
+  TruncateToWidth(name, 150.0f);
+  SetTitle(name);
+  const GUI_Rect c = GetClientRect();
+  descLeft = static_cast<int>(c.left) + 10;
+  descTop = static_cast<int>(c.top) + 8;
+  descRight = static_cast<int>(c.right) - 10;
+  descBottom = static_cast<int>(c.top) + 33;
+  gridX = static_cast<float>(c.left) + 48 + 15;
+  gridY = static_cast<float>(descBottom) + 48;
   connectorLeft = centre - 4;
   connectorRight = centre + 4;
   connectorTop = bottom;
   connectorBottom = iconTop + 5;
 }
 
+int GUI_BS_DesignPopup::SlotAt(float x, float y) const {
+  const float x0 = gridX + 48 + 5, y0 = static_cast<float>(descBottom);
+  if (x < x0 || y < y0 || x >= x0 + 4 * 48.0f || y >= y0 + 2 * 48.0f) return -1;
+  return static_cast<int>((y - y0) / 48.0f) * 4 + static_cast<int>((x - x0) / 48.0f);
+}
+
 void GUI_BS_DesignPopup::Draw() {
-  if (!design) return;
-  const float l = static_cast<float>(left), t = static_cast<float>(top);
-  // A title band over the body, the description across the top of the body.
-  FillRect(l, t - 26, static_cast<float>(right), t, 0xf02a3138);
-  FillRect(l, t, static_cast<float>(right), static_cast<float>(bottom), 0xf0181c20);
-  FillRect(l, t, static_cast<float>(right), t + 2, 0xff5a646e);
-  FillRect(static_cast<float>(connectorLeft), static_cast<float>(connectorTop),
-           static_cast<float>(connectorRight), static_cast<float>(connectorBottom), 0xffc8c8c8);
-  // Picture on its grid, then the eight module slots, four to a row.
-  const float descBottom = t + 6 + 38;
-  const float px = l + 6 + 48 + 15, py = descBottom + 48;
-  FillRect(px - 48, py - 48, px + 48, py + 48, 0xff0c0f12);
+  if (!design || !visible) return;
+  // The dialog's backdrop, frame and title bar, then the dark inset of the client area.
+  GUI_Dialog::Draw();
+  const GUI_Rect c = GetClientRect();
+  DrawGUITexture(SHARED_DARK_CLIENT, 16.0f, 1.0f, true, static_cast<float>(c.left), static_cast<float>(c.top),
+                 static_cast<float>(c.right), static_cast<float>(c.bottom));
+  gui_draw::FlushAll();
+  TextRenderer& tr = GetTextRenderer();
+  tr.SetFont("18.dds", 16.0f);
+  // One line in the band over the picture: a longer description is cut (the icon's
+  // tooltip carries all of it).
+  std::string description = design->description;
+  const float band = static_cast<float>(descRight - descLeft) - 10.0f;
+  TruncateToWidth(description, band);
+  tr.Print(0, description.c_str(), static_cast<float>(descLeft) + 5, static_cast<float>(descTop),
+           gui_draw::TextColour());
+  tr.Flush();
+  // The picture on its grid.
+  gui_draw::QueueCentred(FindOrLoadTexture("design_popup_grid.dds"), gridX, gridY, 96, 96, 0, 0, 1, 1,
+                         kWhite);
+  gui_draw::FlushSprites();
   if (!picture.empty())
-    gui_draw::QueueQuad(FindOrLoadTexture(picture), px - 48, py - 48, px + 48, py + 48, 0, 0, 1, 1, kWhite);
+    gui_draw::QueueCentred(FindOrLoadTexture(picture), gridX, gridY, 96, 96, 0, 0, 1, 1, kWhite);
+  gui_draw::FlushSprites();
+  // The eight module slots, four to a row: the slot under the pointer lights up and names
+  // its module.
+  const float mx = gui_draw::MouseX(), my = gui_draw::MouseY();
+  const int hovered = SlotAt(mx, my);
   CLoadedTexture* panel = FindOrLoadTexture("minimap_panel.dds");
+  const float x0 = gridX + 48 + 5, y0 = static_cast<float>(descBottom);
   for (int i = 0; i < kSlots; ++i) {
-    const float sx = px + 48 + 5 + 48.0f * static_cast<float>(i % 4),
-                sy = descBottom + 48.0f * static_cast<float>(i / 4);
-    gui_draw::QueueQuad(panel, sx + 2, sy + 2, sx + 46, sy + 46, 0.75f, 0.5625f, 0.875f, 0.6875f, kWhite);
-    const SIM_ModuleType* m = slots[static_cast<size_t>(i)];
-    if (m && !m->icon.empty())
-      gui_draw::QueueQuad(FindOrLoadTexture(m->icon), sx + 6, sy + 6, sx + 42, sy + 42, 0, 0, 1, 1,
-                          0xffffff80);
+    const float sx = x0 + 48.0f * static_cast<float>(i % 4), sy = y0 + 48.0f * static_cast<float>(i / 4);
+    const bool lit = i == hovered && slots[static_cast<size_t>(i)];
+    const float u = lit ? 0.875f : 0.75f;
+    gui_draw::QueueQuad(panel, sx + 2, sy + 2, sx + 46, sy + 46, u, 0.5625f, u + 0.125f, 0.6875f, kWhite);
   }
   gui_draw::FlushSprites();
-  TextRenderer& tr = GetTextRenderer();
-  tr.SetFont("22.dds", 16.0f);
-  std::string name = title;
-  TruncateToWidth(name, 150.0f);
-  tr.Print(0, name.c_str(), l + 12, t - 24, gui_draw::TextColour());
-  tr.SetFont("18.dds", 16.0f);
-  tr.PrintWrapped(design->description.c_str(), gui_draw::TextColour(), l + 16, t + 6, kWidth - 32.0f);
+  for (int i = 0; i < kSlots; ++i) {
+    const SIM_ModuleType* m = slots[static_cast<size_t>(i)];
+    if (!m || m->icon.empty()) continue;
+    const float cx = x0 + 48.0f * static_cast<float>(i % 4) + 24,
+                cy = y0 + 48.0f * static_cast<float>(i / 4) + 24;
+    gui_draw::QueueCentred(FindOrLoadTexture(m->icon), cx, cy, 36, 36, 0, 0, 1, 1, 0xffffff80);
+  }
+  gui_draw::FlushSprites();
+  for (size_t i = 0; i < slotTooltips.size(); ++i) {
+    GUI_Tooltip* tip = slotTooltips[i].get();
+    if (!tip) continue;
+    if (static_cast<int>(i) == hovered && !GetInputManager().pollFlag) {
+      tip->UpdateFade();
+      tip->Draw();
+    } else {
+      tip->Hide();
+    }
+  }
+  // The connector down to the icon.
+  FillRect(static_cast<float>(connectorLeft), static_cast<float>(connectorTop),
+           static_cast<float>(connectorRight), static_cast<float>(connectorBottom), 0xffc8c8c8);
   gui_draw::FlushAll();
 }
 
@@ -429,12 +487,36 @@ std::string GUI_BS_Deployment::CostText(const SIM_UnitDesign* design) {
   return FormatScore(DesignDeploymentCost(design));
 }
 
+std::string GUI_BS_Deployment::CostLine(const SIM_UnitDesign* design) {
+  if (!design) return std::string();
+  float cost = std::trunc(design->cost);
+  if (design->GetSizeType() == SIZE_INFANTRY) cost *= 25.0f;  // a squad of 25
+  const std::string supplies = FormatThousands(static_cast<int>(cost));
+  // A translation too long for the line is cut at 31 characters.
+  char line[32];
+  if (BattleExists() && GetBattle().playerDefends) {
+    std::snprintf(line, sizeof line, "(%s: %s %s)", Translated("DEPLOYMENT_ICON_COST").c_str(),
+                  supplies.c_str(), Translated("DEPLOYMENT_ICON_SUPPLIES").c_str());
+  } else {
+    const float vp = design->hull ? std::trunc(design->hull->victoryPoints) : 0.0f;
+    std::snprintf(line, sizeof line, "(%s: %s %s)(%s : %s)", Translated("DEPLOYMENT_ICON_COST").c_str(),
+                  supplies.c_str(), Translated("DEPLOYMENT_ICON_SUPPLIES").c_str(),
+                  Translated("DEPLOYMENT_ICON_VP").c_str(), FormatThousands(static_cast<int>(vp)).c_str());
+  }
+  return line;
+}
+
 void GUI_BS_Deployment::Refresh() {
   icons.clear();
   for (SIM_UnitDesign* d : BuildDeployableDesignList()) {
     Icon icon;
     icon.design = d;
     icon.picture = GUI_BS_DesignSprite::Instance().GetTexture(d->name, false);
+    icon.element = std::make_shared<GUI_BaseElement>();
+    icon.element->SetName("DEPLOYMENT_ICON");
+    icon.tooltip = std::make_shared<GUI_Tooltip>(d->guiName.empty() ? d->name : d->guiName, 10);
+    if (!d->description.empty()) icon.tooltip->AddLine(d->description);
+    icon.tooltip->AddLine(CostLine(d));
     icons.push_back(icon);
   }
   for (SIM_AirStrikeType* type : OfferedStrikes()) {
@@ -446,6 +528,7 @@ void GUI_BS_Deployment::Refresh() {
   }
   abilityTooltip.reset();
   abilityTooltipIcon = -1;
+  soundedIcon = nullptr;
   const int sw = ScreenWidth(), sh = ScreenHeight();
   int visible = static_cast<int>(icons.size());
   int w = 12 + kIconSize * visible + 10;
@@ -571,6 +654,8 @@ bool GUI_BS_Deployment::LeftClick(float x, float y) {
     if (AbilityEnabled(icon.strike)) GUI_BS_AirStrikeManager::Instance().StartTargeting(icon.strike);
     return true;
   }
+  // A tutorial step that waits for another button takes the click and does nothing.
+  if (!IsButtonAllowed(icon.element.get())) return true;
   // A click on a disabled icon still answers: the dropper says why it refuses.
   GUI_BS_DeploymentDropper::Instance().StartPlacement(icon.design);
   return true;
@@ -600,6 +685,7 @@ void GUI_BS_Deployment::Draw() {
     const int i = scroll + slot;
     const Icon& icon = icons[static_cast<size_t>(i)];
     const float l = left + 16.0f + kIconSize * static_cast<float>(slot), t = top + 6.0f;
+    if (icon.element) icon.element->SetRect(l, t, l + kIconSize, t + kIconSize);
     const float u0 = !icon.enabled ? 0.0625f : (i == hovered ? 0.125f : 0.0f);
     gui_draw::QueueQuad(bg, l, t, l + kIconSize, t + kIconSize, u0, 0.0f, u0 + 0.0625f, 0.25f, kWhite);
   }
@@ -681,6 +767,21 @@ void GUI_BS_Deployment::Draw() {
   }
   if (abilityTooltip) abilityTooltip->Hide();
   abilityTooltipIcon = -1;
+  for (size_t k = 0; k < icons.size(); ++k)
+    if (icons[k].tooltip && static_cast<int>(k) != hovered) icons[k].tooltip->Hide();
+  if (hovered >= 0) {
+    const Icon& icon = icons[static_cast<size_t>(hovered)];
+    // Coming onto an icon that can be bought: the hover sound, once.
+    if (icon.enabled && icon.design != soundedIcon) {
+      soundedIcon = icon.design;
+      PlayGuiSound(2);
+    }
+    GUI_Cursor::SetHandCursor();
+    if (icon.tooltip && !GetInputManager().pollFlag) {
+      icon.tooltip->UpdateFade();
+      icon.tooltip->Draw();
+    }
+  }
   // The hovered icon's popup; it goes when the mouse leaves above or beside it.
   if (hovered >= 0 && hovered != popupIcon) {
     const float l = left + 16.0f + kIconSize * static_cast<float>(hovered - scroll);
@@ -725,6 +826,7 @@ GUI_BS_TopStrip::GUI_BS_TopStrip() {
   startButton = new GUI_ButtonText(&GUI_BS_TopStrip::OnStart, "BS_TOP_START", 0);
   startButton->SetRect(cx - 120, 44, cx + 120, 76);
   startButton->SetName("START_BATTLE");
+  startButton->SetTooltip("BS_TOP_START_TT", 60);
   AddButton(startButton);
   // The clock's square grown by 36, the two panels grown by 12.
   auto marker = [](const char* name, float l, float t, float r, float b, float grow) {
@@ -938,6 +1040,7 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   for (int i = 0; i < 4; ++i) {
     auto* b = new GUI_ButtonText(i == 3 ? &GUI_BS_PostMortem::OnRate : nullptr, keys[i], 0);
     b->SetRect(c.left + w * i, c.bottom + 6, c.left + w * (i + 1), c.bottom + 32);
+    b->SetTooltip(std::string(keys[i]) + "_TT", 60);
     AddButton(b);
     *slots[i] = b;
   }
@@ -957,6 +1060,7 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   continueButton = new GUI_ButtonText(&GUI_BS_PostMortem::OnContinue, "BS_POSTMORTEM_CONTINUE", 0);
   continueButton->SetRect(cx - 100, c.bottom + 36, cx + 100, c.bottom + 62);
   continueButton->SetName("BS_POSTMORTEM_CONTINUE");
+  continueButton->SetTooltip("BS_POSTMORTEM_CONTINUE_TT", 60);
   AddButton(continueButton);
 }
 

@@ -29,20 +29,30 @@ bool DivisionHasDeployableDesign(const class SIM_Division* division);
 
 // The popup over a hovered unit icon: the design's name, description, picture and the
 // icons of its modules in eight slots, joined to the icon by a thin connector.
-class GUI_BS_DesignPopup {
+// A framed dialog drawn by the deployment window (it takes no clicks of its own); each
+// filled module slot lights up under the pointer and names its module in a tooltip.
+class GUI_BS_DesignPopup : public GUI_Dialog {
  public:
   static constexpr int kSlots = 8;
-  static constexpr int kWidth = 2 * 6 + 192 + 38 + 96;
-  static constexpr int kHeight = 6 + 6 + 96 + 50;
+  static constexpr int kBorder = 6;
+  static constexpr int kWidth = 2 * kBorder + 192 + 38 + 96;
+  static constexpr int kHeight = 2 * kBorder + 96 + 50;
   explicit GUI_BS_DesignPopup(SIM_UnitDesign* design);
+  ~GUI_BS_DesignPopup() override;
   // Above the deployment window, centred on the icon but never past the screen's edge.
   void Layout(int iconLeft, int iconTop, int iconRight, int windowTop, int screenWidth);
-  void Draw();
+  void Draw() override;
+  // The slot (0..7) under the point, or -1.
+  int SlotAt(float x, float y) const;
   // The module types of the eight slots in module order; null for an empty slot.
   std::vector<const class SIM_ModuleType*> slots;
+  // A filled slot's tooltip (the module's name); null for an empty one.
+  std::vector<std::unique_ptr<GUI_Tooltip>> slotTooltips;
   SIM_UnitDesign* design = nullptr;
-  int left = 0, top = 0, right = 0, bottom = 0;
   int connectorLeft = 0, connectorTop = 0, connectorRight = 0, connectorBottom = 0;
+  // The description band and the grid under the picture (its centre).
+  int descLeft = 0, descTop = 0, descRight = 0, descBottom = 0;
+  float gridX = 0.0f, gridY = 0.0f;
   std::string title;
   std::string picture;
 };
@@ -107,6 +117,9 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   static float CooldownFraction(const SupplyLimitEntry* entry);
   // What the icon's cost line shows ("1,250" supplies).
   static std::string CostText(const SIM_UnitDesign* design);
+  // The unit icon tooltip's last line: the cost, and for an attacker the victory points
+  // the unit is worth ("(Cost: 1,250 supplies)(VP : 40)"), at most 31 characters.
+  static std::string CostLine(const SIM_UnitDesign* design);
   // The icon sheet's sides for n icons: 1024 wide past 16 icons, 1024 high past 32.
   static void SheetSize(int icons, int* width, int* height);
   // The faint glints over the strip's top edge (left wing, right wing, middle) for a
@@ -134,6 +147,10 @@ class GUI_BS_Deployment : public GUI_WindowBase {
     // picture itself); the image sprite then points at that cell.
     int cell = -1;
     float u0 = 0.0f, v0 = 0.0f, u1 = 1.0f, v1 = 1.0f;
+    // A unit icon's place on the screen while shown, named "DEPLOYMENT_ICON" for the
+    // tutorial's allowed buttons, and its tooltip (name, description, cost line).
+    std::shared_ptr<GUI_BaseElement> element;
+    std::shared_ptr<GUI_Tooltip> tooltip;
   };
   // The popup of the hovered icon (one at a time).
   std::unique_ptr<GUI_BS_DesignPopup> popup;
@@ -156,6 +173,8 @@ class GUI_BS_Deployment : public GUI_WindowBase {
   // The hovered ability icon's tooltip.
   std::unique_ptr<GUI_Tooltip> abilityTooltip;
   int abilityTooltipIcon = -1;
+  // The enabled icon the pointer came onto last (its hover sound has played).
+  const SIM_UnitDesign* soundedIcon = nullptr;
 };
 // Where the strip was scrolled, kept across rebuilds and reopenings.
 int& RememberedDeploymentScroll();

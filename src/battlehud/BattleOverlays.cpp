@@ -3,7 +3,6 @@
 #include "battle/Battle.h"
 #include "battle/BattleHooks.h"
 #include "battlehud/AirStrikePlacement.h"
-#include "battlehud/DeploymentSeams.h"
 #include "battlehud/DivisionManager.h"
 #include "battlehud/DogTags.h"
 #include "battlehud/RangeIndicators.h"
@@ -13,6 +12,7 @@
 #include "battlehud/WarpOuts.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/InputManager.h"
 
 void ClearBattleOverlays() {
@@ -82,6 +82,7 @@ void ConnectBattleOverlays() {
   SetBattleWorldLayer(WL_EFFECT_INDICATORS, DrawSupportAreas);
   SetBattleHudLayer(HL_TARGET_MARKERS, DrawTargetMarkers);
   SetBattleHudLayer(HL_PATH_ARROWS, DrawSelectedRoutes);
+  SetBattleHudLayer(HL_BUILD_PROGRESS, BuildingProgressBar::DrawQueued);
   SetBattleHudLayer(HL_SUPPORT_ICONS, DrawSupportIcons);
   SetBattleWorldLayer(WL_RANGE_INDICATORS, [] { GUI_BS_RangeIndicator::DrawAll(); });
   SetBattleWorldLayer(WL_WARP_OUTS, [] { GUI_BS_WarpOutManager::Instance().Draw(); });
@@ -96,6 +97,9 @@ void ConnectBattleOverlays() {
   SetBattleHudLayer(HL_DAMAGE_NUMBERS, DrawDamageNumbers);
   GetBattleHooks().damageNumber = [](SIM_BattleUnit* unit, float amount, int kind, float x, float y) {
     GUI_BS_DamageFeedbackPool::Instance().Add(unit, amount, kind, x, y);
+  };
+  GetBattleHooks().damageLanded = [](SIM_BattleUnit* unit, float x, float y) {
+    GUI_BS_DamageFeedbackPool::Instance().CompletePending(unit, x, y);
   };
   BattleScreenHooks& screen = GetBattleScreenHooks();
   screen.resetRangeIndicator = [](SIM_BattleUnit* unit) { GUI_BS_RangeIndicatorSet::Instance().Reset(unit); };
@@ -117,5 +121,4 @@ void ConnectBattleOverlays() {
   screen.startWarpOut = [](float size, float x, float y) {
     GUI_BS_WarpOutManager::Instance().Add(size, x, y);
   };
-  GetDeploymentSeams().fadeOutRangeIndicators = [] { GUI_BS_RangeIndicator::FadeOutAll(); };
 }

@@ -15,15 +15,11 @@
 
 namespace {
 GUI_BS_RCMenu* g_menu = nullptr;
-SIM_BattleUnit* g_lastUnit = nullptr;
-int g_requests = 0;
 
 void RegisterMenuReset() {
   static bool registered = (RegisterSingletonReset([] {
                               delete g_menu;
                               g_menu = nullptr;
-                              g_lastUnit = nullptr;
-                              g_requests = 0;
                             }),
                             true);
   (void)registered;
@@ -99,8 +95,6 @@ void OpenRCMenu(SIM_BattleUnit* building) {
   ZT_ASSERT(building != nullptr);
   if (!building) return;
   CloseRCMenu();
-  g_lastUnit = building;
-  ++g_requests;
   new GUI_BS_RCMenu(building);
 }
 
@@ -115,14 +109,5 @@ void CloseRCMenu() {
 }
 
 void RCMenuForgetUnit(SIM_BattleUnit* unit) {
-  if (g_lastUnit == unit) g_lastUnit = nullptr;
   if (g_menu && g_menu->building == unit) g_menu->Retire();
-}
-
-SIM_BattleUnit* LastRCMenuUnit() { return g_lastUnit; }
-int RCMenuRequests() { return g_requests; }
-void ResetRCMenuSeam() {
-  CloseRCMenu();
-  g_lastUnit = nullptr;
-  g_requests = 0;
 }

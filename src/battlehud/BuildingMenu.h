@@ -30,7 +30,3 @@ GUI_BS_RCMenu* GetOpenRCMenu();
 void CloseRCMenu();
 // A unit about to be deleted: the menu lets go of it.
 void RCMenuForgetUnit(SIM_BattleUnit* unit);
-// The building whose menu was opened last, or null; and how many menus were opened.
-SIM_BattleUnit* LastRCMenuUnit();
-int RCMenuRequests();
-void ResetRCMenuSeam();

@@ -13,11 +13,14 @@
 #include "battle/Movement.h"
 #include "battle/Squadron.h"
 #include "battle/SupplyLimits.h"
-#include "battlehud/DeploymentSeams.h"
+#include "battlehud/MiniMap.h"
+#include "battlehud/RangeIndicators.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/UnitVisuals.h"
+#include "effects/LightMap.h"
+#include "effects/PostProcessing.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
@@ -174,7 +177,7 @@ void GUI_BS_DeploymentDropper::AddPlacedUnit(SIM_BattleUnit* unit) {
   hand.push_back(unit);
   unit->state = US_IN_DROPPER;
   // A placed unit picked up again leaves the minimap until it is dropped.
-  GetDeploymentSeams().MinimapRemoveUnit(unit);
+  if (GUI_BS_MiniMap* minimap = GetMiniMap()) minimap->RemoveUnit(unit);
 }
 
 void GUI_BS_DeploymentDropper::PrepareFormation() {
@@ -331,7 +334,7 @@ DeployRefusal GUI_BS_DeploymentDropper::DropAt(float worldX, float worldY, bool 
   // Every unit refused by an emplacement: deleted and refunded, nothing deployed.
   if (hand.empty()) return DeployRefusal::ILLEGAL_SQUARE;
 
-  GetDeploymentSeams().FadeOutRangeIndicators();
+  GUI_BS_RangeIndicator::FadeOutAll();
   SIM_BattleUnit* ref = hand.front();
   SIM_UnitDesign* dropped = ref->design;
   if (SIM_BattleSquadron* squad = ref->squadron) {
@@ -418,9 +421,9 @@ void GUI_BS_DeploymentDropper::DrawMap() {
   fill.SetTextureByName("deployment_square_fill.dds");
   const float side = (GUI_BS_Map::kSquareSize - 4.0f) * map.zoom;
   fill.SetSize(side, side);
-  const BattleFrameHooks& frame = GetBattleFrameHooks();
-  const bool lit = frame.lightingMode && frame.lightingMode() != 0;
-  std::vector<DeploymentOutline> outlines;
+  const bool lit = GUI_BS_LightmapManager::Instance().Active();
+  // The legal squares' screen centres, for their outlines in the light map.
+  std::vector<std::pair<float, float>> outlines;
   for (const auto& sq : scenario->grid) {
     if (!sq || map.IsOffScreen(sq->centreX, sq->centreY, 200.0f)) continue;
     const bool legal = IsSquareLegal(sq.get());
@@ -428,10 +431,33 @@ void GUI_BS_DeploymentDropper::DrawMap() {
     fill.SetColour(legal ? kLegalColour : kIllegalColour);
     fill.SetPosition(sx, sy);
     fill.DrawDirect();
-    if (lit && legal) outlines.push_back(DeploymentOutline{sx, sy, side, side});
+    if (lit && legal) outlines.emplace_back(sx, sy);
   }
-  // Under a lit map the legal squares also glow through the light map.
-  if (lit) GetDeploymentSeams().DrawLegalOutlines(std::move(outlines));
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Flush();
+  // On a dark map the tint alone is hard to read: the legal squares' outlines are also
+  // added into the light map, so that they glow through the night.
+  if (!lit || outlines.empty()) return;
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  pp.RememberTempRT();
+  if (!pp.SetRenderTarget("rt_lightmap")) {
+    // Without a light map the outlines would land on the scene: none.
+    pp.RestoreTempRT();
+    return;
+  }
+  CTexturedSprite outline;
+  outline.SetTextureByName("route_outline.dds");
+  outline.SetSize(side, side);
+  outline.SetColour(0xffffffffu);
+  const int oldBlend = vb.blendMode;
+  vb.blendMode = 1;
+  for (const auto& [x, y] : outlines) {
+    outline.SetPosition(x, y);
+    outline.DrawDirect();
+  }
+  vb.Flush();
+  pp.RestoreTempRT();
+  vb.blendMode = oldBlend;
 }
 
 void GUI_BS_DeploymentDropper::DrawMessage() {

@@ -3,7 +3,6 @@
 #include "battle/BattleHooks.h"
 #include "battlehud/BattleMessages.h"
 #include "battlehud/BuildingMenu.h"
-#include "battlehud/DeploymentSeams.h"
 #include "battlehud/MiniMap.h"
 #include "battlehud/SelectionBox.h"
 #include "battlehud/UnitInspector.h"
@@ -50,9 +49,6 @@ void ConnectHudPanels() {
     if (GUI_BS_MiniMap* m = GetMiniMap()) m->RemoveUnit(unit);
     UnitInspectorForgetUnit(unit);
     RCMenuForgetUnit(unit);
-  };
-  GetDeploymentSeams().minimapRemoveUnit = [](SIM_BattleUnit* unit) {
-    if (GUI_BS_MiniMap* m = GetMiniMap()) m->RemoveUnit(unit);
   };
   SetBattleHudLayer(HL_SELECTION_BOX, [] { DragSelectBox::Instance().Draw(); });
   SetBattleHudLayer(HL_MESSAGES, [] { GUI_BS_MidBattleMessageManager::Instance().Update(); });

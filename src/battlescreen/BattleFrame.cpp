@@ -101,19 +101,23 @@ LayerSlots& Slots() {
   return slots;
 }
 
-uint64_t DeviceDraws() {
+platform::FrameCounters DeviceCounters() {
   platform::Device* d = GetRenderDevice().Device();
-  return d ? d->Counters().draws : 0;
+  return d ? d->Counters() : platform::FrameCounters();
 }
 
 // Runs one layer: the screen's own drawing, else the registered slot; records it.
 template <typename Own>
 void RunLayer(const std::string& name, Own own, BattleLayerDraw slot) {
   BattleFrameTrace& trace = GetBattleFrameTrace();
-  const uint64_t before = trace.enabled ? DeviceDraws() : 0;
+  const platform::FrameCounters before = trace.enabled ? DeviceCounters() : platform::FrameCounters();
   own();
   if (slot) slot();
-  if (trace.enabled) trace.entries.push_back({name, DeviceDraws() - before});
+  if (trace.enabled) {
+    const platform::FrameCounters after = DeviceCounters();
+    trace.entries.push_back(
+        {name, after.draws - before.draws, after.PixelsTouched() - before.PixelsTouched()});
+  }
 }
 
 void World(int layer) {
@@ -374,7 +378,6 @@ void GUI_BattleScreen::DrawBattle() {
   lastFrameMs = now;
   FadeThreshold::Shared().Step();
   if (hooks.preparePostProcess) hooks.preparePostProcess();
-  if (SIM_Options::Get().IsOn("DISTORTION")) ClearNamedTarget("rt_distortion", 0xFF808080u);
   SquadSoundUpdate();
   if (hooks.stepVoices) hooks.stepVoices();
   const int lighting = LightingMode();

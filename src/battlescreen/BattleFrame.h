@@ -100,12 +100,14 @@ struct BattleFrameHooks {
 };
 BattleFrameHooks& GetBattleFrameHooks();
 
-// What one frame did, layer by layer, with the device's draw calls of each (tests and
-// the benchmark switch it on).
+// What one frame did, layer by layer, with the device's draw calls and the pixels each
+// touched (drawn and cleared), and the post-processing passes that ran (tests and the
+// benchmark switch it on).
 struct BattleFrameTrace {
   struct Entry {
     std::string name;
     uint64_t draws = 0;
+    uint64_t pixels = 0;
   };
   bool enabled = false;
   std::vector<Entry> entries;

@@ -15,6 +15,7 @@
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
+#include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
 #include "platform/Window.h"
 #include "simdata/Options.h"
@@ -160,6 +161,10 @@ void GUI_BS_DistortionManager::Reset() {
   heat.clear();
   hazeClock = 0.0f;
   targetActive = false;
+  drewThisFrame = false;
+  drawnBox = heldBox = Box();
+  heldKnown = false;
+  heldTarget = nullptr;
 }
 
 float GUI_BS_DistortionManager::ShieldAlpha(float t) {
@@ -182,11 +187,59 @@ bool GUI_BS_DistortionManager::BeginTarget() {
     return false;
   }
   targetActive = true;
+  drewThisFrame = true;
+  // Neutral grey bends nothing. Only what the last pass drew needs clearing, when the
+  // target is the one that pass drew into.
+  const GTexture9* target = e.FindNamedTexture("rt_distortion");
+  const void* device = target ? static_cast<const void*>(target->Get()) : nullptr;
+  if (!heldKnown || heldTarget != device) {
+    e.ClearTarget(0xFF808080u);
+  } else if (!heldBox.Empty()) {
+    e.SetViewport(heldBox.left, heldBox.top, heldBox.right, heldBox.bottom);
+    e.ClearTarget(0xFF808080u);
+    e.SetViewport(0, 0, target->Width(), target->Height());
+  }
+  heldKnown = true;
+  heldTarget = device;
+  heldBox = Box();
   if (e.IsAdditive()) e.SetNormalBlend();
   return true;
 }
 
+void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
+  float l = sprite.v[0].x, r = l, t = sprite.v[0].y, b = t;
+  for (const GVertex& v : sprite.v) {
+    l = std::min(l, v.x);
+    r = std::max(r, v.x);
+    t = std::min(t, v.y);
+    b = std::max(b, v.y);
+  }
+  const D3DEngine& e = GetRenderDevice();
+  Box box{std::max(0, static_cast<int>(std::floor(l))), std::max(0, static_cast<int>(std::floor(t))),
+          std::min(e.ScreenWidth(), static_cast<int>(std::ceil(r)) + 1),
+          std::min(e.ScreenHeight(), static_cast<int>(std::ceil(b)) + 1)};
+  if (box.Empty()) return;
+  if (drawnBox.Empty()) {
+    drawnBox = box;
+    return;
+  }
+  drawnBox.left = std::min(drawnBox.left, box.left);
+  drawnBox.top = std::min(drawnBox.top, box.top);
+  drawnBox.right = std::max(drawnBox.right, box.right);
+  drawnBox.bottom = std::max(drawnBox.bottom, box.bottom);
+}
+
+void GUI_BS_DistortionManager::GrowBoxToScreen() {
+  const D3DEngine& e = GetRenderDevice();
+  drawnBox = Box{0, 0, e.ScreenWidth(), e.ScreenHeight()};
+}
+
 void GUI_BS_DistortionManager::Draw(float frameMs) {
+  drewThisFrame = false;
+  drawnBox = Box();
+  const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
+  // Nothing listed and no haze: the pass neither switches targets nor clears.
+  if (!HasDistortion(scenario && scenario->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) return;
   GetGlobalVertexBuffer().Flush();
   for (auto& w : shockwaves) {
     w->elapsed += frameMs;
@@ -196,6 +249,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     if (!w->sprite.IsOnScreen() || !BeginTarget()) continue;
     w->sprite.SetColour(static_cast<int>(ShockwaveAlpha(t, w->peakAlpha)), 255, 255, 255);
     w->sprite.DrawDirect();
+    GrowBox(w->sprite);
   }
   shockwaves.remove_if([](const std::unique_ptr<Shockwave>& w) { return w->elapsed > w->duration; });
 
@@ -206,6 +260,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     if (!r->sprite.IsOnScreen() || !BeginTarget()) continue;
     r->sprite.SetColour(static_cast<int>(ShieldAlpha(r->elapsed / r->duration)), 255, 255, 255);
     r->sprite.DrawDirect();
+    GrowBox(r->sprite);
   }
   shields.erase(std::remove_if(shields.begin(), shields.end(),
                                [](const GUI_BS_ShieldDistortion* r) { return r->elapsed > r->duration; }),
@@ -214,6 +269,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
   if (!heat.empty() && heatDrawer && BeginTarget()) {
     for (GUI_BS_RenderObject* o : heat) heatDrawer(o);
     GetGlobalVertexBuffer().Flush();
+    GrowBoxToScreen();  // particles anywhere
   }
   heat.clear();
 
@@ -232,11 +288,13 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     e.SetAddressMode(platform::TADDRESS_WRAP, 0);
     haze.DrawDirect();
     e.SetAddressMode(platform::TADDRESS_CLAMP, 0);
+    GrowBoxToScreen();
   }
 
   if (targetActive) {
     GetGlobalVertexBuffer().Flush();
     GetRenderDevice().RestoreRenderTarget();
+    heldBox = drawnBox;
   }
   targetActive = false;
 }

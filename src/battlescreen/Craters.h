@@ -79,13 +79,24 @@ class GUI_BS_DistortionManager {
   void QueueHeat(GUI_BS_RenderObject* object);
   // Battle start: reads the option "DISTORTION" and empties every list.
   void Reset();
-  // Makes "rt_distortion" the target for the rest of the pass (once a frame); false when
-  // there is no such target (nothing may then be drawn: it would land on the picture).
+  // Makes "rt_distortion" the target for the rest of the pass (once a frame) and clears
+  // it to neutral grey, so a frame with nothing distorting neither clears nor composites
+  // it; false when there is no such target (nothing may then be drawn: it would land on
+  // the picture).
   bool BeginTarget();
   // The distortion pass: shock waves, shield hits, heat, the desert's haze.
   void Draw(float frameMs);
   // Whether the pass will draw anything this frame.
   bool HasDistortion(bool desertHaze) const;
+  // Whether the last pass drew anything into "rt_distortion" (the composite needs it).
+  bool DrewThisFrame() const { return drewThisFrame; }
+  // The screen rectangle the last pass drew into (whole pixels, left and top inside,
+  // right and bottom outside); outside it the target is neutral grey.
+  struct Box {
+    int left = 0, top = 0, right = 0, bottom = 0;
+    bool Empty() const { return right <= left || bottom <= top; }
+  };
+  Box DrawnBox() const { return drawnBox; }
   // Shock wave alpha at fraction t of its life.
   static float ShockwaveAlpha(float t, float peak) { return (1.0f - t) * peak * 255.0f; }
   // Shield distortion alpha at fraction t: rises over the first quarter, then falls.
@@ -100,6 +111,14 @@ class GUI_BS_DistortionManager {
   // The desert's haze sheet: the manager's own, so it lets go of its texture with it.
   CTexturedSprite haze;
   bool targetActive = false;
+  bool drewThisFrame = false;
+  // What the target holds besides grey: this frame's drawing, and the last frame's
+  // (cleared away at the next pass). Unknown (a new target, a new battle): all of it.
+  Box drawnBox, heldBox;
+  bool heldKnown = false;
+  const void* heldTarget = nullptr;  // the device texture the boxes describe
+  void GrowBox(const BaseSprite& sprite);
+  void GrowBoxToScreen();
   std::list<std::unique_ptr<Shockwave>> shockwaves;
   std::vector<GUI_BS_ShieldDistortion*> shields;
   std::vector<GUI_BS_RenderObject*> heat;

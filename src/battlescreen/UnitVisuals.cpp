@@ -1209,6 +1209,9 @@ void GUI_BS_UnitManager::UpdateInfantry() {
 }
 
 void GUI_BS_UnitManager::DrawAll() {
+  // The clocks are drawn over the finished picture by the HUD; with the HUD hidden last
+  // frame nobody drew them, and this frame's buildings queue them afresh.
+  BuildingProgressBar::Queued().clear();
   UpdateInfantry();
   D3DEngine& e = GetRenderDevice();
   e.SetNormalBlend();
@@ -1224,6 +1227,7 @@ void GUI_BS_UnitManager::DrawAll() {
     if (map.IsOffScreen(su->x, su->y, 128.0f)) continue;
     visible.push_back(u);
   }
+  lastDrawn = visible.size();
   // Units of one atlas draw together; overlapping units are rare and their order
   // within the frame stays stable.
   std::stable_sort(visible.begin(), visible.end(),
@@ -1242,7 +1246,6 @@ void GUI_BS_UnitManager::DrawAll() {
     u->DrawBarrelsAndShield();
   }
   vb.Flush();
-  BuildingProgressBar::DrawQueued();
 }
 
 void GUI_BS_UnitManager::StopEngineSounds() {

@@ -328,7 +328,7 @@ class GUI_BS_BuildingUnit : public GUI_BS_MajorUnit {
 };
 
 // The clock over a building being built (green) or taken down (red), queued by the
-// building each frame and drawn once after the units.
+// building each frame and drawn by the HUD over the lit, post-processed picture.
 struct BuildingProgressBar {
   static void Queue(SIM_BattleUnit* building);
   static void DrawQueued();
@@ -374,6 +374,7 @@ class GUI_BS_UnitManager {
   std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
   GUI_BS_Unit* hovered = nullptr;
   uint32_t randomState = 0x2545F491u;
+  size_t lastDrawn = 0;  // units on screen at the last DrawAll
 };
 
 // The battle screen's side of the seam with the simulation: its own visuals, the

@@ -99,8 +99,16 @@ void ConnectBattleEffects() {
     if (auto* d = ProcessWideIfAlive<GUI_BS_DistortionManager>())
       d->heat.erase(std::remove(d->heat.begin(), d->heat.end(), o), d->heat.end());
   });
-  SetDistortionPendingQuery(
-      [](bool desertHaze) { return GUI_BS_DistortionManager::Instance().HasDistortion(desertHaze); });
+  // The composite runs only over a distortion target something was drawn into this frame.
+  SetDistortionPendingQuery([](bool) { return GUI_BS_DistortionManager::Instance().DrewThisFrame(); });
+  SetDistortionBoxQuery([](int box[4]) {
+    const GUI_BS_DistortionManager::Box b = GUI_BS_DistortionManager::Instance().DrawnBox();
+    box[0] = b.left;
+    box[1] = b.top;
+    box[2] = b.right;
+    box[3] = b.bottom;
+    return !b.Empty();
+  });
   // Burning ground's haze bends the picture: its hidden particles, faded with the fire.
   GUI_BS_DistortionManager::Instance().heatDrawer = [](GUI_BS_RenderObject* o) {
     auto* g = dynamic_cast<GUI_BS_GroundEmitter*>(o);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "battle/Battle.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "effects/EffectsCommon.h"
 #include "effects/LightMap.h"
@@ -22,9 +23,38 @@ constexpr float kNoiseStepMs = 64.0f;
 constexpr float kPulseMs = 600.0f;
 constexpr float kScanMs = 2000.0f;
 
+const char* const kOpNames[] = {"clear offscreen1",
+                                "target offscreen2",
+                                "bind offscreen1",
+                                "bind offscreen2",
+                                "light-map composite",
+                                "night vision",
+                                "target back buffer",
+                                "motion blur",
+                                "copy",
+                                "clear",
+                                "static noise",
+                                "distortion"};
+// The operations that touch pixels (the others only switch targets and textures).
+bool OpDrawsPass(int op) {
+  return op == PP_CLEAR_OFFSCREEN1 || op == PP_COMPOSITE_LIGHTMAP || op == PP_NIGHT_VISION ||
+         op == PP_MOTION_BLUR || op == PP_COPY || op == PP_CLEAR || op == PP_STATIC_NOISE ||
+         op == PP_DISTORTION;
+}
+
 DistortionPendingQuery& DistortionQuery() {
   static DistortionPendingQuery q = nullptr;
   return q;
+}
+DistortionBoxQuery& DistortionBox() {
+  static DistortionBoxQuery q = nullptr;
+  return q;
+}
+// The scene is sampled up to this far from the covered part (the distortion's reach).
+constexpr int kDistortionReach = 32;
+bool DesertBattle() {
+  const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
+  return s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT;
 }
 
 platform::Texture* TargetTexture(const char* name) {
@@ -72,9 +102,24 @@ void GUI_BS_PostProcessor::PrepareFrame() {
   // Without the off-screen targets (no device, a failed creation) the world is drawn
   // straight into the back buffer and the chain stands aside.
   framePrepared = TargetTexture("rt_offscreen1") != nullptr && TargetTexture("rt_offscreen2") != nullptr;
+  drawnDirect = false;
   if (!framePrepared) return;
+  if (!PassesExpected()) {
+    // Nothing to composite: clearing and copying a whole off-screen target would be two
+    // screens of pixels for the same picture.
+    framePrepared = false;
+    drawnDirect = true;
+    return;
+  }
   SaveBackBuffer();
   ExecuteOp(PP_CLEAR_OFFSCREEN1);
+}
+
+bool GUI_BS_PostProcessor::PassesExpected() const {
+  if (GUI_BS_LightmapManager::Instance().mode != 0) return true;
+  SIM_Options& options = SIM_Options::Get();
+  const bool paused = BattleExists() && GetBattle().paused;
+  return !paused && options.GetFloat("MOTIONBLUR") != 0.0f && GUI_BS_Map::Instance().moveFade > 0.0f;
 }
 
 void GUI_BS_PostProcessor::ChoosePasses() {
@@ -99,9 +144,7 @@ void GUI_BS_PostProcessor::ChoosePasses() {
     ++passCount;
   }
   if (options.IsOn("DISTORTION")) {
-    const SIM_Scenario* s = BattleExists() ? GetBattle().scenario : nullptr;
-    const bool desert = s && s->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT;
-    if (DistortionQuery() && DistortionQuery()(desert)) {
+    if (DistortionQuery() && DistortionQuery()(DesertBattle())) {
       distortion = true;
       ++passCount;
     }
@@ -302,18 +345,76 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
   }
 }
 
+void GUI_BS_PostProcessor::DistortBackBufferRegion() {
+  int box[4] = {0, 0, 0, 0};
+  if (!DistortionBox() || !DistortionBox()(box)) return;
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  platform::Texture* scene = TargetTexture("rt_offscreen1");
+  platform::Texture* offsets = TargetTexture("rt_distortion");
+  if (!d || !scene || !offsets) return;
+  const int w = std::min(e.ScreenWidth(), scene->Width()), h = std::min(e.ScreenHeight(), scene->Height());
+  const int l = std::max(0, box[0]), t = std::max(0, box[1]), r = std::min(w, box[2]),
+            b = std::min(h, box[3]);
+  if (r <= l || b <= t) return;
+  platform::Rect copy{std::max(0, l - kDistortionReach), std::max(0, t - kDistortionReach),
+                      std::min(w, r + kDistortionReach), std::min(h, b + kDistortionReach)};
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  const platform::FrameCounters before = d->Counters();
+  if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
+  GVertex quad[4];
+  const float tw = static_cast<float>(scene->Width()), th = static_cast<float>(scene->Height());
+  const float xs[4] = {float(l), float(r), float(l), float(r)},
+              ys[4] = {float(t), float(t), float(b), float(b)};
+  for (int i = 0; i < 4; ++i) {
+    quad[i].x = xs[i] - 0.5f;
+    quad[i].y = ys[i] - 0.5f;
+    quad[i].z = 0.0f;
+    quad[i].rhw = 1.0f;
+    quad[i].colour = 0xFFFFFFFFu;
+    quad[i].u = xs[i] / tw;
+    quad[i].v = ys[i] / th;
+  }
+  if (e.IsAdditive()) e.SetNormalBlend();
+  e.SetPointFiltering(true, 0);
+  e.SetPointFiltering(true, 1);
+  e.SetTexture(scene);
+  e.SetStage1Texture(offsets);
+  DrawScreenPass(distortionFx, quad);
+  e.SetStage1Texture(nullptr);
+  e.SetPointFiltering(false, 0);
+  e.SetPointFiltering(false, 1);
+  e.SetTexture(nullptr);
+  if (trace.enabled)
+    trace.entries.push_back({"pass distortion over its region", d->Counters().draws - before.draws,
+                             d->Counters().PixelsTouched() - before.PixelsTouched()});
+}
+
 void GUI_BS_PostProcessor::RunCommandList() {
   ChoosePasses();
   BuildOps();
-  if (!framePrepared) return;
+  if (!framePrepared) {
+    if (drawnDirect && distortion) DistortBackBufferRegion();
+    drawnDirect = false;
+    return;
+  }
   framePrepared = false;
   D3DEngine& e = GetRenderDevice();
   if (e.IsAdditive()) e.SetNormalBlend();
   // Every texel lands on its own pixel: point sampling keeps the copies exact.
   e.SetPointFiltering(true, 0);
   e.SetPointFiltering(true, 1);
-  for (int i = 0; i < kMaxOps; ++i)
-    if (ops[i] <= PP_DISTORTION) ExecuteOp(ops[i]);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  for (int i = 0; i < kMaxOps; ++i) {
+    if (ops[i] > PP_DISTORTION) continue;
+    platform::Device* d = e.Device();
+    const platform::FrameCounters before = trace.enabled && d ? d->Counters() : platform::FrameCounters();
+    ExecuteOp(ops[i]);
+    // The frame's record says which passes ran and what each cost.
+    if (trace.enabled && d && OpDrawsPass(ops[i]))
+      trace.entries.push_back({std::string("pass ") + kOpNames[ops[i]], d->Counters().draws - before.draws,
+                               d->Counters().PixelsTouched() - before.PixelsTouched()});
+  }
   e.SetPointFiltering(false, 0);
   e.SetPointFiltering(false, 1);
   e.SetTexture(nullptr);
@@ -359,3 +460,4 @@ void GUI_BS_PostProcessor::BeginLightmapDraw() {
 }
 
 void SetDistortionPendingQuery(DistortionPendingQuery query) { DistortionQuery() = query; }
+void SetDistortionBoxQuery(DistortionBoxQuery query) { DistortionBox() = query; }

@@ -49,8 +49,17 @@ class GUI_BS_PostProcessor {
   void RestoreTempRT();
   void BeginLightmap();
   void BeginLightmapDraw();
-  // The battle frame's prologue: remember the back buffer, then draw into "rt_offscreen1".
+  // The battle frame's prologue: remember the back buffer, then draw into "rt_offscreen1";
+  // when no pass is expected the world goes straight onto the back buffer instead (no
+  // off-screen clear, no copy), and a pass wanted after all waits for the next frame.
   void PrepareFrame();
+  // Whether a pass that needs the world off screen is likely this frame, judged before
+  // the world is drawn: lighting, or the camera's movement fading (motion blur).
+  // Distortion alone does not: it bends only the part of the back buffer it covers.
+  bool PassesExpected() const;
+  // Distortion without the off-screen chain: the covered part of the back buffer is
+  // copied aside and drawn back through the distortion.
+  void DistortBackBufferRegion();
 
   int ops[kMaxOps];
   int opCount = 0;
@@ -70,9 +79,14 @@ class GUI_BS_PostProcessor {
   float noiseU = 0, noiseV = 0;
   float pulseTimer = 0, scanTimer = 0;
   bool framePrepared = false;
+  bool drawnDirect = false;  // this frame's world is on the back buffer
 };
 
 // The distortion manager's answer: will the distortion target hold anything this frame
 // (its registrations, or the desert's heat haze when asked)? Unset: nothing.
 using DistortionPendingQuery = bool (*)(bool desertHaze);
 void SetDistortionPendingQuery(DistortionPendingQuery query);
+// The screen rectangle (left, top, right, bottom) the distortion target holds this frame;
+// false when unknown.
+using DistortionBoxQuery = bool (*)(int box[4]);
+void SetDistortionBoxQuery(DistortionBoxQuery query);

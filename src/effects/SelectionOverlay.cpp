@@ -38,8 +38,15 @@ void SelectionOverlayInit() {
   GUI_BS_SelectionOverlay& o = GUI_BS_SelectionOverlay::Instance();
   const D3DEngine& e = GetRenderDevice();
   const int w = e.ScreenWidth(), h = e.ScreenHeight();
-  if (o.built && o.builtWidth == w && o.builtHeight == h) return;
-  const float u = float(w) / float(SelectionTargetSize(w)), v = float(h) / float(SelectionTargetSize(h));
+  // The screen's part of the target, sampled pixel for pixel: the target's own size
+  // (the screen's, or larger where the device rounds targets up).
+  const GTexture9* target = e.FindNamedTexture("rt_selection");
+  const int tw = target && target->Width() > 0 ? target->Width() : SelectionTargetSize(w);
+  const int th = target && target->Height() > 0 ? target->Height() : SelectionTargetSize(h);
+  if (o.built && o.builtWidth == w && o.builtHeight == h && o.builtTargetWidth == tw &&
+      o.builtTargetHeight == th)
+    return;
+  const float u = float(w) / float(tw), v = float(h) / float(th);
   const float xs[4] = {0.0f, float(w), 0.0f, float(w)}, ys[4] = {0.0f, 0.0f, float(h), float(h)};
   const float us[4] = {0.0f, u, 0.0f, u}, vs[4] = {0.0f, 0.0f, v, v};
   for (int i = 0; i < 4; ++i) {
@@ -54,6 +61,8 @@ void SelectionOverlayInit() {
   o.built = true;
   o.builtWidth = w;
   o.builtHeight = h;
+  o.builtTargetWidth = tw;
+  o.builtTargetHeight = th;
 }
 
 bool SelectionOverlayAdd(const GUI_BS_Sprite* sprite) {

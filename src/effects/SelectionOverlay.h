@@ -16,6 +16,7 @@ struct GUI_BS_SelectionOverlay {
   bool drawn = false;
   bool built = false;
   int builtWidth = 0, builtHeight = 0;
+  int builtTargetWidth = 0, builtTargetHeight = 0;
 };
 
 // The smallest of 512, 1024, 2048 and 4096 not below n (4096 for anything larger).

@@ -143,6 +143,7 @@ void D3DEngine::CheckShaderSupport() {
     return;
   }
   if (caps.squareOnly) DrawDebug("hal_caps.D3DPTEXTURECAPS_SQUAREONLY is true");
+  nonSquare_ = true;
   if (caps.pow2) {
     DrawDebug("hal_caps.D3DPTEXTURECAPS_POW2 is true");
     nonSquare_ = false;

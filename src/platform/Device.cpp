@@ -170,4 +170,146 @@ HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool full
   return D3D_OK;
 }
 
+Rect DrawClipRect(const Viewport& vp, bool scissorOn, const Rect& scissor, int targetWidth,
+                  int targetHeight) {
+  int x0 = vp.x, y0 = vp.y, x1 = vp.x + vp.width, y1 = vp.y + vp.height;
+  if (scissorOn) {
+    x0 = std::max(x0, scissor.left);
+    y0 = std::max(y0, scissor.top);
+    x1 = std::min(x1, scissor.right);
+    y1 = std::min(y1, scissor.bottom);
+  }
+  x0 = std::max(0, std::min(x0, targetWidth));
+  x1 = std::max(x0, std::min(x1, targetWidth));
+  y0 = std::max(0, std::min(y0, targetHeight));
+  y1 = std::max(y0, std::min(y1, targetHeight));
+  return Rect{x0, y0, x1, y1};
+}
+
+namespace {
+struct Pt {
+  double x, y;
+};
+// One edge of the clip: keeps the side where 'inside' holds, cutting the polygon there.
+template <typename Inside, typename Cut>
+int ClipEdge(const Pt* in, int n, Pt* out, Inside inside, Cut cut) {
+  int m = 0;
+  for (int i = 0; i < n; ++i) {
+    const Pt& a = in[i];
+    const Pt& b = in[(i + 1) % n];
+    const bool ia = inside(a), ib = inside(b);
+    if (ia) out[m++] = a;
+    if (ia != ib) out[m++] = cut(a, b);
+  }
+  return m;
+}
+
+// The area of a triangle inside [x0, x1] x [y0, y1].
+double ClippedTriangleArea(Pt a, Pt b, Pt c, double x0, double y0, double x1, double y1) {
+  const double minX = std::min({a.x, b.x, c.x}), maxX = std::max({a.x, b.x, c.x});
+  const double minY = std::min({a.y, b.y, c.y}), maxY = std::max({a.y, b.y, c.y});
+  if (maxX <= x0 || minX >= x1 || maxY <= y0 || minY >= y1) return 0.0;
+  Pt p[10] = {a, b, c}, q[10];
+  int n = 3;
+  if (minX < x0 || maxX > x1 || minY < y0 || maxY > y1) {
+    auto atX = [](const Pt& u, const Pt& v, double x) {
+      return Pt{x, u.y + (v.y - u.y) * (x - u.x) / (v.x - u.x)};
+    };
+    auto atY = [](const Pt& u, const Pt& v, double y) {
+      return Pt{u.x + (v.x - u.x) * (y - u.y) / (v.y - u.y), y};
+    };
+    n = ClipEdge(
+        p, n, q, [&](const Pt& u) { return u.x >= x0; },
+        [&](const Pt& u, const Pt& v) { return atX(u, v, x0); });
+    n = ClipEdge(
+        q, n, p, [&](const Pt& u) { return u.x <= x1; },
+        [&](const Pt& u, const Pt& v) { return atX(u, v, x1); });
+    n = ClipEdge(
+        p, n, q, [&](const Pt& u) { return u.y >= y0; },
+        [&](const Pt& u, const Pt& v) { return atY(u, v, y0); });
+    n = ClipEdge(
+        q, n, p, [&](const Pt& u) { return u.y <= y1; },
+        [&](const Pt& u, const Pt& v) { return atY(u, v, y1); });
+  }
+  double twice = 0.0;
+  for (int i = 0; i < n; ++i) twice += p[i].x * p[(i + 1) % n].y - p[(i + 1) % n].x * p[i].y;
+  return std::fabs(twice) * 0.5;
+}
+}  // namespace
+
+uint64_t CoveredPixels(PrimitiveType type, const std::vector<float>& xy, const Rect& clip) {
+  const int n = static_cast<int>(xy.size() / 2);
+  if (clip.right <= clip.left || clip.bottom <= clip.top) return 0;
+  // Pixel i spans [i - 0.5, i + 0.5): the edges of the clip in vertex space.
+  const double x0 = clip.left - 0.5, x1 = clip.right - 0.5, y0 = clip.top - 0.5, y1 = clip.bottom - 0.5;
+  auto at = [&](int i) { return Pt{xy[size_t(i) * 2], xy[size_t(i) * 2 + 1]}; };
+  double area = 0.0;
+  switch (type) {
+    case PrimitiveType::TriangleList:
+      for (int i = 0; i + 2 < n; i += 3)
+        area += ClippedTriangleArea(at(i), at(i + 1), at(i + 2), x0, y0, x1, y1);
+      break;
+    case PrimitiveType::TriangleStrip:
+      for (int i = 0; i + 2 < n; ++i)
+        area += ClippedTriangleArea(at(i), at(i + 1), at(i + 2), x0, y0, x1, y1);
+      break;
+    case PrimitiveType::TriangleFan:
+      for (int i = 1; i + 1 < n; ++i) area += ClippedTriangleArea(at(0), at(i), at(i + 1), x0, y0, x1, y1);
+      break;
+    case PrimitiveType::LineList:
+    case PrimitiveType::LineStrip: {
+      const int step = type == PrimitiveType::LineList ? 2 : 1;
+      for (int i = 0; i + 1 < n; i += step) {
+        const Pt a = at(i), b = at(i + 1);
+        area += std::max(std::fabs(b.x - a.x), std::fabs(b.y - a.y)) + 1.0;
+      }
+      break;
+    }
+    case PrimitiveType::PointList:
+      area = n;
+      break;
+  }
+  return static_cast<uint64_t>(area + 0.5);
+}
+
+void Device::CountDrawPixels(PrimitiveType type, int primitiveCount, const uint8_t* vertices,
+                             size_t vertexBytes, int stride, const uint8_t* indices, size_t indexBytes,
+                             int startIndex, int baseVertex, const Rect& clip, int targetWidth,
+                             int targetHeight) {
+  const int count = VerticesForPrimitives(type, primitiveCount);
+  if (!vertices || stride < 8 || count <= 0) return;
+  countXY_.clear();
+  for (int i = 0; i < count; ++i) {
+    long long v = i;
+    if (indices) {
+      const size_t at = (size_t(std::max(0, startIndex)) + size_t(i)) * 2u;
+      if (at + 2 > indexBytes) break;
+      uint16_t index;
+      std::memcpy(&index, indices + at, 2);
+      v = static_cast<long long>(index) + baseVertex;
+    }
+    if (v < 0 || size_t(v) * size_t(stride) + 8u > vertexBytes) break;
+    float p[2];
+    std::memcpy(p, vertices + size_t(v) * size_t(stride), sizeof p);
+    countXY_.push_back(p[0]);
+    countXY_.push_back(p[1]);
+  }
+  const uint64_t pixels = CoveredPixels(type, countXY_, clip);
+  counters_->drawnPixels += pixels;
+  // One quad over (nearly) the whole target: a full-screen pass.
+  const uint64_t whole = uint64_t(std::max(0, targetWidth)) * uint64_t(std::max(0, targetHeight));
+  if (primitiveCount <= 2 && whole > 0 && pixels * 100 >= whole * 95) ++counters_->fullTargetPasses;
+}
+
+uint64_t StretchPixels(const Rect& dest, int targetWidth, int targetHeight) {
+  const Rect r = DrawClipRect(Viewport{dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top},
+                              false, Rect(), targetWidth, targetHeight);
+  return uint64_t(r.right - r.left) * uint64_t(r.bottom - r.top);
+}
+
+void Device::CountClearPixels(const Rect& clip) {
+  counters_->clearedPixels += uint64_t(clip.right - clip.left) * uint64_t(clip.bottom - clip.top);
+  ++counters_->clears;
+}
+
 }  // namespace platform

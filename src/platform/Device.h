@@ -272,10 +272,25 @@ class Effect {
 
 // What drawing a frame cost the device: draw calls, texture binds (a stage given a
 // different texture), render-target switches (a different target set) and bytes sent to
-// the device (vertex, index and texel data).
+// the device (vertex, index and texel data). On a software rasteriser the frame's cost is
+// the pixels it touches: those its draws cover (each triangle clipped to the viewport
+// and scissor), those its clears fill, and how many of each were whole-target work (a
+// clear of a whole target, one quad over a whole target).
 struct FrameCounters {
   uint64_t draws = 0, textureBinds = 0, targetSwitches = 0, bytesUploaded = 0;
+  uint64_t drawnPixels = 0, clearedPixels = 0, clears = 0, fullTargetPasses = 0;
+  uint64_t PixelsTouched() const { return drawnPixels + clearedPixels; }
 };
+
+// The rectangle of a target that a draw or clear reaches: the viewport, cut by the
+// scissor when it is on, inside the target.
+Rect DrawClipRect(const Viewport& vp, bool scissorOn, const Rect& scissor, int targetWidth, int targetHeight);
+// Pixels covered by the primitives of 'xy' (two floats a vertex, pre-transformed pixel
+// positions with pixel centres on whole numbers), each triangle clipped to 'clip'.
+// Lines count their length, points one pixel each.
+uint64_t CoveredPixels(PrimitiveType type, const std::vector<float>& xy, const Rect& clip);
+// Pixels a copy writes into a rectangle of a target of that size.
+uint64_t StretchPixels(const Rect& dest, int targetWidth, int targetHeight);
 
 // ---------------------------------------------------------------------------------
 class Device {
@@ -350,6 +365,15 @@ class Device {
   virtual HRESULT ReadPixels(Texture* source, const Rect& rect, std::vector<uint32_t>* argb) = 0;
 
  protected:
+  // Adds one draw's covered pixels to the frame's counters: 'count' vertices of 'stride'
+  // bytes from 'vertices' (of 'vertexBytes'), in order or, with 'indices' (16-bit, of
+  // 'indexBytes'), by index from 'startIndex' plus 'baseVertex'. Out-of-range vertices
+  // are left out.
+  void CountDrawPixels(PrimitiveType type, int primitiveCount, const uint8_t* vertices, size_t vertexBytes,
+                       int stride, const uint8_t* indices, size_t indexBytes, int startIndex, int baseVertex,
+                       const Rect& clip, int targetWidth, int targetHeight);
+  // Adds one clear of 'clip' to the frame's counters.
+  void CountClearPixels(const Rect& clip);
   // Closes the frame's counters (called by Present).
   void EndFrameCounters() {
     lastFrame_ = *counters_;
@@ -358,6 +382,9 @@ class Device {
   // Shared with the device's buffers and textures, which may outlive it.
   std::shared_ptr<FrameCounters> counters_ = std::make_shared<FrameCounters>();
   FrameCounters lastFrame_;
+
+ private:
+  std::vector<float> countXY_;  // scratch of CountDrawPixels
 };
 
 // The factory object: adapter queries and device creation.

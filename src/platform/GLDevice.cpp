@@ -173,6 +173,7 @@ class GLDevice : public Device {
       mask |= GL_DEPTH_BUFFER_BIT;
     }
     if (mask) glClear(mask);
+    if (flags & CLEAR_TARGET) CountClearPixels(CountClip());
     return D3D_OK;
   }
   HRESULT SetViewport(const Viewport& vp) override {
@@ -311,6 +312,8 @@ class GLDevice : public Device {
     glDrawArrays(GLMode(type), 0, count);
     ++counters_->draws;
     counters_->bytesUploaded += uint64_t(count) * uint64_t(stride);
+    CountDrawPixels(type, prims, static_cast<const uint8_t*>(vertices), size_t(count) * size_t(stride),
+                    stride, nullptr, 0, 0, 0, CountClip(), TargetWidth(), TargetHeight());
     return D3D_OK;
   }
   HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int, int, int startIndex,
@@ -324,6 +327,12 @@ class GLDevice : public Device {
     glDrawElementsBaseVertex(GLMode(type), count, GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(uintptr_t(startIndex) * 2u), baseVertex);
     ++counters_->draws;
+    const std::vector<uint8_t>& vb = stream_->Shadow();
+    const std::vector<uint8_t>& ib = indices_->Shadow();
+    if (streamOffset_ < vb.size())
+      CountDrawPixels(type, prims, vb.data() + streamOffset_, vb.size() - streamOffset_, int(streamStride_),
+                      ib.data(), ib.size(), startIndex, baseVertex, CountClip(), TargetWidth(),
+                      TargetHeight());
     return D3D_OK;
   }
 
@@ -351,6 +360,7 @@ class GLDevice : public Device {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     boundFbo_ = ~0u;
     glEnable(GL_SCISSOR_TEST);
+    counters_->drawnPixels += StretchPixels(d, dest->Width(), dest->Height());
     return err == GL_NO_ERROR ? D3D_OK : D3DERR_INVALIDCALL;
   }
 
@@ -433,6 +443,14 @@ class GLDevice : public Device {
   void ReadFromBackBuffer() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, virtualFbo_);
     glReadBuffer(virtualFbo_ ? GL_COLOR_ATTACHMENT0 : GL_BACK);
+  }
+
+  int TargetWidth() const { return renderTarget_ ? renderTarget_->Width() : bbWidth_; }
+  int TargetHeight() const { return renderTarget_ ? renderTarget_->Height() : bbHeight_; }
+  // What a draw or clear reaches, for the frame's pixel counts.
+  Rect CountClip() const {
+    return DrawClipRect(viewport_, states_.rs[int(RenderState::ScissorTestEnable)] != 0, scissor_,
+                        TargetWidth(), TargetHeight());
   }
 
   void ApplyTargetAndScissor() {

@@ -47,9 +47,19 @@ GLTexture::GLTexture(AliveWeak alive, std::shared_ptr<FrameCounters> counters,
     glTexImage2D(GL_TEXTURE_2D, l, GL_RGBA8, lw, lh, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
   }
   if (rt) {
-    // A new render target starts cleared, as a fresh surface would.
-    std::vector<uint32_t> zero(size_t(w) * size_t(h), f == Format::X8R8G8B8 ? 0xFF000000u : 0u);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, zero.data());
+    // A new render target starts cleared, as a fresh surface would: cleared by the
+    // driver through its framebuffer, not filled from a buffer of zeros in memory.
+    GLint prevDraw = 0, prevRead = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &prevDraw);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &prevRead);
+    GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, Framebuffer());
+    const GLfloat clear[4] = {0.0f, 0.0f, 0.0f, f == Format::X8R8G8B8 ? 1.0f : 0.0f};
+    glClearBufferfv(GL_COLOR, 0, clear);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(prevDraw));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(prevRead));
+    if (scissor) glEnable(GL_SCISSOR_TEST);
   }
 }
 

@@ -62,6 +62,8 @@ class GLBufferBase {
   virtual ~GLBufferBase();
   HRESULT DoLock(uint32_t offset, uint32_t size, void** out, uint32_t flags);
   HRESULT DoUnlock();
+  // The last data written through locks (what the draws read, for counting).
+  const std::vector<uint8_t>& Shadow() const { return shadow; }
   GLuint id = 0;
 
  private:

@@ -282,6 +282,7 @@ HRESULT NullDevice::Clear(uint32_t flags, uint32_t argb, float z, uint32_t stenc
   char buf[96];
   std::snprintf(buf, sizeof buf, "Clear %u %08X %g %u", flags, argb, double(z), stencil);
   if (recording) Record(buf);
+  if (flags & CLEAR_TARGET) CountClearPixels(CountClip());
   if (renderTarget_ && (flags & CLEAR_TARGET)) {
     auto* t = static_cast<NullTexture*>(renderTarget_);
     std::fill(t->pixels.begin(), t->pixels.end(), argb);
@@ -474,6 +475,9 @@ HRESULT NullDevice::DrawPrimitiveUP(PrimitiveType type, int primitiveCount, cons
   }
   ++counters_->draws;
   counters_->bytesUploaded += uint64_t(vertexCount) * uint64_t(stride);
+  CountDrawPixels(type, primitiveCount, static_cast<const uint8_t*>(vertices),
+                  size_t(vertexCount) * size_t(stride), stride, nullptr, 0, 0, 0, CountClip(), TargetWidth(),
+                  TargetHeight());
   return D3D_OK;
 }
 
@@ -487,6 +491,10 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
   auto* ib = static_cast<NullBuffer*>(static_cast<NullIB*>(indices_));
   if (!vb || !ib || primitiveCount <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
   if (vb->locked || ib->locked) return D3DERR_INVALIDCALL;
+  if (streamOffset_ < vb->data.size())
+    CountDrawPixels(type, primitiveCount, vb->data.data() + streamOffset_, vb->data.size() - streamOffset_,
+                    int(streamStride_), ib->data.data(), ib->data.size(), startIndex, baseVertex, CountClip(),
+                    TargetWidth(), TargetHeight());
   if (!recording) {
     ++counters_->draws;
     return D3D_OK;
@@ -512,11 +520,13 @@ HRESULT NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int
   return D3D_OK;
 }
 
-HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect*) {
+HRESULT NullDevice::StretchRect(Texture* source, const Rect*, Texture* dest, const Rect* destRect) {
   char buf[96];
   std::snprintf(buf, sizeof buf, "StretchRect %p %p", static_cast<void*>(source), static_cast<void*>(dest));
   if (recording) Record(buf);
   if (!dest || !dest->IsRenderTarget()) return D3DERR_INVALIDCALL;
+  counters_->drawnPixels += StretchPixels(destRect ? *destRect : Rect{0, 0, dest->Width(), dest->Height()},
+                                          dest->Width(), dest->Height());
   return D3D_OK;
 }
 

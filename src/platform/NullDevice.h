@@ -155,6 +155,12 @@ class NullDevice : public Device {
  private:
   void Record(const std::string& s) { calls.push_back(s); }
   DrawRecord Snapshot(PrimitiveType type, int prims, int stride) const;
+  int TargetWidth() const { return renderTarget_ ? renderTarget_->Width() : width_; }
+  int TargetHeight() const { return renderTarget_ ? renderTarget_->Height() : height_; }
+  Rect CountClip() const {
+    return DrawClipRect(viewport_, states_.Render(RenderState::ScissorTestEnable) != 0, scissor_,
+                        TargetWidth(), TargetHeight());
+  }
 
   int width_, height_;
   bool shaderSupport_;

@@ -74,9 +74,35 @@ TEST_P(FirstStartDesktop, WritesPrefsWithDesktopSizeAndSizesTargets) {
 INSTANTIATE_TEST_SUITE_P(
     Sizes, FirstStartDesktop,
     ::testing::Values(
-        DesktopCase{1366, 720, "[prefs]\nwidth = 1366\nheight = 768\nwindowed = 0\n", true, 2048, 1024},
-        DesktopCase{1024, 768, "[prefs]\nwidth = 1024\nheight = 768\nwindowed = 0\n", false, 1024, 1024},
-        DesktopCase{1920, 1200, "[prefs]\nwidth = 1920\nheight = 1200\nwindowed = 0\n", false, 2048, 2048}));
+        DesktopCase{1366, 720, "[prefs]\nwidth = 1366\nheight = 768\nwindowed = 0\n", true, 1366, 768},
+        DesktopCase{1024, 768, "[prefs]\nwidth = 1024\nheight = 768\nwindowed = 0\n", false, 1024, 768},
+        DesktopCase{1920, 1200, "[prefs]\nwidth = 1920\nheight = 1200\nwindowed = 0\n", false, 1920, 1200}));
+
+// A full-screen pass touches every pixel of its target: the targets are the screen's size,
+// and rounded up to powers of two only on a device that takes nothing else.
+class ScreenTargetsTest : public GameTest {
+ protected:
+  void ExpectScreenTargets(bool pow2);
+};
+
+void ScreenTargetsTest::ExpectScreenTargets(bool pow2) {
+  auto d3d = std::make_unique<platform::NullDirect3D>();
+  d3d->caps.pow2 = pow2;
+  GetRenderDevice().SetDirect3D(std::move(d3d));
+  Game& game = Start(1280, 1024);
+  const GTexture9* target = GetRenderDevice().FindNamedTexture("rt_offscreen1");
+  ASSERT_NE(target, nullptr);
+  EXPECT_EQ(target->Width(), pow2 ? 2048 : 1280);
+  EXPECT_EQ(target->Height(), 1024);
+  EXPECT_EQ(game.RenderTargetWidth, target->Width());
+  const GTexture9* small = GetRenderDevice().FindNamedTexture("rt_minimap_backdrop");
+  ASSERT_NE(small, nullptr);
+  EXPECT_EQ(small->Width(), 256) << "fixed-size targets keep their size";
+}
+
+TEST_F(ScreenTargetsTest, AreTheScreensSize) { ExpectScreenTargets(false); }
+
+TEST_F(ScreenTargetsTest, ArePowersOfTwoOnADeviceThatNeedsThem) { ExpectScreenTargets(true); }
 
 TEST_F(GameTest, RenderTargetsAreCreatedAtTheirSizes) {
   Start(1280, 1024);
@@ -100,8 +126,8 @@ TEST_F(GameTest, ExistingPrefsAreUsedAndKept) {
   const std::string prefs = "[prefs]\r\nwidth = 800\r\nheight = 600\r\nwindowed = 1\r\n";
   ft::WriteText(Root() + "/prefs.ini", prefs);
   Game& game = Start(1920, 1080);
-  EXPECT_EQ(game.RenderTargetWidth, 1024);
-  EXPECT_EQ(game.RenderTargetHeight, 1024);
+  EXPECT_EQ(game.RenderTargetWidth, 800);
+  EXPECT_EQ(game.RenderTargetHeight, 600);
   EXPECT_TRUE(GetRenderDevice().Windowed());
   EXPECT_EQ(ft::ReadText(Root() + "/prefs.ini"), prefs);
 }
@@ -113,8 +139,8 @@ TEST_P(BadPrefs, FallBackToDesktopAndRepairFile) {
   EnsureDirectoryExists(Root());
   ft::WriteText(Root() + "/prefs.ini", GetParam());
   Game& game = Start(1920, 1080);
-  EXPECT_EQ(game.RenderTargetWidth, 2048);
-  EXPECT_EQ(game.RenderTargetHeight, 2048);
+  EXPECT_EQ(game.RenderTargetWidth, 1920);
+  EXPECT_EQ(game.RenderTargetHeight, 1080);
   DisplayPrefs prefs;
   ASSERT_TRUE(game.ReadPrefs(prefs, 1, 1));
   EXPECT_EQ(prefs.width, 1920);

@@ -25,10 +25,12 @@
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
+#include "engine/Timer.h"
 #include "gui/ConfirmDialog.h"
 #include "gui/MessageBox.h"
 #include "gui/Tooltip.h"
 #include "gui/WindowOrder.h"
+#include "platform/NullDevice.h"
 #include "platform/Window.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/Options.h"
@@ -371,6 +373,37 @@ TEST_F(MainMenuTest, DrawsBackdropWithLogoVersionButtonsWipeAndFadeInThatOrder) 
   EXPECT_LT(logo, button);
   EXPECT_LT(button, wipe);
   EXPECT_GT(FadeAlpha(), 0) << "the fade is not the last thing drawn";
+}
+
+// Nobody touching the game: the clouds drift a few pixels a tenth of a second, so the
+// menu draws ten frames a second, and its opaque picture needs no clear under it.
+TEST_F(MainMenuTest, LeftIdleItDrawsTenFramesASecondWithoutAClearUnderItsPicture) {
+  Game& game = GetGame();
+  game.NoteActivity();
+  int drawn = 0;
+  for (int i = 0; i < 20; ++i, AdvanceMs(5)) drawn += game.SkipIdleFrame(ClockMilliseconds()) ? 0 : 1;
+  EXPECT_EQ(drawn, 20) << "just touched: every frame";
+  AdvanceMs(Game::kIdleAfterMs);
+  drawn = 0;
+  for (int i = 0; i < 200; ++i, AdvanceMs(5)) drawn += game.SkipIdleFrame(ClockMilliseconds()) ? 0 : 1;
+  EXPECT_EQ(drawn, 1000 / GUI_MainMenu::kIdleFrameMs) << "idle: a frame every tenth of a second";
+  MainWindowProc(platform::Message{platform::WM_MOUSEMOVE, 0, 10, 10});
+  EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
+  EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds() + 1)) << "a moved mouse: full rate again";
+
+  AdvanceMs(2000);   // past the opening fade
+  game.DrawFrame();  // the first frame makes the backdrop
+  game.DrawFrame();
+  const platform::FrameCounters& frame = device->LastFrameCounters();
+  EXPECT_EQ(frame.clears, 0u) << "the picture covers the screen";
+  EXPECT_LE(frame.PixelsTouched(), 6u * 1024u * 768u) << "picture, clouds, logo and buttons";
+  EXPECT_GE(frame.PixelsTouched(), 1024u * 768u);
+
+  // Another screen is drawn every frame.
+  ClickButton(GUI_MainMenu::kOptions);
+  AdvanceMs(Game::kIdleAfterMs + 1000);
+  EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
+  EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
 }
 
 std::vector<std::string> g_reminders;

@@ -6,29 +6,44 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/Tutorial.h"
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/DeploymentDropper.h"
-#include "battlehud/DeploymentSeams.h"
+#include "battlehud/MiniMap.h"
+#include "battlehud/RangeIndicators.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/DeviceResetSeam.h"
+#include "effects/BattleEffects.h"
+#include "effects/LightMap.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
+#include "engine/InputManager.h"
+#include "engine/MathHelpers.h"
+#include "engine/Strings.h"
 #include "engine/Textures.h"
+#include "gui/Cursor.h"
 #include "gui/SpriteSheet.h"
+#include "gui/ToolkitHooks.h"
+#include "gui/Tooltip.h"
 #include "platform/NullDevice.h"
+#include "simdata/Divisions.h"
 #include "simdata/MapSquare.h"
+#include "simdata/ModuleType.h"
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
+#include "simdata/UnitDesign.h"
+#include "simdata/UnitHull.h"
 #include "support/NullDeviceFixture.h"
 
 namespace {
@@ -159,7 +174,9 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);
     ConnectBattleHud();
-    ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+    ConnectBattleEffects();  // the light map of a night battle
+    engine().CreateRenderTarget("rt_lightmap", ScreenW(), ScreenH(), platform::Format::X8R8G8B8);
+    ASSERT_NE(StartShippedBattle(Scenario()), nullptr);
     GetGameplay().supplies = 20000.0f;
     screen = dynamic_cast<GUI_BattleScreen*>(GetGame().CurrentMode);
     ASSERT_NE(screen, nullptr);
@@ -173,10 +190,7 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
         engine().CreateRenderTarget(icon.picture.c_str(), 128, 128, platform::Format::A8R8G8B8);
     window->BuildIconSheet();
   }
-  void TearDown() override {
-    GetBattleFrameHooks().lightingMode = nullptr;
-    zt_test::NullDeviceTest::TearDown();
-  }
+  virtual const char* Scenario() const { return "river_fords"; }
   static platform::NullTexture* Atlas() {
     return dynamic_cast<platform::NullTexture*>(FindOrLoadTexture("ui_deployment_bg.dds")->texture);
   }
@@ -356,39 +370,28 @@ TEST_F(DeploymentArtTest, ADeviceResetBringsTheWindowBackWithItsSheetDrawnAgain)
   EXPECT_TRUE(CapturesInto(Sheet()).empty());
 }
 
-// ---------------------------------------------------------------- dropper seams
+// ---------------------------------------------------------------- dropper and the parts around it
 
-int g_lighting = 0;
-int Lighting() { return g_lighting; }
+// The first icon of the strip, clicked as the player does.
+void ClickFirstIcon(GUI_BS_Deployment* window) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + GUI_BS_Deployment::kIconSize / 2.0f;
+  const float y = window->top + 6.0f + GUI_BS_Deployment::kIconSize / 2.0f;
+  ASSERT_EQ(window->IconAt(x, y), 0);
+  window->LeftClick(x, y);
+}
 
-TEST_F(DeploymentArtTest, TheDropperCallsTheMinimapLightMapAndRangeIndicatorSeams) {
-  DeploymentSeams& seams = GetDeploymentSeams();
-  int hookedOutlines = -1;
-  seams.drawLegalOutlines = [&](const std::vector<DeploymentOutline>& o) {
-    hookedOutlines = static_cast<int>(o.size());
-  };
+TEST_F(DeploymentArtTest, APickedUpUnitLeavesTheMinimapAndADropFadesTheRangeRings) {
   GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
   SIM_UnitDesign* design = window->icons.front().design;
-  ASSERT_EQ(dropper.StartPlacement(design), DeployRefusal::NONE);
-  // Every unit taken into the hand leaves the minimap.
-  EXPECT_EQ(seams.minimapRemovals, static_cast<int>(dropper.hand.size()));
-  // An unlit map: no outlines asked for.
-  GetBattleFrameHooks().lightingMode = &Lighting;
-  g_lighting = 0;
-  dropper.DrawMap();
-  EXPECT_EQ(seams.outlinePasses, 0);
-  // A lit map: one outline per legal square on screen, as the tint shows it.
-  g_lighting = 1;
-  dropper.DrawMap();
-  EXPECT_EQ(seams.outlinePasses, 1);
-  const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  int legal = 0;
-  for (const auto& sq : GetBattle().scenario->grid)
-    if (sq && !map.IsOffScreen(sq->centreX, sq->centreY, 200.0f) && dropper.IsSquareLegal(sq.get())) ++legal;
-  EXPECT_GT(legal, 0);
-  EXPECT_EQ(static_cast<int>(seams.lastOutlines.size()), legal);
-  EXPECT_EQ(hookedOutlines, legal);
-  // A refused drop fades nothing; a drop fades the range indicators once.
+  ASSERT_EQ(design->hull->sizeType == SIZE_INFANTRY, false) << "one unit to follow";
+  ClickFirstIcon(window);
+  ASSERT_EQ(dropper.hand.size(), 1u);
+  SIM_BattleUnit* unit = dropper.hand.front();
+  // The rings of the unit in hand grow; the drop on a legal square fades them.
+  GUI_BS_RangeIndicator* rings = GUI_BS_RangeIndicatorSet::Instance().Find(unit);
+  ASSERT_NE(rings, nullptr);
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::GROWING);
   const SIM_MapSquare* illegal = nullptr;
   const SIM_MapSquare* ok = nullptr;
   for (const auto& sq : GetBattle().scenario->grid) {
@@ -399,10 +402,317 @@ TEST_F(DeploymentArtTest, TheDropperCallsTheMinimapLightMapAndRangeIndicatorSeam
   ASSERT_NE(illegal, nullptr);
   ASSERT_NE(ok, nullptr);
   EXPECT_EQ(dropper.DropAt(illegal->centreX, illegal->centreY, false), DeployRefusal::ILLEGAL_SQUARE);
-  EXPECT_EQ(seams.rangeFades, 0);
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::GROWING);
   EXPECT_EQ(dropper.DropAt(ok->centreX, ok->centreY, false), DeployRefusal::NONE);
-  EXPECT_EQ(seams.rangeFades, 1);
-  seams.drawLegalOutlines = nullptr;
+  EXPECT_EQ(rings->state, GUI_BS_RangeIndicator::SHRINKING);
+  // Deployed, the unit shows on the minimap; clicked again it goes back into the hand
+  // and off the minimap until the next drop.
+  OpenMiniMap();
+  GUI_BS_MiniMap* minimap = GetMiniMap();
+  ASSERT_NE(minimap, nullptr);
+  minimap->AddUnit(unit);
+  ASSERT_NE(minimap->MarkerOf(unit), nullptr);
+  DropperHandBack back;
+  back.units = {unit};
+  back.design = design;
+  GetBattleScreenHooks().handBackToDropper(back);
+  ASSERT_EQ(dropper.hand.size(), 1u);
+  EXPECT_EQ(minimap->MarkerOf(unit), nullptr);
+}
+
+// ---------------------------------------------------------------- unit icons under the pointer
+
+int g_hoverSounds = 0;
+void CountHoverSound(int n) {
+  if (n == 2) ++g_hoverSounds;
+}
+
+// Frames of the battle screen with the pointer still at (x, y).
+void PointerFrames(GUI_BattleScreen* screen, float x, float y, int frames) {
+  GUI_InputManager::SetCursorReader([x, y](float& ox, float& oy) {
+    ox = x;
+    oy = y;
+  });
+  for (int f = 0; f < frames; ++f) {
+    GUI_InputManager& in = GetInputManager();
+    in.Poll();
+    in.x = x;
+    in.y = y;
+    in.stillCounter = 1000;
+    GetRenderDevice().BeginScene();
+    screen->Draw();
+    GetRenderDevice().EndScene();
+  }
+}
+
+TEST_F(DeploymentArtTest, AUnitIconShowsItsTooltipTheHandAndPlaysItsHoverSoundOnce) {
+  LoadStringsTable();
+  window->Refresh();  // the tooltips read the translations
+  window->ScrollTo(0);
+  GUI_ToolkitHooks& hooks = GetToolkitHooks();
+  const auto wiredSound = hooks.playGuiSound;
+  hooks.playGuiSound = &CountHoverSound;
+  g_hoverSounds = 0;
+  const GUI_BS_Deployment::Icon& icon = window->icons.front();
+  SIM_UnitDesign* d = icon.design;
+  ASSERT_TRUE(icon.enabled);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  PointerFrames(screen, x, y, 4);
+  hooks.playGuiSound = wiredSound;
+  GUI_InputManager::SetCursorReader(nullptr);
+  ASSERT_NE(icon.tooltip, nullptr);
+  EXPECT_GT(icon.tooltip->alpha, 0.0f) << "faded in under the still pointer";
+  const std::vector<std::string>& lines = icon.tooltip->Lines();
+  ASSERT_EQ(lines.size(), d->description.empty() ? 2u : 3u);
+  EXPECT_EQ(lines.front(), d->guiName.empty() ? d->name : d->guiName);
+  if (!d->description.empty()) EXPECT_EQ(lines[1], d->description);
+  // An attacker sees the cost and the victory points the unit is worth.
+  char expected[32];
+  std::snprintf(
+      expected, sizeof expected, "(%s: %s %s)(%s : %s)", GetTranslation("DEPLOYMENT_ICON_COST").c_str(),
+      FormatThousands(static_cast<int>(d->cost)).c_str(), GetTranslation("DEPLOYMENT_ICON_SUPPLIES").c_str(),
+      GetTranslation("DEPLOYMENT_ICON_VP").c_str(),
+      FormatThousands(static_cast<int>(d->hull->victoryPoints)).c_str());
+  EXPECT_EQ(lines.back(), expected);
+  EXPECT_LE(lines.back().size(), 31u);
+  EXPECT_EQ(GUI_Cursor::Shape(), GUI_Cursor::kHand);
+  EXPECT_EQ(g_hoverSounds, 1) << "one sound for coming onto the icon, not one a frame";
+  // Off the strip the tooltip goes.
+  PointerFrames(screen, x, 200.0f, 1);
+  GUI_InputManager::SetCursorReader(nullptr);
+  EXPECT_EQ(icon.tooltip->alpha, 0.0f);
+}
+
+TEST_F(DeploymentArtTest, ATutorialStepThatWaitsForAnotherButtonKeepsTheIconsShut) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  auto press = [&] {
+    PointerFrames(screen, x, y, 1);
+    GetInputManager().leftHeld = true;
+    screen->OnLeftDown();
+    GetInputManager().leftHeld = false;
+    GUI_InputManager::SetCursorReader(nullptr);
+  };
+  GUI_BaseElement startButton;
+  startButton.SetName("START_BATTLE");
+  GetTutorial().AllowButton(&startButton);
+  press();
+  EXPECT_FALSE(dropper.HoldsUnits()) << "only the Start button answers";
+  // The step that points at the strip allows its icons by name.
+  for (GUI_BaseElement* e : FindElements("DEPLOYMENT_ICON")) GetTutorial().AllowButton(e);
+  press();
+  EXPECT_TRUE(dropper.HoldsUnits());
+  GetTutorial().AllowButtons();
+}
+
+// The u of the last vertex drawn with the texture at (x, y) (within a pixel), or -1.
+float QuadUAt(const platform::NullDevice* device, CLoadedTexture* texture, float x, float y) {
+  float u = -1.0f;
+  for (const platform::DrawRecord& d : device->draws) {
+    if (!texture || d.textures[0] != texture->texture) continue;
+    for (int i = 0; i < d.vertexCount; ++i)
+      if (std::fabs(d.X(i) - x) < 1.0f && std::fabs(d.Y(i) - y) < 1.0f) u = d.U(i);
+  }
+  return u;
+}
+
+TEST_F(DeploymentArtTest, TheDesignPopupIsAFramedDialogWhoseModuleSlotsLightUpAndNameTheirModule) {
+  window->ScrollTo(0);
+  const float x = window->left + 16.0f + 46.0f, y = window->top + 6.0f + 46.0f;
+  PointerFrames(screen, x, y, 2);
+  ASSERT_NE(window->popup, nullptr);
+  GUI_BS_DesignPopup* popup = window->popup.get();
+  ASSERT_NE(popup->slots[0], nullptr) << "the first design has modules";
+  // The dialog's frame and the dark inset under its title, the grid behind the picture.
+  CLoadedTexture* grid = FindOrLoadTexture("design_popup_grid.dds");
+  ASSERT_NE(grid->texture, nullptr) << "the grid art is built with the game";
+  EXPECT_GE(QuadUAt(device, grid, popup->gridX - 48, popup->gridY - 48), 0.0f);
+  EXPECT_EQ(popup->Title(), window->icons.front().design->guiName);
+  // Up from the icon into the popup, over the first module slot.
+  const float sx = popup->gridX + 48 + 5 + 24, sy = static_cast<float>(popup->descBottom) + 24;
+  PointerFrames(screen, sx, sy, 3);
+  device->ClearRecord();
+  PointerFrames(screen, sx, sy, 1);
+  GUI_InputManager::SetCursorReader(nullptr);
+  ASSERT_EQ(window->popup.get(), popup) << "the popup stays while the pointer is on it";
+  CLoadedTexture* panel = FindOrLoadTexture("minimap_panel.dds");
+  const float slotLeft = popup->gridX + 48 + 5 + 2, slotTop = static_cast<float>(popup->descBottom) + 2;
+  EXPECT_FLOAT_EQ(QuadUAt(device, panel, slotLeft, slotTop), 0.875f) << "the slot under the pointer is lit";
+  EXPECT_FLOAT_EQ(QuadUAt(device, panel, slotLeft + 48, slotTop), 0.75f) << "its neighbour is not";
+  ASSERT_NE(popup->slotTooltips[0], nullptr);
+  EXPECT_GT(popup->slotTooltips[0]->alpha, 0.0f);
+  EXPECT_EQ(popup->slotTooltips[0]->Lines().front(), popup->slots[0]->GetGuiName());
+  for (size_t i = 1; i < popup->slotTooltips.size(); ++i)
+    if (popup->slotTooltips[i]) EXPECT_EQ(popup->slotTooltips[i]->alpha, 0.0f) << i;
+  // An empty slot neither lights up nor has a tooltip.
+  for (size_t i = 0; i < popup->slots.size(); ++i)
+    if (!popup->slots[i]) EXPECT_EQ(popup->slotTooltips[i], nullptr) << i;
+}
+
+// ---------------------------------------------------------------- what the strip offers
+
+// The designs the strip shows, in its order.
+std::vector<SIM_UnitDesign*> StripDesigns(const GUI_BS_Deployment* window) {
+  std::vector<SIM_UnitDesign*> out;
+  for (const GUI_BS_Deployment::Icon& icon : window->icons)
+    if (icon.design) out.push_back(icon.design);
+  return out;
+}
+
+TEST_F(DeploymentArtTest, TheStripOrdersItsIconsByClassAndKeepsTheDivisionsOrderWithinAClass) {
+  const std::vector<std::string> classes = {"LIGHTTANK",    "MEDIUMTANK", "HEAVYTANK", "LIGHTMECH",
+                                            "MEDIUMMECH",   "HEAVYMECH",  "INFANTRY",  "SMALLTURRET",
+                                            "MEDIUMTURRET", "LARGETURRET"};
+  // Every design of the catalogue, last first; one hull's class is none of the ten.
+  SIM_UnitDesignManager& catalogue = SIM_UnitDesignManager::Get();
+  SIM_Division* division = SIM_DivisionManager::Instance().AddDivision("StripOrderTest");
+  ASSERT_NE(division, nullptr);
+  for (auto it = catalogue.Designs().rbegin(); it != catalogue.Designs().rend(); ++it)
+    division->designs.push_back((*it)->name);
+  SIM_UnitHull* odd = nullptr;
+  for (const auto& d : catalogue.Designs())
+    if (!odd && d->hull && d->hull->sizeType == SIZE_TANK) odd = d->hull;
+  ASSERT_NE(odd, nullptr);
+  const std::string oddClass = odd->moduleSize;
+  odd->moduleSize = "ARTILLERY";
+  SIM_DivisionManager::Instance().Select(division);
+  window->Refresh();
+  const std::vector<SIM_UnitDesign*> shown = StripDesigns(window);
+  odd->moduleSize = oddClass;
+  ASSERT_GE(shown.size(), 3u);
+  size_t expected = 0;
+  for (const auto& d : catalogue.Designs()) expected += d->hull != odd && IsDesignDeployable(d.get());
+  EXPECT_EQ(shown.size(), expected) << "every deployable design of a known class, once";
+  auto classOf = [&](const SIM_UnitDesign* d) {
+    return std::find(classes.begin(), classes.end(), d->hull->moduleSize) - classes.begin();
+  };
+  auto divisionPlace = [&](const SIM_UnitDesign* d) {
+    return std::find(division->designs.begin(), division->designs.end(), d->name) - division->designs.begin();
+  };
+  for (size_t i = 0; i < shown.size(); ++i) {
+    SCOPED_TRACE(shown[i]->name);
+    EXPECT_NE(shown[i]->hull, odd);
+    EXPECT_NE(shown[i]->hull->sizeType, SIZE_BUILDING) << "an attacker builds nothing";
+    if (i == 0) continue;
+    EXPECT_LE(classOf(shown[i - 1]), classOf(shown[i]));
+    if (classOf(shown[i - 1]) == classOf(shown[i]))
+      EXPECT_LT(divisionPlace(shown[i - 1]), divisionPlace(shown[i]));
+  }
+  SIM_DivisionManager::Instance().RemoveDivision("StripOrderTest");
+}
+
+TEST_F(DeploymentArtTest, ADefenderIsOfferedInfantryAndBuildingsArmedOnesOnlyWithoutSupportSquares) {
+  SIM_UnitDesignManager& catalogue = SIM_UnitDesignManager::Get();
+  SIM_Division* division = SIM_DivisionManager::Instance().AddDivision("StripDefenceTest");
+  ASSERT_NE(division, nullptr);
+  int unarmedBuildings = 0;
+  for (const auto& d : catalogue.Designs()) {
+    division->designs.push_back(d->name);
+    unarmedBuildings += d->hull && d->hull->sizeType == SIZE_BUILDING && !d->weapon;
+  }
+  ASSERT_GT(unarmedBuildings, 0) << "the catalogue holds a support building";
+  SIM_DivisionManager::Instance().Select(division);
+  GetBattle().playerDefends = true;
+  std::vector<SIM_MapSquare*> support;
+  for (const auto& sq : GetBattle().scenario->grid)
+    if (sq && sq->kind == SIM_MapSquare::KIND_SUPPORT) support.push_back(sq.get());
+  for (bool withSupport : {true, false}) {
+    SCOPED_TRACE(withSupport ? "with support squares" : "without");
+    // The map's support squares, or one made for the case.
+    SIM_MapSquare* made = nullptr;
+    if (withSupport && support.empty()) {
+      made = GetBattle().scenario->grid.front().get();
+      made->kind = SIM_MapSquare::KIND_SUPPORT;
+    }
+    if (!withSupport)
+      for (SIM_MapSquare* sq : support) sq->kind = SIM_MapSquare::KIND_OTHER;
+    window->Refresh();
+    const std::vector<SIM_UnitDesign*> shown = StripDesigns(window);
+    if (made) made->kind = SIM_MapSquare::KIND_OTHER;
+    for (SIM_MapSquare* sq : support) sq->kind = SIM_MapSquare::KIND_SUPPORT;
+    int unarmed = 0;
+    for (const SIM_UnitDesign* d : shown) {
+      SCOPED_TRACE(d->name);
+      const int s = d->hull->sizeType;
+      EXPECT_TRUE(s == SIZE_INFANTRY || s == SIZE_BUILDING);
+      if (!withSupport) EXPECT_NE(d->weapon, nullptr);
+      unarmed += !d->weapon;
+    }
+    EXPECT_EQ(unarmed > 0, withSupport);
+    EXPECT_FALSE(shown.empty());
+  }
+  GetBattle().playerDefends = false;
+  SIM_DivisionManager::Instance().RemoveDivision("StripDefenceTest");
+}
+
+// A night map: the legal squares also glow through the light map while a design is in hand.
+class NightDeploymentTest : public DeploymentArtTest {
+ protected:
+  const char* Scenario() const override { return "night_citadel"; }
+  // The outlines the frame drew into the light map, as quads.
+  int OutlinesInLightMap() const {
+    GTexture9* lightMap = GetRenderDevice().FindNamedTexture("rt_lightmap");
+    CLoadedTexture* outline = FindOrLoadTexture("route_outline.dds");
+    if (!lightMap || !outline || !outline->texture) return -1;
+    int quads = 0;
+    for (const platform::DrawRecord& d : device->draws)
+      if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture)
+        // The route network's own glow is translucent; a legal square's is full white.
+        for (int i = 0; i + 3 < d.vertexCount; i += 4)
+          if (d.Colour(i) == 0xFFFFFFFFu) {
+            EXPECT_TRUE(d.blendEnabled);
+            ++quads;
+          }
+    return quads;
+  }
+  void Frame() {
+    device->ClearRecord();
+    engine().BeginScene();
+    screen->Draw();
+    engine().EndScene();
+  }
+};
+
+TEST_F(NightDeploymentTest, LegalSquaresAreOutlinedInTheLightMapWhileADesignIsInHand) {
+  ASSERT_TRUE(GUI_BS_LightmapManager::Instance().Active()) << "the night map lights its battle";
+  ASSERT_NE(GetRenderDevice().FindNamedTexture("rt_lightmap"), nullptr);
+  Frame();
+  EXPECT_EQ(OutlinesInLightMap(), 0) << "nothing in hand";
+  ClickFirstIcon(window);
+  GUI_BS_DeploymentDropper& dropper = GUI_BS_DeploymentDropper::Instance();
+  ASSERT_TRUE(dropper.HoldsUnits());
+  Frame();
+  // One outline for every square the tint shows green.
+  CLoadedTexture* fill = FindOrLoadTexture("deployment_square_fill.dds");
+  int legal = 0;
+  for (const platform::DrawRecord& d : device->draws)
+    if (d.textures[0] == fill->texture &&
+        d.renderTarget != GetRenderDevice().FindNamedTexture("rt_lightmap")->Get())
+      for (int i = 0; i + 3 < d.vertexCount; i += 4)
+        if (d.Colour(i) == 0x4020FF20u) ++legal;
+  ASSERT_GT(legal, 0);
+  EXPECT_EQ(OutlinesInLightMap(), legal);
+  // Placed: the outlines go with the hand.
+  dropper.CancelDrop();
+  Frame();
+  EXPECT_EQ(OutlinesInLightMap(), 0);
+}
+
+TEST_F(DeploymentArtTest, AnUnlitMapDrawsNoOutlinesIntoTheLightMap) {
+  ClickFirstIcon(window);
+  ASSERT_TRUE(GUI_BS_DeploymentDropper::Instance().HoldsUnits());
+  device->ClearRecord();
+  engine().BeginScene();
+  screen->Draw();
+  engine().EndScene();
+  GTexture9* lightMap = GetRenderDevice().FindNamedTexture("rt_lightmap");
+  ASSERT_NE(lightMap, nullptr);
+  CLoadedTexture* outline = FindOrLoadTexture("route_outline.dds");
+  ASSERT_NE(outline->texture, nullptr);
+  for (const platform::DrawRecord& d : device->draws)
+    if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture)
+      for (int i = 0; i < d.vertexCount; ++i) EXPECT_NE(d.Colour(i), 0xFFFFFFFFu);
 }
 
 }  // namespace

@@ -183,4 +183,32 @@ TEST_F(CratersTest, ShockWavesLiveTheirDurationAndShieldHitsAreListedOnce) {
   EXPECT_FLOAT_EQ(GUI_BS_DistortionManager::ShieldAlpha(1.0f), 0.0f);
 }
 
+TEST_F(CratersTest, TheDistortionTargetIsClearedOnlyWhereTheLastPassDrew) {
+  SIM_Options::Get().SetFloat("DISTORTION", 1.0f);
+  engine().CreateRenderTarget("rt_distortion", 1024, 768, platform::Format::X8R8G8B8);
+  GUI_BS_DistortionManager& m = GUI_BS_DistortionManager::Instance();
+  m.Reset();
+  engine().BeginScene();  // inside the frame, as the battle draws it
+  auto cleared = [&](float ms) {
+    const uint64_t before = dev().Counters().clearedPixels;
+    m.Draw(ms);
+    return dev().Counters().clearedPixels - before;
+  };
+  // A shock wave 100 units across at the screen centre (zoom 1), for a second.
+  m.AddShockwave(2000.0f, 2000.0f, 100.0f, 100.0f, 1000.0f, 1.0f);
+  EXPECT_EQ(cleared(16.0f), 1024u * 768u) << "a new battle's target is cleared whole, to grey";
+  EXPECT_TRUE(m.DrewThisFrame());
+  const GUI_BS_DistortionManager::Box box = m.DrawnBox();
+  EXPECT_NEAR(box.left, 462, 2);
+  EXPECT_NEAR(box.right, 562, 2);
+  const uint64_t area = uint64_t(box.right - box.left) * uint64_t(box.bottom - box.top);
+  EXPECT_EQ(cleared(16.0f), area) << "then only what the last pass drew";
+  EXPECT_EQ(cleared(2000.0f), 0u) << "the wave is over: nothing drawn, nothing cleared";
+  EXPECT_FALSE(m.DrewThisFrame()) << "so the composite has nothing to bend";
+  m.AddShockwave(1800.0f, 1800.0f, 50.0f, 50.0f, 1000.0f, 1.0f);
+  EXPECT_EQ(cleared(16.0f), area) << "the next wave first clears what the last one left";
+  EXPECT_TRUE(m.DrewThisFrame());
+  engine().EndScene();
+}
+
 }  // namespace

@@ -45,7 +45,7 @@ class UnitReactionsTest : public zt_test::NullDeviceTest {
     map.UpdateViewRect();
     EffectsRequestsClear();
     GUI_BS_WorldEffectsSeam::Instance().Clear();
-    ResetRCMenuSeam();
+    CloseRCMenu();
   }
   static int Effects(const std::string& kind, const std::string& name = "") {
     int n = 0;
@@ -309,12 +309,17 @@ TEST_F(UnitReactionsTest, ABuildingMenuOpensOnlyForAFinishedOwnBuilding) {
     own->state = s;
     v->OnRightClick();
   }
-  EXPECT_EQ(RCMenuRequests(), 0);
+  EXPECT_EQ(GetOpenRCMenu(), nullptr);
   own->state = US_ACTIVE;
   v->OnRightClick();
-  EXPECT_EQ(LastRCMenuUnit(), own);
+  ASSERT_NE(GetOpenRCMenu(), nullptr);
+  EXPECT_EQ(GetOpenRCMenu()->building, own);
+  // The enemy's building opens nothing: the own building's menu stays.
+  GUI_BS_RCMenu* menu = GetOpenRCMenu();
   dynamic_cast<GUI_BS_BuildingUnit*>(scene.enemy[2]->visual.get())->OnRightClick();
-  EXPECT_EQ(RCMenuRequests(), 1);
+  EXPECT_EQ(GetOpenRCMenu(), menu);
+  EXPECT_EQ(menu->building, own);
+  CloseRCMenu();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "battlescreen/BattleMap.h"
 #include "effects/EffectsFixture.h"
 #include "effects/PostProcessing.h"
 #include "simdata/Options.h"
@@ -28,7 +29,7 @@ class PostProcessingTest : public EffectsTest {
     SetDistortionPendingQuery(DesertHazeOnly);
   }
   void TearDown() override {
-    ConnectBattleEffects();  // the game's own query again
+    ConnectBattleEffects();  // the game's own queries again
     EffectsTest::TearDown();
   }
   // Builds the list from the world's state rather than setting the pass flags by hand.
@@ -139,6 +140,69 @@ TEST_F(PostProcessingTest, TheFrameEndsOnTheBackBufferWithTheSceneCopied) {
   EXPECT_EQ(engine().CurrentRenderTarget(), "") << "the HUD draws on the back buffer";
   EXPECT_EQ(dev().Counters().draws, draws + 1) << "one full-screen pass";
   engine().EndScene();
+}
+
+// The frame's cost when little or nothing needs compositing: a day battle with a still
+// camera draws its world on the back buffer (no off-screen clear, no copy), a moving
+// camera keeps the chain for the blur, and distortion bends only the part it covers.
+bool g_distortionDrawn = false;
+bool DistortionDrawn(bool) { return g_distortionDrawn; }
+bool SmallDistortionBox(int box[4]) {
+  box[0] = 100;
+  box[1] = 200;
+  box[2] = 300;
+  box[3] = 250;
+  return true;
+}
+
+TEST_F(PostProcessingTest, AFrameWithNothingToCompositeIsDrawnOnTheBackBuffer) {
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  pp.LoadShaders();
+  SetDistortionPendingQuery(DistortionDrawn);
+  SetDistortionBoxQuery(SmallDistortionBox);
+  SIM_Options::Get().SetFloat("DISTORTION", 1.0f);
+  SIM_Options::Get().SetFloat("MOTIONBLUR", 1.0f);
+  Light(false);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  struct Case {
+    const char* what;
+    float moveFade;
+    bool distortionDrawn;
+    const char* worldTarget;
+    uint64_t maxPixels;  // what preparing and finishing the frame may touch
+  } cases[] = {
+      {"still camera, nothing distorting", 0.0f, false, "", 0},
+      {"a shock wave: its box and the reach around it, not the screen", 0.0f, true, "",
+       (200 + 64) * (50 + 64) + 200 * 50},
+      {"the camera moving: the chain, cleared and blurred", 0.6f, false, "rt_offscreen1", 3 * 1024 * 768},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    map.moveFade = c.moveFade;
+    map.scrolledThisFrame = false;
+    g_distortionDrawn = c.distortionDrawn;
+    engine().BeginScene();
+    const platform::FrameCounters before = dev().Counters();
+    pp.PrepareFrame();
+    EXPECT_EQ(engine().CurrentRenderTarget(), c.worldTarget);
+    pp.RunCommandList();
+    EXPECT_EQ(engine().CurrentRenderTarget(), "") << "the HUD draws on the back buffer";
+    const platform::FrameCounters after = dev().Counters();
+    EXPECT_LE(after.PixelsTouched() - before.PixelsTouched(), c.maxPixels);
+    if (c.maxPixels == 0) EXPECT_EQ(after.draws, before.draws);
+    if (c.distortionDrawn) {
+      ASSERT_FALSE(dev().draws.empty());
+      const platform::DrawRecord& pass = dev().draws.back();
+      EXPECT_EQ(pass.textures[1], engine().FindNamedTexture("rt_distortion")->Get())
+          << "drawn through the offsets";
+      EXPECT_FLOAT_EQ(pass.X(0), 99.5f);
+      EXPECT_FLOAT_EQ(pass.Y(3), 249.5f);
+      EXPECT_EQ(after.draws - before.draws, 1u);
+      EXPECT_GE(after.PixelsTouched() - before.PixelsTouched(), 200u * 50u);
+    }
+    engine().EndScene();
+  }
+  map.moveFade = 0.0f;
 }
 
 TEST_F(PostProcessingTest, PausedNightVisionFreezesTheStatic) {

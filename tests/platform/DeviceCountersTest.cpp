@@ -197,6 +197,95 @@ TEST(CompressedTextureTest, ACompressedFileKeepsItsBlocksAndTheNullDeviceSamples
   EXPECT_EQ(px[5 * 12 + 11], 0x80FF0000u);
 }
 
+// The pixels a frame touches: each triangle clipped to the viewport and scissor, lines
+// by their length, clears by their rectangle, and one quad over a whole target counted as
+// a full-target pass.
+struct PixelCase {
+  const char* what;
+  std::vector<float> xy;  // pre-transformed positions (pixel centres on whole numbers)
+  PrimitiveType type;
+  Rect clip;
+  uint64_t pixels;
+};
+
+std::vector<GVertex> Vertices(const std::vector<float>& xy) {
+  std::vector<GVertex> v(xy.size() / 2);
+  for (size_t i = 0; i < v.size(); ++i) {
+    v[i].x = xy[i * 2];
+    v[i].y = xy[i * 2 + 1];
+    v[i].rhw = 1.0f;
+    v[i].colour = 0xFFFFFFFFu;
+  }
+  return v;
+}
+
+TEST(DeviceCountersTest, DrawsCountTheirPixelsClippedToTheViewportAndScissor) {
+  const std::vector<float> wholeQuad = {-0.5f, -0.5f, 63.5f, -0.5f, -0.5f, 63.5f, 63.5f, 63.5f};
+  const std::vector<float> corner = {31.5f, 31.5f, 95.5f, 31.5f, 31.5f, 95.5f, 95.5f, 95.5f};
+  const PixelCase cases[] = {
+      {"a quad over the whole 64 x 64 back buffer", wholeQuad, PrimitiveType::TriangleStrip,
+       Rect{0, 0, 64, 64}, 64 * 64},
+      {"a quad half off the right and bottom edges", corner, PrimitiveType::TriangleStrip, Rect{0, 0, 64, 64},
+       32 * 32},
+      {"the whole quad inside a 16 x 8 scissor", wholeQuad, PrimitiveType::TriangleStrip, Rect{8, 8, 24, 16},
+       16 * 8},
+      {"one triangle, half of a 10 x 10 square",
+       {-0.5f, -0.5f, 9.5f, -0.5f, -0.5f, 9.5f},
+       PrimitiveType::TriangleList,
+       Rect{0, 0, 64, 64},
+       50},
+      {"a fan of the same square",
+       {-0.5f, -0.5f, 9.5f, -0.5f, 9.5f, 9.5f, -0.5f, 9.5f},
+       PrimitiveType::TriangleFan,
+       Rect{0, 0, 64, 64},
+       100},
+      {"a line 20 pixels long", {0.0f, 0.0f, 19.0f, 0.0f}, PrimitiveType::LineList, Rect{0, 0, 64, 64}, 20},
+      {"a quad wholly off screen",
+       {100.0f, 100.0f, 120.0f, 100.0f, 100.0f, 120.0f, 120.0f, 120.0f},
+       PrimitiveType::TriangleStrip,
+       Rect{0, 0, 64, 64},
+       0},
+  };
+  for (const PixelCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(CoveredPixels(c.type, c.xy, c.clip), c.pixels);
+  }
+
+  // Through the device: the viewport and the scissor clip what it counts.
+  Scene s;
+  std::vector<GVertex> quad = Vertices(wholeQuad);
+  s.dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(s.dev->Counters().drawnPixels, 64u * 64u);
+  EXPECT_EQ(s.dev->Counters().fullTargetPasses, 1u) << "one quad over the whole target";
+  s.dev->SetViewport(Viewport{0, 0, 32, 64});
+  s.dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(s.dev->Counters().drawnPixels, 64u * 64u + 32u * 64u);
+  s.dev->SetRenderState(RenderState::ScissorTestEnable, 1);
+  s.dev->SetScissorRect(Rect{0, 0, 16, 16});
+  s.dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  EXPECT_EQ(s.dev->Counters().clearedPixels, 16u * 16u) << "a clear fills only its rectangle";
+  EXPECT_EQ(s.dev->Counters().clears, 1u);
+  s.dev->SetRenderState(RenderState::ScissorTestEnable, 0);
+  s.dev->SetRenderTarget(s.target.get());  // 16 x 16, its viewport the whole target
+  s.dev->Clear(CLEAR_TARGET, 0, 1.0f, 0);
+  EXPECT_EQ(s.dev->Counters().clearedPixels, 16u * 16u * 2u);
+  s.dev->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(s.dev->Counters().drawnPixels, 64u * 64u + 32u * 64u + 16u * 16u) << "clipped to the target";
+  EXPECT_EQ(s.dev->Counters().PixelsTouched(), 64u * 64u + 32u * 64u + 16u * 16u * 3u);
+  // An indexed quad reads its corners through the indices.
+  s.dev->SetRenderTarget(nullptr);
+  void* p = nullptr;
+  s.vb->Lock(0, 0, &p, LOCK_NONE);
+  std::memcpy(p, Vertices(corner).data(), 4 * sizeof(GVertex));
+  s.vb->Unlock();
+  const uint64_t before = s.dev->Counters().drawnPixels;
+  s.DrawIndexed();
+  EXPECT_EQ(s.dev->Counters().drawnPixels - before, 32u * 32u);
+  s.dev->Present();
+  EXPECT_EQ(s.dev->LastFrameCounters().drawnPixels, before + 32u * 32u);
+  EXPECT_EQ(s.dev->Counters().PixelsTouched(), 0u) << "a present starts the next frame at zero";
+}
+
 // ---- The OpenGL device ----
 class GLCountersTest : public ::testing::Test {
  protected:
@@ -234,6 +323,40 @@ TEST_F(GLCountersTest, AFlushSendsTheWrittenRangeNotTheWholeBuffer) {
   e.Flip();
   EXPECT_EQ(d->LastFrameCounters().bytesUploaded, 3u * 32u * 28u);
   EXPECT_GT(d->RefreshRate(), 0) << "the OpenGL device paces presents by a refresh rate";
+}
+
+TEST_F(GLCountersTest, PixelsAreCountedAsOnTheNullDeviceAndNewTargetsStartCleared) {
+  ASSERT_TRUE(gl_.IsOpen());
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  e.Flip();
+  e.BeginScene();
+  std::unique_ptr<Texture> target;
+  ASSERT_EQ(d->CreateTexture(100, 60, 1, USAGE_RENDERTARGET, Format::X8R8G8B8, Pool::Default, &target),
+            D3D_OK);
+  d->SetRenderTarget(target.get());
+  std::vector<GVertex> quad = Vertices({49.5f, 29.5f, 149.5f, 29.5f, 49.5f, 89.5f, 149.5f, 89.5f});
+  d->SetFVF(FVF_ENGINE);
+  const FrameCounters before = d->Counters();
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(d->Counters().drawnPixels - before.drawnPixels, 50u * 30u)
+      << "the quarter of the quad inside the 100 x 60 target";
+  d->Clear(CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  EXPECT_EQ(d->Counters().clearedPixels - before.clearedPixels, 100u * 60u);
+  d->SetRenderTarget(nullptr);
+  // A target made while another is bound starts opaque black and leaves the binding.
+  std::unique_ptr<Texture> fresh;
+  d->SetRenderTarget(target.get());
+  ASSERT_EQ(d->CreateTexture(40, 30, 1, USAGE_RENDERTARGET, Format::A8R8G8B8, Pool::Default, &fresh), D3D_OK);
+  d->Clear(CLEAR_TARGET, 0xFF00FF00u, 1.0f, 0);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(d->ReadPixels(fresh.get(), Rect{0, 0, 40, 30}, &px), D3D_OK);
+  EXPECT_EQ(px[0], 0u) << "a new target with alpha starts transparent black";
+  EXPECT_EQ(px[40 * 30 - 1], 0u);
+  ASSERT_EQ(d->ReadPixels(target.get(), Rect{0, 0, 100, 60}, &px), D3D_OK);
+  EXPECT_EQ(px[0], 0xFF00FF00u) << "the clear after the creation went to the bound target";
+  d->SetRenderTarget(nullptr);
+  e.EndScene();
 }
 
 TEST_F(GLCountersTest, CompressedArtIsUploadedCompressedAndSamplesLikeTheFile) {
