@@ -372,9 +372,7 @@ bool GUI_UD_Window::HasUnsavedChanges() const {
   if (!design) return false;
   if (unsaved) return true;
   // A name or description typed but not saved is a change too.
-  const GUI_UD_ControlPanel* panel = controlPanel;
-  return panel && (panel->nameField->GetText() != design->guiName ||
-                   panel->descriptionField->GetText() != design->description);
+  return controlPanel && controlPanel->TextsTyped();
 }
 
 void GUI_UD_Window::MakeBackup() {

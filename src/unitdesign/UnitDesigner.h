@@ -232,6 +232,9 @@ class GUI_UD_ControlPanel : public GUI_WindowBase {
   GUI_ButtonText* saveButton = nullptr;
   GUI_ButtonText* customiseButton = nullptr;
   GUI_Rect upperFrame, lowerFrame;
+  // The texts the last Refresh put in the fields; a field that differs was typed in.
+  std::string shownName, shownDescription;
+  bool TextsTyped() const;
 };
 
 GUI_UD_ControlPanel* GetUDControlPanel();
