@@ -19,7 +19,6 @@
 
 namespace {
 GUI_UD_Blueprint* g_blueprint = nullptr;
-float g_slotSize = 54.0f;
 std::vector<GUI_UD_UnitSlot*>& LiveSlots() {
   // Never destroyed: slots owned by process-wide screens leave it during exit.
   static auto* const slots = new std::vector<GUI_UD_UnitSlot*>();
@@ -54,7 +53,6 @@ void ClickSound(const SIM_ModuleType* type) { PlayGuiSound(type && type->IsAugme
 }  // namespace
 
 GUI_UD_Blueprint* GetUDBlueprint() { return g_blueprint; }
-float UnitSlotSize() { return g_slotSize; }
 
 // ---------------------------------------------------------------------------------------
 // Unit slots
@@ -211,7 +209,6 @@ void GUI_UD_Blueprint::Refresh(bool full) {
 void GUI_UD_Blueprint::BuildSlots() {
   GUI_UD_Window* window = GetUDWindow();
   const float S = (window && window->smallScreen) ? 45.0f : 54.0f;
-  g_slotSize = S;
   for (GUI_UD_UnitSlot* s : slots) {
     RemoveChild(s);
     delete s;

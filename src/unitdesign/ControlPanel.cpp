@@ -114,7 +114,14 @@ void GUI_UD_ControlPanel::Refresh() {
   if (!design) return;
   nameField->SetText(design->guiName);
   descriptionField->SetText(design->description);
+  // What the fields show now, as the field keeps it (cut to its length).
+  shownName = nameField->GetText();
+  shownDescription = descriptionField->GetText();
   hullStrip->SetValue(design->hull ? design->hull->guiName : std::string());
+}
+
+bool GUI_UD_ControlPanel::TextsTyped() const {
+  return nameField->GetText() != shownName || descriptionField->GetText() != shownDescription;
 }
 
 void GUI_UD_ControlPanel::ApplyTexts() {

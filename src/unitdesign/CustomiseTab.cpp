@@ -14,6 +14,8 @@
 #include "engine/Log.h"
 #include "engine/SettingsFile.h"
 #include "engine/ShaderEffects.h"
+#include "engine/Strings.h"
+#include "engine/TextRenderer.h"
 #include "engine/Tokenizer.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
@@ -317,6 +319,8 @@ GUI_UD_ColorIcon::GUI_UD_ColorIcon(int k, int red, int green, int blue, int alph
   colour[1] = green;
   colour[2] = blue;
   colour[3] = alpha;
+  swatch.SetTextureByName("color_icon.dds");
+  swatch.SetColour(Argb(colour) | 0xFF000000u);
 }
 
 bool GUI_UD_ColorIcon::LeftClick(float, float) {
@@ -345,15 +349,20 @@ void GUI_UD_ColorIcon::Process() {
 }
 
 void GUI_UD_ColorIcon::Draw() {
-  D3DEngine& d3d = GetRenderDevice();
-  d3d.DrawRect(left + 2.0f, top + 2.0f, right - 2.0f, bottom - 2.0f,
-               IsMouseOver() ? 0xFFFFFFFFu : 0xFF101214u);
-  d3d.DrawRect(left + 4.0f, top + 4.0f, right - 4.0f, bottom - 4.0f, Argb(colour) | 0xFF000000u);
+  // The swatch under the mouse stands on a light square, the one it would pick.
+  if (IsMouseOver())
+    GetRenderDevice().DrawRect(left + 1.0f, top + 1.0f, right - 1.0f, bottom - 1.0f, 0xFFFFFFFFu);
+  swatch.SetSize(static_cast<float>(width - 4), static_cast<float>(height - 4));
+  swatch.SetPosition((left + right) * 0.5f, (top + bottom) * 0.5f);
+  if (swatch.texture) swatch.DrawDirect();
 }
 
 GUI_UD_Color::GUI_UD_Color() {
   g_colour = this;
   field.SetTextureByName("colorpicker.bmp");
+  headingPresets = GetTranslation("COLORPICKER_PRESETS");
+  headingRecent = GetTranslation("COLORPICKER_PLAYER");
+  explanation = GetTranslation("COLORPICKER_EXPLANATION");
 }
 
 GUI_UD_Color::~GUI_UD_Color() {
@@ -398,6 +407,7 @@ void GUI_UD_Color::Rebuild() {
     place(new GUI_UD_ColorIcon(0, rgb[0], rgb[1], rgb[2], 255));
   }
   y += 42;
+  recentTop = y;
   SettingsFile mine;
   mine.LoadSection(ColoursFile(), "presets");
   for (int i = 0; i < kRecent; ++i) {
@@ -427,14 +437,17 @@ void GUI_UD_Color::AddRecentColour(int red, int green, int blue, int alpha) {
 }
 
 void GUI_UD_Color::RemoveRecentColour(int red, int green, int blue, int alpha) {
+  // Every entry of the colour goes; black fills up the end of the list.
+  int kept[kRecent][4];
+  int n = 0;
   for (int i = 0; i < kRecent; ++i) {
-    if (recent[i][0] == red && recent[i][1] == green && recent[i][2] == blue && recent[i][3] == alpha) {
-      for (int j = i; j < kRecent - 1; ++j)
-        for (int k = 0; k < 4; ++k) recent[j][k] = recent[j + 1][k];
-      recent[kRecent - 1][0] = recent[kRecent - 1][1] = recent[kRecent - 1][2] = 0;
-      recent[kRecent - 1][3] = 255;
-      break;
-    }
+    if (recent[i][0] == red && recent[i][1] == green && recent[i][2] == blue && recent[i][3] == alpha)
+      continue;
+    for (int k = 0; k < 4; ++k) kept[n][k] = recent[i][k];
+    ++n;
+  }
+  for (int i = 0; i < kRecent; ++i) {
+    for (int k = 0; k < 4; ++k) recent[i][k] = i < n ? kept[i][k] : (k == 3 ? 255 : 0);
   }
   SaveRecentColours();
   Rebuild();
@@ -504,9 +517,22 @@ void GUI_UD_Color::Draw() {
     field.DrawDirect();
   }
   // The current colour beside the presets' heading.
-  GetRenderDevice().DrawRect(presetsRect.left + 10.0f, presetsRect.top + 8.0f, presetsRect.right - 10.0f,
-                             presetsRect.top + 30.0f, Argb(current) | 0xFF000000u);
+  const float pl = static_cast<float>(presetsRect.left), pr = static_cast<float>(presetsRect.right);
+  GetRenderDevice().DrawRect(pr - 90.0f, presetsRect.top + 10.0f, pr - 10.0f, presetsRect.top + 32.0f,
+                             0xFF101214u);
+  GetRenderDevice().DrawRect(pr - 88.0f, presetsRect.top + 12.0f, pr - 12.0f, presetsRect.top + 30.0f,
+                             Argb(current) | 0xFF000000u);
   DrawChildren();
+  TextRenderer& text = GetTextRenderer();
+  text.SetFont("22.dds", 16.0f);
+  text.Print(0, headingPresets.c_str(), pl + 10.0f, presetsRect.top + 12.0f, 0xFFE2B101u);
+  text.Print(0, headingRecent.c_str(), pl + 10.0f, recentTop - 28.0f, 0xFFE2B101u);
+  text.Flush();
+  text.SetFont("18.dds", 16.0f);
+  text.PrintWrapped(explanation.c_str(), TextColour(), pl + 10.0f, presetsRect.bottom - 80.0f,
+                    pr - pl - 20.0f);
+  text.Flush();
+  UseFont();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -36,13 +36,13 @@ int OnDeleteConfirmed(int) {
   ZT_ASSERT(design != nullptr);
   if (!design) return 0;
   GUI_UD_Window* window = GetUDWindow();
-  if (window && window->design == design) window->ResetAfterDelete();
   const std::string file = design->file;
-  // Shipped samples stay: only the player's own files are deleted from disk.
-  if (file.rfind("data/sampleunits/", 0) != 0) {
-    std::remove(file.c_str());
-    GetSteamData().CloudDelete(file.c_str());
-  }
+  if (file.rfind("data/sampleunits/", 0) != 0 && window && window->design == design)
+    window->ResetAfterDelete();
+  // Shipped samples have no bin; should one get here, its file stays.
+  if (file.rfind("data/sampleunits/", 0) == 0) return 0;
+  std::remove(file.c_str());
+  GetSteamData().CloudDelete(file.c_str());
   SIM_UnitDesignManager::Get().RemoveDesign(design);
   loader->BuildStrips();
   return 0;
@@ -66,7 +66,9 @@ GUI_UD_DesignLoaderStrip::GUI_UD_DesignLoaderStrip(SIM_UnitDesign* d) : design(d
   nameText = design->guiName;
   if (window && window->design == design && window->backup) nameText = window->backup->guiName;
   classText = GetTranslation("UD_DESIGN_LDR_" + (design->hull ? design->hull->moduleSize : std::string()));
-  if (GetGame().CurrentModeNumber != MODE_BATTLE_SCREEN) {
+  // Shipped samples come back with every start of the game, so they offer no bin.
+  const bool sample = design->file.rfind("data/sampleunits/", 0) == 0;
+  if (GetGame().CurrentModeNumber != MODE_BATTLE_SCREEN && !sample) {
     deleteButton = new GUI_IconButton(&OnDeleteButton, "gui_file_delete.dds", 0, "gui_file_delete_h.dds");
     deleteButton->SetTooltip("UD_FILEPICKER_DELETE_TT", 60);
     AddButton(deleteButton);
@@ -77,8 +79,10 @@ bool GUI_UD_DesignLoaderStrip::LeftClick(float x, float y) {
   if (!visible || !IsMouseOver()) return false;
   if (deleteButton && deleteButton->HitTest(x, y)) {
     g_pendingDelete = this;
-    ShowConfirmDialog("UD_FILEPICKER_CONFIRM_DELETE_TITLE", "UD_FILEPICKER_CONFIRM_DELETE_TEXT",
-                      &OnDeleteConfirmed);
+    char text[512];
+    std::snprintf(text, sizeof text, GetTranslation("UD_FILEPICKER_CONFIRM_DELETE_TEXT").c_str(),
+                  nameText.c_str());
+    ShowConfirmDialog("UD_FILEPICKER_CONFIRM_DELETE_TITLE", text, &OnDeleteConfirmed);
     return true;
   }
   if (g_loader) {
@@ -115,10 +119,11 @@ GUI_UD_DesignLoader::GUI_UD_DesignLoader(const std::vector<std::string>& filePat
   const GUI_Rect c = clientRect;
   scroll = new GUI_ScrollingWindow(GUI_ScrollingWindow::kVertical);
   AddChild(scroll);
-  scroll->SetRect(c.right - 27.0f, c.top + 28.0f, c.right - 12.0f, c.bottom - 20.0f);
+  // The caption and Open share the bottom row inside the frame, below the last strip.
+  scroll->SetRect(c.right - 27.0f, c.top + 28.0f, c.right - 12.0f, c.bottom - 28.0f);
   openButton = new GUI_ButtonText(&GUI_UD_DesignLoader::OnOpen, "UD_FILE_OPEN", 0);
   openButton->SetTooltip("UD_FILE_OPEN_TT", 60);
-  openButton->SetRect(c.right - 124.0f, c.bottom - 4.0f, c.right - 2.0f, c.bottom + 22.0f);
+  openButton->SetRect(c.right - 128.0f, c.bottom - 25.0f, c.right - 6.0f, c.bottom - 3.0f);
   AddButton(openButton);
   sortName = new GUI_ButtonText(&GUI_UD_DesignLoader::OnSort, "UD_DESIGN_SORT_NAME", 0);
   sortName->SetRect(c.left + 12.0f, c.top + 4.0f, c.right - 200.0f, c.top + 26.0f);
@@ -179,7 +184,7 @@ void GUI_UD_DesignLoader::LayoutStrips() {
   for (int i = 0; i < static_cast<int>(strips.size()); ++i) {
     GUI_UD_DesignLoaderStrip* s = strips[static_cast<size_t>(i)];
     s->visible = false;
-    if (i < first || y + kStripHeight > c.bottom - 24.0f) continue;
+    if (i < first || y + kStripHeight > c.bottom - 28.0f) continue;
     s->visible = true;
     s->SetRect(c.left + 10.0f, y, scroll->left - 5.0f, y + kStripHeight);
     if (s->deleteButton)
@@ -202,7 +207,7 @@ int GUI_UD_DesignLoader::OnOpen(int) {
   GUI_UD_Window* window = GetUDWindow();
   const std::string file = loader->selected ? loader->selected->design->file : std::string();
   CloseDesignLoader();
-  if (window && !file.empty()) window->LoadDesignByName(file);
+  if (window && !file.empty()) window->AskToLoadDesign(file);
   return 0;
 }
 
@@ -227,10 +232,17 @@ void GUI_UD_DesignLoader::Draw() {
     if (!s->visible) continue;
     const std::string name = FitTextToWidth(s->nameText, static_cast<float>(s->width - 190));
     text.Print(0, name.c_str(), s->left + 10.0f, static_cast<float>(s->top), TextColour());
-    text.Print(0, s->classText.c_str(), s->right - 150.0f, static_cast<float>(s->top), TextColour());
+    // The class stops short of the bin.
+    const float classRight = s->deleteButton ? s->deleteButton->left - 4.0f : s->right - 8.0f;
+    const float room = classRight - (s->right - 150.0f);
+    std::string cls = FitTextToWidth(s->classText, room);
+    if (text.TextWidth(cls.c_str()) > room)
+      cls = FitTextToWidth(s->classText, room - static_cast<float>(text.TextWidth("...")));
+    text.Print(0, cls.c_str(), s->right - 150.0f, static_cast<float>(s->top), TextColour());
   }
   std::string caption = GetTranslation("UD_FILEOPEN_FILENAME");
   if (selected) caption += " " + selected->nameText;
-  text.Print(0, caption.c_str(), c.left + 12.0f, c.bottom, TextColour());
+  caption = FitTextToWidth(caption, openButton->left - c.left - 24.0f);
+  text.Print(0, caption.c_str(), c.left + 12.0f, c.bottom - 22.0f, TextColour());
   FlushAll();
 }

@@ -80,13 +80,8 @@ void GUI_UnitDesign::Leave() {
 
 SIM_UnitDesign* GUI_UnitDesign::ShownDesign() const { return g_window ? g_window->design : nullptr; }
 
-void GUI_UnitDesign::ShowDesign(SIM_UnitDesign* design) {
-  if (g_window && design) g_window->LoadDesign(design);
-  ComputeAugmentationFactors();
-}
-
 int GUI_UnitDesign::RequestExit(int) {
-  if (g_window && g_window->unsaved) {
+  if (g_window && g_window->HasUnsavedChanges()) {
     ShowConfirmDialog("UD_UNSAVED_CONFIRM_TITLE", "UD_UNSAVED_CONFIRM_TEXT", &GUI_UnitDesign::ExitToMainMenu);
   } else {
     ExitToMainMenu(0);
@@ -298,6 +293,9 @@ void GUI_UD_Window::NewDesignForHull(SIM_UnitHull* hull) {
     owned = true;
   }
   design->modules.clear();
+  // A new design on another hull is no longer the old one: it starts without its texts.
+  design->guiName.clear();
+  design->description.clear();
   design->hull = hull;
   design->SetVariant(hull->variants.empty() ? nullptr : hull->variants.front());
   unsaved = true;
@@ -312,7 +310,21 @@ void GUI_UD_Window::NewDesignForHull(SIM_UnitHull* hull) {
 
 void GUI_UD_Window::LoadDesign(SIM_UnitDesign* newDesign) {
   ZT_ASSERT(newDesign != nullptr);
-  if (!newDesign || newDesign == design) return;
+  if (!newDesign) return;
+  if (newDesign == design) {
+    // Loading the open design again throws the edits away: the board shows the file.
+    if (backup) RevertFromBackup();
+    unsaved = false;
+    MakeBackup();
+    RefreshAll(true);
+    if (augmentationsPicker) augmentationsPicker->UpdateAvailability();
+    if (blueprint) {
+      blueprint->WriteSlotsToDesign();
+      blueprint->RebuildSlots();
+    }
+    ComputeAugmentationFactors();
+    return;
+  }
   if (owned) {
     delete design;
     owned = false;
@@ -334,6 +346,33 @@ void GUI_UD_Window::LoadDesign(SIM_UnitDesign* newDesign) {
 
 void GUI_UD_Window::LoadDesignByName(const std::string& file) {
   if (SIM_UnitDesign* found = SIM_UnitDesignManager::Get().FindDesignByFile(file)) LoadDesign(found);
+}
+
+namespace {
+std::string g_pendingLoad;
+
+int LoadPendingDesign(int) {
+  const std::string file = g_pendingLoad;
+  g_pendingLoad.clear();
+  if (GUI_UD_Window* window = GetUDWindow()) window->LoadDesignByName(file);
+  return 0;
+}
+}  // namespace
+
+void GUI_UD_Window::AskToLoadDesign(const std::string& file) {
+  if (!HasUnsavedChanges()) {
+    LoadDesignByName(file);
+    return;
+  }
+  g_pendingLoad = file;
+  ShowConfirmDialog("UD_UNSAVED_CONFIRM_TITLE", "UD_UNSAVED_LOAD_CONFIRM_TEXT", &LoadPendingDesign);
+}
+
+bool GUI_UD_Window::HasUnsavedChanges() const {
+  if (!design) return false;
+  if (unsaved) return true;
+  // A name or description typed but not saved is a change too.
+  return controlPanel && controlPanel->TextsTyped();
 }
 
 void GUI_UD_Window::MakeBackup() {
@@ -367,6 +406,7 @@ bool GUI_UD_Window::RevertFromBackup() {
 }
 
 void GUI_UD_Window::ResetAfterDelete() {
+  SIM_UnitHull* hull = design ? design->hull : nullptr;
   design = nullptr;
   owned = false;
   backup.reset();
@@ -383,6 +423,15 @@ void GUI_UD_Window::ResetAfterDelete() {
   DeleteWindow(variantPicker);
   if (viewer) viewer->Rebuild();
   BuildDesignTab();
+  // The board goes on with a new, empty design on the same hull, ready to save or paint.
+  if (hull) {
+    NewDesignForHull(hull);
+    unsaved = false;
+  }
+  if (GUI_UD_ControlPanel* panel = controlPanel) {
+    panel->customiseButton->SetLabel("DESIGN_CUSTOMISE");
+    panel->customiseButton->SetTooltip("DESIGN_CUSTOMISE_TT", 60);
+  }
 }
 
 void GUI_UD_Window::ShowModuleDetails(const SIM_ModuleType* type) {

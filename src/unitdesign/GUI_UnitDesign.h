@@ -23,8 +23,6 @@ class GUI_UnitDesign : public GUI_GameModeBase, public GUIButtonList {
 
   // The design on the drawing board, or null.
   SIM_UnitDesign* ShownDesign() const;
-  // Loads a design into the open designer and recomputes the augmentation factors.
-  void ShowDesign(SIM_UnitDesign* design);
 
   // Close button and Escape: asks first when the design has unsaved changes.
   static int RequestExit(int);

@@ -169,6 +169,10 @@ GUI_UD_ModuleDetails::GUI_UD_ModuleDetails() {
   scroll = new GUI_ScrollingWindow(GUI_ScrollingWindow::kVertical);
   AddChild(scroll);
   backdrop.SetTextureByName("gui_square.dds");
+  // The banded background of the stat lines: the used part of the picture, dimmed a little.
+  stripBackground.SetTextureByName("module_details_strips.jpg");
+  stripBackground.SetUV(0.0f, 0.0f, 0.66015625f, 0.69140625f);
+  stripBackground.SetColour(0xFFC8C8C8u);
 }
 
 GUI_UD_ModuleDetails::~GUI_UD_ModuleDetails() {
@@ -237,6 +241,9 @@ void GUI_UD_ModuleDetails::Draw() {
   }
   DrawGUITexture(3, 32.0f, 1.0f, true, static_cast<float>(left), static_cast<float>(top),
                  static_cast<float>(right), static_cast<float>(bottom));
+  const float stripWidth = scroll->left - left - 18.0f;
+  stripBackground.SetSize(stripWidth, 177.0f);
+  stripBackground.SetPosition(left + 13.0f + stripWidth / 2.0f, top + 191.0f);
   if (!type) return;
   const float cx = left + 55.0f, cy = top + 55.0f;
   const float nl = cx + 43.0f + 5.0f, nt = cy - 43.0f, nr = scroll->left - 5.0f, nb = cy + 43.0f;
@@ -248,10 +255,13 @@ void GUI_UD_ModuleDetails::Draw() {
   icon.SetSize(62.0f, 62.0f);
   icon.SetPosition(cx, cy);
   if (icon.texture) icon.DrawDirect();
-  UseFont();
+  if (stripBackground.texture) stripBackground.DrawDirect();
+  TextRenderer& text = GetTextRenderer();
+  text.SetFont("18.dds", 16.0f);
   DrawChildren();
-  GetTextRenderer().Print(0, type->guiName.c_str(), nl + 10.0f, nt + 20.0f, 0xFFE2B101u);
+  text.PrintWrapped(type->guiName.c_str(), 0xFFE2B101u, nl + 10.0f, nt + 20.0f, nr - nl - 20.0f);
   FlushAll();
+  UseFont();
 }
 
 void GUI_UD_ModuleDetails::OnWheelUp() {

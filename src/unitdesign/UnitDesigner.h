@@ -47,6 +47,10 @@ class GUI_UD_Window : public GUI_Dialog {
   void NewDesignForHull(SIM_UnitHull* hull);
   void LoadDesign(SIM_UnitDesign* design);
   void LoadDesignByName(const std::string& file);
+  // The loader's Open: asks first when the board holds changes that are not saved.
+  void AskToLoadDesign(const std::string& file);
+  // Unsaved fitting changes, or a name or description typed and not saved.
+  bool HasUnsavedChanges() const;
   void MakeBackup();
   // Puts the edited design back as its file was at load time; false when the temporary
   // copy could not be written (the design is then left as it is).
@@ -153,8 +157,6 @@ class GUI_UD_Blueprint : public GUI_WindowBase {
 };
 
 GUI_UD_Blueprint* GetUDBlueprint();
-// The slot size: 54, or 45 when the slots were last built on a small screen.
-float UnitSlotSize();
 
 class GUI_UD_ModuleIcon : public GUI_WindowBase {
  public:
@@ -230,6 +232,9 @@ class GUI_UD_ControlPanel : public GUI_WindowBase {
   GUI_ButtonText* saveButton = nullptr;
   GUI_ButtonText* customiseButton = nullptr;
   GUI_Rect upperFrame, lowerFrame;
+  // The texts the last Refresh put in the fields; a field that differs was typed in.
+  std::string shownName, shownDescription;
+  bool TextsTyped() const;
 };
 
 GUI_UD_ControlPanel* GetUDControlPanel();
@@ -315,6 +320,7 @@ class GUI_UD_ModuleDetails : public GUI_WindowBase {
   const SIM_ModuleType* type = nullptr;
   CTexturedSprite backdrop;
   CTexturedSprite icon;
+  CTexturedSprite stripBackground;
 };
 
 // The value of a stat with the designer's augmentation factors applied (the details
@@ -471,6 +477,7 @@ class GUI_UD_ColorIcon : public GUI_WindowBase {
   void Process() override;
   int kind = 0;  // 0 preset, 1 recent
   int colour[4] = {0, 0, 0, 255};
+  CTexturedSprite swatch;  // the swatch picture tinted with the colour
 };
 
 class GUI_UD_Color : public GUI_WindowBase {
@@ -497,6 +504,8 @@ class GUI_UD_Color : public GUI_WindowBase {
   GUI_Rect pickerRect, presetsRect;
   CTexturedSprite field;
   std::vector<GUI_UD_ColorIcon*> icons;
+  int recentTop = 0;  // top of the first row of recent colours
+  std::string headingPresets, headingRecent, explanation;
 };
 
 GUI_UD_Color* GetUDColor();

@@ -49,7 +49,7 @@ TEST_F(UnitDesignTest, OpeningTheLoaderWritesNoFailedCheck) {
   EXPECT_EQ(errors.find("Assert failed"), std::string::npos) << errors;
 }
 
-TEST_F(UnitDesignTest, DeletingTheEditedDesignEmptiesTheBoard) {
+TEST_F(UnitDesignTest, DeletingTheEditedDesignStartsANewOneOnItsHull) {
   ASSERT_NE(LoadSample("bulwark_battle_tank.txt"), nullptr);
   ASSERT_TRUE(SaveDesign("Doomed"));
   const std::string path = GetUserFolder(USERFOLDER_PLAYER_UNITS) + "/doomed.txt";
@@ -72,11 +72,13 @@ TEST_F(UnitDesignTest, DeletingTheEditedDesignEmptiesTheBoard) {
   GUI_ConfirmDialog::OnYes(0);
   EXPECT_FALSE(FileExists(path));
   EXPECT_EQ(SIM_UnitDesignManager::Get().FindDesignByFile(path), nullptr);
-  EXPECT_EQ(window->design, nullptr);
-  EXPECT_NE(window->blueprint, nullptr);
-  EXPECT_TRUE(window->blueprint->slots.empty());
-  Frame();  // an empty board draws
-  // Leaving asks nothing and reverts nothing.
+  ASSERT_NE(window->design, nullptr);
+  EXPECT_TRUE(window->owned);
+  EXPECT_TRUE(window->design->modules.empty());
+  ASSERT_NE(window->blueprint, nullptr);
+  EXPECT_EQ(window->blueprint->slots.size(), 7u);
+  Frame();  // the new board draws
+  // Nothing was done to the new design: leaving asks nothing.
   delete GetUDDesignLoader();
   GUI_UnitDesign::RequestExit(0);
   EXPECT_EQ(GetGame().CurrentModeNumber, MODE_MAIN_MENU);
