@@ -46,8 +46,6 @@ GUI_Transition& GetTransition() {
   return *Slot();
 }
 
-bool TransitionExists() { return Slot() != nullptr; }
-
 GUI_Transition::GUI_Transition() {
   timer_.speed = 1.0f;
   mask_ = FindOrLoadTexture(kMaskName);

@@ -69,4 +69,3 @@ class GUI_Transition {
 
 // The process-wide transition, built on first use.
 GUI_Transition& GetTransition();
-bool TransitionExists();

@@ -103,12 +103,13 @@ void SIM_AirDropManager::Update() {
     else
       site->idleTimer += step;
   }
-  // A unit standing on a crate collects it for its side.
+  // A unit standing on a crate collects it; the supplies are dropped for the attackers,
+  // whoever reaches them.
   for (auto it = drops.begin(); it != drops.end();) {
     SIM_AirDrop* drop = it->get();
     ++it;
     SIM_BattleUnit* unit = drop->site ? OccupantOf(drop->site->square) : nullptr;
-    if (unit && unit->army) Collect(drop, unit->army == battle.playerArmy);
+    if (unit && unit->army) Collect(drop, !battle.PlayerDefends());
   }
   if (dropTimer < kDropIntervalMs || !drops.empty()) return;
   std::vector<SIM_AirDropSite*> eligible;

@@ -132,14 +132,19 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   visual = GetBattleView().CreateUnitVisual(this, sizeType);
   switch (sizeType) {
     case SIZE_INFANTRY:
+      lightStrength = 1.0f;
       headLook = std::make_unique<SIM_HeadLook>(this);
       break;
     case SIZE_MECH:
+      lightStrength = 0.9f;
       if (d && d->variant && d->variant->FindLayer("mech_head"))
         headLook = std::make_unique<SIM_HeadLook>(this);
       break;
     case SIZE_TANK:
+      lightStrength = 0.7f;
+      break;
     case SIZE_BUILDING:
+      lightStrength = 0.5f;
       break;
     default:
       // The unit then has no visual; every use of it checks.
@@ -346,6 +351,7 @@ void SIM_BattleUnit::SpawnHullProps() {
     if (p.size == -1.0f) desc.size = p.propType ? p.propType->defaultWidth : 0.0f;
     desc.angle = p.angle == -1.0f ? RandomFloat() * 360.0f : p.angle;
     desc.propType = p.propType;
+    desc.army = army;
     groundProps.push_back(GetBattleView().CreateGroundProp(desc));
   }
 }

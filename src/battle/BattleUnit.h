@@ -167,6 +167,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   float placementTimer = 0.0f;
   float warpTimer = 0.0f;
   float warpAlpha = 1.0f;
+  // How brightly the unit's layers show under night vision (set by size type).
+  float lightStrength = 1.0f;
   bool moved = false;
   bool isPlayers = false;
   float demolitionTimer = 0.0f;

@@ -10,6 +10,7 @@
 
 #include "battle/DogTags.h"
 
+class SIM_BattleArmy;
 class SIM_BattleUnit;
 class SIM_Scenario;
 class SIM_UnitTargetData;
@@ -98,6 +99,8 @@ struct GroundPropDesc {
   float size = 0.0f;
   float angle = 0.0f;
   const void* propType = nullptr;
+  // The army of the unit that laid it (null for a map's own prop).
+  const SIM_BattleArmy* army = nullptr;
 };
 
 class SIM_GroundPropVisual {

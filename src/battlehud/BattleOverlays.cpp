@@ -7,6 +7,7 @@
 #include "battlehud/DogTags.h"
 #include "battlehud/RangeIndicators.h"
 #include "battlehud/Routes.h"
+#include "battlehud/StatsDialog.h"
 #include "battlehud/SupportOverlays.h"
 #include "battlehud/UnitOverlays.h"
 #include "battlehud/WarpOuts.h"
@@ -70,6 +71,10 @@ bool CloseOpenTool() {
   if (g_dropperClose && g_dropperClose()) return true;
   if (Targeting()) {
     GUI_BS_AirStrikeManager::Instance().CancelPlacer();
+    return true;
+  }
+  if (GetOpenStatsDialog()) {
+    CloseStatsDialog();
     return true;
   }
   // The open division manager closes (and saves) before the battle offers to quit.

@@ -94,8 +94,8 @@ bool GUI_BS_AirDropManager::CheckCollect(const SIM_BattleUnit* unit) {
 void GUI_BS_AirDropManager::Collected(int32_t simDrop, float x, float y) {
   GUI_BS_AirDrop* crate = Find(simDrop);
   if (crate) crate->SpawnPickupEffect();
-  GUI_BS_WorldEffectsSeam::Instance().Record("shockwave", "supply_collect.dds", crate ? crate->x : x,
-                                             crate ? crate->y : y, 400.0f, 500.0f);
+  RequestBattleEffect("shockwave", "supply_collect.dds", crate ? crate->x : x, crate ? crate->y : y, 400.0f,
+                      500.0f);
   drops.remove_if([simDrop](const std::unique_ptr<GUI_BS_AirDrop>& d) { return d->simDrop == simDrop; });
 }
 

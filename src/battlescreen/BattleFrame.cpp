@@ -226,12 +226,26 @@ float GUI_BS_FadeByZoom(const FadeThreshold& t) { return FadeByZoomAt(GUI_BS_Map
 
 SquadSoundLoop& SquadSoundLoop::Get() { return ProcessWide<SquadSoundLoop>(); }
 
+namespace {
+// The loop is heard louder the closer the camera is.
+void SetSquadLoopVolume(const SquadSoundLoop& s) {
+  if (!SoundsExist() || s.sound == -1) return;
+  GUI_Sounds& sounds = GetSounds();
+  if (platform::SoundEngine* engine = sounds.Engine())
+    engine->SetVolume(s.sound, sounds.MasterVolume() * s.volumeScale);
+}
+}  // namespace
+
 void SquadSoundUpdate() {
   SquadSoundLoop& s = SquadSoundLoop::Get();
   const float zoom = GUI_BS_Map::Instance().zoom;
   if (s.playing) {
     if (s.runningCount > 5) {
-      s.volumeScale = zoom * 0.125f;
+      const float scale = zoom * 0.125f;
+      if (scale != s.volumeScale) {
+        s.volumeScale = scale;
+        SetSquadLoopVolume(s);
+      }
     } else {
       if (SoundsExist() && s.sound != -1) GetSounds().StopSound(s.sound);
       s.playing = false;
@@ -244,6 +258,7 @@ void SquadSoundUpdate() {
       s.sound = sounds.PlaySoundFile("data/sounds/lb_squad_running.ogg", true,
                                      sounds.InterfaceVolume() * sounds.MasterVolume() * 0.75f, 0);
     }
+    SetSquadLoopVolume(s);
     s.playing = true;
   }
   s.runningCount = 0;

@@ -296,10 +296,6 @@ void GUI_BS_Map::ZoomOut() {
   if (SoundsExist()) GetSounds().UpdateMusicForZoom();
 }
 
-bool GUI_BS_Map::IsOnScreen(int left, int top, int right, int bottom) const {
-  return viewLeft <= right && viewTop <= bottom && viewRight >= left && viewBottom >= top;
-}
-
 bool GUI_BS_Map::IsOffScreen(float x, float y, float margin) const {
   return x < viewLeft - margin || y < viewTop - margin || x > viewRight + margin || y > viewBottom + margin;
 }

@@ -58,7 +58,6 @@ class GUI_BS_Map {
   void UpdateCamera();
   // Draws the tiles, edge tiles, shadow map, tile props and the under-tile ground props.
   void DrawGround();
-  bool IsOnScreen(int left, int top, int right, int bottom) const;
   // True when the world point lies outside the visible area grown by the margin.
   bool IsOffScreen(float x, float y, float margin) const;
   // The scenario square under the mouse that carries a route link, or null.

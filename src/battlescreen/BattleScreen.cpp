@@ -7,6 +7,7 @@
 #include "app/Game.h"
 #include "app/GameModes.h"
 #include "app/Sounds.h"
+#include "app/Tutorial.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
@@ -166,7 +167,9 @@ void GUI_BattleScreen::EscapeChain() {
     GUI_Message::OnOK(0);
     return;
   }
-  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeOpenTool && h.closeOpenTool()) return;
+  BattleScreenHooks& hooks = GetBattleScreenHooks();
+  if (hooks.closeDesignLoader && hooks.closeDesignLoader()) return;
+  if (hooks.closeOpenTool && hooks.closeOpenTool()) return;
   if (GetBattle().state == BATTLE_OVER) return;
   ShowConfirmDialog("BATTLE_QUIT_TITLE", "BATTLE_QUIT_TEXT", &GUI_BattleScreen::OnQuitConfirmed);
 }
@@ -210,9 +213,21 @@ void GUI_BattleScreen::SelectUnitUnderMouse() {
 
 void GUI_BattleScreen::OnRightDown() {
   BattleScreenHooks& hooks = GetBattleScreenHooks();
-  if (hooks.rightPressTaken && hooks.rightPressTaken()) return;
-  if (OrderAttackUnitUnderMouse()) return;
-  if (!OrderMoveToMouse()) ClearForcedTargets();
+  const BattleFrameHooks& frame = GetBattleFrameHooks();
+  // A design in hand is only put away; a cancelled strike or an order still reaches the
+  // unit under the mouse (a building's menu).
+  const bool dropping = frame.dropperHoldsDesign && frame.dropperHoldsDesign();
+  if (hooks.rightPressTaken && hooks.rightPressTaken()) {
+    if (!dropping) RightClickUnitUnderMouse();
+    return;
+  }
+  if (!OrderAttackUnitUnderMouse() && !OrderMoveToMouse()) ClearForcedTargets();
+  RightClickUnitUnderMouse();
+}
+
+void GUI_BattleScreen::RightClickUnitUnderMouse() {
+  if (GUI_BS_Unit* unit = GUI_BS_UnitManager::Instance().PickUnit(GUI_BS_UnitManager::SIDE_BOTH))
+    unit->OnRightClick();
 }
 
 bool GUI_BattleScreen::OrderAttackUnitUnderMouse() {
@@ -323,6 +338,8 @@ void GUI_BattleScreen::Init() {
   SIM_Battle& battle = GetBattle();
   SIM_Scenario* scenario = battle.scenario;
   ZT_ASSERT(scenario != nullptr);
+  if (scenario && !scenario->music.empty() && SoundsExist())
+    GetSounds().PlayMusic(("battles/" + scenario->music).c_str(), false, true);
   startSound = -1;
   if (scenario && !scenario->ambientSound.empty() && SoundsExist()) {
     GUI_Sounds& s = GetSounds();
@@ -354,6 +371,8 @@ void GUI_BattleScreen::Init() {
   WorldDetailsBattleStart();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.effectsBattleStart) h.effectsBattleStart();
   if (BattleScreenHooks& h = GetBattleScreenHooks(); h.openHud) h.openHud();
+  // A defender is walked through deploying (the pages chain on to each other).
+  if (battle.playerDefends) GetTutorial().Trigger("BATTLE_DEFEND1");
   lastFrameMs = ClockMilliseconds();
   elapsedMs = 0.0f;
   frameCount = 0;

@@ -36,6 +36,8 @@ struct BattleScreenHooks {
   // Escape: closes the first open tool (design loader, drop in progress, air-strike
   // placer, statistics, division manager); true when one was closed.
   bool (*closeOpenTool)() = nullptr;
+  // Escape, before any battle tool: the design loader closes; true when it was open.
+  bool (*closeDesignLoader)() = nullptr;
   // Delete: cancels an air-strike placer or a drop in progress.
   void (*cancelPlacement)() = nullptr;
   // A left or right press the deployment tools take first; true when taken.
@@ -131,6 +133,8 @@ class GUI_BattleScreen : public GUI_GameModeBase {
   bool OrderAttackUnitUnderMouse();
   void ClearForcedTargets();
   void SelectUnitUnderMouse();
+  // The unit under the mouse gets its right click (a finished building opens its menu).
+  void RightClickUnitUnderMouse();
 
   float elapsedMs = 0.0f;
   int32_t frameCount = 0;

@@ -9,6 +9,7 @@
 #include "battle/BattleUnit.h"
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/Searchlights.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
@@ -270,6 +271,7 @@ void GUI_BS_Sprite::Draw() {
     }
     if (mainQuad.texture) mainQuad.texture->Bind();
     const float frame = FrameMs();
+    bool anyVisible = false;
     for (auto it = damageMarks.begin(); it != damageMarks.end();) {
       GUI_BS_DamageMark& m = **it;
       if (m.Step(frame)) {
@@ -277,9 +279,13 @@ void GUI_BS_Sprite::Draw() {
         continue;
       }
       DrawMark(m);
+      anyVisible = anyVisible || m.visible;
       ++it;
     }
     ResetMaskedSpriteStates();
+    // Fresh scars glow in a dark battle.
+    if (anyVisible && UnitLightingNow() != LightMapSeam::UNITS_UNLIT)
+      if (auto add = GetLightMapSeam().addDamageGlow) add(this);
   }
   if (hasChildren) {
     if (childrenDrawScene) vb.Flush();
@@ -290,16 +296,23 @@ void GUI_BS_Sprite::Draw() {
   }
 }
 
-void GUI_BS_Sprite::DrawShadow() {
-  if (!SIM_Options::Get().IsOn("SHADOWS")) return;
-  GVertexBuffer& vb = GetGlobalVertexBuffer();
-  vb.Flush();
-  BeginUnitBatch();
-  vb.SetTexture(mainQuad.texture);
-  SetLodBias(1.8f);
-  vb.AddVertices(mainQuad.v, 4);
-  vb.Flush();
-  SetLodBias(0.0f);
+void GUI_BS_Sprite::DrawDamageMarkGlow() {
+  bool any = false;
+  for (const auto& m : damageMarks) any = any || m->visible;
+  if (!any) return;
+  GetGlobalVertexBuffer().Flush();
+  D3DEngine& e = GetRenderDevice();
+  SetMaskedSpriteStates();
+  e.SetStage1Texture(damageTexture ? damageTexture->Texture() : nullptr);
+  // The mark's own colour, cut to the layer's and the damage cell's shape.
+  if (platform::Device* d = e.Device()) {
+    d->SetTextureStageState(1, platform::StageState::ColorOp, platform::TOP_SELECTARG1);
+    d->SetTextureStageState(1, platform::StageState::ColorArg1, platform::TA_DIFFUSE);
+  }
+  if (mainQuad.texture) mainQuad.texture->Bind();
+  for (const auto& m : damageMarks)
+    if (m->visible) e.DrawVertices(platform::PrimitiveType::TriangleStrip, 2, m->v, sizeof(GVertex2));
+  ResetMaskedSpriteStates();
 }
 
 void SetMaskedSpriteStates() {

@@ -55,8 +55,8 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   void SetTexture(const std::string& name);
   // Queues the placed main quad; draws the marks (which need their own states).
   void Draw() override;
-  // The main quad, already placed and coloured as a shadow, drawn blurred.
-  void DrawShadow();
+  // The light map's pass: the marks seen this frame drawn in their own colour.
+  void DrawDamageMarkGlow();
 
   bool HasDamageMark(const SIM_UnitTargetData* hit) const;
   // A permanent mark with that damage-sheet cell (0..30); false when the hit has one.

@@ -72,11 +72,6 @@ void GUI_BS_EmplacementManager::DropUnit(const SIM_BattleUnit* unit) {
       if (slot.unit == unit) slot.unit = nullptr;
 }
 
-void GUI_BS_EmplacementManager::Destroy(GUI_BS_Emplacement* emplacement) {
-  emplacements.remove_if(
-      [emplacement](const std::unique_ptr<GUI_BS_Emplacement>& e) { return e.get() == emplacement; });
-}
-
 void ConnectEmplacements() {
   GetBattleHooks().assignToEmplacement = [](void* square, SIM_BattleUnit* unit) {
     GUI_BS_EmplacementManager& m = GUI_BS_EmplacementManager::Instance();

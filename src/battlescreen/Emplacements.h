@@ -47,7 +47,6 @@ class GUI_BS_EmplacementManager {
   void ReleaseUnits(GUI_BS_Emplacement* emplacement);
   // A unit left the battle: its place is free again.
   void DropUnit(const SIM_BattleUnit* unit);
-  void Destroy(GUI_BS_Emplacement* emplacement);
   // The map is cleared: every emplacement goes.
   void Clear() { emplacements.clear(); }
 

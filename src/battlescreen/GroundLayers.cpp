@@ -310,13 +310,31 @@ void DrawGroupLampHeads(int group) {
   }
 }
 
+// Until the fight starts an attacker must not see where the defence stands: the props
+// the other army's units laid stay hidden with those units.
+const SIM_BattleArmy* HiddenArmy() {
+  if (!BattleExists()) return nullptr;
+  const SIM_Battle& battle = GetBattle();
+  if (battle.state != BATTLE_DEPLOYMENT || battle.playerDefends) return nullptr;
+  return battle.opponentArmy;
+}
+
+bool Hidden(const GUI_BS_GroundProp* p, const SIM_BattleArmy* hidden) {
+  return hidden && p->desc.army == hidden;
+}
+
 void DrawGroup(int group) {
   GroundLayers& layers = GetGroundLayers();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   const bool shadows = ShadowsOn();
+  const SIM_BattleArmy* hidden = HiddenArmy();
   for (GroundBatch& b : layers.groupBatches[group]) {
     vb.SetTexture(b.texture);
     for (GUI_BS_GroundProp* p : b.props) {
+      if (Hidden(p, hidden)) {
+        p->cullState = GUI_BS_GroundProp::CULL_CULLED;
+        continue;
+      }
       // The shadow pass culls; without it a prop culled earlier must come back.
       if (!shadows) p->cullState = GUI_BS_GroundProp::CULL_DRAW;
       p->Draw();
@@ -334,10 +352,11 @@ void DrawGroupShadows(int group) {
   vb.Flush();
   // Shadows sample a smaller mip level: softer edges.
   if (dev) dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(1.8f));
+  const SIM_BattleArmy* hidden = HiddenArmy();
   for (GroundBatch& b : layers.groupBatches[group]) {
     vb.SetTexture(b.texture);
     for (GUI_BS_GroundProp* p : b.props)
-      p->DrawShadow(map.viewLeft, map.viewTop, map.viewRight, map.viewBottom);
+      if (!Hidden(p, hidden)) p->DrawShadow(map.viewLeft, map.viewTop, map.viewRight, map.viewBottom);
   }
   vb.Flush();
   if (dev) dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(0.0f));

@@ -66,11 +66,6 @@ void DrawTileProps(const GUI_BS_Map& map) {
   for (GUI_BS_TileProp* p : TileProps()) p->Draw(map);
 }
 
-void RemoveTileProp(GUI_BS_TileProp* prop) {
-  auto& props = TileProps();
-  props.erase(std::remove(props.begin(), props.end(), prop), props.end());
-}
-
 void ClearTileProps() {
   if (g_tilePropListGone) return;
   if (TilePropList* list = ProcessWideIfAlive<TilePropList>()) {

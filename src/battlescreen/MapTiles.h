@@ -87,7 +87,5 @@ class GUI_BS_EdgeTile {
 std::vector<GUI_BS_TileProp*>& TileProps();
 void SortTileProps();
 void DrawTileProps(const GUI_BS_Map& map);
-// Takes a prop out of the list (the caller keeps it).
-void RemoveTileProp(GUI_BS_TileProp* prop);
 // Deletes every tile prop.
 void ClearTileProps();

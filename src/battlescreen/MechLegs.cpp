@@ -5,6 +5,7 @@
 #include "battle/BattleUnit.h"
 #include "battle/Movement.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/Log.h"
 #include "engine/Textures.h"
@@ -156,4 +157,9 @@ void MechLegAnimator::Draw() {
   vb.SetTexture(legsTexture);
   vb.AddVertices(firstLeg.v, 4);
   vb.AddVertices(secondLeg.v, 4);
+  // The legs show only under night vision: a lit battle has no light colour for them.
+  if (!arriving) {
+    LightUnitQuad(firstLeg, firstLegLight, firstLegLight, unit->lightStrength, true);
+    LightUnitQuad(secondLeg, secondLegLight, secondLegLight, unit->lightStrength, true);
+  }
 }

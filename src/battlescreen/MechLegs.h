@@ -39,6 +39,9 @@ class MechLegAnimator {
   CLoadedTexture* legsTexture = nullptr;
   CTexturedSprite firstLeg;
   CTexturedSprite secondLeg;
+  // Their copies in the light map under night vision.
+  CTexturedSprite firstLegLight;
+  CTexturedSprite secondLegLight;
   float x = 0.0f;
   float y = 0.0f;
   int32_t impactFrame = 0;

@@ -27,6 +27,7 @@
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Infantry.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/MechLegs.h"
 #include "battlescreen/ShellCasings.h"
@@ -71,6 +72,8 @@ const VariantLayer* ParentLayer(const SIM_UnitHullVariant* variant, const Varian
   const VariantLayer* p = variant->FindLayer(layer->parent);
   return p == layer ? nullptr : p;
 }
+
+bool Arriving(const SIM_BattleUnit* u) { return u->state == US_IN_DROPPER || u->state == US_DROPPING_IN; }
 
 const SIM_UnitHullVariant* VariantOf(const SIM_BattleUnit* u) {
   return u && u->design ? u->design->variant : nullptr;
@@ -149,9 +152,6 @@ void GUI_BS_Unit::Placed() {
     GetSounds().PlaySound(hull->deploymentSound.c_str(), 2, 1.0f, false, 64.0f, unit->x, unit->y);
   if (!infantry) {
     const float w = unit->size;
-    GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
-    world.Record("distortion", "", unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 0.2f);
-    world.Record("camera_shake", "", unit->x, unit->y, w * 0.5f);
     GUI_BS_DistortionManager::Instance().AddShockwave(unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 0.2f);
     ShakeFromBlast(w * 0.5f, unit->x, unit->y);
     if (SoundsExist())
@@ -171,21 +171,22 @@ void GUI_BS_Unit::SpawnPlacementEffect() {
 
 void GUI_BS_Unit::AddPlacedMarker() {
   if (!unit || !unit->isPlayers) return;
-  GUI_BS_WorldEffectsSeam::Instance().Record("shockwave", "unit_placed.dds", unit->x, unit->y,
-                                             unit->size * 4.0f, 300.0f);
+  RequestBattleEffect("shockwave", "unit_placed.dds", unit->x, unit->y, unit->size * 4.0f, 300.0f);
 }
 
 void GUI_BS_Unit::ClearHulk() {
   if (!unit) return;
-  // The wrecks live in the battle world, which finds the one within reach.
-  GUI_BS_WorldEffectsSeam::Instance().Record("clear_hulk", "", unit->x, unit->y, unit->size * 0.5f);
   GUI_BS_Hulk::IsNear(unit->size * 0.5f, unit->x, unit->y);
 }
 
 void GUI_BS_Unit::CollectAirDrop() {
   if (!unit) return;
-  GUI_BS_WorldEffectsSeam::Instance().Record("collect_airdrop", "", unit->x, unit->y);
   GUI_BS_AirDropManager::Instance().CheckCollect(unit);
+}
+
+void GUI_BS_Unit::QuenchHeatEmitters() {
+  if (!unit) return;
+  if (auto quench = GetUnitEffectHooks().extinguishFires) quench(unit->size * 0.5f, unit->x, unit->y);
 }
 
 namespace {
@@ -315,11 +316,6 @@ void GUI_BS_Unit::AddEmitterAt(const SIM_UnitTargetData* part, const std::string
   if (auto make = GetUnitAttachmentHooks().makeEmitter; make && unit && part)
     e.object = make(part, unit, name);
   emitters.push_back(std::move(e));
-  if (unit && part) {
-    float x = 0.0f, y = 0.0f;
-    HitPoint(part, &x, &y);
-    GUI_BS_WorldEffectsSeam::Instance().Record("unit_emitter", name, x, y);
-  }
 }
 
 void GUI_BS_Unit::AddDamageEmitter(const SIM_UnitTargetData* part) {
@@ -402,6 +398,9 @@ void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
   alpha = std::clamp(alpha, 0, 255);
   if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
   sprite.mainQuad.SetColour(alpha, sprite.colourR, sprite.colourG, sprite.colourB);
+  // A unit still dropping in is not lit yet.
+  if (!Arriving(unit))
+    LightUnitQuad(sprite.mainQuad, sprite.lightQuadA, sprite.lightQuadB, unit->lightStrength);
   sprite.Draw();
 }
 
@@ -540,7 +539,10 @@ GUI_BS_MajorUnit::GUI_BS_MajorUnit(SIM_BattleUnit* u) : GUI_BS_Unit(u) {
       }
 }
 
-GUI_BS_MajorUnit::~GUI_BS_MajorUnit() = default;
+GUI_BS_MajorUnit::~GUI_BS_MajorUnit() {
+  // A death sequence still running must not reach this visual any more.
+  if (auto forget = GetUnitEffectHooks().forgetDeathSequence) forget(this);
+}
 
 bool GUI_BS_MajorUnit::ParseShellEmitter(const std::string& line, int* angle, float* x, float* y) {
   std::vector<std::string> cells;
@@ -620,56 +622,62 @@ void GUI_BS_MajorUnit::OnDestroyed() {
   GUI_BS_Unit::OnDestroyed();
   if (!unit) return;
   const float w = unit->size;
-  // The timed explosions of the death belong to the explosions; the shock waves, the
-  // shake and the wreck to the battle world.
-  RequestBattleEffect("death_sequence",
-                      unit->design && unit->design->hull && !unit->design->hull->explosions.empty()
-                          ? unit->design->hull->explosions.front()
-                          : std::string(),
-                      unit->x, unit->y, w, unit->heading);
-  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
-  world.Record("shockwave", "", unit->x, unit->y, w, w * 8.0f);
-  world.Record("shockwave", "", unit->x, unit->y, w * 0.75f, w * 6.0f);
-  world.Record("camera_shake", "", unit->x, unit->y, w);
   GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
   distortion.AddShockwave(unit->x, unit->y, w, w * 8.0f, 1000.0f, 1.0f);
   distortion.AddShockwave(unit->x, unit->y, w * 0.75f, w * 6.0f, 1000.0f, 1.0f);
   ShakeFromBlast(w, unit->x, unit->y);
+  PrepareWreck();
+  // The timed explosions of the death; their break-up event lays the wreck. A hull
+  // without a sequence to run is wrecked at once.
+  const SIM_UnitHull* hull = unit->design ? unit->design->hull : nullptr;
+  const std::string manager = hull && !hull->explosions.empty() ? hull->explosions.front() : std::string();
+  auto start = GetUnitEffectHooks().startDeathSequence;
+  if (!start || !start(manager, unit->x, unit->y, unit->heading, this)) PlaceWreck();
 }
 
 int GUI_BS_MajorUnit::HulkEmitterCount(float hullSize, float r) {
   return static_cast<int>(static_cast<float>(static_cast<int>(hullSize / 30.0f)) * r) + 2;
 }
 
-void GUI_BS_MajorUnit::PlaceWreck() {
-  if (wreckPlaced || !unit) return;
-  wreckPlaced = true;
-  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
-  GUI_BS_UnitManager& manager = GUI_BS_UnitManager::Instance();
-  for (const auto& s : sprites) {
-    if (s->hulkTexture.empty()) continue;
-    world.Record("hulk", s->hulkTexture, unit->x, unit->y, unit->heading);
-    GUI_BS_Hulk::Add(GUI_BS_Hulk::CreateFromLayer(*s, *unit));
-  }
+void GUI_BS_MajorUnit::PrepareWreck() {
+  if (!unit || wreckPrepared) return;
+  wreckPrepared = true;
+  wreckX = unit->x;
+  wreckY = unit->y;
+  wreckHeading = unit->heading;
+  wreckSize = HullSize();
+  for (const auto& s : sprites)
+    if (!s->hulkTexture.empty()) pendingHulks.emplace_back(GUI_BS_Hulk::CreateFromLayer(*s, *unit));
+  const float h = unit->heading * kDegToRad, c = std::cos(h), sn = std::sin(h);
   for (const auto& s : sprites)
     if (s->layerName == "tank_chassis_color" || s->layerName == "tank_turret_color" ||
         s->layerName == "turret_base" || s->layerName == "turret_color") {
-      world.Record("breakup", s->layerName, unit->x, unit->y, s->width / 16.0f);
-      // The pieces fly from the layer's place; the unit itself is not kept.
-      const float h = unit->heading * kDegToRad, c = std::cos(h), sn = std::sin(h);
-      GUI_BS_BreakupCollection::StartRunning(GUI_BS_BreakupCollection::FromLayer(*s, *unit),
-                                             unit->x + c * s->offsetX - sn * s->offsetY,
-                                             unit->y + sn * s->offsetX + c * s->offsetY, unit->heading);
+      // The pieces fly from the layer's place.
+      PendingBreakup b;
+      b.pieces = GUI_BS_BreakupCollection::FromLayer(*s, *unit);
+      b.x = unit->x + c * s->offsetX - sn * s->offsetY;
+      b.y = unit->y + sn * s->offsetX + c * s->offsetY;
+      pendingBreakups.push_back(std::move(b));
     }
-  const float size = HullSize();
-  const int n = HulkEmitterCount(size, manager.NextRandom());
+}
+
+void GUI_BS_MajorUnit::PlaceWreck() {
+  if (wreckPlaced || !wreckPrepared) return;
+  wreckPlaced = true;
+  for (auto& hulk : pendingHulks) GUI_BS_Hulk::Add(hulk.release());
+  pendingHulks.clear();
+  for (PendingBreakup& b : pendingBreakups)
+    GUI_BS_BreakupCollection::StartRunning(std::move(b.pieces), b.x, b.y, wreckHeading);
+  pendingBreakups.clear();
+  GUI_BS_UnitManager& manager = GUI_BS_UnitManager::Instance();
+  const int n = HulkEmitterCount(wreckSize, manager.NextRandom());
   for (int i = 0; i < n; ++i) {
     const float angle = manager.NextRandom() * 360.0f * kDegToRad;
-    const float distance = manager.NextRandom() * size * 0.5f;
+    const float distance = manager.NextRandom() * wreckSize * 0.5f;
     const float life = 50000.0f * (1.0f + 0.2f * manager.NextRandom());
-    world.Record("ground_emitter", i % 2 == 0 ? "small_hulkemitter" : "hulk_emitter",
-                 unit->x + std::sin(angle) * distance, unit->y - std::cos(angle) * distance, size * 0.25f,
-                 life);
+    RequestBattleEffect("ground_emitter", i % 2 == 0 ? "small_hulkemitter" : "hulk_emitter",
+                        wreckX + std::sin(angle) * distance, wreckY - std::cos(angle) * distance,
+                        wreckSize * 0.25f, life);
   }
 }
 
@@ -678,8 +686,7 @@ void GUI_BS_MajorUnit::PruneEmitters() {
       std::remove_if(emitters.begin(), emitters.end(),
                      [](const Emitter& e) { return e.finished || (e.object && e.object->IsFinished()); }),
       emitters.end());
-  // The wreck is laid as the fade begins; the fade itself ends the unit (simulation).
-  if (unit && unit->state == US_INACTIVE && !wreckPlaced) PlaceWreck();
+  // The fade itself ends the unit (simulation); the wreck waits for the death sequence.
   GUI_BS_Unit::PruneEmitters();
 }
 
@@ -802,6 +809,8 @@ void GUI_BS_MajorUnit::DrawBarrelsAndShield() {
     PlaceBarrel(b);
     if (!b.sprite->mainQuad.IsOnScreen()) continue;
     b.sprite->mainQuad.SetColour(alpha, b.sprite->colourR, b.sprite->colourG, b.sprite->colourB);
+    if (!Arriving(unit))
+      LightUnitQuad(b.sprite->mainQuad, b.sprite->lightQuadA, b.sprite->lightQuadB, unit->lightStrength);
     b.sprite->Draw();
   }
 }
@@ -883,7 +892,6 @@ void GUI_BS_TankUnit::OnKilled() {
 void GUI_BS_TankUnit::OnDestroyed() {
   GUI_BS_MajorUnit::OnDestroyed();
   if (!unit) return;
-  GUI_BS_WorldEffectsSeam::Instance().Record("ground_blast", "", unit->x, unit->y, HullSize() * 1.5f);
   GUI_BS_Crater::CreateGroundBlast(false, HullSize() * 1.5f, unit->x, unit->y);
   if (SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
   StopEngine();
@@ -921,14 +929,15 @@ void GUI_BS_TankUnit::UpdateTracks() {
   if (dx * dx + dy * dy > trackSpacingSq) {
     lastMarkX = unit->x;
     lastMarkY = unit->y;
-    GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
     for (float tx : {leftTrackX, rightTrackX}) {
       float wx = 0.0f, wy = 0.0f;
       unit->LocalToWorld(tx, trackY, &wx, &wy);
       if (tracks) tracks->AddMark(wx, wy);
     }
-    // Driving over a wreck, a crate or a fire: those belong to the battle world.
-    world.Record("ground_check", "", unit->x, unit->y, unit->size * 0.5f);
+    // Driving over a wreck, a crate or a fire.
+    ClearHulk();
+    CollectAirDrop();
+    QuenchHeatEmitters();
   }
 }
 
@@ -1112,6 +1121,7 @@ void GUI_BS_MechUnit::Footprint(bool left) {
   if (GUI_BS_Tracks* strip = left ? leftPrints.get() : rightPrints.get()) strip->AddMark(x, y);
   ClearHulk();
   CollectAirDrop();
+  QuenchHeatEmitters();
 }
 
 void GUI_BS_MechUnit::Footstep(bool left) {
@@ -1127,7 +1137,6 @@ void GUI_BS_MechUnit::Footstep(bool left) {
 void GUI_BS_MechUnit::OnDestroyed() {
   GUI_BS_MajorUnit::OnDestroyed();
   if (!unit) return;
-  GUI_BS_WorldEffectsSeam::Instance().Record("ground_blast", "", unit->x, unit->y, HullSize() * 1.5f);
   GUI_BS_Crater::CreateGroundBlast(false, HullSize() * 1.5f, unit->x, unit->y);
   if (SoundsExist()) GetSounds().PlayExplosionSound(unit->size, unit->x, unit->y);
 }
@@ -1246,6 +1255,8 @@ void GUI_BS_UnitManager::DrawAll() {
     u->DrawBarrelsAndShield();
   }
   vb.Flush();
+  // What the units put into the light map goes there in one target switch.
+  if (auto render = GetLightMapSeam().renderUnitList) render();
 }
 
 void GUI_BS_UnitManager::StopEngineSounds() {

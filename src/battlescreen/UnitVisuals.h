@@ -18,6 +18,8 @@
 
 class SIM_Scenario;
 class SIM_TargetedComponent;
+class GUI_BS_BreakupCollection;
+class GUI_BS_Hulk;
 class GUI_BS_Shield;
 class GUI_BS_Tracks;
 class ShellCasings;
@@ -39,6 +41,8 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   // A wreck under the unit is cleared away; an air drop under it is collected.
   void ClearHulk();
   void CollectAirDrop();
+  // Burning ground under a tank or a mech goes out (within half its width).
+  void QuenchHeatEmitters();
   void LayTracks() override { UpdateTracks(); }
   void ClearSelection() override { OnKilled(); }
   void BuildTooltip() override;
@@ -206,7 +210,11 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   void OnDestroyed() override;
   bool IsPointDamaged(const SIM_UnitTargetData* part) const override;
   bool NeedsDamageEmitter() const override;
-  // The wreck: breakups start, hulks are laid and hulk emitters smoke around them.
+  // At death, while the unit is still there: the wreck's hulks and break-up pieces are
+  // made and its place is kept.
+  void PrepareWreck();
+  // The death sequence's break-up event: breakups start, hulks are laid and hulk
+  // emitters smoke around them.
   void PlaceWreck();
   // The "shell_emitter" attachment line "<layer>,shell_emitter,<angle>,<x>,<y>": false
   // (and the outputs untouched) when the line is not one or is malformed.
@@ -238,7 +246,15 @@ class GUI_BS_MajorUnit : public GUI_BS_Unit {
   float ejectTimer = 0.0f;  // ms the casings still fly out after the last shot
   int32_t maxDamageMarks = 0;
   int recoilMode = 2;
+  bool wreckPrepared = false;
   bool wreckPlaced = false;
+  float wreckX = 0.0f, wreckY = 0.0f, wreckHeading = 0.0f, wreckSize = 0.0f;
+  std::vector<std::unique_ptr<GUI_BS_Hulk>> pendingHulks;
+  struct PendingBreakup {
+    std::unique_ptr<GUI_BS_BreakupCollection> pieces;
+    float x = 0.0f, y = 0.0f;
+  };
+  std::vector<PendingBreakup> pendingBreakups;
 };
 
 // A walking unit: legs from the leg animator, the turret and an optional head on top.

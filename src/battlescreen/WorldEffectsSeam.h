@@ -1,12 +1,12 @@
 #pragma once
-// What the unit visuals ask of effects that are drawn elsewhere. Explosions, glare,
-// plumes, debris and exhaust puffs belong to the effects layer above the battle screen,
-// which takes them through UnitEffectHooks; the battle world's own pieces that are not
-// built yet (hulks and breakups, track marks, ground blasts, distortions, camera shake,
-// unit emitters) are kept here as requests until they are. Nothing here touches the
-// simulation.
+// What the battle world asks of the effects layer above it: explosions, glare, plumes,
+// debris, exhaust puffs, shock waves and burning ground by request, fires put out, and the
+// death sequences that lay a wreck. The effects layer registers the hooks at start-up;
+// unset, nothing is asked. Nothing here touches the simulation.
 #include <string>
 #include <vector>
+
+class GUI_BS_MajorUnit;
 
 struct GUI_BS_EffectRequest {
   std::string kind;  // "explosion", "group", "glare", "plume", "debris", "exhaust", "trackmark", ...
@@ -22,21 +22,17 @@ struct GUI_BS_EffectRequest {
 // Registered by the effects layer at start-up; unset, effect requests are dropped.
 struct UnitEffectHooks {
   void (*request)(const GUI_BS_EffectRequest& request) = nullptr;
+  // Puts out the extinguishable ground fires within the radius of (x, y).
+  void (*extinguishFires)(float radius, float x, float y) = nullptr;
+  // Starts the timed explosions of a major unit's death from its hull's explosion manager;
+  // the sequence's break-up event lays the owner's wreck (GUI_BS_MajorUnit::PlaceWreck).
+  // False when no sequence runs (no manager, a full pool).
+  bool (*startDeathSequence)(const std::string& manager, float x, float y, float heading,
+                             GUI_BS_MajorUnit* owner) = nullptr;
+  // The owner is going: its running sequence no longer reaches it.
+  void (*forgetDeathSequence)(GUI_BS_MajorUnit* owner) = nullptr;
 };
 UnitEffectHooks& GetUnitEffectHooks();
 // Hands one request to the effects layer.
 void RequestBattleEffect(const std::string& kind, const std::string& name, float x, float y, float a = 0.0f,
                          float b = 0.0f);
-
-// Stand-in for the battle world's hulks, breakups, track marks, craters, distortion and
-// camera shake: it keeps the latest requests (bounded) so a battle's look can be checked.
-class GUI_BS_WorldEffectsSeam {
- public:
-  static constexpr size_t kKept = 512;
-  static GUI_BS_WorldEffectsSeam& Instance();
-  void Record(const std::string& kind, const std::string& name, float x, float y, float a = 0.0f,
-              float b = 0.0f, float c = 0.0f, float d = 0.0f);
-  int Count(const std::string& kind) const;
-  void Clear() { requests.clear(); }
-  std::vector<GUI_BS_EffectRequest> requests;
-};

@@ -6,7 +6,9 @@
 #include "battle/BattleHooks.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/BattleSprites.h"
 #include "battlescreen/Craters.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/Searchlights.h"
 #include "effects/EffectsCommon.h"
 #include "effects/EffectsSeam.h"
@@ -27,11 +29,11 @@ constexpr int kFlashParticles = 3;
 void DrawExhaustLower() { ExhaustDrawAll(0); }
 void DrawExhaustUpper() { ExhaustDrawAll(1); }
 void DrawMuzzleFlashes() {
-  GUI_BS_SearchlightManager::Instance().DrawAll();
-  LightmapDrawLists::Instance().RenderUnitList();
   FlamethrowersDraw();
   MuzzleFlashDraw();
 }
+// Only in a lit battle: the free searchlights' beams go on the light map's world list.
+void DrawSearchlights() { GUI_BS_SearchlightManager::Instance().DrawAll(); }
 void DrawDriftingSmoke() { GUI_BS_DriftingSmoke::Instance().Draw(); }
 void DrawLightMap() {
   GUI_BS_LightmapManager::Instance().Render();
@@ -64,6 +66,7 @@ void EffectsBattleEnd() {
 void ConnectBattleEffects() {
   SetBattleWorldLayer(WL_EXHAUST_LOWER, DrawExhaustLower);
   SetBattleWorldLayer(WL_MUZZLE_FLASHES, DrawMuzzleFlashes);
+  SetBattleWorldLayer(WL_SEARCHLIGHTS_AND_FLASH_LIGHTS, DrawSearchlights);
   SetBattleWorldLayer(WL_PARTICLE_CULLING, ParticleGroupsCull);
   SetBattleWorldLayer(WL_DRIFTING_SMOKE, DrawDriftingSmoke);
   SetBattleWorldLayer(WL_EXHAUST_UPPER, DrawExhaustUpper);
@@ -91,7 +94,21 @@ void ConnectBattleEffects() {
     GUI_BS_LightmapManager::Instance().AddFlash(x, y, kGunFlashRadius);
   };
 
+  LightMapSeam& unitLights = GetLightMapSeam();
+  unitLights.unitLighting = [] {
+    const GUI_BS_LightmapManager& m = GUI_BS_LightmapManager::Instance();
+    if (m.mode == 0) return int(LightMapSeam::UNITS_UNLIT);
+    if (m.nightVisionOverride) return int(LightMapSeam::UNITS_NIGHT_VISION);
+    return int(m.compositeWanted ? LightMapSeam::UNITS_LIT : LightMapSeam::UNITS_UNLIT);
+  };
+  unitLights.addFaded = DrawListAddFaded;
+  unitLights.addLight = DrawListAddLight;
+  unitLights.addOverlay = DrawListAddOverlay;
+  unitLights.addDamageGlow = [](GUI_BS_Sprite* sprite) { return DrawListAddDamageGlow(sprite); };
+  unitLights.renderUnitList = [] { LightmapDrawLists::Instance().RenderUnitList(); };
+  SetDamageGlowDraw([](void* sprite) { static_cast<GUI_BS_Sprite*>(sprite)->DrawDamageMarkGlow(); });
   GetUnitEffectHooks().request = EffectsRecordRequest;
+  GetUnitEffectHooks().extinguishFires = GroundFireExtinguish;
   ConnectUnitEmitters();
   SetDistortionRegisterHook(
       [](GUI_BS_RenderObject* o) { GUI_BS_DistortionManager::Instance().QueueHeat(o); });

@@ -21,12 +21,6 @@ EffectsSeamState& State() {
 }
 }  // namespace
 
-std::vector<std::string> ParticleConfigNames() {
-  std::vector<std::string> names;
-  for (const GUI_ParticleConfig* c : ParticleConfigList()) names.push_back(c->name);
-  return names;
-}
-
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request) {
   if (request.kind == "exhaust") ExhaustRequest(request.name, request.x, request.y);
   // Burning wrecks and ground blasts: a heat emitter of that config, radius a, life b.

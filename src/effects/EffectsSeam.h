@@ -10,9 +10,6 @@
 // Fills the explosion type names and the explosion configuration names.
 void ExplosionTypeNamesInit();
 
-// The names of the loaded particle configurations.
-std::vector<std::string> ParticleConfigNames();
-
 // Hands a request to the effect that takes it (exhaust) and keeps the latest requests
 // (bounded) for the effects still to come.
 void EffectsRecordRequest(const GUI_BS_EffectRequest& request);

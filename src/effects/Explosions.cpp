@@ -16,6 +16,7 @@
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/MapTiles.h"
+#include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "effects/AirStrikeTrails.h"
 #include "effects/Debris.h"
@@ -539,7 +540,7 @@ void DeathSequenceFire(DeathSequence& sequence, const DeathSequenceRecord& recor
   const float wx = sequence.unitX + record.x * c - record.y * s;
   const float wy = sequence.unitY + record.y * c + record.x * s;
   if (record.type == EXP_STARTBREAKUP) {
-    GUI_BS_WorldEffectsSeam::Instance().Record("breakup", "", sequence.unitX, sequence.unitY);
+    if (sequence.owner) sequence.owner->PlaceWreck();
     return;
   }
   SpawnExplosion(record.type, record.a[0], record.a[1], record.a[2], record.a[3], record.a[4], record.a[5],
@@ -566,7 +567,9 @@ void DeathSequenceUpdate(DeathSequence& sequence, float frameMs) {
 
 DeathSequencePool& DeathSequencePool::Instance() { return ProcessWide<DeathSequencePool>(); }
 
-void DeathSequencePool::Start(const std::string& managerName, float x, float y, float heading) {
+bool DeathSequencePool::Start(const std::string& managerName, float x, float y, float heading,
+                              GUI_BS_MajorUnit* owner) {
+  if (managerName.empty()) return false;
   const DeathSequence* source = nullptr;
   for (const auto& p : parsed)
     if (p.first == managerName) source = &p.second;
@@ -575,17 +578,25 @@ void DeathSequencePool::Start(const std::string& managerName, float x, float y, 
     DeathSequenceInit(parsed.back().second, managerName);
     source = &parsed.back().second;
   }
-  if (source->count == 0) return;
+  if (source->count == 0) return false;
   for (DeathSequence& s : sequences) {
     if (s.active) continue;
     s = *source;
     s.unitX = x;
     s.unitY = y;
     s.unitHeading = heading;
+    s.owner = owner;
     s.active = true;
     s.elapsed = 0.0f;
-    return;
+    return true;
   }
+  return false;
+}
+
+void DeathSequencePool::Forget(const GUI_BS_MajorUnit* owner) {
+  if (!owner) return;
+  for (DeathSequence& s : sequences)
+    if (s.owner == owner) s.owner = nullptr;
 }
 
 void DeathSequencePool::Update(float frameMs) {
@@ -639,7 +650,6 @@ void OnAirStrikeBlast(float damage, float x, float y) {
   SpawnExplosion(EXP_BLASTGLARE, 96.0f * s, 500.0f, 0, 0, 0, 0, x, y);
   SpawnExplosion(EXP_BLASTGLARE_LM, 400.0f * s, 900.0f, 0, 0, 0, 0, x, y);
   GUI_BS_ShockWave::Spawn(160.0f * s, 600.0f, "shockwave.dds", x, y);
-  GUI_BS_WorldEffectsSeam::Instance().Record("crater", "", x, y, 48.0f * s);
   GUI_BS_Crater::CreateGroundBlast(false, 48.0f * s, x, y);
 }
 }  // namespace
@@ -681,8 +691,6 @@ bool RouteExplosionRequest(const GUI_BS_EffectRequest& r) {
     SpawnExplosionPlume(int(r.a), int(r.a), r.b, r.x, r.y);
   } else if (k == "debris") {
     SpawnDebris(int(r.a), r.b, 0, 256, 128.0f, false, r.x, r.y);
-  } else if (k == "death_sequence") {
-    DeathSequencePool::Instance().Start(r.name, r.x, r.y, r.b);
   } else if (k == "shockwave") {
     GUI_BS_ShockWave::Spawn(r.a, r.b, r.name.empty() ? "shockwave.dds" : r.name, r.x, r.y);
   } else {
@@ -720,6 +728,14 @@ void BattleEndChain() {
 
 void ConnectExplosionEffects() {
   RegisterExplosionHooks();
+  UnitEffectHooks& units = GetUnitEffectHooks();
+  units.startDeathSequence = [](const std::string& manager, float x, float y, float heading,
+                                GUI_BS_MajorUnit* owner) {
+    return DeathSequencePool::Instance().Start(manager, x, y, heading, owner);
+  };
+  units.forgetDeathSequence = [](GUI_BS_MajorUnit* owner) {
+    if (DeathSequencePool* pool = ProcessWideIfAlive<DeathSequencePool>()) pool->Forget(owner);
+  };
   SetBattleWorldLayer(WL_GROUND_DEBRIS, [] {
     DeathSequencePool::Instance().Update(FrameMs());
     DrawDebris();

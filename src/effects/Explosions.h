@@ -130,6 +130,8 @@ struct DeathSequenceRecord {
   float a[6] = {};
 };
 
+class GUI_BS_MajorUnit;
+
 struct DeathSequence {
   static constexpr int kMaxRecords = 32;
   bool active = false;
@@ -138,6 +140,8 @@ struct DeathSequence {
   float elapsed = 0.0f;
   // The unit's place and heading when it died.
   float unitX = 0.0f, unitY = 0.0f, unitHeading = 0.0f;
+  // The visual whose wreck the break-up event lays (null: none any more).
+  GUI_BS_MajorUnit* owner = nullptr;
 };
 
 // Reads the explosion manager's lines; false (logged) when it has none.
@@ -149,7 +153,10 @@ void DeathSequenceFire(DeathSequence& sequence, const DeathSequenceRecord& recor
 struct DeathSequencePool {
   static constexpr int kSequences = 64;
   static DeathSequencePool& Instance();
-  void Start(const std::string& managerName, float x, float y, float heading);
+  // False when the manager has no explosions or every slot runs.
+  bool Start(const std::string& managerName, float x, float y, float heading, GUI_BS_MajorUnit* owner);
+  // The owner is going: its sequence runs on without it.
+  void Forget(const GUI_BS_MajorUnit* owner);
   void Update(float frameMs);
   int ActiveCount() const;
   std::array<DeathSequence, kSequences> sequences;

@@ -38,6 +38,7 @@
 #include "simdata/Scenario.h"
 #include "unitdesign/GUI_UnitDesign.h"
 #include "unitdesign/ModuleDetailsStrip.h"
+#include "unitdesign/UnitDesigner.h"
 
 namespace {
 GUI_GameModeBase* BuildBattleBrowser() { return new GUI_BattleBrowser(); }
@@ -65,6 +66,11 @@ void ConnectGameLayers() {
   RegisterAirStrikeUnlocks();
   GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
+  GetBattleScreenHooks().closeDesignLoader = [] {
+    if (!GetUDDesignLoader()) return false;
+    CloseDesignLoader();
+    return true;
+  };
   ConnectBattleHud();
   ConnectBattleEffects();
   ConnectExplosionEffects();

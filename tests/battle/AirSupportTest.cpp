@@ -421,14 +421,29 @@ TEST_F(AirDropTest, OneCrateAtATimeOnQuietSquaresCreditedOnce) {
   EXPECT_EQ(collected.size(), 1u);
   EXPECT_EQ(GetSupplyLimits().playerTrucks, 1) << "credited twice";
 
-  // An opponent's unit on the crate credits the opponent.
+  // The supplies are the attackers': the defender's unit on the crate collects it for
+  // the attacking player all the same.
   SIM_BattleUnit* enemy = AddUnit(design, battle->opponentArmy);
+  Leave(first);
   Stand(enemy, DropColumn());
   Run(1);
   ASSERT_EQ(collected.size(), 2u);
-  EXPECT_FALSE(collected[1].second);
+  EXPECT_TRUE(collected[1].second);
+  EXPECT_EQ(GetSupplyLimits().playerTrucks, 2);
+  EXPECT_EQ(GetSupplyLimits().aiTrucks, 0);
+
+  // When the player defends, even the player's own unit collects for the attackers.
+  battle->playerDefends = true;
+  Leave(DropColumn() >= 0 ? DropColumn() : 0);
+  Run(3000);
+  ASSERT_FALSE(GetAirDropManager().drops.empty());
+  Stand(scout, DropColumn());
+  Run(1);
+  ASSERT_EQ(collected.size(), 3u);
+  EXPECT_FALSE(collected[2].second);
+  EXPECT_EQ(GetSupplyLimits().playerTrucks, 2);
   EXPECT_EQ(GetSupplyLimits().aiTrucks, 1);
-  EXPECT_EQ(GetAirDropManager().playerCollected, 1);
+  EXPECT_EQ(GetAirDropManager().playerCollected, 2);
   EXPECT_EQ(GetAirDropManager().opponentCollected, 1);
 }
 

@@ -21,12 +21,16 @@
 #include "battle/PathManager.h"
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/BattleHud.h"
+#include "battlehud/BuildingMenu.h"
 #include "battlehud/DeploymentDropper.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
+#include "battlescreen/UnitSceneFixture.h"
+#include "effects/BattleEffects.h"
+#include "effects/Explosions.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
@@ -295,6 +299,56 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
   }
   for (int i = 0; i < 30; ++i) Frame();
   Shot("night");
+}
+
+// A night battle with the player's building among its tanks: a right click on the
+// finished building, through the battle screen, opens the building's menu.
+TEST_F(DeploymentGLTest, ARightClickOnAFinishedBuildingOpensItsMenuAtNight) {
+  ZT_REQUIRE_GL(gl_);
+  // The battle's hooks are reset between tests: the effects (the light map) are wired again.
+  ConnectBattleEffects();
+  ConnectExplosionEffects();
+  GetGame().RenderTargetWidth = 1024;
+  GetGame().RenderTargetHeight = 768;
+  GetGame().CreateRenderTargets();
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("night_citadel");
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  SIM_UnitDesign* tank = nullptr;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (!tank && d->GetSizeType() == 2) tank = d;
+  ASSERT_NE(tank, nullptr);
+  SIM_UnitDesign* building = battlescreen_test::PlayerDesign("Gun Tower");
+  ASSERT_NE(building, nullptr);
+  std::vector<const SIM_MapSquare*> attack;
+  for (const auto& sq : scenario->grid)
+    if (sq && sq->attackerFlag && sq->kind != SIM_MapSquare::KIND_EMPLACEMENT) attack.push_back(sq.get());
+  ASSERT_GE(attack.size(), 3u);
+  SIM_BattleUnit* tower = battlescreen_test::PlaceUnit(building, battle.playerArmy, attack[0]->centreX,
+                                                       attack[0]->centreY, 180.0f);
+  ASSERT_NE(tower, nullptr);
+  for (size_t i = 1; i < 3; ++i)
+    battle.playerArmy->DeployDesign(attack[i]->column, attack[i]->row, tank, 1, 180.0f, false);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = std::max(map.minZoom, 0.8f);
+  map.centreX = attack[0]->centreX;
+  map.centreY = attack[0]->centreY;
+  Frame();
+  GetBattleScreen().StartFighting();
+  for (int i = 0; i < 20; ++i) Frame();
+  ASSERT_EQ(tower->state, US_ACTIVE) << "built";
+  GetInputManager().x = static_cast<int>((tower->x - map.viewLeft) * map.zoom);
+  GetInputManager().y = static_cast<int>((tower->y - map.viewTop) * map.zoom);
+  Frame();
+  GetGame().CurrentMode->OnRightDown();
+  ASSERT_NE(GetOpenRCMenu(), nullptr);
+  Frame();
+  Shot("building_menu_night");
+  // Night vision (N): the units show in the light map at their size type's strength.
+  CloseRCMenu();
+  GetGame().CurrentMode->OnChar('n');
+  for (int i = 0; i < 10; ++i) Frame();
+  Shot("night_vision_units");
 }
 
 // The tooltip of an ability icon lies over the deployment strip's art. Its background is all

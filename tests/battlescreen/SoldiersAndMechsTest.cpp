@@ -18,6 +18,7 @@
 #include "battlescreen/AirDropCrates.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleSprites.h"
 #include "battlescreen/Corpses.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Infantry.h"
@@ -25,10 +26,10 @@
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
-#include "battlescreen/WorldEffectsSeam.h"
 #include "effects/EffectsSeam.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
+#include "effects/RocketTrails.h"
 #include "effects/UnitEmitters.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Options.h"
@@ -503,7 +504,7 @@ TEST_F(AirDropCratesTest, AUnitTakesTheFirstCrateOnItsSquareForTheAttackers) {
     const int firstId = first->id;
     Drop(1180.0f, 680.0f);
     EffectsRequestsClear();
-    GUI_BS_WorldEffectsSeam::Instance().Clear();
+    GUI_BS_EffectsManager::Instance().Clear();
     s->CollectAirDrop();
     ASSERT_EQ(crates.drops.size(), 1u);
     EXPECT_EQ(GetAirDropManager().FindDrop(firstId), nullptr);
@@ -516,8 +517,8 @@ TEST_F(AirDropCratesTest, AUnitTakesTheFirstCrateOnItsSquareForTheAttackers) {
     int pickups = 0, rings = 0;
     for (const GUI_BS_EffectRequest& r : EffectsRequests())
       pickups += r.kind == "group" && r.name == "dropnewunit_large" ? 1 : 0;
-    for (const GUI_BS_EffectRequest& r : GUI_BS_WorldEffectsSeam::Instance().requests)
-      rings += r.kind == "shockwave" && r.name == "supply_collect.dds" && r.a == 400.0f && r.b == 500.0f;
+    for (GUI_BS_RenderObject* e : GUI_BS_EffectsManager::Instance().allEffects)
+      if (auto* w = dynamic_cast<GUI_BS_ShockWave*>(e)) rings += w->radius == 400.0f && w->duration == 500.0f;
     EXPECT_EQ(pickups, 2);
     EXPECT_EQ(rings, 2);
     EXPECT_FALSE(crates.CheckCollect(s->unit));

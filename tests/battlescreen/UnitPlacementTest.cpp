@@ -14,9 +14,12 @@
 #include "battle/Squadron.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
+#include "battlescreen/Hulks.h"
 #include "battlescreen/UnitVisuals.h"
-#include "battlescreen/WorldEffectsSeam.h"
 #include "effects/EffectsSeam.h"
+#include "effects/RocketTrails.h"
 #include "engine/Strings.h"
 #include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
@@ -60,7 +63,6 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
     h.dropperHandEmpty = [] { return g_log.handEmpty; };
     h.handBackToDropper = [](const DropperHandBack& back) { g_log.handedBack.push_back(back); };
     EffectsRequestsClear();
-    GUI_BS_WorldEffectsSeam::Instance().Clear();
   }
   void TearDown() override {
     GetBattleScreenHooks() = savedHooks;
@@ -103,10 +105,18 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
     return squad;
   }
   static GUI_BS_Unit* Visual(SIM_BattleUnit* u) { return dynamic_cast<GUI_BS_Unit*>(u->visual.get()); }
-  static int World(const std::string& kind, const std::string& name = "") {
+  // The placed markers: shock-wave rings of this radius and duration.
+  static int Rings(float radius, float duration) {
     int n = 0;
-    for (const GUI_BS_EffectRequest& r : GUI_BS_WorldEffectsSeam::Instance().requests)
-      if (r.kind == kind && (name.empty() || r.name == name)) ++n;
+    for (GUI_BS_RenderObject* e : GUI_BS_EffectsManager::Instance().allEffects)
+      if (auto* w = dynamic_cast<GUI_BS_ShockWave*>(e); w && w->radius == radius && w->duration == duration)
+        ++n;
+    return n;
+  }
+  // A wreck under each unit: how many of them the placements cleared away.
+  static int ClearedWrecks() {
+    int n = 0;
+    for (const auto& h : GUI_BS_Hulk::List()) n += h->state == GUI_BS_Hulk::FADING_OUT ? 1 : 0;
     return n;
   }
   static int Effects(const std::string& kind, const std::string& name) {
@@ -148,7 +158,9 @@ TEST_F(UnitPlacementTest, PlacementShowsOncePerSquadAndMarksOnlyOwnUnits) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EffectsRequestsClear();
-    GUI_BS_WorldEffectsSeam::Instance().Clear();
+    GUI_BS_EffectsManager::Instance().Clear();
+    GUI_BS_DistortionManager::Instance().Reset();
+    GUI_BS_Hulk::Clear();
     FreshSounds();
     SIM_BattleArmy* army = c.players ? battle.playerArmy : battle.opponentArmy;
     SIM_UnitDesign* design = MakeDesign(c.name, c.sizeType, 40.0f);
@@ -160,32 +172,31 @@ TEST_F(UnitPlacementTest, PlacementShowsOncePerSquadAndMarksOnlyOwnUnits) {
       units.push_back(Place(design, army, 700.0f, 400.0f));
     }
     for (SIM_BattleUnit* u : units) {
+      auto* wreck = new GUI_BS_Hulk("", 4.0f, 4.0f, "wreck");
+      wreck->x = u->x;
+      wreck->y = u->y;
+      wreck->state = GUI_BS_Hulk::SHOWN;
+      GUI_BS_Hulk::Add(wreck);
+    }
+    for (SIM_BattleUnit* u : units) {
       ASSERT_NE(Visual(u), nullptr);
       Visual(u)->Placed();
       EXPECT_TRUE(Visual(u)->placed);
     }
     EXPECT_EQ(Effects("group", design->hull->deploymentParticles), c.particles);
-    EXPECT_EQ(World("distortion"), c.distortions);
-    EXPECT_EQ(World("camera_shake"), c.distortions);
+    const auto& waves = GUI_BS_DistortionManager::Instance().shockwaves;
+    EXPECT_EQ(static_cast<int>(waves.size()), c.distortions);
+    for (const auto& w : waves) {
+      EXPECT_FLOAT_EQ(w->startSize, 30.0f);
+      EXPECT_FLOAT_EQ(w->endSize, 240.0f);
+      EXPECT_FLOAT_EQ(w->duration, 1000.0f);
+      EXPECT_FLOAT_EQ(w->peakAlpha, 0.2f);
+    }
     EXPECT_EQ(Played("data/sounds/weapon_placement.ogg"), c.placementSounds);
     EXPECT_EQ(Played(design->hull->deploymentSound), 1);
-    EXPECT_EQ(World("shockwave", "unit_placed.dds"), c.markers);
+    EXPECT_EQ(Rings(160.0f, 300.0f), c.markers);
     // The ground under the unit (or the squad's first soldier) is checked once.
-    EXPECT_EQ(World("clear_hulk"), 1);
-    EXPECT_EQ(World("collect_airdrop"), 1);
-    for (const GUI_BS_EffectRequest& r : GUI_BS_WorldEffectsSeam::Instance().requests) {
-      if (r.kind == "distortion") {
-        EXPECT_FLOAT_EQ(r.a, 30.0f);
-        EXPECT_FLOAT_EQ(r.b, 240.0f);
-        EXPECT_FLOAT_EQ(r.c, 1000.0f);
-        EXPECT_FLOAT_EQ(r.d, 0.2f);
-      } else if (r.kind == "camera_shake") {
-        EXPECT_FLOAT_EQ(r.a, 20.0f);
-      } else if (r.kind == "shockwave") {
-        EXPECT_FLOAT_EQ(r.a, 160.0f);
-        EXPECT_FLOAT_EQ(r.b, 300.0f);
-      }
-    }
+    EXPECT_EQ(ClearedWrecks(), 1);
   }
 }
 

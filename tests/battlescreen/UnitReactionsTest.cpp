@@ -14,12 +14,17 @@
 #include "battle/Module.h"
 #include "battlehud/BuildingMenu.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/BattleScreen.h"
+#include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
+#include "battlescreen/Hulks.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
-#include "battlescreen/WorldEffectsSeam.h"
 #include "effects/EffectsSeam.h"
+#include "effects/Explosions.h"
+#include "effects/HeatEmitters.h"
 #include "simdata/UnitHull.h"
 #include "support/FakeSoundEngine.h"
 #include "support/NullDeviceFixture.h"
@@ -44,7 +49,6 @@ class UnitReactionsTest : public zt_test::NullDeviceTest {
     map.cameraY = 600.0f;
     map.UpdateViewRect();
     EffectsRequestsClear();
-    GUI_BS_WorldEffectsSeam::Instance().Clear();
     CloseRCMenu();
   }
   static int Effects(const std::string& kind, const std::string& name = "") {
@@ -163,7 +167,8 @@ TEST_F(UnitReactionsTest, DamageEmittersFollowHealthOnePerPointAndRepairsFinishT
         << e.name;
     EXPECT_TRUE(v->IsPointDamaged(e.point));
   }
-  EXPECT_EQ(GUI_BS_WorldEffectsSeam::Instance().Count("unit_emitter"), v->maxDamageEmitters);
+  // Each one smokes: the effects layer made its drawn emitter.
+  for (const auto& e : v->emitters) EXPECT_NE(e.object, nullptr);
   // The simulation's own choice of aim point never sees the drawn damage.
   EXPECT_FALSE(v->IsPartDestroyed(targets[0].get()));
   tank->moduleManager->healthFraction = 1.0f;
@@ -172,29 +177,57 @@ TEST_F(UnitReactionsTest, DamageEmittersFollowHealthOnePerPointAndRepairsFinishT
   EXPECT_EQ(static_cast<int>(v->emitters.size()), v->maxDamageEmitters - 1);
 }
 
-TEST_F(UnitReactionsTest, DeathShakesBlastsAndLeavesAWreck) {
+TEST_F(UnitReactionsTest, DeathBlastsAndTheWreckBreaksUpAtTheSequencesBreakUpEvent) {
   SIM_BattleUnit* tank = scene.player[0];
   auto* v = dynamic_cast<GUI_BS_TankUnit*>(tank->visual.get());
   ASSERT_NE(v, nullptr);
-  GUI_BS_WorldEffectsSeam& world = GUI_BS_WorldEffectsSeam::Instance();
+  const SIM_UnitHull* hull = tank->design->hull;
+  ASSERT_FALSE(hull->explosions.empty());
+  // When the hull's explosion manager breaks the wreck up.
+  DeathSequence data;
+  ASSERT_TRUE(DeathSequenceInit(data, hull->explosions.front()));
+  float breakUp = -1.0f;
+  for (int i = 0; i < data.count; ++i)
+    if (data.records[size_t(i)].type == EXP_STARTBREAKUP) breakUp = data.records[size_t(i)].time;
+  ASSERT_GT(breakUp, 32.0f);
+  GUI_BS_DistortionManager::Instance().Reset();
+  const size_t hulks = GUI_BS_Hulk::List().size();
+  const size_t breakups = GUI_BS_BreakupCollection::Running().size();
+  auto burning = [] {
+    int n = 0;
+    for (GUI_BS_RenderObject* e : GUI_BS_EffectsManager::Instance().allEffects)
+      n += dynamic_cast<GUI_BS_GroundEmitter*>(e) != nullptr;
+    return n;
+  };
+  const int fires = burning();
   const size_t before = fake->order.size();
   v->OnDestroyed();
-  EXPECT_EQ(world.Count("shockwave"), 2);
-  EXPECT_EQ(world.Count("camera_shake"), 1);
-  EXPECT_EQ(world.Count("ground_blast"), 1);
-  EXPECT_EQ(Effects("death_sequence"), 1);
+  EXPECT_EQ(GUI_BS_DistortionManager::Instance().shockwaves.size(), 2u);
   bool explosion = false;
   for (const std::string& f : PlayedSince(before)) explosion |= f.find("lb_explosion_") != std::string::npos;
   EXPECT_TRUE(explosion);
   EXPECT_EQ(v->engineSound, -1);
+  // The fade starts at once; the wreck waits for the break-up event of the sequence,
+  // which runs in the battle's frames.
   tank->state = US_INACTIVE;
-  v->PruneEmitters();
-  EXPECT_TRUE(v->wreckPlaced);
-  EXPECT_GE(world.Count("breakup"), 1);
-  const int emitters = world.Count("ground_emitter");
-  EXPECT_GE(emitters, 2);
-  v->PruneEmitters();
-  EXPECT_EQ(world.Count("ground_emitter"), emitters);  // laid once
+  SIM_Battle& battle = GetBattle();
+  battle.frameStep = 16.0f;
+  float elapsed = 0.0f;
+  while (!v->wreckPlaced && elapsed < breakUp + 64.0f) {
+    v->PruneEmitters();
+    GetBattleScreen().DrawBattle();
+    elapsed += 16.0f;
+    if (!v->wreckPlaced) EXPECT_EQ(GUI_BS_Hulk::List().size(), hulks) << "no wreck before its time";
+  }
+  ASSERT_TRUE(v->wreckPlaced);
+  EXPECT_GE(elapsed, breakUp);
+  EXPECT_LE(elapsed, breakUp + 32.0f);
+  EXPECT_GT(GUI_BS_Hulk::List().size(), hulks);
+  EXPECT_GT(GUI_BS_BreakupCollection::Running().size(), breakups);
+  const int laid = burning() - fires;
+  EXPECT_GE(laid, 2) << "the wreck burns";
+  for (int i = 0; i < 20; ++i) GetBattleScreen().DrawBattle();
+  EXPECT_LE(burning() - fires, laid) << "laid once";
 }
 
 TEST(HulkEmitters, CountBySizeAndRandom) {

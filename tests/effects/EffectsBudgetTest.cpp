@@ -39,7 +39,6 @@ class EffectsBudgetTest : public EffectsTest {
     ExplosionConfigsLoad();
     // The break-ups that death sequences start are kept by the battle world's stand-in
     // record, which grows to its bound: give it its room now.
-    GUI_BS_WorldEffectsSeam::Instance().requests.reserve(GUI_BS_WorldEffectsSeam::kKept + 1);
     missile.alive = true;
     missile.heading = 90.0f;
   }
@@ -79,7 +78,7 @@ class EffectsBudgetTest : public EffectsTest {
         SpawnExplosion(EXP_SMALL_FIERY, 0, 0, 0, 0, 0, 0, x, y);
         break;
     }
-    if (frame % 60 == 0) DeathSequencePool::Instance().Start("death_large", x, y, 30.0f);
+    if (frame % 60 == 0) DeathSequencePool::Instance().Start("death_large", x, y, 30.0f, nullptr);
     if (frame % 45 == 0) GUI_BS_AirStrikeTrailSprite::SpawnBurst(x, y);
     if (frame % 40 == 0) {  // a missile every 40 frames, flying for 20
       missile.x = x;

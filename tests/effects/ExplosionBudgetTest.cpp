@@ -27,7 +27,6 @@ class ExplosionBudgetTest : public explosions_test::WorldEffectsTest {
     GUI_BS_AirStrikeTrailSprite::PoolInit();
     // The break-ups that death sequences start are still kept by the battle world's
     // stand-in record, which grows to its bound: give it its room now.
-    GUI_BS_WorldEffectsSeam::Instance().requests.reserve(GUI_BS_WorldEffectsSeam::kKept + 1);
     missile.alive = true;
     missile.heading = 90.0f;
   }
@@ -63,7 +62,7 @@ class ExplosionBudgetTest : public explosions_test::WorldEffectsTest {
       default:
         break;
     }
-    if (frame % 60 == 0) DeathSequencePool::Instance().Start("death_large", x, y, 30.0f);
+    if (frame % 60 == 0) DeathSequencePool::Instance().Start("death_large", x, y, 30.0f, nullptr);
     if (frame % 45 == 0) GUI_BS_AirStrikeTrailSprite::SpawnBurst(x, y);
     // A missile every 40 frames, flying for 20.
     if (frame % 40 == 0) {
