@@ -79,7 +79,6 @@ void GUI_BS_DamageFeedbackPool::Draw(const HudLiveUnits& live, float frameMs) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   for (GUI_BS_DamageFeedback& r : records) {
     if (!r.active) continue;
-    r.drawn = false;
     // A unit that is gone (or destroyed) takes its numbers with it.
     if (!live.IsLive(r.unit) || r.unit->GetState() == US_DESTROYED) {
       r.active = false;
@@ -100,11 +99,7 @@ void GUI_BS_DamageFeedbackPool::Draw(const HudLiveUnits& live, float frameMs) {
     if (map.IsOffScreen(wx, wy, 100.0f)) continue;
     float sx, sy;
     HudWorldToScreen(wx, wy, &sx, &sy);
-    r.drawn = true;
-    r.drawnX = sx;
-    r.drawnY = sy - 48.0f * t;
-    r.drawnAlpha = FadeAlpha(t);
-    text.Print(0, r.text.c_str(), r.drawnX, r.drawnY, WithAlpha(r.colour, r.drawnAlpha));
+    text.Print(0, r.text.c_str(), sx, sy - 48.0f * t, WithAlpha(r.colour, FadeAlpha(t)));
   }
   text.Flush();
 }

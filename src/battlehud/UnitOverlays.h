@@ -19,9 +19,6 @@ struct GUI_BS_DamageFeedback {
   uint32_t colour = 0xFFFFFFFFu;
   bool fixed = false;
   float fixedX = 0.0f, fixedY = 0.0f;
-  // What the last update drew (tests): screen point and alpha (0..1), or not drawn.
-  bool drawn = false;
-  float drawnX = 0.0f, drawnY = 0.0f, drawnAlpha = 0.0f;
 };
 
 class GUI_BS_DamageFeedbackPool {

@@ -24,6 +24,7 @@
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/Strings.h"
+#include "engine/TextRenderer.h"
 #include "simdata/MapSquare.h"
 #include "simdata/Scenario.h"
 #include "support/NullDeviceFixture.h"
@@ -317,11 +318,19 @@ TEST_F(OverlayTest, DamageNumbersRiseFadeAndLetGoOfDeletedUnits) {
   pool.Add(u, 5.0f, 2, 0.0f, 0.0f);
   HudLiveUnits live;
   live.Refresh();
+  // What the draw hands the text renderer: the number's point and colour.
+  LoadStandardFonts();
+  TextCapture capture;
+  GetTextRenderer().SetCapture(&capture);
   pool.Draw(live, 250.0f);
-  EXPECT_NEAR(pool.records[0].drawnY, 300.0f - 24.0f, 1e-3f);
-  EXPECT_FLOAT_EQ(pool.records[0].drawnAlpha, 1.0f);
   pool.Draw(live, 200.0f);  // t = 0.9
-  EXPECT_NEAR(pool.records[0].drawnAlpha, 0.5f, 1e-3f);
+  GetTextRenderer().SetCapture(nullptr);
+  ASSERT_EQ(capture.chunks.size(), 2u);
+  EXPECT_EQ(capture.chunks[0]->text, pool.records[0].text);
+  EXPECT_NEAR(capture.chunks[0]->y, 300.0f - 24.0f, 1e-3f);
+  EXPECT_EQ(capture.chunks[0]->colour >> 24, 0xFFu);
+  EXPECT_NEAR(capture.chunks[1]->y, 300.0f - 48.0f * 0.9f, 1e-3f);
+  EXPECT_NEAR(float(capture.chunks[1]->colour >> 24), 0.5f * 255.0f, 1.0f);
   pool.Add(u, 5.0f, 2, 0.0f, 0.0f);
   units.clear();  // the unit is deleted while its numbers rise
   live.Refresh();

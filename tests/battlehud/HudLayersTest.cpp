@@ -22,6 +22,7 @@
 #include "battlescreen/UnitSceneFixture.h"
 #include "engine/D3DEngine.h"
 #include "engine/Strings.h"
+#include "engine/TextRenderer.h"
 #include "platform/NullDevice.h"
 #include "support/NullDeviceFixture.h"
 
@@ -141,18 +142,26 @@ TEST_F(HudLayersTest, DamageNumbersRiseFromWhereTheRoundStruck) {
   ASSERT_GE(hitX, 0.0f);
   // The target drives on; the number stays where the round struck.
   target->x += 150.0f;
+  // What the frame hands the text renderer (the text itself leaves no vertices on the null
+  // device).
+  LoadStandardFonts();
+  TextCapture capture;
+  GetTextRenderer().SetCapture(&capture);
   Frame();
+  GetTextRenderer().SetCapture(nullptr);
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float sx = (hitX - map.viewLeft) * map.zoom, sy = (hitY - map.viewTop) * map.zoom;
-  // The number the frame printed (the text itself leaves no vertices on the null device).
   GUI_BS_DamageFeedback* number = nullptr;
   for (GUI_BS_DamageFeedback& r : GUI_BS_DamageFeedbackPool::Instance().records)
     if (r.active && r.unit == target) number = &r;
   ASSERT_NE(number, nullptr) << "the hit shows a number";
-  ASSERT_TRUE(number->drawn);
+  const LibTextChunk* printed = nullptr;
+  for (const LibTextChunk* c : capture.chunks)
+    if (c->text == number->text) printed = c;
+  ASSERT_NE(printed, nullptr) << "the frame prints the number";
   const float rise = 48.0f * number->elapsed / GUI_BS_DamageFeedbackPool::kLifeMs;
-  EXPECT_NEAR(number->drawnX, sx, 0.5f);
-  EXPECT_NEAR(number->drawnY, sy - rise, 0.5f);
+  EXPECT_NEAR(printed->x, sx, 0.5f);
+  EXPECT_NEAR(printed->y, sy - rise, 0.5f);
 }
 
 }  // namespace
