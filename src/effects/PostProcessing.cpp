@@ -18,6 +18,21 @@
 #include "simdata/Scenario.h"
 
 namespace {
+// A quad over the target rectangle (left, top) to (right, bottom), at exact pixels and
+// sampling the same rectangle of a target tw x th pixels in size.
+void TargetQuad(GVertex quad[4], float l, float t, float r, float b, float tw, float th) {
+  const float xs[4] = {l, r, l, r}, ys[4] = {t, t, b, b};
+  for (int i = 0; i < 4; ++i) {
+    quad[i].x = xs[i] - 0.5f;
+    quad[i].y = ys[i] - 0.5f;
+    quad[i].z = 0.0f;
+    quad[i].rhw = 1.0f;
+    quad[i].colour = 0xFFFFFFFFu;
+    quad[i].u = xs[i] / tw;
+    quad[i].v = ys[i] / th;
+  }
+}
+
 constexpr float kPi = 3.14159265f;
 constexpr float kNoiseStepMs = 64.0f;
 constexpr float kPulseMs = 600.0f;
@@ -192,16 +207,7 @@ void GUI_BS_PostProcessor::BuildOps() {
   const GTexture9* target = e.FindNamedTexture("rt_offscreen1");
   const float tw = target && target->Get() ? static_cast<float>(target->Get()->Width()) : w;
   const float th = target && target->Get() ? static_cast<float>(target->Get()->Height()) : h;
-  const float xs[4] = {0.0f, w, 0.0f, w}, ys[4] = {0.0f, 0.0f, h, h};
-  for (int i = 0; i < 4; ++i) {
-    screenQuad[i].x = xs[i] - 0.5f;
-    screenQuad[i].y = ys[i] - 0.5f;
-    screenQuad[i].z = 0.0f;
-    screenQuad[i].rhw = 1.0f;
-    screenQuad[i].colour = 0xFFFFFFFFu;
-    screenQuad[i].u = xs[i] / tw;
-    screenQuad[i].v = ys[i] / th;
-  }
+  TargetQuad(screenQuad, 0.0f, 0.0f, w, h, tw, th);
   passesLeft = passCount;
   pingPong = 0;
   if (passCount == 0) {
@@ -364,17 +370,7 @@ void GUI_BS_PostProcessor::DistortBackBufferRegion() {
   if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
   GVertex quad[4];
   const float tw = static_cast<float>(scene->Width()), th = static_cast<float>(scene->Height());
-  const float xs[4] = {float(l), float(r), float(l), float(r)},
-              ys[4] = {float(t), float(t), float(b), float(b)};
-  for (int i = 0; i < 4; ++i) {
-    quad[i].x = xs[i] - 0.5f;
-    quad[i].y = ys[i] - 0.5f;
-    quad[i].z = 0.0f;
-    quad[i].rhw = 1.0f;
-    quad[i].colour = 0xFFFFFFFFu;
-    quad[i].u = xs[i] / tw;
-    quad[i].v = ys[i] / th;
-  }
+  TargetQuad(quad, float(l), float(t), float(r), float(b), tw, th);
   if (e.IsAdditive()) e.SetNormalBlend();
   e.SetPointFiltering(true, 0);
   e.SetPointFiltering(true, 1);
