@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
@@ -57,6 +58,94 @@ const SIM_ModuleType* FirstWeapon(const SIM_UnitDesign* design) {
     if (m.type && m.type->isWeapon) return m.type;
   return nullptr;
 }
+
+// Whether a route of 5 to 9 squares (4 to 8 links) that enters no square twice leads
+// from a start square to a goal square. The fewest links from every square to the goal,
+// counted once backwards over the links, settle most pairs at once: the shortest route
+// is such a route when it has 4 to 8 links, and no route exists when it has more. Only a
+// start closer than 4 links is searched for a longer way round, and then only through
+// squares from which the goal stays within 8 links.
+class RouteLengths {
+ public:
+  static constexpr int kMinLinks = 4;
+  static constexpr int kMaxLinks = 8;
+
+  explicit RouteLengths(const SIM_Scenario& scenario) {
+    // Every square a start, goal or link can name.
+    for (const SIM_MapSquare* s : scenario.squaresByNumber) Add(s);
+    for (const auto& s : scenario.grid) Add(s.get());
+    for (const SIM_MapSquare* s : scenario.routeStartSquares) Add(s);
+    next_.resize(squares_.size());
+    previous_.resize(squares_.size());
+    for (size_t i = 0; i < squares_.size(); ++i) {
+      for (int32_t link : squares_[i]->links) {
+        const SIM_MapSquare* to = scenario.GetSquareByNumber(link);
+        if (!to) continue;
+        const int j = ids_.at(to);
+        next_[i].push_back(j);
+        previous_[static_cast<size_t>(j)].push_back(static_cast<int>(i));
+      }
+    }
+    onRoute_.assign(squares_.size(), 0);
+  }
+
+  bool Leads(const SIM_MapSquare* start, const SIM_MapSquare* goal) {
+    const auto s = ids_.find(start), g = ids_.find(goal);
+    if (s == ids_.end() || g == ids_.end()) return false;
+    const std::vector<int>& toGoal = LinksTo(g->second);
+    const int shortest = toGoal[static_cast<size_t>(s->second)];
+    if (shortest < 0 || shortest > kMaxLinks) return false;
+    if (shortest >= kMinLinks) return true;
+    return Search(s->second, 0, g->second, toGoal);
+  }
+
+ private:
+  void Add(const SIM_MapSquare* square) {
+    if (square && ids_.emplace(square, static_cast<int>(squares_.size())).second) squares_.push_back(square);
+  }
+
+  // The fewest links from every square to the goal (-1: none), kept per goal.
+  const std::vector<int>& LinksTo(int goal) {
+    std::vector<int>& links = toGoal_[goal];
+    if (!links.empty()) return links;
+    links.assign(squares_.size(), -1);
+    std::vector<int> queue{goal};
+    links[static_cast<size_t>(goal)] = 0;
+    for (size_t head = 0; head < queue.size(); ++head) {
+      const int here = queue[head];
+      for (int from : previous_[static_cast<size_t>(here)]) {
+        if (links[static_cast<size_t>(from)] >= 0) continue;
+        links[static_cast<size_t>(from)] = links[static_cast<size_t>(here)] + 1;
+        queue.push_back(from);
+      }
+    }
+    return links;
+  }
+
+  // Depth first from `square`, reached over `links` links, for a route of at least
+  // kMinLinks; no route passes the goal and comes back to it.
+  bool Search(int square, int links, int goal, const std::vector<int>& toGoal) {
+    if (square == goal) return links >= kMinLinks;
+    onRoute_[static_cast<size_t>(square)] = 1;
+    bool found = false;
+    for (int next : next_[static_cast<size_t>(square)]) {
+      const int rest = toGoal[static_cast<size_t>(next)];
+      if (onRoute_[static_cast<size_t>(next)] || rest < 0 || links + 1 + rest > kMaxLinks) continue;
+      if (Search(next, links + 1, goal, toGoal)) {
+        found = true;
+        break;
+      }
+    }
+    onRoute_[static_cast<size_t>(square)] = 0;
+    return found;
+  }
+
+  std::unordered_map<const SIM_MapSquare*, int> ids_;
+  std::vector<const SIM_MapSquare*> squares_;
+  std::vector<std::vector<int>> next_, previous_;
+  std::unordered_map<int, std::vector<int>> toGoal_;
+  std::vector<char> onRoute_;
+};
 }  // namespace
 
 // ------------------------------------------------------------------ attack zones
@@ -227,10 +316,11 @@ SIM_AI_Placement::SIM_AI_Placement(SIM_MapSquare* s) : square(s) {
   }
   for (SIM_MapSquare* start : scenario->routeStartSquares)
     if (start && DistanceSq(start, square) < kNearRangeSq) nearSquares.push_back(start);
+  RouteLengths routes(*scenario);
   for (SIM_MapSquare* start : scenario->routeStartSquares) {
     if (!start) continue;
     for (SIM_MapSquare* goal : nearSquares) {
-      if (RouteTest(start, goal)) {
+      if (routes.Leads(start, goal)) {
         watchedSquares.push_back(start);
         break;
       }
@@ -251,39 +341,6 @@ SIM_AI_Placement* SIM_AI_Placement::Find(const SIM_MapSquare* s) {
   for (SIM_AI_Placement* p : AllPlacements())
     if (p->square == s) return p;
   return nullptr;
-}
-
-bool SIM_AI_Placement::RouteTest(SIM_MapSquare* start, SIM_MapSquare* goal) const {
-  // Depth-first over the links; a path of 10 squares is not grown further, so the
-  // search is bounded on any map. A path of 5 to 9 squares ending at the goal counts.
-  const SIM_Scenario* scenario = GetBattle().scenario;
-  if (!scenario || !start || !goal) return false;
-  std::vector<SIM_MapSquare*> path{start};
-  struct Frame {
-    size_t next = 0;
-  };
-  std::vector<Frame> frames{Frame{}};
-  while (!frames.empty()) {
-    SIM_MapSquare* last = path.back();
-    if (last == goal && path.size() >= 5 && path.size() <= 9) return true;
-    Frame& f = frames.back();
-    bool advanced = false;
-    if (path.size() < 10) {
-      while (f.next < last->links.size()) {
-        SIM_MapSquare* next = scenario->GetSquareByNumber(last->links[f.next++]);
-        if (!next || Contains(path, next)) continue;
-        path.push_back(next);
-        frames.push_back(Frame{});
-        advanced = true;
-        break;
-      }
-    }
-    if (!advanced) {
-      path.pop_back();
-      frames.pop_back();
-    }
-  }
-  return false;
 }
 
 bool SIM_AI_Placement::Covers(const SIM_MapSquare* other) const {

@@ -137,7 +137,6 @@ class SIM_AI_Placement {
   float exitCloseness = 0.0f;
 
  private:
-  bool RouteTest(SIM_MapSquare* start, SIM_MapSquare* goal) const;
   void RebuildThreats();
 };
 
