@@ -105,11 +105,21 @@ bool RouteThreatOccupantOf(const SIM_MapSquare& square, RouteThreatOccupant& out
 }
 }  // namespace
 
-SIM_Battle& GetBattle() { return ProcessWide<SIM_Battle>(); }
+SIM_Battle* battle_detail::liveBattle = nullptr;
+
+SIM_Battle& battle_detail::FirstUse() {
+  SIM_Battle& battle = ProcessWide<SIM_Battle>();
+  liveBattle = &battle;
+  return battle;
+}
 
 bool BattleExists() { return ProcessWideIfAlive<SIM_Battle>() != nullptr; }
 
-SIM_Battle::~SIM_Battle() { DeleteArmies(); }
+SIM_Battle::~SIM_Battle() {
+  // Whatever asks during the teardown gets what the process-wide slot gives.
+  if (battle_detail::liveBattle == this) battle_detail::liveBattle = nullptr;
+  DeleteArmies();
+}
 
 void SIM_Battle::DeleteArmies() {
   // The opponent first: the player's army is kept longest for the post-mortem.

@@ -104,6 +104,15 @@ class SIM_Battle {
   void DeleteArmies();
 };
 
-SIM_Battle& GetBattle();
+namespace battle_detail {
+// The live battle, kept from its first use until its destructor: the accessor runs
+// several times per unit and frame, and the process-wide slot is a call away.
+extern SIM_Battle* liveBattle;
+SIM_Battle& FirstUse();
+}  // namespace battle_detail
+inline SIM_Battle& GetBattle() {
+  SIM_Battle* battle = battle_detail::liveBattle;
+  return battle ? *battle : battle_detail::FirstUse();
+}
 // True once the battle object exists.
 bool BattleExists();

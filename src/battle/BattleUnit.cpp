@@ -34,6 +34,8 @@ constexpr float kDropInMs = 250.0f;
 constexpr float kWarpOutMs = 200.0f;
 
 float Wrap360(float a) {
+  // Most angles are in range already, and fmod gives those back unchanged.
+  if (a >= 0.0f && a < 360.0f) return a;
   a = std::fmod(a, 360.0f);
   if (a < 0.0f) a += 360.0f;
   return a;
@@ -230,11 +232,13 @@ bool SIM_BattleUnit::CanAct() const {
   }
 }
 
-void SIM_BattleUnit::CacheHeading() {
-  const float r = heading * kPi / 180.0f;
-  cosHeading = std::cos(r);
-  sinHeading = std::sin(r);
+void SIM_BattleUnit::HeadingCosSin(float degrees, float* cosine, float* sine) {
+  const float r = degrees * kPi / 180.0f;
+  *cosine = std::cos(r);
+  *sine = std::sin(r);
 }
+
+void SIM_BattleUnit::CacheHeading() { HeadingCosSin(heading, &cosHeading, &sinHeading); }
 
 void SIM_BattleUnit::LocalToWorld(float ox, float oy, float* wx, float* wy) const {
   *wx = cosHeading * ox - sinHeading * oy + x;
@@ -441,7 +445,13 @@ void SIM_BattleUnit::Update() {
       if (CanAct()) {
         stateTimer += step;
         if (movement) movement->Update();
-        CacheHeading();
+        // The movement has mostly just worked them out for this very heading.
+        if (movement && movement->HasTrigFor(heading)) {
+          cosHeading = movement->cosHeading;
+          sinHeading = movement->sinHeading;
+        } else {
+          CacheHeading();
+        }
         if (turretFacing) turretFacing->Update();
         if (headLook) headLook->Update();
       }

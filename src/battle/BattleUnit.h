@@ -111,6 +111,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   float GetRefund() const;
   bool CanAct() const;
   void CacheHeading();
+  // The cosine and sine of a heading in degrees, as CacheHeading works them out.
+  static void HeadingCosSin(float heading, float* cosine, float* sine);
   void LocalToWorld(float ox, float oy, float* wx, float* wy) const;
   // The same with the drop-in scale applied to the offset (1.5 falling to 1.0).
   void LocalToWorldScaled(float ox, float oy, float* wx, float* wy) const;

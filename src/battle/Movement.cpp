@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
@@ -20,7 +21,15 @@ constexpr float kPi = 3.14159265358979f;
 // A mech's gait repeats every 60 frames of its 120-frame walk cycle.
 constexpr int kGaitFrames = 60;
 
+uint32_t HeadingBits(float heading) {
+  uint32_t bits;
+  std::memcpy(&bits, &heading, sizeof bits);
+  return bits;
+}
+
 float Wrap360(float a) {
+  // Most angles are in range already, and fmod gives those back unchanged.
+  if (a >= 0.0f && a < 360.0f) return a;
   a = std::fmod(a, 360.0f);
   if (a < 0.0f) a += 360.0f;
   return a;
@@ -48,6 +57,10 @@ void SIM_BattleMovement::SetTarget(float tx, float ty) {
   targetY = ty + formationY;
   hasTarget = true;
   throttle = 1.0f;
+}
+
+bool SIM_BattleMovement::HasTrigFor(float heading) const {
+  return trigValid && trigHeading == HeadingBits(heading);
 }
 
 int SIM_BattleMovement::WalkFrame() const {
@@ -121,9 +134,12 @@ void SIM_BattleMovement::Turn(float wanted, bool wobble) {
   const float rate = unit->moduleManager ? unit->moduleManager->hullTurnRate : 0.0f;
   const float limit = rate * std::max(throttle, 0.5f) * frame;
   unit->SetHeading(TurnTowardsAngle(unit->heading, wanted, limit));
-  const float r = unit->heading * kPi / 180.0f;
-  cosHeading = std::cos(r);
-  sinHeading = std::sin(r);
+  // A unit holding its heading keeps the cosine and sine it has.
+  if (!HasTrigFor(unit->heading)) {
+    SIM_BattleUnit::HeadingCosSin(unit->heading, &cosHeading, &sinHeading);
+    trigHeading = HeadingBits(unit->heading);
+    trigValid = true;
+  }
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }
 

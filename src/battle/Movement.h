@@ -3,6 +3,7 @@
 // limit, speeds up or slows down towards what its modules allow, advances along its
 // heading, and notices arrival and exit squares. Every movement has its own speed and
 // heading wobble, so units of one design never move in lock step.
+#include <cstdint>
 #include <memory>
 
 class SIM_BattleUnit;
@@ -26,6 +27,8 @@ class SIM_BattleMovement {
   void Update();
   // A move order to (x, y) plus the formation offset: has target, throttle 1.
   void SetTarget(float x, float y);
+  // Whether cosHeading and sinHeading are those of this heading, bit for bit.
+  bool HasTrigFor(float heading) const;
 
   SIM_BattleUnit* unit = nullptr;
   std::unique_ptr<SIM_CollisionAvoider> avoider;  // soldiers only
@@ -49,7 +52,9 @@ class SIM_BattleMovement {
   float headingWobblePhase = 0.0f;
   float idleTime = 0.0f;
   int mode = MODE_MOVE;
-  bool walks = false;  // mechs: the gait pulses the speed
+  bool walks = false;        // mechs: the gait pulses the speed
+  bool trigValid = false;    // cosHeading and sinHeading are those of trigHeading
+  uint32_t trigHeading = 0;  // the bits of the heading they were worked out for
 
  private:
   void SpeedStep();
