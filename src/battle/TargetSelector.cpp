@@ -168,9 +168,13 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
     const float o = threatScoring ? (1.0f - 0.5f * ThreatValue(u)) * m : m;
     const float closeness = 1.0f - o / maxRangeSq;
     const float chance = weapon ? weapon->HitChance(u) : 0.0f;
+    // The turn can only lower the score: a unit that would not beat the best even dead
+    // ahead is passed over without working out its bearing.
+    const float ahead = chance * 100.0f + closeness * 10.0f;
+    if (!(ahead > bestScore)) continue;
     const float turn = AngleDifference(HeadingDegrees(owner->x, owner->y, u->x, u->y), owner->heading);
     const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
-    const float score = chance * 100.0f + closeness * 10.0f - turnPenalty * 25.0f;
+    const float score = ahead - turnPenalty * 25.0f;
     if (score > bestScore) {
       bestScore = score;
       best = u;

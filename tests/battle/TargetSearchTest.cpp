@@ -278,4 +278,19 @@ TEST(TargetSearchBattle, ASeededBattleEndsTheSameWithTheSquaresAsWithTheWholeArm
   EXPECT_EQ(SIM_TargetSelector::differingSearches, 0);
 }
 
+// The same battle as the code before the faster searches and frame step fought it, its
+// figures recorded from that code: the player must see no difference.
+TEST(TargetSearchBattle, ASeededBattleEndsAsRecorded) {
+  const BattleRecord r = PlaySeededMatch("border_crossing", 2);
+  ASSERT_NE(r.outcome, -1) << "the scenario is shipped";
+  EXPECT_EQ(r.outcome, OUTCOME_VICTORY);
+  EXPECT_EQ(r.battleMs, 216896.0);
+  EXPECT_EQ(r.checks, 3389);
+  EXPECT_EQ(r.shots.at("attacker"), 2998.0);
+  EXPECT_EQ(r.shots.at("defender"), 3553.0);
+  EXPECT_EQ(r.kills.at("attacker"), 144);
+  EXPECT_EQ(r.kills.at("defender"), 100);
+  EXPECT_EQ(r.targets, 8103479078952503677ull) << "some unit aimed elsewhere at some check";
+}
+
 }  // namespace
