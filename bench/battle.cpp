@@ -17,9 +17,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "battle/BattleArmy.h"
@@ -346,5 +348,10 @@ int main(int argc, char** argv) {
   ResetAllSingletons();
   g_map.reset();
   DeleteAllVariants();
+  // The throw-away user folder goes with the run.
+  if (!g_userDir.empty()) {
+    std::error_code ec;
+    std::filesystem::remove_all(g_userDir, ec);
+  }
   return 0;
 }
