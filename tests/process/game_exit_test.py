@@ -11,6 +11,7 @@ Anything that keeps the game from starting, from reaching a battle or from endin
 the test; so does any exit status but 0 (a sanitizer report ends the game with 1 or an
 abort)."""
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -277,6 +278,8 @@ def main():
     finally:
         server.kill()
         server.wait()
+        if game:
+            shutil.rmtree(game.user, ignore_errors=True)
 
 
 if __name__ == "__main__":
