@@ -105,6 +105,8 @@ void RegisterHudReset() {
                               delete g_postMortem;
                               g_postMortem = nullptr;
                               delete GetRecordingSaveDialog();
+                              // The strip's remembered place is process-wide too.
+                              g_deploymentScroll = 0;
                             }),
                             true);
   (void)registered;
@@ -803,7 +805,10 @@ void GUI_BS_Deployment::Draw() {
 }
 
 GUI_BS_Deployment* GetOpenDeploymentWindow() { return g_deployment; }
-int& RememberedDeploymentScroll() { return g_deploymentScroll; }
+int& RememberedDeploymentScroll() {
+  RegisterHudReset();
+  return g_deploymentScroll;
+}
 void OpenDeploymentWindow() {
   if (!g_deployment) new GUI_BS_Deployment();
 }

@@ -69,16 +69,19 @@ class AchievementsFlow : public ::testing::Test {
       battle.SetVictory();
     else
       battle.SetDefeat();
+    // The delay after the outcome is two seconds; the deadline is for a loaded machine.
     const uint64_t start = ClockMilliseconds();
-    while (!GetOpenPostMortem() && ClockMilliseconds() - start < 10000) {
+    while (!GetOpenPostMortem() && ClockMilliseconds() - start < 120000) {
       battle.Update();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
-  // Frames until the condition holds (at most a few seconds).
+  // Frames until the condition holds; the workers take a moment, far longer on a loaded
+  // machine, and only a worker that never ends reaches the deadline.
   template <typename Condition>
   bool FramesUntil(Condition done) {
-    for (int i = 0; i < 2000 && !done(); ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
       CallGameLayerHook(GetGameLayerHooks().pollEndOfBattleWorkers);
       if (GUI_BS_PostMortem* pm = GetOpenPostMortem()) pm->Draw();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -139,7 +142,9 @@ TEST_F(AchievementsFlow, AFirstCampaignVictoryEarnsItsMedalOnceFromBattleToMainM
   ASSERT_NE(OpenPleaseWait(), nullptr);
   // The cancel comes while the names are on their way (a worker cancelled before it
   // starts sends nothing, which is another case).
-  for (int i = 0; i < 2000 && !sending.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (!sending.load() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   ASSERT_TRUE(sending.load());
   zt_test::ClickOn(OpenPleaseWait()->CancelButton());
   zt_test::ClickOn(medals->continueButton);

@@ -169,7 +169,8 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
     // The icons' design pictures are composed into a folder of their own.
-    const std::string pictures = zt_test::BuildDir() + "/designtextures_hud_null";
+    // In the test's own folder: every test run on this build shares the build folder.
+    const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);

@@ -66,7 +66,8 @@ class DeploymentGLTest : public ::testing::Test {
     GetRenderDevice().SetScreenSize(1024, 768);
     RegisterTextureFolder("data/bitmaps");
     // The icons' design pictures are composed into a folder of their own.
-    const std::string pictures = zt_test::BuildDir() + "/designtextures_hud";
+    // In the test's own folder: every test run on this build shares the build folder.
+    const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);
@@ -231,8 +232,9 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
   ASSERT_NE(pm, nullptr);
   Click((pm->continueButton->left + pm->continueButton->right) / 2.0f,
         (pm->continueButton->top + pm->continueButton->bottom) / 2.0f);
-  // The post-battle worker runs on real time.
-  for (int i = 0; i < 2000 && !GetOpenPostBattleUnlock(); ++i) {
+  // The post-battle worker runs on real time; the deadline is for a loaded machine.
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+       !GetOpenPostBattleUnlock() && std::chrono::steady_clock::now() < until;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     Frame();
   }
@@ -241,7 +243,8 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
   EXPECT_NE(unlock->freeUnlock, nullptr);
   EXPECT_EQ(unlock->firstChoice, nullptr) << "a defeat offers no choice";
   ASSERT_NE(unlock->continueButton, nullptr);
-  for (int i = 0; i < 500 && OpenPleaseWait(); ++i) {
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+       OpenPleaseWait() && std::chrono::steady_clock::now() < until;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     Frame();
   }

@@ -296,7 +296,8 @@ class DivisionManagerGLTest : public DivisionManagerTest {
     if (!gl_.Open("Zentrak division manager test", 1024, 768)) return;
     GetRenderDevice().SetScreenSize(1024, 768);
     RegisterTextureFolder("data/bitmaps");
-    const std::string pictures = zt_test::BuildDir() + "/designtextures_divisions";
+    // In the test's own folder: every test run on this build shares the build folder.
+    const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);

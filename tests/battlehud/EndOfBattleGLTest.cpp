@@ -46,7 +46,8 @@ class EndOfBattleGLTest : public ::testing::Test {
     GetRenderDevice().SetScreenSize(1024, 768);
     GetGame().InitUserFolders();
     RegisterTextureFolder("data/bitmaps");
-    const std::string pictures = zt_test::BuildDir() + "/designtextures_endofbattle";
+    // In the test's own folder: every test run on this build shares the build folder.
+    const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);

@@ -25,6 +25,9 @@ using namespace battle_test;
 class RecordingSave : public ::testing::Test {
  protected:
   void SetUp() override {
+    // Saved into the test's own folder: left unset, the folder is "" and the recordings
+    // would land at the file system's root, shared by every test run on the machine.
+    UserFolders()[USERFOLDER_DEPLOYMENTS] = zt_test::UserRoot() + "/deployments";
     SIM_ScenarioManager::Get().Load();
     for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign())
       if (s && s->name == "desert_pass") scenario = s;

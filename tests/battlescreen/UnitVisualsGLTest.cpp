@@ -106,8 +106,8 @@ platform::DecodedImage ReadPicture(const std::string& path) {
 
 TEST_F(UnitVisualsGLTest, DesignPicturesAreComposedOnceAndAgainWhenTheDesignChanges) {
   ZT_REQUIRE_GL(gl_);
-  const fs::path folder = fs::path(zt_test::BuildDir()) / "designtextures_test";
-  fs::remove_all(folder);
+  // In the test's own folder: the build folder is shared by every test run on this build.
+  const fs::path folder = fs::path(zt_test::UserDir()) / "designtextures";
   fs::create_directories(folder);
   UserFolders()[USERFOLDER_DESIGNTEXTURES] = folder.string();
   SIM_UnitDesign* design = PlayerDesign("Jackal Scout");
@@ -181,7 +181,6 @@ TEST_F(UnitVisualsGLTest, DesignPicturesAreComposedOnceAndAgainWhenTheDesignChan
   ds.DeleteCachedFile(oldName);
   EXPECT_FALSE(fs::exists(folder / repainted));
   EXPECT_TRUE(fs::exists(folder / hull));
-  fs::remove_all(folder);
 }
 
 // A sheet whose every pixel names its own place: red and green the low bits of x and y,

@@ -84,7 +84,8 @@ class BattleRoadGLTest : public ::testing::Test {
     const std::string root = zt_test::UserRoot();
     UserFolders()[USERFOLDER_SCENARIOS] = root + "/scenarios";
     UserFolders()[USERFOLDER_DEPLOYMENTS] = root + "/deployments";
-    const std::string pictures = zt_test::BuildDir() + "/designtextures_road";
+    // In the test's own folder: every test run on this build shares the build folder.
+    const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);

@@ -612,8 +612,10 @@ TEST_F(BrowserTest, AWinWritesItsHighScoreOnceAndTheBrowserShowsIt) {
   }
   ASSERT_NE(GetOpenPostMortem(), nullptr);
   GUI_BS_PostMortem::OnContinue(0);
-  // The worker ends on its own thread; the dialog sees that at a later draw.
-  for (int i = 0; i < 500 && GetOpenPostMortem() && !GetOpenPostBattleUnlock(); ++i) {
+  // The worker ends on its own thread; the dialog sees that at a later draw (the deadline
+  // is for a loaded machine).
+  for (const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+       GetOpenPostMortem() && !GetOpenPostBattleUnlock() && std::chrono::steady_clock::now() < until;) {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     GetOpenPostMortem()->Draw();
   }

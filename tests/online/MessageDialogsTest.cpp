@@ -51,7 +51,7 @@ class MessageDialogsTest : public NullDeviceTest {
   // Draws the window until its worker is done and the result was taken.
   template <typename Dialog, typename Busy>
   void Pump(Dialog* dialog, Busy busy) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (busy() && std::chrono::steady_clock::now() < until) {
       dialog->Draw();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));

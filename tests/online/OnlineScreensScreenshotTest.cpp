@@ -94,7 +94,7 @@ class OnlineScreensScreenshotTest : public ::testing::TestWithParam<Size> {
 
   // Draws frames until no worker runs.
   void Settle() {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     do {
       Frame();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -70,7 +70,7 @@ class OnlineScreensTest : public NullDeviceTest {
   }
   template <typename Busy>
   void Pump(GUI_WindowBase* w, Busy busy) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (busy() && std::chrono::steady_clock::now() < until) {
       w->Draw();
       std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -95,7 +95,7 @@ class OnlineTwoClientsTest : public NullDeviceTest {
 
   // Draws the online screen's windows until no worker runs.
   void Settle() {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     do {
       GetWindowOrder().FlushDeleted();
       mode.Draw();
@@ -407,7 +407,7 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
   game.SetGameMode(MODE_ONLINE);
   ASSERT_EQ(game.CurrentModeNumber, MODE_ONLINE);
   auto settle = [&] {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     do {
       GetWindowOrder().FlushDeleted();
       game.CurrentMode->Draw();
@@ -486,7 +486,7 @@ TEST_F(OnlineTwoClientsTest, ANewPlayerFromTheMainMenuKeepsEverythingAfterLeavin
 // Draws the window until no worker runs (the window is not part of the online screen).
 template <typename Window>
 void SettleWindow(Window* window) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   while (GetThreadManager().Busy() && std::chrono::steady_clock::now() < until) {
     window->Draw();
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -204,7 +204,9 @@ TEST_F(OnlineTest, HostileRepliesFailAndLeaveCachedFilesAlone) {
     EXPECT_FALSE(GetInternet().InviteFriend("tankgirl", message)) << mode;
     EXPECT_FALSE(GetInternet().DownloadChallenge("seed0001", package)) << mode;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    EXPECT_LT(seconds, 3 * 2.0 + 1.5) << mode;  // three requests, each within its time-out
+    // Three requests, each ended by its 2 s time-out: a stalling or dripping server would
+    // hold each for minutes. The margin is for a loaded machine.
+    EXPECT_LT(seconds, 3 * (2.0 + 8.0)) << mode;
     EXPECT_EQ(ReadAll(friends), friendsBefore) << mode;
     EXPECT_EQ(ReadAll(package), packageBefore) << mode;
     server.SetMode("*", "");
@@ -232,12 +234,12 @@ TEST_F(OnlineTest, CancelWakesAStalledRequestAtOnce) {
   WriteAll(friends, "#,kept,\n");
   auto result = std::make_shared<std::atomic<int>>(0);
   SIM_ThreadManager& runner = GetThreadManager();
-  auto begin = std::chrono::steady_clock::now();
   auto job = runner.StartThread([result](SIM_WorkerJob&) { *result = GetInternet().GetFriends() ? 1 : 2; },
                                 "UpdateFriendsThread", false);
   ASSERT_TRUE(job);
-  // The GUI thread goes on while the worker waits on the server.
-  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count(), 0.1);
+  // The GUI thread goes on while the worker waits on the stalled server.
+  EXPECT_FALSE(job->Done());
+  EXPECT_EQ(result->load(), 0);
   EXPECT_TRUE(runner.Busy());
   EXPECT_FALSE(runner.StartThread([](SIM_WorkerJob&) {}, "second", false)) << "one worker at a time";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -246,10 +248,11 @@ TEST_F(OnlineTest, CancelWakesAStalledRequestAtOnce) {
   runner.CancelCurrent();
   EXPECT_FALSE(runner.Busy());
   EXPECT_TRUE(job->Cancelled());
-  while (!job->Done() && std::chrono::steady_clock::now() - cancelAt < std::chrono::seconds(5))
+  while (!job->Done() && std::chrono::steady_clock::now() - cancelAt < std::chrono::seconds(20))
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   double woke = std::chrono::duration<double>(std::chrono::steady_clock::now() - cancelAt).count();
-  EXPECT_LT(woke, 0.25) << "the transfer was not woken by the cancel";
+  // Unwoken, the transfer would wait out its 30 s time-out; the margin is for a loaded machine.
+  EXPECT_LT(woke, 10.0) << "the transfer was not woken by the cancel";
   EXPECT_EQ(*result, 2);
   EXPECT_EQ(ReadAll(friends), "#,kept,\n");
   // The runner takes the next worker at once.

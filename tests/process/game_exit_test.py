@@ -11,6 +11,7 @@ Anything that keeps the game from starting, from reaching a battle or from endin
 the test; so does any exit status but 0 (a sanitizer report ends the game with 1 or an
 abort)."""
 import os
+import shutil
 import signal
 import subprocess
 import sys
@@ -38,9 +39,14 @@ OPTIONS_APPLY = (836, 510)
 # the campaign map in the battle browser, the options' panel, grass in the battle.
 SCREEN_MIDDLE = (512, 175)
 
-STARTUP_SECONDS = 60
-BATTLE_LOAD_SECONDS = 60
-EXIT_SECONDS = 60
+# Deadlines, not expected times: each wait ends as soon as its sign appears. A sanitizer
+# build drawing in software on a machine busy with other tests can take minutes for what
+# takes seconds alone, and only a game that hangs should reach them.
+STARTUP_SECONDS = 240
+BATTLE_LOAD_SECONDS = 240
+EXIT_SECONDS = 120
+# How long one press may take to show on the screen before it counts as lost.
+PRESS_SECONDS = 40
 
 
 class Failure(Exception):
@@ -136,14 +142,14 @@ def shot(x, name):
         xinput.write_png(os.path.join(folder, name + ".png"), x.grab(WIDTH, HEIGHT))
 
 
-def press_until_changed(game, x, press, watch, what, tries=3, seconds=30):
+def press_until_changed(game, x, press, watch, what, tries=3, seconds=PRESS_SECONDS):
     """Presses (press() clicks or keys) until the screen around watch changes, so a press
     made while a slow frame was still on screen is made again."""
     wx, wy = watch
     for _ in range(tries):
         before = x.grab_region(wx - 20, wy - 20, 40, 40)
         press()
-        deadline = time.time() + seconds / tries
+        deadline = time.time() + seconds
         while time.time() < deadline:
             time.sleep(0.3)
             if not game.alive():
@@ -272,6 +278,8 @@ def main():
     finally:
         server.kill()
         server.wait()
+        if game:
+            shutil.rmtree(game.user, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -20,7 +21,10 @@ namespace zt_test {
 
 class LocalGameServer {
  public:
-  // Launches the server and waits (at most ~15 s) until it has written its port.
+  // Launches the server and waits until it has written its port. The start (Python and,
+  // seeded, its database) takes a second or two, and far longer on a loaded machine: the
+  // wait ends when the port is written or the server has ended, the deadline only stops a
+  // server that hangs.
   bool Start(bool seed = true) {
     std::string dir = UserRoot() + "/../gameserver";
     portFile_ = dir + ".port";
@@ -49,17 +53,22 @@ class LocalGameServer {
       _exit(127);
     }
     if (pid_ < 0) return false;
-    for (int i = 0; i < 300; ++i) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
+    while (std::chrono::steady_clock::now() < deadline) {
       std::ifstream in(portFile_);
       if (in >> port_ && port_ > 0) break;
       int status = 0;
       if (waitpid(pid_, &status, WNOHANG) == pid_) {
         pid_ = -1;
+        ADD_FAILURE() << "the game server ended before it listened: " << ReadLog(dir + ".log");
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (port_ <= 0) return false;
+    if (port_ <= 0) {
+      ADD_FAILURE() << "the game server wrote no port in 240 s: " << ReadLog(dir + ".log");
+      return false;
+    }
     base_ = "http://127.0.0.1:" + std::to_string(port_);
     return true;
   }
@@ -106,6 +115,10 @@ class LocalGameServer {
       }
     }
     return out;
+  }
+  static std::string ReadLog(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   pid_t pid_ = -1;
   int port_ = 0;

@@ -33,9 +33,11 @@ inline std::string PlantDevZeroLink(const std::string& path) {
 }
 
 // True when the call returns within the limit. A FIFO at fifoPath (if given) is opened
-// for writing and closed when the call is late, which ends a read blocked on it.
+// for writing and closed when the call is late, which ends a read blocked on it. A call
+// that blocks on a FIFO or reads /dev/zero to its end never returns by itself, so the
+// limit is generous: a loaded machine can make a quick refusal take seconds.
 inline bool FinishesQuickly(const std::function<void()>& call, const std::string& fifoPath = std::string(),
-                            std::chrono::milliseconds limit = std::chrono::milliseconds(3000)) {
+                            std::chrono::milliseconds limit = std::chrono::milliseconds(20000)) {
   std::mutex m;
   std::condition_variable cv;
   bool done = false;
@@ -86,14 +88,16 @@ inline double ThreadCpuSeconds() {
 // that built them) cost, and whether it waited on the FIFO at fifoPath. From `grace` on, a
 // watchdog keeps opening the FIFO for writing without waiting: that succeeds only while
 // someone holds it open for reading, i.e. a read blocked on it, which the open and close
-// then end. So a regression is seen at once and fails the test instead of hanging it.
+// then end. So a regression fails the test instead of hanging it. The grace is long: a
+// worker thread may hold the FIFO open for a moment to look at it and refuse it, and a
+// frame on a loaded machine can take seconds; a call blocked on the FIFO waits forever.
 struct CallCost {
   double wallSeconds = 0.0;
   double cpuSeconds = 0.0;  // this thread's
   int fifoReadersFound = 0;
 };
 inline CallCost CostWithFifoWatchdog(const std::function<void()>& call, const std::string& fifoPath,
-                                     std::chrono::milliseconds grace = std::chrono::milliseconds(1000)) {
+                                     std::chrono::milliseconds grace = std::chrono::milliseconds(20000)) {
   std::mutex m;
   std::condition_variable cv;
   bool done = false;
@@ -127,19 +131,33 @@ inline CallCost CostWithFifoWatchdog(const std::function<void()>& call, const st
   return cost;
 }
 
-// Ends the test program with a message should the scope still run after the limit: a
-// regression that makes a test take minutes (a search per line of a long list) then
-// fails the run instead of holding it up.
+// Ends the test program with a message should the scope have used more than `limit` of
+// CPU time: a regression that makes a test take minutes of work (a search per line of a
+// long list) then fails the run instead of holding it up. CPU time, not the clock: a
+// machine busy with other tests slows a test down without making it do more. A scope
+// still running after four times the limit on the clock (a hang) ends the same way.
+inline double ProcessCpuSeconds() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 class FailAfter {
  public:
   FailAfter(std::chrono::seconds limit, std::string what)
       : what_(std::move(what)), thread_([this, limit] {
+          const double cpuStart = ProcessCpuSeconds();
+          const auto wallEnd = std::chrono::steady_clock::now() + 4 * limit;
           std::unique_lock<std::mutex> lock(m_);
-          if (cv_.wait_for(lock, limit, [this] { return done_; })) return;
-          std::fprintf(stderr, "%s: still running after %lld s; the test program stops here\n", what_.c_str(),
-                       static_cast<long long>(limit.count()));
-          std::fflush(stderr);
-          std::_Exit(3);
+          while (!cv_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+            const double cpu = ProcessCpuSeconds() - cpuStart;
+            const bool hung = std::chrono::steady_clock::now() > wallEnd;
+            if (cpu <= static_cast<double>(limit.count()) && !hung) continue;
+            std::fprintf(stderr,
+                         "%s: still running after %.0f s of CPU time%s; the test program stops here\n",
+                         what_.c_str(), cpu, hung ? " and four times as long on the clock" : "");
+            std::fflush(stderr);
+            std::_Exit(3);
+          }
         }) {}
   ~FailAfter() {
     {
