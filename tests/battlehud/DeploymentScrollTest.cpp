@@ -122,7 +122,6 @@ TEST(DeploymentWindowScroll, AStripThatFitsDoesNotScroll) {
 TEST(DeploymentWindowScroll, AReopenedWindowKeepsItsPlaceAndARebuildStartsAgain) {
   // The place left by an earlier strip in this process is not this test's.
   RememberedDeploymentScroll() = 0;
-  ConnectBattleHud();
   GetBattle().playerDefends = false;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
   designs.Load();
@@ -169,7 +168,6 @@ TEST(DeploymentCooldown, TheClockShowsTheRestoredFractionOfARechargingClass) {
 }
 
 TEST(DeploymentDivisionStep, StepsToTheNextDivisionWithSomethingToDeployAndWraps) {
-  ConnectBattleHud();
   GetBattle().playerDefends = false;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
   designs.Load();

@@ -35,7 +35,6 @@ SIM_Scenario* FirstCampaignBattle(bool playerDefends) {
 TEST(PostMortem, OpensOnceTheDelayAfterTheOutcome) {
   ASSERT_NE(FirstCampaignBattle(false), nullptr);
   SIM_Battle& battle = GetBattle();
-  ConnectBattleHud();  // the battle's hooks are reset between tests
   BattleHooks& hooks = GetBattleHooks();
   auto wired = hooks.openPostMortem;
   int opened = 0;
