@@ -166,13 +166,6 @@ uint32_t AmbientColour() {
 }
 }  // namespace
 
-const char* BattleWorldLayerName(int layer) {
-  return layer >= 1 && layer <= kBattleWorldLayers ? kWorldNames[layer] : "";
-}
-const char* BattleHudLayerName(int layer) {
-  return layer >= 1 && layer <= kBattleHudLayers ? kHudNames[layer] : "";
-}
-
 BattleLayerDraw SetBattleWorldLayer(int layer, BattleLayerDraw draw) {
   if (layer < 1 || layer > kBattleWorldLayers) return nullptr;
   BattleLayerDraw old = Slots().world[layer];

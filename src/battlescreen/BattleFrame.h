@@ -74,10 +74,6 @@ enum BattleHudLayer {
   HL_TRANSITION,
 };
 
-// The names the frame trace records ("world 1 map", "hud 14 windows", "post-process").
-const char* BattleWorldLayerName(int layer);
-const char* BattleHudLayerName(int layer);
-
 using BattleLayerDraw = void (*)();
 // Start-up wiring of the layers other subsystems own (kept through tests' resets).
 // Returns the slot's previous drawer.

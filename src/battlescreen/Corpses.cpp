@@ -75,16 +75,7 @@ GUI_BS_Corpse* AddCorpse(float x, float y, float heading, float size, const int3
     c->parts[i].SetSpriteTexture(c->sheet == 1 ? "soldier1_deathanim1.dds" : "soldier1_deathanim2.dds");
     SetSpriteFrame(kLastCell[i], &c->parts[i], 8, 16);
   }
-  if (SIM_Options::Get().IsOn("BLOOD")) {
-    auto* splat = new GUI_BS_BloodSplat();
-    splat->x = x;
-    splat->y = y;
-    splat->rotation = random.NextRandom() * 360.0f;
-    splat->frame = static_cast<int>(random.NextRandom() * 4.0f) & 3;
-    SetSpriteFrame(splat->frame, &splat->sprite, 2, 2);
-    BloodSplatLayer::Get().splats.push_back(splat);
-    c->splat = splat;
-  }
+  c->splat = AddBloodSplat(x, y);
   auto gun = std::make_unique<GUI_BS_ThrownGun>();
   gun->x = gun->startX = x;
   gun->y = gun->startY = y;

@@ -144,12 +144,6 @@ void GUI_BS_DistortionManager::RemoveShieldDistortion(GUI_BS_ShieldDistortion* r
   shields.erase(std::remove(shields.begin(), shields.end(), record), shields.end());
 }
 
-void GUI_BS_DistortionManager::DropUnit(const SIM_BattleUnit* unit) {
-  shields.erase(std::remove_if(shields.begin(), shields.end(),
-                               [unit](const GUI_BS_ShieldDistortion* r) { return r->unit == unit; }),
-                shields.end());
-}
-
 void GUI_BS_DistortionManager::QueueHeat(GUI_BS_RenderObject* object) {
   if (object && static_cast<int>(heat.size()) < kMaxHeatObjects) heat.push_back(object);
 }

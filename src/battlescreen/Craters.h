@@ -73,8 +73,6 @@ class GUI_BS_DistortionManager {
   void AddShieldDistortion(GUI_BS_ShieldDistortion* record);
   // Its shield is going: the record leaves the list.
   void RemoveShieldDistortion(GUI_BS_ShieldDistortion* record);
-  // A unit leaves the battle: every record that follows it goes.
-  void DropUnit(const SIM_BattleUnit* unit);
   // Hot air that wants bending this frame (burning ground); a full frame drops the rest.
   void QueueHeat(GUI_BS_RenderObject* object);
   // Battle start: reads the option "DISTORTION" and empties every list.

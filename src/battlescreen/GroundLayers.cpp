@@ -10,6 +10,7 @@
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/Random.h"
@@ -407,15 +408,18 @@ void BloodSplatLayer::Clear() {
   splats.clear();
 }
 
-void AddBloodSplat(float x, float y) {
-  if (!SIM_Options::Get().IsOn("BLOOD")) return;
+GUI_BS_BloodSplat* AddBloodSplat(float x, float y) {
+  if (!SIM_Options::Get().IsOn("BLOOD")) return nullptr;
+  // The unit visuals' shared random table: a soldier's death draws on it as it falls.
+  GUI_BS_UnitManager& random = GUI_BS_UnitManager::Instance();
   auto* s = new GUI_BS_BloodSplat();
   s->x = x;
   s->y = y;
-  s->rotation = RandomFloat() * 360.0f;
-  s->frame = RandomInt(4);
+  s->rotation = random.NextRandom() * 360.0f;
+  s->frame = static_cast<int>(random.NextRandom() * 4.0f) & 3;
   SetSpriteFrame(s->frame, &s->sprite, 2, 2);
   BloodSplatLayer::Get().splats.push_back(s);
+  return s;
 }
 
 void GUI_BS_BloodSplat::Advance(float fadeFactor, float elapsedMs) {

@@ -138,5 +138,6 @@ struct BloodSplatLayer {
   CLoadedTexture* texture = nullptr;
   std::vector<GUI_BS_BloodSplat*> splats;  // owned
 };
-// A soldier fell at (x, y): a splat, when the "BLOOD" option is on.
-void AddBloodSplat(float x, float y);
+// A soldier fell at (x, y): a splat, when the "BLOOD" option is on (else null). The
+// layer owns it; the corpse keeps it to take it along when it goes.
+GUI_BS_BloodSplat* AddBloodSplat(float x, float y);

@@ -9,7 +9,9 @@
 class GUI_BS_MajorUnit;
 
 struct GUI_BS_EffectRequest {
-  std::string kind;  // "explosion", "group", "glare", "plume", "debris", "exhaust", "trackmark", ...
+  // "explosion", "group", "glare", "glare_lm", "plume", "debris", "shockwave", "exhaust" or
+  // "ground_emitter".
+  std::string kind;
   std::string name;  // the explosion type, group, emitter or texture name when there is one
   float x = 0.0f;
   float y = 0.0f;

@@ -107,7 +107,7 @@ void ConnectBattleEffects() {
   unitLights.addDamageGlow = [](GUI_BS_Sprite* sprite) { return DrawListAddDamageGlow(sprite); };
   unitLights.renderUnitList = [] { LightmapDrawLists::Instance().RenderUnitList(); };
   SetDamageGlowDraw([](void* sprite) { static_cast<GUI_BS_Sprite*>(sprite)->DrawDamageMarkGlow(); });
-  GetUnitEffectHooks().request = EffectsRecordRequest;
+  GetUnitEffectHooks().request = TakeBattleEffectRequest;
   GetUnitEffectHooks().extinguishFires = GroundFireExtinguish;
   ConnectUnitEmitters();
   SetDistortionRegisterHook(

@@ -1,17 +1,8 @@
 #pragma once
-// What start-up needs of the explosions until they are built (the explosion name
-// tables), and the record of the effect requests the unit visuals make that no effect
-// takes yet (explosions, glare, plumes, debris, explosion groups).
-#include <string>
-#include <vector>
-
+// Where the battle world's effect requests land: each kind goes to the effect that makes it.
 #include "battlescreen/WorldEffectsSeam.h"
 
-// Fills the explosion type names and the explosion configuration names.
-void ExplosionTypeNamesInit();
-
-// Hands a request to the effect that takes it (exhaust) and keeps the latest requests
-// (bounded) for the effects still to come.
-void EffectsRecordRequest(const GUI_BS_EffectRequest& request);
-const std::vector<GUI_BS_EffectRequest>& EffectsRequests();
-void EffectsRequestsClear();
+// Hands a request to the effect that takes it: exhaust puffs, burning ground, and the
+// explosions, glare, plumes, debris, particle groups and shock waves. A kind no effect
+// takes is logged once.
+void TakeBattleEffectRequest(const GUI_BS_EffectRequest& request);

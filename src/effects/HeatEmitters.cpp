@@ -616,9 +616,3 @@ void FlamethrowersClear() {
     for (GUI_BS_HeatParticle& p : j.flame->particles) p.alive = false;
   }
 }
-
-int FlameJetsBurning() {
-  int n = 0;
-  for (const FlameJet& j : Globals().jets) n += j.weapon ? 1 : 0;
-  return n;
-}

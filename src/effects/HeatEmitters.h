@@ -151,7 +151,6 @@ void FlameBurstChanged(SIM_FlamethrowerComponent* weapon, bool burning);
 // Once a frame: each burning jet follows its weapon's muzzle and aim, then draws.
 void FlamethrowersDraw();
 void FlamethrowersClear();
-int FlameJetsBurning();
 
 std::vector<GUI_BS_GroundEmitter*>& GroundEmitterList();
 void GroundFireExtinguish(float radius, float x, float y);

@@ -16,11 +16,9 @@
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Searchlights.h"
 #include "battlescreen/UnitVisuals.h"
-#include "battlescreen/WorldEffectsSeam.h"
 #include "browser/ChallengeList.h"
 #include "browser/GUI_BattleBrowser.h"
 #include "effects/BattleEffects.h"
-#include "effects/EffectsSeam.h"
 #include "effects/Explosions.h"
 #include "effects/GUI_EE_Editor.h"
 #include "effects/ParticleSystem.h"
@@ -46,7 +44,7 @@ GUI_GameModeBase* BuildMapDesigner() { return new GUI_DeploymentScreen(); }
 GUI_GameModeBase* BuildOnline() { return new GUI_Online(); }
 GUI_GameModeBase* BuildUnitDesign() { return new GUI_UnitDesign(); }
 GUI_GameModeBase* BuildBattleScreen() { return new GUI_BattleScreen(); }
-GUI_GameModeBase* BuildEffectsEditor() { return new GUI_EE_Editor(); }
+GUI_GameModeBase* BuildEffectsEditor() { return GUI_EE_Editor::Create(); }
 GUI_GameModeBase* BuildHullEditor() { return GUI_HullEditor::Create(); }
 }  // namespace
 
@@ -64,7 +62,6 @@ void ConnectGameLayers() {
 
   RegisterBattleScreenView();
   RegisterAirStrikeUnlocks();
-  GetUnitEffectHooks().request = EffectsRecordRequest;
   GetBattleScreenHooks().openBuildingMenu = OpenRCMenu;
   GetBattleScreenHooks().closeDesignLoader = [] {
     if (!GetUDDesignLoader()) return false;

@@ -48,7 +48,6 @@ class AchievementsFlow : public ::testing::Test {
     GetGame().InitUserFolders();
     OpenDebugFile(zt_test::UserRoot());
     EngineSrand(3);
-    ConnectBattleHud();
     auto b = std::make_unique<platform::SteamFileBackend>(zt_test::UserRoot() + "/../steamcloud");
     steam = b.get();
     InstallSteamData(std::move(b)).Init();

@@ -35,7 +35,6 @@ class AirStrikeTest : public zt_test::NullDeviceTest {
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
     StartBareBattle();
-    ConnectBattleHud();
     ClearBattleOverlays();
     GUI_BS_Map& map = GUI_BS_Map::Instance();
     map.zoom = 2.0f;

@@ -149,7 +149,6 @@ class BattleChurnTest : public zt_test::NullDeviceTest {
     rng.seed(seed);
     InitRandomWithSeed(seed);
     SIM_Battle& battle = StartScenarioBattle(scenario, defends, AI_UNITS_ALL);
-    ConnectBattleHud();
     Dropper().Reset();
     CloseDeploymentWindow();
     OpenDeploymentWindow();

@@ -220,8 +220,6 @@ TEST_F(OverlayTest, WarpOutsWaitWhileThePauseHolds) {
 }
 
 TEST_F(OverlayTest, TheBattleScreensWarpOutReachesTheFlashes) {
-  RegisterBattleScreenView();
-  ConnectBattleOverlays();
   SIM_BattleUnit* u = NewUnit(300.0f, 300.0f);
   u->WarpOut();
   EXPECT_EQ(GUI_BS_WarpOutManager::Instance().flashes.size(), 1u);

@@ -174,8 +174,6 @@ class DeploymentArtTest : public zt_test::NullDeviceTest {
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
     RegisterTextureFolder(pictures);
-    ConnectBattleHud();
-    ConnectBattleEffects();  // the light map of a night battle
     engine().CreateRenderTarget("rt_lightmap", ScreenW(), ScreenH(), platform::Format::X8R8G8B8);
     ASSERT_NE(StartShippedBattle(Scenario()), nullptr);
     GetGameplay().supplies = 20000.0f;

@@ -172,7 +172,6 @@ TEST_F(DropperTest, TheMinimapIsBackOnceTheHandIsEmpty) {
 }
 
 TEST_F(DropperTest, StartingTheFightWithADesignInHandRefundsIt) {
-  ConnectBattleHud();  // the screen's hooks are reset between tests
   ASSERT_EQ(dropper().StartPlacement(tank), DeployRefusal::NONE);
   const size_t units = PlayerUnits();
   GetBattleScreen().StartFighting();
@@ -291,7 +290,6 @@ namespace {
 // A unit clicked during deployment goes back into the hand: it can be dropped again
 // elsewhere without paying twice, and a full hand refuses the hand-back.
 TEST_F(DropperTest, AClickedUnitGoesBackIntoTheHandDuringDeployment) {
-  ConnectBattleHud();  // the screen's hooks are reset between tests
   ASSERT_EQ(dropper().StartPlacement(tank), DeployRefusal::NONE);
   SIM_MapSquare* legal = Squares(scenario, true);
   ASSERT_EQ(dropper().DropAt(legal->centreX, legal->centreY, false), DeployRefusal::NONE);

@@ -75,7 +75,6 @@ class DeploymentGLTest : public ::testing::Test {
     LoadStandardFonts();
     GetSharedGUITextures().Load();  // the dialogs' frames
     InitRandomWithSeed(7);
-    ConnectBattleHud();
   }
   void TearDown() override {
     SetClockSource(nullptr);
@@ -308,9 +307,6 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
 // finished building, through the battle screen, opens the building's menu.
 TEST_F(DeploymentGLTest, ARightClickOnAFinishedBuildingOpensItsMenuAtNight) {
   ZT_REQUIRE_GL(gl_);
-  // The battle's hooks are reset between tests: the effects (the light map) are wired again.
-  ConnectBattleEffects();
-  ConnectExplosionEffects();
   GetGame().RenderTargetWidth = 1024;
   GetGame().RenderTargetHeight = 768;
   GetGame().CreateRenderTargets();

@@ -120,7 +120,6 @@ TEST(DeploymentWindowScroll, AStripThatFitsDoesNotScroll) {
 }
 
 TEST(DeploymentWindowScroll, AReopenedWindowKeepsItsPlaceAndARebuildStartsAgain) {
-  ConnectBattleHud();
   GetBattle().playerDefends = false;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
   designs.Load();
@@ -167,7 +166,6 @@ TEST(DeploymentCooldown, TheClockShowsTheRestoredFractionOfARechargingClass) {
 }
 
 TEST(DeploymentDivisionStep, StepsToTheNextDivisionWithSomethingToDeployAndWraps) {
-  ConnectBattleHud();
   GetBattle().playerDefends = false;
   SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
   designs.Load();

@@ -35,7 +35,6 @@ class DogTagClickTest : public zt_test::NullDeviceTest {
         StartScenarioBattle(s, false, AI_UNITS_NONE);
         break;
       }
-    ConnectBattleHud();
     ClearBattleOverlays();
     GUI_BS_Map& map = GUI_BS_Map::Instance();
     map.zoom = 1.0f;

@@ -26,8 +26,6 @@ class EmplacementCrew : public ::testing::Test {
   // The first campaign map with a defender square holding an emplacement, started for
   // the side; the computer opponent idle.
   void Start(bool playerDefends) {
-    // The start-up wiring main() does: the battle's hooks are reset between tests.
-    ConnectGameLayers();
     SIM_ScenarioManager::Get().Load();
     for (SIM_Scenario* s : SIM_ScenarioManager::Get().Campaign()) {
       if (!s) continue;

@@ -56,7 +56,6 @@ class EndOfBattleGLTest : public ::testing::Test {
     GetSharedGUITextures().Load();
     InitRandomWithSeed(11);
     EngineSrand(11);
-    ConnectBattleHud();
   }
   void TearDown() override {
     if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();

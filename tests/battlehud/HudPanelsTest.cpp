@@ -59,7 +59,6 @@ class HudPanelsTest : public zt_test::NullDeviceTest {
   void SetUp() override {
     NullDeviceTest::SetUp();
     LoadStringsTable();
-    ConnectBattleHud();
     GetBattleViewFlags() = BattleViewFlags();
     ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
     scene = PlaceBothSides(1150.0f, 600.0f);

@@ -45,7 +45,6 @@ class HudWordsTest : public zt_test::NullDeviceTest {
     NullDeviceTest::SetUp();
     LoadStringsTable();
     LoadStandardFonts();
-    ConnectBattleHud();
     GetBattleViewFlags() = BattleViewFlags();
     scenario = StartShippedBattle("river_fords");
     ASSERT_NE(scenario, nullptr);

@@ -49,7 +49,6 @@ TEST(PostMortem, OpensOnceTheDelayAfterTheOutcome) {
   TestClock clock;
   ASSERT_NE(FirstCampaignBattle(false), nullptr);
   SIM_Battle& battle = GetBattle();
-  ConnectBattleHud();  // the battle's hooks are reset between tests
   BattleHooks& hooks = GetBattleHooks();
   auto wired = hooks.openPostMortem;
   int opened = 0;

@@ -113,8 +113,6 @@ class WorldDetailsGLTest : public ::testing::Test {
     GetShaderManager().LoadAll();
     GetGame().RenderTargetWidth = GetGame().RenderTargetHeight = 1024;
     GetGame().CreateRenderTargets();
-    ConnectBattleEffects();
-    ConnectExplosionEffects();
     SetEffectsFrameRatioOverride(1.0f);
     for (const char* o : {"SHADOWS", "TRACKS", "CAMERASHAKE", "DISTORTION"})
       SIM_Options::Get().SetFloat(o, 1.0f);

@@ -96,14 +96,12 @@ TEST_F(EmplacementsTest, ATypeWithoutPlacesIsReportedAndRefusesEveryone) {
 
 TEST_F(EmplacementsTest, TheBattleHookSeatsSoldiersOnTheSquaresEmplacement) {
   BattleHooks& hooks = GetBattleHooks();
-  auto saved = hooks.assignToEmplacement;
-  ConnectEmplacements();
+  ASSERT_TRUE(hooks.assignToEmplacement);
   int seated = 0;
   for (auto& s : soldiers) seated += hooks.assignToEmplacement(&square, s.get()) ? 1 : 0;
   EXPECT_EQ(seated, 3);
   SIM_MapSquare other;
   EXPECT_TRUE(hooks.assignToEmplacement(&other, soldiers[4].get())) << "a square without one seats freely";
-  hooks.assignToEmplacement = saved;
 }
 
 TEST_F(EmplacementsTest, ClearingTheMapTakesItsEmplacementsWithIt) {

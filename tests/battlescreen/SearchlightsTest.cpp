@@ -166,8 +166,7 @@ TEST_F(SearchlightsTest, ATargetLeavingTheBattleIsLetGo) {
 
 TEST_F(SearchlightsTest, PropSearchlightsComeAndGoThroughTheManager) {
   GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
-  const GroundPropSearchlightHooks saved = hooks;
-  ConnectSearchlights();
+  ASSERT_TRUE(hooks.add && hooks.remove);
   void* light = hooks.add(nullptr, 100.0f, 100.0f, 40, 300);
   ASSERT_NE(light, nullptr);
   EXPECT_EQ(GUI_BS_SearchlightManager::Instance().lights.size(), 1u);
@@ -175,15 +174,13 @@ TEST_F(SearchlightsTest, PropSearchlightsComeAndGoThroughTheManager) {
   EXPECT_EQ(l->sweep.army, GetBattle().playerArmy) << "the attackers: the player's army when attacking";
   hooks.remove(light);
   EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty());
-  hooks = saved;
 }
 
 // The lamp head of a searchlight prop is turned by its beam, frame by frame, while the
 // base stays as placed: drawn, the head's lens edge faces the target.
 TEST_F(SearchlightsTest, APropsLampHeadTurnsWithItsBeamToTheTarget) {
   GroundPropSearchlightHooks& hooks = GetGroundPropSearchlightHooks();
-  const GroundPropSearchlightHooks saved = hooks;
-  ConnectSearchlights();
+  ASSERT_TRUE(hooks.add && hooks.remove);
   SIM_PropType* type = SIM_PropTypeManager::Get().Find("searchlight");
   ASSERT_NE(type, nullptr);
   auto* prop = new GUI_BS_GroundProp();
@@ -266,7 +263,6 @@ TEST_F(SearchlightsTest, APropsLampHeadTurnsWithItsBeamToTheTarget) {
   }
   ClearGroundLayers();
   EXPECT_TRUE(GUI_BS_SearchlightManager::Instance().lights.empty()) << "the prop takes its light along";
-  hooks = saved;
 }
 
 // The laser's fan: the segments, then the swept area as one triangle from the origin in

@@ -22,11 +22,11 @@
 #include "battlescreen/Corpses.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/Infantry.h"
+#include "battlescreen/LiveEffects.h"
 #include "battlescreen/MechLegs.h"
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
-#include "effects/EffectsSeam.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
 #include "effects/RocketTrails.h"
@@ -46,6 +46,7 @@ class SoldiersAndMechsTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
+    LoadEffectConfigs();
     ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
     GetBattle().Begin();
     GetBattle().frameStep = 16.0f;
@@ -116,13 +117,8 @@ TEST_F(SoldiersAndMechsTest, AFootstepOnScreenRaisesDustAndThumpsButOffScreenOnl
   ASSERT_TRUE(near && far);
   ASSERT_FALSE(near->footstepParticles.empty());
   ASSERT_FALSE(near->footstepSound.empty());
-  auto dust = [&] {
-    return std::count_if(EffectsRequests().begin(), EffectsRequests().end(),
-                         [&](const GUI_BS_EffectRequest& r) {
-                           return r.kind == "group" && r.name == near->footstepParticles;
-                         });
-  };
-  EffectsRequestsClear();
+  auto dust = [&] { return LiveGroups(near->footstepParticles); };
+  ClearLiveEffects();
   for (GUI_BS_MechUnit* m : {near, far}) {
     m->legAnimator->frame = m->legAnimator->impactFrame - 1;
     WalkFrames(m, 1);
@@ -444,11 +440,6 @@ TEST_F(SoldiersAndMechsTest, AWoundedMechSmokesUntilItsSmokeRunsOut) {
 
 class AirDropCratesTest : public SoldiersAndMechsTest {
  protected:
-  void SetUp() override {
-    SoldiersAndMechsTest::SetUp();
-    // The simulation's hooks are reset between tests; the game wires them once.
-    ConnectAirDropCrates();
-  }
   // A crate of the simulation on the square under (x, y), shown by the screen.
   static SIM_AirDrop* Drop(float x, float y) {
     SIM_AirDropManager& sim = GetAirDropManager();
@@ -503,8 +494,7 @@ TEST_F(AirDropCratesTest, AUnitTakesTheFirstCrateOnItsSquareForTheAttackers) {
     SIM_AirDrop* first = Drop(1120.0f, 620.0f);
     const int firstId = first->id;
     Drop(1180.0f, 680.0f);
-    EffectsRequestsClear();
-    GUI_BS_EffectsManager::Instance().Clear();
+    ClearLiveEffects();
     s->CollectAirDrop();
     ASSERT_EQ(crates.drops.size(), 1u);
     EXPECT_EQ(GetAirDropManager().FindDrop(firstId), nullptr);
@@ -514,13 +504,8 @@ TEST_F(AirDropCratesTest, AUnitTakesTheFirstCrateOnItsSquareForTheAttackers) {
     EXPECT_TRUE(crates.drops.empty());
     EXPECT_EQ(limits.playerTrucks, c.playerTrucks);
     EXPECT_EQ(limits.aiTrucks, c.aiTrucks);
-    int pickups = 0, rings = 0;
-    for (const GUI_BS_EffectRequest& r : EffectsRequests())
-      pickups += r.kind == "group" && r.name == "dropnewunit_large" ? 1 : 0;
-    for (GUI_BS_RenderObject* e : GUI_BS_EffectsManager::Instance().allEffects)
-      if (auto* w = dynamic_cast<GUI_BS_ShockWave*>(e)) rings += w->radius == 400.0f && w->duration == 500.0f;
-    EXPECT_EQ(pickups, 2);
-    EXPECT_EQ(rings, 2);
+    EXPECT_EQ(LiveGroups("dropnewunit_large"), 2);
+    EXPECT_EQ(LiveShockWaves(400.0f, 500.0f), 2);
     EXPECT_FALSE(crates.CheckCollect(s->unit));
   }
   GetBattle().playerDefends = false;

@@ -29,8 +29,6 @@ class UnitLightsTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
-    // The battle's hooks are reset between tests: wire the effects again.
-    ConnectBattleEffects();
     GetGame().RenderTargetWidth = GetGame().RenderTargetHeight = 1024;
     GetGame().CreateRenderTargets();  // the light map and the post-processing targets
     ASSERT_NE(StartShippedBattle("night_citadel"), nullptr);

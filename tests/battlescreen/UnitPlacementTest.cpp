@@ -17,8 +17,8 @@
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/Hulks.h"
+#include "battlescreen/LiveEffects.h"
 #include "battlescreen/UnitVisuals.h"
-#include "effects/EffectsSeam.h"
 #include "effects/RocketTrails.h"
 #include "engine/Strings.h"
 #include "support/FakeSoundEngine.h"
@@ -41,6 +41,7 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
+    battlescreen_test::LoadEffectConfigs();
     FreshSounds();
     StartBareBattle();
     // Every unit of the tests in view, so their sounds play.
@@ -62,7 +63,7 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
     h.airStrikeBeingPlaced = [] { return g_log.airStrike; };
     h.dropperHandEmpty = [] { return g_log.handEmpty; };
     h.handBackToDropper = [](const DropperHandBack& back) { g_log.handedBack.push_back(back); };
-    EffectsRequestsClear();
+    battlescreen_test::ClearLiveEffects();
   }
   void TearDown() override {
     GetBattleScreenHooks() = savedHooks;
@@ -81,7 +82,7 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
   SIM_UnitDesign* MakeDesign(const std::string& name, int sizeType, float size) {
     SIM_UnitHull* hull = cat.Hull(name, sizeType, 1, 10.0f, size);
     hull->deploymentSound = "data/sounds/" + name + "_lands.ogg";
-    hull->deploymentParticles = "EXP_" + name + "_DUST";
+    hull->deploymentParticles = kLandingDust;
     return cat.Design(hull, {});
   }
   SIM_BattleUnit* Place(SIM_UnitDesign* design, SIM_BattleArmy* army, float x, float y) {
@@ -119,12 +120,8 @@ class UnitPlacementTest : public zt_test::NullDeviceTest {
     for (const auto& h : GUI_BS_Hulk::List()) n += h->state == GUI_BS_Hulk::FADING_OUT ? 1 : 0;
     return n;
   }
-  static int Effects(const std::string& kind, const std::string& name) {
-    int n = 0;
-    for (const GUI_BS_EffectRequest& r : EffectsRequests())
-      if (r.kind == kind && r.name == name) ++n;
-    return n;
-  }
+  // A shipped explosion: the landing dust is a real effect the test can find.
+  static constexpr const char* kLandingDust = "dropnewunit_large";
   int Played(const std::string& file) const {
     int n = 0;
     for (int h : fake->order)
@@ -157,8 +154,7 @@ TEST_F(UnitPlacementTest, PlacementShowsOncePerSquadAndMarksOnlyOwnUnits) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    EffectsRequestsClear();
-    GUI_BS_EffectsManager::Instance().Clear();
+    battlescreen_test::ClearLiveEffects();
     GUI_BS_DistortionManager::Instance().Reset();
     GUI_BS_Hulk::Clear();
     FreshSounds();
@@ -183,7 +179,7 @@ TEST_F(UnitPlacementTest, PlacementShowsOncePerSquadAndMarksOnlyOwnUnits) {
       Visual(u)->Placed();
       EXPECT_TRUE(Visual(u)->placed);
     }
-    EXPECT_EQ(Effects("group", design->hull->deploymentParticles), c.particles);
+    EXPECT_EQ(battlescreen_test::LiveGroups(kLandingDust), c.particles);
     const auto& waves = GUI_BS_DistortionManager::Instance().shockwaves;
     EXPECT_EQ(static_cast<int>(waves.size()), c.distortions);
     for (const auto& w : waves) {
@@ -204,7 +200,9 @@ TEST_F(UnitPlacementTest, AHullWithoutDeploymentEffectsStillLandsWithTheWeaponSo
   SIM_UnitHull* hull = cat.Hull("plain", SIZETYPE_TANK, 1, 10.0f, 40.0f);
   SIM_BattleUnit* u = Place(cat.Design(hull, {}), GetBattle().playerArmy, 300.0f, 300.0f);
   Visual(u)->Placed();
-  EXPECT_TRUE(EffectsRequests().empty());
+  // No dust: the only effect is the player's placed marker.
+  EXPECT_EQ(battlescreen_test::AllLiveEffects(), 1);
+  EXPECT_EQ(Rings(160.0f, 300.0f), 1);
   ASSERT_EQ(fake->order.size(), 1u);
   EXPECT_EQ(fake->Last().file, "data/sounds/weapon_placement.ogg");
   EXPECT_FLOAT_EQ(fake->Last().minDistance, 64.0f * GUI_Sounds::kWorldToEngine);

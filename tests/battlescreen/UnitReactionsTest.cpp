@@ -1,6 +1,6 @@
 // What a unit's visual shows and plays when it is hit, damaged, killed and driven: the
-// effect requests it hands on, the impact sounds and the engine sound's whole life, the
-// wreck, and the construction clock of a building.
+// explosions, glare, plumes and debris its hits make, the impact sounds and the engine sound's whole life,
+// the wreck, and the construction clock of a building.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,11 +18,11 @@
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/Craters.h"
 #include "battlescreen/Hulks.h"
+#include "battlescreen/LiveEffects.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
-#include "effects/EffectsSeam.h"
 #include "effects/Explosions.h"
 #include "effects/HeatEmitters.h"
 #include "simdata/UnitHull.h"
@@ -37,6 +37,7 @@ class UnitReactionsTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
+    LoadEffectConfigs();
     auto engine = std::make_unique<FakeSoundEngine>();
     fake = engine.get();
     ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(engine)));
@@ -48,15 +49,14 @@ class UnitReactionsTest : public zt_test::NullDeviceTest {
     map.cameraX = 1150.0f;
     map.cameraY = 600.0f;
     map.UpdateViewRect();
-    EffectsRequestsClear();
+    ClearLiveEffects();
     CloseRCMenu();
   }
-  static int Effects(const std::string& kind, const std::string& name = "") {
-    int n = 0;
-    for (const GUI_BS_EffectRequest& r : EffectsRequests())
-      if (r.kind == kind && (name.empty() || r.name == name)) ++n;
-    return n;
-  }
+  // The hit explosions by the type the visual asked for: the tile's own (a minor
+  // explosion), a random small one, or the medium one.
+  static int TileExplosions() { return LiveGroups("minor_explosion"); }
+  static int MediumExplosions() { return LiveGroups("medium_explosion"); }
+  static int AnyExplosions() { return TileExplosions() + LiveSmallExplosions() + MediumExplosions(); }
   std::vector<std::string> PlayedSince(size_t from) const {
     std::vector<std::string> out;
     for (size_t i = from; i < fake->order.size(); ++i) out.push_back(fake->sounds.at(fake->order[i]).file);
@@ -78,19 +78,19 @@ TEST_F(UnitReactionsTest, AHitShowsItsDamageBandAndPlaysItsSoundSet) {
   GUI_Sounds& sounds = GetSounds();
   const struct {
     float damage;
-    const char* explosion;  // the explosion type shown, "" none
-    int glares;             // normal and light-map glares
+    int small, tile, medium;  // the explosions shown
+    int glares, lightGlares;  // on screen, in the light map only
     int collection;
     float distance;
   } cases[] = {
-      {8.9f, "EXP_SMALL", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
-      {9.0f, "EXP_TILE", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
-      {19.9f, "EXP_TILE", 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
-      {20.0f, "EXP_TILE", 2, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
-      {29.9f, "EXP_TILE", 2, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
-      {30.0f, "EXP_MEDIUM", 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
-      {49.9f, "EXP_MEDIUM", 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
-      {50.0f, "", 2, GUI_Sounds::COLLECTION_LARGE_EXPLOSION, 200},
+      {8.9f, 1, 0, 0, 0, 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {9.0f, 0, 1, 0, 0, 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {19.9f, 0, 1, 0, 0, 0, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 64},
+      {20.0f, 0, 1, 0, 1, 1, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
+      {29.9f, 0, 1, 0, 1, 1, GUI_Sounds::COLLECTION_SMALL_EXPLOSION, 84},
+      {30.0f, 0, 0, 1, 0, 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
+      {49.9f, 0, 0, 1, 0, 1, GUI_Sounds::COLLECTION_MEDIUM_EXPLOSION, 120},
+      {50.0f, 0, 0, 0, 1, 1, GUI_Sounds::COLLECTION_LARGE_EXPLOSION, 200},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.damage);
@@ -100,16 +100,23 @@ TEST_F(UnitReactionsTest, AHitShowsItsDamageBandAndPlaysItsSoundSet) {
     GUI_BS_MapTile* tile = GUI_BS_Map::Instance().TileAt(hx, hy);
     ASSERT_NE(tile, nullptr);
     tile->hits = 0;
-    EffectsRequestsClear();
+    ClearLiveEffects();
     const size_t before = fake->order.size();
     const std::vector<std::string>& names = sounds.CollectionNames(c.collection);
     v->ShowHit(point, c.damage, false, 0);
-    if (*c.explosion) EXPECT_EQ(Effects("explosion", c.explosion), 1);
-    EXPECT_EQ(Effects("glare") + Effects("glare_lm"), c.glares);
+    EXPECT_EQ(LiveSmallExplosions(), c.small);
+    EXPECT_EQ(TileExplosions(), c.tile);
+    EXPECT_EQ(MediumExplosions(), c.medium);
+    EXPECT_EQ(LiveGlares(false), c.glares);
+    EXPECT_EQ(LiveGlares(true), c.lightGlares);
     if (c.damage >= 50.0f) {
-      EXPECT_EQ(Effects("plume"), 1);
-      EXPECT_EQ(Effects("debris"), 1);
-      EXPECT_EQ(Effects("explosion"), 0);
+      // A burst of 12 to 20 plumes and 32 pieces of debris.
+      EXPECT_GE(LivePlumes(), 12);
+      EXPECT_LE(LivePlumes(), 20);
+      EXPECT_EQ(LiveDebris(), 32);
+    } else {
+      EXPECT_EQ(LivePlumes(), 0);
+      EXPECT_EQ(LiveDebris(), 0);
     }
     const std::vector<std::string> played = PlayedSince(before);
     ASSERT_EQ(played.size(), 1u);
@@ -127,24 +134,25 @@ TEST_F(UnitReactionsTest, AWornTileShowsNoSmallHitsAndAHitOffScreenIsSilent) {
   GUI_BS_Map::Instance().TileAt(hx, hy)->hits = 4;
   const size_t before = fake->order.size();
   v->ShowHit(point, 15.0f, false, 0);
-  EXPECT_TRUE(EffectsRequests().empty());
+  EXPECT_EQ(AllLiveEffects(), 0);
   EXPECT_EQ(fake->order.size(), before);
   // A mark laid by this hit still shows it.
   v->ShowHit(point, 15.0f, false, 1);
-  EXPECT_EQ(Effects("explosion", "EXP_TILE"), 1);
+  EXPECT_EQ(TileExplosions(), 1);
   // Worn and heavy: the tile's explosion, not the medium one.
-  EffectsRequestsClear();
+  ClearLiveEffects();
   v->ShowHit(point, 40.0f, false, 0);
-  EXPECT_EQ(Effects("explosion", "EXP_TILE"), 1);
-  EXPECT_EQ(Effects("explosion", "EXP_MEDIUM"), 0);
+  EXPECT_EQ(TileExplosions(), 1);
+  EXPECT_EQ(MediumExplosions(), 0);
   // Far away: the effects, but no sound.
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   map.cameraX = 5000.0f;
   map.UpdateViewRect();
-  EffectsRequestsClear();
+  ClearLiveEffects();
   const size_t quiet = fake->order.size();
   v->ShowHit(point, 60.0f, false, 1);
-  EXPECT_EQ(Effects("plume"), 1);
+  EXPECT_GE(LivePlumes(), 12);
+  EXPECT_EQ(LiveDebris(), 32);
   EXPECT_EQ(fake->order.size(), quiet);
 }
 
@@ -291,7 +299,8 @@ TEST_F(UnitReactionsTest, DrivingLaysTrackMarksBySpacingAndPuffsExhaust) {
   const int marks = t->tracks->ActiveCount() - first;
   EXPECT_GE(marks, 8);
   EXPECT_EQ(marks % 2, 0);  // left and right together
-  EXPECT_GE(Effects("exhaust", t->exhaustName), 1);
+  ASSERT_FALSE(t->exhaustName.empty());
+  EXPECT_GE(LiveExhaustPuffs(t->exhaustName), 1);
 }
 
 TEST_F(UnitReactionsTest, ABuildingQueuesItsClockByStateAndProgress) {

@@ -341,9 +341,6 @@ TEST_F(UnitVisualsGLTest, LampsAndCockpitsPulseOnTheNightCitadel) {
   g_sceneNs = 10'000'000'000;
   SetClockSource(SceneNow);
   SetEffectsFrameRatioOverride(1.0f);
-  // The battle's hooks are reset between tests: the night's light map reads the scenario
-  // through them.
-  ConnectBattleEffects();
   GetGame().RenderTargetWidth = Game::RenderTargetSize(1024);
   GetGame().RenderTargetHeight = Game::RenderTargetSize(768);
   GetGame().CreateRenderTargets();

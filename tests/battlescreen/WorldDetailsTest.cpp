@@ -50,7 +50,6 @@ class WorldDetailsTest : public zt_test::NullDeviceTest {
     ReplaceSounds(std::make_unique<GUI_Sounds>(std::move(engine)));
     ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
     GetBattle().Begin();
-    ConnectWorldDetails();
     LookAt(kCx, kCy, 2.0f);
     GUI_BS_DistortionManager::Instance().shields.clear();
     GUI_BS_DistortionManager::Instance().enabled = true;  // the option is on by default

@@ -93,10 +93,8 @@ class BattleRoadGLTest : public ::testing::Test {
     LoadStandardFonts();
     GetSharedGUITextures().Load();
     InitRandomWithSeed(7);
-    // The battle's hooks are reset between tests; the game wires them once at start-up.
+    // What the game's start-up wires after its layers: the loading screen's hooks.
     WireLoadingScreenHooks();
-    ConnectBattleHud();
-    ConnectBattleMetrics();
     GetCInput().enabled = true;
     // The tutorial has its own tests; its pages would stand over every screen here.
     for (const char* page : {"BATTLE_BROWSER1", "BATTLE_BROWSER2", "BATTLE_ATTACK_OPTIONS", "BATTLE_ATTACK2"})

@@ -32,9 +32,8 @@ class BrowserTest : public menu_test::MenuTest {
     for (const char* page : {"BATTLE_BROWSER1", "BATTLE_BROWSER2", "CUSTOM_MAP", "BATTLE_ATTACK_OPTIONS",
                              "BATTLE_ATTACK2", "BATTLE_DEFEND_OPTIONS"})
       GetTutorial().MarkSeen(page);
-    // The battle's hooks are reset between tests; the game wires them once at start-up.
+    // What the game's start-up wires after its layers: the loading screen's hooks.
     WireLoadingScreenHooks();
-    ConnectBattleHud();
     // The player's folders, as the game's start-up makes them.
     UserFolders()[USERFOLDER_SCENARIOS] = zt_test::UserRoot() + "/scenarios";
     UserFolders()[USERFOLDER_DEPLOYMENTS] = zt_test::UserRoot() + "/deployments";

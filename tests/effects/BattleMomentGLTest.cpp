@@ -55,9 +55,6 @@ class BattleMomentGLTest : public ::testing::Test {
     GetShaderManager().LoadAll();
     GetGame().RenderTargetWidth = GetGame().RenderTargetHeight = 1024;
     GetGame().CreateRenderTargets();
-    // The battle's hooks are reset between tests: wire the effects again.
-    ConnectBattleEffects();
-    ConnectExplosionEffects();
     SetEffectsFrameRatioOverride(1.0f);
   }
   void TearDown() override {

@@ -54,8 +54,6 @@ class EffectsGLTest : public ::testing::Test {
     GetGame().CreateRenderTargets();
     GetShaderManager().LoadAll();
     InitRandomWithSeed(7);
-    // The battle's hooks are reset between tests: wire the effects again.
-    ConnectBattleEffects();
     // The fade threshold and the smoke hand-over read the frame-rate ratio: pinned.
     SetEffectsFrameRatioOverride(1.0f);
     SIM_Options::Get().SetFloat("DRIFTINGSMOKE", 1.0f);
@@ -166,7 +164,6 @@ class EffectsEditorGLTest : public ::testing::Test {
     LoadStandardFonts();
     GetSharedGUITextures().Load();
     GetShaderManager().LoadAll();
-    ConnectBattleEffects();
     SetEffectsFrameRatioOverride(1.0f);
     SetGameModeFactory(MODE_MAIN_MENU,
                        [] { return static_cast<GUI_GameModeBase*>(new GUI_PlaceholderMode(0)); });

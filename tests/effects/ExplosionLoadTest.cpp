@@ -24,9 +24,6 @@ class ExplosionLoadTest : public zt_test::NullDeviceTest {
  protected:
   void SetUp() override {
     zt_test::NullDeviceTest::SetUp();
-    // The battle's hooks are reset between tests: wire the effects again.
-    ConnectBattleEffects();
-    ConnectExplosionEffects();
     GetGame().RenderTargetWidth = GetGame().RenderTargetHeight = 1024;
     GetGame().CreateRenderTargets();  // the light map and the post-processing targets
     ASSERT_TRUE(engine().HasTexture("rt_lightmap"));

@@ -252,7 +252,6 @@ TEST_F(ExplosionsTest, DeathSequenceFiresEachRecordOnceAtItsTimeAroundTheUnit) {
 }
 
 TEST_F(ExplosionsTest, ShotsThatMissShowOnTheGroundByWarheadAndAirStrikesShowEverything) {
-  RegisterExplosionHooks();  // the battle's hooks are reset between tests
   const struct {
     int kind, warhead;
     float damage;

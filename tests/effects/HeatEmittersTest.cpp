@@ -226,7 +226,6 @@ TEST_F(HeatEmittersTest, AUnitLightPulsesBetweenItsBoundsEvery64Ms) {
 // A fire that burns out is deleted in the frame it queued its haze for the distortion
 // pass; the pass later that frame must not find it (it read freed memory and crashed).
 TEST_F(HeatEmittersTest, ABurntOutFireLeavesTheDistortionQueue) {
-  ConnectBattleEffects();
   GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
   GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
   auto* fire = new GUI_BS_GroundEmitter(10.0f, 200.0f, "burning_ground", 300, 300);

@@ -28,10 +28,6 @@ class PostProcessingTest : public EffectsTest {
     EffectsTest::SetUp();
     SetDistortionPendingQuery(DesertHazeOnly);
   }
-  void TearDown() override {
-    ConnectBattleEffects();  // the game's own queries again
-    EffectsTest::TearDown();
-  }
   // Builds the list from the world's state rather than setting the pass flags by hand.
   std::vector<int> Build(bool lit, bool nightVision, bool distortionOn, bool desert, float moveFade,
                          bool paused = false, bool scrolled = false) {

@@ -635,9 +635,7 @@ TEST_F(OnlineTwoClientsTest, OnePlayerPostsABattleAnotherDownloadsDefendsAndRate
   EXPECT_TRUE(packageRecording);
   delete GetDefenseOptions();
 
-  // Defending against alpha's recording: the recorded units arrive. (The battle's hooks
-  // are reset between tests; the game wires them once at start-up.)
-  ConnectChallengeRecording();
+  // Defending against alpha's recording: the recorded units arrive.
   recording.Clear();
   recording.SetFile(ChallengeFolder(ztkid) + "/recordings/deployment.txt");
   // Started the way the loading screen starts it (not through it: no frames run here).

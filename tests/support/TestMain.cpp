@@ -1,6 +1,6 @@
 // Test entry point: every test runs with its own empty user folder, the headless
-// back ends, the assembled data folder as working directory, and fresh
-// process-wide objects.
+// back ends, the assembled data folder as working directory, fresh process-wide
+// objects and, in a program of the whole game, the game's own wiring.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -25,6 +25,13 @@ std::string MakeTempFolder() {
   return dir ? dir : "";
 }
 
+// Set before main() runs (static initialisation), read between tests.
+using Wiring = void (*)();
+Wiring& GameWiring() {
+  static Wiring wire = nullptr;
+  return wire;
+}
+
 void UseUserFolder(const std::string& dir) {
   g_userDir = dir;
   setenv("ZENTRAK_USER_DIR", dir.c_str(), 1);
@@ -35,6 +42,9 @@ class FreshUserFolder : public ::testing::EmptyTestEventListener {
     ResetAllSingletons();
     const std::string dir = MakeTempFolder();
     UseUserFolder(dir.empty() ? g_processDir : dir);
+    // The reset took the hooks that live in process-wide objects with it, and a test
+    // before may have left fakes in the others: the game's wiring again, as at start.
+    if (Wiring wire = GameWiring()) wire();
   }
   void OnTestEnd(const ::testing::TestInfo&) override {
     ResetAllSingletons();
@@ -53,6 +63,7 @@ std::string UserRoot() { return g_userDir + "/Zentrak"; }
 std::string BuildDir() { return ZENTRAK_BUILD_DIR; }
 std::string SourceDir() { return ZENTRAK_SOURCE_DIR; }
 std::string TestSourceDir() { return ZENTRAK_TEST_SOURCE_DIR; }
+void SetGameWiring(void (*wire)()) { GameWiring() = wire; }
 }  // namespace zt_test
 
 int main(int argc, char** argv) {

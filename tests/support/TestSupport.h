@@ -11,4 +11,8 @@ std::string UserRoot();
 std::string BuildDir();
 std::string SourceDir();
 std::string TestSourceDir();
+// The wiring between the game's layers that main() does at start. A test program that
+// links the whole game sets it once; every test then starts from it, after the reset of
+// the process-wide objects (the battle's hooks among them) and any test's own fakes.
+void SetGameWiring(void (*wire)());
 }  // namespace zt_test
