@@ -125,6 +125,8 @@ bool SIM_Battle::PlayerDefends() const { return playerDefends; }
 
 SIM_BattleArmy* SIM_Battle::AttackerArmy() const { return playerDefends ? opponentArmy : playerArmy; }
 
+SIM_BattleArmy* SIM_Battle::DefenderArmy() const { return playerDefends ? playerArmy : opponentArmy; }
+
 void SIM_Battle::SetScenario(SIM_Scenario* s) {
   ZT_ASSERT(s != nullptr);
   scenario = s;

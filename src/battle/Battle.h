@@ -63,6 +63,7 @@ class SIM_Battle {
   bool PlayerDefends() const;
   // The army of the attacking side (the opponent's when the player defends).
   SIM_BattleArmy* AttackerArmy() const;
+  SIM_BattleArmy* DefenderArmy() const;
 
   SIM_Scenario* scenario = nullptr;
   // The battlefield in world units (set at Start from the scenario).
