@@ -47,7 +47,6 @@ class GUI_SharedTextures {
 
  private:
   CLoadedTexture* textures_[SHARED_TEXTURE_COUNT] = {};
-  bool owned_[SHARED_TEXTURE_COUNT] = {};
 };
 
 GUI_SharedTextures& GetSharedGUITextures();
