@@ -175,14 +175,14 @@ int main(int argc, char** argv) {
   g_full = LoadMap(WriteFullPathMap());
   if (!g_largest || !g_full) return 1;
   g_largest->BuildPathTiles(false);
-  const int shadowSize = std::min(kW, kH);
+  constexpr int shadowSize = std::min(kW, kH);
   const std::string size = std::to_string(g_largest->maxCols) + "x" + std::to_string(g_largest->maxRows);
   const std::string shadowLargest = "ShadowMap/largest_" + size, bakeLargest = "BakeMapImage/largest_" + size;
 
   const Case cases[] = {
       {shadowLargest, [] { ShadowMap(g_largest); }},
       {"ShadowMap/full_path_20x20", [] { ShadowMap(g_full); }},
-      {"BareSave/800", [shadowSize] { BareSave(shadowSize); }},
+      {"BareSave/800", [] { BareSave(shadowSize); }},
       {bakeLargest, [] { Bake(g_largest); }},
       {"BakeMapImage/full_path_20x20", [] { Bake(g_full); }},
       {"BareSave/512", [] { BareSave(512); }},

@@ -28,7 +28,6 @@ using namespace gui_draw;
 namespace {
 
 constexpr int kTooltipDelay = 60;
-constexpr int kSliderTooltipDelay = 30;
 constexpr float kBorder = 32.0f;
 constexpr float kPanelWidth = 960.0f;
 constexpr float kToggleWidth = 300.0f;

@@ -313,13 +313,6 @@ SIM_UnitTargetData* SIM_BattleUnit::GetActivePart() {
   return targetParts[static_cast<size_t>(partCursor)];
 }
 
-bool SIM_BattleUnit::HasModule(const SIM_Module* module) const {
-  if (!moduleManager) return false;
-  for (auto& m : moduleManager->allModules)
-    if (m.get() == module) return true;
-  return false;
-}
-
 void SIM_BattleUnit::OnDeployed() {
   CacheHeading();
   if (pathManager) pathManager->EnterGrid();

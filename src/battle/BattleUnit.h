@@ -123,7 +123,6 @@ class SIM_BattleUnit : public SIM_MapObject {
   void GetNamedPointWorldPos(const std::string& name, float* wx, float* wy, int index = 0) const;
   // The part enemy fire aims at, skipping parts the visual reports destroyed.
   SIM_UnitTargetData* GetActivePart();
-  bool HasModule(const SIM_Module* module) const;
   void ValidateTargetParts();
   void Destroy();
   void WarpOut();

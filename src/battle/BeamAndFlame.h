@@ -14,7 +14,7 @@ class SIM_Burn : public SIM_UnitAttachment {
   SIM_Burn(SIM_BattleUnit* target, SIM_BattleUnit* source, SIM_TargetedComponent* weapon, float damage,
            float duration);
   // Every battle frame; false once the duration has passed.
-  bool Update(float frameStep);
+  bool Update(float frameStep) override;
   bool IsFinished() const override { return finished; }
 
   SIM_BattleUnit* target = nullptr;

@@ -21,8 +21,6 @@ std::list<SIM_CollisionAvoider*>& Registry() {
 }
 }  // namespace
 
-const std::list<SIM_CollisionAvoider*>& AllCollisionAvoiders() { return Registry(); }
-
 SIM_CollisionAvoider::SIM_CollisionAvoider(SIM_BattleUnit* owner) : unit(owner) {
   refreshTimer = RandomFloat() * kRefreshMs;
   radius = unit ? unit->size : 0.0f;

@@ -37,5 +37,3 @@ class SIM_CollisionAvoider {
   void ClearSlots();
 };
 
-// Every living avoider, in creation order.
-const std::list<SIM_CollisionAvoider*>& AllCollisionAvoiders();

@@ -67,13 +67,6 @@ void GShaderEffect::SetVariable(const char* parameter, float value) {
   if (Failed(hr)) e.LogD3DError("GShaderEffect::SetVariable failed", hr);
 }
 
-void GShaderEffect::SetTextureVariable(const char* parameter, Texture* texture) {
-  D3DEngine& e = GetRenderDevice();
-  if (!e.ShaderSupport() || !effect || !parameter) return;
-  HRESULT hr = effect->SetTexture(parameter, texture);
-  if (Failed(hr)) e.LogD3DError("GShaderEffect::SetTextureVariable failed", hr);
-}
-
 void GUI_ShaderManager::LoadAll() {
   D3DEngine& e = GetRenderDevice();
   for (const std::string& path : ListFiles("data/shaders/*.fx", true)) {

@@ -17,8 +17,6 @@ struct GShaderEffect {
   void Begin();
   void End();
   void SetVariable(const char* parameter, float value);
-  // Binds a texture to a named sampler of the effect (extra to the float parameters).
-  void SetTextureVariable(const char* parameter, platform::Texture* texture);
 };
 
 class GUI_ShaderManager {

@@ -253,13 +253,8 @@ void SortSpritesByTexture(SpriteList& list) {
                    [&](const CTexturedSprite* a, const CTexturedSprite* b) { return key(a) < key(b); });
 }
 
-void DrawDeferredSprites(SpriteList& list) {
-  for (CTexturedSprite* s : list) s->DrawDirect();
-  list.clear();
-}
-
 // ---------------------------------------------------------------------------------
-// A quad sprite and a two-quad sprite are groups of quads sharing one texture.
+// A quad sprite is a group of quads sharing one texture.
 namespace {
 template <size_t N>
 void SetQuadsAlpha(CTexturedSprite (&quads)[N], int alpha) {
@@ -322,27 +317,6 @@ bool QuadSprite::IsVisible() const {
 }
 
 void QuadSprite::Draw() { DrawQuads(quads, texture); }
-
-TwoQuadSprite::TwoQuadSprite() { quads[1].SetUV(1, 0, 0, 1); }
-
-void TwoQuadSprite::SetSize(float w, float h) {
-  width = w;
-  height = h;
-  for (auto& q : quads) q.SetSize(w / 2.0f, h);
-}
-
-void TwoQuadSprite::SetPosition(float x, float y) {
-  quads[0].SetPosition(x - width / 4.0f, y);
-  quads[1].SetPosition(x + width / 4.0f, y);
-}
-
-void TwoQuadSprite::SetAlpha(int alpha) { SetQuadsAlpha(quads, alpha); }
-
-void TwoQuadSprite::SetTexture(const std::string& name) { texture = SetQuadsTexture(quads, name); }
-
-bool TwoQuadSprite::IsVisible() const { return quads[0].IsOnScreen() || quads[1].IsOnScreen(); }
-
-void TwoQuadSprite::Draw() { DrawQuads(quads, texture); }
 
 // ---------------------------------------------------------------------------------
 GCompositeSprite::GCompositeSprite() {

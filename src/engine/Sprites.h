@@ -78,7 +78,6 @@ using SpriteList = std::vector<CTexturedSprite*>;
 void AddSpriteToList(SpriteList& list, CTexturedSprite* sprite);
 void DrawSpriteList(SpriteList& list, bool clear);
 void SortSpritesByTexture(SpriteList& list);
-void DrawDeferredSprites(SpriteList& list);
 
 class QuadSprite {
  public:
@@ -95,23 +94,6 @@ class QuadSprite {
   CTexturedSprite quads[4];  // top-left, top-right, bottom-left, bottom-right
   float size = 0.0f;
   float angle = 0.0f;
-};
-
-// Two quads of one texture, side by side (left and mirrored right half).
-class TwoQuadSprite {
- public:
-  TwoQuadSprite();
-  virtual ~TwoQuadSprite() = default;
-  void SetSize(float w, float h);
-  void SetPosition(float x, float y);
-  void SetAlpha(int alpha);
-  void SetTexture(const std::string& name);
-  bool IsVisible() const;
-  void Draw();
-
-  CLoadedTexture* texture = nullptr;
-  CTexturedSprite quads[2];
-  float width = 0.0f, height = 0.0f;
 };
 
 class GCompositeSprite {

@@ -203,8 +203,6 @@ void LoadStringsTable() {
   MissingKeys().clear();
 }
 
-const std::string& LookupString(std::string_view key) { return GetStringsTable().Lookup(key); }
-
 const std::string& GetTranslation(std::string_view key) {
   if (key.empty()) return EmptyText();
   GHashTable& table = GetStringsTable();

@@ -77,8 +77,6 @@ bool HasTranslation(std::string_view key);
 
 // Clears and reloads the table from "data/strings.ini", section "strings".
 void LoadStringsTable();
-// The raw table value for a non-empty key ("" when missing).
-const std::string& LookupString(std::string_view key);
 
 // A random text of a numbered section of "data/strings.ini" (keys "0".."n-1").
 // "" and a warning in the debug log when the section has no entries. The text is

@@ -145,15 +145,7 @@ void GetTexture(const std::string& name, CLoadedTexture** out) {
   if (out) *out = FindOrLoadTexture(name);
 }
 
-CLoadedTexture* LoadTextureByName(const char* name) { return FindOrLoadTexture(name ? name : ""); }
-
 std::string GetTextureName(const CLoadedTexture* handle) { return handle ? handle->name : std::string(); }
-
-void SetTextureName(CLoadedTexture* handle, const std::string& name) {
-  if (!handle) return;
-  handle->name = name;
-  handle->texture = name.empty() ? nullptr : FindTexture(name);
-}
 
 platform::Texture* FindTexture(const std::string& name) {
   if (name.empty()) return nullptr;

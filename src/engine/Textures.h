@@ -56,9 +56,7 @@ CLoadedTexture* FindOrLoadTexture(const std::string& name);
 // per sampled pixel. Falls back to FindOrLoadTexture(name) when it cannot be made.
 CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name);
 void GetTexture(const std::string& name, CLoadedTexture** out);
-CLoadedTexture* LoadTextureByName(const char* name);
 std::string GetTextureName(const CLoadedTexture* handle);
-void SetTextureName(CLoadedTexture* handle, const std::string& name);
 
 // The engine list's texture of exactly that name, loading it from the folders when
 // missing; null when it cannot be found or failed to load.

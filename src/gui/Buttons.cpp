@@ -183,13 +183,6 @@ void GUI_ButtonText::Draw() {
   GUI_ButtonBase::Draw();
 }
 
-void GUI_ButtonText::DrawLabel() {
-  if (label.empty()) return;
-  UseFont();
-  GetTextRenderer().Print(2, label.c_str(), static_cast<float>(left), (top + bottom) * 0.5f - 13.0f,
-                          TextColour(), static_cast<float>(width));
-}
-
 // ---------------------------------------------------------------------------
 // GUI_IconButton
 
@@ -249,7 +242,6 @@ GUI_ButtonCallback& ToggleHandler() {
 }  // namespace
 
 void GUI_ToggleButton::SetHandler(GUI_ButtonCallback handler) { ToggleHandler() = handler; }
-GUI_ButtonCallback GUI_ToggleButton::Handler() { return ToggleHandler(); }
 
 GUI_ToggleButton::GUI_ToggleButton(uint32_t toggleNumber) : GUI_ButtonBase(nullptr, toggleNumber) {
   panel_ = FindOrLoadTexture("minimap_panel.dds");

@@ -96,8 +96,6 @@ class GUI_ButtonText : public GUI_ButtonBase {
 
   void SetLabel(const std::string& key);      // translated
   void SetRawLabel(const std::string& text);  // as given
-  // The label centred across the button at the vertical middle - 13 (joins the text batch).
-  void DrawLabel();
 
   // The three pieces of the face for a button rectangle (exposed for layout checks).
   struct Slice {
@@ -147,7 +145,6 @@ class GUI_ToggleButton : public GUI_ButtonBase {
 
   // The battle HUD installs its toggle handler here; every toggle button calls it.
   static void SetHandler(GUI_ButtonCallback handler);
-  static GUI_ButtonCallback Handler();
 
   bool on = false;
 

@@ -35,7 +35,8 @@ GUI_SharedTextures*& SharedInstance() {
   return instance;
 }
 
-uint32_t g_frameTint = 0x00FFFFFFu;
+// Frames are drawn untinted: white, with the alpha of each call.
+constexpr uint32_t kFrameTint = 0x00FFFFFFu;
 float g_view[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
 bool ValidIndex(int index) { return index >= 0 && index < SHARED_TEXTURE_COUNT; }
@@ -45,7 +46,7 @@ void QueueFrame(CLoadedTexture* texture, float corner, float alpha, bool fill, f
   GUI_FrameQuad quads[9];
   const int n = LayoutNineSlice(corner, fill, l, t, r, b, quads);
   int a = static_cast<int>(alpha * 255.0f);
-  const uint32_t colour = WithAlpha(g_frameTint, a);
+  const uint32_t colour = WithAlpha(kFrameTint, a);
   for (int i = 0; i < n; ++i) {
     const GUI_FrameQuad& q = quads[i];
     QueueQuad(texture, q.left, q.top, q.right, q.bottom, q.u0, q.v0, q.u1, q.v1, colour);
@@ -112,9 +113,6 @@ int LayoutNineSlice(float c, bool fill, float l, float t, float r, float b, GUI_
   return n;
 }
 
-void SetFrameTint(uint32_t rgb) { g_frameTint = rgb & 0x00FFFFFFu; }
-uint32_t FrameTint() { return g_frameTint; }
-
 void DrawGUITexture(int index, float corner, float alpha, bool fill, float l, float t, float r, float b) {
   if (!ValidIndex(index)) {
     DebugLogF("DrawGUITexture: no shared texture %d", index);
@@ -130,20 +128,6 @@ void DrawNamedFrame(const char* textureName, float corner, float alpha, float l,
   NormalBlend();
   CLoadedTexture* tex = textureName ? FindOrLoadTexture(textureName) : nullptr;
   QueueFrame(tex, corner, alpha, true, l, t, r, b);
-}
-
-void DrawInterlace(float l, float t, float r, float b) {
-  FlushSprites();
-  D3DEngine& d3d = GetRenderDevice();
-  d3d.SetAdditiveBlend();
-  CLoadedTexture* tex = GetSharedGUITextures().Get(SHARED_CLIENT_INTERLACE);
-  const float w = r - l - 4.0f, cx = (l + r) * 0.5f;
-  if (w > 0.0f) {
-    for (float y = t + 3.0f; y < b - 3.0f; y += 3.0f)
-      QueueCentred(tex, cx, y, w, 3.0f, 0.0f, 0.0f, 1.0f, 0.75f, 0x80FFFFFFu);
-  }
-  FlushSprites();
-  d3d.SetNormalBlend();
 }
 
 namespace {
@@ -191,7 +175,7 @@ void DrawWindowBackground(int overlayIndex, float corner, float l, float t, floa
   }
   GUI_FrameQuad quads[9];
   const int n = LayoutNineSlice(corner, true, l, t, r, b, quads);
-  DrawTwoStageQuads(quads, n, l, t, WithAlpha(g_frameTint, 255));
+  DrawTwoStageQuads(quads, n, l, t, WithAlpha(kFrameTint, 255));
   // Back to one stage and the engine's vertex layout for everything drawn after.
   d3d.SetStage1Texture(nullptr);
   if (dev) dev->SetFVF(platform::FVF_ENGINE);
@@ -200,7 +184,7 @@ void DrawWindowBackground(int overlayIndex, float corner, float l, float t, floa
 void DrawWindowBorder(float c, float l, float t, float r, float b) {
   NormalBlend();
   CLoadedTexture* tex = GetSharedGUITextures().Get(SHARED_WINDOW_BACKGROUND);
-  const uint32_t colour = WithAlpha(g_frameTint, 255);
+  const uint32_t colour = WithAlpha(kFrameTint, 255);
   const float hc = c * 0.5f, h = b - t, eh = h - 2.0f * c > 0.0f ? h - 2.0f * c : 0.0f;
   QueueCentred(tex, r - hc, t + hc, c, c, 0.75f, 0.0f, 1.0f, 0.25f, colour);
   QueueCentred(tex, r - hc, b - hc, c, c, 0.75f, 0.75f, 1.0f, 1.0f, colour);

@@ -47,7 +47,6 @@ class GUI_SharedTextures {
 
  private:
   CLoadedTexture* textures_[SHARED_TEXTURE_COUNT] = {};
-  bool owned_[SHARED_TEXTURE_COUNT] = {};
 };
 
 GUI_SharedTextures& GetSharedGUITextures();
@@ -62,10 +61,6 @@ struct GUI_FrameQuad {
 int LayoutNineSlice(float corner, bool fill, float left, float top, float right, float bottom,
                     GUI_FrameQuad out[9]);
 
-// The tint (red, green, blue) frames are drawn with; white unless a screen changes it.
-void SetFrameTint(uint32_t rgb);
-uint32_t FrameTint();
-
 // Nine-slice frame from a table entry (an unloaded entry draws with the bound texture;
 // an index outside the table draws nothing).
 void DrawGUITexture(int index, float corner, float alpha, bool fill, float left, float top, float right,
@@ -73,8 +68,6 @@ void DrawGUITexture(int index, float corner, float alpha, bool fill, float left,
 // The same with a texture found by name, centre always filled.
 void DrawNamedFrame(const char* textureName, float corner, float alpha, float left, float top, float right,
                     float bottom);
-// Horizontal additive stripes of "client_interlace.dds" over the box.
-void DrawInterlace(float left, float top, float right, float bottom);
 // The nine-slice of "window_background.dds" multiplied by a table entry that tiles
 // every 512 pixels.
 void DrawWindowBackground(int overlayIndex, float corner, float left, float top, float right, float bottom);

@@ -325,7 +325,7 @@ void GUI_DS_Window::SetEditMode(int mode) {
 
 GUI_DS_ControlPanel::GUI_DS_ControlPanel() {
   raisesOnClick = false;
-  auto text = [this](const char* key, int value, const char* element) {
+  auto text = [](const char* key, int value, const char* element) {
     auto* b = new GUI_ButtonText(&DSModeButton, key, static_cast<uint32_t>(value));
     b->SetName(element);
     b->SetTooltip(std::string(key) + "_TT", 60);

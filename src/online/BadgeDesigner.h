@@ -85,7 +85,6 @@ class GUI_OL_BadgeLayerEditor : public GUI_WindowBase {
   std::vector<GUI_OL_BadgeColor*> swatches_;  // children
   bool hasControls_ = false;
   std::string sizeLabel_, positionLabel_, emptyText_;
-  int index_ = 0;
 };
 
 class GUI_OL_BadgeDesigner : public GUI_Dialog {

@@ -72,7 +72,7 @@ void ReadLastCheck(OnlineUpdateState& state) {
       state.lastDay == today.day && state.lastMonth == today.month && state.lastYear == today.year;
 }
 
-int ApplyDataChangesFile(const std::string& file) {
+int ApplyDataChangesFile(const std::string& file, std::vector<std::string>& removedChallenges) {
   int applied = 0;
   for (const std::string& line : LoadSpreadsheet(file)) {
     Tokenizer tokens(line, ',');
@@ -92,7 +92,7 @@ int ApplyDataChangesFile(const std::string& file) {
         DebugLogF("Data change challenge_delete \"%.64s\" is not a plain id; skipped", value.c_str());
         continue;
       }
-      if (g_challengeRemover) g_challengeRemover(value);
+      removedChallenges.push_back(value);
       ++applied;
     }
   }
@@ -106,7 +106,7 @@ void OnlineUpdateThread(const SIM_WorkerJob& job, OnlineUpdateState::Result& res
   if (!checkedToday) {
     job.SetStep("PLEASEWAIT_DAILYXP");
     if (server.GetDataChanges(date) && !job.Cancelled()) {
-      ApplyDataChangesFile(GetUserFolder(USERFOLDER_WEB) + "/data_changes.txt");
+      ApplyDataChangesFile(GetUserFolder(USERFOLDER_WEB) + "/data_changes.txt", result.removedChallenges);
       result.dataChangesApplied = true;
       // Only a day whose changes arrived counts as checked: a failed fetch tries again.
       WriteLastCheck(TodayUtc());
@@ -167,6 +167,8 @@ void ShowPatchFound() {
   state->job.reset();
   std::shared_ptr<OnlineUpdateState::Result> result = std::move(state->result);
   if (!result) return;
+  if (g_challengeRemover)
+    for (const std::string& id : result->removedChallenges) g_challengeRemover(id);
   if (result->profileFetched) GetPlayerProfile().Apply(result->profile);
   if (result->achievementsFetched && g_achievementsLoader) g_achievementsLoader();
   if (result->updateAnswer.find(".exe") != std::string::npos) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "online/PlayerProfile.h"
 
@@ -24,6 +25,9 @@ struct OnlineUpdateState {
   // Filled by the worker, applied by the GUI thread once the job is done.
   struct Result {
     bool dataChangesApplied = false;
+    // Challenges the server deleted: the Online tab's table points into the challenge
+    // list, so only the GUI thread takes them out.
+    std::vector<std::string> removedChallenges;
     bool achievementsFetched = false;
     bool profileFetched = false;
     ProfileAnswer profile;
@@ -45,9 +49,9 @@ std::string DataChangesDate(int year, int month, int day);
 // Reads lst_chk.ini into the state and sets checked today.
 void ReadLastCheck(OnlineUpdateState& state);
 // Applies "<web>/data_changes.txt": "newlogo" deletes that player's cached badge (plain
-// names only), "challenge_delete" removes the challenge through the registered remover.
-// Returns the number of changes applied.
-int ApplyDataChangesFile(const std::string& file);
+// names only); "challenge_delete" ids (plain ones) are added to removedChallenges for the
+// GUI thread to hand to the registered remover. Returns the number of changes taken.
+int ApplyDataChangesFile(const std::string& file, std::vector<std::string>& removedChallenges);
 void SetChallengeRemover(void (*remover)(const std::string& challengeId));
 // What refreshes the unlocked achievements from "<web>/achievements_list.txt" (GUI thread).
 void SetAchievementsLoader(void (*loader)());

@@ -105,26 +105,6 @@ void SIM_Server::ReleaseReplyFile(const std::string& file) {
   g_replyFilesInUse.erase(file);
 }
 
-std::string SIM_Server::ReadReplyMessage(const std::string& file, bool remove) {
-  std::string reply;
-  if (!ReadLocalFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
-    DebugLogF("SIM_SERVER: Failed to open script response at: %.300s", file.c_str());
-    reply.clear();
-  }
-  if (remove) std::remove(file.c_str());
-  return ReplyField(reply, "message");
-}
-
-std::string SIM_Server::ReadReplyResponse(const std::string& file) {
-  std::string reply;
-  if (!ReadLocalFile(file, reply, ReplyCap(ReplyKind::kSingle))) {
-    DebugLogF("SIM_SERVER: Failed to open script response at: %.300s", file.c_str());
-    reply.clear();
-  }
-  std::remove(file.c_str());
-  return ReplyField(reply, "response");
-}
-
 bool SIM_Server::RequestReply(const std::string& path, std::string& reply) {
   reply.clear();
   std::string file = MakeReplyFile();

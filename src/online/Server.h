@@ -48,10 +48,6 @@ class SIM_Server {
   // A fresh temporary reply file "<web/debug>/tmpNNN.html" not in use by another call.
   std::string MakeReplyFile();
   void ReleaseReplyFile(const std::string& file);
-  // Reads a reply file's message or response field; the file is deleted when asked (the
-  // response reader always deletes). A missing file reads as an empty reply.
-  std::string ReadReplyMessage(const std::string& file, bool remove);
-  std::string ReadReplyResponse(const std::string& file);
   // The body of a POST: `tag` (first 32 bytes, zero-filled) then the file's bytes.
   // False for an unreadable, empty or oversized file.
   static bool BuildUpload(const std::string& localFile, const std::string& tag, std::string& body);

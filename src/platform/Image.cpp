@@ -52,18 +52,6 @@ void BuildMipChain(DecodedImage* image) {
   }
 }
 
-std::vector<uint32_t> ResizeImage(const std::vector<uint32_t>& src, int sw, int sh, int dw, int dh) {
-  std::vector<uint32_t> dst(size_t(dw) * size_t(dh));
-  for (int y = 0; y < dh; ++y) {
-    int sy = int((int64_t(y) * sh) / dh);
-    for (int x = 0; x < dw; ++x) {
-      int sx = int((int64_t(x) * sw) / dw);
-      dst[size_t(y) * dw + x] = src[size_t(sy) * sw + sx];
-    }
-  }
-  return dst;
-}
-
 namespace {
 #ifndef ZENTRAK_STB_JPEG
 struct JpegWriteErrors {

@@ -31,7 +31,5 @@ void BuildMipChain(DecodedImage* image);
 // Writes through a temporary file renamed into place.
 bool WriteImageFile(const std::string& path, ImageFileFormat format, int width, int height,
                     const std::vector<uint32_t>& argb, int jpegQuality = 90);
-// Scales to a new size (box/nearest mix, for rounding textures up to powers of two).
-std::vector<uint32_t> ResizeImage(const std::vector<uint32_t>& src, int sw, int sh, int dw, int dh);
 
 }  // namespace platform

@@ -23,7 +23,6 @@ bool g_videoUp = false;
 bool g_destroySent = false;
 MessageBoxHook g_boxHook = nullptr;
 ExitHook g_exitHook = nullptr;
-SDL_Cursor* g_cursors[3] = {nullptr, nullptr, nullptr};
 
 Message Make(uint32_t message, int64_t wParam, int x = 0, int y = 0) {
   Message m;
@@ -168,15 +167,9 @@ bool InitVideo() {
 
 void ShutdownVideo() {
   if (!g_videoUp) return;
-  for (SDL_Cursor*& c : g_cursors) {
-    if (c) SDL_FreeCursor(c);
-    c = nullptr;
-  }
   SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   g_videoUp = false;
 }
-
-bool IsVideoInitialised() { return g_videoUp; }
 
 bool GetDesktopSize(int& width, int& height) {
   if (!InitVideo()) return false;
@@ -226,12 +219,6 @@ void ClearPostedMessages() {
   g_posted.clear();
   g_translated.clear();
   g_destroySent = false;
-}
-
-void GetMousePosition(int& x, int& y) {
-  x = 0;
-  y = 0;
-  if (g_videoUp) SDL_GetMouseState(&x, &y);
 }
 
 bool IsVirtualKeyDown(int virtualKey) {
@@ -437,18 +424,6 @@ std::string Utf8ToWindows1252(const char* utf8) {
   return out;
 }
 
-void SetSystemCursor(SystemCursor cursor) {
-  if (!g_videoUp) return;
-  const int index = static_cast<int>(cursor);
-  if (index < 0 || index > 2) return;
-  if (!g_cursors[index]) {
-    static const SDL_SystemCursor kinds[3] = {SDL_SYSTEM_CURSOR_ARROW, SDL_SYSTEM_CURSOR_WAIT,
-                                              SDL_SYSTEM_CURSOR_HAND};
-    g_cursors[index] = SDL_CreateSystemCursor(kinds[index]);
-  }
-  if (g_cursors[index]) SDL_SetCursor(g_cursors[index]);
-}
-
 void ShowMessageBox(const std::string& title, const std::string& text, int icon) {
   if (g_boxHook) {
     g_boxHook(title, text);
@@ -492,11 +467,6 @@ std::string UserFolderRoot() {
 uint64_t Milliseconds() {
   using namespace std::chrono;
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
-uint64_t Microseconds() {
-  using namespace std::chrono;
-  return static_cast<uint64_t>(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 void SleepMilliseconds(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

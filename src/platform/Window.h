@@ -37,7 +37,6 @@ struct Message {
 // Starts SDL's video subsystem once; false (logged) when it cannot.
 bool InitVideo();
 void ShutdownVideo();
-bool IsVideoInitialised();
 
 // The primary display's desktop size; false when unknown.
 bool GetDesktopSize(int& width, int& height);
@@ -52,8 +51,6 @@ void PostQuitMessage(int exitCode);
 // Drops every queued message of our own.
 void ClearPostedMessages();
 
-// The mouse position in the main window's client pixels.
-void GetMousePosition(int& x, int& y);
 // Whether a key (Windows virtual-key code) is held right now.
 bool IsVirtualKeyDown(int virtualKey);
 
@@ -63,10 +60,6 @@ int VirtualKeyFromSdl(int sdlKeycode, int sdlScancode);
 // UTF-8 typed text to single-byte Windows-1252 characters; code points that have none
 // are dropped (pound 0xA3, euro 0x80).
 std::string Utf8ToWindows1252(const char* utf8);
-
-// The system cursors the game uses.
-enum class SystemCursor { Arrow = 0, Wait = 1, Hand = 2 };
-void SetSystemCursor(SystemCursor cursor);
 
 // A modal box with one OK button; logs and returns when it cannot be shown (headless).
 // icon: 0 error, 1 information.
@@ -87,9 +80,8 @@ std::string UserBaseFolder();
 // "<base>/Zentrak", or "userdir/Zentrak" beside the working folder without a base.
 std::string UserFolderRoot();
 
-// A monotonic millisecond clock (64-bit) and a microsecond counter for timing.
+// A monotonic millisecond clock (64-bit).
 uint64_t Milliseconds();
-uint64_t Microseconds();
 void SleepMilliseconds(unsigned ms);
 
 // The operating system's name and release for the debug log ("Linux 6.1.0").

@@ -59,11 +59,6 @@ int AugmentationFactorForVariable(const std::string& variableName) {
   return rule ? rule->factor : -1;
 }
 
-bool AugmentationVariableSubtracts(const std::string& variableName) {
-  const VariableRule* rule = FindRule(variableName);
-  return rule && rule->subtracts;
-}
-
 AugmentationFactors& DesignAugmentationFactors() {
   static bool registered = (RegisterSingletonReset([] { RecordPtr().reset(); }), true);
   (void)registered;

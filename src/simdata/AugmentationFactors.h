@@ -41,8 +41,6 @@ struct AugmentationFactors {
 
 // The factor a unit variable name drives, or -1 for a name that drives none.
 int AugmentationFactorForVariable(const std::string& variableName);
-// True for the two variables that reduce their factor.
-bool AugmentationVariableSubtracts(const std::string& variableName);
 
 // The designer's process-wide record. It starts neutral (every factor 1) so design
 // totals made before the designer first runs keep their hit points, armour and shields.

@@ -197,8 +197,3 @@ int32_t SIM_UnitHullManager::GetSizeType(const std::string& text) const {
   if (index < 0) FatalError("SIM_UnitHullManager", 37, "Invalid size type: " + text);
   return index;
 }
-
-const std::string& SIM_UnitHullManager::GetSizeTypeName(int32_t index) const {
-  static const std::string empty;
-  return index >= 0 && index < 5 ? sizeTypeNames[index] : empty;
-}

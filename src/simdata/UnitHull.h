@@ -107,7 +107,6 @@ class SIM_UnitHullManager {
   int32_t GetSizeType(const std::string& text) const;
   // The same, -1 for other text (nothing reported).
   int32_t TryGetSizeType(const std::string& text) const;
-  const std::string& GetSizeTypeName(int32_t index) const;
 
   bool IsLoaded() const { return loaded; }
   const std::vector<std::unique_ptr<SIM_UnitHull>>& All() {

@@ -128,18 +128,9 @@ std::string DetailsValueText(const SIM_ModuleType& type, const ModuleDataItem& i
       text = buf;
       break;
     }
-    case MDI_DECIMAL_MULT: {
-      // Stored in game units (milliseconds), shown scaled (seconds), augmented like the rest.
-      const float aug = ApplyAugmentations(value, key, panel);
-      if (aug == value) {
-        std::snprintf(buf, sizeof buf, "%.2f", value * item.multiplier);
-      } else {
-        std::snprintf(buf, sizeof buf, "%.2f (%.2f)", value * item.multiplier, aug * item.multiplier);
-      }
-      text = buf;
-      break;
-    }
     default:
+      // BOOL and DECIMAL_MULT lines carry no value: a multiplier line is only its label,
+      // and a click on it still compares the stat, as bars without values.
       break;
   }
   if (IsDamageModifierKey(key)) {

@@ -1,5 +1,10 @@
 // The daily update, data changes, metrics, messages and the profile records.
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "app/SteamGlue.h"
+#include "browser/ChallengeList.h"
 #include "online/Messages.h"
 #include "online/Metrics.h"
 #include "online/OnlineFixture.h"
@@ -124,6 +129,32 @@ TEST_F(UpdateTest, NoUpdateCheckIsSentWhileSteamRuns) {
   steam.Shutdown();
 }
 
+// The Online tab's table points into the challenge list: a challenge the server deleted
+// leaves the list on the GUI thread, when the main menu's draw takes the results, never
+// on the worker while the table may be drawing.
+TEST_F(UpdateTest, DeletedChallengesLeaveTheListOnTheGuiThread) {
+  SIM_ChallengeDatabase& db = GetChallengeDatabase();
+  std::vector<std::unique_ptr<SIM_ChallengeInfo>> list;
+  for (const char* id : {"ztk_4711", "ztk_4712"}) {
+    list.push_back(std::make_unique<SIM_ChallengeInfo>());
+    list.back()->ztkid = id;
+    list.back()->name = id;
+  }
+  db.Adopt(std::move(list));
+  const SIM_ChallengeInfo* shown = db.challenges.front().get();  // as the tab's table holds it
+  server.Sql("INSERT INTO changes VALUES ('2031-04-07', 'challenge_delete', 'ztk_4711')");
+  server.Sql("INSERT INTO changes VALUES ('2031-04-07', 'challenge_delete', '../ztk_4712')");
+  StartOnlineUpdateThread();
+  ASSERT_TRUE(GetThreadManager().Busy());
+  GetThreadManager().JoinAll();
+  ASSERT_EQ(db.challenges.size(), 2u) << "the worker changed the list under the table";
+  EXPECT_EQ(db.challenges.front().get(), shown);
+  ShowPatchFound();
+  ASSERT_EQ(db.challenges.size(), 1u) << "the menu's draw takes the deleted challenge out";
+  EXPECT_EQ(db.challenges.front()->ztkid, "ztk_4712") << "an id that is no plain name is skipped";
+  EXPECT_EQ(ReadAll(db.path).find("ztk_4711"), std::string::npos) << "and the list is saved";
+}
+
 TEST_F(UpdateTest, CancelledUpdateDropsItsResults) {
   server.SetMode("*", "stall");
   GetLink().Options().totalTimeoutMs = 30000;
@@ -145,7 +176,9 @@ TEST_F(OnlineTest, DataChangesStayInsideTheBadgeFolder) {
   WriteAll(badges + "/ztk_badge_ironhide.jpg", "old");
   WriteAll(Web("data_changes.txt"),
            "#,newlogo,../x,\n#,newlogo,/x,\n#,newlogo,ironhide,\n#,other,1,\nnot a row\n");
-  EXPECT_EQ(ApplyDataChangesFile(Web("data_changes.txt")), 1);
+  std::vector<std::string> removed;
+  EXPECT_EQ(ApplyDataChangesFile(Web("data_changes.txt"), removed), 1);
+  EXPECT_TRUE(removed.empty());
   EXPECT_EQ(ReadAll(badges + "/ztk_badge_../x.jpg"), "keep");
   EXPECT_EQ(ReadAll(badges + "/../x.jpg"), "keep");
   EXPECT_FALSE(FileExists(badges + "/ztk_badge_ironhide.jpg"));

@@ -153,11 +153,9 @@ TEST_F(OnlineTest, APlantedFifoDeviceLinkOrHugeFileIsRefusedAtOnce) {
     std::string path;
     std::function<bool()> read;  // true when something was taken from the file
   };
-  const std::string reply = GetUserFolder(USERFOLDER_WEB_DEBUG) + "/tmp123.html";
   const std::string upload = GetUserFolder(USERFOLDER_BITMAPS) + "/badge.jpg";
   const std::vector<Reader> readers = {
       {"the user name", UserNameFilePath(), [] { return !ReadStoredUserName().empty(); }},
-      {"a script's answer", reply, [&] { return !GetInternet().ReadReplyMessage(reply, false).empty(); }},
       {"an upload", upload,
        [&] {
          std::string body;

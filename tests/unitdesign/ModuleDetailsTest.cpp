@@ -37,7 +37,7 @@ class ModuleDetailsTest : public UnitDesignTest {
 
 TEST_F(ModuleDetailsTest, ValuesShowTheirAugmentedValueBeside) {
   SIM_ModuleType* gun = Make("WEAPON", {{"damage", "100"},
-                                        {"fire_interval", "2000"},
+                                        {"fire_interval", "2.00"},
                                         {"min_range", "100"},
                                         {"max_range", "99.9"},
                                         {"tracking_speed", "0.35"},
@@ -55,7 +55,8 @@ TEST_F(ModuleDetailsTest, ValuesShowTheirAugmentedValueBeside) {
     const char* augmented;  // damage 1.2, loading speed 0.5, minimum range 0.75
   } cases[] = {
       {"damage", MDI_INTEGER, 1.0f, "100", "100 (120)"},
-      {"fire_interval", MDI_DECIMAL_MULT, 0.001f, "2.00", "2.00 (4.00)"},
+      {"fire_interval", MDI_DECIMAL, 1.0f, "2.00", "2.00 (4.00)"},
+      {"fire_interval", MDI_DECIMAL_MULT, 0.001f, "", ""},  // a multiplier line shows no value
       {"min_range", MDI_DECIMAL, 1.0f, "100.00", "100.00 (75.00)"},
       {"ammunition", MDI_INTEGER, 1.0f, "99", "99"},
       {"tracking_speed", MDI_PERCENTAGE, 1.0f, "35%", "35%"},
@@ -176,6 +177,31 @@ TEST_F(ModuleDetailsTest, ANumericLineClickedInTheDetailsOpensItsComparison) {
   ASSERT_NE(GetUDStatComparison(), nullptr);
   EXPECT_EQ(GetUDStatComparison()->key, "damage");
   delete GetUDStatComparison();
+}
+
+// A shipped weapon's reload time is a multiplier line: listed with its label and no
+// value, and a click on it still opens the comparison, whose rows show no values either.
+TEST_F(ModuleDetailsTest, AMultiplierLineShowsItsLabelAloneAndStillCompares) {
+  ASSERT_NE(LoadSample("bulwark_battle_tank.txt"), nullptr);
+  window->ShowModuleDetails(SIM_ModuleTypeManager::Get().Find("cannon_75"));
+  GUI_UD_ModuleDetailsStrip* reload = nullptr;
+  for (GUI_UD_ModuleDetailsStrip* line : window->componentDetails->lines)
+    if (line->key == "fire_interval") reload = line;
+  ASSERT_NE(reload, nullptr);
+  ASSERT_EQ(reload->displayType, MDI_DECIMAL_MULT);
+  EXPECT_EQ(reload->label, GetTranslation("M_D_fire_interval"));
+  EXPECT_EQ(reload->value, "");
+  ASSERT_TRUE(reload->IsNumeric());
+  Frame();
+  LeftPress(CX(reload), CY(reload));
+  LeftRelease(CX(reload), CY(reload));
+  GUI_UD_ModuleStatComparison* c = GetUDStatComparison();
+  ASSERT_NE(c, nullptr);
+  EXPECT_EQ(c->key, "fire_interval");
+  Frame();
+  ASSERT_FALSE(c->strips.empty());
+  for (const auto* strip : c->strips) EXPECT_EQ(strip->valueText, "");
+  delete c;
 }
 
 TEST_F(ModuleDetailsTest, SummaryShowsTheTotalsOfTheBoard) {
