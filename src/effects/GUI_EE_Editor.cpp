@@ -272,7 +272,13 @@ void GUI_EE_Preview::Draw() {
   }
 
   vb.Flush();
+  // The effects leave the batch in their own blend mode (the flame's hot pass is
+  // additive), and every later flush would apply it again: the panels, title bar and
+  // cursor drawn after the preview would all come out washed out. The GUI's batch
+  // leaves blending to the device, which is set back to normal here.
+  vb.blendMode = 2;
   d3d.SetFullViewport();
+  d3d.MarkBlendDirty();
   d3d.SetNormalBlend();
   d3d.DrawRectOutline(platform::Rect{left, top, right, bottom}, 0xFF808890u);
 
@@ -350,7 +356,6 @@ void GUI_EE_Config::Draw() {
 
 GUI_EE_EditorWindow::GUI_EE_EditorWindow() : GUI_Dialog(false) {
   g_window = this;
-  draggable = false;
   SetTranslatedTitle("EXPLOSIONEDITOR_TITLE");
   preview = new GUI_EE_Preview();
   controls = new GUI_EE_Controls();
@@ -386,6 +391,19 @@ void GUI_EE_EditorWindow::Layout() {
   controls->Layout();
   particleControls->Layout();
   config->Layout();
+  // Where the window fits it stays where it is put; on a narrower screen its sides would
+  // lie off the screen out of reach (sliders, labels, Trigger buttons).
+  draggable = kWidth > d3d.ScreenWidth();
+}
+
+void GUI_EE_EditorWindow::UpdateDrag() {
+  GUI_Dialog::UpdateDrag();
+  const float screenWidth = static_cast<float>(GetRenderDevice().ScreenWidth());
+  if (!IsDragging() || !LeftHeld() || width <= screenWidth) return;
+  // The base keeps a window wider than the screen against the right edge; this one
+  // slides between showing its left edge and showing its right edge.
+  const float l = std::clamp(std::trunc(MouseX() - dragOffsetX), screenWidth - width, 0.0f);
+  if (static_cast<int>(l) != left) MoveWithContents(l, static_cast<float>(top));
 }
 
 void GUI_EE_EditorWindow::Draw() {

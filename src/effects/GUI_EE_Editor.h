@@ -151,7 +151,11 @@ class GUI_EE_EditorWindow : public GUI_Dialog {
   GUI_EE_EditorWindow();
   ~GUI_EE_EditorWindow() override;
   void Draw() override;
+  // Centred on the screen, the panels in their places.
   void Layout();
+  // On a screen narrower than the window its title bar slides it sideways, so each side
+  // can be brought into view; it always covers the screen's width.
+  void UpdateDrag() override;
 
   // Empties the effects manager and every particle group, and forgets what it owned.
   void ClearTestObjects();
