@@ -182,6 +182,11 @@ TEST_F(EffectsEditorNarrowTest, TheTitleBarSlidesTheWindowToEachSide) {
   EXPECT_LT(window->controls->Slider(0)->left, 0);
   EXPECT_GT(window->particleControls->Slider(1)->right, 1280);
   DrawFrames(1);
+  // The tests play at one world point, drawn at the preview's centre wherever the window
+  // stands: what plays moves with the window.
+  float worldX = 0.0f, worldY = 0.0f;
+  EditorPreviewCentre(&worldX, &worldY);
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float grabX = 640.0f, grabY = window->top - 16.0f;
   Mouse(grabX, grabY, true);
   const struct {
@@ -197,6 +202,12 @@ TEST_F(EffectsEditorNarrowTest, TheTitleBarSlidesTheWindowToEachSide) {
     EXPECT_EQ(window->preview->left, step.left + 600);
     EXPECT_EQ(window->particleControls->Slider(1)->right, window->particleControls->right);
     DrawFrames(1);
+    float x = 0.0f, y = 0.0f;
+    EditorPreviewCentre(&x, &y);
+    EXPECT_FLOAT_EQ(x, worldX);
+    EXPECT_FLOAT_EQ(y, worldY);
+    EXPECT_FLOAT_EQ((worldX - map.viewLeft) * map.zoom, window->preview->CentreX());
+    EXPECT_FLOAT_EQ((worldY - map.viewTop) * map.zoom, window->preview->CentreY());
   }
   Mouse(grabX + 100.0f, grabY, false);
   EXPECT_FALSE(window->IsDragging());
