@@ -12,7 +12,7 @@ std::string GetExeFolder();
 bool ShellOpen(const std::string& target);
 // How long ShellOpen waits for the handler to give up; a handler still running then
 // shows the document itself. Tests shorten it; 0 restores the default.
-constexpr int kShellOpenGraceMs = 5000;
+constexpr int kShellOpenGraceMs = 12000;
 void SetShellOpenGraceMs(int ms);
 // "ZTK Manual.pdf", opened from the working folder.
 extern const char* const kManualFile;
