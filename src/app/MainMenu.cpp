@@ -1,5 +1,8 @@
 #include "app/MainMenu.h"
 
+#include <filesystem>
+#include <string>
+
 #include "app/Game.h"
 #include "app/GameHooks.h"
 #include "app/Sounds.h"
@@ -156,8 +159,23 @@ int GUI_MainMenu::OnModeButton(int mode) {
 }
 
 int GUI_MainMenu::OnManualButton(int) {
-  OpenManual();
-  GetGame().Shutdown();
+  // The game makes way for the manual's reader, once one has started.
+  if (OpenManual()) {
+    GetGame().Shutdown();
+    return 0;
+  }
+  // Nothing here can show it: say where the file lies so the player can open it with a
+  // program of their own, and stay.
+  std::error_code error;
+  const std::string path = ManualPath();
+  const bool exists = std::filesystem::exists(path, error);
+  std::string text = GetTranslation(exists ? "MAINMENU_MANUAL_NOVIEWER" : "MAINMENU_MANUAL_MISSING");
+  const size_t at = text.find("%s");
+  if (at != std::string::npos)
+    text.replace(at, 2, path);
+  else
+    text += " " + path;
+  ShowMessage("MAINMENU_MANUAL", text, GUI_Message::kStyleClose, nullptr);
   return 0;
 }
 

@@ -304,6 +304,10 @@ bool GUI_TutorialWindow::IsMouseOverAny() {
 
 const std::vector<GUI_TutorialWindow*>& GUI_TutorialWindow::OpenWindows() { return WindowList(); }
 
+void GUI_TutorialWindow::BringAllToFront() {
+  for (GUI_TutorialWindow* page : std::vector<GUI_TutorialWindow*>(WindowList())) page->BringToFront();
+}
+
 bool GUI_TutorialWindow::LeftClick(float x, float y) {
   // Read first: the click may close this window.
   const bool modal = modalPage_;

@@ -120,6 +120,10 @@ class GUI_TutorialWindow : public GUI_Dialog {
   static bool IsMouseOverAny();
   // Open tutorial windows, oldest first.
   static const std::vector<GUI_TutorialWindow*>& OpenWindows();
+  // Puts the open pages back on top of the windows opened after them (oldest first, so
+  // their order stays): a page still waiting for its OK must stay readable and hear its
+  // clicks when a screen or a dialog opens over the place where it stands.
+  static void BringAllToFront();
   // Where a page asks to be: x >= 0 as given, -1 centred, other negatives from the right
   // (or bottom) edge; the same rule for y with the window height.
   static float PlaceX(float x, float screenWidth);

@@ -292,6 +292,15 @@ void SIM_Battle::Update() {
       BattleHooks& hooks = GetBattleHooks();
       if (scenario && scenario->origin == SIM_Scenario::ORIGIN_CAMPAIGN)
         SIM_AchievementList::Get().CheckStats();
+      // The battle went on after the decision and income kept coming: the post-mortem
+      // shows the defence as it stands now, the figures the top strip ends on, and the
+      // record keeps the better of the two tallies.
+      if (playerDefends) {
+        TallyDefence();
+        if (outcome == OUTCOME_VICTORY && scenario)
+          SIM_HighScores::Get().SetScore(scenario->name, GetGameplay().Difficulty, false,
+                                         GetGameplay().finalDefenderScore);
+      }
       if (hooks.openPostMortem) hooks.openPostMortem();
       SIM_GlobalStats::Get().RemoveTempStats();
       // The battle's counters are kept now, not only at shutdown: a crash or a killed
@@ -355,15 +364,19 @@ void SIM_Battle::SetVictory() {
   RecordBattleFought();
 }
 
+void SIM_Battle::TallyDefence() {
+  // What still stands: the army list keeps its fallen units, which are worth nothing.
+  float onField = 0.0f;
+  if (playerArmy)
+    for (SIM_BattleUnit* u : playerArmy->allUnits)
+      if (u->design && u->state != US_IN_DROPPER && u->state < US_INACTIVE) onField += u->design->cost;
+  GetGameplay().TallyArmyValue(onField);
+}
+
 void SIM_Battle::RecordBattleFought() {
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   if (playerDefends) {
-    // What still stands: the army list keeps its fallen units, which are worth nothing.
-    float onField = 0.0f;
-    if (playerArmy)
-      for (SIM_BattleUnit* u : playerArmy->allUnits)
-        if (u->design && u->state != US_IN_DROPPER && u->state < US_INACTIVE) onField += u->design->cost;
-    GetGameplay().TallyArmyValue(onField);
+    TallyDefence();
     stats.AddStat("battles_fought_defender", 1);
   } else {
     stats.AddStat("battles_fought_attacker", 1);

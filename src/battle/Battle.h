@@ -54,6 +54,8 @@ class SIM_Battle {
   void SetVictory();
   void SetDefeat();
   void RecordBattleFought();
+  // The defending player's scores from the army and supplies as they stand now.
+  void TallyDefence();
   // The metrics, then the opponent's units and the player's.
   void ReportArmies();
   // Sets "campaign_beaten_low/medium/high" for each difficulty at which every campaign

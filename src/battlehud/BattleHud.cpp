@@ -7,6 +7,7 @@
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
 #include "app/Transition.h"
+#include "app/Tutorial.h"
 #include "battle/AirStrikes.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
@@ -1091,6 +1092,9 @@ GUI_BS_PostMortem::GUI_BS_PostMortem() : GUI_Dialog(false) {
   continueButton->SetName("BS_POSTMORTEM_CONTINUE");
   continueButton->SetTooltip("BS_POSTMORTEM_CONTINUE_TT", 60);
   AddButton(continueButton);
+  // A page the player has not yet closed (the unit details one, say) stays over the
+  // result: it was asked for first, and its OK must still be reachable.
+  GUI_TutorialWindow::BringAllToFront();
 }
 
 GUI_BS_PostMortem::~GUI_BS_PostMortem() {

@@ -124,8 +124,7 @@ GUI_BB_Window::GUI_BB_Window(int tab, const std::string& scenarioName) : reopenS
 
   // A tutorial page still open from the main menu is drawn over this window and its panels;
   // it must also hear the clicks on it, or its OK can never be pressed.
-  for (GUI_TutorialWindow* page : std::vector<GUI_TutorialWindow*>(GUI_TutorialWindow::OpenWindows()))
-    page->BringToFront();
+  GUI_TutorialWindow::BringAllToFront();
 
   SIM_GlobalStats& stats = SIM_GlobalStats::Get();
   if (!stats.CheckReminder(2)) stats.CheckReminder(3);

@@ -68,8 +68,8 @@ GUI_EE_EditorWindow* EffectsEditorWindow() { return g_window; }
 
 void EditorPreviewCentre(float* x, float* y) {
   if (g_window && g_window->preview) {
-    *x = g_window->preview->CentreX();
-    *y = g_window->preview->CentreY();
+    *x = g_window->preview->WorldCentreX();
+    *y = g_window->preview->WorldCentreY();
     return;
   }
   D3DEngine& d3d = GetRenderDevice();
@@ -177,6 +177,9 @@ void FlamethrowerTest() {
 
 // ---- Preview ----
 
+float GUI_EE_Preview::WorldCentreX() const { return CentreX() - (g_window ? g_window->ShiftX() : 0.0f); }
+float GUI_EE_Preview::WorldCentreY() const { return CentreY() - (g_window ? g_window->ShiftY() : 0.0f); }
+
 GUI_EE_Preview::GUI_EE_Preview() {
   backdrop_.SetSpriteTexture("explosion_reference.jpg");
   claimsMouse = false;
@@ -187,7 +190,7 @@ GUI_EE_Preview::GUI_EE_Preview() {
 void GUI_EE_Preview::DrawBackdrop() {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   float sx = 0.0f, sy = 0.0f;
-  ToScreen(CentreX(), CentreY(), &sx, &sy);
+  ToScreen(WorldCentreX(), WorldCentreY(), &sx, &sy);
   const float side = kBackdropSide * map.zoom;
   backdrop_.SetSize(side, side);
   backdrop_.SetPosition(sx, sy);
@@ -214,12 +217,14 @@ void GUI_EE_Preview::Draw() {
   GUI_EE_Editor::AdvanceBattleTime();
   D3DEngine& d3d = GetRenderDevice();
   const float sw = static_cast<float>(d3d.ScreenWidth()), sh = static_cast<float>(d3d.ScreenHeight());
-  // The camera looks at the world point in the middle of the screen.
+  // The camera looks at the world point in the middle of the screen, moved along with the
+  // window when it was slid off its centred place.
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   if (!(map.zoom > 0.0f)) map.zoom = 1.0f;
   const float z = map.zoom;
-  map.viewLeft = sw / 2.0f - sw / (2.0f * z);
-  map.viewTop = sh / 2.0f - sh / (2.0f * z);
+  const float shiftX = g_window ? g_window->ShiftX() : 0.0f, shiftY = g_window ? g_window->ShiftY() : 0.0f;
+  map.viewLeft = sw / 2.0f - (sw / 2.0f + shiftX) / z;
+  map.viewTop = sh / 2.0f - (sh / 2.0f + shiftY) / z;
   map.viewRight = map.viewLeft + sw / z;
   map.viewBottom = map.viewTop + sh / z;
   map.cameraX = map.centreX = (map.viewLeft + map.viewRight) * 0.5f;
@@ -249,7 +254,7 @@ void GUI_EE_Preview::Draw() {
 
   if (g_window && g_window->flamethrower) {
     GUI_BS_Flamethrower* flame = g_window->flamethrower;
-    float cx = CentreX(), cy = CentreY();
+    const float cx = WorldCentreX(), cy = WorldCentreY();
     float l = 0, t = 0, r = 0, b = 0;
     ToScreen(cx - 20.0f, cy - 300.0f, &l, &t);
     ToScreen(cx + 20.0f, cy + 200.0f, &r, &b);
@@ -272,7 +277,13 @@ void GUI_EE_Preview::Draw() {
   }
 
   vb.Flush();
+  // The effects leave the batch in their own blend mode (the flame's hot pass is
+  // additive), and every later flush would apply it again: the panels, title bar and
+  // cursor drawn after the preview would all come out washed out. The GUI's batch
+  // leaves blending to the device, which is set back to normal here.
+  vb.blendMode = 2;
   d3d.SetFullViewport();
+  d3d.MarkBlendDirty();
   d3d.SetNormalBlend();
   d3d.DrawRectOutline(platform::Rect{left, top, right, bottom}, 0xFF808890u);
 
@@ -350,7 +361,6 @@ void GUI_EE_Config::Draw() {
 
 GUI_EE_EditorWindow::GUI_EE_EditorWindow() : GUI_Dialog(false) {
   g_window = this;
-  draggable = false;
   SetTranslatedTitle("EXPLOSIONEDITOR_TITLE");
   preview = new GUI_EE_Preview();
   controls = new GUI_EE_Controls();
@@ -377,6 +387,8 @@ void GUI_EE_EditorWindow::Layout() {
   const float l = std::floor((d3d.ScreenWidth() - kWidth) / 2.0f);
   const float t = std::floor((d3d.ScreenHeight() - kHeight) / 2.0f);
   SetRect(l, t, l + kWidth, t + kHeight);
+  centredLeft_ = l;
+  centredTop_ = t;
   LayoutTitleBar();
   const float r = l + kWidth, b = t + kHeight;
   preview->SetRect(r - 1000.0f, t + 40.0f, r - 420.0f, b - 10.0f);
@@ -386,6 +398,19 @@ void GUI_EE_EditorWindow::Layout() {
   controls->Layout();
   particleControls->Layout();
   config->Layout();
+  // Where the window fits it stays where it is put; on a narrower screen its sides would
+  // lie off the screen out of reach (sliders, labels, Trigger buttons).
+  draggable = kWidth > d3d.ScreenWidth();
+}
+
+void GUI_EE_EditorWindow::UpdateDrag() {
+  GUI_Dialog::UpdateDrag();
+  const float screenWidth = static_cast<float>(GetRenderDevice().ScreenWidth());
+  if (!IsDragging() || !LeftHeld() || width <= screenWidth) return;
+  // The base keeps a window wider than the screen against the right edge; this one
+  // slides between showing its left edge and showing its right edge.
+  const float l = std::clamp(std::trunc(MouseX() - dragOffsetX), screenWidth - width, 0.0f);
+  if (static_cast<int>(l) != left) MoveWithContents(l, static_cast<float>(top));
 }
 
 void GUI_EE_EditorWindow::Draw() {

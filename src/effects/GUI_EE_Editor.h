@@ -32,9 +32,13 @@ class GUI_EE_Preview : public GUI_WindowBase {
   GUI_EE_Preview();
   void Draw() override;
   void DrawBackdrop();
-  // Where the tests play, in world units (the preview panel's centre).
+  // The preview panel's centre on the screen.
   float CentreX() const { return (left + right) * 0.5f; }
   float CentreY() const { return (top + bottom) * 0.5f; }
+  // Where the tests play, in world units: the panel's centre while the window stands
+  // centred. The world slides with the window, so what plays stays in the preview.
+  float WorldCentreX() const;
+  float WorldCentreY() const;
   // Whether the sample unit was drawn in the last Draw.
   bool sampleDrawn = false;
 
@@ -151,7 +155,14 @@ class GUI_EE_EditorWindow : public GUI_Dialog {
   GUI_EE_EditorWindow();
   ~GUI_EE_EditorWindow() override;
   void Draw() override;
+  // Centred on the screen, the panels in their places.
   void Layout();
+  // On a screen narrower than the window its title bar slides it sideways, so each side
+  // can be brought into view; it always covers the screen's width.
+  void UpdateDrag() override;
+  // How far the window was slid from its centred place, in pixels.
+  float ShiftX() const { return static_cast<float>(left) - centredLeft_; }
+  float ShiftY() const { return static_cast<float>(top) - centredTop_; }
 
   // Empties the effects manager and every particle group, and forgets what it owned.
   void ClearTestObjects();
@@ -166,6 +177,10 @@ class GUI_EE_EditorWindow : public GUI_Dialog {
   GUI_BS_Flamethrower* flamethrower = nullptr;  // owned
   float flamethrowerClock = 0.0f;
   void* reservedTest = nullptr;
+
+ private:
+  float centredLeft_ = 0.0f;
+  float centredTop_ = 0.0f;
 };
 
 // The open editor window, or null.

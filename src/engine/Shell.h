@@ -6,11 +6,20 @@
 // The full path of the running program, and its folder (cut before the last "/").
 std::string GetExePath();
 std::string GetExeFolder();
-// Opens a document or link with the desktop's handler (xdg-open) without waiting.
-// False, with a debug-log line, when it could not be started.
+// Opens a document or link with the desktop's handler (xdg-open) without waiting for
+// the program it starts. False, with a debug-log line, when it could not be started or
+// the handler gave up within the grace time (no program for that kind of document).
 bool ShellOpen(const std::string& target);
-// Opens "ZTK Manual.pdf" from the working folder.
-void OpenManual();
+// How long ShellOpen waits for the handler to give up; a handler still running then
+// shows the document itself. Tests shorten it; 0 restores the default.
+constexpr int kShellOpenGraceMs = 12000;
+void SetShellOpenGraceMs(int ms);
+// "ZTK Manual.pdf", opened from the working folder.
+extern const char* const kManualFile;
+// The manual's full path in the working folder.
+std::string ManualPath();
+// Opens the manual; false (logged) when no program could be started to show it.
+bool OpenManual();
 // Opens a problem-report mail to the support address; subject and body percent-encoded.
 void OpenBugReport();
 std::string BuildBugReportLink(const std::string& subject, const std::string& body);

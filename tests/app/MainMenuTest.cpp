@@ -69,9 +69,10 @@ GUI_GameModeBase* BuildStandIn() {
 }
 
 std::vector<std::string> g_opened;
+bool g_openerStarts = false;  // false: as on a machine without a PDF viewer
 bool RecordOpen(const std::string& target) {
   g_opened.push_back(target);
-  return false;  // as on a machine without a PDF viewer
+  return g_openerStarts;
 }
 
 class MainMenuTest : public MenuTest {
@@ -80,6 +81,7 @@ class MainMenuTest : public MenuTest {
     MenuTest::SetUp();
     g_entered.clear();
     g_opened.clear();
+    g_openerStarts = false;
     LoadStandardFonts();
     SetGameModeFactory(MODE_BATTLE_BROWSER, BuildStandIn<MODE_BATTLE_BROWSER>);
     SetGameModeFactory(MODE_ONLINE, BuildStandIn<MODE_ONLINE>);
@@ -232,22 +234,37 @@ TEST_F(MainMenuTest, EscapeQuitsUnlessAWindowIsOpen) {
 TEST_F(MainMenuTest, QuitAndManualEndTheGame) {
   struct Case {
     int button;
+    bool openerStarts;
     std::vector<std::string> opened;
+    bool quits;
   } cases[] = {
-      {GUI_MainMenu::kQuit, {}},
-      // The manual is asked for and the game ends even though it could not be opened.
-      {GUI_MainMenu::kManual, {"ZTK Manual.pdf"}},
+      {GUI_MainMenu::kQuit, false, {}, true},
+      // A reader shows the manual: the game makes way for it.
+      {GUI_MainMenu::kManual, true, {"ZTK Manual.pdf"}, true},
+      // Nothing could show it: the game stays and says where the file is.
+      {GUI_MainMenu::kManual, false, {"ZTK Manual.pdf"}, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.button);
+    SCOPED_TRACE(testing::Message() << c.button << " " << c.openerStarts);
     TearDown();
     ResetAllSingletons();
     SetUp();
+    g_openerStarts = c.openerStarts;
     ClickButton(c.button);
-    EXPECT_TRUE(GetGame().IsShutDown());
+    EXPECT_EQ(GetGame().IsShutDown(), c.quits);
     ASSERT_EQ(g_opened.size(), c.opened.size());
     for (size_t i = 0; i < g_opened.size(); ++i)
       EXPECT_NE(g_opened[i].find(c.opened[i]), std::string::npos) << g_opened[i];
+    if (c.quits) {
+      EXPECT_EQ(OpenMessageBox(), nullptr);
+      continue;
+    }
+    ASSERT_NE(OpenMessageBox(), nullptr);
+    EXPECT_EQ(OpenMessageBox()->Title(), GetTranslation("MAINMENU_MANUAL"));
+    EXPECT_NE(OpenMessageBox()->Text().find(ManualPath()), std::string::npos) << OpenMessageBox()->Text();
+    EXPECT_EQ(ManualPath().front(), '/');
+    EXPECT_EQ(GetGame().CurrentModeNumber, MODE_MAIN_MENU);
+    delete OpenMessageBox();
   }
 }
 

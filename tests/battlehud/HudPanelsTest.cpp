@@ -17,6 +17,7 @@
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
+#include "battle/BattleOutcome.h"
 #include "battle/BattleUnit.h"
 #include "battle/Module.h"
 #include "battlehud/BattleHud.h"
@@ -559,6 +560,43 @@ TEST_F(HudPanelsTest, TheInspectedUnitDiesThenANewOneIsInspected) {
   ASSERT_NE(GetUnitInspector(), nullptr);
   GetWindowOrder().Draw();
   mini->Draw();
+}
+
+// The first unit picked shows the "Unit Details" page in the lower right. The player
+// has not pressed its OK when the battle ends: the post-mortem opens over the middle of
+// the screen, across the page, and the page still lies on top and takes its OK.
+TEST_F(HudPanelsTest, TheUnitDetailsPageStaysOverThePostMortem) {
+  GetTutorial().Load();
+  GetBattleScreenHooks().openUnitInspector(scene.player[0]);
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  GUI_TutorialWindow* page = GUI_TutorialWindow::OpenWindows()[0];
+  ASSERT_EQ(page->Page()->name, "BATTLE_UNIT_DETAILS");
+  GetWindowOrder().Draw();
+
+  SIM_Battle& battle = GetBattle();
+  battle.Begin();
+  GetOutcomeManager().DefenderWins();
+  ASSERT_NE(battle.outcome, OUTCOME_UNDECIDED);
+  battle.endStartMs -= 3000.0;
+  battle.Update();
+  GUI_BS_PostMortem* pm = GetOpenPostMortem();
+  ASSERT_NE(pm, nullptr);
+  const GUI_ButtonText* ok = page->OKButton();
+  ASSERT_NE(ok, nullptr);
+  const float x = (ok->left + ok->right) / 2.0f, y = (ok->top + ok->bottom) / 2.0f;
+  ASSERT_TRUE(pm->HitTest(x, y)) << "the result box reaches over the page's OK";
+  // Drawn after the result box, so on top of it.
+  const std::vector<GUI_WindowBase*>& open = GetWindowOrder().OpenWindows();
+  const auto at = [&](const GUI_WindowBase* w) {
+    return std::find(open.begin(), open.end(), w) - open.begin();
+  };
+  EXPECT_GT(at(page), at(pm));
+  GetWindowOrder().Draw();
+  Press(x, y);
+  Pointer(x, y, false);
+  GetWindowOrder().FlushDeleted();
+  EXPECT_TRUE(GUI_TutorialWindow::OpenWindows().empty()) << "its OK closed the page";
+  EXPECT_EQ(GetOpenPostMortem(), pm);
 }
 
 // The victory points are written inside their 62-pixel panel, clear of the status bars

@@ -15,6 +15,7 @@
 #include "battlehud/BattleHud.h"
 #include "battlehud/EndOfBattleFixture.h"
 #include "engine/Timer.h"
+#include "simdata/HighScores.h"
 #include "simdata/Scenario.h"
 #include "simdata/Unlockable.h"
 
@@ -100,6 +101,36 @@ TEST(PostMortem, ScoresAndSizeFollowTheOutcomeAndSide) {
     if (c.lines == 4) EXPECT_EQ(pm->scores[1].second, "12,345");
     EXPECT_TRUE(pm->continueButton->enabled);
   }
+}
+
+// A defence is decided, and the battle runs on through the delay with the supply income
+// still coming in. The post-mortem's supplies figure is the one the top strip ends on,
+// and its final score is the one the high-score table keeps.
+TEST(PostMortem, DefenceScoresAreThoseOfTheBattlesLastFrame) {
+  SIM_Scenario* scenario = FirstCampaignBattle(true);
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  ConnectBattleHud();
+  battle.Begin();
+  Gameplay& g = GetGameplay();
+  g.Difficulty = 1;
+  g.supplies = 0.0f;
+  ASSERT_GT(g.Classic().suppliesPerSecondStart, 0.0f);
+  GetOutcomeManager().DefenderWins();
+  ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+  const float decided = g.supplies;
+  // A second of battle frames inside the delay.
+  for (int i = 0; i < 60; ++i) battle.Update();
+  EXPECT_GT(g.supplies, decided + 1.0f) << "income goes on after the decision";
+  battle.endStartMs -= 3000.0;
+  battle.Update();
+  ASSERT_EQ(battle.state, BATTLE_OVER);
+  GUI_BS_PostMortem* pm = GetOpenPostMortem();
+  ASSERT_NE(pm, nullptr);
+  ASSERT_EQ(pm->scores.size(), 4u);
+  EXPECT_EQ(pm->scores[1].second, FormatScore(g.supplies));
+  EXPECT_EQ(pm->scores[3].second, FormatScore(g.finalDefenderScore));
+  EXPECT_FLOAT_EQ(SIM_HighScores::Get().GetScore(scenario->name, 1, false), g.finalDefenderScore);
 }
 
 TEST(PostMortem, ContinueStartsOneWorkerAndReturnsToTheBrowser) {

@@ -154,6 +154,78 @@ TEST_F(EffectsEditorTest, WindowAndPanelsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(EffectsEditorWindow(), nullptr);
 }
 
+// On a 1280 x 1024 screen the window keeps its 1600 x 768 and opens centred, both sides
+// off the screen. Its title bar slides it sideways so that each side can be reached; its
+// panels, sliders and buttons go with it.
+class EffectsEditorNarrowTest : public EffectsEditorTest {
+ protected:
+  int ScreenW() const override { return 1280; }
+  int ScreenH() const override { return 1024; }
+  // One frame's input: the poll lets go of the last frame's mouse claim.
+  void Mouse(float x, float y, bool held) {
+    GUI_InputManager& in = GetInputManager();
+    in.MouseClaimed = false;
+    in.x = static_cast<int>(x);
+    in.y = static_cast<int>(y);
+    in.leftHeld = held;
+    editor->Process();
+  }
+};
+
+TEST_F(EffectsEditorNarrowTest, TheTitleBarSlidesTheWindowToEachSide) {
+  EXPECT_EQ(window->left, -160);
+  EXPECT_EQ(window->top, 128);
+  EXPECT_EQ(window->width, 1600);
+  EXPECT_EQ(window->height, 768);
+  // Centred, the first heat slider's label and the particle panel's right column lie off
+  // the screen.
+  EXPECT_LT(window->controls->Slider(0)->left, 0);
+  EXPECT_GT(window->particleControls->Slider(1)->right, 1280);
+  DrawFrames(1);
+  // The tests play at one world point, drawn at the preview's centre wherever the window
+  // stands: what plays moves with the window.
+  float worldX = 0.0f, worldY = 0.0f;
+  EditorPreviewCentre(&worldX, &worldY);
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float grabX = 640.0f, grabY = window->top - 16.0f;
+  Mouse(grabX, grabY, true);
+  const struct {
+    float dx;
+    int left;
+  } steps[] = {{400.0f, 0}, {-1000.0f, -320}, {100.0f, -60}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.dx);
+    Mouse(grabX + step.dx, grabY, true);
+    EXPECT_EQ(window->left, step.left);
+    EXPECT_EQ(window->top, 128);
+    EXPECT_EQ(window->controls->left, step.left + 10);
+    EXPECT_EQ(window->preview->left, step.left + 600);
+    EXPECT_EQ(window->particleControls->Slider(1)->right, window->particleControls->right);
+    DrawFrames(1);
+    float x = 0.0f, y = 0.0f;
+    EditorPreviewCentre(&x, &y);
+    EXPECT_FLOAT_EQ(x, worldX);
+    EXPECT_FLOAT_EQ(y, worldY);
+    EXPECT_FLOAT_EQ((worldX - map.viewLeft) * map.zoom, window->preview->CentreX());
+    EXPECT_FLOAT_EQ((worldY - map.viewTop) * map.zoom, window->preview->CentreY());
+  }
+  Mouse(grabX + 100.0f, grabY, false);
+  EXPECT_FALSE(window->IsDragging());
+  // Each end brings its side onto the screen.
+  const struct {
+    float dx;
+    const GUI_BaseElement* element;
+  } ends[] = {{-1000.0f, window->particleControls->Slider(1)}, {1000.0f, window->controls->Slider(0)}};
+  for (const auto& end : ends) {
+    DrawFrames(1);
+    Mouse(grabX, grabY, true);
+    Mouse(grabX + end.dx, grabY, true);
+    Mouse(grabX + end.dx, grabY, false);
+    EXPECT_GE(end.element->left, 0);
+    EXPECT_LE(end.element->right, 1280);
+  }
+}
+
 // The editor's window and its load box are titled before they have a size: the titles
 // wait for the size instead of tripping the title bar's width check.
 TEST_F(EffectsEditorTest, OpeningTheEditorAndItsLoadBoxWritesNoFailedCheck) {
@@ -217,6 +289,36 @@ TEST_F(EffectsEditorTest, EveryTestFirstEmptiesWhatPlayedBefore) {
   DrawFrames(80);
   EXPECT_GT(window->flamethrowerClock, GUI_EE_EditorWindow::kFlameBurstMs);
   EXPECT_FALSE(window->flamethrower->emitting);
+}
+
+// The flame's hot pass is additive. What the editor draws around the preview (the slider
+// panels, the window's frame and title) is alpha blended while it burns, as before it.
+TEST_F(EffectsEditorTest, PanelsStayAlphaBlendedWhileTheFlamethrowerPlays) {
+  const GUI_WindowBase& panel = *window->controls;
+  // The draws of one frame that lie on the heat panel, counted by their blending.
+  auto panelDraws = [&](int* normal, int* other) {
+    *normal = *other = 0;
+    for (const platform::DrawRecord& d : device->draws) {
+      if (d.vertexCount < 3 || d.viewport.width != 1600) continue;
+      const float x = d.X(0), y = d.Y(0);
+      if (x < panel.left || x > panel.right || y < panel.top || y > panel.bottom) continue;
+      const bool alpha = !d.blendEnabled || (d.srcBlend == platform::BLEND_SRCALPHA &&
+                                             d.destBlend == platform::BLEND_INVSRCALPHA);
+      ++*(alpha ? normal : other);
+    }
+  };
+  int normal = 0, other = 0;
+  for (const char* when : {"before", "burning", "burning again"}) {
+    SCOPED_TRACE(when);
+    if (std::string(when) == "burning") FlamethrowerTest();
+    device->draws.clear();
+    DrawFrames(1);
+    panelDraws(&normal, &other);
+    EXPECT_GT(normal, 0);
+    EXPECT_EQ(other, 0);
+  }
+  ASSERT_NE(window->flamethrower, nullptr);
+  EXPECT_GT(window->flamethrower->liveCount, 0);
 }
 
 TEST_F(EffectsEditorTest, HeatTriggerPlaysPlumesGroupsAndDebrisAtTheCentre) {

@@ -1,7 +1,9 @@
 // The command line, the registry stand-in and the shell helpers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "engine/CommandLine.h"
 #include "engine/Log.h"
@@ -96,6 +98,36 @@ TEST(ShellTest, OpeningFailsSoftlyWithoutAnOpener) {
   const zt_test::EnvGuard path("PATH");
   setenv("PATH", zt_test::UserDir().c_str(), 1);
   EXPECT_FALSE(ShellOpen("ZTK Manual.pdf"));
+}
+
+// The desktop's opener as a machine may have it, first on the PATH. One without a
+// program for the document gives up a moment after it starts; one that shows the
+// document in the foreground is still running when the wait ends.
+TEST(ShellTest, AnOpenerThatGivesUpIsAFailureAndOneThatRunsIsAStart) {
+  struct Case {
+    const char* what;
+    const char* body;
+    bool opened;
+  } cases[] = {
+      {"no program for PDF files", "exit 3", false},
+      {"no such file", "exit 2", false},
+      {"handed to the desktop", "exit 0", true},
+      {"the reader runs in the foreground", "sleep 2", true},
+  };
+  const zt_test::EnvGuard path("PATH");
+  SetShellOpenGraceMs(500);
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string dir = zt_test::UserDir() + "/opener" + std::to_string(n++);
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+    const std::string opener = dir + "/xdg-open";
+    ft::WriteText(opener, std::string("#!/bin/sh\n") + c.body + "\n");
+    ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
+    setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
+    EXPECT_EQ(ShellOpen("ZTK Manual.pdf"), c.opened);
+  }
+  SetShellOpenGraceMs(0);
 }
 
 TEST(ShellTest, ProgramFolderIsTheTestProgramsFolder) {
