@@ -104,7 +104,8 @@ void QueueTight(const GVertex quad[4], platform::Texture* texture, int alphaAbov
   const float down = std::hypot(quad[2].x - quad[0].x, quad[2].y - quad[0].y);
   const float texelsAcross = std::fabs(quad[1].u - quad[0].u) * float(texture->Width());
   const float texelsDown = std::fabs(quad[2].v - quad[0].v) * float(texture->Height());
-  const float ratio = std::max(across > 0.0f ? texelsAcross / across : 0.0f, down > 0.0f ? texelsDown / down : 0.0f);
+  const float ratio =
+      std::max(across > 0.0f ? texelsAcross / across : 0.0f, down > 0.0f ? texelsDown / down : 0.0f);
   const int margin = FilterReach(ratio, lodBias);
   const ShownPart part = ShownPartOf(texture, quad[0].u, quad[0].v, quad[3].u, quad[3].v, alphaAbove, margin);
   if (part.Whole()) {

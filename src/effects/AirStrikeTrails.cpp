@@ -5,8 +5,8 @@
 
 #include "battle/Battle.h"
 #include "battlescreen/BattleMap.h"
-#include "battlescreen/TightQuads.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/TightQuads.h"
 #include "effects/EffectsCommon.h"
 #include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"

@@ -6,8 +6,8 @@
 #include <link.h>
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -285,8 +285,12 @@ class GLDevice : public Device {
     if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
     if (renderTarget_ != target) ++counters_->targetSwitches;
     renderTarget_ = target;
-    viewport_ = Viewport{0, 0, target ? ScaledExtent(target->Width(), target->DrawScale()) : bbWidth_,
-                         target ? ScaledExtent(target->Height(), target->DrawScale()) : bbHeight_, 0.0f, 1.0f};
+    viewport_ = Viewport{0,
+                         0,
+                         target ? ScaledExtent(target->Width(), target->DrawScale()) : bbWidth_,
+                         target ? ScaledExtent(target->Height(), target->DrawScale()) : bbHeight_,
+                         0.0f,
+                         1.0f};
     return D3D_OK;
   }
   Texture* GetRenderTarget() const override { return renderTarget_; }
