@@ -14,6 +14,7 @@
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/Singletons.h"
@@ -370,6 +371,7 @@ void GUI_BattleScreen::DrawBattle() {
   // targets belong to the post-processor; the HUD rebuilds its deployment window.
   if (BattleScreenDeviceRebuiltFlag()) {
     ClearBattleScreenDeviceRebuiltFlag();
+    ForgetShownParts();  // the textures are new
     if (BattleScreenHooks& screen = GetBattleScreenHooks(); screen.deviceRebuilt) screen.deviceRebuilt();
   }
   D3DEngine& e = GetRenderDevice();

@@ -28,6 +28,7 @@
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Searchlights.h"
 #include "battlescreen/Snowfall.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "battlescreen/WorldDetails.h"
 #include "engine/ErrorReporting.h"
@@ -335,6 +336,8 @@ void GUI_BattleScreen::StartFighting() {
 }
 
 void GUI_BattleScreen::Init() {
+  // Art measured for tight quads may have been reloaded (an editor) since the last battle.
+  ForgetShownParts();
   SIM_Battle& battle = GetBattle();
   SIM_Scenario* scenario = battle.scenario;
   ZT_ASSERT(scenario != nullptr);

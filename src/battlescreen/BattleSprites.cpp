@@ -11,6 +11,7 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/LightMapSeam.h"
 #include "battlescreen/Searchlights.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
@@ -259,7 +260,8 @@ void GUI_BS_Sprite::Draw() {
   BeginUnitBatch();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(mainQuad.texture);
-  vb.AddVertices(mainQuad.v, 4);
+  // Layer art fills little of its cell: only the part that shows is drawn.
+  QueueTight(mainQuad, 0);
   if (!damageMarks.empty()) {
     vb.Flush();
     D3DEngine& e = GetRenderDevice();

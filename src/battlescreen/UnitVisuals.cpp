@@ -32,6 +32,7 @@
 #include "battlescreen/MechLegs.h"
 #include "battlescreen/ShellCasings.h"
 #include "battlescreen/Shields.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/WorldDetails.h"
 #include "battlescreen/WorldEffectsSeam.h"
@@ -54,6 +55,8 @@
 namespace {
 constexpr float kDegToRad = 3.14159265358979f / 180.0f;
 constexpr uint32_t kShadowColour = 0x80000000u;
+// Unit shadows sample blurred mip levels: a soft edge without a blur pass.
+constexpr float kShadowLodBias = 1.8f;
 
 float FrameMs() { return BattleExists() ? GetBattle().frameStep : 16.0f; }
 
@@ -414,7 +417,8 @@ void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float
   sprite.mainQuad.SetColour(kShadowColour);
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(sprite.mainQuad.texture);
-  vb.AddVertices(sprite.mainQuad.v, 4);
+  // Shadows sample blurred mip levels (the LOD bias), which spread past the art's edge.
+  QueueTight(sprite.mainQuad, 0, kShadowLodBias);
 }
 
 bool GUI_BS_Unit::IsOnScreen() const {
@@ -1245,7 +1249,7 @@ void GUI_BS_UnitManager::DrawAll() {
   BeginUnitBatch();
   if (SIM_Options::Get().IsOn("SHADOWS")) {
     vb.Flush();
-    SetLodBias(1.8f);
+    SetLodBias(kShadowLodBias);
     for (GUI_BS_Unit* u : visible) u->DrawShadows();
     vb.Flush();
     SetLodBias(0.0f);

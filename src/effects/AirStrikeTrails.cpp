@@ -6,6 +6,7 @@
 #include "battle/Battle.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/TightQuads.h"
 #include "effects/EffectsCommon.h"
 #include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
@@ -20,6 +21,8 @@
 
 namespace {
 float FrameMs() { return EffectsFrameMs(); }
+// Texel alpha (of 255) at or below which a cloud puff shows no more than a level of grey.
+constexpr int kCloudRimAlpha = 3;
 
 void UseNormalBlend(GVertexBuffer& vb) {
   if (vb.blendMode != 0) vb.Flush();
@@ -154,7 +157,9 @@ void GUI_BS_Cloud::Update(float a, float frameMs) {
   quad.SetPosition(world.screenX, world.screenY);
   if (!quad.IsOnScreen()) return;
   quad.SetColour((uint32_t(std::clamp(a, 0.0f, 1.0f) * 255.0f) << 24) | 0xFFFFFFu);
-  quad.Queue();
+  // A puff's faint rim (alpha 3 of 255 or less) is lost under the cloud alpha; the rest
+  // of its cell is empty sky that would cost as much to draw as the cloud.
+  QueueTight(quad, kCloudRimAlpha);
 }
 
 void GUI_BS_Atmosphere::Draw() {
@@ -169,7 +174,10 @@ void GUI_BS_Atmosphere::Draw() {
   vb.SetTexture(texture);
   UseNormalBlend(vb);
   const float frameMs = FrameMs();
-  for (auto& c : clouds) c->Update(a, frameMs);
+  for (auto& c : clouds) {
+    c->quad.texture = texture;  // its cell is measured in the sheet drawn with
+    c->Update(a, frameMs);
+  }
   vb.Flush();
   vb.blendMode = 2;
 }

@@ -7,6 +7,7 @@
 #include "battle/Battle.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/TightQuads.h"
 #include "effects/EffectsCommon.h"
 #include "effects/PostProcessing.h"
 #include "engine/D3DEngine.h"
@@ -362,7 +363,7 @@ void LightmapDrawLists::RenderUnitList() {
     if (en.kind == 0) {
       auto* s = static_cast<CTexturedSprite*>(en.object);
       vb.SetTexture(s->texture);
-      vb.AddVertices(s->v, 4);
+      QueueTight(*s, 0);
     } else if (en.kind == 1) {
       vb.Flush();
       if (GlowDraw()) GlowDraw()(en.object);

@@ -114,6 +114,9 @@ void GUI_BS_PostProcessor::LoadShaders() {
 void GUI_BS_PostProcessor::SaveBackBuffer() { savedBackBuffer = GetRenderDevice().CurrentRenderTarget(); }
 
 void GUI_BS_PostProcessor::PrepareFrame() {
+  // Light accumulates at half resolution for the frame: a soft glow the composite samples
+  // up, at a quarter of the pixels.
+  SetLightMapScale(GUI_BS_LightmapManager::Instance().mode != 0 ? kLightMapScale : 1.0f);
   // Without the off-screen targets (no device, a failed creation) the world is drawn
   // straight into the back buffer and the chain stands aside.
   framePrepared = TargetTexture("rt_offscreen1") != nullptr && TargetTexture("rt_offscreen2") != nullptr;
@@ -271,9 +274,9 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
       e.SetTexture(TargetTexture("rt_offscreen2"));
       break;
     case PP_COMPOSITE_LIGHTMAP:
-      e.SetStage1Texture(TargetTexture("rt_lightmap"));
+      LightMapStage(compositeFx);
       DrawScreenPass(compositeFx, screenQuad);
-      e.SetStage1Texture(nullptr);
+      EndLightMapStage();
       break;
     case PP_DISTORTION:
       e.SetStage1Texture(TargetTexture("rt_distortion"));
@@ -285,9 +288,9 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
       if (scanTimer > kScanMs) scanTimer = 0.0f;
       if (nightVisionFx)
         nightVisionFx->SetVariable("scan_intensity", std::sin(scanTimer / kScanMs * kPi) * 0.2f + 0.05f);
-      e.SetStage1Texture(TargetTexture("rt_lightmap"));
+      LightMapStage(nightVisionFx);
       DrawScreenPass(nightVisionFx, screenQuad);
-      e.SetStage1Texture(nullptr);
+      EndLightMapStage();
       break;
     }
     case PP_TARGET_BACKBUFFER:
@@ -386,9 +389,34 @@ void GUI_BS_PostProcessor::DistortBackBufferRegion() {
                              d->Counters().PixelsTouched() - before.PixelsTouched()});
 }
 
+void GUI_BS_PostProcessor::SetLightMapScale(float scale) {
+  lightMapScale = scale;
+  if (platform::Texture* t = TargetTexture("rt_lightmap")) t->SetDrawScale(scale);
+}
+
+void GUI_BS_PostProcessor::LightMapStage(GShaderEffect* fx) {
+  D3DEngine& e = GetRenderDevice();
+  e.SetStage1Texture(TargetTexture("rt_lightmap"));
+  // The light map fills the top-left part of its target at its scale: sampled there,
+  // filtered up to the screen.
+  if (fx) fx->SetVariable("light_scale", lightMapScale);
+  e.SetPointFiltering(lightMapScale >= 1.0f, 1);
+}
+
+void GUI_BS_PostProcessor::EndLightMapStage() {
+  GetRenderDevice().SetStage1Texture(nullptr);
+  GetRenderDevice().SetPointFiltering(true, 1);
+}
+
 void GUI_BS_PostProcessor::RunCommandList() {
   ChoosePasses();
   BuildOps();
+  // Outside the battle frame the light map's target is drawn pixel for pixel again (the
+  // map designer bakes its maps in it).
+  struct FullScaleAfter {
+    GUI_BS_PostProcessor* pp;
+    ~FullScaleAfter() { pp->SetLightMapScale(1.0f); }
+  } fullScaleAfter{this};
   if (!framePrepared) {
     if (drawnDirect && distortion) DistortBackBufferRegion();
     drawnDirect = false;

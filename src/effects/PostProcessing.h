@@ -60,6 +60,11 @@ class GUI_BS_PostProcessor {
   // Distortion without the off-screen chain: the covered part of the back buffer is
   // copied aside and drawn back through the distortion.
   void DistortBackBufferRegion();
+  // The resolution the light map is drawn at this frame, as a fraction of the screen's
+  // (set on its target, so every draw into it is scaled).
+  void SetLightMapScale(float scale);
+  static constexpr float kLightMapScale = 0.5f;
+  float lightMapScale = 1.0f;
 
   int ops[kMaxOps];
   int opCount = 0;
@@ -80,6 +85,11 @@ class GUI_BS_PostProcessor {
   float pulseTimer = 0, scanTimer = 0;
   bool framePrepared = false;
   bool drawnDirect = false;  // this frame's world is on the back buffer
+
+ private:
+  // Binds the light map on stage 1 for a pass through fx, sampled at its scale.
+  void LightMapStage(GShaderEffect* fx);
+  void EndLightMapStage();
 };
 
 // The distortion manager's answer: will the distortion target hold anything this frame

@@ -291,8 +291,9 @@ void Device::CountDrawPixels(PrimitiveType type, int primitiveCount, const uint8
     if (v < 0 || size_t(v) * size_t(stride) + 8u > vertexBytes) break;
     float p[2];
     std::memcpy(p, vertices + size_t(v) * size_t(stride), sizeof p);
-    countXY_.push_back(p[0]);
-    countXY_.push_back(p[1]);
+    // Pixel centres sit on whole numbers: a scaled target keeps them there.
+    countXY_.push_back(countScale_ == 1.0f ? p[0] : (p[0] + 0.5f) * countScale_ - 0.5f);
+    countXY_.push_back(countScale_ == 1.0f ? p[1] : (p[1] + 0.5f) * countScale_ - 0.5f);
   }
   const uint64_t pixels = CoveredPixels(type, countXY_, clip);
   counters_->drawnPixels += pixels;

@@ -226,8 +226,14 @@ class Texture {
   }
   // Builds the levels below 0 from level 0.
   virtual void GenerateMips() {}
+  // A render target drawn at a fraction of the screen's resolution: pre-transformed
+  // positions (screen pixels) land scaled by this into the target's top-left part, and a
+  // target switch sets the viewport to that part. 1 draws pixel for pixel.
+  float DrawScale() const { return drawScale_; }
+  void SetDrawScale(float scale) { drawScale_ = scale > 0.0f && scale < 1.0f ? scale : 1.0f; }
 
  protected:
+  float drawScale_ = 1.0f;
   int width_ = 0, height_ = 0, levels_ = 1;
   Format format_ = Format::A8R8G8B8;
   bool renderTarget_ = false;
@@ -382,6 +388,7 @@ class Device {
   // Shared with the device's buffers and textures, which may outlive it.
   std::shared_ptr<FrameCounters> counters_ = std::make_shared<FrameCounters>();
   FrameCounters lastFrame_;
+  float countScale_ = 1.0f;  // the target's draw scale, applied to counted positions
 
  private:
   std::vector<float> countXY_;  // scratch of CountDrawPixels

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -284,8 +285,12 @@ class GLDevice : public Device {
     if (target && !target->IsRenderTarget()) return D3DERR_INVALIDCALL;
     if (renderTarget_ != target) ++counters_->targetSwitches;
     renderTarget_ = target;
-    viewport_ = Viewport{
-        0, 0, target ? target->Width() : bbWidth_, target ? target->Height() : bbHeight_, 0.0f, 1.0f};
+    viewport_ = Viewport{0,
+                         0,
+                         target ? ScaledExtent(target->Width(), target->DrawScale()) : bbWidth_,
+                         target ? ScaledExtent(target->Height(), target->DrawScale()) : bbHeight_,
+                         0.0f,
+                         1.0f};
     return D3D_OK;
   }
   Texture* GetRenderTarget() const override { return renderTarget_; }
@@ -312,6 +317,7 @@ class GLDevice : public Device {
     glDrawArrays(GLMode(type), 0, count);
     ++counters_->draws;
     counters_->bytesUploaded += uint64_t(count) * uint64_t(stride);
+    countScale_ = renderTarget_ ? renderTarget_->DrawScale() : 1.0f;
     CountDrawPixels(type, prims, static_cast<const uint8_t*>(vertices), size_t(count) * size_t(stride),
                     stride, nullptr, 0, 0, 0, CountClip(), TargetWidth(), TargetHeight());
     return D3D_OK;
@@ -329,6 +335,7 @@ class GLDevice : public Device {
     ++counters_->draws;
     const std::vector<uint8_t>& vb = stream_->Shadow();
     const std::vector<uint8_t>& ib = indices_->Shadow();
+    countScale_ = renderTarget_ ? renderTarget_->DrawScale() : 1.0f;
     if (streamOffset_ < vb.size())
       CountDrawPixels(type, prims, vb.data() + streamOffset_, vb.size() - streamOffset_, int(streamStride_),
                       ib.data(), ib.size(), startIndex, baseVertex, CountClip(), TargetWidth(),
@@ -445,6 +452,11 @@ class GLDevice : public Device {
     glReadBuffer(virtualFbo_ ? GL_COLOR_ATTACHMENT0 : GL_BACK);
   }
 
+  // The part of a target a scaled draw reaches, one texel wider so that filtering at its
+  // edge reads what was drawn or cleared.
+  static int ScaledExtent(int size, float scale) {
+    return scale >= 1.0f ? size : std::min(size, int(std::ceil(float(size) * scale)) + 1);
+  }
   int TargetWidth() const { return renderTarget_ ? renderTarget_->Width() : bbWidth_; }
   int TargetHeight() const { return renderTarget_ ? renderTarget_->Height() : bbHeight_; }
   // What a draw or clear reaches, for the frame's pixel counts.
@@ -562,8 +574,10 @@ class GLDevice : public Device {
       BindGLTexture(s, textures_[s] ? static_cast<GLTexture*>(textures_[s])->id : 0);
     }
     GLuint effectProgram = effect_ ? effect_->ActiveProgram() : 0;
-    int tw = renderTarget_ ? renderTarget_->Width() : bbWidth_;
-    int th = renderTarget_ ? renderTarget_->Height() : bbHeight_;
+    // Positions map onto the target through its size over its draw scale.
+    const float scale = renderTarget_ ? renderTarget_->DrawScale() : 1.0f;
+    int tw = int(std::lround(float(renderTarget_ ? renderTarget_->Width() : bbWidth_) / scale));
+    int th = int(std::lround(float(renderTarget_ ? renderTarget_->Height() : bbHeight_) / scale));
     if (effectProgram) {
       UseGLProgram(effectProgram);
       glUniform2f(glGetUniformLocation(effectProgram, "uTargetSize"), float(tw), float(th));

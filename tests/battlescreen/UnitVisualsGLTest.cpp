@@ -94,6 +94,49 @@ TEST_F(UnitVisualsGLTest, TanksAndBuildingsOfBothSidesAtCloseZoom) {
   e.Flip();
 }
 
+// Unit art fills only part of its cell: the layers are drawn over the part that shows, so
+// the unit layer touches well under the pixels of its quads (the picture is the reference
+// above, which the same drawing must still match).
+TEST_F(UnitVisualsGLTest, UnitLayersDrawOnlyThePartOfTheirCellThatShows) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  SIM_Options::Get().SetFloat("SHADOWS", 0.0f);  // the layers alone, each drawn once
+  UnitScene scene = PlaceBothSides(1150.0f, 600.0f);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.centreX = 1140.0f;
+  map.centreY = 600.0f;
+  map.zoom = map.targetZoom = std::min(1.0f, map.maxZoom);
+  D3DEngine& e = GetRenderDevice();
+  uint64_t drawn = 0;
+  for (int i = 0; i < 2; ++i) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    map.UpdateAndDraw();
+    GetGlobalVertexBuffer().Flush();
+    const uint64_t before = e.Device()->Counters().drawnPixels;
+    GUI_BS_UnitManager::Instance().DrawAll();
+    GetGlobalVertexBuffer().Flush();
+    drawn = e.Device()->Counters().drawnPixels - before;
+    e.EndScene();
+    e.Flip();
+  }
+  // The quads as placed: every layer of every unit on screen, whole.
+  double quads = 0.0;
+  for (const auto* side : {&scene.player, &scene.enemy})
+    for (SIM_BattleUnit* u : *side) {
+      auto* visual = u ? dynamic_cast<GUI_BS_Unit*>(u->visual.get()) : nullptr;
+      if (!visual) continue;
+      for (const auto& sprite : visual->sprites)
+        if (sprite->mainQuad.IsOnScreen()) quads += double(sprite->mainQuad.width) * sprite->mainQuad.height;
+    }
+  ASSERT_GT(quads, 0.0);
+  EXPECT_LT(double(drawn), quads * 0.7) << "drawn " << drawn << " of the quads' " << quads << " pixels";
+  EXPECT_GT(double(drawn), quads * 0.2) << "the art itself is drawn";
+  SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
+}
+
 // The picture file of a key, read back.
 platform::DecodedImage ReadPicture(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

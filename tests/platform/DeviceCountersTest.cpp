@@ -359,6 +359,54 @@ TEST_F(GLCountersTest, PixelsAreCountedAsOnTheNullDeviceAndNewTargetsStartCleare
   e.EndScene();
 }
 
+// A target drawn at half the screen's resolution (the battle's light map): screen
+// positions land at half scale, a switch to it reaches only the part they can cover (one
+// texel wider, for filtering), and its counts are its own pixels.
+TEST_F(GLCountersTest, AScaledTargetTakesScreenPositionsAtItsScaleAndCountsItsOwnPixels) {
+  ASSERT_TRUE(gl_.IsOpen());
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  e.Flip();
+  e.BeginScene();
+  std::unique_ptr<Texture> target;
+  ASSERT_EQ(d->CreateTexture(100, 60, 1, USAGE_RENDERTARGET, Format::X8R8G8B8, Pool::Default, &target),
+            D3D_OK);
+  d->SetRenderTarget(target.get());
+  d->Clear(CLEAR_TARGET, 0xFF0000FFu, 1.0f, 0);  // blue where the scaled clear does not reach
+  target->SetDrawScale(0.5f);
+  d->SetRenderTarget(nullptr);
+  d->SetRenderTarget(target.get());
+  const FrameCounters before = d->Counters();
+  d->Clear(CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  EXPECT_EQ(d->Counters().clearedPixels - before.clearedPixels, 51u * 31u)
+      << "half of 100 x 60, and one texel more each way";
+  // Screen pixels 20..59 across and 20..39 down: target pixels 10..29 and 10..19.
+  std::vector<GVertex> quad = Vertices({19.5f, 19.5f, 59.5f, 19.5f, 19.5f, 39.5f, 59.5f, 39.5f});
+  d->SetFVF(FVF_ENGINE);
+  d->SetTexture(0, nullptr);
+  const FrameCounters drawn = d->Counters();
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(d->Counters().drawnPixels - drawn.drawnPixels, 20u * 10u);
+  std::vector<uint32_t> px;
+  ASSERT_EQ(d->ReadPixels(target.get(), Rect{0, 0, 100, 60}, &px), D3D_OK);
+  auto at = [&](int x, int y) { return px[size_t(y) * 100 + size_t(x)] & 0xFFFFFFu; };
+  struct Probe {
+    int x, y;
+    uint32_t rgb;
+    const char* what;
+  } probes[] = {{10, 10, 0xFFFFFF, "the quad's first pixel"},
+                {29, 19, 0xFFFFFF, "its last"},
+                {30, 15, 0x000000, "right of it"},
+                {15, 20, 0x000000, "below it"},
+                {50, 30, 0x000000, "the extra texel the clear reaches"},
+                {51, 31, 0x0000FF, "beyond it, untouched"},
+                {99, 59, 0x0000FF, "the far corner, untouched"}};
+  for (const Probe& p : probes) EXPECT_EQ(at(p.x, p.y), p.rgb) << p.what;
+  target->SetDrawScale(1.0f);
+  d->SetRenderTarget(nullptr);
+  e.EndScene();
+}
+
 TEST_F(GLCountersTest, CompressedArtIsUploadedCompressedAndSamplesLikeTheFile) {
   const std::string path = ScratchFile("red.dds");
   ASSERT_TRUE(WriteCompressedDdsFile(path, 8, 8, Format::DXT5, {SolidDxt5Blocks(8, 8, 0xFF)}));

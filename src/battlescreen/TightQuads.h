@@ -1,0 +1,38 @@
+#pragma once
+// Tight quads: a sprite whose texture cell is mostly transparent still costs the software
+// rasteriser every pixel of its quad. These helpers measure, once per texture cell, the
+// part whose texels show (alpha above a threshold) and queue only that part of a placed
+// quad, with the texture coordinates to match, so the picture stays the same.
+#include "engine/VertexBuffer.h"
+
+class CTexturedSprite;
+namespace platform {
+class Texture;
+}
+
+// The shown part of a cell as fractions of the cell (0..1 across, 0..1 down).
+struct ShownPart {
+  float left = 0.0f, top = 0.0f, right = 1.0f, bottom = 1.0f;
+  bool Whole() const { return left <= 0.0f && top <= 0.0f && right >= 1.0f && bottom >= 1.0f; }
+};
+
+// The part of the cell (u0, v0)-(u1, v1) of the texture whose texels have alpha above
+// 'alphaAbove' (0..255), widened by 'margin' texels for filtering. The whole cell when
+// the texture cannot be read (no device, the null device) or nothing in it shows.
+ShownPart ShownPartOf(platform::Texture* texture, float u0, float v0, float u1, float v1, int alphaAbove,
+                      int margin);
+// The four vertices of a placed quad (corners in BaseSprite order: u0v0, u1v0, u0v1, u1v1,
+// any rotation) cut to the shown part.
+void CutQuad(const GVertex in[4], const ShownPart& part, GVertex out[4]);
+// Texels past the art that filtering carries it for a quad showing 'texelsPerPixel' texels
+// a pixel with that mip LOD bias: one for plain bilinear sampling, else one texel of the
+// coarsest mip level sampled (beyond it the art is averaged and weighted to a trace).
+int FilterReach(float texelsPerPixel, float lodBias);
+// Queues the quad cut to the shown part of its cell (texels of alpha above 'alphaAbove'),
+// with the filter's reach at the quad's size and 'lodBias'; the sprite's own vertices are
+// left as placed.
+void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias = 0.0f);
+// The same for a quad drawn with a texture it does not hold itself.
+void QueueTight(const GVertex quad[4], platform::Texture* texture, int alphaAbove, float lodBias = 0.0f);
+// Forgets every measured cell (textures reloaded or the device reset).
+void ForgetShownParts();
