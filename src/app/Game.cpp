@@ -33,6 +33,7 @@
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/SharedTextures.h"
 #include "platform/Files.h"
@@ -197,6 +198,7 @@ bool Game::ReadPrefs(DisplayPrefs& prefs, int desktopWidth, int desktopHeight) {
 }
 
 bool Game::Init() {
+  initStartMs_ = ClockMilliseconds();
   shutDown_ = false;
   InitUserFolders();
   const std::string& root = UserFolder[USERFOLDER_ROOT];

@@ -76,6 +76,11 @@ class Game {
   bool IsShutDown() const { return shutDown_; }
   // Frames that reached the present since start-up.
   long long FramesDrawn() const { return framesDrawn_; }
+  // While a battle runs, every kPaceLogIntervalMs the debug log notes the battle clock
+  // beside the frames presented and the units, so the battle's pace against wall time
+  // can be measured from outside (tools/perf/ingame.sh).
+  void LogBattlePace(std::uint64_t nowMs);
+  static constexpr std::uint64_t kPaceLogIntervalMs = 5000;
   // A message from the window (input, focus) or a change of mode: the next frames are
   // drawn at full rate.
   void NoteActivity();
@@ -102,6 +107,8 @@ class Game {
   long long framesDrawn_ = 0;
   std::uint64_t lastMessageMs_ = 0;  // the clock when the window last sent a message
   std::uint64_t lastFrameMs_ = 0;    // the clock when the last frame was drawn
+  std::uint64_t lastPaceLogMs_ = 0;  // the clock of the last "Battle pace" line
+  std::uint64_t initStartMs_ = 0;    // the clock when Init began
 };
 
 Game& GetGame();
