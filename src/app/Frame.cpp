@@ -11,6 +11,8 @@
 #include "app/GameModes.h"
 #include "app/Sounds.h"
 #include "app/SteamGlue.h"
+#include "battle/Battle.h"
+#include "battle/BattleUnitManager.h"
 #include "engine/CommandLine.h"
 #include "engine/D3DEngine.h"
 #include "engine/InputManager.h"
@@ -101,8 +103,12 @@ void Game::Frame() {
   // logs: nothing is drawn with them any more.
   if (shutDown_) return;
   DrawFrame();
-  if (++framesDrawn_ == 1) {
+  ++framesDrawn_;
+  LogBattlePace(ClockMilliseconds());
+  if (framesDrawn_ == 1) {
     DebugLog("First frame presented");
+    DebugLogF("Start-up to the first frame: %llu ms",
+              static_cast<unsigned long long>(ClockMilliseconds() - initStartMs_));
     // Loading the menu's art decoded files in large temporary buffers; give the freed
     // pages back instead of keeping them resident for the whole session.
     malloc_trim(0);
@@ -122,6 +128,17 @@ void Game::DrawFrame() {
   if (graph.enabled) graph.Draw();
   d3d.EndScene();
   d3d.Flip();
+}
+
+void Game::LogBattlePace(std::uint64_t nowMs) {
+  if (!BattleExists() || GetBattle().state != BATTLE_RUNNING) {
+    lastPaceLogMs_ = 0;
+    return;
+  }
+  if (lastPaceLogMs_ != 0 && nowMs < lastPaceLogMs_ + kPaceLogIntervalMs) return;
+  lastPaceLogMs_ = nowMs;
+  DebugLogF("Battle pace: clock %.0f ms, %lld frames presented, %zu units", GetBattle().battleClock,
+            framesDrawn_, GetBattleUnitManager().allUnits.size());
 }
 
 void Game::NoteActivity() { lastMessageMs_ = ClockMilliseconds(); }

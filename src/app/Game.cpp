@@ -33,6 +33,7 @@
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/SharedTextures.h"
 #include "platform/Files.h"
@@ -197,6 +198,7 @@ bool Game::ReadPrefs(DisplayPrefs& prefs, int desktopWidth, int desktopHeight) {
 }
 
 bool Game::Init() {
+  initStartMs_ = ClockMilliseconds();
   shutDown_ = false;
   InitUserFolders();
   const std::string& root = UserFolder[USERFOLDER_ROOT];
@@ -284,38 +286,59 @@ void Game::InitDirect3D(int width, int height, bool windowed) {
 
   GetShaderManager().LoadAll();
 
-  CreateScreenTargets(width, height);
+  // The software renderer keeps every target's pixels in memory from its creation (five
+  // screen-sized ones are over 25 MB at 1280 x 1024): the menu makes only its own, the
+  // rest come when the game first leaves the menu.
+  SizeScreenTargets(width, height);
+  CreateRenderTargets(true);
 }
 
 void Game::CreateScreenTargets(int width, int height) {
-  const bool powerOfTwo = !GetRenderDevice().NonSquareTextures();
-  RenderTargetWidth = RenderTargetSize(width, powerOfTwo);
-  RenderTargetHeight = RenderTargetSize(height, powerOfTwo);
+  SizeScreenTargets(width, height);
   CreateRenderTargets();
 }
 
-void Game::CreateRenderTargets() {
-  struct Target {
-    const char* name;
-    int width, height;  // 0: the full-screen size
-    platform::Format format;
-  };
-  static const Target kTargets[] = {
-      {"rt_offscreen1", 0, 0, platform::Format::X8R8G8B8},
-      {"rt_offscreen2", 0, 0, platform::Format::X8R8G8B8},
-      {"rt_distortion", 0, 0, platform::Format::X8R8G8B8},
-      {"rt_lightmap", 0, 0, platform::Format::X8R8G8B8},
-      {"rt_selection", 0, 0, platform::Format::A8R8G8B8},
-      {"rt_transition", 0, 0, platform::Format::X8R8G8B8},
-      {"rt_icon_compositor", 512, 256, platform::Format::A8R8G8B8},
-      {"rt_icon_compositor2", 512, 256, platform::Format::A8R8G8B8},
-      {"rt_minimap_backdrop", 256, 256, platform::Format::X8R8G8B8},
-  };
+void Game::SizeScreenTargets(int width, int height) {
+  const bool powerOfTwo = !GetRenderDevice().NonSquareTextures();
+  RenderTargetWidth = RenderTargetSize(width, powerOfTwo);
+  RenderTargetHeight = RenderTargetSize(height, powerOfTwo);
+}
+
+namespace {
+struct RenderTargetSpec {
+  const char* name;
+  int width, height;  // 0: the full-screen size
+  platform::Format format;
+  bool menuDraws;  // the main menu draws into it (or may, on its first frame)
+};
+constexpr RenderTargetSpec kRenderTargets[] = {
+    {"rt_offscreen1", 0, 0, platform::Format::X8R8G8B8, false},
+    {"rt_offscreen2", 0, 0, platform::Format::X8R8G8B8, false},
+    {"rt_distortion", 0, 0, platform::Format::X8R8G8B8, false},
+    {"rt_lightmap", 0, 0, platform::Format::X8R8G8B8, false},
+    {"rt_selection", 0, 0, platform::Format::A8R8G8B8, false},
+    {"rt_transition", 0, 0, platform::Format::X8R8G8B8, true},
+    {"rt_icon_compositor", 512, 256, platform::Format::A8R8G8B8, true},
+    {"rt_icon_compositor2", 512, 256, platform::Format::A8R8G8B8, true},
+    {"rt_minimap_backdrop", 256, 256, platform::Format::X8R8G8B8, false},
+};
+}  // namespace
+
+void Game::CreateRenderTargets(bool menuOnly) {
   D3DEngine& d3d = GetRenderDevice();
-  for (const Target& t : kTargets) {
+  for (const RenderTargetSpec& t : kRenderTargets) {
+    if (menuOnly && !t.menuDraws) continue;
+    if (d3d.HasTexture(t.name)) continue;
     d3d.CreateRenderTarget(t.name, t.width ? t.width : RenderTargetWidth,
                            t.height ? t.height : RenderTargetHeight, t.format);
   }
+  deferredTargetsPending_ = menuOnly;
+}
+
+void Game::CreateDeferredRenderTargets() {
+  if (!deferredTargetsPending_) return;
+  DebugLog("Creating the render targets the main menu does not use");
+  CreateRenderTargets();
 }
 
 void Game::LoadFonts() { LoadStandardFonts(); }

@@ -63,7 +63,12 @@ class Game {
   // (below 640 by 480, above 16384, or not numbers) fall back to the desktop size.
   bool ReadPrefs(DisplayPrefs& prefs, int desktopWidth, int desktopHeight);
   void InitDirect3D(int width, int height, bool windowed);
-  void CreateRenderTargets();
+  // Creates the render targets that do not exist yet: every one, or with menuOnly those
+  // the main menu draws into, the others then left for CreateDeferredRenderTargets.
+  void CreateRenderTargets(bool menuOnly = false);
+  // The targets start-up left out, when it left some out: called as the game leaves the
+  // main menu for any other screen.
+  void CreateDeferredRenderTargets();
   void LoadFonts();
   // One frame (see Frame.cpp).
   void Frame();
@@ -76,6 +81,11 @@ class Game {
   bool IsShutDown() const { return shutDown_; }
   // Frames that reached the present since start-up.
   long long FramesDrawn() const { return framesDrawn_; }
+  // While a battle runs, every kPaceLogIntervalMs the debug log notes the battle clock
+  // beside the frames presented and the units, so the battle's pace against wall time
+  // can be measured from outside (tools/perf/ingame.sh).
+  void LogBattlePace(std::uint64_t nowMs);
+  static constexpr std::uint64_t kPaceLogIntervalMs = 5000;
   // A message from the window (input, focus) or a change of mode: the next frames are
   // drawn at full rate.
   void NoteActivity();
@@ -90,6 +100,8 @@ class Game {
   // Sizes the full-screen render targets for a screen of width x height on the current
   // device and creates every render target.
   void CreateScreenTargets(int width, int height);
+  // Only the sizes of CreateScreenTargets.
+  void SizeScreenTargets(int width, int height);
   // The desktop size start-up works with (the primary display's, else 1280 by 1024).
   void GetDesktopSize(int& width, int& height) const;
   // Tests stand in for the display: a non-zero size replaces the desktop's.
@@ -102,6 +114,9 @@ class Game {
   long long framesDrawn_ = 0;
   std::uint64_t lastMessageMs_ = 0;  // the clock when the window last sent a message
   std::uint64_t lastFrameMs_ = 0;    // the clock when the last frame was drawn
+  bool deferredTargetsPending_ = false;
+  std::uint64_t lastPaceLogMs_ = 0;  // the clock of the last "Battle pace" line
+  std::uint64_t initStartMs_ = 0;    // the clock when Init began
 };
 
 Game& GetGame();

@@ -103,6 +103,7 @@ void Game::SetGameMode(int n) {
     LogErrorF("SetGameMode: no game mode %d", n);
     return;
   }
+  if (n != MODE_MAIN_MENU) CreateDeferredRenderTargets();
   GUI_GameModeBase* previous = CurrentMode;
   NoteActivity();  // a new screen opens (and fades in) at full rate
   CurrentModeNumber = n;

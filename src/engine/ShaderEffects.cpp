@@ -68,19 +68,25 @@ void GShaderEffect::SetVariable(const char* parameter, float value) {
 }
 
 void GUI_ShaderManager::LoadAll() {
-  D3DEngine& e = GetRenderDevice();
+  // Only the list: an effect is compiled when first asked for. The main menu uses none,
+  // and the software renderer holds most of a megabyte for each compiled pass.
   for (const std::string& path : ListFiles("data/shaders/*.fx", true)) {
     auto record = std::make_unique<GShaderEffect>();
     record->name = path;
-    if (e.ShaderSupport()) CreateEffect(*record);
     effects_.push_back(std::move(record));
   }
 }
 
 GShaderEffect* GUI_ShaderManager::GetShader(const char* fileName) {
   std::string name = fileName ? fileName : "";
-  for (auto& r : effects_)
-    if (r->name == name) return r.get();
+  for (auto& r : effects_) {
+    if (r->name != name) continue;
+    if (!r->compiled && GetRenderDevice().ShaderSupport()) {
+      r->compiled = true;
+      CreateEffect(*r);
+    }
+    return r.get();
+  }
   LogError(("Shader not found: " + name).c_str());
   return nullptr;
 }
@@ -111,7 +117,7 @@ void ReleaseAllEffects() {
 void ReloadAllEffects() {
   if (!GetRenderDevice().ShaderSupport()) return;
   for (auto& r : GetShaderManager().Effects()) {
-    if (r->name.empty()) continue;
+    if (r->name.empty() || !r->compiled) continue;
     r->effect.reset();
     CreateEffect(*r);
   }

@@ -12,7 +12,8 @@ struct GShaderEffect {
   std::unique_ptr<platform::Effect> effect;  // null when not created
   std::string name;                          // the file path, e.g. "data/shaders/distortion.fx"
   int passes = 0;
-  bool begun = false;  // between a successful Begin and End
+  bool begun = false;     // between a successful Begin and End
+  bool compiled = false;  // creation was tried (LoadAll lists the files, GetShader compiles)
 
   void Begin();
   void End();

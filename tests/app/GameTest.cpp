@@ -90,6 +90,7 @@ void ScreenTargetsTest::ExpectScreenTargets(bool pow2) {
   d3d->caps.pow2 = pow2;
   GetRenderDevice().SetDirect3D(std::move(d3d));
   Game& game = Start(1280, 1024);
+  game.SetGameMode(MODE_OPTIONS);  // leaving the menu makes the battle's targets
   const GTexture9* target = GetRenderDevice().FindNamedTexture("rt_offscreen1");
   ASSERT_NE(target, nullptr);
   EXPECT_EQ(target->Width(), pow2 ? 2048 : 1280);
@@ -104,13 +105,31 @@ TEST_F(ScreenTargetsTest, AreTheScreensSize) { ExpectScreenTargets(false); }
 
 TEST_F(ScreenTargetsTest, ArePowersOfTwoOnADeviceThatNeedsThem) { ExpectScreenTargets(true); }
 
-TEST_F(GameTest, RenderTargetsAreCreatedAtTheirSizes) {
-  Start(1280, 1024);
-  for (const char* name :
-       {"rt_offscreen1", "rt_offscreen2", "rt_distortion", "rt_lightmap", "rt_selection", "rt_transition",
-        "rt_icon_compositor", "rt_icon_compositor2", "rt_minimap_backdrop"}) {
-    EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
-  }
+// The software renderer keeps a target's pixels in memory from its creation: the main
+// menu holds only the targets it draws into, and the rest come, once, as it is left.
+TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
+  Game& game = Start(1280, 1024);
+  const char* menuTargets[] = {"rt_transition", "rt_icon_compositor", "rt_icon_compositor2"};
+  const char* laterTargets[] = {"rt_offscreen1", "rt_offscreen2", "rt_distortion",
+                                "rt_lightmap",   "rt_selection",  "rt_minimap_backdrop"};
+  for (const char* name : menuTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
+  for (const char* name : laterTargets) EXPECT_FALSE(GetRenderDevice().HasTexture(name)) << name;
+
+  game.SetGameMode(MODE_MAIN_MENU);  // the menu again: still not needed
+  for (const char* name : laterTargets) EXPECT_FALSE(GetRenderDevice().HasTexture(name)) << name;
+
+  game.SetGameMode(MODE_OPTIONS);
+  for (const char* name : menuTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
+  for (const char* name : laterTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
+  EXPECT_NE(DebugText().find("\nCreating the render targets the main menu does not use\n"),
+            std::string::npos);
+  // Made once: back to the menu and out again creates no duplicate.
+  game.SetGameMode(MODE_MAIN_MENU);
+  game.SetGameMode(MODE_OPTIONS);
+  EXPECT_EQ(ErrorsText().find("duplicate name"), std::string::npos);
+}
+
+TEST_F(GameTest, RenderTargetSizesRoundToPowersOfTwo) {
   struct SizeCase {
     int screen, target;
   };

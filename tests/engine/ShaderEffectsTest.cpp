@@ -30,6 +30,28 @@ TEST_F(ShaderEffectsTest, EveryShippedEffectLoadsAndIsFoundByPath) {
   EXPECT_NE(ErrorLog().find("Shader not found: data/shaders/missing.fx"), std::string::npos);
 }
 
+// The main menu uses no effect: listing them compiles none, and each is compiled once,
+// when first asked for (the software renderer holds its compiled passes in memory).
+TEST_F(ShaderEffectsTest, AnEffectIsCompiledWhenFirstAskedFor) {
+  GetShaderManager().LoadAll();
+  ASSERT_EQ(GetShaderManager().Effects().size(), std::size(kShipped) + 1);  // and bakeground
+  for (const auto& record : GetShaderManager().Effects()) EXPECT_EQ(record->effect, nullptr) << record->name;
+  GShaderEffect* blur = GetShaderManager().GetShader("data/shaders/motionblur.fx");
+  ASSERT_NE(blur, nullptr);
+  ASSERT_NE(blur->effect, nullptr);
+  const platform::Effect* compiled = blur->effect.get();
+  EXPECT_EQ(GetShaderManager().GetShader("data/shaders/motionblur.fx")->effect.get(), compiled)
+      << "compiled once";
+  for (const auto& record : GetShaderManager().Effects())
+    if (record.get() != blur) EXPECT_EQ(record->effect, nullptr) << record->name;
+  // A reset recompiles what was compiled and leaves the rest for later.
+  ReleaseAllEffects();
+  ReloadAllEffects();
+  EXPECT_NE(blur->effect, nullptr);
+  for (const auto& record : GetShaderManager().Effects())
+    if (record.get() != blur) EXPECT_EQ(record->effect, nullptr) << record->name;
+}
+
 TEST_F(ShaderEffectsTest, BeginAndEndBracketTheDraws) {
   GetShaderManager().LoadAll();
   GShaderEffect* blur = GetShaderManager().GetShader("data/shaders/motionblur.fx");
