@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <type_traits>
@@ -402,5 +403,7 @@ int main(int argc, char** argv) {
   // The battle objects go in the order they depend on each other, not in the order
   // the C++ runtime would pick at exit.
   ResetAllSingletons();
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);  // the throw-away user folder, workers' too
   return ok ? 0 : 1;
 }
