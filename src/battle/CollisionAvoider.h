@@ -36,4 +36,3 @@ class SIM_CollisionAvoider {
  private:
   void ClearSlots();
 };
-
