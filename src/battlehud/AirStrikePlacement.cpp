@@ -71,9 +71,8 @@ bool GUI_BS_AirStrikePlacer::Draw(float frameMs, float mouseX, float mouseY) {
     }
   };
   queue();
-  if (LightmapEnabled()) {
-    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
-    pp.BeginLightmapDraw();
+  if (GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+      LightmapEnabled() && pp.BeginLightmapDraw()) {
     queue();
     pp.RestoreTempRT();
   }

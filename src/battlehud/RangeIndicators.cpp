@@ -175,9 +175,8 @@ void GUI_BS_RangeIndicator::DrawAll() {
     list.erase(std::remove(list.begin(), list.end(), r), list.end());
   }
   // The night pass: the same rings lit in the light map.
-  if (LightmapEnabled() && GetBattleViewFlags().showHud && !list.empty()) {
-    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
-    pp.BeginLightmapDraw();
+  if (GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+      LightmapEnabled() && GetBattleViewFlags().showHud && !list.empty() && pp.BeginLightmapDraw()) {
     HudBeginKind(nullptr, 1);
     const float zoom = GUI_BS_Map::Instance().zoom;
     for (GUI_BS_RangeIndicator* r : list) {

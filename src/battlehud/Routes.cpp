@@ -180,9 +180,8 @@ void GUI_BS_PathManager::Draw() {
   if (paths.empty() && exits.empty()) return;
   onScreen = QueueRoutePass();
   // At night the network lights its own squares too.
-  if (LightmapEnabled() && onScreen) {
-    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
-    pp.BeginLightmapDraw();
+  if (GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+      LightmapEnabled() && onScreen && pp.BeginLightmapDraw()) {
     QueueRoutePass();
     pp.RestoreTempRT();
   }

@@ -244,9 +244,8 @@ int DrawHealthDiscs() {
   }
   HudEndKind();
   // At night each disc also lights its ground: one white disc into the light map.
-  if (!shown.empty() && LightmapEnabled()) {
-    GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
-    pp.BeginLightmapDraw();
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  if (!shown.empty() && LightmapEnabled() && pp.BeginLightmapDraw()) {
     HudBeginKind(nullptr, 0);
     const float zoom = GUI_BS_Map::Instance().zoom;
     for (const SIM_BattleUnit* u : shown) {

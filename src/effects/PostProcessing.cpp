@@ -477,10 +477,15 @@ void GUI_BS_PostProcessor::BeginLightmap() {
   SetStage0Colour(platform::TOP_SELECTARG1, platform::TA_CONSTANT, colour);
 }
 
-void GUI_BS_PostProcessor::BeginLightmapDraw() {
+bool GUI_BS_PostProcessor::BeginLightmapDraw() {
   RememberTempRT();
-  SetRenderTarget("rt_lightmap");
+  if (!SetRenderTarget("rt_lightmap")) {
+    // Drawn anyway, the light copies would land on the scene, over what they light.
+    RestoreTempRT();
+    return false;
+  }
   SetStage0Colour(platform::TOP_SELECTARG1, platform::TA_DIFFUSE);
+  return true;
 }
 
 void SetDistortionPendingQuery(DistortionPendingQuery query) { DistortionQuery() = query; }

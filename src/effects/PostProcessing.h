@@ -48,7 +48,8 @@ class GUI_BS_PostProcessor {
   bool SetRenderTarget(const char* name);
   void RestoreTempRT();
   void BeginLightmap();
-  void BeginLightmapDraw();
+  // False (and back on the previous target) when there is no light map to draw into.
+  bool BeginLightmapDraw();
   // The battle frame's prologue: remember the back buffer, then draw into "rt_offscreen1";
   // when no pass is expected the world goes straight onto the back buffer instead (no
   // off-screen clear, no copy), and a pass wanted after all waits for the next frame.

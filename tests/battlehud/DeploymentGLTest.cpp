@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -18,13 +20,16 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/Gameplay.h"
+#include "battle/Module.h"
 #include "battle/PathManager.h"
 #include "battlehud/AchievementsDialog.h"
 #include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenu.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/LiveUnits.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
+#include "battlehud/UnitOverlays.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
@@ -300,6 +305,52 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
       if (sq && sq->IsExit() && u->pathManager->FindPath(sq.get(), false)) break;
   }
   for (int i = 0; i < 30; ++i) Frame();
+  // Each selected tank's disc keeps its health colours at night: the light it casts
+  // brightens the ground under it, never paints it over in white.
+  D3DEngine& e = GetRenderDevice();
+  e.BeginScene();
+  GetGame().CurrentMode->Draw();
+  e.EndScene();
+  std::vector<uint32_t> pixels;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+  e.Flip();
+  // Points along each green and red arc near the rim (clear of the tank's picture; some
+  // lie under the routes' arrows or the panels): none white, and on most arcs the arc's
+  // own colour shows through.
+  int arcs = 0, arcsInColour = 0, white = 0;
+  for (SIM_BattleUnit* u : battle.playerArmy->allUnits) {
+    if (!u->selected || !u->moduleManager) continue;
+    const GUI_BS_HealthDisc disc(u);
+    std::array<GUI_BS_HealthDisc::Arc, 4> out;
+    const SIM_ModuleManager* m = u->moduleManager.get();
+    const int n = disc.Arcs(m->healthFraction, m->armourFraction, m->shieldFraction, map.zoom, out);
+    float sx, sy;
+    HudWorldToScreen(u->x, u->y, &sx, &sy);
+    for (int i = 0; i < n; ++i) {
+      const GUI_BS_HealthDisc::Arc& arc = out[size_t(i)];
+      const bool green = arc.colour == GUI_BS_HealthDisc::kGreen;
+      if (!green && arc.colour != GUI_BS_HealthDisc::kRed) continue;
+      ++arcs;
+      bool inColour = false;
+      for (int k = 1; k < 8; ++k) {
+        const float a = (arc.from + arc.sweep * float(k) / 8.0f) * 3.14159265f / 180.0f;
+        const int px = int(sx + std::sin(a) * disc.radius * map.zoom * 0.85f);
+        const int py = int(sy - std::cos(a) * disc.radius * map.zoom * 0.85f);
+        if (px < 0 || py < 0 || px >= 1024 || py >= 768) continue;
+        const uint32_t c = pixels[size_t(py) * 1024 + size_t(px)];
+        const int r = int(c >> 16 & 0xFF), g = int(c >> 8 & 0xFF), b = int(c & 0xFF);
+        if (std::min({r, g, b}) > 230) {
+          ++white;
+          ADD_FAILURE() << (green ? "green" : "red") << " arc white at " << px << "," << py;
+        }
+        if (green ? g > std::max(r, b) + 12 : r > std::max(g, b) + 12) inColour = true;
+      }
+      if (inColour) ++arcsInColour;
+    }
+  }
+  EXPECT_GE(arcs, 4);
+  EXPECT_EQ(white, 0);
+  EXPECT_GE(arcsInColour, arcs / 2);
   Shot("night");
 }
 
