@@ -135,11 +135,8 @@ std::string GUI_BS_UnlockDetails::ValueText(const SIM_ModuleType& type, const st
     case MDI_PERCENTAGE:
       std::snprintf(buf, sizeof buf, "%.0f%%", value * 100.0f);
       return buf;
-    case MDI_DECIMAL_MULT:
-      // Stored in game units (milliseconds), shown scaled (seconds).
-      std::snprintf(buf, sizeof buf, "%.2f", value * multiplier);
-      return buf;
     default:
+      // Multiplier and yes/no lines are their label alone, as in the unit designer.
       return std::string();
   }
 }

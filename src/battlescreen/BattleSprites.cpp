@@ -33,10 +33,6 @@ float MarkSize(const SIM_UnitTargetData* hit, float layerWidth) {
   return hit && hit->z > 0.0f ? hit->z : layerWidth * 0.3f;
 }
 
-void SetLodBias(float bias) {
-  if (platform::Device* d = GetRenderDevice().Device())
-    d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(bias));
-}
 }  // namespace
 
 // ---- Damage marks ----

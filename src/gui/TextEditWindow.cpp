@@ -77,8 +77,6 @@ float GlyphBox() {
 
 }  // namespace
 
-const std::vector<GUI_TextEditWindow*>& GUI_TextEditWindow::All() { return EditWindows(); }
-
 GUI_TextEditWindow::GUI_TextEditWindow(const std::string& text, int maxLen)
     : maxLength(maxLen), text_(text), cursor_(static_cast<int>(text.size())) {
   EditWindows().push_back(this);

@@ -57,8 +57,6 @@ class GUI_TextEditWindow : public GUI_WindowBase, public GUI_KeyboardTarget {
   bool CaretShown() const { return caretShown_; }
   int Cursor() const { return cursor_; }
   GUI_Tooltip* Tooltip() const { return tooltip_; }
-  // Every edit window alive, oldest first.
-  static const std::vector<GUI_TextEditWindow*>& All();
   // Whether OnChar would take the byte (before the length and numeric rules).
   bool Accepts(unsigned char c) const;
 

@@ -197,9 +197,9 @@ TEST_F(UnlockDialogTest, ModuleStripsShowEachDisplayTypeAndModifiersAgainstOne) 
     const char* value;
   } expected[] = {
       // effective_vs_armor at exactly 1.0 shows nothing; max_range is not in the data.
-      {"Against Shields", "+25%"}, {"Against Hulls", "-25%"},   {"Accuracy vs Tanks", "+50%"},
-      {"Ammunition", "12,345"},    {"Warhead", "Explosive"},    {"Damage", "2.50"},
-      {"Turret Tracking", "35%"},  {"Reload Time (s)", "1.50"}, {"Sniper", ""},
+      {"Against Shields", "+25%"}, {"Against Hulls", "-25%"}, {"Accuracy vs Tanks", "+50%"},
+      {"Ammunition", "12,345"},    {"Warhead", "Explosive"},  {"Damage", "2.50"},
+      {"Turret Tracking", "35%"},  {"Reload Time (s)", ""},   {"Sniper", ""},
   };
   ASSERT_EQ(details.strips.size(), std::size(expected));
   for (size_t i = 0; i < details.strips.size(); ++i) {
