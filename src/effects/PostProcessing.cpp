@@ -114,8 +114,7 @@ void GUI_BS_PostProcessor::LoadShaders() {
 void GUI_BS_PostProcessor::SaveBackBuffer() { savedBackBuffer = GetRenderDevice().CurrentRenderTarget(); }
 
 void GUI_BS_PostProcessor::PrepareFrame() {
-  // Light accumulates at half resolution for the frame: a soft glow the composite samples
-  // up, at a quarter of the pixels.
+  // The light map's resolution for the frame (a fraction of the screen's).
   SetLightMapScale(GUI_BS_LightmapManager::Instance().mode != 0 ? kLightMapScale : 1.0f);
   // Without the off-screen targets (no device, a failed creation) the world is drawn
   // straight into the back buffer and the chain stands aside.

@@ -64,7 +64,8 @@ class GUI_BS_PostProcessor {
   // The resolution the light map is drawn at this frame, as a fraction of the screen's
   // (set on its target, so every draw into it is scaled).
   void SetLightMapScale(float scale);
-  static constexpr float kLightMapScale = 0.5f;
+  // Full size: at half size the night pictures came out far darker than they should.
+  static constexpr float kLightMapScale = 1.0f;
   float lightMapScale = 1.0f;
 
   int ops[kMaxOps];

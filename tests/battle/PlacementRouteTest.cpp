@@ -157,15 +157,15 @@ TEST(PlacementRoutes, GeneratedMapsWatchWhatEveryRouteReaches) {
                      {7, 14, 15}});
   // Random links to the neighbours, some doubled, some back to the square itself.
   for (uint32_t seed : {3u, 17u, 2026u}) {
-    std::mt19937 random(seed);
+    std::mt19937 draw(seed);
     Map m{"random", 8, 8, {}, {}};
     for (int n = 0; n < 64; ++n) {
       const int c = n % 8, r = n / 8;
-      if (random() % 5 == 0) m.defenders.push_back(n);
+      if (draw() % 5 == 0) m.defenders.push_back(n);
       std::string l;
-      const int count = static_cast<int>(random() % 4);
+      const int count = static_cast<int>(draw() % 4);
       for (int k = 0; k < count; ++k) {
-        const int dc = static_cast<int>(random() % 3) - 1, dr = static_cast<int>(random() % 3) - 1;
+        const int dc = static_cast<int>(draw() % 3) - 1, dr = static_cast<int>(draw() % 3) - 1;
         const int nc = c + dc, nr = r + dr;
         if (nc >= 0 && nc < 8 && nr >= 0 && nr < 8) l += std::to_string(nr * 8 + nc) + ",";
       }
