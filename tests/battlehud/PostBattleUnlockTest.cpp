@@ -95,9 +95,12 @@ TEST_F(UnlockDialogTest, OpensWithWhatTheOutcomeAndCatalogueAllow) {
        true, true, 150},
       {"defeat with free items", OUTCOME_DEFEAT, -1, true, SIM_Scenario::ORIGIN_CAMPAIGN, true, false, false,
        true, true, 150},
-      {"defeat without free items", OUTCOME_DEFEAT, -1, false, SIM_Scenario::ORIGIN_CAMPAIGN, false},
-      {"victory, nothing left", OUTCOME_VICTORY, 0, false, SIM_Scenario::ORIGIN_CAMPAIGN, false},
-      {"the player's own map", OUTCOME_VICTORY, -1, true, SIM_Scenario::ORIGIN_OTHER, false},
+      {"defeat without free items", OUTCOME_DEFEAT, -1, false, SIM_Scenario::ORIGIN_CAMPAIGN, false, false,
+       false, false, false, 0},
+      {"victory, nothing left", OUTCOME_VICTORY, 0, false, SIM_Scenario::ORIGIN_CAMPAIGN, false, false, false,
+       false, false, 0},
+      {"the player's own map", OUTCOME_VICTORY, -1, true, SIM_Scenario::ORIGIN_OTHER, false, false, false,
+       false, false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
