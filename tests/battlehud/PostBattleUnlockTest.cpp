@@ -124,7 +124,9 @@ TEST_F(UnlockDialogTest, OpensWithWhatTheOutcomeAndCatalogueAllow) {
     const GUI_Rect client = d->GetClientRect();
     EXPECT_EQ(client.Height(), c.clientHeight);
     EXPECT_EQ(d->width, GUI_BS_PostBattleUnlock::kWidth);
-    if (d->firstChoice && d->secondChoice) EXPECT_NE(d->firstChoice->item, d->secondChoice->item);
+    if (d->firstChoice && d->secondChoice) {
+      EXPECT_NE(d->firstChoice->item, d->secondChoice->item);
+    }
     if (c.freeItem) {
       // Granted at once, before the player does anything, and kept on disk.
       SIM_Unlockable* granted = d->freeUnlock->itemWindow->item;

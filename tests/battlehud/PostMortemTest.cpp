@@ -98,7 +98,9 @@ TEST(PostMortem, ScoresAndSizeFollowTheOutcomeAndSide) {
     EXPECT_EQ(pm->height, c.height);
     EXPECT_FALSE(pm->message.empty());
     ASSERT_EQ(pm->scores.size(), c.lines);
-    if (c.lines == 4) EXPECT_EQ(pm->scores[1].second, "12,345");
+    if (c.lines == 4) {
+      EXPECT_EQ(pm->scores[1].second, "12,345");
+    }
     EXPECT_TRUE(pm->continueButton->enabled);
   }
 }

@@ -104,7 +104,6 @@ TEST(BattleStats, RowsViewsAndTheBestRowOfEach) {
        {"600", "12", "0"},
        d->strips[2]},
   };
-  const std::string* sets[3][3] = {};
   for (int press = 0; press < 4; ++press) {
     const View& v = views[press % 3];
     SCOPED_TRACE(v.title);
@@ -113,7 +112,6 @@ TEST(BattleStats, RowsViewsAndTheBestRowOfEach) {
     for (int row = 0; row < 3; ++row) {
       const GUI_BS_StatsStrip* s = d->strips[static_cast<size_t>(row)];
       const std::string* set = v.mode == 1 ? s->ratios : (v.mode == 2 ? s->totals : s->averages);
-      sets[v.mode][row] = set;
       const std::vector<std::string>& want = row == 0 ? v.a : (row == 1 ? v.b : v.c);
       EXPECT_EQ(set[0], want[0]) << "row " << row;
       EXPECT_EQ(set[4], want[1]) << "row " << row;
