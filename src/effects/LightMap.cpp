@@ -375,9 +375,9 @@ void LightmapDrawLists::RenderUnitList() {
   GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
-  pp.RememberTempRT();
-  if (!pp.SetRenderTarget("rt_lightmap")) {
-    pp.RestoreTempRT();
+  // A unit's copy lights its shape in its own colour: taken through the unit's dark
+  // texture it would come out darker than the night around it.
+  if (!pp.BeginLightmapDraw()) {
     for (int i = 0; i < unitCount; ++i) unit[i].inUse = false;
     unitCount = 0;
     return;
