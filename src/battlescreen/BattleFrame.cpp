@@ -14,6 +14,7 @@
 #include "battlescreen/BattleSprites.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/GroundLayers.h"
+#include "battlescreen/LightMapSeam.h"
 #include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
@@ -328,6 +329,7 @@ void GUI_BS_Missile::DrawAll() {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   const float frameStep = BattleExists() ? GetBattle().frameStep : 0.0f;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
+  const int lighting = LightingMode();
   SetCameraTransform(map);
   bool anyFlare = false;
   for (SIM_MissileLauncherComponent* launcher : MissileLauncherList())
@@ -340,6 +342,11 @@ void GUI_BS_Missile::DrawAll() {
         m.flareFlicker = 0.84f + 0.16f * FlickerRandom();
       }
       anyFlare = anyFlare || m.hasFlare;
+      // The missile lights the ground under it, dimming as its fuel runs out.
+      if (lighting != 0 && !map.IsOffScreen(m.x, m.y, 128.0f)) {
+        const float fuelFade = m.fuel > 0.0f ? std::clamp(m.fuelLeft / m.fuel / 0.05f, 0.0f, 1.0f) : 1.0f;
+        LightProjectile(m.x, m.y, m.heading, kMissileLightRadius, fuelFade);
+      }
       if (map.IsOffScreen(m.x, m.y, std::max(m.width, m.height))) continue;
       QueueMissileSprite(state.missileTexture, m.x, m.y, m.width, m.height, m.heading, 0xFFFFFFFFu, -1);
     }
@@ -350,7 +357,7 @@ void GUI_BS_Missile::DrawAll() {
     const int oldBlend = vb.blendMode;
     vb.blendMode = 1;  // flares glow: additive
     QueueFlares(state);
-    if (state.flareFlag && LightingMode() != 0) {
+    if (state.flareFlag && lighting != 0) {
       D3DEngine& e = GetRenderDevice();
       if (e.HasTexture("rt_lightmap")) {
         e.RememberRenderTarget();

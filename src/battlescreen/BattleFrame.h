@@ -143,7 +143,10 @@ struct MissileDrawState {
   class CLoadedTexture* missileTexture = nullptr;
 };
 namespace GUI_BS_Missile {
+// How far a missile's light reaches, in world units.
+constexpr float kMissileLightRadius = 48.0f;
 void LoadTextures();
-// The missiles in flight, then their flares (also into the light map when lit).
+// The missiles in flight, then their flares (also into the light map when lit); in a lit
+// battle each missile near the view also lights the ground around it.
 void DrawAll();
 }  // namespace GUI_BS_Missile

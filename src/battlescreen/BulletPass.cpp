@@ -10,6 +10,7 @@
 #include "battle/Module.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/LightMapSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/Sprites.h"
 
@@ -35,11 +36,16 @@ void ForEachBullet(Visit visit) {
   }
 }
 
+// Past the weapon's range a bullet fades out over its last stretch.
+float BulletFade(const SIM_Bullet& b) {
+  if (b.fadeEnd > b.fadeStart && b.travelled > b.fadeStart)
+    return std::clamp(1.0f - (b.travelled - b.fadeStart) / (b.fadeEnd - b.fadeStart), 0.0f, 1.0f);
+  return 1.0f;
+}
+
 // The bullet's quad in world units: its tracer (glow false) or its glow.
 void QueueBullet(const SIM_KineticWeaponComponent& gun, const SIM_Bullet& b, bool glow) {
-  float fade = 1.0f;
-  if (b.fadeEnd > b.fadeStart && b.travelled > b.fadeStart)
-    fade = std::clamp(1.0f - (b.travelled - b.fadeStart) / (b.fadeEnd - b.fadeStart), 0.0f, 1.0f);
+  const float fade = BulletFade(b);
   const uint32_t tint = kTints[std::clamp(gun.colourId, 0, 3)];
   const uint32_t alpha = static_cast<uint32_t>(fade * (glow ? 160.0f : 255.0f));
   GVertex v[4];
@@ -73,9 +79,15 @@ void DrawBulletPass(bool lit) {
   vb.Flush();
   vb.SetTexture(texture);
   vb.blendMode = 0;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
   ForEachBullet([&](const SIM_KineticWeaponComponent& gun, const SIM_Bullet& b) {
     QueueBullet(gun, b, false);
     ++stats.bullets;
+    // Its light goes to the light map, which draws it later in the frame.
+    if (lit && !map.IsOffScreen(b.x, b.y, 64.0f)) {
+      LightProjectile(b.x, b.y, b.heading, kBulletLightRadius, BulletFade(b));
+      ++stats.lights;
+    }
   });
   vb.Flush();
   if (stats.bullets == 0) {

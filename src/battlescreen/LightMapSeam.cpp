@@ -10,6 +10,10 @@ LightMapSeam& GetLightMapSeam() {
   return seam;
 }
 
+void LightProjectile(float x, float y, float heading, float radius, float strength) {
+  if (auto light = GetLightMapSeam().projectileLight) light(x, y, heading, radius, strength);
+}
+
 int UnitLightingNow() {
   const LightMapSeam& s = GetLightMapSeam();
   return s.unitLighting ? s.unitLighting() : LightMapSeam::UNITS_UNLIT;

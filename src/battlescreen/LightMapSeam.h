@@ -17,8 +17,14 @@ struct LightMapSeam {
   bool (*addDamageGlow)(GUI_BS_Sprite* sprite) = nullptr;
   // Draws the unit list into the light map (the unit manager, after the units).
   void (*renderUnitList)() = nullptr;
+  // A bullet or missile drawn this frame lights the ground around it (world point, heading,
+  // light radius in world units, brightness 0..1).
+  void (*projectileLight)(float x, float y, float heading, float radius, float strength) = nullptr;
 };
 LightMapSeam& GetLightMapSeam();
+
+// The light of a projectile drawn this frame; nothing when no light map is registered.
+void LightProjectile(float x, float y, float heading, float radius, float strength);
 
 // Which unit lighting holds this frame (UNITS_UNLIT when nothing is registered).
 int UnitLightingNow();

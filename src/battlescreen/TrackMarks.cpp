@@ -50,14 +50,6 @@ bool GUI_BS_Tracks::AddMark(float x, float y) { return AddMark(x, y, unit ? unit
 
 bool GUI_BS_Tracks::AddMark(float x, float y, float heading) { return Place(x, y, heading, uv_); }
 
-bool GUI_BS_Tracks::AddRandomMark(float x, float y) {
-  WorldDetailsRandom& rng = WorldDetailsRandom::Get();
-  const float heading = rng.Range(0.0f, 360.0f);
-  const int n = 9 + std::min(6, static_cast<int>(rng.Unit() * 7.0f));
-  const float uv[4] = {(n % 4) / 4.0f, (n / 4) / 4.0f, (n % 4 + 1) / 4.0f, (n / 4 + 1) / 4.0f};
-  return Place(x, y, heading, uv);
-}
-
 bool GUI_BS_Tracks::Place(float x, float y, float heading, const float* uv) {
   int slot = -1;
   for (int i = 0; i < kMarks && slot < 0; ++i)

@@ -34,8 +34,6 @@ class GUI_BS_Tracks {
   // (old marks are never overwritten). False when dropped.
   bool AddMark(float x, float y);
   bool AddMark(float x, float y, float heading);
-  // A footprint at a random angle on a random cell 9..15 of the sheet's 4x4 region.
-  bool AddRandomMark(float x, float y);
   // Ages every active mark; a mark at its end becomes inactive and transparent.
   void Age(float ms, float alpha);
   int ActiveCount() const;

@@ -106,6 +106,7 @@ void ConnectBattleEffects() {
   unitLights.addOverlay = DrawListAddOverlay;
   unitLights.addDamageGlow = [](GUI_BS_Sprite* sprite) { return DrawListAddDamageGlow(sprite); };
   unitLights.renderUnitList = [] { LightmapDrawLists::Instance().RenderUnitList(); };
+  unitLights.projectileLight = LightmapAddProjectileLight;
   SetDamageGlowDraw([](void* sprite) { static_cast<GUI_BS_Sprite*>(sprite)->DrawDamageMarkGlow(); });
   GetUnitEffectHooks().request = TakeBattleEffectRequest;
   GetUnitEffectHooks().extinguishFires = GroundFireExtinguish;

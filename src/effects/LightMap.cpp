@@ -67,6 +67,14 @@ MuzzlePool& Muzzle() {
   return *pool;
 }
 
+// The light sprites of the projectiles drawn this frame. The light list points into the
+// pool until the light map is rendered, so it is sized once, as the list is.
+struct ProjectileLightPool {
+  std::vector<LightSprite> sprites;
+  int used = 0;
+};
+ProjectileLightPool& ProjectileLights() { return ProcessWide<ProjectileLightPool>(); }
+
 DamageGlowDraw& GlowDraw() {
   static DamageGlowDraw draw = nullptr;
   return draw;
@@ -145,6 +153,7 @@ void GUI_BS_LightmapManager::AddLight(LightSprite* light) {
 void GUI_BS_LightmapManager::Clear() {
   flashCount = 0;
   lights.clear();
+  ProjectileLights().used = 0;
 }
 
 void GUI_BS_LightmapManager::NightVisionUpdate(float e) {
@@ -207,6 +216,7 @@ void GUI_BS_LightmapManager::Render() {
       LightmapQueueAdditive(l->sprite.texture ? l->sprite.texture : texture, l->sprite.v, 4, false);
   }
   lights.clear();
+  ProjectileLights().used = 0;
 }
 
 void LightSpriteInit(LightSprite* light, float radius) {
@@ -217,6 +227,22 @@ void LightSpriteInit(LightSprite* light, float radius) {
 }
 
 void LightmapAddLight(LightSprite* light) { GUI_BS_LightmapManager::Instance().AddLight(light); }
+
+void LightmapAddProjectileLight(float x, float y, float heading, float radius, float strength) {
+  GUI_BS_LightmapManager& m = GUI_BS_LightmapManager::Instance();
+  if (m.mode == 0 || radius <= 0.0f || strength <= 0.0f) return;
+  ProjectileLightPool& pool = ProjectileLights();
+  if (pool.sprites.empty()) pool.sprites.resize(GUI_BS_LightmapManager::kMaxLights);
+  if (pool.used >= static_cast<int>(pool.sprites.size())) return;
+  LightSprite& light = pool.sprites[size_t(pool.used++)];
+  LightSpriteInit(&light, radius);
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  light.x = (x - map.viewLeft) * map.zoom;
+  light.y = (y - map.viewTop) * map.zoom;
+  light.sprite.angle = heading;
+  light.sprite.SetColour(static_cast<uint32_t>(std::min(strength, 1.0f) * 255.0f) << 24 | 0x00FFFFFFu);
+  LightmapAddLight(&light);
+}
 
 void NightVisionToggle() {
   GUI_BS_LightmapManager& m = GUI_BS_LightmapManager::Instance();
@@ -349,9 +375,9 @@ void LightmapDrawLists::RenderUnitList() {
   GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
-  pp.RememberTempRT();
-  if (!pp.SetRenderTarget("rt_lightmap")) {
-    pp.RestoreTempRT();
+  // A unit's copy lights its shape in its own colour: taken through the unit's dark
+  // texture it would come out darker than the night around it.
+  if (!pp.BeginLightmapDraw()) {
     for (int i = 0; i < unitCount; ++i) unit[i].inUse = false;
     unitCount = 0;
     return;

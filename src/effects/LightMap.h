@@ -62,6 +62,10 @@ class GUI_BS_LightmapManager {
 
 void NightVisionToggle();
 void LightmapAddLight(LightSprite* light);
+// A bullet or missile drawn this frame at the world point (x, y): one of the frame's light
+// sprites is set up there (`strength` 0..1 its brightness) and handed to the light map.
+// Nothing in an unlit battle. The sprites live until the light map has been rendered.
+void LightmapAddProjectileLight(float x, float y, float heading, float radius, float strength);
 
 // The fixed per-frame lists (2048 entries each; an add to a full list is dropped).
 struct LightmapDrawLists {

@@ -77,13 +77,12 @@ platform::Texture* TargetTexture(const char* name) {
   return t ? t->Get() : nullptr;
 }
 
-void SetStage0Colour(uint32_t op, uint32_t arg1, uint32_t constant = 0) {
+void SetStage0Colour(uint32_t op, uint32_t arg1) {
   platform::Device* d = GetRenderDevice().Device();
   if (!d) return;
   d->SetTextureStageState(0, platform::StageState::ColorOp, op);
   d->SetTextureStageState(0, platform::StageState::ColorArg1, arg1);
   d->SetTextureStageState(0, platform::StageState::ColorArg2, platform::TA_DIFFUSE);
-  if (arg1 == platform::TA_CONSTANT) d->SetTextureStageState(0, platform::StageState::Constant, constant);
 }
 }  // namespace
 
@@ -465,15 +464,6 @@ bool GUI_BS_PostProcessor::SetRenderTarget(const char* name) {
 void GUI_BS_PostProcessor::RestoreTempRT() {
   GetRenderDevice().RestoreRenderTarget();
   SetStage0Colour(platform::TOP_MODULATE, platform::TA_TEXTURE);
-}
-
-void GUI_BS_PostProcessor::BeginLightmap() {
-  RememberTempRT();
-  SetRenderTarget("rt_lightmap");
-  const GUI_BS_LightmapManager& lm = GUI_BS_LightmapManager::Instance();
-  uint32_t colour = lm.ambient;
-  if (!lm.nightVisionOverride) colour = lm.lightColour;
-  SetStage0Colour(platform::TOP_SELECTARG1, platform::TA_CONSTANT, colour);
 }
 
 bool GUI_BS_PostProcessor::BeginLightmapDraw() {

@@ -47,7 +47,6 @@ class GUI_BS_PostProcessor {
   void RememberTempRT();
   bool SetRenderTarget(const char* name);
   void RestoreTempRT();
-  void BeginLightmap();
   // False (and back on the previous target) when there is no light map to draw into.
   bool BeginLightmapDraw();
   // The battle frame's prologue: remember the back buffer, then draw into "rt_offscreen1";

@@ -40,6 +40,7 @@
 #include "engine/Folders.h"
 #include "engine/InputManager.h"
 #include "engine/Random.h"
+#include "engine/ShaderEffects.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
@@ -264,6 +265,12 @@ TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMorte
 // support icons; against a reference picture.
 TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
   ZT_REQUIRE_GL(gl_);
+  // The shaders, the light map and the post-processing targets, as the game makes them at
+  // start-up: the light map is composited over the night.
+  GetShaderManager().LoadAll();
+  GetGame().RenderTargetWidth = 1024;
+  GetGame().RenderTargetHeight = 768;
+  GetGame().CreateRenderTargets();
   SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("night_citadel");
   ASSERT_NE(scenario, nullptr);
   ASSERT_EQ(scenario->uiStyle, "DARK");

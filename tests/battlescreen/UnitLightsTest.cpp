@@ -3,15 +3,20 @@
 // under night vision, as grey at their size type's strength, and fresh damage marks glow.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "app/Game.h"
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
+#include "battle/KineticWeapon.h"
+#include "battle/MissileLauncher.h"
+#include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/BulletPass.h"
 #include "battlescreen/MechLegs.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
@@ -50,6 +55,13 @@ class UnitLightsTest : public zt_test::NullDeviceTest {
     dev().ClearRecord();
     engine().BeginScene();
     screen->DrawBattle();
+    engine().EndScene();
+  }
+  // A frame as the player's battle runs it: the battle steps, then the screen draws.
+  void PlayFrame() {
+    dev().ClearRecord();
+    engine().BeginScene();
+    screen->Draw();
     engine().EndScene();
   }
   // The draws into the light map that used this texture on stage `stage`.
@@ -166,6 +178,72 @@ TEST_F(UnitLightsTest, FreshDamageMarksGlowInTheLightMap) {
   GUI_BS_LightmapManager::Instance().mode = 0;
   Frame();
   EXPECT_TRUE(LightDraws(sprite->damageTexture, 1).empty());
+}
+
+// Shots in flight over a night battle light the ground around them: every bullet and
+// missile the frame draws puts a light of its own reach, centred on it, into the light map,
+// through the battle's own step and draw. In an unlit battle the same shots light nothing.
+TEST_F(UnitLightsTest, ShotsInFlightLightTheGroundAroundThemOnlyInALitBattle) {
+  const CLoadedTexture* lights = FindOrLoadTexture("lightmaps.dds");
+  ASSERT_NE(lights, nullptr);
+  SIM_Battle& battle = GetBattle();
+  // A tank with a cannon and rocket pods facing a tower across the middle of the view.
+  SIM_BattleUnit* shooter = PlaceUnit(PlayerDesign("Mammoth Breaker"), battle.playerArmy, kCx - 160, kCy, 90);
+  SIM_BattleUnit* target = PlaceUnit(PlayerDesign("Gun Tower"), battle.opponentArmy, kCx + 160, kCy, 270);
+  ASSERT_NE(shooter, nullptr);
+  ASSERT_NE(target, nullptr);
+  AimAt(shooter, target);
+  screen->StartFighting();
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+
+  // Whether the light map got a light of that reach centred on the world point this frame.
+  auto litAt = [&](float x, float y, float radius) {
+    const float cx = (x - map.viewLeft) * map.zoom, cy = (y - map.viewTop) * map.zoom, h = radius * map.zoom;
+    bool topLeft = false, bottomRight = false;
+    for (const platform::DrawRecord* d : LightDraws(lights))
+      for (int k = 0; k < d->vertexCount; ++k) {
+        topLeft = topLeft || (std::abs(d->X(k) - (cx - h)) < 0.5f && std::abs(d->Y(k) - (cy - h)) < 0.5f);
+        bottomRight =
+            bottomRight || (std::abs(d->X(k) - (cx + h)) < 0.5f && std::abs(d->Y(k) - (cy + h)) < 0.5f);
+      }
+    return topLeft && bottomRight;
+  };
+  struct Shots {
+    int bullets = 0, bulletsLit = 0, missiles = 0, missilesLit = 0;
+  };
+  // Plays frames until both kinds of shot have been seen in flight a few times.
+  auto play = [&](int maxFrames) {
+    Shots s;
+    for (int f = 0; f < maxFrames && (s.bullets < 3 || s.missiles < 3); ++f) {
+      PlayFrame();
+      for (SIM_KineticWeaponComponent* gun : KineticWeaponList())
+        for (const SIM_Bullet& b : gun->bullets) {
+          if (!b.alive || b.launchDelay > 0.0f || b.invisible || b.travelled > b.fadeStart) continue;
+          if (map.IsOffScreen(b.x, b.y, 0.0f)) continue;
+          ++s.bullets;
+          s.bulletsLit += litAt(b.x, b.y, kBulletLightRadius) ? 1 : 0;
+        }
+      for (SIM_MissileLauncherComponent* launcher : MissileLauncherList())
+        for (const SIM_Missile& m : launcher->missiles) {
+          if (!m.alive || map.IsOffScreen(m.x, m.y, 0.0f)) continue;
+          ++s.missiles;
+          s.missilesLit += litAt(m.x, m.y, GUI_BS_Missile::kMissileLightRadius) ? 1 : 0;
+        }
+    }
+    return s;
+  };
+
+  const Shots night = play(1500);
+  ASSERT_GE(night.bullets, 3) << "the cannon fires";
+  ASSERT_GE(night.missiles, 3) << "the rocket pods fire";
+  EXPECT_EQ(night.bulletsLit, night.bullets) << "every bullet in view lights the light map";
+  EXPECT_EQ(night.missilesLit, night.missiles) << "every missile in view lights the light map";
+
+  GUI_BS_LightmapManager::Instance().mode = 0;
+  const Shots unlit = play(1500);
+  ASSERT_GE(unlit.bullets + unlit.missiles, 3);
+  EXPECT_EQ(unlit.bulletsLit + unlit.missilesLit, 0);
+  EXPECT_EQ(LastBulletPass().lights, 0);
 }
 
 }  // namespace

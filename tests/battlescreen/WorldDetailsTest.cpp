@@ -259,20 +259,6 @@ TEST_F(WorldDetailsTest, The61stTrackMarkIsDroppedNotOverwritten) {
   t.ring.Age(0.0f, 1.0f);
   EXPECT_TRUE(t.ring.AddMark(777.0f, 5.0f, 0.0f));
   EXPECT_EQ(t.ring.marks[0].x, 777.0f);
-  EXPECT_FALSE(t.ring.AddRandomMark(1.0f, 1.0f));
-}
-
-TEST_F(WorldDetailsTest, RandomMarksTakeCells9To15OfTheSheet) {
-  TrackRing t;
-  for (int i = 0; i < 40; ++i) {
-    ASSERT_TRUE(t.ring.AddRandomMark(50.0f, 50.0f));
-    const GVertex* v = t.ring.marks[i].vertices;
-    const int cell =
-        static_cast<int>(std::lround(v[0].u * 4.0f)) + 4 * static_cast<int>(std::lround(v[0].v * 4.0f));
-    EXPECT_GE(cell, 9);
-    EXPECT_LE(cell, 15);
-    EXPECT_NEAR(v[3].u - v[0].u, 0.25f, 1e-6f);
-  }
 }
 
 TEST_F(WorldDetailsTest, TrackMarksFadeInThenOutOverSixSeconds) {
