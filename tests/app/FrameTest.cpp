@@ -156,7 +156,8 @@ std::int64_t PaceNow() { return g_paceNowNs; }
 
 size_t CountPaceLines(const std::string& text) {
   size_t n = 0;
-  for (size_t at = text.find("Battle pace: "); at != std::string::npos; at = text.find("Battle pace: ", at + 1))
+  for (size_t at = text.find("Battle pace: "); at != std::string::npos;
+       at = text.find("Battle pace: ", at + 1))
     ++n;
   return n;
 }
@@ -188,7 +189,8 @@ TEST_F(GameTest, ARunningBattleLogsItsPaceEveryFiveSeconds) {
     const std::string debug = DebugText();
     EXPECT_EQ(CountPaceLines(debug) - before, c.lines);
     if (c.lines > 0)
-      EXPECT_NE(debug.find("Battle pace: clock 4321 ms, "), std::string::npos) << debug.substr(debug.size() > 400 ? debug.size() - 400 : 0);
+      EXPECT_NE(debug.find("Battle pace: clock 4321 ms, "), std::string::npos)
+          << debug.substr(debug.size() > 400 ? debug.size() - 400 : 0);
   }
   GetBattle().state = BATTLE_DEPLOYMENT;
   SetClockSource(nullptr);
