@@ -113,8 +113,11 @@ void GUI_BS_PostProcessor::LoadShaders() {
 void GUI_BS_PostProcessor::SaveBackBuffer() { savedBackBuffer = GetRenderDevice().CurrentRenderTarget(); }
 
 void GUI_BS_PostProcessor::PrepareFrame() {
-  // The light map's resolution for the frame (a fraction of the screen's).
-  SetLightMapScale(GUI_BS_LightmapManager::Instance().mode != 0 ? kLightMapScale : 1.0f);
+  // The light map's resolution for the frame (a fraction of the screen's). Smaller only
+  // when the passes that read it have their shaders: the plain fallback copy modulates by
+  // the light map at the screen's own coordinates, so it needs the map full size.
+  SetLightMapScale(GUI_BS_LightmapManager::Instance().mode != 0 && LightMapShadersReady() ? kLightMapScale
+                                                                                          : 1.0f);
   // Without the off-screen targets (no device, a failed creation) the world is drawn
   // straight into the back buffer and the chain stands aside.
   framePrepared = TargetTexture("rt_offscreen1") != nullptr && TargetTexture("rt_offscreen2") != nullptr;
@@ -129,6 +132,13 @@ void GUI_BS_PostProcessor::PrepareFrame() {
   }
   SaveBackBuffer();
   ExecuteOp(PP_CLEAR_OFFSCREEN1);
+}
+
+bool GUI_BS_PostProcessor::LightMapShadersReady() const {
+  if (!GetRenderDevice().ShaderSupport()) return false;
+  for (const GShaderEffect* fx : {compositeFx, nightVisionFx})
+    if (!fx || !fx->effect) return false;
+  return true;
 }
 
 bool GUI_BS_PostProcessor::PassesExpected() const {

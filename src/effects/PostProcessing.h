@@ -63,8 +63,11 @@ class GUI_BS_PostProcessor {
   // The resolution the light map is drawn at this frame, as a fraction of the screen's
   // (set on its target, so every draw into it is scaled).
   void SetLightMapScale(float scale);
-  // Full size: at half size the night pictures came out far darker than they should.
-  static constexpr float kLightMapScale = 1.0f;
+  // Light is a soft glow: half the screen's resolution in each direction, filtered up.
+  static constexpr float kLightMapScale = 0.5f;
+  // Whether both passes that sample the light map (composite, night vision) have their
+  // shaders, which read it at its scale.
+  bool LightMapShadersReady() const;
   float lightMapScale = 1.0f;
 
   int ops[kMaxOps];

@@ -141,6 +141,39 @@ CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
   return handle;
 }
 
+CLoadedTexture* FindOrLoadTextureAtSize(const std::string& name, int width, int height) {
+  D3DEngine& e = GetRenderDevice();
+  if (name.empty() || !e.Device() || !SafeTextureName(name) || width <= 0 || height <= 0)
+    return FindOrLoadTexture(name);
+  // Held under its own name, at the size asked for (or the file's, when smaller).
+  if (GTexture9* held = e.FindNamedTexture(name.c_str()); held && held->Get()) {
+    const platform::Texture* t = held->Get();
+    const bool fits = (t->Width() == width && t->Height() == height) ||
+                      (t->Levels() == 1 && t->Width() <= width && t->Height() <= height);
+    if (fits) return FindOrLoadTexture(name);
+    e.DeleteTexture(name.c_str());
+  }
+  const std::string file = NormalizeSlashes(TextureFileFor(name));
+  for (const std::string& folder : e.TextureFolders()) {
+    const std::string path = folder + "/" + file;
+    if (!FileExists(path)) continue;
+    auto tex = std::make_unique<GTexture9>(name);
+    std::string reason;
+    platform::HRESULT hr =
+        platform::CreateTextureFromFileAtSize(*e.Device(), path, width, height, &tex->texture, &reason);
+    if (platform::Failed(hr) || !tex->texture) {
+      if (!reason.empty()) LogError((path + ": " + reason).c_str());
+      break;
+    }
+    tex->format = tex->texture->GetFormat();
+    e.AddTexture(std::move(tex));
+    break;
+  }
+  CLoadedTexture* handle = FindOrLoadTexture(name);
+  handle->Relink();
+  return handle;
+}
+
 void GetTexture(const std::string& name, CLoadedTexture** out) {
   if (out) *out = FindOrLoadTexture(name);
 }

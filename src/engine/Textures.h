@@ -55,6 +55,10 @@ CLoadedTexture* FindOrLoadTexture(const std::string& name);
 // compressed one: block-compressed art costs a software rasteriser several times more
 // per sampled pixel. Falls back to FindOrLoadTexture(name) when it cannot be made.
 CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name);
+// A picture drawn at one size (a screen backdrop): loaded shrunk to width x height with no
+// mip chain, under its own name (a held copy of another size is replaced); loaded as
+// usual when it cannot be made so.
+CLoadedTexture* FindOrLoadTextureAtSize(const std::string& name, int width, int height);
 void GetTexture(const std::string& name, CLoadedTexture** out);
 std::string GetTextureName(const CLoadedTexture* handle);
 

@@ -170,6 +170,25 @@ HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool full
   return D3D_OK;
 }
 
+HRESULT CreateTextureFromFileAtSize(Device& device, const std::string& path, int width, int height,
+                                    std::unique_ptr<Texture>* out, std::string* error) {
+  out->reset();
+  DecodedImage img;
+  std::string reason;
+  if (!LoadImageFile(path, &img, &reason, false)) {
+    if (error) *error = reason;
+    return D3DERR_INVALIDCALL;
+  }
+  ShrinkImage(&img, width, height);
+  img.levels.resize(1);
+  const Format fmt = img.hasAlpha ? Format::A8R8G8B8 : Format::X8R8G8B8;
+  HRESULT hr = device.CreateTexture(img.width, img.height, 1, USAGE_NONE, fmt, Pool::Managed, out);
+  if (Failed(hr) || !*out) return Failed(hr) ? hr : E_FAIL;
+  hr = (*out)->UploadLevel(0, img.width, img.height, img.levels[0].data());
+  if (Failed(hr)) out->reset();
+  return hr;
+}
+
 Rect DrawClipRect(const Viewport& vp, bool scissorOn, const Rect& scissor, int targetWidth,
                   int targetHeight) {
   int x0 = vp.x, y0 = vp.y, x1 = vp.x + vp.width, y1 = vp.y + vp.height;

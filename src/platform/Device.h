@@ -429,5 +429,10 @@ HRESULT SaveSurfaceToFile(Device& device, const std::string& path, ImageFileForm
 HRESULT CreateTextureFromFile(Device& device, const std::string& path, bool fullMips,
                               std::unique_ptr<Texture>* out, std::string* error = nullptr,
                               bool keepBlocks = true);
+// A picture drawn at one size on screen: decoded, shrunk to width x height (each texel
+// the average of what it covers, see ShrinkImage) and made one level, so it is sampled
+// texel for pixel with no mip chain beside it.
+HRESULT CreateTextureFromFileAtSize(Device& device, const std::string& path, int width, int height,
+                                    std::unique_ptr<Texture>* out, std::string* error = nullptr);
 
 }  // namespace platform

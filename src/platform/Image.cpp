@@ -1,6 +1,7 @@
 #include "platform/Image.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,68 @@
 #include <stb_image_write.h>
 
 namespace platform {
+
+namespace {
+// For each of 'to' texels, the source texels of 'from' it covers and how much of each.
+struct Span {
+  int first = 0;
+  std::vector<float> weights;
+};
+std::vector<Span> AreaSpans(int from, int to) {
+  std::vector<Span> spans(static_cast<size_t>(to));
+  const double step = double(from) / double(to);
+  for (int i = 0; i < to; ++i) {
+    const double a = i * step, b = (i + 1) * step;
+    Span& s = spans[size_t(i)];
+    s.first = int(a);
+    for (int k = s.first; k < from && k < b; ++k) {
+      const double w = std::min(b, double(k + 1)) - std::max(a, double(k));
+      s.weights.push_back(float(w / step));
+    }
+  }
+  return spans;
+}
+}  // namespace
+
+void ShrinkImage(DecodedImage* image, int width, int height) {
+  if (!image || image->levels.empty() || width <= 0 || height <= 0) return;
+  const int w = image->width, h = image->height;
+  if (width > w || height > h || (width == w && height == h)) return;
+  const std::vector<uint32_t>& src = image->levels[0];
+  const std::vector<Span> xs = AreaSpans(w, width), ys = AreaSpans(h, height);
+  // Across first (every source row), then down: four channels as floats in between.
+  std::vector<float> across(size_t(width) * size_t(h) * 4u);
+  for (int y = 0; y < h; ++y) {
+    const uint32_t* row = &src[size_t(y) * size_t(w)];
+    for (int x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      const Span& s = xs[size_t(x)];
+      for (size_t k = 0; k < s.weights.size(); ++k) {
+        const uint32_t p = row[s.first + int(k)];
+        for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * float((p >> (8 * c)) & 0xFF);
+      }
+      float* out = &across[(size_t(y) * size_t(width) + size_t(x)) * 4u];
+      for (int c = 0; c < 4; ++c) out[c] = sum[c];
+    }
+  }
+  std::vector<uint32_t> dst(size_t(width) * size_t(height));
+  for (int y = 0; y < height; ++y) {
+    const Span& s = ys[size_t(y)];
+    for (int x = 0; x < width; ++x) {
+      float sum[4] = {0, 0, 0, 0};
+      for (size_t k = 0; k < s.weights.size(); ++k) {
+        const float* in = &across[(size_t(s.first + int(k)) * size_t(width) + size_t(x)) * 4u];
+        for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * in[c];
+      }
+      uint32_t p = 0;
+      for (int c = 0; c < 4; ++c) p |= uint32_t(std::clamp(int(std::lround(sum[c])), 0, 255)) << (8 * c);
+      dst[size_t(y) * size_t(width) + size_t(x)] = p;
+    }
+  }
+  image->levels.assign(1, std::move(dst));
+  image->width = width;
+  image->height = height;
+}
 
 void BuildMipChain(DecodedImage* image) {
   if (image->levels.empty()) return;

@@ -28,6 +28,9 @@ bool DecodeImage(const uint8_t* data, size_t size, DecodedImage* out, std::strin
 bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* error, bool keepBlocks = false);
 // Builds a full mip chain below level 0 (box filter); keeps level 0.
 void BuildMipChain(DecodedImage* image);
+// Shrinks level 0 to width x height, each texel the average of the area it covers (drops
+// any other levels). A size larger than the image's, or not positive, leaves it as it is.
+void ShrinkImage(DecodedImage* image, int width, int height);
 // Writes through a temporary file renamed into place.
 bool WriteImageFile(const std::string& path, ImageFileFormat format, int width, int height,
                     const std::vector<uint32_t>& argb, int jpegQuality = 90);

@@ -5,12 +5,14 @@
 #include "GameFixture.h"
 #include "app/GameHooks.h"
 #include "app/GameModes.h"
+#include "battle/Battle.h"
 #include "battlehud/BattleHud.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "effects/GUI_EE_Editor.h"
 #include "engine/CommandLine.h"
 #include "engine/Folders.h"
 #include "engine/PerfGraph.h"
+#include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Cursor.h"
 #include "platform/Window.h"
@@ -144,6 +146,54 @@ TEST_F(GameTest, FrameFeedsThePerformanceGraphAndShowsItWhenEnabled) {
     EXPECT_EQ(graphBars, enabled ? 1 : 0);
   }
   EXPECT_GT(GetPerfGraph().History()[PerfGraph::kHistory - 1], 0.0f);
+}
+
+// While a battle runs, the frame notes its pace in the debug log (the battle clock, the
+// frames presented, the units) at once and then every five seconds of the clock, which is
+// what the in-game measurements read; outside a running battle it writes none.
+std::int64_t g_paceNowNs = 0;
+std::int64_t PaceNow() { return g_paceNowNs; }
+
+size_t CountPaceLines(const std::string& text) {
+  size_t n = 0;
+  for (size_t at = text.find("Battle pace: "); at != std::string::npos;
+       at = text.find("Battle pace: ", at + 1))
+    ++n;
+  return n;
+}
+
+TEST_F(GameTest, ARunningBattleLogsItsPaceEveryFiveSeconds) {
+  Game& game = Start();
+  g_paceNowNs = 100'000'000'000;
+  SetClockSource(PaceNow);
+  struct Case {
+    const char* what;
+    BattleState state;
+    int frames;
+    size_t lines;
+  } cases[] = {
+      {"deploying: none", BATTLE_DEPLOYMENT, 12, 0},
+      {"running 12 s a frame a second: at 0, 5 and 10 s", BATTLE_RUNNING, 12, 3},
+      {"over: none", BATTLE_OVER, 12, 0},
+      {"running again: a line at once", BATTLE_RUNNING, 1, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GetBattle().state = c.state;
+    GetBattle().battleClock = 4321.0f;
+    const size_t before = CountPaceLines(DebugText());
+    for (int i = 0; i < c.frames; ++i) {
+      game.Frame();
+      g_paceNowNs += 1'000'000'000;
+    }
+    const std::string debug = DebugText();
+    EXPECT_EQ(CountPaceLines(debug) - before, c.lines);
+    if (c.lines > 0)
+      EXPECT_NE(debug.find("Battle pace: clock 4321 ms, "), std::string::npos)
+          << debug.substr(debug.size() > 400 ? debug.size() - 400 : 0);
+  }
+  GetBattle().state = BATTLE_DEPLOYMENT;
+  SetClockSource(nullptr);
 }
 
 // The main menu's Quit shuts the game down inside Process: the rest of that frame

@@ -7,6 +7,7 @@
 #include "battlescreen/BattleMap.h"
 #include "effects/EffectsFixture.h"
 #include "effects/PostProcessing.h"
+#include "engine/ShaderEffects.h"
 #include "simdata/Options.h"
 
 namespace {
@@ -136,6 +137,46 @@ TEST_F(PostProcessingTest, TheFrameEndsOnTheBackBufferWithTheSceneCopied) {
   EXPECT_EQ(engine().CurrentRenderTarget(), "") << "the HUD draws on the back buffer";
   EXPECT_EQ(dev().Counters().draws, draws + 1) << "one full-screen pass";
   engine().EndScene();
+}
+
+// Light is drawn at half resolution only where the passes reading it have their shaders,
+// which sample it at its scale; the plain fallback copy modulates by the light map at the
+// screen's own coordinates, so without them the map stays full size (else a night scene
+// comes out lit from a magnified quarter of its lights).
+TEST_F(PostProcessingTest, TheLightMapIsSmallerOnlyWhenItsShadersReadItAtItsScale) {
+  struct Case {
+    const char* what;
+    bool listed, supported;
+    float scale;
+  } cases[] = {
+      {"both passes have their shaders", true, true, GUI_BS_PostProcessor::kLightMapScale},
+      {"the effect files are not listed: the plain copy", false, true, 1.0f},
+      {"a device without shaders: the plain copy", true, false, 1.0f},
+  };
+  ASSERT_LT(GUI_BS_PostProcessor::kLightMapScale, 1.0f);
+  GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
+  platform::Texture* lightMap = engine().FindNamedTexture("rt_lightmap")->Get();
+  const bool deviceShaders = dev().SupportsShaders(), engineShaders = engine().ShaderSupport();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    GetShaderManager().Effects().clear();
+    if (c.listed) GetShaderManager().LoadAll();
+    dev().SetShaderSupport(c.supported);
+    engine().SetShaderSupport(c.supported);
+    pp.LoadShaders();
+    Light(true);
+    engine().BeginScene();
+    pp.PrepareFrame();
+    EXPECT_FLOAT_EQ(lightMap->DrawScale(), c.scale);
+    EXPECT_FLOAT_EQ(pp.lightMapScale, c.scale);
+    pp.RunCommandList();
+    EXPECT_FLOAT_EQ(lightMap->DrawScale(), 1.0f) << "full size again outside the battle frame";
+    engine().EndScene();
+  }
+  GetShaderManager().Effects().clear();
+  dev().SetShaderSupport(deviceShaders);
+  engine().SetShaderSupport(engineShaders);
+  pp.LoadShaders();
 }
 
 // The frame's cost when little or nothing needs compositing: a day battle with a still

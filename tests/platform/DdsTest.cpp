@@ -270,3 +270,51 @@ TEST(ImageFileTest, RasterisedArtIsInTheDataFolder) {
 }
 
 }  // namespace
+
+// A backdrop picture is held at the size it is drawn: each texel the average of the
+// area of the file it covers, whole or in part; a size it cannot shrink to leaves it.
+TEST(ShrinkImageTest, EachTexelAveragesTheAreaItCovers) {
+  struct Case {
+    const char* what;
+    int w, h;
+    std::vector<uint32_t> pixels;
+    int toW, toH;
+    std::vector<uint32_t> expected;
+  } cases[] = {
+      {"halved: two by two blocks",
+       4,
+       2,
+       {0xFF000000u, 0xFF0000FFu, 0xFF00FF00u, 0xFF00FF00u, 0xFF000000u, 0xFF0000FFu, 0xFF00FF00u,
+        0xFF00FF00u},
+       2,
+       1,
+       {0xFF000080u, 0xFF00FF00u}},
+      {"three into two: a texel and half the next",
+       3,
+       1,
+       {0x00000000u, 0x5A5A5A5Au, 0xB4B4B4B4u},
+       2,
+       1,
+       {0x1E1E1E1Eu, 0x96969696u}},
+      {"larger than the file: as it is", 2, 1, {0x11111111u, 0x22222222u}, 4, 1, {0x11111111u, 0x22222222u}},
+      {"no size: as it is", 2, 1, {0x11111111u, 0x22222222u}, 0, 1, {0x11111111u, 0x22222222u}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DecodedImage image;
+    image.width = c.w;
+    image.height = c.h;
+    image.levels.push_back(c.pixels);
+    BuildMipChain(&image);
+    const bool shrinks = c.toW > 0 && c.toW <= c.w && c.toH <= c.h;
+    ShrinkImage(&image, c.toW, c.toH);
+    EXPECT_EQ(image.levels[0], c.expected);
+    if (shrinks) {
+      EXPECT_EQ(image.width, c.toW);
+      EXPECT_EQ(image.height, c.toH);
+      EXPECT_EQ(image.levels.size(), 1u) << "one level: drawn texel for pixel";
+    } else {
+      EXPECT_EQ(image.width, c.w);
+    }
+  }
+}
