@@ -365,6 +365,8 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
 // finished building, through the battle screen, opens the building's menu.
 TEST_F(DeploymentGLTest, ARightClickOnAFinishedBuildingOpensItsMenuAtNight) {
   ZT_REQUIRE_GL(gl_);
+  // As the game draws a night: its shaders composite the light map over the dark.
+  GetShaderManager().LoadAll();
   GetGame().RenderTargetWidth = 1024;
   GetGame().RenderTargetHeight = 768;
   GetGame().CreateRenderTargets();
