@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "battle/Battle.h"
 #include "battle/BattleAI.h"
@@ -61,7 +62,7 @@ const char* KindOfSizeType(int sizeType) {
 
 void SIM_TurretFacing::Update() {
   if (!enabled || !unit) return;
-  wanted = unit->target ? HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y) : unit->heading;
+  wanted = unit->target ? unit->BearingTo(unit->target->x, unit->target->y) : unit->heading;
   turning = AngleDifference(wanted, angle) > 4.0f;
   angle = TurnTowardsAngle(angle, wanted, turnRate * GetBattle().frameStep);
 }
@@ -74,7 +75,7 @@ void SIM_HeadLook::Update() {
   if (!unit) return;
   const float step = GetBattle().frameStep;
   if (unit->target) {
-    wanted = HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y);
+    wanted = unit->BearingTo(unit->target->x, unit->target->y);
   } else {
     wanderTimer += step;
     if (wanderTimer >= 4000.0f) {
@@ -236,6 +237,29 @@ void SIM_BattleUnit::HeadingCosSin(float degrees, float* cosine, float* sine) {
   const float r = degrees * kPi / 180.0f;
   *cosine = std::cos(r);
   *sine = std::sin(r);
+}
+
+namespace {
+uint32_t FloatBits(float f) {
+  uint32_t bits;
+  std::memcpy(&bits, &f, sizeof bits);
+  return bits;
+}
+}  // namespace
+
+float SIM_BattleUnit::BearingTo(float tx, float ty) {
+  // Bit for bit, so a signed zero or a NaN never passes for another value.
+  const uint32_t fx = FloatBits(x), fy = FloatBits(y), tox = FloatBits(tx), toy = FloatBits(ty);
+  if (bearingValid && fx == bearingFrom[0] && fy == bearingFrom[1] && tox == bearingTo[0] &&
+      toy == bearingTo[1])
+    return lastBearing;
+  lastBearing = HeadingDegrees(x, y, tx, ty);
+  bearingFrom[0] = fx;
+  bearingFrom[1] = fy;
+  bearingTo[0] = tox;
+  bearingTo[1] = toy;
+  bearingValid = true;
+  return lastBearing;
 }
 
 void SIM_BattleUnit::CacheHeading() { HeadingCosSin(heading, &cosHeading, &sinHeading); }

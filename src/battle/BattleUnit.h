@@ -113,6 +113,10 @@ class SIM_BattleUnit : public SIM_MapObject {
   void CacheHeading();
   // The cosine and sine of a heading in degrees, as CacheHeading works them out.
   static void HeadingCosSin(float heading, float* cosine, float* sine);
+  // HeadingDegrees from this unit to (tx, ty). The last answer is kept: the movement, the
+  // turret and the head often ask the same within a frame, and a unit standing still
+  // asks the same every frame, so the arc tangent is worked out only when an end moved.
+  float BearingTo(float tx, float ty);
   void LocalToWorld(float ox, float oy, float* wx, float* wy) const;
   // The same with the drop-in scale applied to the offset (1.5 falling to 1.0).
   void LocalToWorldScaled(float ox, float oy, float* wx, float* wy) const;
@@ -139,6 +143,11 @@ class SIM_BattleUnit : public SIM_MapObject {
   void SetState(int32_t s) { state = s; }
 
   float stateTimer = 0.0f;
+  // The last BearingTo: the bits of both ends and the answer.
+  uint32_t bearingFrom[2] = {0, 0};
+  uint32_t bearingTo[2] = {0, 0};
+  float lastBearing = 0.0f;
+  bool bearingValid = false;
   std::unique_ptr<SIM_BattlePathManager> pathManager;
   int32_t sizeType = SIZE_TANK;
   std::string barrelPointName;

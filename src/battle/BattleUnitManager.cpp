@@ -16,16 +16,35 @@ void PushOnce(std::list<SIM_BattleUnit*>& list, SIM_BattleUnit* unit) {
   if (std::find(list.begin(), list.end(), unit) == list.end()) list.push_back(unit);
 }
 
+}  // namespace
+
 // The unit leaves the battle's working lists; its visual lives on as a wreck.
-void TakeOut(SIM_BattleUnitManager& m, SIM_BattleUnit* u) {
+void SIM_BattleUnitManager::TakeOut(SIM_BattleUnit* u) {
   if (u->army) u->army->RemoveLiving(u);
-  m.allUnits.remove(u);
+  Forget(u);
   if (u->visual) {
     u->visual->DetachUnit();
     GetBattleView().KeepWreck(std::move(u->visual));
   }
 }
-}  // namespace
+
+void SIM_BattleUnitManager::Forget(SIM_BattleUnit* unit) {
+  allUnits.remove(unit);
+  if (walking_ > 0) {
+    for (SIM_BattleUnit*& u : walkOrder_)
+      if (u == unit) {
+        u = nullptr;
+        holes_ = true;
+      }
+    return;
+  }
+  walkOrder_.erase(std::remove(walkOrder_.begin(), walkOrder_.end(), unit), walkOrder_.end());
+}
+
+void SIM_BattleUnitManager::CloseHoles() {
+  walkOrder_.erase(std::remove(walkOrder_.begin(), walkOrder_.end(), nullptr), walkOrder_.end());
+  holes_ = false;
+}
 
 SIM_BattleUnitManager& GetBattleUnitManager() { return ProcessWide<SIM_BattleUnitManager>(); }
 
@@ -42,10 +61,13 @@ void SIM_BattleUnitManager::ClearSelection() {
   for (SIM_BattleUnit* u : allUnits) u->selected = false;
 }
 
-void SIM_BattleUnitManager::Register(SIM_BattleUnit* unit) { allUnits.push_back(unit); }
+void SIM_BattleUnitManager::Register(SIM_BattleUnit* unit) {
+  allUnits.push_back(unit);
+  walkOrder_.push_back(unit);
+}
 
 void SIM_BattleUnitManager::Unregister(SIM_BattleUnit* unit) {
-  allUnits.remove(unit);
+  Forget(unit);
   dead.remove(unit);
   exited.remove(unit);
 }
@@ -57,15 +79,15 @@ void SIM_BattleUnitManager::UpdateFrame() {
   // Units move in this walk: the target searches' squares are filled again after it.
   SIM_UnitSearchGrid::MarkAllStale();
   // Creation order; units added during the walk are updated in the same frame.
-  for (SIM_BattleUnit* u : allUnits) u->Update();
+  ForEachUnit([](SIM_BattleUnit* u) { u->Update(); });
   SIM_UnitSearchGrid::MarkAllStale();
 
   const bool removedAny = !dead.empty() || !exited.empty();
-  for (SIM_BattleUnit* u : dead) TakeOut(*this, u);
+  for (SIM_BattleUnit* u : dead) TakeOut(u);
   dead.clear();
   for (SIM_BattleUnit* u : exited) {
     GetOutcomeManager().OnUnitExited(u);
-    TakeOut(*this, u);
+    TakeOut(u);
   }
   exited.clear();
   if (removedAny && GetBattle().outcome == OUTCOME_UNDECIDED) GetOutcomeManager().TestIfUndecided();
@@ -73,7 +95,7 @@ void SIM_BattleUnitManager::UpdateFrame() {
 
 void SIM_BattleUnitManager::UpdateCheck() {
   SIM_UnitSearchGrid::MarkAllStale();
-  for (SIM_BattleUnit* u : allUnits) u->Think();
+  ForEachUnit([](SIM_BattleUnit* u) { u->Think(); });
   SIM_Battle& battle = GetBattle();
   // The fixed period, not the accumulated check length: shares refresh every 512 ms.
   opponentShareTimer += 64.0f;

@@ -90,8 +90,9 @@ void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
 }
 
 void SIM_BattleView::AdvanceProjectiles() {
-  for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
+  GetBattleUnitManager().ForEachUnit([](SIM_BattleUnit* u) {
     if (u->visual) u->visual->Tick();
+  });
 }
 
 bool SIM_BattleView::IsOffScreen(float x, float y, float margin) const {

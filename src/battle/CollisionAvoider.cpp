@@ -41,7 +41,8 @@ SIM_CollisionAvoider::~SIM_CollisionAvoider() {
 void SIM_CollisionAvoider::ClearSlots() {
   for (auto& slot : slots) {
     if (!slot) continue;
-    slot->referrers.remove(this);
+    auto& r = slot->referrers;
+    r.erase(std::remove(r.begin(), r.end(), this), r.end());
     slot = nullptr;
   }
 }
@@ -51,7 +52,9 @@ void SIM_CollisionAvoider::RefreshNeighbours() {
   ClearSlots();
   SIM_BattleSquadron* squad = unit ? unit->squadron : nullptr;
   if (!squad) return;
-  std::vector<std::pair<float, SIM_CollisionAvoider*>> near;
+  // A refresh never nests: one scratch list serves every avoider.
+  static std::vector<std::pair<float, SIM_CollisionAvoider*>> near;
+  near.clear();
   for (SIM_BattleUnit* m : squad->members) {
     if (m == unit || m->removed || !m->movement || !m->movement->avoider) continue;
     SIM_CollisionAvoider* other = m->movement->avoider.get();
@@ -60,8 +63,14 @@ void SIM_CollisionAvoider::RefreshNeighbours() {
     const float reach = (other->radius + radius) * 0.5f;
     if (d2 < reach * reach) near.emplace_back(d2, other);
   }
-  // Nearest first; equal distances keep the squad's member order.
-  std::stable_sort(near.begin(), near.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  // Nearest first; equal distances keep the squad's member order (an insertion sort:
+  // stable, and a squad is small).
+  for (size_t i = 1; i < near.size(); ++i) {
+    const std::pair<float, SIM_CollisionAvoider*> item = near[i];
+    size_t j = i;
+    for (; j > 0 && item.first < near[j - 1].first; --j) near[j] = near[j - 1];
+    near[j] = item;
+  }
   for (size_t i = 0; i < near.size() && i < static_cast<size_t>(kSlots); ++i) {
     slots[i] = near[i].second;
     near[i].second->referrers.push_back(this);

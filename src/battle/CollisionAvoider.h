@@ -1,7 +1,6 @@
 #pragma once
 // Keeps the soldiers of a squad apart: each soldier's avoider is pushed away from its
 // four nearest squad mates, refreshed every 200 ms of its own timer.
-#include <list>
 #include <vector>
 
 class SIM_BattleUnit;
@@ -23,7 +22,7 @@ class SIM_CollisionAvoider {
   // The nearest squad mates (at most four) fill the slots.
   void RefreshNeighbours();
 
-  std::list<SIM_CollisionAvoider*> referrers;  // avoiders holding this one in a slot
+  std::vector<SIM_CollisionAvoider*> referrers;  // avoiders holding this one in a slot
   SIM_CollisionAvoider* slots[kSlots] = {nullptr, nullptr, nullptr, nullptr};
   float pushes[kSlots][2] = {};
   SIM_BattleUnit* unit = nullptr;

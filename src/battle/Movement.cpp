@@ -74,9 +74,9 @@ void SIM_BattleMovement::Update() {
   const float frame = GetBattle().frameStep;
   if (mode == MODE_FACE_ONLY) {
     if (unit->target)
-      Turn(HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y), false);
+      Turn(unit->BearingTo(unit->target->x, unit->target->y), false);
     else if (hasTarget)
-      Turn(HeadingDegrees(unit->x, unit->y, targetX, targetY), false);
+      Turn(unit->BearingTo(targetX, targetY), false);
     return;
   }
   exitCheckTime += frame;
@@ -108,10 +108,15 @@ void SIM_BattleMovement::SpeedStep() {
   const float acceleration = modules ? modules->speedValue : 0.0f;
   speedWobblePhase += frame;
   if (speedWobblePhase > speedWobblePeriod) speedWobblePhase -= speedWobblePeriod;
-  const float period = speedWobblePeriod > 0.0f ? speedWobblePeriod : 1.0f;
-  const float wobbled =
-      maxSpeed * (1.0f + speedWobbleAmplitude * std::sin(2.0f * kPi * speedWobblePhase / period));
-  const float wanted = unit->state == US_ACTIVE ? throttle * wobbled : 0.0f;
+  // Only a unit on the move wants the wobbled speed; the others want none, and the sine
+  // is not worked out for them.
+  float wanted = 0.0f;
+  if (unit->state == US_ACTIVE) {
+    const float period = speedWobblePeriod > 0.0f ? speedWobblePeriod : 1.0f;
+    const float wobbled =
+        maxSpeed * (1.0f + speedWobbleAmplitude * std::sin(2.0f * kPi * speedWobblePhase / period));
+    wanted = throttle * wobbled;
+  }
   // A fixed change per frame, whatever the game speed.
   if (speed < wanted)
     speed = std::min(wanted, speed + acceleration);
@@ -146,11 +151,11 @@ void SIM_BattleMovement::Turn(float wanted, bool wobble) {
 void SIM_BattleMovement::SteerAndAdvance() {
   float wanted = unit->heading;
   if (unit->state == US_SETTLED && unit->target) {
-    wanted = HeadingDegrees(unit->x, unit->y, unit->target->x, unit->target->y);
+    wanted = unit->BearingTo(unit->target->x, unit->target->y);
   } else if (hasTarget) {
     // A settled soldier without a target keeps facing where it was sent (one never
     // sent anywhere keeps its heading rather than turning to the map's corner).
-    wanted = HeadingDegrees(unit->x, unit->y, targetX, targetY);
+    wanted = unit->BearingTo(targetX, targetY);
   }
   Turn(wanted, unit->sizeType == SIZE_INFANTRY);
   SpeedStep();

@@ -41,8 +41,9 @@ void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
 }
 
 void AdvanceWeaponsFrame(float frameStep) {
-  for (SIM_BattleUnit* u : GetBattleUnitManager().allUnits)
+  GetBattleUnitManager().ForEachUnit([](SIM_BattleUnit* u) {
     if (u->moduleManager) u->moduleManager->UpdateWeaponEffects();
+  });
   // Index loops: a strike may end a unit, never a weapon, so the lists hold still.
   std::vector<SIM_KineticWeaponComponent*>& guns = KineticWeaponList();
   for (size_t i = 0; i < guns.size(); ++i) guns[i]->AdvanceBullets(frameStep);

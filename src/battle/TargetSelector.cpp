@@ -59,7 +59,7 @@ void SIM_TargetSelector::Update() {
   if (!enabled) return;
   searchTimer += GetBattle().checkAccumulator;
   if (current) {
-    if (ArcApplies() && !InArc(current->x, current->y)) current = nullptr;
+    if (ArcApplies() && !BearingInArc(owner->BearingTo(current->x, current->y))) current = nullptr;
     if (current) {
       const int s = current->state;
       if (s == US_DEMOLISHING || IsGoneState(s) || !InRange(current)) {
@@ -127,7 +127,10 @@ bool SIM_TargetSelector::InRange(const SIM_BattleUnit* unit) const {
 }
 
 bool SIM_TargetSelector::InArc(float x, float y) const {
-  const float bearing = HeadingDegrees(owner->x, owner->y, x, y);
+  return BearingInArc(HeadingDegrees(owner->x, owner->y, x, y));
+}
+
+bool SIM_TargetSelector::BearingInArc(float bearing) const {
   const float d = AngleDifference(bearing, owner->heading);
   if (owner->sizeType != SIZE_INFANTRY) return d < arc / 2.0f;
   // A soldier shoulders his weapon to one side: he covers less of the other.

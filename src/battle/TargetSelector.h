@@ -36,6 +36,8 @@ class SIM_TargetSelector {
   void Retarget();
   bool IsValid(const SIM_BattleUnit* unit) const;
   bool InArc(float x, float y) const;
+  // The same for the bearing from the owner already worked out.
+  bool BearingInArc(float bearing) const;
   bool InRange(const SIM_BattleUnit* unit) const;
   void FindBestTarget();
   // reuseCandidates: the best search just gathered the candidates, nothing moved since.

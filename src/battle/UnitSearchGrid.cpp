@@ -20,19 +20,27 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   rosterSize = army.livingUnits.size();
   entries.clear();
   strays.clear();
+  // One walk of the living list; the passes below read this copy.
+  roster.clear();
+  byOrder.clear();
+  int32_t order = 0;
+  for (SIM_BattleUnit* u : army.livingUnits) {
+    roster.push_back(Entry{order++, u->x, u->y, u});
+    byOrder.push_back(u);
+  }
   float minX = 0.0f, minY = 0.0f, maxX = 0.0f, maxY = 0.0f;
   bool any = false;
-  for (const SIM_BattleUnit* u : army.livingUnits) {
-    if (!std::isfinite(u->x) || !std::isfinite(u->y)) continue;
+  for (const Entry& e : roster) {
+    if (!std::isfinite(e.x) || !std::isfinite(e.y)) continue;
     if (!any) {
-      minX = maxX = u->x;
-      minY = maxY = u->y;
+      minX = maxX = e.x;
+      minY = maxY = e.y;
       any = true;
     }
-    minX = std::min(minX, u->x);
-    maxX = std::max(maxX, u->x);
-    minY = std::min(minY, u->y);
-    maxY = std::max(maxY, u->y);
+    minX = std::min(minX, e.x);
+    maxX = std::max(maxX, e.x);
+    minY = std::min(minY, e.y);
+    maxY = std::max(maxY, e.y);
   }
   originX = minX;
   originY = minY;
@@ -43,28 +51,25 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   firstEntry.assign(static_cast<size_t>(columns * rows) + 1, 0);
   // Counting sort by bucket keeps each bucket in living order.
   bucketOf.clear();
-  for (const SIM_BattleUnit* u : army.livingUnits) {
-    if (!std::isfinite(u->x) || !std::isfinite(u->y)) {
+  for (const Entry& e : roster) {
+    if (!std::isfinite(e.x) || !std::isfinite(e.y)) {
       bucketOf.push_back(-1);
       continue;
     }
-    const int c = Clamp(static_cast<int>((u->x - originX) / bucket), columns - 1);
-    const int r = Clamp(static_cast<int>((u->y - originY) / bucket), rows - 1);
+    const int c = Clamp(static_cast<int>((e.x - originX) / bucket), columns - 1);
+    const int r = Clamp(static_cast<int>((e.y - originY) / bucket), rows - 1);
     bucketOf.push_back(r * columns + c);
     ++firstEntry[static_cast<size_t>(r * columns + c) + 1];
   }
   for (size_t i = 1; i < firstEntry.size(); ++i) firstEntry[i] += firstEntry[i - 1];
   entries.resize(static_cast<size_t>(firstEntry.back()));
   nextFree.assign(firstEntry.begin(), firstEntry.end() - 1);
-  int32_t order = 0;
-  byOrder.assign(army.livingUnits.begin(), army.livingUnits.end());
-  for (SIM_BattleUnit* u : army.livingUnits) {
-    const int32_t b = bucketOf[static_cast<size_t>(order)];
+  for (const Entry& e : roster) {
+    const int32_t b = bucketOf[static_cast<size_t>(e.order)];
     if (b < 0)
-      strays.push_back(Entry{order, u->x, u->y, u});
+      strays.push_back(e);
     else
-      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = Entry{order, u->x, u->y, u};
-    ++order;
+      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = e;
   }
 }
 

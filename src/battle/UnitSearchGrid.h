@@ -44,4 +44,5 @@ class SIM_UnitSearchGrid {
   std::vector<uint64_t> marks;           // scratch of one search: one bit per living unit
   std::vector<int32_t> bucketOf;         // scratch of a refill: each living unit's bucket
   std::vector<int32_t> nextFree;         // scratch of a refill: next place in each bucket
+  std::vector<Entry> roster;             // scratch of a refill: the living list read once
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "BattleFixture.h"
@@ -12,6 +14,7 @@
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnitManager.h"
 #include "battle/TargetedComponents.h"
+#include "engine/MathHelpers.h"
 #include "simdata/GlobalStats.h"
 #include "simdata/UnitHullVariant.h"
 
@@ -548,3 +551,53 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<EndCase>& i) { return std::string(i.param.name); });
 
 }  // namespace
+
+namespace {
+uint32_t Bits(float f) {
+  uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+}  // namespace
+
+// The kept bearing is given again only while neither end has moved: each call here
+// moves one coordinate (by as little as one step of the float) and must get the arc
+// tangent's own answer, bit for bit; the turret aims by it in the frame update.
+TEST(BattleUnit, KeptBearingFollowsEveryMoveOfEitherEnd) {
+  SIM_Battle& battle = StartBareBattle();
+  Catalogue cat;
+  SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull("h", SIZE_TANK, 1, 100.0f), {}, 100.0f), battle.playerArmy);
+  SIM_BattleUnit* t =
+      AddUnit(cat.Design(cat.Hull("t", SIZE_TANK, 1, 100.0f), {}, 100.0f), battle.opponentArmy);
+  struct Move {
+    float ux, uy, tx, ty;
+  };
+  const float up = std::nextafter(300.0f, 1000.0f);
+  const Move moves[] = {
+      {100.0f, 100.0f, 300.0f, 300.0f}, {100.0f, 100.0f, 300.0f, 300.0f},  // asked again: kept
+      {100.0f, 100.0f, up, 300.0f},     {100.0f, 100.0f, up, up},          // the far end, one step
+      {-1.0f, 100.0f, up, up},          {-1.0f, -1.0f, up, up},            // the near end
+      {0.0f, 0.0f, -5.0f, 0.0f},        {0.0f, 0.0f, -5.0f, -0.0f},        // signed zeros
+      {-0.0f, 0.0f, -5.0f, -0.0f},
+  };
+  for (const Move& m : moves) {
+    u->x = m.ux;
+    u->y = m.uy;
+    EXPECT_EQ(Bits(u->BearingTo(m.tx, m.ty)), Bits(HeadingDegrees(m.ux, m.uy, m.tx, m.ty)))
+        << m.ux << "," << m.uy << " -> " << m.tx << "," << m.ty;
+  }
+  // Through the frame update: the turret aims at the target's bearing as it stands.
+  battle.Begin();
+  for (const Move& m : moves) {
+    u->x = m.ux;
+    u->y = m.uy;
+    t->x = m.tx;
+    t->y = m.ty;
+    u->target = t;
+    battle.Update();
+    u->target = t;
+    ASSERT_TRUE(u->turretFacing);
+    EXPECT_EQ(Bits(u->turretFacing->wanted), Bits(HeadingDegrees(u->x, u->y, t->x, t->y)));
+  }
+  ResetAllSingletons();
+}
