@@ -108,7 +108,9 @@ TEST_F(DivisionManagerTest, SizeAndPickersFollowTheScreen) {
     EXPECT_EQ(p->icons[0]->left, p->left + 10);
     EXPECT_EQ(p->icons[0]->top, p->top + 10);
     for (const GUI_BS_DivisionIcon* i : p->icons)
-      if (i->ParentWindow() == p) EXPECT_LE(i->bottom, p->bottom - 13) << "a cut-off row is not shown";
+      if (i->ParentWindow() == p) {
+        EXPECT_LE(i->bottom, p->bottom - 13) << "a cut-off row is not shown";
+      }
     // "All" is the selected division of a fresh player: shown on both sides, Delete off.
     EXPECT_EQ(m->current, all);
     EXPECT_FALSE(m->deleteButton->enabled);
@@ -181,7 +183,9 @@ TEST_F(DivisionManagerTest, AddAcceptsNewNamesOnlyAndDeleteFallsBackToAll) {
     EXPECT_EQ(TypeAndConfirm(c.typed), c.closes);
     delete GetOpenNewDivision();
     EXPECT_EQ(divisions.Count(), before + (c.added ? 1 : 0));
-    if (c.added) EXPECT_EQ(m->current->name, c.added);
+    if (c.added) {
+      EXPECT_EQ(m->current->name, c.added);
+    }
   }
   // The typed text cannot run past 64 characters.
   GUI_BS_DivisionManager::OnAdd(0);
