@@ -236,12 +236,6 @@ void AIDesignLists::Clear() {
   for (auto& list : lists) list.clear();
 }
 
-bool AIDesignLists::Empty() const {
-  for (const auto& list : lists)
-    if (!list.empty()) return false;
-  return true;
-}
-
 bool AIDesignLists::Load(SIM_Scenario* scenario) {
   Clear();
   SIM_UnitDesignManager& manager = SIM_UnitDesignManager::Get();

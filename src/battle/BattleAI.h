@@ -81,7 +81,6 @@ class AIDesignLists {
   // Sorts the given designs into the lists (Load's second half; tests call it).
   void Sort(const std::vector<SIM_UnitDesign*>& designs);
   void Clear();
-  bool Empty() const;
 
   std::vector<SIM_UnitDesign*> lists[kListCount];
   int32_t source = SOURCE_DEFAULT;

@@ -255,10 +255,3 @@ void SIM_ChallengeDatabase::Clear() {
   challenges.clear();
   loaded = false;
 }
-
-std::vector<SIM_ChallengeInfo> SIM_ChallengeDatabase::Snapshot() {
-  std::lock_guard<std::recursive_mutex> lock(mutex_);
-  std::vector<SIM_ChallengeInfo> out;
-  for (const auto& c : challenges) out.push_back(*c);
-  return out;
-}

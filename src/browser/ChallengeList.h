@@ -69,8 +69,6 @@ class SIM_ChallengeDatabase {
   void Clear();
   // The highest challenge number held, -1 when none.
   int HighestNumber() const;
-  // A copy of the records, safe to read while a worker refreshes.
-  std::vector<SIM_ChallengeInfo> Snapshot();
 
   std::vector<std::unique_ptr<SIM_ChallengeInfo>> challenges;
   std::string path;

@@ -64,7 +64,6 @@ void DrawTitledRow(GUI_WindowBase& box, const std::string& title) {
 
 GUI_BB_Details* GetDetailsPanel() { return DetailsPointer(); }
 void SetBrowserEditHook(BrowserEditHook hook) { EditHook() = hook; }
-BrowserEditHook GetBrowserEditHook() { return EditHook(); }
 
 // ---------------------------------------------------------------- panel
 

@@ -231,7 +231,6 @@ GUI_BB_Details* GetDetailsPanel();
 // The map designer takes the Edit button's scenario; until one registers, Edit is greyed.
 using BrowserEditHook = void (*)(SIM_Scenario* scenario);
 void SetBrowserEditHook(BrowserEditHook hook);
-BrowserEditHook GetBrowserEditHook();
 
 // ------------------------------------------------------------------ difficulty and scores
 

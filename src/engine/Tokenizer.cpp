@@ -98,20 +98,6 @@ std::string FormatFloat(double value, const char* format) {
   return buffer;
 }
 
-std::string ToLowerString(const std::string& text) {
-  std::string s = text;
-  if (s.size() >= 1024) return s;
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
-
-std::string ToUpperString(const std::string& text) {
-  std::string s = text;
-  if (s.size() >= 1024) return s;
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 std::string TruncateWithEllipsis(const std::string& text, int n) {
   if (n < 0) n = 0;
   if (text.size() <= static_cast<size_t>(n)) return text;

@@ -47,9 +47,6 @@ inline int ParseInt(const std::string& text) { return ParseInt(text.c_str()); }
 // "%g"-style float text with "." as the decimal point.
 std::string FormatFloat(double value, const char* format = "%g");
 
-// Lower/upper-case copies (ASCII) for texts under 1024 characters; longer ones unchanged.
-std::string ToLowerString(const std::string& text);
-std::string ToUpperString(const std::string& text);
 // The text itself when it has at most n characters, else its first n and "...".
 std::string TruncateWithEllipsis(const std::string& text, int n);
 

@@ -128,9 +128,20 @@ std::string DetailsValueText(const SIM_ModuleType& type, const ModuleDataItem& i
       text = buf;
       break;
     }
+    case MDI_DECIMAL_MULT: {
+      // The catalogue keeps such stats in other units (reload time in milliseconds): the line
+      // shows them scaled to the unit its label names, the augmented value beside as for DECIMAL.
+      const float aug = ApplyAugmentations(value, key, panel);
+      if (aug == value) {
+        std::snprintf(buf, sizeof buf, "%.2f", value * item.multiplier);
+      } else {
+        std::snprintf(buf, sizeof buf, "%.2f (%.2f)", value * item.multiplier, aug * item.multiplier);
+      }
+      text = buf;
+      break;
+    }
     default:
-      // BOOL and DECIMAL_MULT lines carry no value: a multiplier line is only its label,
-      // and a click on it still compares the stat, as bars without values.
+      // BOOL lines carry no value: the label says it all.
       break;
   }
   if (IsDamageModifierKey(key)) {

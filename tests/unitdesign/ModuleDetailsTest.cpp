@@ -56,7 +56,7 @@ TEST_F(ModuleDetailsTest, ValuesShowTheirAugmentedValueBeside) {
   } cases[] = {
       {"damage", MDI_INTEGER, 1.0f, "100", "100 (120)"},
       {"fire_interval", MDI_DECIMAL, 1.0f, "2.00", "2.00 (4.00)"},
-      {"fire_interval", MDI_DECIMAL_MULT, 0.001f, "", ""},  // a multiplier line shows no value
+      {"fire_interval", MDI_DECIMAL_MULT, 0.5f, "1.00", "1.00 (2.00)"},  // scaled by its multiplier
       {"min_range", MDI_DECIMAL, 1.0f, "100.00", "100.00 (75.00)"},
       {"ammunition", MDI_INTEGER, 1.0f, "99", "99"},
       {"tracking_speed", MDI_PERCENTAGE, 1.0f, "35%", "35%"},
@@ -179,9 +179,10 @@ TEST_F(ModuleDetailsTest, ANumericLineClickedInTheDetailsOpensItsComparison) {
   delete GetUDStatComparison();
 }
 
-// A shipped weapon's reload time is a multiplier line: listed with its label and no
-// value, and a click on it still opens the comparison, whose rows show no values either.
-TEST_F(ModuleDetailsTest, AMultiplierLineShowsItsLabelAloneAndStillCompares) {
+// A shipped weapon's reload time is a multiplier line: the catalogue's milliseconds show as
+// the seconds its label names, and a click on it still opens the comparison, whose rows
+// show bars without values.
+TEST_F(ModuleDetailsTest, AMultiplierLineShowsItsScaledValueAndStillCompares) {
   ASSERT_NE(LoadSample("bulwark_battle_tank.txt"), nullptr);
   window->ShowModuleDetails(SIM_ModuleTypeManager::Get().Find("cannon_75"));
   GUI_UD_ModuleDetailsStrip* reload = nullptr;
@@ -190,7 +191,13 @@ TEST_F(ModuleDetailsTest, AMultiplierLineShowsItsLabelAloneAndStillCompares) {
   ASSERT_NE(reload, nullptr);
   ASSERT_EQ(reload->displayType, MDI_DECIMAL_MULT);
   EXPECT_EQ(reload->label, GetTranslation("M_D_fire_interval"));
-  EXPECT_EQ(reload->value, "");
+  EXPECT_FLOAT_EQ(reload->multiplier, 0.001f);
+  const SIM_ModuleType* cannon = SIM_ModuleTypeManager::Get().Find("cannon_75");
+  char expected[32];
+  std::snprintf(expected, sizeof expected, "%.2f",
+                cannon->ModuleData().GetFloat("fire_interval", 0.0f) * 0.001f);
+  EXPECT_EQ(reload->value, expected);
+  EXPECT_NE(reload->value, "0.00");
   ASSERT_TRUE(reload->IsNumeric());
   Frame();
   LeftPress(CX(reload), CY(reload));
@@ -202,6 +209,31 @@ TEST_F(ModuleDetailsTest, AMultiplierLineShowsItsLabelAloneAndStillCompares) {
   ASSERT_FALSE(c->strips.empty());
   for (const auto* strip : c->strips) EXPECT_EQ(strip->valueText, "");
   delete c;
+}
+
+// Ammo handlers fitted in the augmentation slot shorten the reload: the reload line of the
+// fitted cannon shows its seconds and, beside them, the shorter augmented seconds.
+TEST_F(ModuleDetailsTest, ALoadingAugmentationShowsTheShorterReloadInSeconds) {
+  ASSERT_NE(LoadSample("bulwark_battle_tank.txt"), nullptr);  // cannon_75, aug_armour in slot 6
+  Unlock("aug_loading");
+  GUI_UD_ModuleIcon* handlers = PickerIcon("aug_loading");
+  ASSERT_NE(handlers, nullptr);
+  Drag(CX(handlers), CY(handlers), CX(Slot(6)), CY(Slot(6)));
+  ASSERT_NE(Slot(6)->module, nullptr);
+  ASSERT_EQ(Slot(6)->module->name, "aug_loading");
+  const SIM_ModuleType* cannon = SIM_ModuleTypeManager::Get().Find("cannon_75");
+  const SIM_ModuleType* aug = SIM_ModuleTypeManager::Get().Find("aug_loading");
+  window->ShowModuleDetails(cannon);
+  GUI_UD_ModuleDetailsStrip* reload = nullptr;
+  for (GUI_UD_ModuleDetailsStrip* line : window->componentDetails->lines)
+    if (line->key == "fire_interval") reload = line;
+  ASSERT_NE(reload, nullptr);
+  const float ms = cannon->ModuleData().GetFloat("fire_interval", 0.0f);
+  const float speed = 1.0f + aug->ModuleData().GetFloat("variable_var", 0.0f);
+  char expected[48];
+  std::snprintf(expected, sizeof expected, "%.2f (%.2f)", ms * 0.001f, ms / speed * 0.001f);
+  EXPECT_EQ(reload->value, expected);
+  F() = AugmentationFactors::Neutral();
 }
 
 TEST_F(ModuleDetailsTest, SummaryShowsTheTotalsOfTheBoard) {
