@@ -93,6 +93,10 @@ TEST_F(UnitDesignScreenshotTest, DesignTabHullPickerAndComparisonLookRight) {
   GetGame().CurrentMode->Process();
   Shoot("stat_comparison");
   delete GetUDStatComparison();
+  // The cannon's details: banded stat lines, the reload time in seconds.
+  window->ShowModuleDetails(SIM_ModuleTypeManager::Get().Find("cannon_75"));
+  GetGame().CurrentMode->Process();
+  Shoot("module_details");
   // The customise tab with two layers painted: the chassis red, the turret a field blue.
   GUI_UD_ControlPanel::OnCustomise(0);
   ASSERT_NE(window->layerPicker, nullptr);
