@@ -68,16 +68,14 @@ GUI_EE_EditorWindow* EffectsEditorWindow() { return g_window; }
 
 void EditorPreviewCentre(float* x, float* y) {
   if (g_window && g_window->preview) {
-    *x = g_window->preview->WorldCentreX();
-    *y = g_window->preview->WorldCentreY();
+    *x = g_window->preview->CentreX();
+    *y = g_window->preview->CentreY();
     return;
   }
   D3DEngine& d3d = GetRenderDevice();
-  const float left = std::floor((d3d.ScreenWidth() - GUI_EE_EditorWindow::kWidth) / 2.0f);
-  const float top = std::floor((d3d.ScreenHeight() - GUI_EE_EditorWindow::kHeight) / 2.0f);
-  const float right = left + GUI_EE_EditorWindow::kWidth, bottom = top + GUI_EE_EditorWindow::kHeight;
-  *x = ((right - 1000.0f) + (right - 420.0f)) * 0.5f;
-  *y = ((top + 40.0f) + (bottom - 10.0f)) * 0.5f;
+  const GUI_EE_EditorWindow::Frame f = GUI_EE_EditorWindow::FrameFor(d3d.ScreenWidth(), d3d.ScreenHeight());
+  *x = (f.previewLeft + f.previewRight) * 0.5f;
+  *y = ((f.top + 40.0f) + (f.bottom - 10.0f)) * 0.5f;
 }
 
 void EditorClearEffects() {
@@ -177,9 +175,6 @@ void FlamethrowerTest() {
 
 // ---- Preview ----
 
-float GUI_EE_Preview::WorldCentreX() const { return CentreX() - (g_window ? g_window->ShiftX() : 0.0f); }
-float GUI_EE_Preview::WorldCentreY() const { return CentreY() - (g_window ? g_window->ShiftY() : 0.0f); }
-
 GUI_EE_Preview::GUI_EE_Preview() {
   backdrop_.SetSpriteTexture("explosion_reference.jpg");
   claimsMouse = false;
@@ -190,7 +185,7 @@ GUI_EE_Preview::GUI_EE_Preview() {
 void GUI_EE_Preview::DrawBackdrop() {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   float sx = 0.0f, sy = 0.0f;
-  ToScreen(WorldCentreX(), WorldCentreY(), &sx, &sy);
+  ToScreen(CentreX(), CentreY(), &sx, &sy);
   const float side = kBackdropSide * map.zoom;
   backdrop_.SetSize(side, side);
   backdrop_.SetPosition(sx, sy);
@@ -217,14 +212,13 @@ void GUI_EE_Preview::Draw() {
   GUI_EE_Editor::AdvanceBattleTime();
   D3DEngine& d3d = GetRenderDevice();
   const float sw = static_cast<float>(d3d.ScreenWidth()), sh = static_cast<float>(d3d.ScreenHeight());
-  // The camera looks at the world point in the middle of the screen, moved along with the
-  // window when it was slid off its centred place.
+  // The camera looks at the world point in the middle of the screen: world and screen
+  // agree at zoom 1, and the preview's centre stays put as the zoom changes.
   GUI_BS_Map& map = GUI_BS_Map::Instance();
   if (!(map.zoom > 0.0f)) map.zoom = 1.0f;
   const float z = map.zoom;
-  const float shiftX = g_window ? g_window->ShiftX() : 0.0f, shiftY = g_window ? g_window->ShiftY() : 0.0f;
-  map.viewLeft = sw / 2.0f - (sw / 2.0f + shiftX) / z;
-  map.viewTop = sh / 2.0f - (sh / 2.0f + shiftY) / z;
+  map.viewLeft = sw / 2.0f - sw / (2.0f * z);
+  map.viewTop = sh / 2.0f - sh / (2.0f * z);
   map.viewRight = map.viewLeft + sw / z;
   map.viewBottom = map.viewTop + sh / z;
   map.cameraX = map.centreX = (map.viewLeft + map.viewRight) * 0.5f;
@@ -254,7 +248,7 @@ void GUI_EE_Preview::Draw() {
 
   if (g_window && g_window->flamethrower) {
     GUI_BS_Flamethrower* flame = g_window->flamethrower;
-    const float cx = WorldCentreX(), cy = WorldCentreY();
+    const float cx = CentreX(), cy = CentreY();
     float l = 0, t = 0, r = 0, b = 0;
     ToScreen(cx - 20.0f, cy - 300.0f, &l, &t);
     ToScreen(cx + 20.0f, cy + 200.0f, &r, &b);
@@ -382,35 +376,42 @@ GUI_EE_EditorWindow::~GUI_EE_EditorWindow() {
   if (g_window == this) g_window = nullptr;
 }
 
+GUI_EE_EditorWindow::Frame GUI_EE_EditorWindow::FrameFor(int screenWidth, int screenHeight) {
+  const float sw = static_cast<float>(screenWidth), sh = static_cast<float>(screenHeight);
+  const float width = std::min(static_cast<float>(kWidth), sw),
+              height = std::min(static_cast<float>(kHeight), sh);
+  Frame f;
+  f.left = std::floor((sw - width) / 2.0f);
+  f.top = std::floor((sh - height) / 2.0f);
+  f.right = f.left + width;
+  f.bottom = f.top + height;
+  // The particle and explosion panels keep their 400 pixels (two slider columns, two
+  // buttons side by side); the heat panel narrows with the window and the preview gives
+  // up the rest. At full width these are the panels' usual places.
+  f.controlsRight = f.left + 10.0f + std::round(570.0f * width / static_cast<float>(kWidth));
+  f.previewLeft = f.controlsRight + 20.0f;
+  f.previewRight = f.right - 420.0f;
+  return f;
+}
+
 void GUI_EE_EditorWindow::Layout() {
   D3DEngine& d3d = GetRenderDevice();
-  const float l = std::floor((d3d.ScreenWidth() - kWidth) / 2.0f);
-  const float t = std::floor((d3d.ScreenHeight() - kHeight) / 2.0f);
-  SetRect(l, t, l + kWidth, t + kHeight);
-  centredLeft_ = l;
-  centredTop_ = t;
+  // 1600 x 768 where the screen has room; on a narrower screen the window takes the
+  // screen's width, so every slider and button stays on the screen.
+  const Frame f = FrameFor(d3d.ScreenWidth(), d3d.ScreenHeight());
+  SetRect(f.left, f.top, f.right, f.bottom);
   LayoutTitleBar();
-  const float r = l + kWidth, b = t + kHeight;
-  preview->SetRect(r - 1000.0f, t + 40.0f, r - 420.0f, b - 10.0f);
-  controls->SetRect(l + 10.0f, t + 40.0f, r - 1020.0f, b - 10.0f);
+  const float l = f.left, t = f.top, r = f.right, b = f.bottom;
+  preview->SetRect(f.previewLeft, t + 40.0f, f.previewRight, b - 10.0f);
+  controls->SetRect(l + 10.0f, t + 40.0f, f.controlsRight, b - 10.0f);
   particleControls->SetRect(r - 410.0f, t + 40.0f, r - 10.0f, b - 210.0f);
   config->SetRect(particleControls->left, particleControls->bottom, particleControls->right, b);
   controls->Layout();
   particleControls->Layout();
   config->Layout();
-  // Where the window fits it stays where it is put; on a narrower screen its sides would
-  // lie off the screen out of reach (sliders, labels, Trigger buttons).
-  draggable = kWidth > d3d.ScreenWidth();
-}
-
-void GUI_EE_EditorWindow::UpdateDrag() {
-  GUI_Dialog::UpdateDrag();
-  const float screenWidth = static_cast<float>(GetRenderDevice().ScreenWidth());
-  if (!IsDragging() || !LeftHeld() || width <= screenWidth) return;
-  // The base keeps a window wider than the screen against the right edge; this one
-  // slides between showing its left edge and showing its right edge.
-  const float l = std::clamp(std::trunc(MouseX() - dragOffsetX), screenWidth - width, 0.0f);
-  if (static_cast<int>(l) != left) MoveWithContents(l, static_cast<float>(top));
+  // The effects play at a fixed world point drawn at the preview's centre: the window
+  // stays where it is put.
+  draggable = false;
 }
 
 void GUI_EE_EditorWindow::Draw() {

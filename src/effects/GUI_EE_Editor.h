@@ -35,10 +35,6 @@ class GUI_EE_Preview : public GUI_WindowBase {
   // The preview panel's centre on the screen.
   float CentreX() const { return (left + right) * 0.5f; }
   float CentreY() const { return (top + bottom) * 0.5f; }
-  // Where the tests play, in world units: the panel's centre while the window stands
-  // centred. The world slides with the window, so what plays stays in the preview.
-  float WorldCentreX() const;
-  float WorldCentreY() const;
   // Whether the sample unit was drawn in the last Draw.
   bool sampleDrawn = false;
 
@@ -145,7 +141,8 @@ class GUI_EE_ParticleControls : public GUI_WindowBase {
   GUI_ButtonText* buttons_[3] = {};
 };
 
-// The editor's one window: 1600 x 768, centred, the four panels inside.
+// The editor's one window: 1600 x 768 (at most the screen's size), centred, the four
+// panels inside.
 class GUI_EE_EditorWindow : public GUI_Dialog {
  public:
   static constexpr int kWidth = 1600;
@@ -155,14 +152,16 @@ class GUI_EE_EditorWindow : public GUI_Dialog {
   GUI_EE_EditorWindow();
   ~GUI_EE_EditorWindow() override;
   void Draw() override;
+  // Where the window and its panels stand on a screen of that size: its full size where
+  // the screen has room, else the screen's width (or height).
+  struct Frame {
+    float left, top, right, bottom;
+    float controlsRight;              // the heat panel's right edge
+    float previewLeft, previewRight;  // the preview's sides
+  };
+  static Frame FrameFor(int screenWidth, int screenHeight);
   // Centred on the screen, the panels in their places.
   void Layout();
-  // On a screen narrower than the window its title bar slides it sideways, so each side
-  // can be brought into view; it always covers the screen's width.
-  void UpdateDrag() override;
-  // How far the window was slid from its centred place, in pixels.
-  float ShiftX() const { return static_cast<float>(left) - centredLeft_; }
-  float ShiftY() const { return static_cast<float>(top) - centredTop_; }
 
   // Empties the effects manager and every particle group, and forgets what it owned.
   void ClearTestObjects();
@@ -177,10 +176,6 @@ class GUI_EE_EditorWindow : public GUI_Dialog {
   GUI_BS_Flamethrower* flamethrower = nullptr;  // owned
   float flamethrowerClock = 0.0f;
   void* reservedTest = nullptr;
-
- private:
-  float centredLeft_ = 0.0f;
-  float centredTop_ = 0.0f;
 };
 
 // The open editor window, or null.
@@ -195,7 +190,7 @@ void MuzzleFlashTest(const std::string& heatConfigName, int count);
 void GroundTest(const std::string& heatConfigName);
 void HeatTrigger();
 void FlamethrowerTest();
-// The preview's centre in world units (that of a 1600 x 768 window on the screen when
+// The preview's centre in world units (where the window would stand on the screen when
 // the editor is not open).
 void EditorPreviewCentre(float* x, float* y);
 

@@ -3,11 +3,14 @@
 // designs, each against a reference picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/Game.h"
+#include "app/Tutorial.h"
 #include "battle/Battle.h"
 #include "battle/BattleArmy.h"
 #include "battle/BattleFixture.h"
@@ -19,6 +22,7 @@
 #include "battlehud/MiniMap.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
+#include "battlescreen/BattleScreen.h"
 #include "engine/D3DEngine.h"
 #include "engine/Folders.h"
 #include "engine/Random.h"
@@ -58,6 +62,8 @@ class EndOfBattleGLTest : public ::testing::Test {
     EngineSrand(11);
   }
   void TearDown() override {
+    // Open pages outlive the test otherwise, and keep later tests' hints waiting.
+    GUI_TutorialWindow::CloseAll();
     if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
     gl_.Close();
   }
@@ -88,6 +94,19 @@ class EndOfBattleGLTest : public ::testing::Test {
     CloseDeploymentWindow();
     CloseTopStrip();
     CloseMiniMap();
+  }
+  // The open windows over a plain backdrop, as the screen shows them.
+  std::vector<uint32_t> Screen() {
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    e.ClearTarget(0xff1c2228);
+    GetWindowOrder().Draw();
+    gui_draw::FlushAll();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+    e.Flip();
+    return pixels;
   }
   zt_test::GLWindow gl_;
 };
@@ -151,6 +170,62 @@ TEST_F(EndOfBattleGLTest, StatisticsOfThreeDesigns) {
   GetOpenPostMortem()->visible = false;  // the statistics alone
   Shot("statistics");
   CloseStatsDialog();
+}
+
+// The first unit the player picks opens the "Unit Details" page in the lower right. The
+// battle ends before its OK is pressed: the Victory box opens across the middle of the
+// screen, over the page's place, and the page is still seen whole on top of it.
+TEST_F(EndOfBattleGLTest, UnitDetailsPageStaysInSightOverTheVictoryBox) {
+  ZT_REQUIRE_GL(gl_);
+  CampaignBattle(OUTCOME_UNDECIDED);
+  SIM_UnitDesignManager& designs = SIM_UnitDesignManager::Get();
+  designs.Load();
+  SIM_UnitDesign* design = nullptr;
+  for (const auto& d : designs.Designs())
+    if (!design && d->hull && d->hull->sizeType == 2) design = d.get();
+  ASSERT_NE(design, nullptr);
+  SIM_BattleUnit* unit = AddUnit(design, GetBattle().playerArmy);
+  GetTutorial().Load();
+  ASSERT_NE(GetBattleScreenHooks().openUnitInspector, nullptr);
+  GetBattleScreenHooks().openUnitInspector(unit);
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  const GUI_TutorialWindow* page = GUI_TutorialWindow::OpenWindows()[0];
+  ASSERT_EQ(page->Page()->name, "BATTLE_UNIT_DETAILS");
+  const std::vector<uint32_t> before = Screen();
+
+  // The battle is decided; two seconds later its own update opens the Victory box.
+  SIM_Battle& battle = GetBattle();
+  battle.Begin();
+  GetOutcomeManager().AttackerWins();  // the player attacks
+  ASSERT_EQ(battle.outcome, OUTCOME_VICTORY);
+  battle.endStartMs -= 3000.0;
+  EngineSrand(11);  // the box's line of praise: the same every run
+  battle.Update();
+  const GUI_BS_PostMortem* victory = GetOpenPostMortem();
+  ASSERT_NE(victory, nullptr);
+  ASSERT_EQ(GUI_TutorialWindow::OpenWindows().size(), 1u);
+  const int l = std::max(page->left, victory->left), r = std::min(page->right, victory->right);
+  const int t = std::max(page->top, victory->top), b = std::min(page->bottom, victory->bottom);
+  ASSERT_TRUE(l < r && t < b) << "the Victory box reaches over the page's place";
+  const std::vector<uint32_t> after = Screen();
+  ASSERT_EQ(after.size(), before.size());
+  // Where they overlap the screen shows the page as it was, not the box.
+  int changed = 0;
+  for (int y = t; y < b; ++y)
+    for (int x = l; x < r; ++x) {
+      const uint32_t p = before[static_cast<size_t>(y) * 1024 + x],
+                     q = after[static_cast<size_t>(y) * 1024 + x];
+      for (int shift : {0, 8, 16})
+        if (std::abs(static_cast<int>((p >> shift) & 0xFF) - static_cast<int>((q >> shift) & 0xFF)) > 24) {
+          ++changed;
+          break;
+        }
+    }
+  EXPECT_LT(changed, (r - l) * (b - t) / 100) << "of " << (r - l) * (b - t) << " pixels";
+  // What the player sees: the box and, over its lower right corner, the page.
+  zt_test::ExpectMatchesReference(
+      after, 1024, 768, zt_test::TestSourceDir() + "/battlehud/reference/unit_details_over_victory.png",
+      zt_test::BuildDir() + "/battlehud_unit_details_over_victory_actual.png");
 }
 
 }  // namespace

@@ -154,75 +154,102 @@ TEST_F(EffectsEditorTest, WindowAndPanelsSitWhereTheLayoutPutsThem) {
   EXPECT_EQ(EffectsEditorWindow(), nullptr);
 }
 
-// On a 1280 x 1024 screen the window keeps its 1600 x 768 and opens centred, both sides
-// off the screen. Its title bar slides it sideways so that each side can be reached; its
-// panels, sliders and buttons go with it.
+// On a 1280 x 1024 screen the window takes the screen's width instead of its 1600 pixels:
+// the heat panel narrows, the preview gives up the rest, and every slider and button lies
+// on the screen where the player's mouse reaches it. The tests still play at the
+// preview's centre.
 class EffectsEditorNarrowTest : public EffectsEditorTest {
  protected:
   int ScreenW() const override { return 1280; }
   int ScreenH() const override { return 1024; }
-  // One frame's input: the poll lets go of the last frame's mouse claim.
-  void Mouse(float x, float y, bool held) {
-    GUI_InputManager& in = GetInputManager();
-    in.MouseClaimed = false;
-    in.x = static_cast<int>(x);
-    in.y = static_cast<int>(y);
-    in.leftHeld = held;
-    editor->Process();
-  }
 };
 
-TEST_F(EffectsEditorNarrowTest, TheTitleBarSlidesTheWindowToEachSide) {
-  EXPECT_EQ(window->left, -160);
+TEST_F(EffectsEditorNarrowTest, EveryControlIsOnTheScreenAndAnswersTheMouse) {
+  EXPECT_EQ(window->left, 0);
+  EXPECT_EQ(window->right, 1280);
   EXPECT_EQ(window->top, 128);
-  EXPECT_EQ(window->width, 1600);
-  EXPECT_EQ(window->height, 768);
-  // Centred, the first heat slider's label and the particle panel's right column lie off
-  // the screen.
-  EXPECT_LT(window->controls->Slider(0)->left, 0);
-  EXPECT_GT(window->particleControls->Slider(1)->right, 1280);
+  EXPECT_EQ(window->bottom, 896);
+  const struct {
+    const GUI_WindowBase* panel;
+    int left, top, right, bottom;
+  } panels[] = {
+      {window->controls, 10, 168, 466, 886},
+      {window->preview, 486, 168, 860, 886},
+      {window->particleControls, 870, 168, 1270, 686},
+      {window->config, 870, 686, 1270, 896},
+  };
+  for (const auto& p : panels) {
+    EXPECT_EQ(p.panel->left, p.left);
+    EXPECT_EQ(p.panel->top, p.top);
+    EXPECT_EQ(p.panel->right, p.right);
+    EXPECT_EQ(p.panel->bottom, p.bottom);
+  }
   DrawFrames(1);
-  // The tests play at one world point, drawn at the preview's centre wherever the window
-  // stands: what plays moves with the window.
+  auto inside = [](const GUI_BaseElement& e, const GUI_BaseElement& around) {
+    return e.left >= around.left && e.right <= around.right && e.top >= around.top &&
+           e.bottom <= around.bottom;
+  };
+  // Every button of the three control panels stands inside its panel.
+  for (const GUI_WindowBase* panel : {static_cast<const GUI_WindowBase*>(window->controls),
+                                      static_cast<const GUI_WindowBase*>(window->particleControls),
+                                      static_cast<const GUI_WindowBase*>(window->config)}) {
+    ASSERT_FALSE(panel->Buttons().empty());
+    for (const GUI_ButtonBase* b : panel->Buttons())
+      EXPECT_TRUE(inside(*b, *panel)) << b->left << " " << b->right;
+  }
+  // Each slider answers the wheel at its middle, through the editor's own input path.
+  std::vector<std::pair<GUI_OptionsSlider*, const GUI_WindowBase*>> sliders;
+  for (int i = 0; i < GUI_EE_Controls::kValueSliders; ++i)
+    sliders.push_back({window->controls->Slider(i), window->controls});
+  sliders.push_back({window->controls->MuzzleDamage(), window->controls});
+  for (int i = 0; i < GUI_EE_ParticleControls::kSliders; ++i)
+    sliders.push_back({window->particleControls->Slider(i), window->particleControls});
+  for (const auto& [slider, panel] : sliders) {
+    SCOPED_TRACE(slider->labelText);
+    EXPECT_TRUE(inside(*slider, *panel)) << slider->left << " " << slider->right;
+    const float x = (slider->left + slider->right) * 0.5f, y = (slider->top + slider->bottom) * 0.5f;
+    ASSERT_TRUE(x >= 0.0f && x < 1280.0f && y >= 0.0f && y < 1024.0f) << x << "," << y;
+    MouseAt(x, y);
+    const float before = slider->value;
+    editor->OnWheelDown();
+    if (slider->value == before) editor->OnWheelUp();
+    EXPECT_NE(slider->value, before);
+  }
+  // The flamethrower's button starts it, and it burns at the preview's centre.
+  GUI_ButtonBase* flameButton = window->controls->Buttons().back();
+  MouseAt((flameButton->left + flameButton->right) * 0.5f, (flameButton->top + flameButton->bottom) * 0.5f);
+  editor->OnLeftDown();
+  ASSERT_NE(window->flamethrower, nullptr);
+  DrawFrames(1);
   float worldX = 0.0f, worldY = 0.0f;
   EditorPreviewCentre(&worldX, &worldY);
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  const float grabX = 640.0f, grabY = window->top - 16.0f;
-  Mouse(grabX, grabY, true);
+  EXPECT_FLOAT_EQ((worldX - map.viewLeft) * map.zoom, window->preview->CentreX());
+  EXPECT_FLOAT_EQ((worldY - map.viewTop) * map.zoom, window->preview->CentreY());
+}
+
+// Where the screen is wide enough the window keeps its 1600 x 768 and the panels their
+// places; below that it never leaves the screen.
+TEST(EffectsEditorFrameTest, FullSizeWhereTheScreenHasRoomElseTheScreensWidth) {
   const struct {
-    float dx;
-    int left;
-  } steps[] = {{400.0f, 0}, {-1000.0f, -320}, {100.0f, -60}};
-  for (const auto& step : steps) {
-    SCOPED_TRACE(step.dx);
-    Mouse(grabX + step.dx, grabY, true);
-    EXPECT_EQ(window->left, step.left);
-    EXPECT_EQ(window->top, 128);
-    EXPECT_EQ(window->controls->left, step.left + 10);
-    EXPECT_EQ(window->preview->left, step.left + 600);
-    EXPECT_EQ(window->particleControls->Slider(1)->right, window->particleControls->right);
-    DrawFrames(1);
-    float x = 0.0f, y = 0.0f;
-    EditorPreviewCentre(&x, &y);
-    EXPECT_FLOAT_EQ(x, worldX);
-    EXPECT_FLOAT_EQ(y, worldY);
-    EXPECT_FLOAT_EQ((worldX - map.viewLeft) * map.zoom, window->preview->CentreX());
-    EXPECT_FLOAT_EQ((worldY - map.viewTop) * map.zoom, window->preview->CentreY());
-  }
-  Mouse(grabX + 100.0f, grabY, false);
-  EXPECT_FALSE(window->IsDragging());
-  // Each end brings its side onto the screen.
-  const struct {
-    float dx;
-    const GUI_BaseElement* element;
-  } ends[] = {{-1000.0f, window->particleControls->Slider(1)}, {1000.0f, window->controls->Slider(0)}};
-  for (const auto& end : ends) {
-    DrawFrames(1);
-    Mouse(grabX, grabY, true);
-    Mouse(grabX + end.dx, grabY, true);
-    Mouse(grabX + end.dx, grabY, false);
-    EXPECT_GE(end.element->left, 0);
-    EXPECT_LE(end.element->right, 1280);
+    int screenW, screenH;
+    float left, top, right, bottom, controlsRight, previewLeft, previewRight;
+  } rows[] = {
+      {1600, 900, 0, 66, 1600, 834, 580, 600, 1180},
+      {1920, 1080, 160, 156, 1760, 924, 740, 760, 1340},
+      {1280, 1024, 0, 128, 1280, 896, 466, 486, 860},
+      {1024, 768, 0, 0, 1024, 768, 375, 395, 604},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.screenW << "x" << r.screenH);
+    const GUI_EE_EditorWindow::Frame f = GUI_EE_EditorWindow::FrameFor(r.screenW, r.screenH);
+    EXPECT_FLOAT_EQ(f.left, r.left);
+    EXPECT_FLOAT_EQ(f.top, r.top);
+    EXPECT_FLOAT_EQ(f.right, r.right);
+    EXPECT_FLOAT_EQ(f.bottom, r.bottom);
+    EXPECT_FLOAT_EQ(f.controlsRight, r.controlsRight);
+    EXPECT_FLOAT_EQ(f.previewLeft, r.previewLeft);
+    EXPECT_FLOAT_EQ(f.previewRight, r.previewRight);
   }
 }
 

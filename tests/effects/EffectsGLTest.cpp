@@ -3,6 +3,8 @@
 // them and seen in night vision, against reference pictures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -226,6 +228,95 @@ TEST_F(EffectsEditorGLTest, SteppedHeatTriggerInThePreview) {
   Frame();
   Frame();
   Expect("editor_heat_trigger");
+}
+
+// The flame's hot pass draws additively. What the editor draws after the preview (its
+// slider panels, the window's frame and title) keeps its colours while the flame burns:
+// read back from the screen before the burst and during it.
+TEST_F(EffectsEditorGLTest, PanelsKeepTheirColoursWhileTheFlamethrowerBurns) {
+  ZT_REQUIRE_GL(gl_);
+  GUI_GameModeBase* editor = GetGame().CurrentMode;
+  GUI_EE_EditorWindow* window = EffectsEditorWindow();
+  ASSERT_NE(window, nullptr);
+  auto screen = [&] {
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    editor->Draw();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1600, 900}, &pixels), platform::D3D_OK);
+    e.Flip();
+    return pixels;
+  };
+  for (int i = 0; i < 3; ++i) Frame();
+  const std::vector<uint32_t> before = screen();
+  ASSERT_EQ(before.size(), 1600u * 900u);
+
+  // The Flamethrower button, pressed as the player does; then the mouse moves off it.
+  GUI_ButtonBase* flameButton = window->controls->Buttons().back();
+  GetInputManager().x = static_cast<int>((flameButton->left + flameButton->right) / 2);
+  GetInputManager().y = static_cast<int>((flameButton->top + flameButton->bottom) / 2);
+  editor->Process();
+  editor->OnLeftDown();
+  ASSERT_NE(window->flamethrower, nullptr);
+  GetInputManager().x = 20;
+  GetInputManager().y = 880;
+  for (int i = 0; i < 20; ++i) Frame();
+  ASSERT_TRUE(window->flamethrower->emitting);
+  ASSERT_GT(window->flamethrower->liveCount, 0);
+  const std::vector<uint32_t> burning = screen();
+  ASSERT_EQ(burning.size(), before.size());
+
+  // Channel differences summed over a rectangle, and the pixels that changed markedly.
+  struct Change {
+    double mean;
+    int changed;
+  };
+  auto change = [&](const GUI_BaseElement& e, int inset) {
+    double sum = 0.0;
+    int changed = 0, count = 0;
+    for (int y = e.top + inset; y < e.bottom - inset; ++y)
+      for (int x = e.left + inset; x < e.right - inset; ++x) {
+        const uint32_t a = before[static_cast<size_t>(y) * 1600 + x],
+                       b = burning[static_cast<size_t>(y) * 1600 + x];
+        int most = 0;
+        for (int shift : {0, 8, 16}) {
+          const int d =
+              std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+          sum += d;
+          most = std::max(most, d);
+        }
+        ++count;
+        if (most > 24) ++changed;
+      }
+    return Change{count ? sum / (3.0 * count) : 0.0, changed};
+  };
+  // The flame is on the screen...
+  const Change preview = change(*window->preview, 2);
+  EXPECT_GT(preview.changed, 400) << "no flame drawn in the preview";
+  // ...and the panels around it look as they did before it.
+  const struct {
+    const char* what;
+    const GUI_BaseElement* element;
+  } rows[] = {
+      {"heat panel", window->controls},
+      {"particle panel", window->particleControls},
+      {"explosion panel", window->config},
+      {"title bar", &window->TitleBar()},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    ASSERT_NE(r.element, nullptr);
+    const Change c = change(*r.element, 0);
+    EXPECT_LT(c.mean, 1.0);
+    EXPECT_LT(c.changed, 20);
+  }
+  if (::testing::Test::HasFailure()) {
+    zt_test::KeepPictureOnFailure(before, 1600, 900,
+                                  zt_test::BuildDir() + "/effects_editor_flame_before.png");
+    zt_test::KeepPictureOnFailure(burning, 1600, 900,
+                                  zt_test::BuildDir() + "/effects_editor_flame_burning.png");
+  }
 }
 
 TEST_F(EffectsEditorGLTest, ParticleTriggerInThePreview) {

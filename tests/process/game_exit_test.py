@@ -20,6 +20,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import xinput  # noqa: E402
+import xvfb  # noqa: E402
 
 WIDTH, HEIGHT = 1024, 768
 # Where the screens put what the test presses, on a 1024 x 768 window.
@@ -51,26 +52,6 @@ PRESS_SECONDS = 40
 
 class Failure(Exception):
     pass
-
-
-def start_display():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
-                               "-nolisten", "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    deadline = time.time() + 30
-    while not number.endswith(b"\n") and time.time() < deadline:
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    if not number.strip():
-        server.kill()
-        raise Failure("the private X server did not start")
-    return server, ":" + number.decode().strip()
 
 
 class Game:
@@ -233,7 +214,11 @@ def main():
         print(__doc__)
         return 2
     mode, program = sys.argv[1], sys.argv[2]
-    server, display = start_display()
+    try:
+        server, display = xvfb.start_display(WIDTH, HEIGHT)
+    except xvfb.DisplayError as error:
+        print(f"FAILED ({mode}): {error}")
+        return 1
     game = None
     try:
         x = xinput.Display(display)

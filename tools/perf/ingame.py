@@ -33,6 +33,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "process"))
 import xinput  # noqa: E402
+import xvfb  # noqa: E402
 
 WIDTH, HEIGHT = 1280, 1024
 MAP_NAME = "perf_fight"
@@ -57,26 +58,6 @@ OPEN_SQUARES = [(720, 182), (880, 661), (1040, 661), (880, 982)]
 
 class Failure(Exception):
     pass
-
-
-def start_display():
-    read_end, write_end = os.pipe()
-    server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{WIDTH}x{HEIGHT}x24",
-                               "-nolisten", "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    deadline = time.time() + 30
-    while not number.endswith(b"\n") and time.time() < deadline:
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    if not number.strip():
-        server.kill()
-        raise Failure("the private X server did not start")
-    return server, ":" + number.decode().strip()
 
 
 def clean_env(display):
@@ -336,7 +317,11 @@ def main():
     game_folder = os.path.dirname(os.path.abspath(args.game))
     with open("/proc/loadavg") as f:
         print(f"load average at start: {' '.join(f.read().split()[:3])} ({os.cpu_count()} cores)")
-    server, display = start_display()
+    try:
+        server, display = xvfb.start_display(WIDTH, HEIGHT)
+    except xvfb.DisplayError as error:
+        print(f"FAILED: {error}")
+        return 1
     game = None
     user = None
     try:

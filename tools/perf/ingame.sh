@@ -8,8 +8,15 @@
 # BUILD_DIR defaults to build/release (./play.sh builds it); it must hold zentrak.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-build="${1:-$here/../../build/release}"
-[ $# -gt 0 ] && shift
+build="$here/../../build/release"
+# A first word that is not an option names the build folder.
+if [ $# -gt 0 ] && [ "${1#-}" = "$1" ]; then
+  build="$1"
+  shift
+fi
+for word in "$@"; do
+  case "$word" in -h | --help) exec python3 "$here/ingame.py" --help ;; esac
+done
 if [ ! -x "$build/zentrak" ]; then
   echo "No zentrak in $build: build it first (cmake --build $build --target zentrak)" >&2
   exit 1
