@@ -153,6 +153,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   std::string barrelPointName;
   SIM_BattleUnit* target = nullptr;
   std::unique_ptr<SIM_UnitVisual> visual;
+  // False when the visual made for the unit has nothing to prune each frame.
+  bool visualPrunes = true;
   std::string secondName;
   int32_t placementIndex = 0;
   SIM_BattleArmy* army = nullptr;
