@@ -133,6 +133,7 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   unitVariables->Recompute();
   moduleManager->ApplyUpgrades();
   ratedWeapon = moduleManager->lastWeapon;
+  frameEffects = !moduleManager->frameEffectWeapons.empty();
   damageTally = std::make_unique<UnitBattleStats>();
   damageTally->owner = this;
 

@@ -162,6 +162,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   float size = 0.0f;
   float sizeCopy = 0.0f;
   std::unique_ptr<SIM_ModuleManager> moduleManager;
+  // False when no weapon of the unit has a frame update: the frame's weapon walk skips it.
+  bool frameEffects = true;
   SIM_Module* ratedWeapon = nullptr;
   std::unique_ptr<SIM_BattleMovement> movement;
   std::unique_ptr<UnitVariables> unitVariables;
