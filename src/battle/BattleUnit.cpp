@@ -133,10 +133,12 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   unitVariables->Recompute();
   moduleManager->ApplyUpgrades();
   ratedWeapon = moduleManager->lastWeapon;
+  frameEffects = !moduleManager->frameEffectWeapons.empty();
   damageTally = std::make_unique<UnitBattleStats>();
   damageTally->owner = this;
 
   visual = GetBattleView().CreateUnitVisual(this, sizeType);
+  visualPrunes = !visual || visual->PrunesEmitters();
   switch (sizeType) {
     case SIZE_INFANTRY:
       lightStrength = 1.0f;
@@ -397,7 +399,7 @@ void SIM_BattleUnit::LeaveGrid() {
 }
 
 void SIM_BattleUnit::Update() {
-  if (visual) visual->PruneEmitters();
+  if (visualPrunes && visual) visual->PruneEmitters();
   SIM_Battle& battle = GetBattle();
   const float step = battle.frameStep;
   shotTimer += step;

@@ -153,6 +153,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   std::string barrelPointName;
   SIM_BattleUnit* target = nullptr;
   std::unique_ptr<SIM_UnitVisual> visual;
+  // False when the visual made for the unit has nothing to prune each frame.
+  bool visualPrunes = true;
   std::string secondName;
   int32_t placementIndex = 0;
   SIM_BattleArmy* army = nullptr;
@@ -160,6 +162,8 @@ class SIM_BattleUnit : public SIM_MapObject {
   float size = 0.0f;
   float sizeCopy = 0.0f;
   std::unique_ptr<SIM_ModuleManager> moduleManager;
+  // False when no weapon of the unit has a frame update: the frame's weapon walk skips it.
+  bool frameEffects = true;
   SIM_Module* ratedWeapon = nullptr;
   std::unique_ptr<SIM_BattleMovement> movement;
   std::unique_ptr<UnitVariables> unitVariables;

@@ -31,6 +31,8 @@ class SIM_UnitVisual {
   // First thing of every unit update. A major unit whose modules are all gone fades
   // out here and then destroys its unit.
   virtual void PruneEmitters();
+  // False for visuals whose PruneEmitters never does anything: the unit skips the call.
+  virtual bool PrunesEmitters() const { return true; }
   virtual void Placed() { placed = true; }
   virtual void LayTracks() {}
   virtual void StartWalking() {}
@@ -87,6 +89,7 @@ class SIM_InfantryVisual : public SIM_UnitVisual {
  public:
   using SIM_UnitVisual::SIM_UnitVisual;
   void PruneEmitters() override {}
+  bool PrunesEmitters() const override { return false; }
   void OnDestroyed() override;
   void Tick() override;
   SIM_DeathFrames death;

@@ -175,6 +175,7 @@ void SIM_ModuleManager::CreateModules() {
     m->hitPoints = perModule;
     m->healthFraction = 1.0f;
     allModules.emplace_back(m);
+    if (m->HasCheckStep()) checkModules.push_back(m);
     if (weapon) {
       weapons.push_back(m);
       if (m->HasFrameEffects()) frameEffectWeapons.push_back(m);
@@ -200,7 +201,7 @@ void SIM_ModuleManager::ApplyUpgrades() {
 }
 
 void SIM_ModuleManager::UpdateModules() {
-  for (auto& m : allModules)
+  for (SIM_Module* m : checkModules)
     if (m->healthFraction > 0.0f) m->Update();
 }
 

@@ -38,6 +38,8 @@ class SIM_Module {
   virtual void ApplyUpgrades();
   // Once per 64 ms check while the module has hit points.
   virtual void Update() {}
+  // Whether Update does anything: the check passes over the modules that have none.
+  virtual bool HasCheckStep() const { return false; }
   // Every frame (weapons: projectiles, beams, effects).
   virtual void UpdateEffects() {}
   // Whether UpdateEffects does anything: the frame skips the weapons that have none.
@@ -114,6 +116,8 @@ class SIM_ModuleManager {
   std::vector<SIM_ShieldComponent*> shieldComponents;
   std::vector<SIM_EngineComponent*> engineComponents;
   std::vector<SIM_Module*> weapons;
+  // The modules whose check step does something, in design order.
+  std::vector<SIM_Module*> checkModules;
   // The weapons whose frame update does something, in weapon order.
   std::vector<SIM_Module*> frameEffectWeapons;
   SIM_BattleUnit* owner = nullptr;

@@ -24,6 +24,7 @@ class SIM_EngineComponent : public SIM_Module {
   SIM_EngineComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float slotX, float slotY);
   void ApplyUpgrades() override;
   void Update() override;
+  bool HasCheckStep() const override { return true; }
 
   float thrust = 0.0f;
   float maxThrust = 0.0f;
@@ -35,6 +36,7 @@ class SIM_ShieldComponent : public SIM_Module {
   void ApplyUpgrades() override;
   // Recharge, once per 64 ms check.
   void Update() override;
+  bool HasCheckStep() const override { return true; }
   // Any repair call switches a knocked-down shield back on.
   float Repair(float amount) override;
   // Absorbs from amount (in shield terms); returns what is left.

@@ -42,7 +42,7 @@ void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
 
 void AdvanceWeaponsFrame(float frameStep) {
   GetBattleUnitManager().ForEachUnit([](SIM_BattleUnit* u) {
-    if (u->moduleManager) u->moduleManager->UpdateWeaponEffects();
+    if (u->frameEffects && u->moduleManager) u->moduleManager->UpdateWeaponEffects();
   });
   // Index loops: a strike may end a unit, never a weapon, so the lists hold still.
   std::vector<SIM_KineticWeaponComponent*>& guns = KineticWeaponList();

@@ -22,6 +22,7 @@ class SIM_SupportComponent : public SIM_Module {
 
   // The 64 ms check: runs the pulse timer (not while the carrier is being demolished).
   void Update() override;
+  bool HasCheckStep() const override { return true; }
   // A carrier that dies, warps out or finishes its demolition stops covering anyone.
   void StopEffects() override { StopPulse(); }
   void Destroy() override;

@@ -24,6 +24,7 @@ class SIM_TargetedComponent : public SIM_Module {
 
   void ApplyUpgrades() override;
   void Update() override;
+  bool HasCheckStep() const override { return true; }
   void Destroy() override;
   bool IsWeapon() const override { return true; }
   // How far the weapon is through its reload, 0..1 (0 without a scored target).

@@ -147,6 +147,7 @@ class GUI_BS_InfantryUnit : public GUI_BS_Unit {
   ~GUI_BS_InfantryUnit() override;
   // Soldiers have no fade: their death animation runs in Tick.
   void PruneEmitters() override {}
+  bool PrunesEmitters() const override { return false; }
   void OnDestroyed() override;
   void OnKilled() override;
   void OnDetached() override;

@@ -313,6 +313,69 @@ TEST(ModuleFactory, ListsModulesByKindAndRatesTheLastWeapon) {
   EXPECT_EQ(u->ratedWeapon, mm.allModules[9].get());
 }
 
+// The battle's check reaches every module whose check does something: engines restore
+// their thrust, shields recharge, support modules run their pulse timers and weapons
+// their reload timers, whatever else the unit carries between them.
+TEST(ModuleFactory, TheBattleCheckStepsEveryModuleThatHasACheck) {
+  SIM_Battle& battle = StartBareBattle();
+  battle.Begin();
+  Catalogue cat;
+  const std::string weapon =
+      "max_range = 500\nfire_interval = 1000\nammunition = 100\nammosupplytime = 2000\ndamage = 1\n";
+  const struct {
+    const char* cls;
+    std::string data;
+  } kinds[] = {{"SIM_ArmorComponent", "maxdamageabsorbable = 10"},
+               {"SIM_KineticWeaponComponent", weapon},
+               {"SIM_VariableComponent", "variable_name = UVT_WPN_ACCURACY\nvariable_var = 1"},
+               {"SIM_EngineComponent", "thrust = 20"},
+               {"SIM_SupplyComponent", ""},
+               {"SIM_BeamLaserComponent", weapon},
+               {"SIM_MissileLauncherComponent", weapon},
+               {"SIM_HospitalComponent", "pulse_radius = 100"},
+               {"SIM_RepairComponent", "pulse_radius = 100"},
+               {"SIM_CommandComponent", "pulse_radius = 100"},
+               {"SIM_FlamethrowerComponent", weapon},
+               {"SIM_ShieldComponent", "shieldpoints = 50\nrecharge rate = 0.5"}};
+  std::vector<SIM_ModuleType*> types;
+  for (const auto& k : kinds) types.push_back(cat.Module(k.cls, k.cls, k.data));
+  SIM_BattleUnit* u =
+      AddUnit(cat.Design(cat.Hull("all", SIZETYPE_TANK, 12, 120.0f), types), battle.playerArmy);
+  u->x = u->y = 1000.0f;
+  u->OnDeployed();
+  u->state = US_ACTIVE;
+  SIM_ModuleManager& mm = *u->moduleManager;
+  ASSERT_EQ(mm.ModuleCount(), 12);
+  mm.engineComponents[0]->thrust = 0.0f;
+  SIM_ShieldComponent& shield = *mm.shieldComponents[0];
+  shield.shield = 10.0f;
+  std::vector<float> pulseBefore, reloadBefore;
+  std::vector<SIM_SupportComponent*> supports;
+  std::vector<SIM_TargetedComponent*> weapons;
+  for (auto& m : mm.allModules) {
+    if (auto* s = dynamic_cast<SIM_SupportComponent*>(m.get())) {
+      supports.push_back(s);
+      pulseBefore.push_back(s->pulseTimer);
+    }
+    if (auto* w = dynamic_cast<SIM_TargetedComponent*>(m.get())) {
+      weapons.push_back(w);
+      reloadBefore.push_back(w->reloadTimer);
+    }
+  }
+  ASSERT_EQ(supports.size(), 3u);
+  ASSERT_EQ(weapons.size(), 4u);
+  // Frames of the battle's own loop until one check has run.
+  const int checks = battle.checkCount;
+  for (int frame = 0; frame < 8 && battle.checkCount == checks; ++frame) battle.Update();
+  ASSERT_EQ(battle.checkCount, checks + 1);
+  EXPECT_FLOAT_EQ(mm.engineComponents[0]->thrust, 20.0f);
+  EXPECT_GT(shield.shield, 10.0f);
+  for (size_t i = 0; i < supports.size(); ++i)
+    EXPECT_NE(supports[i]->pulseTimer, pulseBefore[i]) << supports[i]->moduleType->name;
+  for (size_t i = 0; i < weapons.size(); ++i)
+    EXPECT_GT(weapons[i]->reloadTimer, reloadBefore[i]) << weapons[i]->moduleType->name;
+}
+
 TEST(ModuleFactory, UnknownClassIsFatal) {
   StartBareBattle();
   Catalogue cat;
