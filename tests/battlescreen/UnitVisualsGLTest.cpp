@@ -214,7 +214,8 @@ TEST_F(UnitVisualsGLTest, AShadowRingAroundItsBodyDrawsTheWholeShadowsPicture) {
   };
   const Case cases[] = {{0.0f, 200.0f, -6.0f, 6.0f},  {33.0f, 150.0f, -4.5f, 4.5f},
                         {90.0f, 97.0f, -3.0f, 3.0f},  {217.5f, 260.0f, -9.0f, 9.0f},
-                        {300.0f, 61.0f, -2.2f, 2.2f}, {145.0f, 180.0f, -0.4f, 0.4f}};
+                        {300.0f, 61.0f, -2.2f, 2.2f}, {145.0f, 180.0f, -0.4f, 0.4f},
+                        {75.0f, 24.0f, -1.0f, 1.0f},  {12.0f, 33.0f, -1.4f, 1.4f}};
   auto lodBias = [&](float bias) {
     e.Device()->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(bias));
   };
