@@ -243,6 +243,8 @@ void BM_Fight(benchmark::State& state) {
     cost.Add(d->LastFrameCounters());
     drawnUnits += DrawnUnits();
     for (const auto& entry : GetBattleFrameTrace().entries) layerPixels[entry.name] += entry.pixels;
+    layerPixels["world 19 units: shadow pass"] += GUI_BS_UnitManager::Instance().shadowPixelsLastFrame;
+    layerPixels["world 19 units: body pass"] += GUI_BS_UnitManager::Instance().bodyPixelsLastFrame;
   }
   cost.Report(state);
   state.counters["units_drawn"] = cost.frames ? double(drawnUnits) / double(cost.frames) : 0.0;

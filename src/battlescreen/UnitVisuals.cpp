@@ -1261,26 +1261,25 @@ void GUI_BS_UnitManager::DrawAll() {
   // With the frame trace on, the shadows' and the bodies' pixels are told apart.
   BattleFrameTrace& trace = GetBattleFrameTrace();
   platform::Device* device = GetRenderDevice().Device();
-  auto traced = [&](const char* name, auto draw) {
+  shadowPixelsLastFrame = bodyPixelsLastFrame = 0;
+  auto traced = [&](uint64_t* pixels, auto draw) {
     if (!trace.enabled || !device) return draw();
     vb.Flush();
     const platform::FrameCounters before = device->Counters();
     draw();
     vb.Flush();
-    const platform::FrameCounters after = device->Counters();
-    trace.entries.push_back(
-        {name, after.draws - before.draws, after.PixelsTouched() - before.PixelsTouched()});
+    *pixels = device->Counters().PixelsTouched() - before.PixelsTouched();
   };
   if (SIM_Options::Get().IsOn("SHADOWS")) {
     vb.Flush();
     SetLodBias(kShadowLodBias);
-    traced("units: shadows", [&] {
+    traced(&shadowPixelsLastFrame, [&] {
       for (GUI_BS_Unit* u : visible) u->DrawShadows();
     });
     vb.Flush();
     SetLodBias(0.0f);
   }
-  traced("units: bodies", [&] {
+  traced(&bodyPixelsLastFrame, [&] {
     for (GUI_BS_Unit* u : visible) {
       u->Draw();
       u->DrawBarrelsAndShield();

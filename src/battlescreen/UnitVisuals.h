@@ -394,6 +394,8 @@ class GUI_BS_UnitManager {
   std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
   // Units the last DrawAll drew (on screen, landed, not destroyed).
   size_t drawnLastFrame = 0;
+  // With the frame trace on: the pixels of the last frame's shadow pass and body pass.
+  uint64_t shadowPixelsLastFrame = 0, bodyPixelsLastFrame = 0;
   GUI_BS_Unit* hovered = nullptr;
   uint32_t randomState = 0x2545F491u;
 };

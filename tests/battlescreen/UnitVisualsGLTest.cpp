@@ -168,11 +168,8 @@ TEST_F(UnitVisualsGLTest, ShadowsAreNotDrawnUnderTheirOwnOpaqueBodies) {
       e.EndScene();
       e.Flip();
     }
-    *shadows = *bodies = 0;
-    for (const auto& entry : trace.entries) {
-      if (entry.name == "units: shadows") *shadows = entry.pixels;
-      if (entry.name == "units: bodies") *bodies = entry.pixels;
-    }
+    *shadows = GUI_BS_UnitManager::Instance().shadowPixelsLastFrame;
+    *bodies = GUI_BS_UnitManager::Instance().bodyPixelsLastFrame;
   };
   trace.enabled = true;
   uint64_t shadows = 0, bodies = 0;
