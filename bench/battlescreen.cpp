@@ -133,11 +133,12 @@ uint64_t UnitLayerDraws() {
 
 // The frame's cost in the counters every case reports.
 struct FrameCost {
-  uint64_t frames = 0, draws = 0, pixels = 0, clears = 0, fullPasses = 0;
+  uint64_t frames = 0, draws = 0, pixels = 0, cleared = 0, clears = 0, fullPasses = 0;
   void Add(const platform::FrameCounters& c) {
     ++frames;
     draws += c.draws;
     pixels += c.PixelsTouched();
+    cleared += c.clearedPixels;
     clears += c.clears;
     fullPasses += c.fullTargetPasses;
   }
@@ -147,6 +148,7 @@ struct FrameCost {
     state.counters["Mpixels_per_frame"] = double(pixels) / n / 1e6;
     state.counters["screens"] = double(pixels) / n / kScreen;
     state.counters["clears"] = double(clears) / n;
+    state.counters["cleared_screens"] = double(cleared) / n / kScreen;
     state.counters["full_passes"] = double(fullPasses) / n;
   }
 };
@@ -241,6 +243,8 @@ void BM_Fight(benchmark::State& state) {
     cost.Add(d->LastFrameCounters());
     drawnUnits += DrawnUnits();
     for (const auto& entry : GetBattleFrameTrace().entries) layerPixels[entry.name] += entry.pixels;
+    layerPixels["world 19 units: shadow pass"] += GUI_BS_UnitManager::Instance().shadowPixelsLastFrame;
+    layerPixels["world 19 units: body pass"] += GUI_BS_UnitManager::Instance().bodyPixelsLastFrame;
   }
   cost.Report(state);
   state.counters["units_drawn"] = cost.frames ? double(drawnUnits) / double(cost.frames) : 0.0;

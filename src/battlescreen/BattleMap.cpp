@@ -251,6 +251,15 @@ void GUI_BS_Map::DrawGround() {
   DrawUnderTileGroups();
 }
 
+bool GUI_BS_Map::GroundCoversScreen() const {
+  if (tiles.empty() || mapWidth <= 0.0f || mapHeight <= 0.0f) return false;
+  // The widest view this frame may show; the clamp keeps any view narrower than the
+  // ground inside it (the sides of the map, the border rows above and below).
+  const float z = std::min(zoom, targetZoom);
+  if (z <= 0.0f) return false;
+  return ScreenW() / z <= mapWidth && ScreenH() / z <= mapHeight + 2.0f * kVerticalMargin;
+}
+
 void GUI_BS_Map::DrawShadowMap() {
   D3DEngine& e = GetRenderDevice();
   GVertexBuffer& vb = GetGlobalVertexBuffer();

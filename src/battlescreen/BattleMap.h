@@ -58,6 +58,9 @@ class GUI_BS_Map {
   void UpdateCamera();
   // Draws the tiles, edge tiles, shadow map, tile props and the under-tile ground props.
   void DrawGround();
+  // The opaque ground (tiles and the border rows) fills the whole screen at the current
+  // and the target zoom wherever the camera is clamped: the frame need not clear first.
+  bool GroundCoversScreen() const;
   // True when the world point lies outside the visible area grown by the margin.
   bool IsOffScreen(float x, float y, float margin) const;
   // The scenario square under the mouse that carries a route link, or null.

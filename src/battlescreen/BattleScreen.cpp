@@ -89,6 +89,8 @@ void GUI_BattleScreen::Draw() {
   DrawBattle();
 }
 
+bool GUI_BattleScreen::CoversWholeScreen() const { return GUI_BS_Map::Instance().GroundCoversScreen(); }
+
 void GUI_BattleScreen::OnChar(int character) {
   if (FocusedEdit) {
     GUI_GameModeBase::OnChar(character);

@@ -108,6 +108,8 @@ class GUI_BattleScreen : public GUI_GameModeBase {
   void Leave() override;
   void OnWheelUp() override;
   void OnWheelDown() override;
+  // The ground hides whatever the screen held: the frame skips its clear.
+  bool CoversWholeScreen() const override;
 
   // One battle frame's drawing (BattleFrame.cpp); also rebuilds device resources after a reset.
   void DrawBattle();

@@ -45,7 +45,82 @@ ShownPart Measure(platform::Texture* texture, int x0, int y0, int x1, int y1, in
   part.bottom = float(std::min(h, b + 1 + margin)) / float(h);
   return part;
 }
+
+// The largest all-opaque rectangle, by the row histogram of opaque runs.
+ShownPart MeasureOpaque(platform::Texture* texture, int x0, int y0, int x1, int y1, int inset) {
+  ShownPart none{0.0f, 0.0f, 0.0f, 0.0f};
+  platform::Device* d = GetRenderDevice().Device();
+  if (!d || dynamic_cast<platform::NullDevice*>(d)) return none;
+  std::vector<uint32_t> argb;
+  if (platform::Failed(d->ReadPixels(texture, platform::Rect{x0, y0, x1, y1}, &argb))) return none;
+  const int w = x1 - x0, h = y1 - y0;
+  std::vector<int> run(size_t(w) + 1, 0), stack;
+  long long best = 0;
+  int bl = 0, bt = 0, br = 0, bb = 0;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x)
+      run[size_t(x)] = (argb[size_t(y) * size_t(w) + size_t(x)] >> 24) == 255 ? run[size_t(x)] + 1 : 0;
+    stack.clear();
+    for (int x = 0; x <= w; ++x) {
+      const int height = x < w ? run[size_t(x)] : 0;
+      while (!stack.empty() && run[size_t(stack.back())] >= height) {
+        const int top = run[size_t(stack.back())];
+        stack.pop_back();
+        const int left = stack.empty() ? 0 : stack.back() + 1;
+        const long long area = (long long)top * (x - left);
+        if (area > best) {
+          best = area;
+          bl = left, br = x, bt = y + 1 - top, bb = y + 1;
+        }
+      }
+      stack.push_back(x);
+    }
+  }
+  bl += inset, bt += inset, br -= inset, bb -= inset;
+  if (best == 0 || br <= bl || bb <= bt) return none;
+  return ShownPart{float(bl) / float(w), float(bt) / float(h), float(br) / float(w), float(bb) / float(h)};
+}
+
+// The quad's corner at fractions (s, t) of its cell, texture coordinates to match.
+GVertex At(const GVertex q[4], float s, float t) {
+  GVertex v = q[0];
+  v.x = q[0].x + s * (q[1].x - q[0].x) + t * (q[2].x - q[0].x);
+  v.y = q[0].y + s * (q[1].y - q[0].y) + t * (q[2].y - q[0].y);
+  v.u = q[0].u + s * (q[1].u - q[0].u);
+  v.v = q[0].v + t * (q[2].v - q[0].v);
+  return v;
+}
+
+// Texels a pixel along the coarser axis of a placed quad.
+float TexelsPerPixel(const GVertex quad[4], const platform::Texture* texture) {
+  const float across = std::hypot(quad[1].x - quad[0].x, quad[1].y - quad[0].y);
+  const float down = std::hypot(quad[2].x - quad[0].x, quad[2].y - quad[0].y);
+  const float texelsAcross = std::fabs(quad[1].u - quad[0].u) * float(texture->Width());
+  const float texelsDown = std::fabs(quad[2].v - quad[0].v) * float(texture->Height());
+  return std::max(across > 0.0f ? texelsAcross / across : 0.0f, down > 0.0f ? texelsDown / down : 0.0f);
+}
 }  // namespace
+
+ShownPart OpaquePartOf(platform::Texture* texture, float u0, float v0, float u1, float v1, int inset) {
+  const ShownPart none{0.0f, 0.0f, 0.0f, 0.0f};
+  if (!texture || texture->Width() <= 0 || texture->Height() <= 0) return none;
+  const float tw = float(texture->Width()), th = float(texture->Height());
+  const int x0 = std::clamp(int(std::floor(std::min(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int x1 = std::clamp(int(std::floor(std::max(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int y0 = std::clamp(int(std::floor(std::min(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int y1 = std::clamp(int(std::floor(std::max(v0, v1) * th + 0.5f)), 0, texture->Height());
+  if (x1 - x0 < 4 || y1 - y0 < 4) return none;
+  // Keyed apart from the shown parts by an alpha no texel passes.
+  const CellKey key{texture, texture->Width(), texture->Height(), x0, y0, x1, y1, 256, inset};
+  auto& measured = Measured();
+  auto found = measured.find(key);
+  if (found == measured.end())
+    found = measured.emplace(key, MeasureOpaque(texture, x0, y0, x1, y1, inset)).first;
+  ShownPart part = found->second;
+  if (u1 < u0) part = ShownPart{1.0f - part.right, part.top, 1.0f - part.left, part.bottom};
+  if (v1 < v0) part = ShownPart{part.left, 1.0f - part.bottom, part.right, 1.0f - part.top};
+  return part;
+}
 
 ShownPart ShownPartOf(platform::Texture* texture, float u0, float v0, float u1, float v1, int alphaAbove,
                       int margin) {
@@ -115,6 +190,53 @@ void QueueTight(const GVertex quad[4], platform::Texture* texture, int alphaAbov
   GVertex cut[4];
   CutQuad(quad, part, cut);
   vb.AddVertices(cut, 4);
+}
+
+void QueueTightAroundBody(const GVertex shadow[4], const GVertex body[4], platform::Texture* texture,
+                          int alphaAbove, float lodBias) {
+  if (!texture) return QueueTight(shadow, texture, alphaAbove, lodBias);
+  const float ratio = TexelsPerPixel(shadow, texture);
+  const ShownPart part = ShownPartOf(texture, shadow[0].u, shadow[0].v, shadow[3].u, shadow[3].v, alphaAbove,
+                                     FilterReach(ratio, lodBias));
+  // The body samples its own art without the shadow's bias: inside this rectangle every
+  // filtered texel is opaque.
+  ShownPart hole =
+      OpaquePartOf(texture, body[0].u, body[0].v, body[3].u, body[3].v, FilterReach(ratio, 0.0f));
+  // The body must be the shadow's quad moved, same cell, same edges.
+  const float ax = shadow[1].x - shadow[0].x, ay = shadow[1].y - shadow[0].y;
+  const float bx = shadow[2].x - shadow[0].x, by = shadow[2].y - shadow[0].y;
+  const float det = ax * by - ay * bx;
+  auto same = [](float a, float b) { return std::fabs(a - b) <= 1e-3f * (1.0f + std::fabs(a)); };
+  const bool moved = same(ax, body[1].x - body[0].x) && same(ay, body[1].y - body[0].y) &&
+                     same(bx, body[2].x - body[0].x) && same(by, body[2].y - body[0].y) &&
+                     body[0].u == shadow[0].u && body[0].v == shadow[0].v && body[3].u == shadow[3].u &&
+                     body[3].v == shadow[3].v;
+  if (!moved || std::fabs(det) < 1.0f || hole.right <= hole.left || hole.bottom <= hole.top) {
+    GVertex cut[4];
+    CutQuad(shadow, part, cut);
+    GetGlobalVertexBuffer().AddVertices(part.Whole() ? shadow : cut, 4);
+    return;
+  }
+  // The body's offset from the shadow in fractions of the cell.
+  const float dx = body[0].x - shadow[0].x, dy = body[0].y - shadow[0].y;
+  const float ds = (dx * by - dy * bx) / det, dt = (ax * dy - ay * dx) / det;
+  // A pixel more inside, so rounding at the body's edge never shows the ground.
+  const float ps = 1.5f / std::sqrt(ax * ax + ay * ay), pt = 1.5f / std::sqrt(bx * bx + by * by);
+  hole = ShownPart{std::max(part.left, hole.left + ds + ps), std::max(part.top, hole.top + dt + pt),
+                   std::min(part.right, hole.right + ds - ps), std::min(part.bottom, hole.bottom + dt - pt)};
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (hole.right <= hole.left || hole.bottom <= hole.top) {
+    GVertex cut[4];
+    CutQuad(shadow, part, cut);
+    vb.AddVertices(cut, 4);
+    return;
+  }
+  const GVertex oTL = At(shadow, part.left, part.top), oTR = At(shadow, part.right, part.top),
+                oBL = At(shadow, part.left, part.bottom), oBR = At(shadow, part.right, part.bottom);
+  const GVertex iTL = At(shadow, hole.left, hole.top), iTR = At(shadow, hole.right, hole.top),
+                iBL = At(shadow, hole.left, hole.bottom), iBR = At(shadow, hole.right, hole.bottom);
+  const GVertex ring[16] = {oTL, oTR, iTL, iTR, iBL, iBR, oBL, oBR, oTL, iTL, oBL, iBL, iTR, oTR, iBR, oBR};
+  vb.AddVertices(ring, 16);
 }
 
 void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {

@@ -34,5 +34,15 @@ int FilterReach(float texelsPerPixel, float lodBias);
 void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias = 0.0f);
 // The same for a quad drawn with a texture it does not hold itself.
 void QueueTight(const GVertex quad[4], platform::Texture* texture, int alphaAbove, float lodBias = 0.0f);
+// The largest rectangle of the cell (u0, v0)-(u1, v1) whose texels are all opaque (alpha
+// 255), shrunk by 'inset' texels on each side; empty (right <= left) when there is none
+// or the texture cannot be read.
+ShownPart OpaquePartOf(platform::Texture* texture, float u0, float v0, float u1, float v1, int inset);
+// A shadow under its own body: queues the shadow quad cut to its shown part (as
+// QueueTight) less the part that 'body' (a quad of the same cell and shape, only moved)
+// covers with opaque texels, drawn later at full alpha. The rest is queued as a ring of
+// four quads that share their corners, so no pixel between them is lost.
+void QueueTightAroundBody(const GVertex shadow[4], const GVertex body[4], platform::Texture* texture,
+                          int alphaAbove, float lodBias);
 // Forgets every measured cell (textures reloaded or the device reset).
 void ForgetShownParts();

@@ -395,20 +395,26 @@ void GUI_BS_Unit::PlaceSprite(GUI_BS_Sprite& sprite, float rotation) {
   sprite.mainQuad.SetPosition((wx - map.viewLeft) * map.zoom - 0.5f, (wy - map.viewTop) * map.zoom - 0.5f);
 }
 
-void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
-  PlaceSprite(sprite, rotation);
+int GUI_BS_Unit::LayerAlpha() const {
   int alpha = static_cast<int>(unit->warpAlpha * SIM_UnitVisual::fade * 255.0f);
   alpha = std::clamp(alpha, 0, 255);
   if (unit->state == US_UNDER_CONSTRUCTION) alpha /= 2;
-  sprite.mainQuad.SetColour(alpha, sprite.colourR, sprite.colourG, sprite.colourB);
+  return alpha;
+}
+
+void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
+  PlaceSprite(sprite, rotation);
+  sprite.mainQuad.SetColour(LayerAlpha(), sprite.colourR, sprite.colourG, sprite.colourB);
   // A unit still dropping in is not lit yet.
   if (!Arriving(unit))
     LightUnitQuad(sprite.mainQuad, sprite.lightQuadA, sprite.lightQuadB, unit->lightStrength);
   sprite.Draw();
 }
 
-void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float height) {
+void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float height, bool underBody) {
   PlaceSprite(sprite, rotation);
+  GVertex body[4];
+  std::copy(sprite.mainQuad.v, sprite.mainQuad.v + 4, body);
   const float s = unit->DropInScale();
   const float k = (s - 1.0f) * 4.0f + 1.0f;
   const float d = k * height * GUI_BS_Map::Instance().zoom;
@@ -418,7 +424,12 @@ void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(sprite.mainQuad.texture);
   // Shadows sample blurred mip levels (the LOD bias), which spread past the art's edge.
-  QueueTight(sprite.mainQuad, 0, kShadowLodBias);
+  // Under a body drawn at full alpha only the rim of the shadow shows.
+  platform::Texture* texture = sprite.mainQuad.texture ? sprite.mainQuad.texture->Texture() : nullptr;
+  if (underBody && LayerAlpha() == 255)
+    QueueTightAroundBody(sprite.mainQuad.v, body, texture, 0, kShadowLodBias);
+  else
+    QueueTight(sprite.mainQuad, 0, kShadowLodBias);
 }
 
 bool GUI_BS_Unit::IsOnScreen() const {
@@ -948,8 +959,8 @@ void GUI_BS_TankUnit::UpdateTracks() {
 void GUI_BS_TankUnit::DrawShadows() {
   if (!unit) return;
   const float h = HullSize() / 20.0f;
-  if (chassis) QueueSpriteShadow(*chassis, unit->heading, h);
-  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h);
+  if (chassis) QueueSpriteShadow(*chassis, unit->heading, h, true);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h, true);
   for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h);
 }
 
@@ -984,8 +995,8 @@ GUI_BS_BuildingUnit::GUI_BS_BuildingUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u
 void GUI_BS_BuildingUnit::DrawShadows() {
   if (!unit) return;
   const float h = shadowHeight > 0.0f ? shadowHeight : HullSize() / 20.0f;
-  if (base) QueueSpriteShadow(*base, unit->heading, h);
-  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h * 0.5f);
+  if (base) QueueSpriteShadow(*base, unit->heading, h, true);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h * 0.5f, true);
   for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h * 0.5f);
 }
 
@@ -1247,17 +1258,33 @@ void GUI_BS_UnitManager::DrawAll() {
                    [](const GUI_BS_Unit* a, const GUI_BS_Unit* b) { return a->BatchKey() < b->BatchKey(); });
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   BeginUnitBatch();
+  // With the frame trace on, the shadows' and the bodies' pixels are told apart.
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  platform::Device* device = GetRenderDevice().Device();
+  shadowPixelsLastFrame = bodyPixelsLastFrame = 0;
+  auto traced = [&](uint64_t* pixels, auto draw) {
+    if (!trace.enabled || !device) return draw();
+    vb.Flush();
+    const platform::FrameCounters before = device->Counters();
+    draw();
+    vb.Flush();
+    *pixels = device->Counters().PixelsTouched() - before.PixelsTouched();
+  };
   if (SIM_Options::Get().IsOn("SHADOWS")) {
     vb.Flush();
     SetLodBias(kShadowLodBias);
-    for (GUI_BS_Unit* u : visible) u->DrawShadows();
+    traced(&shadowPixelsLastFrame, [&] {
+      for (GUI_BS_Unit* u : visible) u->DrawShadows();
+    });
     vb.Flush();
     SetLodBias(0.0f);
   }
-  for (GUI_BS_Unit* u : visible) {
-    u->Draw();
-    u->DrawBarrelsAndShield();
-  }
+  traced(&bodyPixelsLastFrame, [&] {
+    for (GUI_BS_Unit* u : visible) {
+      u->Draw();
+      u->DrawBarrelsAndShield();
+    }
+  });
   vb.Flush();
   // What the units put into the light map goes there in one target switch.
   if (auto render = GetLightMapSeam().renderUnitList) render();

@@ -94,7 +94,11 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   void PlaceSprite(GUI_BS_Sprite& sprite, float rotation);
   void DrawSprite(GUI_BS_Sprite& sprite, float rotation);
   // The placed layer moved by the shadow offset, black at half alpha, queued.
-  void QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float shadowHeight);
+  // 'underBody': the sprite itself is drawn later over its shadow at the same place, so
+  // the shadow is not drawn where the sprite's opaque art will cover it.
+  void QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float shadowHeight, bool underBody = false);
+  // The alpha (0..255) the unit's layers are drawn with this frame.
+  int LayerAlpha() const;
   bool IsOnScreen() const;
   bool IsMouseOver(float mouseX, float mouseY) const;
   float GetScreenSize() const;
@@ -391,6 +395,8 @@ class GUI_BS_UnitManager {
   std::list<std::unique_ptr<SIM_UnitVisual>> wrecks;
   // Units the last DrawAll drew (on screen, landed, not destroyed).
   size_t drawnLastFrame = 0;
+  // With the frame trace on: the pixels of the last frame's shadow pass and body pass.
+  uint64_t shadowPixelsLastFrame = 0, bodyPixelsLastFrame = 0;
   GUI_BS_Unit* hovered = nullptr;
   uint32_t randomState = 0x2545F491u;
 };

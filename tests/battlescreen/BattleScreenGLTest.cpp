@@ -94,6 +94,54 @@ TEST_F(BattleScreenGLTest, TheRiverFordsAtNearestAndFarthestZoom) {
   ShowAt(map.maxZoom, "near");
 }
 
+// The battle frame skips the screen's clear only where the ground hides every pixel of
+// it: drawn over a screen left magenta, a frame the game chose not to clear shows no
+// magenta, and where the view is wider than the map (the farthest zoom of a tall map)
+// the game clears.
+TEST_F(BattleScreenGLTest, TheFrameSkipsItsClearOnlyWhereTheGroundCoversTheScreen) {
+  ZT_REQUIRE_GL(gl_);
+  GetRenderDevice().SetFramePacing(false);
+  struct Case {
+    const char* scenario;
+    bool farthest;  // else the nearest zoom
+    float x, y;     // the camera's wish, clamped by the map
+    bool skipsClear;
+  };
+  const Case cases[] = {
+      {"river_fords", false, 0.0f, -5000.0f, true},      // top-left: the border rows above
+      {"river_fords", false, 1.0e5f, 1.0e5f, true},      // bottom-right: the border below
+      {"timber_valley", false, 1400.0f, 1600.0f, true},  // mid-map
+      {"timber_valley", true, 1400.0f, 1600.0f, false},  // taller than wide: sides show
+  };
+  constexpr uint32_t kMagenta = 0xFFFF00FFu;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.scenario) + (c.farthest ? " farthest" : " nearest"));
+    ASSERT_NE(battlescreen_test::StartShippedBattle(c.scenario), nullptr);
+    if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+    GetInputManager().x = 512;
+    GetInputManager().y = 384;
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = map.targetZoom = c.farthest ? map.minZoom : map.maxZoom;
+    map.centreX = c.x;
+    map.centreY = c.y;
+    // The game's own frame decides whether the next one clears.
+    GetGame().DrawFrame();
+    EXPECT_EQ(!GetRenderDevice().ClearEachFrame(), c.skipsClear);
+    D3DEngine& e = GetRenderDevice();
+    e.ClearTarget(kMagenta);
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
+    e.Flip();
+    size_t left = 0;
+    for (uint32_t p : pixels) left += (p | 0xFF000000u) == kMagenta;
+    EXPECT_EQ(left, 0u) << "pixels the frame left as the screen held them";
+  }
+  GetRenderDevice().SetClearEachFrame(true);
+}
+
 // ---- World details in whole frames ----
 
 std::int64_t g_nowNs = 0;

@@ -14,12 +14,14 @@
 #include "app/Game.h"
 #include "battle/Gameplay.h"
 #include "battlescreen/AirDropCrates.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/Corpses.h"
 #include "battlescreen/DesignSprite.h"
 #include "battlescreen/Infantry.h"
 #include "battlescreen/MechLegs.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/TrackMarks.h"
 #include "battlescreen/UnitSceneFixture.h"
 #include "battlescreen/UnitVisuals.h"
@@ -135,6 +137,134 @@ TEST_F(UnitVisualsGLTest, UnitLayersDrawOnlyThePartOfTheirCellThatShows) {
   EXPECT_LT(double(drawn), quads * 0.7) << "drawn " << drawn << " of the quads' " << quads << " pixels";
   EXPECT_GT(double(drawn), quads * 0.2) << "the art itself is drawn";
   SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
+}
+
+// A tank's and a building's hull and turret are drawn over their own shadows: the shadow
+// pass draws only the rim that shows beside them, not the part the opaque body covers a
+// moment later (the picture is the reference above, which the same drawing still
+// matches). A unit still fading in shows its whole shadow through its body.
+TEST_F(UnitVisualsGLTest, ShadowsAreNotDrawnUnderTheirOwnOpaqueBodies) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  UnitScene scene = PlaceBothSides(1150.0f, 600.0f);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.centreX = 1140.0f;
+  map.centreY = 600.0f;
+  map.zoom = map.targetZoom = std::min(1.0f, map.maxZoom);
+  D3DEngine& e = GetRenderDevice();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  // The shadow pass's and the bodies' pixels, from the unit manager's own drawing.
+  auto passes = [&](uint64_t* shadows, uint64_t* bodies) {
+    for (int i = 0; i < 2; ++i) {
+      trace.entries.clear();
+      e.BeginScene();
+      e.ClearTarget(0xFF000000u);
+      map.UpdateAndDraw();
+      GetGlobalVertexBuffer().Flush();
+      GUI_BS_UnitManager::Instance().DrawAll();
+      GetGlobalVertexBuffer().Flush();
+      e.EndScene();
+      e.Flip();
+    }
+    *shadows = GUI_BS_UnitManager::Instance().shadowPixelsLastFrame;
+    *bodies = GUI_BS_UnitManager::Instance().bodyPixelsLastFrame;
+  };
+  trace.enabled = true;
+  uint64_t shadows = 0, bodies = 0;
+  passes(&shadows, &bodies);
+  ASSERT_GT(bodies, 0u);
+  EXPECT_GT(shadows, 0u) << "the rims of the shadows are drawn";
+  EXPECT_LT(double(shadows), double(bodies) * 0.55) << shadows << " shadow pixels against " << bodies;
+  // Half faded in, every body lets its shadow through: whole shadows again.
+  for (const auto* side : {&scene.player, &scene.enemy})
+    for (SIM_BattleUnit* u : *side) u->warpAlpha = 0.5f;
+  uint64_t fadedShadows = 0, fadedBodies = 0;
+  passes(&fadedShadows, &fadedBodies);
+  EXPECT_GT(double(fadedShadows), double(shadows) * 1.4) << "a see-through body hides no shadow";
+  trace.enabled = false;
+  trace.entries.clear();
+}
+
+// The shadow drawn as a ring around its body gives the very picture of the whole shadow
+// under the body, at any turn, offset and size of a shipped hull: no pixel between the
+// ring's quads is lost and none of the left-out middle shows.
+TEST_F(UnitVisualsGLTest, AShadowRingAroundItsBodyDrawsTheWholeShadowsPicture) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  UnitScene scene = PlaceBothSides(1150.0f, 600.0f);
+  GUI_BS_Sprite* hull = nullptr;
+  for (SIM_BattleUnit* u : scene.player)
+    if (auto* tank = u ? dynamic_cast<GUI_BS_TankUnit*>(u->visual.get()) : nullptr; tank && !hull)
+      hull = tank->chassis;
+  ASSERT_NE(hull, nullptr);
+  ASSERT_NE(hull->mainQuad.texture, nullptr);
+  CTexturedSprite& q = hull->mainQuad;
+  platform::Texture* texture = q.texture->Texture();
+  D3DEngine& e = GetRenderDevice();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  struct Case {
+    float angle, size, dx, dy;
+  };
+  const Case cases[] = {{0.0f, 200.0f, -6.0f, 6.0f},  {33.0f, 150.0f, -4.5f, 4.5f},
+                        {90.0f, 97.0f, -3.0f, 3.0f},  {217.5f, 260.0f, -9.0f, 9.0f},
+                        {300.0f, 61.0f, -2.2f, 2.2f}, {145.0f, 180.0f, -0.4f, 0.4f},
+                        {75.0f, 24.0f, -1.0f, 1.0f},  {12.0f, 33.0f, -1.4f, 1.4f}};
+  auto lodBias = [&](float bias) {
+    e.Device()->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(bias));
+  };
+  uint64_t drawn = 0;
+  auto draw = [&](const Case& c, bool ring) {
+    e.BeginScene();
+    e.ClearTarget(0xFF406080u);
+    e.SetNormalBlend();
+    q.angle = c.angle;
+    q.SetSize(c.size, c.size * 0.9f);
+    q.SetPosition(400.5f, 300.25f);
+    GVertex body[4];
+    std::copy(q.v, q.v + 4, body);
+    q.MoveBy(c.dx, c.dy);
+    q.SetColour(0x80000000u);
+    vb.SetTexture(q.texture);
+    lodBias(1.8f);
+    if (ring)
+      QueueTightAroundBody(q.v, body, texture, 0, 1.8f);
+    else
+      QueueTight(q, 0, 1.8f);
+    vb.Flush();
+    lodBias(0.0f);
+    std::copy(body, body + 4, q.v);
+    q.SetColour(0xFFFFFFFFu);
+    QueueTight(q, 0);
+    vb.Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+    e.Flip();
+    drawn = e.Device()->LastFrameCounters().drawnPixels;
+    return pixels;
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("turned " + std::to_string(c.angle) + ", " + std::to_string(c.size) + " pixels");
+    const std::vector<uint32_t> whole = draw(c, false);
+    const uint64_t wholeDrawn = drawn;
+    const std::vector<uint32_t> ring = draw(c, true);
+    if (c.size >= 150.0f) EXPECT_LT(double(drawn), double(wholeDrawn) * 0.85) << "the middle is left out";
+    ASSERT_EQ(whole.size(), ring.size());
+    // The ring's triangles interpolate texture coordinates along other edges: a level of
+    // rounding in the blurred shadow, never a lost or doubled shadow (half black).
+    size_t differ = 0;
+    for (size_t i = 0; i < whole.size(); ++i)
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(whole[i] >> shift & 0xFF) - int(ring[i] >> shift & 0xFF)) > 2) {
+          ++differ;
+          break;
+        }
+    EXPECT_EQ(differ, 0u);
+  }
 }
 
 // The picture file of a key, read back.
