@@ -97,8 +97,3 @@ void FormatThousands(int value, char* out, std::size_t size) {
   std::snprintf(out, size, "%s", s.c_str());
 }
 
-std::string TwoDigits(int n) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, n <= 9 ? "0%d" : "%d", n);
-  return buf;
-}

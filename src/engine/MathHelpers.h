@@ -29,4 +29,3 @@ std::string FormatThousands(int value);
 // C-style form: writes at most size - 1 characters and a terminator.
 void FormatThousands(int value, char* out, std::size_t size);
 // "05" for 5, "12" for 12.
-std::string TwoDigits(int n);

@@ -73,8 +73,6 @@ int RandomInt(int n) { return static_cast<int>(NextFromTable(1) * static_cast<fl
 
 float RandomRange(float low, float high) { return low + NextFromTable(1) * (high - low); }
 
-bool RandomChance(float p) { return NextFromTable(1) < p; }
-
 std::string RandomString() {
   std::string digits(31, '0');
   for (char& c : digits) c = static_cast<char>('0' + static_cast<int>(NextFromTable(1) * 9.0f));

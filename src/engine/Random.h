@@ -29,7 +29,6 @@ int RandomInt(int n);
 // low + next value of the second table times (high - low).
 float RandomRange(float low, float high);
 // True when the next value of the second table is below p.
-bool RandomChance(float p);
 // 31 digits, each the next second-table value times 9 truncated (0..8).
 std::string RandomString();
 // An integer in [0, n) straight from the engine generator, not the tables.

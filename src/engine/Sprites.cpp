@@ -245,14 +245,6 @@ void DrawSpriteList(SpriteList& list, bool clear) {
   vb.Flush();
 }
 
-void SortSpritesByTexture(SpriteList& list) {
-  auto key = [](const CTexturedSprite* s) {
-    return reinterpret_cast<std::uintptr_t>(s->texture ? s->texture->texture : nullptr);
-  };
-  std::stable_sort(list.begin(), list.end(),
-                   [&](const CTexturedSprite* a, const CTexturedSprite* b) { return key(a) < key(b); });
-}
-
 // ---------------------------------------------------------------------------------
 // A quad sprite is a group of quads sharing one texture.
 namespace {

@@ -77,7 +77,6 @@ void LoadTextureByName(const std::string& name, CLoadedTexture** handle);
 using SpriteList = std::vector<CTexturedSprite*>;
 void AddSpriteToList(SpriteList& list, CTexturedSprite* sprite);
 void DrawSpriteList(SpriteList& list, bool clear);
-void SortSpritesByTexture(SpriteList& list);
 
 class QuadSprite {
  public:

@@ -29,13 +29,6 @@ void GUI_DataStrip::SetLabel(const std::string& labelKey, const std::string& too
   }
 }
 
-void GUI_DataStrip::SetValueInt(int64_t number) {
-  // Values beyond the int range are clamped rather than wrapped.
-  if (number > 2147483647) number = 2147483647;
-  if (number < -2147483647) number = -2147483647;
-  value = FormatThousands(static_cast<int>(number));
-}
-
 void GUI_DataStrip::SetValueFloat(float number) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.2f", number);

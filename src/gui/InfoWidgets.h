@@ -21,7 +21,6 @@ class GUI_DataStrip : public GUI_WindowBase {
   // Translated label; a non-empty tooltip key adds a tooltip (delay 30).
   void SetLabel(const std::string& labelKey, const std::string& tooltipKey);
   void SetValue(const std::string& text) { value = text; }
-  void SetValueInt(int64_t number);  // with thousands separators
   void SetValueFloat(float number);  // "%.2f"
 
   GUI_Tooltip* Tooltip() const { return tooltip_; }

@@ -139,15 +139,6 @@ void GUI_TextEditWindow::SetText(const std::string& text) {
   KillFocus();
 }
 
-void GUI_TextEditWindow::SetIntValue(int value) {
-  ZT_ASSERT(numeric != 0);
-  KillFocus();
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "%d", value);
-  text_ = buffer;
-  cursor_ = static_cast<int>(text_.size());
-}
-
 void GUI_TextEditWindow::SetTooltip(const std::string& textKey) {
   delete tooltip_;
   tooltip_ = new GUI_Tooltip(GetTranslation(textKey), 0);

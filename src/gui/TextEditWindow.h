@@ -42,7 +42,6 @@ class GUI_TextEditWindow : public GUI_WindowBase, public GUI_KeyboardTarget {
   // drops the focus.
   void SetText(const std::string& text);
   // Numeric fields only.
-  void SetIntValue(int value);
   std::string GetText() const { return text_; }
   void SetTooltip(const std::string& textKey);
 

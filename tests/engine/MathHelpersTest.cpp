@@ -134,11 +134,4 @@ TEST(Formatting, FormatThousands) {
   EXPECT_STREQ(small, "1,2");
 }
 
-TEST(Formatting, TwoDigits) {
-  EXPECT_EQ(TwoDigits(0), "00");
-  EXPECT_EQ(TwoDigits(9), "09");
-  EXPECT_EQ(TwoDigits(10), "10");
-  EXPECT_EQ(TwoDigits(59), "59");
-}
-
 }  // namespace

@@ -222,14 +222,6 @@ TEST_F(TextEditTest, SetTextTypesThroughTheFiltersAndDropsTheFocus) {
   EXPECT_EQ(field.Cursor(), 3);
   EXPECT_FALSE(field.IsFocused());
   EXPECT_EQ(mode.FocusedEdit, nullptr);
-
-  GUI_TextEditWindow number("", 5);
-  number.numeric = 1;
-  number.SetFocus();
-  number.SetIntValue(42);
-  EXPECT_EQ(number.GetText(), "42");
-  EXPECT_EQ(number.Cursor(), 2);
-  EXPECT_FALSE(number.IsFocused());
 }
 
 TEST_F(TextEditTest, OnlyOneFieldHoldsTheFocusAndAClickElsewhereLeavesItThere) {
