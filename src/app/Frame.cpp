@@ -1,6 +1,7 @@
 // The message loop, the frame and the window procedure.
 #include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -78,10 +79,13 @@ void Game::Frame() {
     return;
   }
 
-  if (SkipIdleFrame(ClockMilliseconds())) {
-    // The music keeps streaming while the picture rests.
+  const std::uint64_t nowMs = ClockMilliseconds();
+  if (SkipIdleFrame(nowMs)) {
     if (SoundsExist()) GetSounds().Update();
-    platform::SleepMilliseconds(5);
+    // Rest until the next frame is due; input wakes the loop at once (and makes the
+    // frames after it run at full rate).
+    const std::uint64_t due = IdleFrameDueMs();
+    platform::WaitForMessage(static_cast<unsigned>(due > nowMs ? due - nowMs : 1));
     return;
   }
 
@@ -142,6 +146,11 @@ void Game::LogBattlePace(std::uint64_t nowMs) {
 }
 
 void Game::NoteActivity() { lastMessageMs_ = ClockMilliseconds(); }
+
+std::uint64_t Game::IdleFrameDueMs() const {
+  const int interval = CurrentMode ? CurrentMode->IdleFrameIntervalMs() : 0;
+  return lastFrameMs_ + static_cast<std::uint64_t>(std::max(0, interval));
+}
 
 bool Game::SkipIdleFrame(std::uint64_t nowMs) {
   const int interval = CurrentMode ? CurrentMode->IdleFrameIntervalMs() : 0;

@@ -92,6 +92,9 @@ class Game {
   // Whether this frame is skipped: the mode is idle (no message for kIdleAfterMs) and
   // asks for fewer frames than the loop runs.
   bool SkipIdleFrame(std::uint64_t nowMs);
+  // When the next idle frame is due (the clock of the last frame drawn plus the mode's
+  // idle interval); the loop waits for input until then.
+  std::uint64_t IdleFrameDueMs() const;
   static constexpr std::uint64_t kIdleAfterMs = 2000;
 
   // The size of the full-screen render targets for a screen size: the screen's own, or

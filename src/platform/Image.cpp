@@ -49,9 +49,18 @@ void ShrinkImage(DecodedImage* image, int width, int height) {
   if (width > w || height > h || (width == w && height == h)) return;
   const std::vector<uint32_t>& src = image->levels[0];
   const std::vector<Span> xs = AreaSpans(w, width), ys = AreaSpans(h, height);
-  // Across first (every source row), then down: four channels as floats in between.
-  std::vector<float> across(size_t(width) * size_t(h) * 4u);
-  for (int y = 0; y < h; ++y) {
+  // Across first, then down: four channels as floats in between. Only the few source
+  // rows the current output row covers are held (slot = row modulo the widest span):
+  // the whole picture's in-between floats would be tens of megabytes to fill at start-up.
+  const size_t rowFloats = size_t(width) * 4u;
+  size_t slots = 1;
+  for (const Span& s : ys) slots = std::max(slots, s.weights.size());
+  std::vector<float> across(slots * rowFloats);
+  std::vector<int> held(slots, -1);  // the source row in each slot
+  auto acrossRow = [&](int y) -> const float* {
+    float* out = &across[size_t(y) % slots * rowFloats];
+    if (held[size_t(y) % slots] == y) return out;
+    held[size_t(y) % slots] = y;
     const uint32_t* row = &src[size_t(y) * size_t(w)];
     for (int x = 0; x < width; ++x) {
       float sum[4] = {0, 0, 0, 0};
@@ -60,17 +69,20 @@ void ShrinkImage(DecodedImage* image, int width, int height) {
         const uint32_t p = row[s.first + int(k)];
         for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * float((p >> (8 * c)) & 0xFF);
       }
-      float* out = &across[(size_t(y) * size_t(width) + size_t(x)) * 4u];
-      for (int c = 0; c < 4; ++c) out[c] = sum[c];
+      for (int c = 0; c < 4; ++c) out[size_t(x) * 4u + size_t(c)] = sum[c];
     }
-  }
+    return out;
+  };
   std::vector<uint32_t> dst(size_t(width) * size_t(height));
+  std::vector<const float*> rows;
   for (int y = 0; y < height; ++y) {
     const Span& s = ys[size_t(y)];
+    rows.clear();
+    for (size_t k = 0; k < s.weights.size(); ++k) rows.push_back(acrossRow(s.first + int(k)));
     for (int x = 0; x < width; ++x) {
       float sum[4] = {0, 0, 0, 0};
       for (size_t k = 0; k < s.weights.size(); ++k) {
-        const float* in = &across[(size_t(s.first + int(k)) * size_t(width) + size_t(x)) * 4u];
+        const float* in = rows[k] + size_t(x) * 4u;
         for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * in[c];
       }
       uint32_t p = 0;

@@ -5,6 +5,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +23,7 @@ std::deque<Message> g_translated;  // further messages made from one SDL event
 bool g_videoUp = false;
 bool g_destroySent = false;
 MessageBoxHook g_boxHook = nullptr;
+MessageWaitHook g_waitHook = nullptr;
 ExitHook g_exitHook = nullptr;
 
 Message Make(uint32_t message, int64_t wParam, int x = 0, int y = 0) {
@@ -437,6 +439,27 @@ void ShowMessageBox(const std::string& title, const std::string& text, int icon)
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { g_boxHook = hook; }
+
+void SetMessageWaitHook(MessageWaitHook hook) { g_waitHook = hook; }
+
+bool WaitForMessage(unsigned timeoutMs) {
+  if (g_waitHook) return g_waitHook(timeoutMs);
+  {
+    std::lock_guard<std::mutex> lock(g_queueMutex);
+    if (!g_posted.empty()) return true;
+  }
+  if (!g_translated.empty()) return true;
+  if (!g_videoUp) {
+    SleepMilliseconds(std::min(timeoutMs, 5u));
+    return false;
+  }
+  SDL_Event e;
+  if (SDL_WaitEventTimeout(&e, static_cast<int>(std::min(timeoutMs, 1000u))) == 0) return false;
+  // Kept for PollMessage, in the order it came; an event the game has no use for wakes
+  // nothing.
+  Translate(e, g_translated);
+  return !g_translated.empty();
+}
 
 void SetExitHook(ExitHook hook) { g_exitHook = hook; }
 

@@ -44,6 +44,13 @@ bool GetDesktopSize(int& width, int& height);
 // Takes one waiting message (ours first, then translated SDL events); false when
 // none waits. Events SDL reports that the game has no use for are dropped.
 bool PollMessage(Message& out);
+// Rests until a message waits or timeoutMs pass; true when one waits. An idle screen
+// waits here between its frames, so input still wakes it at once. Without a video
+// system nothing can wake it: it sleeps at most 5 ms and the loop polls again.
+bool WaitForMessage(unsigned timeoutMs);
+// Tests replace the wait (with one that moves their clock); null restores it.
+using MessageWaitHook = bool (*)(unsigned timeoutMs);
+void SetMessageWaitHook(MessageWaitHook hook);
 // Queues a message of our own, taken before any SDL event (tests, quit).
 void PostMessage(const Message& message);
 // Queues WM_QUIT with the exit code; the message loop returns it.

@@ -196,6 +196,38 @@ TEST_F(GameTest, ARunningBattleLogsItsPaceEveryFiveSeconds) {
   SetClockSource(nullptr);
 }
 
+// A battle steps once per drawn frame, so its screen is never held to an idle rate: long
+// after the last input every frame still draws, and the loop never rests between them.
+int g_battleWaits = 0;
+bool CountBattleWait(unsigned) {
+  ++g_battleWaits;
+  return false;
+}
+
+TEST_F(GameTest, ABattleDrawsEveryFrameHoweverLongNobodyTouchesIt) {
+  Game& game = Start();
+  g_paceNowNs = 100'000'000'000;
+  SetClockSource(PaceNow);
+  g_battleWaits = 0;
+  platform::SetMessageWaitHook(CountBattleWait);
+  GetBattle().state = BATTLE_RUNNING;
+  game.NoteActivity();
+  platform::NullDevice* device = Device();
+  ASSERT_NE(device, nullptr);
+  const int before = device->presents;
+  const int frames = static_cast<int>((Game::kIdleAfterMs + 10'000) / 16);
+  for (int i = 0; i < frames; ++i) {
+    game.Frame();
+    g_paceNowNs += 16'000'000;
+  }
+  EXPECT_EQ(device->presents - before, frames);
+  EXPECT_EQ(Mode().Count("Process"), frames);
+  EXPECT_EQ(g_battleWaits, 0);
+  GetBattle().state = BATTLE_DEPLOYMENT;
+  platform::SetMessageWaitHook(nullptr);
+  SetClockSource(nullptr);
+}
+
 // The main menu's Quit shuts the game down inside Process: the rest of that frame
 // must not draw on the released device or write to the closed logs.
 TEST_F(GameTest, QuitDuringProcessEndsTheFrameBeforeDrawing) {

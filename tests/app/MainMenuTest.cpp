@@ -396,9 +396,9 @@ TEST_F(MainMenuTest, DrawsBackdropWithLogoVersionButtonsWipeAndFadeInThatOrder) 
   EXPECT_GT(FadeAlpha(), 0) << "the fade is not the last thing drawn";
 }
 
-// Nobody touching the game: the clouds drift a few pixels a tenth of a second, so the
-// menu draws ten frames a second, and its opaque picture needs no clear under it.
-TEST_F(MainMenuTest, LeftIdleItDrawsTenFramesASecondWithoutAClearUnderItsPicture) {
+// Nobody touching the game: only the slow clouds move, so the menu draws five frames a
+// second, and its opaque picture needs no clear under it.
+TEST_F(MainMenuTest, LeftIdleItDrawsFiveFramesASecondWithoutAClearUnderItsPicture) {
   Game& game = GetGame();
   game.NoteActivity();
   int drawn = 0;
@@ -407,7 +407,8 @@ TEST_F(MainMenuTest, LeftIdleItDrawsTenFramesASecondWithoutAClearUnderItsPicture
   AdvanceMs(Game::kIdleAfterMs);
   drawn = 0;
   for (int i = 0; i < 200; ++i, AdvanceMs(5)) drawn += game.SkipIdleFrame(ClockMilliseconds()) ? 0 : 1;
-  EXPECT_EQ(drawn, 1000 / GUI_MainMenu::kIdleFrameMs) << "idle: a frame every tenth of a second";
+  EXPECT_EQ(drawn, 1000 / GUI_MainMenu::kIdleFrameMs) << "idle: five frames a second";
+  EXPECT_EQ(GUI_MainMenu::kIdleFrameMs, 200);
   MainWindowProc(platform::Message{platform::WM_MOUSEMOVE, 0, 10, 10});
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds() + 1)) << "a moved mouse: full rate again";
@@ -425,6 +426,89 @@ TEST_F(MainMenuTest, LeftIdleItDrawsTenFramesASecondWithoutAClearUnderItsPicture
   AdvanceMs(Game::kIdleAfterMs + 1000);
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
+}
+
+// The loop's rest between idle frames: the fake clock moves by what was asked for, unless
+// the player's input is due sooner, which then arrives (as the window would post it).
+std::vector<unsigned> g_waits;
+std::int64_t g_inputAtNs = -1;
+bool FakeMessageWait(unsigned timeoutMs) {
+  g_waits.push_back(timeoutMs);
+  const std::int64_t until = FakeNowNs() + std::int64_t(timeoutMs) * 1'000'000;
+  if (g_inputAtNs >= 0 && g_inputAtNs <= until) {
+    FakeNowNs() = g_inputAtNs;
+    g_inputAtNs = -1;
+    platform::PostMessage(platform::Message{platform::WM_MOUSEMOVE, 0, 20, 20});
+    return true;
+  }
+  FakeNowNs() = until;
+  return false;
+}
+
+// Left alone, the real frame draws the menu at its idle rate and, between those frames,
+// rests waiting for input instead of spinning; input wakes it and is drawn at once.
+TEST_F(MainMenuTest, LeftIdleTheFrameRestsBetweenDrawsAndInputIsDrawnAtOnce) {
+  Game& game = GetGame();
+  Game::IsActive = true;
+  g_waits.clear();
+  g_inputAtNs = -1;
+  platform::SetMessageWaitHook(FakeMessageWait);
+  // One turn of the message loop: a waiting message goes to the window procedure, else
+  // the frame runs.
+  auto loopTurn = [&] {
+    platform::Message message;
+    if (platform::PollMessage(message))
+      MainWindowProc(message);
+    else
+      game.Frame();
+  };
+  game.NoteActivity();
+  AdvanceMs(Game::kIdleAfterMs + 1);
+  game.Frame();  // the last frame drawn before the rest
+  const int presents = device->presents;
+  const std::int64_t start = FakeNowNs();
+  int turns = 0;
+  while (FakeNowNs() - start < 10'000'000'000 && turns < 5000) {
+    loopTurn();
+    ++turns;
+  }
+  loopTurn();  // the frame due at the ten seconds
+  ++turns;
+  const int drawn = device->presents - presents;
+  EXPECT_EQ(drawn, 10 * 1000 / GUI_MainMenu::kIdleFrameMs) << "the idle rate over ten seconds";
+  EXPECT_LE(turns, 2 * drawn + 2) << "one rest between two frames, no spinning";
+  unsigned rested = 0;
+  for (unsigned w : g_waits) rested += w;
+  EXPECT_EQ(rested, 10'000u) << "the whole time between frames is spent waiting for input";
+
+  // The player moves the mouse 30 ms into a rest: the frame after it is drawn at once.
+  g_inputAtNs = FakeNowNs() + 30'000'000;
+  const int before = device->presents;
+  const std::int64_t restStart = FakeNowNs();
+  for (int i = 0; i < 3 && device->presents == before; ++i) loopTurn();
+  EXPECT_EQ(device->presents, before + 1);
+  EXPECT_EQ(FakeNowNs() - restStart, 30'000'000) << "drawn when the input came, not at the next idle frame";
+  // And full rate while the player is about: every frame draws.
+  for (int i = 0; i < 10; ++i) {
+    game.Frame();
+    AdvanceMs(16);
+  }
+  EXPECT_EQ(device->presents, before + 11);
+
+  platform::SetMessageWaitHook(nullptr);
+  Game::IsActive = false;
+}
+
+// A message already waiting ends the rest at once.
+TEST(MessageWaitTest, AWaitingMessageEndsTheRestAtOnce) {
+  platform::ClearPostedMessages();
+  platform::PostMessage(platform::Message{platform::WM_KEYDOWN, 65});
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(platform::WaitForMessage(1000));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  platform::Message m;
+  ASSERT_TRUE(platform::PollMessage(m));
+  EXPECT_EQ(m.message, platform::WM_KEYDOWN);
 }
 
 std::vector<std::string> g_reminders;

@@ -296,6 +296,13 @@ TEST(ShrinkImageTest, EachTexelAveragesTheAreaItCovers) {
        2,
        1,
        {0x1E1E1E1Eu, 0x96969696u}},
+      {"three rows into two: the middle row shared",
+       1,
+       3,
+       {0x00000000u, 0x5A5A5A5Au, 0xB4B4B4B4u},
+       1,
+       2,
+       {0x1E1E1E1Eu, 0x96969696u}},
       {"larger than the file: as it is", 2, 1, {0x11111111u, 0x22222222u}, 4, 1, {0x11111111u, 0x22222222u}},
       {"no size: as it is", 2, 1, {0x11111111u, 0x22222222u}, 0, 1, {0x11111111u, 0x22222222u}},
   };
