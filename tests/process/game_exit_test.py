@@ -39,6 +39,10 @@ OPTIONS_APPLY = (836, 510)
 # A still part of each screen that the next one covers: the title's logo on the main menu,
 # the campaign map in the battle browser, the options' panel, grass in the battle.
 SCREEN_MIDDLE = (512, 175)
+# The main menu is told by its title's logo, grabbed once the menu has come up: a battle
+# moves, and a busy machine can keep an old frame on screen for seconds, so "the screen
+# changed" alone does not say which screen came.
+MENU_SIGN = (412, 145, 200, 60)
 
 # Deadlines, not expected times: each wait ends as soon as its sign appears. A sanitizer
 # build drawing in software on a machine busy with other tests can take minutes for what
@@ -48,6 +52,14 @@ BATTLE_LOAD_SECONDS = 240
 EXIT_SECONDS = 120
 # How long one press may take to show on the screen before it counts as lost.
 PRESS_SECONDS = 40
+# How long the screen must hold still before the next press; a battle never does, so
+# there the longest wait applies.
+STEADY_SECONDS = 1.5
+SETTLE_SECONDS = 20
+# How long the menu may take to show after the browser is closed before another round of
+# presses; an Escape that reached the menu unseen would quit the game.
+MENU_SECONDS = 40
+MENU_MATCH = 0.8
 
 
 class Failure(Exception):
@@ -176,12 +188,88 @@ def fight_a_battle(game, x):
     shot(x, "fight")
 
 
+def menu_sign(x):
+    return x.grab_region(*MENU_SIGN)
+
+
+def is_menu_look(look, menu):
+    """Most of the logo as it was; sparks drift across the sky between its letters."""
+    same = sum(1 for a, b in zip(look, menu) if a == b)
+    return same >= MENU_MATCH * len(menu)
+
+
+def is_menu(x, menu):
+    return is_menu_look(menu_sign(x), menu)
+
+
+def capture_menu(game, x):
+    """The logo once the menu has faded in: the same over three looks two seconds apart."""
+    deadline = time.time() + STARTUP_SECONDS
+    looks = [menu_sign(x)]
+    while time.time() < deadline:
+        time.sleep(2.0)
+        if not game.alive():
+            raise Failure(f"the game ended (status {game.process.returncode}) on the main menu")
+        looks = (looks + [menu_sign(x)])[-3:]
+        if len(looks) == 3 and all(is_menu_look(look, looks[-1]) for look in looks):
+            game.menu = looks[-1]
+            return
+    raise Failure("the main menu never held still")
+
+
+def wait_for_menu(game, x, seconds):
+    deadline = time.time() + seconds
+    while True:
+        if not game.alive():
+            raise Failure(f"the game ended (status {game.process.returncode}) on the way to the main menu")
+        if is_menu(x, game.menu):
+            return True
+        if time.time() > deadline:
+            return False
+        time.sleep(0.5)
+
+
+def wait_for_change(game, x, watch, seconds, what):
+    """Until the screen around watch has changed and holds still, or seconds pass."""
+    wx, wy = watch
+
+    def grab():
+        return x.grab_region(wx - 20, wy - 20, 40, 40)
+
+    before = grab()
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        time.sleep(0.3)
+        if not game.alive():
+            raise Failure(f"the game ended (status {game.process.returncode}) at {what}")
+        now = grab()
+        if now != before:
+            time.sleep(STEADY_SECONDS)
+            if grab() == now:
+                return
+
+
 def leave_the_battle(game, x):
-    """Back to the main menu."""
-    press_until_changed(game, x, lambda: x.key("Escape"), LEAVE_YES, "the Leave Battle question")
-    press_until_changed(game, x, lambda: x.click(*LEAVE_YES), SCREEN_MIDDLE, "leaving the battle")
-    press_until_changed(game, x, lambda: x.click(*BROWSER_CLOSE), SCREEN_MIDDLE, "closing the battle browser")
-    shot(x, "after-battle")
+    """Back to the main menu: Escape, Yes to the Leave Battle question, close the battle
+    browser, again until the menu shows. A press can be lost on a slow frame, and a moving
+    battle tells nothing by changing, so each round starts again from what shows; Escape is
+    pressed only while the menu does not show, since on the menu it quits."""
+    deadline = time.time() + BATTLE_LOAD_SECONDS
+    rounds = 0
+    while time.time() < deadline:
+        rounds += 1
+        if wait_for_menu(game, x, 1):
+            shot(x, "after-battle")
+            return
+        x.key("Escape")
+        wait_for_change(game, x, LEAVE_YES, SETTLE_SECONDS, "the Leave Battle question")
+        shot(x, f"leave-{rounds}-question")
+        x.click(*LEAVE_YES)
+        wait_for_change(game, x, SCREEN_MIDDLE, SETTLE_SECONDS, "leaving the battle")
+        shot(x, f"leave-{rounds}-browser")
+        x.click(*BROWSER_CLOSE)
+        wait_for_menu(game, x, MENU_SECONDS)
+    raise Failure("the main menu did not come back after leaving the battle")
 
 
 def quit_from_main_menu(game, x):
@@ -224,12 +312,12 @@ def main():
         x = xinput.Display(display)
         game = Game(program, display)
         game.wait_for_log("First frame presented", STARTUP_SECONDS, "the game's first frame")
-        pause(2.0)  # the menu fades in
+        capture_menu(game, x)
         fight_a_battle(game, x)
         if mode == "restart":
             leave_the_battle(game, x)
             apply_and_restart(game, x)
-            pause(1.0)
+            capture_menu(game, x)
             fight_a_battle(game, x)
         if mode == "sigterm":
             # In the middle of the fight.
