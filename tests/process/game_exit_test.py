@@ -60,6 +60,7 @@ SETTLE_SECONDS = 20
 # presses; an Escape that reached the menu unseen would quit the game.
 MENU_SECONDS = 40
 MENU_MATCH = 0.8
+MENU_TOLERANCE = 40
 
 
 class Failure(Exception):
@@ -192,9 +193,14 @@ def menu_sign(x):
     return x.grab_region(*MENU_SIGN)
 
 
+def close(a, b):
+    return all(abs(((a >> s) & 255) - ((b >> s) & 255)) <= MENU_TOLERANCE for s in (0, 8, 16))
+
+
 def is_menu_look(look, menu):
-    """Most of the logo as it was; sparks drift across the sky between its letters."""
-    same = sum(1 for a, b in zip(look, menu) if a == b)
+    """Most of the logo as it was: sparks drift across the sky between its letters, and the
+    clouds pass over it."""
+    same = sum(1 for a, b in zip(look, menu) if close(a, b))
     return same >= MENU_MATCH * len(menu)
 
 
