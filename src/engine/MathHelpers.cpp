@@ -96,4 +96,3 @@ void FormatThousands(int value, char* out, std::size_t size) {
   const std::string s = FormatThousands(value);
   std::snprintf(out, size, "%s", s.c_str());
 }
-
