@@ -31,19 +31,29 @@ void SIM_BattleUnitManager::TakeOut(SIM_BattleUnit* u) {
 void SIM_BattleUnitManager::Forget(SIM_BattleUnit* unit) {
   allUnits.remove(unit);
   if (walking_ > 0) {
-    for (SIM_BattleUnit*& u : walkOrder_)
-      if (u == unit) {
-        u = nullptr;
-        holes_ = true;
-      }
+    for (std::vector<SIM_BattleUnit*>* order : {&walkOrder_, &effectUnits_})
+      for (SIM_BattleUnit*& u : *order)
+        if (u == unit) {
+          u = nullptr;
+          holes_ = true;
+        }
     return;
   }
   walkOrder_.erase(std::remove(walkOrder_.begin(), walkOrder_.end(), unit), walkOrder_.end());
+  effectUnits_.erase(std::remove(effectUnits_.begin(), effectUnits_.end(), unit), effectUnits_.end());
 }
 
 void SIM_BattleUnitManager::CloseHoles() {
   walkOrder_.erase(std::remove(walkOrder_.begin(), walkOrder_.end(), nullptr), walkOrder_.end());
+  effectUnits_.erase(std::remove(effectUnits_.begin(), effectUnits_.end(), nullptr), effectUnits_.end());
   holes_ = false;
+}
+
+void SIM_BattleUnitManager::ListFrameEffectUnits() {
+  effectUnits_.clear();
+  for (SIM_BattleUnit* u : walkOrder_)
+    if (u && u->frameEffects) effectUnits_.push_back(u);
+  effectsListed_ = true;
 }
 
 SIM_BattleUnitManager& GetBattleUnitManager() { return ProcessWide<SIM_BattleUnitManager>(); }
@@ -51,6 +61,7 @@ SIM_BattleUnitManager& GetBattleUnitManager() { return ProcessWide<SIM_BattleUni
 bool BattleUnitManagerExists() { return ProcessWideIfAlive<SIM_BattleUnitManager>() != nullptr; }
 
 void SIM_BattleUnitManager::Reset() {
+  effectsListed_ = false;
   dead.clear();
   exited.clear();
   opponentShareTimer = 0.0f;
@@ -64,6 +75,7 @@ void SIM_BattleUnitManager::ClearSelection() {
 void SIM_BattleUnitManager::Register(SIM_BattleUnit* unit) {
   allUnits.push_back(unit);
   walkOrder_.push_back(unit);
+  if (effectsListed_) effectUnits_.push_back(unit);
 }
 
 void SIM_BattleUnitManager::Unregister(SIM_BattleUnit* unit) {

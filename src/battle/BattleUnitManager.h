@@ -39,6 +39,19 @@ class SIM_BattleUnitManager {
     if (--walking_ == 0 && holes_) CloseHoles();
   }
 
+  // Calls f, in the same order, on the units of that walk that may have weapon
+  // effects to run each frame; f checks the unit itself. Units are left out once seen
+  // without effects (a unit's effects are fixed when its design is applied, right
+  // after it registers).
+  template <typename F>
+  void ForEachFrameEffectUnit(F&& f) {
+    if (!effectsListed_) ListFrameEffectUnits();
+    ++walking_;
+    for (size_t i = 0; i < effectUnits_.size(); ++i)
+      if (SIM_BattleUnit* u = effectUnits_[i]) f(u);
+    if (--walking_ == 0 && holes_) CloseHoles();
+  }
+
   std::list<SIM_BattleUnit*> allUnits;
   std::list<SIM_BattleUnit*> dead;
   std::list<SIM_BattleUnit*> exited;
@@ -50,7 +63,11 @@ class SIM_BattleUnitManager {
   void Forget(SIM_BattleUnit* unit);
   void CloseHoles();
   void TakeOut(SIM_BattleUnit* unit);
+  void ListFrameEffectUnits();
   std::vector<SIM_BattleUnit*> walkOrder_;  // allUnits, in the same order
+  // Of walkOrder_, the units that had effects when listed and all registered since.
+  std::vector<SIM_BattleUnit*> effectUnits_;
+  bool effectsListed_ = false;
   int walking_ = 0;
   bool holes_ = false;
 };

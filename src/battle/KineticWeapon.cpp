@@ -176,6 +176,7 @@ bool SIM_KineticWeaponComponent::Launch(int barrel, float delay, bool mayHit, bo
   } else {
     b.AimAtMissPoint();
   }
+  if (highestInUse == 0) KineticWeaponLaunched(this);
   if (slot + 1 > highestInUse) highestInUse = slot + 1;
   if (delay <= 0.0f) WeaponFlash(b.launchX, b.launchY, b.heading);
   if (withSound && playSound && moduleType) WeaponSound(moduleType->NextSound(), soundVolume, b.x, b.y);

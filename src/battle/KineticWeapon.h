@@ -55,6 +55,7 @@ class SIM_KineticWeaponComponent : public SIM_AmmoUsingComponent {
 
   std::array<SIM_Bullet, kPoolSize> bullets;
   int highestInUse = 0;  // one past the highest pool index in use
+  int listIndex = -1;    // place in the process-wide gun list
   float bulletSpeed = 0.0f;
   float bulletWidth = 0.0f;
   float bulletHeight = 0.0f;

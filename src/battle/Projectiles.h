@@ -12,6 +12,8 @@ std::vector<SIM_KineticWeaponComponent*>& KineticWeaponList();
 std::vector<SIM_MissileLauncherComponent*>& MissileLauncherList();
 void RegisterKineticWeapon(SIM_KineticWeaponComponent* weapon);
 void UnregisterKineticWeapon(SIM_KineticWeaponComponent* weapon);
+// The gun put a bullet in the air: the frame step advances it from now on.
+void KineticWeaponLaunched(SIM_KineticWeaponComponent* weapon);
 void RegisterMissileLauncher(SIM_MissileLauncherComponent* launcher);
 void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher);
 
