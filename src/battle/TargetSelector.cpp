@@ -151,14 +151,32 @@ void SIM_TargetSelector::GatherCandidates(bool wholeArmy, std::vector<SIM_Battle
   enemyArmy->searchGrid.Collect(*enemyArmy, owner->x, owner->y, reach, out);
 }
 
+bool SIM_TargetSelector::ValidCandidate(const SIM_BattleUnit* unit, float* bearing) const {
+  switch (unit->state) {
+    case US_IN_DROPPER:
+    case US_DROPPING_IN:
+    case US_UNDER_CONSTRUCTION:
+    case US_DEMOLISHING:
+      return false;
+    default:
+      break;
+  }
+  if (owner->sizeType != SIZE_INFANTRY || owner->state == US_SETTLED) return true;
+  *bearing = HeadingDegrees(owner->x, owner->y, unit->x, unit->y);
+  return BearingInArc(*bearing);
+}
+
 SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const {
   SIM_BattleUnit* best = nullptr;
   float bestScore = -1.0f;
   const float validSq = 1.5f * maxRangeSq;
+  const bool arcApplies = ArcApplies();
   for (SIM_BattleUnit* u : units) {
     // Distance first: most candidates are too far to be valid, and this is cheap.
     const float m = DistSq(owner, u);
-    if (m > validSq || !u->IsSingleUnit() || !IsValid(u)) continue;
+    // The bearing from the owner, worked out once per candidate when first needed.
+    float bearing = -1.0f;
+    if (m > validSq || !u->IsSingleUnit() || !ValidCandidate(u, &bearing)) continue;
     if (m > maxRangeSq) {
       if (m < 1.25f * maxRangeSq) *near = true;
       continue;
@@ -167,7 +185,10 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
       *near = true;
       continue;
     }
-    if (ArcApplies() && !InArc(u->x, u->y)) continue;
+    if (arcApplies) {
+      if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+      if (!BearingInArc(bearing)) continue;
+    }
     const float o = threatScoring ? (1.0f - 0.5f * ThreatValue(u)) * m : m;
     const float closeness = 1.0f - o / maxRangeSq;
     const float chance = weapon ? weapon->HitChance(u) : 0.0f;
@@ -175,7 +196,8 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
     // ahead is passed over without working out its bearing.
     const float ahead = chance * 100.0f + closeness * 10.0f;
     if (!(ahead > bestScore)) continue;
-    const float turn = AngleDifference(HeadingDegrees(owner->x, owner->y, u->x, u->y), owner->heading);
+    if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+    const float turn = AngleDifference(bearing, owner->heading);
     const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
     const float score = ahead - turnPenalty * 25.0f;
     if (score > bestScore) {
@@ -191,10 +213,15 @@ SIM_BattleUnit* SIM_TargetSelector::NearestOf(const std::vector<SIM_BattleUnit*>
   SIM_BattleUnit* chosen = start;
   float nearest = 10000000.0f;
   const float validSq = 1.5f * maxRangeSq;
+  const bool arcApplies = ArcApplies();
   for (SIM_BattleUnit* u : units) {
     const float m = DistSq(owner, u);
-    if (m > validSq || m >= nearest || !u->IsSingleUnit() || !IsValid(u)) continue;
-    if (ArcApplies() && !InArc(u->x, u->y)) continue;
+    float bearing = -1.0f;
+    if (m > validSq || m >= nearest || !u->IsSingleUnit() || !ValidCandidate(u, &bearing)) continue;
+    if (arcApplies) {
+      if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+      if (!BearingInArc(bearing)) continue;
+    }
     if (m < nearest) {
       nearest = m;
       chosen = u;

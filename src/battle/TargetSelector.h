@@ -64,6 +64,9 @@ class SIM_TargetSelector {
   SIM_BattleUnit* FromOrderedTarget();
   // The enemies a search looks at, in army order, from the squares or the whole army.
   void GatherCandidates(bool wholeArmy, std::vector<SIM_BattleUnit*>* out) const;
+  // IsValid for a candidate already known to be within 1.5 x the maximum range; sets
+  // bearing when it had to work it out.
+  bool ValidCandidate(const SIM_BattleUnit* unit, float* bearing) const;
   // The scored choice among the candidates; near is set when an enemy marked near.
   SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const;
   // The nearest valid candidate, or start when none is nearer than the start value.
