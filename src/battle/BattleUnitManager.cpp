@@ -61,7 +61,6 @@ SIM_BattleUnitManager& GetBattleUnitManager() { return ProcessWide<SIM_BattleUni
 bool BattleUnitManagerExists() { return ProcessWideIfAlive<SIM_BattleUnitManager>() != nullptr; }
 
 void SIM_BattleUnitManager::Reset() {
-  effectsListed_ = false;
   dead.clear();
   exited.clear();
   opponentShareTimer = 0.0f;

@@ -1,5 +1,6 @@
 #include "battle/SupportComponents.h"
 
+#include <cmath>
 #include <iterator>
 #include <vector>
 
@@ -20,6 +21,11 @@ bool StillFighting(const SIM_BattleUnit* u) {
     default:
       return true;
   }
+}
+// One pulse's candidates; pulses never nest.
+std::vector<SIM_BattleUnit*>& NearUnits() {
+  static std::vector<SIM_BattleUnit*> units;
+  return units;
 }
 }  // namespace
 
@@ -75,7 +81,11 @@ void SIM_SupportComponent::Pulse() {
   // The army is set when the carrier joins it, after its modules may have been built.
   if (!army && owner) army = owner->army;
   if (!owner || !army || !StillFighting(owner)) return;
-  for (SIM_BattleUnit* u : army->livingUnits) {
+  // The army's units within the radius, in living order (the squares hold no one
+  // farther off who could be inside it).
+  std::vector<SIM_BattleUnit*>& near = NearUnits();
+  army->searchGrid.Collect(*army, owner->x, owner->y, std::fabs(pulseRadius), &near);
+  for (SIM_BattleUnit* u : near) {
     if (!StillFighting(u) || !Covers(u)) continue;
     const float dx = u->x - owner->x, dy = u->y - owner->y;
     if (!(dx * dx + dy * dy < pulseRadiusSquared)) continue;

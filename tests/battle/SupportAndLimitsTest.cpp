@@ -73,6 +73,38 @@ TEST_F(SupportTest, APulseLinksTheRightFriendsStrictlyInsideItsRadiusOnTheThirte
   EXPECT_EQ(SupportOf(carrier)->links.size(), 1u);
 }
 
+// Through the battle's own frames and checks: a friend who comes within the radius
+// between two pulses is linked by the next, one who leaves it is dropped.
+TEST_F(SupportTest, APulseInTheBattleFindsFriendsWhereTheyStandNow) {
+  SIM_BattleUnit* carrier = Carrier("SIM_CommandComponent");
+  SIM_BattleUnit* comer = Place(armed, 400, 0);
+  SIM_BattleUnit* leaver = Place(armed, 0, 60);
+  for (SIM_BattleUnit* u : {carrier, comer, leaver}) u->OnDeployed();
+  SIM_SupportComponent* support = SupportOf(carrier);
+  // Frames until the carrier has pulsed `n` more times.
+  const auto pulses = [&](int n) {
+    for (int frames = 0; n > 0 && frames < 1000; ++frames) {
+      const float timer = support->pulseTimer;
+      battle->Update();
+      if (support->pulseTimer < timer) --n;
+    }
+    ASSERT_EQ(n, 0) << "the carrier stopped pulsing";
+  };
+  pulses(1);
+  ASSERT_TRUE(comer->commanders.empty());
+  ASSERT_EQ(leaver->commanders.size(), 1u);
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    std::swap(comer->x, leaver->x);
+    std::swap(comer->y, leaver->y);
+    battle->Update();  // a frame between the move and the pulse, as in a battle
+    pulses(1);
+    EXPECT_EQ(comer->commanders.size(), 1u);
+    EXPECT_TRUE(leaver->commanders.empty());
+    std::swap(comer, leaver);
+  }
+}
+
 TEST_F(SupportTest, HospitalsCoverInfantryAndRepairYardsMendOthersButNotThemselves) {
   SIM_BattleUnit* hospital = Carrier("SIM_HospitalComponent");
   SIM_BattleUnit* man = Place(soldier, 30, 0);

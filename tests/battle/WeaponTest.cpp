@@ -408,6 +408,35 @@ TEST_F(WeaponFixture, BulletsFlyInTheBattleStepAndStrikeOrLand) {
   }
 }
 
+// A gun whose unit is deleted leaves the battle's list of guns: the guns after it
+// move up, and a round fired before or after that still flies and strikes in the
+// battle's own frames.
+TEST_F(WeaponFixture, BulletsStillFlyAfterAnEarlierGunHasGone) {
+  for (bool fireFirst : {true, false}) {
+    SCOPED_TRACE(fireFirst ? "fired before the earlier gun went" : "fired after the earlier gun went");
+    SIM_BattleUnit* earlier = Shooter("SIM_KineticWeaponComponent", "hit_vs_tank = 100");
+    SIM_BattleUnit* s = Shooter("SIM_KineticWeaponComponent", "hit_vs_tank = 100\ndamage = 10");
+    for (SIM_BattleUnit* u : {earlier, s}) WeaponOf<SIM_KineticWeaponComponent>(u)->selector->enabled = false;
+    auto* gun = WeaponOf<SIM_KineticWeaponComponent>(s);
+    gun->selector->current = target;
+    const float before = TotalHitPoints(target);
+    const auto fire = [&] {
+      gun->Fire();
+      ASSERT_EQ(gun->BulletsInFlight(), 1);
+    };
+    if (fireFirst) fire();
+    // Out of the army's lists, then deleted, as a unit that never took its place.
+    SIM_BattleArmy* army = earlier->army;
+    army->allUnits.remove(earlier);
+    army->RemoveLiving(earlier);
+    delete earlier;
+    if (!fireFirst) fire();
+    const int frames = RunUntil([&] { return gun->BulletsInFlight() == 0; }, 100);
+    EXPECT_LT(frames, 40);
+    EXPECT_NEAR(before - TotalHitPoints(target), 10.0f, 1e-3f);
+  }
+}
+
 // ------------------------------------------------------------------ missiles
 
 TEST_F(WeaponFixture, MissilesStrikeOrRunOutOfFuelShortOfTheTarget) {
