@@ -61,9 +61,14 @@ void SIM_BattleArmy::AddEntry(SIM_BattleUnit* squadron) {
 }
 
 void SIM_BattleArmy::RemoveLiving(SIM_BattleUnit* unit) {
-  livingUnits.remove(unit);
+  // A unit joins each list once: the search ends where it is found.
+  const auto eraseFirst = [unit](std::list<SIM_BattleUnit*>& list) {
+    const auto it = std::find(list.begin(), list.end(), unit);
+    if (it != list.end()) list.erase(it);
+  };
+  eraseFirst(livingUnits);
   SIM_UnitSearchGrid::MarkAllStale();
-  if (unit->sizeType != SIZE_INFANTRY) movers.remove(unit);
+  if (unit->sizeType != SIZE_INFANTRY) eraseFirst(movers);
 }
 
 SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign* design, int count,

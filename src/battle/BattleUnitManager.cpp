@@ -29,7 +29,9 @@ void SIM_BattleUnitManager::TakeOut(SIM_BattleUnit* u) {
 }
 
 void SIM_BattleUnitManager::Forget(SIM_BattleUnit* unit) {
-  allUnits.remove(unit);
+  // A unit registers once: the search ends where it is found.
+  const auto it = std::find(allUnits.begin(), allUnits.end(), unit);
+  if (it != allUnits.end()) allUnits.erase(it);
   if (walking_ > 0) {
     for (std::vector<SIM_BattleUnit*>* order : {&walkOrder_, &effectUnits_})
       for (SIM_BattleUnit*& u : *order)
