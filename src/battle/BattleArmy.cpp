@@ -38,6 +38,7 @@ SIM_BattleArmy::~SIM_BattleArmy() {
   for (SIM_BattleUnit* s : squadrons) delete s;
   squadrons.clear();
   livingUnits.clear();
+  ++livingChanges;
   movers.clear();
 }
 
@@ -47,6 +48,7 @@ void SIM_BattleArmy::AddUnit(SIM_BattleUnit* unit, SIM_UnitDesign* design) {
   if (!unit) return;
   allUnits.push_back(unit);
   livingUnits.push_back(unit);
+  ++livingChanges;
   SIM_UnitSearchGrid::MarkAllStale();
   unit->army = this;
   unit->isPlayers = IsPlayerArmy();
@@ -67,6 +69,7 @@ void SIM_BattleArmy::RemoveLiving(SIM_BattleUnit* unit) {
     if (it != list.end()) list.erase(it);
   };
   eraseFirst(livingUnits);
+  ++livingChanges;
   SIM_UnitSearchGrid::MarkAllStale();
   if (unit->sizeType != SIZE_INFANTRY) eraseFirst(movers);
 }
@@ -145,6 +148,7 @@ SIM_BattleUnit* SIM_BattleArmy::DeployDesign(int column, int row, SIM_UnitDesign
   for (SIM_BattleUnit* soldier : unplaced) {
     allUnits.remove(soldier);
     livingUnits.remove(soldier);
+    ++livingChanges;
     SIM_UnitSearchGrid::MarkAllStale();
     movers.remove(soldier);
     squad->RemoveMember(soldier);

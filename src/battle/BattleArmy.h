@@ -46,6 +46,9 @@ class SIM_BattleArmy {
   std::list<SIM_BattleUnit*> livingUnits;
   std::list<SIM_BattleUnit*> movers;
   std::list<SIM_BattleUnit*> allUnits;  // owned
+  // Counts every change the army makes to livingUnits: a search grid reuses its copy
+  // of the list while the count and the size hold.
+  uint64_t livingChanges = 0;
   // The living units by square, for target searches of the other side.
   SIM_UnitSearchGrid searchGrid;
   SIM_BattleArmy* enemy = nullptr;

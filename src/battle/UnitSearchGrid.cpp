@@ -20,14 +20,17 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   rosterSize = army.livingUnits.size();
   entries.clear();
   strays.clear();
-  // One walk of the living list; the passes below read this copy.
-  roster.clear();
-  byOrder.clear();
-  int32_t order = 0;
-  for (SIM_BattleUnit* u : army.livingUnits) {
-    roster.push_back(Entry{order++, u->x, u->y, u});
-    byOrder.push_back(u);
+  // The living list is walked again only when the army changed it (units leave it
+  // only through the army or, from outside, by removal, which shrinks it); the
+  // positions are read afresh, and the passes below read this copy.
+  if (!copied || copiedAt != army.livingChanges || byOrder.size() != rosterSize) {
+    byOrder.assign(army.livingUnits.begin(), army.livingUnits.end());
+    copiedAt = army.livingChanges;
+    copied = true;
   }
+  roster.clear();
+  int32_t order = 0;
+  for (SIM_BattleUnit* u : byOrder) roster.push_back(Entry{order++, u->x, u->y, u});
   float minX = 0.0f, minY = 0.0f, maxX = 0.0f, maxY = 0.0f;
   bool any = false;
   for (const Entry& e : roster) {

@@ -33,6 +33,9 @@ class SIM_UnitSearchGrid {
   void Refill(const SIM_BattleArmy& army);
 
   uint64_t filledAt = 0;  // the stale mark the buckets were filled under; 0: never
+  // The army's change count when byOrder was last copied from its living list.
+  uint64_t copiedAt = 0;
+  bool copied = false;
   size_t rosterSize = 0;
   float originX = 0.0f, originY = 0.0f;
   float bucket = kSquare;

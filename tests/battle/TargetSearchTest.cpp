@@ -2,6 +2,7 @@
 // must choose exactly what a walk over the whole army chooses, ties and all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -171,6 +172,38 @@ TEST_F(SearchFixture, SquaresFollowUnitsThatMovedOrJoined) {
   sel->FindBestTarget();
   EXPECT_EQ(sel->current, nearer);
   (void)tank;
+}
+
+// Between two searches one enemy leaves the army's living list and another joins it,
+// so the list is as long as before; or an enemy is taken off the list from outside
+// the army, as a recalled unit is. The search sees the list as it is now.
+TEST_F(SearchFixture, SquaresFollowUnitsThatLeftTheLivingList) {
+  for (bool fromOutside : {false, true}) {
+    SCOPED_TRACE(fromOutside ? "taken off the list from outside" : "one left through the battle, one joined");
+    battle = &StartBareBattle();
+    battle->Begin();
+    SIM_BattleUnit* tank = Place(SIZETYPE_TANK, battle->playerArmy, 0.0f, 0.0f, 90.0f);
+    SIM_BattleUnit* gone = Place(SIZETYPE_TANK, battle->opponentArmy, 200.0f, 0.0f, 0.0f);
+    Place(SIZETYPE_TANK, battle->opponentArmy, 5000.0f, 5000.0f, 0.0f);  // out of reach
+    SIM_TargetSelector* sel = SelectorsOf(battle->playerArmy).back();
+    ASSERT_EQ(sel->owner, tank);
+    battle->Update();
+    sel->FindBestTarget();
+    ASSERT_EQ(sel->current, gone);
+    SIM_BattleUnit* joined = nullptr;
+    if (fromOutside) {
+      battle->opponentArmy->livingUnits.remove(gone);
+    } else {
+      gone->Destroy();
+      battle->Update();  // the frame takes the destroyed unit out
+      ASSERT_EQ(std::count(battle->opponentArmy->livingUnits.begin(), battle->opponentArmy->livingUnits.end(),
+                           gone),
+                0);
+      joined = Place(SIZETYPE_TANK, battle->opponentArmy, 300.0f, 0.0f, 0.0f);
+    }
+    sel->FindBestTarget();
+    EXPECT_EQ(sel->current, joined);
+  }
 }
 
 // ------------------------------------------------------------------ a whole battle
