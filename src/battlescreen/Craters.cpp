@@ -200,18 +200,37 @@ bool GUI_BS_DistortionManager::BeginTarget() {
   return true;
 }
 
-void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
-  float l = sprite.v[0].x, r = l, t = sprite.v[0].y, b = t;
-  for (const GVertex& v : sprite.v) {
-    l = std::min(l, v.x);
-    r = std::max(r, v.x);
-    t = std::min(t, v.y);
-    b = std::max(b, v.y);
+namespace {
+GUI_BS_DistortionManager::Box ScreenBoxOf(const GVertex quad[4], float offsetX, float offsetY, float scale) {
+  float l = quad[0].x, r = l, t = quad[0].y, b = t;
+  for (int i = 1; i < 4; ++i) {
+    l = std::min(l, quad[i].x);
+    r = std::max(r, quad[i].x);
+    t = std::min(t, quad[i].y);
+    b = std::max(b, quad[i].y);
   }
+  l = (l - offsetX) * scale;
+  r = (r - offsetX) * scale;
+  t = (t - offsetY) * scale;
+  b = (b - offsetY) * scale;
   const D3DEngine& e = GetRenderDevice();
-  Box box{std::max(0, static_cast<int>(std::floor(l))), std::max(0, static_cast<int>(std::floor(t))),
-          std::min(e.ScreenWidth(), static_cast<int>(std::ceil(r)) + 1),
-          std::min(e.ScreenHeight(), static_cast<int>(std::ceil(b)) + 1)};
+  return GUI_BS_DistortionManager::Box{std::max(0, static_cast<int>(std::floor(l))),
+                                       std::max(0, static_cast<int>(std::floor(t))),
+                                       std::min(e.ScreenWidth(), static_cast<int>(std::ceil(r)) + 1),
+                                       std::min(e.ScreenHeight(), static_cast<int>(std::ceil(b)) + 1)};
+}
+}  // namespace
+
+void GUI_BS_DistortionManager::GrowBoxByWorldQuad(const GVertex quad[4]) {
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  GrowBoxBy(ScreenBoxOf(quad, map.viewLeft, map.viewTop, map.zoom));
+}
+
+void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
+  GrowBoxBy(ScreenBoxOf(sprite.v, 0.0f, 0.0f, 1.0f));
+}
+
+void GUI_BS_DistortionManager::GrowBoxBy(const Box& box) {
   if (box.Empty()) return;
   if (drawnBox.Empty()) {
     drawnBox = box;
@@ -263,7 +282,6 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
   if (!heat.empty() && heatDrawer && BeginTarget()) {
     for (GUI_BS_RenderObject* o : heat) heatDrawer(o);
     GetGlobalVertexBuffer().Flush();
-    GrowBoxToScreen();  // particles anywhere
   }
   heat.clear();
 

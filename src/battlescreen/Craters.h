@@ -100,7 +100,8 @@ class GUI_BS_DistortionManager {
   // Shield distortion alpha at fraction t: rises over the first quarter, then falls.
   static float ShieldAlpha(float t);
 
-  // The effects layer draws the queued heat (its particles) into the current target.
+  // The effects layer draws the queued heat (its particles) into the current target,
+  // growing the drawn box by each quad it draws (GrowBoxByWorldQuad).
   using HeatDrawer = void (*)(GUI_BS_RenderObject* object);
   HeatDrawer heatDrawer = nullptr;
 
@@ -116,7 +117,10 @@ class GUI_BS_DistortionManager {
   bool heldKnown = false;
   const void* heldTarget = nullptr;  // the device texture the boxes describe
   void GrowBox(const BaseSprite& sprite);
+  // Grows the drawn box by a quad placed in world units, drawn through the camera.
+  void GrowBoxByWorldQuad(const GVertex quad[4]);
   void GrowBoxToScreen();
+  void GrowBoxBy(const Box& box);
   std::list<std::unique_ptr<Shockwave>> shockwaves;
   std::vector<GUI_BS_ShieldDistortion*> shields;
   std::vector<GUI_BS_RenderObject*> heat;

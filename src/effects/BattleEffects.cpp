@@ -133,6 +133,12 @@ void ConnectBattleEffects() {
     if (!g || !g->haze) return;
     g->haze->alphaScale = g->fade;
     g->haze->Draw();
+    // The picture bends only where the haze's particles landed.
+    GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+    for (int i = 0; i < g->haze->highWater; ++i) {
+      const GUI_BaseParticle& p = g->haze->particles[size_t(i)];
+      if (p.drawn && p.quad) distortion.GrowBoxByWorldQuad(p.quad);
+    }
   };
   SearchlightLightHooks& lights = GetSearchlightLightHooks();
   lights.lightMapActive = [] { return GUI_BS_LightmapManager::Instance().Active(); };

@@ -77,6 +77,15 @@ platform::Texture* TargetTexture(const char* name) {
   return t ? t->Get() : nullptr;
 }
 
+// The ground hides the whole scene target: its screen part is all the world is drawn
+// into, and it has no part beyond the screen that a pass could sample.
+bool GroundCoversScene() {
+  const D3DEngine& e = GetRenderDevice();
+  const platform::Texture* scene = TargetTexture("rt_offscreen1");
+  return scene && scene->Width() == e.ScreenWidth() && scene->Height() == e.ScreenHeight() &&
+         GUI_BS_Map::Instance().GroundCoversScreen();
+}
+
 void SetStage0Colour(uint32_t op, uint32_t arg1) {
   platform::Device* d = GetRenderDevice().Device();
   if (!d) return;
@@ -131,7 +140,20 @@ void GUI_BS_PostProcessor::PrepareFrame() {
     return;
   }
   SaveBackBuffer();
+  if (GroundCoversScene()) {
+    // Every pixel of the scene is drawn over by the ground first: a clear would be a
+    // whole screen of pixels nobody sees.
+    if (!GetRenderDevice().SetRenderTarget("rt_offscreen1")) LogError("Failed to set render target");
+    return;
+  }
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  platform::Device* d = GetRenderDevice().Device();
+  const platform::FrameCounters before = trace.enabled && d ? d->Counters() : platform::FrameCounters();
   ExecuteOp(PP_CLEAR_OFFSCREEN1);
+  if (trace.enabled && d)
+    trace.entries.push_back({std::string("pass ") + kOpNames[PP_CLEAR_OFFSCREEN1],
+                             d->Counters().draws - before.draws,
+                             d->Counters().PixelsTouched() - before.PixelsTouched()});
 }
 
 bool GUI_BS_PostProcessor::LightMapShadersReady() const {
