@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battlescreen/BattleFrame.h"
@@ -385,31 +386,41 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
 }
 
 void GUI_BS_PostProcessor::DistortBackBufferRegion() {
-  int box[4] = {0, 0, 0, 0};
-  if (!DistortionBox() || !DistortionBox()(box)) return;
+  if (!DistortionBox()) return;
   D3DEngine& e = GetRenderDevice();
   platform::Device* d = e.Device();
   platform::Texture* scene = TargetTexture("rt_offscreen1");
   platform::Texture* offsets = TargetTexture("rt_distortion");
   if (!d || !scene || !offsets) return;
   const int w = std::min(e.ScreenWidth(), scene->Width()), h = std::min(e.ScreenHeight(), scene->Height());
-  const int l = std::max(0, box[0]), t = std::max(0, box[1]), r = std::min(w, box[2]),
-            b = std::min(h, box[3]);
-  if (r <= l || b <= t) return;
-  platform::Rect copy{std::max(0, l - kDistortionReach), std::max(0, t - kDistortionReach),
-                      std::min(w, r + kDistortionReach), std::min(h, b + kDistortionReach)};
+  std::vector<platform::Rect> boxes;
+  int box[4] = {0, 0, 0, 0};
+  for (int index = 0; index < 256 && DistortionBox()(index, box); ++index) {
+    const int l = std::max(0, box[0]), t = std::max(0, box[1]), r = std::min(w, box[2]),
+              b = std::min(h, box[3]);
+    if (r > l && b > t) boxes.push_back(platform::Rect{l, t, r, b});
+  }
+  if (boxes.empty()) return;
   BattleFrameTrace& trace = GetBattleFrameTrace();
   const platform::FrameCounters before = d->Counters();
-  if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
-  GVertex quad[4];
+  // Every copy is taken before any box is bent, so the reach round one box never reads
+  // another's bent pixels.
+  for (const platform::Rect& b : boxes) {
+    platform::Rect copy{std::max(0, b.left - kDistortionReach), std::max(0, b.top - kDistortionReach),
+                        std::min(w, b.right + kDistortionReach), std::min(h, b.bottom + kDistortionReach)};
+    if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
+  }
   const float tw = static_cast<float>(scene->Width()), th = static_cast<float>(scene->Height());
-  TargetQuad(quad, float(l), float(t), float(r), float(b), tw, th);
   if (e.IsAdditive()) e.SetNormalBlend();
   e.SetPointFiltering(true, 0);
   e.SetPointFiltering(true, 1);
   e.SetTexture(scene);
   e.SetStage1Texture(offsets);
-  DrawScreenPass(distortionFx, quad);
+  for (const platform::Rect& b : boxes) {
+    GVertex quad[4];
+    TargetQuad(quad, float(b.left), float(b.top), float(b.right), float(b.bottom), tw, th);
+    DrawScreenPass(distortionFx, quad);
+  }
   e.SetStage1Texture(nullptr);
   e.SetPointFiltering(false, 0);
   e.SetPointFiltering(false, 1);

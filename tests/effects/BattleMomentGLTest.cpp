@@ -227,6 +227,49 @@ TEST_F(BattleMomentGLTest, BurningGroundBendsThePictureOnlyAroundItsHaze) {
   EXPECT_GT(hazeFrames, 20) << "the fires' haze was drawn";
 }
 
+// Two shock waves far apart are bent each in its own box: the pass copies and redraws the
+// two boxes (and the reach round them), not the rectangle spanning both.
+TEST_F(BattleMomentGLTest, FarApartShockWavesAreBentEachInItsOwnBox) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  // As two units' deaths leave them.
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(cx - 250.0f, cy - 150.0f, 40.0f, 160.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(cx + 250.0f, cy + 150.0f, 40.0f, 160.0f, 1000.0f, 1.0f);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  int bent = 0;
+  for (int frame = 1; frame <= 10; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) continue;
+    ++bent;
+    ASSERT_EQ(distortion.DrawnBoxes().size(), 2u) << "one box a wave";
+    uint64_t boxes = 0;
+    for (const GUI_BS_DistortionManager::Box& b : distortion.DrawnBoxes())
+      boxes += uint64_t(b.right - b.left) * uint64_t(b.bottom - b.top);
+    const GUI_BS_DistortionManager::Box all = distortion.DrawnBox();
+    const uint64_t spanned = uint64_t(all.right - all.left) * uint64_t(all.bottom - all.top);
+    uint64_t passPixels = 0, passDraws = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name == "pass distortion over its region") {
+        passPixels += entry.pixels;
+        passDraws += entry.draws;
+      }
+    EXPECT_EQ(passDraws, 2u);
+    EXPECT_GE(passPixels, 2 * boxes) << "each box copied and redrawn";
+    EXPECT_LT(passPixels, spanned) << "the space between the waves was copied or redrawn";
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(bent, 5) << "the waves were drawn";
+}
+
 // Pixels a placed quad covers (two triangles, as the vertex buffer draws it) on screen.
 uint64_t QuadPixels(const GVertex q[4]) {
   std::vector<float> xy;
