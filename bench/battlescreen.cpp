@@ -54,6 +54,9 @@ BenchGame g_bench;
 
 constexpr double kScreen = double(kW) * double(kH);
 bool g_night = false;  // "--night": the fight on a map with a light map
+// "--fight-frames=N": each round of the fight draws N frames, so runs of different
+// speeds measure the same stretch of the battle.
+int g_fightFrames = 0;
 
 // The largest campaign map (with --night the largest with a light map), fought as the
 // attacker without AI units, shown as mode 6.
@@ -333,13 +336,18 @@ bool EnsureFight() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--night") == 0) {
-      g_night = true;
-      for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-      --argc;
-      break;
+  for (int i = 1; i < argc;) {
+    const bool night = std::strcmp(argv[i], "--night") == 0;
+    const bool frames = std::strncmp(argv[i], "--fight-frames=", 15) == 0;
+    if (!night && !frames) {
+      ++i;
+      continue;
     }
+    if (night) g_night = true;
+    if (frames) g_fightFrames = std::max(0, std::atoi(argv[i] + 15));
+    for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
+    --argc;
+  }
   if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
   if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: battle screen")) return 1;
   // What the game sets up beside the device: effects, fonts and the full-screen targets.
@@ -364,10 +372,13 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond)
       ->UseRealTime()
       ->MinTime(2.0);
-  benchmark::RegisterBenchmark(("Fight400/" + device).c_str(), BM_Fight)
-      ->Unit(benchmark::kMillisecond)
-      ->UseRealTime()
-      ->MinTime(2.0);
+  benchmark::internal::Benchmark* fight =
+      benchmark::RegisterBenchmark(("Fight400/" + device).c_str(), BM_Fight);
+  fight->Unit(benchmark::kMillisecond)->UseRealTime();
+  if (g_fightFrames > 0)
+    fight->Iterations(g_fightFrames);
+  else
+    fight->MinTime(2.0);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   // The battle's units go while the managers they leave still exist.

@@ -156,7 +156,10 @@ void GUI_BS_DistortionManager::Reset() {
   hazeClock = 0.0f;
   targetActive = false;
   drewThisFrame = false;
-  drawnBox = heldBox = Box();
+  drawnBox = Box();
+  drawnBoxes.clear();
+  drawnBoxes.clear();
+  heldBoxes.clear();
   heldKnown = false;
   heldTarget = nullptr;
 }
@@ -188,31 +191,71 @@ bool GUI_BS_DistortionManager::BeginTarget() {
   const void* device = target ? static_cast<const void*>(target->Get()) : nullptr;
   if (!heldKnown || heldTarget != device) {
     e.ClearTarget(0xFF808080u);
-  } else if (!heldBox.Empty()) {
-    e.SetViewport(heldBox.left, heldBox.top, heldBox.right, heldBox.bottom);
-    e.ClearTarget(0xFF808080u);
+  } else if (!heldBoxes.empty()) {
+    for (const Box& held : heldBoxes) {
+      e.SetViewport(held.left, held.top, held.right, held.bottom);
+      e.ClearTarget(0xFF808080u);
+    }
     e.SetViewport(0, 0, target->Width(), target->Height());
   }
   heldKnown = true;
   heldTarget = device;
-  heldBox = Box();
+  heldBoxes.clear();
   if (e.IsAdditive()) e.SetNormalBlend();
   return true;
 }
 
-void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
-  float l = sprite.v[0].x, r = l, t = sprite.v[0].y, b = t;
-  for (const GVertex& v : sprite.v) {
-    l = std::min(l, v.x);
-    r = std::max(r, v.x);
-    t = std::min(t, v.y);
-    b = std::max(b, v.y);
+namespace {
+GUI_BS_DistortionManager::Box ScreenBoxOf(const GVertex quad[4], float offsetX, float offsetY, float scale) {
+  float l = quad[0].x, r = l, t = quad[0].y, b = t;
+  for (int i = 1; i < 4; ++i) {
+    l = std::min(l, quad[i].x);
+    r = std::max(r, quad[i].x);
+    t = std::min(t, quad[i].y);
+    b = std::max(b, quad[i].y);
   }
+  l = (l - offsetX) * scale;
+  r = (r - offsetX) * scale;
+  t = (t - offsetY) * scale;
+  b = (b - offsetY) * scale;
   const D3DEngine& e = GetRenderDevice();
-  Box box{std::max(0, static_cast<int>(std::floor(l))), std::max(0, static_cast<int>(std::floor(t))),
-          std::min(e.ScreenWidth(), static_cast<int>(std::ceil(r)) + 1),
-          std::min(e.ScreenHeight(), static_cast<int>(std::ceil(b)) + 1)};
+  return GUI_BS_DistortionManager::Box{std::max(0, static_cast<int>(std::floor(l))),
+                                       std::max(0, static_cast<int>(std::floor(t))),
+                                       std::min(e.ScreenWidth(), static_cast<int>(std::ceil(r)) + 1),
+                                       std::min(e.ScreenHeight(), static_cast<int>(std::ceil(b)) + 1)};
+}
+}  // namespace
+
+void GUI_BS_DistortionManager::GrowBoxByWorldQuad(const GVertex quad[4]) {
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  GrowBoxBy(ScreenBoxOf(quad, map.viewLeft, map.viewTop, map.zoom));
+}
+
+void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
+  GrowBoxBy(ScreenBoxOf(sprite.v, 0.0f, 0.0f, 1.0f));
+}
+
+void GUI_BS_DistortionManager::GrowBoxBy(const Box& box) {
   if (box.Empty()) return;
+  // Boxes that overlap become one, so no pixel is bent twice.
+  auto overlap = [](const Box& a, const Box& b) {
+    return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+  };
+  auto join = [](const Box& a, const Box& b) {
+    return Box{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+               std::max(a.bottom, b.bottom)};
+  };
+  Box grown = box;
+  for (size_t i = 0; i < drawnBoxes.size();) {
+    if (overlap(drawnBoxes[i], grown)) {
+      grown = join(grown, drawnBoxes[i]);
+      drawnBoxes.erase(drawnBoxes.begin() + static_cast<std::ptrdiff_t>(i));
+      i = 0;  // the larger box may now meet one passed over
+    } else {
+      ++i;
+    }
+  }
+  drawnBoxes.push_back(grown);
   if (drawnBox.Empty()) {
     drawnBox = box;
     return;
@@ -221,11 +264,14 @@ void GUI_BS_DistortionManager::GrowBox(const BaseSprite& sprite) {
   drawnBox.top = std::min(drawnBox.top, box.top);
   drawnBox.right = std::max(drawnBox.right, box.right);
   drawnBox.bottom = std::max(drawnBox.bottom, box.bottom);
+  // Too many to bend one by one: the box round them all.
+  if (drawnBoxes.size() > kMaxBoxes) drawnBoxes.assign(1, drawnBox);
 }
 
 void GUI_BS_DistortionManager::GrowBoxToScreen() {
   const D3DEngine& e = GetRenderDevice();
   drawnBox = Box{0, 0, e.ScreenWidth(), e.ScreenHeight()};
+  drawnBoxes.assign(1, drawnBox);
 }
 
 void GUI_BS_DistortionManager::Draw(float frameMs) {
@@ -263,7 +309,6 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
   if (!heat.empty() && heatDrawer && BeginTarget()) {
     for (GUI_BS_RenderObject* o : heat) heatDrawer(o);
     GetGlobalVertexBuffer().Flush();
-    GrowBoxToScreen();  // particles anywhere
   }
   heat.clear();
 
@@ -288,7 +333,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
   if (targetActive) {
     GetGlobalVertexBuffer().Flush();
     GetRenderDevice().RestoreRenderTarget();
-    heldBox = drawnBox;
+    heldBoxes = drawnBoxes;
   }
   targetActive = false;
 }

@@ -95,12 +95,17 @@ class GUI_BS_DistortionManager {
     bool Empty() const { return right <= left || bottom <= top; }
   };
   Box DrawnBox() const { return drawnBox; }
+  // The same drawing as separate boxes (apart from one another, each whole pixels as
+  // above): far-apart hits are bent each in its own box, not over the space between.
+  const std::vector<Box>& DrawnBoxes() const { return drawnBoxes; }
+  static constexpr size_t kMaxBoxes = 24;
   // Shock wave alpha at fraction t of its life.
   static float ShockwaveAlpha(float t, float peak) { return (1.0f - t) * peak * 255.0f; }
   // Shield distortion alpha at fraction t: rises over the first quarter, then falls.
   static float ShieldAlpha(float t);
 
-  // The effects layer draws the queued heat (its particles) into the current target.
+  // The effects layer draws the queued heat (its particles) into the current target,
+  // growing the drawn box by each quad it draws (GrowBoxByWorldQuad).
   using HeatDrawer = void (*)(GUI_BS_RenderObject* object);
   HeatDrawer heatDrawer = nullptr;
 
@@ -112,11 +117,15 @@ class GUI_BS_DistortionManager {
   bool drewThisFrame = false;
   // What the target holds besides grey: this frame's drawing, and the last frame's
   // (cleared away at the next pass). Unknown (a new target, a new battle): all of it.
-  Box drawnBox, heldBox;
+  Box drawnBox;
+  std::vector<Box> drawnBoxes, heldBoxes;
   bool heldKnown = false;
   const void* heldTarget = nullptr;  // the device texture the boxes describe
   void GrowBox(const BaseSprite& sprite);
+  // Grows the drawn box by a quad placed in world units, drawn through the camera.
+  void GrowBoxByWorldQuad(const GVertex quad[4]);
   void GrowBoxToScreen();
+  void GrowBoxBy(const Box& box);
   std::list<std::unique_ptr<Shockwave>> shockwaves;
   std::vector<GUI_BS_ShieldDistortion*> shields;
   std::vector<GUI_BS_RenderObject*> heat;

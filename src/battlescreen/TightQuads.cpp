@@ -18,6 +18,10 @@ std::map<CellKey, ShownPart>& Measured() {
   static std::map<CellKey, ShownPart> measured;
   return measured;
 }
+std::map<CellKey, ShownOutline>& Outlines() {
+  static std::map<CellKey, ShownOutline> outlines;
+  return outlines;
+}
 
 ShownPart Measure(platform::Texture* texture, int x0, int y0, int x1, int y1, int alphaAbove, int margin) {
   ShownPart whole;
@@ -44,6 +48,49 @@ ShownPart Measure(platform::Texture* texture, int x0, int y0, int x1, int y1, in
   part.right = float(std::min(w, r + 1 + margin)) / float(w);
   part.bottom = float(std::min(h, b + 1 + margin)) / float(h);
   return part;
+}
+
+// The shown rectangle in texels (margin included) and how far the art stays from each of
+// its corners along the diagonals.
+ShownOutline MeasureOutline(platform::Texture* texture, int x0, int y0, int x1, int y1, int alphaAbove,
+                            int margin) {
+  ShownOutline whole;
+  whole.texelsAcross = float(x1 - x0);
+  whole.texelsDown = float(y1 - y0);
+  platform::Device* d = GetRenderDevice().Device();
+  if (!d || dynamic_cast<platform::NullDevice*>(d)) return whole;
+  std::vector<uint32_t> argb;
+  if (platform::Failed(d->ReadPixels(texture, platform::Rect{x0, y0, x1, y1}, &argb))) return whole;
+  const int w = x1 - x0, h = y1 - y0;
+  int l = w, t = h, r = -1, b = -1;
+  // The texels' extremes along x + y and x - y.
+  int sumMin = w + h, sumMax = -1, diffMin = w, diffMax = -h;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (int(argb[size_t(y) * size_t(w) + size_t(x)] >> 24) > alphaAbove) {
+        l = std::min(l, x);
+        r = std::max(r, x);
+        t = std::min(t, y);
+        b = std::max(b, y);
+        sumMin = std::min(sumMin, x + y);
+        sumMax = std::max(sumMax, x + y);
+        diffMin = std::min(diffMin, x - y);
+        diffMax = std::max(diffMax, x - y);
+      }
+  if (r < 0) return whole;
+  ShownOutline o = whole;
+  const float L = float(std::max(0, l - margin)), T = float(std::max(0, t - margin));
+  const float R = float(std::min(w, r + 1 + margin)), B = float(std::min(h, b + 1 + margin));
+  o.box = ShownPart{L / float(w), T / float(h), R / float(w), B / float(h)};
+  // A texel covers [x, x + 1] by [y, y + 1] and filtering carries it 'margin' further on
+  // each side; a corner is cut back to the line through the nearest such reach.
+  const float m2 = 2.0f * float(margin);
+  const float cuts[4] = {float(sumMin) - m2 - (L + T), (R - T) - (float(diffMax) + 1.0f + m2),
+                         (float(diffMin) - 1.0f - m2) - (L - B), (R + B) - (float(sumMax) + 2.0f + m2)};
+  // No cut longer than half an edge: the outline stays an octagon with edges in order.
+  const float most = std::min(R - L, B - T) * 0.5f;
+  for (int i = 0; i < 4; ++i) o.cut[i] = std::clamp(std::floor(cuts[i]), 0.0f, most);
+  return o;
 }
 
 // The largest all-opaque rectangle, by the row histogram of opaque runs.
@@ -239,8 +286,74 @@ void QueueTightAroundBody(const GVertex shadow[4], const GVertex body[4], platfo
   vb.AddVertices(ring, 16);
 }
 
+ShownOutline ShownOutlineOf(platform::Texture* texture, float u0, float v0, float u1, float v1,
+                            int alphaAbove, int margin) {
+  ShownOutline whole;
+  if (!texture || texture->Width() <= 0 || texture->Height() <= 0) return whole;
+  const float tw = float(texture->Width()), th = float(texture->Height());
+  const int x0 = std::clamp(int(std::floor(std::min(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int x1 = std::clamp(int(std::floor(std::max(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int y0 = std::clamp(int(std::floor(std::min(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int y1 = std::clamp(int(std::floor(std::max(v0, v1) * th + 0.5f)), 0, texture->Height());
+  if (x1 - x0 < 4 || y1 - y0 < 4) return whole;
+  auto& outlines = Outlines();
+  const CellKey key{texture, texture->Width(), texture->Height(), x0, y0, x1, y1, alphaAbove, margin};
+  auto found = outlines.find(key);
+  if (found == outlines.end())
+    found = outlines.emplace(key, MeasureOutline(texture, x0, y0, x1, y1, alphaAbove, margin)).first;
+  ShownOutline o = found->second;
+  // Measured along increasing texels; a mirrored cell runs the other way.
+  if (u1 < u0) {
+    o.box = ShownPart{1.0f - o.box.right, o.box.top, 1.0f - o.box.left, o.box.bottom};
+    o.cut[0] = found->second.cut[1], o.cut[1] = found->second.cut[0];
+    o.cut[2] = found->second.cut[3], o.cut[3] = found->second.cut[2];
+  }
+  if (v1 < v0) {
+    const ShownOutline m = o;
+    o.box = ShownPart{m.box.left, 1.0f - m.box.bottom, m.box.right, 1.0f - m.box.top};
+    o.cut[0] = m.cut[2], o.cut[2] = m.cut[0];
+    o.cut[1] = m.cut[3], o.cut[3] = m.cut[1];
+  }
+  return o;
+}
+
+void QueueTightOctagon(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {
+  platform::Texture* texture = sprite.texture ? sprite.texture->Texture() : nullptr;
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (!texture) {
+    vb.AddVertices(sprite.v, 4);
+    return;
+  }
+  const GVertex* q = sprite.v;
+  const ShownOutline o = ShownOutlineOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, alphaAbove,
+                                        FilterReach(TexelsPerPixel(q, texture), lodBias));
+  const ShownPart& p = o.box;
+  if (o.cut[0] <= 0.0f && o.cut[1] <= 0.0f && o.cut[2] <= 0.0f && o.cut[3] <= 0.0f) {
+    if (p.Whole()) {
+      vb.AddVertices(q, 4);
+      return;
+    }
+    GVertex cut[4];
+    CutQuad(q, p, cut);
+    vb.AddVertices(cut, 4);
+    return;
+  }
+  // Cut legs in fractions of the cell along each edge.
+  const float sw = 1.0f / o.texelsAcross, th = 1.0f / o.texelsDown;
+  const GVertex a = At(q, p.left + o.cut[0] * sw, p.top), b = At(q, p.right - o.cut[1] * sw, p.top),
+                c = At(q, p.right, p.top + o.cut[1] * th), d = At(q, p.right, p.bottom - o.cut[3] * th),
+                e = At(q, p.right - o.cut[3] * sw, p.bottom), f = At(q, p.left + o.cut[2] * sw, p.bottom),
+                g = At(q, p.left, p.bottom - o.cut[2] * th), h = At(q, p.left, p.top + o.cut[0] * th);
+  // Three bands sharing their corners: the top trapezoid, the middle, the bottom one.
+  const GVertex bands[12] = {a, b, h, c, h, c, g, d, g, d, f, e};
+  vb.AddVertices(bands, 12);
+}
+
 void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {
   QueueTight(sprite.v, sprite.texture ? sprite.texture->Texture() : nullptr, alphaAbove, lodBias);
 }
 
-void ForgetShownParts() { Measured().clear(); }
+void ForgetShownParts() {
+  Measured().clear();
+  Outlines().clear();
+}

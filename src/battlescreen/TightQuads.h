@@ -34,6 +34,21 @@ int FilterReach(float texelsPerPixel, float lodBias);
 void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias = 0.0f);
 // The same for a quad drawn with a texture it does not hold itself.
 void QueueTight(const GVertex quad[4], platform::Texture* texture, int alphaAbove, float lodBias = 0.0f);
+// The shown part of a cell with its corners cut: the shown rectangle less four right-
+// angled triangles (legs in fractions of the cell's width and height) where no texel
+// above the alpha reaches, for art that fills a round or blotchy part of its cell.
+struct ShownOutline {
+  ShownPart box;
+  // The legs of the corner cuts in texels: top-left, top-right, bottom-left, bottom-right.
+  float cut[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  float texelsAcross = 1.0f, texelsDown = 1.0f;  // the cell's size in texels
+};
+ShownOutline ShownOutlineOf(platform::Texture* texture, float u0, float v0, float u1, float v1,
+                            int alphaAbove, int margin);
+// Queues the quad cut to the shown outline of its cell (three quads: the octagon's top,
+// middle and bottom bands), texture coordinates to match, so every pixel drawn gets what
+// the whole quad would have given it.
+void QueueTightOctagon(const CTexturedSprite& sprite, int alphaAbove, float lodBias = 0.0f);
 // The largest rectangle of the cell (u0, v0)-(u1, v1) whose texels are all opaque (alpha
 // 255), shrunk by 'inset' texels on each side; empty (right <= left) when there is none
 // or the texture cannot be read.

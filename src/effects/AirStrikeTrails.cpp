@@ -158,8 +158,9 @@ void GUI_BS_Cloud::Update(float a, float frameMs) {
   if (!quad.IsOnScreen()) return;
   quad.SetColour((uint32_t(std::clamp(a, 0.0f, 1.0f) * 255.0f) << 24) | 0xFFFFFFu);
   // A puff's faint rim (alpha 3 of 255 or less) is lost under the cloud alpha; the rest
-  // of its cell is empty sky that would cost as much to draw as the cloud.
-  QueueTight(quad, kCloudRimAlpha);
+  // of its cell, the corners round the puff too, is empty sky that would cost as much to
+  // draw as the cloud.
+  QueueTightOctagon(quad, kCloudRimAlpha);
 }
 
 void GUI_BS_Atmosphere::Draw() {

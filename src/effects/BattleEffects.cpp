@@ -119,13 +119,16 @@ void ConnectBattleEffects() {
   });
   // The composite runs only over a distortion target something was drawn into this frame.
   SetDistortionPendingQuery([](bool) { return GUI_BS_DistortionManager::Instance().DrewThisFrame(); });
-  SetDistortionBoxQuery([](int box[4]) {
-    const GUI_BS_DistortionManager::Box b = GUI_BS_DistortionManager::Instance().DrawnBox();
+  SetDistortionBoxQuery([](int index, int box[4]) {
+    const std::vector<GUI_BS_DistortionManager::Box>& boxes =
+        GUI_BS_DistortionManager::Instance().DrawnBoxes();
+    if (index < 0 || size_t(index) >= boxes.size()) return false;
+    const GUI_BS_DistortionManager::Box& b = boxes[size_t(index)];
     box[0] = b.left;
     box[1] = b.top;
     box[2] = b.right;
     box[3] = b.bottom;
-    return !b.Empty();
+    return true;
   });
   // Burning ground's haze bends the picture: its hidden particles, faded with the fire.
   GUI_BS_DistortionManager::Instance().heatDrawer = [](GUI_BS_RenderObject* o) {
@@ -133,6 +136,12 @@ void ConnectBattleEffects() {
     if (!g || !g->haze) return;
     g->haze->alphaScale = g->fade;
     g->haze->Draw();
+    // The picture bends only where the haze's particles landed.
+    GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+    for (int i = 0; i < g->haze->highWater; ++i) {
+      const GUI_BaseParticle& p = g->haze->particles[size_t(i)];
+      if (p.drawn && p.quad) distortion.GrowBoxByWorldQuad(p.quad);
+    }
   };
   SearchlightLightHooks& lights = GetSearchlightLightHooks();
   lights.lightMapActive = [] { return GUI_BS_LightmapManager::Instance().Active(); };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battlescreen/BattleFrame.h"
@@ -77,6 +78,15 @@ platform::Texture* TargetTexture(const char* name) {
   return t ? t->Get() : nullptr;
 }
 
+// The ground hides the whole scene target: its screen part is all the world is drawn
+// into, and it has no part beyond the screen that a pass could sample.
+bool GroundCoversScene() {
+  const D3DEngine& e = GetRenderDevice();
+  const platform::Texture* scene = TargetTexture("rt_offscreen1");
+  return scene && scene->Width() == e.ScreenWidth() && scene->Height() == e.ScreenHeight() &&
+         GUI_BS_Map::Instance().GroundCoversScreen();
+}
+
 void SetStage0Colour(uint32_t op, uint32_t arg1) {
   platform::Device* d = GetRenderDevice().Device();
   if (!d) return;
@@ -131,7 +141,20 @@ void GUI_BS_PostProcessor::PrepareFrame() {
     return;
   }
   SaveBackBuffer();
+  if (GroundCoversScene()) {
+    // Every pixel of the scene is drawn over by the ground first: a clear would be a
+    // whole screen of pixels nobody sees.
+    if (!GetRenderDevice().SetRenderTarget("rt_offscreen1")) LogError("Failed to set render target");
+    return;
+  }
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  platform::Device* d = GetRenderDevice().Device();
+  const platform::FrameCounters before = trace.enabled && d ? d->Counters() : platform::FrameCounters();
   ExecuteOp(PP_CLEAR_OFFSCREEN1);
+  if (trace.enabled && d)
+    trace.entries.push_back({std::string("pass ") + kOpNames[PP_CLEAR_OFFSCREEN1],
+                             d->Counters().draws - before.draws,
+                             d->Counters().PixelsTouched() - before.PixelsTouched()});
 }
 
 bool GUI_BS_PostProcessor::LightMapShadersReady() const {
@@ -363,31 +386,41 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
 }
 
 void GUI_BS_PostProcessor::DistortBackBufferRegion() {
-  int box[4] = {0, 0, 0, 0};
-  if (!DistortionBox() || !DistortionBox()(box)) return;
+  if (!DistortionBox()) return;
   D3DEngine& e = GetRenderDevice();
   platform::Device* d = e.Device();
   platform::Texture* scene = TargetTexture("rt_offscreen1");
   platform::Texture* offsets = TargetTexture("rt_distortion");
   if (!d || !scene || !offsets) return;
   const int w = std::min(e.ScreenWidth(), scene->Width()), h = std::min(e.ScreenHeight(), scene->Height());
-  const int l = std::max(0, box[0]), t = std::max(0, box[1]), r = std::min(w, box[2]),
-            b = std::min(h, box[3]);
-  if (r <= l || b <= t) return;
-  platform::Rect copy{std::max(0, l - kDistortionReach), std::max(0, t - kDistortionReach),
-                      std::min(w, r + kDistortionReach), std::min(h, b + kDistortionReach)};
+  std::vector<platform::Rect> boxes;
+  int box[4] = {0, 0, 0, 0};
+  for (int index = 0; index < 256 && DistortionBox()(index, box); ++index) {
+    const int l = std::max(0, box[0]), t = std::max(0, box[1]), r = std::min(w, box[2]),
+              b = std::min(h, box[3]);
+    if (r > l && b > t) boxes.push_back(platform::Rect{l, t, r, b});
+  }
+  if (boxes.empty()) return;
   BattleFrameTrace& trace = GetBattleFrameTrace();
   const platform::FrameCounters before = d->Counters();
-  if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
-  GVertex quad[4];
+  // Every copy is taken before any box is bent, so the reach round one box never reads
+  // another's bent pixels.
+  for (const platform::Rect& b : boxes) {
+    platform::Rect copy{std::max(0, b.left - kDistortionReach), std::max(0, b.top - kDistortionReach),
+                        std::min(w, b.right + kDistortionReach), std::min(h, b.bottom + kDistortionReach)};
+    if (platform::Failed(d->StretchRect(nullptr, &copy, scene, &copy))) return;
+  }
   const float tw = static_cast<float>(scene->Width()), th = static_cast<float>(scene->Height());
-  TargetQuad(quad, float(l), float(t), float(r), float(b), tw, th);
   if (e.IsAdditive()) e.SetNormalBlend();
   e.SetPointFiltering(true, 0);
   e.SetPointFiltering(true, 1);
   e.SetTexture(scene);
   e.SetStage1Texture(offsets);
-  DrawScreenPass(distortionFx, quad);
+  for (const platform::Rect& b : boxes) {
+    GVertex quad[4];
+    TargetQuad(quad, float(b.left), float(b.top), float(b.right), float(b.bottom), tw, th);
+    DrawScreenPass(distortionFx, quad);
+  }
   e.SetStage1Texture(nullptr);
   e.SetPointFiltering(false, 0);
   e.SetPointFiltering(false, 1);

@@ -100,7 +100,7 @@ class GUI_BS_PostProcessor {
 // (its registrations, or the desert's heat haze when asked)? Unset: nothing.
 using DistortionPendingQuery = bool (*)(bool desertHaze);
 void SetDistortionPendingQuery(DistortionPendingQuery query);
-// The screen rectangle (left, top, right, bottom) the distortion target holds this frame;
-// false when unknown.
-using DistortionBoxQuery = bool (*)(int box[4]);
+// The screen rectangles (left, top, right, bottom) the distortion target holds this
+// frame, apart from one another: the one at 'index', false past the last.
+using DistortionBoxQuery = bool (*)(int index, int box[4]);
 void SetDistortionBoxQuery(DistortionBoxQuery query);

@@ -142,6 +142,70 @@ TEST_F(BattleScreenGLTest, TheFrameSkipsItsClearOnlyWhereTheGroundCoversTheScree
   GetRenderDevice().SetClearEachFrame(true);
 }
 
+// At night the world is drawn off screen and composited with its light: the scene target
+// is cleared first only where the ground does not hide all of it. The target is left
+// magenta before the frame; the scene drawn keeps none of it either way, and only
+// the frame whose view is wider than the map (the farthest zoom of a tall map) pays a
+// screen of cleared pixels.
+TEST_F(BattleScreenGLTest, TheNightSceneIsClearedOnlyWhereTheGroundLeavesItsPixelsShowing) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  e.SetFramePacing(false);
+  RegisterTextureFolder("data/scenarios");
+  GetShaderManager().LoadAll();
+  GetGame().CreateScreenTargets(1024, 768);
+  ASSERT_TRUE(e.HasTexture("rt_offscreen1"));
+  struct Case {
+    const char* scenario;
+    bool farthest;  // else the nearest zoom
+    bool skipsClear;
+  };
+  const Case cases[] = {
+      {"night_citadel", false, true},
+      {"frostfall_pass", false, true},
+      {"frostfall_pass", true, false},  // taller than wide: the sides show
+  };
+  constexpr uint32_t kMagenta = 0xFFFF00FFu;
+  constexpr uint64_t kScreen = 1024u * 768u;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.scenario) + (c.farthest ? " farthest" : " nearest"));
+    ASSERT_NE(battlescreen_test::StartShippedBattle(c.scenario), nullptr);
+    ASSERT_NE(GUI_BS_LightmapManager::Instance().mode, 0) << "fought at night";
+    if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+    GetInputManager().x = 512;
+    GetInputManager().y = 384;
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = map.targetZoom = c.farthest ? map.minZoom : map.maxZoom;
+    map.centreX = map.mapWidth / 2;
+    map.centreY = map.mapHeight / 2;
+    GetGame().DrawFrame();
+    ASSERT_EQ(GUI_BS_Map::Instance().GroundCoversScreen(), c.skipsClear);
+    e.RememberRenderTarget();
+    ASSERT_TRUE(e.SetRenderTarget("rt_offscreen1"));
+    e.ClearTarget(kMagenta);
+    e.RestoreRenderTarget();
+    const platform::FrameCounters before = e.Device()->Counters();
+    e.BeginScene();
+    GetGame().CurrentMode->Draw();
+    e.EndScene();
+    const uint64_t cleared = e.Device()->Counters().clearedPixels - before.clearedPixels;
+    if (c.skipsClear)
+      EXPECT_LT(cleared, kScreen) << "the scene target was cleared under a ground that covers it";
+    else
+      EXPECT_GE(cleared, kScreen) << "the scene target's uncovered sides were not cleared";
+    // The scene as drawn, before its light was laid over it.
+    std::vector<uint32_t> pixels;
+    ASSERT_EQ(e.Device()->ReadPixels(e.FindNamedTexture("rt_offscreen1")->Get(),
+                                     platform::Rect{0, 0, 1024, 768}, &pixels),
+              platform::D3D_OK);
+    e.Flip();
+    size_t left = 0;
+    for (uint32_t p : pixels) left += (p | 0xFF000000u) == kMagenta;
+    EXPECT_EQ(left, 0u) << "pixels of the scene target the frame never drew";
+  }
+  e.SetClearEachFrame(true);
+}
+
 // ---- World details in whole frames ----
 
 std::int64_t g_nowNs = 0;

@@ -7,6 +7,7 @@
 // the muzzle flashes, then seen in night vision.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,11 +20,15 @@
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
+#include "battlescreen/TightQuads.h"
+#include "effects/AirStrikeTrails.h"
 #include "effects/BattleEffects.h"
 #include "effects/EffectsCommon.h"
 #include "effects/Explosions.h"
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
+#include "effects/ParticleSystem.h"
 #include "effects/RocketTrails.h"
 #include "effects/Smoke.h"
 #include "engine/D3DEngine.h"
@@ -33,6 +38,8 @@
 #include "engine/Textures.h"
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
+#include "platform/Device.h"
+#include "simdata/Options.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -161,6 +168,190 @@ TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {
   Script();
   Play(1, 45, "MEDIUM_SAND", false, 12, "moment_blast");
   Compare("moment_smoke");
+}
+
+// Burning ground's haze bends the picture around its own particles: the distortion pass
+// covers the box their quads land in (every one of them inside it), not the screen.
+TEST_F(BattleMomentGLTest, BurningGroundBendsThePictureOnlyAroundItsHaze) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  InitRandomWithSeed(26);
+  GUI_BS_EffectsManager& fx = GUI_BS_EffectsManager::Instance();
+  auto* left = new GUI_BS_GroundEmitter(14.0f, -1.0f, "burning_ground", cx - 200.0f, cy - 100.0f);
+  auto* right = new GUI_BS_GroundEmitter(14.0f, -1.0f, "burning_ground", cx + 150.0f, cy + 60.0f);
+  fx.Add(left);
+  fx.Add(right);
+  ASSERT_TRUE(left->haze && right->haze);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  int hazeFrames = 0;
+  for (int frame = 1; frame <= 40; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) continue;
+    const GUI_BS_DistortionManager::Box box = distortion.DrawnBox();
+    int quads = 0;
+    for (const GUI_BS_GroundEmitter* fire : {left, right})
+      for (int i = 0; i < fire->haze->highWater; ++i) {
+        const GUI_BaseParticle& p = fire->haze->particles[size_t(i)];
+        if (!p.drawn) continue;
+        ++quads;
+        for (int k = 0; k < 4; ++k) {
+          const float x = (p.quad[k].x - map.viewLeft) * map.zoom, y = (p.quad[k].y - map.viewTop) * map.zoom;
+          if (x < 0.0f || y < 0.0f || x > 1024.0f || y > 768.0f) continue;  // off screen
+          EXPECT_TRUE(x >= float(box.left) - 1.0f && x <= float(box.right) + 1.0f &&
+                      y >= float(box.top) - 1.0f && y <= float(box.bottom) + 1.0f)
+              << "a haze particle's corner (" << x << ", " << y << ") outside the bent box";
+        }
+      }
+    if (quads == 0) continue;
+    ++hazeFrames;
+    const uint64_t area = uint64_t(box.right - box.left) * uint64_t(box.bottom - box.top);
+    EXPECT_LT(area, 1024u * 768u / 2u) << "two fires bend far less than the screen";
+    uint64_t passPixels = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name == "pass distortion over its region") passPixels += entry.pixels;
+    EXPECT_GT(passPixels, 0u) << "the haze is bent";
+    EXPECT_LT(passPixels, 1024u * 768u)
+        << "the copy and the pass cover the box and its reach, not two screens";
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(hazeFrames, 20) << "the fires' haze was drawn";
+}
+
+// Two shock waves far apart are bent each in its own box: the pass copies and redraws the
+// two boxes (and the reach round them), not the rectangle spanning both.
+TEST_F(BattleMomentGLTest, FarApartShockWavesAreBentEachInItsOwnBox) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  // As two units' deaths leave them.
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(cx - 250.0f, cy - 150.0f, 40.0f, 160.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(cx + 250.0f, cy + 150.0f, 40.0f, 160.0f, 1000.0f, 1.0f);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  int bent = 0;
+  for (int frame = 1; frame <= 10; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) continue;
+    ++bent;
+    ASSERT_EQ(distortion.DrawnBoxes().size(), 2u) << "one box a wave";
+    uint64_t boxes = 0;
+    for (const GUI_BS_DistortionManager::Box& b : distortion.DrawnBoxes())
+      boxes += uint64_t(b.right - b.left) * uint64_t(b.bottom - b.top);
+    const GUI_BS_DistortionManager::Box all = distortion.DrawnBox();
+    const uint64_t spanned = uint64_t(all.right - all.left) * uint64_t(all.bottom - all.top);
+    uint64_t passPixels = 0, passDraws = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name == "pass distortion over its region") {
+        passPixels += entry.pixels;
+        passDraws += entry.draws;
+      }
+    EXPECT_EQ(passDraws, 2u);
+    EXPECT_GE(passPixels, 2 * boxes) << "each box copied and redrawn";
+    EXPECT_LT(passPixels, spanned) << "the space between the waves was copied or redrawn";
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(bent, 5) << "the waves were drawn";
+}
+
+// Pixels a placed quad covers (two triangles, as the vertex buffer draws it) on screen.
+uint64_t QuadPixels(const GVertex q[4]) {
+  std::vector<float> xy;
+  for (int i : {0, 1, 2, 2, 1, 3}) {
+    xy.push_back(q[i].x);
+    xy.push_back(q[i].y);
+  }
+  return platform::CoveredPixels(platform::PrimitiveType::TriangleList, xy, platform::Rect{0, 0, 1024, 768});
+}
+
+// Zoomed out, the clouds drift over the battle: each puff is drawn over its outline, the
+// rectangle round its texels with the empty corners cut off, and the picture is the one
+// its whole quad gives.
+TEST_F(BattleMomentGLTest, CloudsDrawTheirPuffsWithoutTheEmptyCornersOfTheirCells) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options::Get().SetFloat("CLOUDS", 1.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = 0.55f;
+  Step();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Step();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name == "world 34 atmosphere") drawn += entry.pixels;
+  GUI_BS_Atmosphere& sky = GUI_BS_Atmosphere::Instance();
+  ASSERT_TRUE(sky.texture && sky.texture->Texture());
+  platform::Texture* sheet = sky.texture->Texture();
+  // What the puffs' rectangles alone would cost (magnified art: a texel of filter reach).
+  uint64_t rectangles = 0;
+  int shown = 0;
+  for (const auto& c : sky.clouds) {
+    if (!c->quad.IsOnScreen()) continue;
+    ++shown;
+    const GVertex* q = c->quad.v;
+    GVertex cut[4];
+    CutQuad(q, ShownPartOf(sheet, q[0].u, q[0].v, q[3].u, q[3].v, 3, 1), cut);
+    rectangles += QuadPixels(cut);
+  }
+  ASSERT_GT(shown, 3);
+  EXPECT_GT(drawn, rectangles / 2) << "the clouds were drawn";
+  EXPECT_LT(double(drawn), double(rectangles) * 0.92) << "the puffs' empty corners were drawn";
+  // Each cloud alone, its whole quad and the game's outline, at full strength over black
+  // so that every texel above the rim's alpha shows by more than the rim's levels.
+  D3DEngine& e = GetRenderDevice();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  auto draw = [&](const CTexturedSprite& cloud, bool whole) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    e.SetNormalBlend();
+    vb.blendMode = 0;
+    vb.SetTexture(sky.texture);
+    CTexturedSprite q = cloud;
+    q.SetColour(0xFFFFFFFFu);
+    if (whole)
+      vb.AddVertices(q.v, 4);
+    else
+      QueueTightOctagon(q, 3);
+    vb.Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  for (const auto& c : sky.clouds) {
+    if (!c->quad.IsOnScreen()) continue;
+    SCOPED_TRACE("a cloud turned " + std::to_string(c->quad.angle));
+    const std::vector<uint32_t> whole = draw(c->quad, true), outlined = draw(c->quad, false);
+    ASSERT_EQ(whole.size(), outlined.size());
+    // The rim of alpha 3 of 255 and less is left out: up to three levels where it ends.
+    size_t differ = 0;
+    for (size_t i = 0; i < whole.size(); ++i)
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(whole[i] >> shift & 0xFF) - int(outlined[i] >> shift & 0xFF)) > 3) {
+          ++differ;
+          break;
+        }
+    EXPECT_EQ(differ, 0u) << "pixels of the cloud lost with a corner";
+  }
 }
 
 TEST_F(BattleMomentGLTest, TheSameMomentLightsNightCitadelThenNightVisionFlickersIn) {

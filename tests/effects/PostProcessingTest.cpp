@@ -184,7 +184,8 @@ TEST_F(PostProcessingTest, TheLightMapIsSmallerOnlyWhenItsShadersReadItAtItsScal
 // camera keeps the chain for the blur, and distortion bends only the part it covers.
 bool g_distortionDrawn = false;
 bool DistortionDrawn(bool) { return g_distortionDrawn; }
-bool SmallDistortionBox(int box[4]) {
+bool SmallDistortionBox(int index, int box[4]) {
+  if (index > 0) return false;
   box[0] = 100;
   box[1] = 200;
   box[2] = 300;
