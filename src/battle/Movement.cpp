@@ -59,10 +59,6 @@ void SIM_BattleMovement::SetTarget(float tx, float ty) {
   throttle = 1.0f;
 }
 
-bool SIM_BattleMovement::HasTrigFor(float heading) const {
-  return trigValid && trigHeading == HeadingBits(heading);
-}
-
 int SIM_BattleMovement::WalkFrame() const {
   if (!unit || unit->sizeType != SIZE_MECH || !unit->visual) return 0;
   return std::clamp(unit->visual->walkFrame, 0, 2 * kGaitFrames - 1);

@@ -53,7 +53,6 @@ void PlaceUnit(SIM_BattleUnit* unit, float heading) {
   if (unit->turretFacing) unit->turretFacing->angle = unit->turretFacing->wanted = heading;
   unit->cosHeading = std::cos(heading * kDegToRad);
   unit->sinHeading = std::sin(heading * kDegToRad);
-  unit->trigPending = false;
 }
 
 bool ScenarioHasSupportSquare(const SIM_Scenario* scenario) {
