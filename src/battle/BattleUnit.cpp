@@ -264,9 +264,16 @@ float SIM_BattleUnit::BearingTo(float tx, float ty) {
   return lastBearing;
 }
 
-void SIM_BattleUnit::CacheHeading() { HeadingCosSin(heading, &cosHeading, &sinHeading); }
+void SIM_BattleUnit::CacheHeading() {
+  HeadingCosSin(heading, &cosHeading, &sinHeading);
+  trigPending = false;
+}
 
 void SIM_BattleUnit::LocalToWorld(float ox, float oy, float* wx, float* wy) const {
+  if (trigPending) {
+    HeadingCosSin(pendingHeading, &cosHeading, &sinHeading);
+    trigPending = false;
+  }
   *wx = cosHeading * ox - sinHeading * oy + x;
   *wy = cosHeading * oy + sinHeading * ox + y;
 }
@@ -464,12 +471,15 @@ void SIM_BattleUnit::Update() {
       if (CanAct()) {
         stateTimer += step;
         if (movement) movement->Update();
-        // The movement has mostly just worked them out for this very heading.
+        // A unit that drove has them for this very heading; the others work them out
+        // only when asked.
         if (movement && movement->HasTrigFor(heading)) {
           cosHeading = movement->cosHeading;
           sinHeading = movement->sinHeading;
+          trigPending = false;
         } else {
-          CacheHeading();
+          pendingHeading = heading;
+          trigPending = true;
         }
         if (turretFacing) turretFacing->Update();
         if (headLook) headLook->Update();

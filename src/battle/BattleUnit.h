@@ -174,8 +174,13 @@ class SIM_BattleUnit : public SIM_MapObject {
   std::unique_ptr<UnitBattleStats> damageTally;
   bool selected = false;
   int32_t state = US_ACTIVE;
-  float cosHeading = 1.0f;
-  float sinHeading = 0.0f;
+  // What LocalToWorld turns by. The frame's update of a unit that can act mostly leaves
+  // just the heading they are due for (trigPending): most units ask for them in few
+  // frames, if any.
+  mutable float cosHeading = 1.0f;
+  mutable float sinHeading = 0.0f;
+  mutable bool trigPending = false;
+  float pendingHeading = 0.0f;
   std::vector<SIM_UnitTargetData*> targetParts;  // the hull's, not owned
   int32_t partCursor = 0;
   float placementTimer = 0.0f;

@@ -95,7 +95,8 @@ float SIM_CollisionAvoider::Step(float* px, float* py) {
     strength = std::max(strength, kMaxStrength * l);
     // Away from the mate; two soldiers on one point are pushed along -x.
     double a = (std::atan2(static_cast<double>(dy), static_cast<double>(dx)) + kPi) * 180.0 / kPi - 90.0;
-    a = std::fmod(a, 360.0);
+    // Always within a turn already, and fmod gives such angles back unchanged.
+    if (!(a > -360.0 && a < 360.0)) a = std::fmod(a, 360.0);
     if (a < 0.0) a += 360.0;
     const double ar = a * kPi / 180.0;
     pushes[i][0] = static_cast<float>(-l * std::sin(ar));

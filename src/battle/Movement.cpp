@@ -59,10 +59,6 @@ void SIM_BattleMovement::SetTarget(float tx, float ty) {
   throttle = 1.0f;
 }
 
-bool SIM_BattleMovement::HasTrigFor(float heading) const {
-  return trigValid && trigHeading == HeadingBits(heading);
-}
-
 int SIM_BattleMovement::WalkFrame() const {
   if (!unit || unit->sizeType != SIZE_MECH || !unit->visual) return 0;
   return std::clamp(unit->visual->walkFrame, 0, 2 * kGaitFrames - 1);
@@ -139,12 +135,6 @@ void SIM_BattleMovement::Turn(float wanted, bool wobble) {
   const float rate = unit->moduleManager ? unit->moduleManager->hullTurnRate : 0.0f;
   const float limit = rate * std::max(throttle, 0.5f) * frame;
   unit->SetHeading(TurnTowardsAngle(unit->heading, wanted, limit));
-  // A unit holding its heading keeps the cosine and sine it has.
-  if (!HasTrigFor(unit->heading)) {
-    SIM_BattleUnit::HeadingCosSin(unit->heading, &cosHeading, &sinHeading);
-    trigHeading = HeadingBits(unit->heading);
-    trigValid = true;
-  }
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }
 
@@ -181,6 +171,12 @@ void SIM_BattleMovement::SteerAndAdvance() {
     step = 0.0f;
     if (unit->pathManager) unit->pathManager->replanCounter = SIM_BattlePathManager::kReplanAtOnce;
     return;
+  }
+  // Worked out only for a unit that advances; one holding its heading keeps them.
+  if (!HasTrigFor(unit->heading)) {
+    SIM_BattleUnit::HeadingCosSin(unit->heading, &cosHeading, &sinHeading);
+    trigHeading = HeadingBits(unit->heading);
+    trigValid = true;
   }
   const float sh = sinHeading, ch = cosHeading;
   if (avoider) {

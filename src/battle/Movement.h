@@ -4,6 +4,7 @@
 // heading, and notices arrival and exit squares. Every movement has its own speed and
 // heading wobble, so units of one design never move in lock step.
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 class SIM_BattleUnit;
@@ -28,7 +29,11 @@ class SIM_BattleMovement {
   // A move order to (x, y) plus the formation offset: has target, throttle 1.
   void SetTarget(float x, float y);
   // Whether cosHeading and sinHeading are those of this heading, bit for bit.
-  bool HasTrigFor(float heading) const;
+  bool HasTrigFor(float heading) const {
+    uint32_t bits;
+    std::memcpy(&bits, &heading, sizeof bits);
+    return trigValid && trigHeading == bits;
+  }
 
   SIM_BattleUnit* unit = nullptr;
   std::unique_ptr<SIM_CollisionAvoider> avoider;  // soldiers only

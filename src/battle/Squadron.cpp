@@ -51,7 +51,9 @@ void SIM_BattleSquadron::AddMember(SIM_BattleUnit* soldier) {
 void SIM_BattleSquadron::RemoveMember(SIM_BattleUnit* soldier) {
   members.remove(soldier);
   livingMembers.remove(soldier);
-  pendingOrders.remove_if([soldier](const SIM_MemberOrder& o) { return o.member == soldier; });
+  pendingOrders.erase(std::remove_if(pendingOrders.begin(), pendingOrders.end(),
+                                     [soldier](const SIM_MemberOrder& o) { return o.member == soldier; }),
+                      pendingOrders.end());
   if (soldier && soldier->squadron == this) soldier->squadron = nullptr;
 }
 
@@ -106,24 +108,28 @@ void SIM_BattleSquadron::Update() {
   if (gone) return;
   SIM_Battle& battle = GetBattle();
   const float frame = battle.frameStep;
-  for (auto it = pendingOrders.begin(); it != pendingOrders.end();) {
-    it->elapsed += frame;
-    if (it->elapsed < it->delay) {
-      ++it;
+  // Orders still waiting close up in place as the due ones are carried out.
+  size_t kept = 0;
+  for (size_t i = 0; i < pendingOrders.size(); ++i) {
+    SIM_MemberOrder& o = pendingOrders[i];
+    o.elapsed += frame;
+    if (o.elapsed < o.delay) {
+      if (kept != i) pendingOrders[kept] = o;
+      ++kept;
       continue;
     }
-    SIM_BattleUnit* m = it->member;
+    SIM_BattleUnit* m = o.member;
     if (m && !m->removed) {
-      if (it->kind == SIM_MemberOrder::MOVE) {
-        if (m->movement) m->movement->SetTarget(it->x, it->y);
+      if (o.kind == SIM_MemberOrder::MOVE) {
+        if (m->movement) m->movement->SetTarget(o.x, o.y);
       } else {
         if (m->visual) m->visual->haltRequest = true;
         // The halt the request asks for: the soldier's throttle drops to 0.
         m->Stop();
       }
     }
-    it = pendingOrders.erase(it);
   }
+  pendingOrders.resize(kept);
   if (state == US_IN_EMPLACEMENT) {
     if (!centreComputed) {
       ComputeCentre();

@@ -4,6 +4,7 @@
 // soldiers one by one, each after its own short delay.
 #include <cstdint>
 #include <list>
+#include <vector>
 
 #include "battle/BattleUnit.h"
 
@@ -50,7 +51,8 @@ class SIM_BattleSquadron : public SIM_BattleUnit {
   std::list<SIM_BattleUnit*> members;
   std::list<SIM_BattleUnit*> livingMembers;
   bool gone = false;
-  std::list<SIM_MemberOrder> pendingOrders;
+  // In the order given; walked every frame, so kept in one block.
+  std::vector<SIM_MemberOrder> pendingOrders;
   void* emplacement = nullptr;
   bool centreComputed = false;
   float centreTimer = 0.0f;

@@ -11,30 +11,10 @@ namespace {
 float FoldFullTurn(float angle) { return angle >= 360.0f ? 0.0f : angle; }
 }  // namespace
 
-float AngleDifference(float a, float b) {
-  float d = std::fabs(a - b);
-  if (d > 180.0f) d = 360.0f - d;
-  return d;
-}
-
 bool IsTurnPositive(float from, float to) {
   float g = to - from;
   if (g < 0.0f) g += 360.0f;
   return g < 180.0f;
-}
-
-float TurnTowardsAngle(float current, float target, float step) {
-  if (step >= AngleDifference(current, target)) return target;
-  float g = target - current;
-  if (g < 0.0f) g += 360.0f;
-  if (step > g) step = g;
-  float result = g < 180.0f ? current + step : current - step;
-  if (result < 0.0f) {
-    result += 360.0f;
-  } else if (result >= 360.0f) {
-    result -= 360.0f;
-  }
-  return FoldFullTurn(result);
 }
 
 float HeadingDegrees(float x1, float y1, float x2, float y2) {

@@ -2,15 +2,34 @@
 // Angle, geometry and number-formatting helpers shared by the simulation and the
 // screens. Angles are degrees in [0, 360); heading 0 points up the screen
 // (negative y) and headings grow clockwise.
+#include <cmath>
 #include <cstddef>
 #include <string>
 
 // Unsigned difference of two angles folded into [0, 180].
-float AngleDifference(float a, float b);
+// (These two are inline: every unit calls them several times a frame.)
+inline float AngleDifference(float a, float b) {
+  float d = std::fabs(a - b);
+  if (d > 180.0f) d = 360.0f - d;
+  return d;
+}
 // True when turning from -> to is shorter going clockwise (positive).
 bool IsTurnPositive(float from, float to);
 // current turned toward target by at most step degrees, wrapped into [0, 360).
-float TurnTowardsAngle(float current, float target, float step);
+inline float TurnTowardsAngle(float current, float target, float step) {
+  if (step >= AngleDifference(current, target)) return target;
+  float g = target - current;
+  if (g < 0.0f) g += 360.0f;
+  if (step > g) step = g;
+  float result = g < 180.0f ? current + step : current - step;
+  if (result < 0.0f) {
+    result += 360.0f;
+  } else if (result >= 360.0f) {
+    result -= 360.0f;
+  }
+  // A tiny negative angle plus 360 rounds to exactly 360: kept below a full turn.
+  return result >= 360.0f ? 0.0f : result;
+}
 // Heading from the first point to the second: +x 90, +y 180, -x 270, -y 0.
 float HeadingDegrees(float x1, float y1, float x2, float y2);
 float Distance(float x1, float y1, float x2, float y2);

@@ -13,6 +13,7 @@
 #include "battle/BattleAI.h"
 #include "battle/BattleOutcome.h"
 #include "battle/BattleUnitManager.h"
+#include "battle/Movement.h"
 #include "battle/TargetedComponents.h"
 #include "engine/MathHelpers.h"
 #include "simdata/GlobalStats.h"
@@ -600,4 +601,38 @@ TEST(BattleUnit, KeptBearingFollowsEveryMoveOfEitherEnd) {
     EXPECT_EQ(Bits(u->turretFacing->wanted), Bits(HeadingDegrees(u->x, u->y, t->x, t->y)));
   }
   ResetAllSingletons();
+}
+
+// Hull points follow the heading the frame update leaves, whether the unit turned in
+// place or drove, and however many frames pass between two asks.
+TEST(BattleUnit, HullPointsTurnWithTheHeadingOfTheLastFrame) {
+  for (const int every : {1, 2, 3, 5}) {
+    SIM_Battle& battle = StartBareBattle();
+    Catalogue cat;
+    SIM_BattleUnit* u = AddUnit(cat.Design(cat.Hull("t", SIZETYPE_TANK, 1, 10.0f), {}), battle.playerArmy);
+    battle.Begin();
+    u->moduleManager->powerRatio = 0.1f;
+    u->moduleManager->speedValue = 0.0125f;
+    u->x = u->y = 500.0f;
+    // Close by and off to the side: the bearing keeps changing as the tank drives past.
+    u->MoveTo(560.0f, 420.0f);
+    u->state = US_TURNING;  // turns in place first, then drives while it turns on
+    int turnedInPlace = 0, drove = 0;
+    float lastHeading = u->heading;
+    for (int frame = 1; frame <= 60; ++frame) {
+      battle.Update();
+      (u->movement->step > 0.0f ? drove : turnedInPlace) += u->heading != lastHeading ? 1 : 0;
+      lastHeading = u->heading;
+      if (frame % every != 0) continue;
+      float c = 0.0f, s = 0.0f;
+      SIM_BattleUnit::HeadingCosSin(u->heading, &c, &s);
+      float wx = 0.0f, wy = 0.0f;
+      u->LocalToWorld(10.0f, -4.0f, &wx, &wy);
+      EXPECT_EQ(Bits(wx), Bits(c * 10.0f - s * -4.0f + u->x)) << every << " " << frame;
+      EXPECT_EQ(Bits(wy), Bits(c * -4.0f + s * 10.0f + u->y)) << every << " " << frame;
+    }
+    EXPECT_GT(turnedInPlace, 5) << every;
+    EXPECT_GT(drove, 5) << every;
+    ResetAllSingletons();
+  }
 }
