@@ -23,6 +23,9 @@ float DistSq(const SIM_BattleUnit* a, const SIM_BattleUnit* b) {
 }
 
 bool IsGoneState(int state) { return state == US_DESTROYED || state == US_GONE; }
+
+// A nearest search takes only candidates nearer than this (squared distance).
+constexpr float kNearestStart = 10000000.0f;
 }  // namespace
 
 SIM_TargetSelector::Candidates SIM_TargetSelector::candidates = SIM_TargetSelector::Candidates::kSquares;
@@ -100,8 +103,15 @@ void SIM_TargetSelector::Retarget() {
     noTarget = false;
   } else {
     noTarget = true;
-    // Nothing moved since the best search: its candidates serve the nearest search too.
-    FindNearestTarget(true);
+    // Nothing moved since the best search, which noted the nearest on its way; a
+    // comparing search still runs the nearest search itself and checks the two agree.
+    if (candidates == Candidates::kCompare) {
+      FindNearestTarget(true);
+      ++comparedSearches;
+      if (current != nearestSeen) ++differingSearches;
+    } else {
+      current = nearestSeen;
+    }
   }
 }
 
@@ -166,17 +176,32 @@ bool SIM_TargetSelector::ValidCandidate(const SIM_BattleUnit* unit, float* beari
   return BearingInArc(*bearing);
 }
 
-SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const {
+SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near,
+                                           SIM_BattleUnit** nearest) const {
   SIM_BattleUnit* best = nullptr;
   float bestScore = -1.0f;
   const float validSq = 1.5f * maxRangeSq;
   const bool arcApplies = ArcApplies();
+  float nearestSq = kNearestStart;
+  if (nearest) *nearest = nullptr;
   for (SIM_BattleUnit* u : units) {
     // Distance first: most candidates are too far to be valid, and this is cheap.
     const float m = DistSq(owner, u);
     // The bearing from the owner, worked out once per candidate when first needed.
     float bearing = -1.0f;
     if (m > validSq || !u->IsSingleUnit() || !ValidCandidate(u, &bearing)) continue;
+    int inArc = -1;  // not yet known
+    const auto arcOk = [&]() {
+      if (inArc < 0) {
+        if (arcApplies && bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+        inArc = !arcApplies || BearingInArc(bearing) ? 1 : 0;
+      }
+      return inArc == 1;
+    };
+    if (nearest && m < nearestSq && arcOk()) {
+      nearestSq = m;
+      *nearest = u;
+    }
     if (m > maxRangeSq) {
       if (m < 1.25f * maxRangeSq) *near = true;
       continue;
@@ -185,10 +210,7 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
       *near = true;
       continue;
     }
-    if (arcApplies) {
-      if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
-      if (!BearingInArc(bearing)) continue;
-    }
+    if (!arcOk()) continue;
     const float o = threatScoring ? (1.0f - 0.5f * ThreatValue(u)) * m : m;
     const float closeness = 1.0f - o / maxRangeSq;
     const float chance = weapon ? weapon->HitChance(u) : 0.0f;
@@ -211,7 +233,7 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
 SIM_BattleUnit* SIM_TargetSelector::NearestOf(const std::vector<SIM_BattleUnit*>& units,
                                               SIM_BattleUnit* start) const {
   SIM_BattleUnit* chosen = start;
-  float nearest = 10000000.0f;
+  float nearest = kNearestStart;
   const float validSq = 1.5f * maxRangeSq;
   const bool arcApplies = ArcApplies();
   for (SIM_BattleUnit* u : units) {
@@ -243,7 +265,7 @@ void SIM_TargetSelector::FindBestTarget() {
   std::vector<SIM_BattleUnit*>& units = Scratch(0);
   GatherCandidates(candidates == Candidates::kWholeArmy, &units);
   bool near = false;
-  SIM_BattleUnit* best = BestOf(units, &near);
+  SIM_BattleUnit* best = BestOf(units, &near, &nearestSeen);
   if (candidates == Candidates::kCompare) {
     std::vector<SIM_BattleUnit*>& all = Scratch(1);
     GatherCandidates(true, &all);

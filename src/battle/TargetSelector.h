@@ -67,8 +67,12 @@ class SIM_TargetSelector {
   // IsValid for a candidate already known to be within 1.5 x the maximum range; sets
   // bearing when it had to work it out.
   bool ValidCandidate(const SIM_BattleUnit* unit, float* bearing) const;
+  // The nearest valid candidate the last best search passed over.
+  SIM_BattleUnit* nearestSeen = nullptr;
   // The scored choice among the candidates; near is set when an enemy marked near.
-  SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near) const;
+  // With nearest, also what NearestOf(units, nullptr) would choose, in the same pass.
+  SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near,
+                         SIM_BattleUnit** nearest = nullptr) const;
   // The nearest valid candidate, or start when none is nearer than the start value.
   SIM_BattleUnit* NearestOf(const std::vector<SIM_BattleUnit*>& units, SIM_BattleUnit* start) const;
 };

@@ -156,6 +156,33 @@ TEST_F(SearchFixture, TiesGoToTheEnemyEarlierInTheArmy) {
   EXPECT_EQ(SIM_TargetSelector::differingSearches, 0);
 }
 
+// With nothing to score in range, a weapon's search falls back to the nearest enemy it
+// may take: an enemy just past the range behind a mech is outside its arc, so the mech
+// takes the farther one ahead; a tank turns all round and takes the one behind.
+TEST_F(SearchFixture, WithNothingInRangeTheNearestWithinTheArcIsTaken) {
+  const struct {
+    int sizeType;
+    bool takesBehind;
+  } cases[] = {{SIZETYPE_MECH, false}, {SIZETYPE_TANK, true}};
+  float x = 1000.0f;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sizeType == SIZETYPE_MECH ? "mech" : "tank");
+    x += 5000.0f;  // each case on its own ground
+    SIM_BattleUnit* shooter = Place(c.sizeType, battle->playerArmy, x, 1000.0f, 0.0f);
+    SIM_BattleUnit* behind = Place(SIZETYPE_TANK, battle->opponentArmy, x, 1530.0f, 0.0f);
+    SIM_BattleUnit* ahead = Place(SIZETYPE_TANK, battle->opponentArmy, x, 420.0f, 0.0f);
+    SIM_TargetSelector* sel = nullptr;
+    for (SIM_TargetSelector* t : SelectorsOf(battle->playerArmy))
+      if (t->owner == shooter) sel = t;
+    ASSERT_NE(sel, nullptr);
+    sel->current = nullptr;
+    sel->searchTimer = 1.0e9f;  // a search is due
+    sel->Update();
+    EXPECT_TRUE(sel->noTarget);
+    EXPECT_EQ(shooter->target, c.takesBehind ? behind : ahead);
+  }
+}
+
 // A unit that walked into range since the last search is found by the next one: the
 // squares follow the frame update, and units that joined the army count at once.
 TEST_F(SearchFixture, SquaresFollowUnitsThatMovedOrJoined) {
