@@ -14,6 +14,7 @@
 #include "battlehud/LiveUnits.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/UnitVisuals.h"
 #include "effects/EffectsCommon.h"
 #include "effects/PostProcessing.h"
 #include "engine/ErrorReporting.h"
@@ -204,6 +205,18 @@ int GUI_BS_HealthDisc::Arcs(float internalFraction, float armourFraction, float 
   return n;
 }
 
+namespace {
+// The radius round the unit's screen position its body will cover opaquely this frame.
+float CoveredByBody(const SIM_BattleUnit* unit) {
+  auto* visual = dynamic_cast<GUI_BS_Unit*>(unit->visual.get());
+  if (!visual || visual->sprites.empty()) return 0.0f;
+  // Only a visual the unit manager draws covers anything.
+  const std::vector<GUI_BS_Unit*>& drawn = GUI_BS_UnitManager::Instance().units;
+  if (std::find(drawn.begin(), drawn.end(), visual) == drawn.end()) return 0.0f;
+  return visual->CoveredRadius();
+}
+}  // namespace
+
 bool GUI_BS_HealthDisc::Draw(const HudLiveUnits& live, const SIM_BattleUnit* unit, bool* drawn) {
   if (drawn) *drawn = false;
   if (!HudUnitShowable(live, unit)) return false;
@@ -216,8 +229,15 @@ bool GUI_BS_HealthDisc::Draw(const HudLiveUnits& live, const SIM_BattleUnit* uni
   const int n = disc.Arcs(m->healthFraction, m->armourFraction, m->shieldFraction, map.zoom, arcs);
   float sx, sy;
   HudWorldToScreen(unit->x, unit->y, &sx, &sy);
-  for (int i = 0; i < n; ++i)
-    HudFan(sx, sy, disc.radius * map.zoom, arcs[i].from, arcs[i].sweep, arcs[i].triangles, arcs[i].colour);
+  // The unit's own opaque art, drawn later, covers the middle of its disc: only the ring
+  // round it would show.
+  const float outer = disc.radius * map.zoom, inner = std::min(CoveredByBody(unit), outer);
+  for (int i = 0; i < n; ++i) {
+    if (inner > 0.0f)
+      HudBand(sx, sy, inner, outer, arcs[i].from, arcs[i].sweep, arcs[i].triangles, arcs[i].colour);
+    else
+      HudFan(sx, sy, outer, arcs[i].from, arcs[i].sweep, arcs[i].triangles, arcs[i].colour);
+  }
   if (drawn) *drawn = n > 0;
   return true;
 }

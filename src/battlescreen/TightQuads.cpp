@@ -318,13 +318,15 @@ ShownOutline ShownOutlineOf(platform::Texture* texture, float u0, float v0, floa
 }
 
 void QueueTightOctagon(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {
-  platform::Texture* texture = sprite.texture ? sprite.texture->Texture() : nullptr;
+  QueueTightOctagon(sprite.v, sprite.texture ? sprite.texture->Texture() : nullptr, alphaAbove, lodBias);
+}
+
+void QueueTightOctagon(const GVertex q[4], platform::Texture* texture, int alphaAbove, float lodBias) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   if (!texture) {
-    vb.AddVertices(sprite.v, 4);
+    vb.AddVertices(q, 4);
     return;
   }
-  const GVertex* q = sprite.v;
   const ShownOutline o = ShownOutlineOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, alphaAbove,
                                         FilterReach(TexelsPerPixel(q, texture), lodBias));
   const ShownPart& p = o.box;

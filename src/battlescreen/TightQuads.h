@@ -49,6 +49,9 @@ ShownOutline ShownOutlineOf(platform::Texture* texture, float u0, float v0, floa
 // middle and bottom bands), texture coordinates to match, so every pixel drawn gets what
 // the whole quad would have given it.
 void QueueTightOctagon(const CTexturedSprite& sprite, int alphaAbove, float lodBias = 0.0f);
+// The same for a quad drawn with a texture it does not hold itself.
+void QueueTightOctagon(const GVertex quad[4], platform::Texture* texture, int alphaAbove,
+                       float lodBias = 0.0f);
 // The largest rectangle of the cell (u0, v0)-(u1, v1) whose texels are all opaque (alpha
 // 255), shrunk by 'inset' texels on each side; empty (right <= left) when there is none
 // or the texture cannot be read.

@@ -8,6 +8,7 @@
 #include "battle/Projectiles.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/TightQuads.h"
 #include "effects/EffectsCommon.h"
 #include "effects/FixedBlockPool.h"
 #include "effects/HeatEmitters.h"
@@ -69,7 +70,12 @@ void SmokePuff::Update(float e) {
 }
 
 void SmokePuff::Draw() const {
-  if (alive && quad && InView()) GetGlobalVertexBuffer().AddVertices(quad, 4);
+  if (!alive || !quad || !InView()) return;
+  // A puff is round: the corners of its cell hold nothing, and in a late fight the
+  // puffs of every trail would pay for them.
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  CLoadedTexture* texture = vb.CurrentTexture();
+  QueueTightOctagon(quad, texture ? texture->Texture() : nullptr, 0);
 }
 
 // ---- Trails ----

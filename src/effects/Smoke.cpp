@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "battlescreen/BattleMap.h"
+#include "battlescreen/TightQuads.h"
 #include "effects/EffectsCommon.h"
 #include "effects/HeatEmitters.h"
 #include "engine/D3DEngine.h"
@@ -143,6 +144,8 @@ void GUI_BS_DriftingSmoke::Draw() {
   highestUsed = highest;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   D3DEngine& e = GetRenderDevice();
+  // A puff is round: its cell's corners hold nothing, for the shadow or the smoke.
+  platform::Texture* tex = texture ? texture->Texture() : nullptr;
   if (SIM_Options::Get().GetFloat("SHADOWS") != 0.0f) {
     vb.Flush();
     platform::Device* d = e.Device();
@@ -151,7 +154,7 @@ void GUI_BS_DriftingSmoke::Draw() {
       GUI_BS_DriftingSmokeSprite& s = sprites[size_t(i)];
       if (!s.active || !QuadOnScreen(s.shadow)) continue;
       s.shadow.SetColour(static_cast<uint32_t>(s.alpha * 128.0f) << 24);
-      vb.AddVertices(s.shadow.v, 4);
+      QueueTightOctagon(s.shadow.v, tex, 0, 1.8f);
     }
     vb.Flush();
     if (d) d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(0.0f));
@@ -160,7 +163,7 @@ void GUI_BS_DriftingSmoke::Draw() {
     GUI_BS_DriftingSmokeSprite& s = sprites[size_t(i)];
     if (!s.active || !QuadOnScreen(s.smoke)) continue;
     s.smoke.SetColour(WhiteAlpha(s.alpha));
-    vb.AddVertices(s.smoke.v, 4);
+    QueueTightOctagon(s.smoke.v, tex, 0);
   }
   vb.Flush();
   vb.blendMode = 2;

@@ -26,14 +26,17 @@
 #include "battlehud/BattleHud.h"
 #include "battlehud/BuildingMenu.h"
 #include "battlehud/DeploymentDropper.h"
+#include "battlehud/HudBatch.h"
 #include "battlehud/LiveUnits.h"
 #include "battlehud/PostBattleUnlock.h"
 #include "battlehud/StatsDialog.h"
 #include "battlehud/UnitOverlays.h"
+#include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/UnitSceneFixture.h"
+#include "battlescreen/UnitVisuals.h"
 #include "effects/BattleEffects.h"
 #include "effects/Explosions.h"
 #include "engine/D3DEngine.h"
@@ -359,6 +362,115 @@ TEST_F(DeploymentGLTest, NightFightWithTheOverlaysOn) {
   EXPECT_EQ(white, 0);
   EXPECT_GE(arcsInColour, arcs / 2);
   Shot("night");
+}
+
+// The player's tanks fight by day with their health shown: each disc is drawn as the ring
+// round the middle its tank's opaque hull will cover, and the picture is the one the
+// whole discs give.
+TEST_F(DeploymentGLTest, HealthDiscsLeaveOutTheMiddleTheirTanksCover) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  std::vector<SIM_UnitDesign*> tanks;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (d->GetSizeType() == 2) tanks.push_back(d);
+  ASSERT_FALSE(tanks.empty());
+  std::vector<const SIM_MapSquare*> attack;
+  for (const auto& sq : scenario->grid)
+    if (sq && sq->kind != SIM_MapSquare::KIND_EMPLACEMENT && sq->attackerFlag) attack.push_back(sq.get());
+  ASSERT_GE(attack.size(), 4u);
+  for (size_t i = 0; i < 4; ++i)
+    battle.playerArmy->DeployDesign(attack[i]->column, attack[i]->row, tanks[i % tanks.size()], 1,
+                                    45.0f * float(i), false);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = 0.8f;
+  map.centreX = (attack[0]->centreX + attack[3]->centreX) * 0.5f;
+  map.centreY = (attack[0]->centreY + attack[3]->centreY) * 0.5f;
+  GetInputManager().x = 900;
+  GetInputManager().y = 300;
+  BattleViewFlags& flags = GetBattleViewFlags();
+  flags.showHealth = true;
+  Frame();
+  GetBattleScreen().StartFighting();
+  ASSERT_EQ(battle.state, BATTLE_RUNNING);
+  for (int i = 0; i < 10; ++i) Frame();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Frame();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name.find("health discs") != std::string::npos) drawn += entry.pixels;
+  // What the whole discs cover: each a fan of triangles round its tank.
+  const platform::Rect screen{0, 0, 1024, 768};
+  uint64_t whole = 0;
+  int onScreen = 0;
+  std::vector<const SIM_BattleUnit*> shown;
+  for (const SIM_BattleUnit* u : battle.playerArmy->allUnits) {
+    if (!HealthDiscWanted(u, true)) continue;
+    const GUI_BS_HealthDisc disc(u);
+    float sx, sy;
+    HudWorldToScreen(u->x, u->y, &sx, &sy);
+    const float r = disc.radius * map.zoom;
+    if (sx < r || sy < r || sx > 1024.0f - r || sy > 768.0f - r) continue;
+    ++onScreen;
+    shown.push_back(u);
+    const int n = disc.Segments(map.zoom);
+    std::vector<float> xy;
+    for (int k = 0; k < n; ++k) {
+      const float a0 = 6.2831853f * float(k) / float(n), a1 = 6.2831853f * float(k + 1) / float(n);
+      for (float v : {sx, sy, sx + std::sin(a0) * r, sy - std::cos(a0) * r, sx + std::sin(a1) * r,
+                      sy - std::cos(a1) * r})
+        xy.push_back(v);
+    }
+    whole += platform::CoveredPixels(platform::PrimitiveType::TriangleList, xy, screen);
+  }
+  ASSERT_GE(onScreen, 3) << "the tanks' discs are in view";
+  EXPECT_GT(drawn, whole / 3) << "the discs were drawn";
+  EXPECT_LT(double(drawn), double(whole) * 0.95) << "the middles under the hulls were drawn";
+  // The discs then the tanks over black: the game's rings, and whole discs in their place.
+  D3DEngine& e = GetRenderDevice();
+  auto draw = [&](bool wholeDiscs) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    if (wholeDiscs) {
+      HudBeginKind(nullptr, 0);
+      for (const SIM_BattleUnit* u : battle.playerArmy->allUnits) {
+        if (!HealthDiscWanted(u, true) || !u->moduleManager) continue;
+        const GUI_BS_HealthDisc disc(u);
+        std::array<GUI_BS_HealthDisc::Arc, 4> arcs;
+        const SIM_ModuleManager* m = u->moduleManager.get();
+        const int n = disc.Arcs(m->healthFraction, m->armourFraction, m->shieldFraction, map.zoom, arcs);
+        float sx, sy;
+        HudWorldToScreen(u->x, u->y, &sx, &sy);
+        for (int i = 0; i < n; ++i)
+          HudFan(sx, sy, disc.radius * map.zoom, arcs[size_t(i)].from, arcs[size_t(i)].sweep,
+                 arcs[size_t(i)].triangles, arcs[size_t(i)].colour);
+      }
+      HudEndKind();
+    } else {
+      EXPECT_GE(DrawHealthDiscs(), onScreen);
+    }
+    GUI_BS_UnitManager::Instance().DrawAll();
+    GetGlobalVertexBuffer().Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    e.Device()->ReadPixels(nullptr, screen, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  const std::vector<uint32_t> full = draw(true), ringed = draw(false), again = draw(true);
+  ASSERT_EQ(full.size(), ringed.size());
+  ASSERT_EQ(full, again) << "the tanks draw the same twice";
+  size_t differ = 0;
+  for (size_t i = 0; i < full.size(); ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(full[i] >> shift & 0xFF) - int(ringed[i] >> shift & 0xFF)) > 1) {
+        ++differ;
+        break;
+      }
+  EXPECT_EQ(differ, 0u) << "pixels of a disc lost where its tank does not cover it";
 }
 
 // A night battle with the player's building among its tanks: a right click on the

@@ -354,6 +354,84 @@ TEST_F(BattleMomentGLTest, CloudsDrawTheirPuffsWithoutTheEmptyCornersOfTheirCell
   }
 }
 
+// A missile's smoke trail: each round puff is drawn over the outline of its art, not its
+// whole cell, and the trail looks as the whole quads draw it.
+TEST_F(BattleMomentGLTest, RocketTrailPuffsAreDrawnWithoutTheEmptyCornersOfTheirCells) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_TRUE(StartAt("desert_pass"));
+  missile.alive = true;
+  missile.heading = 270.0f;
+  missile.x = cx + 260.0f;
+  missile.y = cy + 40.0f;
+  trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
+  trail->Start(&missile);
+  for (int frame = 1; frame <= 30; ++frame) {
+    missile.x -= 12.0f;
+    trail->Advance(12.0f);
+    Step();
+  }
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Step();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name.find("rocket trails") != std::string::npos) drawn += entry.pixels;
+  CLoadedTexture* sheet = GUI_BS_RocketTrailManager::Instance().texture;
+  ASSERT_TRUE(sheet && sheet->Texture());
+  std::vector<GVertex> quads;
+  uint64_t whole = 0;
+  for (const SmokePuff& p : trail->puffs) {
+    if (!p.alive || !p.InView()) continue;
+    whole += QuadPixels(p.quad);
+    for (int k = 0; k < 4; ++k) {
+      quads.push_back(p.quad[k]);
+      quads.back().colour = 0xFFFFFFFFu;  // every texel at full strength
+    }
+  }
+  ASSERT_GT(quads.size(), 4u * 100u) << "the trail has its puffs";
+  EXPECT_GT(drawn, whole / 3) << "the puffs were drawn";
+  // The puffs' soft edges reach far into their cells: the corners are a few hundredths.
+  EXPECT_LT(double(drawn), double(whole) * 0.995) << "the puffs' empty corners were drawn";
+  // The whole trail, its whole quads then the game's own puffs, white over black.
+  D3DEngine& e = GetRenderDevice();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  auto draw = [&](bool wholeQuads) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    e.SetNormalBlend();
+    vb.blendMode = 0;
+    vb.SetTexture(sheet);
+    for (SmokePuff& p : trail->puffs) {
+      if (!p.alive || !p.InView()) continue;
+      for (int k = 0; k < 4; ++k) p.quad[k].colour = 0xFFFFFFFFu;
+      if (wholeQuads)
+        vb.AddVertices(p.quad, 4);
+      else
+        p.Draw();
+    }
+    vb.Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  const std::vector<uint32_t> full = draw(true), outlined = draw(false);
+  ASSERT_EQ(full.size(), outlined.size());
+  size_t lit = 0, differ = 0;
+  for (size_t i = 0; i < full.size(); ++i) {
+    lit += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(full[i] >> shift & 0xFF) - int(outlined[i] >> shift & 0xFF)) > 1) {
+        ++differ;
+        break;
+      }
+  }
+  EXPECT_GT(lit, 2000u) << "the trail shows";
+  EXPECT_EQ(differ, 0u) << "pixels of the trail lost with a corner";
+}
+
 TEST_F(BattleMomentGLTest, TheSameMomentLightsNightCitadelThenNightVisionFlickersIn) {
   ZT_REQUIRE_GL(gl_);
   ASSERT_TRUE(StartAt("night_citadel"));
