@@ -441,7 +441,7 @@ class MainMenuAt1280Test : public MainMenuTest {
 // and the sky around the logo would add a screen's worth or more.
 TEST_F(MainMenuAt1280Test, AnIdleFrameTouchesUnderTwoAndAHalfScreensWorth) {
   Game& game = GetGame();
-  AdvanceMs(2000);  // past the opening fade
+  AdvanceMs(2000);   // past the opening fade
   game.DrawFrame();  // the first frame makes the backdrop
   const uint64_t screen = 1280u * 1024u;
   for (int frame = 0; frame < 10; ++frame) {

@@ -194,7 +194,7 @@ bool InsideStrip(const platform::DrawRecord& d, float x, float y) {
     const float d1 = (bx - ax) * (y - ay) - (by - ay) * (x - ax);
     const float d2 = (cx - bx) * (y - by) - (cy - by) * (x - bx);
     const float d3 = (ax - cx) * (y - cy) - (ay - cy) * (x - cx);
-    const bool negative = d1 < 0.0f || d2 < 0.0f || d3 < 0.0f, positive = d1 > 0.0f || d2 > 0.0f || d3 > 0.0f;
+    const bool negative = d1 < 0.0f || d2 < 0.0f || d3<0.0f, positive = d1> 0.0f || d2 > 0.0f || d3 > 0.0f;
     if (!(negative && positive)) return true;
   }
   return false;
