@@ -29,16 +29,12 @@ constexpr int kCloudSheetSide = 512;
 
 using CellOutline = GUI_TitleBackdrop::CellOutline;
 
-// Texels beyond the art that filtering reaches: one for bilinear sampling (a sheet without
-// mip levels, or one drawn at least its size), else one texel of the coarsest level used.
-int FilterReach(const platform::Texture& texture, float texelsPerPixel) {
-  if (texture.Levels() <= 1 || !(texelsPerPixel > 1.0f) || !std::isfinite(texelsPerPixel)) return 1;
-  const int level = std::min({texture.Levels() - 1, 8, int(std::ceil(std::log2(texelsPerPixel)))});
-  return (1 << level) + 1;
-}
+// Bilinear sampling picks up a texel up to one texel away from its centre.
+constexpr int kFilterReach = 1;
 
 // The outline of the cell's shown texels (alpha above 0), widened by the filter's reach.
-CellOutline MeasureOutline(platform::Texture* texture, const platform::Rect& cell, int reach) {
+CellOutline MeasureOutline(platform::Texture* texture, const platform::Rect& cell) {
+  constexpr int reach = kFilterReach;
   CellOutline outline;
   platform::Device* device = GetRenderDevice().Device();
   std::vector<uint32_t> argb;
@@ -228,11 +224,13 @@ const CellOutline& GUI_TitleBackdrop::OutlineOf(const CTexturedSprite& sprite) {
   const float down = std::hypot(v[2].x - v[0].x, v[2].y - v[0].y);
   const float texelsPerPixel = std::max(across > 0.0f ? float(cell.right - cell.left) / across : 0.0f,
                                         down > 0.0f ? float(cell.bottom - cell.top) / down : 0.0f);
-  const int reach = FilterReach(*texture, texelsPerPixel);
+  // Drawn smaller than its size, a sheet's mip levels spread its art as far as they were
+  // made to: only plain bilinear sampling is outlined.
+  if (texture->Levels() > 1 && !(texelsPerPixel <= 1.0f)) return kWhole;
   const auto key =
-      std::make_tuple(static_cast<const void*>(texture), cell.left, cell.top, cell.right, cell.bottom, reach);
+      std::make_tuple(static_cast<const void*>(texture), cell.left, cell.top, cell.right, cell.bottom);
   auto found = outlines_.find(key);
-  if (found == outlines_.end()) found = outlines_.emplace(key, MeasureOutline(texture, cell, reach)).first;
+  if (found == outlines_.end()) found = outlines_.emplace(key, MeasureOutline(texture, cell)).first;
   return found->second;
 }
 

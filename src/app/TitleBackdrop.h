@@ -55,7 +55,7 @@ class GUI_TitleBackdrop {
   // Whether the (opaque) picture covers the whole screen.
   bool CoversScreen() const;
 
-  // The outline of the cell a sprite shows (measured once per texture, cell and filter reach).
+  // The outline of the cell a sprite shows (measured once per texture and cell).
   const CellOutline& OutlineOf(const CTexturedSprite& sprite);
   // Draws the sprite as its outline: the same pixels as the whole quad where its art shows.
   void DrawOutlined(CTexturedSprite& sprite);
@@ -72,7 +72,7 @@ class GUI_TitleBackdrop {
   CTexturedSprite picture_;  // "titlescreen.jpg"
   Cloud clouds_[kCloudCount];
   std::uint64_t lastUpdate_ = 0;  // milliseconds
-  std::map<std::tuple<const void*, int, int, int, int, int>, CellOutline> outlines_;
+  std::map<std::tuple<const void*, int, int, int, int>, CellOutline> outlines_;
   LayerPixels lastPixels_;
   float screenW_ = 0.0f;
   float screenH_ = 0.0f;

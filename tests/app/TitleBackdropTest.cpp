@@ -328,6 +328,28 @@ TEST_F(TitleBackdropTest, TheMenuDrawsPlainTexelsAndLeavesTheBattlesCloudSheetAs
   EXPECT_GT(battleSheet->Levels(), 1);
 }
 
+// Sampled from its mip levels, a sheet's art reaches as far as the levels were made to:
+// such a sprite is drawn whole; at its own size or larger it is outlined.
+TEST_F(TitleBackdropTest, ASheetSampledFromItsMipLevelsIsDrawnWhole) {
+  GUI_TitleBackdrop backdrop;
+  // The battle's cloud sheet: 512-texel cells with a mip chain.
+  CTexturedSprite sprite;
+  sprite.SetTextureByName("clouds.dds");
+  ASSERT_NE(sprite.texture->Texture(), nullptr);
+  ASSERT_GT(sprite.texture->Texture()->Levels(), 1);
+  SetSpriteFrameSquare(1, &sprite, 4);
+  struct Case {
+    float side;
+    bool whole;
+  } cases[] = {{256.0f, true}, {511.0f, true}, {512.0f, false}, {700.0f, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.side);
+    sprite.SetSize(c.side, c.side);
+    sprite.SetPosition(512.0f, 384.0f);
+    EXPECT_EQ(backdrop.OutlineOf(sprite).whole, c.whole);
+  }
+}
+
 class TitleBackdropWithoutArtTest : public MenuTest {
  protected:
   void SetUp() override {
