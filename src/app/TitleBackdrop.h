@@ -19,7 +19,7 @@ class GUI_TitleBackdrop {
   // leaves out the transparent rest, which a software rasteriser pays for like any pixel.
   struct CellOutline {
     static constexpr int kBands = 16;
-    bool whole = true;  // the art could not be read: draw the whole cell
+    bool whole = true;  // not outlined (art unreadable, mirrored or from mip levels): drawn whole
     float t[kBands + 1] = {};
     float left[kBands + 1] = {};
     float right[kBands + 1] = {};
@@ -30,7 +30,7 @@ class GUI_TitleBackdrop {
   };
 
   struct Cloud {
-    CTexturedSprite sprite;  // "clouds.dds", one frame of its 2 by 2 sheet
+    CTexturedSprite sprite;  // a half-size copy of "clouds.dds", one frame of its 2 by 2 sheet
     float angle = 0.0f;      // degrees
     float turn = 0.0f;       // degrees per update
     float speedX = 0.0f;     // pixels per step unit
