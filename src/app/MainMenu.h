@@ -35,7 +35,7 @@ class GUI_MainMenu : public GUI_GameModeBase, public GUIButtonList {
   void OnWheelDown() override;
   // Idle, only the clouds drift: 25 to 50 pixels a second, soft and 500 to 700 pixels
   // across, so five frames a second keep them moving. Each menu frame fills the screen
-  // about three times over; on a software renderer that is a core at ten a second.
+  // about twice over; on a software renderer every frame drawn is paid for in full.
   int IdleFrameIntervalMs() const override { return kIdleFrameMs; }
   static constexpr int kIdleFrameMs = 200;
   // The title picture covers the screen (at the usual screen shapes).

@@ -2,6 +2,8 @@
 // The picture behind the menu-style screens: the full-screen title picture with sixteen
 // slowly drifting, turning clouds over it and, on the main menu, the game's logo.
 #include <cstdint>
+#include <map>
+#include <tuple>
 
 #include "engine/Sprites.h"
 
@@ -11,8 +13,24 @@ class GUI_TitleBackdrop {
   static constexpr uint32_t kCloudColour = 0x908A7D6D;
   static constexpr int kMaxCloudStepMs = 32;  // a long pause moves the clouds at most this far
 
+  // The part of a texture cell whose texels show, as a stack of bands down the cell: at
+  // each band edge, how far left and right the art (and the filter's reach around it) goes,
+  // in fractions of the cell. Drawn as one strip, it shows what the whole cell shows and
+  // leaves out the transparent rest, which a software rasteriser pays for like any pixel.
+  struct CellOutline {
+    static constexpr int kBands = 16;
+    bool whole = true;  // not outlined (art unreadable, mirrored or from mip levels): drawn whole
+    float t[kBands + 1] = {};
+    float left[kBands + 1] = {};
+    float right[kBands + 1] = {};
+  };
+  // What the last Draw touched, layer by layer (the device's drawn pixels).
+  struct LayerPixels {
+    std::uint64_t picture = 0, clouds = 0, logo = 0;
+  };
+
   struct Cloud {
-    CTexturedSprite sprite;  // "clouds.dds", one frame of its 2 by 2 sheet
+    CTexturedSprite sprite;  // a half-size copy of "clouds.dds", one frame of its 2 by 2 sheet
     float angle = 0.0f;      // degrees
     float turn = 0.0f;       // degrees per update
     float speedX = 0.0f;     // pixels per step unit
@@ -37,6 +55,12 @@ class GUI_TitleBackdrop {
   // Whether the (opaque) picture covers the whole screen.
   bool CoversScreen() const;
 
+  // The outline of the cell a sprite shows (measured once per texture and cell).
+  const CellOutline& OutlineOf(const CTexturedSprite& sprite);
+  // Draws the sprite as its outline: the same pixels as the whole quad where its art shows.
+  void DrawOutlined(CTexturedSprite& sprite);
+  const LayerPixels& LastDrawPixels() const { return lastPixels_; }
+
   const CTexturedSprite& Logo() const { return logo_; }
   const CTexturedSprite& Picture() const { return picture_; }
   const Cloud& CloudAt(int i) const { return clouds_[i]; }
@@ -48,6 +72,8 @@ class GUI_TitleBackdrop {
   CTexturedSprite picture_;  // "titlescreen.jpg"
   Cloud clouds_[kCloudCount];
   std::uint64_t lastUpdate_ = 0;  // milliseconds
+  std::map<std::tuple<const void*, int, int, int, int>, CellOutline> outlines_;
+  LayerPixels lastPixels_;
   float screenW_ = 0.0f;
   float screenH_ = 0.0f;
 };

@@ -174,6 +174,40 @@ CLoadedTexture* FindOrLoadTextureAtSize(const std::string& name, int width, int 
   return handle;
 }
 
+CLoadedTexture* FindOrLoadTextureCopyAtSize(const std::string& name, int width, int height) {
+  D3DEngine& e = GetRenderDevice();
+  if (name.empty() || !e.Device() || !SafeTextureName(name) || width <= 0 || height <= 0)
+    return FindOrLoadTexture(name);
+  // Not a loadable file name (the space and brackets), so it never collides with one.
+  const std::string key = name + " (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+  if (!e.FindNamedTexture(key.c_str())) {
+    const std::string file = NormalizeSlashes(TextureFileFor(name));
+    for (const std::string& folder : e.TextureFolders()) {
+      const std::string path = folder + "/" + file;
+      if (!FileExists(path)) continue;
+      auto tex = std::make_unique<GTexture9>(key);
+      std::string reason;
+      platform::HRESULT hr =
+          platform::CreateTextureFromFileAtSize(*e.Device(), path, width, height, &tex->texture, &reason);
+      if (platform::Failed(hr) || !tex->texture) {
+        if (!reason.empty()) LogError((path + ": " + reason).c_str());
+        tex->texture.reset();
+      } else {
+        tex->format = tex->texture->GetFormat();
+      }
+      // Added even when it failed, so a bad file is not decoded again.
+      e.AddTexture(std::move(tex));
+      break;
+    }
+  }
+  GTexture9* made = e.FindNamedTexture(key.c_str());
+  if (!made || !made->Get()) return FindOrLoadTexture(name);
+  CLoadedTexture* handle = FindOrLoadTexture(key);
+  // After a device reset the handle's old texture is gone: follow the list entry.
+  handle->texture = made->Get();
+  return handle;
+}
+
 void GetTexture(const std::string& name, CLoadedTexture** out) {
   if (out) *out = FindOrLoadTexture(name);
 }

@@ -59,6 +59,10 @@ CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name);
 // mip chain, under its own name (a held copy of another size is replaced); loaded as
 // usual when it cannot be made so.
 CLoadedTexture* FindOrLoadTextureAtSize(const std::string& name, int width, int height);
+// The same shrunk picture held beside the file's own texture (as a second list entry named
+// after the size), for one screen that draws art others draw at other sizes with their mip
+// chain. Falls back to FindOrLoadTexture(name) when it cannot be made.
+CLoadedTexture* FindOrLoadTextureCopyAtSize(const std::string& name, int width, int height);
 void GetTexture(const std::string& name, CLoadedTexture** out);
 std::string GetTextureName(const CLoadedTexture* handle);
 

@@ -20,6 +20,7 @@
 #include "app/Game.h"
 #include "app/GameModes.h"
 #include "app/MainMenu.h"
+#include "app/TitleBackdrop.h"
 #include "app/Transition.h"
 #include "engine/Folders.h"
 #include "engine/GUI_BaseElement.h"
@@ -426,6 +427,34 @@ TEST_F(MainMenuTest, LeftIdleItDrawsFiveFramesASecondWithoutAClearUnderItsPictur
   AdvanceMs(Game::kIdleAfterMs + 1000);
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
   EXPECT_FALSE(game.SkipIdleFrame(ClockMilliseconds()));
+}
+
+// On the screen the menu's figures are taken at.
+class MainMenuAt1280Test : public MainMenuTest {
+ protected:
+  int ScreenW() const override { return 1280; }
+  int ScreenH() const override { return 1024; }
+};
+
+// Every idle frame costs the software rasteriser its pixels: the picture once, then the
+// clouds and the logo only where their art shows. Drawn whole, the clouds' clear corners
+// and the sky around the logo would add a screen's worth or more.
+TEST_F(MainMenuAt1280Test, AnIdleFrameTouchesUnderTwoAndAHalfScreensWorth) {
+  Game& game = GetGame();
+  AdvanceMs(2000);   // past the opening fade
+  game.DrawFrame();  // the first frame makes the backdrop
+  const uint64_t screen = 1280u * 1024u;
+  for (int frame = 0; frame < 10; ++frame) {
+    SCOPED_TRACE(frame);
+    AdvanceMs(GUI_MainMenu::kIdleFrameMs);
+    game.DrawFrame();
+    const platform::FrameCounters& counters = device->LastFrameCounters();
+    EXPECT_LT(counters.PixelsTouched(), 5 * screen / 2);
+    EXPECT_GE(counters.PixelsTouched(), screen) << "the picture covers the screen";
+    const GUI_TitleBackdrop::LayerPixels& layers = GetTitleBackdrop().LastDrawPixels();
+    EXPECT_GT(layers.clouds, screen / 4) << "the clouds are drawn";
+    EXPECT_GT(layers.logo, 0u) << "the logo is drawn";
+  }
 }
 
 // The loop's rest between idle frames: the fake clock moves by what was asked for, unless

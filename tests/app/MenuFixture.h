@@ -63,8 +63,8 @@ class MenuTest : public zt_test::NullDeviceTest {
     return n;
   }
   // Draws since the last ClearRecord that bound this named texture on stage 0.
-  int DrawsWith(const std::string& textureName) const {
-    platform::Texture* t = FindTexture(textureName);
+  int DrawsWith(const std::string& textureName) const { return DrawsWith(FindTexture(textureName)); }
+  int DrawsWith(const platform::Texture* t) const {
     int n = 0;
     for (const auto& d : device->draws)
       if (t && d.textures[0] == t) ++n;

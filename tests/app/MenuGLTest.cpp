@@ -4,17 +4,20 @@
 // picture, logo and version text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/GUI_GameModeBase.h"
 #include "app/Game.h"
+#include "app/TitleBackdrop.h"
 #include "app/Transition.h"
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "engine/Random.h"
 #include "engine/Singletons.h"
+#include "engine/Sprites.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
 #include "engine/Timer.h"
@@ -190,6 +193,52 @@ TEST_F(MainMenuGLTest, TheMenuMatchesItsReferencePicture) {
   zt_test::ExpectMatchesReference(actual, 1024, 768,
                                   zt_test::TestSourceDir() + "/app/reference/main_menu.png",
                                   zt_test::BuildDir() + "/menu_main_menu_actual.png");
+}
+
+// The clouds and the logo are drawn only where their art shows; what the player sees of
+// them is exactly what their whole pictures show.
+TEST_F(MainMenuGLTest, TheCloudsAndLogoLookAsTheirWholePicturesDo) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  InitRandomWithSeed(99);
+  GUI_TitleBackdrop& backdrop = GetTitleBackdrop();
+  const platform::Rect screen{0, 0, 1024, 768};
+  e.BeginScene();
+  backdrop.Draw(true);
+  e.EndScene();
+  std::vector<uint32_t> drawn, whole;
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, screen, &drawn), platform::D3D_OK);
+  ASSERT_GT(backdrop.LastDrawPixels().clouds, 0u);
+
+  // The same picture, clouds where they stand and logo, each drawn as its whole quad.
+  e.BeginScene();
+  CTexturedSprite picture = backdrop.Picture();
+  picture.DrawDirect();
+  int clouds = 0;
+  for (int i = 0; i < GUI_TitleBackdrop::kCloudCount; ++i) {
+    CTexturedSprite cloud = backdrop.CloudAt(i).sprite;
+    if (!cloud.IsOnScreen()) continue;
+    cloud.DrawDirect();
+    ++clouds;
+  }
+  CTexturedSprite logo = backdrop.Logo();
+  logo.DrawDirect();
+  e.EndScene();
+  ASSERT_EQ(e.Device()->ReadPixels(nullptr, screen, &whole), platform::D3D_OK);
+  ASSERT_GE(clouds, 3);
+
+  int worst = 0, differing = 0;
+  for (size_t i = 0; i < drawn.size(); ++i) {
+    int d = 0;
+    for (int shift : {0, 8, 16})
+      d = std::max(d, std::abs(int((drawn[i] >> shift) & 0xFF) - int((whole[i] >> shift) & 0xFF)));
+    worst = std::max(worst, d);
+    if (d > 0) ++differing;
+  }
+  // Rounding where two triangles meet differs in the last bit, no more.
+  EXPECT_LE(worst, 1) << "a cloud or the logo is cut where its art shows (" << differing << " pixels differ)";
+  zt_test::KeepPictureOnFailure(drawn, 1024, 768, zt_test::BuildDir() + "/menu_outlined_actual.png");
+  zt_test::KeepPictureOnFailure(whole, 1024, 768, zt_test::BuildDir() + "/menu_whole_expected.png");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "app/Game.h"
 #include "app/GameModes.h"
 #include "app/MainMenu.h"
+#include "app/TitleBackdrop.h"
 #include "app/Transition.h"
 
 namespace {
@@ -42,7 +43,8 @@ TEST_F(UnbuiltScreenTest, MenuButtonWipesIntoTheScreenOverTheBackdropAndEscapeRe
     game.CurrentMode->Draw();
     EXPECT_GT(DrawsWith("rt_transition"), 0) << "the wipe is not drawn over the screen";
     EXPECT_GT(DrawsWith("titlescreen.jpg"), 0) << "no backdrop behind the screen";
-    EXPECT_GT(DrawsWith("clouds.dds"), 0) << "the backdrop's clouds are missing";
+    EXPECT_GT(DrawsWith(GetTitleBackdrop().CloudAt(0).sprite.texture->Texture()), 0)
+        << "the backdrop's clouds are missing";
 
     AdvanceMs(500);
     game.CurrentMode->Draw();

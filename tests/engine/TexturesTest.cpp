@@ -77,6 +77,49 @@ TEST_F(TextureCacheTest, DecodedTextureIsASecondEntryMadeOnceAndFallsBackToThePl
   EXPECT_EQ(FindOrLoadDecodedTexture(""), FindOrLoadTexture(""));
 }
 
+TEST_F(TextureCacheTest, ACopyAtASizeIsAnEntryBesideTheFilesOwnMadeOncePerSize) {
+  // A DXT5 sheet of solid red at half alpha, 8 by 8 with two levels.
+  std::vector<std::vector<uint8_t>> levels;
+  for (int side : {8, 4}) {
+    std::vector<uint8_t> blocks;
+    for (size_t i = 0; i < CompressedLevelSize(Format::DXT5, side, side) / 16; ++i) {
+      const uint8_t block[16] = {0x80, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0xF8, 0x00, 0xF8, 0, 0, 0, 0};
+      blocks.insert(blocks.end(), block, block + 16);
+    }
+    levels.push_back(blocks);
+  }
+  ASSERT_TRUE(WriteCompressedDdsFile(first_ + "/sheet.dds", 8, 8, Format::DXT5, levels));
+  RegisterTextureFolder(first_);
+  CLoadedTexture* plain = FindOrLoadTexture("sheet.dds");
+  ASSERT_NE(plain->texture, nullptr);
+  dev().ClearRecord();
+  CLoadedTexture* copy = FindOrLoadTextureCopyAtSize("sheet.dds", 4, 4);
+  ASSERT_NE(copy, plain);
+  ASSERT_NE(copy->texture, nullptr);
+  EXPECT_EQ(copy->texture->Width(), 4);
+  EXPECT_EQ(copy->texture->Height(), 4);
+  EXPECT_EQ(copy->texture->Levels(), 1);
+  EXPECT_EQ(copy->texture->GetFormat(), Format::A8R8G8B8);
+  EXPECT_EQ(PixelOf(copy->texture), 0x80FF0000u);
+  EXPECT_EQ(FindOrLoadTextureCopyAtSize("sheet.dds", 4, 4), copy);
+  EXPECT_EQ(Creations(), 1);
+  // Another size is another copy; the file's own entry is untouched by either.
+  CLoadedTexture* smaller = FindOrLoadTextureCopyAtSize("sheet.dds", 2, 2);
+  ASSERT_NE(smaller->texture, nullptr);
+  EXPECT_NE(smaller, copy);
+  EXPECT_EQ(smaller->texture->Width(), 2);
+  EXPECT_EQ(copy->texture->Width(), 4);
+  EXPECT_EQ(FindOrLoadTexture("sheet.dds"), plain);
+  EXPECT_EQ(plain->texture->GetFormat(), Format::DXT5);
+  EXPECT_EQ(plain->texture->Width(), 8);
+  EXPECT_EQ(plain->texture->Levels(), 2);
+
+  // A missing or hostile name gives what the plain lookup gives.
+  EXPECT_EQ(FindOrLoadTextureCopyAtSize("missing.dds", 4, 4)->texture, nullptr);
+  EXPECT_EQ(FindOrLoadTextureCopyAtSize("../sheet.dds", 4, 4)->texture, nullptr);
+  EXPECT_EQ(FindOrLoadTextureCopyAtSize("sheet.dds", 0, 4), plain);
+}
+
 TEST_F(TextureCacheTest, FoldersAreSearchedInOrderIncludingSubFolders) {
   WriteSolidDds(second_ + "/only_second.dds", 2, 2, 0xFF00FF00u);
   WriteSolidDds(first_ + "/both.dds", 2, 2, 0xFFFF0000u);

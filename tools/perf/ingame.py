@@ -8,9 +8,11 @@ as a player runs it: no test hooks, only a user folder of its own.
 Prints:
   - the time from the start of the process to its first presented frame, for the game and
     for a bare SDL2 OpenGL window, in the same run (median of --rounds starts each);
-  - the idle main menu: CPU (cores) and resident memory over --idle-seconds;
+  - the idle main menu: CPU (cores, in all and per kind of thread) and resident memory
+    over --idle-seconds;
   - a fight of about 400 units: frames a second and the battle clock against wall time over
-    --fight-seconds, and resident memory over --battle-rss-seconds.
+    --fight-seconds, and resident memory over --battle-rss-seconds. With both 0 the run
+    ends after the menu.
 
 The fight goes through the game's own path: the user folder holds a custom map (a copy of
 Border Crossing with supplies for both sides) and, beside it, a recording of the attacker's
@@ -77,6 +79,23 @@ def cpu_seconds(pid):
     with open(f"/proc/{pid}/stat") as f:
         fields = f.read().rsplit(")", 1)[1].split()
     return (int(fields[11]) + int(fields[12])) / TICKS  # utime + stime
+
+
+def thread_cpu_seconds(pid):
+    """CPU seconds per thread name (the renderer's, the sound mixer's, the game's own)."""
+    by_name = {}
+    for tid in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{tid}/stat") as f:
+                text = f.read()
+        except OSError:
+            continue  # the thread ended
+        name = text[text.index("(") + 1:text.rindex(")")]
+        fields = text.rsplit(")", 1)[1].split()
+        # Numbered worker threads of one kind count together.
+        name = re.sub(r"[-:]?\d+$", "", name) or name
+        by_name[name] = by_name.get(name, 0.0) + (int(fields[11]) + int(fields[12])) / TICKS
+    return by_name
 
 
 def time_bare(program, display):
@@ -218,16 +237,22 @@ def time_game_start(program, display, game_folder):
         shutil.rmtree(user, ignore_errors=True)
 
 
-def sample(pid, seconds, every=1.0):
-    """(cores used, [rss MB]) over the period."""
+def sample(pid, seconds, every=1.0, threads=None):
+    """(cores used, [rss MB]) over the period; with a dict for threads, also the cores
+    each kind of thread used."""
     rss = []
     cpu0, t0 = cpu_seconds(pid), time.monotonic()
+    per_thread0 = thread_cpu_seconds(pid) if threads is not None else {}
     next_at = t0
     while time.monotonic() - t0 < seconds:
         rss.append(rss_mb(pid))
         next_at += every
         time.sleep(max(0.0, next_at - time.monotonic()))
-    return (cpu_seconds(pid) - cpu0) / (time.monotonic() - t0), rss
+    wall = time.monotonic() - t0
+    if threads is not None:
+        for name, used in thread_cpu_seconds(pid).items():
+            threads[name] = (used - per_thread0.get(name, 0.0)) / wall
+    return (cpu_seconds(pid) - cpu0) / wall, rss
 
 
 class Shots:
@@ -342,9 +367,17 @@ def main():
         shot = Shots(args.shots, x)
         time.sleep(10.0)  # the menu fades in; anything loaded after the first frame is done
         shot("0-menu")
-        cores, rss = sample(game.process.pid, args.idle_seconds)
+        threads = {}
+        cores, rss = sample(game.process.pid, args.idle_seconds, threads=threads)
         print(f"idle main menu over {args.idle_seconds:.0f} s: {cores:.2f} cores, RSS {min(rss):.0f}..{max(rss):.0f} MB"
               f" (end {rss[-1]:.0f} MB)")
+        busiest = sorted(threads.items(), key=lambda item: -item[1])
+        print("  by thread: " + ", ".join(f"{name} {used:.3f}" for name, used in busiest if used >= 0.001))
+        if args.fight_seconds <= 0 and args.battle_rss_seconds <= 0:
+            # The menu alone was asked for.
+            with open("/proc/loadavg") as f:
+                print(f"load average at end: {' '.join(f.read().split()[:3])}")
+            return 0
 
         start_the_fight(game, x, shot)
         fight_start = time.monotonic()
