@@ -1,5 +1,7 @@
 #include "gui/SharedTextures.h"
 
+#include <cstring>
+
 #include "engine/D3DEngine.h"
 #include "engine/Log.h"
 #include "engine/Singletons.h"
@@ -41,6 +43,9 @@ float g_view[4] = {0.0f, 0.0f, 0.0f, 0.0f};
 
 bool ValidIndex(int index) { return index >= 0 && index < SHARED_TEXTURE_COUNT; }
 
+// Render targets are made by the game, never loaded from a file.
+bool IsRenderTarget(int index) { return std::strncmp(kNames[index], "rt_", 3) == 0; }
+
 void QueueFrame(CLoadedTexture* texture, float corner, float alpha, bool fill, float l, float t, float r,
                 float b) {
   GUI_FrameQuad quads[9];
@@ -80,11 +85,20 @@ GUI_SharedTextures& GetSharedGUITextures() {
 
 void GUI_SharedTextures::Load() {
   // Registry handles: shared by name and re-linked after a device reset, never deleted here.
-  for (int index : kLoadOrder) textures_[index] = FindOrLoadTexture(kNames[index]);
+  // The battle's targets are made only as the menu is left: looking for them now would
+  // search the texture folders and log a failure, so they are taken up when first asked for.
+  for (int index : kLoadOrder)
+    textures_[index] = IsRenderTarget(index) && !GetRenderDevice().HasTexture(kNames[index])
+                           ? nullptr
+                           : FindOrLoadTexture(kNames[index]);
+  loaded_ = true;
 }
 
 CLoadedTexture* GUI_SharedTextures::Get(int index) const {
-  return ValidIndex(index) ? textures_[index] : nullptr;
+  if (!ValidIndex(index)) return nullptr;
+  if (loaded_ && !textures_[index] && IsRenderTarget(index) && GetRenderDevice().HasTexture(kNames[index]))
+    textures_[index] = FindOrLoadTexture(kNames[index]);
+  return textures_[index];
 }
 
 const char* GUI_SharedTextures::Name(int index) { return ValidIndex(index) ? kNames[index] : ""; }

@@ -37,16 +37,18 @@ class GUI_SharedTextures {
   GUI_SharedTextures(const GUI_SharedTextures&) = delete;
   GUI_SharedTextures& operator=(const GUI_SharedTextures&) = delete;
 
-  // Fills the table at start-up (render targets must exist by then).
+  // Fills the table at start-up; a render target made later is taken up when first asked for.
   void Load();
-  // The handle of an entry; null for an index outside the table or before Load.
+  // The handle of an entry; null for an index outside the table, before Load, or for a
+  // render target not made yet.
   CLoadedTexture* Get(int index) const;
   static const char* Name(int index);
   // The order in which Load fills the table.
   static const int kLoadOrder[SHARED_TEXTURE_COUNT];
 
  private:
-  CLoadedTexture* textures_[SHARED_TEXTURE_COUNT] = {};
+  mutable CLoadedTexture* textures_[SHARED_TEXTURE_COUNT] = {};
+  bool loaded_ = false;
 };
 
 GUI_SharedTextures& GetSharedGUITextures();

@@ -5,6 +5,7 @@
 #include "app/GameModes.h"
 #include "engine/Folders.h"
 #include "engine/Textures.h"
+#include "gui/SharedTextures.h"
 #include "platform/Window.h"
 #include "simdata/Options.h"
 
@@ -114,6 +115,10 @@ TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
                                 "rt_lightmap",   "rt_selection",  "rt_minimap_backdrop"};
   for (const char* name : menuTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
   for (const char* name : laterTargets) EXPECT_FALSE(GetRenderDevice().HasTexture(name)) << name;
+  // The shared table does not go looking for the later targets among the texture files.
+  const std::string drawLog = ft::ReadText(Root() + "/debug/drawdebug.txt");
+  EXPECT_NE(drawLog.find("Initialising Render target"), std::string::npos) << "not the device's log";
+  EXPECT_EQ(drawLog.find("Failed to create texture"), std::string::npos) << drawLog;
 
   game.SetGameMode(MODE_MAIN_MENU);  // the menu again: still not needed
   for (const char* name : laterTargets) EXPECT_FALSE(GetRenderDevice().HasTexture(name)) << name;
@@ -123,6 +128,13 @@ TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
   for (const char* name : laterTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
   EXPECT_NE(DebugText().find("\nCreating the render targets the main menu does not use\n"),
             std::string::npos);
+  // ...and hands them out once they are made.
+  for (int index : {SHARED_RT_LIGHTMAP, SHARED_RT_OFFSCREEN1, SHARED_RT_MINIMAP_BACKDROP}) {
+    const CLoadedTexture* shared = GetSharedGUITextures().Get(index);
+    ASSERT_NE(shared, nullptr) << GUI_SharedTextures::Name(index);
+    EXPECT_NE(shared->Texture(), nullptr) << GUI_SharedTextures::Name(index);
+    EXPECT_EQ(shared->Texture(), FindTexture(GUI_SharedTextures::Name(index)));
+  }
   // Made once: back to the menu and out again creates no duplicate.
   game.SetGameMode(MODE_MAIN_MENU);
   game.SetGameMode(MODE_OPTIONS);
