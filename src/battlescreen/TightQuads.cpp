@@ -23,33 +23,6 @@ std::map<CellKey, ShownOutline>& Outlines() {
   return outlines;
 }
 
-ShownPart Measure(platform::Texture* texture, int x0, int y0, int x1, int y1, int alphaAbove, int margin) {
-  ShownPart whole;
-  platform::Device* d = GetRenderDevice().Device();
-  // The null device's textures hold no art worth measuring, and its call record is what
-  // its tests compare.
-  if (!d || dynamic_cast<platform::NullDevice*>(d)) return whole;
-  std::vector<uint32_t> argb;
-  if (platform::Failed(d->ReadPixels(texture, platform::Rect{x0, y0, x1, y1}, &argb))) return whole;
-  const int w = x1 - x0, h = y1 - y0;
-  int l = w, t = h, r = -1, b = -1;
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      if (int(argb[size_t(y) * size_t(w) + size_t(x)] >> 24) > alphaAbove) {
-        l = std::min(l, x);
-        r = std::max(r, x);
-        t = std::min(t, y);
-        b = std::max(b, y);
-      }
-  if (r < 0) return whole;
-  ShownPart part;
-  part.left = float(std::max(0, l - margin)) / float(w);
-  part.top = float(std::max(0, t - margin)) / float(h);
-  part.right = float(std::min(w, r + 1 + margin)) / float(w);
-  part.bottom = float(std::min(h, b + 1 + margin)) / float(h);
-  return part;
-}
-
 // The shown rectangle in texels (margin included) and how far the art stays from each of
 // its corners along the diagonals.
 ShownOutline MeasureOutline(platform::Texture* texture, int x0, int y0, int x1, int y1, int alphaAbove,
@@ -91,6 +64,10 @@ ShownOutline MeasureOutline(platform::Texture* texture, int x0, int y0, int x1, 
   const float most = std::min(R - L, B - T) * 0.5f;
   for (int i = 0; i < 4; ++i) o.cut[i] = std::clamp(std::floor(cuts[i]), 0.0f, most);
   return o;
+}
+
+ShownPart Measure(platform::Texture* texture, int x0, int y0, int x1, int y1, int alphaAbove, int margin) {
+  return MeasureOutline(texture, x0, y0, x1, y1, alphaAbove, margin).box;
 }
 
 // The largest all-opaque rectangle, by the row histogram of opaque runs.

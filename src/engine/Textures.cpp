@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <set>
 
 #include "engine/D3DEngine.h"
@@ -108,11 +109,15 @@ CLoadedTexture* FindOrLoadTexture(const std::string& name) {
   return shared.back().get();
 }
 
-CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
+namespace {
+// A second texture made from a file under 'key' (not a loadable file name: the space and
+// brackets, so it never collides with one), beside the file's own; the file's own when the
+// copy cannot be made.
+CLoadedTexture* FindOrMakeKeyedCopy(
+    const std::string& name, const std::string& key,
+    const std::function<platform::HRESULT(const std::string& path, std::unique_ptr<platform::Texture>* out,
+                                          std::string* reason)>& make) {
   D3DEngine& e = GetRenderDevice();
-  if (name.empty() || !e.Device() || !SafeTextureName(name)) return FindOrLoadTexture(name);
-  // Not a loadable file name (the space and brackets), so it never collides with one.
-  const std::string key = name + " (decoded)";
   if (!e.FindNamedTexture(key.c_str())) {
     const std::string file = NormalizeSlashes(TextureFileFor(name));
     for (const std::string& folder : e.TextureFolders()) {
@@ -120,8 +125,7 @@ CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
       if (!FileExists(path)) continue;
       auto tex = std::make_unique<GTexture9>(key);
       std::string reason;
-      platform::HRESULT hr = platform::CreateTextureFromFile(
-          *e.Device(), path, name.find(".jpg") != std::string::npos, &tex->texture, &reason, false);
+      platform::HRESULT hr = make(path, &tex->texture, &reason);
       if (platform::Failed(hr) || !tex->texture) {
         if (!reason.empty()) LogError((path + ": " + reason).c_str());
         tex->texture.reset();
@@ -139,6 +143,17 @@ CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
   // After a device reset the handle's old texture is gone: follow the list entry.
   handle->texture = made->Get();
   return handle;
+}
+}  // namespace
+
+CLoadedTexture* FindOrLoadDecodedTexture(const std::string& name) {
+  D3DEngine& e = GetRenderDevice();
+  if (name.empty() || !e.Device() || !SafeTextureName(name)) return FindOrLoadTexture(name);
+  const bool jpeg = name.find(".jpg") != std::string::npos;
+  return FindOrMakeKeyedCopy(
+      name, name + " (decoded)", [&](const std::string& path, auto* out, auto* reason) {
+        return platform::CreateTextureFromFile(*e.Device(), path, jpeg, out, reason, false);
+      });
 }
 
 CLoadedTexture* FindOrLoadTextureAtSize(const std::string& name, int width, int height) {
@@ -178,34 +193,10 @@ CLoadedTexture* FindOrLoadTextureCopyAtSize(const std::string& name, int width, 
   D3DEngine& e = GetRenderDevice();
   if (name.empty() || !e.Device() || !SafeTextureName(name) || width <= 0 || height <= 0)
     return FindOrLoadTexture(name);
-  // Not a loadable file name (the space and brackets), so it never collides with one.
   const std::string key = name + " (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-  if (!e.FindNamedTexture(key.c_str())) {
-    const std::string file = NormalizeSlashes(TextureFileFor(name));
-    for (const std::string& folder : e.TextureFolders()) {
-      const std::string path = folder + "/" + file;
-      if (!FileExists(path)) continue;
-      auto tex = std::make_unique<GTexture9>(key);
-      std::string reason;
-      platform::HRESULT hr =
-          platform::CreateTextureFromFileAtSize(*e.Device(), path, width, height, &tex->texture, &reason);
-      if (platform::Failed(hr) || !tex->texture) {
-        if (!reason.empty()) LogError((path + ": " + reason).c_str());
-        tex->texture.reset();
-      } else {
-        tex->format = tex->texture->GetFormat();
-      }
-      // Added even when it failed, so a bad file is not decoded again.
-      e.AddTexture(std::move(tex));
-      break;
-    }
-  }
-  GTexture9* made = e.FindNamedTexture(key.c_str());
-  if (!made || !made->Get()) return FindOrLoadTexture(name);
-  CLoadedTexture* handle = FindOrLoadTexture(key);
-  // After a device reset the handle's old texture is gone: follow the list entry.
-  handle->texture = made->Get();
-  return handle;
+  return FindOrMakeKeyedCopy(name, key, [&](const std::string& path, auto* out, auto* reason) {
+    return platform::CreateTextureFromFileAtSize(*e.Device(), path, width, height, out, reason);
+  });
 }
 
 void GetTexture(const std::string& name, CLoadedTexture** out) {
