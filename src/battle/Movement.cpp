@@ -76,6 +76,9 @@ void SIM_BattleMovement::Update() {
     return;
   }
   exitCheckTime += frame;
+  // Only here: nothing between this and the second speed step of the frame moves the
+  // unit or counts time, so a second look at the square would find the same.
+  ExitCheck();
   SpeedStep();
   SteerAndAdvance();
   if (unit->sizeType != SIZE_INFANTRY) return;
@@ -97,7 +100,6 @@ void SIM_BattleMovement::ExitCheck() {
 }
 
 void SIM_BattleMovement::SpeedStep() {
-  ExitCheck();
   const float frame = GetBattle().frameStep;
   const SIM_ModuleManager* modules = unit->moduleManager.get();
   const float maxSpeed = modules ? modules->powerRatio : 0.0f;
@@ -109,8 +111,15 @@ void SIM_BattleMovement::SpeedStep() {
   float wanted = 0.0f;
   if (unit->state == US_ACTIVE) {
     const float period = speedWobblePeriod > 0.0f ? speedWobblePeriod : 1.0f;
-    const float wobbled =
-        maxSpeed * (1.0f + speedWobbleAmplitude * std::sin(2.0f * kPi * speedWobblePhase / period));
+    const float angle = 2.0f * kPi * speedWobblePhase / period;
+    // In the rising half of the wobble a unit at full throttle wants at least its top
+    // speed, so it gains its acceleration up to that top speed whatever the sine is.
+    if (throttle == 1.0f && angle > 0.01f && angle < 3.1f && speedWobbleAmplitude > 0.0f && maxSpeed > 0.0f &&
+        acceleration >= 0.0f) {
+      speed = std::min(speed + acceleration, maxSpeed);
+      return;
+    }
+    const float wobbled = maxSpeed * (1.0f + speedWobbleAmplitude * std::sin(angle));
     wanted = throttle * wobbled;
   }
   // A fixed change per frame, whatever the game speed.
