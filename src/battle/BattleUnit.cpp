@@ -60,32 +60,46 @@ const char* KindOfSizeType(int sizeType) {
 
 // ------------------------------------------------------- turret and head look
 
-void SIM_TurretFacing::Update() {
-  if (!enabled || !unit) return;
+namespace {
+// The frame's update of every unit runs these two: worked out in place there.
+__attribute__((always_inline)) inline void UpdateTurret(SIM_TurretFacing& t) {
+  SIM_BattleUnit* unit = t.unit;
+  if (!t.enabled || !unit) return;
+  float& wanted = t.wanted;
+  float& angle = t.angle;
+  const float turnRate = t.turnRate;
   wanted = unit->target ? unit->BearingTo(unit->target->x, unit->target->y) : unit->heading;
-  turning = AngleDifference(wanted, angle) > 4.0f;
+  t.turning = AngleDifference(wanted, angle) > 4.0f;
   angle = TurnTowardsAngle(angle, wanted, turnRate * GetBattle().frameStep);
 }
+}  // namespace
+
+void SIM_TurretFacing::Update() { UpdateTurret(*this); }
 
 SIM_HeadLook::SIM_HeadLook(SIM_BattleUnit* unit) : unit(unit) {
   wanderOffset = RandomFloat() * 80.0f - 40.0f;
 }
 
-void SIM_HeadLook::Update() {
+namespace {
+__attribute__((always_inline)) inline void UpdateHead(SIM_HeadLook& h) {
+  SIM_BattleUnit* unit = h.unit;
   if (!unit) return;
   const float step = GetBattle().frameStep;
   if (unit->target) {
-    wanted = unit->BearingTo(unit->target->x, unit->target->y);
+    h.wanted = unit->BearingTo(unit->target->x, unit->target->y);
   } else {
-    wanderTimer += step;
-    if (wanderTimer >= 4000.0f) {
-      wanderOffset = RandomRange(-40.0f, 40.0f);
-      wanderTimer = 0.0f;
+    h.wanderTimer += step;
+    if (h.wanderTimer >= 4000.0f) {
+      h.wanderOffset = RandomRange(-40.0f, 40.0f);
+      h.wanderTimer = 0.0f;
     }
-    wanted = Wrap360(unit->heading + wanderOffset);
+    h.wanted = Wrap360(unit->heading + h.wanderOffset);
   }
-  angle = TurnTowardsAngle(angle, wanted, turnRate * step);
+  h.angle = TurnTowardsAngle(h.angle, h.wanted, h.turnRate * step);
 }
+}  // namespace
+
+void SIM_HeadLook::Update() { UpdateHead(*this); }
 
 // ------------------------------------------------------------ the unit itself
 
@@ -241,25 +255,12 @@ void SIM_BattleUnit::HeadingCosSin(float degrees, float* cosine, float* sine) {
   *sine = std::sin(r);
 }
 
-namespace {
-uint32_t FloatBits(float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  return bits;
-}
-}  // namespace
-
-float SIM_BattleUnit::BearingTo(float tx, float ty) {
-  // Bit for bit, so a signed zero or a NaN never passes for another value.
-  const uint32_t fx = FloatBits(x), fy = FloatBits(y), tox = FloatBits(tx), toy = FloatBits(ty);
-  if (bearingValid && fx == bearingFrom[0] && fy == bearingFrom[1] && tox == bearingTo[0] &&
-      toy == bearingTo[1])
-    return lastBearing;
+float SIM_BattleUnit::NewBearing(float tx, float ty) {
   lastBearing = HeadingDegrees(x, y, tx, ty);
-  bearingFrom[0] = fx;
-  bearingFrom[1] = fy;
-  bearingTo[0] = tox;
-  bearingTo[1] = toy;
+  bearingFrom[0] = Bits(x);
+  bearingFrom[1] = Bits(y);
+  bearingTo[0] = Bits(tx);
+  bearingTo[1] = Bits(ty);
   bearingValid = true;
   return lastBearing;
 }
@@ -481,8 +482,8 @@ void SIM_BattleUnit::Update() {
           pendingHeading = heading;
           trigPending = true;
         }
-        if (turretFacing) turretFacing->Update();
-        if (headLook) headLook->Update();
+        if (turretFacing) UpdateTurret(*turretFacing);
+        if (headLook) UpdateHead(*headLook);
       }
       break;
   }

@@ -3,6 +3,7 @@
 // owns the unit's fitted modules, movement, path manager, turret facing and its drawn
 // counterpart, and walks it through its states from drop-in to destruction or warp-out.
 #include <cstdint>
+#include <cstring>
 #include <list>
 #include <memory>
 #include <string>
@@ -116,7 +117,20 @@ class SIM_BattleUnit : public SIM_MapObject {
   // HeadingDegrees from this unit to (tx, ty). The last answer is kept: the movement, the
   // turret and the head often ask the same within a frame, and a unit standing still
   // asks the same every frame, so the arc tangent is worked out only when an end moved.
-  float BearingTo(float tx, float ty);
+  float BearingTo(float tx, float ty) {
+    // Bit for bit, so a signed zero or a NaN never passes for another value.
+    if (bearingValid && Bits(x) == bearingFrom[0] && Bits(y) == bearingFrom[1] && Bits(tx) == bearingTo[0] &&
+        Bits(ty) == bearingTo[1])
+      return lastBearing;
+    return NewBearing(tx, ty);
+  }
+  // Works out the bearing BearingTo has no answer for, and keeps it.
+  float NewBearing(float tx, float ty);
+  static uint32_t Bits(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+  }
   void LocalToWorld(float ox, float oy, float* wx, float* wy) const;
   // The same with the drop-in scale applied to the offset (1.5 falling to 1.0).
   void LocalToWorldScaled(float ox, float oy, float* wx, float* wy) const;

@@ -82,6 +82,13 @@ float SIM_CollisionAvoider::Step(float* px, float* py) {
   if (refreshTimer > kRefreshMs) RefreshNeighbours();
   pushX = pushY = 0.0f;
   strength = 0.0f;
+  // Most soldiers have no mate near enough to hold a slot.
+  if (!slots[0] && !slots[1] && !slots[2] && !slots[3]) {
+    for (auto& push : pushes) push[0] = push[1] = 0.0f;
+    if (px) *px = 0.0f;
+    if (py) *py = 0.0f;
+    return 0.0f;
+  }
   for (int i = 0; i < kSlots; ++i) {
     pushes[i][0] = pushes[i][1] = 0.0f;
     SIM_CollisionAvoider* other = slots[i];

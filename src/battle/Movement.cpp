@@ -90,7 +90,7 @@ void SIM_BattleMovement::Update() {
   }
 }
 
-void SIM_BattleMovement::ExitCheck() {
+__attribute__((always_inline)) inline void SIM_BattleMovement::ExitCheck() {
   if (!(exitCheckDistance > kExitCheckDistance || exitCheckTime > kExitCheckMs)) return;
   exitCheckDistance = 0.0f;
   exitCheckTime = 0.0f;
@@ -99,7 +99,7 @@ void SIM_BattleMovement::ExitCheck() {
   if (square && square->IsExit()) unit->WarpOut();
 }
 
-void SIM_BattleMovement::SpeedStep() {
+__attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep() {
   const float frame = GetBattle().frameStep;
   const SIM_ModuleManager* modules = unit->moduleManager.get();
   const float maxSpeed = modules ? modules->powerRatio : 0.0f;
@@ -130,7 +130,7 @@ void SIM_BattleMovement::SpeedStep() {
   speed = std::min(speed, maxSpeed);
 }
 
-void SIM_BattleMovement::Turn(float wanted, bool wobble) {
+__attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted, bool wobble) {
   const float frame = GetBattle().frameStep;
   if (wobble) {
     headingWobblePhase += frame;
@@ -147,7 +147,7 @@ void SIM_BattleMovement::Turn(float wanted, bool wobble) {
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }
 
-void SIM_BattleMovement::SteerAndAdvance() {
+__attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance() {
   float wanted = unit->heading;
   if (unit->state == US_SETTLED && unit->target) {
     wanted = unit->BearingTo(unit->target->x, unit->target->y);
