@@ -62,7 +62,7 @@ const char* KindOfSizeType(int sizeType) {
 
 namespace {
 // The frame's update of every unit runs these two: worked out in place there.
-__attribute__((always_inline)) inline void UpdateTurret(SIM_TurretFacing& t) {
+__attribute__((always_inline)) inline void UpdateTurret(SIM_TurretFacing& t, float frame) {
   SIM_BattleUnit* unit = t.unit;
   if (!t.enabled || !unit) return;
   float& wanted = t.wanted;
@@ -70,21 +70,20 @@ __attribute__((always_inline)) inline void UpdateTurret(SIM_TurretFacing& t) {
   const float turnRate = t.turnRate;
   wanted = unit->target ? unit->BearingTo(unit->target->x, unit->target->y) : unit->heading;
   t.turning = AngleDifference(wanted, angle) > 4.0f;
-  angle = TurnTowardsAngle(angle, wanted, turnRate * GetBattle().frameStep);
+  angle = TurnTowardsAngle(angle, wanted, turnRate * frame);
 }
 }  // namespace
 
-void SIM_TurretFacing::Update() { UpdateTurret(*this); }
+void SIM_TurretFacing::Update() { UpdateTurret(*this, GetBattle().frameStep); }
 
 SIM_HeadLook::SIM_HeadLook(SIM_BattleUnit* unit) : unit(unit) {
   wanderOffset = RandomFloat() * 80.0f - 40.0f;
 }
 
 namespace {
-__attribute__((always_inline)) inline void UpdateHead(SIM_HeadLook& h) {
+__attribute__((always_inline)) inline void UpdateHead(SIM_HeadLook& h, float step) {
   SIM_BattleUnit* unit = h.unit;
   if (!unit) return;
-  const float step = GetBattle().frameStep;
   if (unit->target) {
     h.wanted = unit->BearingTo(unit->target->x, unit->target->y);
   } else {
@@ -99,7 +98,7 @@ __attribute__((always_inline)) inline void UpdateHead(SIM_HeadLook& h) {
 }
 }  // namespace
 
-void SIM_HeadLook::Update() { UpdateHead(*this); }
+void SIM_HeadLook::Update() { UpdateHead(*this, GetBattle().frameStep); }
 
 // ------------------------------------------------------------ the unit itself
 
@@ -482,8 +481,8 @@ void SIM_BattleUnit::Update() {
           pendingHeading = heading;
           trigPending = true;
         }
-        if (turretFacing) UpdateTurret(*turretFacing);
-        if (headLook) UpdateHead(*headLook);
+        if (turretFacing) UpdateTurret(*turretFacing, step);
+        if (headLook) UpdateHead(*headLook, step);
       }
       break;
   }

@@ -70,17 +70,17 @@ void SIM_BattleMovement::Update() {
   const float frame = GetBattle().frameStep;
   if (mode == MODE_FACE_ONLY) {
     if (unit->target)
-      Turn(unit->BearingTo(unit->target->x, unit->target->y), false);
+      Turn(unit->BearingTo(unit->target->x, unit->target->y), false, frame);
     else if (hasTarget)
-      Turn(unit->BearingTo(targetX, targetY), false);
+      Turn(unit->BearingTo(targetX, targetY), false, frame);
     return;
   }
   exitCheckTime += frame;
   // Only here: nothing between this and the second speed step of the frame moves the
   // unit or counts time, so a second look at the square would find the same.
   ExitCheck();
-  SpeedStep();
-  SteerAndAdvance();
+  SpeedStep(frame);
+  SteerAndAdvance(frame);
   if (unit->sizeType != SIZE_INFANTRY) return;
   if (speed <= 0.0f) {
     idleTime += frame;
@@ -99,8 +99,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::ExitCheck() {
   if (square && square->IsExit()) unit->WarpOut();
 }
 
-__attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep() {
-  const float frame = GetBattle().frameStep;
+__attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep(float frame) {
   const SIM_ModuleManager* modules = unit->moduleManager.get();
   const float maxSpeed = modules ? modules->powerRatio : 0.0f;
   const float acceleration = modules ? modules->speedValue : 0.0f;
@@ -130,8 +129,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep() {
   speed = std::min(speed, maxSpeed);
 }
 
-__attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted, bool wobble) {
-  const float frame = GetBattle().frameStep;
+__attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted, bool wobble, float frame) {
   if (wobble) {
     headingWobblePhase += frame;
     if (headingWobblePeriod > 0.0f && headingWobblePhase > headingWobblePeriod)
@@ -147,7 +145,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }
 
-__attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance() {
+__attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance(float frame) {
   float wanted = unit->heading;
   if (unit->state == US_SETTLED && unit->target) {
     wanted = unit->BearingTo(unit->target->x, unit->target->y);
@@ -156,10 +154,9 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance()
     // sent anywhere keeps its heading rather than turning to the map's corner).
     wanted = unit->BearingTo(targetX, targetY);
   }
-  Turn(wanted, unit->sizeType == SIZE_INFANTRY);
-  SpeedStep();
+  Turn(wanted, unit->sizeType == SIZE_INFANTRY, frame);
+  SpeedStep(frame);
 
-  const float frame = GetBattle().frameStep;
   if (speed <= 0.0f) {
     step = 0.0f;
     return;

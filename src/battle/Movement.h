@@ -62,10 +62,11 @@ class SIM_BattleMovement {
   uint32_t trigHeading = 0;  // the bits of the heading they were worked out for
 
  private:
-  void SpeedStep();
+  // The frame's length is passed in: it is the same all through the unit's update.
+  void SpeedStep(float frame);
   void ExitCheck();
-  void SteerAndAdvance();
+  void SteerAndAdvance(float frame);
   // Turns towards the wanted heading within this frame's turn limit.
-  void Turn(float wanted, bool wobble);
+  void Turn(float wanted, bool wobble, float frame);
   int WalkFrame() const;
 };
