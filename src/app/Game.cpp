@@ -317,7 +317,8 @@ constexpr RenderTargetSpec kRenderTargets[] = {
     {"rt_distortion", 0, 0, platform::Format::X8R8G8B8, false},
     {"rt_lightmap", 0, 0, platform::Format::X8R8G8B8, false},
     {"rt_selection", 0, 0, platform::Format::A8R8G8B8, false},
-    {"rt_transition", 0, 0, platform::Format::X8R8G8B8, true},
+    // The first wipe makes it (the menu opens with a fade, not a wipe).
+    {"rt_transition", 0, 0, platform::Format::X8R8G8B8, false},
     {"rt_icon_compositor", 512, 256, platform::Format::A8R8G8B8, true},
     {"rt_icon_compositor2", 512, 256, platform::Format::A8R8G8B8, true},
     {"rt_minimap_backdrop", 256, 256, platform::Format::X8R8G8B8, false},

@@ -1,5 +1,7 @@
 #include "app/GameModes.h"
 
+#include <malloc.h>
+
 #include <memory>
 
 #include "app/Game.h"
@@ -7,6 +9,7 @@
 #include "app/MainMenu.h"
 #include "app/OptionsScreen.h"
 #include "app/Sounds.h"
+#include "app/TitleBackdrop.h"
 #include "battle/Battle.h"
 #include "engine/CommandLine.h"
 #include "engine/Log.h"
@@ -113,6 +116,11 @@ void Game::SetGameMode(int n) {
   if (previous && CurrentMode != previous) {
     previous->Leave();
     CurrentMode->Enter();
+  }
+  // The menus' backdrop is over 10 MB of textures the battle never draws.
+  if (n == MODE_BATTLE_SCREEN && TitleBackdropExists()) {
+    ReleaseTitleBackdrop();
+    malloc_trim(0);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/GUI_GameModeBase.h"
@@ -33,20 +34,20 @@ using CellOutline = GUI_TitleBackdrop::CellOutline;
 constexpr int kFilterReach = 1;
 
 // The outline of the cell's shown texels (alpha above 0), widened by the filter's reach.
-CellOutline MeasureOutline(platform::Texture* texture, const platform::Rect& cell) {
+// texels: the whole texture's, sheetWidth a row.
+CellOutline MeasureOutline(const std::vector<uint32_t>& texels, int sheetWidth, const platform::Rect& cell) {
   constexpr int reach = kFilterReach;
   CellOutline outline;
-  platform::Device* device = GetRenderDevice().Device();
-  std::vector<uint32_t> argb;
-  if (!device || platform::Failed(device->ReadPixels(texture, cell, &argb))) return outline;
   const int w = cell.right - cell.left, h = cell.bottom - cell.top;
-  if (w <= 0 || h <= 0 || argb.size() != size_t(w) * size_t(h)) return outline;
+  if (w <= 0 || h <= 0 || sheetWidth < cell.right || texels.size() < size_t(sheetWidth) * size_t(cell.bottom))
+    return outline;
   // Each row's first and last shown texel (none: first past last).
   std::vector<int> first(size_t(h), w), last(size_t(h), -1);
   int top = h, bottom = -1;
   for (int y = 0; y < h; ++y) {
+    const uint32_t* row = &texels[size_t(cell.top + y) * size_t(sheetWidth) + size_t(cell.left)];
     for (int x = 0; x < w; ++x)
-      if (argb[size_t(y) * size_t(w) + size_t(x)] >> 24) {
+      if (row[x] >> 24) {
         first[size_t(y)] = std::min(first[size_t(y)], x);
         last[size_t(y)] = x;
       }
@@ -119,6 +120,19 @@ GUI_TitleBackdrop& GetTitleBackdrop() {
 }
 
 bool TitleBackdropExists() { return Slot() != nullptr; }
+
+void ReleaseTitleBackdrop() {
+  if (!Slot()) return;
+  // The textures are the backdrop's own sized copies; the next menu screen loads them again.
+  std::vector<std::string> names = {GetTextureName(Slot()->Picture().texture),
+                                    GetTextureName(Slot()->Logo().texture)};
+  for (int i = 0; i < GUI_TitleBackdrop::kCloudCount; ++i)
+    names.push_back(GetTextureName(Slot()->CloudAt(i).sprite.texture));
+  Slot().reset();
+  D3DEngine& d3d = GetRenderDevice();
+  for (const std::string& name : names)
+    if (!name.empty()) d3d.DeleteTexture(name.c_str());
+}
 
 GUI_TitleBackdrop::GUI_TitleBackdrop() {
   D3DEngine& d3d = GetRenderDevice();
@@ -230,7 +244,17 @@ const CellOutline& GUI_TitleBackdrop::OutlineOf(const CTexturedSprite& sprite) {
   const auto key =
       std::make_tuple(static_cast<const void*>(texture), cell.left, cell.top, cell.right, cell.bottom);
   auto found = outlines_.find(key);
-  if (found == outlines_.end()) found = outlines_.emplace(key, MeasureOutline(texture, cell)).first;
+  if (found == outlines_.end()) {
+    // One read of the whole sheet serves all its cells: the clouds' four come in one frame.
+    if (sheetRead_ != texture) {
+      sheetTexels_.clear();
+      sheetRead_ = texture;
+      platform::Device* device = GetRenderDevice().Device();
+      const platform::Rect all{0, 0, texture->Width(), texture->Height()};
+      if (!device || platform::Failed(device->ReadPixels(texture, all, &sheetTexels_))) sheetTexels_.clear();
+    }
+    found = outlines_.emplace(key, MeasureOutline(sheetTexels_, texture->Width(), cell)).first;
+  }
   return found->second;
 }
 
@@ -292,4 +316,9 @@ void GUI_TitleBackdrop::Draw(bool showLogo) {
     if (logo_.texture && logo_.texture->Texture()) DrawOutlined(logo_);
   }
   lastPixels_.logo = drawn() - mark;
+  // The texels read for outlines are not kept past the frame that measured them.
+  if (sheetRead_) {
+    sheetRead_ = nullptr;
+    std::vector<uint32_t>().swap(sheetTexels_);
+  }
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <tuple>
+#include <vector>
 
 #include "engine/Sprites.h"
 
@@ -74,6 +75,8 @@ class GUI_TitleBackdrop {
   std::uint64_t lastUpdate_ = 0;  // milliseconds
   std::map<std::tuple<const void*, int, int, int, int>, CellOutline> outlines_;
   LayerPixels lastPixels_;
+  const void* sheetRead_ = nullptr;    // the texture whose texels sheetTexels_ holds
+  std::vector<uint32_t> sheetTexels_;  // during a Draw, for measuring outlines
   float screenW_ = 0.0f;
   float screenH_ = 0.0f;
 };
@@ -81,3 +84,6 @@ class GUI_TitleBackdrop {
 // The process-wide backdrop, built on first use.
 GUI_TitleBackdrop& GetTitleBackdrop();
 bool TitleBackdropExists();
+// Drops the backdrop and its textures (a battle shows none of them); the next screen that
+// draws it builds it again.
+void ReleaseTitleBackdrop();

@@ -100,6 +100,11 @@ void GUI_Transition::Capture() {
   options.SetFloat("TRANSITIONS", 0.0f);
 
   D3DEngine& d3d = GetRenderDevice();
+  // The start-up menu holds no copy target: the first wipe brings it with the others.
+  if (!d3d.HasTexture(kTargetName) && GameExists()) {
+    GetGame().CreateDeferredRenderTargets();
+    ComputeScales();
+  }
   // Any blend left on by the screen (additive or multiply) goes back to normal alpha
   // blending; SetNormalBlend does nothing when it is already on.
   d3d.SetNormalBlend();

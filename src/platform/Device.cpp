@@ -175,12 +175,10 @@ HRESULT CreateTextureFromFileAtSize(Device& device, const std::string& path, int
   out->reset();
   DecodedImage img;
   std::string reason;
-  if (!LoadImageFile(path, &img, &reason, false)) {
+  if (!LoadImageFileAtSize(path, width, height, &img, &reason)) {
     if (error) *error = reason;
     return D3DERR_INVALIDCALL;
   }
-  ShrinkImage(&img, width, height);
-  img.levels.resize(1);
   const Format fmt = img.hasAlpha ? Format::A8R8G8B8 : Format::X8R8G8B8;
   HRESULT hr = device.CreateTexture(img.width, img.height, 1, USAGE_NONE, fmt, Pool::Managed, out);
   if (Failed(hr) || !*out) return Failed(hr) ? hr : E_FAIL;

@@ -43,54 +43,80 @@ std::vector<Span> AreaSpans(int from, int to) {
 }
 }  // namespace
 
+ImageShrinker::ImageShrinker(int srcWidth, int srcHeight, int width, int height)
+    : srcW_(srcWidth), srcH_(srcHeight), w_(width), h_(height) {
+  const std::vector<Span> xs = AreaSpans(srcW_, w_), ys = AreaSpans(srcH_, h_);
+  for (const Span& s : xs) {
+    xFirst_.push_back(s.first);
+    xCount_.push_back(int(s.weights.size()));
+    xWeights_.insert(xWeights_.end(), s.weights.begin(), s.weights.end());
+  }
+  // How many output rows one source row adds to at most: their sums are held side by side.
+  std::vector<int> covering(size_t(srcH_), 0);
+  for (const Span& s : ys) {
+    yFirst_.push_back(s.first);
+    yWeights_.push_back(s.weights);
+    for (size_t k = 0; k < s.weights.size(); ++k) slots_ = std::max(slots_, ++covering[size_t(s.first) + k]);
+  }
+  across_.resize(size_t(w_) * 4u);
+  sums_.resize(size_t(slots_) * size_t(w_) * 4u);
+  out_.resize(size_t(w_) * size_t(h_));
+}
+
+void ImageShrinker::AddRow(const uint32_t* row) {
+  if (nextSrc_ >= srcH_) return;
+  const int y = nextSrc_++;
+  // Across first: four channels as floats.
+  const float* weight = xWeights_.data();
+  for (int x = 0; x < w_; ++x) {
+    float sum[4] = {0, 0, 0, 0};
+    const int n = xCount_[size_t(x)];
+    const uint32_t* in = row + xFirst_[size_t(x)];
+    for (int k = 0; k < n; ++k) {
+      const uint32_t p = in[k];
+      for (int c = 0; c < 4; ++c) sum[c] += weight[k] * float((p >> (8 * c)) & 0xFF);
+    }
+    weight += n;
+    for (int c = 0; c < 4; ++c) across_[size_t(x) * 4u + size_t(c)] = sum[c];
+  }
+  // Then down, into every output row this source row is part of, in the order of their
+  // source rows.
+  for (int oy = nextOut_; oy < h_ && yFirst_[size_t(oy)] <= y; ++oy) {
+    const std::vector<float>& weights = yWeights_[size_t(oy)];
+    const size_t k = size_t(y - yFirst_[size_t(oy)]);
+    if (k >= weights.size()) continue;
+    float* sum = &sums_[size_t(oy % slots_) * size_t(w_) * 4u];
+    if (k == 0) std::fill(sum, sum + size_t(w_) * 4u, 0.0f);
+    for (size_t i = 0; i < size_t(w_) * 4u; ++i) sum[i] += weights[k] * across_[i];
+  }
+  // Rows whose last source row this was are done.
+  while (nextOut_ < h_ && yFirst_[size_t(nextOut_)] + int(yWeights_[size_t(nextOut_)].size()) - 1 <= y) {
+    const float* sum = &sums_[size_t(nextOut_ % slots_) * size_t(w_) * 4u];
+    uint32_t* dst = &out_[size_t(nextOut_) * size_t(w_)];
+    for (int x = 0; x < w_; ++x) {
+      uint32_t p = 0;
+      for (int c = 0; c < 4; ++c)
+        p |= uint32_t(std::clamp(int(std::lround(sum[size_t(x) * 4u + size_t(c)])), 0, 255)) << (8 * c);
+      dst[x] = p;
+    }
+    ++nextOut_;
+  }
+}
+
+std::vector<uint32_t> ImageShrinker::Take() {
+  // Rows a short source never reached stay black, as a decoder leaves them.
+  return std::move(out_);
+}
+
 void ShrinkImage(DecodedImage* image, int width, int height) {
   if (!image || image->levels.empty() || width <= 0 || height <= 0) return;
   const int w = image->width, h = image->height;
-  if (width > w || height > h || (width == w && height == h)) return;
+  if (!ShrinkWanted(w, h, width, height)) return;
   const std::vector<uint32_t>& src = image->levels[0];
-  const std::vector<Span> xs = AreaSpans(w, width), ys = AreaSpans(h, height);
-  // Across first, then down: four channels as floats in between. Only the few source
-  // rows the current output row covers are held (slot = row modulo the widest span):
-  // the whole picture's in-between floats would be tens of megabytes to fill at start-up.
-  const size_t rowFloats = size_t(width) * 4u;
-  size_t slots = 1;
-  for (const Span& s : ys) slots = std::max(slots, s.weights.size());
-  std::vector<float> across(slots * rowFloats);
-  std::vector<int> held(slots, -1);  // the source row in each slot
-  auto acrossRow = [&](int y) -> const float* {
-    float* out = &across[size_t(y) % slots * rowFloats];
-    if (held[size_t(y) % slots] == y) return out;
-    held[size_t(y) % slots] = y;
-    const uint32_t* row = &src[size_t(y) * size_t(w)];
-    for (int x = 0; x < width; ++x) {
-      float sum[4] = {0, 0, 0, 0};
-      const Span& s = xs[size_t(x)];
-      for (size_t k = 0; k < s.weights.size(); ++k) {
-        const uint32_t p = row[s.first + int(k)];
-        for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * float((p >> (8 * c)) & 0xFF);
-      }
-      for (int c = 0; c < 4; ++c) out[size_t(x) * 4u + size_t(c)] = sum[c];
-    }
-    return out;
-  };
-  std::vector<uint32_t> dst(size_t(width) * size_t(height));
-  std::vector<const float*> rows;
-  for (int y = 0; y < height; ++y) {
-    const Span& s = ys[size_t(y)];
-    rows.clear();
-    for (size_t k = 0; k < s.weights.size(); ++k) rows.push_back(acrossRow(s.first + int(k)));
-    for (int x = 0; x < width; ++x) {
-      float sum[4] = {0, 0, 0, 0};
-      for (size_t k = 0; k < s.weights.size(); ++k) {
-        const float* in = rows[k] + size_t(x) * 4u;
-        for (int c = 0; c < 4; ++c) sum[c] += s.weights[k] * in[c];
-      }
-      uint32_t p = 0;
-      for (int c = 0; c < 4; ++c) p |= uint32_t(std::clamp(int(std::lround(sum[c])), 0, 255)) << (8 * c);
-      dst[size_t(y) * size_t(width) + size_t(x)] = p;
-    }
-  }
-  image->levels.assign(1, std::move(dst));
+  ImageShrinker shrinker(w, h, width, height);
+  for (int y = 0; y < h; ++y) shrinker.AddRow(&src[size_t(y) * size_t(w)]);
+  image->levels.clear();
+  image->levels.push_back(shrinker.Take());
   image->width = width;
   image->height = height;
 }

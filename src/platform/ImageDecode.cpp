@@ -41,7 +41,9 @@ void StartImage(DecodedImage* out, int w, int h, bool alpha) {
   out->height = h;
   out->hasAlpha = alpha;
   out->sourceFormat = alpha ? Format::A8R8G8B8 : Format::X8R8G8B8;
-  out->levels.assign(1, std::vector<uint32_t>(size_t(w) * size_t(h)));
+  // Emplaced, not assigned from a temporary: assign would copy the whole picture.
+  out->levels.clear();
+  out->levels.emplace_back(size_t(w) * size_t(h));
 }
 
 // ------------------------------------------------------------------------ JPEG
@@ -98,9 +100,15 @@ struct JpegJob {
   JpegErrors errors;
   jpeg_progress_mgr progress;
   std::vector<uint8_t> cmykRow;
+  // Decoding straight into a smaller picture: one row at a time through the shrinker.
+  std::vector<uint32_t> row;
+  std::unique_ptr<ImageShrinker> shrinker;
 };
 
-bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out, std::string* error) {
+// With a shrinkWidth x shrinkHeight that ShrinkImage would apply, the picture comes out at
+// that size, shrunk row by row as it is decoded.
+bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out, std::string* error, int shrinkWidth = 0,
+                int shrinkHeight = 0) {
   auto job = std::make_unique<JpegJob>();
   jpeg_decompress_struct* cinfo = &job->cinfo;
   std::memset(cinfo, 0, sizeof *cinfo);
@@ -139,28 +147,44 @@ bool DecodeJpeg(const uint8_t* data, size_t size, DecodedImage* out, std::string
     jpeg_destroy_decompress(cinfo);
     return false;
   }
-  StartImage(out, w, h, false);
+  const bool shrink = ShrinkWanted(w, h, shrinkWidth, shrinkHeight);
+  if (shrink) {
+    job->row.resize(size_t(w));
+    job->shrinker = std::make_unique<ImageShrinker>(w, h, shrinkWidth, shrinkHeight);
+  } else {
+    StartImage(out, w, h, false);
+  }
   if (cmyk) job->cmykRow.resize(size_t(w) * 4);
   // Adobe writes its CMYK inverted; the library says whether the file is Adobe's.
   const bool inverted = cinfo->saw_Adobe_marker;
   while (cinfo->output_scanline < cinfo->output_height) {
     const size_t y = cinfo->output_scanline;
-    uint32_t* row = out->levels[0].data() + y * size_t(w);
+    uint32_t* row = shrink ? job->row.data() : out->levels[0].data() + y * size_t(w);
     JSAMPROW target = cmyk ? job->cmykRow.data() : reinterpret_cast<JSAMPROW>(row);
     if (jpeg_read_scanlines(cinfo, &target, 1) != 1) break;
-    if (!cmyk) continue;
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* p = job->cmykRow.data() + size_t(x) * 4;
-      uint32_t c = p[0], m = p[1], ye = p[2], k = p[3];
-      if (!inverted) {
-        c = 255 - c, m = 255 - m, ye = 255 - ye, k = 255 - k;
+    if (cmyk) {
+      for (int x = 0; x < w; ++x) {
+        const uint8_t* p = job->cmykRow.data() + size_t(x) * 4;
+        uint32_t c = p[0], m = p[1], ye = p[2], k = p[3];
+        if (!inverted) {
+          c = 255 - c, m = 255 - m, ye = 255 - ye, k = 255 - k;
+        }
+        const uint32_t r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (ye * k + 127) / 255;
+        row[x] = 0xFF000000u | r << 16 | g << 8 | b;
       }
-      const uint32_t r = (c * k + 127) / 255, g = (m * k + 127) / 255, b = (ye * k + 127) / 255;
-      row[x] = 0xFF000000u | r << 16 | g << 8 | b;
     }
+    if (shrink) job->shrinker->AddRow(row);
   }
   jpeg_finish_decompress(cinfo);
   jpeg_destroy_decompress(cinfo);
+  if (shrink) {
+    out->width = shrinkWidth;
+    out->height = shrinkHeight;
+    out->hasAlpha = false;
+    out->sourceFormat = Format::X8R8G8B8;
+    out->levels.clear();
+    out->levels.push_back(job->shrinker->Take());
+  }
   return true;
 }
 
@@ -405,6 +429,60 @@ bool LoadImageFile(const std::string& path, DecodedImage* out, std::string* erro
     return Fail(error, "cannot read file: " + why);
   if (bytes.empty()) return Fail(error, "empty file");
   return DecodeImage(bytes.data(), bytes.size(), out, error, keepBlocks);
+}
+
+bool LoadImageFileAtSize(const std::string& path, int width, int height, DecodedImage* out,
+                         std::string* error) {
+  *out = DecodedImage();
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!ReadWholeBinaryFile(path, &bytes, size_t(1) << 30, &why))
+    return Fail(error, "cannot read file: " + why);
+  if (bytes.empty()) return Fail(error, "empty file");
+  const uint8_t* data = bytes.data();
+  const size_t size = bytes.size();
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+    return DecodeJpeg(data, size, out, error, width, height);
+  // Block-compressed: only the top level's blocks are decoded, four rows at a time.
+  if (!DecodeImage(data, size, out, error, true)) return false;
+  if (out->blocks.empty()) {
+    ShrinkImage(out, width, height);
+    out->levels.resize(1);
+    return true;
+  }
+  const int w = out->width, h = out->height;
+  if (!ShrinkWanted(w, h, width, height)) {
+    out->blocks.resize(1);
+    DecodeBlocks(out);
+    return true;
+  }
+  ImageShrinker shrinker(w, h, width, height);
+  const size_t blockBytes = CompressedLevelSize(out->sourceFormat, 4, 4);
+  const int blocksAcross = (w + 3) / 4;
+  std::vector<uint32_t> rows(size_t(w) * 4u);
+  uint32_t block[16];
+  const uint8_t* level = out->blocks[0].data();
+  for (int by = 0; by < (h + 3) / 4; ++by) {
+    for (int bx = 0; bx < blocksAcross; ++bx) {
+      const uint8_t* b = level + (size_t(by) * size_t(blocksAcross) + size_t(bx)) * blockBytes;
+      if (out->sourceFormat == Format::DXT1)
+        DecodeDxt1Block(b, block);
+      else if (out->sourceFormat == Format::DXT3)
+        DecodeDxt3Block(b, block);
+      else
+        DecodeDxt5Block(b, block);
+      for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4 && bx * 4 + x < w; ++x)
+          rows[size_t(y) * size_t(w) + size_t(bx * 4 + x)] = block[y * 4 + x];
+    }
+    for (int y = 0; y < 4 && by * 4 + y < h; ++y) shrinker.AddRow(&rows[size_t(y) * size_t(w)]);
+  }
+  out->blocks.clear();
+  out->levels.clear();
+  out->levels.push_back(shrinker.Take());
+  out->width = width;
+  out->height = height;
+  return true;
 }
 
 }  // namespace platform

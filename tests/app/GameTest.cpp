@@ -3,6 +3,7 @@
 
 #include "GameFixture.h"
 #include "app/GameModes.h"
+#include "app/Transition.h"
 #include "engine/Folders.h"
 #include "engine/Textures.h"
 #include "gui/SharedTextures.h"
@@ -110,9 +111,9 @@ TEST_F(ScreenTargetsTest, ArePowersOfTwoOnADeviceThatNeedsThem) { ExpectScreenTa
 // menu holds only the targets it draws into, and the rest come, once, as it is left.
 TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
   Game& game = Start(1280, 1024);
-  const char* menuTargets[] = {"rt_transition", "rt_icon_compositor", "rt_icon_compositor2"};
-  const char* laterTargets[] = {"rt_offscreen1", "rt_offscreen2", "rt_distortion",
-                                "rt_lightmap",   "rt_selection",  "rt_minimap_backdrop"};
+  const char* menuTargets[] = {"rt_icon_compositor", "rt_icon_compositor2"};
+  const char* laterTargets[] = {"rt_offscreen1", "rt_offscreen2",       "rt_distortion", "rt_lightmap",
+                                "rt_selection",  "rt_minimap_backdrop", "rt_transition"};
   for (const char* name : menuTargets) EXPECT_TRUE(GetRenderDevice().HasTexture(name)) << name;
   for (const char* name : laterTargets) EXPECT_FALSE(GetRenderDevice().HasTexture(name)) << name;
   // The shared table does not go looking for the later targets among the texture files.
@@ -139,6 +140,21 @@ TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
   game.SetGameMode(MODE_MAIN_MENU);
   game.SetGameMode(MODE_OPTIONS);
   EXPECT_EQ(ErrorsText().find("duplicate name"), std::string::npos);
+}
+
+// The start-up menu opens with a fade: the first wipe away from it (pressed before any
+// other screen made the later targets) brings the target it copies the screen into.
+TEST_F(GameTest, TheFirstWipeFromTheStartUpMenuMakesTheTargetItCopiesInto) {
+  Game& game = Start(1280, 1024);
+  ASSERT_FALSE(GetRenderDevice().HasTexture("rt_transition"));
+  SIM_Options::Get().SetFloat("TRANSITIONS", 1.0f);
+  GetTransition().Start();
+  const GTexture9* copy = GetRenderDevice().FindNamedTexture("rt_transition");
+  ASSERT_NE(copy, nullptr) << "the wipe has nothing to copy the screen into";
+  EXPECT_EQ(copy->Width(), game.RenderTargetWidth);
+  EXPECT_EQ(copy->Height(), game.RenderTargetHeight);
+  EXPECT_TRUE(GetTransition().IsRunning());
+  EXPECT_EQ(ErrorsText().find("Failed copying transition buffer"), std::string::npos) << ErrorsText();
 }
 
 TEST_F(GameTest, RenderTargetSizesRoundToPowersOfTwo) {

@@ -739,5 +739,51 @@ TEST_F(MainMenuHostileUserNameTest, TheMenuIsUpWithinASecondAndTakesNoNameFromIt
   }
 }
 
+// A battle draws none of the menus' backdrop: its textures go when the battle screen
+// opens, and the menu afterwards draws the same picture and logo, loaded again.
+TEST_F(MainMenuTest, ABattleReleasesTheBackdropsTexturesAndTheMenuAfterItLooksTheSame) {
+  SetGameModeFactory(MODE_BATTLE_SCREEN, BuildStandIn<MODE_BATTLE_SCREEN>);
+  struct Shown {
+    int width = 0, height = 0;
+    std::vector<uint8_t> vertices;
+  };
+  auto shownWith = [&](const char* name) {
+    Shown shown;
+    const platform::Texture* t = FindTexture(name);
+    if (!t) return shown;
+    shown.width = t->Width();
+    shown.height = t->Height();
+    for (const auto& d : device->draws)
+      if (d.textures[0] == t)
+        shown.vertices.insert(shown.vertices.end(), d.vertices.begin(), d.vertices.end());
+    return shown;
+  };
+  const char* kShown[] = {"titlescreen.jpg", "titlescreen_logo.dds"};
+  device->ClearRecord();
+  menu->Draw();
+  std::vector<Shown> before;
+  for (const char* name : kShown) {
+    before.push_back(shownWith(name));
+    ASSERT_FALSE(before.back().vertices.empty()) << name << " is not drawn";
+  }
+  ASSERT_TRUE(engine().HasTexture("clouds.dds (512 x 512)"));
+
+  GetGame().SetGameMode(MODE_BATTLE_SCREEN);
+  EXPECT_FALSE(TitleBackdropExists());
+  for (const char* name : {"titlescreen.jpg", "titlescreen_logo.dds", "clouds.dds (512 x 512)"})
+    EXPECT_FALSE(engine().HasTexture(name)) << name << " is held through the battle";
+
+  GetGame().SetGameMode(MODE_MAIN_MENU);
+  device->ClearRecord();
+  menu->Draw();
+  for (size_t i = 0; i < before.size(); ++i) {
+    const Shown after = shownWith(kShown[i]);
+    EXPECT_EQ(after.width, before[i].width) << kShown[i];
+    EXPECT_EQ(after.height, before[i].height) << kShown[i];
+    EXPECT_EQ(after.vertices, before[i].vertices) << kShown[i] << " is drawn differently after the battle";
+  }
+  EXPECT_GT(DrawsWith("clouds.dds (512 x 512)"), 0) << "the clouds did not come back";
+}
+
 }  // namespace
 }  // namespace menu_test

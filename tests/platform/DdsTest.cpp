@@ -4,6 +4,7 @@
 
 #include "platform/Image.h"
 #include "support/GraphicsTestSupport.h"
+#include "support/TestSupport.h"
 
 #define STB_DXT_STATIC
 #define STB_DXT_IMPLEMENTATION
@@ -324,4 +325,55 @@ TEST(ShrinkImageTest, EachTexelAveragesTheAreaItCovers) {
       EXPECT_EQ(image.width, c.w);
     }
   }
+}
+
+// A picture loaded at its shown size is shrunk as it is decoded, a few rows at a time: it
+// comes out texel for texel as the whole picture decoded and then shrunk, for each kind of
+// file, at sizes that do and do not shrink it, with rows and columns that do not fall on
+// a block's edge.
+TEST(ShrinkImageTest, LoadingAtASizeGivesTheWholeDecodeShrunk) {
+  const std::string dir = zt_test::UserDir();
+  // A picture with detail in every texel (a smooth one would hide a row out of place).
+  const int w = 70, h = 45;
+  std::vector<uint32_t> art(size_t(w) * size_t(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      art[size_t(y) * w + size_t(x)] = 0xFF000000u | uint32_t((x * 37 + y * 11) & 0xFF) << 16 |
+                                       uint32_t((x * x + y * 3) & 0xFF) << 8 |
+                                       uint32_t((y * y * 5 + x) & 0xFF);
+  const std::string jpeg = dir + "/probe.jpg", png = dir + "/probe.png";
+  ASSERT_TRUE(WriteImageFile(jpeg, ImageFileFormat::JPG, w, h, art, 95));
+  ASSERT_TRUE(WriteImageFile(png, ImageFileFormat::PNG, w, h, art));
+  struct Case {
+    std::string path;
+    int toW, toH;
+  } cases[] = {
+      {jpeg, 40, 17},
+      {jpeg, 70, 30},
+      {jpeg, w, h},
+      {jpeg, 90, 20},
+      {png, 33, 44},
+      // Block-compressed with a mip chain: only the top level's blocks are decoded.
+      {"data/bitmaps/test/graphics_probe.dds", 37, 19},
+      {"data/bitmaps/test/graphics_probe.dds", 64, 31},
+      {"data/bitmaps/test/graphics_probe.dds", 64, 32},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path + " at " + std::to_string(c.toW) + " x " + std::to_string(c.toH));
+    DecodedImage whole, sized;
+    std::string error;
+    ASSERT_TRUE(LoadImageFile(c.path, &whole, &error)) << error;
+    ShrinkImage(&whole, c.toW, c.toH);
+    ASSERT_TRUE(LoadImageFileAtSize(c.path, c.toW, c.toH, &sized, &error)) << error;
+    EXPECT_EQ(sized.width, whole.width);
+    EXPECT_EQ(sized.height, whole.height);
+    EXPECT_EQ(sized.hasAlpha, whole.hasAlpha);
+    ASSERT_EQ(sized.levels.size(), 1u) << "one level: drawn texel for pixel";
+    EXPECT_TRUE(sized.blocks.empty());
+    EXPECT_TRUE(sized.levels[0] == whole.levels[0]) << "the texels differ";
+  }
+  DecodedImage none;
+  std::string error;
+  EXPECT_FALSE(LoadImageFileAtSize(dir + "/missing.jpg", 10, 10, &none, &error));
+  EXPECT_NE(error.find("cannot read file"), std::string::npos) << error;
 }
