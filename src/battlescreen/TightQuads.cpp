@@ -18,6 +18,11 @@ std::map<CellKey, ShownPart>& Measured() {
   static std::map<CellKey, ShownPart> measured;
   return measured;
 }
+// Per band of a cell: the span across (left, right in fractions), empty when right <= left.
+std::map<CellKey, std::vector<ShownPart>>& Bands() {
+  static std::map<CellKey, std::vector<ShownPart>> bands;
+  return bands;
+}
 std::map<CellKey, ShownOutline>& Outlines() {
   static std::map<CellKey, ShownOutline> outlines;
   return outlines;
@@ -498,7 +503,65 @@ void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {
   QueueTight(sprite.v, sprite.texture ? sprite.texture->Texture() : nullptr, alphaAbove, lodBias);
 }
 
+void QueueTightBands(const GVertex q[4], platform::Texture* texture, int alphaAbove, int bands) {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (!texture || texture->Width() <= 0 || texture->Height() <= 0 || bands < 1) return vb.AddVertices(q, 4);
+  const float tw = float(texture->Width()), th = float(texture->Height());
+  const float u0 = q[0].u, v0 = q[0].v, u1 = q[3].u, v1 = q[3].v;
+  const int x0 = std::clamp(int(std::floor(std::min(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int x1 = std::clamp(int(std::floor(std::max(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int y0 = std::clamp(int(std::floor(std::min(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int y1 = std::clamp(int(std::floor(std::max(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int w = x1 - x0, h = y1 - y0;
+  bands = std::min(bands, h / 4);
+  if (w < 4 || bands < 1) return vb.AddVertices(q, 4);
+  const int margin = FilterReach(TexelsPerPixel(q, texture), 0.0f);
+  const CellKey key{texture, texture->Width(), texture->Height(), x0, y0, x1,
+                    y1,      alphaAbove,       -bands - margin};
+  auto& measured = Bands();
+  auto found = measured.find(key);
+  if (found == measured.end()) {
+    std::vector<ShownPart> spans(size_t(bands), ShownPart{0.0f, 0.0f, 1.0f, 1.0f});
+    platform::Device* d = GetRenderDevice().Device();
+    std::vector<uint32_t> argb;
+    if (d && !dynamic_cast<platform::NullDevice*>(d) &&
+        !platform::Failed(d->ReadPixels(texture, platform::Rect{x0, y0, x1, y1}, &argb))) {
+      for (int b = 0; b < bands; ++b) {
+        // Whole texel rows; the filter reaches 'margin' rows past the band both ways.
+        const int top = h * b / bands, bottom = h * (b + 1) / bands;
+        int l = w, r = -1;
+        for (int y = std::max(0, top - margin); y < std::min(h, bottom + margin); ++y)
+          for (int x = 0; x < w; ++x)
+            if (int(argb[size_t(y) * size_t(w) + size_t(x)] >> 24) > alphaAbove) {
+              l = std::min(l, x);
+              r = std::max(r, x);
+            }
+        ShownPart& span = spans[size_t(b)];
+        span.top = float(top) / float(h);
+        span.bottom = float(bottom) / float(h);
+        if (r < 0) {
+          span.left = span.right = 0.0f;
+          continue;
+        }
+        span.left = float(std::max(0, l - margin)) / float(w);
+        span.right = float(std::min(w, r + 1 + margin)) / float(w);
+      }
+    }
+    found = measured.emplace(key, std::move(spans)).first;
+  }
+  for (ShownPart span : found->second) {
+    if (span.right <= span.left) continue;
+    // Measured along increasing texels; a mirrored cell runs the other way.
+    if (u1 < u0) span = ShownPart{1.0f - span.right, span.top, 1.0f - span.left, span.bottom};
+    if (v1 < v0) span = ShownPart{span.left, 1.0f - span.bottom, span.right, 1.0f - span.top};
+    GVertex cut[4];
+    CutQuad(q, span, cut);
+    vb.AddVertices(cut, 4);
+  }
+}
+
 void ForgetShownParts() {
+  Bands().clear();
   Measured().clear();
   Outlines().clear();
 }

@@ -76,5 +76,9 @@ CoveredPart CoveredPartOf(const GVertex quad[4], platform::Texture* texture);
 // covered parts, as convex pieces sharing their edges, texture coordinates to match.
 void QueueTightLess(const GVertex quad[4], platform::Texture* texture, int alphaAbove, float lodBias,
                     const CoveredPart* covered, int coveredCount);
+// Queues the quad cut into 'bands' bands across its cell (top to bottom), each cut to the
+// span of the cell its texels of alpha above 'alphaAbove' reach in it (with the filter's
+// reach), texture coordinates to match: for wide panel art whose outline is no octagon.
+void QueueTightBands(const GVertex quad[4], platform::Texture* texture, int alphaAbove, int bands);
 // Forgets every measured cell (textures reloaded or the device reset).
 void ForgetShownParts();

@@ -49,6 +49,7 @@
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Buttons.h"
+#include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "gui/Tooltip.h"
@@ -571,6 +572,65 @@ TEST_F(DeploymentGLTest, DamageNumbersDrawOnlyTheirGlyphsNotTheirWholeCells) {
   EXPECT_EQ(differ, 0u) << "pixels of the numbers lost or changed";
   pool.Clear();
   flags.showDamage = false;
+}
+
+// The console along the bottom is wide art with the battlefield showing through much of
+// it: each piece is drawn in bands over the span its art reaches, at every screen width,
+// and the picture is the one of its pieces drawn whole.
+TEST_F(DeploymentGLTest, TheConsoleDrawsItsPiecesOnlyWhereTheirArtReaches) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  const platform::Rect screen{0, 0, 1024, 768};
+  for (int width : {896, 1024}) {
+    SCOPED_TRACE(width);
+    GUI_BS_Deployment_BG bg;
+    const float cx = float(width) / 2.0f;
+    bg.Layout(width, 768, cx - 175, cx + 175);
+    bg.visible = true;
+    auto draw = [&](bool whole, uint64_t* pixels) {
+      e.BeginScene();
+      e.ClearTarget(0xFF000000u);
+      e.SetNormalBlend();
+      const uint64_t before = e.Device()->Counters().drawnPixels;
+      if (whole) {
+        CLoadedTexture* art = FindOrLoadTexture("ui_deployment_bg.dds");
+        auto piece = [&](const DeploymentArtPiece& p) {
+          if (p.shown && p.width > 0.0f && p.height > 0.0f)
+            gui_draw::QueueCentred(art, p.x, p.y, p.width, p.height, p.u0, p.v0, p.u1, p.v1, 0xFFFFFFFFu);
+        };
+        for (int i = 0; i < 4; ++i) piece(bg.slots[i]);
+        for (const DeploymentArtPiece& p : bg.edges) piece(p);
+        for (int i = 4; i < GUI_BS_Deployment_BG::kSlots; ++i) piece(bg.slots[i]);
+        gui_draw::FlushSprites();
+      } else {
+        bg.Draw();
+      }
+      GetGlobalVertexBuffer().Flush();
+      *pixels = e.Device()->Counters().drawnPixels - before;
+      e.EndScene();
+      std::vector<uint32_t> out;
+      e.Device()->ReadPixels(nullptr, screen, &out);
+      e.Flip();
+      return out;
+    };
+    uint64_t wholePixels = 0, bandedPixels = 0;
+    const std::vector<uint32_t> full = draw(true, &wholePixels), banded = draw(false, &bandedPixels);
+    ASSERT_GT(wholePixels, 0u);
+    EXPECT_GT(bandedPixels, wholePixels / 3) << "the console was drawn";
+    EXPECT_LT(double(bandedPixels), double(wholePixels) * 0.9) << "whole pieces were drawn";
+    ASSERT_EQ(full.size(), banded.size());
+    size_t differ = 0, lit = 0;
+    for (size_t i = 0; i < full.size(); ++i) {
+      if ((full[i] & 0xFFFFFFu) != 0) ++lit;
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(full[i] >> shift & 0xFF) - int(banded[i] >> shift & 0xFF)) > 1) {
+          ++differ;
+          break;
+        }
+    }
+    EXPECT_GT(lit, 20000u) << "the console shows";
+    EXPECT_EQ(differ, 0u) << "pixels of the console lost or changed";
+  }
 }
 
 // A night battle with the player's building among its tanks: a right click on the
