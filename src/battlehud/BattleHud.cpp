@@ -30,6 +30,7 @@
 #include "battlehud/StatsDialog.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/DesignSprite.h"
+#include "battlescreen/TightQuads.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
 #include "engine/InputManager.h"
@@ -39,6 +40,7 @@
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
 #include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
 #include "gui/Buttons.h"
 #include "gui/Cursor.h"
 #include "gui/GuiDraw.h"
@@ -119,9 +121,26 @@ void FillRect(float l, float t, float r, float b, uint32_t colour) {
   gui_draw::QueueQuad(Plain(), l, t, r, b, 0.45f, 0.45f, 0.55f, 0.55f, colour);
 }
 
+// Panel art cut into bands, each drawn over the span its art reaches: the console's and
+// the top strip's pieces are wide and much of them is the battlefield showing through.
+void QueueBanded(CLoadedTexture* art, float left, float top, float right, float bottom, float u0, float v0,
+                 float u1, float v1, uint32_t colour) {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.SetTexture(art);
+  GVertex q[4];
+  const float l = left - 0.5f, t = top - 0.5f, r = right - 0.5f, b = bottom - 0.5f;
+  q[0].x = l, q[0].y = t, q[0].u = u0, q[0].v = v0;
+  q[1].x = r, q[1].y = t, q[1].u = u1, q[1].v = v0;
+  q[2].x = l, q[2].y = b, q[2].u = u0, q[2].v = v1;
+  q[3].x = r, q[3].y = b, q[3].u = u1, q[3].v = v1;
+  for (GVertex& v : q) v.colour = colour;
+  QueueTightBands(q, art ? art->Texture() : nullptr, 0, 16);
+}
+
 void QueuePiece(CLoadedTexture* art, const DeploymentArtPiece& p, uint32_t colour) {
   if (!p.shown || p.width <= 0.0f || p.height <= 0.0f) return;
-  gui_draw::QueueCentred(art, p.x, p.y, p.width, p.height, p.u0, p.v0, p.u1, p.v1, colour);
+  QueueBanded(art, p.x - p.width * 0.5f, p.y - p.height * 0.5f, p.x + p.width * 0.5f, p.y + p.height * 0.5f,
+              p.u0, p.v0, p.u1, p.v1, colour);
 }
 
 DeploymentArtPiece Piece(float x, float y, float w, float h, float u0, float v0, float u1, float v1) {
@@ -967,8 +986,8 @@ void GUI_BS_TopStrip::Draw() {
   CLoadedTexture* art = FindOrLoadTexture("top_panel.dds");
   gui_draw::QueueQuad(art, 0, 0, edge, 8, 0, 0, 0.21875f, 0.0625f, kWhite);
   gui_draw::QueueQuad(art, sw - edge, 0, sw, 8, 0.21875f, 0, 0, 0.0625f, kWhite);
-  gui_draw::QueueQuad(art, cx - 400, 0, cx, 128, 0.21875f, 0, 1, 1, kWhite);
-  gui_draw::QueueQuad(art, cx, 0, cx + 400, 128, 1, 0, 0.21875f, 1, kWhite);
+  QueueBanded(art, cx - 400, 0, cx, 128, 0.21875f, 0, 1, 1, kWhite);
+  QueueBanded(art, cx, 0, cx + 400, 128, 1, 0, 0.21875f, 1, kWhite);
   gui_draw::FlushSprites();
   // Supplies against the cap, victory points against the target.
   Gameplay& g = GetGameplay();

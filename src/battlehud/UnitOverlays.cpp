@@ -14,12 +14,16 @@
 #include "battlehud/LiveUnits.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "effects/EffectsCommon.h"
 #include "effects/PostProcessing.h"
+#include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
+#include "engine/Singletons.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
+#include "engine/Textures.h"
 
 namespace {
 constexpr uint32_t kKindColours[3] = {0x001212E0u, 0x00E01212u, 0x0012E012u};
@@ -30,6 +34,53 @@ float FadeAlpha(float t) { return t > 0.8f ? std::clamp(1.0f - (t - 0.8f) * 5.0f
 
 uint32_t WithAlpha(uint32_t rgb, float alpha) {
   return (uint32_t(std::clamp(alpha, 0.0f, 1.0f) * 255.0f) << 24) | (rgb & 0x00FFFFFFu);
+}
+
+// Left-aligned text laid out as the text renderer lays it out, each glyph cut to the part
+// of its cell that shows: a glyph fills a fraction of its cell, and a hundred numbers at
+// once would otherwise cost the software renderer a third of a screen. Queued on the
+// shared vertex buffer; false (nothing queued) when the font cannot be cut so.
+bool QueueTightText(const char* s, float x, float y, uint32_t colour) {
+  TextRenderer& text = GetTextRenderer();
+  const LibFont* font = text.CurrentFont();
+  platform::Texture* texture = font && font->texture ? font->texture->Texture() : nullptr;
+  if (!texture || !text.IsInitialised() || text.Capture()) return false;
+  const float scale = text.Size() / float(font->baseSize), q = scale * float(font->cellSize);
+  float px = float(int(x));
+  const float py = float(int(y));
+  int previous = -1;
+  for (; *s; ++s) {
+    unsigned char c = static_cast<unsigned char>(*s);
+    if (c == 146) c = '\'';
+    if (c == '\t') {
+      px = (std::floor(px / 80.0f) + 1.0f) * 80.0f;
+      previous = -1;
+      continue;
+    }
+    if (c == ' ') {
+      px += float(int(text.Size() * 0.25f));
+      previous = -1;
+      continue;
+    }
+    const int g = TextRenderer::GlyphIndex(c);
+    if (previous >= 0) px += scale * font->Kerning(previous, g);
+    GVertex v[4];
+    const float xs[4] = {px - 0.5f, px + q - 0.5f, px - 0.5f, px + q - 0.5f};
+    const float ys[4] = {py - 0.5f, py - 0.5f, py + q - 0.5f, py + q - 0.5f};
+    for (int k = 0; k < 4; ++k) {
+      v[k].x = xs[k];
+      v[k].y = ys[k];
+      v[k].z = 0.0f;
+      v[k].rhw = 1.0f;
+      v[k].colour = colour;
+      v[k].u = font->u[g][k];
+      v[k].v = font->v[g][k];
+    }
+    QueueTight(v, texture, 0);
+    px += scale * float(font->widths[g]) + scale * float(font->spacing);
+    previous = g;
+  }
+  return true;
 }
 }  // namespace
 
@@ -77,6 +128,12 @@ void GUI_BS_DamageFeedbackPool::Draw(const HudLiveUnits& live, float frameMs) {
   if (ActiveCount() == 0) return;
   TextRenderer& text = GetTextRenderer();
   text.SetFont("18.dds", 16.0f);
+  // The glyphs go on the shared buffer, drawn with the blend the text would have.
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Flush();
+  const int blend = vb.blendMode;
+  vb.blendMode = 2;
+  if (const LibFont* font = text.CurrentFont()) vb.SetTexture(font->texture);
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   for (GUI_BS_DamageFeedback& r : records) {
     if (!r.active) continue;
@@ -100,9 +157,19 @@ void GUI_BS_DamageFeedbackPool::Draw(const HudLiveUnits& live, float frameMs) {
     if (map.IsOffScreen(wx, wy, 100.0f)) continue;
     float sx, sy;
     HudWorldToScreen(wx, wy, &sx, &sy);
-    text.Print(0, r.text.c_str(), sx, sy - 48.0f * t, WithAlpha(r.colour, FadeAlpha(t)));
+    const uint32_t colour = WithAlpha(r.colour, FadeAlpha(t));
+    if (!QueueTightText(r.text.c_str(), sx, sy - 48.0f * t, colour))
+      text.Print(0, r.text.c_str(), sx, sy - 48.0f * t, colour);
   }
   text.Flush();
+  // At the font's own size glyphs map 1:1 to pixels, sampled exactly (as the text's own).
+  const LibFont* font = text.CurrentFont();
+  const bool point = font && text.Size() == float(font->baseSize);
+  D3DEngine& e = GetRenderDevice();
+  if (point) e.SetPointFiltering(true);
+  vb.Flush();
+  if (point) e.SetPointFiltering(false);
+  vb.blendMode = blend;
 }
 
 void GUI_BS_DamageFeedbackPool::Clear() {

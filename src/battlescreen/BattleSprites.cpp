@@ -256,8 +256,10 @@ void GUI_BS_Sprite::Draw() {
   BeginUnitBatch();
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(mainQuad.texture);
-  // Layer art fills little of its cell: only the part that shows is drawn.
-  QueueTight(mainQuad, 0);
+  // Layer art fills little of its cell: only the part that shows is drawn, less what a
+  // layer drawn later covers.
+  QueueTightLess(mainQuad.v, mainQuad.texture ? mainQuad.texture->Texture() : nullptr, 0, 0.0f, &coveredBy,
+                 1);
   if (!damageMarks.empty()) {
     vb.Flush();
     D3DEngine& e = GetRenderDevice();

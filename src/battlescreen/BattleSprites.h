@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "battlescreen/RenderObject.h"
+#include "battlescreen/TightQuads.h"
 #include "engine/Sprites.h"
 
 class CLoadedTexture;
@@ -66,6 +67,8 @@ class GUI_BS_Sprite : public GUI_BS_RenderObject {
   int CountMarks() const { return static_cast<int>(damageMarks.size()); }
 
   CTexturedSprite mainQuad;
+  // The part of the screen a layer drawn after this one covers: left out of its quad.
+  CoveredPart coveredBy;
   CTexturedSprite lightQuadA;
   CTexturedSprite lightQuadB;
   std::string layerName;

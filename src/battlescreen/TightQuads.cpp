@@ -18,6 +18,11 @@ std::map<CellKey, ShownPart>& Measured() {
   static std::map<CellKey, ShownPart> measured;
   return measured;
 }
+// Per band of a cell: the span across (left, right in fractions), empty when right <= left.
+std::map<CellKey, std::vector<ShownPart>>& Bands() {
+  static std::map<CellKey, std::vector<ShownPart>> bands;
+  return bands;
+}
 std::map<CellKey, ShownOutline>& Outlines() {
   static std::map<CellKey, ShownOutline> outlines;
   return outlines;
@@ -328,11 +333,235 @@ void QueueTightOctagon(const GVertex q[4], platform::Texture* texture, int alpha
   vb.AddVertices(bands, 12);
 }
 
+namespace {
+// A convex polygon of drawn vertices; the octagon less a few half-planes never has more.
+struct Piece {
+  static constexpr int kMost = 48;
+  GVertex v[kMost];
+  int n = 0;
+};
+
+GVertex Between(const GVertex& a, const GVertex& b, float t) {
+  GVertex v = a;
+  v.x = a.x + (b.x - a.x) * t;
+  v.y = a.y + (b.y - a.y) * t;
+  v.u = a.u + (b.u - a.u) * t;
+  v.v = a.v + (b.v - a.v) * t;
+  return v;
+}
+
+// The part of 'in' where ex * (y - oy) - ey * (x - ox) has the sign 'side' (or is 0).
+void Clip(const Piece& in, float ox, float oy, float ex, float ey, float side, Piece* out) {
+  out->n = 0;
+  if (in.n < 3) return;
+  auto f = [&](const GVertex& p) { return side * (ex * (p.y - oy) - ey * (p.x - ox)); };
+  for (int i = 0; i < in.n; ++i) {
+    const GVertex& a = in.v[i];
+    const GVertex& b = in.v[(i + 1) % in.n];
+    const float fa = f(a), fb = f(b);
+    if (fa >= 0.0f && out->n < Piece::kMost) out->v[out->n++] = a;
+    if (((fa < 0.0f && fb > 0.0f) || (fa > 0.0f && fb < 0.0f)) && out->n < Piece::kMost)
+      out->v[out->n++] = Between(a, b, fa / (fa - fb));
+  }
+}
+
+float Area(const Piece& p) {
+  float a = 0.0f;
+  for (int i = 0; i < p.n; ++i) {
+    const GVertex &s = p.v[i], &t = p.v[(i + 1) % p.n];
+    a += s.x * t.y - t.x * s.y;
+  }
+  return 0.5f * std::fabs(a);
+}
+
+// A convex piece as a fan of triangles from its first corner, two to a quad (the
+// vertex buffer draws a, b, c and c, b, d of each four).
+void QueuePiece(const Piece& p) {
+  if (p.n < 3 || Area(p) < 1e-3f) return;
+  GVertex quads[4 * (Piece::kMost / 2)];
+  int n = 0;
+  for (int i = 1; i + 1 < p.n; i += 2) {
+    quads[n++] = p.v[i];
+    quads[n++] = p.v[i + 1];
+    quads[n++] = p.v[0];
+    quads[n++] = i + 2 < p.n ? p.v[i + 2] : p.v[0];
+  }
+  GetGlobalVertexBuffer().AddVertices(quads, n);
+}
+}  // namespace
+
+CoveredPart CoveredPartOf(const GVertex q[4], platform::Texture* texture) {
+  CoveredPart c;
+  if (!texture) return c;
+  const float across = std::hypot(q[1].x - q[0].x, q[1].y - q[0].y);
+  const float down = std::hypot(q[2].x - q[0].x, q[2].y - q[0].y);
+  if (!(across > 3.0f) || !(down > 3.0f)) return c;
+  ShownPart opaque =
+      OpaquePartOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, FilterReach(TexelsPerPixel(q, texture), 0.0f));
+  // A pixel and a half inside, so rounding at the covering art's edge never shows.
+  const float ps = 1.5f / across, pt = 1.5f / down;
+  opaque = ShownPart{opaque.left + ps, opaque.top + pt, opaque.right - ps, opaque.bottom - pt};
+  if (opaque.right <= opaque.left || opaque.bottom <= opaque.top) return c;
+  const GVertex corners[4] = {At(q, opaque.left, opaque.top), At(q, opaque.right, opaque.top),
+                              At(q, opaque.right, opaque.bottom), At(q, opaque.left, opaque.bottom)};
+  for (int i = 0; i < 4; ++i) {
+    c.x[i] = corners[i].x;
+    c.y[i] = corners[i].y;
+  }
+  c.valid = true;
+  return c;
+}
+
+void QueueTightLess(const GVertex q[4], platform::Texture* texture, int alphaAbove, float lodBias,
+                    const CoveredPart* covered, int coveredCount) {
+  bool any = false;
+  for (int i = 0; i < coveredCount; ++i) any = any || covered[i].valid;
+  if (!texture || !any) return QueueTightOctagon(q, texture, alphaAbove, lodBias);
+  const ShownOutline o = ShownOutlineOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, alphaAbove,
+                                        FilterReach(TexelsPerPixel(q, texture), lodBias));
+  const ShownPart& p = o.box;
+  const float sw = 1.0f / o.texelsAcross, th = 1.0f / o.texelsDown;
+  const GVertex outline[8] = {
+      At(q, p.left + o.cut[0] * sw, p.top),     At(q, p.right - o.cut[1] * sw, p.top),
+      At(q, p.right, p.top + o.cut[1] * th),    At(q, p.right, p.bottom - o.cut[3] * th),
+      At(q, p.right - o.cut[3] * sw, p.bottom), At(q, p.left + o.cut[2] * sw, p.bottom),
+      At(q, p.left, p.bottom - o.cut[2] * th),  At(q, p.left, p.top + o.cut[0] * th)};
+  // The octagon, corners that coincide (no cut) taken once.
+  static std::vector<Piece> pieces, next;  // kept between calls: the frame's drawing is one thread's
+  pieces.assign(1, Piece());
+  for (const GVertex& v : outline) {
+    Piece& first = pieces[0];
+    if (first.n > 0 && first.v[first.n - 1].x == v.x && first.v[first.n - 1].y == v.y) continue;
+    first.v[first.n++] = v;
+  }
+  if (pieces[0].n > 1 && pieces[0].v[0].x == pieces[0].v[pieces[0].n - 1].x &&
+      pieces[0].v[0].y == pieces[0].v[pieces[0].n - 1].y)
+    --pieces[0].n;
+  // Each covered part takes its share: what lies outside its first edge is one piece, of
+  // the rest what lies outside its second edge the next, and so on; what lies inside
+  // every edge is covered.
+  for (int h = 0; h < coveredCount; ++h) {
+    const CoveredPart& c = covered[h];
+    if (!c.valid) continue;
+    float turn = 0.0f;
+    for (int i = 0; i < 4; ++i) {
+      const int j = (i + 1) % 4;
+      turn += c.x[i] * c.y[j] - c.x[j] * c.y[i];
+    }
+    if (std::fabs(turn) < 1.0f) continue;
+    const float inside = turn > 0.0f ? 1.0f : -1.0f;
+    next.clear();
+    for (const Piece& piece : pieces) {
+      Piece rest = piece, out, in;
+      for (int i = 0; i < 4 && rest.n >= 3; ++i) {
+        const int j = (i + 1) % 4;
+        const float ex = c.x[j] - c.x[i], ey = c.y[j] - c.y[i];
+        Clip(rest, c.x[i], c.y[i], ex, ey, -inside, &out);
+        if (out.n >= 3 && Area(out) >= 1e-3f) next.push_back(out);
+        Clip(rest, c.x[i], c.y[i], ex, ey, inside, &in);
+        rest = in;
+      }
+    }
+    pieces.swap(next);
+  }
+  // A corner of one piece on the edge of another (where a later cut ended) is made a
+  // corner of that edge too: the rasteriser then fills every pixel along it exactly once.
+  for (Piece& piece : pieces) {
+    Piece joined;
+    for (int i = 0; i < piece.n; ++i) {
+      const GVertex& a = piece.v[i];
+      const GVertex& b = piece.v[(i + 1) % piece.n];
+      if (joined.n < Piece::kMost) joined.v[joined.n++] = a;
+      const float ex = b.x - a.x, ey = b.y - a.y, len2 = ex * ex + ey * ey;
+      if (len2 < 1e-6f) continue;
+      // Those on the edge, in order along it.
+      float at[Piece::kMost];
+      const GVertex* on[Piece::kMost];
+      int count = 0;
+      for (const Piece& other : pieces) {
+        if (&other == &piece) continue;
+        for (int k = 0; k < other.n && count < Piece::kMost; ++k) {
+          const GVertex& c = other.v[k];
+          const float t = ((c.x - a.x) * ex + (c.y - a.y) * ey) / len2;
+          if (t <= 1e-4f || t >= 1.0f - 1e-4f) continue;
+          const float off = ex * (c.y - a.y) - ey * (c.x - a.x);
+          if (off * off > 1e-6f * len2) continue;
+          int j = count++;
+          for (; j > 0 && at[j - 1] > t; --j) at[j] = at[j - 1], on[j] = on[j - 1];
+          at[j] = t, on[j] = &c;
+        }
+      }
+      for (int k = 0; k < count && joined.n < Piece::kMost; ++k)
+        if (k == 0 || at[k] - at[k - 1] > 1e-6f) joined.v[joined.n++] = *on[k];
+    }
+    piece = joined;
+  }
+  for (const Piece& piece : pieces) QueuePiece(piece);
+}
+
 void QueueTight(const CTexturedSprite& sprite, int alphaAbove, float lodBias) {
   QueueTight(sprite.v, sprite.texture ? sprite.texture->Texture() : nullptr, alphaAbove, lodBias);
 }
 
+void QueueTightBands(const GVertex q[4], platform::Texture* texture, int alphaAbove, int bands) {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  if (!texture || texture->Width() <= 0 || texture->Height() <= 0 || bands < 1) return vb.AddVertices(q, 4);
+  const float tw = float(texture->Width()), th = float(texture->Height());
+  const float u0 = q[0].u, v0 = q[0].v, u1 = q[3].u, v1 = q[3].v;
+  const int x0 = std::clamp(int(std::floor(std::min(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int x1 = std::clamp(int(std::floor(std::max(u0, u1) * tw + 0.5f)), 0, texture->Width());
+  const int y0 = std::clamp(int(std::floor(std::min(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int y1 = std::clamp(int(std::floor(std::max(v0, v1) * th + 0.5f)), 0, texture->Height());
+  const int w = x1 - x0, h = y1 - y0;
+  bands = std::min(bands, h / 4);
+  if (w < 4 || bands < 1) return vb.AddVertices(q, 4);
+  const int margin = FilterReach(TexelsPerPixel(q, texture), 0.0f);
+  const CellKey key{texture, texture->Width(), texture->Height(), x0, y0, x1,
+                    y1,      alphaAbove,       -bands - margin};
+  auto& measured = Bands();
+  auto found = measured.find(key);
+  if (found == measured.end()) {
+    std::vector<ShownPart> spans(size_t(bands), ShownPart{0.0f, 0.0f, 1.0f, 1.0f});
+    platform::Device* d = GetRenderDevice().Device();
+    std::vector<uint32_t> argb;
+    if (d && !dynamic_cast<platform::NullDevice*>(d) &&
+        !platform::Failed(d->ReadPixels(texture, platform::Rect{x0, y0, x1, y1}, &argb))) {
+      for (int b = 0; b < bands; ++b) {
+        // Whole texel rows; the filter reaches 'margin' rows past the band both ways.
+        const int top = h * b / bands, bottom = h * (b + 1) / bands;
+        int l = w, r = -1;
+        for (int y = std::max(0, top - margin); y < std::min(h, bottom + margin); ++y)
+          for (int x = 0; x < w; ++x)
+            if (int(argb[size_t(y) * size_t(w) + size_t(x)] >> 24) > alphaAbove) {
+              l = std::min(l, x);
+              r = std::max(r, x);
+            }
+        ShownPart& span = spans[size_t(b)];
+        span.top = float(top) / float(h);
+        span.bottom = float(bottom) / float(h);
+        if (r < 0) {
+          span.left = span.right = 0.0f;
+          continue;
+        }
+        span.left = float(std::max(0, l - margin)) / float(w);
+        span.right = float(std::min(w, r + 1 + margin)) / float(w);
+      }
+    }
+    found = measured.emplace(key, std::move(spans)).first;
+  }
+  for (ShownPart span : found->second) {
+    if (span.right <= span.left) continue;
+    // Measured along increasing texels; a mirrored cell runs the other way.
+    if (u1 < u0) span = ShownPart{1.0f - span.right, span.top, 1.0f - span.left, span.bottom};
+    if (v1 < v0) span = ShownPart{span.left, 1.0f - span.bottom, span.right, 1.0f - span.top};
+    GVertex cut[4];
+    CutQuad(q, span, cut);
+    vb.AddVertices(cut, 4);
+  }
+}
+
 void ForgetShownParts() {
+  Bands().clear();
   Measured().clear();
   Outlines().clear();
 }

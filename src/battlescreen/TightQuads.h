@@ -62,5 +62,23 @@ ShownPart OpaquePartOf(platform::Texture* texture, float u0, float v0, float u1,
 // four quads that share their corners, so no pixel between them is lost.
 void QueueTightAroundBody(const GVertex shadow[4], const GVertex body[4], platform::Texture* texture,
                           int alphaAbove, float lodBias);
+// A convex part of the screen (corners in order round its edge) that opaque art drawn
+// later in the frame covers: whatever is drawn there first never shows.
+struct CoveredPart {
+  float x[4] = {0.0f, 0.0f, 0.0f, 0.0f}, y[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+  bool valid = false;
+};
+// The part of a placed quad that its cell's opaque texels cover once sampled without a
+// bias, a pixel and a half inside its edge; not valid when the cell has none or cannot be
+// read. The caller knows the quad is drawn later at full alpha over a normal blend.
+CoveredPart CoveredPartOf(const GVertex quad[4], platform::Texture* texture);
+// Queues the quad cut to the shown outline of its cell (as QueueTightOctagon) less the
+// covered parts, as convex pieces sharing their edges, texture coordinates to match.
+void QueueTightLess(const GVertex quad[4], platform::Texture* texture, int alphaAbove, float lodBias,
+                    const CoveredPart* covered, int coveredCount);
+// Queues the quad cut into 'bands' bands across its cell (top to bottom), each cut to the
+// span of the cell its texels of alpha above 'alphaAbove' reach in it (with the filter's
+// reach), texture coordinates to match: for wide panel art whose outline is no octagon.
+void QueueTightBands(const GVertex quad[4], platform::Texture* texture, int alphaAbove, int bands);
 // Forgets every measured cell (textures reloaded or the device reset).
 void ForgetShownParts();

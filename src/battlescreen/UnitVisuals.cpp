@@ -402,16 +402,25 @@ int GUI_BS_Unit::LayerAlpha() const {
   return alpha;
 }
 
-void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation) {
+void GUI_BS_Unit::DrawSprite(GUI_BS_Sprite& sprite, float rotation, const CoveredPart* coveredBy) {
   PlaceSprite(sprite, rotation);
   sprite.mainQuad.SetColour(LayerAlpha(), sprite.colourR, sprite.colourG, sprite.colourB);
   // A unit still dropping in is not lit yet.
   if (!Arriving(unit))
     LightUnitQuad(sprite.mainQuad, sprite.lightQuadA, sprite.lightQuadB, unit->lightStrength);
+  sprite.coveredBy = coveredBy ? *coveredBy : CoveredPart();
   sprite.Draw();
+  sprite.coveredBy = CoveredPart();
 }
 
-void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float height, bool underBody) {
+CoveredPart GUI_BS_Unit::CoverOf(GUI_BS_Sprite* sprite, float rotation) {
+  if (!sprite || !sprite->mainQuad.texture || LayerAlpha() != 255) return CoveredPart();
+  PlaceSprite(*sprite, rotation);
+  return CoveredPartOf(sprite->mainQuad.v, sprite->mainQuad.texture->Texture());
+}
+
+void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float height, bool underBody,
+                                    const CoveredPart* coveredBy, int coveredCount) {
   PlaceSprite(sprite, rotation);
   GVertex body[4];
   std::copy(sprite.mainQuad.v, sprite.mainQuad.v + 4, body);
@@ -424,12 +433,15 @@ void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(sprite.mainQuad.texture);
   // Shadows sample blurred mip levels (the LOD bias), which spread past the art's edge.
-  // Under a body drawn at full alpha only the rim of the shadow shows.
+  // Under a body drawn at full alpha (its own, the hull's) only the rim of the shadow shows.
   platform::Texture* texture = sprite.mainQuad.texture ? sprite.mainQuad.texture->Texture() : nullptr;
-  if (underBody && LayerAlpha() == 255)
-    QueueTightAroundBody(sprite.mainQuad.v, body, texture, 0, kShadowLodBias);
-  else
-    QueueTight(sprite.mainQuad, 0, kShadowLodBias);
+  CoveredPart covers[3];
+  int n = 0;
+  if (LayerAlpha() == 255) {
+    if (underBody && texture) covers[n++] = CoveredPartOf(body, texture);
+    for (int i = 0; i < coveredCount && n < 3; ++i) covers[n++] = coveredBy[i];
+  }
+  QueueTightLess(sprite.mainQuad.v, texture, 0, kShadowLodBias, covers, n);
 }
 
 float GUI_BS_Unit::CoveredRadiusOf(GUI_BS_Sprite* sprite, float rotation) {
@@ -998,9 +1010,11 @@ void GUI_BS_TankUnit::UpdateTracks() {
 void GUI_BS_TankUnit::DrawShadows() {
   if (!unit) return;
   const float h = HullSize() / 20.0f;
+  // The hull and turret drawn later cover the middle of the shadows over them.
+  const CoveredPart covers[2] = {CoverOf(chassis, unit->heading), CoverOf(turret, TurretAngle())};
   if (chassis) QueueSpriteShadow(*chassis, unit->heading, h, true);
-  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h, true);
-  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h, true, covers, 1);
+  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h, false, covers, 2);
 }
 
 float GUI_BS_TankUnit::CoveredRadius() {
@@ -1012,14 +1026,16 @@ void GUI_BS_TankUnit::Draw() {
   GUI_BS_MajorUnit::Draw();
   if (!unit) return;
   DrawChildrenOfLayer(0);
-  if (chassis) DrawSprite(*chassis, unit->heading);
-  if (chassisColour) DrawSprite(*chassisColour, unit->heading);
+  // The turret, drawn last, covers the middle of the hull's layers.
+  const CoveredPart underTurret = CoverOf(turret, TurretAngle());
+  if (chassis) DrawSprite(*chassis, unit->heading, &underTurret);
+  if (chassisColour) DrawSprite(*chassisColour, unit->heading, &underTurret);
   // Anything else the variant draws (headlights, stowage) rides on the hull.
   for (auto& s : sprites) {
     GUI_BS_Sprite* p = s.get();
     if (p == chassis || p == chassisColour || p == turret || p == turretColour || p->layerName == "gunbarrel")
       continue;
-    DrawSprite(*p, TurnsWithTurret(*p) ? TurretAngle() : unit->heading);
+    DrawSprite(*p, TurnsWithTurret(*p) ? TurretAngle() : unit->heading, &underTurret);
   }
   if (turret) DrawSprite(*turret, TurretAngle());
   if (turretColour) DrawSprite(*turretColour, TurretAngle());
@@ -1039,9 +1055,10 @@ GUI_BS_BuildingUnit::GUI_BS_BuildingUnit(SIM_BattleUnit* u) : GUI_BS_MajorUnit(u
 void GUI_BS_BuildingUnit::DrawShadows() {
   if (!unit) return;
   const float h = shadowHeight > 0.0f ? shadowHeight : HullSize() / 20.0f;
+  const CoveredPart covers[2] = {CoverOf(base, unit->heading), CoverOf(turret, TurretAngle())};
   if (base) QueueSpriteShadow(*base, unit->heading, h, true);
-  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h * 0.5f, true);
-  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h * 0.5f);
+  if (turret) QueueSpriteShadow(*turret, TurretAngle(), h * 0.5f, true, covers, 1);
+  for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h * 0.5f, false, covers, 2);
 }
 
 float GUI_BS_BuildingUnit::CoveredRadius() {
@@ -1051,8 +1068,9 @@ float GUI_BS_BuildingUnit::CoveredRadius() {
 void GUI_BS_BuildingUnit::Draw() {
   GUI_BS_MajorUnit::Draw();
   if (!unit) return;
-  if (base) DrawSprite(*base, unit->heading);
-  if (colour) DrawSprite(*colour, TurnsWithTurret(*colour) ? TurretAngle() : unit->heading);
+  const CoveredPart underTurret = CoverOf(turret, TurretAngle());
+  if (base) DrawSprite(*base, unit->heading, &underTurret);
+  if (colour) DrawSprite(*colour, TurnsWithTurret(*colour) ? TurretAngle() : unit->heading, &underTurret);
   DrawChildrenOfLayer(0);
   if (turret) DrawSprite(*turret, TurretAngle());
   DrawChildrenOfLayer(1);

@@ -92,11 +92,17 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   // Places one layer: its offset turned by the heading (or, for turret layers, about the
   // turret by the turret angle), the zoom, the layer colour and the unit's opacity.
   void PlaceSprite(GUI_BS_Sprite& sprite, float rotation);
-  void DrawSprite(GUI_BS_Sprite& sprite, float rotation);
+  // 'coveredBy': the part of the screen a layer drawn later over it covers (not drawn).
+  void DrawSprite(GUI_BS_Sprite& sprite, float rotation, const CoveredPart* coveredBy = nullptr);
   // The placed layer moved by the shadow offset, black at half alpha, queued.
   // 'underBody': the sprite itself is drawn later over its shadow at the same place, so
-  // the shadow is not drawn where the sprite's opaque art will cover it.
-  void QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float shadowHeight, bool underBody = false);
+  // the shadow is not drawn where the sprite's opaque art will cover it; nor where the
+  // 'coveredCount' parts 'coveredBy' of other layers drawn later cover it.
+  void QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float shadowHeight, bool underBody = false,
+                         const CoveredPart* coveredBy = nullptr, int coveredCount = 0);
+  // The part of the screen the layer, placed as it will be drawn, covers with opaque art;
+  // not valid when the unit is not drawn at full alpha this frame.
+  CoveredPart CoverOf(GUI_BS_Sprite* sprite, float rotation);
   // The alpha (0..255) the unit's layers are drawn with this frame.
   int LayerAlpha() const;
   // How far round the unit's screen position (in pixels) its layers drawn this frame cover

@@ -49,6 +49,7 @@
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Buttons.h"
+#include "gui/GuiDraw.h"
 #include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "gui/Tooltip.h"
@@ -471,6 +472,165 @@ TEST_F(DeploymentGLTest, HealthDiscsLeaveOutTheMiddleTheirTanksCover) {
         break;
       }
   EXPECT_EQ(differ, 0u) << "pixels of a disc lost where its tank does not cover it";
+}
+
+// Damage numbers rise over the tanks they hit: each glyph is drawn over the part of its
+// cell that shows, not its whole cell, and the picture is the text renderer's own.
+TEST_F(DeploymentGLTest, DamageNumbersDrawOnlyTheirGlyphsNotTheirWholeCells) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  std::vector<SIM_UnitDesign*> tanks;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (d->GetSizeType() == 2) tanks.push_back(d);
+  ASSERT_FALSE(tanks.empty());
+  std::vector<const SIM_MapSquare*> attack;
+  for (const auto& sq : scenario->grid)
+    if (sq && sq->kind != SIM_MapSquare::KIND_EMPLACEMENT && sq->attackerFlag) attack.push_back(sq.get());
+  ASSERT_GE(attack.size(), 4u);
+  for (size_t i = 0; i < 4; ++i)
+    battle.playerArmy->DeployDesign(attack[i]->column, attack[i]->row, tanks[i % tanks.size()], 1,
+                                    45.0f * float(i), false);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = 0.8f;
+  map.centreX = (attack[0]->centreX + attack[3]->centreX) * 0.5f;
+  map.centreY = (attack[0]->centreY + attack[3]->centreY) * 0.5f;
+  BattleViewFlags& flags = GetBattleViewFlags();
+  flags.showDamage = true;
+  Frame();
+  GetBattleScreen().StartFighting();
+  ASSERT_EQ(battle.state, BATTLE_RUNNING);
+  Frame();
+  // Numbers of every kind on each tank, some of them stacked.
+  GUI_BS_DamageFeedbackPool& pool = GUI_BS_DamageFeedbackPool::Instance();
+  pool.Clear();
+  int added = 0;
+  for (const SIM_BattleUnit* u : battle.playerArmy->allUnits)
+    for (int k = 0; k < 6; ++k) {
+      pool.Add(u, 7.0f + 31.0f * float(k), k % 3, 4.0f * float(k), -3.0f * float(k));
+      ++added;
+    }
+  ASSERT_GE(added, 12);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Frame();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name.find("damage numbers") != std::string::npos) drawn += entry.pixels;
+  ASSERT_GE(pool.ActiveCount(), 12) << "the numbers are alive";
+  // The same numbers printed whole by the text renderer, where the pool puts them.
+  D3DEngine& e = GetRenderDevice();
+  const platform::Rect screen{0, 0, 1024, 768};
+  auto printWhole = [&] {
+    TextRenderer& text = GetTextRenderer();
+    text.SetFont("18.dds", 16.0f);
+    for (const GUI_BS_DamageFeedback& r : pool.records) {
+      if (!r.active) continue;
+      float wx = r.fixedX, wy = r.fixedY;
+      if (!r.fixed) r.unit->LocalToWorld(r.offsetX, r.offsetY, &wx, &wy);
+      float sx, sy;
+      HudWorldToScreen(wx, wy, &sx, &sy);
+      const float t = r.elapsed / GUI_BS_DamageFeedbackPool::kLifeMs;
+      text.Print(0, r.text.c_str(), sx, sy - 48.0f * t, r.colour);
+    }
+    text.Flush();
+  };
+  auto draw = [&](bool whole, uint64_t* pixels) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    const uint64_t before = e.Device()->Counters().drawnPixels;
+    if (whole) {
+      printWhole();
+    } else {
+      HudLiveUnits live;
+      live.Refresh();
+      pool.Draw(live, 0.0f);  // aged no further: the same numbers
+    }
+    GetGlobalVertexBuffer().Flush();
+    *pixels = e.Device()->Counters().drawnPixels - before;
+    e.EndScene();
+    std::vector<uint32_t> out;
+    e.Device()->ReadPixels(nullptr, screen, &out);
+    e.Flip();
+    return out;
+  };
+  uint64_t wholePixels = 0, tightPixels = 0;
+  const std::vector<uint32_t> full = draw(true, &wholePixels), tight = draw(false, &tightPixels);
+  ASSERT_GT(wholePixels, 0u);
+  EXPECT_GT(drawn, wholePixels / 8) << "the numbers were drawn";
+  EXPECT_LT(double(drawn), double(wholePixels) * 0.5) << "whole glyph cells were drawn";
+  EXPECT_LT(double(tightPixels), double(wholePixels) * 0.5);
+  ASSERT_EQ(full.size(), tight.size());
+  size_t differ = 0, lit = 0;
+  for (size_t i = 0; i < full.size(); ++i) {
+    if ((full[i] & 0xFFFFFFu) != 0) ++lit;
+    if ((full[i] & 0xFFFFFFu) != (tight[i] & 0xFFFFFFu)) ++differ;
+  }
+  EXPECT_GT(lit, 500u) << "the numbers show";
+  EXPECT_EQ(differ, 0u) << "pixels of the numbers lost or changed";
+  pool.Clear();
+  flags.showDamage = false;
+}
+
+// The console along the bottom is wide art with the battlefield showing through much of
+// it: each piece is drawn in bands over the span its art reaches, at every screen width,
+// and the picture is the one of its pieces drawn whole.
+TEST_F(DeploymentGLTest, TheConsoleDrawsItsPiecesOnlyWhereTheirArtReaches) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  const platform::Rect screen{0, 0, 1024, 768};
+  for (int width : {896, 1024}) {
+    SCOPED_TRACE(width);
+    GUI_BS_Deployment_BG bg;
+    const float cx = float(width) / 2.0f;
+    bg.Layout(width, 768, cx - 175, cx + 175);
+    bg.visible = true;
+    auto draw = [&](bool whole, uint64_t* pixels) {
+      e.BeginScene();
+      e.ClearTarget(0xFF000000u);
+      e.SetNormalBlend();
+      const uint64_t before = e.Device()->Counters().drawnPixels;
+      if (whole) {
+        CLoadedTexture* art = FindOrLoadTexture("ui_deployment_bg.dds");
+        auto piece = [&](const DeploymentArtPiece& p) {
+          if (p.shown && p.width > 0.0f && p.height > 0.0f)
+            gui_draw::QueueCentred(art, p.x, p.y, p.width, p.height, p.u0, p.v0, p.u1, p.v1, 0xFFFFFFFFu);
+        };
+        for (int i = 0; i < 4; ++i) piece(bg.slots[i]);
+        for (const DeploymentArtPiece& p : bg.edges) piece(p);
+        for (int i = 4; i < GUI_BS_Deployment_BG::kSlots; ++i) piece(bg.slots[i]);
+        gui_draw::FlushSprites();
+      } else {
+        bg.Draw();
+      }
+      GetGlobalVertexBuffer().Flush();
+      *pixels = e.Device()->Counters().drawnPixels - before;
+      e.EndScene();
+      std::vector<uint32_t> out;
+      e.Device()->ReadPixels(nullptr, screen, &out);
+      e.Flip();
+      return out;
+    };
+    uint64_t wholePixels = 0, bandedPixels = 0;
+    const std::vector<uint32_t> full = draw(true, &wholePixels), banded = draw(false, &bandedPixels);
+    ASSERT_GT(wholePixels, 0u);
+    EXPECT_GT(bandedPixels, wholePixels / 3) << "the console was drawn";
+    EXPECT_LT(double(bandedPixels), double(wholePixels) * 0.9) << "whole pieces were drawn";
+    ASSERT_EQ(full.size(), banded.size());
+    size_t differ = 0, lit = 0;
+    for (size_t i = 0; i < full.size(); ++i) {
+      if ((full[i] & 0xFFFFFFu) != 0) ++lit;
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(full[i] >> shift & 0xFF) - int(banded[i] >> shift & 0xFF)) > 1) {
+          ++differ;
+          break;
+        }
+    }
+    EXPECT_GT(lit, 20000u) << "the console shows";
+    EXPECT_EQ(differ, 0u) << "pixels of the console lost or changed";
+  }
 }
 
 // A night battle with the player's building among its tanks: a right click on the

@@ -267,6 +267,76 @@ TEST_F(UnitVisualsGLTest, AShadowRingAroundItsBodyDrawsTheWholeShadowsPicture) {
   }
 }
 
+// A tank's hull and turret and a building's base and turret are drawn over the shadows
+// of their turrets and barrels and the turret over the hull's layers: none of those is
+// drawn where the opaque art drawn later covers it, at any turn of the turret against
+// the hull. The picture is the one of the same units drawn whole (a trace below full
+// alpha, which covers nothing) within the trace's levels.
+TEST_F(UnitVisualsGLTest, TurretsAndHullsCoverTheLayersAndShadowsDrawnBeforeThem) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_NE(StartShippedBattle("river_fords"), nullptr);
+  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
+  GetBattle().Begin();
+  UnitScene scene = PlaceBothSides(1150.0f, 600.0f);
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.centreX = 1140.0f;
+  map.centreY = 600.0f;
+  map.zoom = map.targetZoom = std::min(1.5f, map.maxZoom);
+  D3DEngine& e = GetRenderDevice();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  struct Drawn {
+    std::vector<uint32_t> pixels;
+    uint64_t shadows = 0, bodies = 0;
+  };
+  auto draw = [&](float alpha) {
+    for (const auto* side : {&scene.player, &scene.enemy})
+      for (SIM_BattleUnit* u : *side) u->warpAlpha = alpha;
+    Drawn d;
+    for (int i = 0; i < 2; ++i) {
+      trace.entries.clear();
+      e.BeginScene();
+      e.ClearTarget(0xFF000000u);
+      map.UpdateAndDraw();
+      GetGlobalVertexBuffer().Flush();
+      GUI_BS_UnitManager::Instance().DrawAll();
+      GetGlobalVertexBuffer().Flush();
+      e.EndScene();
+      if (i == 1) e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &d.pixels);
+      e.Flip();
+    }
+    d.shadows = GUI_BS_UnitManager::Instance().shadowPixelsLastFrame;
+    d.bodies = GUI_BS_UnitManager::Instance().bodyPixelsLastFrame;
+    return d;
+  };
+  // Turrets turned from their hulls by a little, a quarter and more.
+  const float turns[] = {0.0f, 17.0f, 90.0f, 213.0f};
+  for (float turn : turns) {
+    SCOPED_TRACE("turret turned " + std::to_string(turn));
+    for (const auto* side : {&scene.player, &scene.enemy})
+      for (SIM_BattleUnit* u : *side)
+        if (u && u->turretFacing) u->turretFacing->angle = u->heading + turn;
+    const Drawn covered = draw(1.0f), whole = draw(254.5f / 255.0f);
+    ASSERT_GT(whole.bodies, 0u);
+    ASSERT_GT(whole.shadows, 0u);
+    EXPECT_LT(double(covered.shadows), double(whole.shadows) * 0.34)
+        << covered.shadows << " shadow pixels against " << whole.shadows << " drawn whole";
+    EXPECT_LT(double(covered.bodies), double(whole.bodies) * 0.95)
+        << covered.bodies << " body pixels against " << whole.bodies << " drawn whole";
+    ASSERT_EQ(covered.pixels.size(), whole.pixels.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < whole.pixels.size(); ++i)
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(whole.pixels[i] >> shift & 0xFF) - int(covered.pixels[i] >> shift & 0xFF)) > 3) {
+          ++differ;
+          break;
+        }
+    EXPECT_EQ(differ, 0u);
+  }
+  trace.enabled = false;
+  trace.entries.clear();
+}
+
 // The picture file of a key, read back.
 platform::DecodedImage ReadPicture(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
