@@ -14,6 +14,15 @@ SIM_BattleView*& Registered() {
   static SIM_BattleView* view = nullptr;
   return view;
 }
+
+// The units whose visuals may tick, whichever view the battle talks to. Only a death
+// gives a visual's Tick work, and a battle has few deaths at a time: the frame's walk
+// ticks these alone, in unit order. An entry is only compared with the units of the
+// walk, never followed, so one whose unit is gone simply drops out.
+struct TickingUnits {
+  std::vector<SIM_BattleUnit*> units;
+  std::vector<SIM_BattleUnit*> next;  // scratch of a walk
+};
 }  // namespace
 
 void SIM_UnitVisual::PruneEmitters() {
@@ -26,6 +35,10 @@ void SIM_UnitVisual::PruneEmitters() {
 void SIM_UnitVisual::OnDestroyed() {
   dying = true;
   fadeTimer = 0.0f;
+  if (unit) {
+    std::vector<SIM_BattleUnit*>& ticking = ProcessWide<TickingUnits>().units;
+    if (std::find(ticking.begin(), ticking.end(), unit) == ticking.end()) ticking.push_back(unit);
+  }
 }
 
 void SIM_UnitVisual::Tick() {
@@ -90,9 +103,22 @@ void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
 }
 
 void SIM_BattleView::AdvanceProjectiles() {
-  GetBattleUnitManager().ForEachUnit([](SIM_BattleUnit* u) {
-    if (u->visual) u->visual->Tick();
+  TickingUnits& ticking = ProcessWide<TickingUnits>();
+  if (ticking.units.empty()) return;
+  // A death that starts during the walk joins the list: it is reached later in the walk,
+  // as the walk of every visual would, or kept for the next one.
+  std::vector<SIM_BattleUnit*>& next = ticking.next;
+  next.clear();
+  const size_t before = ticking.units.size();
+  GetBattleUnitManager().ForEachUnit([&ticking, &next](SIM_BattleUnit* u) {
+    const std::vector<SIM_BattleUnit*>& listed = ticking.units;
+    if (std::find(listed.begin(), listed.end(), u) == listed.end() || !u->visual) return;
+    u->visual->Tick();
+    if (u->visual && u->visual->dying) next.push_back(u);
   });
+  for (size_t i = before; i < ticking.units.size(); ++i)
+    if (std::find(next.begin(), next.end(), ticking.units[i]) == next.end()) next.push_back(ticking.units[i]);
+  ticking.units.swap(next);
 }
 
 bool SIM_BattleView::IsOffScreen(float x, float y, float margin) const {
