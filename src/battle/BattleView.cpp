@@ -1,6 +1,8 @@
 #include "battle/BattleView.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
@@ -16,12 +18,13 @@ SIM_BattleView*& Registered() {
 }
 
 // The units whose visuals may tick, whichever view the battle talks to. Only a death
-// gives a visual's Tick work, and a battle has few deaths at a time: the frame's walk
-// ticks these alone, in unit order. An entry is only compared with the units of the
-// walk, never followed, so one whose unit is gone simply drops out.
+// gives a visual's Tick work, and a battle has few deaths at a time: the frame ticks
+// these alone, in the order of the walk over every unit. An entry is only looked up in
+// that walk, never followed, so one whose unit is gone simply drops out.
 struct TickingUnits {
   std::vector<SIM_BattleUnit*> units;
-  std::vector<SIM_BattleUnit*> next;  // scratch of a walk
+  std::vector<std::pair<size_t, SIM_BattleUnit*>> placed;  // scratch: place in the walk
+  std::vector<SIM_BattleUnit*> kept;                       // scratch
 };
 }  // namespace
 
@@ -105,20 +108,26 @@ void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
 void SIM_BattleView::AdvanceProjectiles() {
   TickingUnits& ticking = ProcessWide<TickingUnits>();
   if (ticking.units.empty()) return;
-  // A death that starts during the walk joins the list: it is reached later in the walk,
-  // as the walk of every visual would, or kept for the next one.
-  std::vector<SIM_BattleUnit*>& next = ticking.next;
-  next.clear();
-  const size_t before = ticking.units.size();
-  GetBattleUnitManager().ForEachUnit([&ticking, &next](SIM_BattleUnit* u) {
-    const std::vector<SIM_BattleUnit*>& listed = ticking.units;
-    if (std::find(listed.begin(), listed.end(), u) == listed.end() || !u->visual) return;
+  const std::vector<SIM_BattleUnit*>& walk = GetBattleUnitManager().WalkOrder();
+  ticking.placed.clear();
+  for (SIM_BattleUnit* u : ticking.units) {
+    const auto it = std::find(walk.begin(), walk.end(), u);
+    if (it != walk.end()) ticking.placed.emplace_back(static_cast<size_t>(it - walk.begin()), u);
+  }
+  std::sort(ticking.placed.begin(), ticking.placed.end());
+  // A tick ends at most its own unit; a death that starts meanwhile waits for the next
+  // frame's ticks.
+  ticking.units.clear();
+  std::vector<SIM_BattleUnit*>& kept = ticking.kept;
+  kept.clear();
+  for (const auto& [place, u] : ticking.placed) {
+    if (!u->visual) continue;
     u->visual->Tick();
-    if (u->visual && u->visual->dying) next.push_back(u);
-  });
-  for (size_t i = before; i < ticking.units.size(); ++i)
-    if (std::find(next.begin(), next.end(), ticking.units[i]) == next.end()) next.push_back(ticking.units[i]);
-  ticking.units.swap(next);
+    if (u->visual && u->visual->dying) kept.push_back(u);
+  }
+  for (SIM_BattleUnit* u : ticking.units)
+    if (std::find(kept.begin(), kept.end(), u) == kept.end()) kept.push_back(u);
+  ticking.units.swap(kept);
 }
 
 bool SIM_BattleView::IsOffScreen(float x, float y, float margin) const {
