@@ -96,9 +96,17 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
     out->assign(army.livingUnits.begin(), army.livingUnits.end());
     return;
   }
-  // One bit per living unit: the candidates come out in army order without a sort.
-  marks.assign((byOrder.size() + 63) / 64, 0);
-  const auto mark = [this](int32_t order) { marks[static_cast<size_t>(order) >> 6] |= 1ull << (order & 63); };
+  // One bit per living unit: the candidates come out in army order without a sort. The
+  // bits are all clear between searches; a search reads and clears only the words it set.
+  const size_t words = (byOrder.size() + 63) / 64;
+  if (marks.size() != words) marks.assign(words, 0);
+  size_t firstWord = words, lastWord = 0;
+  const auto mark = [this, &firstWord, &lastWord](int32_t order) {
+    const size_t w = static_cast<size_t>(order) >> 6;
+    marks[w] |= 1ull << (order & 63);
+    firstWord = std::min(firstWord, w);
+    lastWord = std::max(lastWord, w);
+  };
   for (const Entry& e : strays) mark(e.order);
   // Units outside the circle are left out here, on the positions of the fill, which
   // are the units' own until they move again.
@@ -126,7 +134,9 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
       }
     }
   }
-  for (size_t w = 0; w < marks.size(); ++w)
+  for (size_t w = firstWord; w <= lastWord && w < words; ++w) {
     for (uint64_t bits = marks[w]; bits != 0; bits &= bits - 1)
       out->push_back(byOrder[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))]);
+    marks[w] = 0;
+  }
 }
