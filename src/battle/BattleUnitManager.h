@@ -52,6 +52,9 @@ class SIM_BattleUnitManager {
     if (--walking_ == 0 && holes_) CloseHoles();
   }
 
+  // The units in the order of the walks above (a hole where one left during a walk).
+  const std::vector<SIM_BattleUnit*>& WalkOrder() const { return walkOrder_; }
+
   std::list<SIM_BattleUnit*> allUnits;
   std::list<SIM_BattleUnit*> dead;
   std::list<SIM_BattleUnit*> exited;

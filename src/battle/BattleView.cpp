@@ -1,6 +1,8 @@
 #include "battle/BattleView.h"
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
@@ -14,6 +16,16 @@ SIM_BattleView*& Registered() {
   static SIM_BattleView* view = nullptr;
   return view;
 }
+
+// The units whose visuals may tick, whichever view the battle talks to. Only a death
+// gives a visual's Tick work, and a battle has few deaths at a time: the frame ticks
+// these alone, in the order of the walk over every unit. An entry is only looked up in
+// that walk, never followed, so one whose unit is gone simply drops out.
+struct TickingUnits {
+  std::vector<SIM_BattleUnit*> units;
+  std::vector<std::pair<size_t, SIM_BattleUnit*>> placed;  // scratch: place in the walk
+  std::vector<SIM_BattleUnit*> kept;                       // scratch
+};
 }  // namespace
 
 void SIM_UnitVisual::PruneEmitters() {
@@ -26,6 +38,10 @@ void SIM_UnitVisual::PruneEmitters() {
 void SIM_UnitVisual::OnDestroyed() {
   dying = true;
   fadeTimer = 0.0f;
+  if (unit) {
+    std::vector<SIM_BattleUnit*>& ticking = ProcessWide<TickingUnits>().units;
+    if (std::find(ticking.begin(), ticking.end(), unit) == ticking.end()) ticking.push_back(unit);
+  }
 }
 
 void SIM_UnitVisual::Tick() {
@@ -90,9 +106,28 @@ void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
 }
 
 void SIM_BattleView::AdvanceProjectiles() {
-  GetBattleUnitManager().ForEachUnit([](SIM_BattleUnit* u) {
-    if (u->visual) u->visual->Tick();
-  });
+  TickingUnits& ticking = ProcessWide<TickingUnits>();
+  if (ticking.units.empty()) return;
+  const std::vector<SIM_BattleUnit*>& walk = GetBattleUnitManager().WalkOrder();
+  ticking.placed.clear();
+  for (SIM_BattleUnit* u : ticking.units) {
+    const auto it = std::find(walk.begin(), walk.end(), u);
+    if (it != walk.end()) ticking.placed.emplace_back(static_cast<size_t>(it - walk.begin()), u);
+  }
+  std::sort(ticking.placed.begin(), ticking.placed.end());
+  // A tick ends at most its own unit; a death that starts meanwhile waits for the next
+  // frame's ticks.
+  ticking.units.clear();
+  std::vector<SIM_BattleUnit*>& kept = ticking.kept;
+  kept.clear();
+  for (const auto& [place, u] : ticking.placed) {
+    if (!u->visual) continue;
+    u->visual->Tick();
+    if (u->visual && u->visual->dying) kept.push_back(u);
+  }
+  for (SIM_BattleUnit* u : ticking.units)
+    if (std::find(kept.begin(), kept.end(), u) == kept.end()) kept.push_back(u);
+  ticking.units.swap(kept);
 }
 
 bool SIM_BattleView::IsOffScreen(float x, float y, float margin) const {

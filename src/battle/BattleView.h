@@ -52,7 +52,8 @@ class SIM_UnitVisual {
   virtual void ShowHit(const SIM_UnitTargetData* part, float damage, bool internals, int unused) {}
   // A soldier took internal damage.
   virtual void SpawnBloodSplatter() {}
-  // Every frame, paused too (weapon effects step in the battle itself).
+  // Every frame, paused too (weapon effects step in the battle itself), while the
+  // visual is dying: only a death gives Tick work.
   virtual void Tick();
   // The unit is going away; the visual lives on (as a wreck) without it.
   void DetachUnit() { unit = nullptr; }

@@ -24,6 +24,19 @@ float DistSq(const SIM_BattleUnit* a, const SIM_BattleUnit* b) {
 
 bool IsGoneState(int state) { return state == US_DESTROYED || state == US_GONE; }
 
+// Still in the dropper or falling, being built, or being taken down: no target yet.
+bool NotYetTargetable(int state) {
+  switch (state) {
+    case US_IN_DROPPER:
+    case US_DROPPING_IN:
+    case US_UNDER_CONSTRUCTION:
+    case US_DEMOLISHING:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // A nearest search takes only candidates nearer than this (squared distance).
 constexpr float kNearestStart = 10000000.0f;
 }  // namespace
@@ -116,16 +129,7 @@ void SIM_TargetSelector::Retarget() {
 }
 
 bool SIM_TargetSelector::IsValid(const SIM_BattleUnit* unit) const {
-  if (!unit) return false;
-  switch (unit->state) {
-    case US_IN_DROPPER:
-    case US_DROPPING_IN:
-    case US_UNDER_CONSTRUCTION:
-    case US_DEMOLISHING:
-      return false;
-    default:
-      break;
-  }
+  if (!unit || NotYetTargetable(unit->state)) return false;
   if (DistSq(owner, unit) > 1.5f * maxRangeSq) return false;
   if (owner->sizeType != SIZE_INFANTRY || owner->state == US_SETTLED) return true;
   return InArc(unit->x, unit->y);
@@ -162,15 +166,7 @@ void SIM_TargetSelector::GatherCandidates(bool wholeArmy, std::vector<SIM_Battle
 }
 
 bool SIM_TargetSelector::ValidCandidate(const SIM_BattleUnit* unit, float* bearing) const {
-  switch (unit->state) {
-    case US_IN_DROPPER:
-    case US_DROPPING_IN:
-    case US_UNDER_CONSTRUCTION:
-    case US_DEMOLISHING:
-      return false;
-    default:
-      break;
-  }
+  if (NotYetTargetable(unit->state)) return false;
   if (owner->sizeType != SIZE_INFANTRY || owner->state == US_SETTLED) return true;
   *bearing = HeadingDegrees(owner->x, owner->y, unit->x, unit->y);
   return BearingInArc(*bearing);

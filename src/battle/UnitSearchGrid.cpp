@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
@@ -18,32 +19,47 @@ void SIM_UnitSearchGrid::MarkAllStale() { ++g_staleMark; }
 void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   filledAt = g_staleMark;
   rosterSize = army.livingUnits.size();
-  entries.clear();
-  strays.clear();
   // The living list is walked again only when the army changed it (units leave it
   // only through the army or, from outside, by removal, which shrinks it); the
   // positions are read afresh, and the passes below read this copy.
+  bool sameUnits = roster.size() == rosterSize;
   if (!copied || copiedAt != army.livingChanges || byOrder.size() != rosterSize) {
     byOrder.assign(army.livingUnits.begin(), army.livingUnits.end());
     copiedAt = army.livingChanges;
     copied = true;
+    sameUnits = false;
   }
+  // The same units where they stood at the last fill (bit for bit): the buckets hold.
+  // An army standing still, or most of a check's grids, skip the sort.
+  if (sameUnits) {
+    size_t i = 0;
+    for (; i < byOrder.size(); ++i) {
+      const SIM_BattleUnit* u = byOrder[i];
+      const Entry& e = roster[i];
+      if (std::memcmp(&u->x, &e.x, sizeof(float)) != 0 || std::memcmp(&u->y, &e.y, sizeof(float)) != 0) break;
+    }
+    if (i == byOrder.size()) return;
+  }
+  strays.clear();
+  // Each unit is read once: its position, and whether it has one the buckets can hold.
   roster.clear();
-  int32_t order = 0;
-  for (SIM_BattleUnit* u : byOrder) roster.push_back(Entry{order++, u->x, u->y, u});
   float minX = 0.0f, minY = 0.0f, maxX = 0.0f, maxY = 0.0f;
   bool any = false;
-  for (const Entry& e : roster) {
-    if (!std::isfinite(e.x) || !std::isfinite(e.y)) continue;
+  int32_t order = 0;
+  for (SIM_BattleUnit* u : byOrder) {
+    const float ux = u->x, uy = u->y;
+    const bool finite = std::isfinite(ux) && std::isfinite(uy);
+    roster.push_back(Entry{order++, ux, uy, finite ? 0 : -1, u});
+    if (!finite) continue;
     if (!any) {
-      minX = maxX = e.x;
-      minY = maxY = e.y;
+      minX = maxX = ux;
+      minY = maxY = uy;
       any = true;
     }
-    minX = std::min(minX, e.x);
-    maxX = std::max(maxX, e.x);
-    minY = std::min(minY, e.y);
-    maxY = std::max(maxY, e.y);
+    minX = std::min(minX, ux);
+    maxX = std::max(maxX, ux);
+    minY = std::min(minY, uy);
+    maxY = std::max(maxY, uy);
   }
   originX = minX;
   originY = minY;
@@ -53,26 +69,21 @@ void SIM_UnitSearchGrid::Refill(const SIM_BattleArmy& army) {
   rows = any ? Clamp(static_cast<int>((maxY - minY) / bucket), kMaxSide - 1) + 1 : 0;
   firstEntry.assign(static_cast<size_t>(columns * rows) + 1, 0);
   // Counting sort by bucket keeps each bucket in living order.
-  bucketOf.clear();
-  for (const Entry& e : roster) {
-    if (!std::isfinite(e.x) || !std::isfinite(e.y)) {
-      bucketOf.push_back(-1);
-      continue;
-    }
+  for (Entry& e : roster) {
+    if (e.bucket < 0) continue;
     const int c = Clamp(static_cast<int>((e.x - originX) / bucket), columns - 1);
     const int r = Clamp(static_cast<int>((e.y - originY) / bucket), rows - 1);
-    bucketOf.push_back(r * columns + c);
-    ++firstEntry[static_cast<size_t>(r * columns + c) + 1];
+    e.bucket = r * columns + c;
+    ++firstEntry[static_cast<size_t>(e.bucket) + 1];
   }
   for (size_t i = 1; i < firstEntry.size(); ++i) firstEntry[i] += firstEntry[i - 1];
   entries.resize(static_cast<size_t>(firstEntry.back()));
   nextFree.assign(firstEntry.begin(), firstEntry.end() - 1);
   for (const Entry& e : roster) {
-    const int32_t b = bucketOf[static_cast<size_t>(e.order)];
-    if (b < 0)
+    if (e.bucket < 0)
       strays.push_back(e);
     else
-      entries[static_cast<size_t>(nextFree[static_cast<size_t>(b)]++)] = e;
+      entries[static_cast<size_t>(nextFree[static_cast<size_t>(e.bucket)]++)] = e;
   }
 }
 
@@ -85,9 +96,17 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
     out->assign(army.livingUnits.begin(), army.livingUnits.end());
     return;
   }
-  // One bit per living unit: the candidates come out in army order without a sort.
-  marks.assign((byOrder.size() + 63) / 64, 0);
-  const auto mark = [this](int32_t order) { marks[static_cast<size_t>(order) >> 6] |= 1ull << (order & 63); };
+  // One bit per living unit: the candidates come out in army order without a sort. The
+  // bits are all clear between searches; a search reads and clears only the words it set.
+  const size_t words = (byOrder.size() + 63) / 64;
+  if (marks.size() != words) marks.assign(words, 0);
+  size_t firstWord = words, lastWord = 0;
+  const auto mark = [this, &firstWord, &lastWord](int32_t order) {
+    const size_t w = static_cast<size_t>(order) >> 6;
+    marks[w] |= 1ull << (order & 63);
+    firstWord = std::min(firstWord, w);
+    lastWord = std::max(lastWord, w);
+  };
   for (const Entry& e : strays) mark(e.order);
   // Units outside the circle are left out here, on the positions of the fill, which
   // are the units' own until they move again.
@@ -115,7 +134,9 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
       }
     }
   }
-  for (size_t w = 0; w < marks.size(); ++w)
+  for (size_t w = firstWord; w <= lastWord && w < words; ++w) {
     for (uint64_t bits = marks[w]; bits != 0; bits &= bits - 1)
       out->push_back(byOrder[w * 64 + static_cast<size_t>(__builtin_ctzll(bits))]);
+    marks[w] = 0;
+  }
 }

@@ -26,8 +26,9 @@ class SIM_UnitSearchGrid {
 
  private:
   struct Entry {
-    int32_t order;  // place in the army's living list
-    float x, y;     // where the unit stood at the fill
+    int32_t order;   // place in the army's living list
+    float x, y;      // where the unit stood at the fill
+    int32_t bucket;  // its bucket; -1: a position that is not a number
     SIM_BattleUnit* unit;
   };
   void Refill(const SIM_BattleArmy& army);
@@ -45,7 +46,6 @@ class SIM_UnitSearchGrid {
   std::vector<Entry> strays;             // positions that are not numbers: always candidates
   std::vector<SIM_BattleUnit*> byOrder;  // the living units in army order
   std::vector<uint64_t> marks;           // scratch of one search: one bit per living unit
-  std::vector<int32_t> bucketOf;         // scratch of a refill: each living unit's bucket
   std::vector<int32_t> nextFree;         // scratch of a refill: next place in each bucket
-  std::vector<Entry> roster;             // scratch of a refill: the living list read once
+  std::vector<Entry> roster;             // the living list as the last fill read it
 };

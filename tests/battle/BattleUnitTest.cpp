@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "BattleFixture.h"
 #include "RecordingView.h"
@@ -187,6 +188,30 @@ TEST_F(Purge, ASoldierPlaysItsDeathFramesFirst) {
   EXPECT_EQ(frames, 64);
   battle->Update();
   ExpectPurged(soldier);
+}
+
+// Two soldiers killed in one frame, the later one first: their death frames end in the
+// same frame, and they fall in the order they joined the battle, as every frame's walk
+// runs.
+TEST_F(Purge, SoldiersKilledTogetherFallInTheOrderTheyJoined) {
+  SIM_BattleUnit* later = AddUnit(soldierDesign, battle->opponentArmy);
+  battle->Update();
+  ASSERT_FALSE(later->visual->dying);
+  Kill(later);
+  Kill(soldier);
+  int frames = 0;
+  while (soldier->state == US_INACTIVE && frames < 1000) {
+    battle->Update();
+    ++frames;
+  }
+  EXPECT_EQ(frames, 64);
+  EXPECT_EQ(later->state, US_DESTROYED);
+  EXPECT_EQ(
+      std::vector<SIM_BattleUnit*>(GetBattleUnitManager().dead.begin(), GetBattleUnitManager().dead.end()),
+      (std::vector<SIM_BattleUnit*>{soldier, later}));
+  battle->Update();
+  ExpectPurged(soldier);
+  ExpectPurged(later);
 }
 
 TEST_F(Purge, ADeathAndAnExitInOneFrameMakeOneOutcomeTest) {

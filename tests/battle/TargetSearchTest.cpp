@@ -201,6 +201,25 @@ TEST_F(SearchFixture, SquaresFollowUnitsThatMovedOrJoined) {
   (void)tank;
 }
 
+// An army that stands still keeps its squares from check to check; when one enemy of
+// many, the last in the army, walks into range, the weapon's own timed search in the
+// battle's checks finds it.
+TEST_F(SearchFixture, TimedSearchesFindTheOneEnemyThatMovedAmongManyStandingStill) {
+  SIM_BattleUnit* tank = Place(SIZETYPE_TANK, battle->playerArmy, 0.0f, 0.0f, 90.0f);
+  std::vector<SIM_BattleUnit*> enemies;
+  for (int i = 0; i < 6; ++i)
+    enemies.push_back(Place(SIZETYPE_TANK, battle->opponentArmy, 3000.0f + 300.0f * i, 2000.0f, 0.0f));
+  const auto runMs = [this](float ms) {
+    for (const float end = battle->battleClock + ms; battle->battleClock < end;) battle->Update();
+  };
+  runMs(1000.0f);
+  ASSERT_EQ(tank->target, nullptr);
+  enemies.back()->x = 300.0f;
+  enemies.back()->y = 0.0f;
+  runMs(400.0f);  // more than the 300 ms between searches without a target
+  EXPECT_EQ(tank->target, enemies.back());
+}
+
 // Between two searches one enemy leaves the army's living list and another joins it,
 // so the list is as long as before; or an enemy is taken off the list from outside
 // the army, as a recalled unit is. The search sees the list as it is now.
