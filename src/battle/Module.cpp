@@ -13,6 +13,7 @@
 #include "battle/Gameplay.h"
 #include "battle/KineticWeapon.h"
 #include "battle/MissileLauncher.h"
+#include "battle/Movement.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
@@ -198,6 +199,11 @@ void SIM_ModuleManager::ApplyUpgrades() {
     hullTurnRate *= 0.95f + 0.05f * RandomFloat();
     turretTurnRate *= 0.95f + 0.05f * RandomFloat();
   }
+  HandlingChanged();
+}
+
+void SIM_ModuleManager::HandlingChanged() {
+  if (owner && owner->movement) owner->movement->ReadHandling();
 }
 
 void SIM_ModuleManager::UpdateModules() {
@@ -263,6 +269,7 @@ void SIM_ModuleManager::RecountSpeed() {
   const bool mech = owner && owner->sizeType == SIZE_MECH;
   speedValue = powerRatio * (mech ? 0.064f : 0.008f);
   speedChanged = false;
+  HandlingChanged();
 }
 
 void SIM_ModuleManager::TakeDamage(SIM_UnitTargetData* hitPart, SIM_BattleUnit* attacker, float damage,

@@ -107,6 +107,9 @@ class SIM_ModuleManager {
   void RecountArmour();
   void RecountShields();
   void RecountSpeed();
+  // The unit's movement keeps a copy of powerRatio, speedValue and hullTurnRate: this
+  // hands it the new ones, and is called whenever any of them is set.
+  void HandlingChanged();
 
   int ModuleCount() const { return static_cast<int>(allModules.size()); }
 

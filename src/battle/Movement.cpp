@@ -48,6 +48,14 @@ SIM_BattleMovement::SIM_BattleMovement(SIM_BattleUnit* owner) : unit(owner) {
   headingWobblePhase = RandomFloat() * headingWobblePeriod;
   if (unit && unit->sizeType == SIZE_BUILDING) mode = MODE_NONE;
   walks = unit && unit->sizeType == SIZE_MECH;
+  ReadHandling();
+}
+
+void SIM_BattleMovement::ReadHandling() {
+  const SIM_ModuleManager* modules = unit ? unit->moduleManager.get() : nullptr;
+  topSpeed = modules ? modules->powerRatio : 0.0f;
+  acceleration = modules ? modules->speedValue : 0.0f;
+  hullTurnRate = modules ? modules->hullTurnRate : 0.0f;
 }
 
 SIM_BattleMovement::~SIM_BattleMovement() = default;
@@ -100,9 +108,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::ExitCheck() {
 }
 
 __attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep(float frame) {
-  const SIM_ModuleManager* modules = unit->moduleManager.get();
-  const float maxSpeed = modules ? modules->powerRatio : 0.0f;
-  const float acceleration = modules ? modules->speedValue : 0.0f;
+  const float maxSpeed = topSpeed;
   speedWobblePhase += frame;
   if (speedWobblePhase > speedWobblePeriod) speedWobblePhase -= speedWobblePeriod;
   // Only a unit on the move wants the wobbled speed; the others want none, and the sine
@@ -139,8 +145,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted
     wanted += std::sin(2.0f * kPi * t) * headingWobbleAmplitude;
   }
   wanted = Wrap360(wanted);
-  const float rate = unit->moduleManager ? unit->moduleManager->hullTurnRate : 0.0f;
-  const float limit = rate * std::max(throttle, 0.5f) * frame;
+  const float limit = hullTurnRate * std::max(throttle, 0.5f) * frame;
   unit->SetHeading(TurnTowardsAngle(unit->heading, wanted, limit));
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }

@@ -28,6 +28,9 @@ class SIM_BattleMovement {
   void Update();
   // A move order to (x, y) plus the formation offset: has target, throttle 1.
   void SetTarget(float x, float y);
+  // Copies the modules' top speed, acceleration and hull turn rate (none without
+  // modules). The module manager calls it whenever it works them out again.
+  void ReadHandling();
   // Whether cosHeading and sinHeading are those of this heading, bit for bit.
   bool HasTrigFor(float heading) const {
     uint32_t bits;
@@ -39,7 +42,12 @@ class SIM_BattleMovement {
   std::unique_ptr<SIM_CollisionAvoider> avoider;  // soldiers only
   float throttle = 0.0f;
   float speed = 0.0f;  // world units per ms
-  float step = 0.0f;   // world units moved this frame
+  // The modules' figures as ReadHandling last copied them: every frame's steps read them
+  // here rather than from the modules, which lie elsewhere in memory.
+  float topSpeed = 0.0f;      // world units per ms
+  float acceleration = 0.0f;  // world units per ms, gained or lost per frame
+  float hullTurnRate = 0.0f;  // degrees per ms
+  float step = 0.0f;          // world units moved this frame
   float cosHeading = 1.0f;
   float sinHeading = 0.0f;
   float targetX = 0.0f;

@@ -638,6 +638,7 @@ TEST(BattleUnit, HullPointsTurnWithTheHeadingOfTheLastFrame) {
     battle.Begin();
     u->moduleManager->powerRatio = 0.1f;
     u->moduleManager->speedValue = 0.0125f;
+    u->moduleManager->HandlingChanged();
     u->x = u->y = 500.0f;
     // Close by and off to the side: the bearing keeps changing as the tank drives past.
     u->MoveTo(560.0f, 420.0f);

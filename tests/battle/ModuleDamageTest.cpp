@@ -9,6 +9,7 @@
 #include "BattleFixture.h"
 #include "RecordingView.h"
 #include "battle/BattleHooks.h"
+#include "battle/Movement.h"
 #include "battle/PassiveComponents.h"
 #include "battle/SupportComponents.h"
 #include "battle/TargetedComponents.h"
@@ -276,6 +277,28 @@ TEST_F(DamageFixture, EngineKeepsItsThrustAndSetsSpeed) {
   mm.engineComponents[0]->thrust = 0.0f;
   mm.UpdateModules();
   EXPECT_FLOAT_EQ(mm.engineComponents[0]->thrust, 20.0f);
+}
+
+// A hit that reaches the internals works the speed out again, and the unit's very next
+// frame drives at the new top speed.
+TEST_F(DamageFixture, ARecountedTopSpeedHoldsFromTheNextFrame) {
+  battle->Begin();
+  SIM_ModuleManager& mm = *target->moduleManager;
+  target->x = target->y = 500.0f;
+  target->heading = 90.0f;
+  target->MoveTo(4000.0f, 500.0f);
+  target->state = US_ACTIVE;
+  for (int frame = 0; frame < 40; ++frame) battle->Update();
+  ASSERT_TRUE(target->movement);
+  const float before = target->movement->speed;
+  ASSERT_GT(before, 0.4f);  // well on its way to 2.0 at 0.016 a frame
+  // A weaker engine as of now: the recount after the hit finds a tenth of the thrust.
+  mm.engineComponents[0]->thrust = 2.0f;
+  Hit(50 + 100 + 10);
+  ASSERT_FLOAT_EQ(mm.powerRatio, 0.2f);
+  battle->Update();
+  EXPECT_LE(target->movement->speed, 0.2f);
+  EXPECT_LE(target->movement->step, 0.2f * battle->frameStep);
 }
 
 // ---- the factory and upgrades

@@ -83,6 +83,7 @@ class FixtureMap : public ::testing::Test {
     u->moduleManager->powerRatio = maxSpeed;
     u->moduleManager->speedValue = maxSpeed / 8.0f;
     u->moduleManager->hullTurnRate = turnRate;
+    u->moduleManager->HandlingChanged();
   }
 
   SIM_BattleUnit* Tank(SIM_BattleArmy* army, int number, bool defenderSide = false) {
