@@ -126,7 +126,9 @@ void Game::Frame() {
     // pages back instead of keeping them resident for the whole session.
     malloc_trim(0);
   }
-  platform::SleepMilliseconds(1);
+  // Other screens give the processor a moment between frames; a running battle does not
+  // wait for anything but the display (its clock moves one step a frame).
+  if (!BattleRunning()) platform::SleepMilliseconds(1);
 }
 
 void Game::DrawFrame() {
@@ -143,8 +145,10 @@ void Game::DrawFrame() {
   d3d.Flip();
 }
 
+bool Game::BattleRunning() { return BattleExists() && GetBattle().state == BATTLE_RUNNING; }
+
 void Game::LogBattlePace(std::uint64_t nowMs) {
-  if (!BattleExists() || GetBattle().state != BATTLE_RUNNING) {
+  if (!BattleRunning()) {
     lastPaceLogMs_ = 0;
     return;
   }

@@ -86,6 +86,7 @@ class Game {
   // can be measured from outside (tools/perf/ingame.sh).
   void LogBattlePace(std::uint64_t nowMs);
   static constexpr std::uint64_t kPaceLogIntervalMs = 5000;
+  static bool BattleRunning();
   // A message from the window (input, focus) or a change of mode: the next frames are
   // drawn at full rate.
   void NoteActivity();

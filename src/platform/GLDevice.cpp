@@ -88,6 +88,7 @@ class GLDevice : public Device {
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
     glGenBuffers(1, &streamVbo_);
+    for (GLuint a = 0; a < 3; ++a) glEnableVertexAttribArray(a);
     glGenSamplers(2, samplers_);
     glBindSampler(0, samplers_[0]);
     glBindSampler(1, samplers_[1]);
@@ -157,6 +158,7 @@ class GLDevice : public Device {
       glEnable(GL_SCISSOR_TEST);
     }
     SDL_GL_SwapWindow(window_);
+    queuedPixels_ = 0;
     UpdateBackBufferSize();
     EndFrameCounters();
     return D3D_OK;
@@ -253,14 +255,14 @@ class GLDevice : public Device {
   HRESULT CreateVertexBuffer(uint32_t length, uint32_t, uint32_t, Pool,
                              std::unique_ptr<VertexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLVertexBuffer>(alive_, counters_, length);
+    auto b = std::make_unique<GLVertexBuffer>(alive_, counters_, buffers_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
   }
   HRESULT CreateIndexBuffer(uint32_t length, uint32_t, Pool, std::unique_ptr<IndexBuffer>* out) override {
     if (length == 0) return D3DERR_INVALIDCALL;
-    auto b = std::make_unique<GLIndexBuffer>(alive_, counters_, length);
+    auto b = std::make_unique<GLIndexBuffer>(alive_, counters_, buffers_, length);
     b->length = length;
     *out = std::move(b);
     return D3D_OK;
@@ -310,16 +312,15 @@ class GLDevice : public Device {
     if (!vertices || prims <= 0 || stride != FvfStride(fvf_)) return D3DERR_INVALIDCALL;
     int count = VerticesForPrimitives(type, prims);
     if (!PrepareDraw()) return D3DERR_INVALIDCALL;
-    glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
-    // Orphan-and-fill keeps the driver from waiting on the previous immediate draw.
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(count) * stride, vertices, GL_STREAM_DRAW);
-    SetAttributes(0, stride);
-    glDrawArrays(GLMode(type), 0, count);
+    const GLint first = StreamVertices(vertices, count, stride);
+    glDrawArrays(GLMode(type), first, count);
     ++counters_->draws;
     counters_->bytesUploaded += uint64_t(count) * uint64_t(stride);
     countScale_ = renderTarget_ ? renderTarget_->DrawScale() : 1.0f;
+    const uint64_t before = counters_->drawnPixels;
     CountDrawPixels(type, prims, static_cast<const uint8_t*>(vertices), size_t(count) * size_t(stride),
                     stride, nullptr, 0, 0, 0, CountClip(), TargetWidth(), TargetHeight());
+    HandOverQueuedPixels(counters_->drawnPixels - before);
     return D3D_OK;
   }
   HRESULT DrawIndexedPrimitive(PrimitiveType type, int baseVertex, int, int, int startIndex,
@@ -327,19 +328,23 @@ class GLDevice : public Device {
     if (!stream_ || !indices_ || prims <= 0 || streamStride_ == 0) return D3DERR_INVALIDCALL;
     if (!PrepareDraw()) return D3DERR_INVALIDCALL;
     int count = VerticesForPrimitives(type, prims);
-    glBindBuffer(GL_ARRAY_BUFFER, stream_->id);
-    SetAttributes(streamOffset_, int(streamStride_));
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->id);
+    SetAttributes(stream_->id, streamOffset_, int(streamStride_));
+    if (buffers_->indices != indices_->id) {
+      glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indices_->id);
+      buffers_->indices = indices_->id;
+    }
     glDrawElementsBaseVertex(GLMode(type), count, GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(uintptr_t(startIndex) * 2u), baseVertex);
     ++counters_->draws;
     const std::vector<uint8_t>& vb = stream_->Shadow();
     const std::vector<uint8_t>& ib = indices_->Shadow();
     countScale_ = renderTarget_ ? renderTarget_->DrawScale() : 1.0f;
+    const uint64_t before = counters_->drawnPixels;
     if (streamOffset_ < vb.size())
       CountDrawPixels(type, prims, vb.data() + streamOffset_, vb.size() - streamOffset_, int(streamStride_),
                       ib.data(), ib.size(), startIndex, baseVertex, CountClip(), TargetWidth(),
                       TargetHeight());
+    HandOverQueuedPixels(counters_->drawnPixels - before);
     return D3D_OK;
   }
 
@@ -406,6 +411,18 @@ class GLDevice : public Device {
   }
 
  private:
+  // A software rasteriser bins the draws on this thread and fills pixels on its own
+  // threads only once the binned work is flushed to them, which otherwise first happens
+  // at a target switch or at the present: a frame drawn mostly into one target would
+  // be binned whole while those threads wait, then filled while this thread waits. Handing
+  // the work over every half screen's worth of pixels lets both run at once.
+  void HandOverQueuedPixels(uint64_t pixels) {
+    queuedPixels_ += pixels;
+    if (queuedPixels_ < uint64_t(bbWidth_) * uint64_t(bbHeight_) / 2u) return;
+    glFlush();
+    queuedPixels_ = 0;
+  }
+
   void UpdateBackBufferSize() {
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
@@ -663,22 +680,66 @@ class GLDevice : public Device {
     return &fixed_;
   }
 
-  void SetAttributes(uint32_t offset, int stride) {
+  // Points the vertex layout at a buffer, only when the buffer, offset or stride differ
+  // from the last: re-pointing (and above all re-setting the second UV set's constant)
+  // makes the driver rebuild its vertex state for the draw.
+  void SetAttributes(GLuint buffer, uint32_t offset, int stride) {
+    if (buffer == buffers_->vertices && offset == attribOffset_ && stride == attribStride_) return;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
     auto at = [offset](uint32_t o) { return reinterpret_cast<const void*>(uintptr_t(offset + o)); };
-    glEnableVertexAttribArray(0);
     glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, stride, at(0));
-    glEnableVertexAttribArray(1);
     // ARGB in memory is B, G, R, A: the BGRA size swizzles it into place.
     glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at(16));
-    glEnableVertexAttribArray(2);
     glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, at(20));
-    if (stride >= 36) {
-      glEnableVertexAttribArray(3);
-      glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(28));
-    } else {
-      glDisableVertexAttribArray(3);
-      glVertexAttrib2f(3, 0.0f, 0.0f);
+    const bool twoUV = stride >= 36;
+    if (twoUV) glVertexAttribPointer(3, 2, GL_FLOAT, GL_FALSE, stride, at(28));
+    if (twoUV != (attribStride_ >= 36) || attribStride_ < 0) {
+      if (twoUV) {
+        glEnableVertexAttribArray(3);
+      } else {
+        glDisableVertexAttribArray(3);
+        glVertexAttrib2f(3, 0.0f, 0.0f);
+      }
     }
+    buffers_->vertices = buffer;
+    attribOffset_ = offset;
+    attribStride_ = stride;
+  }
+
+  // Immediate vertices go one after another into a stream buffer, each draw's at a whole
+  // number of its vertices from the start, so the vertex layout stays put and only the
+  // first vertex changes; a full buffer is swapped for fresh storage (draws in flight
+  // keep the old). Returns the first vertex to draw.
+  GLint StreamVertices(const void* vertices, int count, int stride) {
+    const GLsizeiptr bytes = GLsizeiptr(count) * stride;
+    GLsizeiptr at = (streamUsed_ + stride - 1) / stride * stride;
+    const bool fresh = at + bytes > kStreamBytes;
+    if (fresh) at = 0;
+    if (bytes > kStreamBytes) {
+      // Larger than the whole stream: a buffer of its own size, just for it.
+      glBindBuffer(GL_ARRAY_BUFFER, streamVbo_);
+      glBufferData(GL_ARRAY_BUFFER, bytes, vertices, GL_STREAM_DRAW);
+      buffers_->vertices = ~0u;  // the stream's storage must be made again
+      streamSize_ = bytes;
+      SetAttributes(streamVbo_, 0, stride);
+      streamUsed_ = kStreamBytes;
+      return 0;
+    }
+    SetAttributes(streamVbo_, 0, stride);
+    if (fresh || streamSize_ != kStreamBytes) {
+      glBufferData(GL_ARRAY_BUFFER, kStreamBytes, nullptr, GL_STREAM_DRAW);
+      streamSize_ = kStreamBytes;
+    }
+    void* dst = glMapBufferRange(GL_ARRAY_BUFFER, at, bytes,
+                                 GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (dst) {
+      std::memcpy(dst, vertices, size_t(bytes));
+      glUnmapBuffer(GL_ARRAY_BUFFER);
+    } else {
+      glBufferSubData(GL_ARRAY_BUFFER, at, bytes, vertices);
+    }
+    streamUsed_ = at + bytes;
+    return GLint(at / stride);
   }
 
   SDL_Window* window_;
@@ -691,6 +752,11 @@ class GLDevice : public Device {
   int maxTexture_ = 16384;
   bool s3tc_ = false;
   GLuint vao_ = 0, streamVbo_ = 0, fixedProgram_ = 0;
+  static constexpr GLsizeiptr kStreamBytes = 1 << 20;
+  GLsizeiptr streamUsed_ = kStreamBytes, streamSize_ = 0;  // full: the first draw makes storage
+  std::shared_ptr<GLBoundBuffers> buffers_ = std::make_shared<GLBoundBuffers>();
+  uint32_t attribOffset_ = 0;
+  int attribStride_ = -1;
   ProgramInfo fixed_, modulate_, diffuse_;
   GLuint samplers_[2] = {0, 0};
   bool samplersDirty_[2] = {true, true};
@@ -710,6 +776,7 @@ class GLDevice : public Device {
   Viewport viewport_;
   Rect scissor_;
   GLEffect* effect_ = nullptr;
+  uint64_t queuedPixels_ = 0;  // drawn since the last hand-over to the rasteriser
 };
 
 // ---------------------------------------------------------------------------------

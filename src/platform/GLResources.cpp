@@ -119,15 +119,21 @@ GLuint GLTexture::Framebuffer() {
   return fbo;
 }
 
-GLBufferBase::GLBufferBase(AliveWeak alive, std::shared_ptr<FrameCounters> counters, uint32_t length)
-    : alive_(std::move(alive)), counters_(std::move(counters)), shadow(length) {
+GLBufferBase::GLBufferBase(AliveWeak alive, std::shared_ptr<FrameCounters> counters,
+                           std::shared_ptr<GLBoundBuffers> bound, uint32_t length)
+    : alive_(std::move(alive)), counters_(std::move(counters)), bound_(std::move(bound)), shadow(length) {
   glGenBuffers(1, &id);
   glBindBuffer(GL_COPY_WRITE_BUFFER, id);
   glBufferData(GL_COPY_WRITE_BUFFER, length, nullptr, GL_DYNAMIC_DRAW);
 }
 
 GLBufferBase::~GLBufferBase() {
-  if (IsAlive(alive_)) glDeleteBuffers(1, &id);
+  if (!IsAlive(alive_)) return;
+  glDeleteBuffers(1, &id);
+  if (bound_) {
+    if (bound_->vertices == id) bound_->vertices = ~0u;
+    if (bound_->indices == id) bound_->indices = ~0u;
+  }
 }
 
 HRESULT GLBufferBase::DoLock(uint32_t offset, uint32_t size, void** out, uint32_t flags) {

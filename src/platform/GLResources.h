@@ -32,6 +32,11 @@ void ClearGLErrors();
 struct GLBoundTextures {
   GLuint units[2] = {~0u, ~0u};
 };
+// The buffers the device's vertex layout last pointed at. A buffer being deleted clears
+// its entry the same way.
+struct GLBoundBuffers {
+  GLuint vertices = ~0u, indices = ~0u;
+};
 
 class GLTexture : public Texture {
  public:
@@ -58,7 +63,8 @@ class GLTexture : public Texture {
 // lock writes without waiting, so draws still in flight never hold the upload up.
 class GLBufferBase {
  public:
-  GLBufferBase(AliveWeak alive, std::shared_ptr<FrameCounters> counters, uint32_t length);
+  GLBufferBase(AliveWeak alive, std::shared_ptr<FrameCounters> counters,
+               std::shared_ptr<GLBoundBuffers> bound, uint32_t length);
   virtual ~GLBufferBase();
   HRESULT DoLock(uint32_t offset, uint32_t size, void** out, uint32_t flags);
   HRESULT DoUnlock();
@@ -69,6 +75,7 @@ class GLBufferBase {
  private:
   AliveWeak alive_;
   std::shared_ptr<FrameCounters> counters_;
+  std::shared_ptr<GLBoundBuffers> bound_;
   std::vector<uint8_t> shadow;
   uint32_t lockOffset = 0, lockSize = 0, lockFlags = 0;
   bool locked = false;

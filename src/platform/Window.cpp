@@ -24,6 +24,7 @@ bool g_videoUp = false;
 bool g_destroySent = false;
 MessageBoxHook g_boxHook = nullptr;
 MessageWaitHook g_waitHook = nullptr;
+SleepHook g_sleepHook = nullptr;
 ExitHook g_exitHook = nullptr;
 
 Message Make(uint32_t message, int64_t wParam, int x = 0, int y = 0) {
@@ -492,7 +493,15 @@ uint64_t Milliseconds() {
   return static_cast<uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void SleepMilliseconds(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMilliseconds(unsigned ms) {
+  if (g_sleepHook) {
+    g_sleepHook(ms);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void SetSleepHook(SleepHook hook) { g_sleepHook = hook; }
 
 std::string OperatingSystemName() {
   utsname u{};

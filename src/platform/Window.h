@@ -90,6 +90,9 @@ std::string UserFolderRoot();
 // A monotonic millisecond clock (64-bit).
 uint64_t Milliseconds();
 void SleepMilliseconds(unsigned ms);
+// Tests replace the sleep (with one that counts or moves their clock); null restores it.
+using SleepHook = void (*)(unsigned ms);
+void SetSleepHook(SleepHook hook);
 
 // The operating system's name and release for the debug log ("Linux 6.1.0").
 std::string OperatingSystemName();

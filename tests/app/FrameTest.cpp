@@ -203,6 +203,8 @@ bool CountBattleWait(unsigned) {
   ++g_battleWaits;
   return false;
 }
+int g_battleSleeps = 0;
+void CountBattleSleep(unsigned) { ++g_battleSleeps; }
 
 TEST_F(GameTest, ABattleDrawsEveryFrameHoweverLongNobodyTouchesIt) {
   Game& game = Start();
@@ -210,21 +212,31 @@ TEST_F(GameTest, ABattleDrawsEveryFrameHoweverLongNobodyTouchesIt) {
   SetClockSource(PaceNow);
   g_battleWaits = 0;
   platform::SetMessageWaitHook(CountBattleWait);
+  g_battleSleeps = 0;
+  platform::SetSleepHook(CountBattleSleep);
+  // Outside a battle the loop rests a moment after each frame.
+  game.NoteActivity();
+  game.Frame();
+  EXPECT_EQ(g_battleSleeps, 1) << "a menu frame rests after it is drawn";
+  g_battleSleeps = 0;
   GetBattle().state = BATTLE_RUNNING;
   game.NoteActivity();
   platform::NullDevice* device = Device();
   ASSERT_NE(device, nullptr);
   const int before = device->presents;
+  const int processedBefore = Mode().Count("Process");
   const int frames = static_cast<int>((Game::kIdleAfterMs + 10'000) / 16);
   for (int i = 0; i < frames; ++i) {
     game.Frame();
     g_paceNowNs += 16'000'000;
   }
   EXPECT_EQ(device->presents - before, frames);
-  EXPECT_EQ(Mode().Count("Process"), frames);
+  EXPECT_EQ(Mode().Count("Process") - processedBefore, frames);
   EXPECT_EQ(g_battleWaits, 0);
+  EXPECT_EQ(g_battleSleeps, 0) << "a running battle never sleeps between frames";
   GetBattle().state = BATTLE_DEPLOYMENT;
   platform::SetMessageWaitHook(nullptr);
+  platform::SetSleepHook(nullptr);
   SetClockSource(nullptr);
 }
 

@@ -2,6 +2,7 @@
 // switches, bytes uploaded; closed by each present), block-compressed textures, and on the
 // OpenGL device the same counters for partial buffer uploads and compressed art.
 #include <SDL.h>
+#include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -404,6 +405,145 @@ TEST_F(GLCountersTest, AScaledTargetTakesScreenPositionsAtItsScaleAndCountsItsOw
   for (const Probe& p : probes) EXPECT_EQ(at(p.x, p.y), p.rgb) << p.what;
   target->SetDrawScale(1.0f);
   d->SetRenderTarget(nullptr);
+  e.EndScene();
+}
+
+// The software rasteriser fills pixels on its own threads only once the game thread
+// hands it the binned draws: the device hands them over as each half screen's worth of
+// pixels is drawn, so filling runs beside the rest of the frame's drawing, and not for
+// every small draw. Counted at the driver's own flush entry point.
+int g_glFlushes = 0;
+void (*g_realGLFlush)() = nullptr;
+void CountingGLFlush() {
+  ++g_glFlushes;
+  g_realGLFlush();
+}
+
+TEST_F(GLCountersTest, DrawnPixelsAreHandedToTheRasteriserAsTheFrameIsDrawn) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  e.Flip();
+  // The entry point resolves itself on its first call: resolve it before standing in.
+  glFlush();
+  g_realGLFlush = epoxy_glFlush;
+  epoxy_glFlush = CountingGLFlush;
+  g_glFlushes = 0;
+  e.BeginScene();
+  // Sixty-four small quads (16 pixels each), one draw each: a quarter of the window.
+  for (int i = 0; i < 64; ++i) {
+    const float x = float(i % 16) * 16 - 0.5f, y = float(i / 16) * 16 - 0.5f;
+    std::vector<GVertex> quad = Vertices({x, y, x + 4, y, x, y + 4, x + 4, y + 4});
+    vb.AddVertices(quad.data(), 4);
+    vb.Flush();
+  }
+  const int afterSmall = g_glFlushes;
+  // Then four quads over the whole 256 x 256 window, one draw each.
+  std::vector<GVertex> whole = Vertices({-0.5f, -0.5f, 255.5f, -0.5f, -0.5f, 255.5f, 255.5f, 255.5f});
+  for (int i = 0; i < 4; ++i) {
+    vb.AddVertices(whole.data(), 4);
+    vb.Flush();
+  }
+  const int afterWhole = g_glFlushes;
+  e.EndScene();
+  epoxy_glFlush = g_realGLFlush;
+  EXPECT_EQ(d->Counters().draws, 68u);
+  EXPECT_EQ(afterSmall, 0) << "1,024 pixels are too few to hand over";
+  EXPECT_EQ(afterWhole, 4) << "each whole-window draw (twice the half window) is handed over as drawn";
+  std::vector<uint32_t> px;
+  ASSERT_EQ(d->ReadPixels(nullptr, Rect{0, 0, 256, 256}, &px), D3D_OK);
+  EXPECT_EQ(px[128 * 256 + 128] & 0xFFFFFFu, 0xFFFFFFu) << "the handed-over draws were drawn";
+}
+
+// Immediate draws share one stream buffer: the vertex layout is pointed at it once, and
+// the second UV set's constant is set only when a one-UV draw follows a two-UV one (each
+// such call makes the driver rebuild its vertex state for the next draw).
+int g_attribConstants = 0;
+void (*g_realVertexAttrib2f)(GLuint, GLfloat, GLfloat) = nullptr;
+void CountingVertexAttrib2f(GLuint index, GLfloat x, GLfloat y) {
+  ++g_attribConstants;
+  g_realVertexAttrib2f(index, x, y);
+}
+
+TEST_F(GLCountersTest, ImmediateDrawsOfOneLayoutSetTheVertexStateOnce) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  e.Flip();
+  glVertexAttrib2f(3, 0.0f, 0.0f);  // resolves the entry point before standing in
+  g_realVertexAttrib2f = epoxy_glVertexAttrib2f;
+  epoxy_glVertexAttrib2f = CountingVertexAttrib2f;
+  e.BeginScene();
+  d->SetTexture(0, nullptr);
+  d->SetFVF(FVF_ENGINE);
+  std::vector<GVertex> quad = Vertices({-0.5f, -0.5f, 9.5f, -0.5f, -0.5f, 9.5f, 9.5f, 9.5f});
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  g_attribConstants = 0;
+  for (int i = 0; i < 20; ++i) d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(g_attribConstants, 0) << "twenty draws of the same layout";
+  // A two-UV draw, then one-UV again: the constant once.
+  struct TwoUV {
+    float x, y, z, rhw;
+    uint32_t colour;
+    float u0, v0, u1, v1;
+  };
+  std::vector<TwoUV> two(4);
+  for (size_t i = 0; i < 4; ++i) two[i] = {quad[i].x, quad[i].y, 0.0f, 1.0f, 0xFFFFFFFFu, 0, 0, 0, 0};
+  d->SetFVF(FVF_TWOUV);
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, two.data(), 36);
+  d->SetFVF(FVF_ENGINE);
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), 28);
+  EXPECT_EQ(g_attribConstants, 1) << "back to one UV set after two";
+  e.EndScene();
+  epoxy_glVertexAttrib2f = g_realVertexAttrib2f;
+}
+
+// More immediate vertices in a frame than the stream holds, and one draw larger than all
+// of it: every draw still lands where its vertices say.
+TEST_F(GLCountersTest, ImmediateDrawsBeyondTheStreamBufferStillDrawWhereTheySay) {
+  ZT_REQUIRE_GL(gl_);
+  D3DEngine& e = GetRenderDevice();
+  Device* d = e.Device();
+  e.Flip();
+  e.BeginScene();
+  d->SetTexture(0, nullptr);
+  d->SetFVF(FVF_ENGINE);
+  d->Clear(CLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+  // One pixel a draw across the whole window, twice over: 131,072 draws of 112 bytes, far
+  // more than the stream's megabyte. The second pass paints the pixels green.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < 256 * 256; ++i) {
+      const float x = float(i % 256) - 0.5f, y = float(i / 256) - 0.5f;
+      std::vector<GVertex> px = Vertices({x, y, x + 1, y, x, y + 1, x + 1, y + 1});
+      for (GVertex& v : px) v.colour = pass == 0 ? 0xFFFF0000u : 0xFF00FF00u;
+      d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, px.data(), 28);
+    }
+  }
+  std::vector<uint32_t> px;
+  ASSERT_EQ(d->ReadPixels(nullptr, Rect{0, 0, 256, 256}, &px), D3D_OK);
+  int green = 0;
+  for (uint32_t p : px) green += (p & 0xFFFFFFu) == 0x00FF00u;
+  EXPECT_EQ(green, 256 * 256) << "every pixel drawn by its own draw, in order";
+  // One triangle list of 40,000 vertices (1.1 MB), the last quad blue over one corner,
+  // then a small draw after it in white.
+  std::vector<GVertex> big;
+  for (int i = 0; i < 6666; ++i) {
+    const bool last = i == 6665;
+    const float x1 = last ? 15.5f : 255.5f, y1 = last ? 15.5f : 255.5f;
+    std::vector<GVertex> q = Vertices({-0.5f, -0.5f, x1, -0.5f, -0.5f, y1, x1, -0.5f, x1, y1, -0.5f, y1});
+    for (GVertex& v : q) v.colour = last ? 0xFF0000FFu : 0xFF404040u;
+    big.insert(big.end(), q.begin(), q.end());
+  }
+  ASSERT_GT(big.size() * sizeof(GVertex), size_t(1) << 20);
+  d->DrawPrimitiveUP(PrimitiveType::TriangleList, int(big.size() / 3), big.data(), 28);
+  std::vector<GVertex> small = Vertices({99.5f, 99.5f, 109.5f, 99.5f, 99.5f, 109.5f, 109.5f, 109.5f});
+  d->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, small.data(), 28);
+  ASSERT_EQ(d->ReadPixels(nullptr, Rect{0, 0, 256, 256}, &px), D3D_OK);
+  EXPECT_EQ(px[5 * 256 + 5] & 0xFFFFFFu, 0x0000FFu) << "the large draw's last quad";
+  EXPECT_EQ(px[200 * 256 + 200] & 0xFFFFFFu, 0x404040u) << "the large draw's other quads";
+  EXPECT_EQ(px[105 * 256 + 105] & 0xFFFFFFu, 0xFFFFFFu) << "the small draw after it";
   e.EndScene();
 }
 

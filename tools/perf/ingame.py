@@ -4,6 +4,7 @@ as a player runs it: no test hooks, only a user folder of its own.
 
   ingame.py --game BUILD/zentrak --bare BUILD/perf/bare_window [--rounds N]
             [--idle-seconds S] [--fight-seconds S] [--battle-rss-seconds S] [--shots DIR]
+            [--profile FILE]
 
 Prints:
   - the time from the start of the process to its first presented frame, for the game and
@@ -11,8 +12,10 @@ Prints:
   - the idle main menu: CPU (cores, in all and per kind of thread) and resident memory
     over --idle-seconds;
   - a fight of about 400 units: frames a second and the battle clock against wall time over
-    --fight-seconds, and resident memory over --battle-rss-seconds. With both 0 the run
-    ends after the menu.
+    --fight-seconds, with the cores and CPU milliseconds a frame each kind of thread
+    used (the game's own thread against the renderer's), and resident memory over
+    --battle-rss-seconds. With both 0 the run ends after the menu. With --profile, perf
+    records the game's thread over the fight into FILE.
 
 The fight goes through the game's own path: the user folder holds a custom map (a copy of
 Border Crossing with supplies for both sides) and, beside it, a recording of the attacker's
@@ -338,6 +341,7 @@ def main():
     parser.add_argument("--fight-seconds", type=float, default=60.0)
     parser.add_argument("--battle-rss-seconds", type=float, default=300.0)
     parser.add_argument("--shots")
+    parser.add_argument("--profile", help="record the game thread with perf over the fight into this file")
     args = parser.parse_args()
     game_folder = os.path.dirname(os.path.abspath(args.game))
     with open("/proc/loadavg") as f:
@@ -383,7 +387,18 @@ def main():
         fight_start = time.monotonic()
         time.sleep(3.0)
         shot("7-fight")
-        cores, rss = sample(game.process.pid, args.fight_seconds)
+        threads = {}
+        profiler = None
+        if args.profile:
+            # Only the game's own thread (its id is the process's): the renderer's workers
+            # run beside it and are not what makes the frame wait.
+            profiler = subprocess.Popen(["perf", "record", "-q", "-F", "199", "--call-graph", "dwarf,16384",
+                                         "-t", str(game.process.pid), "-o", args.profile],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        cores, rss = sample(game.process.pid, args.fight_seconds, threads=threads)
+        if profiler:
+            profiler.send_signal(signal.SIGINT)
+            profiler.wait(120)
         paces = pace_lines(game, fight_start)
         if len(paces) < 2:
             raise Failure("the battle wrote too few \"Battle pace\" lines:\n" + game.tail())
@@ -396,6 +411,13 @@ def main():
         print(f"fight of {units} units over {wall:.0f} s of wall time: {frames / wall:.1f} frames a second, "
               f"battle clock {clock:.1f} s ({clock / wall:.2f} battle seconds a wall second), "
               f"{cores:.2f} cores")
+        # Which threads the frame's time goes to: the game's own thread (the game, the
+        # simulation and the driver's front end) against the renderer's workers.
+        fps = frames / wall if wall > 0 else 0.0
+        busiest = sorted(threads.items(), key=lambda item: -item[1])
+        print("  by thread (cores; CPU ms a frame): " +
+              ", ".join(f"{name} {used:.3f}; {used * 1000.0 / fps if fps else 0.0:.1f} ms" for name, used in busiest
+                        if used >= 0.001))
         rest = max(0.0, args.battle_rss_seconds - (time.monotonic() - fight_start))
         _, more = sample(game.process.pid, rest, every=5.0)
         rss += more
