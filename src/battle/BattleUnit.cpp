@@ -60,45 +60,32 @@ const char* KindOfSizeType(int sizeType) {
 
 // ------------------------------------------------------- turret and head look
 
-namespace {
-// The frame's update of every unit runs these two: worked out in place there.
-__attribute__((always_inline)) inline void UpdateTurret(SIM_TurretFacing& t, float frame) {
-  SIM_BattleUnit* unit = t.unit;
-  if (!t.enabled || !unit) return;
-  float& wanted = t.wanted;
-  float& angle = t.angle;
-  const float turnRate = t.turnRate;
+// The frame's update of every unit runs these two, so they are worked out in place there.
+__attribute__((always_inline)) inline void SIM_TurretFacing::Update(float frame) {
+  if (!enabled || !unit) return;
   wanted = unit->target ? unit->BearingTo(unit->target->x, unit->target->y) : unit->heading;
-  t.turning = AngleDifference(wanted, angle) > 4.0f;
+  turning = AngleDifference(wanted, angle) > 4.0f;
   angle = TurnTowardsAngle(angle, wanted, turnRate * frame);
 }
-}  // namespace
-
-void SIM_TurretFacing::Update() { UpdateTurret(*this, GetBattle().frameStep); }
 
 SIM_HeadLook::SIM_HeadLook(SIM_BattleUnit* unit) : unit(unit) {
   wanderOffset = RandomFloat() * 80.0f - 40.0f;
 }
 
-namespace {
-__attribute__((always_inline)) inline void UpdateHead(SIM_HeadLook& h, float step) {
-  SIM_BattleUnit* unit = h.unit;
+__attribute__((always_inline)) inline void SIM_HeadLook::Update(float step) {
   if (!unit) return;
   if (unit->target) {
-    h.wanted = unit->BearingTo(unit->target->x, unit->target->y);
+    wanted = unit->BearingTo(unit->target->x, unit->target->y);
   } else {
-    h.wanderTimer += step;
-    if (h.wanderTimer >= 4000.0f) {
-      h.wanderOffset = RandomRange(-40.0f, 40.0f);
-      h.wanderTimer = 0.0f;
+    wanderTimer += step;
+    if (wanderTimer >= 4000.0f) {
+      wanderOffset = RandomRange(-40.0f, 40.0f);
+      wanderTimer = 0.0f;
     }
-    h.wanted = Wrap360(unit->heading + h.wanderOffset);
+    wanted = Wrap360(unit->heading + wanderOffset);
   }
-  h.angle = TurnTowardsAngle(h.angle, h.wanted, h.turnRate * step);
+  angle = TurnTowardsAngle(angle, wanted, turnRate * step);
 }
-}  // namespace
-
-void SIM_HeadLook::Update() { UpdateHead(*this, GetBattle().frameStep); }
 
 // ------------------------------------------------------------ the unit itself
 
@@ -481,8 +468,8 @@ void SIM_BattleUnit::Update() {
           pendingHeading = heading;
           trigPending = true;
         }
-        if (turretFacing) UpdateTurret(*turretFacing, step);
-        if (headLook) UpdateHead(*headLook, step);
+        if (turretFacing) turretFacing->Update(step);
+        if (headLook) headLook->Update(step);
       }
       break;
   }

@@ -55,7 +55,7 @@ class SIM_TurretFacing {
  public:
   explicit SIM_TurretFacing(SIM_BattleUnit* unit) : unit(unit) {}
   virtual ~SIM_TurretFacing() = default;
-  void Update();
+  void Update(float frame);
 
   SIM_BattleUnit* unit = nullptr;
   float angle = 0.0f;
@@ -70,7 +70,7 @@ class SIM_HeadLook {
  public:
   explicit SIM_HeadLook(SIM_BattleUnit* unit);
   virtual ~SIM_HeadLook() = default;
-  void Update();
+  void Update(float frame);
 
   SIM_BattleUnit* unit = nullptr;
   float angle = 0.0f;
