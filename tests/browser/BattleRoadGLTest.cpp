@@ -400,8 +400,16 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   for (GUI_ButtonBase* b : dynamic_cast<GUIButtonList*>(game.CurrentMode)->Buttons())
     if (b->userData == MODE_BATTLE_BROWSER && b->callback == GUI_MainMenu::OnModeButton) battles = b;
   Frames(100);
+  // A player waits for a please-wait or any other box over the menu before clicking.
+  for (int i = 0; i < 1500 && (GetThreadManager().Busy() || !GetWindowOrder().ModalWindows().empty() ||
+                               !GetWindowOrder().OpenWindows().empty());
+       ++i)
+    Frame();
   ClickCentre(battles);
-  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER);
+  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER)
+      << "busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
+      << " modals " << GetWindowOrder().ModalWindows().size() << " transition " << GetTransition().IsRunning()
+      << " button " << battles->visible << battles->enabled << " at " << battles->left << "," << battles->top;
   SettleTransition();
   EXPECT_FALSE(GetThreadManager().Busy());
   EXPECT_EQ(OpenPleaseWait(), nullptr);
