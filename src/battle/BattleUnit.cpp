@@ -235,12 +235,6 @@ bool SIM_BattleUnit::CanAct() const {
   }
 }
 
-void SIM_BattleUnit::HeadingCosSin(float degrees, float* cosine, float* sine) {
-  const float r = degrees * kPi / 180.0f;
-  *cosine = std::cos(r);
-  *sine = std::sin(r);
-}
-
 float SIM_BattleUnit::NewBearing(float tx, float ty) {
   lastBearing = HeadingDegrees(x, y, tx, ty);
   bearingFrom[0] = Bits(x);
@@ -380,6 +374,8 @@ void SIM_BattleUnit::SpawnHullProps() {
 void SIM_BattleUnit::RemoveGroundProps() { groundProps.clear(); }
 
 void SIM_BattleUnit::PruneAttachments() {
+  // Most units carry none, and the list's remove_if costs even then.
+  if (attachments.empty()) return;
   attachments.remove_if([](const std::unique_ptr<SIM_UnitAttachment>& a) { return a->IsFinished(); });
 }
 

@@ -2,6 +2,7 @@
 // One combat unit on the battle map (a tank, mech, building or soldier): the hub that
 // owns the unit's fitted modules, movement, path manager, turret facing and its drawn
 // counterpart, and walks it through its states from drop-in to destruction or warp-out.
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <list>
@@ -112,8 +113,13 @@ class SIM_BattleUnit : public SIM_MapObject {
   float GetRefund() const;
   bool CanAct() const;
   void CacheHeading();
-  // The cosine and sine of a heading in degrees, as CacheHeading works them out.
-  static void HeadingCosSin(float heading, float* cosine, float* sine);
+  // The cosine and sine of a heading in degrees, as CacheHeading works them out (inline:
+  // every unit that drives asks in every frame it turned).
+  static void HeadingCosSin(float degrees, float* cosine, float* sine) {
+    const float r = degrees * 3.14159265358979f / 180.0f;
+    *cosine = std::cos(r);
+    *sine = std::sin(r);
+  }
   // HeadingDegrees from this unit to (tx, ty). The last answer is kept: the movement, the
   // turret and the head often ask the same within a frame, and a unit standing still
   // asks the same every frame, so the arc tangent is worked out only when an end moved.

@@ -78,7 +78,10 @@ void SIM_CollisionAvoider::RefreshNeighbours() {
 }
 
 float SIM_CollisionAvoider::Step(float* px, float* py) {
-  refreshTimer += BattleExists() ? GetBattle().frameStep : 0.0f;
+  return Step(BattleExists() ? GetBattle().frameStep : 0.0f, px, py);
+}
+
+float SIM_CollisionAvoider::Push(float* px, float* py) {
   if (refreshTimer > kRefreshMs) RefreshNeighbours();
   pushX = pushY = 0.0f;
   strength = 0.0f;

@@ -19,6 +19,18 @@ class SIM_CollisionAvoider {
   // One frame: refreshes the neighbours when due, sums their pushes into (*px, *py)
   // and returns the strength (0..0.25) with which the push replaces the heading.
   float Step(float* px, float* py);
+  // The same with the frame's length handed in by the movement, which has it already.
+  // Most soldiers have no mate near enough to hold a slot: theirs is answered here.
+  float Step(float frame, float* px, float* py) {
+    refreshTimer += frame;
+    if (refreshTimer > kRefreshMs || slots[0] || slots[1] || slots[2] || slots[3]) return Push(px, py);
+    pushX = pushY = 0.0f;
+    strength = 0.0f;
+    for (auto& push : pushes) push[0] = push[1] = 0.0f;
+    if (px) *px = 0.0f;
+    if (py) *py = 0.0f;
+    return 0.0f;
+  }
   // The nearest squad mates (at most four) fill the slots.
   void RefreshNeighbours();
 
@@ -33,5 +45,7 @@ class SIM_CollisionAvoider {
   float strength = 0.0f;
 
  private:
+  // The rest of a step, its timer already counted: the refresh when due and the pushes.
+  float Push(float* px, float* py);
   void ClearSlots();
 };

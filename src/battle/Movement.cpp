@@ -103,8 +103,19 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::ExitCheck() {
   exitCheckDistance = 0.0f;
   exitCheckTime = 0.0f;
   const SIM_Scenario* scenario = GetBattle().scenario;
+  // A battle's squares stay as they are: a unit still exactly where the last look on this
+  // map found no exit is on none now (most such units stand and fire).
+  const uint32_t bx = HeadingBits(unit->x), by = HeadingBits(unit->y);
+  if (noExitMap == scenario && scenario && noExitAt[0] == bx && noExitAt[1] == by) return;
   const SIM_MapSquare* square = scenario ? scenario->GetSquareAt(unit->x, unit->y) : nullptr;
-  if (square && square->IsExit()) unit->WarpOut();
+  if (square && square->IsExit()) {
+    noExitMap = nullptr;
+    unit->WarpOut();
+    return;
+  }
+  noExitMap = scenario;
+  noExitAt[0] = bx;
+  noExitAt[1] = by;
 }
 
 __attribute__((always_inline)) inline void SIM_BattleMovement::SpeedStep(float frame) {
@@ -192,7 +203,7 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance(f
   const float sh = sinHeading, ch = cosHeading;
   if (avoider) {
     float px = 0.0f, py = 0.0f;
-    const float s = avoider->Step(&px, &py);
+    const float s = avoider->Step(frame, &px, &py);
     unit->x += s * step * px + (1.0f - s) * step * sh;
     unit->y += s * step * py - (1.0f - s) * step * ch;
   } else {

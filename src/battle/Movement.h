@@ -9,6 +9,7 @@
 
 class SIM_BattleUnit;
 class SIM_CollisionAvoider;
+class SIM_Scenario;
 
 class SIM_BattleMovement {
  public:
@@ -68,6 +69,9 @@ class SIM_BattleMovement {
   bool walks = false;        // mechs: the gait pulses the speed
   bool trigValid = false;    // cosHeading and sinHeading are those of trigHeading
   uint32_t trigHeading = 0;  // the bits of the heading they were worked out for
+  // Where (bits of x and y) and on which map the last exit check found no exit.
+  const SIM_Scenario* noExitMap = nullptr;
+  uint32_t noExitAt[2] = {0, 0};
 
  private:
   // The frame's length is passed in: it is the same all through the unit's update.

@@ -5,24 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
-// A tiny negative angle plus 360 rounds to exactly 360 in float; callers index
-// per-degree tables with the result, so it must stay below a full turn.
-float FoldFullTurn(float angle) { return angle >= 360.0f ? 0.0f : angle; }
-}  // namespace
-
 bool IsTurnPositive(float from, float to) {
   float g = to - from;
   if (g < 0.0f) g += 360.0f;
   return g < 180.0f;
-}
-
-float HeadingDegrees(float x1, float y1, float x2, float y2) {
-  const float dx = x2 - x1;
-  const float dy = y2 - y1;
-  float h = (std::atan2(dy, dx) + 3.1415927f) * 57.29578f - 90.0f;
-  if (h < 0.0f) h += 360.0f;
-  return FoldFullTurn(h);
 }
 
 float Distance(float x1, float y1, float x2, float y2) {

@@ -31,7 +31,17 @@ inline float TurnTowardsAngle(float current, float target, float step) {
   return result >= 360.0f ? 0.0f : result;
 }
 // Heading from the first point to the second: +x 90, +y 180, -x 270, -y 0.
-float HeadingDegrees(float x1, float y1, float x2, float y2);
+// (Inline too: units, their weapons and their target searches ask it thousands of times
+// a frame.)
+inline float HeadingDegrees(float x1, float y1, float x2, float y2) {
+  const float dx = x2 - x1;
+  const float dy = y2 - y1;
+  float h = (std::atan2(dy, dx) + 3.1415927f) * 57.29578f - 90.0f;
+  if (h < 0.0f) h += 360.0f;
+  // A tiny negative angle plus 360 rounds to exactly 360: kept below a full turn, as
+  // callers index per-degree tables with it.
+  return h >= 360.0f ? 0.0f : h;
+}
 float Distance(float x1, float y1, float x2, float y2);
 
 struct Vec2f {

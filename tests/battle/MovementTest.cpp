@@ -165,6 +165,28 @@ TEST_F(FixtureMap, AUnitFollowsItsRouteToTheExitAndWarpsOut) {
   EXPECT_EQ(recording.view.warpOuts, 1);
 }
 
+// The exit check passes over a unit still where it last found no exit; one put down
+// elsewhere without driving there (here on the exit square) is looked at again.
+TEST_F(FixtureMap, AUnitPutDownOnTheExitWarpsOutAtTheNextCheck) {
+  SIM_Battle& battle = Start(5, 1, Road());
+  SIM_BattleUnit* tank = Tank(battle.playerArmy, 1);
+  ASSERT_NE(tank, nullptr);
+  battle.Begin();
+  const float x = tank->x, y = tank->y;
+  const auto warping = [&] { return tank->state == US_WARPING_OUT; };
+  // Several checks' worth of frames standing on a square that is no exit.
+  EXPECT_EQ(RunUntil(warping, 60), -1);
+  ASSERT_EQ(tank->x, x);
+  ASSERT_EQ(tank->y, y);
+  const SIM_MapSquare* exit = scenario->GetSquareByNumber(4);
+  tank->x = exit->centreX;
+  tank->y = exit->centreY;
+  const int frames = RunUntil(warping, 60);
+  ASSERT_GE(frames, 0) << "a unit on the exit square never warped out";
+  // Within one check period (200 ms of 16 ms frames).
+  EXPECT_LE(frames, 14);
+}
+
 TEST_F(FixtureMap, AUnitWhoseOnlyWayIsTakenStopsAndGoesOnWhenItIsFreed) {
   // The defender's tank on square 1 holds its cell and never paths.
   std::vector<Square> road = Road();

@@ -2,6 +2,7 @@
 // formation places and staggered orders, each on the smallest set-up that shows them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -161,6 +162,36 @@ TEST(CollisionAvoider, CoincidentSoldiersArePushedApartAtFullStrength) {
   EXPECT_FLOAT_EQ(strength, 0.25f);
   EXPECT_NEAR(px, -1.0f, 1e-5);
   EXPECT_NEAR(py, 0.0f, 1e-5);
+}
+
+// In the battle's own frames: two soldiers sent off together from one point find each
+// other by their avoiders' own timers, with no refresh asked for, and are pushed apart.
+TEST(CollisionAvoider, SoldiersOnTheMoveFindTheirMatesByTheTimerAndArePushed) {
+  BareSquad b(2, 0.0f);
+  SIM_Battle& battle = GetBattle();
+  battle.Begin();
+  for (SIM_BattleUnit* m : b.squad->members) {
+    ASSERT_NE(m->movement->avoider, nullptr);
+    ASSERT_EQ(m->movement->avoider->slots[0], nullptr);
+    m->moduleManager->powerRatio = 0.05f;
+    m->moduleManager->speedValue = 0.01f;
+    m->moduleManager->hullTurnRate = 0.5f;
+    m->moduleManager->HandlingChanged();
+    m->SetHeading(90.0f);
+    m->MoveTo(900.0f, 500.0f);
+  }
+  SIM_BattleUnit* first = b.squad->members.front();
+  float strongest = 0.0f;
+  int frame = 0;
+  for (; frame < 40 && strongest == 0.0f; ++frame) {
+    battle.Update();
+    ASSERT_EQ(first->state, US_ACTIVE);
+    strongest = std::max(strongest, first->movement->avoider->strength);
+  }
+  EXPECT_GT(strongest, 0.0f) << "never pushed";
+  // The timers start within one refresh period (200 ms of 16 ms frames).
+  EXPECT_LE(frame, 14);
+  EXPECT_GT(first->x, 500.0f);
 }
 
 TEST(CollisionAvoider, OnlyTheFourNearestMatesPushAndDeletedMatesAreForgotten) {
