@@ -380,6 +380,8 @@ void SIM_BattleUnit::SpawnHullProps() {
 void SIM_BattleUnit::RemoveGroundProps() { groundProps.clear(); }
 
 void SIM_BattleUnit::PruneAttachments() {
+  // Most units carry none: the check is cheaper than the call.
+  if (attachments.empty()) return;
   attachments.remove_if([](const std::unique_ptr<SIM_UnitAttachment>& a) { return a->IsFinished(); });
 }
 
