@@ -32,6 +32,7 @@ void SIM_BattleUnitManager::Forget(SIM_BattleUnit* unit) {
   // A unit registers once: the search ends where it is found.
   const auto it = std::find(allUnits.begin(), allUnits.end(), unit);
   if (it != allUnits.end()) allUnits.erase(it);
+  walkRanks_.erase(unit);
   if (walking_ > 0) {
     for (std::vector<SIM_BattleUnit*>* order : {&walkOrder_, &effectUnits_})
       for (SIM_BattleUnit*& u : *order)
@@ -76,6 +77,7 @@ void SIM_BattleUnitManager::ClearSelection() {
 void SIM_BattleUnitManager::Register(SIM_BattleUnit* unit) {
   allUnits.push_back(unit);
   walkOrder_.push_back(unit);
+  walkRanks_.emplace(unit, registrations_++);
   if (effectsListed_) effectUnits_.push_back(unit);
 }
 

@@ -2,7 +2,9 @@
 // The process-wide list of every live battle unit: runs the per-frame and per-check
 // steps of all units and takes out those that died or left the map.
 #include <cstddef>
+#include <cstdint>
 #include <list>
+#include <unordered_map>
 #include <vector>
 
 class SIM_BattleUnit;
@@ -54,6 +56,14 @@ class SIM_BattleUnitManager {
 
   // The units in the order of the walks above (a hole where one left during a walk).
   const std::vector<SIM_BattleUnit*>& WalkOrder() const { return walkOrder_; }
+  // A number that grows with a unit's place in the walk order (units never change
+  // places, so ordering by it orders by place); false when the unit is not in it.
+  bool WalkRank(const SIM_BattleUnit* unit, uint64_t* rank) const {
+    const auto it = walkRanks_.find(unit);
+    if (it == walkRanks_.end()) return false;
+    *rank = it->second;
+    return true;
+  }
 
   std::list<SIM_BattleUnit*> allUnits;
   std::list<SIM_BattleUnit*> dead;
@@ -68,6 +78,9 @@ class SIM_BattleUnitManager {
   void TakeOut(SIM_BattleUnit* unit);
   void ListFrameEffectUnits();
   std::vector<SIM_BattleUnit*> walkOrder_;  // allUnits, in the same order
+  // The units of walkOrder_ with the count of registrations before their first.
+  std::unordered_map<const SIM_BattleUnit*, uint64_t> walkRanks_;
+  uint64_t registrations_ = 0;
   // Of walkOrder_, the units that had effects when listed and all registered since.
   std::vector<SIM_BattleUnit*> effectUnits_;
   bool effectsListed_ = false;

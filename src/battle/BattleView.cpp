@@ -1,6 +1,7 @@
 #include "battle/BattleView.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,8 @@ SIM_BattleView*& Registered() {
 // that walk, never followed, so one whose unit is gone simply drops out.
 struct TickingUnits {
   std::vector<SIM_BattleUnit*> units;
-  std::vector<std::pair<size_t, SIM_BattleUnit*>> placed;  // scratch: place in the walk
-  std::vector<SIM_BattleUnit*> kept;                       // scratch
+  std::vector<std::pair<uint64_t, SIM_BattleUnit*>> placed;  // scratch: rank in the walk
+  std::vector<SIM_BattleUnit*> kept;                         // scratch
 };
 }  // namespace
 
@@ -108,12 +109,13 @@ void SIM_BattleView::InitMap(SIM_Scenario* scenario) {
 void SIM_BattleView::AdvanceProjectiles() {
   TickingUnits& ticking = ProcessWide<TickingUnits>();
   if (ticking.units.empty()) return;
-  const std::vector<SIM_BattleUnit*>& walk = GetBattleUnitManager().WalkOrder();
+  const SIM_BattleUnitManager& manager = GetBattleUnitManager();
   ticking.placed.clear();
   for (SIM_BattleUnit* u : ticking.units) {
-    const auto it = std::find(walk.begin(), walk.end(), u);
-    if (it != walk.end()) ticking.placed.emplace_back(static_cast<size_t>(it - walk.begin()), u);
+    uint64_t rank = 0;
+    if (manager.WalkRank(u, &rank)) ticking.placed.emplace_back(rank, u);
   }
+  // In walk order (no two units share a rank).
   std::sort(ticking.placed.begin(), ticking.placed.end());
   // A tick ends at most its own unit; a death that starts meanwhile waits for the next
   // frame's ticks.

@@ -209,11 +209,11 @@ bool SIM_MissileLauncherComponent::Launch(int barrel, bool first) {
     }
   }
   if (!m) return false;
-  if (barrel >= 0 && barrel < kPoolSize) tubeTimers[static_cast<size_t>(barrel)] = 0.0f;
   MuzzlePosition(barrel, &m->launchX, &m->launchY);
   m->x = m->launchX;
   m->y = m->launchY;
   m->alive = true;
+  MissileLaunched(this);
   m->target = t;
   m->hitPart = hitPart;
   m->homing = RandomFloat() < HitChance(t) && first;
@@ -236,7 +236,6 @@ bool SIM_MissileLauncherComponent::Launch(int barrel, bool first) {
 }
 
 void SIM_MissileLauncherComponent::AdvanceMissiles(float frameStep) {
-  for (float& t : tubeTimers) t += frameStep;
   for (SIM_Missile& m : missiles)
     if (m.alive) m.Update(frameStep);
 }

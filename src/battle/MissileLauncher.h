@@ -73,12 +73,12 @@ class SIM_MissileLauncherComponent : public SIM_AmmoUsingComponent {
   SIM_MissileLauncherComponent(SIM_BattleUnit* owner, SIM_ModuleType* type, float slotX, float slotY);
   ~SIM_MissileLauncherComponent() override;
   int Fire() override;
-  // Every frame: the launch tubes and the missiles in flight.
+  // Every frame with missiles out: the missiles in flight.
   void AdvanceMissiles(float frameStep);
   int MissilesInFlight() const;
 
   std::array<SIM_Missile, kPoolSize> missiles;
-  std::array<float, kPoolSize> tubeTimers{};
+  int listIndex = -1;  // place in the process-wide launcher list
 
  private:
   bool Launch(int barrel, bool first);

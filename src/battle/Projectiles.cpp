@@ -17,11 +17,36 @@ struct WeaponLists {
   // none has nothing to advance, and most guns of a large battle are quiet.
   std::vector<uint64_t> flying;
   std::vector<SIM_MissileLauncherComponent*> launchers;
+  // The same for the launchers: set while a launcher may have missiles out.
+  std::vector<uint64_t> launched;
 };
 
-void MarkFlying(WeaponLists& lists, size_t index) {
-  if (lists.flying.size() <= index >> 6) lists.flying.resize((index >> 6) + 1, 0);
-  lists.flying[index >> 6] |= 1ull << (index & 63);
+void MarkBit(std::vector<uint64_t>& bits, size_t index) {
+  if (bits.size() <= index >> 6) bits.resize((index >> 6) + 1, 0);
+  bits[index >> 6] |= 1ull << (index & 63);
+}
+
+void MarkFlying(WeaponLists& lists, size_t index) { MarkBit(lists.flying, index); }
+
+// Calls advance(i) for every index of items whose bit is set, in list order, and clears
+// the bit of each that has nothing left in the air (quiet(i)). Each word is read again
+// after every call so an item that starts firing meanwhile is not passed over.
+template <typename T, typename Advance, typename Quiet>
+void AdvanceMarked(std::vector<T*>& items, std::vector<uint64_t>& bits, Advance advance, Quiet quiet) {
+  for (size_t i = 0; i < items.size();) {
+    const size_t w = i >> 6;
+    if (w >= bits.size()) break;
+    const uint64_t ahead = bits[w] >> (i & 63);
+    if (ahead == 0) {
+      i = (w + 1) << 6;
+      continue;
+    }
+    i += static_cast<size_t>(__builtin_ctzll(ahead));
+    if (i >= items.size()) break;
+    advance(i);
+    if (quiet(i)) bits[w] &= ~(1ull << (i & 63));
+    ++i;
+  }
 }
 
 template <typename T>
@@ -51,7 +76,18 @@ void KineticWeaponLaunched(SIM_KineticWeaponComponent* weapon) {
   if (index < lists->kinetic.size() && lists->kinetic[index] == weapon) MarkFlying(*lists, index);
 }
 void RegisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
-  MissileLauncherList().push_back(launcher);
+  WeaponLists& lists = ProcessWide<WeaponLists>();
+  launcher->listIndex = static_cast<int>(lists.launchers.size());
+  lists.launchers.push_back(launcher);
+  if (launcher->MissilesInFlight() > 0) MarkBit(lists.launched, static_cast<size_t>(launcher->listIndex));
+}
+
+void MissileLaunched(SIM_MissileLauncherComponent* launcher) {
+  auto* lists = ProcessWideIfAlive<WeaponLists>();
+  if (!lists || launcher->listIndex < 0) return;
+  const auto index = static_cast<size_t>(launcher->listIndex);
+  // A launcher the list does not hold is not advanced.
+  if (index < lists->launchers.size() && lists->launchers[index] == launcher) MarkBit(lists->launched, index);
 }
 
 void UnregisterKineticWeapon(SIM_KineticWeaponComponent* weapon) {
@@ -68,7 +104,15 @@ void UnregisterKineticWeapon(SIM_KineticWeaponComponent* weapon) {
 }
 
 void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
-  if (auto* lists = ProcessWideIfAlive<WeaponLists>()) Remove(lists->launchers, launcher);
+  auto* lists = ProcessWideIfAlive<WeaponLists>();
+  if (!lists) return;
+  Remove(lists->launchers, launcher);
+  launcher->listIndex = -1;
+  lists->launched.assign((lists->launchers.size() + 63) / 64, 0);
+  for (size_t i = 0; i < lists->launchers.size(); ++i) {
+    lists->launchers[i]->listIndex = static_cast<int>(i);
+    if (lists->launchers[i]->MissilesInFlight() > 0) MarkBit(lists->launched, i);
+  }
 }
 
 void AdvanceWeaponsFrame(float frameStep) {
@@ -76,25 +120,15 @@ void AdvanceWeaponsFrame(float frameStep) {
     if (u->frameEffects && u->moduleManager) u->moduleManager->UpdateWeaponEffects();
   });
   // Index loops: a strike may end a unit, never a weapon, so the lists hold still.
-  // Guns in list order as ever, but only those with bullets out; each word is read
-  // again after every gun so a gun that starts firing meanwhile is not passed over.
+  // Guns and launchers in list order as ever, but only those with rounds out: most
+  // weapons of a large battle are quiet.
   WeaponLists& lists = ProcessWide<WeaponLists>();
   std::vector<SIM_KineticWeaponComponent*>& guns = lists.kinetic;
-  std::vector<uint64_t>& flying = lists.flying;
-  for (size_t i = 0; i < guns.size();) {
-    const size_t w = i >> 6;
-    if (w >= flying.size()) break;
-    const uint64_t ahead = flying[w] >> (i & 63);
-    if (ahead == 0) {
-      i = (w + 1) << 6;
-      continue;
-    }
-    i += static_cast<size_t>(__builtin_ctzll(ahead));
-    if (i >= guns.size()) break;
-    guns[i]->AdvanceBullets(frameStep);
-    if (guns[i]->highestInUse == 0) flying[w] &= ~(1ull << (i & 63));
-    ++i;
-  }
-  std::vector<SIM_MissileLauncherComponent*>& launchers = MissileLauncherList();
-  for (size_t i = 0; i < launchers.size(); ++i) launchers[i]->AdvanceMissiles(frameStep);
+  AdvanceMarked(
+      guns, lists.flying, [&](size_t i) { guns[i]->AdvanceBullets(frameStep); },
+      [&](size_t i) { return guns[i]->highestInUse == 0; });
+  std::vector<SIM_MissileLauncherComponent*>& launchers = lists.launchers;
+  AdvanceMarked(
+      launchers, lists.launched, [&](size_t i) { launchers[i]->AdvanceMissiles(frameStep); },
+      [&](size_t i) { return launchers[i]->MissilesInFlight() == 0; });
 }

@@ -15,9 +15,11 @@ void UnregisterKineticWeapon(SIM_KineticWeaponComponent* weapon);
 // The gun put a bullet in the air: the frame step advances it from now on.
 void KineticWeaponLaunched(SIM_KineticWeaponComponent* weapon);
 void RegisterMissileLauncher(SIM_MissileLauncherComponent* launcher);
+// The launcher put a missile in the air: the frame step advances it from now on.
+void MissileLaunched(SIM_MissileLauncherComponent* launcher);
 void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher);
 
 // Once per battle frame (also while paused, with a step of 0): every unit's weapon
 // effects (beams deal their damage here), then every bullet, then every launcher's
-// tubes and missiles.
+// missiles.
 void AdvanceWeaponsFrame(float frameStep);

@@ -172,25 +172,102 @@ bool SIM_TargetSelector::ValidCandidate(const SIM_BattleUnit* unit, float* beari
   return BearingInArc(*bearing);
 }
 
+namespace {
+// How far off the owner's heading a candidate lies, told from a dot product where that
+// is clear by a degree or more, so the exact bearing (an arc tangent) is worked out only
+// for candidates near an edge that matters: the soldier's 22 and 45 degree arc sides,
+// the mech's 90, and the 45 beyond which the turn lowers the score.
+enum Sense { kUnknown, kWithin21, kWithin44, kBeyond46, kBeyond91 };
+
+// (dx, dy): from the owner to the candidate; m: its squared length as the search worked
+// it out; (fx, fy): the owner's facing.
+Sense SenseOf(float dx, float dy, float m, float fx, float fy) {
+  // cos 21, 44, 46 and 91 degrees, squared.
+  constexpr float kCos21Sq = 0.8715724f, kCos44Sq = 0.5174497f, kCos46Sq = 0.4825503f, kCos91Sq = 0.0003046f;
+  // Outside these squared lengths the products lose the precision the margins need.
+  constexpr float kNear = 1.0e-6f, kFar = 1.0e12f;
+  if (!(m > kNear && m < kFar)) return kUnknown;
+  const float dot = dx * fx + dy * fy;
+  const float dot2 = dot * dot;
+  if (dot > 0.0f) {
+    if (dot2 > kCos21Sq * m) return kWithin21;
+    if (dot2 > kCos44Sq * m) return kWithin44;
+    if (dot2 < kCos46Sq * m) return kBeyond46;
+    return kUnknown;
+  }
+  if (dot < 0.0f && dot2 > kCos91Sq * m) return kBeyond91;
+  // A right angle or more.
+  return dot <= 0.0f ? kBeyond46 : kUnknown;
+}
+}  // namespace
+
+bool SIM_TargetSelector::Facing(float* fx, float* fy) {
+  const float h = owner->heading;
+  // The differences of the bearings only match the true angles for a heading in a turn.
+  if (!(h >= 0.0f && h < 360.0f)) return false;
+  if (!facingValid_ || SIM_BattleUnit::Bits(h) != facingBits_) {
+    float c, s;
+    SIM_BattleUnit::HeadingCosSin(h, &c, &s);
+    facingX_ = s;
+    facingY_ = -c;
+    facingBits_ = SIM_BattleUnit::Bits(h);
+    facingValid_ = true;
+  }
+  *fx = facingX_;
+  *fy = facingY_;
+  return true;
+}
+
 SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near,
-                                           SIM_BattleUnit** nearest) const {
+                                           SIM_BattleUnit** nearest) {
   SIM_BattleUnit* best = nullptr;
   float bestScore = -1.0f;
   const float validSq = 1.5f * maxRangeSq;
   const bool arcApplies = ArcApplies();
+  // A soldier on his feet takes only enemies in his arc (ValidCandidate's test).
+  const bool soldierArc = owner->sizeType == SIZE_INFANTRY && owner->state != US_SETTLED;
+  // A mech's arc: within 90 degrees either side.
+  const bool halfCircle = owner->sizeType != SIZE_INFANTRY && arc == 180.0f;
+  // The owner's facing, looked up when first needed.
+  int facing = -1;  // not yet known; 0: none to go by
+  float fx = 0.0f, fy = 0.0f;
   float nearestSq = kNearestStart;
   if (nearest) *nearest = nullptr;
   for (SIM_BattleUnit* u : units) {
     // Distance first: most candidates are too far to be valid, and this is cheap.
     const float m = DistSq(owner, u);
+    if (m > validSq || !u->IsSingleUnit() || NotYetTargetable(u->state)) continue;
+    int sense = -1;  // not yet known
+    const auto senseOf = [&]() {
+      if (sense < 0) {
+        if (facing < 0) facing = Facing(&fx, &fy) ? 1 : 0;
+        sense = facing == 1 ? SenseOf(u->x - owner->x, u->y - owner->y, m, fx, fy) : kUnknown;
+      }
+      return sense;
+    };
     // The bearing from the owner, worked out once per candidate when first needed.
     float bearing = -1.0f;
-    if (m > validSq || !u->IsSingleUnit() || !ValidCandidate(u, &bearing)) continue;
     int inArc = -1;  // not yet known
+    if (soldierArc) {
+      const int k = senseOf();
+      if (k == kBeyond46 || k == kBeyond91) continue;
+      if (k != kWithin21) {
+        bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+        if (!BearingInArc(bearing)) continue;
+      }
+      inArc = 1;
+    }
     const auto arcOk = [&]() {
       if (inArc < 0) {
-        if (arcApplies && bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
-        inArc = !arcApplies || BearingInArc(bearing) ? 1 : 0;
+        const int k = arcApplies && halfCircle ? senseOf() : kUnknown;
+        if (!arcApplies || k == kWithin21 || k == kWithin44) {
+          inArc = 1;
+        } else if (k == kBeyond91) {
+          inArc = 0;
+        } else {
+          if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+          inArc = BearingInArc(bearing) ? 1 : 0;
+        }
       }
       return inArc == 1;
     };
@@ -214,10 +291,15 @@ SIM_BattleUnit* SIM_TargetSelector::BestOf(const std::vector<SIM_BattleUnit*>& u
     // ahead is passed over without working out its bearing.
     const float ahead = chance * 100.0f + closeness * 10.0f;
     if (!(ahead > bestScore)) continue;
-    if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
-    const float turn = AngleDifference(bearing, owner->heading);
-    const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
-    const float score = ahead - turnPenalty * 25.0f;
+    float score = ahead;
+    // Within 44 degrees the turn costs nothing.
+    const int k = senseOf();
+    if (k != kWithin21 && k != kWithin44) {
+      if (bearing < 0.0f) bearing = HeadingDegrees(owner->x, owner->y, u->x, u->y);
+      const float turn = AngleDifference(bearing, owner->heading);
+      const float turnPenalty = turn > 45.0f ? (turn - 45.0f) / 135.0f : 0.0f;
+      score = ahead - turnPenalty * 25.0f;
+    }
     if (score > bestScore) {
       bestScore = score;
       best = u;

@@ -72,7 +72,13 @@ class SIM_TargetSelector {
   // The scored choice among the candidates; near is set when an enemy marked near.
   // With nearest, also what NearestOf(units, nullptr) would choose, in the same pass.
   SIM_BattleUnit* BestOf(const std::vector<SIM_BattleUnit*>& units, bool* near,
-                         SIM_BattleUnit** nearest = nullptr) const;
+                         SIM_BattleUnit** nearest = nullptr);
+  // The owner's facing as a unit vector, kept while the heading holds; false for a
+  // heading outside a turn (the arc tests then work out every bearing).
+  bool Facing(float* fx, float* fy);
+  uint32_t facingBits_ = 0;
+  float facingX_ = 0.0f, facingY_ = 0.0f;
+  bool facingValid_ = false;
   // The nearest valid candidate, or start when none is nearer than the start value.
   SIM_BattleUnit* NearestOf(const std::vector<SIM_BattleUnit*>& units, SIM_BattleUnit* start) const;
 };

@@ -112,9 +112,11 @@ void SIM_UnitSearchGrid::Collect(const SIM_BattleArmy& army, float x, float y, f
   // are the units' own until they move again.
   const float radiusSq = radius * radius;
   if (columns > 0) {
-    // Floor of a negative offset must not round towards the origin bucket.
+    // A negative offset is before the first bucket (truncating it would round towards
+    // the origin bucket); past the last whole bucket is after the last one. Between
+    // them truncation is the floor.
     const auto cell = [this](float v, float origin, int count) {
-      const float f = std::floor((v - origin) / bucket);
+      const float f = (v - origin) / bucket;
       if (f < 0.0f) return -1;
       if (f >= static_cast<float>(count)) return count;
       return static_cast<int>(f);

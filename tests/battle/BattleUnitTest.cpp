@@ -214,6 +214,30 @@ TEST_F(Purge, SoldiersKilledTogetherFallInTheOrderTheyJoined) {
   ExpectPurged(later);
 }
 
+// A soldier deleted while he falls (as a refused soldier or a torn-down army is) is
+// ticked no more; the one who fell beside him still falls in time.
+TEST_F(Purge, ASoldierDeletedWhileFallingIsTickedNoMore) {
+  SIM_BattleUnit* beside = AddUnit(soldierDesign, battle->opponentArmy);
+  battle->Update();
+  Kill(soldier);
+  Kill(beside);
+  battle->Update();
+  SIM_BattleArmy* army = soldier->army;
+  army->allUnits.remove(soldier);
+  army->RemoveLiving(soldier);
+  army->movers.remove(soldier);
+  delete soldier;
+  soldier = nullptr;
+  int frames = 1;
+  while (beside->state == US_INACTIVE && frames < 1000) {
+    battle->Update();
+    ++frames;
+  }
+  EXPECT_EQ(frames, 64);
+  battle->Update();
+  ExpectPurged(beside);
+}
+
 TEST_F(Purge, ADeathAndAnExitInOneFrameMakeOneOutcomeTest) {
   tank->Destroy();
   soldier->FinishWarpOut();

@@ -295,6 +295,61 @@ TEST_F(WeaponFixture, BestSearchIgnoresEnemiesOutOfArcOrInsideMinimumRange) {
   }
 }
 
+// The arc's edges hold to half a degree: a soldier covers 22 degrees to his turn side
+// and 45 to the other, a mech 90 either side.
+TEST_F(WeaponFixture, TheArcEdgesHoldToHalfADegree) {
+  struct Case {
+    int shooterSize;
+    float degrees;  // off the shooter's heading; positive to the turn side
+    bool taken;
+  };
+  const Case cases[] = {
+      {SIZETYPE_INFANTRY, 21.5f, true},  {SIZETYPE_INFANTRY, 22.5f, false},
+      {SIZETYPE_INFANTRY, -44.5f, true}, {SIZETYPE_INFANTRY, -45.5f, false},
+      {SIZETYPE_INFANTRY, 0.0f, true},   {SIZETYPE_INFANTRY, 180.0f, false},
+      {SIZETYPE_MECH, 89.5f, true},      {SIZETYPE_MECH, -90.5f, false},
+      {SIZETYPE_MECH, -89.5f, true},
+  };
+  constexpr float kDegToRad = 3.14159265f / 180.0f;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.shooterSize) + " at " + std::to_string(c.degrees));
+    SIM_BattleUnit* s = Shooter("SIM_KineticWeaponComponent", "", c.shooterSize);
+    // The shooter faces +x; +y is its turn side.
+    target->x = s->x + 300.0f * std::cos(c.degrees * kDegToRad);
+    target->y = s->y + 300.0f * std::sin(c.degrees * kDegToRad);
+    SIM_TargetSelector& sel = *WeaponOf<SIM_TargetedComponent>(s)->selector;
+    sel.current = nullptr;
+    sel.FindBestTarget();
+    EXPECT_EQ(sel.current == target, c.taken);
+  }
+}
+
+// Past 45 degrees off the heading the turn lowers the score: an enemy a little nearer
+// than another at 44.5 degrees is chosen within 45 degrees and passed over beyond.
+TEST_F(WeaponFixture, TheTurnCostsFromFortyFiveDegrees) {
+  struct Case {
+    float nearerAt;  // degrees off the heading of the nearer enemy
+    bool nearerChosen;
+  };
+  const Case cases[] = {{44.0f, true}, {-44.5f, true}, {45.5f, false}, {-45.5f, false}, {60.0f, false}};
+  constexpr float kDegToRad = 3.14159265f / 180.0f;
+  SIM_BattleUnit* s = Shooter("SIM_KineticWeaponComponent", "", SIZETYPE_TANK);
+  pending = TargetDesign();
+  SIM_BattleUnit* farther = Place(nullptr, battle->playerArmy, 0.0f, 0.0f, 270.0f);
+  farther->x = s->x + 300.0f * std::cos(44.5f * kDegToRad);
+  farther->y = s->y + 300.0f * std::sin(44.5f * kDegToRad);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.nearerAt);
+    // 297 against 300 units: a lead the turn's cost from 45.5 degrees outweighs.
+    target->x = s->x + 297.0f * std::cos(c.nearerAt * kDegToRad);
+    target->y = s->y + 297.0f * std::sin(c.nearerAt * kDegToRad);
+    SIM_TargetSelector& sel = *WeaponOf<SIM_TargetedComponent>(s)->selector;
+    sel.current = nullptr;
+    sel.FindBestTarget();
+    EXPECT_EQ(sel.current, c.nearerChosen ? target : farther);
+  }
+}
+
 TEST_F(WeaponFixture, SearchTimersOfOneUnitsWeaponsAreStaggered) {
   SIM_ModuleType* w = cat.Module("gun", "SIM_KineticWeaponComponent", WeaponData(""));
   pending = cat.Design(cat.Hull("twin", SIZETYPE_TANK, 3, 100.0f), {w, w, aim});
@@ -467,6 +522,36 @@ TEST_F(WeaponFixture, MissilesStrikeOrRunOutOfFuelShortOfTheTarget) {
     RunUntil([&] { return ml->MissilesInFlight() == 0; }, 200);
     EXPECT_EQ(ml->MissilesInFlight(), 0);
     EXPECT_NEAR(before - TotalHitPoints(target), c.expectedDamage, 1e-3f);
+  }
+}
+
+// A launcher whose unit is deleted leaves the battle's list of launchers: a missile
+// launched by a later launcher before or after that still flies and strikes in the
+// battle's own frames.
+TEST_F(WeaponFixture, MissilesStillFlyAfterAnEarlierLauncherHasGone) {
+  const std::string extra = "warhead = EXPLOSIVE\nfuel = 1000\nhit_vs_tank = 100\ndamage = 40";
+  for (bool fireFirst : {true, false}) {
+    SCOPED_TRACE(fireFirst ? "launched before the earlier launcher went" : "launched after it went");
+    SIM_BattleUnit* earlier = Shooter("SIM_MissileLauncherComponent", extra);
+    SIM_BattleUnit* s = Shooter("SIM_MissileLauncherComponent", extra);
+    for (SIM_BattleUnit* u : {earlier, s})
+      WeaponOf<SIM_MissileLauncherComponent>(u)->selector->enabled = false;
+    auto* ml = WeaponOf<SIM_MissileLauncherComponent>(s);
+    ml->selector->current = target;
+    const float before = TotalHitPoints(target);
+    const auto fire = [&] {
+      ml->Fire();
+      ASSERT_EQ(ml->MissilesInFlight(), 1);
+    };
+    if (fireFirst) fire();
+    SIM_BattleArmy* army = earlier->army;
+    army->allUnits.remove(earlier);
+    army->RemoveLiving(earlier);
+    delete earlier;
+    if (!fireFirst) fire();
+    const int frames = RunUntil([&] { return ml->MissilesInFlight() == 0; }, 200);
+    EXPECT_LT(frames, 100);
+    EXPECT_NEAR(before - TotalHitPoints(target), 40.0f, 1e-3f);
   }
 }
 
