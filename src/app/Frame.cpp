@@ -1,6 +1,8 @@
 // The message loop, the frame and the window procedure.
 #include <malloc.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -28,10 +30,40 @@
 #include "engine/Timer.h"
 #include "engine/VertexBuffer.h"
 #include "gui/Cursor.h"
+#include "gui/SharedTextures.h"
 #include "platform/NullDevice.h"
 #include "platform/Window.h"
 
 namespace {
+// Start-up touches tens of megabytes once: decoded pictures, and the driver's copies of
+// every texture and target it makes. Page by page, the faults on fresh memory cost more
+// than the work itself, so until the first frame the heap serves even large blocks (a
+// freed one is reused, not handed back and faulted in again) from a stretch marked for
+// huge pages.
+constexpr size_t kStartupHeapReserve = size_t(256) << 20;
+constexpr uintptr_t kHugePage = uintptr_t(2) << 20;
+
+void PrepareStartupHeap() {
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 512 << 20);
+  mallopt(M_TOP_PAD, static_cast<int>(kStartupHeapReserve));
+  const uintptr_t before = reinterpret_cast<uintptr_t>(sbrk(0));
+  // One allocation beyond what the heap holds grows it by the reserve (address space only);
+  // volatile, so the pair is not optimised away.
+  void* volatile grow = malloc(size_t(1) << 20);
+  free(grow);
+  const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
+  const uintptr_t from = (before + kHugePage - 1) & ~(kHugePage - 1), to = after & ~(kHugePage - 1);
+  if (before != uintptr_t(-1) && to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
+}
+
+// Back to the allocator's usual sizes once the first frame is on screen.
+void EndStartupHeap() {
+  mallopt(M_TOP_PAD, 128 << 10);
+  mallopt(M_MMAP_THRESHOLD, 4 << 20);
+  mallopt(M_TRIM_THRESHOLD, 8 << 20);
+}
+
 bool g_restartAfterExit = false;
 
 // Every frame the cursor returns to the arrow; hovered buttons ask for the hand.
@@ -122,8 +154,11 @@ void Game::Frame() {
                          (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000L;
       DebugLogF("Start-up CPU: %ld ms, page faults: %ld", cpuMs, usage.ru_minflt + usage.ru_majflt);
     }
+    // What the first frame did not need is read now that it is on screen.
+    GetSharedGUITextures().LoadRest();
     // Loading the menu's art decoded files in large temporary buffers; give the freed
     // pages back instead of keeping them resident for the whole session.
+    EndStartupHeap();
     malloc_trim(0);
   }
   // Other screens give the processor a moment between frames; a running battle does not
@@ -224,6 +259,7 @@ void MainWindowProc(const platform::Message& message) {
 }
 
 int RunGame(int argc, char** argv) {
+  PrepareStartupHeap();
   RegisterGameServices();
   SetProgramArguments(argc, argv);
   GetCommandLine().Parse(JoinCommandLine(argc, argv));

@@ -84,19 +84,24 @@ GUI_SharedTextures& GetSharedGUITextures() {
 }
 
 void GUI_SharedTextures::Load() {
-  // Registry handles: shared by name and re-linked after a device reset, never deleted here.
-  // The battle's targets are made only as the menu is left: looking for them now would
-  // search the texture folders and log a failure, so they are taken up when first asked for.
-  for (int index : kLoadOrder)
-    textures_[index] = IsRenderTarget(index) && !GetRenderDevice().HasTexture(kNames[index])
-                           ? nullptr
-                           : FindOrLoadTexture(kNames[index]);
+  // Nothing is read yet: the first frame of the main menu shows few of these, and every
+  // file read before it is presented keeps the player waiting. An entry comes when first
+  // asked for, and LoadRest takes up the others once that frame is on screen.
   loaded_ = true;
+}
+
+void GUI_SharedTextures::LoadRest() {
+  if (!loaded_) return;
+  for (int index : kLoadOrder) Get(index);
 }
 
 CLoadedTexture* GUI_SharedTextures::Get(int index) const {
   if (!ValidIndex(index)) return nullptr;
-  if (loaded_ && !textures_[index] && IsRenderTarget(index) && GetRenderDevice().HasTexture(kNames[index]))
+  if (!loaded_ || textures_[index]) return textures_[index];
+  // Registry handles: shared by name and re-linked after a device reset, never deleted here.
+  // The battle's targets are made only as the menu is left: looking for them before that
+  // would search the texture folders and log a failure.
+  if (!IsRenderTarget(index) || GetRenderDevice().HasTexture(kNames[index]))
     textures_[index] = FindOrLoadTexture(kNames[index]);
   return textures_[index];
 }

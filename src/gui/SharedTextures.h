@@ -37,13 +37,17 @@ class GUI_SharedTextures {
   GUI_SharedTextures(const GUI_SharedTextures&) = delete;
   GUI_SharedTextures& operator=(const GUI_SharedTextures&) = delete;
 
-  // Fills the table at start-up; a render target made later is taken up when first asked for.
+  // Readies the table at start-up without reading any file: each entry is loaded when
+  // first asked for (a render target once the game has made it).
   void Load();
+  // Loads every entry not asked for yet (and the render targets made so far), so later
+  // screens find them ready; the game calls it once its first frame is presented.
+  void LoadRest();
   // The handle of an entry; null for an index outside the table, before Load, or for a
   // render target not made yet.
   CLoadedTexture* Get(int index) const;
   static const char* Name(int index);
-  // The order in which Load fills the table.
+  // The order in which LoadRest fills the table.
   static const int kLoadOrder[SHARED_TEXTURE_COUNT];
 
  private:

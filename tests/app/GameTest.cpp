@@ -6,6 +6,8 @@
 #include "app/Transition.h"
 #include "engine/Folders.h"
 #include "engine/Textures.h"
+#include "engine/VertexBuffer.h"
+#include "gui/MessageBox.h"
 #include "gui/SharedTextures.h"
 #include "platform/Window.h"
 #include "simdata/Options.h"
@@ -140,6 +142,39 @@ TEST_F(GameTest, RenderTargetsTheMenuDoesNotUseComeWhenTheMenuIsLeft) {
   game.SetGameMode(MODE_MAIN_MENU);
   game.SetGameMode(MODE_OPTIONS);
   EXPECT_EQ(ErrorsText().find("duplicate name"), std::string::npos);
+}
+
+// The shared frames and battle pictures are not read before the first frame is on screen:
+// a window drawn before then loads its frame as it draws, and the rest come right after.
+TEST_F(GameTest, SharedTexturesComeWhenFirstDrawnAndTheRestAfterTheFirstFrame) {
+  Game& game = Start(1280, 1024);
+  D3DEngine& d3d = GetRenderDevice();
+  for (int i = 0; i < SHARED_TEXTURE_COUNT; ++i)
+    EXPECT_FALSE(d3d.HasTexture(GUI_SharedTextures::Name(i))) << GUI_SharedTextures::Name(i);
+
+  GUI_Message* box = ShowMessage("T", "Loading.", GUI_Message::kStyleClose, nullptr);
+  ASSERT_NE(box, nullptr);
+  Device()->ClearRecord();
+  box->Draw();
+  GetGlobalVertexBuffer().Flush();
+  ASSERT_TRUE(d3d.HasTexture("dialog_client.dds")) << "the box's frame was not loaded as it was drawn";
+  const platform::Texture* frame = FindTexture("dialog_client.dds");
+  ASSERT_NE(frame, nullptr);
+  int framed = 0;
+  for (const auto& d : Device()->draws) framed += d.textures[0] == frame;
+  EXPECT_GT(framed, 0) << "the box drew without its frame";
+  delete box;
+
+  game.Frame();
+  for (int i = 0; i < SHARED_TEXTURE_COUNT; ++i) {
+    const std::string name = GUI_SharedTextures::Name(i);
+    if (name.rfind("rt_", 0) == 0) continue;  // the game makes those as the menu is left
+    EXPECT_TRUE(d3d.HasTexture(name.c_str())) << name << " was not loaded after the first frame";
+    const CLoadedTexture* entry = GetSharedGUITextures().Get(i);
+    ASSERT_NE(entry, nullptr) << name;
+    EXPECT_EQ(entry->Texture(), FindTexture(name)) << name;
+  }
+  EXPECT_EQ(ErrorsText().find("Failed to create texture"), std::string::npos) << ErrorsText();
 }
 
 // The start-up menu opens with a fade: the first wipe away from it (pressed before any
