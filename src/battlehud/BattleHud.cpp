@@ -128,12 +128,7 @@ void QueueBanded(CLoadedTexture* art, float left, float top, float right, float 
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(art);
   GVertex q[4];
-  const float l = left - 0.5f, t = top - 0.5f, r = right - 0.5f, b = bottom - 0.5f;
-  q[0].x = l, q[0].y = t, q[0].u = u0, q[0].v = v0;
-  q[1].x = r, q[1].y = t, q[1].u = u1, q[1].v = v0;
-  q[2].x = l, q[2].y = b, q[2].u = u0, q[2].v = v1;
-  q[3].x = r, q[3].y = b, q[3].u = u1, q[3].v = v1;
-  for (GVertex& v : q) v.colour = colour;
+  gui_draw::MakeQuad(q, left, top, right, bottom, u0, v0, u1, v1, colour);
   QueueTightBands(q, art ? art->Texture() : nullptr, 0, 16);
 }
 

@@ -36,51 +36,17 @@ uint32_t WithAlpha(uint32_t rgb, float alpha) {
   return (uint32_t(std::clamp(alpha, 0.0f, 1.0f) * 255.0f) << 24) | (rgb & 0x00FFFFFFu);
 }
 
-// Left-aligned text laid out as the text renderer lays it out, each glyph cut to the part
-// of its cell that shows: a glyph fills a fraction of its cell, and a hundred numbers at
-// once would otherwise cost the software renderer a third of a screen. Queued on the
-// shared vertex buffer; false (nothing queued) when the font cannot be cut so.
+// Left-aligned text laid out by the text renderer, each glyph cut to the part of its cell
+// that shows: a glyph fills a fraction of its cell, and a hundred numbers at once would
+// otherwise cost the software renderer a third of a screen. Queued on the shared vertex
+// buffer; false (nothing queued) when the font cannot be cut so.
 bool QueueTightText(const char* s, float x, float y, uint32_t colour) {
   TextRenderer& text = GetTextRenderer();
   const LibFont* font = text.CurrentFont();
   platform::Texture* texture = font && font->texture ? font->texture->Texture() : nullptr;
-  if (!texture || !text.IsInitialised() || text.Capture()) return false;
-  const float scale = text.Size() / float(font->baseSize), q = scale * float(font->cellSize);
-  float px = float(int(x));
-  const float py = float(int(y));
-  int previous = -1;
-  for (; *s; ++s) {
-    unsigned char c = static_cast<unsigned char>(*s);
-    if (c == 146) c = '\'';
-    if (c == '\t') {
-      px = (std::floor(px / 80.0f) + 1.0f) * 80.0f;
-      previous = -1;
-      continue;
-    }
-    if (c == ' ') {
-      px += float(int(text.Size() * 0.25f));
-      previous = -1;
-      continue;
-    }
-    const int g = TextRenderer::GlyphIndex(c);
-    if (previous >= 0) px += scale * font->Kerning(previous, g);
-    GVertex v[4];
-    const float xs[4] = {px - 0.5f, px + q - 0.5f, px - 0.5f, px + q - 0.5f};
-    const float ys[4] = {py - 0.5f, py - 0.5f, py + q - 0.5f, py + q - 0.5f};
-    for (int k = 0; k < 4; ++k) {
-      v[k].x = xs[k];
-      v[k].y = ys[k];
-      v[k].z = 0.0f;
-      v[k].rhw = 1.0f;
-      v[k].colour = colour;
-      v[k].u = font->u[g][k];
-      v[k].v = font->v[g][k];
-    }
-    QueueTight(v, texture, 0);
-    px += scale * float(font->widths[g]) + scale * float(font->spacing);
-    previous = g;
-  }
-  return true;
+  if (!texture) return false;
+  return text.LayOutGlyphs(0, s, x, y, colour, 0.0f,
+                           [texture](const GVertex(&quad)[4]) { QueueTight(quad, texture, 0); });
 }
 }  // namespace
 

@@ -134,20 +134,6 @@ GUI_ParticleEmmiter* TakeSmokeEmitter(float x, float y) {
   return e;
 }
 
-// Frees the kept emitters of finished plumes. A kept emitter carries what its last
-// plume left in it (its particles, its pool sized for an older configuration), so a
-// battle would start differently after another; emitters still held by plumes come
-// back to the emptied pool when those plumes end.
-void ClearPlumeEmitterPools() {
-  PlumeEmitterPools& p = EmitterPools();
-  for (GUI_BS_PlumeEmitter* e : p.heat) delete e;
-  p.heatMade -= static_cast<int>(p.heat.size());
-  p.heat.clear();
-  for (GUI_ParticleEmmiter* e : p.smoke) delete e;
-  p.smokeMade -= static_cast<int>(p.smoke.size());
-  p.smoke.clear();
-}
-
 GUI_BS_MapTile* TileFor(float x, float y) { return GUI_BS_Map::Instance().TileAt(x, y); }
 
 bool TileWorn(const GUI_BS_MapTile* tile) { return tile && tile->hits >= kTileImpactLimit; }
@@ -697,6 +683,20 @@ bool RouteExplosionRequest(const GUI_BS_EffectRequest& r) {
     return false;
   }
   return true;
+}
+
+// Frees the kept emitters of finished plumes. A kept emitter carries what its last
+// plume left in it (its particles, its pool sized for an older configuration), so a
+// battle would start differently after another; emitters still held by plumes come
+// back to the emptied pool when those plumes end.
+void ClearPlumeEmitterPools() {
+  PlumeEmitterPools& p = EmitterPools();
+  for (GUI_BS_PlumeEmitter* e : p.heat) delete e;
+  p.heatMade -= static_cast<int>(p.heat.size());
+  p.heat.clear();
+  for (GUI_ParticleEmmiter* e : p.smoke) delete e;
+  p.smokeMade -= static_cast<int>(p.smoke.size());
+  p.smoke.clear();
 }
 
 void ExplosionEffectsBattleStart() {

@@ -176,3 +176,6 @@ bool RouteExplosionRequest(const GUI_BS_EffectRequest& request);
 void ConnectExplosionEffects();
 // Battle start: pools emptied, clouds and the trail pool built.
 void ExplosionEffectsBattleStart();
+// Frees the plume emitters kept from finished plumes: the next plumes start from new
+// ones, as in a fresh battle.
+void ClearPlumeEmitterPools();

@@ -82,8 +82,10 @@ void EditorClearEffects() {
   // The manager deletes what it holds, the ground test among them: the window must not
   // keep pointing at it.
   GUI_BS_EffectsManager::Instance().Clear();
-  // Finished groups keep their emitters for reuse; a test plays only what it starts.
+  // Finished groups and plumes keep their emitters for reuse; a test plays only what it
+  // starts, from emitters as new as a battle's first.
   ParticleGroupsClearLists();
+  ClearPlumeEmitterPools();
   GUI_BS_DebrisPool::Instance().Reset();
   if (g_window) {
     g_window->groundTest = nullptr;

@@ -51,6 +51,30 @@ bool ParseEntry(const std::string& line, std::string& key, std::string& value) {
   return true;
 }
 
+// The lines of a text as GBufferedFile::ReadLine gives them: a leading byte-order mark
+// (some Windows editors write one) skipped, each line without its line feed.
+class TextLines {
+ public:
+  TextLines(const char* data, size_t size) : data_(data), size_(size) {
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos_ = 3;
+  }
+  // The next line; 'ended' says whether a line feed ended it. False after the last line.
+  bool Next(const char** start, size_t* len, bool* ended) {
+    if (pos_ >= size_) return false;
+    *start = data_ + pos_;
+    const char* nl = static_cast<const char*>(std::memchr(*start, '\n', size_ - pos_));
+    *len = nl ? static_cast<size_t>(nl - *start) : size_ - pos_;
+    *ended = nl != nullptr;
+    pos_ += *len + (nl ? 1 : 0);
+    return true;
+  }
+
+ private:
+  const char* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
 }  // namespace
 
 SettingsFile::SettingsFile() = default;
@@ -81,17 +105,14 @@ void SettingsFile::ParseText(const char* data, size_t size) {
   std::string header = "[" + section_ + "]";
   if (header.size() > kMaxHeader) header.resize(kMaxHeader);
   bool inSection = false;
-  size_t pos = 0;
-  // Text saved by some Windows editors starts with a UTF-8 byte-order mark.
-  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  TextLines lines(data, size);
   std::string line, key, value;
-  while (pos < size) {
+  const char* start = nullptr;
+  size_t len = 0;
+  bool ended = false;
+  while (lines.Next(&start, &len, &ended)) {
     // A line ends at "\r\n" or a lone "\n"; a lone "\r" stays in the line.
-    const char* start = data + pos;
-    const char* nl = static_cast<const char*>(std::memchr(start, '\n', size - pos));
-    size_t len = nl ? static_cast<size_t>(nl - start) : size - pos;
-    pos += len + (nl ? 1 : 0);
-    if (nl && len > 0 && start[len - 1] == '\r') --len;
+    if (ended && len > 0 && start[len - 1] == '\r') --len;
     line.assign(start, len > kMaxLine ? kMaxLine : len);
 
     if (!line.empty() && line[0] == '[') {
@@ -217,14 +238,12 @@ namespace {
 // Lines as GBufferedFile::ReadLine gives them: a leading byte-order mark skipped, each
 // line without its line feed and one carriage return.
 void ListSectionsOf(const char* data, size_t size, std::vector<std::string>& sections) {
-  size_t pos = 0;
-  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  TextLines lines(data, size);
   std::string line;
-  while (pos < size) {
-    const char* start = data + pos;
-    const char* nl = static_cast<const char*>(std::memchr(start, '\n', size - pos));
-    const size_t len = nl ? static_cast<size_t>(nl - start) : size - pos;
-    pos += len + (nl ? 1 : 0);
+  const char* start = nullptr;
+  size_t len = 0;
+  bool ended = false;
+  while (lines.Next(&start, &len, &ended)) {
     // Only the line's head matters: a header is at most kMaxSectionLine long.
     line.assign(start, len > kMaxSectionLine + 1 ? kMaxSectionLine + 1 : len);
     if (len <= kMaxSectionLine + 1 && !line.empty() && line.back() == '\r') line.pop_back();
@@ -250,15 +269,13 @@ void SettingsFile::ParseAllSections(const char* data, size_t size, std::vector<S
   // ParseText compares it.
   std::unordered_map<std::string, std::vector<Entry>> byHeader;
   std::vector<Entry>* current = nullptr;
-  size_t pos = 0;
-  if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) pos = 3;
+  TextLines lines(data, size);
   std::string line, key, value;
-  while (pos < size) {
-    const char* start = data + pos;
-    const char* nl = static_cast<const char*>(std::memchr(start, '\n', size - pos));
-    size_t len = nl ? static_cast<size_t>(nl - start) : size - pos;
-    pos += len + (nl ? 1 : 0);
-    if (nl && len > 0 && start[len - 1] == '\r') --len;
+  const char* start = nullptr;
+  size_t len = 0;
+  bool ended = false;
+  while (lines.Next(&start, &len, &ended)) {
+    if (ended && len > 0 && start[len - 1] == '\r') --len;
     line.assign(start, len > kMaxLine ? kMaxLine : len);
     if (!line.empty() && line[0] == '[') {
       TrimRight(line);

@@ -1,5 +1,6 @@
 #include "engine/TextRenderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -222,7 +223,30 @@ void TextRenderer::Print(int alignment, const char* text, float x, float y, uint
   }
   size_t len = std::strlen(text);
   if (queued_ + 4 * len > size_t(kQueueVertices)) Flush();
+  LayOut(alignment, text, x, y, colour, width, [this](const GVertex(&quad)[4]) {
+    if (queued_ > kQueueVertices - 5) {
+      DebugLog("ERROR - Text exceeds max characters");
+      return false;
+    }
+    std::copy(quad, quad + 4, &queue_[size_t(queued_)]);
+    queued_ += 4;
+    return true;
+  });
+}
 
+bool TextRenderer::LayOutGlyphs(int alignment, const char* text, float x, float y, uint32_t colour,
+                                float width, const GlyphSink& glyph) {
+  if (!initialised_ || !text || !font_ || (capture_ && capture_->state != TextCapture::Off)) return false;
+  LayOut(alignment, text, x, y, colour, width, [&glyph](const GVertex(&quad)[4]) {
+    glyph(quad);
+    return true;
+  });
+  return true;
+}
+
+template <class Emit>
+void TextRenderer::LayOut(int alignment, const char* text, float x, float y, uint32_t colour, float width,
+                          Emit&& emit) {
   float px;
   if (alignment == 1)
     px = x + width - float(TextWidth(text));
@@ -235,12 +259,8 @@ void TextRenderer::Print(int alignment, const char* text, float x, float y, uint
   const float scale = size_ / float(font_->baseSize);
   const float q = scale * float(font_->cellSize);
 
-  for (size_t i = 0; i < len; ++i) {
-    if (queued_ > kQueueVertices - 5) {
-      DebugLog("ERROR - Text exceeds max characters");
-      break;
-    }
-    unsigned char c = static_cast<unsigned char>(text[i]);
+  for (const char* p = text; *p; ++p) {
+    unsigned char c = static_cast<unsigned char>(*p);
     if (c == 146) c = '\'';
     if (c == '\t') {
       px = (std::floor(px / 80.0f) + 1.0f) * 80.0f;
@@ -254,7 +274,7 @@ void TextRenderer::Print(int alignment, const char* text, float x, float y, uint
     }
     int g = GlyphIndex(c);
     if (previousGlyph_ >= 0) px += scale * font_->Kerning(previousGlyph_, g);
-    GVertex* v = &queue_[size_t(queued_)];
+    GVertex v[4];
     const float xs[4] = {px - 0.5f, px + q - 0.5f, px - 0.5f, px + q - 0.5f};
     const float ys[4] = {py - 0.5f, py - 0.5f, py + q - 0.5f, py + q - 0.5f};
     for (int k = 0; k < 4; ++k) {
@@ -266,11 +286,11 @@ void TextRenderer::Print(int alignment, const char* text, float x, float y, uint
       v[k].u = font_->u[g][k];
       v[k].v = font_->v[g][k];
     }
+    if (!emit(v)) break;
     px += fixedWidth_ ? size_ / 12.0f * 9.0f : scale * float(font_->widths[g]);
     px += scale * float(font_->spacing);
     lastX_ = px;
     lastY_ = py;
-    queued_ += 4;
     previousGlyph_ = g;
   }
 }

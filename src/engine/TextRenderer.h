@@ -2,6 +2,7 @@
 // Bitmap fonts (10 by 10 glyph cells, width tables, kerning pairs) and the global text
 // renderer that lays text out into its own queue of 4000 vertices and draws it through
 // its own vertex buffer.
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -64,6 +65,13 @@ class TextRenderer {
   void SetFont(const char* name, float size);
   void FindFont(const char* name);
   void Print(int alignment, const char* text, float x, float y, uint32_t colour, float width = 0.0f);
+  // Lays text out as Print does, but hands each glyph's cell quad to 'glyph' instead of
+  // queueing it, so a caller can draw it its own way (only the part of the cell that
+  // shows, say). False, with nothing handed over, when Print would not draw: not
+  // initialised, no font, or a capture is taking the calls.
+  using GlyphSink = std::function<void(const GVertex (&quad)[4])>;
+  bool LayOutGlyphs(int alignment, const char* text, float x, float y, uint32_t colour, float width,
+                    const GlyphSink& glyph);
   void Flush();
   float CharWidth(unsigned char c) const;
   int TextWidth(const char* text) const;
@@ -90,6 +98,10 @@ class TextRenderer {
   GVertexBuffer& Buffer() { return buffer_; }
 
  private:
+  // The one layout: 'emit' takes each glyph's quad and says whether to go on.
+  template <class Emit>
+  void LayOut(int alignment, const char* text, float x, float y, uint32_t colour, float width, Emit&& emit);
+
   std::vector<std::unique_ptr<LibFont>> fonts_;
   LibFont* font_ = nullptr;
   std::vector<GVertex> queue_;

@@ -13,17 +13,23 @@ uint32_t DimTextColour() {
   return GetToolkitHooks().dimTextColour ? GetToolkitHooks().dimTextColour() : 0xFF787878u;
 }
 
+void MakeQuad(GVertex quad[4], float left, float top, float right, float bottom, float u0, float v0, float u1,
+              float v1, uint32_t colour) {
+  const float l = left - 0.5f, t = top - 0.5f, r = right - 0.5f, b = bottom - 0.5f;
+  quad[0] = GVertex{}, quad[1] = GVertex{}, quad[2] = GVertex{}, quad[3] = GVertex{};
+  quad[0].x = l, quad[0].y = t, quad[0].u = u0, quad[0].v = v0;
+  quad[1].x = r, quad[1].y = t, quad[1].u = u1, quad[1].v = v0;
+  quad[2].x = l, quad[2].y = b, quad[2].u = u0, quad[2].v = v1;
+  quad[3].x = r, quad[3].y = b, quad[3].u = u1, quad[3].v = v1;
+  for (int i = 0; i < 4; ++i) quad[i].colour = colour;
+}
+
 void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0, float v0,
                float u1, float v1, uint32_t colour) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.SetTexture(texture);
   GVertex q[4];
-  const float l = left - 0.5f, t = top - 0.5f, r = right - 0.5f, b = bottom - 0.5f;
-  q[0].x = l, q[0].y = t, q[0].u = u0, q[0].v = v0;
-  q[1].x = r, q[1].y = t, q[1].u = u1, q[1].v = v0;
-  q[2].x = l, q[2].y = b, q[2].u = u0, q[2].v = v1;
-  q[3].x = r, q[3].y = b, q[3].u = u1, q[3].v = v1;
-  for (GVertex& v : q) v.colour = colour;
+  MakeQuad(q, left, top, right, bottom, u0, v0, u1, v1, colour);
   vb.AddVertices(q, 4);
 }
 

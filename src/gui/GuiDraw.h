@@ -3,6 +3,7 @@
 #include <cstdint>
 
 class CLoadedTexture;
+struct GVertex;
 
 namespace gui_draw {
 
@@ -13,8 +14,11 @@ constexpr float kFontSize = 16.0f;
 uint32_t TextColour();
 uint32_t DimTextColour();
 
-// Queues one quad into the global batch with the texture; screen box in pixels
-// (placed on D3D9 pixel centres), texture box in texture space.
+// Fills the four corners (top-left, top-right, bottom-left, bottom-right) of a screen box
+// in pixels, placed on D3D9 pixel centres, with the texture box in texture space.
+void MakeQuad(GVertex quad[4], float left, float top, float right, float bottom, float u0, float v0, float u1,
+              float v1, uint32_t colour);
+// Queues one quad (as MakeQuad) into the global batch with the texture.
 void QueueQuad(CLoadedTexture* texture, float left, float top, float right, float bottom, float u0, float v0,
                float u1, float v1, uint32_t colour);
 void QueueCentred(CLoadedTexture* texture, float cx, float cy, float w, float h, float u0, float v0, float u1,

@@ -188,9 +188,10 @@ TEST_F(GameTest, ARunningBattleLogsItsPaceEveryFiveSeconds) {
     }
     const std::string debug = DebugText();
     EXPECT_EQ(CountPaceLines(debug) - before, c.lines);
-    if (c.lines > 0)
+    if (c.lines > 0) {
       EXPECT_NE(debug.find("Battle pace: clock 4321 ms, "), std::string::npos)
           << debug.substr(debug.size() > 400 ? debug.size() - 400 : 0);
+    }
   }
   GetBattle().state = BATTLE_DEPLOYMENT;
   SetClockSource(nullptr);

@@ -116,7 +116,9 @@ TEST_F(OptionsScreenTest, EverySliderChangesItsOptionAndVolumesAreHeardAtOnce) {
     GetCInput().y = (slider->top + slider->bottom) / 2.0f;
     options->OnWheelDown();
     EXPECT_FLOAT_EQ(o.GetFloat(c.key), 0.525f);
-    if (c.volume) EXPECT_FLOAT_EQ((sounds.*c.volume)(), 0.525f) << "the new volume is heard at once";
+    if (c.volume) {
+      EXPECT_FLOAT_EQ((sounds.*c.volume)(), 0.525f) << "the new volume is heard at once";
+    }
 
     // Drag the knob to the right end of the track.
     ClickAt(slider->KnobX(), slider->top + GUI_OptionsSlider::kTrackFromTop);
@@ -125,7 +127,9 @@ TEST_F(OptionsScreenTest, EverySliderChangesItsOptionAndVolumesAreHeardAtOnce) {
     GetCInput().x = slider->TrackRight() + 50.0f;
     slider->UpdateDragging();
     EXPECT_FLOAT_EQ(o.GetFloat(c.key), 1.0f);
-    if (c.volume) EXPECT_FLOAT_EQ((sounds.*c.volume)(), 1.0f);
+    if (c.volume) {
+      EXPECT_FLOAT_EQ((sounds.*c.volume)(), 1.0f);
+    }
     GetCInput().leftHeld = false;
     slider->UpdateDragging();
     EXPECT_FALSE(slider->IsDragging());

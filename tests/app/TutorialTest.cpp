@@ -467,7 +467,9 @@ TEST(ShippedTutorial, EveryPageParsesAndItsScriptsUseKnownCommandsAndPages) {
         SimScript s;
         s.Parse(piece);
         EXPECT_TRUE(known.count(s.functionName)) << piece;
-        if (s.functionName == "LaunchTutorial") EXPECT_NE(t.FindPage(s.Argument(0)), nullptr) << piece;
+        if (s.functionName == "LaunchTutorial") {
+          EXPECT_NE(t.FindPage(s.Argument(0)), nullptr) << piece;
+        }
       }
     }
   }

@@ -215,8 +215,9 @@ TEST(CollisionAvoider, OnlyTheFourNearestMatesPushAndDeletedMatesAreForgotten) {
   EXPECT_EQ(avoider->slots[0], nullptr);
   first->movement->avoider.reset();
   for (SIM_BattleUnit* m : b.squad->members)
-    if (m->movement->avoider)
+    if (m->movement->avoider) {
       for (SIM_CollisionAvoider* r : m->movement->avoider->referrers) EXPECT_NE(r, avoider);
+    }
 }
 
 TEST(Squadron, FormationPlacesAndCountsOutOfRange) {

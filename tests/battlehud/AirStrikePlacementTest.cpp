@@ -128,7 +128,9 @@ TEST_F(AirStrikeTest, PressesWhileTargeting) {
       EXPECT_FLOAT_EQ(GetGameplay().supplies, supplies);
     }
     EXPECT_EQ(placers().Active() != nullptr, c.stillTargeting);
-    if (!c.stillTargeting && !c.placed) EXPECT_EQ(strike, nullptr);  // taken back
+    if (!c.stillTargeting && !c.placed) {
+      EXPECT_EQ(strike, nullptr);  // taken back
+    }
     placers().CancelPlacer();
     first->ready = true;
   }

@@ -464,7 +464,9 @@ TEST_F(DeploymentArtTest, AUnitIconShowsItsTooltipTheHandAndPlaysItsHoverSoundOn
   const std::vector<std::string>& lines = icon.tooltip->Lines();
   ASSERT_EQ(lines.size(), d->description.empty() ? 2u : 3u);
   EXPECT_EQ(lines.front(), d->guiName.empty() ? d->name : d->guiName);
-  if (!d->description.empty()) EXPECT_EQ(lines[1], d->description);
+  if (!d->description.empty()) {
+    EXPECT_EQ(lines[1], d->description);
+  }
   // An attacker sees the cost and the victory points the unit is worth.
   char expected[32];
   std::snprintf(
@@ -543,10 +545,14 @@ TEST_F(DeploymentArtTest, TheDesignPopupIsAFramedDialogWhoseModuleSlotsLightUpAn
   EXPECT_GT(popup->slotTooltips[0]->alpha, 0.0f);
   EXPECT_EQ(popup->slotTooltips[0]->Lines().front(), popup->slots[0]->GetGuiName());
   for (size_t i = 1; i < popup->slotTooltips.size(); ++i)
-    if (popup->slotTooltips[i]) EXPECT_EQ(popup->slotTooltips[i]->alpha, 0.0f) << i;
+    if (popup->slotTooltips[i]) {
+      EXPECT_EQ(popup->slotTooltips[i]->alpha, 0.0f) << i;
+    }
   // An empty slot neither lights up nor has a tooltip.
   for (size_t i = 0; i < popup->slots.size(); ++i)
-    if (!popup->slots[i]) EXPECT_EQ(popup->slotTooltips[i], nullptr) << i;
+    if (!popup->slots[i]) {
+      EXPECT_EQ(popup->slotTooltips[i], nullptr) << i;
+    }
 }
 
 // ---------------------------------------------------------------- what the strip offers
@@ -595,8 +601,9 @@ TEST_F(DeploymentArtTest, TheStripOrdersItsIconsByClassAndKeepsTheDivisionsOrder
     EXPECT_NE(shown[i]->hull->sizeType, SIZE_BUILDING) << "an attacker builds nothing";
     if (i == 0) continue;
     EXPECT_LE(classOf(shown[i - 1]), classOf(shown[i]));
-    if (classOf(shown[i - 1]) == classOf(shown[i]))
+    if (classOf(shown[i - 1]) == classOf(shown[i])) {
       EXPECT_LT(divisionPlace(shown[i - 1]), divisionPlace(shown[i]));
+    }
   }
   SIM_DivisionManager::Instance().RemoveDivision("StripOrderTest");
 }
@@ -635,7 +642,9 @@ TEST_F(DeploymentArtTest, ADefenderIsOfferedInfantryAndBuildingsArmedOnesOnlyWit
       SCOPED_TRACE(d->name);
       const int s = d->hull->sizeType;
       EXPECT_TRUE(s == SIZE_INFANTRY || s == SIZE_BUILDING);
-      if (!withSupport) EXPECT_NE(d->weapon, nullptr);
+      if (!withSupport) {
+        EXPECT_NE(d->weapon, nullptr);
+      }
       unarmed += !d->weapon;
     }
     EXPECT_EQ(unarmed > 0, withSupport);
@@ -710,8 +719,9 @@ TEST_F(DeploymentArtTest, AnUnlitMapDrawsNoOutlinesIntoTheLightMap) {
   CLoadedTexture* outline = FindOrLoadTexture("route_outline.dds");
   ASSERT_NE(outline->texture, nullptr);
   for (const platform::DrawRecord& d : device->draws)
-    if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture)
+    if (d.renderTarget == lightMap->Get() && d.textures[0] == outline->texture) {
       for (int i = 0; i < d.vertexCount; ++i) EXPECT_NE(d.Colour(i), 0xFFFFFFFFu);
+    }
 }
 
 }  // namespace

@@ -225,7 +225,9 @@ TEST_F(UnitReactionsTest, DeathBlastsAndTheWreckBreaksUpAtTheSequencesBreakUpEve
     v->PruneEmitters();
     GetBattleScreen().DrawBattle();
     elapsed += 16.0f;
-    if (!v->wreckPlaced) EXPECT_EQ(GUI_BS_Hulk::List().size(), hulks) << "no wreck before its time";
+    if (!v->wreckPlaced) {
+      EXPECT_EQ(GUI_BS_Hulk::List().size(), hulks) << "no wreck before its time";
+    }
   }
   ASSERT_TRUE(v->wreckPlaced);
   EXPECT_GE(elapsed, breakUp);
@@ -337,7 +339,9 @@ TEST_F(UnitReactionsTest, ABuildingQueuesItsClockByStateAndProgress) {
       EXPECT_EQ(a[1], c.green);
       EXPECT_EQ(a[3], 145);
       EXPECT_EQ(z[0], 12);
-      if (c.progress >= 0.0f) EXPECT_NEAR(b->GetConstructionProgress(), c.progress, 1e-4f);
+      if (c.progress >= 0.0f) {
+        EXPECT_NEAR(b->GetConstructionProgress(), c.progress, 1e-4f);
+      }
     }
     BuildingProgressBar::DrawQueued();
     EXPECT_TRUE(BuildingProgressBar::Queued().empty());

@@ -252,7 +252,9 @@ TEST_F(UnitVisualsGLTest, AShadowRingAroundItsBodyDrawsTheWholeShadowsPicture) {
     const std::vector<uint32_t> whole = draw(c, false);
     const uint64_t wholeDrawn = drawn;
     const std::vector<uint32_t> ring = draw(c, true);
-    if (c.size >= 150.0f) EXPECT_LT(double(drawn), double(wholeDrawn) * 0.85) << "the middle is left out";
+    if (c.size >= 150.0f) {
+      EXPECT_LT(double(drawn), double(wholeDrawn) * 0.85) << "the middle is left out";
+    }
     ASSERT_EQ(whole.size(), ring.size());
     // The ring's triangles interpolate texture coordinates along other edges: a level of
     // rounding in the blurred shadow, never a lost or doubled shadow (half black).

@@ -372,6 +372,8 @@ TEST_F(UnitVisualsTest, TheNullDeviceNeverWritesDesignPictures) {
   const std::string key = ds.GetTexture(scene.player[0]->design->name, false);
   EXPECT_FALSE(key.empty());
   EXPECT_EQ(ds.compositions, 0);
-  if (!folder.empty()) EXPECT_FALSE(FileExists(folder + "/" + key));
+  if (!folder.empty()) {
+    EXPECT_FALSE(FileExists(folder + "/" + key));
+  }
 }
 }  // namespace

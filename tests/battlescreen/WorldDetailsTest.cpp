@@ -410,8 +410,12 @@ TEST_F(WorldDetailsTest, BulletsDrawEveryFrameLitOrNotAndOnlyTheirGlowGoesToTheL
     engine().EndScene();
     EXPECT_EQ(LastBulletPass().bullets, 2);
     EXPECT_EQ(LastBulletPass().glows, 2);
-    if (!lit) EXPECT_EQ(LastBulletPass().lightMapGlows, 0);
-    if (lit && engine().HasTexture("rt_lightmap")) EXPECT_EQ(LastBulletPass().lightMapGlows, 2);
+    if (!lit) {
+      EXPECT_EQ(LastBulletPass().lightMapGlows, 0);
+    }
+    if (lit && engine().HasTexture("rt_lightmap")) {
+      EXPECT_EQ(LastBulletPass().lightMapGlows, 2);
+    }
   }
   gun->invisibleBullets = true;
   DrawBulletPass(false);

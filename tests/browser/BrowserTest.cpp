@@ -513,7 +513,9 @@ TEST_F(BrowserTest, OptionsSetTheBattlesModeAndFlagsAndStartTheLoad) {
     Frame();
     ClickCentre(option->button);
     EXPECT_EQ(GetBattle().aiUnitSource, c.unitSource);
-    if (c.designSource >= 0) EXPECT_EQ(GetAIDesignList().source, c.designSource);
+    if (c.designSource >= 0) {
+      EXPECT_EQ(GetAIDesignList().source, c.designSource);
+    }
     EXPECT_EQ(GetBattle().scenario, scenario);
     EXPECT_EQ(GetGame().CurrentModeNumber, MODE_LOADING_SCREEN);
     EXPECT_EQ(GetAttackOptions(), nullptr);

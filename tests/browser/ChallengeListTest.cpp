@@ -306,7 +306,9 @@ TEST_F(ChallengeFetch, AWholePackageIsInstalledOnceAndABadOneLeavesNothingSoTheN
       EXPECT_FALSE(FileExists(folder + ".download")) << c.what;
       EXPECT_FALSE(FileExists(web + "/challenges/escape.txt")) << c.what;
       EXPECT_FALSE(FileExists(web + "/escape.txt")) << c.what;
-      if (!c.installs) EXPECT_FALSE(DirectoryExists(folder)) << c.what;
+      if (!c.installs) {
+        EXPECT_FALSE(DirectoryExists(folder)) << c.what;
+      }
     }
     // Nothing else was left in the challenges folder: no temporary unpacking folders.
     for (const std::string& name : ListFolders(web + "/challenges/*.*"))
@@ -878,7 +880,9 @@ class HostileListTest : public browser_test::BrowserTest {
     GUI_BB_OnlineBrowser* tab = GetBrowserWindow()->onlineBrowser;
     EXPECT_NE(tab, nullptr);
     EXPECT_FALSE(GetChallengeDatabase().loaded) << "the tab read the list file on the GUI thread";
-    if (tab) EXPECT_TRUE(tab->shown.empty()) << tab->shown.size() << " rows before the worker ran";
+    if (tab) {
+      EXPECT_TRUE(tab->shown.empty()) << tab->shown.size() << " rows before the worker ran";
+    }
     gate_->store(true);
   }
   // Frames until the tab's refresh has come back, each one quick.

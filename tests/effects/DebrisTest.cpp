@@ -43,9 +43,12 @@ TEST_F(DebrisTest, CellsStayInTheRequestedRangeAndAnEmptyRangeShowsTheFirstCell)
       const int cell = CellOf(*d);
       EXPECT_GE(cell, 0);
       EXPECT_LE(cell, 255);
-      if (!c.allowed.empty())
+      if (!c.allowed.empty()) {
         EXPECT_TRUE(c.allowed.count(cell)) << c.first << ".." << c.end << " gave " << cell;
-      if (c.first == 0) EXPECT_LT(cell, 256);
+      }
+      if (c.first == 0) {
+        EXPECT_LT(cell, 256);
+      }
     }
     EXPECT_EQ(seen, 60) << c.first << ".." << c.end;
   }
@@ -69,7 +72,9 @@ TEST_F(DebrisTest, PiecesFreezeAtOrBelowTheFadeThresholdAndFlyAboveIt) {
   EXPECT_EQ(piece->elapsed, 16.0f);
   Frames(80);  // well past the longest flight of 1000 ms
   for (const GUI_BS_Debris* d : pool().order)
-    if (d->active) EXPECT_TRUE(d->landed);
+    if (d->active) {
+      EXPECT_TRUE(d->landed);
+    }
 }
 
 TEST_F(DebrisTest, AFullPoolReusesFinishedThenOffScreenThenOutsideTheViewThenRandomPieces) {

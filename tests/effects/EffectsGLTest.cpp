@@ -230,6 +230,40 @@ TEST_F(EffectsEditorGLTest, SteppedHeatTriggerInThePreview) {
   Expect("editor_heat_trigger");
 }
 
+// A second heat trigger with the same seed plays the same burst: the plumes of the first
+// leave nothing in the emitters the second one takes up.
+TEST_F(EffectsEditorGLTest, AHeatTriggerAgainPlaysTheSameBurst) {
+  ZT_REQUIRE_GL(gl_);
+  GUI_GameModeBase* editor = GetGame().CurrentMode;
+  EffectsEditorWindow()->controls->LoadConfig("data/heatparticles/groundblast.txt");
+  editor->OnChar('p');
+  auto burst = [&](int frames) {
+    EffectsSeedRandom(0x5EED32u);
+    HeatTrigger();
+    for (int i = 0; i < frames; ++i) {
+      editor->OnChar('f');
+      Frame();
+    }
+    D3DEngine& e = GetRenderDevice();
+    e.BeginScene();
+    editor->Draw();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1600, 900}, &pixels), platform::D3D_OK);
+    e.Flip();
+    return pixels;
+  };
+  // The second trigger clears the first burst away, its plumes' emitters with it.
+  const std::vector<uint32_t> first = burst(24);
+  const std::vector<uint32_t> second = burst(24);
+  ASSERT_EQ(first.size(), 1600u * 900u);
+  ASSERT_EQ(second.size(), first.size());
+  size_t differ = 0;
+  for (size_t i = 0; i < first.size(); ++i)
+    if (first[i] != second[i]) ++differ;
+  EXPECT_EQ(differ, 0u) << "the second burst differs from the first";
+}
+
 // The flame's hot pass draws additively. What the editor draws after the preview (its
 // slider panels, the window's frame and title) keeps its colours while the flame burns:
 // read back from the screen before the burst and during it.

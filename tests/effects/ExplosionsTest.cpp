@@ -146,7 +146,9 @@ TEST_F(ExplosionsTest, AConfigurationsZoomWindowHasNoUpperBoundUnlessOneAboveThe
     EXPECT_FLOAT_EQ(g->zoomFrom, r.from) << r.minLod << " " << r.maxLod;
     EXPECT_FLOAT_EQ(g->zoomUntil, r.until) << r.minLod << " " << r.maxLod;
     ASSERT_TRUE(g->UpdateFade());
-    if (r.from < 1.0f) EXPECT_GT(g->fade, 0.0f) << "shown at zoom 1";
+    if (r.from < 1.0f) {
+      EXPECT_GT(g->fade, 0.0f) << "shown at zoom 1";
+    }
     effects().Add(g);
   }
 }

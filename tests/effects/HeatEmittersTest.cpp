@@ -137,7 +137,9 @@ TEST_F(HeatEmittersTest, AFlameStartsSmallNearTheNozzle) {
   ASSERT_GT(flame.liveCount, 0);
   for (int i = 0; i <= flame.highestUsed; ++i) {
     const GUI_BS_HeatParticle& p = flame.particles[size_t(i)];
-    if (p.alive) EXPECT_LT(std::hypot(p.x - 500, p.y - 400), 200 * 0.2f * 16.0f / 50.0f + 10.0f);
+    if (p.alive) {
+      EXPECT_LT(std::hypot(p.x - 500, p.y - 400), 200 * 0.2f * 16.0f / 50.0f + 10.0f);
+    }
   }
 }
 

@@ -227,7 +227,9 @@ TEST_F(PostProcessingTest, AFrameWithNothingToCompositeIsDrawnOnTheBackBuffer) {
     EXPECT_EQ(engine().CurrentRenderTarget(), "") << "the HUD draws on the back buffer";
     const platform::FrameCounters after = dev().Counters();
     EXPECT_LE(after.PixelsTouched() - before.PixelsTouched(), c.maxPixels);
-    if (c.maxPixels == 0) EXPECT_EQ(after.draws, before.draws);
+    if (c.maxPixels == 0) {
+      EXPECT_EQ(after.draws, before.draws);
+    }
     if (c.distortionDrawn) {
       ASSERT_FALSE(dev().draws.empty());
       const platform::DrawRecord& pass = dev().draws.back();

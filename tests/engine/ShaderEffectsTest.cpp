@@ -43,13 +43,17 @@ TEST_F(ShaderEffectsTest, AnEffectIsCompiledWhenFirstAskedFor) {
   EXPECT_EQ(GetShaderManager().GetShader("data/shaders/motionblur.fx")->effect.get(), compiled)
       << "compiled once";
   for (const auto& record : GetShaderManager().Effects())
-    if (record.get() != blur) EXPECT_EQ(record->effect, nullptr) << record->name;
+    if (record.get() != blur) {
+      EXPECT_EQ(record->effect, nullptr) << record->name;
+    }
   // A reset recompiles what was compiled and leaves the rest for later.
   ReleaseAllEffects();
   ReloadAllEffects();
   EXPECT_NE(blur->effect, nullptr);
   for (const auto& record : GetShaderManager().Effects())
-    if (record.get() != blur) EXPECT_EQ(record->effect, nullptr) << record->name;
+    if (record.get() != blur) {
+      EXPECT_EQ(record->effect, nullptr) << record->name;
+    }
 }
 
 TEST_F(ShaderEffectsTest, BeginAndEndBracketTheDraws) {

@@ -121,9 +121,10 @@ TEST_F(AchievementsTest, TheShippedTableNamesRealCountersAndTextsForEveryAchieve
       ASSERT_FALSE(picture.empty()) << a->name;
       EXPECT_TRUE(FileExists(zt_test::BuildDir() + "/data/bitmaps/ui/medals/" + picture)) << picture;
       for (const auto& other : list.All())
-        if (other.get() != a.get())
+        if (other.get() != a.get()) {
           for (const std::string& p : other->pictures)
             EXPECT_NE(p, picture) << a->name << " and " << other->name;
+        }
     }
   }
 }

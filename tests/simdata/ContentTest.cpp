@@ -224,13 +224,17 @@ TEST_F(ContentTest, WeaponsCanReachWhatTheyFireAt) {
       EXPECT_GT(std::atoi(d.GetString("ammunition").c_str()), 0);
       EXPECT_GT(d.GetFloat("ammosupplytime", 0), 0.0f);
     }
-    if (c == "SIM_KineticWeaponComponent") EXPECT_GT(d.GetFloat("speed", 0), 0.0f);
+    if (c == "SIM_KineticWeaponComponent") {
+      EXPECT_GT(d.GetFloat("speed", 0), 0.0f);
+    }
     if (c == "SIM_MissileLauncherComponent") {
       EXPECT_GT(d.GetFloat("speed", 0), 0.0f);
       EXPECT_GT(d.GetFloat("turnspeed", 0), 0.0f);
       EXPECT_GE(d.GetFloat("fuel", 0), range * 1.2f);
     }
-    if (c == "SIM_BeamLaserComponent") EXPECT_LT(d.GetFloat("firedelay", 0), d.GetFloat("beam_duration", 0));
+    if (c == "SIM_BeamLaserComponent") {
+      EXPECT_LT(d.GetFloat("firedelay", 0), d.GetFloat("beam_duration", 0));
+    }
     if (c == "SIM_FlamethrowerComponent") {
       EXPECT_GT(d.GetFloat("duration", 0), 0.0f);
       EXPECT_GT(d.GetFloat("splash_damage_radius", 0), 0.0f);

@@ -91,7 +91,9 @@ TEST_F(CustomiseTest, AnotherVariantKeepsTheColoursOfLayersOfTheSameName) {
   Click(other);
   EXPECT_EQ(window->design->variant, other->variant);
   for (const DesignLayer& layer : window->design->layers) {
-    if (layer.name == "tank_chassis_color") EXPECT_EQ(layer.colour[0], 11);
+    if (layer.name == "tank_chassis_color") {
+      EXPECT_EQ(layer.colour[0], 11);
+    }
   }
   EXPECT_FALSE(window->unsaved);
   EXPECT_EQ(window->viewer->selectedLayer, &other->variant->layers.front());

@@ -119,8 +119,9 @@ TEST_F(ModuleDetailsTest, ShippedDamageAndDefenceItemsAreIntegers) {
     const SIM_ModuleType* type = SIM_ModuleTypeManager::Get().Find(name);
     ASSERT_NE(type, nullptr) << name;
     for (const ModuleDataItem& item : type->dataItems) {
-      if (item.key == "damage" || item.key == "shieldpoints" || item.key == "maxdamageabsorbable")
+      if (item.key == "damage" || item.key == "shieldpoints" || item.key == "maxdamageabsorbable") {
         EXPECT_EQ(item.type, MDI_INTEGER) << name << " " << item.key;
+      }
     }
   }
 }
@@ -156,7 +157,9 @@ TEST_F(ModuleDetailsTest, ComparisonSortsScrollsAndKeepsZeroBarsEmpty) {
   const int before = c->scroll->Position();
   c->OnWheelUp();
   Frame();
-  if (before > 0) EXPECT_EQ(c->strips.front()->nameText, c->entries[static_cast<size_t>(before - 1)].name);
+  if (before > 0) {
+    EXPECT_EQ(c->strips.front()->nameText, c->entries[static_cast<size_t>(before - 1)].name);
+  }
   // A stat every module holds as zero: no division by zero, empty bars.
   for (const auto& t : SIM_ModuleTypeManager::Get().All()) t->moduleData->AddValue("zero_stat", "0");
   OpenModuleStatComparison(cannon, ModuleDataItem{"zero_stat", MDI_DECIMAL, 1.0f});
@@ -268,7 +271,9 @@ TEST_F(ModuleDetailsTest, SummaryItemsShowTheirTooltipWhileTheMouseRests) {
     Frame();
     EXPECT_GT(item->tooltip->alpha, 0.0f);
     for (int j = 0; j < GUI_UD_Summary::kItems; ++j)
-      if (j != i) EXPECT_EQ(window->summary->items[j]->tooltip->alpha, 0.0f) << j;
+      if (j != i) {
+        EXPECT_EQ(window->summary->items[j]->tooltip->alpha, 0.0f) << j;
+      }
   }
 }
 

@@ -65,8 +65,9 @@ TEST_F(PaletteTest, PickersSortByPositionKeepTiesInCatalogueOrderAndResetTheirSc
     ASSERT_FALSE(list.empty());
     for (size_t i = 1; i < list.size(); ++i) {
       ASSERT_LE(list[i - 1]->uiSortPos, list[i]->uiSortPos) << list[i]->name;
-      if (list[i - 1]->uiSortPos == list[i]->uiSortPos)
+      if (list[i - 1]->uiSortPos == list[i]->uiSortPos) {
         EXPECT_LT(ManagerIndex(list[i - 1]), ManagerIndex(list[i])) << list[i]->name;
+      }
     }
     for (const SIM_ModuleType* t : list) EXPECT_EQ(t->IsAugmentation(), picker->categoryMode == 0) << t->name;
   }
