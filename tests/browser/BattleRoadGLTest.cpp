@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -166,7 +167,7 @@ class BattleRoadGLTest : public ::testing::Test {
       e.button.clicks = 1;
       e.button.x = static_cast<int>(x);
       e.button.y = static_cast<int>(y);
-      SDL_PushEvent(&e);
+      ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
     Frame();
   }
@@ -184,6 +185,17 @@ class BattleRoadGLTest : public ::testing::Test {
       SDL_PushEvent(&e);
     }
     Frame();
+  }
+  // What can hold a click on a menu button, for a failure's message.
+  static std::string ClickState(const GUI_ButtonBase* b) {
+    std::ostringstream out;
+    out << "busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
+        << " modals " << GetWindowOrder().ModalWindows().size() << " transition " << GetTransition().IsRunning();
+    if (b)
+      out << " button visible " << b->visible << " enabled " << b->enabled << " allowed "
+          << GetTutorial().IsButtonAllowed(b) << " at " << b->left << "," << b->top << "-" << b->right << ","
+          << b->bottom;
+    return out.str();
   }
   // Runs frames until the screen transition has finished.
   void SettleTransition() {
@@ -226,7 +238,7 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
   for (GUI_ButtonBase* b : dynamic_cast<GUIButtonList*>(game.CurrentMode)->Buttons())
     if (b->userData == MODE_BATTLE_BROWSER && b->callback == GUI_MainMenu::OnModeButton) battles = b;
   ClickCentre(battles);
-  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER);
+  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER) << ClickState(battles);
   SettleTransition();
 
   // ---- the browser: the first mission chosen on the campaign map
@@ -406,10 +418,7 @@ TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBac
        ++i)
     Frame();
   ClickCentre(battles);
-  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER)
-      << "busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
-      << " modals " << GetWindowOrder().ModalWindows().size() << " transition " << GetTransition().IsRunning()
-      << " button " << battles->visible << battles->enabled << " at " << battles->left << "," << battles->top;
+  ASSERT_EQ(game.CurrentModeNumber, MODE_BATTLE_BROWSER) << ClickState(battles);
   SettleTransition();
   EXPECT_FALSE(GetThreadManager().Busy());
   EXPECT_EQ(OpenPleaseWait(), nullptr);
