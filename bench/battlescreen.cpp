@@ -37,6 +37,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/UnitVisuals.h"
+#include "effects/EffectsCommon.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
 #include "engine/ShaderEffects.h"
@@ -374,6 +375,9 @@ int main(int argc, char** argv) {
   GetGame().LoadFonts();
   GetGame().CreateScreenTargets(kW, kH);
   InitRandomWithSeed(1);
+  // Effects emit by the step-rate meter, which follows this machine's load; pinned at the
+  // full-speed rate, the fight's effects (and so its pixels) are the same run to run.
+  SetEffectsFrameRatioOverride(1.0f);
   const std::string device = g_bench.gl ? "opengl" : "null";
 
   // The idle main menu first, past its opening fade.
