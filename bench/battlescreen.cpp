@@ -80,6 +80,10 @@ std::string StartLargestBattle() {
   SIM_Battle& battle = GetBattle();
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = largest;
+  // The battle's own random stream from a fixed seed (not the clock), so every run fights
+  // the same fight: the same shots, shield hits and blasts, and so the same pixels.
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 1;
   // Without supplies the computer defender builds nothing before the start.
   float& defenderSupplies = largest->classic.startingSuppliesDefender;
   const float kept = defenderSupplies;
