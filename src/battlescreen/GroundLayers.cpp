@@ -163,16 +163,11 @@ constexpr float kPropShadowLodBias = 1.8f;
 // A prop's art is mostly a round or ragged shape in its cell: only the outline round it
 // is drawn. The props are placed in map units and the camera scales them by the zoom, so
 // the filter's reach is worked out at the zoom ('bias' is the sampler's own LOD bias).
-void QueuePropQuad(const CTexturedSprite& sprite, float bias) {
+void QueuePropQuad(const GVertex quad[4], float bias) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
-  const GVertex* quad = sprite.v;
   CLoadedTexture* texture = vb.CurrentTexture();
   const float zoom = vb.transform ? vb.scale : 1.0f;
-  // Only a quad drawn with its own art, laid the usual way round its cell, is cut.
-  const bool plain = quad[1].v == quad[0].v && quad[2].u == quad[0].u && quad[3].u == quad[1].u &&
-                     quad[3].v == quad[2].v && quad[1].u != quad[0].u && quad[2].v != quad[0].v;
-  if (!texture || texture != sprite.texture || !texture->Texture() || !plain || !(zoom > 0.0f))
-    return vb.AddVertices(quad, 4);
+  if (!texture || !texture->Texture() || !(zoom > 0.0f)) return vb.AddVertices(quad, 4);
   QueueTightOctagon(quad, texture->Texture(), 0, bias - std::log2(zoom));
 }
 }  // namespace
@@ -184,12 +179,12 @@ void GUI_BS_GroundProp::DrawShadow(float l, float t, float r, float b) {
     return;
   }
   cullState = CULL_DRAW;
-  if (shadowLength > 0.0f) QueuePropQuad(shadowSprite, kPropShadowLodBias);
+  if (shadowLength > 0.0f) QueuePropQuad(shadowSprite.v, kPropShadowLodBias);
 }
 
 void GUI_BS_GroundProp::Draw() {
   if (cullState == CULL_CULLED) return;
-  QueuePropQuad(sprite, 0.0f);
+  QueuePropQuad(sprite.v, 0.0f);
   cullState = CULL_DRAWN;
 }
 
