@@ -10,7 +10,6 @@
 #include "battle/ProcessWide.h"
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
-#include "battlescreen/TightQuads.h"
 #include "battlescreen/UnitVisuals.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
@@ -156,22 +155,6 @@ void GUI_BS_GroundProp::SetHeadingAll(float degrees) {
   SetLampHeading(lampHeading);
 }
 
-namespace {
-// Shadows sample a smaller mip level: softer edges.
-constexpr float kPropShadowLodBias = 1.8f;
-
-// A prop's art is mostly a round or ragged shape in its cell: only the outline round it
-// is drawn. The props are placed in map units and the camera scales them by the zoom, so
-// the filter's reach is worked out at the zoom ('bias' is the sampler's own LOD bias).
-void QueuePropQuad(const GVertex quad[4], float bias) {
-  GVertexBuffer& vb = GetGlobalVertexBuffer();
-  CLoadedTexture* texture = vb.CurrentTexture();
-  const float zoom = vb.transform ? vb.scale : 1.0f;
-  if (!texture || !texture->Texture() || !(zoom > 0.0f)) return vb.AddVertices(quad, 4);
-  QueueTightOctagon(quad, texture->Texture(), 0, bias - std::log2(zoom));
-}
-}  // namespace
-
 void GUI_BS_GroundProp::DrawShadow(float l, float t, float r, float b) {
   const float m = size * 0.5f;
   if (x < l - m || x > r + m || y < t - m || y > b + m) {
@@ -179,12 +162,12 @@ void GUI_BS_GroundProp::DrawShadow(float l, float t, float r, float b) {
     return;
   }
   cullState = CULL_DRAW;
-  if (shadowLength > 0.0f) QueuePropQuad(shadowSprite.v, kPropShadowLodBias);
+  if (shadowLength > 0.0f) GetGlobalVertexBuffer().AddVertices(shadowSprite.v, 4);
 }
 
 void GUI_BS_GroundProp::Draw() {
   if (cullState == CULL_CULLED) return;
-  QueuePropQuad(sprite.v, 0.0f);
+  GetGlobalVertexBuffer().AddVertices(sprite.v, 4);
   cullState = CULL_DRAWN;
 }
 
@@ -368,8 +351,8 @@ void DrawGroupShadows(int group) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
   platform::Device* dev = GetRenderDevice().Device();
   vb.Flush();
-  if (dev)
-    dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(kPropShadowLodBias));
+  // Shadows sample a smaller mip level: softer edges.
+  if (dev) dev->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(1.8f));
   const SIM_BattleArmy* hidden = HiddenArmy();
   for (GroundBatch& b : layers.groupBatches[group]) {
     vb.SetTexture(b.texture);

@@ -21,7 +21,6 @@
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleScreenFixture.h"
 #include "battlescreen/Craters.h"
-#include "battlescreen/GroundLayers.h"
 #include "battlescreen/Hulks.h"
 #include "battlescreen/Shields.h"
 #include "battlescreen/Snowfall.h"
@@ -93,98 +92,6 @@ TEST_F(BattleScreenGLTest, TheRiverFordsAtNearestAndFarthestZoom) {
   map.centreY = 600.0f;
   map.zoom = map.maxZoom;
   ShowAt(map.maxZoom, "near");
-}
-
-// The trees over the river fords, zoomed out and in: each prop and its shadow is drawn
-// over the outline of its art, not its whole cell, and they look as the whole quads draw
-// them.
-TEST_F(BattleScreenGLTest, PropsAreDrawnOverTheOutlineOfTheirArt) {
-  ZT_REQUIRE_GL(gl_);
-  ASSERT_NE(battlescreen_test::StartShippedBattle("river_fords"), nullptr);
-  if (BattleScreenHooks& h = GetBattleScreenHooks(); h.closeHud) h.closeHud();
-  SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
-  GetInputManager().x = 512;
-  GetInputManager().y = 384;
-  D3DEngine& e = GetRenderDevice();
-  platform::Device* d = e.Device();
-  GVertexBuffer& vb = GetGlobalVertexBuffer();
-  const GroundLayers& layers = GetGroundLayers();
-  for (float zoom : {0.65f, 1.6f}) {
-    SCOPED_TRACE("zoom " + std::to_string(zoom));
-    GUI_BS_Map& map = GUI_BS_Map::Instance();
-    map.centreX = 1150.0f;
-    map.centreY = 600.0f;
-    map.zoom = map.targetZoom = zoom;
-    for (int i = 0; i < 2; ++i) {
-      e.BeginScene();
-      GetGame().CurrentMode->Draw();
-      e.EndScene();
-      e.Flip();
-    }
-    BattleFrameTrace& trace = GetBattleFrameTrace();
-    trace.enabled = true;
-    e.BeginScene();
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
-    e.Flip();
-    trace.enabled = false;
-    uint64_t drawn = 0;
-    for (const BattleFrameTrace::Entry& entry : trace.entries)
-      if (entry.name == "world 29 top props") drawn += entry.pixels;
-    // The top props' shadows then the props, whole quads, as the frame culled them.
-    auto wholeQuads = [&] {
-      SetCameraTransform(map);
-      d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(1.8f));
-      for (const GroundBatch& b : layers.groupBatches[2]) {
-        vb.SetTexture(b.texture);
-        for (const GUI_BS_GroundProp* p : b.props)
-          if (p->cullState != GUI_BS_GroundProp::CULL_CULLED && p->shadowLength > 0.0f)
-            vb.AddVertices(p->shadowSprite.v, 4);
-      }
-      vb.Flush();
-      d->SetSamplerState(0, platform::SamplerState::MipLodBias, platform::FloatBits(0.0f));
-      for (const GroundBatch& b : layers.groupBatches[2]) {
-        vb.SetTexture(b.texture);
-        for (const GUI_BS_GroundProp* p : b.props)
-          if (p->cullState != GUI_BS_GroundProp::CULL_CULLED) vb.AddVertices(p->sprite.v, 4);
-      }
-      ClearCameraTransform();
-    };
-    auto picture = [&](bool whole) {
-      e.BeginScene();
-      e.ClearTarget(0xFF000000u);
-      e.SetNormalBlend();
-      vb.blendMode = 0;
-      const uint64_t before = d->Counters().drawnPixels;
-      if (whole)
-        wholeQuads();
-      else
-        DrawTopGroup();
-      vb.Flush();
-      const uint64_t pixels = d->Counters().drawnPixels - before;
-      e.EndScene();
-      std::vector<uint32_t> read;
-      d->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &read);
-      e.Flip();
-      return std::make_pair(pixels, read);
-    };
-    const auto full = picture(true), game = picture(false);
-    EXPECT_GT(drawn, full.first / 3) << "the props were drawn";
-    EXPECT_LT(double(drawn), double(full.first) * 0.9) << "the empty parts of the props' cells were drawn";
-    EXPECT_EQ(game.first, drawn) << "the frame's props are the layer's own";
-    ASSERT_EQ(full.second.size(), game.second.size());
-    size_t differ = 0, lit = 0;
-    for (size_t i = 0; i < full.second.size(); ++i) {
-      lit += (full.second[i] & 0xFFFFFFu) != 0 ? 1 : 0;
-      for (int shift : {0, 8, 16})
-        if (std::abs(int(full.second[i] >> shift & 0xFF) - int(game.second[i] >> shift & 0xFF)) > 1) {
-          ++differ;
-          break;
-        }
-    }
-    EXPECT_GT(lit, 5000u) << "the trees show";
-    EXPECT_EQ(differ, 0u) << "pixels of a prop lost with its cell's empty part";
-  }
 }
 
 // The battle frame skips the screen's clear only where the ground hides every pixel of
