@@ -37,6 +37,7 @@
 #include "battlescreen/BattleFrame.h"
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/UnitVisuals.h"
+#include "effects/EffectsCommon.h"
 #include "engine/D3DEngine.h"
 #include "engine/Random.h"
 #include "engine/ShaderEffects.h"
@@ -79,6 +80,10 @@ std::string StartLargestBattle() {
   SIM_Battle& battle = GetBattle();
   battle.aiUnitSource = AI_UNITS_NONE;
   battle.scenario = largest;
+  // The battle's own random stream from a fixed seed (not the clock), so every run fights
+  // the same fight: the same shots, shield hits and blasts, and so the same pixels.
+  battle.useFixedSeed = true;
+  battle.fixedSeed = 1;
   // Without supplies the computer defender builds nothing before the start.
   float& defenderSupplies = largest->classic.startingSuppliesDefender;
   const float kept = defenderSupplies;
@@ -374,6 +379,9 @@ int main(int argc, char** argv) {
   GetGame().LoadFonts();
   GetGame().CreateScreenTargets(kW, kH);
   InitRandomWithSeed(1);
+  // Effects emit by the step-rate meter, which follows this machine's load; pinned at the
+  // full-speed rate, the fight's effects (and so its pixels) are the same run to run.
+  SetEffectsFrameRatioOverride(1.0f);
   const std::string device = g_bench.gl ? "opengl" : "null";
 
   // The idle main menu first, past its opening fade.

@@ -239,14 +239,167 @@ int GUI_BS_HealthDisc::Arcs(float internalFraction, float armourFraction, float 
 }
 
 namespace {
-// The radius round the unit's screen position its body will cover opaquely this frame.
-float CoveredByBody(const SIM_BattleUnit* unit) {
-  auto* visual = dynamic_cast<GUI_BS_Unit*>(unit->visual.get());
-  if (!visual || visual->sprites.empty()) return 0.0f;
-  // Only a visual the unit manager draws covers anything.
-  const std::vector<GUI_BS_Unit*>& drawn = GUI_BS_UnitManager::Instance().units;
-  if (std::find(drawn.begin(), drawn.end(), visual) == drawn.end()) return 0.0f;
-  return visual->CoveredRadius();
+// A part of the screen a unit's opaque layer covers this frame, with its bounds.
+struct Cover {
+  CoveredPart part;
+  float left = 0.0f, top = 0.0f, right = 0.0f, bottom = 0.0f;
+};
+
+void AddCovers(GUI_BS_Unit* visual, std::vector<Cover>* out) {
+  CoveredPart parts[GUI_BS_Unit::kMostCoveredParts];
+  const int n = visual->CoveredParts(parts);
+  for (int i = 0; i < n; ++i) {
+    if (!parts[i].valid) continue;
+    Cover c;
+    c.part = parts[i];
+    c.left = c.right = parts[i].x[0];
+    c.top = c.bottom = parts[i].y[0];
+    for (int k = 1; k < 4; ++k) {
+      c.left = std::min(c.left, parts[i].x[k]);
+      c.right = std::max(c.right, parts[i].x[k]);
+      c.top = std::min(c.top, parts[i].y[k]);
+      c.bottom = std::max(c.bottom, parts[i].y[k]);
+    }
+    out->push_back(c);
+  }
+}
+
+// What the units drawn later this frame cover, gathered once for all the discs; empty
+// outside the discs' layer (a disc then looks at its own unit alone).
+std::vector<Cover>& FrameCovers() {
+  static std::vector<Cover> covers;
+  return covers;
+}
+
+// The covers that reach into the disc round (cx, cy): the frame's, else its own unit's.
+void CoversNear(const SIM_BattleUnit* unit, float cx, float cy, float outer, std::vector<const Cover*>* out) {
+  out->clear();
+  static std::vector<Cover> own;
+  const std::vector<Cover>* from = &FrameCovers();
+  if (from->empty()) {
+    own.clear();
+    auto* visual = dynamic_cast<GUI_BS_Unit*>(unit->visual.get());
+    // Only a visual the unit manager draws covers anything.
+    const std::vector<GUI_BS_Unit*>& drawn = GUI_BS_UnitManager::Instance().units;
+    if (visual && !visual->sprites.empty() && std::find(drawn.begin(), drawn.end(), visual) != drawn.end())
+      AddCovers(visual, &own);
+    from = &own;
+  }
+  for (const Cover& c : *from)
+    if (c.right > cx - outer && c.left < cx + outer && c.bottom > cy - outer && c.top < cy + outer)
+      out->push_back(&c);
+}
+
+// Where the ray from (cx, cy) along (dx, dy) runs inside a covered part: [*in, *out];
+// false when it never does.
+bool RayInside(const CoveredPart& c, float cx, float cy, float dx, float dy, float* in, float* out) {
+  float turn = 0.0f;
+  for (int i = 0; i < 4; ++i) turn += c.x[i] * c.y[(i + 1) % 4] - c.x[(i + 1) % 4] * c.y[i];
+  if (std::fabs(turn) < 1.0f) return false;
+  const float inside = turn > 0.0f ? 1.0f : -1.0f;
+  float lo = 0.0f, hi = 1e9f;
+  for (int i = 0; i < 4; ++i) {
+    const int j = (i + 1) % 4;
+    const float ex = c.x[j] - c.x[i], ey = c.y[j] - c.y[i];
+    // Inside this edge where f0 + t g >= 0.
+    const float f0 = inside * (ex * (cy - c.y[i]) - ey * (cx - c.x[i]));
+    const float g = inside * (ex * dy - ey * dx);
+    if (g > 0.0f)
+      lo = std::max(lo, -f0 / g);
+    else if (g < 0.0f)
+      hi = std::min(hi, f0 / -g);
+    else if (f0 < 0.0f)
+      return false;
+  }
+  *in = lo;
+  *out = hi;
+  return lo <= hi && hi < 1e9f;
+}
+
+// The disc's arcs less what the covers hold. Each fan triangle becomes the quad between
+// two points on each of its rays: the inner one where the cover round the centre ends,
+// the outer one where a cover holding the rim begins. A point is shared by the two
+// triangles of its ray and lies, with the matching point of each, inside one cover, so
+// what is left out of a triangle (the part round the centre, the part at the rim) lies
+// in one convex cover and is drawn over.
+void QueueDiscLessCovered(float cx, float cy, float outer, const GUI_BS_HealthDisc::Arc* arcs, int n,
+                          const std::vector<const Cover*>& covers) {
+  constexpr float kDegToRad = 3.14159265358979f / 180.0f;
+  constexpr float kNone = -1.0f;
+  static std::vector<float> rayX, rayY, enter, leave, inner, outerAt, deep, rim;  // one thread draws
+  static std::vector<uint32_t> colours;
+  rayX.clear(), rayY.clear(), colours.clear();
+  // Every arc's rays clockwise, an arc's last ray being the next arc's first.
+  for (int i = 0; i < n; ++i) {
+    const int k0 = arcs[i].triangles;
+    const float step = arcs[i].sweep / float(k0);
+    for (int k = 0; k <= k0; ++k) {
+      if (k == k0 && i + 1 < n) break;
+      const float a = (k == k0 ? arcs[i].from + arcs[i].sweep : arcs[i].from + step * float(k)) * kDegToRad;
+      rayX.push_back(std::sin(a));
+      rayY.push_back(-std::cos(a));
+      if (k < k0) colours.push_back(arcs[i].colour);
+    }
+  }
+  const size_t rays = rayX.size(), segments = colours.size(), m = covers.size();
+  if (segments == 0 || rays != segments + 1) return;
+  // Per ray and cover: how far the cover holds the centre's side (kNone: it does not),
+  // and where it begins when it holds the rim.
+  enter.assign(rays * m, kNone);
+  leave.assign(rays * m, kNone);
+  for (size_t k = 0; k < rays; ++k)
+    for (size_t h = 0; h < m; ++h) {
+      float in, out;
+      if (!RayInside(covers[h]->part, cx, cy, rayX[k], rayY[k], &in, &out)) continue;
+      if (in <= 0.0f) leave[k * m + h] = std::min(out, outer);
+      if (in <= outer && out >= outer) enter[k * m + h] = in;
+    }
+  // Per triangle, the deepest reach from the centre one cover holds on both its rays,
+  // and the nearest start one cover holding both its rim points gives.
+  deep.assign(segments, 0.0f);
+  rim.assign(segments, 0.0f);
+  for (size_t j = 0; j < segments; ++j) {
+    float best = outer * 2.0f;
+    for (size_t h = 0; h < m; ++h) {
+      const float a = leave[j * m + h], b = leave[(j + 1) * m + h];
+      if (a > 0.0f && b > 0.0f) deep[j] = std::max(deep[j], std::min(a, b));
+      const float p = enter[j * m + h], q = enter[(j + 1) * m + h];
+      if (p >= 0.0f && q >= 0.0f) best = std::min(best, p + q);
+    }
+    rim[j] = best;  // above 2 x outer: no cover holds the rim
+  }
+  // The first and last rays are the same ray round the full circle.
+  inner.assign(rays, 0.0f);
+  outerAt.assign(rays, outer);
+  for (size_t k = 0; k < rays; ++k) {
+    const size_t before = k > 0 ? k - 1 : segments - 1, after = k < segments ? k : 0;
+    inner[k] = std::min(deep[before], deep[after]);
+    // The farther of the two triangles' starts on this ray, inside both their covers.
+    float start = 0.0f;
+    for (size_t j : {before, after}) {
+      if (rim[j] > outer * 2.0f) {
+        start = outer;
+        break;
+      }
+      float need = outer;
+      for (size_t h = 0; h < m; ++h) {
+        const float p = enter[j * m + h], q = enter[(j + 1) * m + h];
+        if (p >= 0.0f && q >= 0.0f && p + q == rim[j]) {
+          need = enter[k * m + h];
+          break;
+        }
+      }
+      start = std::max(start, need);
+    }
+    outerAt[k] = std::max(inner[k], std::min(start, outer));
+  }
+  for (size_t j = 0; j < segments; ++j) {
+    const size_t k = j + 1;
+    if (inner[j] >= outerAt[j] && inner[k] >= outerAt[k]) continue;
+    HudBandQuad(cx + rayX[j] * inner[j], cy + rayY[j] * inner[j], cx + rayX[j] * outerAt[j],
+                cy + rayY[j] * outerAt[j], cx + rayX[k] * inner[k], cy + rayY[k] * inner[k],
+                cx + rayX[k] * outerAt[k], cy + rayY[k] * outerAt[k], colours[j]);
+  }
 }
 }  // namespace
 
@@ -262,13 +415,15 @@ bool GUI_BS_HealthDisc::Draw(const HudLiveUnits& live, const SIM_BattleUnit* uni
   const int n = disc.Arcs(m->healthFraction, m->armourFraction, m->shieldFraction, map.zoom, arcs);
   float sx, sy;
   HudWorldToScreen(unit->x, unit->y, &sx, &sy);
-  // The unit's own opaque art, drawn later, covers the middle of its disc: only the ring
+  // The unit's own opaque art, drawn later, covers the middle of its disc: only what lies
   // round it would show.
-  const float outer = disc.radius * map.zoom, inner = std::min(CoveredByBody(unit), outer);
-  for (int i = 0; i < n; ++i) {
-    if (inner > 0.0f)
-      HudBand(sx, sy, inner, outer, arcs[i].from, arcs[i].sweep, arcs[i].triangles, arcs[i].colour);
-    else
+  const float outer = disc.radius * map.zoom;
+  static std::vector<const Cover*> covers;
+  CoversNear(unit, sx, sy, outer, &covers);
+  if (!covers.empty() && n > 0) {
+    QueueDiscLessCovered(sx, sy, outer, arcs.data(), n, covers);
+  } else {
+    for (int i = 0; i < n; ++i)
       HudFan(sx, sy, outer, arcs[i].from, arcs[i].sweep, arcs[i].triangles, arcs[i].colour);
   }
   if (drawn) *drawn = n > 0;
@@ -288,6 +443,11 @@ int DrawHealthDiscs() {
   HudLiveUnits live;
   live.Refresh();
   std::vector<const SIM_BattleUnit*> shown;
+  // The units layer draws over the discs: what its opaque layers cover is left out of them.
+  std::vector<Cover>& covers = FrameCovers();
+  covers.clear();
+  for (GUI_BS_Unit* visual : GUI_BS_UnitManager::Instance().units)
+    if (visual && !visual->sprites.empty()) AddCovers(visual, &covers);
   HudBeginKind(nullptr, 0);
   for (const SIM_BattleUnit* u : army->allUnits) {
     if (!HealthDiscWanted(u, flags.showHealth)) continue;
@@ -296,6 +456,7 @@ int DrawHealthDiscs() {
     if (drawn) shown.push_back(u);
   }
   HudEndKind();
+  covers.clear();
   // At night each disc also lights its ground: one white disc into the light map.
   GUI_BS_PostProcessor& pp = GUI_BS_PostProcessor::Instance();
   if (!shown.empty() && LightmapEnabled() && pp.BeginLightmapDraw()) {

@@ -12,6 +12,7 @@
 #include "battlescreen/Hulks.h"
 #include "battlescreen/MapTiles.h"
 #include "battlescreen/RenderObject.h"
+#include "battlescreen/TightQuads.h"
 #include "battlescreen/WorldEffectsSeam.h"
 #include "engine/D3DEngine.h"
 #include "engine/ErrorReporting.h"
@@ -274,6 +275,22 @@ void GUI_BS_DistortionManager::GrowBoxToScreen() {
   drawnBoxes.assign(1, drawnBox);
 }
 
+namespace {
+// Shock waves and shield hits are rings: where their art has no alpha nothing bends, so
+// only the outline round the ring is drawn (the cell's corners are left out), with the
+// blend the target was set up with.
+void DrawDistortionSprite(const CTexturedSprite& sprite) {
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  vb.Flush();
+  const int blend = vb.blendMode;
+  vb.blendMode = 2;
+  vb.SetTexture(sprite.texture);
+  QueueTightOctagon(sprite, 0);
+  vb.Flush();
+  vb.blendMode = blend;
+}
+}  // namespace
+
 void GUI_BS_DistortionManager::Draw(float frameMs) {
   drewThisFrame = false;
   drawnBox = Box();
@@ -288,7 +305,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     ProjectQuad(w->sprite, w->x, w->y, w->startSize + t * (w->endSize - w->startSize));
     if (!w->sprite.IsOnScreen() || !BeginTarget()) continue;
     w->sprite.SetColour(static_cast<int>(ShockwaveAlpha(t, w->peakAlpha)), 255, 255, 255);
-    w->sprite.DrawDirect();
+    DrawDistortionSprite(w->sprite);
     GrowBox(w->sprite);
   }
   shockwaves.remove_if([](const std::unique_ptr<Shockwave>& w) { return w->elapsed > w->duration; });
@@ -299,7 +316,7 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     ProjectQuad(r->sprite, r->unit->x, r->unit->y, r->size * 2.0f);
     if (!r->sprite.IsOnScreen() || !BeginTarget()) continue;
     r->sprite.SetColour(static_cast<int>(ShieldAlpha(r->elapsed / r->duration)), 255, 255, 255);
-    r->sprite.DrawDirect();
+    DrawDistortionSprite(r->sprite);
     GrowBox(r->sprite);
   }
   shields.erase(std::remove_if(shields.begin(), shields.end(),

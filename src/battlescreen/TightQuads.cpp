@@ -560,6 +560,18 @@ void QueueTightBands(const GVertex q[4], platform::Texture* texture, int alphaAb
   }
 }
 
+int UnseenTexelAlpha(float shownAlpha, float levels) {
+  if (!(shownAlpha > 0.0f) || !(levels >= 0.0f)) return shownAlpha > 0.0f ? 0 : 255;
+  // A texel of alpha t moves a pixel by at most t x shownAlpha levels.
+  const float most = levels / std::min(shownAlpha, 1.0f);
+  if (most >= 255.0f) return 255;
+  static constexpr int kSteps[] = {0, 1, 2, 3, 4, 6, 8, 12, 16, 24, 32, 48, 64, 96, 128, 192};
+  int unseen = 0;
+  for (int step : kSteps)
+    if (float(step) <= most) unseen = step;
+  return unseen;
+}
+
 void ForgetShownParts() {
   Bands().clear();
   Measured().clear();

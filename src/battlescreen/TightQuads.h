@@ -80,5 +80,9 @@ void QueueTightLess(const GVertex quad[4], platform::Texture* texture, int alpha
 // span of the cell its texels of alpha above 'alphaAbove' reach in it (with the filter's
 // reach), texture coordinates to match: for wide panel art whose outline is no octagon.
 void QueueTightBands(const GVertex quad[4], platform::Texture* texture, int alphaAbove, int bands);
+// The texel alpha (of 255) at and below which art drawn at 'shownAlpha' (0..1, the quad's
+// own alpha) over a normal blend moves no pixel by more than 'levels' (of 255); 255 when
+// none of its texels would show. Stepped, so a cell is measured at few alphas.
+int UnseenTexelAlpha(float shownAlpha, float levels);
 // Forgets every measured cell (textures reloaded or the device reset).
 void ForgetShownParts();

@@ -444,43 +444,19 @@ void GUI_BS_Unit::QueueSpriteShadow(GUI_BS_Sprite& sprite, float rotation, float
   QueueTightLess(sprite.mainQuad.v, texture, 0, kShadowLodBias, covers, n);
 }
 
-float GUI_BS_Unit::CoveredRadiusOf(GUI_BS_Sprite* sprite, float rotation) {
-  if (!unit || !sprite || !sprite->mainQuad.texture || LayerAlpha() != 255) return 0.0f;
+CoveredPart GUI_BS_Unit::CoveredPartOfLayer(GUI_BS_Sprite* sprite, float rotation) {
+  if (!unit || !sprite || !sprite->mainQuad.texture || LayerAlpha() != 255) return CoveredPart();
   // The units layer skips these (see DrawAll); nothing of theirs covers anything.
-  if (unit->state == US_IN_DROPPER || unit->state == US_DESTROYED || unit->state == US_GONE) return 0.0f;
-  if (!unit->isPlayers && !(BattleExists() && GetBattle().state != BATTLE_DEPLOYMENT)) return 0.0f;
-  const GUI_BS_Map& map = GUI_BS_Map::Instance();
-  if (map.IsOffScreen(unit->x, unit->y, 128.0f)) return 0.0f;
+  if (unit->state == US_IN_DROPPER || unit->state == US_DESTROYED || unit->state == US_GONE)
+    return CoveredPart();
+  if (!unit->isPlayers && !(BattleExists() && GetBattle().state != BATTLE_DEPLOYMENT)) return CoveredPart();
+  if (GUI_BS_Map::Instance().IsOffScreen(unit->x, unit->y, 128.0f)) return CoveredPart();
   platform::Texture* texture = sprite->mainQuad.texture->Texture();
-  if (!texture) return 0.0f;
+  if (!texture) return CoveredPart();
   PlaceSprite(*sprite, rotation);
-  const GVertex* q = sprite->mainQuad.v;
-  const float across = std::hypot(q[1].x - q[0].x, q[1].y - q[0].y);
-  const float down = std::hypot(q[2].x - q[0].x, q[2].y - q[0].y);
-  if (!(across > 1.0f) || !(down > 1.0f)) return 0.0f;
-  const float ratio = std::max(std::fabs(q[1].u - q[0].u) * float(texture->Width()) / across,
-                               std::fabs(q[2].v - q[0].v) * float(texture->Height()) / down);
-  // The layer samples its art without a bias: inside this rectangle every filtered texel
-  // is opaque.
-  const ShownPart opaque = OpaquePartOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, FilterReach(ratio, 0.0f));
-  if (opaque.right <= opaque.left || opaque.bottom <= opaque.top) return 0.0f;
-  GVertex c[4];
-  CutQuad(q, opaque, c);
-  // The distance from the unit's position to the nearest edge of that rectangle, measured
-  // inwards (the rectangle turns with the layer, the distance does not).
-  const float px = (unit->x - map.viewLeft) * map.zoom, py = (unit->y - map.viewTop) * map.zoom;
-  const int edges[4][3] = {{0, 1, 3}, {1, 3, 2}, {3, 2, 0}, {2, 0, 1}};  // from, to, a corner past it
-  float nearest = 1e9f;
-  for (const auto& e : edges) {
-    const GVertex &a = c[e[0]], &b = c[e[1]], &o = c[e[2]];
-    const float ex = b.x - a.x, ey = b.y - a.y, len = std::hypot(ex, ey);
-    if (!(len > 0.0f)) return 0.0f;
-    const float side = ex * (o.y - a.y) - ey * (o.x - a.x);
-    const float d = (ex * (py - a.y) - ey * (px - a.x)) / len;
-    nearest = std::min(nearest, side >= 0.0f ? d : -d);
-  }
-  // A pixel and a half inside, so rounding at the layer's edge never shows what it covers.
-  return std::max(0.0f, nearest - 1.5f);
+  // The layer samples its art without a bias; the part is a pixel and a half inside the
+  // opaque texels, so rounding at the layer's edge never shows what it covers.
+  return CoveredPartOf(sprite->mainQuad.v, texture);
 }
 
 bool GUI_BS_Unit::IsOnScreen() const {
@@ -1017,9 +993,10 @@ void GUI_BS_TankUnit::DrawShadows() {
   for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h, false, covers, 2);
 }
 
-float GUI_BS_TankUnit::CoveredRadius() {
-  return std::max(CoveredRadiusOf(chassis, unit ? unit->heading : 0.0f),
-                  CoveredRadiusOf(turret, TurretAngle()));
+int GUI_BS_TankUnit::CoveredParts(CoveredPart out[kMostCoveredParts]) {
+  out[0] = CoveredPartOfLayer(chassis, unit ? unit->heading : 0.0f);
+  out[1] = CoveredPartOfLayer(turret, TurretAngle());
+  return 2;
 }
 
 void GUI_BS_TankUnit::Draw() {
@@ -1061,8 +1038,10 @@ void GUI_BS_BuildingUnit::DrawShadows() {
   for (Barrel& b : barrels) QueueSpriteShadow(*b.sprite, TurretAngle(), h * 0.5f, false, covers, 2);
 }
 
-float GUI_BS_BuildingUnit::CoveredRadius() {
-  return std::max(CoveredRadiusOf(base, unit ? unit->heading : 0.0f), CoveredRadiusOf(turret, TurretAngle()));
+int GUI_BS_BuildingUnit::CoveredParts(CoveredPart out[kMostCoveredParts]) {
+  out[0] = CoveredPartOfLayer(base, unit ? unit->heading : 0.0f);
+  out[1] = CoveredPartOfLayer(turret, TurretAngle());
+  return 2;
 }
 
 void GUI_BS_BuildingUnit::Draw() {

@@ -105,9 +105,13 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   CoveredPart CoverOf(GUI_BS_Sprite* sprite, float rotation);
   // The alpha (0..255) the unit's layers are drawn with this frame.
   int LayerAlpha() const;
-  // How far round the unit's screen position (in pixels) its layers drawn this frame cover
-  // every pixel with opaque art; 0 when they may not be drawn or not at full alpha.
-  virtual float CoveredRadius() { return 0.0f; }
+  // The parts of the screen its layers drawn this frame cover with opaque art (the hull's
+  // and the turret's); none when they may not be drawn or not at full alpha.
+  static constexpr int kMostCoveredParts = 2;
+  virtual int CoveredParts(CoveredPart out[kMostCoveredParts]) {
+    (void)out;
+    return 0;
+  }
   bool IsOnScreen() const;
   bool IsMouseOver(float mouseX, float mouseY) const;
   float GetScreenSize() const;
@@ -115,9 +119,9 @@ class GUI_BS_Unit : public SIM_UnitVisual, public GUI_BS_RenderObject {
   // True when the layer turns with the turret (the turret, its barrels and what they colour).
   bool TurnsWithTurret(const GUI_BS_Sprite& sprite) const;
   float TurretAngle() const;
-  // The covered radius one layer gives, placed as it will be drawn (0 when the unit will
-  // not be drawn opaque this frame).
-  float CoveredRadiusOf(GUI_BS_Sprite* sprite, float rotation);
+  // The covered part one layer gives, placed as it will be drawn (not valid when the unit
+  // will not be drawn opaque this frame).
+  CoveredPart CoveredPartOfLayer(GUI_BS_Sprite* sprite, float rotation);
   // The texture most of the unit draws with (units are grouped by it).
   const void* BatchKey() const;
 
@@ -319,7 +323,7 @@ class GUI_BS_TankUnit : public GUI_BS_MajorUnit {
   ~GUI_BS_TankUnit() override;
   void Draw() override;
   void DrawShadows() override;
-  float CoveredRadius() override;
+  int CoveredParts(CoveredPart out[kMostCoveredParts]) override;
   void OnKilled() override;
   void OnDestroyed() override;
   void OnDetached() override;
@@ -352,7 +356,7 @@ class GUI_BS_BuildingUnit : public GUI_BS_MajorUnit {
   explicit GUI_BS_BuildingUnit(SIM_BattleUnit* unit);
   void Draw() override;
   void DrawShadows() override;
-  float CoveredRadius() override;
+  int CoveredParts(CoveredPart out[kMostCoveredParts]) override;
   void OnRightClick() override;
   void OnDestroyed() override;
 

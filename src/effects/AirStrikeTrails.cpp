@@ -21,8 +21,9 @@
 
 namespace {
 float FrameMs() { return EffectsFrameMs(); }
-// Texel alpha (of 255) at or below which a cloud puff shows no more than a level of grey.
-constexpr int kCloudRimAlpha = 3;
+// Levels (of 255) a cloud's left-out rim may move a pixel by: the rim of alpha 3 of a
+// puff drawn at the clouds' strongest.
+constexpr float kCloudRimLevels = 2.4f;
 
 void UseNormalBlend(GVertexBuffer& vb) {
   if (vb.blendMode != 0) vb.Flush();
@@ -156,11 +157,13 @@ void GUI_BS_Cloud::Update(float a, float frameMs) {
   quad.SetSize(width * map.zoom, height * map.zoom);
   quad.SetPosition(world.screenX, world.screenY);
   if (!quad.IsOnScreen()) return;
-  quad.SetColour((uint32_t(std::clamp(a, 0.0f, 1.0f) * 255.0f) << 24) | 0xFFFFFFu);
-  // A puff's faint rim (alpha 3 of 255 or less) is lost under the cloud alpha; the rest
-  // of its cell, the corners round the puff too, is empty sky that would cost as much to
-  // draw as the cloud.
-  QueueTightOctagon(quad, kCloudRimAlpha);
+  const uint32_t alpha = uint32_t(std::clamp(a, 0.0f, 1.0f) * 255.0f);
+  quad.SetColour(alpha << 24 | 0xFFFFFFu);
+  // A puff's faint rim is lost under the cloud alpha (the fainter the clouds, the wider
+  // the rim); the rest of its cell, the corners round the puff too, is empty sky that
+  // would cost as much to draw as the cloud.
+  const int rim = UnseenTexelAlpha(float(alpha) / 255.0f, kCloudRimLevels);
+  if (rim < 255) QueueTightOctagon(quad, rim);
 }
 
 void GUI_BS_Atmosphere::Draw() {

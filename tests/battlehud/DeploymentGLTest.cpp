@@ -474,6 +474,121 @@ TEST_F(DeploymentGLTest, HealthDiscsLeaveOutTheMiddleTheirTanksCover) {
   EXPECT_EQ(differ, 0u) << "pixels of a disc lost where its tank does not cover it";
 }
 
+// Tanks packed close, as a big army stands: each disc reaches under its neighbours'
+// hulls, and what their opaque art covers is left out too (the own hull's middle alone
+// leaves most of it); the picture is the one the whole discs give.
+TEST_F(DeploymentGLTest, HealthDiscsLeaveOutWhatTheirNeighboursHullsCover) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Scenario* scenario = battlescreen_test::StartShippedBattle("river_fords");
+  ASSERT_NE(scenario, nullptr);
+  SIM_Battle& battle = GetBattle();
+  std::vector<SIM_UnitDesign*> tanks;
+  for (SIM_UnitDesign* d : BuildDeployableDesignList())
+    if (d->GetSizeType() == 2) tanks.push_back(d);
+  ASSERT_FALSE(tanks.empty());
+  std::vector<const SIM_MapSquare*> attack;
+  for (const auto& sq : scenario->grid)
+    if (sq && sq->kind != SIM_MapSquare::KIND_EMPLACEMENT && sq->attackerFlag) attack.push_back(sq.get());
+  ASSERT_GE(attack.size(), 4u);
+  for (size_t i = 0; i < 12; ++i)
+    battle.playerArmy->DeployDesign(attack[i % 4]->column, attack[i % 4]->row, tanks[i % tanks.size()], 1,
+                                    90.0f, false);
+  // Four by three, 80 by 72 map units apart, mid-map.
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const float cx = map.mapWidth / 2, cy = map.mapHeight / 2;
+  std::vector<SIM_BattleUnit*> placed;
+  for (SIM_BattleUnit* u : battle.playerArmy->allUnits)
+    if (HealthDiscWanted(u, true)) placed.push_back(u);
+  ASSERT_EQ(placed.size(), 12u);
+  for (size_t i = 0; i < placed.size(); ++i) {
+    ASSERT_NE(placed[i]->moduleManager, nullptr);
+    placed[i]->x = cx + 80.0f * (float(i % 4) - 1.5f);
+    placed[i]->y = cy + 72.0f * (float(i / 4) - 1.0f);
+  }
+  map.zoom = map.targetZoom = 0.65f;
+  map.centreX = cx;
+  map.centreY = cy;
+  GetInputManager().x = 900;
+  GetInputManager().y = 300;
+  GetBattleViewFlags().showHealth = true;
+  Frame();
+  GetBattleScreen().StartFighting();
+  ASSERT_EQ(battle.state, BATTLE_RUNNING);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Frame();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name.find("health discs") != std::string::npos) drawn += entry.pixels;
+  const platform::Rect screen{0, 0, 1024, 768};
+  uint64_t whole = 0;
+  for (const SIM_BattleUnit* u : placed) {
+    const GUI_BS_HealthDisc disc(u);
+    float sx, sy;
+    HudWorldToScreen(u->x, u->y, &sx, &sy);
+    const float r = disc.radius * map.zoom;
+    ASSERT_TRUE(sx > r && sy > r && sx < 1024.0f - r && sy < 768.0f - r) << "the discs are in view";
+    const int n = disc.Segments(map.zoom);
+    std::vector<float> xy;
+    for (int k = 0; k < n; ++k) {
+      const float a0 = 6.2831853f * float(k) / float(n), a1 = 6.2831853f * float(k + 1) / float(n);
+      for (float v : {sx, sy, sx + std::sin(a0) * r, sy - std::cos(a0) * r, sx + std::sin(a1) * r,
+                      sy - std::cos(a1) * r})
+        xy.push_back(v);
+    }
+    whole += platform::CoveredPixels(platform::PrimitiveType::TriangleList, xy, screen);
+  }
+  EXPECT_GT(drawn, whole / 4) << "the discs were drawn";
+  // Their own hulls' middles alone leave about four fifths of the whole discs.
+  EXPECT_LT(double(drawn), double(whole) * 0.75) << "the parts under the neighbours' hulls were drawn";
+  // The discs then the tanks over black: the game's discs, and whole discs in their place.
+  D3DEngine& e = GetRenderDevice();
+  auto draw = [&](bool wholeDiscs) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    if (wholeDiscs) {
+      HudBeginKind(nullptr, 0);
+      for (const SIM_BattleUnit* u : placed) {
+        const GUI_BS_HealthDisc disc(u);
+        std::array<GUI_BS_HealthDisc::Arc, 4> arcs;
+        const SIM_ModuleManager* m = u->moduleManager.get();
+        if (!m) continue;
+        const int n = disc.Arcs(m->healthFraction, m->armourFraction, m->shieldFraction, map.zoom, arcs);
+        float sx, sy;
+        HudWorldToScreen(u->x, u->y, &sx, &sy);
+        for (int i = 0; i < n; ++i)
+          HudFan(sx, sy, disc.radius * map.zoom, arcs[size_t(i)].from, arcs[size_t(i)].sweep,
+                 arcs[size_t(i)].triangles, arcs[size_t(i)].colour);
+      }
+      HudEndKind();
+    } else {
+      EXPECT_EQ(DrawHealthDiscs(), 12);
+    }
+    GUI_BS_UnitManager::Instance().DrawAll();
+    GetGlobalVertexBuffer().Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    e.Device()->ReadPixels(nullptr, screen, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  const std::vector<uint32_t> full = draw(true), cut = draw(false), again = draw(true);
+  ASSERT_EQ(full.size(), cut.size());
+  ASSERT_EQ(full, again) << "the tanks draw the same twice";
+  size_t differ = 0, disc = 0;
+  for (size_t i = 0; i < full.size(); ++i) {
+    disc += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(full[i] >> shift & 0xFF) - int(cut[i] >> shift & 0xFF)) > 1) {
+        ++differ;
+        break;
+      }
+  }
+  EXPECT_GT(disc, 20000u) << "the discs and tanks show";
+  EXPECT_EQ(differ, 0u) << "pixels of a disc lost where no hull covers it";
+}
+
 // Damage numbers rise over the tanks they hit: each glyph is drawn over the part of its
 // cell that shows, not its whole cell, and the picture is the text renderer's own.
 TEST_F(DeploymentGLTest, DamageNumbersDrawOnlyTheirGlyphsNotTheirWholeCells) {

@@ -354,6 +354,162 @@ TEST_F(BattleMomentGLTest, CloudsDrawTheirPuffsWithoutTheEmptyCornersOfTheirCell
   }
 }
 
+// Fainter clouds (further in, less of them shows) hide more of their puffs' soft rims:
+// what the game draws is less than the outline of the rim drawn at full strength, and
+// each cloud looks, at its own strength, as its whole quad draws it.
+TEST_F(BattleMomentGLTest, FaintCloudsLeaveOutTheWiderRimTheirStrengthHides) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options::Get().SetFloat("CLOUDS", 1.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  GUI_BS_Map& map = GUI_BS_Map::Instance();
+  map.zoom = map.targetZoom = 0.65f;
+  Step();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Step();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name == "world 34 atmosphere") drawn += entry.pixels;
+  GUI_BS_Atmosphere& sky = GUI_BS_Atmosphere::Instance();
+  ASSERT_TRUE(sky.texture && sky.texture->Texture());
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  // The puffs' outlines round every texel above alpha 3, as drawn at full strength.
+  e.BeginScene();
+  vb.blendMode = 0;
+  vb.SetTexture(sky.texture);
+  vb.Flush();
+  const uint64_t before = d->Counters().drawnPixels;
+  int shown = 0;
+  for (const auto& c : sky.clouds)
+    if (c->quad.IsOnScreen()) {
+      ++shown;
+      QueueTightOctagon(c->quad, 3);
+    }
+  vb.Flush();
+  const uint64_t fullRims = d->Counters().drawnPixels - before;
+  e.EndScene();
+  e.Flip();
+  ASSERT_GT(shown, 3);
+  EXPECT_GT(drawn, fullRims / 2) << "the clouds were drawn";
+  EXPECT_LT(double(drawn), double(fullRims) * 0.95) << "the rims their strength hides were drawn";
+  // Each cloud alone at the strength the game gives it over black: the game's own (placed
+  // and queued by its update), then its whole quad as placed.
+  const float strength = 1.0f - map.zoom;
+  auto draw = [&](GUI_BS_Cloud& cloud, bool whole) {
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    e.SetNormalBlend();
+    vb.blendMode = 0;
+    vb.SetTexture(sky.texture);
+    if (whole)
+      vb.AddVertices(cloud.quad.v, 4);
+    else
+      cloud.Update(strength, 0.0f);
+    vb.Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    d->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  size_t lit = 0;
+  for (const auto& c : sky.clouds) {
+    if (!c->quad.IsOnScreen()) continue;
+    SCOPED_TRACE("a cloud turned " + std::to_string(c->quad.angle));
+    const std::vector<uint32_t> game = draw(*c, false), full = draw(*c, true);
+    ASSERT_EQ(full.size(), game.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < full.size(); ++i) {
+      lit += (full[i] & 0xFFu) > 4 ? 1 : 0;
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(full[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 3) {
+          ++differ;
+          break;
+        }
+    }
+    EXPECT_EQ(differ, 0u) << "pixels of the cloud lost with its rim";
+  }
+  EXPECT_GT(lit, 20000u) << "the clouds show";
+}
+
+// A shock wave is a ring: the pass draws it over its outline, not its whole cell (whose
+// corners bend nothing), and the distortion target holds what the whole quad gives.
+TEST_F(BattleMomentGLTest, ShockWavesAreDrawnOverTheirRingsOutline) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(cx - 150.0f, cy, 40.0f, 200.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(cx + 200.0f, cy + 60.0f, 60.0f, 160.0f, 800.0f, 0.8f);
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  platform::Texture* target =
+      e.HasTexture("rt_distortion") ? e.FindNamedTexture("rt_distortion")->Get() : nullptr;
+  ASSERT_NE(target, nullptr);
+  const platform::Rect screen{0, 0, 1024, 768};
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  int drawnFrames = 0;
+  // The layer also clears what the frame before drew (its boxes), once that is known.
+  int64_t heldPixels = -1;
+  for (int frame = 1; frame <= 12; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) {
+      heldPixels = -1;
+      continue;
+    }
+    ++drawnFrames;
+    int64_t drawn = 0, whole = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name == "world 33 distortion") drawn += int64_t(entry.pixels);
+    for (const auto& w : distortion.shockwaves)
+      if (w->sprite.IsOnScreen()) whole += int64_t(QuadPixels(w->sprite.v));
+    ASSERT_GT(whole, 0);
+    if (heldPixels >= 0) {
+      drawn -= heldPixels;
+      EXPECT_GT(drawn, whole / 2) << "the waves were drawn";
+      EXPECT_LT(double(drawn), double(whole) * 0.9) << "the rings' empty corners were drawn";
+    }
+    heldPixels = 0;
+    for (const GUI_BS_DistortionManager::Box& b : distortion.DrawnBoxes())
+      heldPixels += int64_t(b.right - b.left) * int64_t(b.bottom - b.top);
+    std::vector<uint32_t> game, full;
+    ASSERT_EQ(d->ReadPixels(target, screen, &game), platform::D3D_OK);
+    // The same waves, whole quads, into the target cleared to neutral grey.
+    e.RememberRenderTarget();
+    ASSERT_TRUE(e.SetRenderTarget("rt_distortion"));
+    e.BeginScene();
+    e.ClearTarget(0xFF808080u);
+    e.SetNormalBlend();
+    for (const auto& w : distortion.shockwaves)
+      if (w->sprite.IsOnScreen()) w->sprite.DrawDirect();
+    e.EndScene();
+    ASSERT_EQ(d->ReadPixels(target, screen, &full), platform::D3D_OK);
+    e.RestoreRenderTarget();
+    ASSERT_EQ(game.size(), full.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < full.size(); ++i)
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(full[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 1) {
+          ++differ;
+          break;
+        }
+    EXPECT_EQ(differ, 0u) << "pixels of a ring lost with a corner";
+    e.Flip();
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(drawnFrames, 5) << "the waves were drawn";
+}
+
 // A missile's smoke trail: each round puff is drawn over the outline of its art, not its
 // whole cell, and the trail looks as the whole quads draw it.
 TEST_F(BattleMomentGLTest, RocketTrailPuffsAreDrawnWithoutTheEmptyCornersOfTheirCells) {
