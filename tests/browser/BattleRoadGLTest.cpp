@@ -190,7 +190,8 @@ class BattleRoadGLTest : public ::testing::Test {
   static std::string ClickState(const GUI_ButtonBase* b) {
     std::ostringstream out;
     out << "busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
-        << " modals " << GetWindowOrder().ModalWindows().size() << " transition " << GetTransition().IsRunning();
+        << " modals " << GetWindowOrder().ModalWindows().size() << " transition "
+        << GetTransition().IsRunning();
     if (b)
       out << " button visible " << b->visible << " enabled " << b->enabled << " allowed "
           << GetTutorial().IsButtonAllowed(b) << " at " << b->left << "," << b->top << "-" << b->right << ","
