@@ -26,8 +26,6 @@ void MarkBit(std::vector<uint64_t>& bits, size_t index) {
   bits[index >> 6] |= 1ull << (index & 63);
 }
 
-void MarkFlying(WeaponLists& lists, size_t index) { MarkBit(lists.flying, index); }
-
 // Calls advance(i) for every index of items whose bit is set, in list order, and clears
 // the bit of each that has nothing left in the air (quiet(i)). Each word is read again
 // after every call so an item that starts firing meanwhile is not passed over.
@@ -49,10 +47,18 @@ void AdvanceMarked(std::vector<T*>& items, std::vector<uint64_t>& bits, Advance 
   }
 }
 
-template <typename T>
-void Remove(std::vector<T*>& list, T* item) {
+// Takes the item out; the items after it moved down one place, so their places and bits
+// are laid out again (inAir(item): whether it may still have rounds out).
+template <typename T, typename InAir>
+void RemoveAndRelayOut(std::vector<T*>& list, std::vector<uint64_t>& bits, T* item, InAir inAir) {
   auto it = std::find(list.begin(), list.end(), item);
   if (it != list.end()) list.erase(it);
+  item->listIndex = -1;
+  bits.assign((list.size() + 63) / 64, 0);
+  for (size_t i = 0; i < list.size(); ++i) {
+    list[i]->listIndex = static_cast<int>(i);
+    if (inAir(*list[i])) MarkBit(bits, i);
+  }
 }
 }  // namespace
 
@@ -65,7 +71,7 @@ void RegisterKineticWeapon(SIM_KineticWeaponComponent* weapon) {
   WeaponLists& lists = ProcessWide<WeaponLists>();
   weapon->listIndex = static_cast<int>(lists.kinetic.size());
   lists.kinetic.push_back(weapon);
-  if (weapon->highestInUse > 0) MarkFlying(lists, static_cast<size_t>(weapon->listIndex));
+  if (weapon->highestInUse > 0) MarkBit(lists.flying, static_cast<size_t>(weapon->listIndex));
 }
 
 void KineticWeaponLaunched(SIM_KineticWeaponComponent* weapon) {
@@ -73,7 +79,7 @@ void KineticWeaponLaunched(SIM_KineticWeaponComponent* weapon) {
   if (!lists || weapon->listIndex < 0) return;
   const auto index = static_cast<size_t>(weapon->listIndex);
   // A gun the list does not hold is not advanced.
-  if (index < lists->kinetic.size() && lists->kinetic[index] == weapon) MarkFlying(*lists, index);
+  if (index < lists->kinetic.size() && lists->kinetic[index] == weapon) MarkBit(lists->flying, index);
 }
 void RegisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
   WeaponLists& lists = ProcessWide<WeaponLists>();
@@ -93,26 +99,15 @@ void MissileLaunched(SIM_MissileLauncherComponent* launcher) {
 void UnregisterKineticWeapon(SIM_KineticWeaponComponent* weapon) {
   auto* lists = ProcessWideIfAlive<WeaponLists>();
   if (!lists) return;
-  Remove(lists->kinetic, weapon);
-  weapon->listIndex = -1;
-  // The guns after it moved down one place: their places and bits are laid out again.
-  lists->flying.assign((lists->kinetic.size() + 63) / 64, 0);
-  for (size_t i = 0; i < lists->kinetic.size(); ++i) {
-    lists->kinetic[i]->listIndex = static_cast<int>(i);
-    if (lists->kinetic[i]->highestInUse > 0) MarkFlying(*lists, i);
-  }
+  RemoveAndRelayOut(lists->kinetic, lists->flying, weapon,
+                    [](const SIM_KineticWeaponComponent& w) { return w.highestInUse > 0; });
 }
 
 void UnregisterMissileLauncher(SIM_MissileLauncherComponent* launcher) {
   auto* lists = ProcessWideIfAlive<WeaponLists>();
   if (!lists) return;
-  Remove(lists->launchers, launcher);
-  launcher->listIndex = -1;
-  lists->launched.assign((lists->launchers.size() + 63) / 64, 0);
-  for (size_t i = 0; i < lists->launchers.size(); ++i) {
-    lists->launchers[i]->listIndex = static_cast<int>(i);
-    if (lists->launchers[i]->MissilesInFlight() > 0) MarkBit(lists->launched, i);
-  }
+  RemoveAndRelayOut(lists->launchers, lists->launched, launcher,
+                    [](const SIM_MissileLauncherComponent& l) { return l.MissilesInFlight() > 0; });
 }
 
 void AdvanceWeaponsFrame(float frameStep) {
