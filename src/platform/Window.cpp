@@ -199,13 +199,22 @@ bool PollMessage(Message& out) {
   }
   if (!g_videoUp) return false;
   SDL_Event e;
+  auto take = [&out]() {
+    if (g_translated.empty()) return false;
+    out = g_translated.front();
+    g_translated.pop_front();
+    return true;
+  };
   while (SDL_PollEvent(&e)) {
     Translate(e, g_translated);
-    if (!g_translated.empty()) {
-      out = g_translated.front();
-      g_translated.pop_front();
-      return true;
-    }
+    if (take()) return true;
+  }
+  // SDL_PollEvent stops at SDL's end-of-poll marker, and a wait that took one event can
+  // leave that marker in front of events queued since (a click on the idle menu). "No
+  // message" must mean an empty queue, so what lies behind the marker is read too.
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+    Translate(e, g_translated);
+    if (take()) return true;
   }
   return false;
 }

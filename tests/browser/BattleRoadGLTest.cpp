@@ -127,6 +127,12 @@ class BattleRoadGLTest : public ::testing::Test {
     while (platform::PollMessage(m)) {
       switch (m.message) {
         case platform::WM_LBUTTONDOWN:
+          ++downsSeen_;
+          downMode_ = GetGame().CurrentModeNumber;
+          downX_ = m.x;
+          downY_ = m.y;
+          MainWindowProc(m);
+          break;
         case platform::WM_LBUTTONUP:
         case platform::WM_KEYDOWN:
         case platform::WM_KEYUP:
@@ -187,9 +193,10 @@ class BattleRoadGLTest : public ::testing::Test {
     Frame();
   }
   // What can hold a click on a menu button, for a failure's message.
-  static std::string ClickState(const GUI_ButtonBase* b) {
+  std::string ClickState(const GUI_ButtonBase* b) const {
     std::ostringstream out;
-    out << "busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
+    out << "presses " << downsSeen_ << " (the last in mode " << downMode_ << " at " << downX_ << "," << downY_
+        << ") busy " << GetThreadManager().Busy() << " windows " << GetWindowOrder().OpenWindows().size()
         << " modals " << GetWindowOrder().ModalWindows().size() << " transition "
         << GetTransition().IsRunning();
     if (b)
@@ -222,6 +229,7 @@ class BattleRoadGLTest : public ::testing::Test {
   zt_test::GLWindow gl_;
   float mouseX_ = 900.0f;
   float mouseY_ = 700.0f;
+  int downsSeen_ = 0, downMode_ = -1, downX_ = -1, downY_ = -1;
 };
 
 TEST_F(BattleRoadGLTest, MenuBrowserMissionAttackLoadDeployFightPostMortemAndBackWithTheScore) {

@@ -166,6 +166,29 @@ TEST_F(EventPumpTest, AHeldEscapeCountsOnceOtherKeysRepeat) {
                                      {platform::WM_CHAR, 8}}));
 }
 
+// The idle menu rests in WaitForMessage, which takes one event off SDL's queue and can
+// leave SDL's end-of-poll marker in front of what comes next. A click queued behind that
+// marker is still the next message, not one that waits for a later poll.
+TEST_F(EventPumpTest, AClickQueuedAfterAnIdleWaitIsTheNextMessage) {
+  SDL_Event motion{};
+  motion.type = SDL_MOUSEMOTION;
+  motion.motion.x = 10;
+  motion.motion.y = 20;
+  ASSERT_EQ(SDL_PushEvent(&motion), 1);
+  ASSERT_TRUE(platform::WaitForMessage(50));
+  SDL_Event down{};
+  down.type = SDL_MOUSEBUTTONDOWN;
+  down.button.button = SDL_BUTTON_LEFT;
+  down.button.clicks = 1;
+  down.button.x = 90;
+  down.button.y = 720;
+  ASSERT_EQ(SDL_PushEvent(&down), 1);
+  std::vector<uint32_t> got;
+  platform::Message m;
+  while (platform::PollMessage(m)) got.push_back(m.message);
+  EXPECT_EQ(got, (std::vector<uint32_t>{platform::WM_MOUSEMOVE, platform::WM_SETCURSOR, platform::WM_LBUTTONDOWN}));
+}
+
 TEST_F(EventPumpTest, MouseButtonsDoubleClicksAndWheel) {
   auto button = [](Uint32 type, Uint8 which, Uint8 clicks) {
     SDL_Event e{};
