@@ -186,7 +186,8 @@ TEST_F(EventPumpTest, AClickQueuedAfterAnIdleWaitIsTheNextMessage) {
   std::vector<uint32_t> got;
   platform::Message m;
   while (platform::PollMessage(m)) got.push_back(m.message);
-  EXPECT_EQ(got, (std::vector<uint32_t>{platform::WM_MOUSEMOVE, platform::WM_SETCURSOR, platform::WM_LBUTTONDOWN}));
+  EXPECT_EQ(
+      got, (std::vector<uint32_t>{platform::WM_MOUSEMOVE, platform::WM_SETCURSOR, platform::WM_LBUTTONDOWN}));
 }
 
 TEST_F(EventPumpTest, MouseButtonsDoubleClicksAndWheel) {
