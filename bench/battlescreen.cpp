@@ -39,6 +39,7 @@
 #include "battlescreen/UnitVisuals.h"
 #include "effects/EffectsCommon.h"
 #include "engine/D3DEngine.h"
+#include "engine/Folders.h"
 #include "engine/Random.h"
 #include "engine/ShaderEffects.h"
 #include "engine/Singletons.h"
@@ -276,6 +277,9 @@ void BM_Fight(benchmark::State& state) {
   cost.Report(state);
   state.counters["units_drawn"] = cost.frames ? double(drawnUnits) / double(cost.frames) : 0.0;
   state.counters["battle_s"] = GetBattle().battleClock / 1000.0;
+  // The last frame of each round, to look at how the fight has grown.
+  static int round = 0;
+  SaveShot((std::string(g_night ? "fight_night_r" : "fight_day_r") + std::to_string(++round)).c_str());
   // Where the pixels go, per draw layer and pass (screens' worth a frame).
   std::printf("Fight400: pixels per frame by layer (screens' worth)\n");
   for (const auto& [name, pixels] : layerPixels)
@@ -374,6 +378,10 @@ int main(int argc, char** argv) {
   }
   if (!BenchStartProcess(&argc, argv, g_bench)) return 1;
   if (!BenchOpenDevice(g_bench, kW, kH, "Zentrak bench: battle screen")) return 1;
+  // Where the game finds textures it made itself: the design pictures the deployment
+  // window's icons are cut from are saved under the user folder and read back from there.
+  RegisterTextureFolder("data/scenarios");
+  RegisterTextureFolder(GetUserFolder(USERFOLDER_ROOT));
   // What the game sets up beside the device: effects, fonts and the full-screen targets.
   GetShaderManager().LoadAll();
   GetGame().LoadFonts();

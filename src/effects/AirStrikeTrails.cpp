@@ -24,6 +24,8 @@ float FrameMs() { return EffectsFrameMs(); }
 // Levels (of 255) a cloud's left-out rim may move a pixel by: the rim of alpha 3 of a
 // puff drawn at the clouds' strongest.
 constexpr float kCloudRimLevels = 2.4f;
+// A glare's faint rim is left out where its art moves no pixel by more than this.
+constexpr float kGlareRimLevels = 1.0f;
 
 void UseNormalBlend(GVertexBuffer& vb) {
   if (vb.blendMode != 0) vb.Flush();
@@ -235,8 +237,12 @@ void GUI_BS_BlastGlare::Draw() {
     GVertexBuffer& vb = GetGlobalVertexBuffer();
     vb.SetTexture(sprite.texture);
     UseNormalBlend(vb);
-    for (const CTexturedSprite& q : sprite.quads)
-      if (q.IsOnScreen()) q.Queue();
+    // Each quarter is a quarter disc: the far corner of its cell is empty, and the
+    // fainter the glare, the wider the rim its strength hides.
+    const int rim = UnseenTexelAlpha(float(shownAlpha) / 255.0f, kGlareRimLevels);
+    if (rim < 255)
+      for (const CTexturedSprite& q : sprite.quads)
+        if (q.IsOnScreen()) QueueTightOctagon(q, rim);
     // The next effect may change the blend without flushing.
     vb.Flush();
   }

@@ -23,6 +23,9 @@ constexpr float kPi = 3.14159265358979f;
 constexpr float kDegToRad = kPi / 180.0f;
 // A pooled missile that jumps further than this in one frame has been fired again.
 constexpr float kRelaunchJump = 400.0f;
+// A trail's puffs overlap many deep, so their rims are left out only where a puff moves
+// no pixel by more than this.
+constexpr float kPuffRimLevels = 0.6f;
 
 float FrameMs() { return EffectsFrameMs(); }
 }  // namespace
@@ -72,10 +75,13 @@ void SmokePuff::Update(float e) {
 void SmokePuff::Draw() const {
   if (!alive || !quad || !InView()) return;
   // A puff is round: the corners of its cell hold nothing, and in a late fight the
-  // puffs of every trail would pay for them.
+  // puffs of every trail would pay for them. A fading puff's rim is lost under its own
+  // fade; one faded out shows nothing at all.
+  const int rim = UnseenTexelAlpha(float(quad[0].colour >> 24) / 255.0f, kPuffRimLevels);
+  if (rim >= 255) return;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   CLoadedTexture* texture = vb.CurrentTexture();
-  QueueTightOctagon(quad, texture ? texture->Texture() : nullptr, 0);
+  QueueTightOctagon(quad, texture ? texture->Texture() : nullptr, rim);
 }
 
 // ---- Trails ----

@@ -435,6 +435,84 @@ TEST_F(BattleMomentGLTest, FaintCloudsLeaveOutTheWiderRimTheirStrengthHides) {
   EXPECT_GT(lit, 20000u) << "the clouds show";
 }
 
+// A blast's glare is a disc drawn as four mirrored quarters: each quarter is drawn over
+// its outline (the empty far corner of its cell left out, and the wider rim a fading
+// glare hides), and each glare looks as its whole quads draw it.
+TEST_F(BattleMomentGLTest, GlaresLeaveOutTheEmptyCornersAndTheRimTheirFadeHides) {
+  ZT_REQUIRE_GL(gl_);
+  ASSERT_TRUE(StartAt("river_fords"));
+  // One glare late in its fade, one at full strength, one growing.
+  GUI_BS_BlastGlare::Spawn(90.0f, 500.0f, 0, cx - 220.0f, cy - 60.0f);
+  for (int i = 0; i < 18; ++i) Step();
+  GUI_BS_BlastGlare::Spawn(70.0f, 600.0f, 0, cx + 180.0f, cy + 40.0f);
+  for (int i = 0; i < 8; ++i) Step();
+  GUI_BS_BlastGlare::Spawn(60.0f, 600.0f, 0, cx, cy - 180.0f);
+  Step();
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  Step();
+  trace.enabled = false;
+  uint64_t drawn = 0;
+  for (const BattleFrameTrace::Entry& entry : trace.entries)
+    if (entry.name == "world 24 effects upper") drawn += entry.pixels;
+  std::vector<GUI_BS_BlastGlare*> glares;
+  for (GUI_BS_RenderObject* o : GUI_BS_EffectsManager::Instance().allEffects)
+    if (auto* g = dynamic_cast<GUI_BS_BlastGlare*>(o)) glares.push_back(g);
+  ASSERT_EQ(glares.size(), 3u);
+  uint64_t whole = 0;
+  bool fading = false, full = false;
+  for (GUI_BS_BlastGlare* g : glares) {
+    fading = fading || (g->shownAlpha > 0 && g->shownAlpha < 128);
+    full = full || g->shownAlpha >= 200;
+    for (const CTexturedSprite& q : g->sprite.quads)
+      if (q.IsOnScreen()) whole += QuadPixels(q.v);
+  }
+  ASSERT_TRUE(fading && full) << "a fading and a full-strength glare are in the frame";
+  EXPECT_GT(drawn, whole / 2) << "the glares were drawn";
+  EXPECT_LT(double(drawn), double(whole) * 0.9) << "the glares' empty corners and hidden rims were drawn";
+  // Each glare alone over black: the game's own draw (the next frame of it), then the
+  // whole quads that draw placed.
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  GVertexBuffer& vb = GetGlobalVertexBuffer();
+  auto read = [&] {
+    vb.Flush();
+    e.EndScene();
+    std::vector<uint32_t> pixels;
+    d->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+    e.Flip();
+    return pixels;
+  };
+  size_t lit = 0;
+  for (GUI_BS_BlastGlare* g : glares) {
+    SCOPED_TRACE("a glare at alpha " + std::to_string(g->shownAlpha));
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    e.SetNormalBlend();
+    g->Draw();
+    const std::vector<uint32_t> game = read();
+    e.BeginScene();
+    e.ClearTarget(0xFF000000u);
+    e.SetNormalBlend();
+    vb.blendMode = 0;
+    vb.SetTexture(g->sprite.texture);
+    for (const CTexturedSprite& q : g->sprite.quads) vb.AddVertices(q.v, 4);
+    const std::vector<uint32_t> quads = read();
+    ASSERT_EQ(game.size(), quads.size());
+    size_t differ = 0;
+    for (size_t i = 0; i < quads.size(); ++i) {
+      lit += (quads[i] >> 16 & 0xFFu) > 8 ? 1 : 0;
+      for (int shift : {0, 8, 16})
+        if (std::abs(int(quads[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 2) {
+          ++differ;
+          break;
+        }
+    }
+    EXPECT_EQ(differ, 0u) << "pixels of the glare lost with its corners or rim";
+  }
+  EXPECT_GT(lit, 20000u) << "the glares show";
+}
+
 // A shock wave is a ring: the pass draws it over its outline, not its whole cell (whose
 // corners bend nothing), and the distortion target holds what the whole quad gives.
 TEST_F(BattleMomentGLTest, ShockWavesAreDrawnOverTheirRingsOutline) {
