@@ -232,11 +232,6 @@ bool HasTranslation(std::string_view key) {
   return !table.Lookup(key).empty();
 }
 
-std::string GetTooltipTranslation(std::string_view key) {
-  const std::string tt = TooltipKey(key);
-  return HasTranslation(tt) ? GetTranslation(tt) : std::string();
-}
-
 const std::string& RandomTranslation(const std::string& sectionName) {
   RandomSections& cache = GetRandomSections();
   auto it = cache.sections.find(sectionName);

@@ -70,8 +70,6 @@ const std::string& GetTranslation(std::string_view key);
 const std::string& GetTranslation(const char* key);
 // The tooltip key of a label key (key + "_TT").
 std::string TooltipKey(std::string_view key);
-// The translated tooltip of a label key, or "" when the table has none.
-std::string GetTooltipTranslation(std::string_view key);
 // True when the table has a non-empty text for the key.
 bool HasTranslation(std::string_view key);
 

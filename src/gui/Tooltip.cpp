@@ -44,22 +44,11 @@ void GUI_Tooltip::Draw() {
   if (std::find(q.begin(), q.end(), this) == q.end()) q.push_back(this);
 }
 
-void GUI_Tooltip::AddLine(const std::string& text) {
-  lines_.push_back(text);
-  laidOut = false;
-}
+void GUI_Tooltip::AddLine(const std::string& text) { lines_.push_back(text); }
 
 void GUI_Tooltip::UpdateFade() {
   fadeFrame_ = TooltipFrame();
   if (GetInputManager().stillCounter > delay) alpha = std::min(1.0f, std::max(0.0f, alpha + 0.25f));
-}
-
-void GUI_Tooltip::SetPosition(float px, float py) {
-  Layout();
-  const float maxX = ScreenWidth() - textWidth, maxY = ScreenHeight() - textHeight;
-  x = std::max(0.0f, std::min(px, maxX));
-  y = std::max(0.0f, std::min(py, maxY));
-  laidOut = true;
 }
 
 void GUI_Tooltip::Layout() {
@@ -91,7 +80,7 @@ void GUI_Tooltip::DrawOne() {
   const float a = std::min(alpha, 1.0f);
   if (a < 0.01f) return;
   Layout();
-  if (!laidOut) PlaceAtMouse(MouseX(), MouseY(), ScreenWidth(), ScreenHeight());
+  PlaceAtMouse(MouseX(), MouseY(), ScreenWidth(), ScreenHeight());
   const int alpha255 = static_cast<int>(a * 255.0f);
   D3DEngine& d3d = GetRenderDevice();
   d3d.SetNormalBlend();

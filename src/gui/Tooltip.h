@@ -29,8 +29,6 @@ class GUI_Tooltip : public GUI_BaseElement {
   void UpdateFade();
   // The mouse left the owner: invisible again until the next still period.
   void Hide() { alpha = 0.0f; }
-  // Places the tooltip at an explicit position (clamped to the screen) instead of the mouse.
-  void SetPosition(float x, float y);
 
   // Width and height for the current lines.
   void Layout();
@@ -49,7 +47,6 @@ class GUI_Tooltip : public GUI_BaseElement {
   float alpha = 0.0f;
   float x = 0.0f;
   float y = 0.0f;
-  bool laidOut = false;     // placed at an explicit position
   float textWidth = 10.0f;  // laid-out width
   float textHeight = 0.0f;  // laid-out height
 

@@ -463,32 +463,56 @@ TEST_F(WeaponFixture, BulletsFlyInTheBattleStepAndStrikeOrLand) {
   }
 }
 
-// A gun whose unit is deleted leaves the battle's list of guns: the guns after it
-// move up, and a round fired before or after that still flies and strikes in the
-// battle's own frames.
-TEST_F(WeaponFixture, BulletsStillFlyAfterAnEarlierGunHasGone) {
-  for (bool fireFirst : {true, false}) {
-    SCOPED_TRACE(fireFirst ? "fired before the earlier gun went" : "fired after the earlier gun went");
-    SIM_BattleUnit* earlier = Shooter("SIM_KineticWeaponComponent", "hit_vs_tank = 100");
-    SIM_BattleUnit* s = Shooter("SIM_KineticWeaponComponent", "hit_vs_tank = 100\ndamage = 10");
-    for (SIM_BattleUnit* u : {earlier, s}) WeaponOf<SIM_KineticWeaponComponent>(u)->selector->enabled = false;
-    auto* gun = WeaponOf<SIM_KineticWeaponComponent>(s);
-    gun->selector->current = target;
-    const float before = TotalHitPoints(target);
-    const auto fire = [&] {
-      gun->Fire();
-      ASSERT_EQ(gun->BulletsInFlight(), 1);
-    };
-    if (fireFirst) fire();
-    // Out of the army's lists, then deleted, as a unit that never took its place.
-    SIM_BattleArmy* army = earlier->army;
-    army->allUnits.remove(earlier);
-    army->RemoveLiving(earlier);
-    delete earlier;
-    if (!fireFirst) fire();
-    const int frames = RunUntil([&] { return gun->BulletsInFlight() == 0; }, 100);
-    EXPECT_LT(frames, 40);
-    EXPECT_NEAR(before - TotalHitPoints(target), 10.0f, 1e-3f);
+// A gun or a launcher whose unit is deleted leaves the battle's list of its kind: the
+// weapons after it move up, and a round or missile fired before or after that still
+// flies and strikes in the battle's own frames.
+TEST_F(WeaponFixture, ShotsStillFlyAfterAnEarlierWeaponOfTheirKindHasGone) {
+  struct Case {
+    const char* what;
+    const char* cls;
+    std::string earlierExtra, extra;
+    int (*inFlight)(SIM_TargetedComponent*);
+    int limit, fewerFramesThan;
+    float damage;
+  };
+  const std::string missile = "warhead = EXPLOSIVE\nfuel = 1000\nhit_vs_tank = 100\ndamage = 40";
+  const Case cases[] = {
+      {"a gun's round", "SIM_KineticWeaponComponent", "hit_vs_tank = 100", "hit_vs_tank = 100\ndamage = 10",
+       [](SIM_TargetedComponent* w) {
+         return dynamic_cast<SIM_KineticWeaponComponent*>(w)->BulletsInFlight();
+       },
+       100, 40, 10.0f},
+      {"a launcher's missile", "SIM_MissileLauncherComponent", missile, missile,
+       [](SIM_TargetedComponent* w) {
+         return dynamic_cast<SIM_MissileLauncherComponent*>(w)->MissilesInFlight();
+       },
+       200, 100, 40.0f},
+  };
+  for (const Case& c : cases) {
+    for (bool fireFirst : {true, false}) {
+      SCOPED_TRACE(std::string(c.what) + (fireFirst ? ", fired before the earlier weapon went"
+                                                    : ", fired after the earlier weapon went"));
+      SIM_BattleUnit* earlier = Shooter(c.cls, c.earlierExtra);
+      SIM_BattleUnit* s = Shooter(c.cls, c.extra);
+      for (SIM_BattleUnit* u : {earlier, s}) WeaponOf<SIM_TargetedComponent>(u)->selector->enabled = false;
+      auto* weapon = WeaponOf<SIM_TargetedComponent>(s);
+      weapon->selector->current = target;
+      const float before = TotalHitPoints(target);
+      const auto fire = [&] {
+        weapon->Fire();
+        ASSERT_EQ(c.inFlight(weapon), 1);
+      };
+      if (fireFirst) fire();
+      // Out of the army's lists, then deleted, as a unit that never took its place.
+      SIM_BattleArmy* army = earlier->army;
+      army->allUnits.remove(earlier);
+      army->RemoveLiving(earlier);
+      delete earlier;
+      if (!fireFirst) fire();
+      const int frames = RunUntil([&] { return c.inFlight(weapon) == 0; }, c.limit);
+      EXPECT_LT(frames, c.fewerFramesThan);
+      EXPECT_NEAR(before - TotalHitPoints(target), c.damage, 1e-3f);
+    }
   }
 }
 
@@ -522,36 +546,6 @@ TEST_F(WeaponFixture, MissilesStrikeOrRunOutOfFuelShortOfTheTarget) {
     RunUntil([&] { return ml->MissilesInFlight() == 0; }, 200);
     EXPECT_EQ(ml->MissilesInFlight(), 0);
     EXPECT_NEAR(before - TotalHitPoints(target), c.expectedDamage, 1e-3f);
-  }
-}
-
-// A launcher whose unit is deleted leaves the battle's list of launchers: a missile
-// launched by a later launcher before or after that still flies and strikes in the
-// battle's own frames.
-TEST_F(WeaponFixture, MissilesStillFlyAfterAnEarlierLauncherHasGone) {
-  const std::string extra = "warhead = EXPLOSIVE\nfuel = 1000\nhit_vs_tank = 100\ndamage = 40";
-  for (bool fireFirst : {true, false}) {
-    SCOPED_TRACE(fireFirst ? "launched before the earlier launcher went" : "launched after it went");
-    SIM_BattleUnit* earlier = Shooter("SIM_MissileLauncherComponent", extra);
-    SIM_BattleUnit* s = Shooter("SIM_MissileLauncherComponent", extra);
-    for (SIM_BattleUnit* u : {earlier, s})
-      WeaponOf<SIM_MissileLauncherComponent>(u)->selector->enabled = false;
-    auto* ml = WeaponOf<SIM_MissileLauncherComponent>(s);
-    ml->selector->current = target;
-    const float before = TotalHitPoints(target);
-    const auto fire = [&] {
-      ml->Fire();
-      ASSERT_EQ(ml->MissilesInFlight(), 1);
-    };
-    if (fireFirst) fire();
-    SIM_BattleArmy* army = earlier->army;
-    army->allUnits.remove(earlier);
-    army->RemoveLiving(earlier);
-    delete earlier;
-    if (!fireFirst) fire();
-    const int frames = RunUntil([&] { return ml->MissilesInFlight() == 0; }, 200);
-    EXPECT_LT(frames, 100);
-    EXPECT_NEAR(before - TotalHitPoints(target), 40.0f, 1e-3f);
   }
 }
 

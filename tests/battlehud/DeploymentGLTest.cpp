@@ -57,52 +57,31 @@
 #include "simdata/Options.h"
 #include "simdata/Scenario.h"
 #include "simdata/UnitDesign.h"
+#include "support/GLBattleScreenTest.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-// The test's own clock: every frame is 20 ms, however fast the machine draws, so the
-// battle, its effects and the post-mortem's delay look the same on every run.
-std::int64_t g_nowNs = 0;
-std::int64_t Now() { return g_nowNs; }
-
-class DeploymentGLTest : public ::testing::Test {
+class DeploymentGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
-    if (!gl_.Open("Zentrak deployment test", 1024, 768)) return;
-    g_nowNs = 10'000'000'000;
-    SetClockSource(Now);
-    GetRenderDevice().SetScreenSize(1024, 768);
-    RegisterTextureFolder("data/bitmaps");
+    zt_test::GLScreenSetup s;
+    s.title = "Zentrak deployment test";
+    // Every frame is 20 ms on the test's own clock, however fast the machine draws, so the
+    // battle, its effects and the post-mortem's delay look the same on every run.
+    s.ownClock = true;
     // The icons' design pictures are composed into a folder of their own.
     // In the test's own folder: every test run on this build shares the build folder.
     const std::string pictures = zt_test::UserDir() + "/designtextures";
     std::filesystem::create_directories(pictures);
     UserFolders()[USERFOLDER_DESIGNTEXTURES] = pictures;
-    RegisterTextureFolder(pictures);
-    InitGlobalVertexBuffer();
-    LoadStandardFonts();
-    GetSharedGUITextures().Load();  // the dialogs' frames
-    InitRandomWithSeed(7);
+    s.textureFolders = {pictures};
+    s.fontsAndFrames = true;  // the dialogs' frames
+    s.seedRandom = true;
+    OpenScreen(s);
   }
-  void TearDown() override {
-    SetClockSource(nullptr);
-    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
-    gl_.Close();
-  }
-  void Frame() {
-    g_nowNs += 20'000'000;
-    D3DEngine& e = GetRenderDevice();
-    e.BeginScene();
-    GetGame().CurrentMode->Process();
-    // Detail fades and effects read the measured frame rate; a loaded test machine must
-    // not change the picture.
-    GetStepRateMeter().rate = 1.0f;
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
-    e.Flip();
-  }
+  void Frame() { ModeFrame(20'000'000); }
   void Click(float x, float y) {
     GetInputManager().x = static_cast<int>(x);
     GetInputManager().y = static_cast<int>(y);
@@ -110,16 +89,8 @@ class DeploymentGLTest : public ::testing::Test {
     GetGame().CurrentMode->OnLeftDown();
   }
   void Shot(const std::string& name) {
-    D3DEngine& e = GetRenderDevice();
-    e.BeginScene();
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
-    std::vector<uint32_t> pixels;
-    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
-    zt_test::ExpectMatchesReference(pixels, 1024, 768,
-                                    zt_test::TestSourceDir() + "/battlehud/reference/" + name + ".png",
-                                    zt_test::BuildDir() + "/battlehud_" + name + "_actual.png");
-    e.Flip();
+    DrawMode();
+    ExpectScreen("battlehud", "battlehud", name);
   }
   // Screen points of squares the attacker may deploy on, inside the view between the
   // top edge and the deployment window.
@@ -133,7 +104,6 @@ class DeploymentGLTest : public ::testing::Test {
     }
     return out;
   }
-  zt_test::GLWindow gl_;
 };
 
 TEST_F(DeploymentGLTest, ThreeDesignsDroppedFoughtAtFourTimesSpeedToThePostMortem) {

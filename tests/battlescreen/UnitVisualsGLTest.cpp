@@ -37,6 +37,7 @@
 #include "engine/VertexBuffer.h"
 #include "platform/Dds.h"
 #include "simdata/Options.h"
+#include "support/GLBattleScreenTest.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
@@ -45,23 +46,17 @@ namespace {
 using namespace battlescreen_test;
 namespace fs = std::filesystem;
 
-class UnitVisualsGLTest : public ::testing::Test {
+class UnitVisualsGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
-    if (!gl_.Open("Zentrak unit test", 1024, 768)) return;
-    GetRenderDevice().SetScreenSize(1024, 768);
-    GetRenderDevice().SetFramePacing(false);
-    RegisterTextureFolder("data/bitmaps");
-    InitGlobalVertexBuffer();
-    InitRandomWithSeed(7);
-    GetShaderManager().LoadAll();
+    zt_test::GLScreenSetup s;
+    s.title = "Zentrak unit test";
+    s.framePacing = false;
+    s.seedRandom = true;
+    s.shaders = true;
+    if (!OpenScreen(s)) return;
     SIM_Options::Get().SetFloat("SHADOWS", 1.0f);
   }
-  void TearDown() override {
-    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
-    gl_.Close();
-  }
-  zt_test::GLWindow gl_;
 };
 
 TEST_F(UnitVisualsGLTest, TanksAndBuildingsOfBothSidesAtCloseZoom) {

@@ -40,56 +40,37 @@
 #include "engine/VertexBuffer.h"
 #include "platform/Device.h"
 #include "simdata/Options.h"
+#include "support/GLBattleScreenTest.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-std::int64_t g_momentNowNs = 0;
-std::int64_t MomentNow() { return g_momentNowNs; }
-
-class BattleMomentGLTest : public ::testing::Test {
+class BattleMomentGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
-    if (!gl_.Open("Zentrak effects test", 1024, 768)) return;
+    zt_test::GLScreenSetup s;
+    s.title = "Zentrak effects test";
     // The battle's clock moves 16 ms a frame, so the picture does not depend on the machine.
-    g_momentNowNs = 10'000'000'000;
-    SetClockSource(MomentNow);
-    GetRenderDevice().SetScreenSize(1024, 768);
-    RegisterTextureFolder("data/bitmaps");
-    RegisterTextureFolder("data/scenarios");
-    InitGlobalVertexBuffer();
-    GetShaderManager().LoadAll();
-    GetGame().RenderTargetWidth = GetGame().RenderTargetHeight = 1024;
-    GetGame().CreateRenderTargets();
-    SetEffectsFrameRatioOverride(1.0f);
+    s.ownClock = true;
+    s.textureFolders = {"data/scenarios"};
+    s.shaders = true;
+    s.renderTargetWidth = s.renderTargetHeight = 1024;
+    s.pinFrameRatio = true;
+    OpenScreen(s);
   }
   void TearDown() override {
     if (trail) trail->missile = nullptr;  // the missile lives in the fixture
-    SetEffectsFrameRatioOverride(-1.0f);
-    SetClockSource(nullptr);
-    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
-    gl_.Close();
+    GLBattleScreenTest::TearDown();
   }
   void Step() {
     // The frame-rate ratio the fade threshold and the smoke read stays 1.0.
     GetStepRateMeter().rate = 1.0f;
     GetBattle().frameStep = 16.0f;
-    g_momentNowNs += 16'000'000;
-    D3DEngine& e = GetRenderDevice();
-    e.BeginScene();
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
+    AdvanceClock(16'000'000);
+    DrawMode();
   }
-  void Compare(const std::string& name) {
-    D3DEngine& e = GetRenderDevice();
-    std::vector<uint32_t> pixels;
-    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
-    zt_test::ExpectMatchesReference(pixels, 1024, 768,
-                                    zt_test::TestSourceDir() + "/effects/reference/" + name + ".png",
-                                    zt_test::BuildDir() + "/effects_" + name + "_actual.png");
-    e.Flip();
-  }
+  void Compare(const std::string& name) { ExpectScreen("effects", "effects", name); }
   // The battle on `scenario`, seen at zoom 1.5 around (1000, 1000) with the HUD closed.
   bool StartAt(const char* scenario) {
     if (!battlescreen_test::StartShippedBattle(scenario)) return false;
@@ -159,7 +140,6 @@ class BattleMomentGLTest : public ::testing::Test {
   SIM_Missile missile;
   GUI_BS_RocketTrail* trail = nullptr;
   float cx = 0.0f, cy = 0.0f;
-  zt_test::GLWindow gl_;
 };
 
 TEST_F(BattleMomentGLTest, BlastsPlumesGlareSmokeAndARocketTrailOnDesertPass) {

@@ -32,40 +32,29 @@
 #include "engine/VertexBuffer.h"
 #include "gui/SharedTextures.h"
 #include "simdata/Options.h"
+#include "support/GLBattleScreenTest.h"
 #include "support/GLTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-std::int64_t g_effectsNowNs = 0;
-std::int64_t EffectsNow() { return g_effectsNowNs; }
-
-class EffectsGLTest : public ::testing::Test {
+class EffectsGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
-    if (!gl_.Open("Zentrak effects test", 1024, 768)) return;
+    zt_test::GLScreenSetup s;
+    s.title = "Zentrak effects test";
     // The battle's clock moves 16 ms a frame, so the picture does not depend on the machine.
-    g_effectsNowNs = 10'000'000'000;
-    SetClockSource(EffectsNow);
-    GetRenderDevice().SetScreenSize(1024, 768);
-    RegisterTextureFolder("data/bitmaps");
-    InitGlobalVertexBuffer();
+    s.ownClock = true;
     // The frame's off-screen targets and passes, as the game makes them at start-up.
-    GetGame().RenderTargetWidth = Game::RenderTargetSize(1024);
-    GetGame().RenderTargetHeight = Game::RenderTargetSize(768);
-    GetGame().CreateRenderTargets();
-    GetShaderManager().LoadAll();
-    InitRandomWithSeed(7);
+    s.renderTargetWidth = Game::RenderTargetSize(1024);
+    s.renderTargetHeight = Game::RenderTargetSize(768);
+    s.shaders = true;
+    s.seedRandom = true;
     // The fade threshold and the smoke hand-over read the frame-rate ratio: pinned.
-    SetEffectsFrameRatioOverride(1.0f);
+    s.pinFrameRatio = true;
+    if (!OpenScreen(s)) return;
     SIM_Options::Get().SetFloat("DRIFTINGSMOKE", 1.0f);
     SIM_Options::Get().SetFloat("MOTIONBLUR", 0.0f);
-  }
-  void TearDown() override {
-    SetEffectsFrameRatioOverride(-1.0f);
-    SetClockSource(nullptr);
-    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
-    gl_.Close();
   }
   void Start(const char* scenario, float x, float y, const char* exhaust) {
     exhaustKind = exhaust;
@@ -102,7 +91,7 @@ class EffectsGLTest : public ::testing::Test {
       }
       ExhaustRequest(exhaustKind, cx - 200 + 3.0f * static_cast<float>(frame % 60), cy - 120);
       ++frame;
-      g_effectsNowNs += 16'000'000;
+      AdvanceClock(16'000'000);
       GetStepRateMeter().rate = 1.0f;
       e.BeginScene();
       GetGame().CurrentMode->Draw();
@@ -113,16 +102,7 @@ class EffectsGLTest : public ::testing::Test {
   void WeaponFlashAt(float x, float y, float heading) {
     if (auto& f = GetBattleHooks().weaponFlash) f(x, y, heading);
   }
-  void Expect(const std::string& name) {
-    std::vector<uint32_t> pixels;
-    D3DEngine& e = GetRenderDevice();
-    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels), platform::D3D_OK);
-    zt_test::ExpectMatchesReference(pixels, 1024, 768,
-                                    zt_test::TestSourceDir() + "/effects/reference/" + name + ".png",
-                                    zt_test::BuildDir() + "/effects_" + name + "_actual.png");
-    e.Flip();
-  }
-  zt_test::GLWindow gl_;
+  void Expect(const std::string& name) { ExpectScreen("effects", "effects", name); }
   float cx = 0, cy = 0;
   const char* exhaustKind = "MEDIUM_DUST";
   int frame = 0;
@@ -151,22 +131,18 @@ TEST_F(EffectsGLTest, NightCitadelLitByFireAndInNightVision) {
 
 // The effects editor's window on a 1600 x 900 screen: a seeded heat trigger, paused and
 // stepped frame by frame with F, so the picture depends on neither clock nor machine.
-std::int64_t g_editorNowNs = 0;
-std::int64_t EditorNow() { return g_editorNowNs; }
-
-class EffectsEditorGLTest : public ::testing::Test {
+class EffectsEditorGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
-    if (!gl_.Open("Zentrak effects editor test", 1600, 900)) return;
-    g_editorNowNs = 10'000'000'000;
-    SetClockSource(EditorNow);
-    GetRenderDevice().SetScreenSize(1600, 900);
-    RegisterTextureFolder("data/bitmaps");
-    InitGlobalVertexBuffer();
-    LoadStandardFonts();
-    GetSharedGUITextures().Load();
-    GetShaderManager().LoadAll();
-    SetEffectsFrameRatioOverride(1.0f);
+    zt_test::GLScreenSetup s;
+    s.title = "Zentrak effects editor test";
+    s.width = 1600;
+    s.height = 900;
+    s.ownClock = true;
+    s.fontsAndFrames = true;
+    s.shaders = true;
+    s.pinFrameRatio = true;
+    if (!OpenScreen(s)) return;
     SetGameModeFactory(MODE_MAIN_MENU,
                        [] { return static_cast<GUI_GameModeBase*>(new GUI_PlaceholderMode(0)); });
     GetGame().SetGameMode(MODE_MAIN_MENU);
@@ -182,34 +158,13 @@ class EffectsEditorGLTest : public ::testing::Test {
     if (gl_.IsOpen() && GetGame().CurrentModeNumber == MODE_EFFECTS_EDITOR)
       GetGame().SetGameMode(MODE_MAIN_MENU);
     SetGameModeFactory(MODE_MAIN_MENU, nullptr);
-    SetEffectsFrameRatioOverride(-1.0f);
-    SetClockSource(nullptr);
-    if (gl_.IsOpen()) GetGlobalVertexBuffer().Release();
-    gl_.Close();
+    GLBattleScreenTest::TearDown();
   }
-  void Frame() {
-    g_editorNowNs += 16'000'000;
-    D3DEngine& e = GetRenderDevice();
-    e.BeginScene();
-    GetGame().CurrentMode->Process();
-    GetStepRateMeter().rate = 1.0f;
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
-    e.Flip();
-  }
+  void Frame() { ModeFrame(16'000'000); }
   void Expect(const std::string& name) {
-    D3DEngine& e = GetRenderDevice();
-    e.BeginScene();
-    GetGame().CurrentMode->Draw();
-    e.EndScene();
-    std::vector<uint32_t> pixels;
-    ASSERT_EQ(e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1600, 900}, &pixels), platform::D3D_OK);
-    zt_test::ExpectMatchesReference(pixels, 1600, 900,
-                                    zt_test::TestSourceDir() + "/effects/reference/" + name + ".png",
-                                    zt_test::BuildDir() + "/effects_" + name + "_actual.png");
-    e.Flip();
+    DrawMode();
+    ExpectScreen("effects", "effects", name);
   }
-  zt_test::GLWindow gl_;
   StandardModeLayer backdrop_ = nullptr;
 };
 

@@ -183,7 +183,6 @@ TEST(GetTranslation, ShowsMissingAndEmptyKeysAsTheKey) {
   EXPECT_EQ(GetTranslation("OK_BUTTON"), "OK");  // a literal takes the C-string path
 
   EXPECT_EQ(TooltipKey("OK_BUTTON"), "OK_BUTTON_TT");
-  EXPECT_EQ(GetTooltipTranslation("OK_BUTTON"), "");
   EXPECT_FALSE(HasTranslation("BLANK_TEXT"));
   EXPECT_TRUE(HasTranslation("OK_BUTTON"));
 }
