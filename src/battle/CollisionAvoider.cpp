@@ -21,13 +21,17 @@ std::list<SIM_CollisionAvoider*>& Registry() {
 }
 }  // namespace
 
+uint64_t SIM_CollisionAvoider::generation = 0;
+
 SIM_CollisionAvoider::SIM_CollisionAvoider(SIM_BattleUnit* owner) : unit(owner) {
+  ++generation;
   refreshTimer = RandomFloat() * kRefreshMs;
   radius = unit ? unit->size : 0.0f;
   Registry().push_back(this);
 }
 
 SIM_CollisionAvoider::~SIM_CollisionAvoider() {
+  ++generation;
   for (SIM_CollisionAvoider* r : referrers)
     for (auto& slot : r->slots)
       if (slot == this) slot = nullptr;
@@ -55,13 +59,12 @@ void SIM_CollisionAvoider::RefreshNeighbours() {
   // A refresh never nests: one scratch list serves every avoider.
   static std::vector<std::pair<float, SIM_CollisionAvoider*>> near;
   near.clear();
-  for (SIM_BattleUnit* m : squad->members) {
-    if (m == unit || m->removed || !m->movement || !m->movement->avoider) continue;
-    SIM_CollisionAvoider* other = m->movement->avoider.get();
-    const float dx = m->x - unit->x, dy = m->y - unit->y;
+  for (const SIM_SquadMate& mate : squad->Mates()) {
+    if (mate.unit == unit) continue;
+    const float dx = mate.unit->x - unit->x, dy = mate.unit->y - unit->y;
     const float d2 = dx * dx + dy * dy;
-    const float reach = (other->radius + radius) * 0.5f;
-    if (d2 < reach * reach) near.emplace_back(d2, other);
+    const float reach = (mate.radius + radius) * 0.5f;
+    if (d2 < reach * reach) near.emplace_back(d2, mate.avoider);
   }
   // Nearest first; equal distances keep the squad's member order (an insertion sort:
   // stable, and a squad is small).

@@ -1,6 +1,7 @@
 #pragma once
 // Keeps the soldiers of a squad apart: each soldier's avoider is pushed away from its
 // four nearest squad mates, refreshed every 200 ms of its own timer.
+#include <cstdint>
 #include <vector>
 
 class SIM_BattleUnit;
@@ -33,6 +34,9 @@ class SIM_CollisionAvoider {
   }
   // The nearest squad mates (at most four) fill the slots.
   void RefreshNeighbours();
+  // Counts avoiders made and destroyed: a squad's list of mates made at another count
+  // may hold one that is gone.
+  static uint64_t Generation() { return generation; }
 
   std::vector<SIM_CollisionAvoider*> referrers;  // avoiders holding this one in a slot
   SIM_CollisionAvoider* slots[kSlots] = {nullptr, nullptr, nullptr, nullptr};
@@ -48,4 +52,6 @@ class SIM_CollisionAvoider {
   // The rest of a step, its timer already counted: the refresh when due and the pushes.
   float Push(float* px, float* py);
   void ClearSlots();
+
+  static uint64_t generation;
 };

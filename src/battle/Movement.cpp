@@ -21,6 +21,9 @@ constexpr float kPi = 3.14159265358979f;
 // A mech's gait repeats every 60 frames of its 120-frame walk cycle.
 constexpr int kGaitFrames = 60;
 
+// Two cache lines: a field added here should be one every frame reads.
+static_assert(sizeof(SIM_BattleMovement) == 128, "a movement fills two cache lines");
+
 uint32_t HeadingBits(float heading) {
   uint32_t bits;
   std::memcpy(&bits, &heading, sizeof bits);

@@ -11,7 +11,7 @@ class SIM_BattleUnit;
 class SIM_CollisionAvoider;
 class SIM_Scenario;
 
-class SIM_BattleMovement {
+class alignas(64) SIM_BattleMovement final {
  public:
   enum Mode { MODE_MOVE = 0, MODE_FACE_ONLY = 1, MODE_NONE = 2 };
   // The exit square under the unit is looked at after this distance or time.
@@ -21,7 +21,7 @@ class SIM_BattleMovement {
   static constexpr float kSettleMs = 500.0f;
 
   explicit SIM_BattleMovement(SIM_BattleUnit* unit);
-  virtual ~SIM_BattleMovement();
+  ~SIM_BattleMovement();
   SIM_BattleMovement(const SIM_BattleMovement&) = delete;
   SIM_BattleMovement& operator=(const SIM_BattleMovement&) = delete;
 
@@ -39,8 +39,13 @@ class SIM_BattleMovement {
     return trigValid && trigHeading == bits;
   }
 
+  // Every field is read or written in each frame of a unit that can act, soldiers
+  // standing still included: packed into two cache lines (pointers, floats, then the
+  // small ones) and the object starts on a line, so a frame's step touches just two.
   SIM_BattleUnit* unit = nullptr;
   std::unique_ptr<SIM_CollisionAvoider> avoider;  // soldiers only
+  // Where (bits of x and y) and on which map the last exit check found no exit.
+  const SIM_Scenario* noExitMap = nullptr;
   float throttle = 0.0f;
   float speed = 0.0f;  // world units per ms
   // The modules' figures as ReadHandling last copied them: every frame's steps read them
@@ -57,7 +62,6 @@ class SIM_BattleMovement {
   float formationY = 0.0f;
   float exitCheckTime = 500.0f;
   float exitCheckDistance = 500.0f;
-  bool hasTarget = false;
   float speedWobblePeriod = 0.0f;
   float speedWobbleAmplitude = 0.0f;
   float speedWobblePhase = 0.0f;
@@ -65,13 +69,12 @@ class SIM_BattleMovement {
   float headingWobbleAmplitude = 0.0f;
   float headingWobblePhase = 0.0f;
   float idleTime = 0.0f;
-  int mode = MODE_MOVE;
-  bool walks = false;        // mechs: the gait pulses the speed
-  bool trigValid = false;    // cosHeading and sinHeading are those of trigHeading
-  uint32_t trigHeading = 0;  // the bits of the heading they were worked out for
-  // Where (bits of x and y) and on which map the last exit check found no exit.
-  const SIM_Scenario* noExitMap = nullptr;
   uint32_t noExitAt[2] = {0, 0};
+  uint32_t trigHeading = 0;  // the bits of the heading they were worked out for
+  int mode = MODE_MOVE;
+  bool hasTarget = false;
+  bool walks = false;      // mechs: the gait pulses the speed
+  bool trigValid = false;  // cosHeading and sinHeading are those of trigHeading
 
  private:
   // The frame's length is passed in: it is the same all through the unit's update.

@@ -7,6 +7,7 @@
 #include "battle/BattleArmy.h"
 #include "battle/BattleHooks.h"
 #include "battle/BattleView.h"
+#include "battle/CollisionAvoider.h"
 #include "battle/DogTags.h"
 #include "battle/Gameplay.h"
 #include "battle/Movement.h"
@@ -46,11 +47,13 @@ void SIM_BattleSquadron::AddMember(SIM_BattleUnit* soldier) {
   members.push_back(soldier);
   livingMembers.push_back(soldier);
   soldier->squadron = this;
+  matesStale = true;
 }
 
 void SIM_BattleSquadron::RemoveMember(SIM_BattleUnit* soldier) {
   members.remove(soldier);
   livingMembers.remove(soldier);
+  matesStale = true;
   pendingOrders.erase(std::remove_if(pendingOrders.begin(), pendingOrders.end(),
                                      [soldier](const SIM_MemberOrder& o) { return o.member == soldier; }),
                       pendingOrders.end());
@@ -60,6 +63,7 @@ void SIM_BattleSquadron::RemoveMember(SIM_BattleUnit* soldier) {
 void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
   const size_t before = livingMembers.size();
   livingMembers.remove(soldier);
+  matesStale = true;
   if (gone || before == 0 || !livingMembers.empty()) return;
   gone = true;
   LeaveGrid();
@@ -77,6 +81,19 @@ void SIM_BattleSquadron::OnMemberLost(SIM_BattleUnit* soldier) {
     // A squad that fell (not one that left the map) leaves its tags for the player.
     GetDogTagManager().Add(x, y, static_cast<int>(GetGameplay().DOGTAG_VALUE));
   }
+}
+
+uint64_t SIM_BattleSquadron::AvoiderGeneration() { return SIM_CollisionAvoider::Generation(); }
+
+void SIM_BattleSquadron::MakeMates() {
+  mates.clear();
+  for (SIM_BattleUnit* m : members) {
+    if (m->removed || !m->movement || !m->movement->avoider) continue;
+    SIM_CollisionAvoider* a = m->movement->avoider.get();
+    mates.push_back(SIM_SquadMate{m, a, a->radius});
+  }
+  matesMadeAt = AvoiderGeneration();
+  matesStale = false;
 }
 
 void SIM_BattleSquadron::SetOwner(void* e) { emplacement = e; }

@@ -19,6 +19,15 @@ struct SIM_MemberOrder {
   int32_t kind = MOVE;
 };
 
+class SIM_CollisionAvoider;
+
+// What a soldier's avoider reads of a squad mate when it looks for its nearest.
+struct SIM_SquadMate {
+  SIM_BattleUnit* unit = nullptr;
+  SIM_CollisionAvoider* avoider = nullptr;
+  float radius = 0.0f;
+};
+
 class SIM_BattleSquadron : public SIM_BattleUnit {
  public:
   static constexpr int kFormationSize = 25;
@@ -47,6 +56,13 @@ class SIM_BattleSquadron : public SIM_BattleUnit {
   static void GetFormationOffset(int i, float* ox, float* oy);
   // The average position of the members still on the map; unchanged when none is.
   void ComputeCentre();
+  // The members still on the map that have an avoider, in member order, side by side:
+  // the avoiders' searches walk this rather than the list. Made again after a soldier
+  // joins, leaves or falls, or an avoider comes or goes.
+  const std::vector<SIM_SquadMate>& Mates() {
+    if (matesStale || matesMadeAt != AvoiderGeneration()) MakeMates();
+    return mates;
+  }
 
   std::list<SIM_BattleUnit*> members;
   std::list<SIM_BattleUnit*> livingMembers;
@@ -56,4 +72,12 @@ class SIM_BattleSquadron : public SIM_BattleUnit {
   void* emplacement = nullptr;
   bool centreComputed = false;
   float centreTimer = 0.0f;
+
+ private:
+  static uint64_t AvoiderGeneration();
+  void MakeMates();
+
+  std::vector<SIM_SquadMate> mates;
+  uint64_t matesMadeAt = 0;
+  bool matesStale = true;
 };

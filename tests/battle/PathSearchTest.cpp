@@ -220,6 +220,63 @@ TEST(CollisionAvoider, OnlyTheFourNearestMatesPushAndDeletedMatesAreForgotten) {
     }
 }
 
+// In the battle's own frames: a mate that falls, leaves the squad or loses its avoider
+// after the avoiders first looked is never found by their later looks, even lying on
+// the very spot of the one looking.
+TEST(CollisionAvoider, MatesThatFallLeaveOrLoseTheirAvoiderAreNotFoundAgain) {
+  enum Change { FALLS, LEAVES, LOSES_AVOIDER };
+  for (const Change change : {FALLS, LEAVES, LOSES_AVOIDER}) {
+    SCOPED_TRACE(change);
+    BareSquad b(3, 0.0f);
+    SIM_Battle& battle = GetBattle();
+    battle.Begin();
+    for (SIM_BattleUnit* m : b.squad->members) {
+      m->moduleManager->powerRatio = 0.05f;
+      m->moduleManager->speedValue = 0.01f;
+      m->moduleManager->hullTurnRate = 0.5f;
+      m->moduleManager->HandlingChanged();
+      m->SetHeading(90.0f);
+      m->MoveTo(900.0f, 500.0f);
+    }
+    SIM_BattleUnit* first = b.squad->members.front();
+    SIM_BattleUnit* other = b.squad->members.back();
+    SIM_CollisionAvoider* looking = first->movement->avoider.get();
+    const SIM_CollisionAvoider* gone = other->movement->avoider.get();
+    const auto holds = [looking](const SIM_CollisionAvoider* a) {
+      return std::find(std::begin(looking->slots), std::end(looking->slots), a) != std::end(looking->slots);
+    };
+    int frame = 0;
+    for (; frame < 20 && !holds(gone); ++frame) battle.Update();
+    ASSERT_TRUE(holds(gone)) << "the mate was never found";
+    switch (change) {
+      case FALLS:
+        other->Destroy();
+        break;
+      case LEAVES:
+        b.squad->RemoveMember(other);
+        break;
+      case LOSES_AVOIDER:
+        other->movement->avoider.reset();
+        break;
+    }
+    // The slots are filled again when the looking avoider's timer comes round (200 ms
+    // of 16 ms frames): from then on the mate is not among them.
+    int looks = 0;
+    for (frame = 0; frame < 30; ++frame) {
+      other->x = first->x;
+      other->y = first->y;
+      const float timer = looking->refreshTimer;
+      battle.Update();
+      ASSERT_EQ(first->state, US_ACTIVE);
+      if (looking->refreshTimer < timer) ++looks;
+      if (looks > 0) ASSERT_FALSE(holds(gone)) << "found again in frame " << frame;
+    }
+    EXPECT_GE(looks, 2);
+    // The mate still standing is found all along.
+    EXPECT_TRUE(holds((*std::next(b.squad->members.begin()))->movement->avoider.get()));
+  }
+}
+
 TEST(Squadron, FormationPlacesAndCountsOutOfRange) {
   const struct {
     int member;
