@@ -113,7 +113,8 @@ void GUI_BS_PostProcessor::LoadShaders() {
   } entries[] = {{&motionBlurFx, "data/shaders/motionblur.fx"},
                  {&compositeFx, "data/shaders/composite_lightmap.fx"},
                  {&nightVisionFx, "data/shaders/nightvision.fx"},
-                 {&distortionFx, "data/shaders/distortion.fx"}};
+                 {&distortionFx, "data/shaders/distortion.fx"},
+                 {&compositeDistortionFx, "data/shaders/composite_distortion.fx"}};
   for (Entry& en : entries) {
     *en.slot = m.GetShader(en.file);
     if (!*en.slot) LogErrorF("GUI_BS_PostProcessor: effect %s is missing", en.file);
@@ -172,7 +173,7 @@ bool GUI_BS_PostProcessor::PassesExpected() const {
 }
 
 void GUI_BS_PostProcessor::ChoosePasses() {
-  nightVision = compositeLightmap = motionBlur = distortion = false;
+  nightVision = compositeLightmap = motionBlur = distortion = distortionInComposite = false;
   blurStrength = 0.0f;
   passCount = 0;
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
@@ -201,6 +202,13 @@ void GUI_BS_PostProcessor::ChoosePasses() {
   if (blurWanted) {
     motionBlur = true;
     ++passCount;
+  }
+  // Lit and bent: the composite reads the scene where the distortion bends it, and the
+  // second full-screen pass is not drawn.
+  if (compositeLightmap && distortion && GetRenderDevice().ShaderSupport() && compositeDistortionFx &&
+      compositeDistortionFx->effect && TargetTexture("rt_distortion")) {
+    distortionInComposite = true;
+    --passCount;
   }
 }
 
@@ -261,7 +269,7 @@ void GUI_BS_PostProcessor::BuildOps() {
     AddOp(PP_COMPOSITE_LIGHTMAP);
     --passesLeft;
   }
-  if (distortion) {
+  if (distortion && !distortionInComposite) {
     AddTargetSwitch();
     AddOp(PP_DISTORTION);
     --passesLeft;
@@ -304,11 +312,15 @@ void GUI_BS_PostProcessor::ExecuteOp(int op) {
     case PP_BIND_OFFSCREEN2:
       e.SetTexture(TargetTexture("rt_offscreen2"));
       break;
-    case PP_COMPOSITE_LIGHTMAP:
-      LightMapStage(compositeFx);
-      DrawScreenPass(compositeFx, screenQuad);
+    case PP_COMPOSITE_LIGHTMAP: {
+      GShaderEffect* fx = distortionInComposite ? compositeDistortionFx : compositeFx;
+      if (distortionInComposite) fx->effect->SetTexture("distortion_map", TargetTexture("rt_distortion"));
+      LightMapStage(fx);
+      DrawScreenPass(fx, screenQuad);
       EndLightMapStage();
+      if (distortionInComposite) fx->effect->SetTexture("distortion_map", nullptr);
       break;
+    }
     case PP_DISTORTION:
       e.SetStage1Texture(TargetTexture("rt_distortion"));
       DrawScreenPass(distortionFx, screenQuad);
@@ -477,8 +489,10 @@ void GUI_BS_PostProcessor::RunCommandList() {
     ExecuteOp(ops[i]);
     // The frame's record says which passes ran and what each cost.
     if (trace.enabled && d && OpDrawsPass(ops[i]))
-      trace.entries.push_back({std::string("pass ") + kOpNames[ops[i]], d->Counters().draws - before.draws,
-                               d->Counters().PixelsTouched() - before.PixelsTouched()});
+      trace.entries.push_back(
+          {std::string("pass ") + kOpNames[ops[i]] +
+               (ops[i] == PP_COMPOSITE_LIGHTMAP && distortionInComposite ? " with distortion" : ""),
+           d->Counters().draws - before.draws, d->Counters().PixelsTouched() - before.PixelsTouched()});
   }
   e.SetPointFiltering(false, 0);
   e.SetPointFiltering(false, 1);

@@ -73,6 +73,8 @@ class GUI_BS_PostProcessor {
   int ops[kMaxOps];
   int opCount = 0;
   bool nightVision = false, compositeLightmap = false, motionBlur = false, distortion = false;
+  // The distortion rides in the light-map composite's pass (one full-screen pass for both).
+  bool distortionInComposite = false;
   int passCount = 0, passesLeft = 0;
   int pingPong = 0;
   float blurStrength = 0;
@@ -83,6 +85,7 @@ class GUI_BS_PostProcessor {
   GShaderEffect* compositeFx = nullptr;
   GShaderEffect* nightVisionFx = nullptr;
   GShaderEffect* distortionFx = nullptr;
+  GShaderEffect* compositeDistortionFx = nullptr;
   CTexturedSprite noiseQuad;
   float noiseOffsetX = 0, noiseOffsetY = 0, noiseTimer = 0;
   float noiseU = 0, noiseV = 0;

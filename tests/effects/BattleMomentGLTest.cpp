@@ -29,6 +29,7 @@
 #include "effects/HeatEmitters.h"
 #include "effects/LightMap.h"
 #include "effects/ParticleSystem.h"
+#include "effects/PostProcessing.h"
 #include "effects/RocketTrails.h"
 #include "effects/Smoke.h"
 #include "engine/D3DEngine.h"
@@ -243,6 +244,43 @@ TEST_F(BattleMomentGLTest, FarApartShockWavesAreBentEachInItsOwnBox) {
     EXPECT_EQ(passDraws, 2u);
     EXPECT_GE(passPixels, 2 * boxes) << "each box copied and redrawn";
     EXPECT_LT(passPixels, spanned) << "the space between the waves was copied or redrawn";
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(bent, 5) << "the waves were drawn";
+}
+
+// A lit battle with shock waves: the light-map composite reads the scene where the waves
+// bend it, one full-screen pass for both instead of a second pass over the whole screen.
+TEST_F(BattleMomentGLTest, ALitBattleBendsItsWavesInTheCompositesOwnPass) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("night_citadel"));
+  ASSERT_EQ(GUI_BS_LightmapManager::Instance().mode, 1);
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(cx - 150.0f, cy - 100.0f, 40.0f, 200.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(cx + 200.0f, cy + 120.0f, 40.0f, 200.0f, 1000.0f, 1.0f);
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  int bent = 0;
+  for (int frame = 1; frame <= 8; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) continue;
+    ++bent;
+    uint64_t fusedPixels = 0, postPixels = 0, distortionPasses = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries) {
+      if (entry.name == "pass light-map composite with distortion") fusedPixels += entry.pixels;
+      if (entry.name == "post-process") postPixels += entry.pixels;
+      if (entry.name.rfind("pass distortion", 0) == 0) ++distortionPasses;
+    }
+    EXPECT_EQ(fusedPixels, 1024u * 768u) << "one pass over the screen";
+    EXPECT_EQ(postPixels, 1024u * 768u) << "and no other";
+    EXPECT_EQ(distortionPasses, 0u);
   }
   trace.enabled = false;
   options.SetFloat("DISTORTION", distortionWas);

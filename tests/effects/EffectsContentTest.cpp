@@ -100,7 +100,7 @@ TEST_F(EffectsContentTest, TheArtTheEffectsDrawWithExists) {
        {"data/bitmaps/effects/particles.dds", "data/bitmaps/effects/static.dds",
         "data/bitmaps/shared/lightmaps.dds", "data/exhaust.ini", "data/sounds/ztk_nightvision.ogg",
         "data/shaders/nightvision.fx", "data/shaders/composite_lightmap.fx", "data/shaders/motionblur.fx",
-        "data/shaders/distortion.fx"})
+        "data/shaders/distortion.fx", "data/shaders/composite_distortion.fx"})
     EXPECT_TRUE(FileExists(file)) << file;
 }
 

@@ -11,9 +11,9 @@ using namespace zt_graphics_test;
 
 namespace {
 
-const char* kShipped[] = {"blueprint",   "achievement_locked", "shadowmappath", "composite_lightmap",
-                          "bakemap",     "distortion",         "motionblur",    "nightvision",
-                          "designsprite"};
+const char* kShipped[] = {"blueprint",    "achievement_locked",  "shadowmappath", "composite_lightmap",
+                          "bakemap",      "distortion",          "motionblur",    "nightvision",
+                          "designsprite", "composite_distortion"};
 
 class ShaderEffectsTest : public NullEngineTest {};
 
