@@ -142,12 +142,11 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   switch (sizeType) {
     case SIZE_INFANTRY:
       lightStrength = 1.0f;
-      headLook = std::make_unique<SIM_HeadLook>(this);
+      headLook.emplace(this);
       break;
     case SIZE_MECH:
       lightStrength = 0.9f;
-      if (d && d->variant && d->variant->FindLayer("mech_head"))
-        headLook = std::make_unique<SIM_HeadLook>(this);
+      if (d && d->variant && d->variant->FindLayer("mech_head")) headLook.emplace(this);
       break;
     case SIZE_TANK:
       lightStrength = 0.7f;
@@ -164,7 +163,7 @@ void SIM_BattleUnit::InitFromDesign(SIM_UnitDesign* d) {
   if (sizeType == SIZE_MECH || sizeType == SIZE_TANK)
     pathManager = std::make_unique<SIM_BattlePathManager>(this);
   movement = std::make_unique<SIM_BattleMovement>(this);
-  turretFacing = std::make_unique<SIM_TurretFacing>(this);
+  turretFacing.emplace(this);
   turretFacing->turnRate = moduleManager->turretTurnRate;
 
   targetParts.clear();
