@@ -55,7 +55,7 @@ enum SizeType : int32_t {
 class SIM_BattleUnit;
 
 // Where the turret points: at the unit's target, else along the hull.
-class alignas(32) SIM_TurretFacing {
+class SIM_TurretFacing {
  public:
   explicit SIM_TurretFacing(SIM_BattleUnit* unit) : unit(unit) {}
   virtual ~SIM_TurretFacing() = default;
@@ -70,7 +70,7 @@ class alignas(32) SIM_TurretFacing {
 };
 
 // Where a soldier's or mech's head looks: at the target, else a slow wander.
-class alignas(64) SIM_HeadLook {
+class SIM_HeadLook {
  public:
   explicit SIM_HeadLook(SIM_BattleUnit* unit);
   virtual ~SIM_HeadLook() = default;
