@@ -269,7 +269,9 @@ TEST(CollisionAvoider, MatesThatFallLeaveOrLoseTheirAvoiderAreNotFoundAgain) {
       battle.Update();
       ASSERT_EQ(first->state, US_ACTIVE);
       if (looking->refreshTimer < timer) ++looks;
-      if (looks > 0) ASSERT_FALSE(holds(gone)) << "found again in frame " << frame;
+      if (looks > 0) {
+        ASSERT_FALSE(holds(gone)) << "found again in frame " << frame;
+      }
     }
     EXPECT_GE(looks, 2);
     // The mate still standing is found all along.
