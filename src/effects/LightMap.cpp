@@ -582,5 +582,4 @@ int MuzzleFlashAlive() {
   for (int i = 0; i <= m.highWater && i < kMuzzleFlashes; ++i) n += m.slots[i].alive ? 1 : 0;
   return n;
 }
-int MuzzleFlashHighWater() { return Muzzle().highWater; }
 GUI_BS_HeatParticle* MuzzleFlashSlots() { return Muzzle().slots; }

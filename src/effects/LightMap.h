@@ -117,5 +117,4 @@ void MuzzleFlashSpawn(int count, float x, float y, float angleDeg);
 void MuzzleFlashDraw();
 void MuzzleFlashLightmapPass();
 int MuzzleFlashAlive();
-int MuzzleFlashHighWater();
 GUI_BS_HeatParticle* MuzzleFlashSlots();
