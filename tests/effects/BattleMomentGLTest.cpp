@@ -47,6 +47,18 @@
 
 namespace {
 
+// Pixels where a colour channel of one picture is more than `levels` off the other's.
+size_t PixelsDiffering(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int levels) {
+  size_t differ = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+    for (int shift : {0, 8, 16})
+      if (std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) > levels) {
+        ++differ;
+        break;
+      }
+  return differ;
+}
+
 class BattleMomentGLTest : public zt_test::GLBattleScreenTest {
  protected:
   void SetUp() override {
@@ -361,13 +373,7 @@ TEST_F(BattleMomentGLTest, CloudsDrawTheirPuffsWithoutTheEmptyCornersOfTheirCell
     const std::vector<uint32_t> whole = draw(c->quad, true), outlined = draw(c->quad, false);
     ASSERT_EQ(whole.size(), outlined.size());
     // The rim of alpha 3 of 255 and less is left out: up to three levels where it ends.
-    size_t differ = 0;
-    for (size_t i = 0; i < whole.size(); ++i)
-      for (int shift : {0, 8, 16})
-        if (std::abs(int(whole[i] >> shift & 0xFF) - int(outlined[i] >> shift & 0xFF)) > 3) {
-          ++differ;
-          break;
-        }
+    const size_t differ = PixelsDiffering(whole, outlined, 3);
     EXPECT_EQ(differ, 0u) << "pixels of the cloud lost with a corner";
   }
 }
@@ -439,15 +445,8 @@ TEST_F(BattleMomentGLTest, FaintCloudsLeaveOutTheWiderRimTheirStrengthHides) {
     SCOPED_TRACE("a cloud turned " + std::to_string(c->quad.angle));
     const std::vector<uint32_t> game = draw(*c, false), full = draw(*c, true);
     ASSERT_EQ(full.size(), game.size());
-    size_t differ = 0;
-    for (size_t i = 0; i < full.size(); ++i) {
-      lit += (full[i] & 0xFFu) > 4 ? 1 : 0;
-      for (int shift : {0, 8, 16})
-        if (std::abs(int(full[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 3) {
-          ++differ;
-          break;
-        }
-    }
+    for (size_t i = 0; i < full.size(); ++i) lit += (full[i] & 0xFFu) > 4 ? 1 : 0;
+    const size_t differ = PixelsDiffering(full, game, 3);
     EXPECT_EQ(differ, 0u) << "pixels of the cloud lost with its rim";
   }
   EXPECT_GT(lit, 20000u) << "the clouds show";
@@ -517,15 +516,8 @@ TEST_F(BattleMomentGLTest, GlaresLeaveOutTheEmptyCornersAndTheRimTheirFadeHides)
     for (const CTexturedSprite& q : g->sprite.quads) vb.AddVertices(q.v, 4);
     const std::vector<uint32_t> quads = read();
     ASSERT_EQ(game.size(), quads.size());
-    size_t differ = 0;
-    for (size_t i = 0; i < quads.size(); ++i) {
-      lit += (quads[i] >> 16 & 0xFFu) > 8 ? 1 : 0;
-      for (int shift : {0, 8, 16})
-        if (std::abs(int(quads[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 2) {
-          ++differ;
-          break;
-        }
-    }
+    for (size_t i = 0; i < quads.size(); ++i) lit += (quads[i] >> 16 & 0xFFu) > 8 ? 1 : 0;
+    const size_t differ = PixelsDiffering(quads, game, 2);
     EXPECT_EQ(differ, 0u) << "pixels of the glare lost with its corners or rim";
   }
   EXPECT_GT(lit, 20000u) << "the glares show";
@@ -590,13 +582,7 @@ TEST_F(BattleMomentGLTest, ShockWavesAreDrawnOverTheirRingsOutline) {
     ASSERT_EQ(d->ReadPixels(target, screen, &full), platform::D3D_OK);
     e.RestoreRenderTarget();
     ASSERT_EQ(game.size(), full.size());
-    size_t differ = 0;
-    for (size_t i = 0; i < full.size(); ++i)
-      for (int shift : {0, 8, 16})
-        if (std::abs(int(full[i] >> shift & 0xFF) - int(game[i] >> shift & 0xFF)) > 1) {
-          ++differ;
-          break;
-        }
+    const size_t differ = PixelsDiffering(full, game, 1);
     EXPECT_EQ(differ, 0u) << "pixels of a ring lost with a corner";
     e.Flip();
   }
@@ -671,15 +657,9 @@ TEST_F(BattleMomentGLTest, RocketTrailPuffsAreDrawnWithoutTheEmptyCornersOfTheir
   };
   const std::vector<uint32_t> full = draw(true), outlined = draw(false);
   ASSERT_EQ(full.size(), outlined.size());
-  size_t lit = 0, differ = 0;
-  for (size_t i = 0; i < full.size(); ++i) {
-    lit += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
-    for (int shift : {0, 8, 16})
-      if (std::abs(int(full[i] >> shift & 0xFF) - int(outlined[i] >> shift & 0xFF)) > 1) {
-        ++differ;
-        break;
-      }
-  }
+  size_t lit = 0;
+  for (size_t i = 0; i < full.size(); ++i) lit += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
+  const size_t differ = PixelsDiffering(full, outlined, 1);
   EXPECT_GT(lit, 2000u) << "the trail shows";
   EXPECT_EQ(differ, 0u) << "pixels of the trail lost with a corner";
 }
