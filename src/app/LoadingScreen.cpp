@@ -100,6 +100,8 @@ void GUI_LoadingScreen::BeginLoad(std::function<void()> loader, int nextMode, bo
   if (online_) {
     if (Poster().load) Poster().load();
   } else {
+    leftSide_.SetTextureByName(kSidesTexture);
+    rightSide_.SetTextureByName(kSidesTexture);
     NextPicture();
   }
   GetTransition().Start();
@@ -208,6 +210,11 @@ void GUI_LoadingScreen::Draw() {
   DrawBackground();
   if (state_ == kDone) DrawPressAnyKey();
   GetTransition().Draw();
+}
+
+void GUI_LoadingScreen::Leave() {
+  if (!currentPicture_.empty()) UnloadTexture(currentPicture_);
+  UnloadTexture(kSidesTexture);
 }
 
 void GUI_LoadingScreen::Continue() {

@@ -38,6 +38,9 @@ class GUI_LoadingScreen : public GUI_GameModeBase {
   void FinishLoading();
 
   void Draw() override;
+  // The pictures are drawn nowhere else: they are released when the next screen opens
+  // (a battle has no use for megabytes of loading art) and loaded again by the next load.
+  void Leave() override;
   void OnKeyDown(int key) override;
   void OnLeftDown() override;
 

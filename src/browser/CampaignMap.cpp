@@ -161,9 +161,9 @@ GUI_BB_OfflineCampaignMap::~GUI_BB_OfflineCampaignMap() {
 }
 
 void GUI_BB_OfflineCampaignMap::ShowCampaignMap() {
-  picture.SetTextureByName("campaignmap.jpg");
+  picture.SetTextureByName(kPicture);
   if (!HasTexture(picture))
-    LogErrorF("No campaign map picture (campaignmap.jpg); the map shows its icons alone");
+    LogErrorF("No campaign map picture (%s); the map shows its icons alone", kPicture);
   pictureWidth = static_cast<float>(width) - 50.0f;
   pictureHeight = static_cast<float>(height) - 50.0f;
   pictureLeft = (left + right) / 2.0f - pictureWidth / 2.0f;

@@ -10,6 +10,7 @@
 #include "engine/Singletons.h"
 #include "engine/Strings.h"
 #include "engine/TextRenderer.h"
+#include "engine/Textures.h"
 #include "gui/Buttons.h"
 #include "gui/GuiDraw.h"
 #include "gui/SharedTextures.h"
@@ -71,6 +72,8 @@ void GUI_BattleBrowser::Leave() {
     if (window->details && window->details->scenario) reopenScenario = window->details->scenario->name;
   }
   DeleteWindow();
+  // Megabytes no other screen draws (least of all a battle): the next visit loads it again.
+  UnloadTexture(GUI_BB_OfflineCampaignMap::kPicture);
 }
 
 // ---------------------------------------------------------------- the window

@@ -121,6 +121,7 @@ GUI_BB_LinkGeometry MapLinkGeometry(float ax, float ay, float bx, float by);
 
 class GUI_BB_OfflineCampaignMap : public GUI_WindowBase {
  public:
+  static constexpr const char* kPicture = "campaignmap.jpg";
   GUI_BB_OfflineCampaignMap();
   ~GUI_BB_OfflineCampaignMap() override;
   void Draw() override;

@@ -29,6 +29,7 @@
 #include "gui/Tooltip.h"
 #include "platform/NullDevice.h"
 #include "simdata/HighScores.h"
+#include "simdata/Options.h"
 #include "simdata/PlayerFile.h"
 #include "simdata/Scenario.h"
 #include "support/TestFiles.h"
@@ -522,6 +523,54 @@ TEST_F(BrowserTest, OptionsSetTheBattlesModeAndFlagsAndStartTheLoad) {
     EXPECT_EQ(GetDefenseOptions(), nullptr);
     GetBattle().scenario = nullptr;
   }
+}
+
+// The campaign map and the loading screen's pictures are drawn nowhere in a battle: from
+// the browser through the load into the battle screen they are let go, and the next visit
+// draws them again at the size they had.
+TEST_F(BrowserTest, ABattleHoldsNeitherTheCampaignMapNorTheLoadingPictures) {
+  SIM_Options::Get().SetFloat("TRANSITIONS", 0.0f);
+  ASSERT_NE(OpenBrowser(), nullptr);
+  GUI_BB_Details* d = GetDetailsPanel();
+  ASSERT_NE(d, nullptr);
+  const char* kMap = GUI_BB_OfflineCampaignMap::kPicture;
+  const char* kSides = GUI_LoadingScreen::kSidesTexture;
+  ASSERT_TRUE(engine().HasTexture(kMap));
+  const int mapWidth = FindTexture(kMap)->Width();
+  GetBattle().useFixedSeed = true;
+  GetBattle().fixedSeed = 3;
+  ClickCentre(d->attackButton);
+  ASSERT_NE(GetAttackOptions(), nullptr);
+  Frame();
+  ClickCentre(GetAttackOptions()->options[0]->button);
+  ASSERT_EQ(GetGame().CurrentModeNumber, MODE_LOADING_SCREEN);
+  GUI_LoadingScreen* loading = GetLoadingScreen();
+  const std::string picture = loading->CurrentPicture();
+  ASSERT_FALSE(picture.empty());
+  // The loader (the battle's whole set-up) runs in the screen's draw; a key goes on.
+  device->ClearRecord();
+  loading->Draw();
+  ASSERT_EQ(loading->GetState(), GUI_LoadingScreen::kDone);
+  EXPECT_GT(DrawsWith(kSides), 0);
+  EXPECT_GT(DrawsWith(picture), 0);
+  loading->OnKeyDown(32);
+  ASSERT_EQ(GetGame().CurrentModeNumber, MODE_BATTLE_SCREEN);
+  for (const std::string& name : {std::string(kMap), std::string(kSides), picture})
+    EXPECT_FALSE(engine().HasTexture(name.c_str())) << name << " is held through the battle";
+
+  // Back in the browser the map is drawn again; the next load shows its sides again.
+  GetGame().SetGameMode(MODE_BATTLE_BROWSER);
+  device->ClearRecord();
+  Frame();
+  ASSERT_TRUE(engine().HasTexture(kMap));
+  EXPECT_EQ(FindTexture(kMap)->Width(), mapWidth);
+  EXPECT_GT(DrawsWith(kMap), 0);
+  loading->BeginLoad(nullptr, MODE_BATTLE_BROWSER, false);
+  device->ClearRecord();
+  loading->Draw();
+  EXPECT_GT(DrawsWith(kSides), 0);
+  EXPECT_GT(DrawsWith(loading->CurrentPicture()), 0);
+  GetBattle().scenario = nullptr;
 }
 
 TEST_F(BrowserTest, OptionsAreGreyedWhenTheScenarioLacksWhatTheyNeed) {

@@ -171,7 +171,7 @@ def make_fight_map(game_folder, folder):
 
 
 class Game:
-    def __init__(self, program, display, user):
+    def __init__(self, program, display, user, wrap=None):
         self.program = os.path.abspath(program)
         self.user = user
         env = clean_env(display)
@@ -180,7 +180,7 @@ class Game:
         self.lines = []  # (monotonic seconds, text)
         self.lock = threading.Lock()
         self.started = time.monotonic()
-        self.process = subprocess.Popen([self.program], cwd=os.path.dirname(self.program), env=env,
+        self.process = subprocess.Popen((wrap.split() if wrap else []) + [self.program], cwd=os.path.dirname(self.program), env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True,
                                         errors="replace")
         self.reader = threading.Thread(target=self._read, daemon=True)
@@ -342,6 +342,8 @@ def main():
     parser.add_argument("--battle-rss-seconds", type=float, default=300.0)
     parser.add_argument("--shots")
     parser.add_argument("--profile", help="record the game thread with perf over the fight into this file")
+    parser.add_argument("--wrap", help="run the game (menu and fight) under this command, e.g. 'heaptrack -o FILE'")
+    parser.add_argument("--smaps", help="copy the game's /proc smaps into this file at the end of the battle")
     args = parser.parse_args()
     game_folder = os.path.dirname(os.path.abspath(args.game))
     with open("/proc/loadavg") as f:
@@ -359,13 +361,14 @@ def main():
         for _ in range(args.rounds):
             bare.append(time_bare(args.bare, display))
             first.append(time_game_start(args.game, display, game_folder))
-        b, g = statistics.median(bare), statistics.median(first)
-        print(f"start to first frame: game {g:.0f} ms, bare SDL2 OpenGL window {b:.0f} ms, ratio {g / b:.2f}"
-              f"  (median of {args.rounds}; game {', '.join(f'{v:.0f}' for v in first)};"
-              f" bare {', '.join(f'{v:.0f}' for v in bare)})")
+        if args.rounds > 0:
+            b, g = statistics.median(bare), statistics.median(first)
+            print(f"start to first frame: game {g:.0f} ms, bare SDL2 OpenGL window {b:.0f} ms, ratio {g / b:.2f}"
+                  f"  (median of {args.rounds}; game {', '.join(f'{v:.0f}' for v in first)};"
+                  f" bare {', '.join(f'{v:.0f}' for v in bare)})")
 
         user = make_user_folder(game_folder)
-        game = Game(args.game, display, user)
+        game = Game(args.game, display, user, args.wrap)
         game.wait_for("First frame presented", 120, "the first frame")
         x = xinput.Display(display)
         shot = Shots(args.shots, x)
@@ -433,6 +436,8 @@ def main():
             hwm = re.search(r"VmHWM:\s+(\d+)", f.read())
         if hwm:
             print(f"peak resident (VmHWM) {int(hwm.group(1)) / 1024:.0f} MB")
+        if args.smaps:
+            shutil.copyfile(f"/proc/{game.process.pid}/smaps", args.smaps)
         with open("/proc/loadavg") as f:
             print(f"load average at end: {' '.join(f.read().split()[:3])}")
         return 0
