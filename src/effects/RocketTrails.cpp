@@ -27,7 +27,29 @@ constexpr float kRelaunchJump = 400.0f;
 // no pixel by more than this.
 constexpr float kPuffRimLevels = 0.6f;
 
+// The software rasteriser shades whole 4x4-pixel blocks per triangle. A puff cut to its
+// outline is three bands, six triangles: the blocks along each of the two band seams are
+// shaded twice (four pixels for every pixel of the puff's side), and every triangle costs
+// the binning thread. A soft puff's corners hold little: they pay only on a large puff.
+constexpr float kSeamPixelsPerSidePixel = 8.0f;
+// Below this side (pixels) no corner cut of a puff can beat its seams.
+constexpr float kSmallestCutPuff = 48.0f;
+
 float FrameMs() { return EffectsFrameMs(); }
+
+// True when leaving out the empty corners and rim of the puff's cell saves more pixels
+// than the extra seams cost.
+bool CornersPay(const GVertex* q, platform::Texture* texture, int rim) {
+  if (!texture) return false;
+  const float side = std::hypot(q[1].x - q[0].x, q[1].y - q[0].y);
+  if (side < kSmallestCutPuff) return false;
+  const ShownOutline o = ShownOutlineOf(texture, q[0].u, q[0].v, q[3].u, q[3].v, rim, 1);
+  const ShownPart& b = o.box;
+  float kept = std::max(0.0f, b.right - b.left) * std::max(0.0f, b.bottom - b.top);
+  for (float leg : o.cut) kept -= 0.5f * (leg / o.texelsAcross) * (leg / o.texelsDown);
+  const float saved = (1.0f - kept) * side * side;
+  return saved > kSeamPixelsPerSidePixel * side;
+}
 }  // namespace
 
 // ---- Puffs ----
@@ -74,14 +96,16 @@ void SmokePuff::Update(float e) {
 
 void SmokePuff::Draw() const {
   if (!alive || !quad || !InView()) return;
-  // A puff is round: the corners of its cell hold nothing, and in a late fight the
-  // puffs of every trail would pay for them. A fading puff's rim is lost under its own
-  // fade; one faded out shows nothing at all.
+  // A fading puff's rim is lost under its own fade; one faded out shows nothing at all.
+  // The rest is drawn whole, or cut to its outline where that is cheaper.
   const int rim = UnseenTexelAlpha(float(quad[0].colour >> 24) / 255.0f, kPuffRimLevels);
   if (rim >= 255) return;
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   CLoadedTexture* texture = vb.CurrentTexture();
-  QueueTightOctagon(quad, texture ? texture->Texture() : nullptr, rim);
+  if (CornersPay(quad, texture ? texture->Texture() : nullptr, rim))
+    QueueTightOctagon(quad, texture ? texture->Texture() : nullptr, rim);
+  else
+    vb.AddVertices(quad, 4);
 }
 
 // ---- Trails ----

@@ -592,76 +592,92 @@ TEST_F(BattleMomentGLTest, ShockWavesAreDrawnOverTheirRingsOutline) {
   EXPECT_GT(drawnFrames, 5) << "the waves were drawn";
 }
 
-// A missile's smoke trail: each round puff is drawn over the outline of its art, not its
-// whole cell, and the trail looks as the whole quads draw it.
-TEST_F(BattleMomentGLTest, RocketTrailPuffsAreDrawnWithoutTheEmptyCornersOfTheirCells) {
+// A missile's smoke trail: a small puff is drawn as its whole quad (its soft corners hold
+// too little to pay for the seams of a cut outline), a large faded one is cut to its
+// outline; either way the trail looks as the whole quads draw it.
+TEST_F(BattleMomentGLTest, RocketTrailPuffsAreCutToTheirOutlineOnlyWhereTheCornersPay) {
   ZT_REQUIRE_GL(gl_);
-  ASSERT_TRUE(StartAt("desert_pass"));
-  missile.alive = true;
-  missile.heading = 270.0f;
-  missile.x = cx + 260.0f;
-  missile.y = cy + 40.0f;
-  trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
-  trail->Start(&missile);
-  for (int frame = 1; frame <= 30; ++frame) {
-    missile.x -= 12.0f;
-    trail->Advance(12.0f);
-    Step();
-  }
-  BattleFrameTrace& trace = GetBattleFrameTrace();
-  trace.enabled = true;
-  Step();
-  trace.enabled = false;
-  uint64_t drawn = 0;
-  for (const BattleFrameTrace::Entry& entry : trace.entries)
-    if (entry.name.find("rocket trails") != std::string::npos) drawn += entry.pixels;
-  CLoadedTexture* sheet = GUI_BS_RocketTrailManager::Instance().texture;
-  ASSERT_TRUE(sheet && sheet->Texture());
-  std::vector<GVertex> quads;
-  uint64_t whole = 0;
-  for (const SmokePuff& p : trail->puffs) {
-    if (!p.alive || !p.InView()) continue;
-    whole += QuadPixels(p.quad);
-    for (int k = 0; k < 4; ++k) {
-      quads.push_back(p.quad[k]);
-      quads.back().colour = 0xFFFFFFFFu;  // every texel at full strength
-    }
-  }
-  ASSERT_GT(quads.size(), 4u * 100u) << "the trail has its puffs";
-  EXPECT_GT(drawn, whole / 3) << "the puffs were drawn";
-  // The puffs' soft edges reach far into their cells: the corners are a few hundredths.
-  EXPECT_LT(double(drawn), double(whole) * 0.995) << "the puffs' empty corners were drawn";
-  // The whole trail, its whole quads then the game's own puffs, white over black.
-  D3DEngine& e = GetRenderDevice();
-  GVertexBuffer& vb = GetGlobalVertexBuffer();
-  auto draw = [&](bool wholeQuads) {
-    e.BeginScene();
-    e.ClearTarget(0xFF000000u);
-    e.SetNormalBlend();
-    vb.blendMode = 0;
-    vb.SetTexture(sheet);
-    for (SmokePuff& p : trail->puffs) {
-      if (!p.alive || !p.InView()) continue;
-      for (int k = 0; k < 4; ++k) p.quad[k].colour = 0xFFFFFFFFu;
-      if (wholeQuads)
-        vb.AddVertices(p.quad, 4);
-      else
-        p.Draw();
-    }
-    vb.Flush();
-    e.EndScene();
-    std::vector<uint32_t> pixels;
-    e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
-    e.Flip();
-    return pixels;
+  struct Case {
+    float zoom;
+    int frames;  // drawn after the missile's flight: the puffs age and fade
+    bool cut;
   };
-  const std::vector<uint32_t> full = draw(true), outlined = draw(false);
-  ASSERT_EQ(full.size(), outlined.size());
-  size_t lit = 0;
-  for (size_t i = 0; i < full.size(); ++i) lit += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
-  const size_t differ = PixelsDiffering(full, outlined, 1);
-  EXPECT_GT(lit, 2000u) << "the trail shows";
-  EXPECT_EQ(differ, 0u) << "pixels of the trail lost with a corner";
+  const Case cases[] = {{1.5f, 0, false}, {4.0f, 160, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "zoom " << c.zoom << ", " << c.frames << " frames later");
+    ASSERT_TRUE(StartAt("desert_pass"));
+    GUI_BS_Map& map = GUI_BS_Map::Instance();
+    map.zoom = map.targetZoom = c.zoom;
+    map.UpdateViewRect();
+    Step();
+    missile.alive = true;
+    missile.heading = 270.0f;
+    missile.x = map.cameraX + 260.0f;
+    missile.y = map.cameraY + 20.0f;
+    trail = GUI_BS_RocketTrailManager::Instance().GetFreeTrail();
+    trail->Start(&missile);
+    for (int frame = 1; frame <= 30; ++frame) {
+      missile.x -= 12.0f;
+      trail->Advance(12.0f);
+      Step();
+    }
+    missile.alive = false;
+    for (int frame = 0; frame < c.frames; ++frame) Step();
+    BattleFrameTrace& trace = GetBattleFrameTrace();
+    trace.enabled = true;
+    Step();
+    trace.enabled = false;
+    uint64_t drawn = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name.find("rocket trails") != std::string::npos) drawn += entry.pixels;
+    CLoadedTexture* sheet = GUI_BS_RocketTrailManager::Instance().texture;
+    ASSERT_TRUE(sheet && sheet->Texture());
+    uint64_t whole = 0;
+    int shown = 0;
+    for (const SmokePuff& p : trail->puffs) {
+      if (!p.alive || !p.InView() || (p.quad[0].colour >> 24) == 0) continue;
+      whole += QuadPixels(p.quad);
+      ++shown;
+    }
+    ASSERT_GT(shown, 20) << "the trail has its puffs";
+    if (c.cut) {
+      EXPECT_GT(drawn, whole / 3) << "the puffs were drawn";
+      EXPECT_LT(double(drawn), double(whole) * 0.95) << "the large puffs' empty corners were drawn";
+    } else {
+      EXPECT_GE(double(drawn), double(whole) * 0.999) << "small puffs cut into bands";
+      EXPECT_LE(double(drawn), double(whole) * 1.001) << "the puffs were drawn once";
+    }
+    // The whole trail, its whole quads then the game's own puffs, white over black.
+    D3DEngine& e = GetRenderDevice();
+    GVertexBuffer& vb = GetGlobalVertexBuffer();
+    auto draw = [&](bool wholeQuads) {
+      e.BeginScene();
+      e.ClearTarget(0xFF000000u);
+      e.SetNormalBlend();
+      vb.blendMode = 0;
+      vb.SetTexture(sheet);
+      for (SmokePuff& p : trail->puffs) {
+        if (!p.alive || !p.InView()) continue;
+        if (wholeQuads)
+          vb.AddVertices(p.quad, 4);
+        else
+          p.Draw();
+      }
+      vb.Flush();
+      e.EndScene();
+      std::vector<uint32_t> pixels;
+      e.Device()->ReadPixels(nullptr, platform::Rect{0, 0, 1024, 768}, &pixels);
+      e.Flip();
+      return pixels;
+    };
+    const std::vector<uint32_t> full = draw(true), game = draw(false);
+    ASSERT_EQ(full.size(), game.size());
+    size_t lit = 0;
+    for (size_t i = 0; i < full.size(); ++i) lit += (full[i] & 0xFFFFFFu) != 0 ? 1 : 0;
+    EXPECT_GT(lit, 2000u) << "the trail shows";
+    EXPECT_EQ(PixelsDiffering(full, game, 1), 0u) << "pixels of the trail lost with a corner";
+    trail->missile = nullptr;  // the next battle start empties the trail pool
+  }
 }
 
 TEST_F(BattleMomentGLTest, TheSameMomentLightsNightCitadelThenNightVisionFlickersIn) {
