@@ -204,6 +204,7 @@ void SIM_Battle::Start() {
   totalTime = 0.0f;
   checkAccumulator = 0.0f;
   checkCount = 0;
+  for (double& d : distanceDriven) d = 0.0;
   endElapsed = 0.0f;
   stepOnce = false;
   paused = false;

@@ -95,6 +95,9 @@ class SIM_Battle {
   bool playerDefends = false;
   // Checks run since the start (tests and the benchmark read it).
   int64_t checkCount = 0;
+  // World units driven since the start by the units of each side (by ArmySide), counted
+  // as they drive (tests and the benchmark read it).
+  double distanceDriven[3] = {0.0, 0.0, 0.0};
   // A battle started with a fixed seed replays identically (tests and the match
   // runner); otherwise each start draws its seed from the clock.
   bool useFixedSeed = false;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "battle/Battle.h"
+#include "battle/BattleArmy.h"
 #include "battle/BattleUnit.h"
 #include "battle/BattleView.h"
 #include "battle/CollisionAvoider.h"
@@ -51,6 +52,8 @@ SIM_BattleMovement::SIM_BattleMovement(SIM_BattleUnit* owner) : unit(owner) {
   headingWobblePhase = RandomFloat() * headingWobblePeriod;
   if (unit && unit->sizeType == SIZE_BUILDING) mode = MODE_NONE;
   walks = unit && unit->sizeType == SIZE_MECH;
+  if (unit && unit->army && unit->army->side >= SIDE_ATTACKER && unit->army->side <= SIDE_UNASSIGNED)
+    side = static_cast<uint8_t>(unit->army->side);
   ReadHandling();
 }
 
@@ -78,7 +81,8 @@ int SIM_BattleMovement::WalkFrame() const {
 void SIM_BattleMovement::Update() {
   step = 0.0f;
   if (!unit || mode == MODE_NONE) return;
-  const float frame = GetBattle().frameStep;
+  SIM_Battle& battle = GetBattle();
+  const float frame = battle.frameStep;
   if (mode == MODE_FACE_ONLY) {
     if (unit->target)
       Turn(unit->BearingTo(unit->target->x, unit->target->y), false, frame);
@@ -91,7 +95,7 @@ void SIM_BattleMovement::Update() {
   // unit or counts time, so a second look at the square would find the same.
   ExitCheck();
   SpeedStep(frame);
-  SteerAndAdvance(frame);
+  SteerAndAdvance(frame, battle);
   if (unit->sizeType != SIZE_INFANTRY) return;
   if (speed <= 0.0f) {
     idleTime += frame;
@@ -164,7 +168,8 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::Turn(float wanted
   if (unit->state == US_TURNING && AngleDifference(unit->heading, wanted) <= 3.0f) unit->state = US_ACTIVE;
 }
 
-__attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance(float frame) {
+__attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance(float frame,
+                                                                               SIM_Battle& battle) {
   float wanted = unit->heading;
   if (unit->state == US_SETTLED && unit->target) {
     wanted = unit->BearingTo(unit->target->x, unit->target->y);
@@ -214,4 +219,6 @@ __attribute__((always_inline)) inline void SIM_BattleMovement::SteerAndAdvance(f
     unit->y -= step * ch;
   }
   exitCheckDistance += step;
+  // Counted where the unit advances: one that cannot act drives nothing.
+  battle.distanceDriven[side] += step;
 }

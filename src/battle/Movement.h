@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+class SIM_Battle;
 class SIM_BattleUnit;
 class SIM_CollisionAvoider;
 class SIM_Scenario;
@@ -75,12 +76,14 @@ class alignas(64) SIM_BattleMovement final {
   bool hasTarget = false;
   bool walks = false;      // mechs: the gait pulses the speed
   bool trigValid = false;  // cosHeading and sinHeading are those of trigHeading
+  // The unit's side (an ArmySide), under which the battle counts the distance driven.
+  uint8_t side = 2;
 
  private:
   // The frame's length is passed in: it is the same all through the unit's update.
   void SpeedStep(float frame);
   void ExitCheck();
-  void SteerAndAdvance(float frame);
+  void SteerAndAdvance(float frame, SIM_Battle& battle);
   // Turns towards the wanted heading within this frame's turn limit.
   void Turn(float wanted, bool wobble, float frame);
   int WalkFrame() const;

@@ -226,6 +226,7 @@ void SIM_BattlePathManager::ReplanNow() {
   }
   // A unit that could not take its cell at deployment starts from where it stands.
   if (!currentCell) currentCell = here;
+  if (currentCell != old) ++cellsEntered;
 
   if (!currentCell->occupant) currentCell->occupant = unit;
   if (!route.empty() && route.front() == currentCell->square) {

@@ -68,6 +68,8 @@ class SIM_BattlePathManager {
   // The cell the unit found taken and waits for; null when not waiting.
   SIM_CollisionCell* waitingFor = nullptr;
   int32_t replanCounter = 0;
+  // Cells the unit has moved into (a new current cell), for the battle's counts.
+  int32_t cellsEntered = 0;
   SIM_MapSquare* destination = nullptr;
   std::deque<SIM_MapSquare*> route;
   PathSearch search;

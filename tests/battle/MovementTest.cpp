@@ -165,6 +165,29 @@ TEST_F(FixtureMap, AUnitFollowsItsRouteToTheExitAndWarpsOut) {
   EXPECT_EQ(recording.view.warpOuts, 1);
 }
 
+// The battle counts what its units drive, side by side, as they drive: a unit warping
+// out or gone drives no more, and a new battle counts from nothing.
+TEST_F(FixtureMap, TheBattleCountsTheDistanceDrivenAndTheCellsEntered) {
+  ScopedRecordingView recording;
+  for (double& d : GetBattle().distanceDriven) d = 123.0;
+  SIM_Battle& battle = Start(5, 1, Road());
+  for (double d : battle.distanceDriven) EXPECT_EQ(d, 0.0);
+  SIM_BattleUnit* tank = Tank(battle.playerArmy, 0);
+  ASSERT_NE(tank, nullptr);
+  const float startX = tank->x;
+  battle.Begin();
+  ASSERT_TRUE(tank->pathManager->FindPath(scenario->GetSquareByNumber(4), false));
+  ASSERT_GE(RunUntil([&] { return tank->state == US_GONE; }, 4000), 0);
+  // Twenty frames more: nothing is counted after the unit has left.
+  RunUntil([] { return false; }, 20);
+  // Straight along the row: what it drove is how far it went.
+  EXPECT_NEAR(battle.distanceDriven[SIDE_ATTACKER], tank->x - startX, 0.5);
+  EXPECT_GT(battle.distanceDriven[SIDE_ATTACKER], 600.0);
+  EXPECT_EQ(battle.distanceDriven[SIDE_DEFENDER], 0.0);
+  // Cells 1, 2 and 3: the exit square takes it off the grid before it settles there.
+  EXPECT_EQ(tank->pathManager->cellsEntered, 3);
+}
+
 // The exit check passes over a unit still where it last found no exit; one put down
 // elsewhere without driving there (here on the exit square) is looked at again.
 TEST_F(FixtureMap, AUnitPutDownOnTheExitWarpsOutAtTheNextCheck) {
