@@ -12,6 +12,7 @@
 #include "battlescreen/BattleMap.h"
 #include "battlescreen/BattleScreen.h"
 #include "battlescreen/BattleSprites.h"
+#include "battlescreen/Craters.h"
 #include "battlescreen/DeviceResetSeam.h"
 #include "battlescreen/GroundLayers.h"
 #include "battlescreen/LightMapSeam.h"
@@ -379,6 +380,7 @@ void GUI_BattleScreen::DrawBattle() {
   if (BattleScreenDeviceRebuiltFlag()) {
     ClearBattleScreenDeviceRebuiltFlag();
     ForgetShownParts();  // the textures are new
+    ForgetDistortionRings();
     if (BattleScreenHooks& screen = GetBattleScreenHooks(); screen.deviceRebuilt) screen.deviceRebuilt();
   }
   D3DEngine& e = GetRenderDevice();

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
+#include <tuple>
 
 #include "battle/Battle.h"
 #include "battle/BattleUnit.h"
@@ -18,6 +20,7 @@
 #include "engine/ErrorReporting.h"
 #include "engine/Textures.h"
 #include "engine/VertexBuffer.h"
+#include "platform/NullDevice.h"
 #include "platform/Window.h"
 #include "simdata/Options.h"
 #include "simdata/PropType.h"
@@ -25,6 +28,10 @@
 
 namespace {
 bool g_cratersGone = false;
+
+struct RingShape;
+using RingKey = std::tuple<const platform::Texture*, int, int, int>;
+std::map<RingKey, RingShape>& MeasuredRings();
 
 void ProjectQuad(BaseSprite& sprite, float x, float y, float size) {
   const GUI_BS_Map& map = GUI_BS_Map::Instance();
@@ -149,7 +156,10 @@ void GUI_BS_DistortionManager::QueueHeat(GUI_BS_RenderObject* object) {
   if (object && static_cast<int>(heat.size()) < kMaxHeatObjects) heat.push_back(object);
 }
 
+void ForgetDistortionRings() { MeasuredRings().clear(); }
+
 void GUI_BS_DistortionManager::Reset() {
+  ForgetDistortionRings();
   enabled = SIM_Options::Get().IsOn("DISTORTION");
   shockwaves.clear();
   shields.clear();
@@ -276,16 +286,122 @@ void GUI_BS_DistortionManager::GrowBoxToScreen() {
 }
 
 namespace {
+// A ring's art measured from its texels, in fractions of its cell's half size round the
+// cell's centre: the octagon |x|, |y| <= across, |x| + |y| <= diagonal that holds every
+// shown texel, and the radius of the empty middle that holds none.
+struct RingShape {
+  float across = 1.0f, diagonal = 2.0f, inner = 0.0f;
+  bool shows = true;  // false when no texel shows at all
+};
+std::map<RingKey, RingShape>& MeasuredRings() {
+  static std::map<RingKey, RingShape> rings;
+  return rings;
+}
+
+RingShape MeasureRing(platform::Texture* texture, int alphaAbove, int margin) {
+  RingShape whole;
+  platform::Device* d = GetRenderDevice().Device();
+  if (!texture || !d || dynamic_cast<platform::NullDevice*>(d)) return whole;
+  const int w = texture->Width(), h = texture->Height();
+  std::vector<uint32_t> argb;
+  if (w < 8 || h < 8 || platform::Failed(d->ReadPixels(texture, platform::Rect{0, 0, w, h}, &argb)))
+    return whole;
+  const float hw = float(w) * 0.5f, hh = float(h) * 0.5f;
+  float across = 0.0f, diagonal = 0.0f, inner = 2.0f;
+  bool any = false;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (int(argb[size_t(y) * size_t(w) + size_t(x)] >> 24) <= alphaAbove) continue;
+      any = true;
+      // The texel spans [x, x + 1] by [y, y + 1]; filtering carries it 'margin' further.
+      const float x0 = (float(x - margin) - hw) / hw, x1 = (float(x + 1 + margin) - hw) / hw;
+      const float y0 = (float(y - margin) - hh) / hh, y1 = (float(y + 1 + margin) - hh) / hh;
+      // Nothing past the cell's edges is drawn, whatever the filter's reach.
+      const float fx = std::min(1.0f, std::max(std::fabs(x0), std::fabs(x1)));
+      const float fy = std::min(1.0f, std::max(std::fabs(y0), std::fabs(y1)));
+      across = std::max({across, fx, fy});
+      diagonal = std::max(diagonal, fx + fy);
+      const float nx = x0 > 0.0f ? x0 : (x1 < 0.0f ? -x1 : 0.0f);
+      const float ny = y0 > 0.0f ? y0 : (y1 < 0.0f ? -y1 : 0.0f);
+      inner = std::min(inner, std::hypot(nx, ny));
+    }
+  if (!any) return RingShape{0.0f, 0.0f, 0.0f, false};
+  return RingShape{across, diagonal, inner, true};
+}
+
+// The art's texel alpha at and below which a ring drawn at 'alpha' (0..255) moves the
+// offsets it is drawn over by less than a level: the offset map's colours are at most 127
+// levels from grey.
+int UnseenRingAlpha(int alpha) {
+  if (alpha <= 0) return 255;
+  return std::clamp(int(std::ceil(255.0f * 255.0f / (127.0f * float(alpha)))) - 1, 0, 255);
+}
+
+// The quad's point at (nx, ny) in its cell's half sizes round the centre, texture
+// coordinates to match (any rotation: the quad is a parallelogram).
+GVertex RingPoint(const GVertex q[4], float nx, float ny) {
+  const float s = (nx + 1.0f) * 0.5f, t = (ny + 1.0f) * 0.5f;
+  GVertex v = q[0];
+  v.x = q[0].x + s * (q[1].x - q[0].x) + t * (q[2].x - q[0].x);
+  v.y = q[0].y + s * (q[1].y - q[0].y) + t * (q[2].y - q[0].y);
+  v.u = q[0].u + s * (q[1].u - q[0].u);
+  v.v = q[0].v + t * (q[2].v - q[0].v);
+  return v;
+}
+
+// Whether a sprite of this alpha draws anything that moves an offset by a level; its
+// shape when it does.
+bool DistortionRingOf(const CTexturedSprite& sprite, RingShape* shape) {
+  platform::Texture* texture = sprite.texture ? sprite.texture->Texture() : nullptr;
+  const int alpha = int(sprite.v[0].colour >> 24);
+  if (alpha <= 0) return false;
+  *shape = RingShape();
+  if (!texture) return true;
+  const GVertex* q = sprite.v;
+  const float across = std::hypot(q[1].x - q[0].x, q[1].y - q[0].y);
+  const float down = std::hypot(q[2].x - q[0].x, q[2].y - q[0].y);
+  const float ratio =
+      std::max(across > 0.0f ? std::fabs(q[1].u - q[0].u) * float(texture->Width()) / across : 0.0f,
+               down > 0.0f ? std::fabs(q[2].v - q[0].v) * float(texture->Height()) / down : 0.0f);
+  const RingKey key{texture, texture->Width(), UnseenRingAlpha(alpha), FilterReach(ratio, 0.0f)};
+  auto found = MeasuredRings().find(key);
+  if (found == MeasuredRings().end())
+    found = MeasuredRings().emplace(key, MeasureRing(texture, std::get<2>(key), std::get<3>(key))).first;
+  *shape = found->second;
+  return shape->shows;
+}
+
 // Shock waves and shield hits are rings: where their art has no alpha nothing bends, so
-// only the outline round the ring is drawn (the cell's corners are left out), with the
-// blend the target was set up with.
-void DrawDistortionSprite(const CTexturedSprite& sprite) {
+// only the ring is drawn, the part between an octagon round the art and a polygon inside
+// its empty middle, with the blend the target was set up with. Art without an empty
+// middle round its cell's centre is drawn over the octagon round it.
+void DrawDistortionSprite(const CTexturedSprite& sprite, const RingShape& ring) {
   GVertexBuffer& vb = GetGlobalVertexBuffer();
   vb.Flush();
   const int blend = vb.blendMode;
   vb.blendMode = 2;
   vb.SetTexture(sprite.texture);
-  QueueTightOctagon(sprite, 0);
+  if (ring.inner < 0.15f || !sprite.texture) {
+    QueueTightOctagon(sprite, 0);
+  } else {
+    // Eight pieces between the outer octagon's corners and the points of the empty
+    // middle's circle in the same directions (a polygon inside that circle).
+    const float a = ring.across, c = std::clamp(ring.diagonal - ring.across, 0.0f, ring.across);
+    const float xs[8] = {a, a, c, -c, -a, -a, -c, c}, ys[8] = {-c, c, a, a, c, -c, -a, -a};
+    float ix[8], iy[8];
+    for (int k = 0; k < 8; ++k) {
+      const float len = std::hypot(xs[k], ys[k]);
+      ix[k] = len > 0.0f ? xs[k] / len * ring.inner : 0.0f;
+      iy[k] = len > 0.0f ? ys[k] / len * ring.inner : 0.0f;
+    }
+    for (int k = 0; k < 8; ++k) {
+      const int n = (k + 1) % 8;
+      if (xs[k] == xs[n] && ys[k] == ys[n]) continue;  // a square's corner: no edge between
+      GVertex piece[4] = {RingPoint(sprite.v, xs[k], ys[k]), RingPoint(sprite.v, xs[n], ys[n]),
+                          RingPoint(sprite.v, ix[k], iy[k]), RingPoint(sprite.v, ix[n], iy[n])};
+      vb.AddVertices(piece, 4);
+    }
+  }
   vb.Flush();
   vb.blendMode = blend;
 }
@@ -294,6 +410,8 @@ void DrawDistortionSprite(const CTexturedSprite& sprite) {
 void GUI_BS_DistortionManager::Draw(float frameMs) {
   drewThisFrame = false;
   drawnBox = Box();
+  // Only this frame's drawing is bent; last frame's boxes are cleared away by BeginTarget.
+  drawnBoxes.clear();
   const SIM_Scenario* scenario = BattleExists() ? GetBattle().scenario : nullptr;
   // Nothing listed and no haze: the pass neither switches targets nor clears.
   if (!HasDistortion(scenario && scenario->atmosphere == SIM_Scenario::ATMOSPHERE_DESERT)) return;
@@ -303,9 +421,11 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     const float t = w->elapsed / w->duration;
     if (t > 1.0f) continue;
     ProjectQuad(w->sprite, w->x, w->y, w->startSize + t * (w->endSize - w->startSize));
-    if (!w->sprite.IsOnScreen() || !BeginTarget()) continue;
+    if (!w->sprite.IsOnScreen()) continue;
     w->sprite.SetColour(static_cast<int>(ShockwaveAlpha(t, w->peakAlpha)), 255, 255, 255);
-    DrawDistortionSprite(w->sprite);
+    RingShape ring;
+    if (!DistortionRingOf(w->sprite, &ring) || !BeginTarget()) continue;
+    DrawDistortionSprite(w->sprite, ring);
     GrowBox(w->sprite);
   }
   shockwaves.remove_if([](const std::unique_ptr<Shockwave>& w) { return w->elapsed > w->duration; });
@@ -314,9 +434,11 @@ void GUI_BS_DistortionManager::Draw(float frameMs) {
     r->elapsed += frameMs;
     if (r->elapsed > r->duration || !r->unit) continue;
     ProjectQuad(r->sprite, r->unit->x, r->unit->y, r->size * 2.0f);
-    if (!r->sprite.IsOnScreen() || !BeginTarget()) continue;
+    if (!r->sprite.IsOnScreen()) continue;
     r->sprite.SetColour(static_cast<int>(ShieldAlpha(r->elapsed / r->duration)), 255, 255, 255);
-    DrawDistortionSprite(r->sprite);
+    RingShape ring;
+    if (!DistortionRingOf(r->sprite, &ring) || !BeginTarget()) continue;
+    DrawDistortionSprite(r->sprite, ring);
     GrowBox(r->sprite);
   }
   shields.erase(std::remove_if(shields.begin(), shields.end(),

@@ -132,3 +132,5 @@ class GUI_BS_DistortionManager {
 };
 
 void ConnectCraters();
+// Forgets the measured shapes of the distortion rings' art (textures reloaded).
+void ForgetDistortionRings();

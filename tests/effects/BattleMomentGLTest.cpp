@@ -592,6 +592,109 @@ TEST_F(BattleMomentGLTest, ShockWavesAreDrawnOverTheirRingsOutline) {
   EXPECT_GT(drawnFrames, 5) << "the waves were drawn";
 }
 
+// Shock waves and shield hits are rings whose middles bend nothing: the pass draws the
+// ring less its empty middle, and a fading wave leaves out the faint texels that move no
+// offset by a level; the distortion target holds what the whole quads give.
+TEST_F(BattleMomentGLTest, DistortionRingsLeaveOutTheirEmptyMiddles) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  // A unit's death: a strong wave and a faint one round it; a second death apart.
+  distortion.AddShockwave(cx - 150.0f, cy, 60.0f, 240.0f, 1000.0f, 1.0f);
+  distortion.AddShockwave(cx - 150.0f, cy, 45.0f, 180.0f, 1000.0f, 0.2f);
+  distortion.AddShockwave(cx + 220.0f, cy + 80.0f, 50.0f, 200.0f, 800.0f, 0.8f);
+  D3DEngine& e = GetRenderDevice();
+  platform::Device* d = e.Device();
+  platform::Texture* target =
+      e.HasTexture("rt_distortion") ? e.FindNamedTexture("rt_distortion")->Get() : nullptr;
+  ASSERT_NE(target, nullptr);
+  const platform::Rect screen{0, 0, 1024, 768};
+  BattleFrameTrace& trace = GetBattleFrameTrace();
+  trace.enabled = true;
+  int measured = 0;
+  int64_t heldPixels = -1;
+  for (int frame = 1; frame <= 12; ++frame) {
+    SCOPED_TRACE(frame);
+    Step();
+    if (!distortion.DrewThisFrame()) {
+      heldPixels = -1;
+      continue;
+    }
+    int64_t drawn = 0, whole = 0;
+    for (const BattleFrameTrace::Entry& entry : trace.entries)
+      if (entry.name == "world 33 distortion") drawn += int64_t(entry.pixels);
+    for (const auto& w : distortion.shockwaves)
+      if (w->sprite.IsOnScreen()) whole += int64_t(QuadPixels(w->sprite.v));
+    ASSERT_GT(whole, 0);
+    if (heldPixels >= 0) {
+      ++measured;
+      drawn -= heldPixels;
+      EXPECT_GT(drawn, whole / 3) << "the rings were drawn";
+      // The octagon round these rings is 0.79 of their cells, less their middles 0.71.
+      EXPECT_LT(double(drawn), double(whole) * 0.75) << "the rings' empty middles were drawn";
+    }
+    heldPixels = 0;
+    for (const GUI_BS_DistortionManager::Box& b : distortion.DrawnBoxes())
+      heldPixels += int64_t(b.right - b.left) * int64_t(b.bottom - b.top);
+    std::vector<uint32_t> game, full;
+    ASSERT_EQ(d->ReadPixels(target, screen, &game), platform::D3D_OK);
+    e.RememberRenderTarget();
+    ASSERT_TRUE(e.SetRenderTarget("rt_distortion"));
+    e.BeginScene();
+    e.ClearTarget(0xFF808080u);
+    e.SetNormalBlend();
+    for (const auto& w : distortion.shockwaves)
+      if (w->sprite.IsOnScreen()) w->sprite.DrawDirect();
+    e.EndScene();
+    ASSERT_EQ(d->ReadPixels(target, screen, &full), platform::D3D_OK);
+    e.RestoreRenderTarget();
+    ASSERT_EQ(game.size(), full.size());
+    // Each wave may leave out texels worth under a level; two overlap here.
+    EXPECT_EQ(PixelsDiffering(full, game, 2), 0u) << "pixels of a ring lost with its middle";
+    e.Flip();
+  }
+  trace.enabled = false;
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+  EXPECT_GT(measured, 5) << "the waves were drawn";
+}
+
+// The pass bends only where this frame's waves are: a wave that has played out leaves no
+// box behind for a later wave elsewhere.
+TEST_F(BattleMomentGLTest, APlayedOutWaveLeavesNoBoxToBend) {
+  ZT_REQUIRE_GL(gl_);
+  SIM_Options& options = SIM_Options::Get();
+  const float distortionWas = options.GetFloat("DISTORTION"), blurWas = options.GetFloat("MOTIONBLUR");
+  options.SetFloat("DISTORTION", 1.0f);
+  options.SetFloat("MOTIONBLUR", 0.0f);
+  ASSERT_TRUE(StartAt("river_fords"));
+  GUI_BS_DistortionManager& distortion = GUI_BS_DistortionManager::Instance();
+  distortion.AddShockwave(cx - 250.0f, cy - 150.0f, 40.0f, 120.0f, 100.0f, 1.0f);
+  int drawn = 0;
+  for (int frame = 1; frame <= 20 && !distortion.shockwaves.empty(); ++frame) {
+    Step();
+    drawn += distortion.DrewThisFrame() ? 1 : 0;
+  }
+  ASSERT_TRUE(distortion.shockwaves.empty());
+  ASSERT_GT(drawn, 0) << "the first wave was drawn";
+  distortion.AddShockwave(cx + 250.0f, cy + 150.0f, 40.0f, 120.0f, 1000.0f, 1.0f);
+  Step();
+  ASSERT_TRUE(distortion.DrewThisFrame());
+  // Other drawers (burning ground) may add boxes of their own; none may be the old wave's.
+  const GUI_BS_Map& map = GUI_BS_Map::Instance();
+  const int oldX = int((cx - 250.0f - map.viewLeft) * map.zoom),
+            oldY = int((cy - 150.0f - map.viewTop) * map.zoom);
+  for (const GUI_BS_DistortionManager::Box& b : distortion.DrawnBoxes())
+    EXPECT_FALSE(oldX >= b.left && oldX < b.right && oldY >= b.top && oldY < b.bottom)
+        << "a box is left round the played-out wave";
+  options.SetFloat("DISTORTION", distortionWas);
+  options.SetFloat("MOTIONBLUR", blurWas);
+}
+
 // A missile's smoke trail: a small puff is drawn as its whole quad (its soft corners hold
 // too little to pay for the seams of a cut outline), a large faded one is cut to its
 // outline; either way the trail looks as the whole quads draw it.
