@@ -337,16 +337,9 @@ int UnseenRingAlpha(int alpha) {
   return std::clamp(int(std::ceil(255.0f * 255.0f / (127.0f * float(alpha)))) - 1, 0, 255);
 }
 
-// The quad's point at (nx, ny) in its cell's half sizes round the centre, texture
-// coordinates to match (any rotation: the quad is a parallelogram).
+// The quad's point at (nx, ny) in its cell's half sizes round the centre.
 GVertex RingPoint(const GVertex q[4], float nx, float ny) {
-  const float s = (nx + 1.0f) * 0.5f, t = (ny + 1.0f) * 0.5f;
-  GVertex v = q[0];
-  v.x = q[0].x + s * (q[1].x - q[0].x) + t * (q[2].x - q[0].x);
-  v.y = q[0].y + s * (q[1].y - q[0].y) + t * (q[2].y - q[0].y);
-  v.u = q[0].u + s * (q[1].u - q[0].u);
-  v.v = q[0].v + t * (q[2].v - q[0].v);
-  return v;
+  return QuadPointAt(q, (nx + 1.0f) * 0.5f, (ny + 1.0f) * 0.5f);
 }
 
 // Whether a sprite of this alpha draws anything that moves an offset by a level; its

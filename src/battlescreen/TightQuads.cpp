@@ -110,8 +110,9 @@ ShownPart MeasureOpaque(platform::Texture* texture, int x0, int y0, int x1, int 
   return ShownPart{float(bl) / float(w), float(bt) / float(h), float(br) / float(w), float(bb) / float(h)};
 }
 
-// The quad's corner at fractions (s, t) of its cell, texture coordinates to match.
-GVertex At(const GVertex q[4], float s, float t) {
+}  // namespace
+
+GVertex QuadPointAt(const GVertex q[4], float s, float t) {
   GVertex v = q[0];
   v.x = q[0].x + s * (q[1].x - q[0].x) + t * (q[2].x - q[0].x);
   v.y = q[0].y + s * (q[1].y - q[0].y) + t * (q[2].y - q[0].y);
@@ -119,6 +120,8 @@ GVertex At(const GVertex q[4], float s, float t) {
   v.v = q[0].v + t * (q[2].v - q[0].v);
   return v;
 }
+
+namespace {
 
 // Texels a pixel along the coarser axis of a placed quad.
 float TexelsPerPixel(const GVertex quad[4], const platform::Texture* texture) {
@@ -260,10 +263,14 @@ void QueueTightAroundBody(const GVertex shadow[4], const GVertex body[4], platfo
     vb.AddVertices(cut, 4);
     return;
   }
-  const GVertex oTL = At(shadow, part.left, part.top), oTR = At(shadow, part.right, part.top),
-                oBL = At(shadow, part.left, part.bottom), oBR = At(shadow, part.right, part.bottom);
-  const GVertex iTL = At(shadow, hole.left, hole.top), iTR = At(shadow, hole.right, hole.top),
-                iBL = At(shadow, hole.left, hole.bottom), iBR = At(shadow, hole.right, hole.bottom);
+  const GVertex oTL = QuadPointAt(shadow, part.left, part.top),
+                oTR = QuadPointAt(shadow, part.right, part.top),
+                oBL = QuadPointAt(shadow, part.left, part.bottom),
+                oBR = QuadPointAt(shadow, part.right, part.bottom);
+  const GVertex iTL = QuadPointAt(shadow, hole.left, hole.top),
+                iTR = QuadPointAt(shadow, hole.right, hole.top),
+                iBL = QuadPointAt(shadow, hole.left, hole.bottom),
+                iBR = QuadPointAt(shadow, hole.right, hole.bottom);
   const GVertex ring[16] = {oTL, oTR, iTL, iTR, iBL, iBR, oBL, oBR, oTL, iTL, oBL, iBL, iTR, oTR, iBR, oBR};
   vb.AddVertices(ring, 16);
 }
@@ -324,10 +331,14 @@ void QueueTightOctagon(const GVertex q[4], platform::Texture* texture, int alpha
   }
   // Cut legs in fractions of the cell along each edge.
   const float sw = 1.0f / o.texelsAcross, th = 1.0f / o.texelsDown;
-  const GVertex a = At(q, p.left + o.cut[0] * sw, p.top), b = At(q, p.right - o.cut[1] * sw, p.top),
-                c = At(q, p.right, p.top + o.cut[1] * th), d = At(q, p.right, p.bottom - o.cut[3] * th),
-                e = At(q, p.right - o.cut[3] * sw, p.bottom), f = At(q, p.left + o.cut[2] * sw, p.bottom),
-                g = At(q, p.left, p.bottom - o.cut[2] * th), h = At(q, p.left, p.top + o.cut[0] * th);
+  const GVertex a = QuadPointAt(q, p.left + o.cut[0] * sw, p.top),
+                b = QuadPointAt(q, p.right - o.cut[1] * sw, p.top),
+                c = QuadPointAt(q, p.right, p.top + o.cut[1] * th),
+                d = QuadPointAt(q, p.right, p.bottom - o.cut[3] * th),
+                e = QuadPointAt(q, p.right - o.cut[3] * sw, p.bottom),
+                f = QuadPointAt(q, p.left + o.cut[2] * sw, p.bottom),
+                g = QuadPointAt(q, p.left, p.bottom - o.cut[2] * th),
+                h = QuadPointAt(q, p.left, p.top + o.cut[0] * th);
   // Three bands sharing their corners: the top trapezoid, the middle, the bottom one.
   const GVertex bands[12] = {a, b, h, c, h, c, g, d, g, d, f, e};
   vb.AddVertices(bands, 12);
@@ -402,8 +413,9 @@ CoveredPart CoveredPartOf(const GVertex q[4], platform::Texture* texture) {
   const float ps = 1.5f / across, pt = 1.5f / down;
   opaque = ShownPart{opaque.left + ps, opaque.top + pt, opaque.right - ps, opaque.bottom - pt};
   if (opaque.right <= opaque.left || opaque.bottom <= opaque.top) return c;
-  const GVertex corners[4] = {At(q, opaque.left, opaque.top), At(q, opaque.right, opaque.top),
-                              At(q, opaque.right, opaque.bottom), At(q, opaque.left, opaque.bottom)};
+  const GVertex corners[4] = {
+      QuadPointAt(q, opaque.left, opaque.top), QuadPointAt(q, opaque.right, opaque.top),
+      QuadPointAt(q, opaque.right, opaque.bottom), QuadPointAt(q, opaque.left, opaque.bottom)};
   for (int i = 0; i < 4; ++i) {
     c.x[i] = corners[i].x;
     c.y[i] = corners[i].y;
@@ -422,10 +434,10 @@ void QueueTightLess(const GVertex q[4], platform::Texture* texture, int alphaAbo
   const ShownPart& p = o.box;
   const float sw = 1.0f / o.texelsAcross, th = 1.0f / o.texelsDown;
   const GVertex outline[8] = {
-      At(q, p.left + o.cut[0] * sw, p.top),     At(q, p.right - o.cut[1] * sw, p.top),
-      At(q, p.right, p.top + o.cut[1] * th),    At(q, p.right, p.bottom - o.cut[3] * th),
-      At(q, p.right - o.cut[3] * sw, p.bottom), At(q, p.left + o.cut[2] * sw, p.bottom),
-      At(q, p.left, p.bottom - o.cut[2] * th),  At(q, p.left, p.top + o.cut[0] * th)};
+      QuadPointAt(q, p.left + o.cut[0] * sw, p.top),     QuadPointAt(q, p.right - o.cut[1] * sw, p.top),
+      QuadPointAt(q, p.right, p.top + o.cut[1] * th),    QuadPointAt(q, p.right, p.bottom - o.cut[3] * th),
+      QuadPointAt(q, p.right - o.cut[3] * sw, p.bottom), QuadPointAt(q, p.left + o.cut[2] * sw, p.bottom),
+      QuadPointAt(q, p.left, p.bottom - o.cut[2] * th),  QuadPointAt(q, p.left, p.top + o.cut[0] * th)};
   // The octagon, corners that coincide (no cut) taken once.
   static std::vector<Piece> pieces, next;  // kept between calls: the frame's drawing is one thread's
   pieces.assign(1, Piece());

@@ -21,6 +21,9 @@ struct ShownPart {
 // the texture cannot be read (no device, the null device) or nothing in it shows.
 ShownPart ShownPartOf(platform::Texture* texture, float u0, float v0, float u1, float v1, int alphaAbove,
                       int margin);
+// The placed quad's point at fractions (s, t) of its cell (any rotation: the quad is a
+// parallelogram), texture coordinates to match.
+GVertex QuadPointAt(const GVertex q[4], float s, float t);
 // The four vertices of a placed quad (corners in BaseSprite order: u0v0, u1v0, u0v1, u1v1,
 // any rotation) cut to the shown part.
 void CutQuad(const GVertex in[4], const ShownPart& part, GVertex out[4]);
