@@ -387,6 +387,21 @@ void SIM_BattleUnit::LeaveGrid() {
   if (pathManager) pathManager->LeaveGrid();
 }
 
+void SIM_BattleUnit::PrefetchForUpdate() const {
+  if (const SIM_BattleMovement* m = movement.get()) {
+    __builtin_prefetch(m);
+    __builtin_prefetch(reinterpret_cast<const char*>(m) + 64);
+  }
+}
+
+void SIM_BattleUnit::PrefetchForThink() const {
+  if (const SIM_ModuleManager* m = moduleManager.get()) {
+    __builtin_prefetch(m);
+    __builtin_prefetch(&m->checkModules);
+  }
+  if (const SIM_BattlePathManager* p = pathManager.get()) __builtin_prefetch(p);
+}
+
 void SIM_BattleUnit::Update() {
   if (visualPrunes && visual) visual->PruneEmitters();
   SIM_Battle& battle = GetBattle();

@@ -141,6 +141,15 @@ class alignas(64) SIM_BattleUnit : public SIM_MapObject {
   virtual void Think();
   // The per-frame step: placement, construction, demolition, movement, warp-out.
   virtual void Update();
+  // Ask for the memory Update and Think read first, so the frame's walks can fetch the
+  // next units early: the unit's own fields, then what they point to.
+  void PrefetchUnit() const {
+    __builtin_prefetch(this);
+    __builtin_prefetch(&stateTimer);
+    __builtin_prefetch(&movement);
+  }
+  void PrefetchForUpdate() const;
+  void PrefetchForThink() const;
   virtual void MoveTo(float tx, float ty);
   virtual void Stop();
   // The unit has been placed on the map.

@@ -94,7 +94,9 @@ void SIM_BattleUnitManager::UpdateFrame() {
   // Units move in this walk: the target searches' squares are filled again after it.
   SIM_UnitSearchGrid::MarkAllStale();
   // Creation order; units added during the walk are updated in the same frame.
-  ForEachUnit([](SIM_BattleUnit* u) { u->Update(); });
+  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Update(); },
+                   [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
+                   [](const SIM_BattleUnit* u) { u->PrefetchForUpdate(); });
   SIM_UnitSearchGrid::MarkAllStale();
 
   const bool removedAny = !dead.empty() || !exited.empty();
@@ -110,7 +112,9 @@ void SIM_BattleUnitManager::UpdateFrame() {
 
 void SIM_BattleUnitManager::UpdateCheck() {
   SIM_UnitSearchGrid::MarkAllStale();
-  ForEachUnit([](SIM_BattleUnit* u) { u->Think(); });
+  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Think(); },
+                   [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
+                   [](const SIM_BattleUnit* u) { u->PrefetchForThink(); });
   SIM_Battle& battle = GetBattle();
   // The fixed period, not the accumulated check length: shares refresh every 512 ms.
   opponentShareTimer += 64.0f;
