@@ -94,8 +94,7 @@ void SIM_BattleUnitManager::UpdateFrame() {
   // Units move in this walk: the target searches' squares are filled again after it.
   SIM_UnitSearchGrid::MarkAllStale();
   // Creation order; units added during the walk are updated in the same frame.
-  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Update(); },
-                   [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
+  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Update(); }, [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
                    [](const SIM_BattleUnit* u) { u->PrefetchForUpdate(); });
   SIM_UnitSearchGrid::MarkAllStale();
 
@@ -112,8 +111,7 @@ void SIM_BattleUnitManager::UpdateFrame() {
 
 void SIM_BattleUnitManager::UpdateCheck() {
   SIM_UnitSearchGrid::MarkAllStale();
-  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Think(); },
-                   [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
+  ForEachUnitAhead([](SIM_BattleUnit* u) { u->Think(); }, [](const SIM_BattleUnit* u) { u->PrefetchUnit(); },
                    [](const SIM_BattleUnit* u) { u->PrefetchForThink(); });
   SIM_Battle& battle = GetBattle();
   // The fixed period, not the accumulated check length: shares refresh every 512 ms.
