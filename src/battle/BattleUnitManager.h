@@ -47,11 +47,11 @@ class SIM_BattleUnitManager {
   template <typename F, typename Far, typename Near>
   void ForEachUnitAhead(F&& f, Far&& far, Near&& near) {
     ++walking_;
-    const size_t n = walkOrder_.size();
-    for (size_t i = 0; i < n; ++i) {
-      if (i + 4 < n)
+    // The size is read each time: units added during the walk are walked too.
+    for (size_t i = 0; i < walkOrder_.size(); ++i) {
+      if (i + 4 < walkOrder_.size())
         if (const SIM_BattleUnit* u = walkOrder_[i + 4]) far(u);
-      if (i + 2 < n)
+      if (i + 2 < walkOrder_.size())
         if (const SIM_BattleUnit* u = walkOrder_[i + 2]) near(u);
       if (SIM_BattleUnit* u = walkOrder_[i]) f(u);
     }
